@@ -1,0 +1,16 @@
+#ifndef BRX_PLATFORM_LINUX_H
+#define BRX_PLATFORM_LINUX_H
+
+#include "BRX_Platform_Base.h"
+
+class BRX_Platform_Linux : public BRX_Platform_Base
+{
+public:
+    QString applicationDataFolder() const override;
+    QString picturesFolder() const override;
+    // Linux needs no sleep prevention around a download: always granted.
+    bool beginTransfer(void** handle) override;
+    void endTransfer(void* handle) override;
+};
+
+#endif

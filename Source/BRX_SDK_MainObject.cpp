@@ -1,0 +1,191 @@
+#include "BRX_SDK_MainObject.h"
+#include "BRX_Debug.h"
+#include "BRX_Logic_Controller.h"
+#include "BRX_Logic_ControllerWorker.h"
+#include "BRX_SDK.h"
+
+#include <QThread>
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+// How long BRX_SDK_exit waits for the controller thread to wind down.
+const unsigned long kShutdownWaitMs = 5000;
+
+BRX_SDK_MainObject* g_mainObject = nullptr;
+
+} // namespace
+
+BRX_SDK_MainObject::BRX_SDK_MainObject(InitCallback initCallback, void* initContext)
+    : m_initCallback(initCallback)
+    , m_initContext(initContext)
+{
+    startControllerThread();
+    connectController();
+}
+
+BRX_SDK_MainObject::~BRX_SDK_MainObject()
+{
+    Q_EMIT signalFinishController();
+    // A host commonly returns from main right after BRX_SDK_exit: let the
+    // thread end here rather than be torn down while it runs.
+    if (m_thread->wait(kShutdownWaitMs))
+        delete m_thread;
+}
+
+void BRX_SDK_MainObject::startControllerThread()
+{
+    m_thread = new QThread;
+    auto* worker = new BRX_Logic_ControllerWorker;
+    worker->moveToThread(m_thread);
+    connect(m_thread, &QThread::started, worker, &BRX_Logic_ControllerWorker::process);
+    connect(this, &BRX_SDK_MainObject::signalFinishController, worker,
+            &BRX_Logic_ControllerWorker::requestFinish);
+    connect(worker, &BRX_Logic_ControllerWorker::signalFinished, m_thread, &QThread::quit);
+    connect(worker, &BRX_Logic_ControllerWorker::signalFinished, worker, &QObject::deleteLater);
+    connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+    m_thread->start(QThread::InheritPriority);
+    m_controller = worker->waitForController();
+}
+
+void BRX_SDK_MainObject::connectController()
+{
+    connect(m_controller, &BRX_Logic_Controller::signalCameraConnected, this,
+            &BRX_SDK_MainObject::catchCameraConnected);
+    connect(m_controller, &BRX_Logic_Controller::signalCameraDisconnected, this,
+            &BRX_SDK_MainObject::catchCameraDisconnected);
+    connect(this, &BRX_SDK_MainObject::signalCameraGUIOpened, m_controller,
+            &BRX_Logic_Controller::catchCameraGUIOpened);
+    connect(m_controller, &BRX_Logic_Controller::signalPropertySafe, this,
+            &BRX_SDK_MainObject::catchProperty);
+    connect(this, &BRX_SDK_MainObject::signalCapturePressed, m_controller,
+            &BRX_Logic_Controller::doCaptureBtnPressed);
+    connect(this, &BRX_SDK_MainObject::signalCaptureReleased, m_controller,
+            &BRX_Logic_Controller::doCaptureBtnReleased);
+    connect(this, &BRX_SDK_MainObject::signalCloseRequested, m_controller,
+            &BRX_Logic_Controller::catchCameraGUIClosed);
+    connect(this, &BRX_SDK_MainObject::signalSetProperty, m_controller,
+            &BRX_Logic_Controller::slotSetProperty);
+}
+
+void BRX_SDK_MainObject::setChangesCallback(ChangesCallback callback, void* context)
+{
+    m_changesCallback = callback;
+    m_changesContext = context;
+}
+
+void BRX_SDK_MainObject::catchCameraConnected()
+{
+    m_productId = m_controller->getProductId();
+    if (m_initCallback)
+        m_initCallback(m_initContext, true, m_productId);
+    Q_EMIT signalCameraGUIOpened();
+}
+
+void BRX_SDK_MainObject::catchCameraDisconnected()
+{
+    m_controller->setFrameCallback(nullptr, nullptr);
+    setChangesCallback(nullptr, nullptr);
+    if (m_initCallback)
+        m_initCallback(m_initContext, false, m_productId);
+    m_productId = 0;
+}
+
+void BRX_SDK_MainObject::catchProperty(int property, void* data, quint32 size)
+{
+    if (m_changesCallback)
+        m_changesCallback(m_changesContext, property, data, size);
+    std::free(data);
+}
+
+void BRX_SDK_init(void (*initCallback)(void*, bool, int), void* context)
+{
+    if (g_mainObject) {
+        debugPrint(kDebugAlways, "%s - already initialised, call ignored", BRX_METHOD);
+        return;
+    }
+    setDebugFlags(0x3F01FF7F, false);
+    debugPrint(kDebugAlways, "====== init BRX SDK ======");
+    g_mainObject = new (std::nothrow) BRX_SDK_MainObject(initCallback, context);
+}
+
+void BRX_SDK_exit()
+{
+    delete g_mainObject;
+    g_mainObject = nullptr;
+    debugPrint(kDebugAlways, "====== exit BRX SDK ======");
+}
+
+void BRX_SDK_capture()
+{
+    if (!g_mainObject)
+        return;
+    Q_EMIT g_mainObject->signalCapturePressed();
+    Q_EMIT g_mainObject->signalCaptureReleased();
+}
+
+void BRX_SDK_capturePressed()
+{
+    if (g_mainObject)
+        Q_EMIT g_mainObject->signalCapturePressed();
+}
+
+void BRX_SDK_captureReleased()
+{
+    if (g_mainObject)
+        Q_EMIT g_mainObject->signalCaptureReleased();
+}
+
+void BRX_SDK_requestClose()
+{
+    if (g_mainObject)
+        Q_EMIT g_mainObject->signalCloseRequested();
+}
+
+void BRX_SDK_setChangesCallback(void (*cb)(void*, int, const void*, unsigned int), void* context)
+{
+    if (g_mainObject)
+        g_mainObject->setChangesCallback(cb, context);
+}
+
+void BRX_SDK_setFrameCallback(void (*cb)(void*, int, const void*, unsigned int), void* context)
+{
+    if (g_mainObject)
+        g_mainObject->controller()->setFrameCallback(cb, context);
+}
+
+bool BRX_SDK_getProperty(int property, void* data, unsigned int size)
+{
+    return g_mainObject && g_mainObject->controller()->getProperty(property, data, size);
+}
+
+bool BRX_SDK_setProperty(int property, const void* data, unsigned int size)
+{
+    return g_mainObject && g_mainObject->controller()->setProperty(property, data, size);
+}
+
+bool BRX_SDK_setProperty(int property)
+{
+    return BRX_SDK_setProperty(property, nullptr, 0);
+}
+
+bool BRX_SDK_setPropertyQueued(int property, const void* data, unsigned int size)
+{
+    if (!g_mainObject)
+        return false;
+    const QByteArray bytes = data ? QByteArray(static_cast<const char*>(data), int(size)) : QByteArray();
+    Q_EMIT g_mainObject->signalSetProperty(property, bytes);
+    return true;
+}
+
+bool BRX_SDK_setPropertyQueued(int property)
+{
+    return BRX_SDK_setPropertyQueued(property, nullptr, 0);
+}
+
+void BRX_SDK_setDebugFlags(unsigned int flags, bool enable)
+{
+    setDebugFlags(flags, enable);
+}

@@ -1,0 +1,54 @@
+#ifndef BRX_SDK_MAINOBJECT_H
+#define BRX_SDK_MAINOBJECT_H
+
+#include <QByteArray>
+#include <QObject>
+
+class BRX_Logic_Controller;
+class QThread;
+
+// Lives in the host's thread: carries the host's callbacks, owns the
+// controller thread's start-up and shutdown, and turns the controller's
+// notifications into callback calls.
+class BRX_SDK_MainObject : public QObject
+{
+    Q_OBJECT
+public:
+    typedef void (*InitCallback)(void* context, bool connected, int productId);
+    typedef void (*ChangesCallback)(void* context, int property, const void* data, unsigned int size);
+
+    BRX_SDK_MainObject(InitCallback initCallback, void* initContext);
+    // Stops the controller thread and waits a few seconds for it to end.
+    ~BRX_SDK_MainObject() override;
+
+    BRX_Logic_Controller* controller() const { return m_controller; }
+    void setChangesCallback(ChangesCallback callback, void* context);
+
+signals:
+    void signalCameraGUIOpened();
+    void signalFinishController();
+    void signalCapturePressed();
+    void signalCaptureReleased();
+    void signalCloseRequested();
+    void signalSetProperty(int property, QByteArray data);
+
+public slots:
+    void catchCameraConnected();
+    void catchCameraDisconnected();
+    // Owns data (malloc'd) and frees it in every case.
+    void catchProperty(int property, void* data, quint32 size);
+
+private:
+    void startControllerThread();
+    void connectController();
+
+    InitCallback m_initCallback;
+    void* m_initContext;
+    ChangesCallback m_changesCallback = nullptr;
+    void* m_changesContext = nullptr;
+    BRX_Logic_Controller* m_controller = nullptr;
+    int m_productId = 0;
+    QThread* m_thread = nullptr;
+};
+
+#endif

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds, and runs the command-line host.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRX_BUILD_TESTS=OFF
+cmake --build build -j"$(nproc)"
+./build/tools/brx_host "$@"

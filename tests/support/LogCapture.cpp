@@ -1,0 +1,50 @@
+#include "LogCapture.h"
+
+#include <QMutexLocker>
+
+namespace {
+LogCapture* g_capture = nullptr;
+}
+
+LogCapture::LogCapture()
+{
+    g_capture = this;
+    m_previous = qInstallMessageHandler(&LogCapture::handler);
+}
+
+LogCapture::~LogCapture()
+{
+    qInstallMessageHandler(m_previous);
+    g_capture = nullptr;
+}
+
+void LogCapture::handler(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    if (!g_capture)
+        return;
+    QMutexLocker locker(&g_capture->m_mutex);
+    g_capture->m_lines.append(message);
+}
+
+QStringList LogCapture::lines() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_lines;
+}
+
+QStringList LogCapture::linesContaining(const QString& text) const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_lines.filter(text);
+}
+
+int LogCapture::count(const QString& text) const
+{
+    return linesContaining(text).size();
+}
+
+void LogCapture::clear()
+{
+    QMutexLocker locker(&m_mutex);
+    m_lines.clear();
+}
