@@ -43,7 +43,10 @@ void BRX_SDK_MainObject::startControllerThread()
     connect(m_thread, &QThread::started, worker, &BRX_Logic_ControllerWorker::process);
     connect(this, &BRX_SDK_MainObject::signalFinishController, worker,
             &BRX_Logic_ControllerWorker::requestFinish);
-    connect(worker, &BRX_Logic_ControllerWorker::signalFinished, m_thread, &QThread::quit);
+    // Direct: the thread object lives in the host's thread, which may be
+    // blocked in BRX_SDK_exit waiting for this very quit.
+    connect(worker, &BRX_Logic_ControllerWorker::signalFinished, m_thread, &QThread::quit,
+            Qt::DirectConnection);
     connect(worker, &BRX_Logic_ControllerWorker::signalFinished, worker, &QObject::deleteLater);
     connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
     m_thread->start(QThread::InheritPriority);

@@ -1,0 +1,170 @@
+#include "BRX_Logic_Controller.h"
+#include "BRX_SDK.h"
+#include "BRX_SDK_MainObject.h"
+#include "LogCapture.h"
+
+#include <QThread>
+#include <QtTest>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+struct InitCall {
+    bool connected;
+    int productId;
+};
+
+void recordInit(void* context, bool connected, int productId)
+{
+    static_cast<QList<InitCall>*>(context)->append({connected, productId});
+}
+
+void recordChange(void* context, int property, const void* data, unsigned int size)
+{
+    static_cast<QList<QPair<int, QByteArray>>*>(context)->append(
+        {property, QByteArray(static_cast<const char*>(data), int(size))});
+}
+
+void* mallocCopy(const QByteArray& bytes)
+{
+    void* copy = std::malloc(size_t(bytes.size()));
+    std::memcpy(copy, bytes.constData(), size_t(bytes.size()));
+    return copy;
+}
+
+} // namespace
+
+class TestSdkExports : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup() { BRX_SDK_exit(); }
+
+    void exportsDoNothingWhileNotInitialised()
+    {
+        for (int round = 0; round < 2; ++round) {
+            int value = 0;
+            QVERIFY(!BRX_SDK_getProperty(0, &value, 4));
+            QVERIFY(!BRX_SDK_setProperty(0, &value, 4));
+            QVERIFY(!BRX_SDK_setProperty(24));
+            QVERIFY(!BRX_SDK_setPropertyQueued(0, &value, 4));
+            QVERIFY(!BRX_SDK_setPropertyQueued(24));
+            BRX_SDK_capture();
+            BRX_SDK_capturePressed();
+            BRX_SDK_captureReleased();
+            BRX_SDK_requestClose();
+            BRX_SDK_setChangesCallback(&recordChange, nullptr);
+            BRX_SDK_setFrameCallback(nullptr, nullptr);
+            BRX_SDK_init(nullptr, nullptr);
+            BRX_SDK_exit();
+        }
+    }
+
+    void exitBeforeInitLogsTheBanner()
+    {
+        LogCapture log;
+        BRX_SDK_exit();
+        QCOMPARE(log.lines(), QStringList{"====== exit BRX SDK ======"});
+    }
+
+    void startAndShutdownRunTheControllerThread()
+    {
+        LogCapture log;
+        BRX_SDK_init(nullptr, nullptr);
+        const QStringList started = log.linesContaining("BRX_Logic_ControllerWorker::process() - started in thread 0x");
+        QCOMPARE(started.size(), 1);
+        const QString ownThread = QString::asprintf("0x%012lX", reinterpret_cast<unsigned long>(QThread::currentThreadId()));
+        QVERIFY(!started.first().endsWith(ownThread));
+        BRX_SDK_exit();
+        // exit returns only after the thread has finished.
+        const QStringList lines = log.lines();
+        QCOMPARE(lines.first(), QString("====== init BRX SDK ======"));
+        QVERIFY(lines.at(lines.size() - 2).startsWith("BRX_Logic_ControllerWorker::process() - finished in thread 0x"));
+        QCOMPARE(lines.last(), QString("====== exit BRX SDK ======"));
+    }
+
+    void initExitRepeatsAtOnce()
+    {
+        LogCapture log;
+        for (int round = 0; round < 5; ++round) {
+            BRX_SDK_init(nullptr, nullptr);
+            int value = 0;
+            QVERIFY(!BRX_SDK_getProperty(0, &value, 4));
+            BRX_SDK_exit();
+        }
+        QCOMPARE(log.count("finished in thread"), 5);
+        QCOMPARE(log.count("BRX_Logic_Controller::getProperty() - no camera"), 5);
+    }
+
+    void secondInitIsRefused()
+    {
+        QList<InitCall> firstCalls;
+        BRX_SDK_init(&recordInit, &firstCalls);
+        LogCapture log;
+        BRX_SDK_init(nullptr, nullptr);
+        QCOMPARE(log.count("BRX_SDK_init() - already initialised"), 1);
+        QCOMPARE(log.count("started in thread"), 0);
+        int value = 0;
+        QVERIFY(!BRX_SDK_getProperty(0, &value, 4));
+        QCOMPARE(log.count("BRX_Logic_Controller::getProperty() - no camera"), 1);
+    }
+
+    void propertyCallsFailWithoutCamera()
+    {
+        BRX_SDK_init(nullptr, nullptr);
+        LogCapture log;
+        double value = 0;
+        QVERIFY(!BRX_SDK_getProperty(3, &value, 8));
+        QVERIFY(!BRX_SDK_setProperty(3, &value, 8));
+        QVERIFY(!BRX_SDK_setProperty(36));
+        BRX_SDK_setFrameCallback(nullptr, &value);
+        QCOMPARE(log.count("setFrameCallback() - no camera"), 0);
+        BRX_SDK_setFrameCallback([](void*, int, const void*, unsigned int) {}, &value);
+        QCOMPARE(log.count("BRX_Logic_Controller::setFrameCallback() - no camera"), 1);
+        QCOMPARE(log.count("BRX_Logic_Controller::getProperty() - no camera"), 1);
+        QCOMPARE(log.count("BRX_Logic_Controller::setProperty() - no camera"), 2);
+    }
+
+    void queuedRequestsArriveInPostingOrder()
+    {
+        BRX_SDK_init(nullptr, nullptr);
+        LogCapture log;
+        BRX_SDK_capture();
+        QVERIFY(BRX_SDK_setPropertyQueued(99));
+        const int value = 1;
+        QVERIFY(BRX_SDK_setPropertyQueued(-1, &value, 4));
+        QTRY_COMPARE(log.count("BRX_Logic_Controller::setProperty() - no camera"), 2);
+        const QStringList lines = log.lines();
+        QCOMPARE(lines, QStringList({"BRX_Logic_Controller::doCaptureBtnPressed() - no camera",
+                                     "BRX_Logic_Controller::doCaptureBtnReleased() - no camera",
+                                     "BRX_Logic_Controller::setProperty() - no camera",
+                                     "BRX_Logic_Controller::setProperty() - no camera"}));
+    }
+
+    void notificationsReachTheChangesCallbackOnly()
+    {
+        QList<InitCall> initCalls;
+        QList<QPair<int, QByteArray>> changes;
+        BRX_SDK_MainObject main(&recordInit, &initCalls);
+        // Without a callback the payload is dropped (and freed: ASan checks).
+        main.catchProperty(7, mallocCopy("abcd"), 4);
+        main.setChangesCallback(&recordChange, &changes);
+        main.catchProperty(7, mallocCopy("wxyz"), 4);
+        QCOMPARE(changes.size(), 1);
+        QCOMPARE(changes.first().first, 7);
+        QCOMPARE(changes.first().second, QByteArray("wxyz"));
+
+        main.catchCameraConnected();
+        main.catchCameraDisconnected();
+        QCOMPARE(initCalls.size(), 2);
+        QVERIFY(initCalls[0].connected && !initCalls[1].connected);
+        // A disconnection clears the changes callback until the host sets it again.
+        main.catchProperty(8, mallocCopy("1234"), 4);
+        QCOMPARE(changes.size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSdkExports)
+#include "tst_sdkexports.moc"
