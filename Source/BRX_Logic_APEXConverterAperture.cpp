@@ -14,7 +14,7 @@ using Entry = BRX_Logic_APEXConvertMap::Entry;
 const int kTableProductId = 0x2041;
 const int kHalfStep = 500;
 const int kThirdStep = 333;
-const char kPrefix[] = "f ";
+const QLatin1String kPrefix("f ");
 
 // 1/3 EV steps.
 const Entry kThirdStepFNumbers[] = {
@@ -117,12 +117,12 @@ qint16 BRX_Logic_APEXConverterAperture::codeFromFNumber(double fNumber)
 QString BRX_Logic_APEXConverterAperture::toString(double fNumber)
 {
     const bool whole = fNumber == std::floor(fNumber);
-    return kPrefix + QString::number(fNumber, 'f', whole ? 0 : 1);
+    return QString(kPrefix) + QString::number(fNumber, 'f', whole ? 0 : 1);
 }
 
 double BRX_Logic_APEXConverterAperture::fNumberFromString(const QString& text)
 {
-    const QString number = text.startsWith(kPrefix) ? text.mid(int(sizeof kPrefix) - 1) : text;
+    const QString number = text.startsWith(kPrefix) ? text.mid(kPrefix.size()) : text;
     bool ok = false;
     const double fNumber = number.toDouble(&ok);
     return ok ? fNumber : 0.0;
