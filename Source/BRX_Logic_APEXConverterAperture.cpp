@@ -132,7 +132,8 @@ double BRX_Logic_APEXConverterAperture::fNumberFromString(const QString& text)
 // 10 on are shown without decimals.
 double BRX_Logic_APEXConverterAperture::nominalFNumber(double av)
 {
-    const double fNumber = BRX_Logic_ConverterBase::roundHalfUp(std::pow(2.0, av / 2.0) * 10.0) / 10.0;
+    const double exact = std::pow(2.0, av / 2.0);
+    const double fNumber = BRX_Logic_ConverterBase::roundHalfUp(exact * 10.0) / 10.0;
     for (const Correction& correction : kExactCorrections) {
         if (fNumber == correction.from)
             return correction.to;
