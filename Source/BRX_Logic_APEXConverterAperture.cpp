@@ -44,6 +44,24 @@ int g_productId = 0;
 int g_stepSize = kHalfStep;
 BRX_Logic_APEXConvertMap g_convertMap;
 
+// 2^(av / 2) to one decimal, then the camera's nominal value: f-numbers from
+// 10 on are shown without decimals.
+double nominalFNumber(double av)
+{
+    const double exact = std::pow(2.0, av / 2.0);
+    const double fNumber = BRX_Logic_ConverterBase::roundHalfUp(exact * 10.0) / 10.0;
+    for (const Correction& correction : kExactCorrections) {
+        if (fNumber == correction.from)
+            return correction.to;
+    }
+    const double integerPart = std::trunc(fNumber);
+    for (const Correction& correction : kIntegerPartCorrections) {
+        if (integerPart == correction.from)
+            return correction.to;
+    }
+    return fNumber >= 10.0 ? integerPart : fNumber;
+}
+
 } // namespace
 
 void BRX_Logic_APEXConverterAperture::setProductId(int productId)
@@ -126,22 +144,4 @@ double BRX_Logic_APEXConverterAperture::fNumberFromString(const QString& text)
     bool ok = false;
     const double fNumber = number.toDouble(&ok);
     return ok ? fNumber : 0.0;
-}
-
-// 2^(av / 2) to one decimal, then the camera's nominal value: f-numbers from
-// 10 on are shown without decimals.
-double BRX_Logic_APEXConverterAperture::nominalFNumber(double av)
-{
-    const double exact = std::pow(2.0, av / 2.0);
-    const double fNumber = BRX_Logic_ConverterBase::roundHalfUp(exact * 10.0) / 10.0;
-    for (const Correction& correction : kExactCorrections) {
-        if (fNumber == correction.from)
-            return correction.to;
-    }
-    const double integerPart = std::trunc(fNumber);
-    for (const Correction& correction : kIntegerPartCorrections) {
-        if (integerPart == correction.from)
-            return correction.to;
-    }
-    return fNumber >= 10.0 ? integerPart : fNumber;
 }

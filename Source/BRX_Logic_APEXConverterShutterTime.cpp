@@ -98,6 +98,14 @@ QString roundedText(double x)
     return QString::number(BRX_Logic_ConverterBase::roundHalfUp(x), 'f', 0);
 }
 
+// The general form: whole seconds, or 1/n for times below a second.
+QString plainText(double seconds)
+{
+    if (seconds >= 1.0)
+        return roundedText(seconds) + "s";
+    return "1/" + roundedText(1.0 / seconds) + "s";
+}
+
 } // namespace
 
 BRX_Logic_APEXConverterShutterTime::BRX_Logic_APEXConverterShutterTime(int productId)
@@ -197,11 +205,4 @@ double BRX_Logic_APEXConverterShutterTime::secondsFromString(const QString& text
     if (!ok || !(value > 0.0))
         return 0.0;
     return (fraction ? 1.0 / value : value) * unit;
-}
-
-QString BRX_Logic_APEXConverterShutterTime::plainText(double seconds)
-{
-    if (seconds >= 1.0)
-        return roundedText(seconds) + "s";
-    return "1/" + roundedText(1.0 / seconds) + "s";
 }
