@@ -1,20 +1,14 @@
 #include "BRX_Logic_CameraLens.h"
 
 #include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Logic_APEXConverterAperture.h"
 #include "BRX_Debug.h"
 
-#include <cmath>
 
 namespace {
 
 const quint32 kLensDataSize = 101;
 const quint32 kLensTypeStringLength = 60;
-
-// f-number of an APEX aperture code: 2^(Av / 2) with Av = code / 256.
-double fNumberFromCode(qint16 code)
-{
-    return std::pow(2.0, code / 256.0 / 2.0);
-}
 
 const char* yesNo(bool value)
 {
@@ -161,10 +155,10 @@ void BRX_Logic_CameraLens::dump(const QString& caller) const
     debugPrint(kDebugAlways, "%s - correctionDataVersion      = %d", m, getCorrectionDataVersion());
     const qint16 open = getOpenApertureValue();
     debugPrint(kDebugAlways, "%s - openApertureValue          = 0x%04X = %d (%.3lf)", m, quint16(open),
-               open, fNumberFromCode(open));
+               open, BRX_Logic_APEXConverterAperture::fNumberFromCode(open));
     const qint16 close = getCloseApertureValue();
     debugPrint(kDebugAlways, "%s - closeApertureValue         = 0x%04X = %d (%.3lf)", m, quint16(close),
-               close, fNumberFromCode(close));
+               close, BRX_Logic_APEXConverterAperture::fNumberFromCode(close));
     debugPrint(kDebugAlways, "%s - apertureSteps              = %s", m,
                getApertureStepsText().toLatin1().constData());
     debugPrint(kDebugAlways, "%s - focalLengthMin             = %d mm", m, getFocalLengthMin());

@@ -314,8 +314,8 @@ void TestDatasets::lensDump()
     BRX_Logic_CameraLens lens(access.data());
     const QString m = "BRX_Logic_CameraLens::dump() - ";
     QCOMPARE(log.lines().first(), QString("lensData for BRX_Logic_CameraLens::recvFromCamera():"));
-    QVERIFY(log.contains(m + "openApertureValue          = 0x02A4 = 676 (2.497)"));
-    QVERIFY(log.contains(m + "closeApertureValue         = 0x0900 = 2304 (22.627)"));
+    QVERIFY(log.contains(m + "openApertureValue          = 0x02A4 = 676 (2.500)"));
+    QVERIFY(log.contains(m + "closeApertureValue         = 0x0900 = 2304 (22.000)"));
     QVERIFY(log.contains(m + "apertureSteps              = illegal"));
     QVERIFY(log.contains(m + "focusPositionMin           = 0.500 m"));
     QVERIFY(log.contains(m + "isCentralShutterAvailable  = true"));
