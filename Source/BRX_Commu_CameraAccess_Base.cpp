@@ -454,10 +454,100 @@ bool BRX_Commu_CameraAccess_Base::releaseCamImpl(quint32 count, const qint32* va
     return translateRelease(count, values, BRX_METHOD);
 }
 
-bool BRX_Commu_CameraAccess_Base::translateRelease(quint32, const qint32* values, const char* label)
+namespace {
+
+using Access = BRX_Commu_CameraAccess_Base;
+
+// Autofocus mode for each focus mode the camera reports (0, 1, 2).
+const int kAutoFocusModes[] = {2, 1, 0};
+
+bool startAutoFocus(Access& access, const qint32*, const char* label)
 {
-    debugPrint(kDebugAlways, "%s - Error: unknown releaseStage %d", label, values[0]);
+    const quint16 focusMode = access.focusMode();
+    if (focusMode >= std::size(kAutoFocusModes)) {
+        debugPrint(kDebugAlways, "%s - Error: unknown focusMode %d", label, focusMode);
+        return false;
+    }
+    return access.controlAutoFocus(0, kAutoFocusModes[focusMode]);
+}
+
+bool rejectParameter(const qint32* values, const char* label)
+{
+    debugPrint(kDebugAlways, "%s - Error: unknown additional parameter %d for releaseStage %d", label,
+               values[1], values[0]);
     return false;
+}
+
+// Stages 17 and 18: p = 0 drives photo live view, p = 1 the video variant.
+bool liveViewOrVideo(Access& access, const qint32* values, int liveViewCommand, int videoCommand,
+                     const char* label)
+{
+    switch (values[1]) {
+    case 0:
+        return access.controlPhotoLiveView(liveViewCommand);
+    case 1:
+        return access.controlVideoRecording(videoCommand);
+    default:
+        return rejectParameter(values, label);
+    }
+}
+
+bool liveViewWhiteBalance(Access& access, const qint32* values, const char* label)
+{
+    const quint32 command = quint32(values[1]);
+    if (command >= 4)
+        return rejectParameter(values, label);
+    return access.controlLVWhiteBalance(int(command));
+}
+
+struct ReleaseTranslation
+{
+    int stage;
+    quint32 valuesNeeded;  // the stage included
+    bool (*send)(Access& access, const qint32* values, const char* label);
+};
+
+// How products without direct release express each stage.
+const ReleaseTranslation kReleaseTranslations[] = {
+    {0, 1, [](Access& a, const qint32*, const char*) { return a.initiateCapture(); }},
+    {1, 1, startAutoFocus},
+    {2, 1, [](Access& a, const qint32*, const char*) { return a.controlAutoFocus(1); }},
+    {7, 1, [](Access& a, const qint32*, const char*) { return a.controlBulbExposure(0); }},
+    {8, 1, [](Access& a, const qint32*, const char*) { return a.controlBulbExposure(1); }},
+    {9, 2, [](Access& a, const qint32* v, const char*) { return a.moveLens(1, v[1]); }},
+    {10, 2, [](Access& a, const qint32* v, const char*) { return a.moveLens(0, v[1]); }},
+    {11, 2, [](Access& a, const qint32* v, const char*) { return a.moveLens(2, v[1]); }},
+    {12, 1, [](Access& a, const qint32*, const char*) { return a.controlContinuousExposure(0); }},
+    {13, 1, [](Access& a, const qint32*, const char*) { return a.controlContinuousExposure(1); }},
+    {14, 1, [](Access& a, const qint32*, const char*) { return a.keepCameraActive(); }},
+    {15, 1, [](Access& a, const qint32*, const char*) { return a.controlVideoRecording(0); }},
+    {16, 1, [](Access& a, const qint32*, const char*) { return a.controlVideoRecording(1); }},
+    {17, 2, [](Access& a, const qint32* v, const char* l) { return liveViewOrVideo(a, v, 0, 2, l); }},
+    {18, 2, [](Access& a, const qint32* v, const char* l) { return liveViewOrVideo(a, v, 1, 3, l); }},
+    {20, 1, [](Access& a, const qint32*, const char*) { return a.toggleZoomMode(); }},
+    {21, 3, [](Access& a, const qint32* v, const char*) { return a.setFocusCrossPosition(v[1], v[2]); }},
+    {22, 2, liveViewWhiteBalance},
+};
+
+} // namespace
+
+bool BRX_Commu_CameraAccess_Base::translateRelease(quint32 count, const qint32* values, const char* label)
+{
+    const int stage = values[0];
+    const auto row = std::find_if(std::begin(kReleaseTranslations), std::end(kReleaseTranslations),
+                                  [stage](const ReleaseTranslation& r) { return r.stage == stage; });
+    if (row == std::end(kReleaseTranslations)) {
+        debugPrint(kDebugAlways, "%s - Error: unknown releaseStage %d", label, stage);
+        return false;
+    }
+    if (count < row->valuesNeeded) {
+        if (row->valuesNeeded == 2)
+            debugPrint(kDebugAlways, "%s - Error: missing additional parameter for releaseStage %d", label, stage);
+        else
+            debugPrint(kDebugAlways, "%s - Error: missing additional parameters for releaseStage %d", label, stage);
+        return false;
+    }
+    return row->send(*this, values, label);
 }
 
 // --- Device-property changes and transfers -------------------------------------
