@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
 
 typedef BRX_Commu_CameraAccess_Base Access;
 typedef BRX_Logic_CameraSettingsBase Base;
@@ -368,7 +369,9 @@ void BRX_Logic_CameraSettingsByDevProps::stepSizeStored(Changes*)
 
 void BRX_Logic_CameraSettingsByDevProps::dump(const QString&) const
 {
-    const char* method = BRX_METHOD;
+    // The label must outlive this statement: keep our own copy.
+    const std::string label = BRX_METHOD;
+    const char* method = label.c_str();
     dumpLines(method, kDumpValues, std::size(kDumpValues));
     dumpFeatures(method, kFeatureLines, std::size(kFeatureLines));
 }

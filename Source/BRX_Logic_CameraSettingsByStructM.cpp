@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <string>
 
 typedef BRX_Logic_SettingsChanges Changes;
 typedef BRX_Logic_CameraSettingsBase Base;
@@ -156,7 +157,9 @@ void BRX_Logic_CameraSettingsByStructM::sendToCamera()
 
 void BRX_Logic_CameraSettingsByStructM::dump(const QString& caller) const
 {
-    const char* method = BRX_METHOD;
+    // The label must outlive this statement: keep our own copy.
+    const std::string label = BRX_METHOD;
+    const char* method = label.c_str();
     dumpBlock(caller);
     dumpLines(method, kDumpSettings, std::size(kDumpSettings));
     dumpMaxShutterTime(method);
