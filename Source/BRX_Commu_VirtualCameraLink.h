@@ -41,7 +41,6 @@ public:
     bool takeUnplugRequest();
     // The next bulk-in transfer stalls the endpoint until reset.
     void stallNextBulkIn() { m_stallPending = true; }
-    bool isStalled() const { return m_stalled; }
     // Framing errors seen from the host (missing or spurious zero-length
     // packets, truncated or unexpected containers).
     int protocolErrors() const { return m_protocolErrors; }
