@@ -131,6 +131,12 @@ void BRX_Commu_VirtualCamera::unplugOnOperation(quint16 opCode)
     m_link.unplugOnOperation(opCode);
 }
 
+void BRX_Commu_VirtualCamera::misnumberNextResponse()
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_link.misnumberNextResponse();
+}
+
 void BRX_Commu_VirtualCamera::stallNextBulkIn()
 {
     std::unique_lock<std::mutex> locker(m_mutex);

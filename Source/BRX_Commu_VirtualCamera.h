@@ -57,6 +57,7 @@ public:
     void failOperation(quint16 opCode, quint16 responseCode);
     void truncateNextDataPhase(quint32 bytes);
     void unplugOnOperation(quint16 opCode);
+    void misnumberNextResponse();
     void stallNextBulkIn();
     void setQuirks(int quirks);
     void setCustomOperation(quint16 opCode, BRX_Commu_VirtualCameraDevice::Direction direction,
