@@ -1,5 +1,5 @@
 #include "BRX_Commu_LibusbPipe.h"
-#include "BRX_Commu_ByteOrder.h"
+#include "BRX_Commu_ByteReader.h"
 #include "BRX_Commu_LibusbContext.h"
 #include "BRX_Debug.h"
 
@@ -115,7 +115,7 @@ BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::getDeviceStatus(quint16* code)
         debugPrint(kDebugAlways, "%s - device status of %u bytes", BRX_METHOD, length);
         return kError;
     }
-    *code = BRX_Commu_ByteOrder::readU16(buffer, 2);
+    *code = BRX_Commu_ByteReader(buffer, length).readU16At(2);
     return kOk;
 }
 

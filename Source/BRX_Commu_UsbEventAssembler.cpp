@@ -1,5 +1,5 @@
 #include "BRX_Commu_UsbEventAssembler.h"
-#include "BRX_Commu_ByteOrder.h"
+#include "BRX_Commu_ByteReader.h"
 #include "BRX_Commu_PtpContainer.h"
 
 namespace {
@@ -22,7 +22,7 @@ bool BRX_Commu_UsbEventAssembler::addPacket(const quint8* data, quint32 size, QB
     if (!isComplete(size))
         return false;
     if (m_partial.size() >= kLengthFieldBytes) {
-        const quint32 length = BRX_Commu_ByteOrder::readU32(reinterpret_cast<const quint8*>(m_partial.constData()), 0);
+        const quint32 length = BRX_Commu_ByteReader(m_partial.constData(), quint32(m_partial.size())).readU32At(0);
         if (length >= BRX_Commu_PtpContainer::kHeaderSize && length < quint32(m_partial.size()))
             m_partial.truncate(int(length)); // bytes past the container's end
     }
@@ -36,6 +36,6 @@ bool BRX_Commu_UsbEventAssembler::isComplete(quint32 lastPacketSize) const
     if (lastPacketSize < m_packetSize || m_partial.size() >= kMaxContainerBytes)
         return true;
     return m_partial.size() >= kLengthFieldBytes
-        && BRX_Commu_ByteOrder::readU32(reinterpret_cast<const quint8*>(m_partial.constData()), 0)
+        && BRX_Commu_ByteReader(m_partial.constData(), quint32(m_partial.size())).readU32At(0)
         <= quint32(m_partial.size());
 }

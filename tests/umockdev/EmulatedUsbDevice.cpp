@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <linux/ioctl.h>
 #include <linux/usbdevice_fs.h>
 #include <umockdev.h>
 
