@@ -3,8 +3,10 @@
 //
 //   usb-virtual-camera [--product 0x2011] [--vendor 0x1209] -- COMMAND ARGS...
 //
-// The child runs with umockdev's preload library and sees the camera at bus
-// 1, port 1; the exit code is the child's.
+// Run it under umockdev's preload library itself (umockdev-wrapper, or with a
+// sanitizer build LD_PRELOAD=<sanitizer runtime>:libumockdev-preload.so.0),
+// so that the emulated sysfs is kept consistent. The child inherits the
+// preload and sees the camera at bus 1, port 1; the exit code is the child's.
 
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "EmulatedUsbDevice.h"
@@ -36,7 +38,8 @@ bool parseId(const char* text, quint16* id)
 int runChild(char** argv)
 {
     const QByteArray preload = qgetenv("LD_PRELOAD");
-    qputenv("LD_PRELOAD", "libumockdev-preload.so.0" + (preload.isEmpty() ? QByteArray() : ":" + preload));
+    if (!preload.contains("libumockdev-preload"))
+        qputenv("LD_PRELOAD", "libumockdev-preload.so.0" + (preload.isEmpty() ? QByteArray() : ":" + preload));
     const pid_t child = fork();
     if (child == 0) {
         execvp(argv[0], argv);
