@@ -289,8 +289,12 @@ void BRX_Commu_CameraAccess_Usb_PTP::deviceVanished(quint32 connection)
     QMetaObject::invokeMethod(
         this,
         [this, connection] {
-            if (connection == m_connection)
-                closeDevice();
+            if (connection != m_connection)
+                return;
+            // Forgotten at once, so that a camera plugged back in before the
+            // next scan is announced again.
+            forgetDevice(m_deviceId);
+            closeDevice();
         },
         Qt::QueuedConnection);
 }
@@ -345,6 +349,14 @@ void BRX_Commu_CameraAccess_Usb_PTP::deliverEvent(quint32 eventCode, const QVect
     case kActionImageDatabase:
         Q_EMIT signalUpdateImageDB();
         break;
+    }
+}
+
+void BRX_Commu_CameraAccess_Usb_PTP::forgetDevice(const QString& deviceId)
+{
+    for (int i = m_knownDevices.size() - 1; i >= 0; --i) {
+        if (m_knownDevices.at(i).deviceId == deviceId)
+            m_knownDevices.removeAt(i);
     }
 }
 

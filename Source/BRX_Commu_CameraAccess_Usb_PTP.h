@@ -76,6 +76,7 @@ private:
     void unregisterForEventNotifications();
     void deviceVanished(quint32 connection);
     QList<BRX_Commu_DeviceEntry> scanCandidates();
+    void forgetDevice(const QString& deviceId);
 
     QList<BRX_Commu_DeviceEntry> m_knownDevices;
     std::shared_ptr<BRX_Commu_UsbScanner> m_scanner;

@@ -40,6 +40,10 @@ BRX_Commu_PtpUsbLink::Result BRX_Commu_PtpUsbLink::transact(quint16 opCode, cons
 {
     m_name = name;
     m_pos = m_end = 0;
+    if (numParams > BRX_Commu_PtpContainer::kMaxParams || (numParams && !params)) {
+        debugPrint(kDebugAlways, "%s - invalid parameter count %u", m_name, numParams);
+        return kFailed;
+    }
     const quint32 transactionId = m_nextTransactionId++;
     if (direction == kDataIn && buffer && size)
         std::memset(buffer, 0, size);
@@ -68,14 +72,11 @@ BRX_Commu_PtpUsbLink::Result BRX_Commu_PtpUsbLink::transact(quint16 opCode, cons
 BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::writeCommand(quint16 opCode, quint32 transactionId,
                                                              const quint32* params, quint32 numParams)
 {
-    if (numParams > BRX_Commu_PtpContainer::kMaxParams || (numParams && !params)) {
-        debugPrint(kDebugAlways, "%s - invalid parameter count %u", m_name, numParams);
-        return BRX_Commu_UsbPipe::kError;
-    }
     const QVector<quint32> list(params, params + numParams);
     const QByteArray command = BRX_Commu_PtpContainer(BRX_Commu_PtpContainer::kCommand, opCode,
                                                       transactionId, list).encode();
-    return writeTransfer(reinterpret_cast<const quint8*>(command.constData()), quint32(command.size()));
+    const Status status = writeTransfer(reinterpret_cast<const quint8*>(command.constData()), quint32(command.size()));
+    return status == BRX_Commu_UsbPipe::kOk ? endContainer(quint32(command.size())) : status;
 }
 
 // The header and the start of the payload leave in one transfer; the rest of
@@ -102,9 +103,13 @@ BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::writeData(quint16 opCode, quint3
         status = writeTransfer(data + offset, chunk);
         offset += chunk;
     }
-    if (status == BRX_Commu_UsbPipe::kOk && total % m_packetSize == 0)
-        status = writeTransfer(nullptr, 0); // a full last packet does not end the container
-    return status;
+    return status == BRX_Commu_UsbPipe::kOk ? endContainer(total) : status;
+}
+
+// A container that fills its last packet needs a zero-length packet to end it.
+BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::endContainer(quint64 length)
+{
+    return length % m_packetSize == 0 ? writeTransfer(nullptr, 0) : BRX_Commu_UsbPipe::kOk;
 }
 
 BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::writeTransfer(const quint8* data, quint32 size)
@@ -166,8 +171,12 @@ BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::readPayload(const BRX_Commu_PtpC
     const quint64 expected = untilShortPacket ? std::numeric_limits<quint64>::max()
                                               : header.length - BRX_Commu_PtpContainer::kHeaderSize;
     quint32 written = 0;
-    quint64 remaining = expected - takeFromStaging(expected, dest, destSize, &written);
-    bool ended = false;
+    const quint64 taken = takeFromStaging(expected, dest, destSize, &written);
+    quint64 remaining = expected - taken;
+    // A short transfer that carried payload ended the container; one that
+    // carried only a header of known length is a device sending the header
+    // on its own.
+    bool ended = m_lastTransferShort && available() == 0 && (taken > 0 || untilShortPacket);
     while (remaining > 0 && !ended) {
         const quint32 direct = directSize(remaining, destSize - written);
         quint32 received = 0;
@@ -251,6 +260,7 @@ BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::fill(quint32* received, bool* sh
         *received = 0;
     m_end += *received;
     *shortPacket = *received < capacity;
+    m_lastTransferShort = *shortPacket;
     return status;
 }
 

@@ -38,6 +38,7 @@ private:
     Status writeCommand(quint16 opCode, quint32 transactionId, const quint32* params, quint32 numParams);
     Status writeData(quint16 opCode, quint32 transactionId, const quint8* data, quint32 size);
     Status writeTransfer(const quint8* data, quint32 size);
+    Status endContainer(quint64 length);
     Status readReply(quint32 transactionId, quint8* buffer, quint32 size, bool expectData,
                      quint16* responseCode, bool* ok);
     Status readHeader(BRX_Commu_PtpContainer* container);
@@ -60,6 +61,7 @@ private:
     std::vector<quint8> m_staging;
     quint32 m_pos = 0;
     quint32 m_end = 0;
+    bool m_lastTransferShort = false;
 };
 
 #endif

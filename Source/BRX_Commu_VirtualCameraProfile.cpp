@@ -142,7 +142,7 @@ QVector<Property> settingProperties(int productId)
     const Values lowStandardHigh = upTo(2);
     return {
         Property::enumeration(0x500F, Property::kUInt32, 400, sensitivityValues(productId)),
-        Property::enumeration(0x5013, Property::kUInt16, 1, captureModeValues(productId)),
+        Property::enumeration(0x5013, Property::kUInt16, 0, captureModeValues(productId)),
         Property::enumeration(0xD000, Property::kUInt32, 10, {1, 2, 5, 10, 50, 100, 500, 1000, 2500, 5000, 9999}),
         Property::enumeration(0xD001, Property::kUInt32, 5, intervalTimeValues(productId)),
         Property::enumeration(0x500A, Property::kUInt16, 2, {1, 2}),
