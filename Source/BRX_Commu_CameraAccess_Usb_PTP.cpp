@@ -1,4 +1,6 @@
 #include "BRX_Commu_CameraAccess_Usb_PTP.h"
+#include "BRX_Commu_LibusbHotplugWatcher.h"
+#include "BRX_Commu_LibusbScanner.h"
 #include "BRX_Commu_UsbEventThread.h"
 #include "BRX_Commu_UsbPipe.h"
 #include "BRX_Commu_UsbScanner.h"
@@ -72,7 +74,15 @@ bool needsParameter(EventAction action)
 BRX_Commu_CameraAccess_Usb_PTP* BRX_Commu_CameraAccess_Usb_PTP::create()
 {
     const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
-    return new BRX_Commu_CameraAccess_Usb_PTP(camera ? camera->createScanner() : nullptr);
+    if (camera)
+        return new BRX_Commu_CameraAccess_Usb_PTP(camera->createScanner());
+    const auto scanner = std::make_shared<BRX_Commu_LibusbScanner>();
+    BRX_Commu_CameraAccess_Usb_PTP* access = new BRX_Commu_CameraAccess_Usb_PTP(scanner);
+    // A plugged camera is looked for at once; the periodic scan stays the fallback.
+    auto* watcher = new BRX_Commu_LibusbHotplugWatcher(scanner->context(), access);
+    connect(watcher, &BRX_Commu_LibusbHotplugWatcher::signalDevicesChanged, access,
+            &BRX_Commu_CameraAccess_Usb_PTP::checkDeviceAvailable);
+    return access;
 }
 
 BRX_Commu_CameraAccess_Usb_PTP::BRX_Commu_CameraAccess_Usb_PTP(std::shared_ptr<BRX_Commu_UsbScanner> scanner)
@@ -399,7 +409,8 @@ QList<BRX_Commu_DeviceEntry> BRX_Commu_CameraAccess_Usb_PTP::scanCandidates()
     const QList<quint16> vendors = m_scanner->acceptedVendorIds();
     for (const BRX_Commu_DeviceEntry& entry : m_scanner->scan()) {
         debugPrint(kDebugPtp, "%s - PnpDevice: %s", BRX_METHOD, qPrintable(entry.deviceId));
-        if (entry.productId != 0 && entry.cameraId <= 0xFFFF && vendors.contains(quint16(entry.cameraId)))
+        if (entry.productId != 0 && entry.cameraId <= 0xFFFF
+            && (vendors.isEmpty() || vendors.contains(quint16(entry.cameraId))))
             candidates.append(entry);
     }
     return candidates;

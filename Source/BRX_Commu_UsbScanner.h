@@ -20,7 +20,7 @@ public:
     // cameraId. Blocks briefly; an empty list when enumeration fails.
     virtual QList<BRX_Commu_DeviceEntry> scan() = 0;
 
-    // The vendor IDs whose devices the transport accepts.
+    // The vendor IDs whose devices the transport accepts; empty accepts every vendor.
     virtual QList<quint16> acceptedVendorIds() const = 0;
 
     // Opens the device at deviceId and claims its interface. Null when the

@@ -1,0 +1,302 @@
+#include "BRX_Commu_LibusbPipe.h"
+#include "BRX_Commu_ByteReader.h"
+#include "BRX_Commu_LibusbContext.h"
+#include "BRX_Debug.h"
+
+#include <QDeadlineTimer>
+#include <QMutexLocker>
+#include <algorithm>
+#include <cstring>
+#include <libusb.h>
+
+namespace {
+
+const quint8 kClassRequestIn = LIBUSB_ENDPOINT_IN | LIBUSB_REQUEST_TYPE_CLASS | LIBUSB_RECIPIENT_INTERFACE;
+const quint8 kClassRequestOut = LIBUSB_ENDPOINT_OUT | LIBUSB_REQUEST_TYPE_CLASS | LIBUSB_RECIPIENT_INTERFACE;
+const quint8 kRequestDeviceReset = 0x66;
+const quint8 kRequestGetDeviceStatus = 0x67;
+// wLength, the response code and one parameter per endpoint.
+const quint16 kDeviceStatusBytes = 32;
+const quint32 kDeviceStatusMinBytes = 4;
+const int kControlTimeoutMs = 2000;
+// The slowest rate a camera still counts as working: 1 MB/s.
+const quint32 kSlowestBytesPerMs = 1024;
+// How long closing waits for the cancelled event transfer to come back.
+const int kCancelTimeoutMs = 2000;
+
+// Completion statuses of asynchronous transfers in terms of the error codes
+// of the synchronous calls, so that one mapping serves both.
+int transferError(int transferStatus)
+{
+    static const struct {
+        int transferStatus;
+        int error;
+    } table[] = {
+        {LIBUSB_TRANSFER_COMPLETED, LIBUSB_SUCCESS},  {LIBUSB_TRANSFER_TIMED_OUT, LIBUSB_ERROR_TIMEOUT},
+        {LIBUSB_TRANSFER_STALL, LIBUSB_ERROR_PIPE},   {LIBUSB_TRANSFER_NO_DEVICE, LIBUSB_ERROR_NO_DEVICE},
+        {LIBUSB_TRANSFER_OVERFLOW, LIBUSB_ERROR_OVERFLOW},
+    };
+    for (const auto& entry : table) {
+        if (entry.transferStatus == transferStatus)
+            return entry.error;
+    }
+    return LIBUSB_ERROR_IO;
+}
+
+} // namespace
+
+BRX_Commu_LibusbPipe::BRX_Commu_LibusbPipe(std::shared_ptr<BRX_Commu_LibusbContext> context,
+                                           libusb_device_handle* handle, int interfaceNumber,
+                                           const BRX_Commu_UsbDeviceFilter::Endpoints& endpoints)
+    : m_context(std::move(context))
+    , m_handle(handle)
+    , m_interface(interfaceNumber)
+    , m_endpoints(endpoints)
+    , m_eventTransfer(libusb_alloc_transfer(0))
+    , m_eventBuffer(endpoints.interruptPacketSize)
+    , m_assembler(endpoints.interruptPacketSize)
+{
+    QMutexLocker locker(&m_eventMutex);
+    submitEventTransfer(); // a failure is retried by the first interruptIn
+}
+
+BRX_Commu_LibusbPipe::~BRX_Commu_LibusbPipe()
+{
+    cancelEventTransfer();
+    libusb_release_interface(m_handle, m_interface); // fails harmlessly when the device has gone
+    libusb_close(m_handle);
+}
+
+quint32 BRX_Commu_LibusbPipe::maxPacketSize() const
+{
+    return m_endpoints.bulkPacketSize;
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::bulkOut(const quint8* data, quint32 size, quint32* sent,
+                                                        int timeoutMs)
+{
+    // libusb's buffer is not const, but an out transfer only reads it.
+    return bulkTransfer(m_endpoints.bulkOut, const_cast<quint8*>(data), size, sent, timeoutMs);
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::bulkIn(quint8* data, quint32 capacity, quint32* received,
+                                                       int timeoutMs)
+{
+    return bulkTransfer(m_endpoints.bulkIn, data, capacity, received, timeoutMs);
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::interruptIn(quint8* data, quint32 capacity, quint32* received,
+                                                            int timeoutMs)
+{
+    *received = 0;
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        Status status = takeEvent(data, capacity, received);
+        if (status == kTimeout)
+            status = restartEvents();
+        if (status != kTimeout)
+            return status;
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0)
+            return kTimeout;
+        waitForEvents(left);
+    }
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::getDeviceStatus(quint16* code)
+{
+    *code = 0;
+    quint8 buffer[kDeviceStatusBytes] = {};
+    quint32 length = 0;
+    const Status status = controlRequest(kClassRequestIn, kRequestGetDeviceStatus, buffer, sizeof buffer, &length);
+    if (status != kOk)
+        return status;
+    if (length < kDeviceStatusMinBytes) {
+        debugPrint(kDebugAlways, "%s - device status of %u bytes", BRX_METHOD, length);
+        return kError;
+    }
+    *code = BRX_Commu_ByteReader(buffer, length).readU16At(2);
+    return kOk;
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::resetDevice()
+{
+    quint32 length = 0;
+    return controlRequest(kClassRequestOut, kRequestDeviceReset, nullptr, 0, &length);
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::clearHalt(Endpoint endpoint)
+{
+    const quint8 addresses[] = {m_endpoints.bulkOut, m_endpoints.bulkIn, m_endpoints.interruptIn};
+    if (m_gone)
+        return kNoDevice;
+    return check(BRX_METHOD, libusb_clear_halt(m_handle, addresses[endpoint]));
+}
+
+int BRX_Commu_LibusbPipe::transferTimeout(int timeoutMs, quint32 size)
+{
+    return timeoutMs + int(size / kSlowestBytesPerMs);
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::toStatus(int libusbError)
+{
+    switch (libusbError) {
+    case LIBUSB_SUCCESS:
+        return kOk;
+    case LIBUSB_ERROR_TIMEOUT:
+        return kTimeout;
+    case LIBUSB_ERROR_PIPE:
+        return kStall;
+    case LIBUSB_ERROR_OVERFLOW:
+        return kOverflow;
+    case LIBUSB_ERROR_NO_DEVICE:
+        return kNoDevice;
+    default:
+        return kError;
+    }
+}
+
+// Pieces are whole packets, so the device sees one transfer; a short piece
+// in ends the transfer as a short packet does. What arrived before a timeout
+// is kept in *done.
+BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::bulkTransfer(quint8 endpoint, quint8* data, quint32 size,
+                                                             quint32* done, int timeoutMs)
+{
+    *done = 0;
+    if (m_gone)
+        return kNoDevice;
+    const quint32 pieceLimit = kMaxChunkBytes - kMaxChunkBytes % maxPacketSize();
+    do {
+        const quint32 piece = std::min(size - *done, pieceLimit);
+        int transferred = 0;
+        const int result = libusb_bulk_transfer(m_handle, endpoint, data + *done, int(piece), &transferred,
+                                                transferTimeout(timeoutMs, piece));
+        *done += quint32(transferred);
+        const Status status = check(BRX_METHOD, result);
+        if (status != kOk || quint32(transferred) < piece)
+            return status;
+    } while (*done < size);
+    return kOk;
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::controlRequest(quint8 requestType, quint8 request, quint8* data,
+                                                               quint16 length, quint32* transferred)
+{
+    *transferred = 0;
+    if (m_gone)
+        return kNoDevice;
+    const int result = libusb_control_transfer(m_handle, requestType, request, 0, quint16(m_interface), data,
+                                               length, kControlTimeoutMs);
+    *transferred = quint32(std::max(result, 0));
+    return check(BRX_METHOD, std::min(result, 0));
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::check(const char* label, int libusbError)
+{
+    const Status status = toStatus(libusbError);
+    if (status == kNoDevice) {
+        if (!m_gone.exchange(true))
+            debugPrint(kDebugAlways, "%s - the camera has gone", label);
+    } else if (status != kOk) {
+        debugPrint(kDebugAlways, "%s - %s", label, libusb_error_name(libusbError));
+    }
+    return status;
+}
+
+// Queued containers first, then a failure of the event transfer, each once.
+BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::takeEvent(quint8* data, quint32 capacity, quint32* received)
+{
+    QMutexLocker locker(&m_eventMutex);
+    if (!m_events.isEmpty()) {
+        const QByteArray container = m_events.takeFirst();
+        *received = std::min(capacity, quint32(container.size()));
+        std::memcpy(data, container.constData(), *received);
+        return quint32(container.size()) > capacity ? kOverflow : kOk;
+    }
+    if (m_gone)
+        return kNoDevice;
+    const Status failure = m_eventFailure;
+    m_eventFailure = kOk;
+    m_eventNews = 0;
+    return failure == kOk ? kTimeout : failure;
+}
+
+// After a failed event transfer: the endpoint may be halted, so clear it and
+// submit again.
+BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::restartEvents()
+{
+    {
+        QMutexLocker locker(&m_eventMutex);
+        if (m_eventPending)
+            return kTimeout;
+    }
+    libusb_clear_halt(m_handle, m_endpoints.interruptIn);
+    QMutexLocker locker(&m_eventMutex);
+    const Status status = submitEventTransfer();
+    return status == kOk ? kTimeout : status;
+}
+
+// Called with m_eventMutex held.
+BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::submitEventTransfer()
+{
+    if (!m_eventTransfer)
+        return kError;
+    libusb_fill_interrupt_transfer(m_eventTransfer, m_handle, m_endpoints.interruptIn, m_eventBuffer.data(),
+                                   int(m_eventBuffer.size()), &BRX_Commu_LibusbPipe::eventCallback, this, 0);
+    const Status status = check(BRX_METHOD, libusb_submit_transfer(m_eventTransfer));
+    m_eventPending = status == kOk;
+    return status;
+}
+
+void BRX_Commu_LibusbPipe::waitForEvents(qint64 timeoutMs)
+{
+    timeval timeout = {long(timeoutMs / 1000), long(timeoutMs % 1000) * 1000};
+    libusb_handle_events_timeout_completed(m_context->get(), &timeout, &m_eventNews);
+}
+
+void BRX_Commu_LibusbPipe::cancelEventTransfer()
+{
+    {
+        QMutexLocker locker(&m_eventMutex);
+        m_closing = true;
+        if (m_eventPending)
+            libusb_cancel_transfer(m_eventTransfer);
+    }
+    const QDeadlineTimer deadline(kCancelTimeoutMs);
+    for (;;) {
+        {
+            QMutexLocker locker(&m_eventMutex);
+            m_eventNews = 0;
+            if (!m_eventPending) {
+                libusb_free_transfer(m_eventTransfer);
+                return;
+            }
+        }
+        if (deadline.hasExpired())
+            break;
+        waitForEvents(deadline.remainingTime());
+    }
+    // Freeing a transfer the kernel still owns would corrupt memory.
+    debugPrint(kDebugAlways, "%s - the event transfer did not end, left allocated", BRX_METHOD);
+}
+
+void BRX_Commu_LibusbPipe::eventTransferDone(libusb_transfer* transfer)
+{
+    QMutexLocker locker(&m_eventMutex);
+    m_eventPending = false;
+    m_eventNews = 1;
+    if (transfer->status == LIBUSB_TRANSFER_CANCELLED || m_closing)
+        return;
+    const Status status = check(BRX_METHOD, transferError(transfer->status));
+    QByteArray container;
+    if (status == kOk && m_assembler.addPacket(transfer->buffer, quint32(transfer->actual_length), &container))
+        m_events.append(container);
+    const Status next = status == kOk ? submitEventTransfer() : status;
+    if (next != kOk)
+        m_eventFailure = next;
+}
+
+void BRX_Commu_LibusbPipe::eventCallback(libusb_transfer* transfer)
+{
+    static_cast<BRX_Commu_LibusbPipe*>(transfer->user_data)->eventTransferDone(transfer);
+}

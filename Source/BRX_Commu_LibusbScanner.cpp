@@ -1,0 +1,169 @@
+#include "BRX_Commu_LibusbScanner.h"
+#include "BRX_Commu_LibusbContext.h"
+#include "BRX_Commu_LibusbPipe.h"
+#include "BRX_Commu_UsbDeviceFilter.h"
+#include "BRX_Debug.h"
+
+#include <libusb.h>
+
+namespace {
+
+typedef BRX_Commu_UsbDeviceFilter Filter;
+
+struct DeviceListDeleter {
+    void operator()(libusb_device** list) const { libusb_free_device_list(list, 1); }
+};
+typedef std::unique_ptr<libusb_device*, DeviceListDeleter> DeviceList;
+
+struct HandleDeleter {
+    void operator()(libusb_device_handle* handle) const { libusb_close(handle); }
+};
+typedef std::unique_ptr<libusb_device_handle, HandleDeleter> Handle;
+
+// USB 3 allows seven tiers of hubs.
+const int kMaxPortDepth = 7;
+
+QVector<quint8> portNumbers(libusb_device* device)
+{
+    quint8 ports[kMaxPortDepth] = {};
+    const int count = libusb_get_port_numbers(device, ports, kMaxPortDepth);
+    return count > 0 ? QVector<quint8>(ports, ports + count) : QVector<quint8>();
+}
+
+Filter::Interface describeInterface(const libusb_interface_descriptor& descriptor)
+{
+    Filter::Interface interface;
+    interface.number = descriptor.bInterfaceNumber;
+    interface.interfaceClass = descriptor.bInterfaceClass;
+    interface.subClass = descriptor.bInterfaceSubClass;
+    interface.protocol = descriptor.bInterfaceProtocol;
+    for (int i = 0; i < descriptor.bNumEndpoints; ++i) {
+        const libusb_endpoint_descriptor& endpoint = descriptor.endpoint[i];
+        interface.endpoints.append({endpoint.bEndpointAddress, endpoint.bmAttributes, endpoint.wMaxPacketSize});
+    }
+    return interface;
+}
+
+// The device's identity and the first alternate setting of every interface
+// of its active configuration; false when the descriptors cannot be read.
+bool describe(libusb_device* device, Filter::Device* description)
+{
+    libusb_device_descriptor descriptor;
+    libusb_config_descriptor* config = nullptr;
+    if (libusb_get_device_descriptor(device, &descriptor) != LIBUSB_SUCCESS
+        || libusb_get_active_config_descriptor(device, &config) != LIBUSB_SUCCESS)
+        return false;
+    description->vendorId = descriptor.idVendor;
+    description->productId = descriptor.idProduct;
+    description->busNumber = libusb_get_bus_number(device);
+    description->portNumbers = portNumbers(device);
+    for (int i = 0; i < config->bNumInterfaces; ++i) {
+        if (config->interface[i].num_altsetting > 0)
+            description->interfaces.append(describeInterface(config->interface[i].altsetting[0]));
+    }
+    libusb_free_config_descriptor(config);
+    return true;
+}
+
+DeviceList deviceList(libusb_context* context, ssize_t* count)
+{
+    libusb_device** list = nullptr;
+    *count = libusb_get_device_list(context, &list);
+    if (*count < 0) {
+        debugPrint(kDebugAlways, "%s - cannot list USB devices: %s", BRX_METHOD, libusb_error_name(int(*count)));
+        *count = 0;
+        return DeviceList();
+    }
+    return DeviceList(list);
+}
+
+// Opens the device, lets libusb detach a kernel driver and claims the
+// interface; the log says why when it cannot.
+Handle claim(libusb_device* device, int interfaceNumber, const QString& deviceId)
+{
+    libusb_device_handle* raw = nullptr;
+    int result = libusb_open(device, &raw);
+    Handle handle(raw);
+    if (result == LIBUSB_SUCCESS) {
+        libusb_set_auto_detach_kernel_driver(raw, 1);
+        result = libusb_claim_interface(raw, interfaceNumber);
+    }
+    if (result == LIBUSB_ERROR_BUSY)
+        debugPrint(kDebugAlways, "%s - %s is in use by another program (%s); close it and plug the camera in again",
+                   BRX_METHOD, qPrintable(deviceId), libusb_error_name(result));
+    else if (result == LIBUSB_ERROR_ACCESS)
+        debugPrint(kDebugAlways, "%s - no permission to open %s (%s); see the udev rule in the hardware test notes",
+                   BRX_METHOD, qPrintable(deviceId), libusb_error_name(result));
+    else if (result != LIBUSB_SUCCESS)
+        debugPrint(kDebugAlways, "%s - cannot open %s: %s", BRX_METHOD, qPrintable(deviceId),
+                   libusb_error_name(result));
+    return result == LIBUSB_SUCCESS ? std::move(handle) : Handle();
+}
+
+} // namespace
+
+BRX_Commu_LibusbScanner::BRX_Commu_LibusbScanner()
+    : BRX_Commu_LibusbScanner(configuredVendorIds())
+{
+}
+
+BRX_Commu_LibusbScanner::BRX_Commu_LibusbScanner(const QList<quint16>& acceptedVendorIds)
+    : m_context(std::make_shared<BRX_Commu_LibusbContext>())
+    , m_acceptedVendorIds(acceptedVendorIds)
+{
+}
+
+BRX_Commu_LibusbScanner::~BRX_Commu_LibusbScanner() = default;
+
+QList<BRX_Commu_DeviceEntry> BRX_Commu_LibusbScanner::scan()
+{
+    QList<BRX_Commu_DeviceEntry> entries;
+    if (!m_context->isValid())
+        return entries;
+    ssize_t count = 0;
+    const DeviceList list = deviceList(m_context->get(), &count);
+    for (ssize_t i = 0; i < count; ++i) {
+        Filter::Device device;
+        if (describe(list.get()[i], &device) && Filter::isCandidate(device, m_acceptedVendorIds))
+            entries.append({device.vendorId, device.productId,
+                            Filter::devicePath(device.busNumber, device.portNumbers)});
+    }
+    return entries;
+}
+
+QList<quint16> BRX_Commu_LibusbScanner::acceptedVendorIds() const
+{
+    return m_acceptedVendorIds;
+}
+
+std::shared_ptr<BRX_Commu_UsbPipe> BRX_Commu_LibusbScanner::open(const QString& deviceId)
+{
+    if (!m_context->isValid())
+        return nullptr;
+    ssize_t count = 0;
+    const DeviceList list = deviceList(m_context->get(), &count);
+    for (ssize_t i = 0; i < count; ++i) {
+        Filter::Device device;
+        if (!describe(list.get()[i], &device) || Filter::devicePath(device.busNumber, device.portNumbers) != deviceId)
+            continue;
+        const Filter::Interface* interface = Filter::stillImageInterface(device);
+        Filter::Endpoints endpoints;
+        if (!interface || !Filter::findEndpoints(*interface, &endpoints)) {
+            debugPrint(kDebugAlways, "%s - %s has no usable still-image interface", BRX_METHOD, qPrintable(deviceId));
+            return nullptr;
+        }
+        Handle handle = claim(list.get()[i], interface->number, deviceId);
+        if (!handle)
+            return nullptr;
+        return std::make_shared<BRX_Commu_LibusbPipe>(m_context, handle.release(), interface->number, endpoints);
+    }
+    debugPrint(kDebugAlways, "%s - %s is not present", BRX_METHOD, qPrintable(deviceId));
+    return nullptr;
+}
+
+QList<quint16> BRX_Commu_LibusbScanner::configuredVendorIds()
+{
+    QList<quint16> vendorIds;
+    BRX_Commu_UsbDeviceFilter::parseVendorIds(QStringLiteral(BRX_ACCEPTED_VENDOR_IDS), &vendorIds);
+    return vendorIds;
+}

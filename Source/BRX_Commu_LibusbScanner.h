@@ -1,0 +1,39 @@
+#ifndef BRX_COMMU_LIBUSBSCANNER_H
+#define BRX_COMMU_LIBUSBSCANNER_H
+
+#include "BRX_Commu_UsbScanner.h"
+
+#include <QList>
+#include <memory>
+
+class BRX_Commu_LibusbContext;
+
+// Lists and opens still-image devices through libusb. The device path is
+// the bus number and port path (BRX_Commu_UsbDeviceFilter::devicePath).
+class BRX_Commu_LibusbScanner : public BRX_Commu_UsbScanner
+{
+public:
+    // Accepts the vendors configured at build time (BRX_ACCEPTED_VENDOR_IDS).
+    BRX_Commu_LibusbScanner();
+    explicit BRX_Commu_LibusbScanner(const QList<quint16>& acceptedVendorIds);
+    ~BRX_Commu_LibusbScanner() override;
+
+    QList<BRX_Commu_DeviceEntry> scan() override;
+    QList<quint16> acceptedVendorIds() const override;
+    // Detaches a kernel driver, claims the still-image interface and keeps
+    // the active configuration (setting it again would reset the device).
+    std::shared_ptr<BRX_Commu_UsbPipe> open(const QString& deviceId) override;
+
+    // The libusb session, for the hot-plug watcher; invalid when libusb
+    // could not be initialised.
+    std::shared_ptr<BRX_Commu_LibusbContext> context() const { return m_context; }
+
+    // The vendors of the build configuration; empty means every vendor.
+    static QList<quint16> configuredVendorIds();
+
+private:
+    std::shared_ptr<BRX_Commu_LibusbContext> m_context;
+    QList<quint16> m_acceptedVendorIds;
+};
+
+#endif

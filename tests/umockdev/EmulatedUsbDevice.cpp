@@ -1,0 +1,407 @@
+#include "EmulatedUsbDevice.h"
+#include "EmulatedFunction.h"
+
+#include <QMutexLocker>
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <linux/ioctl.h>
+#include <linux/usbdevice_fs.h>
+#include <umockdev.h>
+
+namespace {
+
+UMockdevTestbed* g_testbed = nullptr;
+int g_nextDeviceNumber = 2; // 1 is the root hub's
+
+const quint8 kEndpointBulkIn = 0x81;
+const quint8 kEndpointBulkOut = 0x02;
+const quint8 kEndpointInterrupt = 0x83;
+const int kSetupBytes = 8;
+
+QByteArray le16(quint16 value)
+{
+    QByteArray bytes(2, 0);
+    bytes[0] = char(value & 0xFF);
+    bytes[1] = char(value >> 8);
+    return bytes;
+}
+
+int urbStatus(BRX_Commu_UsbPipe::Status status)
+{
+    static const int statuses[] = {0, -ETIMEDOUT, -EPIPE, -EOVERFLOW, -ESHUTDOWN, -EPROTO};
+    return statuses[status];
+}
+
+usbdevfs_urb* urbOf(UMockdevIoctlData* data)
+{
+    return reinterpret_cast<usbdevfs_urb*>(data->data);
+}
+
+} // namespace
+
+bool EmulatedUsbDevice::createTestbed()
+{
+    g_testbed = umockdev_testbed_new();
+    return umockdev_in_mock_environment();
+}
+
+UMockdevTestbed* EmulatedUsbDevice::testbed()
+{
+    return g_testbed;
+}
+
+EmulatedUsbDevice::EmulatedUsbDevice(const Descriptor& descriptor, EmulatedFunction* function)
+    : m_descriptor(descriptor)
+    , m_function(function)
+    , m_handler(umockdev_ioctl_base_new())
+{
+    g_signal_connect(m_handler, "handle-ioctl", G_CALLBACK(&EmulatedUsbDevice::handleIoctl), this);
+}
+
+EmulatedUsbDevice::~EmulatedUsbDevice()
+{
+    unplug();
+    g_object_unref(m_handler);
+}
+
+QString EmulatedUsbDevice::devicePath() const
+{
+    return QStringLiteral("usb:1-%1").arg(m_descriptor.port);
+}
+
+void EmulatedUsbDevice::plug()
+{
+    QMutexLocker locker(&m_mutex);
+    if (m_plugged)
+        return;
+    m_deviceNumber = g_nextDeviceNumber++;
+    GError* error = nullptr;
+    umockdev_testbed_add_from_string(g_testbed, sysfsRecord().toUtf8().constData(), &error);
+    if (!error)
+        umockdev_testbed_attach_ioctl(g_testbed, deviceNode().toUtf8().constData(), m_handler, &error);
+    if (error) {
+        std::fprintf(stderr, "testbed: %s\n", error->message);
+        g_error_free(error);
+        return;
+    }
+    m_sysfsPath = sysfsPath();
+    m_plugged = true;
+    umockdev_testbed_uevent(g_testbed, m_sysfsPath.toUtf8().constData(), "add");
+}
+
+void EmulatedUsbDevice::unplug()
+{
+    QMutexLocker locker(&m_mutex);
+    disconnect();
+    if (m_sysfsPath.isEmpty())
+        return;
+    // The handler stays attached: the host still reaps the ended transfers.
+    umockdev_testbed_uevent(g_testbed, m_sysfsPath.toUtf8().constData(), "remove");
+    umockdev_testbed_remove_device(g_testbed, m_sysfsPath.toUtf8().constData());
+    m_sysfsPath.clear();
+}
+
+bool EmulatedUsbDevice::isPlugged() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_plugged;
+}
+
+void EmulatedUsbDevice::withFunction(const std::function<void(EmulatedFunction*)>& change)
+{
+    QMutexLocker locker(&m_mutex);
+    change(m_function);
+    pump();
+}
+
+void EmulatedUsbDevice::setClaimedElsewhere(bool claimed)
+{
+    QMutexLocker locker(&m_mutex);
+    m_claimedElsewhere = claimed;
+}
+
+int EmulatedUsbDevice::setConfigurationCalls() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_setConfigurationCalls;
+}
+
+int EmulatedUsbDevice::zeroLengthPacketsOut() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_zeroLengthPacketsOut;
+}
+
+int EmulatedUsbDevice::largestBulkTransfer() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_largestBulkTransfer;
+}
+
+int EmulatedUsbDevice::submittedInterruptTransfers() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_submittedInterruptTransfers;
+}
+
+// The kernel ends every transfer of a vanished device with -ESHUTDOWN and
+// answers every later request with ENODEV. Called with the lock held.
+void EmulatedUsbDevice::disconnect()
+{
+    m_plugged = false;
+    for (const Urb& urb : qAsConst(m_waiting))
+        complete(urb.data, -ESHUTDOWN, 0);
+    m_waiting.clear();
+    m_interruptPackets.clear();
+}
+
+int EmulatedUsbDevice::handleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self)
+{
+    return static_cast<EmulatedUsbDevice*>(self)->handle(client);
+}
+
+bool EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
+{
+    QMutexLocker locker(&m_mutex);
+    const gulong request = umockdev_ioctl_client_get_request(client);
+    UMockdevIoctlData* argument = umockdev_ioctl_client_get_arg(client);
+    const bool current = m_plugged && deviceNode() == QString::fromUtf8(umockdev_ioctl_client_get_devnode(client));
+    int error = current ? 0 : ENODEV;
+    switch (request) {
+    case USBDEVFS_REAPURB:
+    case USBDEVFS_REAPURBNDELAY:
+        error = reap(argument); // the transfers ended by a removal still come back
+        break;
+    case USBDEVFS_GET_CAPABILITIES:
+        if (current)
+            *reinterpret_cast<quint32*>(argument->data) = USBDEVFS_CAP_BULK_SCATTER_GATHER
+                | USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_BULK_CONTINUATION;
+        break;
+    case USBDEVFS_GETDRIVER:
+    case USBDEVFS_IOCTL:
+        error = current ? ENODATA : ENODEV; // no kernel driver bound
+        break;
+    case USBDEVFS_DISCONNECT_CLAIM:
+    case USBDEVFS_CLAIMINTERFACE:
+        error = current && m_claimedElsewhere ? EBUSY : error;
+        break;
+    case USBDEVFS_SETCONFIGURATION:
+        ++m_setConfigurationCalls;
+        break;
+    case USBDEVFS_CLEAR_HALT:
+        if (current && (*reinterpret_cast<quint32*>(argument->data) & 0x7F) != (kEndpointInterrupt & 0x7F))
+            m_function->reset();
+        break;
+    case USBDEVFS_RELEASEINTERFACE:
+    case USBDEVFS_RESETEP:
+    case USBDEVFS_RESET:
+    case USBDEVFS_SETINTERFACE:
+        break;
+    case USBDEVFS_SUBMITURB:
+        error = current ? submit(argument) : ENODEV;
+        break;
+    case USBDEVFS_DISCARDURB:
+        error = discard(argument);
+        break;
+    default:
+        std::fprintf(stderr, "emulated USB device: unhandled ioctl 0x%lx\n", request);
+        return false;
+    }
+    umockdev_ioctl_client_complete(client, error ? -1 : 0, error);
+    return true;
+}
+
+int EmulatedUsbDevice::submit(UMockdevIoctlData* argument)
+{
+    GError* error = nullptr;
+    UMockdevIoctlData* urbData = umockdev_ioctl_data_resolve(argument, 0, sizeof(usbdevfs_urb), &error);
+    usbdevfs_urb* urb = urbOf(urbData);
+    UMockdevIoctlData* buffer = umockdev_ioctl_data_resolve(urbData, offsetof(usbdevfs_urb, buffer),
+                                                            std::size_t(urb->buffer_length), &error);
+    g_clear_object(&buffer); // the URB keeps its buffer
+    if (error) {
+        g_error_free(error);
+        g_clear_object(&urbData);
+        return EFAULT;
+    }
+    quint8* data = static_cast<quint8*>(urb->buffer);
+    if (urb->type == USBDEVFS_URB_TYPE_CONTROL)
+        return submitControl(urbData, data, urb->buffer_length);
+    if (urb->type == USBDEVFS_URB_TYPE_BULK)
+        m_largestBulkTransfer = std::max(m_largestBulkTransfer, urb->buffer_length);
+    if (urb->type == USBDEVFS_URB_TYPE_INTERRUPT)
+        ++m_submittedInterruptTransfers;
+    if (urb->type == USBDEVFS_URB_TYPE_BULK && !(urb->endpoint & 0x80)) {
+        m_zeroLengthPacketsOut += urb->buffer_length == 0;
+        quint32 accepted = 0;
+        const BRX_Commu_UsbPipe::Status status = m_function->receive(data, quint32(urb->buffer_length), &accepted);
+        complete(urbData, urbStatus(status), int(accepted));
+        checkUnplugRequest();
+    } else {
+        m_waiting.append({urbData, urb->type});
+    }
+    pump();
+    return 0;
+}
+
+// Get Device Status and Device Reset of the still-image class; anything
+// else stalls, as a device does with a request it does not know.
+int EmulatedUsbDevice::submitControl(UMockdevIoctlData* urbData, quint8* buffer, int length)
+{
+    const quint8 requestType = buffer[0];
+    const quint8 request = buffer[1];
+    if (requestType == 0xA1 && request == 0x67 && length >= kSetupBytes + 4) {
+        const QByteArray status = le16(4) + le16(m_function->deviceStatus());
+        std::memcpy(buffer + kSetupBytes, status.constData(), 4);
+        complete(urbData, 0, 4);
+    } else if (requestType == 0x21 && request == 0x66) {
+        m_function->reset();
+        complete(urbData, 0, 0);
+    } else {
+        complete(urbData, -EPIPE, 0);
+    }
+    return 0;
+}
+
+int EmulatedUsbDevice::reap(UMockdevIoctlData* argument)
+{
+    if (m_done.isEmpty())
+        return m_plugged ? EAGAIN : ENODEV;
+    GError* error = nullptr;
+    UMockdevIoctlData* pointer = umockdev_ioctl_data_resolve(argument, 0, sizeof(gpointer), &error);
+    UMockdevIoctlData* urbData = m_done.takeFirst();
+    umockdev_ioctl_data_set_ptr(pointer, 0, urbData);
+    g_object_unref(urbData);
+    g_clear_object(&pointer);
+    g_clear_error(&error);
+    return 0;
+}
+
+int EmulatedUsbDevice::discard(UMockdevIoctlData* argument)
+{
+    const gulong address = *reinterpret_cast<gulong*>(argument->data);
+    for (int i = 0; i < m_waiting.size(); ++i) {
+        if (m_waiting.at(i).data->client_addr == address) {
+            complete(m_waiting.takeAt(i).data, -ENOENT, 0);
+            return 0;
+        }
+    }
+    return EINVAL;
+}
+
+void EmulatedUsbDevice::pump()
+{
+    while (serveBulkIn() || serveInterrupt()) {
+    }
+    checkUnplugRequest();
+}
+
+bool EmulatedUsbDevice::serveBulkIn()
+{
+    for (int i = 0; i < m_waiting.size(); ++i) {
+        if (m_waiting.at(i).type != USBDEVFS_URB_TYPE_BULK)
+            continue;
+        UMockdevIoctlData* urbData = m_waiting.at(i).data;
+        usbdevfs_urb* urb = urbOf(urbData);
+        quint32 received = 0;
+        const BRX_Commu_UsbPipe::Status status = m_function->send(static_cast<quint8*>(urb->buffer),
+                                                                  quint32(urb->buffer_length), &received);
+        if (status == BRX_Commu_UsbPipe::kTimeout)
+            return false;
+        m_waiting.removeAt(i);
+        complete(urbData, urbStatus(status), int(received));
+        return true;
+    }
+    return false;
+}
+
+// Event containers go out in packets of the endpoint's size; a transfer
+// takes packets until it is full or a packet is short.
+bool EmulatedUsbDevice::serveInterrupt()
+{
+    const int packetSize = m_descriptor.interruptPacketSize;
+    for (QByteArray event = m_function->takeEvent(); !event.isEmpty(); event = m_function->takeEvent()) {
+        for (int offset = 0; offset < event.size(); offset += packetSize)
+            m_interruptPackets.append(event.mid(offset, packetSize));
+        if (event.size() % packetSize == 0)
+            m_interruptPackets.append(QByteArray());
+    }
+    for (int i = 0; i < m_waiting.size() && !m_interruptPackets.isEmpty(); ++i) {
+        if (m_waiting.at(i).type != USBDEVFS_URB_TYPE_INTERRUPT)
+            continue;
+        UMockdevIoctlData* urbData = m_waiting.takeAt(i).data;
+        usbdevfs_urb* urb = urbOf(urbData);
+        int received = 0;
+        while (!m_interruptPackets.isEmpty() && m_interruptPackets.first().size() <= urb->buffer_length - received) {
+            const QByteArray packet = m_interruptPackets.takeFirst();
+            std::memcpy(static_cast<quint8*>(urb->buffer) + received, packet.constData(), std::size_t(packet.size()));
+            received += packet.size();
+            if (packet.size() < packetSize)
+                break;
+        }
+        complete(urbData, 0, received);
+        return true;
+    }
+    return false;
+}
+
+void EmulatedUsbDevice::complete(UMockdevIoctlData* urbData, int status, int actualLength)
+{
+    usbdevfs_urb* urb = urbOf(urbData);
+    urb->status = status;
+    urb->actual_length = actualLength;
+    m_done.append(urbData);
+}
+
+void EmulatedUsbDevice::checkUnplugRequest()
+{
+    if (m_plugged && m_function->takeUnplugRequest())
+        disconnect();
+}
+
+QString EmulatedUsbDevice::sysfsPath() const
+{
+    return QStringLiteral("/sys/devices/pci0000:00/usb1/1-%1").arg(m_descriptor.port);
+}
+
+QString EmulatedUsbDevice::deviceNode() const
+{
+    return QStringLiteral("/dev/bus/usb/001/%1").arg(m_deviceNumber, 3, 10, QLatin1Char('0'));
+}
+
+QString EmulatedUsbDevice::sysfsRecord() const
+{
+    const QString node = deviceNode().mid(5);
+    const QString number = QStringLiteral("%1").arg(m_deviceNumber, 3, 10, QLatin1Char('0'));
+    return QStringLiteral("P: /devices/pci0000:00/usb1/1-%1\nN: %2\n"
+                          "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\n"
+                          "E: BUSNUM=001\nE: DEVNUM=%3\nE: DEVNAME=/dev/%2\n"
+                          "A: busnum=1\\n\nA: devnum=%4\\n\nA: speed=480\\n\nA: bConfigurationValue=1\\n\n"
+                          "H: descriptors=%5\n")
+        .arg(m_descriptor.port)
+        .arg(node, number)
+        .arg(m_deviceNumber)
+        .arg(QString::fromLatin1(descriptors().toHex()));
+}
+
+// Device descriptor, then configuration 1 with one interface of three
+// endpoints: bulk in, bulk out and interrupt in.
+QByteArray EmulatedUsbDevice::descriptors() const
+{
+    const Descriptor& d = m_descriptor;
+    QByteArray bytes = QByteArray::fromHex("1201000200000040") + le16(d.vendorId) + le16(d.productId)
+        + QByteArray::fromHex("000101020301");
+    bytes += QByteArray::fromHex("09022700010100c001");
+    bytes += QByteArray::fromHex("0904000003") + QByteArray(1, char(d.interfaceClass))
+        + QByteArray(1, char(d.interfaceSubClass)) + QByteArray(1, char(d.interfaceProtocol)) + QByteArray(1, 0);
+    bytes += QByteArray::fromHex("0705") + QByteArray(1, char(kEndpointBulkIn)) + QByteArray(1, 2)
+        + le16(d.bulkPacketSize) + QByteArray(1, 0);
+    bytes += QByteArray::fromHex("0705") + QByteArray(1, char(kEndpointBulkOut)) + QByteArray(1, 2)
+        + le16(d.bulkPacketSize) + QByteArray(1, 0);
+    bytes += QByteArray::fromHex("0705") + QByteArray(1, char(kEndpointInterrupt)) + QByteArray(1, 3)
+        + le16(d.interruptPacketSize) + QByteArray(1, 10);
+    return bytes;
+}

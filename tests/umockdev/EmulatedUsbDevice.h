@@ -1,0 +1,100 @@
+#ifndef EMULATEDUSBDEVICE_H
+#define EMULATEDUSBDEVICE_H
+
+#include <QByteArray>
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <QVector>
+#include <functional>
+
+class EmulatedFunction;
+typedef struct _UMockdevTestbed UMockdevTestbed;
+typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
+typedef struct _UMockdevIoctlClient UMockdevIoctlClient;
+typedef struct _UMockdevIoctlData UMockdevIoctlData;
+
+// A USB still-image device on umockdev's emulated bus 1, answering libusb's
+// usbfs ioctls in-process: descriptors in sysfs, URBs on the bulk,
+// interrupt and control endpoints, max-packet boundaries, stalls (-EPIPE)
+// and removal (-ENODEV). What the device says comes from an
+// EmulatedFunction. Needs the umockdev preload library in the process.
+class EmulatedUsbDevice
+{
+public:
+    struct Descriptor {
+        quint16 vendorId = 0x1209;
+        quint16 productId = 0x2011;
+        quint8 interfaceClass = 6;
+        quint8 interfaceSubClass = 1;
+        quint8 interfaceProtocol = 1;
+        quint16 bulkPacketSize = 512;
+        quint16 interruptPacketSize = 8;
+        int port = 1;
+    };
+
+    // One testbed for the process; false when the preload library is not
+    // loaded (the caller then skips).
+    static bool createTestbed();
+    static UMockdevTestbed* testbed();
+
+    EmulatedUsbDevice(const Descriptor& descriptor, EmulatedFunction* function);
+    ~EmulatedUsbDevice(); // unplugs
+
+    QString devicePath() const;
+    void plug();
+    void unplug();
+    bool isPlugged() const;
+
+    // Runs change on the function under the device's lock, then serves
+    // waiting transfers with what it queued.
+    void withFunction(const std::function<void(EmulatedFunction*)>& change);
+    // The interface is held by another program: claiming fails with EBUSY.
+    void setClaimedElsewhere(bool claimed);
+
+    // What the host did, for assertions.
+    int setConfigurationCalls() const;
+    int zeroLengthPacketsOut() const;
+    int largestBulkTransfer() const;
+    int submittedInterruptTransfers() const;
+
+private:
+    struct Urb {
+        UMockdevIoctlData* data;
+        quint8 type;
+    };
+    static int handleIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
+    bool handle(UMockdevIoctlClient* client);
+    int submit(UMockdevIoctlData* argument);
+    int submitControl(UMockdevIoctlData* urbData, quint8* buffer, int length);
+    int reap(UMockdevIoctlData* argument);
+    int discard(UMockdevIoctlData* argument);
+    void pump();
+    void disconnect();
+    bool serveBulkIn();
+    bool serveInterrupt();
+    void complete(UMockdevIoctlData* urbData, int status, int actualLength);
+    void checkUnplugRequest();
+    QString sysfsRecord() const;
+    QString sysfsPath() const;
+    QString deviceNode() const;
+    QByteArray descriptors() const;
+
+    const Descriptor m_descriptor;
+    EmulatedFunction* m_function;
+    mutable QMutex m_mutex;
+    UMockdevIoctlBase* m_handler = nullptr;
+    QString m_sysfsPath;
+    int m_deviceNumber = 1;
+    bool m_plugged = false;
+    bool m_claimedElsewhere = false;
+    QList<Urb> m_waiting;
+    QList<UMockdevIoctlData*> m_done;
+    QList<QByteArray> m_interruptPackets;
+    int m_setConfigurationCalls = 0;
+    int m_zeroLengthPacketsOut = 0;
+    int m_largestBulkTransfer = 0;
+    int m_submittedInterruptTransfers = 0;
+};
+
+#endif

@@ -1,0 +1,33 @@
+#include "VirtualCameraFunction.h"
+
+VirtualCameraFunction::VirtualCameraFunction(int productId, quint32 packetSize)
+    : m_device(productId)
+    , m_link(&m_device, packetSize)
+{
+}
+
+BRX_Commu_UsbPipe::Status VirtualCameraFunction::receive(const quint8* data, quint32 size, quint32* accepted)
+{
+    return m_link.receive(data, size, accepted);
+}
+
+BRX_Commu_UsbPipe::Status VirtualCameraFunction::send(quint8* data, quint32 capacity, quint32* received)
+{
+    return m_link.send(data, capacity, received);
+}
+
+QByteArray VirtualCameraFunction::takeEvent()
+{
+    m_events.append(m_device.takeEvents().toList());
+    return m_events.isEmpty() ? QByteArray() : m_events.takeFirst().encode();
+}
+
+void VirtualCameraFunction::reset()
+{
+    m_link.reset();
+}
+
+bool VirtualCameraFunction::takeUnplugRequest()
+{
+    return m_link.takeUnplugRequest();
+}
