@@ -1,31 +1,146 @@
-// Command-line host: loads the library, prints what arrives at its
-// callbacks while processing Qt events, then exits through BRX_SDK_exit.
+// Command-line host: drives the library through its exported functions only,
+// as a tethering application would, and prints what arrives at the callbacks.
+//
+//   brx_host [--product 0xPPPP | --hardware] [--seconds N] [--debug FLAGS]
+//            [--set ID=VALUE]... [--capture]
+//
+// With --product (default 0x2011) the built-in virtual camera of that product
+// is used; --hardware uses a camera on the USB bus.
 #include "BRX_SDK.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
-void onChanges(void*, int property, const void*, unsigned int size)
+enum class Kind { Int, Bool, Double, IntPair, DoublePair, IntList, DoubleList, None };
+
+Kind kindOf(int property)
 {
-    std::printf("property %d changed (%u bytes)\n", property, size);
+    switch (property) {
+    case 2:
+    case 4:
+        return Kind::DoubleList;
+    case 6:
+    case 9:
+    case 17:
+        return Kind::IntList;
+    case 3:
+    case 5:
+    case 23:
+    case 26:
+    case 27:
+    case 28:
+        return Kind::Double;
+    case 11:
+    case 14:
+    case 19:
+    case 21:
+    case 31:
+    case 33:
+    case 34:
+    case 37:
+        return Kind::Bool;
+    case 35:
+        return Kind::DoublePair;
+    case 40:
+    case 42:
+        return Kind::IntPair;
+    case 22:
+    case 24:
+    case 25:
+    case 36:
+        return Kind::None;
+    default:
+        return Kind::Int;
+    }
+}
+
+template <typename T>
+QString listText(const void* data, unsigned int size, const char* format)
+{
+    QStringList items;
+    for (unsigned int offset = 0; offset + sizeof(T) <= size; offset += sizeof(T)) {
+        T value;
+        std::memcpy(&value, static_cast<const char*>(data) + offset, sizeof value);
+        items << QString::asprintf(format, value);
+    }
+    return items.join(' ');
+}
+
+QString valueText(int property, const void* data, unsigned int size)
+{
+    switch (kindOf(property)) {
+    case Kind::Bool:
+        return size == 1 ? (*static_cast<const unsigned char*>(data) ? "true" : "false") : "?";
+    case Kind::Double:
+    case Kind::DoubleList:
+    case Kind::DoublePair:
+        return listText<double>(data, size, "%g");
+    case Kind::None:
+        return QString();
+    default:
+        return listText<int>(data, size, "%d");
+    }
+}
+
+void onChanges(void*, int property, const void* data, unsigned int size)
+{
+    std::printf("property %2d = %s\n", property, qPrintable(valueText(property, data, size)));
+    std::fflush(stdout);
 }
 
 void onFrame(void*, int type, const void*, unsigned int size)
 {
-    std::printf("frame type %d (%u bytes)\n", type, size);
+    std::printf("frame type %d, %u bytes\n", type, size);
+    std::fflush(stdout);
 }
 
-void onInit(void*, bool connected, int productId)
+void onInit(void* context, bool connected, int productId)
 {
-    std::printf("camera %s, product 0x%X\n", connected ? "connected" : "disconnected", productId);
-    if (connected) {
-        BRX_SDK_setChangesCallback(&onChanges, nullptr);
-        BRX_SDK_setFrameCallback(&onFrame, nullptr);
+    std::printf("camera %s, product 0x%04X\n", connected ? "connected" : "disconnected", productId);
+    std::fflush(stdout);
+    if (!connected)
+        return;
+    BRX_SDK_setChangesCallback(&onChanges, nullptr);
+    BRX_SDK_setFrameCallback(&onFrame, nullptr);
+    *static_cast<bool*>(context) = true;
+}
+
+// "ID=VALUE": the value's type follows the property.
+bool setProperty(const QString& assignment)
+{
+    const int equals = assignment.indexOf('=');
+    const int property = assignment.left(equals).toInt();
+    const QString value = assignment.mid(equals + 1);
+    bool ok = equals > 0;
+    bool result = false;
+    switch (kindOf(property)) {
+    case Kind::Double: {
+        const double number = value.toDouble(&ok);
+        result = ok && BRX_SDK_setProperty(property, &number, sizeof number);
+        break;
     }
+    case Kind::Bool: {
+        const bool flag = value == "true" || value == "1";
+        result = ok && BRX_SDK_setProperty(property, &flag, sizeof flag);
+        break;
+    }
+    case Kind::None:
+        result = BRX_SDK_setProperty(property);
+        break;
+    default: {
+        const int number = value.toInt(&ok);
+        result = ok && BRX_SDK_setProperty(property, &number, sizeof number);
+        break;
+    }
+    }
+    std::printf("set %s: %s\n", qPrintable(assignment), result ? "accepted" : "rejected");
+    return result;
 }
 
 } // namespace
@@ -33,14 +148,40 @@ void onInit(void*, bool connected, int productId)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const int seconds = argc > 1 ? QString(argv[1]).toInt() : 3;
-    BRX_SDK_init(&onInit, nullptr);
-    int exposureMode = 0;
-    if (!BRX_SDK_getProperty(BRX_SDK_Property::ExposureMode, &exposureMode, sizeof exposureMode))
-        std::printf("no camera yet\n");
-    QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Drives one camera through the BRX SDK and prints its callbacks.");
+    parser.addHelpOption();
+    parser.addOption({"product", "Virtual camera product ID (default 0x2011).", "id", "0x2011"});
+    parser.addOption({"hardware", "Use a camera on the USB bus instead of the virtual camera."});
+    parser.addOption({"seconds", "How long to run (default 3).", "n", "3"});
+    parser.addOption({"debug", "Debug flag groups to switch on, e.g. 0x401.", "flags", "0"});
+    parser.addOption({"set", "Set a property once connected, e.g. 7=-500.", "id=value"});
+    parser.addOption({"capture", "Release the shutter once connected."});
+    parser.process(app);
+
+    if (!parser.isSet("hardware") && !BRX_SDK_useVirtualCamera(parser.value("product").toInt(nullptr, 0))) {
+        std::fprintf(stderr, "unsupported product %s\n", qPrintable(parser.value("product")));
+        return 2;
+    }
+    bool connected = false;
+    BRX_SDK_init(&onInit, &connected);
+    // init resets the flag groups, so switch them on afterwards.
+    BRX_SDK_setDebugFlags(parser.value("debug").toUInt(nullptr, 0), true);
+
+    QTimer actions;
+    QObject::connect(&actions, &QTimer::timeout, [&] {
+        if (!connected)
+            return;
+        actions.stop();
+        for (const QString& assignment : parser.values("set"))
+            setProperty(assignment);
+        if (parser.isSet("capture"))
+            BRX_SDK_capture();
+    });
+    actions.start(100);
+    QTimer::singleShot(parser.value("seconds").toInt() * 1000, &app, &QCoreApplication::quit);
     app.exec();
     BRX_SDK_exit();
-    std::printf("done\n");
-    return 0;
+    std::printf("%s\n", connected ? "done" : "no camera connected");
+    return connected ? 0 : 1;
 }
