@@ -1,6 +1,9 @@
 #include "BRX_Commu_CameraAccess_Base.h"
 
 #include "BRX_Commu_ByteReader.h"
+#include "BRX_Commu_CameraAccess_Dummy.h"
+#include "BRX_Commu_CameraAccess_Usb_PTP.h"
+#include "BRX_Commu_CameraAccess_WLAN.h"
 #include "BRX_Debug.h"
 
 #include <QMutexLocker>
@@ -26,10 +29,12 @@ BRX_Commu_CameraAccess_Base* BRX_Commu_CameraAccess_Base::createCameraAccess(int
 {
     switch (connectionType) {
     case kConnectionUsb:
+        return BRX_Commu_CameraAccess_Usb_PTP::create();
     case kConnectionWlan:
+        return new BRX_Commu_CameraAccess_WLAN;
     case kConnectionSimulated:
+        return new BRX_Commu_CameraAccess_Dummy;
     default:
-        // No transport is built in yet for any connection type.
         return nullptr;
     }
 }
