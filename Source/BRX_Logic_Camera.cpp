@@ -406,9 +406,12 @@ void BRX_Logic_Camera::catchRefresh3DAxisData()
     emit signal3DAxisAngles(pitch, roll);
 }
 
+// Only a camera that announced the event is refreshed by it: restarting the
+// polling timer with 0 ms would turn polling into a busy loop.
 void BRX_Logic_Camera::catch3DAxisDataChanged()
 {
-    m_refresh3DAxisTimer.start(0);
+    if (m_refresh3DAxisTimer.isSingleShot())
+        m_refresh3DAxisTimer.start(0);
 }
 
 void BRX_Logic_Camera::catchGeotackingChanged()

@@ -234,7 +234,7 @@ private slots:
         fixture.serveSupportedStreams(modeWord);
         camera.changeToAutoFocusContinuous();
         QCOMPARE(fixture.releases().last(),
-                 (QVector<quint32>{restarted ? kVQReleaseAutoFocusStart : kVQReleaseAutoFocusStop}));
+                 (QVector<quint32>{quint32(restarted ? kVQReleaseAutoFocusStart : kVQReleaseAutoFocusStop)}));
     }
 
     // --- Video ----------------------------------------------------------------------
