@@ -1,6 +1,7 @@
 #include "BRX_Commu_CameraAccess_Usb_PTP.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
+#include "BRX_Debug.h"
 #include "BRX_Logic_Camera.h"
 #include "LogCapture.h"
 #include "VirtualCameraFixture.h"
@@ -21,6 +22,7 @@ typedef BRX_Commu_CameraAccess_Base Access;
 const int kStorageTypeOffset = 0x1a;
 const int kAutoPowerOffOffset = 0x2f;
 const int kExposCompensOffset = 0x04;
+const int kExposureModeOffset = 0x47;
 
 const int kProducts[] = {0x2009, 0x2011, 0x2021, 0x2051, 0x2031, 0x2041, 0x2061};
 
@@ -152,11 +154,12 @@ private slots:
         QSignalSpy angles(&camera, &BRX_Logic_Camera::signal3DAxisAngles);
         QVERIFY(angles.isValid());
         settle();
-        QCOMPARE(fixture.operationCount(Access::kOpGet3DAxisData), 0);
+        // Read once when the data object was created, not polled since.
+        QCOMPARE(fixture.operationCount(Access::kOpGet3DAxisData), 1);
 
         fixture.device().raiseEvent(Access::kVQ3DAxisDataChanged);
         QTRY_COMPARE(angles.count(), 1);
-        QCOMPARE(fixture.operationCount(Access::kOpGet3DAxisData), 1);
+        QCOMPARE(fixture.operationCount(Access::kOpGet3DAxisData), 2);
     }
 
     void threeDAxisDataIsPolledWithoutEvents()
@@ -196,12 +199,13 @@ private slots:
     {
         VirtualCameraFixture fixture(0x2009);
         BRX_Logic_Camera camera(fixture.access());
+        const int reads = fixture.operationCount(Access::kOpGet3DAxisData);
         camera.setTransferInProgress(true);
         QVERIFY(QMetaObject::invokeMethod(&camera, "catchRefresh3DAxisData"));
-        QCOMPARE(fixture.operationCount(Access::kOpGet3DAxisData), 0);
+        QCOMPARE(fixture.operationCount(Access::kOpGet3DAxisData), reads);
         camera.setTransferInProgress(false);
         QVERIFY(QMetaObject::invokeMethod(&camera, "catchRefresh3DAxisData"));
-        QCOMPARE(fixture.operationCount(Access::kOpGet3DAxisData), 1);
+        QCOMPARE(fixture.operationCount(Access::kOpGet3DAxisData), reads + 1);
     }
 
     // --- Camera-side changes become signals ------------------------------------
@@ -265,7 +269,7 @@ private slots:
         QCOMPARE(fixture.operationCount(Access::kOpGetDevicePropValue), readsBefore + 1);
     }
 
-    void shutterTimeChangeAlsoRereadsApertureAndModeOnce()
+    void exposureModeChangeAlsoSignalsApertureAndShutterTime()
     {
         VirtualCameraFixture fixture(0x2009);
         BRX_Logic_Camera camera(fixture.access());
@@ -274,10 +278,15 @@ private slots:
         QSignalSpy shutter(&camera, &BRX_Logic_Camera::signalShutterTime);
         QSignalSpy aperture(&camera, &BRX_Logic_Camera::signalAperture);
 
-        camera.setExposureMode(eVQExposureMode(2));
+        QByteArray block = fixture.device().settingsBlock();
+        block[kExposureModeOffset] = char(kVQExposureModeBulb);
+        fixture.serveSettingsBlock(block);
+        fixture.device().raiseEvent(Access::kVQCameraSettingsChanged);
+
         QTRY_COMPARE(mode.count(), 1);
-        QCOMPARE(mode.first().first().toInt(), 2);
+        QCOMPARE(mode.first().first().toInt(), int(kVQExposureModeBulb));
         QCOMPARE(shutter.count(), 1);
+        QCOMPARE(shutter.first().first().toDouble(), -1.0);
         QCOMPARE(aperture.count(), camera.hasAperture() ? 1 : 0);
     }
 
@@ -289,6 +298,7 @@ private slots:
         BRX_Logic_Camera camera(fixture.access());
         fixture.recordReleases();
         QSignalSpy alive(&camera, &BRX_Logic_Camera::signalIsAlive);
+        setDebugFlags(kDebugHousekeeping, true);
         LogCapture log;
 
         QVERIFY(camera.releaseCam(kVQReleaseCapture));
@@ -302,6 +312,7 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(&camera, "catchKeepAlive"));
         QCOMPARE(alive.count(), 1);
         QCOMPARE(alive.first().first().toBool(), true);
+        setDebugFlags(kDebugHousekeeping, false);
         QCOMPARE(fixture.releases(),
                  (QVector<QVector<quint32>>{{kVQReleaseCapture}, {kVQReleaseSeriesStop}, {kVQReleaseKeepAlive}}));
     }
