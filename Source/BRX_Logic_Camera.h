@@ -5,15 +5,14 @@
 
 #include <QByteArray>
 #include <QMetaType>
-#include <QMutex>
 #include <QObject>
-#include <QRecursiveMutex>
 #include <QString>
 #include <QTime>
 #include <QTimer>
 #include <QVector>
 
 #include <atomic>
+#include <mutex>
 
 class BRX_Commu_CameraAccess_Base;
 class BRX_Logic_Camera3DAxisData;
@@ -380,10 +379,11 @@ private:
     int m_storageTypeBeforeVideo = -1;
 
     // Flags and counters that transfer threads share with the controller
-    // thread are atomic.
+    // thread are atomic. The locks are standard mutexes, whose waits the
+    // thread sanitizer can follow.
     std::atomic<bool> m_releaseInProgress{false};
     bool m_transferInProgress = false;
-    mutable QMutex m_stateMutex;  // guards m_transferInProgress
+    mutable std::mutex m_stateMutex;  // guards m_transferInProgress
     std::atomic<bool> m_imageFlag{false};
     std::atomic<bool> m_timeExposureRunning{false};
     std::atomic<bool> m_seriesStopped{false};
@@ -398,7 +398,7 @@ private:
     bool m_rebuildPending = false;
 
     bool m_wantLiveView = false;
-    QMutex m_liveViewMutex;  // guards m_wantLiveView
+    std::mutex m_liveViewMutex;  // guards m_wantLiveView
     std::atomic<bool> m_wantQuickView{false};
     std::atomic<bool> m_quickViewPending{false};
     int m_frameInterval = 0;
@@ -408,17 +408,19 @@ private:
     int m_liveViewModeToRestore = 0;
 
     // Held around one keep-alive or 3D-axis exchange, nothing else inside.
-    QMutex m_communicationMutex;
+    std::mutex m_communicationMutex;
     // Held by one transfer thread for a whole download.
-    QMutex m_transferMutex;
+    std::mutex m_transferMutex;
     QVector<QThread*> m_transferThreads;
 
-    mutable QMutex m_frameCallbackMutex;
+    mutable std::mutex m_frameCallbackMutex;
     FrameCallback m_frameCallback = nullptr;
     void* m_frameCallbackContext = nullptr;
 
-    // Guards every use of m_settings.
-    mutable QRecursiveMutex m_settingsMutex;
+    // Guards every use of the settings record, the lens data and the folder
+    // settings. Recursive because the change dispatch reads values through
+    // the facade.
+    mutable std::recursive_mutex m_settingsMutex;
 };
 
 Q_DECLARE_METATYPE(eVQReleaseMode)
