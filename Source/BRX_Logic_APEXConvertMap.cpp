@@ -3,6 +3,7 @@
 #include "BRX_Logic_ConverterBase.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 void BRX_Logic_APEXConvertMap::clear()

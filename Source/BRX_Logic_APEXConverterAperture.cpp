@@ -14,7 +14,7 @@ using Entry = BRX_Logic_APEXConvertMap::Entry;
 const int kTableProductId = 0x2041;
 const int kHalfStep = 500;
 const int kThirdStep = 333;
-const char kPrefix[] = "f ";
+const QLatin1String kPrefix("f ");
 
 // 1/3 EV steps.
 const Entry kThirdStepFNumbers[] = {
@@ -43,6 +43,24 @@ const Correction kIntegerPartCorrections[] = {{12, 13}, {26, 27}};
 int g_productId = 0;
 int g_stepSize = kHalfStep;
 BRX_Logic_APEXConvertMap g_convertMap;
+
+// 2^(av / 2) to one decimal, then the camera's nominal value: f-numbers from
+// 10 on are shown without decimals.
+double nominalFNumber(double av)
+{
+    const double exact = std::pow(2.0, av / 2.0);
+    const double fNumber = BRX_Logic_ConverterBase::roundHalfUp(exact * 10.0) / 10.0;
+    for (const Correction& correction : kExactCorrections) {
+        if (fNumber == correction.from)
+            return correction.to;
+    }
+    const double integerPart = std::trunc(fNumber);
+    for (const Correction& correction : kIntegerPartCorrections) {
+        if (integerPart == correction.from)
+            return correction.to;
+    }
+    return fNumber >= 10.0 ? integerPart : fNumber;
+}
 
 } // namespace
 
@@ -117,30 +135,13 @@ qint16 BRX_Logic_APEXConverterAperture::codeFromFNumber(double fNumber)
 QString BRX_Logic_APEXConverterAperture::toString(double fNumber)
 {
     const bool whole = fNumber == std::floor(fNumber);
-    return kPrefix + QString::number(fNumber, 'f', whole ? 0 : 1);
+    return QString(kPrefix) + QString::number(fNumber, 'f', whole ? 0 : 1);
 }
 
 double BRX_Logic_APEXConverterAperture::fNumberFromString(const QString& text)
 {
-    const QString number = text.startsWith(kPrefix) ? text.mid(int(sizeof kPrefix) - 1) : text;
+    const QString number = text.startsWith(kPrefix) ? text.mid(kPrefix.size()) : text;
     bool ok = false;
     const double fNumber = number.toDouble(&ok);
     return ok ? fNumber : 0.0;
-}
-
-// 2^(av / 2) to one decimal, then the camera's nominal value: f-numbers from
-// 10 on are shown without decimals.
-double BRX_Logic_APEXConverterAperture::nominalFNumber(double av)
-{
-    const double fNumber = BRX_Logic_ConverterBase::roundHalfUp(std::pow(2.0, av / 2.0) * 10.0) / 10.0;
-    for (const Correction& correction : kExactCorrections) {
-        if (fNumber == correction.from)
-            return correction.to;
-    }
-    const double integerPart = std::trunc(fNumber);
-    for (const Correction& correction : kIntegerPartCorrections) {
-        if (integerPart == correction.from)
-            return correction.to;
-    }
-    return fNumber >= 10.0 ? integerPart : fNumber;
 }

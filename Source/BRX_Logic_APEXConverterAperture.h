@@ -32,9 +32,6 @@ public:
     static QString toString(double fNumber);
     // Reads "f 2.8" or "2.8"; 0.0 if it does not parse.
     static double fNumberFromString(const QString& text);
-
-private:
-    static double nominalFNumber(double av);
 };
 
 #endif

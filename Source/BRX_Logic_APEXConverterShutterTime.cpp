@@ -91,6 +91,21 @@ const TextRules* textRulesFor(int productId, int stepSize)
     return nullptr;
 }
 
+// x rounded half up, without decimals; formatted from the double so that no
+// range check is needed.
+QString roundedText(double x)
+{
+    return QString::number(BRX_Logic_ConverterBase::roundHalfUp(x), 'f', 0);
+}
+
+// The general form: whole seconds, or 1/n for times below a second.
+QString plainText(double seconds)
+{
+    if (seconds >= 1.0)
+        return roundedText(seconds) + "s";
+    return "1/" + roundedText(1.0 / seconds) + "s";
+}
+
 } // namespace
 
 BRX_Logic_APEXConverterShutterTime::BRX_Logic_APEXConverterShutterTime(int productId)
@@ -168,7 +183,7 @@ QString BRX_Logic_APEXConverterShutterTime::toString(double seconds) const
             return QString::number(nominal.seconds) + "s";
     }
     if (seconds > rules->minutesAbove)
-        return QString::number(BRX_Logic_ConverterBase::roundHalfUp(seconds / 60.0), 'f', 0) + "m";
+        return roundedText(seconds / 60.0) + "m";
     return plainText(seconds);
 }
 
@@ -190,11 +205,4 @@ double BRX_Logic_APEXConverterShutterTime::secondsFromString(const QString& text
     if (!ok || !(value > 0.0))
         return 0.0;
     return (fraction ? 1.0 / value : value) * unit;
-}
-
-QString BRX_Logic_APEXConverterShutterTime::plainText(double seconds)
-{
-    if (seconds >= 1.0)
-        return QString::number(BRX_Logic_ConverterBase::roundHalfUp(seconds), 'f', 0) + "s";
-    return "1/" + QString::number(BRX_Logic_ConverterBase::roundHalfUp(1.0 / seconds), 'f', 0) + "s";
 }

@@ -38,8 +38,6 @@ public:
     static double secondsFromString(const QString& text);
 
 private:
-    static QString plainText(double seconds);
-
     int m_productId;
     int m_stepSize = 500;
     BRX_Logic_APEXConvertMap m_convertMap;

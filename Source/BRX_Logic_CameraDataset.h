@@ -3,8 +3,9 @@
 
 #include "BRX_Commu_ByteReader.h"
 
-#include <QByteArray>
 #include <QString>
+
+#include <vector>
 
 class BRX_Commu_CameraAccess_Base;
 
@@ -34,7 +35,8 @@ protected:
     BRX_Commu_ByteReader reader() const;
 
     BRX_Commu_CameraAccess_Base* const m_access;  // not owned
-    QByteArray m_buffer;
+    // Exactly the dataset's size, so a stray read would leave the allocation.
+    std::vector<quint8> m_buffer;
 };
 
 #endif

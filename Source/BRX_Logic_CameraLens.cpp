@@ -54,7 +54,9 @@ bool BRX_Logic_CameraLens::isAutoLensSelectionEnabled() const
 
 QString BRX_Logic_CameraLens::getLensTypeString() const
 {
-    return QString::fromLatin1(m_buffer.constData() + 1, kLensTypeStringLength);
+    // Blank-padded by the camera; a null ends it early.
+    const char* text = reinterpret_cast<const char*>(m_buffer.data()) + 1;
+    return QString::fromLatin1(text, int(qstrnlen(text, kLensTypeStringLength)));
 }
 
 quint8 BRX_Logic_CameraLens::getLensType() const

@@ -2,7 +2,8 @@
 
 namespace {
 
-const BRX_Logic_ConverterBase::Row kRows[] = {{"Off", 0}, {"2 minutes", 1}, {"5 minutes", 2}, {"10 minutes", 3}};
+const BRX_Logic_ConverterBase::Row kRows[] = {
+    {"Off", 0}, {"2 minutes", 1}, {"5 minutes", 2}, {"10 minutes", 3}};
 
 } // namespace
 

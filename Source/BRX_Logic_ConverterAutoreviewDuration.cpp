@@ -2,7 +2,8 @@
 
 namespace {
 
-const BRX_Logic_ConverterBase::Row kRows[] = {{"Off", 0}, {"1 s", 1}, {"3 s", 3}, {"5 s", 5}, {"Hold", -1}};
+const BRX_Logic_ConverterBase::Row kRows[] = {
+    {"Off", 0}, {"1 s", 1}, {"3 s", 3}, {"5 s", 5}, {"Hold", -1}};
 
 } // namespace
 

@@ -9,7 +9,8 @@ const Converter::Row k2041Rows[] = {{"1 EV", 1000}, {"2 EV", 2000}, {"3 EV", 300
 const Converter::Row k2061Rows[] = {
     {"0.3 EV", 333}, {"0.7 EV", 667}, {"1 EV", 1000}, {"2 EV", 2000}, {"3 EV", 3000}};
 
-const Converter::Row kCommonRows[] = {{"0.5 EV", 500}, {"1 EV", 1000}, {"2 EV", 2000}, {"3 EV", 3000}};
+const Converter::Row kCommonRows[] = {
+    {"0.5 EV", 500}, {"1 EV", 1000}, {"2 EV", 2000}, {"3 EV", 3000}};
 
 const Converter::ProductTable kTables[] = {
     {0x2041, Converter::table(k2041Rows)},

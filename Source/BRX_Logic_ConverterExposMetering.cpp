@@ -2,7 +2,8 @@
 
 namespace {
 
-const BRX_Logic_ConverterBase::Row kRows[] = {{"Spot", 0}, {"Center-weighted", 1}, {"Multi-field", 2}};
+const BRX_Logic_ConverterBase::Row kRows[] = {
+    {"Spot", 0}, {"Center-weighted", 1}, {"Multi-field", 2}};
 
 } // namespace
 

@@ -9,8 +9,7 @@ using Converter = BRX_Logic_ConverterBase;
 const Converter::Row kStructRows[] = {
     {"DNG"}, {"DNG + JPG (fine)"}, {"DNG + JPG (basic)"}, {"JPG (fine)"}, {"JPG (basic)"}};
 
-const Converter::Row kRows[] = {
-    {"DNG", 0}, {"DNG + JPG", 1}, {"JPG", 3}};
+const Converter::Row kRows[] = {{"DNG", 0}, {"DNG + JPG", 1}, {"JPG", 3}};
 
 const Converter::ProductTable kTables[] = {
     {0x2009, Converter::indexTable(kStructRows)},

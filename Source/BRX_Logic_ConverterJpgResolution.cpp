@@ -6,14 +6,11 @@ namespace {
 
 using Converter = BRX_Logic_ConverterBase;
 
-const Converter::Row k2011Rows[] = {
-    {"37.5 MP", 0}, {"9.3 MP", 1}, {"2.3 MP", 2}};
+const Converter::Row k2011Rows[] = {{"37.5 MP", 0}, {"9.3 MP", 1}, {"2.3 MP", 2}};
 
-const Converter::Row kMRows[] = {
-    {"24 MP"}, {"12 MP"}, {"6 MP"}, {"1.7 MP"}};
+const Converter::Row kMRows[] = {{"24 MP"}, {"12 MP"}, {"6 MP"}, {"1.7 MP"}};
 
-const Converter::Row kSizeRows[] = {
-    {"L-JPG", 3}, {"M-JPG", 4}, {"S-JPG", 5}};
+const Converter::Row kSizeRows[] = {{"L-JPG", 3}, {"M-JPG", 4}, {"S-JPG", 5}};
 
 const Converter::ProductTable kTables[] = {
     {0x2011, Converter::table(k2011Rows)},

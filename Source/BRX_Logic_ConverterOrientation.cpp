@@ -2,7 +2,8 @@
 
 namespace {
 
-const BRX_Logic_ConverterBase::Row kRows[] = {{"Top", 0}, {"Right", 90}, {"Bottom", 180}, {"Left", -90}};
+const BRX_Logic_ConverterBase::Row kRows[] = {
+    {"Top", 0}, {"Right", 90}, {"Bottom", 180}, {"Left", -90}};
 
 } // namespace
 

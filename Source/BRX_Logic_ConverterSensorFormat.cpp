@@ -6,8 +6,7 @@ namespace {
 
 using Converter = BRX_Logic_ConverterBase;
 
-const Converter::Row kRows[] = {
-    {"35 mm", 0}, {"APS-C", 1}};
+const Converter::Row kRows[] = {{"35 mm", 0}, {"APS-C", 1}};
 
 const Converter::ProductTable kTables[] = {
     {0x2041, Converter::table(kRows)},

@@ -6,8 +6,7 @@ namespace {
 
 using Converter = BRX_Logic_ConverterBase;
 
-const Converter::Row kRows[] = {
-    {"MOV", 0}, {"MP4", 1}};
+const Converter::Row kRows[] = {{"MOV", 0}, {"MP4", 1}};
 
 const Converter::ProductTable kTables[] = {
     {0x2041, Converter::table(kRows)},

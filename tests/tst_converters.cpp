@@ -171,7 +171,6 @@ private slots:
     void focusCodeFromString();
     void focusToString_data();
     void focusToString();
-    void focusPositions();
 };
 
 void TestConverters::tables_data()
@@ -578,17 +577,6 @@ void TestConverters::focusToString()
     QFETCH(bool, feet);
     QFETCH(QString, text);
     QCOMPARE(BRX_Logic_ConverterFocusDistance::toString(code, feet), text);
-}
-
-void TestConverters::focusPositions()
-{
-    BRX_Logic_ConverterFocusDistance focus;
-    QCOMPARE(focus.focusPositionMax(), 0);
-    QCOMPARE(focus.focusPositionMin(), 0);
-    focus.setFocusPositionMax(8000);
-    focus.setFocusPositionMin(700);
-    QCOMPARE(focus.focusPositionMax(), 8000);
-    QCOMPARE(focus.focusPositionMin(), 700);
 }
 
 QTEST_GUILESS_MAIN(TestConverters)

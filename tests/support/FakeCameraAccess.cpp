@@ -45,9 +45,10 @@ FakeCameraAccess::Answer FakeCameraAccess::nextAnswer(quint32 opCode, quint32 nu
 
 FakeCameraAccess::Answer FakeCameraAccess::record(quint32 opCode, quint32 numParams,
                                                   const quint32* params, Direction direction,
-                                                  const QByteArray& sent, const char* methodName)
+                                                  const QByteArray& sent, quint32 bufferSize,
+                                                  const char* methodName)
 {
-    Transaction transaction{quint16(opCode), QVector<quint32>(), direction, sent,
+    Transaction transaction{quint16(opCode), QVector<quint32>(), direction, sent, bufferSize,
                             QString::fromLatin1(methodName)};
     for (quint32 i = 0; i < numParams; ++i)
         transaction.params.append(params[i]);
@@ -76,7 +77,7 @@ bool FakeCameraAccess::closeConnection()
 bool FakeCameraAccess::recvData(quint32 opCode, quint32 numParams, const quint32* params,
                                 void* buffer, quint32 bufferSize, const char* methodName)
 {
-    const Answer answer = record(opCode, numParams, params, DataIn, QByteArray(), methodName);
+    const Answer answer = record(opCode, numParams, params, DataIn, QByteArray(), bufferSize, methodName);
     if (buffer && bufferSize > 0) {
         std::memset(buffer, 0, bufferSize);
         if (answer.responseCode == kResponseOK)
@@ -89,7 +90,7 @@ bool FakeCameraAccess::recvData(quint32 opCode, quint32 numParams, const quint32
 bool FakeCameraAccess::sendCommand(quint32 opCode, quint32 numParams, const quint32* params,
                                    const char* methodName)
 {
-    return record(opCode, numParams, params, NoData, QByteArray(), methodName).responseCode
+    return record(opCode, numParams, params, NoData, QByteArray(), 0, methodName).responseCode
            == kResponseOK;
 }
 
@@ -97,5 +98,5 @@ bool FakeCameraAccess::sendData(quint32 opCode, quint32 numParams, const quint32
                                 const void* buffer, quint32 bufferSize, const char* methodName)
 {
     const QByteArray sent(static_cast<const char*>(buffer), buffer ? int(bufferSize) : 0);
-    return record(opCode, numParams, params, DataOut, sent, methodName).responseCode == kResponseOK;
+    return record(opCode, numParams, params, DataOut, sent, bufferSize, methodName).responseCode == kResponseOK;
 }

@@ -26,6 +26,7 @@ public:
         QVector<quint32> params;
         Direction direction;
         QByteArray sent;     // data phase to the camera
+        quint32 bufferSize;  // bytes asked for or sent in the data phase
         QString methodName;  // label passed by the caller
     };
 
@@ -65,7 +66,7 @@ private:
     typedef QPair<quint32, qint64> Key;  // opcode, first parameter or -1 for any
     Answer nextAnswer(quint32 opCode, quint32 numParams, const quint32* params);
     Answer record(quint32 opCode, quint32 numParams, const quint32* params, Direction direction,
-                  const QByteArray& sent, const char* methodName);
+                  const QByteArray& sent, quint32 bufferSize, const char* methodName);
 
     struct Queue
     {
