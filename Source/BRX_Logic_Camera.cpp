@@ -232,6 +232,10 @@ void BRX_Logic_Camera::createSettings()
     std::lock_guard<std::recursive_mutex> locker(m_settingsMutex);
     m_settings = BRX_Logic_CameraSettingsBase::create(m_access, m_deviceInfo);
     m_settings->init();
+    // Struct records read their block when they are built; a device-property
+    // record starts empty and would answer zeros until the first change.
+    if (!isStructProduct(productId()))
+        m_settings->recvFromCamera(nullptr);
 }
 
 // Pictures go to the host, not to the camera's card, and the camera must not

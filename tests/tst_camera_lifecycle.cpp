@@ -46,6 +46,23 @@ void settle()
     QCoreApplication::processEvents();
 }
 
+// A device-property camera reports the storage type written at start-up as
+// a change of its own; waits until the camera has handled that echo.
+bool waitForStorageTypeEcho(QSignalSpy& changed)
+{
+    const auto echoed = [&changed] {
+        for (const QList<QVariant>& arguments : qAsConst(changed)) {
+            if (arguments.first().toInt() == Access::kDevicePropExternalShooting)
+                return true;
+        }
+        return false;
+    };
+    if (!echoed() && !QTest::qWaitFor(echoed))
+        return false;
+    settle();
+    return true;
+}
+
 // A transfer thread stand-in that runs until the test lets it go.
 class BlockingThread : public QThread
 {
@@ -234,8 +251,9 @@ private slots:
     void devicePropertyChangeReadsOnlyThatProperty()
     {
         VirtualCameraFixture fixture(0x2031);
+        QSignalSpy changed(fixture.access(), &Access::signalDevicePropertyChanged);
         BRX_Logic_Camera camera(fixture.access());
-        settle();
+        QVERIFY(waitForStorageTypeEcho(changed));
         QSignalSpy compensation(&camera, &BRX_Logic_Camera::signalExposCompens);
         QSignalSpy anyDrive(&camera, &BRX_Logic_Camera::signalDriveMode);
         const int readsBefore = fixture.operationCount(Access::kOpGetDevicePropValue);
@@ -258,8 +276,9 @@ private slots:
     {
         QFETCH(int, code);
         VirtualCameraFixture fixture(0x2031);
+        QSignalSpy changed(fixture.access(), &Access::signalDevicePropertyChanged);
         BRX_Logic_Camera camera(fixture.access());
-        settle();
+        QVERIFY(waitForStorageTypeEcho(changed));
         QSignalSpy compensation(&camera, &BRX_Logic_Camera::signalExposCompens);
         const int readsBefore = fixture.operationCount(Access::kOpGetDevicePropValue);
 
