@@ -94,12 +94,17 @@ enum eVQDriveMode : int {};
 //
 // Threads: the host's thread calls the facade (getters, setters, capability
 // queries, setFrameCallback) directly and transfer threads read the record,
-// so every access to the settings record goes through one recursive mutex,
-// held only around the record and its camera exchange, never while signals
-// are emitted or the host's callbacks run.
+// so every access to the settings record (and to the lens data and folder
+// settings the facade also serves) goes through one recursive mutex, held
+// only around the object and its camera exchange, never while signals are
+// emitted or the host's callbacks run.
 class BRX_Logic_Camera : public QObject
 {
     Q_OBJECT
+    // A download works on the camera's transfer state directly: the counters,
+    // flags and transfer mutex below.
+    friend class BRX_Logic_TransferThread;
+
 public:
     typedef void (*FrameCallback)(void* context, int type, const void* data, unsigned int size);
 
@@ -171,7 +176,10 @@ public:
     QString pictureExampleFileName() const;
     QString pictureName() const;
     int pictureIndex() const;
+    // For the transfer thread, which names pictures while it holds the
+    // transfer mutex; other callers use the guarded queries above.
     BRX_Logic_FolderSettings* folderSettings() const { return m_folderSettings; }
+    bool wantsQuickView() const { return m_wantQuickView; }
 
     void changeToAutoFocusSingle();
     void changeToAutoFocusContinuous();
@@ -266,7 +274,6 @@ public slots:
     // for the recording and restored afterwards.
     void toggleVideoCapture();
     void setWantQuickView(bool want);
-    bool wantsQuickView() const { return m_wantQuickView; }
     void setPictureExampleFileFormat(eVQFileFormat format);
 
     BRX_CAMERA_SETTERS(BRX_CAMERA_DECLARE_SETTER)

@@ -13,7 +13,6 @@
 #include <QtTest>
 
 #include <atomic>
-#include <memory>
 
 namespace {
 
@@ -110,6 +109,26 @@ private slots:
         QVERIFY(fixture.operationCount(Access::kOpGetLensData) > 0);
         QVERIFY(fixture.operationCount(Access::kOpGetGeotackingData) > 0);
         QVERIFY(camera.folderSettings());
+    }
+
+    // The two block layouts keep compensation in half and in third stops.
+    void blockLayoutFollowsTheProduct_data()
+    {
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<int>("compensation");
+        QTest::newRow("2009") << 0x2009 << 500;
+        QTest::newRow("2011") << 0x2011 << 500;
+        QTest::newRow("2021") << 0x2021 << 333;
+        QTest::newRow("2051") << 0x2051 << 333;
+    }
+    void blockLayoutFollowsTheProduct()
+    {
+        QFETCH(int, productId);
+        QFETCH(int, compensation);
+        VirtualCameraFixture fixture(productId);
+        BRX_Logic_Camera camera(fixture.access());
+        camera.setExposCompens(333);
+        QCOMPARE(camera.exposCompens(), compensation);
     }
 
     void structProductsSwitchStorageAndPowerOffUntilRestored_data()
