@@ -328,6 +328,26 @@ private slots:
         QCOMPARE(aperture.count(), camera.hasAperture() ? 1 : 0);
     }
 
+    // Signals go out in flag order. (The lens connection type, which would
+    // follow the maximum shutter time, is reported by no record yet.)
+    void fullRefreshSignalsInDispatchOrder()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        QSignalSpy changed(fixture.access(), &Access::signalDevicePropertyChanged);
+        BRX_Logic_Camera camera(fixture.access());
+        QVERIFY(waitForStorageTypeEcho(changed));
+        QStringList order;
+        connect(&camera, &BRX_Logic_Camera::signalBatteryInfo, [&order] { order << "battery"; });
+        connect(&camera, &BRX_Logic_Camera::signalMaxShutterTime, [&order] { order << "maxShutter"; });
+        connect(&camera, &BRX_Logic_Camera::signalPowerSwitch, [&order] { order << "power"; });
+
+        QVERIFY(fixture.device().changeProperty(Access::kDevicePropPowerSwitch, 1));
+        QVERIFY(fixture.device().changeProperty(Access::kDevicePropExposureTimeMax, -2048));
+        QVERIFY(fixture.device().changeProperty(Access::kDevicePropBatteryInfo, 2));
+        QVERIFY(QMetaObject::invokeMethod(&camera, "catchSettingsChanged"));
+        QCOMPARE(order, (QStringList{"battery", "maxShutter", "power"}));
+    }
+
     // --- Keep-alive and release state -------------------------------------------
 
     void keepAliveIsSkippedWhileAReleaseRuns()
