@@ -90,9 +90,7 @@ private slots:
     void failedDescriptorReadRejects();
     void captureMode7OnlyAskedOf2031();
 
-    void changedPropertyIsDeduplicated();
-    void changedPropertiesDrainOnePerTick();
-    void lensMarkerBecomesLensChange();
+    void changedPropertiesQueue();
     void changeTimerDrainsQueue();
     void changedPropertiesFromAnotherThread();
 
@@ -111,82 +109,45 @@ void TestCameraAccess::operationSendsTransaction_data()
     const auto in = FakeCameraAccess::DataIn;
     const auto out = FakeCameraAccess::DataOut;
     const auto none = FakeCameraAccess::NoData;
-    typedef BRX_Commu_CameraAccess_Base A;
-    QTest::newRow("getDeviceInfo") << Operation([](A& a) { return a.getDeviceInfo(buffer, 64); })
-                                   << "getDeviceInfo" << 0x1001 << Params() << in;
-    QTest::newRow("getStorageIDs") << Operation([](A& a) { return a.getStorageIDs(buffer, 64); })
-                                   << "getStorageIDs" << 0x1004 << Params() << in;
-    QTest::newRow("getObjectHandles")
-        << Operation([](A& a) { return a.getObjectHandles(buffer, 64, 0x10001); }) << "getObjectHandles"
-        << 0x1007 << Params{0x10001, 0, 0} << in;
-    QTest::newRow("getObjectInfo") << Operation([](A& a) { return a.getObjectInfo(buffer, 64, 1, 9); })
-                                   << "getObjectInfo" << 0x1008 << Params{9, 1} << in;
-    QTest::newRow("getObjectPropsSupported")
-        << Operation([](A& a) { return a.getObjectPropsSupported(buffer, 64, 0x3801); })
-        << "getObjectPropsSupported" << 0x9801 << Params{0x3801} << in;
-    QTest::newRow("getObjectPropValue")
-        << Operation([](A& a) { return a.getObjectPropValue(buffer, 64, 0xDC02, 9); })
-        << "getObjectPropValue" << 0x9803 << Params{9, 0xDC02} << in;
-    QTest::newRow("getObject") << Operation([](A& a) { return a.getObject(buffer, 64, 9); })
-                               << "getObject" << 0x1009 << Params{9} << in;
-    QTest::newRow("getPartialObject")
-        << Operation([](A& a) { return a.getPartialObject(buffer, 0x10000, 0x20000, 7); })
-        << "getPartialObject" << 0x101B << Params{7, 0x20000, 0x10000} << in;
-    QTest::newRow("getStreamInfo") << Operation([](A& a) { return a.getStreamInfo(buffer, 36); })
-                                   << "getStreamInfo" << 0x1024 << Params{0} << in;
-    QTest::newRow("getThumbnail") << Operation([](A& a) { return a.getThumbnail(buffer, 64, 2, 9); })
-                                  << "getThumbnail" << 0x100A << Params{9, 2} << in;
-    QTest::newRow("transferObjectReady") << Operation([](A& a) { return a.transferObjectReady(); })
-                                         << "transferObjectReady" << 0x9007 << Params() << none;
-    QTest::newRow("getCameraSettings") << Operation([](A& a) { return a.getCameraSettings(buffer, 64); })
-                                       << "getCameraSettings" << 0x9002 << Params() << in;
-    QTest::newRow("setCameraSettings") << Operation([](A& a) { return a.setCameraSettings(buffer, 64); })
-                                       << "setCameraSettings" << 0x9001 << Params() << out;
-    QTest::newRow("getLensData") << Operation([](A& a) { return a.getLensData(buffer, 64); })
-                                 << "getLensData" << 0x9003 << Params() << in;
-    QTest::newRow("get3DAxisData") << Operation([](A& a) { return a.get3DAxisData(buffer, 64); })
-                                   << "get3DAxisData" << 0x9020 << Params() << in;
-    QTest::newRow("getGeotackingData") << Operation([](A& a) { return a.getGeotackingData(buffer, 64); })
-                                       << "getGeotackingData" << 0x9008 << Params() << in;
-    QTest::newRow("getStreamData") << Operation([](A& a) { return a.getStreamData(buffer, 64); })
-                                   << "getStreamData" << 0x9025 << Params() << in;
-    QTest::newRow("getDevicePropDesc")
-        << Operation([](A& a) { return a.getDevicePropDesc(0x5013, buffer, 64); }) << "getDevicePropDesc"
-        << 0x1014 << Params{0x5013} << in;
-    QTest::newRow("getDevicePropValue")
-        << Operation([](A& a) { return a.getDevicePropValue(0x5013, buffer, 2); }) << "getDevicePropValue"
-        << 0x1015 << Params{0x5013} << in;
-    QTest::newRow("setDevicePropValue")
-        << Operation([](A& a) { return a.setDevicePropValue(0x5013, buffer, 2); }) << "setDevicePropValue"
-        << 0x1016 << Params{0x5013} << out;
-    QTest::newRow("deleteObject") << Operation([](A& a) { return a.deleteObject(9); }) << "deleteObject"
-                                  << 0x100B << Params{9} << none;
-    QTest::newRow("initiateCapture") << Operation([](A& a) { return a.initiateCapture(); })
-                                     << "initiateCapture" << 0x100E << Params() << none;
-    QTest::newRow("controlAutoFocus 1") << Operation([](A& a) { return a.controlAutoFocus(1); })
-                                        << "controlAutoFocus" << 0x9016 << Params{1} << none;
-    QTest::newRow("controlAutoFocus 2") << Operation([](A& a) { return a.controlAutoFocus(0u, 2); })
-                                        << "controlAutoFocus" << 0x9016 << Params{0, 2} << none;
-    QTest::newRow("controlBulbExposure") << Operation([](A& a) { return a.controlBulbExposure(1); })
-                                         << "controlBulbExposure" << 0x9019 << Params{1} << none;
-    QTest::newRow("controlContinuousExposure")
-        << Operation([](A& a) { return a.controlContinuousExposure(0); }) << "controlContinuousExposure"
-        << 0x901A << Params{0} << none;
-    QTest::newRow("controlVideoRecording") << Operation([](A& a) { return a.controlVideoRecording(3); })
-                                           << "controlVideoRecording" << 0x901B << Params{3} << none;
-    QTest::newRow("controlPhotoLiveView") << Operation([](A& a) { return a.controlPhotoLiveView(1); })
-                                          << "controlPhotoLiveView" << 0x901C << Params{1} << none;
-    QTest::newRow("keepCameraActive") << Operation([](A& a) { return a.keepCameraActive(); })
-                                      << "keepCameraActive" << 0x901D << Params() << none;
-    QTest::newRow("moveLens") << Operation([](A& a) { return a.moveLens(2, -5); }) << "moveLens" << 0x901E
-                              << Params{2, quint32(-5)} << none;
-    QTest::newRow("toggleZoomMode") << Operation([](A& a) { return a.toggleZoomMode(); })
-                                    << "toggleZoomMode" << 0x9021 << Params{1} << none;
-    QTest::newRow("setFocusCrossPosition")
-        << Operation([](A& a) { return a.setFocusCrossPosition(100, 200); }) << "setFocusCrossPosition"
-        << 0x9022 << Params{100, 200} << none;
-    QTest::newRow("controlLVWhiteBalance") << Operation([](A& a) { return a.controlLVWhiteBalance(3); })
-                                           << "controlLVWhiteBalance" << 0x9023 << Params{3} << none;
+    // One row per operation: the call, its opcode, data direction and parameters.
+#define OP(method, args, opCode, direction, ...)                                                      \
+    QTest::addRow("%s%s", #method, #args)                                                            \
+        << Operation([](BRX_Commu_CameraAccess_Base& a) { return a.method args; }) << QString(#method) \
+        << opCode << Params{__VA_ARGS__} << direction
+    OP(getDeviceInfo, (buffer, 64), 0x1001, in);
+    OP(getStorageIDs, (buffer, 64), 0x1004, in);
+    OP(getObjectHandles, (buffer, 64, 0x10001), 0x1007, in, 0x10001, 0, 0);
+    OP(getObjectInfo, (buffer, 64, 1, 9), 0x1008, in, 9, 1);
+    OP(getObjectPropsSupported, (buffer, 64, 0x3801), 0x9801, in, 0x3801);
+    OP(getObjectPropValue, (buffer, 64, 0xDC02, 9), 0x9803, in, 9, 0xDC02);
+    OP(getObject, (buffer, 64, 9), 0x1009, in, 9);
+    OP(getPartialObject, (buffer, 0x10000, 0x20000, 7), 0x101B, in, 7, 0x20000, 0x10000);
+    OP(getStreamInfo, (buffer, 36), 0x1024, in, 0);
+    OP(getThumbnail, (buffer, 64, 2, 9), 0x100A, in, 9, 2);
+    OP(transferObjectReady, (), 0x9007, none);
+    OP(getCameraSettings, (buffer, 64), 0x9002, in);
+    OP(setCameraSettings, (buffer, 64), 0x9001, out);
+    OP(getLensData, (buffer, 64), 0x9003, in);
+    OP(get3DAxisData, (buffer, 64), 0x9020, in);
+    OP(getGeotackingData, (buffer, 64), 0x9008, in);
+    OP(getStreamData, (buffer, 64), 0x9025, in);
+    OP(getDevicePropDesc, (0x5013, buffer, 64), 0x1014, in, 0x5013);
+    OP(getDevicePropValue, (0x5013, buffer, 2), 0x1015, in, 0x5013);
+    OP(setDevicePropValue, (0x5013, buffer, 2), 0x1016, out, 0x5013);
+    OP(deleteObject, (9), 0x100B, none, 9);
+    OP(initiateCapture, (), 0x100E, none);
+    OP(controlAutoFocus, (1), 0x9016, none, 1);
+    OP(controlAutoFocus, (0u, 2), 0x9016, none, 0, 2);
+    OP(controlBulbExposure, (1), 0x9019, none, 1);
+    OP(controlContinuousExposure, (0), 0x901A, none, 0);
+    OP(controlVideoRecording, (3), 0x901B, none, 3);
+    OP(controlPhotoLiveView, (1), 0x901C, none, 1);
+    OP(keepCameraActive, (), 0x901D, none);
+    OP(moveLens, (2, -5), 0x901E, none, 2, quint32(-5));
+    OP(toggleZoomMode, (), 0x9021, none, 1);
+    OP(setFocusCrossPosition, (100, 200), 0x9022, none, 100, 200);
+    OP(controlLVWhiteBalance, (3), 0x9023, none, 3);
+#undef OP
 }
 
 void TestCameraAccess::operationSendsTransaction()
@@ -405,44 +366,24 @@ void TestCameraAccess::captureMode7OnlyAskedOf2031()
     QVERIFY(!camera.supportsCaptureMode7());
 }
 
-void TestCameraAccess::changedPropertyIsDeduplicated()
+// One queued code per tick; a code already queued is not queued again; the
+// lens marker becomes a lens change and code 0 is dropped.
+void TestCameraAccess::changedPropertiesQueue()
 {
     FakeCameraAccess access;
     QSignalSpy spy(&access, &BRX_Commu_CameraAccess_Base::signalDevicePropertyChanged);
+    QSignalSpy lens(&access, &BRX_Commu_CameraAccess_Base::signalLensChanged);
     QVERIFY(spy.isValid());
-    for (int i = 0; i < 3; ++i)
-        access.addChangedDeviceProperty(0x5013);
-    access.timeoutDevicePropertyChanged();
-    access.timeoutDevicePropertyChanged();
-    QCOMPARE(spy.count(), 1);
-    QCOMPARE(spy.first().first().value<ushort>(), ushort(0x5013));
-}
-
-void TestCameraAccess::changedPropertiesDrainOnePerTick()
-{
-    FakeCameraAccess access;
-    QSignalSpy spy(&access, &BRX_Commu_CameraAccess_Base::signalDevicePropertyChanged);
-    access.addChangedDeviceProperty(0xD60C);
-    access.addChangedDeviceProperty(0x5010);
+    for (quint16 code : {0xD60C, 0xD60C, 0xD620, 0, 0x5010, 0xD60C})
+        access.addChangedDeviceProperty(code);
     access.timeoutDevicePropertyChanged();
     QCOMPARE(spy.count(), 1);
-    access.timeoutDevicePropertyChanged();
+    for (int tick = 0; tick < 5; ++tick)
+        access.timeoutDevicePropertyChanged();
     QCOMPARE(spy.count(), 2);
     QCOMPARE(spy.at(0).first().value<ushort>(), ushort(0xD60C));
     QCOMPARE(spy.at(1).first().value<ushort>(), ushort(0x5010));
-}
-
-void TestCameraAccess::lensMarkerBecomesLensChange()
-{
-    FakeCameraAccess access;
-    QSignalSpy properties(&access, &BRX_Commu_CameraAccess_Base::signalDevicePropertyChanged);
-    QSignalSpy lens(&access, &BRX_Commu_CameraAccess_Base::signalLensChanged);
-    access.addChangedDeviceProperty(0xD620);
-    access.addChangedDeviceProperty(0);
-    access.timeoutDevicePropertyChanged();
-    access.timeoutDevicePropertyChanged();
     QCOMPARE(lens.count(), 1);
-    QCOMPARE(properties.count(), 0);
 }
 
 void TestCameraAccess::changeTimerDrainsQueue()

@@ -7,7 +7,17 @@
 #include "BRX_Logic_DeviceInfo.h"
 #include "LogCapture.h"
 
+#include <QCryptographicHash>
 #include <QtTest>
+
+namespace {
+
+QString digest(const QByteArray& bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex().left(12));
+}
+
+} // namespace
 
 class TestDummyAccess : public QObject
 {
@@ -118,14 +128,7 @@ void TestDummyAccess::deviceInfoContents()
 
     QByteArray raw(256, '\0');
     QVERIFY(dummy.getDeviceInfo(raw.data(), 256));
-    BRX_Commu_ByteReader reader(raw.constData(), 256);
-    QCOMPARE(reader.readU16At(0), quint16(100));
-    QCOMPARE(reader.readU32At(11), 24u);
-    QCOMPARE(reader.readU32At(63), 12u);
-    QCOMPARE(reader.readU32At(91), 1u);
-    QCOMPARE(reader.readU32At(97), 3u);
-    QCOMPARE(reader.readU32At(107), 3u);
-    QCOMPARE(int(reader.readU8At(117)), 16); // "Orvane Dummy AG" and its null
+    QCOMPARE(digest(raw), QString("b6dbf25802c2"));
 }
 
 void TestDummyAccess::settingsBlock()
@@ -134,13 +137,8 @@ void TestDummyAccess::settingsBlock()
     QByteArray block(100, char(0x77));
     QVERIFY(dummy.getCameraSettings(block.data(), 100));
     BRX_Commu_ByteReader reader(block.constData(), 100);
-    QCOMPARE(int(reader.readU8At(0x04)), 6);
-    QCOMPARE(reader.readU16At(0x10), quint16(0xF908));
-    QCOMPARE(int(reader.readU8At(0x43)), 0xFF);
-    QCOMPARE(reader.readU16At(0x45), quint16(80));
     QCOMPARE(reader.readU16At(0x4a), quint16(0x0767));
-    QCOMPARE(reader.readU32At(0x4c), 12723u);
-    QCOMPARE(int(reader.readU8At(0x00)), 0);
+    QCOMPARE(digest(block), QString("4630801139be"));
     LogCapture log;
     QVERIFY(!dummy.getCameraSettings(block.data(), 99));
     QVERIFY(log.contains("Error: command code 0x00009002 (Camera Settings)"));
@@ -162,11 +160,7 @@ void TestDummyAccess::lensDataContents()
     QByteArray lens(101, '\0');
     QVERIFY(dummy.getLensData(lens.data(), 101));
     QCOMPARE(lens.mid(1, 60), QByteArray("Varnix-T 70").leftJustified(60, ' '));
-    BRX_Commu_ByteReader reader(lens.constData(), 101);
-    QCOMPARE(int(reader.readU8At(61)), 132);
-    QCOMPARE(reader.readU32At(62), 1234567u);
-    QCOMPARE(reader.readU16At(68), quint16(0x02A4));
-    QCOMPARE(reader.readU32At(81), 70000u);
+    QCOMPARE(digest(lens), QString("4974bb7a733a"));
 }
 
 void TestDummyAccess::notImplementedRead()

@@ -38,10 +38,17 @@ QList<quint16> codesRead(const FakeCameraAccess& access)
     return codes;
 }
 
-// Each write as (property code, bytes sent).
-QList<QPair<quint16, QByteArray>> writes(const FakeCameraAccess& access)
+typedef QList<QPair<quint16, QByteArray>> Writes;
+
+QPair<quint16, QByteArray> write(quint16 code, qint64 value, int width)
 {
-    QList<QPair<quint16, QByteArray>> result;
+    return qMakePair(code, le(value, width));
+}
+
+// Each write as (property code, bytes sent).
+Writes writes(const FakeCameraAccess& access)
+{
+    Writes result;
     for (const auto& transaction : access.transactions)
         if (transaction.opCode == kOpSetDevicePropValue)
             result.append(qMakePair(quint16(transaction.params.value(0)), transaction.sent));
@@ -252,28 +259,28 @@ private slots:
         QCOMPARE(changes.driveMode, quint8(1));
     }
 
+    // Presets that stand for seconds set the exposure time too; others do not.
+    void bulbPresetSetsTheExposureTimeOn2061_data()
+    {
+        QTest::addColumn<int>("preset");
+        QTest::addColumn<int>("seconds");
+        QTest::newRow("16 s") << 16 << 16;
+        QTest::newRow("10: no seconds") << 10 << 0;
+    }
+
     void bulbPresetSetsTheExposureTimeOn2061()
     {
+        QFETCH(int, preset);
+        QFETCH(int, seconds);
         FakeCameraAccess access(0x2061);
-        serve(access, 0xD079, 16);
+        serve(access, 0xD079, preset);
         Record record(&access, nullptr);
         BRX_Logic_SettingsChanges changes{};
         record.recvFromCamera(0xD079, &changes);
         const BRX_Logic_APEXConverterShutterTime converter(0x2061);
-        QCOMPARE(record.heldValue(Record::kExposureTime), qint32(converter.codeFromSeconds(16)));
-        QCOMPARE(changes.shutterTime, quint8(1));
+        QCOMPARE(record.heldValue(Record::kExposureTime), seconds ? qint32(converter.codeFromSeconds(seconds)) : 0);
+        QCOMPARE(changes.shutterTime, quint8(seconds != 0));
         QCOMPARE(changes.exposTimeBulbPreset, quint8(1));
-    }
-
-    void bulbPresetWithoutSecondsKeepsTheExposureTime()
-    {
-        FakeCameraAccess access(0x2061);
-        serve(access, 0xD079, 10);
-        Record record(&access, nullptr);
-        BRX_Logic_SettingsChanges changes{};
-        record.recvFromCamera(0xD079, &changes);
-        QCOMPARE(record.heldValue(Record::kExposureTime), 0);
-        QCOMPARE(changes.shutterTime, quint8(0));
     }
 
     // --- Setters ------------------------------------------------------------------
@@ -310,7 +317,7 @@ private slots:
             QVERIFY(writes(access).isEmpty());  // held 0 already
             return;
         }
-        QCOMPARE(writes(access), (QList<QPair<quint16, QByteArray>>{qMakePair(quint16(0x5013), le(sent, 2))}));
+        QCOMPARE(writes(access), (Writes{write(0x5013, sent, 2)}));
         QCOMPARE(record.driveMode(), code == 8 && mode7 ? 1 : code);
     }
 
@@ -321,7 +328,7 @@ private slots:
         record.setBracketEnabled(true);
         record.setDriveMode(2);
         record.setBracketEnabled(false);
-        QCOMPARE(writes(access), (QList<QPair<quint16, QByteArray>>{qMakePair(quint16(0x5013), le(8, 2))}));
+        QCOMPARE(writes(access), (Writes{write(0x5013, 8, 2)}));
     }
 
     void bracketingSwitchWritesItsPropertyElsewhere()
@@ -331,8 +338,8 @@ private slots:
         record.setBracketEnabled(true);
         record.setBracketEnabled(true);
         record.setBracketEnabled(false);
-        QCOMPARE(writes(access), (QList<QPair<quint16, QByteArray>>{qMakePair(quint16(0xD005), le(1, 4)),
-                                                                    qMakePair(quint16(0xD005), le(0, 4))}));
+        QCOMPARE(writes(access), (Writes{write(0xD005, 1, 4),
+                                                                    write(0xD005, 0, 4)}));
     }
 
     void automaticSensitivityIsWrittenOnce()
@@ -344,36 +351,23 @@ private slots:
         record.setSensitivity(400);
         record.setSensitivity(400);
         record.setSensitivity(0);
-        QCOMPARE(writes(access), (QList<QPair<quint16, QByteArray>>{qMakePair(quint16(0x500F), le(0, 4)),
-                                                                    qMakePair(quint16(0x500F), le(400, 4)),
-                                                                    qMakePair(quint16(0x500F), le(0, 4))}));
+        QCOMPARE(writes(access), (Writes{write(0x500F, 0, 4),
+                                                                    write(0x500F, 400, 4),
+                                                                    write(0x500F, 0, 4)}));
         QVERIFY(record.sensitivityAuto());
         QCOMPARE(record.sensitivity(), 400);
     }
 
-    void exposureCompensationIsSignedSixteenBit()
+    // Compensation is a signed 16-bit value; shutter and aperture go as APEX codes.
+    void settersWriteTheirProperty()
     {
         FakeCameraAccess access(0x2031);
         Record record(&access, nullptr);
         record.setExposCompens(-1500);
-        QCOMPARE(writes(access), (QList<QPair<quint16, QByteArray>>{qMakePair(quint16(0x5010), le(-1500, 2))}));
-        QCOMPARE(record.exposCompens(), -1500);
-    }
-
-    void shutterAndApertureAreWrittenAsCodes()
-    {
-        FakeCameraAccess access(0x2031);
-        Record record(&access, nullptr);
         record.setShutterTime(1.0 / 125);
         record.setAperture(5.6);
-        QCOMPARE(writes(access), (QList<QPair<quint16, QByteArray>>{qMakePair(quint16(0xD03B), le(1792, 4)),
-                                                                    qMakePair(quint16(0xD03C), le(1273, 4))}));
-    }
-
-    void focusModeIsSharedWithTheAccess()
-    {
-        FakeCameraAccess access(0x2031);
-        Record record(&access, nullptr);
+        QCOMPARE(writes(access), (Writes{write(0x5010, -1500, 2), write(0xD03B, 1792, 4), write(0xD03C, 1273, 4)}));
+        QCOMPARE(record.exposCompens(), -1500);
         record.setFocusMode(1);
         QCOMPARE(int(access.focusMode()), 1);
     }

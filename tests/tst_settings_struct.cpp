@@ -83,47 +83,32 @@ private slots:
 
     // --- Conversions ------------------------------------------------------------
 
+    // Half steps from -3 EV (index 0) to +3 EV (index 12); ties round up.
     void exposureCompensationIsStoredAsHalfStepIndex_data()
     {
         QTest::addColumn<int>("milliEV");
         QTest::addColumn<int>("index");
-        QTest::newRow("0") << 0 << 6;
-        QTest::newRow("+250 rounds up") << 250 << 7;
-        QTest::newRow("-250 rounds up to 0") << -250 << 6;
-        QTest::newRow("-251") << -251 << 5;
-        QTest::newRow("+1000") << 1000 << 8;
-        QTest::newRow("+5000 clamped") << 5000 << 12;
-        QTest::newRow("-5000 clamped") << -5000 << 0;
+        QTest::addColumn<int>("readBack");
+        QTest::newRow("0") << 0 << 6 << 0;
+        QTest::newRow("+250 rounds up") << 250 << 7 << 500;
+        QTest::newRow("-250 rounds up to 0") << -250 << 6 << 0;
+        QTest::newRow("-251") << -251 << 5 << -500;
+        QTest::newRow("+1000") << 1000 << 8 << 1000;
+        QTest::newRow("+5000 clamped") << 5000 << 12 << 3000;
+        QTest::newRow("-5000 clamped") << -5000 << 0 << -3000;
     }
 
     void exposureCompensationIsStoredAsHalfStepIndex()
     {
         QFETCH(int, milliEV);
         QFETCH(int, index);
+        QFETCH(int, readBack);
         FakeCameraAccess access(0x2009);
-        auto record = makeRecord(access, settingsBlock({{0x04, 99}}));
+        auto record = makeRecord(access, settingsBlock({{0x04, 200}}));
+        QCOMPARE(record->exposCompens(), 3000);  // an index past the table is limited
         record->setExposCompens(milliEV);
         QCOMPARE(int(record->block().u8(0x04)), index);
-    }
-
-    void exposureCompensationReadsBack_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<int>("milliEV");
-        QTest::newRow("0") << 0 << -3000;
-        QTest::newRow("6") << 6 << 0;
-        QTest::newRow("7") << 7 << 500;
-        QTest::newRow("12") << 12 << 3000;
-        QTest::newRow("200 limited") << 200 << 3000;
-    }
-
-    void exposureCompensationReadsBack()
-    {
-        QFETCH(int, index);
-        QFETCH(int, milliEV);
-        FakeCameraAccess access(0x2009);
-        auto record = makeRecord(access, settingsBlock({{0x04, index}}));
-        QCOMPARE(record->exposCompens(), milliEV);
+        QCOMPARE(record->exposCompens(), readBack);
     }
 
     void sensitivityFollowsTheProductTable_data()
@@ -334,25 +319,13 @@ private slots:
         QCOMPARE(changes.bracketingEnabled, quint8(0));
         QCOMPARE(changes.warning, quint8(0));
         QCOMPARE(changes.count(), 6);
-    }
 
-    void newWarningRaisesTheFlag()
-    {
-        FakeCameraAccess access(0x2009);
-        auto record = makeRecord(access);
-        access.script(kOpGetSettings, FakeCameraAccess::ok(settingsBlock({{0x44, 3}})));
-        BRX_Logic_SettingsChanges changes{};
+        after[0x44] = 3;  // a new warning is news
+        access.script(kOpGetSettings, FakeCameraAccess::ok(after));
+        changes = BRX_Logic_SettingsChanges{};
         record->recvFromCamera(&changes);
         QCOMPARE(changes.warning, quint8(1));
-    }
-
-    void refreshWithoutChangeRecordTouchesNoFlags()
-    {
-        FakeCameraAccess access(0x2009);
-        auto record = makeRecord(access);
-        access.script(kOpGetSettings, FakeCameraAccess::ok(settingsBlock({{0x01, 4}})));
-        record->recvFromCamera(nullptr);
-        QCOMPARE(record->driveMode(), 4);
+        QCOMPARE(changes.count(), 1);
     }
 
     // --- Transfer --------------------------------------------------------------
@@ -404,42 +377,30 @@ private slots:
 
     // --- Unserved operations and logging ---------------------------------------
 
-    void unservedSettersLogAndStayClean()
+    void unservedOperationsLogAndStayClean()
     {
         FakeCameraAccess access(0x2009);
         auto record = makeRecord(access);
         LogCapture log;
+        const QString label = "BRX_Logic_CameraSettingsByStruct::";
         record->setContrast(2);
         record->setVideoFormatResol(1);
         record->setIntervalTime(5);
         QVERIFY(!record->isChanged());
-        QVERIFY(log.contains("BRX_Logic_CameraSettingsByStruct::setContrast() - functionality is not available in struct mode"));
-        QVERIFY(log.lines().contains(
-            "BRX_Logic_CameraSettingsByStruct::setVideoFormatResol() - functionality is not available in struct mode "));
-        QVERIFY(log.contains("BRX_Logic_CameraSettingsByStruct::setIntervalTime() - functionality is not available in camera, but only externally"));
-    }
+        QVERIFY(log.contains(label + "setContrast() - functionality is not available in struct mode"));
+        QVERIFY(log.lines().contains(label + "setVideoFormatResol() - functionality is not available in struct mode "));
+        QVERIFY(log.contains(label + "setIntervalTime() - functionality is not available in camera, but only externally"));
 
-    void unservedGettersReturnTheirDefaults()
-    {
-        FakeCameraAccess access(0x2009);
-        auto record = makeRecord(access);
-        LogCapture log;
         QCOMPARE(record->videoResAndFrRate(), 8);
         QCOMPARE(record->videoFormatResol(), 3);
         QCOMPARE(int(record->audioVolSpeaker()), 3);
         QCOMPARE(record->selfTimerRestTime(), -1);
-        QVERIFY(log.contains("BRX_Logic_CameraSettingsByStruct::videoResAndFrRate() - functionality is not available in struct mode, returning default"));
-        QVERIFY(log.contains("BRX_Logic_CameraSettingsByStruct::selfTimerRestTime() - functionality is not available"));
-    }
+        QVERIFY(log.contains(label + "videoResAndFrRate() - functionality is not available in struct mode, returning default"));
+        QVERIFY(log.contains(label + "selfTimerRestTime() - functionality is not available"));
 
-    void devicePropertyChangeIsIgnored()
-    {
-        FakeCameraAccess access(0x2009);
-        auto record = makeRecord(access);
-        LogCapture log;
         BRX_Logic_SettingsChanges changes{};
         record->recvFromCamera(0xD60C, &changes);
-        QVERIFY(log.contains("BRX_Logic_CameraSettingsByStruct::recvFromCamera() - ignore changed device property 0xD60C"));
+        QVERIFY(log.contains(label + "recvFromCamera() - ignore changed device property 0xD60C"));
         QCOMPARE(changes.count(), 0);
         QCOMPARE(countOps(access, kOpGetSettings), 1);
     }
