@@ -30,8 +30,8 @@ BRX_SDK_MainObject::BRX_SDK_MainObject(InitCallback initCallback, void* initCont
 
 BRX_SDK_MainObject::~BRX_SDK_MainObject()
 {
-    // A direct call (the flag is atomic): a connection would tie the worker,
-    // destroyed in its own thread, to this object.
+    // A direct call (the flag is atomic) rather than a queued one, which a
+    // host without a QCoreApplication would never deliver.
     m_worker->requestFinish();
     // A host commonly returns from main right after BRX_SDK_exit: let the
     // thread end here rather than be torn down while it runs. The worker's
@@ -39,8 +39,12 @@ BRX_SDK_MainObject::~BRX_SDK_MainObject()
     // too, but invisibly to ThreadSanitizer); the thread itself only has
     // Qt's own clean-up left then.
     const QDeadlineTimer deadline(kShutdownWaitMs);
-    if (m_workerDone->waitDone(kShutdownWaitMs) && m_thread->wait(deadline))
+    if (m_workerDone->waitDone(kShutdownWaitMs) && m_thread->wait(deadline)) {
+        // Deleted here, not with deleteLater: a host without a
+        // QCoreApplication gets no events delivered, so that would leak it.
+        delete m_worker;
         delete m_thread;
+    }
 }
 
 void BRX_SDK_MainObject::startControllerThread()
@@ -55,7 +59,6 @@ void BRX_SDK_MainObject::startControllerThread()
     // blocked in BRX_SDK_exit waiting for this very quit.
     connect(worker, &BRX_Logic_ControllerWorker::signalFinished, m_thread, &QThread::quit,
             Qt::DirectConnection);
-    connect(worker, &BRX_Logic_ControllerWorker::signalFinished, worker, &QObject::deleteLater);
     connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
     m_thread->start(QThread::InheritPriority);
     m_controller = worker->waitForController();

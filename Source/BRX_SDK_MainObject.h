@@ -51,7 +51,7 @@ private:
     BRX_Logic_Controller* m_controller = nullptr;
     int m_productId = 0;
     QThread* m_thread = nullptr;
-    // Deletes itself in its thread once asked to finish.
+    // Runs in m_thread; deleted with it once the thread has ended.
     BRX_Logic_ControllerWorker* m_worker = nullptr;
     std::shared_ptr<BRX_Logic_ControllerWorker::Completion> m_workerDone;
 };
