@@ -6,7 +6,6 @@
 #include "BRX_Commu_CameraAccess_WLAN.h"
 #include "BRX_Debug.h"
 
-#include <QMutexLocker>
 #include <QVector>
 #include <QtEndian>
 
@@ -559,7 +558,7 @@ bool BRX_Commu_CameraAccess_Base::translateRelease(quint32 count, const qint32* 
 
 void BRX_Commu_CameraAccess_Base::addChangedDeviceProperty(quint16 propertyCode)
 {
-    QMutexLocker locker(&m_changedPropertiesMutex);
+    std::lock_guard<std::mutex> locker(m_changedPropertiesMutex);
     if (!m_changedProperties.contains(propertyCode))
         m_changedProperties.append(propertyCode);
 }
@@ -568,7 +567,7 @@ void BRX_Commu_CameraAccess_Base::timeoutDevicePropertyChanged()
 {
     quint16 code = 0;
     {
-        QMutexLocker locker(&m_changedPropertiesMutex);
+        std::lock_guard<std::mutex> locker(m_changedPropertiesMutex);
         if (!m_changedProperties.isEmpty())
             code = m_changedProperties.takeFirst();
     }
@@ -580,7 +579,7 @@ void BRX_Commu_CameraAccess_Base::timeoutDevicePropertyChanged()
 
 void BRX_Commu_CameraAccess_Base::finishTransfer()
 {
-    QMutexLocker locker(&m_transferMutex);
+    std::lock_guard<std::mutex> locker(m_transferMutex);
     // Never below zero, even when a download ends that was not counted.
     if (m_pendingTransfers > 0)
         --m_pendingTransfers;
@@ -589,12 +588,12 @@ void BRX_Commu_CameraAccess_Base::finishTransfer()
 
 int BRX_Commu_CameraAccess_Base::pendingTransfers() const
 {
-    QMutexLocker locker(&m_transferMutex);
+    std::lock_guard<std::mutex> locker(m_transferMutex);
     return m_pendingTransfers;
 }
 
 bool BRX_Commu_CameraAccess_Base::isTransferActive() const
 {
-    QMutexLocker locker(&m_transferMutex);
+    std::lock_guard<std::mutex> locker(m_transferMutex);
     return m_transferActive != 0;
 }

@@ -2,10 +2,10 @@
 #define BRX_COMMU_CAMERAACCESS_BASE_H
 
 #include <QList>
-#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <mutex>
 
 // The camera's device properties with a typed accessor:
 // X(Name, ValueType, ReadCode, WriteCode). Each row yields
@@ -323,9 +323,11 @@ private:
     bool m_supportsCaptureMode7 = false;
     quint16 m_focusMode = 2;
     QList<quint16> m_changedProperties;
-    QMutex m_changedPropertiesMutex;
+    // Standard mutexes: the event and transfer threads use these too, and
+    // ThreadSanitizer cannot follow Qt's uninstrumented ones.
+    std::mutex m_changedPropertiesMutex;
     QTimer m_changeTimer;
-    mutable QMutex m_transferMutex;
+    mutable std::mutex m_transferMutex;
     int m_pendingTransfers = 0;
     quint32 m_transferActive = 0;
 };

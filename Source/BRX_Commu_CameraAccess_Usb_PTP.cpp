@@ -7,7 +7,6 @@
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Debug.h"
 
-#include <QMutexLocker>
 #include <QThread>
 
 namespace {
@@ -159,7 +158,7 @@ bool BRX_Commu_CameraAccess_Usb_PTP::closeVQSession()
 bool BRX_Commu_CameraAccess_Usb_PTP::openPtpSession()
 {
     {
-        QMutexLocker locker(&m_deviceMutex);
+        std::lock_guard<std::mutex> locker(m_deviceMutex);
         if (m_link)
             m_link->resetTransactionId();
     }
@@ -223,7 +222,7 @@ bool BRX_Commu_CameraAccess_Usb_PTP::run(const Transaction& transaction)
 // is the answer after at most kMaxBusyRepetitions repetitions for Device Busy.
 bool BRX_Commu_CameraAccess_Usb_PTP::exchange(const Transaction& transaction, quint16* responseCode)
 {
-    QMutexLocker locker(&m_deviceMutex);
+    std::lock_guard<std::mutex> locker(m_deviceMutex);
     if (!m_link)
         return false;
     for (int repetition = 0;; ++repetition) {
@@ -245,7 +244,7 @@ void BRX_Commu_CameraAccess_Usb_PTP::openPipe(const QString& deviceId)
     std::shared_ptr<BRX_Commu_UsbPipe> pipe = m_scanner ? m_scanner->open(deviceId) : nullptr;
     if (!pipe)
         debugPrint(kDebugAlways, "%s - Failed to Open the device %s", BRX_METHOD, qPrintable(deviceId));
-    QMutexLocker locker(&m_deviceMutex);
+    std::lock_guard<std::mutex> locker(m_deviceMutex);
     m_pipe = pipe;
     m_link.reset(pipe ? new BRX_Commu_PtpUsbLink(pipe) : nullptr);
     ++m_connection;
@@ -253,7 +252,7 @@ void BRX_Commu_CameraAccess_Usb_PTP::openPipe(const QString& deviceId)
 
 void BRX_Commu_CameraAccess_Usb_PTP::closePipe()
 {
-    QMutexLocker locker(&m_deviceMutex);
+    std::lock_guard<std::mutex> locker(m_deviceMutex);
     m_link.reset();
     m_pipe.reset();
 }

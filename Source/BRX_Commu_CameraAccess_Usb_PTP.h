@@ -6,7 +6,6 @@
 #include "BRX_Commu_PtpUsbLink.h"
 
 #include <QList>
-#include <QMutex>
 #include <QString>
 #include <QVector>
 #include <atomic>
@@ -104,7 +103,9 @@ private:
     // Counts connections, so that a late report of a vanished device cannot
     // close a newer connection.
     std::atomic<quint32> m_connection{0};
-    QMutex m_deviceMutex;
+    // Serialises transactions of the controller and transfer threads; a
+    // standard mutex, so that ThreadSanitizer sees what it orders.
+    std::mutex m_deviceMutex;
 };
 
 #endif

@@ -4,7 +4,6 @@
 #include "BRX_Debug.h"
 
 #include <QDeadlineTimer>
-#include <QMutexLocker>
 #include <algorithm>
 #include <cstring>
 #include <libusb.h>
@@ -56,7 +55,7 @@ BRX_Commu_LibusbPipe::BRX_Commu_LibusbPipe(std::shared_ptr<BRX_Commu_LibusbConte
     , m_eventBuffer(endpoints.interruptPacketSize)
     , m_assembler(endpoints.interruptPacketSize)
 {
-    QMutexLocker locker(&m_eventMutex);
+    std::lock_guard<std::mutex> locker(m_eventMutex);
     submitEventTransfer(); // a failure is retried by the first interruptIn
 }
 
@@ -206,7 +205,7 @@ BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::check(const char* label, int lib
 // Queued containers first, then a failure of the event transfer, each once.
 BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::takeEvent(quint8* data, quint32 capacity, quint32* received)
 {
-    QMutexLocker locker(&m_eventMutex);
+    std::lock_guard<std::mutex> locker(m_eventMutex);
     if (!m_events.isEmpty()) {
         const QByteArray container = m_events.takeFirst();
         *received = std::min(capacity, quint32(container.size()));
@@ -226,12 +225,12 @@ BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::takeEvent(quint8* data, quint32 
 BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::restartEvents()
 {
     {
-        QMutexLocker locker(&m_eventMutex);
+        std::lock_guard<std::mutex> locker(m_eventMutex);
         if (m_eventPending)
             return kTimeout;
     }
     libusb_clear_halt(m_handle, m_endpoints.interruptIn);
-    QMutexLocker locker(&m_eventMutex);
+    std::lock_guard<std::mutex> locker(m_eventMutex);
     const Status status = submitEventTransfer();
     return status == kOk ? kTimeout : status;
 }
@@ -257,7 +256,7 @@ void BRX_Commu_LibusbPipe::waitForEvents(qint64 timeoutMs)
 void BRX_Commu_LibusbPipe::cancelEventTransfer()
 {
     {
-        QMutexLocker locker(&m_eventMutex);
+        std::lock_guard<std::mutex> locker(m_eventMutex);
         m_closing = true;
         if (m_eventPending)
             libusb_cancel_transfer(m_eventTransfer);
@@ -265,7 +264,7 @@ void BRX_Commu_LibusbPipe::cancelEventTransfer()
     const QDeadlineTimer deadline(kCancelTimeoutMs);
     for (;;) {
         {
-            QMutexLocker locker(&m_eventMutex);
+            std::lock_guard<std::mutex> locker(m_eventMutex);
             m_eventNews = 0;
             if (!m_eventPending) {
                 libusb_free_transfer(m_eventTransfer);
@@ -282,7 +281,7 @@ void BRX_Commu_LibusbPipe::cancelEventTransfer()
 
 void BRX_Commu_LibusbPipe::eventTransferDone(libusb_transfer* transfer)
 {
-    QMutexLocker locker(&m_eventMutex);
+    std::lock_guard<std::mutex> locker(m_eventMutex);
     m_eventPending = false;
     m_eventNews = 1;
     if (transfer->status == LIBUSB_TRANSFER_CANCELLED || m_closing)

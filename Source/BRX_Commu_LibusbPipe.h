@@ -7,7 +7,7 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMutex>
+#include <mutex>
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -71,8 +71,9 @@ private:
     std::atomic<bool> m_gone{false};
 
     // Event side; the callback runs in whichever thread handles libusb's
-    // events, so everything below is guarded by m_eventMutex.
-    QMutex m_eventMutex;
+    // events, so everything below is guarded by m_eventMutex (a standard
+    // mutex, so that ThreadSanitizer sees the hand-over).
+    std::mutex m_eventMutex;
     libusb_transfer* m_eventTransfer = nullptr;
     std::vector<quint8> m_eventBuffer;
     BRX_Commu_UsbEventAssembler m_assembler;

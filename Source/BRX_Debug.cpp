@@ -2,24 +2,27 @@
 #include "BRX_Debug_Logfile.h"
 
 #include <QByteArray>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QString>
 #include <QtDebug>
 
+#include <atomic>
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
 #include <vector>
 
 namespace {
 
-quint32 g_debugFlags = 0;
-QMutex g_logMutex;
+// Any thread may log and change the flags. A standard mutex, so that
+// ThreadSanitizer sees what it guards (the shared buffer, the log writes).
+std::atomic<quint32> g_debugFlags{0};
+std::mutex g_logMutex;
 char g_formatBuffer[1024];
 
 void writeDebugLine(const QByteArray& line)
 {
+    std::lock_guard<std::mutex> locker(g_logMutex);
     qDebug("%s", line.constData());
 }
 
@@ -46,7 +49,7 @@ QByteArray dumpLine(const QString& prefix, const unsigned char* bytes, quint64 o
 
 void debugPrint(eDebugFlag flag, const char* format, ...)
 {
-    QMutexLocker locker(&g_logMutex);
+    std::lock_guard<std::mutex> locker(g_logMutex);
     va_list args;
     va_start(args, format);
     va_list retry;
@@ -66,7 +69,7 @@ void debugPrint(eDebugFlag flag, const char* format, ...)
 
 bool isDebugFlagSet(eDebugFlag flag)
 {
-    return flag == 0 || (g_debugFlags & flag) != 0;
+    return flag == 0 || (g_debugFlags.load(std::memory_order_relaxed) & flag) != 0;
 }
 
 void setDebugFlags(quint32 flags, bool enable)

@@ -3,8 +3,9 @@
 #include "BRX_Logic_Controller.h"
 
 #include <QCoreApplication>
-#include <QMutexLocker>
 #include <QThread>
+
+#include <chrono>
 
 namespace {
 unsigned long currentThreadNumber()
@@ -13,30 +14,43 @@ unsigned long currentThreadNumber()
 }
 } // namespace
 
-BRX_Logic_ControllerWorker::BRX_Logic_ControllerWorker(QObject* parent)
+void BRX_Logic_ControllerWorker::Completion::markDone()
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    m_done = true;
+    m_doneChanged.notify_all();
+}
+
+bool BRX_Logic_ControllerWorker::Completion::waitDone(unsigned long waitMs)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    return m_doneChanged.wait_for(locker, std::chrono::milliseconds(waitMs), [this] { return m_done; });
+}
+
+BRX_Logic_ControllerWorker::BRX_Logic_ControllerWorker(std::shared_ptr<Completion> completion, QObject* parent)
     : QObject(parent)
+    , m_completion(std::move(completion))
 {
 }
 
 BRX_Logic_Controller* BRX_Logic_ControllerWorker::controller() const
 {
-    QMutexLocker locker(&m_controllerMutex);
+    std::lock_guard<std::mutex> locker(m_controllerMutex);
     return m_controller;
 }
 
 BRX_Logic_Controller* BRX_Logic_ControllerWorker::waitForController() const
 {
-    QMutexLocker locker(&m_controllerMutex);
-    while (!m_controller)
-        m_controllerPublished.wait(&m_controllerMutex);
+    std::unique_lock<std::mutex> locker(m_controllerMutex);
+    m_controllerPublished.wait(locker, [this] { return m_controller != nullptr; });
     return m_controller;
 }
 
 void BRX_Logic_ControllerWorker::publishController(BRX_Logic_Controller* controller)
 {
-    QMutexLocker locker(&m_controllerMutex);
+    std::lock_guard<std::mutex> locker(m_controllerMutex);
     m_controller = controller;
-    m_controllerPublished.wakeAll();
+    m_controllerPublished.notify_all();
 }
 
 void BRX_Logic_ControllerWorker::process()
@@ -49,11 +63,14 @@ void BRX_Logic_ControllerWorker::process()
     }
     // The controller and everything it owns belong to this thread: delete
     // them here, before the thread ends.
-    BRX_Logic_Controller* controller = m_controller;
+    BRX_Logic_Controller* controller = this->controller();
     publishController(nullptr);
     delete controller;
     debugPrint(kDebugAlways, "%s - finished in thread 0x%012lX", BRX_METHOD, currentThreadNumber());
     Q_EMIT signalFinished();
+    // Last, so that the waiting thread sees everything done above.
+    if (m_completion)
+        m_completion->markDone();
 }
 
 void BRX_Logic_ControllerWorker::requestFinish()

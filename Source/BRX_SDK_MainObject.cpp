@@ -5,6 +5,7 @@
 #include "BRX_Logic_ControllerWorker.h"
 #include "BRX_SDK.h"
 
+#include <QDeadlineTimer>
 #include <QThread>
 
 #include <cstdlib>
@@ -29,26 +30,35 @@ BRX_SDK_MainObject::BRX_SDK_MainObject(InitCallback initCallback, void* initCont
 
 BRX_SDK_MainObject::~BRX_SDK_MainObject()
 {
-    Q_EMIT signalFinishController();
+    // A direct call (the flag is atomic) rather than a queued one, which a
+    // host without a QCoreApplication would never deliver.
+    m_worker->requestFinish();
     // A host commonly returns from main right after BRX_SDK_exit: let the
-    // thread end here rather than be torn down while it runs.
-    if (m_thread->wait(kShutdownWaitMs))
+    // thread end here rather than be torn down while it runs. The worker's
+    // completion is what orders its work before ours (QThread::wait does
+    // too, but invisibly to ThreadSanitizer); the thread itself only has
+    // Qt's own clean-up left then.
+    const QDeadlineTimer deadline(kShutdownWaitMs);
+    if (m_workerDone->waitDone(kShutdownWaitMs) && m_thread->wait(deadline)) {
+        // Deleted here, not with deleteLater: a host without a
+        // QCoreApplication gets no events delivered, so that would leak it.
+        delete m_worker;
         delete m_thread;
+    }
 }
 
 void BRX_SDK_MainObject::startControllerThread()
 {
     m_thread = new QThread;
-    auto* worker = new BRX_Logic_ControllerWorker;
+    m_workerDone = std::make_shared<BRX_Logic_ControllerWorker::Completion>();
+    auto* worker = new BRX_Logic_ControllerWorker(m_workerDone);
+    m_worker = worker;
     worker->moveToThread(m_thread);
     connect(m_thread, &QThread::started, worker, &BRX_Logic_ControllerWorker::process);
-    connect(this, &BRX_SDK_MainObject::signalFinishController, worker,
-            &BRX_Logic_ControllerWorker::requestFinish);
     // Direct: the thread object lives in the host's thread, which may be
     // blocked in BRX_SDK_exit waiting for this very quit.
     connect(worker, &BRX_Logic_ControllerWorker::signalFinished, m_thread, &QThread::quit,
             Qt::DirectConnection);
-    connect(worker, &BRX_Logic_ControllerWorker::signalFinished, worker, &QObject::deleteLater);
     connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
     m_thread->start(QThread::InheritPriority);
     m_controller = worker->waitForController();

@@ -1,8 +1,11 @@
 #ifndef BRX_SDK_MAINOBJECT_H
 #define BRX_SDK_MAINOBJECT_H
 
+#include "BRX_Logic_ControllerWorker.h"
+
 #include <QByteArray>
 #include <QObject>
+#include <memory>
 
 class BRX_Logic_Controller;
 class QThread;
@@ -26,7 +29,6 @@ public:
 
 signals:
     void signalCameraGUIOpened();
-    void signalFinishController();
     void signalCapturePressed();
     void signalCaptureReleased();
     void signalCloseRequested();
@@ -49,6 +51,9 @@ private:
     BRX_Logic_Controller* m_controller = nullptr;
     int m_productId = 0;
     QThread* m_thread = nullptr;
+    // Runs in m_thread; deleted with it once the thread has ended.
+    BRX_Logic_ControllerWorker* m_worker = nullptr;
+    std::shared_ptr<BRX_Logic_ControllerWorker::Completion> m_workerDone;
 };
 
 #endif

@@ -1,6 +1,5 @@
 #include "LogCapture.h"
 
-#include <QMutexLocker>
 
 namespace {
 LogCapture* g_capture = nullptr;
@@ -22,19 +21,19 @@ void LogCapture::handler(QtMsgType, const QMessageLogContext&, const QString& me
 {
     if (!g_capture)
         return;
-    QMutexLocker locker(&g_capture->m_mutex);
+    std::lock_guard<std::mutex> locker(g_capture->m_mutex);
     g_capture->m_lines.append(message);
 }
 
 QStringList LogCapture::lines() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     return m_lines;
 }
 
 QStringList LogCapture::linesContaining(const QString& text) const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     return m_lines.filter(text);
 }
 
@@ -45,6 +44,6 @@ int LogCapture::count(const QString& text) const
 
 void LogCapture::clear()
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     m_lines.clear();
 }

@@ -1,7 +1,7 @@
 #ifndef LOGCAPTURE_H
 #define LOGCAPTURE_H
 
-#include <QMutex>
+#include <mutex>
 #include <QStringList>
 #include <QtGlobal>
 
@@ -22,7 +22,7 @@ public:
 private:
     static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
 
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QStringList m_lines;
     QtMessageHandler m_previous;
 };

@@ -40,7 +40,7 @@ void appendString(QByteArray& data, const QString& text)
 
 VirtualCameraFixture::VirtualCameraFixture(int productId)
     : m_device(BRX_Commu_VirtualCamera::create(productId))
-    , m_releasesMutex(std::make_shared<QMutex>())
+    , m_releasesMutex(std::make_shared<std::mutex>())
     , m_releases(std::make_shared<QVector<QVector<quint32>>>())
     , m_failReleases(std::make_shared<bool>(false))
 {
@@ -80,7 +80,7 @@ void VirtualCameraFixture::recordReleases()
     m_device->setCustomOperation(
         BRX_Commu_CameraAccess_Base::kOpRelease, Device::kNoData,
         [mutex, releases, fail](const QVector<quint32>& params, const QByteArray&, QByteArray*) {
-            QMutexLocker locker(mutex.get());
+            std::lock_guard<std::mutex> locker(*mutex);
             releases->append(params);
             return quint16(*fail ? Device::kGeneralError : Device::kOK);
         });
@@ -88,19 +88,19 @@ void VirtualCameraFixture::recordReleases()
 
 void VirtualCameraFixture::setFailReleases(bool fail)
 {
-    QMutexLocker locker(m_releasesMutex.get());
+    std::lock_guard<std::mutex> locker(*m_releasesMutex);
     *m_failReleases = fail;
 }
 
 QVector<QVector<quint32>> VirtualCameraFixture::releases() const
 {
-    QMutexLocker locker(m_releasesMutex.get());
+    std::lock_guard<std::mutex> locker(*m_releasesMutex);
     return *m_releases;
 }
 
 void VirtualCameraFixture::clearReleases()
 {
-    QMutexLocker locker(m_releasesMutex.get());
+    std::lock_guard<std::mutex> locker(*m_releasesMutex);
     m_releases->clear();
 }
 

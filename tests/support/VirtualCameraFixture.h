@@ -2,7 +2,7 @@
 #define VIRTUALCAMERAFIXTURE_H
 
 #include <QByteArray>
-#include <QMutex>
+#include <mutex>
 #include <QVector>
 
 #include <memory>
@@ -48,7 +48,7 @@ private:
     std::shared_ptr<BRX_Commu_VirtualCamera> m_device;
     BRX_Commu_CameraAccess_Usb_PTP* m_access = nullptr;
     // The camera calls its handlers on whichever thread runs the transaction.
-    std::shared_ptr<QMutex> m_releasesMutex;
+    std::shared_ptr<std::mutex> m_releasesMutex;
     std::shared_ptr<QVector<QVector<quint32>>> m_releases;
     std::shared_ptr<bool> m_failReleases;
 };

@@ -1,7 +1,6 @@
 #include "EmulatedUsbDevice.h"
 #include "EmulatedFunction.h"
 
-#include <QMutexLocker>
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
@@ -74,7 +73,7 @@ QString EmulatedUsbDevice::devicePath() const
 
 void EmulatedUsbDevice::plug()
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     if (m_plugged)
         return;
     m_deviceNumber = g_nextDeviceNumber++;
@@ -94,7 +93,7 @@ void EmulatedUsbDevice::plug()
 
 void EmulatedUsbDevice::unplug()
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     disconnect();
     if (m_sysfsPath.isEmpty())
         return;
@@ -106,44 +105,44 @@ void EmulatedUsbDevice::unplug()
 
 bool EmulatedUsbDevice::isPlugged() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     return m_plugged;
 }
 
 void EmulatedUsbDevice::withFunction(const std::function<void(EmulatedFunction*)>& change)
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     change(m_function);
     pump();
 }
 
 void EmulatedUsbDevice::setClaimedElsewhere(bool claimed)
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     m_claimedElsewhere = claimed;
 }
 
 int EmulatedUsbDevice::setConfigurationCalls() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     return m_setConfigurationCalls;
 }
 
 int EmulatedUsbDevice::zeroLengthPacketsOut() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     return m_zeroLengthPacketsOut;
 }
 
 int EmulatedUsbDevice::largestBulkTransfer() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     return m_largestBulkTransfer;
 }
 
 int EmulatedUsbDevice::submittedInterruptTransfers() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     return m_submittedInterruptTransfers;
 }
 
@@ -165,7 +164,7 @@ int EmulatedUsbDevice::handleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* clie
 
 bool EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     const gulong request = umockdev_ioctl_client_get_request(client);
     UMockdevIoctlData* argument = umockdev_ioctl_client_get_arg(client);
     const bool current = m_plugged && deviceNode() == QString::fromUtf8(umockdev_ioctl_client_get_devnode(client));

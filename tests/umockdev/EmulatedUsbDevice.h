@@ -3,7 +3,7 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMutex>
+#include <mutex>
 #include <QString>
 #include <QVector>
 #include <functional>
@@ -82,7 +82,7 @@ private:
 
     const Descriptor m_descriptor;
     EmulatedFunction* m_function;
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     UMockdevIoctlBase* m_handler = nullptr;
     QString m_sysfsPath;
     int m_deviceNumber = 1;
