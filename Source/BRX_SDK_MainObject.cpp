@@ -30,9 +30,7 @@ BRX_SDK_MainObject::BRX_SDK_MainObject(InitCallback initCallback, void* initCont
 
 BRX_SDK_MainObject::~BRX_SDK_MainObject()
 {
-    // A direct call (the flag is atomic) rather than a queued one, which a
-    // host without a QCoreApplication would never deliver.
-    m_worker->requestFinish();
+    Q_EMIT signalFinishController();
     // A host commonly returns from main right after BRX_SDK_exit: let the
     // thread end here rather than be torn down while it runs. The worker's
     // completion is what orders its work before ours (QThread::wait does
@@ -55,6 +53,10 @@ void BRX_SDK_MainObject::startControllerThread()
     m_worker = worker;
     worker->moveToThread(m_thread);
     connect(m_thread, &QThread::started, worker, &BRX_Logic_ControllerWorker::process);
+    // Direct (the flag is atomic) rather than queued, which a host without a
+    // QCoreApplication would never deliver.
+    connect(this, &BRX_SDK_MainObject::signalFinishController, worker,
+            &BRX_Logic_ControllerWorker::requestFinish, Qt::DirectConnection);
     // Direct: the thread object lives in the host's thread, which may be
     // blocked in BRX_SDK_exit waiting for this very quit.
     connect(worker, &BRX_Logic_ControllerWorker::signalFinished, m_thread, &QThread::quit,

@@ -29,6 +29,7 @@ public:
 
 signals:
     void signalCameraGUIOpened();
+    void signalFinishController();
     void signalCapturePressed();
     void signalCaptureReleased();
     void signalCloseRequested();
