@@ -1,0 +1,333 @@
+#ifndef BRX_COMMU_CAMERAACCESS_BASE_H
+#define BRX_COMMU_CAMERAACCESS_BASE_H
+
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+// The camera's device properties with a typed accessor:
+// X(Name, ValueType, ReadCode, WriteCode). Each row yields
+//   bool getDeviceProp<Name>(ValueType& value)  reads ReadCode,
+//   bool setDeviceProp<Name>(ValueType value)   writes WriteCode,
+// and the constant kDeviceProp<Name> = ReadCode. The value type fixes the
+// bytes exchanged with the camera (1, 2 or 4) and whether they are signed.
+// Standard PTP properties carry their PTP names, vendor ones our labels.
+#define BRX_DEVICE_PROPERTY_TABLE(X)                                \
+    X(BatteryLevel, quint8, 0x5001, 0x5001)                        \
+    X(WhiteBalance, quint16, 0x5005, 0x5005)                       \
+    X(FocusMode, quint16, 0x500A, 0x500A)                          \
+    X(ExposureMeteringMode, quint16, 0x500B, 0x500B)               \
+    X(ExposureProgramMode, quint16, 0x500E, 0x500E)                \
+    X(ExposureIndex, quint32, 0x500F, 0x500F)                      \
+    X(ExposureBiasCompensation, qint16, 0x5010, 0x5010)            \
+    X(StillCaptureMode, quint16, 0x5013, 0x5013)                   \
+    X(Contrast, quint8, 0x5014, 0x5014)                            \
+    X(Sharpness, quint8, 0x5015, 0x5015)                           \
+    X(SupportedStreams, quint32, 0x5020, 0x5020)                   \
+    X(EnabledStreams, quint32, 0x5021, 0x5021)                     \
+    X(StreamVideoFormat, quint32, 0x5022, 0x5022)                  \
+    X(StreamVideoFrameRate, quint32, 0x5025, 0x5025)               \
+    X(IntervalFrames, quint32, 0xD000, 0xD000)                     \
+    X(IntervalTime, quint32, 0xD001, 0xD001)                       \
+    X(FileFormat, quint32, 0xD004, 0xD004)                         \
+    X(BracketingEnabled, quint32, 0xD005, 0xD005)                  \
+    X(BracketingFrames, quint32, 0xD006, 0xD006)                   \
+    X(BracketingAperture, quint32, 0xD007, 0xD007)                 \
+    X(BracketingAutomatic, quint32, 0xD008, 0xD008)                \
+    X(MirrorUpMode, quint32, 0xD00A, 0xD00A)                       \
+    X(PhotoResolutionJPG, quint32, 0xD00F, 0xD00F)                 \
+    X(AudioLevel, quint32, 0xD012, 0xD012)                         \
+    X(AudioWindElim, quint32, 0xD013, 0xD013)                      \
+    X(WhiteBalanceColorTemp, quint32, 0xD014, 0xD014)              \
+    X(ColorManagement, quint32, 0xD015, 0xD015)                    \
+    X(Saturation, quint32, 0xD016, 0xD016)                         \
+    X(ExternalShooting, quint32, 0xD018, 0xD018)                   \
+    X(AutoreviewDuration, quint32, 0xD01A, 0xD01A)                 \
+    X(AutoPowerOff, quint32, 0xD024, 0xD024)                       \
+    X(KeyLock, quint32, 0xD02D, 0xD02D)                            \
+    X(Language, quint32, 0xD036, 0xD036)                           \
+    X(VideoFileFormat, quint32, 0xD03F, 0xD03F)                    \
+    X(ExposCompensStepSize, quint32, 0xD040, 0xD040)               \
+    X(AutoFocusLimit, quint32, 0xD04E, 0xD04E)                     \
+    X(PhotoAspectRatio, quint32, 0xD04F, 0xD04F)                   \
+    X(SensorFormat, quint32, 0xD050, 0xD050)                       \
+    X(AutoFocusLimitDist, quint32, 0xD06F, 0xD06F)                 \
+    X(ExposTimeBulbPreset, quint32, 0xD079, 0xD079)                \
+    X(VideoFormatResol, quint32, 0xD082, 0xD082)                   \
+    X(ExposureSimulation, quint32, 0xD115, 0xD115)                 \
+    X(AudioVolSpeaker, quint32, 0xD121, 0xD121)                    \
+    X(AudioVolHeadphone, quint32, 0xD122, 0xD122)                  \
+    X(AudioVolMicrophone, quint32, 0xD123, 0xD123)                 \
+    X(VideoResAndFrRate, quint32, 0xD125, 0xD125)                  \
+    X(Monochrome, quint32, 0xD13B, 0xD13B)                         \
+    X(BatteryLevelExtern, quint32, 0xD608, 0xD608)                 \
+    X(ExposureTime, quint32, 0xD60C, 0xD03B)                       \
+    X(Aperture, quint32, 0xD60E, 0xD03C)                           \
+    X(SensitivityASA, quint32, 0xD610, 0xD610)                     \
+    X(Lightmeter, quint32, 0xD615, 0xD615)                         \
+    X(BatteryInfo, quint32, 0xD616, 0xD616)                        \
+    X(FlashStatus, quint32, 0xD618, 0xD618)                        \
+    X(FlashSyncStatus, quint32, 0xD619, 0xD619)                    \
+    X(FocusConfirmValue, quint32, 0xD621, 0xD621)                  \
+    X(FocusConfirmBadSignal, quint32, 0xD622, 0xD622)              \
+    X(FocusConfirmEnabled, quint32, 0xD623, 0xD623)                \
+    X(ExposureTimeMax, quint32, 0xD625, 0xD625)                    \
+    X(PowerSwitch, quint32, 0xD626, 0xD626)                        \
+    X(SelfTimerRestTime, quint32, 0xD627, 0xD627)                  \
+    X(BulbModeTime, quint32, 0xD628, 0xD628)                       \
+    X(FocusDistance, quint32, 0xD62B, 0xD62B)                      \
+    X(StreamVideoResolution, quint32, 0xD632, 0xD632)              \
+    X(LensConnectionType, quint32, 0xD643, 0xD643)                 \
+    X(Orientation, quint32, 0xD65F, 0xD65F)
+
+// Properties the camera only accepts writes for: X(Name, ValueType, WriteCode).
+#define BRX_DEVICE_PROPERTY_WRITE_ONLY_TABLE(X) X(ElectronicShutter, quint32, 0xD080)
+
+#define BRX_DEVICE_PROPERTY_CODE(Name, Type, ReadCode, WriteCode) kDeviceProp##Name = ReadCode,
+#define BRX_DEVICE_PROPERTY_WRITE_ONLY_CODE(Name, Type, WriteCode) kDeviceProp##Name = WriteCode,
+#define BRX_DEVICE_PROPERTY_GETTER(Name, Type, ReadCode, WriteCode)                                  \
+    bool getDeviceProp##Name(Type& value) { return getDevicePropTyped(ReadCode, value); }
+#define BRX_DEVICE_PROPERTY_SETTER(Name, Type, ReadCode, WriteCode)                                  \
+    bool setDeviceProp##Name(Type value) { return setDevicePropTyped(WriteCode, value); }
+#define BRX_DEVICE_PROPERTY_WRITE_ONLY_SETTER(Name, Type, WriteCode)                                 \
+    bool setDeviceProp##Name(Type value) { return setDevicePropTyped(WriteCode, value); }
+
+// The one object through which the rest of the library talks to a camera.
+// Every camera operation is one PTP transaction (operation code, up to five
+// 32-bit parameters, an optional data phase in one direction, a response
+// code); this class builds all operations on the three transaction primitives
+// that a transport subclass realises, and leaves discovery and connection to
+// that subclass. It also turns reported device-property changes into signals
+// (one per 100 ms tick) and translates release stages (releaseCam).
+class BRX_Commu_CameraAccess_Base : public QObject
+{
+    Q_OBJECT
+public:
+    // Connection types of the transports the factory knows.
+    enum ConnectionType : int {
+        kConnectionUsb = 1,
+        kConnectionWlan = 2,
+        kConnectionSimulated = 0x100,
+    };
+
+    enum OperationCode : quint16 {
+        kOpGetDeviceInfo = 0x1001,
+        kOpGetStorageIDs = 0x1004,
+        kOpGetObjectHandles = 0x1007,
+        kOpGetObjectInfo = 0x1008,
+        kOpGetObject = 0x1009,
+        kOpGetThumb = 0x100A,
+        kOpDeleteObject = 0x100B,
+        kOpInitiateCapture = 0x100E,
+        kOpGetDevicePropDesc = 0x1014,
+        kOpGetDevicePropValue = 0x1015,
+        kOpSetDevicePropValue = 0x1016,
+        kOpGetPartialObject = 0x101B,
+        kOpGetStreamInfo = 0x1024,
+        kOpGetObjectPropsSupported = 0x9801,
+        kOpGetObjectPropValue = 0x9803,
+        kOpSetCameraSettings = 0x9001,
+        kOpGetCameraSettings = 0x9002,
+        kOpGetLensData = 0x9003,
+        kOpRelease = 0x9004,
+        kOpOpenVQSession = 0x9005,
+        kOpCloseVQSession = 0x9006,
+        kOpTransferObjectReady = 0x9007,
+        kOpGetGeotackingData = 0x9008,
+        kOpControlAutoFocus = 0x9016,
+        kOpControlBulbExposure = 0x9019,
+        kOpControlContinuousExposure = 0x901A,
+        kOpControlVideoRecording = 0x901B,
+        kOpControlPhotoLiveView = 0x901C,
+        kOpKeepCameraActive = 0x901D,
+        kOpMoveLens = 0x901E,
+        kOpGet3DAxisData = 0x9020,
+        kOpToggleZoomMode = 0x9021,
+        kOpSetFocusCrossPosition = 0x9022,
+        kOpControlLVWhiteBalance = 0x9023,
+        kOpGetStreamData = 0x9025,
+    };
+
+    enum ResponseCode : quint16 {
+        kResponseOK = 0x2001,
+        kResponseDeviceBusy = 0x2019,
+    };
+
+    // Vendor event codes (the upper 16 bits of the platform's event identifier).
+    enum eVQEvent : quint16 {
+        kVQCameraSettingsChanged = 0xC000,
+        kVQLensChanged = 0xC002,
+        kVQBulbTick = 0xC006,
+        kVQSelfTimerTick = 0xC007,
+        kVQGeoTackingStatusChanged = 0xC008,
+        kVQDevicePropChanged = 0xC00A,
+        kVQ3DAxisDataChanged = 0xC00C,
+    };
+
+    enum DevicePropertyCode : quint16 {
+        BRX_DEVICE_PROPERTY_TABLE(BRX_DEVICE_PROPERTY_CODE)
+        BRX_DEVICE_PROPERTY_WRITE_ONLY_TABLE(BRX_DEVICE_PROPERTY_WRITE_ONLY_CODE)
+        kDevicePropExposureTimeWrite = 0xD03B,
+        kDevicePropApertureWrite = 0xD03C,
+        kDevicePropExposureTimeChanged = 0xD60D,  // reported instead of 0xD60C
+        kDevicePropApertureChanged = 0xD60F,      // reported instead of 0xD60E
+        kDevicePropLensChanged = 0xD620,          // never read; means "lens changed"
+    };
+
+    // Returns a new access object for connectionType (1 USB, 2 WLAN, 0x100
+    // simulated camera), or null for a type without a transport. The caller
+    // owns the object.
+    static BRX_Commu_CameraAccess_Base* createCameraAccess(int connectionType);
+
+    explicit BRX_Commu_CameraAccess_Base(int connectionType);
+    ~BRX_Commu_CameraAccess_Base() override;
+
+    // --- Transport, realised by each subclass ---------------------------------
+    // All three transactions: opCode is a 16-bit operation code, params points
+    // to numParams values (may be null when numParams is 0), methodName is the
+    // caller's label for log lines (null: the transport's own). They return
+    // true only when the camera answered 0x2001, and may be called from the
+    // controller and transfer threads at once (the transport serialises them).
+
+    // Opens the camera found by discovery; sets productId and emits
+    // signalConnectionOpened. False when a camera is already open.
+    virtual bool openConnection(quint64 cameraId, int productId, QString deviceId) = 0;
+    // Closes the open camera; clears productId and emits
+    // signalConnectionClosed. False when none is open.
+    virtual bool closeConnection() = 0;
+    // Transaction with a data phase from the camera: zeroes bufferSize bytes
+    // of buffer, then copies min(bufferSize, bytes sent) into it.
+    virtual bool recvData(quint32 opCode, quint32 numParams, const quint32* params, void* buffer,
+                          quint32 bufferSize, const char* methodName) = 0;
+    // Transaction without a data phase.
+    virtual bool sendCommand(quint32 opCode, quint32 numParams, const quint32* params,
+                             const char* methodName) = 0;
+    // Transaction whose data phase carries bufferSize bytes of buffer to the camera.
+    virtual bool sendData(quint32 opCode, quint32 numParams, const quint32* params,
+                          const void* buffer, quint32 bufferSize, const char* methodName) = 0;
+
+    // --- State -------------------------------------------------------------------
+    int connectionType() const { return m_connectionType; }
+    // USB product ID of the open camera, 0 while none is open.
+    int productId() const { return m_productId; }
+    bool supportsCaptureMode7() const { return m_supportsCaptureMode7; }
+    // Called once after the camera model is created: only product 0x2031 is
+    // asked whether StillCaptureMode accepts 7. Returns the new value.
+    bool evaluateSupportsCaptureMode7();
+    // Focus mode as last read or written through property 0x500A (initially 2).
+    quint16 focusMode() const { return m_focusMode; }
+
+    // --- PTP operations (each logs with flag 0x1 and sends one transaction) ------
+    bool getDeviceInfo(void* buffer, quint32 size);
+    bool getStorageIDs(void* buffer, quint32 size);
+    bool getObjectHandles(void* buffer, quint32 size, uint storageId);
+    bool getObjectInfo(void* buffer, quint32 size, int thumbType, uint objectHandle);
+    bool getObjectPropsSupported(void* buffer, quint32 size, uint objectFormatCode);
+    bool getObjectPropValue(void* buffer, quint32 size, uint propertyCode, uint objectHandle);
+    bool getObject(void* buffer, quint32 size, uint objectHandle);
+    // Reads size bytes of the object from offset.
+    bool getPartialObject(void* buffer, quint32 size, uint offset, uint objectHandle);
+    bool getStreamInfo(void* buffer, quint32 size);
+    // False without a transaction for a null buffer or size 0.
+    bool getThumbnail(void* buffer, quint32 size, int thumbType, uint objectHandle);
+    bool transferObjectReady();
+    bool getCameraSettings(void* buffer, quint32 size);
+    bool setCameraSettings(const void* buffer, quint32 size);
+    bool getLensData(void* buffer, quint32 size);
+    bool get3DAxisData(void* buffer, quint32 size);
+    bool getGeotackingData(void* buffer, quint32 size);
+    bool getStreamData(void* buffer, quint32 size);
+    bool getDevicePropDesc(uint propertyCode, void* buffer, quint32 size);
+    bool getDevicePropValue(uint propertyCode, void* buffer, quint32 size);
+    bool setDevicePropValue(uint propertyCode, const void* buffer, quint32 size);
+    bool deleteObject(uint objectHandle);
+    bool initiateCapture();
+    bool controlAutoFocus(int command);
+    bool controlAutoFocus(uint command, int mode);
+    bool controlBulbExposure(int command);
+    bool controlContinuousExposure(int command);
+    bool controlVideoRecording(int command);
+    bool controlPhotoLiveView(int command);
+    bool keepCameraActive();
+    bool moveLens(uint command, int value);
+    bool toggleZoomMode();
+    bool setFocusCrossPosition(int positionX, int positionY);
+    bool controlLVWhiteBalance(int command);
+
+    // --- Typed device-property accessors (see the table above) -------------------
+    BRX_DEVICE_PROPERTY_TABLE(BRX_DEVICE_PROPERTY_GETTER)
+    BRX_DEVICE_PROPERTY_TABLE(BRX_DEVICE_PROPERTY_SETTER)
+    BRX_DEVICE_PROPERTY_WRITE_ONLY_TABLE(BRX_DEVICE_PROPERTY_WRITE_ONLY_SETTER)
+
+    // Whether the camera's descriptor of propertyCode admits value.
+    bool supportsDevicePropValue(uint propertyCode, int value);
+
+    // --- Release -----------------------------------------------------------------
+    // Sends a release stage (0..22) with its parameter. Stages 9, 10, 11, 17,
+    // 18 and 22 carry param; the others ignore it.
+    bool releaseCam(int releaseStage, int param = 0);
+    // Sends a release stage with two parameters (stage 21: focus cross x, y).
+    bool releaseCam(int releaseStage, int param1, int param2);
+    // Stage 1 (start autofocus) and stage 2 (stop autofocus).
+    bool releaseCamAutoFocusStart();
+    bool releaseCamAutoFocusStop();
+
+    // --- Device-property changes and transfers -----------------------------------
+    // Queues a code reported changed by the camera unless it is queued
+    // already. Any thread (the platform's event thread calls it).
+    void addChangedDeviceProperty(quint16 propertyCode);
+    // Called by the transfer thread when a download ends. Any thread.
+    void finishTransfer();
+    int pendingTransfers() const;
+    bool isTransferActive() const;
+
+signals:
+    void signalDeviceAvailable(int connectionType, quint64 cameraId, int productId, QString deviceId);
+    void signalConnectionOpened(int connectionType);
+    void signalConnectionClosed(int connectionType);
+    void signal3DAxisDataChanged();
+    void signalBulbCounter(int counter);
+    void signalDevicePropertyChanged(ushort propertyCode);
+    void signalGeotackingChanged();
+    void signalLensChanged();
+    void signalSelfTimerCounter(int counter);
+    void signalSettingsChanged();
+    void signalTransferRequest();
+    void signalUpdateImageDB();
+    void signalObjectDeleted(uint objectHandle);
+
+public slots:
+    // Looks for a supported camera; emits signalDeviceAvailable for a new one.
+    virtual bool checkDeviceAvailable() = 0;
+
+protected slots:
+    // Signals at most one queued property change (every 100 ms).
+    void timeoutDevicePropertyChanged();
+
+protected:
+    // The release dispatcher: values[0] is the stage, then its parameters.
+    bool releaseCamImpl(quint32 count, const qint32* values);
+
+    // Set by openConnection, cleared by closeConnection of the transport.
+    int m_productId = 0;
+
+private:
+    template <typename T> bool getDevicePropTyped(quint16 propertyCode, T& value);
+    template <typename T> bool setDevicePropTyped(quint16 propertyCode, T value);
+    bool isDirectReleaseProduct() const;
+    bool translateRelease(quint32 count, const qint32* values, const char* label);
+
+    const int m_connectionType;
+    bool m_supportsCaptureMode7 = false;
+    quint16 m_focusMode = 2;
+    QList<quint16> m_changedProperties;
+    QMutex m_changedPropertiesMutex;
+    QTimer m_changeTimer;
+    mutable QMutex m_transferMutex;
+    int m_pendingTransfers = 0;
+    quint32 m_transferActive = 0;
+};
+
+#endif
