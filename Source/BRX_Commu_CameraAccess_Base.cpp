@@ -1,6 +1,9 @@
 #include "BRX_Commu_CameraAccess_Base.h"
 
 #include "BRX_Commu_ByteReader.h"
+#include "BRX_Commu_CameraAccess_Dummy.h"
+#include "BRX_Commu_CameraAccess_Usb_PTP.h"
+#include "BRX_Commu_CameraAccess_WLAN.h"
 #include "BRX_Debug.h"
 
 #include <QMutexLocker>
@@ -25,8 +28,12 @@ const int kDirectReleaseProducts[] = {0x2009, 0x2011, 0x2021, 0x2031, 0x2041, 0x
 BRX_Commu_CameraAccess_Base* BRX_Commu_CameraAccess_Base::createCameraAccess(int connectionType)
 {
     switch (connectionType) {
-    // kConnectionUsb, kConnectionWlan and kConnectionSimulated get their
-    // transports here as they are built.
+    case kConnectionUsb:
+        return BRX_Commu_CameraAccess_Usb_PTP::create();
+    case kConnectionWlan:
+        return new BRX_Commu_CameraAccess_WLAN;
+    case kConnectionSimulated:
+        return new BRX_Commu_CameraAccess_Dummy;
     default:
         return nullptr;
     }

@@ -110,4 +110,15 @@ BRX_SDK_EXPORT bool BRX_SDK_setPropertyQueued(int property);
 /* Extension: switch debug-log message groups on (enable true) or off. */
 BRX_SDK_EXPORT void BRX_SDK_setDebugFlags(unsigned int flags, bool enable);
 
+/* Extension: call before BRX_SDK_init to make the library use a built-in
+ * virtual camera of productId (0x2009, 0x2011, 0x2021, 0x2031, 0x2041, 0x2051
+ * or 0x2061) instead of USB hardware; it starts plugged in. 0 goes back to
+ * USB hardware. False for an unsupported product or when the library is
+ * already initialised. */
+BRX_SDK_EXPORT bool BRX_SDK_useVirtualCamera(int productId);
+
+/* Extension: plugs the virtual camera in (true) or pulls it out (false).
+ * False when no virtual camera is in use. */
+BRX_SDK_EXPORT bool BRX_SDK_setVirtualCameraConnected(bool connected);
+
 #endif

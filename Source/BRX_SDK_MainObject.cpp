@@ -1,4 +1,5 @@
 #include "BRX_SDK_MainObject.h"
+#include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_Controller.h"
 #include "BRX_Logic_ControllerWorker.h"
@@ -191,4 +192,22 @@ bool BRX_SDK_setPropertyQueued(int property)
 void BRX_SDK_setDebugFlags(unsigned int flags, bool enable)
 {
     setDebugFlags(flags, enable);
+}
+
+bool BRX_SDK_useVirtualCamera(int productId)
+{
+    if (g_mainObject) {
+        debugPrint(kDebugAlways, "%s - already initialised, call ignored", BRX_METHOD);
+        return false;
+    }
+    return BRX_Commu_VirtualCamera::select(productId);
+}
+
+bool BRX_SDK_setVirtualCameraConnected(bool connected)
+{
+    const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
+    if (!camera)
+        return false;
+    camera->setPlugged(connected);
+    return true;
 }

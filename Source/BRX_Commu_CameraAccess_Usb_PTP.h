@@ -1,0 +1,96 @@
+#ifndef BRX_COMMU_CAMERAACCESS_USB_PTP_H
+#define BRX_COMMU_CAMERAACCESS_USB_PTP_H
+
+#include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Commu_DeviceEntry.h"
+#include "BRX_Commu_PtpUsbLink.h"
+
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <QVector>
+#include <atomic>
+#include <memory>
+
+class BRX_Commu_UsbEventThread;
+class BRX_Commu_UsbPipe;
+class BRX_Commu_UsbScanner;
+
+// The camera access over PTP on USB (connection type 1): discovery through a
+// scanner, transactions over a USB pipe, events from the pipe's interrupt
+// endpoint. The same class drives real hardware and the virtual camera.
+// Lives in the controller thread; the three transactions may also be called
+// from transfer threads.
+class BRX_Commu_CameraAccess_Usb_PTP : public BRX_Commu_CameraAccess_Base
+{
+    Q_OBJECT
+public:
+    // The access for the USB transport as selected for this process: backed
+    // by the selected virtual camera, else by USB hardware.
+    static BRX_Commu_CameraAccess_Usb_PTP* create();
+
+    // scanner may be null when no USB binding is available: nothing is found.
+    explicit BRX_Commu_CameraAccess_Usb_PTP(std::shared_ptr<BRX_Commu_UsbScanner> scanner);
+    ~BRX_Commu_CameraAccess_Usb_PTP() override;
+
+    bool openConnection(quint64 cameraId, int productId, QString deviceId) override;
+    bool closeConnection() override;
+    bool recvData(quint32 opCode, quint32 numParams, const quint32* params, void* buffer, quint32 bufferSize,
+                  const char* methodName) override;
+    bool sendCommand(quint32 opCode, quint32 numParams, const quint32* params, const char* methodName) override;
+    bool sendData(quint32 opCode, quint32 numParams, const quint32* params, const void* buffer,
+                  quint32 bufferSize, const char* methodName) override;
+
+    // Ends the connection after the device has gone (or after closeConnection).
+    // False when no camera is open.
+    bool closeDevice();
+    bool openVQSession();
+    bool closeVQSession();
+
+    // Applies the event table to one camera event. eventCode carries the PTP
+    // event code in its upper 16 bits; the lower 16 bits must be zero.
+    // Called on the platform event thread.
+    void deliverEvent(quint32 eventCode, const QVector<quint32>& params);
+
+public slots:
+    bool checkDeviceAvailable() override;
+
+private:
+    struct Transaction {
+        quint16 opCode;
+        quint32 numParams;
+        const quint32* params;
+        BRX_Commu_PtpUsbLink::Direction direction;
+        quint8* buffer;
+        quint32 size;
+        const char* name;
+    };
+
+    bool run(const Transaction& transaction);
+    bool exchange(const Transaction& transaction, quint16* responseCode);
+    void openPipe(const QString& deviceId);
+    void closePipe();
+    bool openPtpSession();
+    bool closePtpSession();
+    void registerForEventNotifications();
+    void unregisterForEventNotifications();
+    void deviceVanished(quint32 connection);
+    QList<BRX_Commu_DeviceEntry> scanCandidates();
+    void forgetDevice(const QString& deviceId);
+
+    QList<BRX_Commu_DeviceEntry> m_knownDevices;
+    std::shared_ptr<BRX_Commu_UsbScanner> m_scanner;
+    std::shared_ptr<BRX_Commu_UsbPipe> m_pipe;
+    std::unique_ptr<BRX_Commu_PtpUsbLink> m_link;
+    QString m_deviceId;
+    quint32 m_cameraId = 0;
+    BRX_Commu_UsbEventThread* m_eventThread = nullptr;
+    // Product rules of the event table, read on the event thread.
+    std::atomic<int> m_eventProductId{0};
+    // Counts connections, so that a late report of a vanished device cannot
+    // close a newer connection.
+    std::atomic<quint32> m_connection{0};
+    QMutex m_deviceMutex;
+};
+
+#endif

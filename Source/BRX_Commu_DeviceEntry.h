@@ -1,0 +1,21 @@
+#ifndef BRX_COMMU_DEVICEENTRY_H
+#define BRX_COMMU_DEVICEENTRY_H
+
+#include <QString>
+#include <QtGlobal>
+
+// One camera as the scan sees it.
+class BRX_Commu_DeviceEntry
+{
+public:
+    BRX_Commu_DeviceEntry() = default;
+    BRX_Commu_DeviceEntry(quint64 cameraId, int productId, const QString& deviceId);
+
+    bool operator==(const BRX_Commu_DeviceEntry& other) const;
+
+    quint64 cameraId = 0; // USB vendor ID, upper 32 bits zero
+    int productId = 0;    // USB product ID
+    QString deviceId;     // platform device path, used to open the device
+};
+
+#endif

@@ -1,0 +1,3 @@
+#include "BRX_Commu_UsbPipe.h"
+
+BRX_Commu_UsbPipe::~BRX_Commu_UsbPipe() = default;

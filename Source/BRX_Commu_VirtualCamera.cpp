@@ -1,0 +1,266 @@
+#include "BRX_Commu_VirtualCamera.h"
+#include "BRX_Commu_VirtualCameraPipe.h"
+#include "BRX_Commu_VirtualCameraProfile.h"
+#include "BRX_Commu_VirtualCameraScanner.h"
+#include "BRX_Debug.h"
+
+#include <QMutexLocker>
+#include <cstring>
+
+namespace {
+
+QMutex g_selectionMutex;
+std::shared_ptr<BRX_Commu_VirtualCamera> g_selected;
+
+const quint16 kStatusOK = 0x2001;
+
+} // namespace
+
+std::shared_ptr<BRX_Commu_VirtualCamera> BRX_Commu_VirtualCamera::create(int productId, quint32 packetSize)
+{
+    if (!BRX_Commu_VirtualCameraProfile::isSupported(productId) || packetSize == 0)
+        return nullptr;
+    return std::make_shared<BRX_Commu_VirtualCamera>(productId, packetSize);
+}
+
+BRX_Commu_VirtualCamera::BRX_Commu_VirtualCamera(int productId, quint32 packetSize)
+    : m_productId(productId)
+    , m_device(productId)
+    , m_link(&m_device, packetSize)
+{
+}
+
+bool BRX_Commu_VirtualCamera::select(int productId)
+{
+    std::shared_ptr<BRX_Commu_VirtualCamera> camera = create(productId);
+    if (productId != 0 && !camera)
+        return false;
+    QMutexLocker locker(&g_selectionMutex);
+    g_selected = camera;
+    debugPrint(kDebugSimulation, "%s - ProductId = 0x%X", BRX_METHOD, productId);
+    return true;
+}
+
+std::shared_ptr<BRX_Commu_VirtualCamera> BRX_Commu_VirtualCamera::selected()
+{
+    QMutexLocker locker(&g_selectionMutex);
+    return g_selected;
+}
+
+QString BRX_Commu_VirtualCamera::deviceId() const
+{
+    return QStringLiteral("virtual:0x%1").arg(m_productId, 4, 16, QChar('0'));
+}
+
+bool BRX_Commu_VirtualCamera::isPlugged() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_plugged;
+}
+
+void BRX_Commu_VirtualCamera::setPlugged(bool plugged)
+{
+    QMutexLocker locker(&m_mutex);
+    if (plugged == m_plugged)
+        return;
+    if (plugged)
+        m_plugged = true;
+    else
+        unplugLocked();
+}
+
+void BRX_Commu_VirtualCamera::unplugLocked()
+{
+    m_plugged = false;
+    ++m_generation;
+    m_device.powerCycle();
+    m_link.reset();
+    m_events.clear();
+    m_eventQueued.wakeAll();
+}
+
+std::shared_ptr<BRX_Commu_UsbScanner> BRX_Commu_VirtualCamera::createScanner()
+{
+    return std::make_shared<BRX_Commu_VirtualCameraScanner>(shared_from_this());
+}
+
+std::shared_ptr<BRX_Commu_UsbPipe> BRX_Commu_VirtualCamera::open()
+{
+    QMutexLocker locker(&m_mutex);
+    if (!m_plugged)
+        return nullptr;
+    return std::make_shared<BRX_Commu_VirtualCameraPipe>(shared_from_this(), m_generation);
+}
+
+void BRX_Commu_VirtualCamera::raiseEvent(quint16 code, const QVector<quint32>& params)
+{
+    QMutexLocker locker(&m_mutex);
+    m_device.raiseEvent(code, params);
+    collectEventsLocked();
+}
+
+bool BRX_Commu_VirtualCamera::changeProperty(quint16 code, qint64 value)
+{
+    QMutexLocker locker(&m_mutex);
+    const bool changed = m_device.changeProperty(code, value);
+    collectEventsLocked();
+    return changed;
+}
+
+void BRX_Commu_VirtualCamera::injectBusy(int count)
+{
+    QMutexLocker locker(&m_mutex);
+    m_device.injectBusy(count);
+}
+
+void BRX_Commu_VirtualCamera::failOperation(quint16 opCode, quint16 responseCode)
+{
+    QMutexLocker locker(&m_mutex);
+    m_device.failOperation(opCode, responseCode);
+}
+
+void BRX_Commu_VirtualCamera::truncateNextDataPhase(quint32 bytes)
+{
+    QMutexLocker locker(&m_mutex);
+    m_link.truncateNextDataPhase(bytes);
+}
+
+void BRX_Commu_VirtualCamera::unplugOnOperation(quint16 opCode)
+{
+    QMutexLocker locker(&m_mutex);
+    m_link.unplugOnOperation(opCode);
+}
+
+void BRX_Commu_VirtualCamera::stallNextBulkIn()
+{
+    QMutexLocker locker(&m_mutex);
+    m_link.stallNextBulkIn();
+}
+
+void BRX_Commu_VirtualCamera::setQuirks(int quirks)
+{
+    QMutexLocker locker(&m_mutex);
+    m_link.setQuirks(quirks);
+}
+
+void BRX_Commu_VirtualCamera::setCustomOperation(quint16 opCode, BRX_Commu_VirtualCameraDevice::Direction direction,
+                                                 const BRX_Commu_VirtualCameraDevice::Handler& handler)
+{
+    QMutexLocker locker(&m_mutex);
+    m_device.setCustomOperation(opCode, direction, handler);
+}
+
+QVector<quint16> BRX_Commu_VirtualCamera::operationLog() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_device.operationLog();
+}
+
+int BRX_Commu_VirtualCamera::protocolErrors() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_link.protocolErrors();
+}
+
+bool BRX_Commu_VirtualCamera::isSessionOpen() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_device.isSessionOpen();
+}
+
+bool BRX_Commu_VirtualCamera::isVendorSessionOpen() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_device.isVendorSessionOpen();
+}
+
+QByteArray BRX_Commu_VirtualCamera::settingsBlock() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_device.settingsBlock();
+}
+
+qint64 BRX_Commu_VirtualCamera::propertyValue(quint16 code) const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_device.propertyValue(code);
+}
+
+int BRX_Commu_VirtualCamera::recoveryCount() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_recoveries;
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::bulkOut(int generation, const quint8* data, quint32 size,
+                                                           quint32* sent)
+{
+    QMutexLocker locker(&m_mutex);
+    *sent = 0;
+    if (generation != m_generation || !m_plugged)
+        return BRX_Commu_UsbPipe::kNoDevice;
+    const BRX_Commu_UsbPipe::Status status = m_link.receive(data, size, sent);
+    if (m_link.takeUnplugRequest()) {
+        unplugLocked();
+        return BRX_Commu_UsbPipe::kNoDevice;
+    }
+    collectEventsLocked();
+    return status;
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::bulkIn(int generation, quint8* data, quint32 capacity,
+                                                          quint32* received)
+{
+    QMutexLocker locker(&m_mutex);
+    *received = 0;
+    if (generation != m_generation || !m_plugged)
+        return BRX_Commu_UsbPipe::kNoDevice;
+    return m_link.send(data, capacity, received);
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::interruptIn(int generation, quint8* data, quint32 capacity,
+                                                               quint32* received, int timeoutMs)
+{
+    QMutexLocker locker(&m_mutex);
+    *received = 0;
+    if (generation == m_generation && m_plugged && m_events.isEmpty())
+        m_eventQueued.wait(&m_mutex, ulong(timeoutMs));
+    if (generation != m_generation || !m_plugged)
+        return BRX_Commu_UsbPipe::kNoDevice;
+    if (m_events.isEmpty())
+        return BRX_Commu_UsbPipe::kTimeout;
+    if (quint32(m_events.first().size()) > capacity)
+        return BRX_Commu_UsbPipe::kOverflow;
+    const QByteArray event = m_events.takeFirst();
+    std::memcpy(data, event.constData(), size_t(event.size()));
+    *received = quint32(event.size());
+    return BRX_Commu_UsbPipe::kOk;
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::getDeviceStatus(int generation, quint16* code)
+{
+    QMutexLocker locker(&m_mutex);
+    if (generation != m_generation || !m_plugged)
+        return BRX_Commu_UsbPipe::kNoDevice;
+    *code = kStatusOK;
+    return BRX_Commu_UsbPipe::kOk;
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::recover(int generation)
+{
+    QMutexLocker locker(&m_mutex);
+    if (generation != m_generation || !m_plugged)
+        return BRX_Commu_UsbPipe::kNoDevice;
+    ++m_recoveries;
+    m_link.reset();
+    return BRX_Commu_UsbPipe::kOk;
+}
+
+void BRX_Commu_VirtualCamera::collectEventsLocked()
+{
+    const QVector<BRX_Commu_PtpContainer> events = m_device.takeEvents();
+    for (const BRX_Commu_PtpContainer& event : events)
+        m_events.append(event.encode());
+    if (!events.isEmpty())
+        m_eventQueued.wakeAll();
+}

@@ -1,0 +1,99 @@
+#ifndef BRX_COMMU_VIRTUALCAMERA_H
+#define BRX_COMMU_VIRTUALCAMERA_H
+
+#include "BRX_Commu_UsbPipe.h"
+#include "BRX_Commu_VirtualCameraDevice.h"
+#include "BRX_Commu_VirtualCameraLink.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <QWaitCondition>
+#include <memory>
+
+class BRX_Commu_UsbScanner;
+
+// An in-process PTP camera behind the USB pipe interface, so that the real
+// framing, session, retry and event code runs without hardware. A host can
+// select one for the USB access (select), and tests drive it directly: plug
+// and unplug, camera-side events and changes, and injected faults.
+// Every function may be called from any thread.
+class BRX_Commu_VirtualCamera : public std::enable_shared_from_this<BRX_Commu_VirtualCamera>
+{
+public:
+    // A vendor ID of our own that no real device carries.
+    static const quint16 kVendorId = 0xFFF1;
+    static const quint32 kDefaultPacketSize = 512;
+
+    // Null for a product without a profile.
+    static std::shared_ptr<BRX_Commu_VirtualCamera> create(int productId,
+                                                           quint32 packetSize = kDefaultPacketSize);
+    BRX_Commu_VirtualCamera(int productId, quint32 packetSize);
+
+    // The process-wide choice that the USB access reads when it is created:
+    // a new plugged-in camera of productId, or 0 for USB hardware. False for
+    // a product without a profile (the choice is then unchanged).
+    static bool select(int productId);
+    // The selected camera, null when hardware is selected.
+    static std::shared_ptr<BRX_Commu_VirtualCamera> selected();
+
+    int productId() const { return m_productId; }
+    // "virtual:0xPPPP"
+    QString deviceId() const;
+    bool isPlugged() const;
+    // Unplugging ends every pipe opened so far and the device's sessions.
+    void setPlugged(bool plugged);
+    // A scanner that lists this camera while it is plugged in.
+    std::shared_ptr<BRX_Commu_UsbScanner> createScanner();
+    // A pipe to the camera as plugged in now; null when unplugged.
+    std::shared_ptr<BRX_Commu_UsbPipe> open();
+
+    // --- Camera-side actions and faults -------------------------------------
+    void raiseEvent(quint16 code, const QVector<quint32>& params = QVector<quint32>());
+    // A device property changed on the camera (raises the change event).
+    bool changeProperty(quint16 code, qint64 value);
+    void injectBusy(int count);
+    void failOperation(quint16 opCode, quint16 responseCode);
+    void truncateNextDataPhase(quint32 bytes);
+    void unplugOnOperation(quint16 opCode);
+    void stallNextBulkIn();
+    void setQuirks(int quirks);
+    void setCustomOperation(quint16 opCode, BRX_Commu_VirtualCameraDevice::Direction direction,
+                            const BRX_Commu_VirtualCameraDevice::Handler& handler);
+
+    // --- Inspection -------------------------------------------------------------
+    QVector<quint16> operationLog() const;
+    int protocolErrors() const;
+    bool isSessionOpen() const;
+    bool isVendorSessionOpen() const;
+    QByteArray settingsBlock() const;
+    qint64 propertyValue(quint16 code) const;
+    // How often a stalled endpoint was cleared or the device reset.
+    int recoveryCount() const;
+
+    // --- Pipe side: generation is the plug-in a pipe was opened in ------------
+    quint32 packetSize() const { return m_link.packetSize(); }
+    BRX_Commu_UsbPipe::Status bulkOut(int generation, const quint8* data, quint32 size, quint32* sent);
+    BRX_Commu_UsbPipe::Status bulkIn(int generation, quint8* data, quint32 capacity, quint32* received);
+    BRX_Commu_UsbPipe::Status interruptIn(int generation, quint8* data, quint32 capacity, quint32* received,
+                                          int timeoutMs);
+    BRX_Commu_UsbPipe::Status getDeviceStatus(int generation, quint16* code);
+    BRX_Commu_UsbPipe::Status recover(int generation);
+
+private:
+    void unplugLocked();
+    void collectEventsLocked();
+
+    const int m_productId;
+    mutable QMutex m_mutex;
+    QWaitCondition m_eventQueued;
+    BRX_Commu_VirtualCameraDevice m_device;
+    BRX_Commu_VirtualCameraLink m_link;
+    bool m_plugged = true;
+    int m_generation = 0;
+    int m_recoveries = 0;
+    QList<QByteArray> m_events;
+};
+
+#endif

@@ -1,0 +1,127 @@
+#ifndef BRX_COMMU_VIRTUALCAMERADEVICE_H
+#define BRX_COMMU_VIRTUALCAMERADEVICE_H
+
+#include "BRX_Commu_PtpContainer.h"
+#include "BRX_Commu_VirtualCameraProperty.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QVector>
+#include <functional>
+
+// The device-side PTP logic of the virtual camera: session and transaction
+// checks, the operations and the camera's data. Knows nothing of USB, so it
+// can be served over any link. Not thread-safe: its owner locks.
+class BRX_Commu_VirtualCameraDevice
+{
+public:
+    enum ResponseCode : quint16 {
+        kOK = 0x2001,
+        kGeneralError = 0x2002,
+        kSessionNotOpen = 0x2003,
+        kInvalidTransactionID = 0x2004,
+        kOperationNotSupported = 0x2005,
+        kParameterNotSupported = 0x2006,
+        kAccessDenied = 0x200F,
+        kDevicePropNotSupported = 0x200A,
+        kDeviceBusy = 0x2019,
+        kInvalidDevicePropFormat = 0x201B,
+        kInvalidDevicePropValue = 0x201C,
+        kInvalidParameter = 0x201D,
+        kSessionAlreadyOpen = 0x201E,
+    };
+
+    // One operation's answer: the response code and, for a data-in operation
+    // that succeeded, the data phase.
+    struct Reply {
+        quint16 code = kOK;
+        bool hasData = false;
+        QByteArray data;
+    };
+    // A test or extension operation: gets the parameters and the data phase
+    // sent, fills *dataIn for a data-in operation, returns the response code.
+    typedef std::function<quint16(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn)>
+        Handler;
+    enum Direction { kNoData, kDataIn, kDataOut };
+
+    explicit BRX_Commu_VirtualCameraDevice(int productId);
+
+    int productId() const { return m_productId; }
+    // Whether the host sends a data phase after the command of opCode.
+    bool expectsDataOut(quint16 opCode) const;
+    Reply handle(quint16 opCode, quint32 transactionId, const QVector<quint32>& params,
+                 const QByteArray& dataOut);
+    // Event containers raised since the last call, oldest first.
+    QVector<BRX_Commu_PtpContainer> takeEvents();
+    void raiseEvent(quint16 code, const QVector<quint32>& params);
+    // Power loss: sessions end; the data stays.
+    void powerCycle();
+
+    void setCustomOperation(quint16 opCode, Direction direction, const Handler& handler);
+    // The next count operations answer Device Busy.
+    void injectBusy(int count);
+    // opCode answers responseCode from now on; 0 restores it.
+    void failOperation(quint16 opCode, quint16 responseCode);
+
+    QVector<quint16> operationLog() const { return m_operationLog; }
+    bool isSessionOpen() const { return m_sessionOpen; }
+    bool isVendorSessionOpen() const { return m_vendorSessionOpen; }
+    QByteArray settingsBlock() const { return m_settings; }
+    // The property's value, 0 for an unknown code.
+    qint64 propertyValue(quint16 code) const;
+    // A change made on the camera itself: stores and raises the event.
+    bool changeProperty(quint16 code, qint64 value);
+
+private:
+    typedef quint16 (BRX_Commu_VirtualCameraDevice::*Operation)(const QVector<quint32>& params,
+                                                                 const QByteArray& dataOut, QByteArray* dataIn);
+    struct OperationEntry {
+        quint16 code;
+        Direction direction;
+        Operation operation;
+        bool structOnly;
+        bool propertiesOnly;
+    };
+    static const OperationEntry s_operations[];
+    static const OperationEntry* findEntry(quint16 opCode);
+
+    quint16 checkSession(quint16 opCode, quint32 transactionId, int numParams);
+    Reply dispatch(quint16 opCode, const QVector<quint32>& params, const QByteArray& dataOut);
+    bool isServed(const OperationEntry& entry) const;
+
+    quint16 opGetDeviceInfo(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opOpenSession(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opCloseSession(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opGetPropDesc(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opGetPropValue(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opSetPropValue(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opSetSettings(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opGetSettings(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opGetLensData(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opGetGeotagging(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opGet3DAxis(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opOpenVendorSession(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opCloseVendorSession(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opAcknowledge(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+
+    BRX_Commu_VirtualCameraProperty* findProperty(quint32 code);
+
+    const int m_productId;
+    QByteArray m_deviceInfo;
+    QByteArray m_settings;
+    QByteArray m_lens;
+    QByteArray m_axis;
+    QByteArray m_geotagging;
+    QVector<BRX_Commu_VirtualCameraProperty> m_properties;
+
+    bool m_sessionOpen = false;
+    bool m_vendorSessionOpen = false;
+    quint32 m_lastTransactionId = 0;
+    int m_busyCount = 0;
+    QHash<quint16, quint16> m_failures;
+    QHash<quint16, QPair<Direction, Handler>> m_customOperations;
+    QVector<quint16> m_operationLog;
+    QVector<BRX_Commu_PtpContainer> m_events;
+};
+
+#endif

@@ -1,0 +1,34 @@
+#ifndef BRX_COMMU_VIRTUALCAMERAPROFILE_H
+#define BRX_COMMU_VIRTUALCAMERAPROFILE_H
+
+#include "BRX_Commu_VirtualCameraProperty.h"
+
+#include <QByteArray>
+#include <QVector>
+
+// What a virtual camera of one product holds after power-on: its DeviceInfo,
+// the settings block (struct products) or device properties (the others),
+// and the lens, 3D-axis and geotagging datasets.
+class BRX_Commu_VirtualCameraProfile
+{
+public:
+    static bool isSupported(int productId);
+    // Products whose settings travel as one 100-byte block.
+    static bool isStructProduct(int productId);
+    static bool isStructMProduct(int productId);
+
+    static QVector<quint16> operations(int productId);
+    static QVector<quint16> events(int productId);
+    static QByteArray deviceInfo(int productId);
+    static QByteArray settingsBlock(int productId);
+    static QVector<BRX_Commu_VirtualCameraProperty> properties(int productId);
+    static QByteArray lensData();
+    static QByteArray axisData(int productId);
+    static QByteArray geotaggingData();
+
+    static const int kSettingsBlockSize = 100;
+    static const int kLensDataSize = 101;
+    static const int kGeotaggingDataSize = 133;
+};
+
+#endif

@@ -1,0 +1,26 @@
+#include "BRX_Commu_VirtualCameraScanner.h"
+#include "BRX_Commu_VirtualCamera.h"
+
+BRX_Commu_VirtualCameraScanner::BRX_Commu_VirtualCameraScanner(std::shared_ptr<BRX_Commu_VirtualCamera> camera)
+    : m_camera(std::move(camera))
+{
+}
+
+QList<BRX_Commu_DeviceEntry> BRX_Commu_VirtualCameraScanner::scan()
+{
+    if (!m_camera->isPlugged())
+        return {};
+    return {BRX_Commu_DeviceEntry(BRX_Commu_VirtualCamera::kVendorId, m_camera->productId(), m_camera->deviceId())};
+}
+
+QList<quint16> BRX_Commu_VirtualCameraScanner::acceptedVendorIds() const
+{
+    return {BRX_Commu_VirtualCamera::kVendorId};
+}
+
+std::shared_ptr<BRX_Commu_UsbPipe> BRX_Commu_VirtualCameraScanner::open(const QString& deviceId)
+{
+    if (deviceId != m_camera->deviceId())
+        return nullptr;
+    return m_camera->open();
+}
