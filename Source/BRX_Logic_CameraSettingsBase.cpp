@@ -1,0 +1,85 @@
+#include "BRX_Logic_CameraSettingsBase.h"
+
+#include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Debug.h"
+#include "BRX_Logic_CameraSettingsByDevProps.h"
+#include "BRX_Logic_CameraSettingsByStruct.h"
+#include "BRX_Logic_CameraSettingsByStructM.h"
+
+BRX_Logic_CameraSettingsBase* BRX_Logic_CameraSettingsBase::create(
+    BRX_Commu_CameraAccess_Base* cameraAccess, BRX_Logic_DeviceInfo* deviceInfo)
+{
+    switch (cameraAccess ? cameraAccess->productId() : 0) {
+    case 0x2009:
+    case 0x2011:
+        return new BRX_Logic_CameraSettingsByStruct(cameraAccess, deviceInfo);
+    case 0x2021:
+    case 0x2051:
+        return new BRX_Logic_CameraSettingsByStructM(cameraAccess, deviceInfo);
+    default:
+        return new BRX_Logic_CameraSettingsByDevProps(cameraAccess, deviceInfo);
+    }
+}
+
+BRX_Logic_CameraSettingsBase::BRX_Logic_CameraSettingsBase(BRX_Commu_CameraAccess_Base* cameraAccess,
+                                                           BRX_Logic_DeviceInfo* deviceInfo)
+    : m_cameraAccess(cameraAccess), m_deviceInfo(deviceInfo)
+{
+}
+
+BRX_Logic_CameraSettingsBase::~BRX_Logic_CameraSettingsBase() = default;
+
+void BRX_Logic_CameraSettingsBase::sendIfChanged()
+{
+    if (m_changed)
+        sendToCamera();
+}
+
+int BRX_Logic_CameraSettingsBase::productId() const
+{
+    return m_cameraAccess ? m_cameraAccess->productId() : 0;
+}
+
+void BRX_Logic_CameraSettingsBase::dumpInt(const char* method, const char* label, int value)
+{
+    debugPrint(kDebugSettings, "%s - %-25s= %d", method, label, value);
+}
+
+void BRX_Logic_CameraSettingsBase::dumpYesNo(const char* method, const char* label, bool value)
+{
+    debugPrint(kDebugSettings, "%s - %-25s= %s", method, label, value ? "Yes" : "No");
+}
+
+void BRX_Logic_CameraSettingsBase::dumpFeatures(const char* method, const FeatureLine* lines,
+                                                size_t count) const
+{
+    for (size_t i = 0; i < count; ++i)
+        dumpYesNo(method, lines[i].label, (this->*lines[i].query)());
+}
+
+void BRX_Logic_CameraSettingsBase::dumpLines(const char* method, const DumpLine* lines,
+                                             size_t count) const
+{
+    for (size_t i = 0; i < count; ++i) {
+        const DumpLine& line = lines[i];
+        if (line.gate && !(this->*line.gate)())
+            continue;
+        const double value = line.value(*this);
+        if (line.format == kDumpYesNo)
+            dumpYesNo(method, line.label, value != 0.0);
+        else if (line.format == kDumpReal)
+            debugPrint(kDebugSettings, "%s - %-25s= %lf", method, line.label, value);
+        else
+            dumpInt(method, line.label, int(value));
+    }
+}
+
+void BRX_Logic_CameraSettingsBase::logNotAvailable(const char* method)
+{
+    debugPrint(kDebugAlways, "%s - functionality is not available", method);
+}
+
+void BRX_Logic_CameraSettingsBase::logOnlyExternally(const char* method)
+{
+    debugPrint(kDebugAlways, "%s - functionality is not available in camera, but only externally", method);
+}

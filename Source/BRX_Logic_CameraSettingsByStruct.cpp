@@ -1,0 +1,745 @@
+#include "BRX_Logic_CameraSettingsByStruct.h"
+
+#include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Debug.h"
+#include "BRX_Logic_APEXConverterAperture.h"
+#include "BRX_Logic_APEXConverterShutterTime.h"
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+
+typedef BRX_Logic_SettingsChanges Changes;
+typedef BRX_Logic_CameraSettingsBase Base;
+
+namespace {
+
+// ISO number by sensitivity index; index 0 is automatic.
+struct SensitivityTable
+{
+    int productId;
+    int count;
+    int iso[7];
+};
+
+const SensitivityTable kSensitivityTables[] = {
+    {0x2009, 6, {0, 80, 160, 320, 640, 1250, 0}},
+    {0x2011, 7, {0, 50, 100, 200, 400, 800, 1600}},
+};
+
+const SensitivityTable* sensitivityTable(int productId, const char* method)
+{
+    for (const SensitivityTable& table : kSensitivityTables)
+        if (table.productId == productId)
+            return &table;
+    debugPrint(kDebugAlways, "%s - unknown ProductId 0x%X", method, productId);
+    return nullptr;
+}
+
+// Exposure compensation is an index 0..12 in half steps, 6 = 0 EV.
+const int kCompensLimit = 3000;
+const int kCompensStep = 500;
+const int kCompensMaxIndex = 12;
+
+const BRX_Logic_CameraSettingsByStruct::ChangeRule kChangeRules[] = {
+    {0x41, 3, 0xFFFFFF, &Changes::batteryInfo, false},  // source and both levels
+    {0x42, 1, 0xFF, &Changes::batteryLevelIntern, false},
+    {0x43, 1, 0xFF, &Changes::batteryLevelExtern, false},
+    {0x10, 2, 0xFFFF, &Changes::maxShutterTime, false},
+    {0x07, 1, 0xFF, &Changes::powerSwitch, false},
+    {0x01, 1, 0xFF, &Changes::driveMode, false},
+    {0x02, 1, 0xFF, &Changes::focusMode, false},
+    {0x03, 1, 0xFF, &Changes::exposMetering, false},
+    {0x04, 1, 0xFF, &Changes::exposCompens, false},
+    {0x05, 1, 0xFF, &Changes::bracketingEnabled, true},
+    {0x05, 1, 0xFF, &Changes::bracketingImageNumbers, false},
+    {0x06, 1, 0xFF, &Changes::bracketingDeltaEV, false},
+    {0x09, 1, 0xFF, &Changes::mirrorUpMode, false},
+    {0x0a, 1, 0xFF, &Changes::sensitivity, false},
+    {0x0e, 1, 0x01, &Changes::keyLock, false},
+    {0x0e, 1, 0x02, &Changes::dngCompression, false},
+    {0x0e, 1, 0x04, &Changes::flashXSymbol, false},
+    {0x0f, 1, 0xFF, &Changes::fileFormat, false},
+    {0x12, 1, 0xFF, &Changes::whiteBalanceIndex, false},
+    {0x13, 1, 0xFF, &Changes::whiteBalanceColorTemp, false},
+    {0x14, 1, 0xFF, &Changes::jpgColorSpace, false},
+    {0x1a, 1, 0xFF, &Changes::storageType, false},
+    {0x2f, 1, 0xFF, &Changes::autoPowerOff, false},
+    {0x3d, 1, 0xFF, &Changes::jpgResolution, false},
+    {0x40, 1, 0xFF, &Changes::language, false},
+    {0x47, 1, 0xFF, &Changes::exposureMode, false},
+    {0x48, 2, 0xFFFF, &Changes::aperture, false},
+    {0x4a, 2, 0xFFFF, &Changes::shutterTime, false},
+    {0x4c, 4, 0xFFFFFFFF, &Changes::focusDistance, false},
+    {0x50, 1, 0xFF, &Changes::focusConfirmation, false},
+    {0x51, 1, 0xFF, &Changes::lightBalance, false},
+    {0x54, 1, 0xFF, &Changes::flashStatus, false},
+};
+
+const Changes::Flag kAlwaysUnchanged[] = {
+    &Changes::exposCompensStep,
+    &Changes::bracketingAutomatic,
+    &Changes::focusConfirmationEnabled,
+    &Changes::focusConfirmationBadSignal,
+};
+
+const Base::DumpLine kDumpSettings[] = {
+    BRX_DUMP_LINE("driveMode", Base::kDumpDecimal, driveMode, nullptr),
+    BRX_DUMP_LINE("focusMode", Base::kDumpDecimal, focusMode, nullptr),
+    BRX_DUMP_LINE("exposureMeteringMode", Base::kDumpDecimal, exposMetering, nullptr),
+    BRX_DUMP_LINE("exposureCompensation", Base::kDumpDecimal, exposCompens, nullptr),
+    BRX_DUMP_LINE("bracketingImageNumbers", Base::kDumpDecimal, bracketingImageNumbers, nullptr),
+    BRX_DUMP_LINE("bracketingDeltaEV", Base::kDumpDecimal, bracketingDeltaEV, nullptr),
+    BRX_DUMP_LINE("shutterMode", Base::kDumpDecimal, shutterMode, nullptr),
+    BRX_DUMP_LINE("mirrorUpMode", Base::kDumpDecimal, mirrorUpMode, nullptr),
+    BRX_DUMP_LINE("sensitivity", Base::kDumpDecimal, sensitivity, nullptr),
+    BRX_DUMP_LINE("USBspeed", Base::kDumpDecimal, USBspeed, nullptr),
+    BRX_DUMP_LINE("RAMBufferFreeCaptures", Base::kDumpDecimal, RAMBufferFreeCaptures, nullptr),
+    BRX_DUMP_LINE("sensorBoardTemperature", Base::kDumpDecimal, sensorBoardTemperature, nullptr),
+    BRX_DUMP_LINE("keyLock", Base::kDumpYesNo, keyLock, nullptr),
+    BRX_DUMP_LINE("dngCompression", Base::kDumpYesNo, dngCompression, nullptr),
+    BRX_DUMP_LINE("flashXSymbol", Base::kDumpYesNo, flashXSymbol, nullptr),
+    BRX_DUMP_LINE("fileFormat", Base::kDumpDecimal, fileFormat, nullptr),
+};
+
+const Base::DumpLine kDumpPower[] = {
+    BRX_DUMP_LINE("whiteBalance", Base::kDumpDecimal, whiteBalanceIndex, nullptr),
+    BRX_DUMP_LINE("whiteBalanceColorTemp", Base::kDumpDecimal, whiteBalanceColorTemp, nullptr),
+    BRX_DUMP_LINE("jpgColorSpace", Base::kDumpDecimal, jpgColorSpace, nullptr),
+    BRX_DUMP_LINE("storageType", Base::kDumpDecimal, storageType, nullptr),
+    BRX_DUMP_LINE("lightMeter", Base::kDumpDecimal, lightMeter, nullptr),
+    BRX_DUMP_LINE("autoPowerOff", Base::kDumpDecimal, autoPowerOff, nullptr),
+    BRX_DUMP_LINE("lockAEAF", Base::kDumpDecimal, lockAEAF, nullptr),
+    BRX_DUMP_LINE("jpgResolution", Base::kDumpDecimal, jpgResolution, nullptr),
+    BRX_DUMP_LINE("language", Base::kDumpDecimal, language, nullptr),
+    BRX_DUMP_LINE("batterySource", Base::kDumpDecimal, batterySource, nullptr),
+    BRX_DUMP_LINE("batteryInfo", Base::kDumpDecimal, batteryInfo, nullptr),
+    BRX_DUMP_LINE("batteryLevelIntern", Base::kDumpDecimal, batteryLevelIntern, nullptr),
+    BRX_DUMP_LINE("batteryLevelExtern", Base::kDumpDecimal, batteryLevelExtern, nullptr),
+    BRX_DUMP_LINE("powerSwitch", Base::kDumpDecimal, powerSwitch, nullptr),
+    BRX_DUMP_LINE("warnings", Base::kDumpDecimal, warnings, nullptr),
+    BRX_DUMP_LINE("iSOValue", Base::kDumpDecimal, iSOValue, nullptr),
+    BRX_DUMP_LINE("exposureMode", Base::kDumpDecimal, exposureMode, nullptr),
+};
+
+const Base::DumpLine kDumpFocus[] = {
+    BRX_DUMP_LINE("focusConfirmation", Base::kDumpDecimal, focusConfirmation, &Base::hasFocusConfirmation),
+    BRX_DUMP_LINE("focusDistance", Base::kDumpDecimal, focusDistance, &Base::hasFocusDistance),
+    BRX_DUMP_LINE("lightBalance", Base::kDumpDecimal, lightBalance, nullptr),
+    BRX_DUMP_LINE("flashCompensation", Base::kDumpDecimal, flashCompensation, nullptr),
+    BRX_DUMP_LINE("flashStatus", Base::kDumpDecimal, flashStatus, nullptr),
+};
+
+}  // namespace
+
+const Base::FeatureLine BRX_Logic_CameraSettingsByStruct::kFeatureLines[] = {
+    {"featureFocusMode", &Base::hasFocusMode},
+    {"featureFocusConfirmation", &Base::hasFocusConfirmation},
+    {"featureFocusDistance", &Base::hasFocusDistance},
+    {"featureMoveLensToPos", &Base::hasMoveLensToPos},
+    {"featureMoveLensRightLeft", &Base::hasMoveLensRightLeft},
+    {"featureJpgResSelection", &Base::hasJpgResolution},
+    {"featureVideoFileFormat", &Base::hasVideoFileFormat},
+    {"featureVideoResAndFrRate", &Base::hasVideoResAndFrRate},
+    {"featureVideoFormatResol", &Base::hasVideoFormatResol},
+    {"featureAutoFocusLimit", &Base::hasAutoFocusLimit},
+    {"featureAudioLevel", &Base::hasAudioLevel},
+    {"featureAudioWindElimi.", &Base::hasAudioWindElim},
+    {"featureAudioVolSpeaker", &Base::hasAudioVolSpeaker},
+    {"featureAudioVolHeadph.", &Base::hasAudioVolHeadphone},
+    {"featureAudioVolMicroph.", &Base::hasAudioVolMicrophone},
+    {"featureExposureSimulat.", &Base::hasExposureSimulation},
+    {"featurePowerSave", &Base::hasAutoPowerOff},
+    {"featureDngCompression", &Base::hasDngCompression},
+    {"featureInterval", &Base::hasInterval},
+    {"featureKeyLock", &Base::hasKeyLock},
+    {"featureLiveView", &Base::hasLiveView},
+    {"featurePreview", &Base::hasPreview},
+    {"featureHMI", &Base::hasHMI},
+    {"featureFlashStatus", &Base::hasFlashStatus},
+    {"featureFlashXSymbol", &Base::hasFlashXSymbol},
+};
+const size_t BRX_Logic_CameraSettingsByStruct::kFeatureLineCount = std::size(kFeatureLines);
+
+// --- Construction and transfer -----------------------------------------------
+
+BRX_Logic_CameraSettingsByStruct::BRX_Logic_CameraSettingsByStruct(
+    BRX_Commu_CameraAccess_Base* cameraAccess, BRX_Logic_DeviceInfo* deviceInfo)
+    : BRX_Logic_CameraSettingsByStruct(cameraAccess, deviceInfo, true)
+{
+}
+
+BRX_Logic_CameraSettingsByStruct::BRX_Logic_CameraSettingsByStruct(
+    BRX_Commu_CameraAccess_Base* cameraAccess, BRX_Logic_DeviceInfo* deviceInfo, bool readBlock)
+    : BRX_Logic_CameraSettingsBase(cameraAccess, deviceInfo),
+      m_shutterConverter(new BRX_Logic_APEXConverterShutterTime(productId()))
+{
+    if (readBlock)
+        recvFromCamera(nullptr);
+}
+
+BRX_Logic_CameraSettingsByStruct::~BRX_Logic_CameraSettingsByStruct() = default;
+
+void BRX_Logic_CameraSettingsByStruct::init() {}
+
+void BRX_Logic_CameraSettingsByStruct::exit() {}
+
+void BRX_Logic_CameraSettingsByStruct::recvFromCamera(quint16 devicePropertyCode, Changes*)
+{
+    debugPrint(kDebugAlways, "%s - ignore changed device property 0x%4X", BRX_METHOD, devicePropertyCode);
+}
+
+void BRX_Logic_CameraSettingsByStruct::recvFromCamera(Changes* changes)
+{
+    const BRX_Logic_SettingsBlock before = receiveBlock("BRX_Logic_CameraSettingsByStruct::recvFromCamera");
+    if (!changes)
+        return;
+    flagDifferences(before, m_block, kChangeRules, std::size(kChangeRules), kAlwaysUnchanged,
+                    std::size(kAlwaysUnchanged), changes);
+    // A warning that went away is no news; only a new warning is.
+    changes->warning = m_block.u8(kOffWarnings) != before.u8(kOffWarnings) && m_block.u8(kOffWarnings) != 0;
+}
+
+void BRX_Logic_CameraSettingsByStruct::sendToCamera()
+{
+    transmitBlock("BRX_Logic_CameraSettingsByStruct::sendToCamera");
+}
+
+BRX_Logic_SettingsBlock BRX_Logic_CameraSettingsByStruct::receiveBlock(const char* caller)
+{
+    const BRX_Logic_SettingsBlock before = m_block;
+    BRX_Commu_CameraAccess_Base* access = cameraAccess();
+    if (!access || !access->getCameraSettings(m_block.data(), BRX_Logic_SettingsBlock::kSize))
+        m_block.clear();
+    clearChanged();
+    const quint8 bracketing = m_block.u8(kOffBracketing);
+    if (bracketing == 1 || bracketing == 2)
+        m_fiveImageBracketing = bracketing == 2;
+    if (isDebugFlagSet(kDebugSettings))
+        dump(caller);
+    return before;
+}
+
+void BRX_Logic_CameraSettingsByStruct::transmitBlock(const char* caller)
+{
+    if (BRX_Commu_CameraAccess_Base* access = cameraAccess())
+        access->setCameraSettings(m_block.data(), BRX_Logic_SettingsBlock::kSize);
+    clearChanged();
+    if (isDebugFlagSet(kDebugSettings))
+        dump(caller);
+}
+
+void BRX_Logic_CameraSettingsByStruct::flagDifferences(const BRX_Logic_SettingsBlock& before,
+                                                       const BRX_Logic_SettingsBlock& now,
+                                                       const ChangeRule* rules, size_t ruleCount,
+                                                       const Changes::Flag* zeroFlags, size_t zeroCount,
+                                                       Changes* changes)
+{
+    for (size_t i = 0; i < ruleCount; ++i) {
+        const ChangeRule& rule = rules[i];
+        quint32 old = before.readLE(rule.offset, rule.width) & rule.mask;
+        quint32 value = now.readLE(rule.offset, rule.width) & rule.mask;
+        if (rule.nonZero) {
+            old = old != 0;
+            value = value != 0;
+        }
+        changes->*rule.flag = old != value;
+    }
+    for (size_t i = 0; i < zeroCount; ++i)
+        changes->*zeroFlags[i] = 0;
+}
+
+// --- Patching the block ----------------------------------------------------
+
+void BRX_Logic_CameraSettingsByStruct::patchU8(int offset, int value)
+{
+    if (m_block.setU8(offset, quint8(value)))
+        markChanged();
+}
+
+void BRX_Logic_CameraSettingsByStruct::patchU16(int offset, int value)
+{
+    if (m_block.setU16(offset, quint16(value)))
+        markChanged();
+}
+
+void BRX_Logic_CameraSettingsByStruct::patchBit(int offset, int bit, bool on)
+{
+    if (m_block.setBit(offset, bit, on))
+        markChanged();
+}
+
+double BRX_Logic_CameraSettingsByStruct::secondsOfCode(qint16 code) const
+{
+    return m_shutterConverter->secondsFromCode(code, 1);
+}
+
+// --- Dump ----------------------------------------------------------------------
+
+void BRX_Logic_CameraSettingsByStruct::dumpBlock(const QString& caller) const
+{
+    dumpBuffer("cameraSettings for " + caller + ":", QString(), m_block.data(), BRX_Logic_SettingsBlock::kSize,
+               0, 16);
+}
+
+void BRX_Logic_CameraSettingsByStruct::dumpMaxShutterTime(const char* method) const
+{
+    const qint16 code = m_block.s16(kOffMaxShutterTime);
+    debugPrint(kDebugSettings, "%s - %-25s= 0x%04X = %d (%.3lfs)", method, "maxShutterTime",
+               unsigned(quint16(code)), int(code), maxShutterTime());
+}
+
+void BRX_Logic_CameraSettingsByStruct::dumpShutterTime(const char* method) const
+{
+    const qint16 code = m_block.s16(kOffShutterTime);
+    const double seconds = shutterTime();
+    // Times below a second read better as a fraction.
+    if (seconds >= 1.0)
+        debugPrint(kDebugSettings, "%s - %-25s= 0x%04X = %d (%.3lfs)", method, "shutterTime",
+                   unsigned(quint16(code)), int(code), seconds);
+    else
+        debugPrint(kDebugSettings, "%s - %-25s= 0x%04X = %d (1/%.3lfs)", method, "shutterTime",
+                   unsigned(quint16(code)), int(code), 1.0 / seconds);
+}
+
+void BRX_Logic_CameraSettingsByStruct::dump(const QString& caller) const
+{
+    // The label must outlive this statement: keep our own copy.
+    const std::string label = BRX_METHOD;
+    const char* method = label.c_str();
+    dumpBlock(caller);
+    dumpLines(method, kDumpSettings, std::size(kDumpSettings));
+    dumpMaxShutterTime(method);
+    dumpLines(method, kDumpPower, std::size(kDumpPower));
+    const qint16 apertureCode = m_block.s16(kOffAperture);
+    debugPrint(kDebugSettings, "%s - %-25s= 0x%04X = %d (%.3lf)", method, "aperture",
+               unsigned(quint16(apertureCode)), int(apertureCode), aperture());
+    dumpShutterTime(method);
+    dumpLines(method, kDumpFocus, std::size(kDumpFocus));
+    dumpFeatures(method, kFeatureLines, kFeatureLineCount);
+}
+
+// --- Sensitivity -------------------------------------------------------------
+
+int BRX_Logic_CameraSettingsByStruct::sensitivityFromIndex(int index) const
+{
+    const SensitivityTable* table = sensitivityTable(productId(), BRX_METHOD);
+    if (!table || index < 0 || index >= table->count)
+        return 0;
+    return table->iso[index];
+}
+
+int BRX_Logic_CameraSettingsByStruct::sensitivityToIndex(int iso) const
+{
+    const SensitivityTable* table = sensitivityTable(productId(), BRX_METHOD);
+    if (!table)
+        return 0;
+    const int* end = table->iso + table->count;
+    const int* found = std::find(table->iso, end, iso);
+    return found == end ? 0 : int(found - table->iso);
+}
+
+// --- Setters -------------------------------------------------------------------
+
+void BRX_Logic_CameraSettingsByStruct::logNotInStructMode(const char* method)
+{
+    debugPrint(kDebugAlways, "%s - functionality is not available in struct mode", method);
+}
+
+void BRX_Logic_CameraSettingsByStruct::logDefaultInStructMode(const char* method)
+{
+    debugPrint(kDebugAlways, "%s - functionality is not available in struct mode, returning default", method);
+}
+
+void BRX_Logic_CameraSettingsByStruct::setDriveMode(int code) { patchU8(kOffDriveMode, code); }
+void BRX_Logic_CameraSettingsByStruct::setFocusMode(int code) { patchU8(kOffFocusMode, code); }
+void BRX_Logic_CameraSettingsByStruct::setExposMetering(int code) { patchU8(kOffExposMetering, code); }
+
+void BRX_Logic_CameraSettingsByStruct::setExposCompens(int milliEV)
+{
+    const int shifted = std::clamp(milliEV, -kCompensLimit, kCompensLimit) + kCompensLimit;
+    patchU8(kOffExposCompens, (shifted + kCompensStep / 2) / kCompensStep);
+}
+
+void BRX_Logic_CameraSettingsByStruct::setExposCompensStepSize(int) { logNotInStructMode(BRX_METHOD); }
+
+void BRX_Logic_CameraSettingsByStruct::setBracketEnabled(bool on)
+{
+    if (on == bracketingEnabled())
+        return;
+    patchU8(kOffBracketing, on ? (m_fiveImageBracketing ? 2 : 1) : 0);
+}
+
+void BRX_Logic_CameraSettingsByStruct::setBracketImgNum(int images)
+{
+    // The image count and the on/off state share one field, so choosing a
+    // count also switches bracketing on.
+    const quint8 field = images == 5 ? 2 : 1;
+    if (m_block.setU8(kOffBracketing, field)) {
+        m_fiveImageBracketing = field == 2;
+        markChanged();
+    }
+}
+
+void BRX_Logic_CameraSettingsByStruct::setBracketDeltaEV(int milliEV)
+{
+    const int code = milliEV == 500 ? 0 : milliEV == 2000 ? 2 : milliEV == 3000 ? 3 : 1;
+    patchU8(kOffBracketDeltaEV, code);
+}
+
+void BRX_Logic_CameraSettingsByStruct::setBracketingAutomatic(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setMirrorUpMode(int code) { patchU8(kOffMirrorUpMode, code); }
+void BRX_Logic_CameraSettingsByStruct::setSensitivity(int iso) { patchU8(kOffSensitivity, sensitivityToIndex(iso)); }
+void BRX_Logic_CameraSettingsByStruct::setKeyLock(bool on) { patchBit(kOffSwitches, kBitKeyLock, on); }
+void BRX_Logic_CameraSettingsByStruct::setDngCompression(bool on) { patchBit(kOffSwitches, kBitDngCompression, on); }
+void BRX_Logic_CameraSettingsByStruct::setFlashXSymbol(bool on) { patchBit(kOffSwitches, kBitFlashXSymbol, on); }
+void BRX_Logic_CameraSettingsByStruct::setFileFormat(int code) { patchU8(kOffFileFormat, code); }
+void BRX_Logic_CameraSettingsByStruct::setWhiteBalanceIndex(int code) { patchU8(kOffWhiteBalance, code); }
+void BRX_Logic_CameraSettingsByStruct::setWhiteBalanceColorTemp(int code) { patchU8(kOffWhiteBalanceColorTemp, code); }
+void BRX_Logic_CameraSettingsByStruct::setJpgColorSpace(int code) { patchU8(kOffJpgColorSpace, code); }
+void BRX_Logic_CameraSettingsByStruct::setStorageType(int code) { patchU8(kOffStorageType, code); }
+void BRX_Logic_CameraSettingsByStruct::setAutoreviewDuration(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAutoPowerOff(int code) { patchU8(kOffAutoPowerOff, code); }
+void BRX_Logic_CameraSettingsByStruct::setLockAEAF(bool on) { patchU8(kOffLockAEAF, on); }
+void BRX_Logic_CameraSettingsByStruct::setSensorFormat(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setPhotoAspectRatio(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setJpgResolution(int code) { patchU8(kOffJpgResolution, code); }
+void BRX_Logic_CameraSettingsByStruct::setVideoFileFormat(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setVideoResAndFrRate(int) { logNotInStructMode(BRX_METHOD); }
+
+void BRX_Logic_CameraSettingsByStruct::setVideoFormatResol(int)
+{
+    // This one line has always ended in a blank; log readers match it as is.
+    debugPrint(kDebugAlways, "%s - functionality is not available in struct mode ", BRX_METHOD);
+}
+
+void BRX_Logic_CameraSettingsByStruct::setContrast(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setSharpness(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setSaturation(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setMonochrome(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setElectronicShutter(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setExposTimeBulbPreset(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAudioLevel(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAudioWindElim(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAudioVolSpeaker(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAudioVolHeadphone(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAudioVolMicrophone(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setExposureSimulation(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setLanguage(int code) { patchU8(kOffLanguage, code); }
+void BRX_Logic_CameraSettingsByStruct::setExposureMode(int code) { patchU8(kOffExposureMode, code); }
+
+void BRX_Logic_CameraSettingsByStruct::setAperture(double fNumber)
+{
+    patchU16(kOffAperture, quint16(BRX_Logic_APEXConverterAperture::codeFromFNumber(fNumber)));
+}
+
+void BRX_Logic_CameraSettingsByStruct::setShutterTime(double seconds)
+{
+    patchU16(kOffShutterTime, quint16(m_shutterConverter->codeFromSeconds(seconds)));
+}
+
+void BRX_Logic_CameraSettingsByStruct::setAutoFocusLimit(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setIntervalFrames(int) { logOnlyExternally(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setIntervalTime(int) { logOnlyExternally(BRX_METHOD); }
+
+// --- Getters -------------------------------------------------------------------
+
+int BRX_Logic_CameraSettingsByStruct::driveMode() const { return m_block.u8(kOffDriveMode); }
+int BRX_Logic_CameraSettingsByStruct::focusMode() const { return m_block.u8(kOffFocusMode); }
+int BRX_Logic_CameraSettingsByStruct::exposMetering() const { return m_block.u8(kOffExposMetering); }
+
+int BRX_Logic_CameraSettingsByStruct::exposCompens() const
+{
+    const int index = std::min<int>(m_block.u8(kOffExposCompens), kCompensMaxIndex);
+    return (index - kCompensMaxIndex / 2) * kCompensStep;
+}
+
+int BRX_Logic_CameraSettingsByStruct::exposCompensStep() const { return kCompensStep; }
+bool BRX_Logic_CameraSettingsByStruct::bracketingEnabled() const { return m_block.u8(kOffBracketing) != 0; }
+int BRX_Logic_CameraSettingsByStruct::bracketingImageNumbers() const { return m_block.u8(kOffBracketing) == 2 ? 5 : 3; }
+
+int BRX_Logic_CameraSettingsByStruct::bracketingDeltaEV() const
+{
+    switch (m_block.u8(kOffBracketDeltaEV)) {
+    case 0: return 500;
+    case 2: return 2000;
+    case 3: return 3000;
+    default: return 1000;
+    }
+}
+
+int BRX_Logic_CameraSettingsByStruct::bracketingAutomatic() const { return 1; }
+int BRX_Logic_CameraSettingsByStruct::shutterMode() const { return m_block.u8(kOffShutterMode); }
+int BRX_Logic_CameraSettingsByStruct::mirrorUpMode() const { return m_block.u8(kOffMirrorUpMode); }
+int BRX_Logic_CameraSettingsByStruct::sensitivity() const { return sensitivityFromIndex(m_block.u8(kOffSensitivity)); }
+bool BRX_Logic_CameraSettingsByStruct::sensitivityAuto() const { return m_block.u8(kOffSensitivity) == 0; }
+quint8 BRX_Logic_CameraSettingsByStruct::USBspeed() const { return m_block.u8(kOffUSBspeed); }
+quint8 BRX_Logic_CameraSettingsByStruct::RAMBufferFreeCaptures() const { return m_block.u8(kOffRAMBufferFreeCaptures); }
+qint8 BRX_Logic_CameraSettingsByStruct::sensorBoardTemperature() const { return m_block.s8(kOffSensorBoardTemperature); }
+bool BRX_Logic_CameraSettingsByStruct::keyLock() const { return m_block.bit(kOffSwitches, kBitKeyLock); }
+bool BRX_Logic_CameraSettingsByStruct::dngCompression() const { return m_block.bit(kOffSwitches, kBitDngCompression); }
+bool BRX_Logic_CameraSettingsByStruct::flashXSymbol() const { return m_block.bit(kOffSwitches, kBitFlashXSymbol); }
+int BRX_Logic_CameraSettingsByStruct::fileFormat() const { return m_block.u8(kOffFileFormat); }
+double BRX_Logic_CameraSettingsByStruct::maxShutterTime() const { return secondsOfCode(m_block.s16(kOffMaxShutterTime)); }
+int BRX_Logic_CameraSettingsByStruct::whiteBalanceIndex() const { return m_block.u8(kOffWhiteBalance); }
+int BRX_Logic_CameraSettingsByStruct::whiteBalanceColorTemp() const { return m_block.u8(kOffWhiteBalanceColorTemp); }
+int BRX_Logic_CameraSettingsByStruct::jpgColorSpace() const { return m_block.u8(kOffJpgColorSpace); }
+int BRX_Logic_CameraSettingsByStruct::storageType() const { return m_block.u8(kOffStorageType); }
+qint16 BRX_Logic_CameraSettingsByStruct::lightMeter() const { return qint16(lightBalance() * 128); }
+
+int BRX_Logic_CameraSettingsByStruct::autoreviewDuration() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 5;
+}
+
+int BRX_Logic_CameraSettingsByStruct::autoPowerOff() const { return m_block.u8(kOffAutoPowerOff); }
+bool BRX_Logic_CameraSettingsByStruct::lockAEAF() const { return m_block.u8(kOffLockAEAF) != 0; }
+
+int BRX_Logic_CameraSettingsByStruct::sensorFormat() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 0;
+}
+
+int BRX_Logic_CameraSettingsByStruct::photoAspectRatio() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 0;
+}
+
+int BRX_Logic_CameraSettingsByStruct::jpgResolution() const { return m_block.u8(kOffJpgResolution); }
+
+int BRX_Logic_CameraSettingsByStruct::videoFileFormat() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 0;
+}
+
+int BRX_Logic_CameraSettingsByStruct::videoResAndFrRate() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 8;
+}
+
+int BRX_Logic_CameraSettingsByStruct::videoFormatResol() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 3;
+}
+
+int BRX_Logic_CameraSettingsByStruct::contrast() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 1;
+}
+
+int BRX_Logic_CameraSettingsByStruct::sharpness() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 1;
+}
+
+int BRX_Logic_CameraSettingsByStruct::saturation() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 1;
+}
+
+int BRX_Logic_CameraSettingsByStruct::monochrome() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 0;
+}
+
+int BRX_Logic_CameraSettingsByStruct::electronicShutter() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 0;
+}
+
+int BRX_Logic_CameraSettingsByStruct::exposTimeBulbPreset() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 0;
+}
+
+int BRX_Logic_CameraSettingsByStruct::lensConnectionType() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 0;
+}
+
+int BRX_Logic_CameraSettingsByStruct::orientation() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 0;
+}
+
+int BRX_Logic_CameraSettingsByStruct::audioLevel() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 0;
+}
+
+int BRX_Logic_CameraSettingsByStruct::audioWindElim() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 0;
+}
+
+quint8 BRX_Logic_CameraSettingsByStruct::audioVolSpeaker() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 3;
+}
+
+quint8 BRX_Logic_CameraSettingsByStruct::audioVolHeadphone() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 3;
+}
+
+quint8 BRX_Logic_CameraSettingsByStruct::audioVolMicrophone() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 0;
+}
+
+int BRX_Logic_CameraSettingsByStruct::exposureSimulation() const
+{
+    logDefaultInStructMode(BRX_METHOD);
+    return 0;
+}
+
+int BRX_Logic_CameraSettingsByStruct::language() const { return m_block.u8(kOffLanguage); }
+quint8 BRX_Logic_CameraSettingsByStruct::batterySource() const { return m_block.u8(kOffBatterySource); }
+
+int BRX_Logic_CameraSettingsByStruct::batteryInfo() const
+{
+    if (batterySource() == 0)
+        return 3;
+    const bool intern = batteryLevelIntern() != kNoBattery;
+    const bool extern_ = batteryLevelExtern() != kNoBattery;
+    if (intern)
+        return extern_ ? 2 : 1;
+    return extern_ ? 0 : 4;
+}
+
+quint8 BRX_Logic_CameraSettingsByStruct::batteryLevelIntern() const { return m_block.u8(kOffBatteryLevelIntern); }
+quint8 BRX_Logic_CameraSettingsByStruct::batteryLevelExtern() const { return m_block.u8(kOffBatteryLevelExtern); }
+
+int BRX_Logic_CameraSettingsByStruct::powerSwitch() const
+{
+    switch (shutterMode()) {
+    case 0: return 2;
+    case 1: return 3;
+    default: return 0;
+    }
+}
+
+int BRX_Logic_CameraSettingsByStruct::selfTimerRestTime() const
+{
+    logNotAvailable(BRX_METHOD);
+    return -1;
+}
+
+int BRX_Logic_CameraSettingsByStruct::bulbModeTime() const
+{
+    logNotAvailable(BRX_METHOD);
+    return -1;
+}
+
+quint8 BRX_Logic_CameraSettingsByStruct::warnings() const { return m_block.u8(kOffWarnings); }
+quint16 BRX_Logic_CameraSettingsByStruct::iSOValue() const { return m_block.u16(kOffISOValue); }
+int BRX_Logic_CameraSettingsByStruct::exposureMode() const { return m_block.u8(kOffExposureMode); }
+
+double BRX_Logic_CameraSettingsByStruct::aperture() const
+{
+    return BRX_Logic_APEXConverterAperture::fNumberFromCode(m_block.s16(kOffAperture));
+}
+
+double BRX_Logic_CameraSettingsByStruct::shutterTime() const { return secondsOfCode(m_block.s16(kOffShutterTime)); }
+int BRX_Logic_CameraSettingsByStruct::focusDistance() const { return m_block.s32(kOffFocusDistance); }
+qint8 BRX_Logic_CameraSettingsByStruct::focusConfirmation() const { return m_block.s8(kOffFocusConfirmation); }
+bool BRX_Logic_CameraSettingsByStruct::focusConfirmationBadSignal() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::focusConfirmationEnabled() const { return true; }
+
+bool BRX_Logic_CameraSettingsByStruct::autoFocusLimit() const
+{
+    logNotAvailable(BRX_METHOD);
+    return false;
+}
+
+int BRX_Logic_CameraSettingsByStruct::autoFocusLimitDistance() const
+{
+    logNotAvailable(BRX_METHOD);
+    return 0;
+}
+
+qint8 BRX_Logic_CameraSettingsByStruct::lightBalance() const { return m_block.s8(kOffLightBalance); }
+quint16 BRX_Logic_CameraSettingsByStruct::flashCompensation() const { return m_block.u16(kOffFlashCompensation); }
+int BRX_Logic_CameraSettingsByStruct::flashStatus() const { return m_block.u8(kOffFlashStatus); }
+
+// --- Capabilities ----------------------------------------------------------------
+
+bool BRX_Logic_CameraSettingsByStruct::hasFocusMode() const { return true; }
+bool BRX_Logic_CameraSettingsByStruct::hasMoveLensToPos() const { return m_block.bit(kOffFeatures, 0); }
+bool BRX_Logic_CameraSettingsByStruct::hasMoveLensRightLeft() const { return m_block.bit(kOffFeatures, 1); }
+bool BRX_Logic_CameraSettingsByStruct::hasSensorFormat() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasPhotoAspectRatio() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasJpgResolution() const { return m_block.bit(kOffFeatures, 2); }
+bool BRX_Logic_CameraSettingsByStruct::hasVideoFileFormat() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasVideoResAndFrRate() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasVideoFormatResol() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasContrast() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasSharpness() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasSaturation() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasMonochrome() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasAutoFocusLimit() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasElectronicShutter() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasExposTimeBulbPreset() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasLensConnectionType() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasOrientation() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasAudioLevel() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasAudioWindElim() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasAudioVolSpeaker() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasAudioVolHeadphone() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasAudioVolMicrophone() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasExposCompensStep() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasExposureSimulation() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasFocusConfirmation() const { return true; }
+bool BRX_Logic_CameraSettingsByStruct::hasFocusDistance() const { return true; }
+bool BRX_Logic_CameraSettingsByStruct::hasAutoPowerOff() const { return m_block.bit(kOffFeatures, 3); }
+bool BRX_Logic_CameraSettingsByStruct::hasDngCompression() const { return m_block.bit(kOffFeatures, 4); }
+bool BRX_Logic_CameraSettingsByStruct::hasInterval() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasKeyLock() const { return m_block.bit(kOffFeatures, 5); }
+bool BRX_Logic_CameraSettingsByStruct::hasLanguage() const { return true; }
+bool BRX_Logic_CameraSettingsByStruct::hasLiveView() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasMirrorUpMode() const { return true; }
+bool BRX_Logic_CameraSettingsByStruct::hasPowerSwitch() const { return true; }
+bool BRX_Logic_CameraSettingsByStruct::hasVideoRecording() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasWhiteBalance() const { return true; }
+bool BRX_Logic_CameraSettingsByStruct::hasPreview() const { return m_block.bit(kOffFeatures, 6); }
+bool BRX_Logic_CameraSettingsByStruct::hasHMI() const { return m_block.bit(kOffFeatures, 7); }
+bool BRX_Logic_CameraSettingsByStruct::hasFlashStatus() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasFlashXSymbol() const { return m_block.bit(kOffFeatures2, 0); }
+bool BRX_Logic_CameraSettingsByStruct::hasWarnings() const { return true; }
+bool BRX_Logic_CameraSettingsByStruct::hasAperture() const { return true; }
+bool BRX_Logic_CameraSettingsByStruct::hasBracketingAutomatic() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasJpgColorSpace() const { return true; }
+bool BRX_Logic_CameraSettingsByStruct::hasStorageType() const { return true; }
+bool BRX_Logic_CameraSettingsByStruct::hasAutoreviewDuration() const { return false; }
+bool BRX_Logic_CameraSettingsByStruct::hasReservedFeature() const { return false; }
+
+int BRX_Logic_CameraSettingsByStruct::intervalFrames() const
+{
+    logOnlyExternally(BRX_METHOD);
+    return 0;
+}
+
+int BRX_Logic_CameraSettingsByStruct::intervalTime() const
+{
+    logOnlyExternally(BRX_METHOD);
+    return 0;
+}

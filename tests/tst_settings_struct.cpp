@@ -1,0 +1,463 @@
+#include "BRX_Debug.h"
+#include "BRX_Logic_CameraSettingsByDevProps.h"
+#include "BRX_Logic_CameraSettingsByStruct.h"
+#include "BRX_Logic_CameraSettingsByStructM.h"
+#include "FakeCameraAccess.h"
+#include "LogCapture.h"
+
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+typedef QList<QPair<int, int>> Bytes;
+
+// A 100-byte settings block with the given bytes set, the rest zero.
+QByteArray settingsBlock(const Bytes& bytes = Bytes())
+{
+    QByteArray block(100, '\0');
+    for (const auto& byte : bytes)
+        block[byte.first] = char(byte.second);
+    return block;
+}
+
+int countOps(const FakeCameraAccess& access, quint16 opCode)
+{
+    int count = 0;
+    for (const auto& transaction : access.transactions)
+        count += transaction.opCode == opCode;
+    return count;
+}
+
+const quint16 kOpGetSettings = 0x9002;
+const quint16 kOpSetSettings = 0x9001;
+
+}  // namespace
+
+class TestSettingsStruct : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<BRX_Logic_CameraSettingsByStruct> makeRecord(FakeCameraAccess& access,
+                                                                 const QByteArray& block = settingsBlock())
+    {
+        access.script(kOpGetSettings, FakeCameraAccess::ok(block));
+        return std::make_unique<BRX_Logic_CameraSettingsByStruct>(&access, nullptr);
+    }
+
+private slots:
+    void cleanup() { setDebugFlags(kDebugSettings, false); }
+
+    // --- Factory ---------------------------------------------------------------
+
+    void factoryPicksRecordByProduct_data()
+    {
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("0x2009") << 0x2009 << "struct";
+        QTest::newRow("0x2011") << 0x2011 << "struct";
+        QTest::newRow("0x2021") << 0x2021 << "structM";
+        QTest::newRow("0x2051") << 0x2051 << "structM";
+        QTest::newRow("0x2031") << 0x2031 << "devProps";
+        QTest::newRow("0x2041") << 0x2041 << "devProps";
+        QTest::newRow("0x9999") << 0x9999 << "devProps";
+    }
+
+    void factoryPicksRecordByProduct()
+    {
+        QFETCH(int, productId);
+        QFETCH(QString, kind);
+        FakeCameraAccess access(productId);
+        std::unique_ptr<BRX_Logic_CameraSettingsBase> record(BRX_Logic_CameraSettingsBase::create(&access, nullptr));
+        const bool isM = dynamic_cast<BRX_Logic_CameraSettingsByStructM*>(record.get());
+        const bool isStruct = dynamic_cast<BRX_Logic_CameraSettingsByStruct*>(record.get()) && !isM;
+        const bool isDevProps = dynamic_cast<BRX_Logic_CameraSettingsByDevProps*>(record.get());
+        QCOMPARE(isStruct, kind == "struct");
+        QCOMPARE(isM, kind == "structM");
+        QCOMPARE(isDevProps, kind == "devProps");
+        // Block records read the camera once at construction; the
+        // device-property record waits for the camera model's refresh.
+        QCOMPARE(countOps(access, kOpGetSettings), kind == "devProps" ? 0 : 1);
+    }
+
+    // --- Conversions ------------------------------------------------------------
+
+    void exposureCompensationIsStoredAsHalfStepIndex_data()
+    {
+        QTest::addColumn<int>("milliEV");
+        QTest::addColumn<int>("index");
+        QTest::newRow("0") << 0 << 6;
+        QTest::newRow("+250 rounds up") << 250 << 7;
+        QTest::newRow("-250 rounds up to 0") << -250 << 6;
+        QTest::newRow("-251") << -251 << 5;
+        QTest::newRow("+1000") << 1000 << 8;
+        QTest::newRow("+5000 clamped") << 5000 << 12;
+        QTest::newRow("-5000 clamped") << -5000 << 0;
+    }
+
+    void exposureCompensationIsStoredAsHalfStepIndex()
+    {
+        QFETCH(int, milliEV);
+        QFETCH(int, index);
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access, settingsBlock({{0x04, 99}}));
+        record->setExposCompens(milliEV);
+        QCOMPARE(int(record->block().u8(0x04)), index);
+    }
+
+    void exposureCompensationReadsBack_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("milliEV");
+        QTest::newRow("0") << 0 << -3000;
+        QTest::newRow("6") << 6 << 0;
+        QTest::newRow("7") << 7 << 500;
+        QTest::newRow("12") << 12 << 3000;
+        QTest::newRow("200 limited") << 200 << 3000;
+    }
+
+    void exposureCompensationReadsBack()
+    {
+        QFETCH(int, index);
+        QFETCH(int, milliEV);
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access, settingsBlock({{0x04, index}}));
+        QCOMPARE(record->exposCompens(), milliEV);
+    }
+
+    void sensitivityFollowsTheProductTable_data()
+    {
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<int>("iso");
+        QTest::addColumn<int>("index");
+        QTest::newRow("0x2009 100 unknown, automatic") << 0x2009 << 100 << 0;
+        QTest::newRow("0x2011 100") << 0x2011 << 100 << 2;
+        QTest::newRow("0x2009 1250") << 0x2009 << 1250 << 5;
+        QTest::newRow("0x2011 1600") << 0x2011 << 1600 << 6;
+        QTest::newRow("0x2011 automatic") << 0x2011 << 0 << 0;
+    }
+
+    void sensitivityFollowsTheProductTable()
+    {
+        QFETCH(int, productId);
+        QFETCH(int, iso);
+        QFETCH(int, index);
+        FakeCameraAccess access(productId);
+        auto record = makeRecord(access, settingsBlock({{0x0a, 3}}));
+        record->setSensitivity(iso);
+        QCOMPARE(int(record->block().u8(0x0a)), index);
+        QCOMPARE(record->sensitivity(), iso == 100 && index == 0 ? 0 : iso);
+        QCOMPARE(record->sensitivityAuto(), index == 0);
+    }
+
+    void sensitivityIndexOutsideTheTableIsAutomatic()
+    {
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access);
+        QCOMPARE(record->sensitivityFromIndex(6), 0);
+        QCOMPARE(record->sensitivityFromIndex(-1), 0);
+        QCOMPARE(record->sensitivityFromIndex(5), 1250);
+    }
+
+    void bracketingDeltaConversions_data()
+    {
+        QTest::addColumn<int>("milliEV");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("readBack");
+        QTest::newRow("500") << 500 << 0 << 500;
+        QTest::newRow("1000") << 1000 << 1 << 1000;
+        QTest::newRow("2000") << 2000 << 2 << 2000;
+        QTest::newRow("3000") << 3000 << 3 << 3000;
+        QTest::newRow("700 is 1 EV") << 700 << 1 << 1000;
+    }
+
+    void bracketingDeltaConversions()
+    {
+        QFETCH(int, milliEV);
+        QFETCH(int, code);
+        QFETCH(int, readBack);
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access, settingsBlock({{0x06, 7}}));
+        QCOMPARE(record->bracketingDeltaEV(), 1000);
+        record->setBracketDeltaEV(milliEV);
+        QCOMPARE(int(record->block().u8(0x06)), code);
+        QCOMPARE(record->bracketingDeltaEV(), readBack);
+    }
+
+    void imageCountAndSwitchShareOneField()
+    {
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access);
+        QVERIFY(!record->bracketingEnabled());
+        record->setBracketImgNum(5);
+        QVERIFY(record->bracketingEnabled());
+        QCOMPARE(record->bracketingImageNumbers(), 5);
+        record->setBracketEnabled(false);
+        QCOMPARE(int(record->block().u8(0x05)), 0);
+        record->setBracketEnabled(true);
+        QCOMPARE(int(record->block().u8(0x05)), 2);
+        record->setBracketImgNum(4);
+        QCOMPARE(int(record->block().u8(0x05)), 1);
+        QCOMPARE(record->bracketingImageNumbers(), 3);
+    }
+
+    void fiveImageMemoryComesFromTheCamera()
+    {
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access, settingsBlock({{0x05, 2}}));
+        access.script(kOpGetSettings, FakeCameraAccess::ok(settingsBlock()));
+        record->recvFromCamera(nullptr);
+        record->setBracketEnabled(true);
+        QCOMPARE(int(record->block().u8(0x05)), 2);
+    }
+
+    void switchSettersChangeOnlyTheirBit()
+    {
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access, settingsBlock({{0x0e, 0xF6}}));
+        record->setKeyLock(true);
+        QCOMPARE(int(record->block().u8(0x0e)), 0xF7);
+        record->setDngCompression(false);
+        QCOMPARE(int(record->block().u8(0x0e)), 0xF5);
+        QVERIFY(record->keyLock());
+        QVERIFY(!record->dngCompression());
+        QVERIFY(record->flashXSymbol());
+    }
+
+    void batteryInfo_data()
+    {
+        QTest::addColumn<int>("source");
+        QTest::addColumn<int>("intern");
+        QTest::addColumn<int>("extern_");
+        QTest::addColumn<int>("info");
+        QTest::newRow("source 0") << 0 << 0x40 << 0x40 << 3;
+        QTest::newRow("both") << 1 << 0x40 << 0x40 << 2;
+        QTest::newRow("internal only") << 1 << 0x40 << 0xFF << 1;
+        QTest::newRow("external only") << 1 << 0xFF << 0x40 << 0;
+        QTest::newRow("neither") << 1 << 0xFF << 0xFF << 4;
+    }
+
+    void batteryInfo()
+    {
+        QFETCH(int, source);
+        QFETCH(int, intern);
+        QFETCH(int, extern_);
+        QFETCH(int, info);
+        FakeCameraAccess access(0x2011);
+        auto record = makeRecord(access, settingsBlock({{0x41, source}, {0x42, intern}, {0x43, extern_}}));
+        QCOMPARE(record->batteryInfo(), info);
+    }
+
+    void multiByteFieldsAreLittleEndianAtOddOffsets()
+    {
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access, settingsBlock({{0x45, 0x90}, {0x46, 0x01}, {0x4c, 0xFE}, {0x4d, 0xFF},
+                                                        {0x4e, 0xFF}, {0x4f, 0xFF}, {0x52, 0x34}, {0x53, 0x12},
+                                                        {0x51, 0xFE}, {0x0d, 0xF6}}));
+        QCOMPARE(int(record->iSOValue()), 400);
+        QCOMPARE(record->focusDistance(), -2);
+        QCOMPARE(int(record->flashCompensation()), 0x1234);
+        QCOMPARE(int(record->lightBalance()), -2);
+        QCOMPARE(int(record->lightMeter()), -256);
+        QCOMPARE(int(record->sensorBoardTemperature()), -10);
+    }
+
+    void shutterAndApertureCodesAreWrittenLittleEndian()
+    {
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access);
+        record->setShutterTime(1.0 / 125);
+        QCOMPARE(record->block().s16(0x4a), qint16(1792));
+        QCOMPARE(int(record->block().u8(0x4a)), 0x00);
+        QCOMPARE(int(record->block().u8(0x4b)), 0x07);
+        record->setAperture(5.6);
+        QCOMPARE(int(record->block().u8(0x48)), 0xF9);
+        QCOMPARE(int(record->block().u8(0x49)), 0x04);
+        QCOMPARE(record->shutterTime(), 1.0 / 125);
+    }
+
+    void powerSwitchFromShutterMode_data()
+    {
+        QTest::addColumn<int>("shutterMode");
+        QTest::addColumn<int>("powerSwitch");
+        QTest::newRow("0") << 0 << 2;
+        QTest::newRow("1") << 1 << 3;
+        QTest::newRow("2") << 2 << 0;
+    }
+
+    void powerSwitchFromShutterMode()
+    {
+        QFETCH(int, shutterMode);
+        QFETCH(int, powerSwitch);
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access, settingsBlock({{0x07, shutterMode}}));
+        QCOMPARE(record->powerSwitch(), powerSwitch);
+    }
+
+    void featureBitsAnswerCapabilities()
+    {
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access, settingsBlock({{0x62, 0x21}, {0x63, 0x01}}));
+        QVERIFY(record->hasMoveLensToPos());
+        QVERIFY(!record->hasMoveLensRightLeft());
+        QVERIFY(record->hasKeyLock());
+        QVERIFY(record->hasFlashXSymbol());
+        QVERIFY(!record->hasPreview());
+    }
+
+    // --- Change flags ----------------------------------------------------------
+
+    void changedFieldsRaiseTheirFlags()
+    {
+        FakeCameraAccess access(0x2009);
+        const QByteArray before = settingsBlock({{0x01, 1}, {0x4a, 0x00}, {0x4b, 0x07}, {0x0e, 0x01},
+                                                 {0x43, 0x40}, {0x05, 1}, {0x44, 3}});
+        auto record = makeRecord(access, before);
+        QByteArray after = before;
+        after[0x01] = 2;                // drive mode
+        after[0x4b] = 0x08;             // shutter code, high byte only
+        after[0x0e] = char(0x05);       // flash X symbol bit
+        after[0x43] = char(0xFF);       // external battery gone
+        after[0x05] = 2;                // five images: count changes, switch does not
+        after[0x44] = 0;                // warning gone: no news
+        access.script(kOpGetSettings, FakeCameraAccess::ok(after));
+        BRX_Logic_SettingsChanges changes{};
+        changes.exposCompensStep = 1;  // written 0 by the record
+        record->recvFromCamera(&changes);
+        QCOMPARE(changes.driveMode, quint8(1));
+        QCOMPARE(changes.shutterTime, quint8(1));
+        QCOMPARE(changes.flashXSymbol, quint8(1));
+        QCOMPARE(changes.batteryLevelExtern, quint8(1));
+        QCOMPARE(changes.batteryInfo, quint8(1));
+        QCOMPARE(changes.bracketingImageNumbers, quint8(1));
+        QCOMPARE(changes.bracketingEnabled, quint8(0));
+        QCOMPARE(changes.warning, quint8(0));
+        QCOMPARE(changes.count(), 6);
+    }
+
+    void newWarningRaisesTheFlag()
+    {
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access);
+        access.script(kOpGetSettings, FakeCameraAccess::ok(settingsBlock({{0x44, 3}})));
+        BRX_Logic_SettingsChanges changes{};
+        record->recvFromCamera(&changes);
+        QCOMPARE(changes.warning, quint8(1));
+    }
+
+    void refreshWithoutChangeRecordTouchesNoFlags()
+    {
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access);
+        access.script(kOpGetSettings, FakeCameraAccess::ok(settingsBlock({{0x01, 4}})));
+        record->recvFromCamera(nullptr);
+        QCOMPARE(record->driveMode(), 4);
+    }
+
+    // --- Transfer --------------------------------------------------------------
+
+    void sameValueTwiceSendsOneBlock()
+    {
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access, settingsBlock({{0x20, 0xAB}, {0x01, 1}}));
+        record->setDriveMode(3);
+        QVERIFY(record->isChanged());
+        record->sendIfChanged();
+        QVERIFY(!record->isChanged());
+        record->setDriveMode(3);
+        QVERIFY(!record->isChanged());
+        record->sendIfChanged();
+        QCOMPARE(countOps(access, kOpSetSettings), 1);
+        const QByteArray sent = access.transactions.last().sent;
+        QCOMPARE(sent.size(), 100);
+        QCOMPARE(int(sent[0x01]), 3);
+        // Bytes this record does not interpret go back unchanged.
+        QCOMPARE(quint8(sent[0x20]), quint8(0xAB));
+    }
+
+    void cameraValueWinsOverAnUnsentSetter()
+    {
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access, settingsBlock({{0x0f, 1}}));
+        record->setFileFormat(2);
+        record->recvFromCamera(nullptr);
+        QCOMPARE(record->fileFormat(), 1);
+        QVERIFY(!record->isChanged());
+        record->sendIfChanged();
+        QCOMPARE(countOps(access, kOpSetSettings), 0);
+    }
+
+    void failedReadGivesAZeroBlock()
+    {
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access, settingsBlock({{0x01, 5}, {0x42, 0xFF}, {0x62, 0xFF}}));
+        QCOMPARE(record->driveMode(), 5);
+        access.script(kOpGetSettings, FakeCameraAccess::fail());
+        record->recvFromCamera(nullptr);
+        QCOMPARE(record->block().readLE(0, 4), quint32(0));
+        QCOMPARE(record->driveMode(), 0);
+        QCOMPARE(int(record->batteryLevelIntern()), 0);
+        QVERIFY(!record->hasMoveLensToPos());
+        QVERIFY(!record->hasHMI());
+    }
+
+    // --- Unserved operations and logging ---------------------------------------
+
+    void unservedSettersLogAndStayClean()
+    {
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access);
+        LogCapture log;
+        record->setContrast(2);
+        record->setVideoFormatResol(1);
+        record->setIntervalTime(5);
+        QVERIFY(!record->isChanged());
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByStruct::setContrast() - functionality is not available in struct mode"));
+        QVERIFY(log.lines().contains(
+            "BRX_Logic_CameraSettingsByStruct::setVideoFormatResol() - functionality is not available in struct mode "));
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByStruct::setIntervalTime() - functionality is not available in camera, but only externally"));
+    }
+
+    void unservedGettersReturnTheirDefaults()
+    {
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access);
+        LogCapture log;
+        QCOMPARE(record->videoResAndFrRate(), 8);
+        QCOMPARE(record->videoFormatResol(), 3);
+        QCOMPARE(int(record->audioVolSpeaker()), 3);
+        QCOMPARE(record->selfTimerRestTime(), -1);
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByStruct::videoResAndFrRate() - functionality is not available in struct mode, returning default"));
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByStruct::selfTimerRestTime() - functionality is not available"));
+    }
+
+    void devicePropertyChangeIsIgnored()
+    {
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access);
+        LogCapture log;
+        BRX_Logic_SettingsChanges changes{};
+        record->recvFromCamera(0xD60C, &changes);
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByStruct::recvFromCamera() - ignore changed device property 0xD60C"));
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(countOps(access, kOpGetSettings), 1);
+    }
+
+    void dumpWritesBlockAndLabelledValues()
+    {
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access, settingsBlock({{0x01, 3}, {0x4a, 0x00}, {0x4b, 0x07}, {0x0e, 0x01}}));
+        setDebugFlags(kDebugSettings, true);
+        LogCapture log;
+        record->recvFromCamera(nullptr);
+        QVERIFY(log.contains("cameraSettings for BRX_Logic_CameraSettingsByStruct::recvFromCamera:"));
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByStruct::dump() - driveMode                = 3"));
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByStruct::dump() - keyLock                  = Yes"));
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByStruct::dump() - shutterTime              = 0x0700 = 1792 (1/125.000s)"));
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByStruct::dump() - featureFlashXSymbol      = No"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsStruct)
+#include "tst_settings_struct.moc"
