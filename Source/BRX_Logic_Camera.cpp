@@ -1,0 +1,1025 @@
+#include "BRX_Logic_Camera.h"
+
+#include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Debug.h"
+#include "BRX_Logic_APEXConverterAperture.h"
+#include "BRX_Logic_Camera3DAxisData.h"
+#include "BRX_Logic_CameraGeotackingData.h"
+#include "BRX_Logic_CameraLens.h"
+#include "BRX_Logic_CameraSettingsBase.h"
+#include "BRX_Logic_DeviceInfo.h"
+#include "BRX_Logic_FolderSettings.h"
+#include "BRX_Logic_SettingsChanges.h"
+
+#include <QEventLoop>
+#include <QMutexLocker>
+#include <QThread>
+
+namespace {
+
+typedef BRX_Commu_CameraAccess_Base Access;
+
+const int kKeepAliveInterval = 5000;
+const int k3DAxisPollInterval = 300;
+const int kStorageTypeWhileConnected = 2;
+const int kStorageTypeWhileRecording = 0;
+const int kFocusStep = 5;
+const quint32 kIllegalFocusPosition = 0xFFFFFFFF;
+const int kProductWithSwappedLensSteps = 0x2041;
+
+// The products whose settings travel as one block; they also keep the
+// camera's auto power-off, which the camera model switches off meanwhile.
+bool isStructProduct(int productId)
+{
+    return productId == 0x2009 || productId == 0x2011 || productId == 0x2021 || productId == 0x2051;
+}
+
+}  // namespace
+
+// --- Change dispatch -------------------------------------------------------------
+
+template <auto Getter, auto Signal>
+void BRX_Logic_Camera::emitChange()
+{
+    emit(this->*Signal)((this->*Getter)());
+}
+
+#define BRX_CHANGE(Flag, Getter, Signal)                                                           \
+    {&BRX_Logic_SettingsChanges::Flag,                                                             \
+     &BRX_Logic_Camera::emitChange<&BRX_Logic_Camera::Getter, &BRX_Logic_Camera::Signal>},
+#define BRX_CHANGE_BY(Flag, Emitter) {&BRX_Logic_SettingsChanges::Flag, &BRX_Logic_Camera::Emitter},
+
+// In the order the signals go out: ascending flag index, except that the lens
+// connection type follows the maximum shutter time at once.
+const BRX_Logic_Camera::ChangeEntry BRX_Logic_Camera::kChangeDispatch[] = {
+    BRX_CHANGE(batteryInfo, batteryInfo, signalBatteryInfo)
+    BRX_CHANGE(batteryLevelIntern, batteryLevelIntern, signalBatteryLevelIntern)
+    BRX_CHANGE(batteryLevelExtern, batteryLevelExtern, signalBatteryLevelExtern)
+    BRX_CHANGE(maxShutterTime, maxShutterTime, signalMaxShutterTime)
+    BRX_CHANGE(lensConnectionType, lensConnectionType, signalLensConnectionType)
+    BRX_CHANGE(powerSwitch, powerSwitch, signalPowerSwitch)
+    BRX_CHANGE(selfTimerRestTime, selfTimerRestTime, signalSelfTimerRestTime)
+    BRX_CHANGE(bulbModeTime, bulbModeTime, signalBulbModeTime)
+    BRX_CHANGE(driveMode, driveMode, signalDriveMode)
+    BRX_CHANGE(focusMode, focusMode, signalFocusMode)
+    BRX_CHANGE(exposMetering, exposMetering, signalExposMetering)
+    BRX_CHANGE(exposCompens, exposCompens, signalExposCompens)
+    BRX_CHANGE(exposCompensStep, exposCompensStep, signalExposCompensStep)
+    BRX_CHANGE(bracketingEnabled, bracketingEnabled, signalBracketEnabled)
+    BRX_CHANGE(bracketingImageNumbers, bracketingImageNumbers, signalBracketImgNum)
+    BRX_CHANGE(bracketingDeltaEV, bracketingDeltaEV, signalBracketDeltaEV)
+    BRX_CHANGE(mirrorUpMode, mirrorUpMode, signalMirrorUpMode)
+    BRX_CHANGE(sensitivity, sensitivityAuto, signalSensitivityAuto)
+    BRX_CHANGE(sensitivity, sensitivity, signalSensitivity)
+    BRX_CHANGE(keyLock, keyLock, signalKeyLock)
+    BRX_CHANGE(sensorFormat, sensorFormat, signalSensorFormat)
+    BRX_CHANGE(photoAspectRatio, photoAspectRatio, signalPhotoAspectRatio)
+    BRX_CHANGE(jpgResolution, jpgResolution, signalJpgResolution)
+    BRX_CHANGE(videoFileFormat, videoFileFormat, signalVideoFileFormat)
+    BRX_CHANGE(videoResAndFrRate, videoResAndFrRate, signalVideoResAndFrRate)
+    BRX_CHANGE(videoFormatResol, videoFormatResol, signalVideoFormatResol)
+    BRX_CHANGE(contrast, contrast, signalContrast)
+    BRX_CHANGE(sharpness, sharpness, signalSharpness)
+    BRX_CHANGE(saturation, saturation, signalSaturation)
+    BRX_CHANGE(monochrome, monochrome, signalMonochrome)
+    BRX_CHANGE(electronicShutter, electronicShutter, signalElectronicShutter)
+    BRX_CHANGE(orientation, orientation, signalOrientation)
+    BRX_CHANGE(audioLevel, audioLevel, signalAudioLevel)
+    BRX_CHANGE(audioWindElim, audioWindElim, signalAudioWindElim)
+    BRX_CHANGE(audioVolSpeaker, audioVolSpeaker, signalAudioVolSpeaker)
+    BRX_CHANGE(audioVolHeadphone, audioVolHeadphone, signalAudioVolHeadphone)
+    BRX_CHANGE(audioVolMicrophone, audioVolMicrophone, signalAudioVolMicrophone)
+    BRX_CHANGE(exposureSimulation, exposureSimulation, signalExposureSimulation)
+    BRX_CHANGE(dngCompression, dngCompression, signalDngCompression)
+    BRX_CHANGE(flashStatus, flashStatus, signalFlashStatus)
+    BRX_CHANGE(flashXSymbol, flashXSymbol, signalFlashXSymbol)
+    BRX_CHANGE(lightBalance, lightBalance, signalLightBalance)
+    BRX_CHANGE(fileFormat, fileFormat, signalFileFormat)
+    BRX_CHANGE(whiteBalanceIndex, whiteBalanceIndex, signalWhiteBalance)
+    BRX_CHANGE(whiteBalanceColorTemp, whiteBalanceColorTemp, signalWhiteBalTemp)
+    BRX_CHANGE(jpgColorSpace, jpgColorSpace, signalJpgColorSpace)
+    BRX_CHANGE(autoreviewDuration, autoreviewDuration, signalAutoreviewDuration)
+    BRX_CHANGE(autoPowerOff, autoPowerOff, signalAutoPowerOff)
+    BRX_CHANGE(exposureMode, exposureMode, signalExposureMode)
+    BRX_CHANGE_BY(exposureMode, emitApertureIfAvailable)
+    BRX_CHANGE(exposureMode, shutterTime, signalShutterTime)
+    BRX_CHANGE(aperture, aperture, signalAperture)
+    BRX_CHANGE(shutterTime, shutterTime, signalShutterTime)
+    BRX_CHANGE(focusDistance, focusDistance, signalFocusDistance)
+    BRX_CHANGE(focusConfirmation, focusConfirmation, signalFocusConfirmation)
+    BRX_CHANGE_BY(focusConfirmationEnabled, emitFocusConfirmationEnabled)
+    BRX_CHANGE(focusConfirmationBadSignal, focusConfirmationBadSignal, signalFocusConfirmBadSig)
+    BRX_CHANGE(autoFocusLimit, autoFocusLimit, signalAutoFocusLimit)
+    BRX_CHANGE(autoFocusLimitDist, autoFocusLimitDist, signalAutoFocusLimitDist)
+    BRX_CHANGE(warning, warning, signalWarnings)
+    BRX_CHANGE(intervalFrames, intervalFrames, signalIntervalFrames)
+    BRX_CHANGE(intervalTime, intervalTime, signalIntervalTime)
+};
+
+#undef BRX_CHANGE
+#undef BRX_CHANGE_BY
+
+void BRX_Logic_Camera::emitApertureIfAvailable()
+{
+    if (hasAperture())
+        emit signalAperture(aperture());
+}
+
+void BRX_Logic_Camera::emitFocusConfirmationEnabled()
+{
+    if (!focusConfirmationEnabled())
+        emit signalNoFocusConfirmation();
+}
+
+// Each value is read through the facade, so the lock is held per value and
+// never while a signal goes out.
+void BRX_Logic_Camera::dispatchChanges(const BRX_Logic_SettingsChanges& changes)
+{
+    for (const ChangeEntry& entry : kChangeDispatch) {
+        if (changes.*(entry.flag))
+            (this->*entry.emitChange)();
+    }
+}
+
+// propertyCode < 0 re-reads all settings, otherwise the one property.
+void BRX_Logic_Camera::receiveAndDispatch(const char* caller, int propertyCode)
+{
+    BRX_Logic_SettingsChanges changes;
+    changes.clear();
+    const bool received = withSettings(caller, false, [&](BRX_Logic_CameraSettingsBase& settings) {
+        if (propertyCode < 0)
+            settings.recvFromCamera(&changes);
+        else
+            settings.recvFromCamera(quint16(propertyCode), &changes);
+        return true;
+    });
+    if (received)
+        dispatchChanges(changes);
+}
+
+// --- Guarded access ------------------------------------------------------------
+
+template <typename Object, typename R, typename F>
+R BRX_Logic_Camera::withObject(Object* object, const char* what, const char* caller, R fallback,
+                               F access) const
+{
+    QMutexLocker locker(&m_settingsMutex);
+    if (!object) {
+        debugPrint(kDebugAlways, "%s - no %s", methodLabel(caller).c_str(), what);
+        return fallback;
+    }
+    return access(*object);
+}
+
+template <typename R, typename F>
+R BRX_Logic_Camera::withSettings(const char* caller, R fallback, F access) const
+{
+    return withObject(m_settings, "camera settings", caller, fallback, access);
+}
+
+template <typename F>
+void BRX_Logic_Camera::withSettings(const char* caller, F access) const
+{
+    withSettings(caller, false, [&](BRX_Logic_CameraSettingsBase& settings) {
+        access(settings);
+        return true;
+    });
+}
+
+template <typename R, typename F>
+R BRX_Logic_Camera::withLens(const char* caller, R fallback, F access) const
+{
+    return withObject(m_lens, "lens data", caller, fallback, access);
+}
+
+template <typename R, typename F>
+R BRX_Logic_Camera::withFolderSettings(const char* caller, R fallback, F access) const
+{
+    return withObject(m_folderSettings, "folder settings", caller, fallback, access);
+}
+
+// --- Construction and destruction ---------------------------------------------
+
+BRX_Logic_Camera::BRX_Logic_Camera(BRX_Commu_CameraAccess_Base* access)
+    : m_access(access)
+{
+    m_folderSettings = new BRX_Logic_FolderSettings;
+    connect(m_folderSettings, &BRX_Logic_FolderSettings::signalPictureExampleChanged, this,
+            &BRX_Logic_Camera::signalPictureExampleName);
+    m_access->evaluateSupportsCaptureMode7();
+    m_deviceInfo = new BRX_Logic_DeviceInfo(m_access);
+    createSettings();
+    takeOverStorageAndPowerOff();
+    createDataObjects();
+    connectAccess();
+    startTimers();
+}
+
+BRX_Logic_Camera::~BRX_Logic_Camera()
+{
+    waitForTransferThreads();
+    disconnectAccess();
+    m_refresh3DAxisTimer.stop();
+    m_keepAliveTimer.stop();
+    m_refresh3DAxisTimer.disconnect(this);
+    m_keepAliveTimer.disconnect(this);
+    if (isTransferInProgress())
+        emit signalLoading(false);
+    deleteDataObjects();
+}
+
+void BRX_Logic_Camera::createSettings()
+{
+    QMutexLocker locker(&m_settingsMutex);
+    m_settings = BRX_Logic_CameraSettingsBase::create(m_access, m_deviceInfo);
+    m_settings->init();
+}
+
+// Pictures go to the host, not to the camera's card, and the camera must not
+// fall asleep while tethered; both are put back when the host closes.
+void BRX_Logic_Camera::takeOverStorageAndPowerOff()
+{
+    QMutexLocker locker(&m_settingsMutex);
+    if (m_settings->hasStorageType()) {
+        m_savedStorageType = m_settings->storageType();
+        if (m_savedStorageType != kStorageTypeWhileConnected)
+            m_settings->setStorageType(kStorageTypeWhileConnected);
+    }
+    if (isStructProduct(productId())) {
+        m_savedAutoPowerOff = m_settings->autoPowerOff();
+        m_settings->setAutoPowerOff(0);
+    }
+    m_settings->sendIfChanged();
+}
+
+void BRX_Logic_Camera::createDataObjects()
+{
+    QMutexLocker locker(&m_settingsMutex);
+    m_lens = new BRX_Logic_CameraLens(m_access);
+    if (m_deviceInfo->isOperationSupported(Access::kOpGetGeotackingData))
+        m_geotagging = new BRX_Logic_CameraGeotackingData(m_access);
+    if (has3DAxisEvents() || m_deviceInfo->isOperationSupported(Access::kOpGet3DAxisData))
+        m_axisData = new BRX_Logic_Camera3DAxisData(m_access);
+}
+
+bool BRX_Logic_Camera::has3DAxisEvents() const
+{
+    return m_deviceInfo->isEventSupported(Access::kVQ3DAxisDataChanged);
+}
+
+void BRX_Logic_Camera::connectAccess()
+{
+    connect(m_access, &Access::signalDevicePropertyChanged, this,
+            &BRX_Logic_Camera::catchDevicePropertyChanged, Qt::QueuedConnection);
+    connect(m_access, &Access::signal3DAxisDataChanged, this,
+            &BRX_Logic_Camera::catch3DAxisDataChanged, Qt::QueuedConnection);
+    connect(m_access, &Access::signalGeotackingChanged, this,
+            &BRX_Logic_Camera::catchGeotackingChanged, Qt::QueuedConnection);
+    connect(m_access, &Access::signalLensChanged, this, &BRX_Logic_Camera::catchLensChanged,
+            Qt::QueuedConnection);
+    connect(m_access, &Access::signalSettingsChanged, this,
+            &BRX_Logic_Camera::catchSettingsChanged, Qt::QueuedConnection);
+}
+
+void BRX_Logic_Camera::disconnectAccess()
+{
+    disconnect(m_access, &Access::signalDevicePropertyChanged, this,
+               &BRX_Logic_Camera::catchDevicePropertyChanged);
+    disconnect(m_access, &Access::signal3DAxisDataChanged, this,
+               &BRX_Logic_Camera::catch3DAxisDataChanged);
+    disconnect(m_access, &Access::signalGeotackingChanged, this,
+               &BRX_Logic_Camera::catchGeotackingChanged);
+    disconnect(m_access, &Access::signalLensChanged, this, &BRX_Logic_Camera::catchLensChanged);
+    disconnect(m_access, &Access::signalSettingsChanged, this,
+               &BRX_Logic_Camera::catchSettingsChanged);
+}
+
+// A camera that announces its 3D-axis changes is read once per event; one
+// that cannot is polled.
+void BRX_Logic_Camera::startTimers()
+{
+    connect(&m_keepAliveTimer, &QTimer::timeout, this, &BRX_Logic_Camera::catchKeepAlive);
+    connect(&m_refresh3DAxisTimer, &QTimer::timeout, this,
+            &BRX_Logic_Camera::catchRefresh3DAxisData);
+    m_keepAliveTimer.start(kKeepAliveInterval);
+    if (has3DAxisEvents())
+        m_refresh3DAxisTimer.setSingleShot(true);
+    else if (m_deviceInfo->isOperationSupported(Access::kOpGet3DAxisData))
+        m_refresh3DAxisTimer.start(k3DAxisPollInterval);
+    m_liveViewTimer.setSingleShot(true);
+    m_delayedRebuildTimer.setSingleShot(true);
+    m_rebuildPending = false;
+}
+
+// Runs a local event loop rather than blocking, so that what the threads
+// queue for this thread is still delivered while they finish.
+void BRX_Logic_Camera::waitForTransferThreads()
+{
+    for (QThread* thread : qAsConst(m_transferThreads)) {
+        QEventLoop loop;
+        connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
+        if (thread->isRunning()) {
+            thread->quit();
+            loop.exec();
+        }
+        thread->wait();
+        delete thread;
+    }
+    m_transferThreads.clear();
+}
+
+void BRX_Logic_Camera::deleteDataObjects()
+{
+    QMutexLocker locker(&m_settingsMutex);
+    delete m_axisData;
+    m_axisData = nullptr;
+    delete m_geotagging;
+    m_geotagging = nullptr;
+    delete m_lens;
+    m_lens = nullptr;
+    if (m_settings)
+        m_settings->exit();
+    delete m_settings;
+    m_settings = nullptr;
+    delete m_deviceInfo;
+    m_deviceInfo = nullptr;
+    delete m_folderSettings;
+    m_folderSettings = nullptr;
+    delete[] m_zoomInfo;
+    m_zoomInfo = nullptr;
+}
+
+int BRX_Logic_Camera::productId() const
+{
+    return m_access->productId();
+}
+
+// --- Timers and camera events -------------------------------------------------
+
+bool BRX_Logic_Camera::skippedForRelease(const char* caller, quint32 flag, const char* what) const
+{
+    if (!m_releaseInProgress)
+        return false;
+    debugPrint(flag, "%s - %s skipped", methodLabel(caller).c_str(), what);
+    return true;
+}
+
+// Also what ends a release that no other path has ended.
+void BRX_Logic_Camera::catchKeepAlive()
+{
+    if (productId() == 0 || skippedForRelease(__PRETTY_FUNCTION__, kDebugHousekeeping, "KeepAlive"))
+        return;
+    bool alive;
+    {
+        QMutexLocker locker(&m_communicationMutex);
+        if (skippedForRelease(__PRETTY_FUNCTION__, kDebugHousekeeping, "KeepAlive"))
+            return;
+        debugPrint(kDebugHousekeeping, "%s - KeepAlive sending...", BRX_METHOD);
+        alive = sendStage(kVQReleaseKeepAlive);
+        if (alive)
+            m_releaseInProgress = false;
+        debugPrint(kDebugHousekeeping, "%s - KeepAlive done", BRX_METHOD);
+    }
+    emit signalIsAlive(alive);
+}
+
+void BRX_Logic_Camera::catchRefresh3DAxisData()
+{
+    if (isTransferInProgress()) {
+        debugPrint(kDebug3DAxis, "%s - isTransferInProgress", BRX_METHOD);
+        return;
+    }
+    if (!m_axisData || skippedForRelease(__PRETTY_FUNCTION__, kDebug3DAxis, "Getting 3DAxis data"))
+        return;
+    double pitch;
+    double roll;
+    {
+        QMutexLocker locker(&m_communicationMutex);
+        if (skippedForRelease(__PRETTY_FUNCTION__, kDebug3DAxis, "Getting 3DAxis data"))
+            return;
+        debugPrint(kDebug3DAxis, "%s - Getting 3DAxis data...", BRX_METHOD);
+        m_axisData->recvFromCamera();
+        pitch = m_axisData->getCameraPitchAngle();
+        roll = m_axisData->getCameraRollAngle();
+        debugPrint(kDebug3DAxis, "%s - 3DAxis Data up-to-date", BRX_METHOD);
+    }
+    emit signal3DAxisAngles(pitch, roll);
+}
+
+// Only a camera that announced the event is refreshed by it: restarting the
+// polling timer with 0 ms would turn polling into a busy loop.
+void BRX_Logic_Camera::catch3DAxisDataChanged()
+{
+    if (m_refresh3DAxisTimer.isSingleShot())
+        m_refresh3DAxisTimer.start(0);
+}
+
+void BRX_Logic_Camera::catchGeotackingChanged()
+{
+    const bool received = withObject(m_geotagging, "geotacking data", __PRETTY_FUNCTION__, false,
+                                     [](BRX_Logic_CameraGeotackingData& geotagging) {
+                                         geotagging.recvFromCamera();
+                                         return true;
+                                     });
+    if (received)
+        emit signalGeotackingChanged();
+}
+
+void BRX_Logic_Camera::catchLensChanged()
+{
+    const bool received = withLens(__PRETTY_FUNCTION__, false, [](BRX_Logic_CameraLens& lens) {
+        lens.recvFromCamera();
+        return true;
+    });
+    if (received)
+        emit signalLensChanged();
+}
+
+void BRX_Logic_Camera::catchSettingsChanged()
+{
+    receiveAndDispatch(__PRETTY_FUNCTION__, -1);
+}
+
+// A refresh on demand; nothing in the library starts it.
+void BRX_Logic_Camera::catchRefreshDevPropsTimerFired()
+{
+    if (isTransferInProgress()) {
+        debugPrint(kDebugHousekeeping, "%s - isTransferInProgress", BRX_METHOD);
+        return;
+    }
+    receiveAndDispatch(__PRETTY_FUNCTION__, -1);
+}
+
+void BRX_Logic_Camera::catchDevicePropertyChanged(ushort propertyCode)
+{
+    // Status codes the camera reports without a setting behind them.
+    if (propertyCode >= 0xD601 && propertyCode < 0xD608)
+        return;
+    switch (propertyCode) {
+    case Access::kDevicePropSupportedStreams:
+        handleSupportedStreams();
+        break;
+    case Access::kDevicePropEnabledStreams:
+        handleEnabledStreams();
+        break;
+    default:
+        receiveAndDispatch(__PRETTY_FUNCTION__, propertyCode);
+    }
+}
+
+// The live-view mode only matters while the host wants live view.
+void BRX_Logic_Camera::handleSupportedStreams()
+{
+    if (!isWantLiveView())
+        return;
+    quint32 word = 0;
+    if (!readLiveViewModeWord(word, __PRETTY_FUNCTION__))
+        return;
+    const int mode = liveViewModeOf(word);
+    emit signalLiveViewMode(mode);
+    if (mode == 2 || mode == 3)
+        m_liveViewMode = mode;
+    else if (mode == 1)
+        m_videoRecording = true;
+    else
+        restoreLiveViewMode();
+}
+
+// A picture-in-picture step leaves live view; go back into the mode it left.
+void BRX_Logic_Camera::restoreLiveViewMode()
+{
+    if (m_liveViewModeToRestore == 2) {
+        emit signalLiveViewVideo(false);
+        sendStage(kVQReleaseLiveViewStart, 0);
+    } else if (m_liveViewModeToRestore == 3) {
+        emit signalLiveViewPhoto(false);
+        sendStage(kVQReleaseLiveViewStart, 1);
+    }
+    m_liveViewModeToRestore = 0;
+    m_videoRecording = false;
+}
+
+void BRX_Logic_Camera::handleEnabledStreams()
+{
+    quint32 streams = 0;
+    if (m_access->getDevicePropEnabledStreams(streams))
+        debugPrint(kDebugLiveView, "%s - enabledStreams   = 0x%08x", BRX_METHOD, streams);
+    else
+        debugPrint(kDebugAlways, "%s - getDevicePropEnabledStreams failed!", BRX_METHOD);
+}
+
+bool BRX_Logic_Camera::isWantLiveView()
+{
+    QMutexLocker locker(&m_liveViewMutex);
+    return m_wantLiveView;
+}
+
+bool BRX_Logic_Camera::readLiveViewModeWord(quint32& word, const char* caller) const
+{
+    if (!m_access->getDevicePropSupportedStreams(word)) {
+        debugPrint(kDebugAlways, "%s - getDevicePropSupportedStreams failed!",
+                   methodLabel(caller).c_str());
+        return false;
+    }
+    debugPrint(kDebugLiveView, "%s - supportedStreams = 0x%08x", methodLabel(caller).c_str(), word);
+    return true;
+}
+
+// The upper half is the mode only when the lower half says the word is valid.
+int BRX_Logic_Camera::liveViewModeOf(quint32 word)
+{
+    return (word & 0xFFFF) == 1 ? int(word >> 16) : 0;
+}
+
+// --- Release operations -------------------------------------------------------
+
+bool BRX_Logic_Camera::sendStage(int stage, int param)
+{
+    return m_access->releaseCam(stage, param);
+}
+
+bool BRX_Logic_Camera::releaseCam(eVQReleaseMode releaseMode)
+{
+    if (!sendStage(releaseMode)) {
+        debugPrint(kDebugAlways, "%s - releaseMode %d failed", BRX_METHOD, int(releaseMode));
+        return false;
+    }
+    m_releaseInProgress = true;
+    return true;
+}
+
+bool BRX_Logic_Camera::timeExposurePrepare()
+{
+    return releaseCam(kVQReleaseTimeExposureStart);
+}
+
+void BRX_Logic_Camera::timeExposureStart()
+{
+    const bool started = releaseCam(kVQReleaseTimeExposureStart);
+    m_releaseInProgress = started;
+    m_timeExposureRunning = started;
+}
+
+void BRX_Logic_Camera::timeExposureEnd()
+{
+    if (releaseCam(kVQReleaseTimeExposureEnd))
+        m_releaseInProgress = false;
+    m_timeExposureRunning = false;
+}
+
+bool BRX_Logic_Camera::serialCaptureStop()
+{
+    const bool stopped = releaseCam(kVQReleaseSeriesStop);
+    m_seriesStopped = true;
+    if (stopped)
+        m_releaseInProgress = false;
+    return stopped;
+}
+
+void BRX_Logic_Camera::restoreAutoPowerOff()
+{
+    QMutexLocker locker(&m_settingsMutex);
+    if (!m_settings || m_savedAutoPowerOff < 0)
+        return;
+    m_settings->setAutoPowerOff(m_savedAutoPowerOff);
+    m_settings->sendIfChanged();
+}
+
+void BRX_Logic_Camera::restoreStorageType()
+{
+    QMutexLocker locker(&m_settingsMutex);
+    if (!m_settings || m_savedStorageType < 0 || !m_settings->hasStorageType())
+        return;
+    m_settings->setStorageType(m_savedStorageType);
+    m_settings->sendIfChanged();
+}
+
+void BRX_Logic_Camera::toggleVideoCapture()
+{
+    if (!withSettings(__PRETTY_FUNCTION__, false, [](BRX_Logic_CameraSettingsBase&) { return true; }))
+        return;
+    if (!m_videoRecording)
+        switchStorageTypeForVideo();
+    releaseCam(m_videoRecording ? kVQReleaseVideoStop : kVQReleaseVideoStart);
+    m_videoRecording = !m_videoRecording;
+    if (!m_videoRecording) {
+        m_releaseInProgress = false;
+        restoreStorageTypeAfterVideo();
+    }
+}
+
+// A recording goes to the camera's own card.
+void BRX_Logic_Camera::switchStorageTypeForVideo()
+{
+    withSettings(__PRETTY_FUNCTION__, [this](BRX_Logic_CameraSettingsBase& settings) {
+        if (!settings.hasStorageType())
+            return;
+        m_storageTypeBeforeVideo = settings.storageType();
+        settings.setStorageType(kStorageTypeWhileRecording);
+        settings.sendIfChanged();
+    });
+}
+
+void BRX_Logic_Camera::restoreStorageTypeAfterVideo()
+{
+    if (m_storageTypeBeforeVideo < 0)
+        return;
+    withSettings(__PRETTY_FUNCTION__, [this](BRX_Logic_CameraSettingsBase& settings) {
+        if (!settings.hasStorageType())
+            return;
+        settings.setStorageType(m_storageTypeBeforeVideo);
+        settings.sendIfChanged();
+    });
+    m_storageTypeBeforeVideo = -1;
+}
+
+// --- Transfer state -------------------------------------------------------------
+
+void BRX_Logic_Camera::setTransferInProgress(bool inProgress)
+{
+    QMutexLocker locker(&m_stateMutex);
+    m_transferInProgress = inProgress;
+}
+
+bool BRX_Logic_Camera::isTransferInProgress() const
+{
+    QMutexLocker locker(&m_stateMutex);
+    return m_transferInProgress;
+}
+
+void BRX_Logic_Camera::startTransferThread(QThread* thread)
+{
+    m_releaseInProgress = true;
+    m_transferThreads.append(thread);
+    thread->start();
+}
+
+bool BRX_Logic_Camera::supportsObjectProps() const
+{
+    return m_deviceInfo->isOperationSupported(Access::kOpGetObjectPropsSupported)
+        && m_deviceInfo->isOperationSupported(Access::kOpGetObjectPropValue);
+}
+
+void BRX_Logic_Camera::transferDone()
+{
+    withSettings(__PRETTY_FUNCTION__,
+                 [](BRX_Logic_CameraSettingsBase& settings) { settings.sendIfChanged(); });
+}
+
+void BRX_Logic_Camera::setFrameCallback(FrameCallback function, void* context)
+{
+    QMutexLocker locker(&m_frameCallbackMutex);
+    m_frameCallback = function;
+    m_frameCallbackContext = context;
+}
+
+void BRX_Logic_Camera::callFrameCallback(int type, const void* data, unsigned int size)
+{
+    FrameCallback function;
+    void* context;
+    {
+        QMutexLocker locker(&m_frameCallbackMutex);
+        function = m_frameCallback;
+        context = m_frameCallbackContext;
+    }
+    if (function)
+        function(context, type, data, size);
+}
+
+// --- Settings facade: plain forwards ------------------------------------------
+
+#define BRX_CAMERA_DEFINE_CAPABILITY(Name)                                                         \
+    bool BRX_Logic_Camera::Name() const                                                            \
+    {                                                                                              \
+        return withSettings(__PRETTY_FUNCTION__, false,                                            \
+                            [](BRX_Logic_CameraSettingsBase& settings) { return settings.Name(); }); \
+    }
+#define BRX_CAMERA_DEFINE_GETTER(Type, Name, RecordGetter, Default)                                \
+    Type BRX_Logic_Camera::Name() const                                                            \
+    {                                                                                              \
+        return withSettings(__PRETTY_FUNCTION__, Type(Default),                                    \
+                            [](BRX_Logic_CameraSettingsBase& settings) -> Type {                   \
+                                return settings.RecordGetter();                                    \
+                            });                                                                    \
+    }
+#define BRX_CAMERA_DEFINE_SETTER(Name, ArgumentType, RecordSetter)                                 \
+    void BRX_Logic_Camera::Name(ArgumentType value)                                                \
+    {                                                                                              \
+        withSettings(__PRETTY_FUNCTION__, [value](BRX_Logic_CameraSettingsBase& settings) {        \
+            settings.RecordSetter(value);                                                          \
+            settings.sendIfChanged();                                                              \
+        });                                                                                        \
+    }
+
+BRX_CAMERA_CAPABILITIES(BRX_CAMERA_DEFINE_CAPABILITY)
+BRX_CAMERA_GETTERS(BRX_CAMERA_DEFINE_GETTER)
+BRX_CAMERA_SETTERS(BRX_CAMERA_DEFINE_SETTER)
+
+#undef BRX_CAMERA_DEFINE_CAPABILITY
+#undef BRX_CAMERA_DEFINE_GETTER
+#undef BRX_CAMERA_DEFINE_SETTER
+
+// --- Settings facade: operations with their own rules ---------------------------
+
+bool BRX_Logic_Camera::hasFocusDistance() const
+{
+    return withSettings(__PRETTY_FUNCTION__, false, [](BRX_Logic_CameraSettingsBase& settings) {
+        return settings.hasFocusDistance() && settings.hasMoveLensToPos()
+            && settings.hasMoveLensRightLeft();
+    });
+}
+
+double BRX_Logic_Camera::shutterTime() const
+{
+    return withSettings(__PRETTY_FUNCTION__, 0.0, [](BRX_Logic_CameraSettingsBase& settings) {
+        return settings.exposureMode() == kVQExposureModeBulb ? -1.0 : settings.shutterTime();
+    });
+}
+
+int BRX_Logic_Camera::fileFormat()
+{
+    int format = 0;
+    const bool read = withSettings(__PRETTY_FUNCTION__, false, [&](BRX_Logic_CameraSettingsBase& settings) {
+        format = settings.fileFormat();
+        return true;
+    });
+    if (read)
+        setPictureExampleFileFormat(eVQFileFormat(format));
+    return format;
+}
+
+int BRX_Logic_Camera::bracketingImageNumbers() const
+{
+    return withSettings(__PRETTY_FUNCTION__, 3, [](BRX_Logic_CameraSettingsBase& settings) {
+        return settings.bracketingImageNumbers() == 5 ? 5 : 3;
+    });
+}
+
+void BRX_Logic_Camera::setExposureMode(eVQExposureMode mode)
+{
+    if (mode < kVQExposureModeFirst || mode > kVQExposureModeLast) {
+        debugPrint(kDebugAlways, "%s - illegal exposure mode %d", BRX_METHOD, int(mode));
+        return;
+    }
+    withSettings(__PRETTY_FUNCTION__, [mode](BRX_Logic_CameraSettingsBase& settings) {
+        settings.setExposureMode(mode);
+        settings.sendIfChanged();
+    });
+}
+
+// The camera may round the time it was given; read back what it took.
+void BRX_Logic_Camera::setShutterTime(double seconds)
+{
+    withSettings(__PRETTY_FUNCTION__, [seconds](BRX_Logic_CameraSettingsBase& settings) {
+        settings.setShutterTime(seconds);
+        settings.sendIfChanged();
+    });
+    receiveAndDispatch(__PRETTY_FUNCTION__, Access::kDevicePropExposureTime);
+}
+
+void BRX_Logic_Camera::setPictureExampleFileFormat(eVQFileFormat format)
+{
+    withFolderSettings(__PRETTY_FUNCTION__, false, [format](BRX_Logic_FolderSettings& folder) {
+        folder.setPictureExampleFileFormat(format >= 0 && format <= 2);
+        return true;
+    });
+}
+
+void BRX_Logic_Camera::setWhiteBalanceIndex(uchar index)
+{
+    setWhiteBalanceValue(__PRETTY_FUNCTION__, index, &BRX_Logic_CameraSettingsBase::whiteBalanceIndex,
+                         &BRX_Logic_CameraSettingsBase::setWhiteBalanceIndex);
+}
+
+void BRX_Logic_Camera::setWhiteBalanceColorTemp(uint kelvin)
+{
+    setWhiteBalanceValue(__PRETTY_FUNCTION__, int(kelvin),
+                         &BRX_Logic_CameraSettingsBase::whiteBalanceColorTemp,
+                         &BRX_Logic_CameraSettingsBase::setWhiteBalanceColorTemp);
+}
+
+// Live view shows the old balance until it is restarted.
+void BRX_Logic_Camera::setWhiteBalanceValue(const char* caller, int value, RecordGetter get,
+                                            RecordSetter set)
+{
+    const bool changed = withSettings(caller, false, [=](BRX_Logic_CameraSettingsBase& settings) {
+        const int old = (settings.*get)();
+        (settings.*set)(value);
+        settings.sendIfChanged();
+        return value != old;
+    });
+    if (changed)
+        restartLiveView();
+}
+
+void BRX_Logic_Camera::restartLiveView()
+{
+    quint32 word = 0;
+    if (!m_access->getDevicePropSupportedStreams(word))
+        return;
+    const int mode = liveViewModeOf(word);
+    if (mode == 2) {
+        sendStage(kVQReleaseLiveViewStop, 0);
+        emit signalLiveViewVideo(false);
+        sendStage(kVQReleaseLiveViewStart, 0);
+    } else if (mode == 3) {
+        sendStage(kVQReleaseLiveViewStop, 1);
+        emit signalLiveViewPhoto(false);
+        sendStage(kVQReleaseLiveViewStart, 1);
+    }
+}
+
+void BRX_Logic_Camera::setBracketImgNum(int count)
+{
+    withSettings(__PRETTY_FUNCTION__, [count](BRX_Logic_CameraSettingsBase& settings) {
+        settings.setBracketImgNum(count == 5 ? 5 : 3);
+        settings.sendIfChanged();
+    });
+}
+
+void BRX_Logic_Camera::setBracketEnabled(bool on)
+{
+    withSettings(__PRETTY_FUNCTION__, [on](BRX_Logic_CameraSettingsBase& settings) {
+        if (settings.hasBracketingAutomatic())
+            settings.setBracketingAutomatic(on ? 1 : 0);
+        settings.setBracketEnabled(on);
+        settings.sendIfChanged();
+    });
+}
+
+void BRX_Logic_Camera::setFocusMode(eVQFocusMode mode)
+{
+    switch (mode) {
+    case kVQFocusAutoSingle:
+        changeToAutoFocusSingle();
+        break;
+    case kVQFocusAutoContinuous:
+        changeToAutoFocusContinuous();
+        break;
+    case kVQFocusManual:
+        changeToManualFocus();
+        break;
+    default:
+        debugPrint(kDebugAlways, "%s - illegal focus mode %d", BRX_METHOD, int(mode));
+    }
+}
+
+void BRX_Logic_Camera::changeToAutoFocusSingle()
+{
+    changeToAutoFocus(__PRETTY_FUNCTION__, kVQFocusAutoSingle);
+}
+
+void BRX_Logic_Camera::changeToAutoFocusContinuous()
+{
+    changeToAutoFocus(__PRETTY_FUNCTION__, kVQFocusAutoContinuous);
+}
+
+// Autofocus is stopped around the switch and started again, except on the
+// product whose live view must not be interrupted by it.
+void BRX_Logic_Camera::changeToAutoFocus(const char* caller, int mode)
+{
+    sendStage(kVQReleaseAutoFocusStop);
+    storeFocusMode(caller, mode);
+    if (!isLiveViewActiveOn2041())
+        sendStage(kVQReleaseAutoFocusStart);
+}
+
+void BRX_Logic_Camera::changeToManualFocus()
+{
+    sendStage(kVQReleaseAutoFocusStop);
+    storeFocusMode(__PRETTY_FUNCTION__, kVQFocusManual);
+}
+
+void BRX_Logic_Camera::storeFocusMode(const char* caller, int mode)
+{
+    withSettings(caller, [mode](BRX_Logic_CameraSettingsBase& settings) {
+        settings.setFocusMode(mode);
+        settings.sendIfChanged();
+    });
+}
+
+bool BRX_Logic_Camera::isLiveViewActiveOn2041()
+{
+    quint32 word = 0;
+    return productId() == kProductWithSwappedLensSteps && m_access->getDevicePropSupportedStreams(word)
+        && (word & 0xFFFF) == 1 && word > 0xFFFF;
+}
+
+void BRX_Logic_Camera::switchToMFMode()
+{
+    if (focusMode() == kVQFocusManual)
+        return;
+    changeToManualFocus();
+    emit signalFocusMode(focusMode());
+}
+
+void BRX_Logic_Camera::setFocusDistance(uint position)
+{
+    if (!withSettings(__PRETTY_FUNCTION__, false,
+                      [](BRX_Logic_CameraSettingsBase& settings) { return settings.hasMoveLensToPos(); })) {
+        debugPrint(kDebugAlways, "%s - feature MoveLensToPosition is not available", BRX_METHOD);
+        return;
+    }
+    if (position == kIllegalFocusPosition) {
+        debugPrint(kDebugAlways, "%s - illegal position 0x%lx", BRX_METHOD, (unsigned long)position);
+        return;
+    }
+    switchToMFMode();
+    sendStage(kVQReleaseAutoFocusStart);
+    sendStage(kVQReleaseLensToPosition, int(position));
+}
+
+void BRX_Logic_Camera::setFocusDistanceDec()
+{
+    stepFocus(__PRETTY_FUNCTION__, false);
+}
+
+void BRX_Logic_Camera::setFocusDistanceInc()
+{
+    stepFocus(__PRETTY_FUNCTION__, true);
+}
+
+// One product moves the lens the other way round for the same stage.
+void BRX_Logic_Camera::stepFocus(const char* caller, bool increase)
+{
+    if (!withSettings(caller, false, [](BRX_Logic_CameraSettingsBase& settings) {
+            return settings.hasMoveLensRightLeft();
+        })) {
+        debugPrint(kDebugAlways, "%s - feature MoveLensRightLeft is not available",
+                   methodLabel(caller).c_str());
+        return;
+    }
+    switchToMFMode();
+    sendStage(kVQReleaseAutoFocusStart);
+    const bool swapped = productId() == kProductWithSwappedLensSteps;
+    sendStage(increase != swapped ? kVQReleaseLensStepFar : kVQReleaseLensStepNear, kFocusStep);
+}
+
+// --- Lens and folder queries ----------------------------------------------------
+
+double BRX_Logic_Camera::openApertureValue() const
+{
+    return withLens(__PRETTY_FUNCTION__, 0.0, [](BRX_Logic_CameraLens& lens) {
+        return BRX_Logic_APEXConverterAperture::fNumberFromCode(lens.getOpenApertureValue());
+    });
+}
+
+double BRX_Logic_Camera::closeApertureValue() const
+{
+    return withLens(__PRETTY_FUNCTION__, 0.0, [](BRX_Logic_CameraLens& lens) {
+        return BRX_Logic_APEXConverterAperture::fNumberFromCode(lens.getCloseApertureValue());
+    });
+}
+
+int BRX_Logic_Camera::apertureSteps() const
+{
+    return withLens(__PRETTY_FUNCTION__, 0,
+                    [](BRX_Logic_CameraLens& lens) { return int(lens.getApertureSteps()); });
+}
+
+int BRX_Logic_Camera::focusPositionMax() const
+{
+    return withLens(__PRETTY_FUNCTION__, 0,
+                    [](BRX_Logic_CameraLens& lens) { return int(lens.getFocusPositionMax()); });
+}
+
+int BRX_Logic_Camera::focusPositionMin() const
+{
+    return withLens(__PRETTY_FUNCTION__, 0,
+                    [](BRX_Logic_CameraLens& lens) { return int(lens.getFocusPositionMin()); });
+}
+
+#define BRX_CAMERA_FOLDER_GETTER(Type, Name, Default)                                              \
+    Type BRX_Logic_Camera::Name() const                                                            \
+    {                                                                                              \
+        return withFolderSettings(__PRETTY_FUNCTION__, Type(Default),                              \
+                                  [](BRX_Logic_FolderSettings& folder) { return folder.Name(); }); \
+    }
+#define BRX_CAMERA_FOLDER_SETTER(Type, Name)                                                       \
+    void BRX_Logic_Camera::Name(Type value)                                                        \
+    {                                                                                              \
+        withFolderSettings(__PRETTY_FUNCTION__, false, [&](BRX_Logic_FolderSettings& folder) {     \
+            folder.Name(value);                                                                    \
+            return true;                                                                           \
+        });                                                                                        \
+    }
+
+BRX_CAMERA_FOLDER_GETTER(QString, dngPath, QString())
+BRX_CAMERA_FOLDER_GETTER(QString, jpgPath, QString())
+BRX_CAMERA_FOLDER_GETTER(QString, pictureExampleFileName, QString())
+BRX_CAMERA_FOLDER_GETTER(QString, pictureName, QString())
+BRX_CAMERA_FOLDER_GETTER(int, pictureIndex, 0)
+BRX_CAMERA_FOLDER_SETTER(QString, setDngPath)
+BRX_CAMERA_FOLDER_SETTER(QString, setJpgPath)
+BRX_CAMERA_FOLDER_SETTER(QString, setPictureName)
+BRX_CAMERA_FOLDER_SETTER(int, setPictureIndex)
+
+#undef BRX_CAMERA_FOLDER_GETTER
+#undef BRX_CAMERA_FOLDER_SETTER
+
+void BRX_Logic_Camera::setWantQuickView(bool want)
+{
+    m_wantQuickView = want;
+    if (!want)
+        emit signalNoQuickView();
+}

@@ -1,0 +1,429 @@
+#ifndef BRX_LOGIC_CAMERA_H
+#define BRX_LOGIC_CAMERA_H
+
+#include "BRX_Logic_CameraFacadeLists.h"
+
+#include <QByteArray>
+#include <QMetaType>
+#include <QMutex>
+#include <QObject>
+#include <QRecursiveMutex>
+#include <QString>
+#include <QTime>
+#include <QTimer>
+#include <QVector>
+
+#include <atomic>
+
+class BRX_Commu_CameraAccess_Base;
+class BRX_Logic_Camera3DAxisData;
+class BRX_Logic_CameraGeotackingData;
+class BRX_Logic_CameraLens;
+class BRX_Logic_CameraSettingsBase;
+class BRX_Logic_CameraStreamInfo;
+class BRX_Logic_DeviceInfo;
+class BRX_Logic_FolderSettings;
+struct BRX_Logic_SettingsChanges;
+class QThread;
+
+// Release stages of the camera access (releaseCam); the numbers are the
+// camera's own.
+enum eVQReleaseMode : int {
+    kVQReleaseCapture = 0,
+    kVQReleaseAutoFocusStart = 1,
+    kVQReleaseAutoFocusStop = 2,
+    kVQReleaseTimeExposureStart = 7,
+    kVQReleaseTimeExposureEnd = 8,
+    kVQReleaseLensStepNear = 9,
+    kVQReleaseLensStepFar = 10,
+    kVQReleaseLensToPosition = 11,
+    kVQReleaseSeriesStart = 12,
+    kVQReleaseSeriesStop = 13,
+    kVQReleaseKeepAlive = 14,
+    kVQReleaseVideoStart = 15,
+    kVQReleaseVideoStop = 16,
+    kVQReleaseLiveViewStart = 17,
+    kVQReleaseLiveViewStop = 18,
+    kVQReleaseZoomToggle = 20,
+    kVQReleaseFocusCross = 21,
+    kVQReleaseLiveViewWhiteBalance = 22,
+};
+
+enum eVQExposureMode : int {
+    kVQExposureModeFirst = 0,
+    kVQExposureModeBulb = 4,
+    kVQExposureModeLast = 5,
+};
+
+enum eVQFocusMode : int {
+    kVQFocusAutoSingle = 0,
+    kVQFocusAutoContinuous = 1,
+    kVQFocusManual = 2,
+};
+
+// The other settings travel as the settings record's own codes, so their
+// enumerations name no values.
+enum eVQFileFormat : int {};
+enum eVQColorManagement : int {};
+enum eVQPhotoResolutionJPG : int {};
+enum eVQAutoreviewDuration : int {};
+enum eVQAutoPowerOff : int {};
+enum eVQSensorFormat : int {};
+enum eVQPhotoAspectRatio : int {};
+enum eVQVideoFileFormat : int {};
+enum eVQVideoResAndFrRate : int {};
+enum eVQVideoFormatResol : int {};
+enum eVQContrast : int {};
+enum eVQSharpness : int {};
+enum eVQSaturation : int {};
+enum eVQMonochrome : int {};
+enum eVQElectronicShutter : int {};
+enum eVQAudioLevel : int {};
+enum eVQAudioWindElim : int {};
+enum eVQExposureSimulation : int {};
+enum eVQExposMetering : int {};
+enum eVQDriveMode : int {};
+
+// The model of one connected camera. Created by the controller when a
+// connection opens and deleted when it closes; lives on the controller
+// thread, where its timers run and every slot is called.
+//
+// It owns the per-camera data (device info, settings record, lens, 3D-axis
+// and geotagging data, folder settings, transfer threads), keeps the camera
+// awake, turns camera events into one signal per changed setting and offers
+// the settings facade.
+//
+// Threads: the host's thread calls the facade (getters, setters, capability
+// queries, setFrameCallback) directly and transfer threads read the record,
+// so every access to the settings record goes through one recursive mutex,
+// held only around the record and its camera exchange, never while signals
+// are emitted or the host's callbacks run.
+class BRX_Logic_Camera : public QObject
+{
+    Q_OBJECT
+public:
+    typedef void (*FrameCallback)(void* context, int type, const void* data, unsigned int size);
+
+    // access must be open and know its product ID; it is not owned and must
+    // outlive the camera. Reads the camera's identity, settings and lens.
+    explicit BRX_Logic_Camera(BRX_Commu_CameraAccess_Base* access);
+    // Waits for running transfer threads before anything is freed.
+    ~BRX_Logic_Camera() override;
+
+    int productId() const;
+
+    // --- Release operations (controller thread) ----------------------------------
+    bool timeExposurePrepare();
+    void timeExposureStart();
+    void timeExposureEnd();
+    bool serialCaptureStop();
+    bool isTimeExposureRunning() const { return m_timeExposureRunning; }
+    void setTimeExposureRunning(bool running) { m_timeExposureRunning = running; }
+    bool isReleaseInProgress() const { return m_releaseInProgress; }
+    bool isVideoRecording() const { return m_videoRecording; }
+
+    // The controller calls both, in this order, before it drops the camera.
+    void restoreAutoPowerOff();
+    void restoreStorageType();
+
+    // --- Transfer state (any thread) ---------------------------------------------
+    void setTransferInProgress(bool inProgress);
+    bool isTransferInProgress() const;
+    // Takes a started transfer thread into the camera's keeping: appends it
+    // to the thread list (finished threads stay there until destruction) and
+    // starts it; marks a release in progress. The transfer request builds the
+    // thread. Controller thread.
+    void startTransferThread(QThread* thread);
+    // Whether the camera offers both object-property operations (0x9801, 0x9803).
+    bool supportsObjectProps() const;
+    // Sends what a download changed in the record. Any thread.
+    void transferDone();
+
+    // Host frame callback: set from the host's thread, called from the
+    // controller thread (live view) and transfer threads. The pair is copied
+    // under a lock and called outside it.
+    void setFrameCallback(FrameCallback function, void* context);
+    void callFrameCallback(int type, const void* data, unsigned int size);
+
+    // --- Settings facade ---------------------------------------------------------
+    // Plain queries and getters forward to the record of the same name; without
+    // a record they log "no camera settings" and answer false or the default.
+    BRX_CAMERA_CAPABILITIES(BRX_CAMERA_DECLARE_CAPABILITY)
+    BRX_CAMERA_GETTERS(BRX_CAMERA_DECLARE_GETTER)
+    // True only when the record can also move the lens to a position and step it.
+    bool hasFocusDistance() const;
+    // -1.0 in bulb mode (exposure mode 4), whatever the record holds.
+    double shutterTime() const;
+    // Passes the format on to the example file name before returning it.
+    int fileFormat();
+    // 5 or 3: the only image counts bracketing offers.
+    int bracketingImageNumbers() const;
+
+    // Lens limits; 0 without lens data.
+    double openApertureValue() const;
+    double closeApertureValue() const;
+    int apertureSteps() const;
+    int focusPositionMax() const;
+    int focusPositionMin() const;
+
+    // Download folders and naming; empty or 0 without folder settings.
+    QString dngPath() const;
+    QString jpgPath() const;
+    QString pictureExampleFileName() const;
+    QString pictureName() const;
+    int pictureIndex() const;
+    BRX_Logic_FolderSettings* folderSettings() const { return m_folderSettings; }
+
+    void changeToAutoFocusSingle();
+    void changeToAutoFocusContinuous();
+    void changeToManualFocus();
+    void switchToMFMode();
+
+signals:
+    void signalGeotackingChanged();
+    void signalLensChanged();
+    void signalDngTransferDone();
+    void signalIsAlive(bool alive);
+    void signalLoading(bool loading);
+    void signalRemainingToLoad(int remaining);
+    void signal3DAxisAngles(double pitch, double roll);
+    void signalBatteryInfo(int value);
+    void signalBatteryLevelIntern(int value);
+    void signalBatteryLevelExtern(int value);
+    void signalMaxShutterTime(double value);
+    void signalLensConnectionType(int value);
+    void signalPowerSwitch(int value);
+    void signalSelfTimerRestTime(int value);
+    void signalBulbModeTime(int value);
+    void signalFlashStatus(int value);
+    void signalFlashXSymbol(bool value);
+    void signalLightBalance(int value);
+    void signalKeyLock(bool value);
+    void signalMirrorUpMode(bool value);
+    void signalFileFormat(int value);
+    void signalDngCompression(bool value);
+    void signalJpgColorSpace(int value);
+    void signalJpgResolution(int value);
+    void signalAutoreviewDuration(int value);
+    void signalAutoPowerOff(int value);
+    void signalSensorFormat(int value);
+    void signalPhotoAspectRatio(int value);
+    void signalVideoFileFormat(int value);
+    void signalVideoResAndFrRate(int value);
+    void signalVideoFormatResol(int value);
+    void signalContrast(int value);
+    void signalSharpness(int value);
+    void signalSaturation(int value);
+    void signalMonochrome(int value);
+    void signalElectronicShutter(int value);
+    void signalOrientation(int value);
+    void signalAudioLevel(int value);
+    void signalAudioWindElim(int value);
+    void signalAudioVolSpeaker(int value);
+    void signalAudioVolHeadphone(int value);
+    void signalAudioVolMicrophone(int value);
+    void signalExposureSimulation(int value);
+    void signalExposureMode(int value);
+    void signalExposMetering(int value);
+    void signalAperture(double value);
+    void signalShutterTime(double value);
+    void signalExposCompens(int value);
+    void signalExposCompensStep(int value);
+    void signalSensitivity(int value);
+    void signalSensitivityAuto(bool value);
+    void signalWhiteBalance(int value);
+    void signalWhiteBalTemp(int value);
+    void signalDriveMode(int value);
+    void signalBracketEnabled(bool value);
+    void signalBracketImgNum(int value);
+    void signalBracketDeltaEV(int value);
+    void signalFocusMode(int value);
+    void signalFocusDistance(int value);
+    void signalFocusConfirmation(int value);
+    void signalFocusConfirmBadSig(bool value);
+    void signalNoFocusConfirmation();
+    void signalAutoFocusLimit(bool value);
+    void signalAutoFocusLimitDist(int value);
+    void signalWarnings(int value);
+    void signalIntervalFrames(int value);
+    void signalIntervalTime(int value);
+    void signalLiveAudioLevel(double rmsLeft, double rmsRight, double peakLeft, double peakRight);
+    void signalLiveTimeCode(int hours, int minutes, int seconds, int frames);
+    void signalLiveZoomInfo(int stripe, int zoomLevel, double focusX, double focusY);
+    void signalLiveZoomRect(double x, double y, double width, double height);
+    void signalLiveViewMode(int mode);
+    void signalLiveViewPhoto(bool on);
+    void signalLiveViewVideo(bool on);
+    void signalNoLiveView();
+    void signalQuickView(QByteArray image, QString fileName, int orientation);
+    void signalNoQuickView();
+    void signalFileNameAndNumber();
+    void signalPictureExampleName();
+    void signalImageDBChangeBegin();
+    void signalImageDBChangeEnd();
+
+public slots:
+    // Starts or stops a video recording; the storage type is switched to 0
+    // for the recording and restored afterwards.
+    void toggleVideoCapture();
+    void setWantQuickView(bool want);
+    bool wantsQuickView() const { return m_wantQuickView; }
+    void setPictureExampleFileFormat(eVQFileFormat format);
+
+    BRX_CAMERA_SETTERS(BRX_CAMERA_DECLARE_SETTER)
+
+    void setDngPath(QString path);
+    void setJpgPath(QString path);
+    void setPictureName(QString name);
+    void setPictureIndex(int index);
+    // Accepts 0 to 5.
+    void setExposureMode(eVQExposureMode mode);
+    // Signals the camera's actual value at once.
+    void setShutterTime(double seconds);
+    // Both restart live view when the value changes.
+    void setWhiteBalanceIndex(uchar index);
+    void setWhiteBalanceColorTemp(uint kelvin);
+    void setBracketEnabled(bool on);
+    void setBracketImgNum(int count);
+    void setFocusMode(eVQFocusMode mode);
+    // Moves the lens in manual focus; 0xFFFFFFFF is refused.
+    void setFocusDistance(uint position);
+    void setFocusDistanceDec();
+    void setFocusDistanceInc();
+    // Sends a release stage with parameter 0; success marks a release in progress.
+    bool releaseCam(eVQReleaseMode releaseMode);
+
+private slots:
+    void catchKeepAlive();
+    void catchRefresh3DAxisData();
+    void catchRefreshDevPropsTimerFired();
+    void catchDevicePropertyChanged(ushort propertyCode);
+    void catch3DAxisDataChanged();
+    void catchGeotackingChanged();
+    void catchLensChanged();
+    void catchSettingsChanged();
+
+private:
+    typedef int (BRX_Logic_CameraSettingsBase::*RecordGetter)() const;
+    typedef void (BRX_Logic_CameraSettingsBase::*RecordSetter)(int);
+
+    // One row of the change dispatch: the flag and what it emits.
+    struct ChangeEntry
+    {
+        quint8 BRX_Logic_SettingsChanges::*flag;
+        void (BRX_Logic_Camera::*emitChange)();
+    };
+    static const ChangeEntry kChangeDispatch[];
+
+    // Runs access on the object under the settings mutex; without the object
+    // logs "no <what>" for the caller (a __PRETTY_FUNCTION__) and returns fallback.
+    template <typename Object, typename R, typename F>
+    R withObject(Object* object, const char* what, const char* caller, R fallback, F access) const;
+    template <typename R, typename F>
+    R withSettings(const char* caller, R fallback, F access) const;
+    template <typename F>
+    void withSettings(const char* caller, F access) const;
+    template <typename R, typename F>
+    R withLens(const char* caller, R fallback, F access) const;
+    template <typename R, typename F>
+    R withFolderSettings(const char* caller, R fallback, F access) const;
+
+    template <auto Getter, auto Signal>
+    void emitChange();
+    void emitApertureIfAvailable();
+    void emitFocusConfirmationEnabled();
+    void dispatchChanges(const BRX_Logic_SettingsChanges& changes);
+    void receiveAndDispatch(const char* caller, int propertyCode);
+
+    void createSettings();
+    void takeOverStorageAndPowerOff();
+    void createDataObjects();
+    bool has3DAxisEvents() const;
+    void connectAccess();
+    void disconnectAccess();
+    void startTimers();
+    void waitForTransferThreads();
+    void deleteDataObjects();
+
+    bool skippedForRelease(const char* caller, quint32 flag, const char* what) const;
+    void handleSupportedStreams();
+    void restoreLiveViewMode();
+    void handleEnabledStreams();
+    bool isWantLiveView();
+    bool readLiveViewModeWord(quint32& word, const char* caller) const;
+    static int liveViewModeOf(quint32 word);
+
+    bool sendStage(int stage, int param = 0);
+    void switchStorageTypeForVideo();
+    void restoreStorageTypeAfterVideo();
+    void setWhiteBalanceValue(const char* caller, int value, RecordGetter get, RecordSetter set);
+    void restartLiveView();
+    void changeToAutoFocus(const char* caller, int mode);
+    void storeFocusMode(const char* caller, int mode);
+    bool isLiveViewActiveOn2041();
+    void stepFocus(const char* caller, bool increase);
+
+    BRX_Commu_CameraAccess_Base* m_access;
+    BRX_Logic_CameraSettingsBase* m_settings = nullptr;
+    BRX_Logic_CameraLens* m_lens = nullptr;
+    BRX_Logic_CameraGeotackingData* m_geotagging = nullptr;
+    BRX_Logic_Camera3DAxisData* m_axisData = nullptr;
+    // Exists while live view streams.
+    BRX_Logic_CameraStreamInfo* m_streamInfo = nullptr;
+    BRX_Logic_DeviceInfo* m_deviceInfo = nullptr;
+    BRX_Logic_FolderSettings* m_folderSettings = nullptr;
+    // Last live-view zoom record (16 words).
+    quint32* m_zoomInfo = nullptr;
+    bool m_videoRecording = false;
+    int m_savedAutoPowerOff = -1;
+    int m_savedStorageType = -1;
+    int m_storageTypeBeforeVideo = -1;
+
+    // Flags and counters that transfer threads share with the controller
+    // thread are atomic.
+    std::atomic<bool> m_releaseInProgress{false};
+    bool m_transferInProgress = false;
+    mutable QMutex m_stateMutex;  // guards m_transferInProgress
+    std::atomic<bool> m_imageFlag{false};
+    std::atomic<bool> m_timeExposureRunning{false};
+    std::atomic<bool> m_seriesStopped{false};
+    std::atomic<int> m_remainingToLoad{0};
+    std::atomic<int> m_maxRemaining{0};
+    std::atomic<int> m_activeThreads{0};
+
+    QTimer m_refresh3DAxisTimer;
+    QTimer m_keepAliveTimer;
+    QTimer m_liveViewTimer;
+    QTimer m_delayedRebuildTimer;
+    bool m_rebuildPending = false;
+
+    bool m_wantLiveView = false;
+    QMutex m_liveViewMutex;  // guards m_wantLiveView
+    std::atomic<bool> m_wantQuickView{false};
+    std::atomic<bool> m_quickViewPending{false};
+    int m_frameInterval = 0;
+    QTime m_frameClock;
+    bool m_waitLiveViewConsumed = false;
+    int m_liveViewMode = 0;
+    int m_liveViewModeToRestore = 0;
+
+    // Held around one keep-alive or 3D-axis exchange, nothing else inside.
+    QMutex m_communicationMutex;
+    // Held by one transfer thread for a whole download.
+    QMutex m_transferMutex;
+    QVector<QThread*> m_transferThreads;
+
+    mutable QMutex m_frameCallbackMutex;
+    FrameCallback m_frameCallback = nullptr;
+    void* m_frameCallbackContext = nullptr;
+
+    // Guards every use of m_settings.
+    mutable QRecursiveMutex m_settingsMutex;
+};
+
+Q_DECLARE_METATYPE(eVQReleaseMode)
+Q_DECLARE_METATYPE(eVQExposureMode)
+Q_DECLARE_METATYPE(eVQFocusMode)
+Q_DECLARE_METATYPE(eVQFileFormat)
+
+#endif

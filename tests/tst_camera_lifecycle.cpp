@@ -1,0 +1,413 @@
+#include "BRX_Commu_CameraAccess_Usb_PTP.h"
+#include "BRX_Commu_VirtualCamera.h"
+#include "BRX_Commu_VirtualCameraProfile.h"
+#include "BRX_Logic_Camera.h"
+#include "LogCapture.h"
+#include "VirtualCameraFixture.h"
+
+#include <QPointer>
+#include <QSemaphore>
+#include <QSignalSpy>
+#include <QThread>
+#include <QtTest>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+
+typedef BRX_Commu_CameraAccess_Base Access;
+
+const int kStorageTypeOffset = 0x1a;
+const int kAutoPowerOffOffset = 0x2f;
+const int kExposCompensOffset = 0x04;
+
+const int kProducts[] = {0x2009, 0x2011, 0x2021, 0x2051, 0x2031, 0x2041, 0x2061};
+
+bool isStructProduct(int productId)
+{
+    return BRX_Commu_VirtualCameraProfile::isStructProduct(productId)
+        || BRX_Commu_VirtualCameraProfile::isStructMProduct(productId);
+}
+
+void addProductRows()
+{
+    QTest::addColumn<int>("productId");
+    for (int productId : kProducts)
+        QTest::newRow(qPrintable(QString::number(productId, 16))) << productId;
+}
+
+// Lets the camera run until the keep-alive and event traffic of its start
+// has settled: a round trip through the event queue.
+void settle()
+{
+    QCoreApplication::processEvents();
+}
+
+// A transfer thread stand-in that runs until the test lets it go.
+class BlockingThread : public QThread
+{
+public:
+    BlockingThread(QSemaphore& release, std::atomic<bool>& done)
+        : m_release(release)
+        , m_done(done)
+    {
+    }
+
+protected:
+    void run() override
+    {
+        m_release.acquire();
+        m_done = true;
+    }
+
+private:
+    QSemaphore& m_release;
+    std::atomic<bool>& m_done;
+};
+
+}  // namespace
+
+class TestCameraLifecycle : public QObject
+{
+    Q_OBJECT
+private slots:
+    // --- Construction per product ----------------------------------------------
+
+    void comesUpForEveryProduct_data() { addProductRows(); }
+    void comesUpForEveryProduct()
+    {
+        QFETCH(int, productId);
+        VirtualCameraFixture fixture(productId);
+        QVERIFY(fixture.isOpen());
+        BRX_Logic_Camera camera(fixture.access());
+
+        QCOMPARE(camera.productId(), productId);
+        // The record of the product's family read the camera's settings.
+        const bool structRecord = isStructProduct(productId);
+        QCOMPARE(fixture.operationCount(Access::kOpGetCameraSettings) > 0, structRecord);
+        QCOMPARE(fixture.operationCount(Access::kOpGetDevicePropValue) > 0, !structRecord);
+        QVERIFY(fixture.operationCount(Access::kOpGetDeviceInfo) > 0);
+        QVERIFY(fixture.operationCount(Access::kOpGetLensData) > 0);
+        QVERIFY(fixture.operationCount(Access::kOpGetGeotackingData) > 0);
+        QVERIFY(camera.folderSettings());
+    }
+
+    void structProductsSwitchStorageAndPowerOffUntilRestored_data()
+    {
+        QTest::addColumn<int>("productId");
+        for (int productId : {0x2009, 0x2011, 0x2021, 0x2051})
+            QTest::newRow(qPrintable(QString::number(productId, 16))) << productId;
+    }
+    void structProductsSwitchStorageAndPowerOffUntilRestored()
+    {
+        QFETCH(int, productId);
+        VirtualCameraFixture fixture(productId);
+        const QByteArray original = fixture.device().settingsBlock();
+        QVERIFY(original.at(kStorageTypeOffset) != 2);
+        QVERIFY(original.at(kAutoPowerOffOffset) != 0);
+
+        BRX_Logic_Camera camera(fixture.access());
+        QCOMPARE(int(fixture.device().settingsBlock().at(kStorageTypeOffset)), 2);
+        QCOMPARE(int(fixture.device().settingsBlock().at(kAutoPowerOffOffset)), 0);
+        QCOMPARE(camera.autoPowerOff(), 0);
+
+        camera.restoreAutoPowerOff();
+        camera.restoreStorageType();
+        QCOMPARE(fixture.device().settingsBlock(), original);
+    }
+
+    void propertyProductsSwitchStorageTypeOnly_data()
+    {
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<bool>("hasStorageType");
+        QTest::newRow("2031") << 0x2031 << true;
+        QTest::newRow("2041") << 0x2041 << true;
+        QTest::newRow("2061") << 0x2061 << false;
+    }
+    void propertyProductsSwitchStorageTypeOnly()
+    {
+        QFETCH(int, productId);
+        QFETCH(bool, hasStorageType);
+        VirtualCameraFixture fixture(productId);
+        const qint64 storageType = fixture.device().propertyValue(Access::kDevicePropExternalShooting);
+        const qint64 autoPowerOff = fixture.device().propertyValue(Access::kDevicePropAutoPowerOff);
+
+        BRX_Logic_Camera camera(fixture.access());
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropExternalShooting),
+                 hasStorageType ? 2 : storageType);
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropAutoPowerOff), autoPowerOff);
+
+        camera.restoreAutoPowerOff();
+        camera.restoreStorageType();
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropExternalShooting), storageType);
+    }
+
+    // --- 3D-axis data: events, polling or nothing --------------------------------
+
+    void threeDAxisDataFollowsEvents()
+    {
+        VirtualCameraFixture fixture(0x2009);
+        BRX_Logic_Camera camera(fixture.access());
+        QSignalSpy angles(&camera, &BRX_Logic_Camera::signal3DAxisAngles);
+        QVERIFY(angles.isValid());
+        settle();
+        QCOMPARE(fixture.operationCount(Access::kOpGet3DAxisData), 0);
+
+        fixture.device().raiseEvent(Access::kVQ3DAxisDataChanged);
+        QTRY_COMPARE(angles.count(), 1);
+        QCOMPARE(fixture.operationCount(Access::kOpGet3DAxisData), 1);
+    }
+
+    void threeDAxisDataIsPolledWithoutEvents()
+    {
+        VirtualCameraFixture fixture(0x2009);
+        QVector<quint16> events = BRX_Commu_VirtualCameraProfile::events(0x2009);
+        events.removeAll(Access::kVQ3DAxisDataChanged);
+        fixture.serveDeviceInfo(BRX_Commu_VirtualCameraProfile::operations(0x2009), events);
+        BRX_Logic_Camera camera(fixture.access());
+        QSignalSpy angles(&camera, &BRX_Logic_Camera::signal3DAxisAngles);
+        QTRY_VERIFY(angles.count() >= 2);
+        QVERIFY(fixture.operationCount(Access::kOpGet3DAxisData) >= 2);
+    }
+
+    void noThreeDAxisDataWithoutEventAndOperation()
+    {
+        VirtualCameraFixture fixture(0x2009);
+        QVector<quint16> operations = BRX_Commu_VirtualCameraProfile::operations(0x2009);
+        QVector<quint16> events = BRX_Commu_VirtualCameraProfile::events(0x2009);
+        operations.removeAll(Access::kOpGet3DAxisData);
+        events.removeAll(Access::kVQ3DAxisDataChanged);
+        fixture.serveDeviceInfo(operations, events);
+        BRX_Logic_Camera camera(fixture.access());
+        QSignalSpy angles(&camera, &BRX_Logic_Camera::signal3DAxisAngles);
+
+        QVERIFY(QMetaObject::invokeMethod(&camera, "catchRefresh3DAxisData"));
+        fixture.device().raiseEvent(Access::kVQ3DAxisDataChanged);
+        // A later lens event proves the 3D-axis event has been handled.
+        QSignalSpy lens(&camera, &BRX_Logic_Camera::signalLensChanged);
+        fixture.device().raiseEvent(Access::kVQLensChanged);
+        QTRY_COMPARE(lens.count(), 1);
+        QCOMPARE(angles.count(), 0);
+        QCOMPARE(fixture.operationCount(Access::kOpGet3DAxisData), 0);
+    }
+
+    void threeDAxisReadIsSkippedDuringTransfer()
+    {
+        VirtualCameraFixture fixture(0x2009);
+        BRX_Logic_Camera camera(fixture.access());
+        camera.setTransferInProgress(true);
+        QVERIFY(QMetaObject::invokeMethod(&camera, "catchRefresh3DAxisData"));
+        QCOMPARE(fixture.operationCount(Access::kOpGet3DAxisData), 0);
+        camera.setTransferInProgress(false);
+        QVERIFY(QMetaObject::invokeMethod(&camera, "catchRefresh3DAxisData"));
+        QCOMPARE(fixture.operationCount(Access::kOpGet3DAxisData), 1);
+    }
+
+    // --- Camera-side changes become signals ------------------------------------
+
+    void structBlockChangeRaisesItsSignals()
+    {
+        VirtualCameraFixture fixture(0x2009);
+        BRX_Logic_Camera camera(fixture.access());
+        settle();
+        QCOMPARE(camera.exposCompens(), 0);
+        QSignalSpy compensation(&camera, &BRX_Logic_Camera::signalExposCompens);
+        QSignalSpy driveMode(&camera, &BRX_Logic_Camera::signalDriveMode);
+        QSignalSpy lensConnection(&camera, &BRX_Logic_Camera::signalLensConnectionType);
+
+        QByteArray block = fixture.device().settingsBlock();
+        block[kExposCompensOffset] = 8;  // +1 EV in half steps
+        fixture.serveSettingsBlock(block);
+        fixture.device().raiseEvent(Access::kVQCameraSettingsChanged);
+
+        QTRY_COMPARE(compensation.count(), 1);
+        QCOMPARE(compensation.first().first().toInt(), 1000);
+        QCOMPARE(driveMode.count(), 0);
+        QCOMPARE(lensConnection.count(), 0);
+    }
+
+    void devicePropertyChangeReadsOnlyThatProperty()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        BRX_Logic_Camera camera(fixture.access());
+        settle();
+        QSignalSpy compensation(&camera, &BRX_Logic_Camera::signalExposCompens);
+        QSignalSpy anyDrive(&camera, &BRX_Logic_Camera::signalDriveMode);
+        const int readsBefore = fixture.operationCount(Access::kOpGetDevicePropValue);
+
+        QVERIFY(fixture.device().changeProperty(Access::kDevicePropExposureBiasCompensation, 1000));
+        QTRY_COMPARE(compensation.count(), 1);
+        QCOMPARE(compensation.first().first().toInt(), 1000);
+        QCOMPARE(fixture.operationCount(Access::kOpGetDevicePropValue), readsBefore + 1);
+        QCOMPARE(anyDrive.count(), 0);
+    }
+
+    void statusCodesBelow0xD608RaiseNothing_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::newRow("D601") << 0xD601;
+        QTest::newRow("D604") << 0xD604;
+        QTest::newRow("D607") << 0xD607;
+    }
+    void statusCodesBelow0xD608RaiseNothing()
+    {
+        QFETCH(int, code);
+        VirtualCameraFixture fixture(0x2031);
+        BRX_Logic_Camera camera(fixture.access());
+        settle();
+        QSignalSpy compensation(&camera, &BRX_Logic_Camera::signalExposCompens);
+        const int readsBefore = fixture.operationCount(Access::kOpGetDevicePropValue);
+
+        fixture.device().raiseEvent(Access::kVQDevicePropChanged, {quint32(code)});
+        QVERIFY(fixture.device().changeProperty(Access::kDevicePropExposureBiasCompensation, -500));
+        QTRY_COMPARE(compensation.count(), 1);
+        QCOMPARE(fixture.operationCount(Access::kOpGetDevicePropValue), readsBefore + 1);
+    }
+
+    void shutterTimeChangeAlsoRereadsApertureAndModeOnce()
+    {
+        VirtualCameraFixture fixture(0x2009);
+        BRX_Logic_Camera camera(fixture.access());
+        settle();
+        QSignalSpy mode(&camera, &BRX_Logic_Camera::signalExposureMode);
+        QSignalSpy shutter(&camera, &BRX_Logic_Camera::signalShutterTime);
+        QSignalSpy aperture(&camera, &BRX_Logic_Camera::signalAperture);
+
+        camera.setExposureMode(eVQExposureMode(2));
+        QTRY_COMPARE(mode.count(), 1);
+        QCOMPARE(mode.first().first().toInt(), 2);
+        QCOMPARE(shutter.count(), 1);
+        QCOMPARE(aperture.count(), camera.hasAperture() ? 1 : 0);
+    }
+
+    // --- Keep-alive and release state -------------------------------------------
+
+    void keepAliveIsSkippedWhileAReleaseRuns()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        BRX_Logic_Camera camera(fixture.access());
+        fixture.recordReleases();
+        QSignalSpy alive(&camera, &BRX_Logic_Camera::signalIsAlive);
+        LogCapture log;
+
+        QVERIFY(camera.releaseCam(kVQReleaseCapture));
+        QVERIFY(camera.isReleaseInProgress());
+        QVERIFY(QMetaObject::invokeMethod(&camera, "catchKeepAlive"));
+        QCOMPARE(alive.count(), 0);
+        QVERIFY(log.contains("BRX_Logic_Camera::catchKeepAlive() - KeepAlive skipped"));
+
+        QVERIFY(camera.serialCaptureStop());
+        QVERIFY(!camera.isReleaseInProgress());
+        QVERIFY(QMetaObject::invokeMethod(&camera, "catchKeepAlive"));
+        QCOMPARE(alive.count(), 1);
+        QCOMPARE(alive.first().first().toBool(), true);
+        QCOMPARE(fixture.releases(),
+                 (QVector<QVector<quint32>>{{kVQReleaseCapture}, {kVQReleaseSeriesStop}, {kVQReleaseKeepAlive}}));
+    }
+
+    void successfulKeepAliveEndsARelease()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        BRX_Logic_Camera camera(fixture.access());
+        fixture.recordReleases();
+        camera.timeExposureStart();
+        QVERIFY(camera.isTimeExposureRunning());
+        camera.timeExposureEnd();
+        QVERIFY(!camera.isReleaseInProgress());
+        QVERIFY(!camera.isTimeExposureRunning());
+
+        fixture.setFailReleases(true);
+        QVERIFY(!camera.releaseCam(kVQReleaseCapture));
+        QVERIFY(!camera.isReleaseInProgress());
+        camera.timeExposureStart();
+        QVERIFY(!camera.isTimeExposureRunning());
+    }
+
+    void failedKeepAliveReportsTheCameraDead()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        BRX_Logic_Camera camera(fixture.access());
+        fixture.recordReleases();
+        fixture.setFailReleases(true);
+        QSignalSpy alive(&camera, &BRX_Logic_Camera::signalIsAlive);
+        QVERIFY(QMetaObject::invokeMethod(&camera, "catchKeepAlive"));
+        QCOMPARE(alive.count(), 1);
+        QCOMPARE(alive.first().first().toBool(), false);
+    }
+
+    // --- Other events -------------------------------------------------------------
+
+    void lensAndGeotaggingEventsRereadTheirData()
+    {
+        VirtualCameraFixture fixture(0x2011);
+        BRX_Logic_Camera camera(fixture.access());
+        QSignalSpy lens(&camera, &BRX_Logic_Camera::signalLensChanged);
+        QSignalSpy geotagging(&camera, &BRX_Logic_Camera::signalGeotackingChanged);
+        const int lensReads = fixture.operationCount(Access::kOpGetLensData);
+        const int geoReads = fixture.operationCount(Access::kOpGetGeotackingData);
+        fixture.device().raiseEvent(Access::kVQLensChanged);
+        fixture.device().raiseEvent(Access::kVQGeoTackingStatusChanged);
+        QTRY_COMPARE(lens.count(), 1);
+        QTRY_COMPARE(geotagging.count(), 1);
+        QCOMPARE(fixture.operationCount(Access::kOpGetLensData), lensReads + 1);
+        QCOMPARE(fixture.operationCount(Access::kOpGetGeotackingData), geoReads + 1);
+        QVERIFY(camera.apertureSteps() > 0);
+    }
+
+    // --- Destruction --------------------------------------------------------------
+
+    void destructionWaitsForRunningTransferThreads()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        auto* camera = new BRX_Logic_Camera(fixture.access());
+        QSemaphore release;
+        std::atomic<bool> done{false};
+        QPointer<QThread> blocking = new BlockingThread(release, done);
+        QPointer<QThread> idle = new QThread;
+        camera->startTransferThread(blocking);
+        camera->startTransferThread(idle);
+        QVERIFY(camera->isReleaseInProgress());
+        // Let the blocking thread go only once the destructor waits for it.
+        QTimer::singleShot(0, [&release] { release.release(); });
+        camera->setTransferInProgress(true);
+        QSignalSpy loading(camera, &BRX_Logic_Camera::signalLoading);
+        delete camera;
+        QVERIFY(done);
+        QVERIFY(blocking.isNull());
+        QVERIFY(idle.isNull());
+        QCOMPARE(loading.count(), 1);
+        QCOMPARE(loading.first().first().toBool(), false);
+    }
+
+    // --- Frame callback -------------------------------------------------------------
+
+    void frameCallbackGetsContextFirst()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        BRX_Logic_Camera camera(fixture.access());
+        camera.callFrameCallback(9, "x", 1);
+
+        struct Received
+        {
+            void* context = nullptr;
+            int type = -1;
+            QByteArray data;
+        } received;
+        camera.setFrameCallback(
+            [](void* context, int type, const void* data, unsigned int size) {
+                auto* r = static_cast<Received*>(context);
+                r->context = context;
+                r->type = type;
+                r->data = QByteArray(static_cast<const char*>(data), int(size));
+            },
+            &received);
+        camera.callFrameCallback(9, "frame", 5);
+        QCOMPARE(received.context, static_cast<void*>(&received));
+        QCOMPARE(received.type, 9);
+        QCOMPARE(received.data, QByteArray("frame"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCameraLifecycle)
+#include "tst_camera_lifecycle.moc"
