@@ -11,6 +11,7 @@
 #include "BRX_Logic_PropertyCatalogue.h"
 #include "BRX_Logic_PropertyLists.h"
 
+#include <QMetaMethod>
 #include <QReadLocker>
 #include <QThread>
 #include <QWriteLocker>
@@ -72,8 +73,6 @@ BRX_Logic_Controller::BRX_Logic_Controller(QObject* parent)
 {
     m_ptpAccess = BRX_Commu_CameraAccess_Base::createCameraAccess(BRX_Commu_CameraAccess_Base::kConnectionUsb);
     connectAccess();
-    if (m_ptpAccess)
-        m_ptpAccess->checkDeviceAvailable();
     connect(this, &BRX_Logic_Controller::signalProperty, this, &BRX_Logic_Controller::slotEmitPropertySafe,
             Qt::DirectConnection);
     connect(m_capture, &BRX_Logic_CaptureControl::signalShutterTimeStale, this,
@@ -84,11 +83,26 @@ BRX_Logic_Controller::BRX_Logic_Controller(QObject* parent)
     connect(m_capture, &BRX_Logic_CaptureControl::signalLoading, this, &BRX_Logic_Controller::signalLoading);
     connect(m_capture, &BRX_Logic_CaptureControl::signalFileNameAndNumber, this,
             &BRX_Logic_Controller::signalFileNameAndNumber);
-    if (m_ptpAccess) {
+    if (m_ptpAccess)
         connect(&m_deviceCheckTimer, &QTimer::timeout, m_ptpAccess,
                 &BRX_Commu_CameraAccess_Base::checkDeviceAvailable);
-        m_deviceCheckTimer.start(kDeviceCheckMs);
-    }
+}
+
+// A camera that is already plugged in connects within milliseconds; were the
+// search started before the main object has connected signalCameraConnected,
+// the host would never hear of that camera. Called in the connecting thread.
+void BRX_Logic_Controller::connectNotify(const QMetaMethod& signal)
+{
+    if (signal == QMetaMethod::fromSignal(&BRX_Logic_Controller::signalCameraConnected))
+        QMetaObject::invokeMethod(this, [this] { startDeviceCheck(); }, Qt::QueuedConnection);
+}
+
+void BRX_Logic_Controller::startDeviceCheck()
+{
+    if (!m_ptpAccess || m_deviceCheckTimer.isActive())
+        return;
+    m_ptpAccess->checkDeviceAvailable();
+    m_deviceCheckTimer.start(kDeviceCheckMs);
 }
 
 BRX_Logic_Controller::~BRX_Logic_Controller()
@@ -161,7 +175,28 @@ bool BRX_Logic_Controller::setProperty(int property, const void* data, unsigned 
         return false;
     }
     writer(*this, data);
+    if (Catalogue::find(property)->notified)
+        inControllerThread([this, property] { echo(property); });
     return true;
+}
+
+// The settings records compare what they read back with what they hold, and
+// a set has already stored its value there: the camera's event after a set
+// finds no change. Without this the host would never see its set confirmed.
+// Drive mode and the intervals notify themselves (the emulation's values).
+void BRX_Logic_Controller::echo(int property)
+{
+    if (!m_camera || property == 13 || property == 41 || property == 43)
+        return;
+    if (property == 10) {
+        emitSensitivity(m_camera->sensitivity());
+        return;
+    }
+    const Catalogue::Entry* entry = Catalogue::find(property);
+    char payload[16];
+    const Reader reader = readerOf(property);
+    if (reader && reader(*this, *m_camera, payload))
+        Q_EMIT signalProperty(property, payload, Catalogue::payloadSize(entry->payload));
 }
 
 void BRX_Logic_Controller::setFrameCallback(FrameCallback function, void* context)
@@ -889,10 +924,12 @@ void BRX_Logic_Controller::doVidCaptBtnReleased()
 
 void BRX_Logic_Controller::setShutterTime(double seconds)
 {
-    withCamera(BRX_METHOD, [seconds](BRX_Logic_Camera& camera) {
+    withCamera(BRX_METHOD, [this, seconds](BRX_Logic_Camera& camera) {
         // A shutter time means leaving bulb.
-        if (camera.exposureMode() == kBulbExposureMode)
+        if (camera.exposureMode() == kBulbExposureMode) {
             camera.setExposureMode(eVQExposureMode(0));
+            inControllerThread([this] { echo(0); });
+        }
         camera.setShutterTime(seconds);
     });
 }

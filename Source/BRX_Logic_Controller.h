@@ -179,6 +179,10 @@ public slots:
     void catchMaxShutterTime(double seconds);
     void catchLiveViewMode(int mode);
 
+protected:
+    // Discovery starts once the main object listens for connections.
+    void connectNotify(const QMetaMethod& signal) override;
+
 private:
     typedef bool (*Reader)(BRX_Logic_Controller&, BRX_Logic_Camera&, void* data);
     typedef void (*Writer)(BRX_Logic_Controller&, const void* data);
@@ -186,6 +190,9 @@ private:
     static Reader readerOf(int property);
     static Writer writerOf(int property);
 
+    void startDeviceCheck();
+    // Confirms a host's set with the camera's value (controller thread).
+    void echo(int property);
     BRX_Commu_CameraAccess_Base* accessOf(int connectionType) const;
     void connectAccess();
     void connectNotifications();
