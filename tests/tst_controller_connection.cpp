@@ -58,7 +58,7 @@ private slots:
         SdkHost host(productId);
         QTRY_VERIFY_WITH_TIMEOUT(host.isConnected(), kConnectTimeoutMs);
         QCOMPARE(host.connections(), (QList<QPair<bool, int>>{{true, productId}}));
-        QTRY_VERIFY_WITH_TIMEOUT(initialStateArrived(host), kConnectTimeoutMs);
+        QVERIFY(host.waitForInitialState(kConnectTimeoutMs));
         for (const SdkHost::Change& change : host.changes())
             QVERIFY2(payloadFits(change), qPrintable(QString("property %1 with %2 bytes")
                                                          .arg(change.property)
@@ -93,7 +93,7 @@ private slots:
     void intervalValuesComeFromTheEmulationWithoutOwnIntervalShooting()
     {
         SdkHost host(0x2009);
-        QTRY_VERIFY_WITH_TIMEOUT(initialStateArrived(host), kConnectTimeoutMs);
+        QVERIFY(host.waitForInitialState(kConnectTimeoutMs));
         // Frames and time of the emulation until the host sets others.
         QCOMPARE(host.last<qint32>(41), 5);
         QCOMPARE(host.last<qint32>(43), 2);
@@ -103,6 +103,7 @@ private slots:
     {
         SdkHost host(0x2031);
         QTRY_VERIFY_WITH_TIMEOUT(initialStateArrived(host), kConnectTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(host.numbers().last(), 23, kConnectTimeoutMs);
         const QList<int> firstBurst = host.numbers();
 
         QVERIFY(BRX_SDK_setVirtualCameraConnected(false));

@@ -50,7 +50,7 @@ bool containsRun(const QList<int>& numbers, const QList<int>& sequence)
 std::unique_ptr<SdkHost> connectedHost(int productId)
 {
     std::unique_ptr<SdkHost> host(new SdkHost(productId));
-    if (!QTest::qWaitFor([&] { return host->numbers().contains(0); }, kConnectTimeoutMs))
+    if (!host->waitForInitialState(kConnectTimeoutMs))
         return nullptr;
     return host;
 }

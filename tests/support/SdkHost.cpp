@@ -2,6 +2,7 @@
 #include "BRX_SDK.h"
 
 #include <QMutexLocker>
+#include <QtTest>
 
 SdkHost::SdkHost(int productId)
 {
@@ -9,8 +10,13 @@ SdkHost::SdkHost(int productId)
     BRX_SDK_init(&SdkHost::initCallback, this);
 }
 
+// Notifications still queued when the library exits would be dropped with
+// their payloads. The disconnection is the controller's last notification,
+// so once the host has seen it nothing is left in flight.
 SdkHost::~SdkHost()
 {
+    if (isConnected() && BRX_SDK_setVirtualCameraConnected(false))
+        (void)QTest::qWaitFor([this] { return !isConnected(); }, 10000);
     BRX_SDK_exit();
     BRX_SDK_useVirtualCamera(0);
 }
@@ -73,4 +79,19 @@ void SdkHost::clearChanges()
 {
     QMutexLocker locker(&m_mutex);
     m_changes.clear();
+}
+
+// The burst is sent in one go by the controller thread; a queued set posted
+// after the burst has begun is handled after it, and its confirmation comes
+// last.
+bool SdkHost::waitForInitialState(int timeoutMs)
+{
+    if (!QTest::qWaitFor([this] { return numbers().contains(0); }, timeoutMs))
+        return false;
+    qint32 compensation = 0;
+    if (!BRX_SDK_getProperty(7, &compensation, sizeof compensation))
+        return false;
+    const int before = count(7);
+    BRX_SDK_setPropertyQueued(7, &compensation, sizeof compensation);
+    return QTest::qWaitFor([this, before] { return count(7) > before; }, timeoutMs);
 }

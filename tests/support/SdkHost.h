@@ -24,8 +24,12 @@ public:
 
     // Selects a virtual camera of productId and initialises the library.
     explicit SdkHost(int productId);
-    // Exits the library and goes back to USB hardware.
+    // Unplugs the camera, exits the library and goes back to USB hardware.
     ~SdkHost();
+
+    // Waits until a camera is connected and its whole initial state has
+    // arrived; false after timeoutMs.
+    bool waitForInitialState(int timeoutMs = 10000);
 
     // Connection events seen by the init callback: (connected, product ID).
     QList<QPair<bool, int>> connections() const;
