@@ -12,7 +12,6 @@
 #include "BRX_Logic_PropertyLists.h"
 
 #include <QMetaMethod>
-#include <QReadLocker>
 #include <QThread>
 #include <QWriteLocker>
 
@@ -32,6 +31,8 @@ const int kBracketingDriveMode = 4;
 const int kIntervalDriveMode = 5;
 const int kLiveViewPhoto = 2;
 const int kLiveViewVideo = 3;
+// Readers run for getProperty, whose label their messages carry.
+const char* const kGetLabel = "BRX_Logic_Controller::getProperty()";
 
 template <typename T>
 T readValue(const void* data)
@@ -54,6 +55,30 @@ bool writeValue(void* data, T value)
     std::memcpy(data, &value, sizeof value);
     return true;
 }
+
+// The shared hold of direct calls. The controller thread itself is the one
+// that swaps the per-connection objects; it reads them without the lock, and
+// so may take the exclusive lock below a set of its own.
+class DirectCallLock
+{
+public:
+    DirectCallLock(QReadWriteLock& lock, const QObject& owner)
+        : m_lock(QThread::currentThread() == owner.thread() ? nullptr : &lock)
+    {
+        if (m_lock)
+            m_lock->lockForRead();
+    }
+    ~DirectCallLock()
+    {
+        if (m_lock)
+            m_lock->unlock();
+    }
+    DirectCallLock(const DirectCallLock&) = delete;
+    DirectCallLock& operator=(const DirectCallLock&) = delete;
+
+private:
+    QReadWriteLock* m_lock;
+};
 
 int roundHalfUp(double x)
 {
@@ -133,7 +158,7 @@ void BRX_Logic_Controller::connectAccess()
 
 bool BRX_Logic_Controller::getProperty(int property, void* data, unsigned int size)
 {
-    QReadLocker locker(&m_connectionLock);
+    DirectCallLock locker(m_connectionLock, *this);
     if (!m_camera) {
         debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
         return false;
@@ -156,7 +181,7 @@ bool BRX_Logic_Controller::getProperty(int property, void* data, unsigned int si
 
 bool BRX_Logic_Controller::setProperty(int property, const void* data, unsigned int size)
 {
-    QReadLocker locker(&m_connectionLock);
+    DirectCallLock locker(m_connectionLock, *this);
     if (!m_camera) {
         debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
         return false;
@@ -201,7 +226,7 @@ void BRX_Logic_Controller::echo(int property)
 
 void BRX_Logic_Controller::setFrameCallback(FrameCallback function, void* context)
 {
-    QReadLocker locker(&m_connectionLock);
+    DirectCallLock locker(m_connectionLock, *this);
     if (!m_camera) {
         if (function && context)
             debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
@@ -212,7 +237,7 @@ void BRX_Logic_Controller::setFrameCallback(FrameCallback function, void* contex
 
 int BRX_Logic_Controller::getProductId() const
 {
-    QReadLocker locker(&m_connectionLock);
+    DirectCallLock locker(m_connectionLock, *this);
     return m_camera ? m_camera->productId() : 0;
 }
 
@@ -254,12 +279,12 @@ BRX_Logic_Controller::Reader BRX_Logic_Controller::readerOf(int property)
         /* 20 */ nullptr,
         /* 21 */ nullptr,
         /* 22 */ nullptr,
-        /* 23 */ [](Ctl& t, Cam& c, void* d) { return t.readFocusDistance(c.focusDistance(), d); },
+        /* 23 */ [](Ctl& t, Cam& c, void* d) { return t.readFocusDistance(c.focusDistance(), d, kGetLabel); },
         /* 24 */ nullptr,
         /* 25 */ nullptr,
-        /* 26 */ [](Ctl& t, Cam& c, void* d) { return t.readFocusDistance(c.focusPositionMax(), d); },
-        /* 27 */ [](Ctl& t, Cam& c, void* d) { return t.readFocusDistance(c.focusPositionMin(), d); },
-        /* 28 */ [](Ctl& t, Cam& c, void* d) { return t.readFocusDistance(c.autoFocusLimitDist(), d); },
+        /* 26 */ [](Ctl& t, Cam& c, void* d) { return t.readFocusDistance(c.focusPositionMax(), d, kGetLabel); },
+        /* 27 */ [](Ctl& t, Cam& c, void* d) { return t.readFocusDistance(c.focusPositionMin(), d, kGetLabel); },
+        /* 28 */ [](Ctl& t, Cam& c, void* d) { return t.readFocusDistance(c.autoFocusLimitDist(), d, kGetLabel); },
         /* 29 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.focusMode()); },
         /* 30 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.fileFormat()); },
         /* 31 */ [](Ctl&, Cam& c, void* d) { return writeValue<bool>(d, c.wantsQuickView()); },
@@ -274,9 +299,9 @@ BRX_Logic_Controller::Reader BRX_Logic_Controller::readerOf(int property)
         /* 37 */ nullptr,
         /* 38 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.powerSwitch()); },
         /* 39 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.lensConnectionType()); },
-        /* 40 */ [](Ctl& t, Cam&, void* d) { return t.readRange(Kind::IntervalFrames, d); },
+        /* 40 */ [](Ctl& t, Cam&, void* d) { return t.readRange(Kind::IntervalFrames, d, kGetLabel); },
         /* 41 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.intervalFrames()); },
-        /* 42 */ [](Ctl& t, Cam&, void* d) { return t.readRange(Kind::IntervalTime, d); },
+        /* 42 */ [](Ctl& t, Cam&, void* d) { return t.readRange(Kind::IntervalTime, d, kGetLabel); },
         /* 43 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.intervalTime()); },
     };
     return kReaders[property];
@@ -334,21 +359,21 @@ BRX_Logic_Controller::Writer BRX_Logic_Controller::writerOf(int property)
     return kWriters[property];
 }
 
-bool BRX_Logic_Controller::readFocusDistance(int code, void* data) const
+bool BRX_Logic_Controller::readFocusDistance(int code, void* data, const char* label) const
 {
-    if (!m_converters->focusDistance()) {
-        debugPrint(kDebugAlways, "%s - no converter for focus distance", BRX_METHOD);
+    if (!m_converters || !m_converters->focusDistance()) {
+        debugPrint(kDebugAlways, "%s - no converter for focus distance", label);
         return false;
     }
     return writeValue<double>(data, metresOf(code));
 }
 
 // Smallest and largest value of an interval converter, rounded.
-bool BRX_Logic_Controller::readRange(int kind, void* data) const
+bool BRX_Logic_Controller::readRange(int kind, void* data, const char* label) const
 {
-    const BRX_Logic_ConverterBase* converter = m_converters->get(Kind(kind));
+    const BRX_Logic_ConverterBase* converter = m_converters ? m_converters->get(Kind(kind)) : nullptr;
     if (!converter) {
-        debugPrint(kDebugAlways, "%s - no converter for %s", BRX_METHOD,
+        debugPrint(kDebugAlways, "%s - no converter for %s", label,
                    BRX_Logic_ControllerConverters::subject(Kind(kind)));
         return false;
     }
@@ -589,34 +614,30 @@ void BRX_Logic_Controller::emitDriveMode(int mode)
 
 void BRX_Logic_Controller::emitFocusDistance(int code)
 {
-    if (m_converters && m_converters->focusDistance())
-        notify(23, metresOf(code));
-    else
-        debugPrint(kDebugAlways, "%s - no converter for focus distance", BRX_METHOD);
+    notifyDistance(23, code, BRX_METHOD);
 }
 
 void BRX_Logic_Controller::emitFocusMaxDistance(int code)
 {
-    if (m_converters && m_converters->focusDistance())
-        notify(26, metresOf(code));
-    else
-        debugPrint(kDebugAlways, "%s - no converter for focus distance", BRX_METHOD);
+    notifyDistance(26, code, BRX_METHOD);
 }
 
 void BRX_Logic_Controller::emitFocusMinDistance(int code)
 {
-    if (m_converters && m_converters->focusDistance())
-        notify(27, metresOf(code));
-    else
-        debugPrint(kDebugAlways, "%s - no converter for focus distance", BRX_METHOD);
+    notifyDistance(27, code, BRX_METHOD);
 }
 
 void BRX_Logic_Controller::emitAutoFocusLimitDist(int code)
 {
-    if (m_converters && m_converters->focusDistance())
-        notify(28, metresOf(code));
-    else
-        debugPrint(kDebugAlways, "%s - no converter for focus distance", BRX_METHOD);
+    notifyDistance(28, code, BRX_METHOD);
+}
+
+// The payload is in metres, which needs the focus-distance converter.
+void BRX_Logic_Controller::notifyDistance(int property, int code, const char* label)
+{
+    double metres = 0.0;
+    if (readFocusDistance(code, &metres, label))
+        notify(property, metres);
 }
 
 void BRX_Logic_Controller::emitWhiteBalance(int index)
@@ -710,47 +731,47 @@ void BRX_Logic_Controller::emitShutterTimeList()
                                                            [&converter](double tv) { return converter.secondsFromTv(tv); }));
 }
 
-void BRX_Logic_Controller::notifyConverterValues(int property, int kind)
+void BRX_Logic_Controller::notifyConverterValues(int property, int kind, const char* label)
 {
     const BRX_Logic_ConverterBase* converter = m_converters ? m_converters->get(Kind(kind)) : nullptr;
     if (!converter) {
-        debugPrint(kDebugAlways, "%s - no converter for %s", BRX_METHOD,
+        debugPrint(kDebugAlways, "%s - no converter for %s", label,
                    BRX_Logic_ControllerConverters::subject(Kind(kind)));
         return;
     }
     notifyList(property, BRX_Logic_PropertyLists::roundedValues(converter->values()));
 }
 
-void BRX_Logic_Controller::notifyConverterRange(int property, int kind)
+void BRX_Logic_Controller::notifyConverterRange(int property, int kind, const char* label)
 {
     std::array<qint32, 2> range;
-    if (m_converters && readRange(kind, range.data()))
+    if (readRange(kind, range.data(), label))
         notify(property, range);
 }
 
 void BRX_Logic_Controller::emitExposCompensList()
 {
-    notifyConverterValues(6, Kind::ExposCompens);
+    notifyConverterValues(6, Kind::ExposCompens, BRX_METHOD);
 }
 
 void BRX_Logic_Controller::emitSensitivityList()
 {
-    notifyConverterValues(9, Kind::Sensitivity);
+    notifyConverterValues(9, Kind::Sensitivity, BRX_METHOD);
 }
 
 void BRX_Logic_Controller::emitBracketDeltaEVList()
 {
-    notifyConverterValues(17, Kind::BracketDeltaEV);
+    notifyConverterValues(17, Kind::BracketDeltaEV, BRX_METHOD);
 }
 
 void BRX_Logic_Controller::emitIntervalFramesList()
 {
-    notifyConverterRange(40, Kind::IntervalFrames);
+    notifyConverterRange(40, Kind::IntervalFrames, BRX_METHOD);
 }
 
 void BRX_Logic_Controller::emitIntervalTimeList()
 {
-    notifyConverterRange(42, Kind::IntervalTime);
+    notifyConverterRange(42, Kind::IntervalTime, BRX_METHOD);
 }
 
 // --- Camera changes with follow-ups ----------------------------------------------
@@ -780,7 +801,12 @@ void BRX_Logic_Controller::catchExposCompensStep(int milliEv)
 {
     if (!m_camera)
         return;
-    BRX_Logic_APEXConverterAperture::setStepSize(milliEv);
+    {
+        // The records convert apertures with this process-wide table, also
+        // for sets from the host's thread.
+        QWriteLocker locker(&m_connectionLock);
+        BRX_Logic_APEXConverterAperture::setStepSize(milliEv);
+    }
     m_converters->shutterTime().setStepSize(milliEv);
     auto* converter = static_cast<BRX_Logic_ConverterExposCompens*>(m_converters->get(Kind::ExposCompens));
     if (!converter) {

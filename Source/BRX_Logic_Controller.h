@@ -22,8 +22,8 @@ class BRX_Logic_ControllerConverters;
 // notifications.
 //
 // Lives in the controller thread. getProperty, setProperty, setFrameCallback
-// and getProductId are also called directly from the host's thread; they
-// hold the connection lock (shared) while they use the per-connection
+// and getProductId are also called directly from the host's thread; there
+// they hold the connection lock (shared) while they use the per-connection
 // objects, which connection set-up and tear-down swap under the same lock
 // (exclusive). The lock is never held while the host is called: every
 // notification leaves from the controller thread, queued.
@@ -212,8 +212,9 @@ private:
     void notifyShutterTime();
     void notifyShutterTimes();
     void notifyFocusRange();
-    void notifyConverterValues(int property, int kind);
-    void notifyConverterRange(int property, int kind);
+    void notifyConverterValues(int property, int kind, const char* label);
+    void notifyConverterRange(int property, int kind, const char* label);
+    void notifyDistance(int property, int code, const char* label);
     // Runs f in the controller thread: at once when called there, else queued.
     template <typename F>
     void inControllerThread(F f);
@@ -223,8 +224,8 @@ private:
 
     // Property 32: an index, or a colour temperature above the preset's index.
     void writeWhiteBalance(int value);
-    bool readFocusDistance(int code, void* data) const;
-    bool readRange(int kind, void* data) const;
+    bool readFocusDistance(int code, void* data, const char* label) const;
+    bool readRange(int kind, void* data, const char* label) const;
     int whiteBalanceValue(int index, int temperature) const;
     int colourTemperaturePreset() const;
     bool isWhiteBalanceTemperature(int value) const;
