@@ -405,14 +405,14 @@ void BRX_Logic_CameraSettingsByDevProps::setBracketEnabled(bool on)
 {
     if (on == bracketingEnabled())
         return;
-    m_values[kBracketingEnabled] = on;
-    BRX_Commu_CameraAccess_Base* access = cameraAccess();
-    if (!access)
+    if (!bracketingByDriveMode()) {
+        writeIfChanged(kBracketingEnabled, on);
         return;
-    if (!bracketingByDriveMode())
-        access->setDevicePropBracketingEnabled(on ? 1 : 0);
-    else if (on)
-        access->setDevicePropStillCaptureMode(kCaptureModeBracketing);
+    }
+    m_values[kBracketingEnabled] = on;
+    // Switching off leaves the drive mode to the next drive-mode choice.
+    if (on)
+        writeIfChanged(kDriveMode, kCaptureModeBracketing);
 }
 
 void BRX_Logic_CameraSettingsByDevProps::setBracketImgNum(int images) { writeIfChanged(kBracketingFrames, images); }

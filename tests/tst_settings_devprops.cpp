@@ -1,0 +1,457 @@
+#include "BRX_Debug.h"
+#include "BRX_Logic_APEXConverterShutterTime.h"
+#include "BRX_Logic_CameraSettingsByDevProps.h"
+#include "BRX_Logic_DeviceInfo.h"
+#include "FakeCameraAccess.h"
+#include "LogCapture.h"
+
+#include <QtTest>
+
+namespace {
+
+typedef BRX_Logic_CameraSettingsByDevProps Record;
+
+const quint16 kOpGetDevicePropDesc = 0x1014;
+const quint16 kOpGetDevicePropValue = 0x1015;
+const quint16 kOpSetDevicePropValue = 0x1016;
+
+// value as width little-endian bytes
+QByteArray le(qint64 value, int width)
+{
+    QByteArray bytes;
+    for (int i = 0; i < width; ++i)
+        bytes.append(char((value >> (8 * i)) & 0xFF));
+    return bytes;
+}
+
+void serve(FakeCameraAccess& access, quint16 code, qint64 value, int width = 4)
+{
+    access.script(kOpGetDevicePropValue, code, FakeCameraAccess::ok(le(value, width)));
+}
+
+QList<quint16> codesRead(const FakeCameraAccess& access)
+{
+    QList<quint16> codes;
+    for (const auto& transaction : access.transactions)
+        if (transaction.opCode == kOpGetDevicePropValue)
+            codes.append(quint16(transaction.params.value(0)));
+    return codes;
+}
+
+// Each write as (property code, bytes sent).
+QList<QPair<quint16, QByteArray>> writes(const FakeCameraAccess& access)
+{
+    QList<QPair<quint16, QByteArray>> result;
+    for (const auto& transaction : access.transactions)
+        if (transaction.opCode == kOpSetDevicePropValue)
+            result.append(qMakePair(quint16(transaction.params.value(0)), transaction.sent));
+    return result;
+}
+
+// A StillCaptureMode descriptor (UINT16, enumeration) listing modes 1 and 7.
+QByteArray captureModeDescriptor()
+{
+    return le(0x5013, 2) + le(0x0004, 2) + le(1, 1) + le(1, 2) + le(1, 2) + le(2, 1) + le(2, 2) + le(1, 2) + le(7, 2);
+}
+
+// A DeviceInfo dataset whose only supported device property is code.
+QByteArray deviceInfoWithProperty(quint16 code)
+{
+    return le(100, 2) + le(0, 4) + le(0, 2) + le(0, 1) + le(0, 2) + le(0, 4) + le(0, 4) + le(1, 4) + le(code, 2)
+           + le(0, 4) + le(0, 4) + le(0, 4);
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(QList<quint16>)
+
+class TestSettingsDevProps : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup() { setDebugFlags(kDebugSettings, false); }
+
+    // --- Full refresh -------------------------------------------------------------
+
+    void refreshReadsTheGatedRows_data()
+    {
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<QList<quint16>>("read");
+        QTest::addColumn<QList<quint16>>("skipped");
+        QTest::newRow("0x2031") << 0x2031
+                                << QList<quint16>{0xD626, 0xD623, 0xD62B, 0x500A, 0xD005, 0xD008, 0xD00A, 0xD60E, 0xD125}
+                                << QList<quint16>{0xD079, 0xD04E, 0xD040, 0xD050, 0xD080, 0xD643, 0xD65F};
+        QTest::newRow("0x2041") << 0x2041
+                                << QList<quint16>{0xD04E, 0xD06F, 0xD040, 0xD050, 0xD082, 0x500A, 0xD60E}
+                                << QList<quint16>{0xD005, 0xD006, 0xD007, 0xD008, 0xD626, 0xD623, 0xD036, 0xD080};
+        QTest::newRow("0x2061") << 0x2061 << QList<quint16>{0xD079, 0x5013, 0xD60C, 0xD014}
+                                << QList<quint16>{0xD60E, 0x500A, 0xD62B, 0xD005, 0xD006, 0xD007, 0xD008,
+                                                  0xD626, 0xD123, 0xD02D};
+    }
+
+    void refreshReadsTheGatedRows()
+    {
+        QFETCH(int, productId);
+        QFETCH(QList<quint16>, read);
+        QFETCH(QList<quint16>, skipped);
+        FakeCameraAccess access(productId);
+        Record record(&access, nullptr);
+        record.recvFromCamera(nullptr);
+        const QList<quint16> codes = codesRead(access);
+        for (quint16 code : read)
+            QVERIFY2(codes.contains(code), qPrintable(QString::number(code, 16)));
+        for (quint16 code : skipped)
+            QVERIFY2(!codes.contains(code), qPrintable(QString::number(code, 16)));
+        QCOMPARE(codes.mid(0, 2), (QList<quint16>{0xD616, 0x5001}));
+        QCOMPARE(codes.count(0xD610), 1);
+    }
+
+    void externalBatteryIsReadOnlyWhenReported_data()
+    {
+        QTest::addColumn<int>("batteryInfo");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("1") << 1 << false;
+        QTest::newRow("2") << 2 << true;
+    }
+
+    void externalBatteryIsReadOnlyWhenReported()
+    {
+        QFETCH(int, batteryInfo);
+        QFETCH(bool, read);
+        FakeCameraAccess access(0x2031);
+        serve(access, 0xD616, batteryInfo);
+        Record record(&access, nullptr);
+        QCOMPARE(int(record.batteryLevelExtern()), 255);
+        record.recvFromCamera(nullptr);
+        QCOMPARE(codesRead(access).contains(0xD608), read);
+    }
+
+    void refreshFlagsChangesOnce()
+    {
+        FakeCameraAccess access(0x2031);
+        serve(access, 0x5005, 3, 2);
+        serve(access, 0x5010, -1500, 2);
+        Record record(&access, nullptr);
+        BRX_Logic_SettingsChanges changes{};
+        record.recvFromCamera(&changes);
+        QCOMPARE(changes.whiteBalanceIndex, quint8(1));
+        QCOMPARE(changes.exposCompens, quint8(1));
+        QCOMPARE(changes.batteryLevelIntern, quint8(1));  // 0 differs from the preset "none"
+        QCOMPARE(record.exposCompens(), -1500);
+        changes.clear();
+        record.recvFromCamera(&changes);
+        QCOMPARE(changes.count(), 0);
+    }
+
+    // --- Single property ------------------------------------------------------------
+
+    void reportedShutterCodeReadsTheShutterProperty()
+    {
+        FakeCameraAccess access(0x2031);
+        serve(access, 0xD60C, 1792);
+        Record record(&access, nullptr);
+        BRX_Logic_SettingsChanges changes{};
+        record.recvFromCamera(0xD60D, &changes);
+        QCOMPARE(codesRead(access), QList<quint16>{0xD60C});
+        QCOMPARE(record.heldValue(Record::kExposureTime), 1792);
+        QCOMPARE(record.shutterTime(), 1.0 / 125);
+        QCOMPARE(changes.shutterTime, quint8(1));
+        QCOMPARE(changes.count(), 1);
+    }
+
+    void eitherSensitivityCodeReadsBoth()
+    {
+        FakeCameraAccess access(0x2031);
+        serve(access, 0xD610, 400);
+        serve(access, 0x500F, 400);
+        Record record(&access, nullptr);
+        BRX_Logic_SettingsChanges changes{};
+        record.recvFromCamera(0x500F, &changes);
+        QCOMPARE(codesRead(access), (QList<quint16>{0xD610, 0x500F}));
+        QCOMPARE(record.sensitivity(), 400);
+        QVERIFY(!record.sensitivityAuto());
+        QCOMPARE(changes.sensitivity, quint8(1));
+    }
+
+    void perCodeReadLogsValueAndResult()
+    {
+        FakeCameraAccess access(0x2031);
+        serve(access, 0x5013, 3, 2);
+        access.script(kOpGetDevicePropValue, 0xD014, FakeCameraAccess::fail());
+        Record record(&access, nullptr);
+        setDebugFlags(kDebugSettings, true);
+        LogCapture log;
+        record.recvFromCamera(0x5013, nullptr);
+        record.recvFromCamera(0xD014, nullptr);
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByDevProps::recvFromCamera() - driveMode             = 3   (ok = Yes)"));
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByDevProps::recvFromCamera() - whiteBalanceColorTemp = 0   (ok = No)"));
+    }
+
+    void failedReadLeavesStateUntouched()
+    {
+        FakeCameraAccess access(0x2031);
+        serve(access, 0xD014, 5600);
+        Record record(&access, nullptr);
+        record.recvFromCamera(0xD014, nullptr);
+        access.script(kOpGetDevicePropValue, 0xD014, FakeCameraAccess::fail());
+        BRX_Logic_SettingsChanges changes{};
+        record.recvFromCamera(0xD014, &changes);
+        QCOMPARE(record.whiteBalanceColorTemp(), 5600);
+        QCOMPARE(changes.count(), 0);
+    }
+
+    void unknownCodeOnlyLogs()
+    {
+        FakeCameraAccess access(0x2031);
+        Record record(&access, nullptr);
+        setDebugFlags(kDebugSettings, true);
+        LogCapture log;
+        BRX_Logic_SettingsChanges changes{};
+        record.recvFromCamera(0x1234, &changes);
+        record.recvFromCamera(0, &changes);
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByDevProps::recvFromCamera() - unknown device property 0x1234"));
+        QVERIFY(access.transactions.isEmpty());
+        QCOMPARE(changes.count(), 0);
+    }
+
+    void electronicShutterIsNotRead()
+    {
+        FakeCameraAccess access(0x2041);
+        Record record(&access, nullptr);
+        BRX_Logic_SettingsChanges changes{};
+        record.recvFromCamera(0xD080, &changes);
+        QVERIFY(access.transactions.isEmpty());
+        QCOMPARE(record.electronicShutter(), 1);
+        QCOMPARE(changes.electronicShutter, quint8(1));
+        changes.clear();
+        record.recvFromCamera(0xD080, &changes);
+        QCOMPARE(changes.count(), 0);
+    }
+
+    void bracketingDriveModeSwitchesBracketing_data()
+    {
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<bool>("follows");
+        QTest::newRow("0x2041") << 0x2041 << true;
+        QTest::newRow("0x2061") << 0x2061 << true;
+        QTest::newRow("0x2031") << 0x2031 << false;
+    }
+
+    void bracketingDriveModeSwitchesBracketing()
+    {
+        QFETCH(int, productId);
+        QFETCH(bool, follows);
+        FakeCameraAccess access(productId);
+        serve(access, 0x5013, 8, 2);
+        Record record(&access, nullptr);
+        BRX_Logic_SettingsChanges changes{};
+        record.recvFromCamera(0x5013, &changes);
+        QCOMPARE(record.driveMode(), 4);
+        QCOMPARE(record.bracketingEnabled(), follows);
+        QCOMPARE(changes.bracketingEnabled, quint8(follows));
+        QCOMPARE(changes.driveMode, quint8(1));
+    }
+
+    void bulbPresetSetsTheExposureTimeOn2061()
+    {
+        FakeCameraAccess access(0x2061);
+        serve(access, 0xD079, 16);
+        Record record(&access, nullptr);
+        BRX_Logic_SettingsChanges changes{};
+        record.recvFromCamera(0xD079, &changes);
+        const BRX_Logic_APEXConverterShutterTime converter(0x2061);
+        QCOMPARE(record.heldValue(Record::kExposureTime), qint32(converter.codeFromSeconds(16)));
+        QCOMPARE(changes.shutterTime, quint8(1));
+        QCOMPARE(changes.exposTimeBulbPreset, quint8(1));
+    }
+
+    void bulbPresetWithoutSecondsKeepsTheExposureTime()
+    {
+        FakeCameraAccess access(0x2061);
+        serve(access, 0xD079, 10);
+        Record record(&access, nullptr);
+        BRX_Logic_SettingsChanges changes{};
+        record.recvFromCamera(0xD079, &changes);
+        QCOMPARE(record.heldValue(Record::kExposureTime), 0);
+        QCOMPARE(changes.shutterTime, quint8(0));
+    }
+
+    // --- Setters ------------------------------------------------------------------
+
+    void driveModeMapping_data()
+    {
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<bool>("mode7");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("sent");
+        QTest::newRow("0x2031 mode 7: bracketing") << 0x2031 << true << 4 << 8;
+        QTest::newRow("0x2031 mode 7: single") << 0x2031 << true << 1 << 7;
+        QTest::newRow("0x2031 without mode 7: single") << 0x2031 << false << 1 << 1;
+        QTest::newRow("continuous") << 0x2031 << false << 2 << 3;
+        QTest::newRow("code 8") << 0x2031 << false << 8 << 7;
+        QTest::newRow("unknown") << 0x2031 << false << 9 << 0;
+    }
+
+    void driveModeMapping()
+    {
+        QFETCH(int, productId);
+        QFETCH(bool, mode7);
+        QFETCH(int, code);
+        QFETCH(int, sent);
+        FakeCameraAccess access(productId);
+        if (!mode7)
+            access.script(kOpGetDevicePropDesc, FakeCameraAccess::fail());
+        else
+            access.script(kOpGetDevicePropDesc, 0x5013, FakeCameraAccess::ok(captureModeDescriptor()));
+        QCOMPARE(access.evaluateSupportsCaptureMode7(), mode7);
+        Record record(&access, nullptr);
+        record.setDriveMode(code);
+        if (sent == 0) {
+            QVERIFY(writes(access).isEmpty());  // held 0 already
+            return;
+        }
+        QCOMPARE(writes(access), (QList<QPair<quint16, QByteArray>>{qMakePair(quint16(0x5013), le(sent, 2))}));
+        QCOMPARE(record.driveMode(), code == 8 && mode7 ? 1 : code);
+    }
+
+    void bracketingKeepsTheBracketingDriveMode()
+    {
+        FakeCameraAccess access(0x2041);
+        Record record(&access, nullptr);
+        record.setBracketEnabled(true);
+        record.setDriveMode(2);
+        record.setBracketEnabled(false);
+        QCOMPARE(writes(access), (QList<QPair<quint16, QByteArray>>{qMakePair(quint16(0x5013), le(8, 2))}));
+    }
+
+    void bracketingSwitchWritesItsPropertyElsewhere()
+    {
+        FakeCameraAccess access(0x2031);
+        Record record(&access, nullptr);
+        record.setBracketEnabled(true);
+        record.setBracketEnabled(true);
+        record.setBracketEnabled(false);
+        QCOMPARE(writes(access), (QList<QPair<quint16, QByteArray>>{qMakePair(quint16(0xD005), le(1, 4)),
+                                                                    qMakePair(quint16(0xD005), le(0, 4))}));
+    }
+
+    void automaticSensitivityIsWrittenOnce()
+    {
+        FakeCameraAccess access(0x2031);
+        Record record(&access, nullptr);
+        record.setSensitivity(0);
+        record.setSensitivity(0);
+        record.setSensitivity(400);
+        record.setSensitivity(400);
+        record.setSensitivity(0);
+        QCOMPARE(writes(access), (QList<QPair<quint16, QByteArray>>{qMakePair(quint16(0x500F), le(0, 4)),
+                                                                    qMakePair(quint16(0x500F), le(400, 4)),
+                                                                    qMakePair(quint16(0x500F), le(0, 4))}));
+        QVERIFY(record.sensitivityAuto());
+        QCOMPARE(record.sensitivity(), 400);
+    }
+
+    void exposureCompensationIsSignedSixteenBit()
+    {
+        FakeCameraAccess access(0x2031);
+        Record record(&access, nullptr);
+        record.setExposCompens(-1500);
+        QCOMPARE(writes(access), (QList<QPair<quint16, QByteArray>>{qMakePair(quint16(0x5010), le(-1500, 2))}));
+        QCOMPARE(record.exposCompens(), -1500);
+    }
+
+    void shutterAndApertureAreWrittenAsCodes()
+    {
+        FakeCameraAccess access(0x2031);
+        Record record(&access, nullptr);
+        record.setShutterTime(1.0 / 125);
+        record.setAperture(5.6);
+        QCOMPARE(writes(access), (QList<QPair<quint16, QByteArray>>{qMakePair(quint16(0xD03B), le(1792, 4)),
+                                                                    qMakePair(quint16(0xD03C), le(1273, 4))}));
+    }
+
+    void focusModeIsSharedWithTheAccess()
+    {
+        FakeCameraAccess access(0x2031);
+        Record record(&access, nullptr);
+        record.setFocusMode(1);
+        QCOMPARE(int(access.focusMode()), 1);
+    }
+
+    void unservedOperationsLog()
+    {
+        FakeCameraAccess access(0x2031);
+        Record record(&access, nullptr);
+        LogCapture log;
+        record.setDngCompression(true);
+        record.sendToCamera();
+        QCOMPARE(int(record.warnings()), 0);
+        QVERIFY(writes(access).isEmpty());
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByDevProps::setDngCompression() - functionality is not available"));
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByDevProps::sendToCamera() - functionality is not needed"));
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByDevProps::warnings() - functionality is not available"));
+    }
+
+    // --- Capabilities ----------------------------------------------------------------
+
+    void capabilitiesByProduct_data()
+    {
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<QString>("offered");
+        QTest::newRow("0x2031") << 0x2031 << "FocusMode Aperture Monochrome Language MirrorUpMode PowerSwitch";
+        QTest::newRow("0x2041") << 0x2041 << "FocusMode Aperture SensorFormat ExposCompensStep ElectronicShutter";
+        QTest::newRow("0x2061") << 0x2061 << "Monochrome Language ExposTimeBulbPreset";
+    }
+
+    void capabilitiesByProduct()
+    {
+        QFETCH(int, productId);
+        QFETCH(QString, offered);
+        FakeCameraAccess access(productId);
+        Record record(&access, nullptr);
+        const QList<QPair<QString, bool>> answers = {
+            {"FocusMode", record.hasFocusMode()},
+            {"Aperture", record.hasAperture()},
+            {"Monochrome", record.hasMonochrome()},
+            {"Language", record.hasLanguage()},
+            {"MirrorUpMode", record.hasMirrorUpMode()},
+            {"PowerSwitch", record.hasPowerSwitch()},
+            {"SensorFormat", record.hasSensorFormat()},
+            {"ExposCompensStep", record.hasExposCompensStep()},
+            {"ElectronicShutter", record.hasElectronicShutter()},
+            {"ExposTimeBulbPreset", record.hasExposTimeBulbPreset()},
+        };
+        const QStringList expected = offered.split(' ');
+        for (const auto& answer : answers)
+            QVERIFY2(answer.second == expected.contains(answer.first), qPrintable(answer.first));
+        QVERIFY(record.hasReservedFeature());
+        QVERIFY(!record.hasWarnings());
+    }
+
+    void orientationAsksTheDeviceInfo()
+    {
+        FakeCameraAccess access(0x2031);
+        access.script(0x1001, FakeCameraAccess::ok(deviceInfoWithProperty(0xD65F)));
+        BRX_Logic_DeviceInfo deviceInfo(&access);
+        Record withInfo(&access, &deviceInfo);
+        Record without(&access, nullptr);
+        QVERIFY(withInfo.hasOrientation());
+        QVERIFY(!without.hasOrientation());
+    }
+
+    void dumpListsValuesAndFeatures()
+    {
+        FakeCameraAccess access(0x2031);
+        serve(access, 0x5013, 3, 2);
+        Record record(&access, nullptr);
+        setDebugFlags(kDebugSettings, true);
+        LogCapture log;
+        record.recvFromCamera(nullptr);
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByDevProps::dump() - driveMode                = 2"));
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByDevProps::dump() - keyLock                  = No"));
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByDevProps::dump() - featureAperture          = Yes"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsDevProps)
+#include "tst_settings_devprops.moc"
