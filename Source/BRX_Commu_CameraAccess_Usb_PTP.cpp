@@ -123,6 +123,10 @@ bool BRX_Commu_CameraAccess_Usb_PTP::closeDevice()
     debugPrint(kDebugPtp, "%s - CameraId = 0x%X - ProductId = 0x%X", BRX_METHOD, m_cameraId, unsigned(m_productId));
     unregisterForEventNotifications();
     closePipe();
+    {
+        std::lock_guard<std::mutex> locker(m_eventMutex);
+        m_pendingEvents.clear();
+    }
     m_deviceId.clear();
     m_cameraId = 0;
     m_productId = 0;
@@ -252,13 +256,10 @@ void BRX_Commu_CameraAccess_Usb_PTP::registerForEventNotifications()
         debugPrint(kDebugAlways, "%s - Already registered to receive device events", BRX_METHOD);
         return;
     }
-    m_eventProductId = m_productId;
     const quint32 connection = m_connection;
-    m_eventThread = new BRX_Commu_UsbEventThread(
-        m_pipe,
-        [this](const BRX_Commu_PtpContainer& event) { deliverEvent(quint32(event.code) << 16, event.params); },
-        [this, connection] { deviceVanished(connection); });
-    m_eventThread->start();
+    m_eventThread.reset(new BRX_Commu_UsbEventThread(
+        m_pipe, [this, connection](const BRX_Commu_PtpContainer& event) { queueEvent({connection, false, event}); },
+        [this, connection] { deviceVanished(connection); }));
     debugPrint(kDebugPtp, "%s - Registered for device event notifications", BRX_METHOD);
 }
 
@@ -266,8 +267,7 @@ void BRX_Commu_CameraAccess_Usb_PTP::unregisterForEventNotifications()
 {
     if (!m_eventThread)
         return;
-    delete m_eventThread; // stops and joins it
-    m_eventThread = nullptr;
+    m_eventThread.reset(); // stops and joins it
     debugPrint(kDebugPtp, "%s - Unregistered for device event notifications", BRX_METHOD);
 }
 
@@ -275,18 +275,43 @@ void BRX_Commu_CameraAccess_Usb_PTP::unregisterForEventNotifications()
 // that no caller further up the stack loses the objects it works with.
 void BRX_Commu_CameraAccess_Usb_PTP::deviceVanished(quint32 connection)
 {
-    debugPrint(kDebugPtp, "%s - device removed", BRX_METHOD);
-    QMetaObject::invokeMethod(
-        this,
-        [this, connection] {
-            if (connection != m_connection)
-                return;
+    queueEvent({connection, true, BRX_Commu_PtpContainer()});
+}
+
+// Any thread. The queue carries the data; the queued call only wakes this
+// object's thread.
+void BRX_Commu_CameraAccess_Usb_PTP::queueEvent(const PendingEvent& event)
+{
+    bool wasEmpty;
+    {
+        std::lock_guard<std::mutex> locker(m_eventMutex);
+        wasEmpty = m_pendingEvents.isEmpty();
+        m_pendingEvents.append(event);
+    }
+    if (wasEmpty)
+        QMetaObject::invokeMethod(this, "drainEvents", Qt::QueuedConnection);
+}
+
+void BRX_Commu_CameraAccess_Usb_PTP::drainEvents()
+{
+    QVector<PendingEvent> events;
+    {
+        std::lock_guard<std::mutex> locker(m_eventMutex);
+        events.swap(m_pendingEvents);
+    }
+    for (const PendingEvent& pending : events) {
+        if (pending.connection != m_connection || m_productId == 0)
+            continue;
+        if (pending.vanished) {
+            debugPrint(kDebugPtp, "%s - device removed", BRX_METHOD);
             // Forgotten at once, so that a camera plugged back in before the
             // next scan is announced again.
             forgetDevice(m_deviceId);
             closeDevice();
-        },
-        Qt::QueuedConnection);
+        } else {
+            deliverEvent(quint32(pending.event.code) << 16, pending.event.params);
+        }
+    }
 }
 
 void BRX_Commu_CameraAccess_Usb_PTP::deliverEvent(quint32 eventCode, const QVector<quint32>& params)
@@ -301,7 +326,7 @@ void BRX_Commu_CameraAccess_Usb_PTP::deliverEvent(quint32 eventCode, const QVect
         return;
     }
     debugPrint(kDebugPtp, "%s - event 0x%08X is %s", BRX_METHOD, eventCode, rule->name);
-    if (rule->structProductsOnly && !isStructProduct(m_eventProductId))
+    if (rule->structProductsOnly && !isStructProduct(m_productId))
         return;
     if (needsParameter(rule->action) && params.isEmpty()) {
         debugPrint(kDebugAlways, "%s - event 0x%08X without parameter", BRX_METHOD, eventCode);

@@ -11,6 +11,7 @@
 #include <QVector>
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 class BRX_Commu_UsbEventThread;
 class BRX_Commu_UsbPipe;
@@ -49,13 +50,25 @@ public:
 
     // Applies the event table to one camera event. eventCode carries the PTP
     // event code in its upper 16 bits; the lower 16 bits must be zero.
-    // Called on the platform event thread.
+    // The platform event thread queues events for this object's own thread,
+    // which calls this, so that the signals leave from where the access lives.
     void deliverEvent(quint32 eventCode, const QVector<quint32>& params);
 
 public slots:
     bool checkDeviceAvailable() override;
 
+private slots:
+    void drainEvents();
+
 private:
+    // An event, or the report that the device has gone, for the connection
+    // it came from.
+    struct PendingEvent {
+        quint32 connection;
+        bool vanished;
+        BRX_Commu_PtpContainer event;
+    };
+
     struct Transaction {
         quint16 opCode;
         quint32 numParams;
@@ -75,6 +88,7 @@ private:
     void registerForEventNotifications();
     void unregisterForEventNotifications();
     void deviceVanished(quint32 connection);
+    void queueEvent(const PendingEvent& event);
     QList<BRX_Commu_DeviceEntry> scanCandidates();
     void forgetDevice(const QString& deviceId);
 
@@ -84,9 +98,9 @@ private:
     std::unique_ptr<BRX_Commu_PtpUsbLink> m_link;
     QString m_deviceId;
     quint32 m_cameraId = 0;
-    BRX_Commu_UsbEventThread* m_eventThread = nullptr;
-    // Product rules of the event table, read on the event thread.
-    std::atomic<int> m_eventProductId{0};
+    std::unique_ptr<BRX_Commu_UsbEventThread> m_eventThread;
+    std::mutex m_eventMutex;
+    QVector<PendingEvent> m_pendingEvents;
     // Counts connections, so that a late report of a vanished device cannot
     // close a newer connection.
     std::atomic<quint32> m_connection{0};

@@ -2,6 +2,8 @@
 #include "BRX_Commu_UsbPipe.h"
 #include "BRX_Debug.h"
 
+#include <chrono>
+
 namespace {
 
 // How long one wait on the interrupt endpoint lasts, so that a stop request
@@ -16,18 +18,14 @@ BRX_Commu_UsbEventThread::BRX_Commu_UsbEventThread(std::shared_ptr<BRX_Commu_Usb
     : m_pipe(std::move(pipe))
     , m_onEvent(std::move(onEvent))
     , m_onVanished(std::move(onVanished))
+    , m_thread(&BRX_Commu_UsbEventThread::run, this)
 {
 }
 
 BRX_Commu_UsbEventThread::~BRX_Commu_UsbEventThread()
 {
-    requestStop();
-    wait();
-}
-
-void BRX_Commu_UsbEventThread::requestStop()
-{
     m_stop = true;
+    m_thread.join();
 }
 
 void BRX_Commu_UsbEventThread::run()
@@ -63,7 +61,8 @@ bool BRX_Commu_UsbEventThread::readTransfer()
     }
     debugPrint(kDebugAlways, "%s - event endpoint failed, status %d", BRX_METHOD, int(status));
     m_pending.clear();
-    QThread::msleep(kPollMs); // an endpoint in error answers at once; do not spin on it
+    // An endpoint in error answers at once; do not spin on it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
     return true;
 }
 

@@ -4,36 +4,34 @@
 #include "BRX_Commu_PtpContainer.h"
 
 #include <QByteArray>
-#include <QThread>
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 
 class BRX_Commu_UsbPipe;
 
 // The platform event thread: reads event containers from the pipe's
 // interrupt endpoint and hands each to the event callback; when the device
 // has gone it calls the vanished callback once and ends. Both callbacks run
-// in this thread.
-class BRX_Commu_UsbEventThread : public QThread
+// in this thread. Started by the constructor.
+class BRX_Commu_UsbEventThread
 {
-    Q_OBJECT
 public:
     typedef std::function<void(const BRX_Commu_PtpContainer& event)> EventCallback;
     typedef std::function<void()> VanishedCallback;
 
     BRX_Commu_UsbEventThread(std::shared_ptr<BRX_Commu_UsbPipe> pipe, EventCallback onEvent,
                              VanishedCallback onVanished);
-    // Stops and joins the thread. Not to be called from the thread itself.
-    ~BRX_Commu_UsbEventThread() override;
+    // Stops and joins the thread (within one poll interval). Not to be called
+    // from the callbacks.
+    ~BRX_Commu_UsbEventThread();
 
-    // Asks the loop to end; it does within one poll interval. Any thread.
-    void requestStop();
-
-protected:
-    void run() override;
+    BRX_Commu_UsbEventThread(const BRX_Commu_UsbEventThread&) = delete;
+    BRX_Commu_UsbEventThread& operator=(const BRX_Commu_UsbEventThread&) = delete;
 
 private:
+    void run();
     bool readTransfer();
     void parsePending(bool transferWasShort);
 
@@ -42,6 +40,7 @@ private:
     VanishedCallback m_onVanished;
     std::atomic<bool> m_stop{false};
     QByteArray m_pending;
+    std::thread m_thread;
 };
 
 #endif

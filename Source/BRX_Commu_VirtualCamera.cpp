@@ -4,12 +4,12 @@
 #include "BRX_Commu_VirtualCameraScanner.h"
 #include "BRX_Debug.h"
 
-#include <QMutexLocker>
+#include <chrono>
 #include <cstring>
 
 namespace {
 
-QMutex g_selectionMutex;
+std::mutex g_selectionMutex;
 std::shared_ptr<BRX_Commu_VirtualCamera> g_selected;
 
 const quint16 kStatusOK = 0x2001;
@@ -35,7 +35,7 @@ bool BRX_Commu_VirtualCamera::select(int productId)
     std::shared_ptr<BRX_Commu_VirtualCamera> camera = create(productId);
     if (productId != 0 && !camera)
         return false;
-    QMutexLocker locker(&g_selectionMutex);
+    std::lock_guard<std::mutex> locker(g_selectionMutex);
     g_selected = camera;
     debugPrint(kDebugSimulation, "%s - ProductId = 0x%X", BRX_METHOD, productId);
     return true;
@@ -43,7 +43,7 @@ bool BRX_Commu_VirtualCamera::select(int productId)
 
 std::shared_ptr<BRX_Commu_VirtualCamera> BRX_Commu_VirtualCamera::selected()
 {
-    QMutexLocker locker(&g_selectionMutex);
+    std::lock_guard<std::mutex> locker(g_selectionMutex);
     return g_selected;
 }
 
@@ -54,13 +54,13 @@ QString BRX_Commu_VirtualCamera::deviceId() const
 
 bool BRX_Commu_VirtualCamera::isPlugged() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     return m_plugged;
 }
 
 void BRX_Commu_VirtualCamera::setPlugged(bool plugged)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     if (plugged == m_plugged)
         return;
     if (plugged)
@@ -76,7 +76,7 @@ void BRX_Commu_VirtualCamera::unplugLocked()
     m_device.powerCycle();
     m_link.reset();
     m_events.clear();
-    m_eventQueued.wakeAll();
+    m_eventQueued.notify_all();
 }
 
 std::shared_ptr<BRX_Commu_UsbScanner> BRX_Commu_VirtualCamera::createScanner()
@@ -86,7 +86,7 @@ std::shared_ptr<BRX_Commu_UsbScanner> BRX_Commu_VirtualCamera::createScanner()
 
 std::shared_ptr<BRX_Commu_UsbPipe> BRX_Commu_VirtualCamera::open()
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     if (!m_plugged)
         return nullptr;
     return std::make_shared<BRX_Commu_VirtualCameraPipe>(shared_from_this(), m_generation);
@@ -94,14 +94,14 @@ std::shared_ptr<BRX_Commu_UsbPipe> BRX_Commu_VirtualCamera::open()
 
 void BRX_Commu_VirtualCamera::raiseEvent(quint16 code, const QVector<quint32>& params)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     m_device.raiseEvent(code, params);
     collectEventsLocked();
 }
 
 bool BRX_Commu_VirtualCamera::changeProperty(quint16 code, qint64 value)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     const bool changed = m_device.changeProperty(code, value);
     collectEventsLocked();
     return changed;
@@ -109,93 +109,99 @@ bool BRX_Commu_VirtualCamera::changeProperty(quint16 code, qint64 value)
 
 void BRX_Commu_VirtualCamera::injectBusy(int count)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     m_device.injectBusy(count);
 }
 
 void BRX_Commu_VirtualCamera::failOperation(quint16 opCode, quint16 responseCode)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     m_device.failOperation(opCode, responseCode);
 }
 
 void BRX_Commu_VirtualCamera::truncateNextDataPhase(quint32 bytes)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     m_link.truncateNextDataPhase(bytes);
 }
 
 void BRX_Commu_VirtualCamera::unplugOnOperation(quint16 opCode)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     m_link.unplugOnOperation(opCode);
+}
+
+void BRX_Commu_VirtualCamera::misnumberNextResponse()
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_link.misnumberNextResponse();
 }
 
 void BRX_Commu_VirtualCamera::stallNextBulkIn()
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     m_link.stallNextBulkIn();
 }
 
 void BRX_Commu_VirtualCamera::setQuirks(int quirks)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     m_link.setQuirks(quirks);
 }
 
 void BRX_Commu_VirtualCamera::setCustomOperation(quint16 opCode, BRX_Commu_VirtualCameraDevice::Direction direction,
                                                  const BRX_Commu_VirtualCameraDevice::Handler& handler)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     m_device.setCustomOperation(opCode, direction, handler);
 }
 
 QVector<quint16> BRX_Commu_VirtualCamera::operationLog() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     return m_device.operationLog();
 }
 
 int BRX_Commu_VirtualCamera::protocolErrors() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     return m_link.protocolErrors();
 }
 
 bool BRX_Commu_VirtualCamera::isSessionOpen() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     return m_device.isSessionOpen();
 }
 
 bool BRX_Commu_VirtualCamera::isVendorSessionOpen() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     return m_device.isVendorSessionOpen();
 }
 
 QByteArray BRX_Commu_VirtualCamera::settingsBlock() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     return m_device.settingsBlock();
 }
 
 qint64 BRX_Commu_VirtualCamera::propertyValue(quint16 code) const
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     return m_device.propertyValue(code);
 }
 
 int BRX_Commu_VirtualCamera::recoveryCount() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     return m_recoveries;
 }
 
 BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::bulkOut(int generation, const quint8* data, quint32 size,
                                                            quint32* sent)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     *sent = 0;
     if (generation != m_generation || !m_plugged)
         return BRX_Commu_UsbPipe::kNoDevice;
@@ -211,7 +217,7 @@ BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::bulkOut(int generation, const
 BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::bulkIn(int generation, quint8* data, quint32 capacity,
                                                           quint32* received)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     *received = 0;
     if (generation != m_generation || !m_plugged)
         return BRX_Commu_UsbPipe::kNoDevice;
@@ -221,10 +227,10 @@ BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::bulkIn(int generation, quint8
 BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::interruptIn(int generation, quint8* data, quint32 capacity,
                                                                quint32* received, int timeoutMs)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     *received = 0;
-    if (generation == m_generation && m_plugged && m_events.isEmpty())
-        m_eventQueued.wait(&m_mutex, ulong(timeoutMs));
+    m_eventQueued.wait_for(locker, std::chrono::milliseconds(timeoutMs),
+                           [&] { return generation != m_generation || !m_plugged || !m_events.isEmpty(); });
     if (generation != m_generation || !m_plugged)
         return BRX_Commu_UsbPipe::kNoDevice;
     if (m_events.isEmpty())
@@ -239,7 +245,7 @@ BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::interruptIn(int generation, q
 
 BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::getDeviceStatus(int generation, quint16* code)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     if (generation != m_generation || !m_plugged)
         return BRX_Commu_UsbPipe::kNoDevice;
     *code = kStatusOK;
@@ -248,7 +254,7 @@ BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::getDeviceStatus(int generatio
 
 BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::recover(int generation)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     if (generation != m_generation || !m_plugged)
         return BRX_Commu_UsbPipe::kNoDevice;
     ++m_recoveries;
@@ -262,5 +268,5 @@ void BRX_Commu_VirtualCamera::collectEventsLocked()
     for (const BRX_Commu_PtpContainer& event : events)
         m_events.append(event.encode());
     if (!events.isEmpty())
-        m_eventQueued.wakeAll();
+        m_eventQueued.notify_all();
 }

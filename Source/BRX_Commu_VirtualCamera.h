@@ -7,10 +7,10 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMutex>
 #include <QString>
-#include <QWaitCondition>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 class BRX_Commu_UsbScanner;
 
@@ -57,6 +57,7 @@ public:
     void failOperation(quint16 opCode, quint16 responseCode);
     void truncateNextDataPhase(quint32 bytes);
     void unplugOnOperation(quint16 opCode);
+    void misnumberNextResponse();
     void stallNextBulkIn();
     void setQuirks(int quirks);
     void setCustomOperation(quint16 opCode, BRX_Commu_VirtualCameraDevice::Direction direction,
@@ -86,8 +87,9 @@ private:
     void collectEventsLocked();
 
     const int m_productId;
-    mutable QMutex m_mutex;
-    QWaitCondition m_eventQueued;
+    // Standard mutex and condition: the event endpoint waits on them.
+    mutable std::mutex m_mutex;
+    std::condition_variable m_eventQueued;
     BRX_Commu_VirtualCameraDevice m_device;
     BRX_Commu_VirtualCameraLink m_link;
     bool m_plugged = true;

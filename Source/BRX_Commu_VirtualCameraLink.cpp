@@ -111,8 +111,10 @@ void BRX_Commu_VirtualCameraLink::execute(const BRX_Commu_PtpContainer& command,
 void BRX_Commu_VirtualCameraLink::queueReply(const BRX_Commu_PtpContainer& command,
                                              const BRX_Commu_VirtualCameraDevice::Reply& reply)
 {
+    const quint32 responseId = command.transactionId + (m_misnumberResponse ? 1 : 0);
+    m_misnumberResponse = false;
     const QByteArray response =
-        BRX_Commu_PtpContainer(BRX_Commu_PtpContainer::kResponse, reply.code, command.transactionId).encode();
+        BRX_Commu_PtpContainer(BRX_Commu_PtpContainer::kResponse, reply.code, responseId).encode();
     if (!reply.hasData) {
         queue(response, false);
         return;

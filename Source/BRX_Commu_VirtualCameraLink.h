@@ -39,9 +39,10 @@ public:
     // The command of opCode pulls the plug instead of being answered.
     void unplugOnOperation(quint16 opCode) { m_unplugOperation = opCode; }
     bool takeUnplugRequest();
+    // The next response carries a transaction ID one too high.
+    void misnumberNextResponse() { m_misnumberResponse = true; }
     // The next bulk-in transfer stalls the endpoint until reset.
     void stallNextBulkIn() { m_stallPending = true; }
-    bool isStalled() const { return m_stalled; }
     // Framing errors seen from the host (missing or spurious zero-length
     // packets, truncated or unexpected containers).
     int protocolErrors() const { return m_protocolErrors; }
@@ -68,6 +69,7 @@ private:
     qint64 m_truncateAt = -1;
     quint16 m_unplugOperation = 0;
     bool m_unplugRequested = false;
+    bool m_misnumberResponse = false;
     bool m_stallPending = false;
     bool m_stalled = false;
     int m_protocolErrors = 0;

@@ -50,6 +50,7 @@ private slots:
     void recvDataIntoSmallerBuffer();
     void responseInsteadOfData();
     void truncatedDataPhase();
+    void misnumberedResponseFails();
     void stalledEndpointIsRecovered();
     void openTwiceFails();
 
@@ -271,6 +272,16 @@ void TestUsbTransport::truncatedDataPhase()
     QVERIFY(log.contains("getCameraSettings() - data phase truncated: 40 of 100 bytes"));
     QVERIFY(buffer.mid(40) == QByteArray(60, '\0'));
     QVERIFY(rig.access->getCameraSettings(buffer.data(), 100));
+}
+
+void TestUsbTransport::misnumberedResponseFails()
+{
+    LogCapture log;
+    m_rig->camera->misnumberNextResponse();
+    QVERIFY(!m_rig->access->keepCameraActive());
+    QCOMPARE(log.count("keepCameraActive() - response transaction ID 0x00000003, expected 0x00000002"), 1);
+    QVERIFY(!log.contains("keepCameraActive() - successful"));
+    QVERIFY(m_rig->access->keepCameraActive());
 }
 
 void TestUsbTransport::stalledEndpointIsRecovered()

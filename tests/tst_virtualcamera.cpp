@@ -54,6 +54,7 @@ private slots:
     void propertyWrite();
     void shutterWriteCodeUpdatesReadCode();
     void captureMode7();
+    void cameraSideChange();
 
     // The responder's checks
     void responderChecks_data();
@@ -238,6 +239,20 @@ void TestVirtualCamera::captureMode7()
     VirtualCameraRig without(0x2061);
     QVERIFY(without.connect());
     QVERIFY(!without.access->supportsDevicePropValue(0x5013, 7));
+}
+
+void TestVirtualCamera::cameraSideChange()
+{
+    VirtualCameraRig rig(0x2061);
+    QVERIFY(rig.connect());
+    QSignalSpy changed(rig.access.get(), &BRX_Commu_CameraAccess_Base::signalDevicePropertyChanged);
+    QVERIFY(rig.camera->changeProperty(0x500E, 4));
+    QVERIFY(!rig.camera->changeProperty(0xD999, 1));
+    QVERIFY(changed.wait());
+    QCOMPARE(changed.at(0).at(0).value<ushort>(), ushort(0x500E));
+    quint16 program = 0;
+    QVERIFY(rig.access->getDevicePropExposureProgramMode(program));
+    QCOMPARE(program, quint16(4));
 }
 
 void TestVirtualCamera::responderChecks_data()
