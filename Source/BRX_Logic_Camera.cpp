@@ -12,7 +12,6 @@
 #include "BRX_Logic_SettingsChanges.h"
 
 #include <QEventLoop>
-#include <QMutexLocker>
 #include <QThread>
 
 namespace {
@@ -163,7 +162,7 @@ template <typename Object, typename R, typename F>
 R BRX_Logic_Camera::withObject(Object* object, const char* what, const char* caller, R fallback,
                                F access) const
 {
-    QMutexLocker locker(&m_settingsMutex);
+    std::lock_guard<std::recursive_mutex> locker(m_settingsMutex);
     if (!object) {
         debugPrint(kDebugAlways, "%s - no %s", methodLabel(caller).c_str(), what);
         return fallback;
@@ -230,16 +229,20 @@ BRX_Logic_Camera::~BRX_Logic_Camera()
 
 void BRX_Logic_Camera::createSettings()
 {
-    QMutexLocker locker(&m_settingsMutex);
+    std::lock_guard<std::recursive_mutex> locker(m_settingsMutex);
     m_settings = BRX_Logic_CameraSettingsBase::create(m_access, m_deviceInfo);
     m_settings->init();
+    // Struct records read their block when they are built; a device-property
+    // record starts empty and would answer zeros until the first change.
+    if (!isStructProduct(productId()))
+        m_settings->recvFromCamera(nullptr);
 }
 
 // Pictures go to the host, not to the camera's card, and the camera must not
 // fall asleep while tethered; both are put back when the host closes.
 void BRX_Logic_Camera::takeOverStorageAndPowerOff()
 {
-    QMutexLocker locker(&m_settingsMutex);
+    std::lock_guard<std::recursive_mutex> locker(m_settingsMutex);
     if (m_settings->hasStorageType()) {
         m_savedStorageType = m_settings->storageType();
         if (m_savedStorageType != kStorageTypeWhileConnected)
@@ -254,7 +257,7 @@ void BRX_Logic_Camera::takeOverStorageAndPowerOff()
 
 void BRX_Logic_Camera::createDataObjects()
 {
-    QMutexLocker locker(&m_settingsMutex);
+    std::lock_guard<std::recursive_mutex> locker(m_settingsMutex);
     m_lens = new BRX_Logic_CameraLens(m_access);
     if (m_deviceInfo->isOperationSupported(Access::kOpGetGeotackingData))
         m_geotagging = new BRX_Logic_CameraGeotackingData(m_access);
@@ -330,7 +333,7 @@ void BRX_Logic_Camera::waitForTransferThreads()
 
 void BRX_Logic_Camera::deleteDataObjects()
 {
-    QMutexLocker locker(&m_settingsMutex);
+    std::lock_guard<std::recursive_mutex> locker(m_settingsMutex);
     delete m_axisData;
     m_axisData = nullptr;
     delete m_geotagging;
@@ -371,7 +374,7 @@ void BRX_Logic_Camera::catchKeepAlive()
         return;
     bool alive;
     {
-        QMutexLocker locker(&m_communicationMutex);
+        std::lock_guard<std::mutex> locker(m_communicationMutex);
         if (skippedForRelease(__PRETTY_FUNCTION__, kDebugHousekeeping, "KeepAlive"))
             return;
         debugPrint(kDebugHousekeeping, "%s - KeepAlive sending...", BRX_METHOD);
@@ -394,7 +397,7 @@ void BRX_Logic_Camera::catchRefresh3DAxisData()
     double pitch;
     double roll;
     {
-        QMutexLocker locker(&m_communicationMutex);
+        std::lock_guard<std::mutex> locker(m_communicationMutex);
         if (skippedForRelease(__PRETTY_FUNCTION__, kDebug3DAxis, "Getting 3DAxis data"))
             return;
         debugPrint(kDebug3DAxis, "%s - Getting 3DAxis data...", BRX_METHOD);
@@ -510,7 +513,7 @@ void BRX_Logic_Camera::handleEnabledStreams()
 
 bool BRX_Logic_Camera::isWantLiveView()
 {
-    QMutexLocker locker(&m_liveViewMutex);
+    std::lock_guard<std::mutex> locker(m_liveViewMutex);
     return m_wantLiveView;
 }
 
@@ -578,7 +581,7 @@ bool BRX_Logic_Camera::serialCaptureStop()
 
 void BRX_Logic_Camera::restoreAutoPowerOff()
 {
-    QMutexLocker locker(&m_settingsMutex);
+    std::lock_guard<std::recursive_mutex> locker(m_settingsMutex);
     if (!m_settings || m_savedAutoPowerOff < 0)
         return;
     m_settings->setAutoPowerOff(m_savedAutoPowerOff);
@@ -587,7 +590,7 @@ void BRX_Logic_Camera::restoreAutoPowerOff()
 
 void BRX_Logic_Camera::restoreStorageType()
 {
-    QMutexLocker locker(&m_settingsMutex);
+    std::lock_guard<std::recursive_mutex> locker(m_settingsMutex);
     if (!m_settings || m_savedStorageType < 0 || !m_settings->hasStorageType())
         return;
     m_settings->setStorageType(m_savedStorageType);
@@ -637,13 +640,13 @@ void BRX_Logic_Camera::restoreStorageTypeAfterVideo()
 
 void BRX_Logic_Camera::setTransferInProgress(bool inProgress)
 {
-    QMutexLocker locker(&m_stateMutex);
+    std::lock_guard<std::mutex> locker(m_stateMutex);
     m_transferInProgress = inProgress;
 }
 
 bool BRX_Logic_Camera::isTransferInProgress() const
 {
-    QMutexLocker locker(&m_stateMutex);
+    std::lock_guard<std::mutex> locker(m_stateMutex);
     return m_transferInProgress;
 }
 
@@ -668,7 +671,7 @@ void BRX_Logic_Camera::transferDone()
 
 void BRX_Logic_Camera::setFrameCallback(FrameCallback function, void* context)
 {
-    QMutexLocker locker(&m_frameCallbackMutex);
+    std::lock_guard<std::mutex> locker(m_frameCallbackMutex);
     m_frameCallback = function;
     m_frameCallbackContext = context;
 }
@@ -678,7 +681,7 @@ void BRX_Logic_Camera::callFrameCallback(int type, const void* data, unsigned in
     FrameCallback function;
     void* context;
     {
-        QMutexLocker locker(&m_frameCallbackMutex);
+        std::lock_guard<std::mutex> locker(m_frameCallbackMutex);
         function = m_frameCallback;
         context = m_frameCallbackContext;
     }

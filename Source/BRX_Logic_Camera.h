@@ -5,15 +5,14 @@
 
 #include <QByteArray>
 #include <QMetaType>
-#include <QMutex>
 #include <QObject>
-#include <QRecursiveMutex>
 #include <QString>
 #include <QTime>
 #include <QTimer>
 #include <QVector>
 
 #include <atomic>
+#include <mutex>
 
 class BRX_Commu_CameraAccess_Base;
 class BRX_Logic_Camera3DAxisData;
@@ -95,12 +94,17 @@ enum eVQDriveMode : int {};
 //
 // Threads: the host's thread calls the facade (getters, setters, capability
 // queries, setFrameCallback) directly and transfer threads read the record,
-// so every access to the settings record goes through one recursive mutex,
-// held only around the record and its camera exchange, never while signals
-// are emitted or the host's callbacks run.
+// so every access to the settings record (and to the lens data and folder
+// settings the facade also serves) goes through one recursive mutex, held
+// only around the object and its camera exchange, never while signals are
+// emitted or the host's callbacks run.
 class BRX_Logic_Camera : public QObject
 {
     Q_OBJECT
+    // A download works on the camera's transfer state directly: the counters,
+    // flags and transfer mutex below.
+    friend class BRX_Logic_TransferThread;
+
 public:
     typedef void (*FrameCallback)(void* context, int type, const void* data, unsigned int size);
 
@@ -172,7 +176,10 @@ public:
     QString pictureExampleFileName() const;
     QString pictureName() const;
     int pictureIndex() const;
+    // For the transfer thread, which names pictures while it holds the
+    // transfer mutex; other callers use the guarded queries above.
     BRX_Logic_FolderSettings* folderSettings() const { return m_folderSettings; }
+    bool wantsQuickView() const { return m_wantQuickView; }
 
     void changeToAutoFocusSingle();
     void changeToAutoFocusContinuous();
@@ -267,7 +274,6 @@ public slots:
     // for the recording and restored afterwards.
     void toggleVideoCapture();
     void setWantQuickView(bool want);
-    bool wantsQuickView() const { return m_wantQuickView; }
     void setPictureExampleFileFormat(eVQFileFormat format);
 
     BRX_CAMERA_SETTERS(BRX_CAMERA_DECLARE_SETTER)
@@ -380,10 +386,11 @@ private:
     int m_storageTypeBeforeVideo = -1;
 
     // Flags and counters that transfer threads share with the controller
-    // thread are atomic.
+    // thread are atomic. The locks are standard mutexes, whose waits the
+    // thread sanitizer can follow.
     std::atomic<bool> m_releaseInProgress{false};
     bool m_transferInProgress = false;
-    mutable QMutex m_stateMutex;  // guards m_transferInProgress
+    mutable std::mutex m_stateMutex;  // guards m_transferInProgress
     std::atomic<bool> m_imageFlag{false};
     std::atomic<bool> m_timeExposureRunning{false};
     std::atomic<bool> m_seriesStopped{false};
@@ -398,7 +405,7 @@ private:
     bool m_rebuildPending = false;
 
     bool m_wantLiveView = false;
-    QMutex m_liveViewMutex;  // guards m_wantLiveView
+    std::mutex m_liveViewMutex;  // guards m_wantLiveView
     std::atomic<bool> m_wantQuickView{false};
     std::atomic<bool> m_quickViewPending{false};
     int m_frameInterval = 0;
@@ -408,17 +415,19 @@ private:
     int m_liveViewModeToRestore = 0;
 
     // Held around one keep-alive or 3D-axis exchange, nothing else inside.
-    QMutex m_communicationMutex;
+    std::mutex m_communicationMutex;
     // Held by one transfer thread for a whole download.
-    QMutex m_transferMutex;
+    std::mutex m_transferMutex;
     QVector<QThread*> m_transferThreads;
 
-    mutable QMutex m_frameCallbackMutex;
+    mutable std::mutex m_frameCallbackMutex;
     FrameCallback m_frameCallback = nullptr;
     void* m_frameCallbackContext = nullptr;
 
-    // Guards every use of m_settings.
-    mutable QRecursiveMutex m_settingsMutex;
+    // Guards every use of the settings record, the lens data and the folder
+    // settings. Recursive because the change dispatch reads values through
+    // the facade.
+    mutable std::recursive_mutex m_settingsMutex;
 };
 
 Q_DECLARE_METATYPE(eVQReleaseMode)

@@ -193,6 +193,7 @@ private slots:
             camera.setFocusDistanceInc();
         else
             camera.setFocusDistanceDec();
+        QVERIFY(!fixture.releases().isEmpty());
         QCOMPARE(fixture.releases().last(), (QVector<quint32>{stage, 5}));
     }
 
@@ -233,6 +234,7 @@ private slots:
         fixture.recordReleases();
         fixture.serveSupportedStreams(modeWord);
         camera.changeToAutoFocusContinuous();
+        QVERIFY(!fixture.releases().isEmpty());
         QCOMPARE(fixture.releases().last(),
                  (QVector<quint32>{quint32(restarted ? kVQReleaseAutoFocusStart : kVQReleaseAutoFocusStop)}));
     }

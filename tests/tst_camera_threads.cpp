@@ -14,7 +14,8 @@ namespace {
 
 typedef BRX_Commu_CameraAccess_Base Access;
 
-const int kCompensations[] = {-1000, 0, 500, 1000};
+// Whole stops, which every family can hold.
+const int kCompensations[] = {-1000, 0, 1000, 2000};
 
 bool isKnownCompensation(int value)
 {
