@@ -205,6 +205,60 @@ private slots:
         QCOMPARE(rig.releases->stages(), (QList<int>{0, 0}));
     }
 
+    // --- Counters and picture announcements ------------------------------------------
+
+    void bulbCountShowsOnlyInBulbAndResetsToTheShutterTime()
+    {
+        IntervalRig rig;
+        QVERIFY(rig.connected);
+        QSignalSpy counts(&rig.capture, &BRX_Logic_CaptureControl::signalBulbCounter);
+        QSignalSpy stale(&rig.capture, &BRX_Logic_CaptureControl::signalShutterTimeStale);
+        QVERIFY(counts.isValid() && stale.isValid());
+        rig.camera->setExposureMode(eVQExposureMode(0));
+        rig.capture.emitBulbCounter(5);
+        QCOMPARE(counts.count(), 0);
+
+        rig.camera->setExposureMode(eVQExposureMode(4));
+        rig.capture.emitBulbCounter(5);
+        QCOMPARE(counts.takeFirst().at(0).toInt(), 5);
+        // This product sends no final count: the reset timer ends the display.
+        QTRY_COMPARE_WITH_TIMEOUT(counts.count(), 1, kTimeoutMs);
+        QCOMPARE(counts.takeFirst().at(0).toInt(), -1);
+        QCOMPARE(stale.count(), 1);
+        rig.capture.emitBulbCounter(-1);
+        QCOMPARE(counts.takeFirst().at(0).toInt(), -1);
+        QCOMPARE(stale.count(), 2);
+    }
+
+    void selfTimerCountEndsWithTheShutterTime()
+    {
+        IntervalRig rig;
+        QVERIFY(rig.connected);
+        QSignalSpy counts(&rig.capture, &BRX_Logic_CaptureControl::signalSelfTimerCounter);
+        QSignalSpy stale(&rig.capture, &BRX_Logic_CaptureControl::signalShutterTimeStale);
+        QVERIFY(counts.isValid() && stale.isValid());
+        rig.capture.emitSelfTimerCounter(3);
+        QCOMPARE(counts.count(), 1);
+        QCOMPARE(stale.count(), 0);
+        // Only some products need the reset timer; this one is not among them.
+        rig.capture.catchSelfResetTimerFired();
+        QCOMPARE(stale.count(), 0);
+        rig.capture.emitSelfTimerCounter(0);
+        QCOMPARE(stale.count(), 1);
+    }
+
+    void everyAnnouncedPictureStartsLoadingOutsideBracketing()
+    {
+        IntervalRig rig;
+        QVERIFY(rig.connected);
+        rig.camera->setBracketEnabled(false);
+        QSignalSpy loading(&rig.capture, &BRX_Logic_CaptureControl::signalLoading);
+        QVERIFY(loading.isValid());
+        rig.capture.catchTransferRequest();
+        rig.capture.catchTransferRequest();
+        QCOMPARE(loading.count(), 2);
+    }
+
     void closingTheCameraEndsTheInterval()
     {
         IntervalRig rig;
