@@ -2,6 +2,7 @@
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Logic_PropertyCatalogue.h"
 #include "BRX_SDK.h"
+#include "LogCapture.h"
 #include "SdkHost.h"
 
 #include <QtTest>
@@ -108,6 +109,26 @@ private slots:
         QCOMPARE(host.connections().last(), qMakePair(true, 0x2031));
         QTRY_COMPARE_WITH_TIMEOUT(host.numbers(), firstBurst, kConnectTimeoutMs);
         QVERIFY(BRX_SDK_getProperty(0, &mode, sizeof mode));
+    }
+
+    void afterADisconnectionNothingArrivesUntilTheHostRegistersAgain()
+    {
+        SdkHost host(0x2009);
+        QVERIFY(host.waitForInitialState(kConnectTimeoutMs));
+        host.setReregister(false);
+        QVERIFY(BRX_SDK_setVirtualCameraConnected(false));
+        QTRY_VERIFY_WITH_TIMEOUT(!host.isConnected(), kConnectTimeoutMs);
+        host.clearChanges();
+
+        LogCapture log;
+        QVERIFY(BRX_SDK_setVirtualCameraConnected(true));
+        QTRY_VERIFY_WITH_TIMEOUT(host.isConnected(), kConnectTimeoutMs);
+        // Handled after the initial state, which is then on its way to us.
+        BRX_SDK_setPropertyQueued(99);
+        QTRY_VERIFY_WITH_TIMEOUT(log.contains("BRX_Logic_Controller::setProperty() - unknown property: 99"),
+                                 kConnectTimeoutMs);
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(host.changes().isEmpty());
     }
 
     void closeRequestRestoresTheSavedStorageTypeAndCloses()
