@@ -238,7 +238,7 @@ void BRX_Logic_Controller::setFrameCallback(FrameCallback function, void* contex
 int BRX_Logic_Controller::getProductId() const
 {
     DirectCallLock locker(m_connectionLock, *this);
-    return m_camera ? m_camera->productId() : 0;
+    return m_productId;
 }
 
 void BRX_Logic_Controller::slotSetProperty(int property, QByteArray data)
@@ -426,6 +426,7 @@ void BRX_Logic_Controller::catchConnectionOpened(int connectionType)
         m_camera = camera;
         m_converters = converters;
         m_activeAccess = access;
+        m_productId = productId;
     }
     m_capture->setCamera(camera);
     connectNotifications();
@@ -448,6 +449,7 @@ void BRX_Logic_Controller::catchConnectionClosed(int connectionType)
         m_camera = nullptr;
         m_converters = nullptr;
         m_activeAccess = nullptr;
+        m_productId = 0;
     }
     // Deleted outside the lock: the camera waits for its transfer threads and
     // processes events meanwhile, which may run slots that take the lock.
@@ -644,7 +646,7 @@ void BRX_Logic_Controller::emitWhiteBalance(int index)
 {
     if (!m_camera)
         return;
-    const int productId = m_camera->productId();
+    const int productId = m_productId;
     if ((productId == 0x2031 || productId == 0x2041) && index == 10)
         index = 9;
     notify(32, qint32(whiteBalanceValue(index, m_camera->whiteBalanceColorTemp())));
@@ -665,7 +667,7 @@ void BRX_Logic_Controller::emitNoFocusConfirmation()
 
 int BRX_Logic_Controller::colourTemperaturePreset() const
 {
-    return BRX_Logic_ControllerConverters::colourTemperaturePreset(m_camera->productId());
+    return BRX_Logic_ControllerConverters::colourTemperaturePreset(m_productId);
 }
 
 // The index, or in the colour-temperature preset the temperature in kelvin
@@ -701,7 +703,7 @@ double BRX_Logic_Controller::shutterTimeStep() const
 
 double BRX_Logic_Controller::fastestShutterTime() const
 {
-    if (m_camera->productId() != 0x2041)
+    if (m_productId != 0x2041)
         return 1.0 / 4000;
     const bool electronic = m_camera->hasElectronicShutter() && m_camera->electronicShutter() == 1;
     return electronic ? 1.0 / 16000 : 1.0 / 8000;

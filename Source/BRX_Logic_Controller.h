@@ -238,6 +238,9 @@ private:
     BRX_Logic_Camera* m_camera = nullptr;
     BRX_Commu_CameraAccess_Base* m_activeAccess = nullptr;
     BRX_Logic_ControllerConverters* m_converters = nullptr;
+    // Kept with the connection: the access clears its own when the device
+    // goes away, which may happen while a direct call runs.
+    int m_productId = 0;
     bool m_focusInFeet = false;
     std::atomic<int> m_liveViewMode{0};
     BRX_Logic_CaptureControl* m_capture = nullptr;
