@@ -1,3 +1,4 @@
+#include "BRX_Commu_CameraAccess_Base.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Logic_Camera.h"
 #include "BRX_Logic_CaptureControl.h"
@@ -203,6 +204,26 @@ private slots:
         // The next press is an ordinary release again.
         rig.capture.doCaptureBtnPressed();
         QCOMPARE(rig.releases->stages(), (QList<int>{0, 0}));
+    }
+
+    void pressIsIgnoredWhileTheCameraWarnsOfBulbAndSelfTimer()
+    {
+        IntervalRig rig;
+        QVERIFY(rig.connected);
+        rig.capture.setSoftwareInterval(false);
+        // The camera's settings block now carries warning 6.
+        QByteArray block = rig.rig.camera->settingsBlock();
+        block[0x44] = 6;
+        rig.rig.camera->setCustomOperation(BRX_Commu_CameraAccess_Base::kOpGetCameraSettings,
+                                           BRX_Commu_VirtualCameraDevice::kDataIn,
+                                           [block](const QVector<quint32>&, const QByteArray&, QByteArray* dataIn) {
+                                               *dataIn = block;
+                                               return quint16(0x2001);
+                                           });
+        rig.rig.camera->raiseEvent(BRX_Commu_CameraAccess_Base::kVQCameraSettingsChanged);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.camera->warning(), 6, kTimeoutMs);
+        rig.capture.doCaptureBtnPressed();
+        QCOMPARE(rig.releases->count(), 0);
     }
 
     // --- Counters and picture announcements ------------------------------------------
