@@ -1,43 +1,244 @@
 #include "BRX_Logic_Controller.h"
+#include "BRX_Commu_CameraAccess_Base.h"
 #include "BRX_Debug.h"
+#include "BRX_Logic_APEXConverterAperture.h"
+#include "BRX_Logic_Camera.h"
+#include "BRX_Logic_CaptureControl.h"
+#include "BRX_Logic_ControllerConverters.h"
+#include "BRX_Logic_ConverterBase.h"
+#include "BRX_Logic_ConverterExposCompens.h"
+#include "BRX_Logic_ConverterFocusDistance.h"
+#include "BRX_Logic_PropertyCatalogue.h"
+#include "BRX_Logic_PropertyLists.h"
+
+#include <QMetaMethod>
+#include <QThread>
+#include <QWriteLocker>
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+using Kind = BRX_Logic_ControllerConverters::Kind;
+using Catalogue = BRX_Logic_PropertyCatalogue;
+
+const int kDeviceCheckMs = 1000;
+const int kBulbExposureMode = 4;
+const int kBracketingDriveMode = 4;
+const int kIntervalDriveMode = 5;
+const int kLiveViewPhoto = 2;
+const int kLiveViewVideo = 3;
+// Readers run for getProperty, whose label their messages carry.
+const char* const kGetLabel = "BRX_Logic_Controller::getProperty()";
+
+template <typename T>
+T readValue(const void* data)
+{
+    T value;
+    std::memcpy(&value, data, sizeof value);
+    return value;
+}
+
+// The host may pass any non-zero byte for true.
+template <>
+bool readValue<bool>(const void* data)
+{
+    return *static_cast<const unsigned char*>(data) != 0;
+}
+
+template <typename T>
+bool writeValue(void* data, T value)
+{
+    std::memcpy(data, &value, sizeof value);
+    return true;
+}
+
+// The shared hold of direct calls. The controller thread itself is the one
+// that swaps the per-connection objects; it reads them without the lock, and
+// so may take the exclusive lock below a set of its own.
+class DirectCallLock
+{
+public:
+    DirectCallLock(QReadWriteLock& lock, const QObject& owner)
+        : m_lock(QThread::currentThread() == owner.thread() ? nullptr : &lock)
+    {
+        if (m_lock)
+            m_lock->lockForRead();
+    }
+    ~DirectCallLock()
+    {
+        if (m_lock)
+            m_lock->unlock();
+    }
+    DirectCallLock(const DirectCallLock&) = delete;
+    DirectCallLock& operator=(const DirectCallLock&) = delete;
+
+private:
+    QReadWriteLock* m_lock;
+};
+
+int roundHalfUp(double x)
+{
+    return int(std::floor(x + 0.5));
+}
+
+double metresOf(int code)
+{
+    return BRX_Logic_ConverterFocusDistance::metersFromCode(code);
+}
+
+} // namespace
 
 BRX_Logic_Controller::BRX_Logic_Controller(QObject* parent)
     : QObject(parent)
+    , m_capture(new BRX_Logic_CaptureControl(this))
 {
+    m_ptpAccess = BRX_Commu_CameraAccess_Base::createCameraAccess(BRX_Commu_CameraAccess_Base::kConnectionUsb);
+    connectAccess();
+    connect(this, &BRX_Logic_Controller::signalProperty, this, &BRX_Logic_Controller::slotEmitPropertySafe,
+            Qt::DirectConnection);
+    connect(m_capture, &BRX_Logic_CaptureControl::signalShutterTimeStale, this,
+            &BRX_Logic_Controller::notifyShutterTime);
+    connect(m_capture, &BRX_Logic_CaptureControl::signalBulbCounter, this, &BRX_Logic_Controller::signalBulbCounter);
+    connect(m_capture, &BRX_Logic_CaptureControl::signalSelfTimerCounter, this,
+            &BRX_Logic_Controller::signalSelfTimerCounter);
+    connect(m_capture, &BRX_Logic_CaptureControl::signalLoading, this, &BRX_Logic_Controller::signalLoading);
+    connect(m_capture, &BRX_Logic_CaptureControl::signalFileNameAndNumber, this,
+            &BRX_Logic_Controller::signalFileNameAndNumber);
+    if (m_ptpAccess)
+        connect(&m_deviceCheckTimer, &QTimer::timeout, m_ptpAccess,
+                &BRX_Commu_CameraAccess_Base::checkDeviceAvailable);
 }
 
-BRX_Logic_Controller::~BRX_Logic_Controller() = default;
-
-bool BRX_Logic_Controller::getProperty(int, void*, unsigned int)
+// A camera that is already plugged in connects within milliseconds; were the
+// search started before the main object has connected signalCameraConnected,
+// the host would never hear of that camera. Called in the connecting thread.
+void BRX_Logic_Controller::connectNotify(const QMetaMethod& signal)
 {
+    if (signal == QMetaMethod::fromSignal(&BRX_Logic_Controller::signalCameraConnected))
+        QMetaObject::invokeMethod(this, [this] { startDeviceCheck(); }, Qt::QueuedConnection);
+}
+
+void BRX_Logic_Controller::startDeviceCheck()
+{
+    if (!m_ptpAccess || m_deviceCheckTimer.isActive())
+        return;
+    m_ptpAccess->checkDeviceAvailable();
+    m_deviceCheckTimer.start(kDeviceCheckMs);
+}
+
+BRX_Logic_Controller::~BRX_Logic_Controller()
+{
+    m_deviceCheckTimer.stop();
+    for (const QMetaObject::Connection& connection : qAsConst(m_connections))
+        disconnect(connection);
+    m_capture->setCamera(nullptr);
+    delete m_converters;
+    delete m_camera;
+    delete m_wlanAccess;
+    delete m_ptpAccess;
+}
+
+void BRX_Logic_Controller::connectAccess()
+{
+    if (!m_ptpAccess)
+        return;
+    connect(m_ptpAccess, &BRX_Commu_CameraAccess_Base::signalDeviceAvailable, this,
+            &BRX_Logic_Controller::catchDeviceAvailable, Qt::QueuedConnection);
+    connect(m_ptpAccess, &BRX_Commu_CameraAccess_Base::signalConnectionOpened, this,
+            &BRX_Logic_Controller::catchConnectionOpened, Qt::QueuedConnection);
+    connect(m_ptpAccess, &BRX_Commu_CameraAccess_Base::signalConnectionClosed, this,
+            &BRX_Logic_Controller::catchConnectionClosed, Qt::QueuedConnection);
+}
+
+// --- Boundary ----------------------------------------------------------------
+
+bool BRX_Logic_Controller::getProperty(int property, void* data, unsigned int size)
+{
+    DirectCallLock locker(m_connectionLock, *this);
     if (!m_camera) {
         debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
         return false;
     }
-    return false;
+    switch (Catalogue::checkGet(property, data, size, BRX_METHOD)) {
+    case Catalogue::Verdict::Refused:
+        return false;
+    case Catalogue::Verdict::NoData:
+        return true;
+    case Catalogue::Verdict::Accepted:
+        break;
+    }
+    const Reader reader = readerOf(property);
+    if (!reader) {
+        debugPrint(kDebugAlways, "%s - missing property: %d", BRX_METHOD, property);
+        return false;
+    }
+    return reader(*this, *m_camera, data);
 }
 
-bool BRX_Logic_Controller::setProperty(int, const void*, unsigned int)
+bool BRX_Logic_Controller::setProperty(int property, const void* data, unsigned int size)
 {
+    DirectCallLock locker(m_connectionLock, *this);
     if (!m_camera) {
         debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
         return false;
     }
-    return false;
+    switch (Catalogue::checkSet(property, data, size, BRX_METHOD)) {
+    case Catalogue::Verdict::Refused:
+        return false;
+    case Catalogue::Verdict::NoData:
+        return true;
+    case Catalogue::Verdict::Accepted:
+        break;
+    }
+    const Writer writer = writerOf(property);
+    if (!writer) {
+        debugPrint(kDebugAlways, "%s - missing property: %d", BRX_METHOD, property);
+        return false;
+    }
+    writer(*this, data);
+    if (Catalogue::find(property)->notified)
+        inControllerThread([this, property] { echo(property); });
+    return true;
+}
+
+// The settings records compare what they read back with what they hold, and
+// a set has already stored its value there: the camera's event after a set
+// finds no change. Without this the host would never see its set confirmed.
+// Drive mode and the intervals notify themselves (the emulation's values).
+void BRX_Logic_Controller::echo(int property)
+{
+    if (!m_camera || property == 13 || property == 41 || property == 43)
+        return;
+    if (property == 10) {
+        emitSensitivity(m_camera->sensitivity());
+        return;
+    }
+    const Catalogue::Entry* entry = Catalogue::find(property);
+    char payload[16];
+    const Reader reader = readerOf(property);
+    if (reader && reader(*this, *m_camera, payload))
+        Q_EMIT signalProperty(property, payload, Catalogue::payloadSize(entry->payload));
 }
 
 void BRX_Logic_Controller::setFrameCallback(FrameCallback function, void* context)
 {
+    DirectCallLock locker(m_connectionLock, *this);
     if (!m_camera) {
         if (function && context)
             debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
         return;
     }
+    m_camera->setFrameCallback(function, context);
 }
 
 int BRX_Logic_Controller::getProductId() const
 {
-    return 0;
+    DirectCallLock locker(m_connectionLock, *this);
+    return m_productId;
 }
 
 void BRX_Logic_Controller::slotSetProperty(int property, QByteArray data)
@@ -48,22 +249,1133 @@ void BRX_Logic_Controller::slotSetProperty(int property, QByteArray data)
         setProperty(property, data.constData(), unsigned(data.size()));
 }
 
-void BRX_Logic_Controller::doCaptureBtnPressed()
+// --- Property tables -----------------------------------------------------------
+
+BRX_Logic_Controller::Reader BRX_Logic_Controller::readerOf(int property)
+{
+    typedef BRX_Logic_Controller Ctl;
+    typedef BRX_Logic_Camera Cam;
+    static const Reader kReaders[Catalogue::kCount] = {
+        /* 0 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.exposureMode()); },
+        /* 1 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.exposMetering()); },
+        /* 2 */ nullptr,
+        /* 3 */ [](Ctl&, Cam& c, void* d) { return writeValue<double>(d, c.aperture()); },
+        /* 4 */ nullptr,
+        /* 5 */ [](Ctl&, Cam& c, void* d) { return writeValue<double>(d, c.shutterTime()); },
+        /* 6 */ nullptr,
+        /* 7 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.exposCompens()); },
+        /* 8 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.exposCompensStep()); },
+        /* 9 */ nullptr,
+        /* 10 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.sensitivity()); },
+        /* 11 */ [](Ctl&, Cam& c, void* d) { return writeValue<bool>(d, c.sensitivityAuto()); },
+        /* 12 */ nullptr,
+        /* 13 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.driveMode()); },
+        /* 14 */ [](Ctl&, Cam& c, void* d) { return writeValue<bool>(d, c.bracketingEnabled()); },
+        /* 15 */ nullptr,
+        /* 16 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.bracketingImageNumbers()); },
+        /* 17 */ nullptr,
+        /* 18 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.bracketingDeltaEV()); },
+        /* 19 */ [](Ctl&, Cam& c, void* d) { return writeValue<bool>(d, c.mirrorUpMode()); },
+        /* 20 */ nullptr,
+        /* 21 */ nullptr,
+        /* 22 */ nullptr,
+        /* 23 */ [](Ctl& t, Cam& c, void* d) { return t.readFocusDistance(c.focusDistance(), d, kGetLabel); },
+        /* 24 */ nullptr,
+        /* 25 */ nullptr,
+        /* 26 */ [](Ctl& t, Cam& c, void* d) { return t.readFocusDistance(c.focusPositionMax(), d, kGetLabel); },
+        /* 27 */ [](Ctl& t, Cam& c, void* d) { return t.readFocusDistance(c.focusPositionMin(), d, kGetLabel); },
+        /* 28 */ [](Ctl& t, Cam& c, void* d) { return t.readFocusDistance(c.autoFocusLimitDist(), d, kGetLabel); },
+        /* 29 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.focusMode()); },
+        /* 30 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.fileFormat()); },
+        /* 31 */ [](Ctl&, Cam& c, void* d) { return writeValue<bool>(d, c.wantsQuickView()); },
+        /* 32 */
+        [](Ctl& t, Cam& c, void* d) {
+            return writeValue<qint32>(d, t.whiteBalanceValue(c.whiteBalanceIndex() & 0xFF, c.whiteBalanceColorTemp()));
+        },
+        /* 33 */ [](Ctl& t, Cam&, void* d) { return writeValue<bool>(d, t.m_liveViewMode == kLiveViewPhoto); },
+        /* 34 */ [](Ctl& t, Cam&, void* d) { return writeValue<bool>(d, t.m_liveViewMode == kLiveViewVideo); },
+        /* 35 */ nullptr,
+        /* 36 */ nullptr,
+        /* 37 */ nullptr,
+        /* 38 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.powerSwitch()); },
+        /* 39 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.lensConnectionType()); },
+        /* 40 */ [](Ctl& t, Cam&, void* d) { return t.readRange(Kind::IntervalFrames, d, kGetLabel); },
+        /* 41 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.intervalFrames()); },
+        /* 42 */ [](Ctl& t, Cam&, void* d) { return t.readRange(Kind::IntervalTime, d, kGetLabel); },
+        /* 43 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.intervalTime()); },
+    };
+    return kReaders[property];
+}
+
+BRX_Logic_Controller::Writer BRX_Logic_Controller::writerOf(int property)
+{
+    typedef BRX_Logic_Controller Ctl;
+    static const Writer kWriters[Catalogue::kCount] = {
+        /* 0 */ [](Ctl& t, const void* d) { t.setExposureMode(readValue<qint32>(d)); },
+        /* 1 */ [](Ctl& t, const void* d) { t.setExposMetering(readValue<qint32>(d)); },
+        /* 2 */ nullptr,
+        /* 3 */ [](Ctl& t, const void* d) { t.setAperture(readValue<double>(d)); },
+        /* 4 */ nullptr,
+        /* 5 */ [](Ctl& t, const void* d) { t.setShutterTime(readValue<double>(d)); },
+        /* 6 */ nullptr,
+        /* 7 */ [](Ctl& t, const void* d) { t.setExposCompens(readValue<qint32>(d)); },
+        /* 8 */ [](Ctl& t, const void* d) { t.setExposCompensStep(readValue<qint32>(d)); },
+        /* 9 */ nullptr,
+        /* 10 */ [](Ctl& t, const void* d) { t.setSensitivity(readValue<qint32>(d)); },
+        /* 11 */ [](Ctl& t, const void* d) { t.setSensitivityAuto(readValue<bool>(d)); },
+        /* 12 */ nullptr,
+        /* 13 */ [](Ctl& t, const void* d) { t.setDriveMode(readValue<qint32>(d)); },
+        /* 14 */ [](Ctl& t, const void* d) { t.setBracketEnabled(readValue<bool>(d)); },
+        /* 15 */ nullptr,
+        /* 16 */ [](Ctl& t, const void* d) { t.setBracketImgNum(readValue<qint32>(d)); },
+        /* 17 */ nullptr,
+        /* 18 */ [](Ctl& t, const void* d) { t.setBracketDeltaEV(readValue<qint32>(d)); },
+        /* 19 */ [](Ctl& t, const void* d) { t.setMirrorUpMode(readValue<bool>(d)); },
+        /* 20 */ nullptr,
+        /* 21 */ nullptr,
+        /* 22 */ nullptr,
+        /* 23 */ [](Ctl& t, const void* d) { t.setFocusDistance(readValue<double>(d)); },
+        /* 24 */ [](Ctl& t, const void*) { t.m_camera->setFocusDistanceDec(); },
+        /* 25 */ [](Ctl& t, const void*) { t.m_camera->setFocusDistanceInc(); },
+        /* 26 */ nullptr,
+        /* 27 */ nullptr,
+        /* 28 */ nullptr,
+        /* 29 */ [](Ctl& t, const void* d) { t.setFocusMode(readValue<qint32>(d)); },
+        /* 30 */ [](Ctl& t, const void* d) { t.setFileFormat(readValue<qint32>(d)); },
+        /* 31 */ [](Ctl& t, const void* d) { t.m_camera->setWantQuickView(readValue<bool>(d)); },
+        /* 32 */ [](Ctl& t, const void* d) { t.writeWhiteBalance(readValue<qint32>(d)); },
+        /* 33 */ nullptr,
+        /* 34 */ nullptr,
+        /* 35 */ nullptr,
+        /* 36 */ nullptr,
+        /* 37 */ nullptr,
+        /* 38 */ nullptr,
+        /* 39 */ nullptr,
+        /* 40 */ nullptr,
+        /* 41 */ [](Ctl& t, const void* d) { t.setIntervalFrames(readValue<qint32>(d)); },
+        /* 42 */ nullptr,
+        /* 43 */ [](Ctl& t, const void* d) { t.setIntervalTime(readValue<qint32>(d)); },
+    };
+    return kWriters[property];
+}
+
+bool BRX_Logic_Controller::readFocusDistance(int code, void* data, const char* label) const
+{
+    if (!m_converters || !m_converters->focusDistance()) {
+        debugPrint(kDebugAlways, "%s - no converter for focus distance", label);
+        return false;
+    }
+    return writeValue<double>(data, metresOf(code));
+}
+
+// Smallest and largest value of an interval converter, rounded.
+bool BRX_Logic_Controller::readRange(int kind, void* data, const char* label) const
+{
+    const BRX_Logic_ConverterBase* converter = m_converters ? m_converters->get(Kind(kind)) : nullptr;
+    if (!converter) {
+        debugPrint(kDebugAlways, "%s - no converter for %s", label,
+                   BRX_Logic_ControllerConverters::subject(Kind(kind)));
+        return false;
+    }
+    const std::array<qint32, 2> range = {roundHalfUp(converter->minValue()), roundHalfUp(converter->maxValue())};
+    return writeValue(data, range);
+}
+
+// --- Connection ---------------------------------------------------------------
+
+BRX_Commu_CameraAccess_Base* BRX_Logic_Controller::accessOf(int connectionType) const
+{
+    switch (connectionType) {
+    case BRX_Commu_CameraAccess_Base::kConnectionUsb:
+        return m_ptpAccess;
+    case BRX_Commu_CameraAccess_Base::kConnectionWlan:
+        return m_wlanAccess;
+    default:
+        return nullptr;
+    }
+}
+
+void BRX_Logic_Controller::catchDeviceAvailable(int connectionType, quint64 cameraId, int productId,
+                                                QString deviceId)
+{
+    catchConnectToCamera(connectionType, cameraId, productId, deviceId);
+}
+
+void BRX_Logic_Controller::catchConnectToCamera(int connectionType, quint64 cameraId, int productId,
+                                                QString deviceId)
+{
+    BRX_Commu_CameraAccess_Base* access = accessOf(connectionType);
+    if (!m_camera && access)
+        access->openConnection(cameraId, productId, deviceId);
+}
+
+void BRX_Logic_Controller::catchConnectionOpened(int connectionType)
+{
+    BRX_Commu_CameraAccess_Base* access = accessOf(connectionType);
+    if (!access || m_camera)
+        return;
+    // Built before the lock is taken: the camera talks to the device while it
+    // is created, and direct calls need not wait for that.
+    auto* camera = new BRX_Logic_Camera(access);
+    const int productId = camera->productId();
+    BRX_Logic_APEXConverterAperture::setProductId(productId);
+    BRX_Logic_APEXConverterAperture::setStepSize(camera->hasExposCompensStep() ? camera->exposCompensStep() : 0);
+    auto* converters = new BRX_Logic_ControllerConverters(*camera, productId);
+    {
+        QWriteLocker locker(&m_connectionLock);
+        m_camera = camera;
+        m_converters = converters;
+        m_activeAccess = access;
+        m_productId = productId;
+    }
+    m_capture->setCamera(camera);
+    connectNotifications();
+    Q_EMIT signalCameraConnected();
+}
+
+void BRX_Logic_Controller::catchConnectionClosed(int connectionType)
+{
+    if (!m_camera || accessOf(connectionType) != m_activeAccess)
+        return;
+    for (const QMetaObject::Connection& connection : qAsConst(m_connections))
+        disconnect(connection);
+    m_connections.clear();
+    m_capture->setCamera(nullptr);
+    BRX_Logic_Camera* camera = m_camera;
+    BRX_Logic_ControllerConverters* converters = m_converters;
+    {
+        // Waits for direct calls that still use the camera; later ones find none.
+        QWriteLocker locker(&m_connectionLock);
+        m_camera = nullptr;
+        m_converters = nullptr;
+        m_activeAccess = nullptr;
+        m_productId = 0;
+    }
+    // Deleted outside the lock: the camera waits for its transfer threads and
+    // processes events meanwhile, which may run slots that take the lock.
+    delete converters;
+    delete camera;
+    m_liveViewMode = 0;
+    Q_EMIT signalCameraDisconnected();
+}
+
+void BRX_Logic_Controller::catchCameraGUIClosed()
+{
+    if (m_camera) {
+        m_camera->restoreAutoPowerOff();
+        m_camera->restoreStorageType();
+    }
+    if (m_activeAccess)
+        m_activeAccess->closeConnection();
+}
+
+template <typename Sender, typename Signal, typename Receiver, typename Slot>
+void BRX_Logic_Controller::track(const Sender* sender, Signal signal, const Receiver* receiver, Slot slot,
+                                 Qt::ConnectionType type)
+{
+    m_connections.append(connect(sender, signal, receiver, slot, type));
+}
+
+// Camera values that reach the host as they are.
+template <typename T>
+void BRX_Logic_Controller::connectValue(void (BRX_Logic_Camera::*signal)(T), int property)
+{
+    m_connections.append(connect(m_camera, signal, this, [this, property](T value) { notify(property, value); }));
+}
+
+void BRX_Logic_Controller::connectNotifications()
+{
+    typedef BRX_Logic_Camera Cam;
+    typedef BRX_Logic_Controller Ctl;
+    typedef BRX_Logic_CaptureControl Cap;
+    typedef BRX_Commu_CameraAccess_Base Access;
+    connectValue(&Cam::signalExposureMode, 0);
+    connectValue(&Cam::signalExposMetering, 1);
+    connectValue(&Cam::signalAperture, 3);
+    connectValue(&Cam::signalShutterTime, 5);
+    connectValue(&Cam::signalExposCompens, 7);
+    connectValue(&Cam::signalSensitivityAuto, 11);
+    connectValue(&Cam::signalBracketEnabled, 14);
+    connectValue(&Cam::signalBracketImgNum, 16);
+    connectValue(&Cam::signalBracketDeltaEV, 18);
+    connectValue(&Cam::signalMirrorUpMode, 19);
+    connectValue(&Cam::signalFocusConfirmation, 20);
+    connectValue(&Cam::signalFocusConfirmBadSig, 21);
+    connectValue(&Cam::signalFocusMode, 29);
+    connectValue(&Cam::signalPowerSwitch, 38);
+    connectValue(&Cam::signalLensConnectionType, 39);
+    connectValue(&Cam::signalIntervalFrames, 41);
+    connectValue(&Cam::signalIntervalTime, 43);
+    track(m_camera, &Cam::signalExposCompensStep, this, &Ctl::catchExposCompensStep);
+    track(m_camera, &Cam::signalSensitivity, this, &Ctl::emitSensitivity);
+    track(m_camera, &Cam::signalDriveMode, this, &Ctl::emitDriveMode);
+    track(m_camera, &Cam::signalNoFocusConfirmation, this, &Ctl::emitNoFocusConfirmation);
+    track(m_camera, &Cam::signalFocusDistance, this, &Ctl::emitFocusDistance);
+    track(m_camera, &Cam::signalAutoFocusLimitDist, this, &Ctl::emitAutoFocusLimitDist);
+    track(m_camera, &Cam::signalWhiteBalance, this, &Ctl::emitWhiteBalance);
+    track(m_camera, &Cam::signalWhiteBalTemp, this, &Ctl::emitWhiteBalTemp);
+    track(m_camera, &Cam::signalLensChanged, this, &Ctl::catchLensChanged);
+    track(m_camera, &Cam::signalElectronicShutter, this, &Ctl::catchElectronicShutter);
+    track(m_camera, &Cam::signalMaxShutterTime, this, &Ctl::catchMaxShutterTime);
+    track(m_camera, &Cam::signalLiveViewMode, this, &Ctl::catchLiveViewMode);
+    track(m_camera, &Cam::signalBulbModeTime, m_capture, &Cap::emitBulbCounter);
+    track(m_camera, &Cam::signalSelfTimerRestTime, m_capture, &Cap::emitSelfTimerCounter);
+    track(m_camera, &Cam::signalDngTransferDone, m_capture, &Cap::catchDngTransferDone);
+    track(m_camera, &Cam::signalIsAlive, this, &Ctl::signalIsAlive);
+    track(m_camera, &Cam::signalLoading, this, &Ctl::signalLoading);
+    track(m_camera, &Cam::signalRemainingToLoad, this, &Ctl::signalRemainingToLoad);
+    track(m_camera, &Cam::signalLiveViewPhoto, this, &Ctl::signalLiveViewPhoto);
+    track(m_camera, &Cam::signalLiveViewVideo, this, &Ctl::signalLiveViewVideo);
+    track(m_camera, &Cam::signalNoLiveView, this, &Ctl::signalNoLiveView);
+    track(m_camera, &Cam::signalQuickView, this, &Ctl::signalQuickView);
+    track(m_camera, &Cam::signalNoQuickView, this, &Ctl::signalNoQuickView);
+    track(m_camera, &Cam::signalFileNameAndNumber, this, &Ctl::signalFileNameAndNumber);
+    track(m_camera, &Cam::signalPictureExampleName, this, &Ctl::signalPictureExampleName);
+    track(m_camera, &Cam::signalImageDBChangeBegin, this, &Ctl::signalImageDBChangeBegin);
+    track(m_camera, &Cam::signalImageDBChangeEnd, this, &Ctl::signalImageDBChangeEnd);
+    track(m_activeAccess, &Access::signalBulbCounter, m_capture, &Cap::emitBulbCounter, Qt::QueuedConnection);
+    track(m_activeAccess, &Access::signalSelfTimerCounter, m_capture, &Cap::emitSelfTimerCounter,
+          Qt::QueuedConnection);
+    track(m_activeAccess, &Access::signalTransferRequest, m_capture, &Cap::catchTransferRequest,
+          Qt::QueuedConnection);
+    track(m_activeAccess, &Access::signalObjectDeleted, this, &Ctl::signalObjectDeleted);
+}
+
+// --- Notification pipeline ----------------------------------------------------
+
+template <typename T>
+void BRX_Logic_Controller::notify(int property, T value)
+{
+    Q_EMIT signalProperty(property, &value, quint32(sizeof value));
+}
+
+template <typename T>
+void BRX_Logic_Controller::notifyList(int property, const QVector<T>& values)
+{
+    Q_EMIT signalProperty(property, const_cast<T*>(values.constData()), quint32(values.size() * sizeof(T)));
+}
+
+void BRX_Logic_Controller::slotEmitPropertySafe(int property, void* data, quint32 size)
+{
+    if (size == 0)
+        return;
+    void* copy = std::malloc(size);
+    if (!copy)
+        return;
+    std::memcpy(copy, data, size);
+    Q_EMIT signalPropertySafe(property, copy, size);
+}
+
+template <typename F>
+void BRX_Logic_Controller::inControllerThread(F f)
+{
+    if (QThread::currentThread() == thread())
+        f();
+    else
+        QMetaObject::invokeMethod(this, f, Qt::QueuedConnection);
+}
+
+template <typename F>
+void BRX_Logic_Controller::withCamera(const char* label, F f)
+{
+    if (m_camera)
+        f(*m_camera);
+    else
+        debugPrint(kDebugAlways, "%s - no camera", label);
+}
+
+void BRX_Logic_Controller::notifyShutterTime()
+{
+    if (m_camera)
+        notify(5, m_camera->shutterTime());
+}
+
+// The selectable shutter times depend on the sensitivity, the electronic
+// shutter and the longest time: the list and the current time again.
+void BRX_Logic_Controller::notifyShutterTimes()
+{
+    emitShutterTimeList();
+    notifyShutterTime();
+}
+
+// --- Value notifications --------------------------------------------------------
+
+void BRX_Logic_Controller::emitSensitivity(int iso)
+{
+    notify(10, qint32(iso));
+    notifyShutterTimes();
+}
+
+void BRX_Logic_Controller::emitDriveMode(int mode)
+{
+    notify(13, qint32(mode));
+    // Any other mode ends an emulated interval at its next tick.
+    if (mode != kIntervalDriveMode)
+        m_capture->setSoftwareInterval(false);
+}
+
+void BRX_Logic_Controller::emitFocusDistance(int code)
+{
+    notifyDistance(23, code, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::emitFocusMaxDistance(int code)
+{
+    notifyDistance(26, code, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::emitFocusMinDistance(int code)
+{
+    notifyDistance(27, code, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::emitAutoFocusLimitDist(int code)
+{
+    notifyDistance(28, code, BRX_METHOD);
+}
+
+// The payload is in metres, which needs the focus-distance converter.
+void BRX_Logic_Controller::notifyDistance(int property, int code, const char* label)
+{
+    double metres = 0.0;
+    if (readFocusDistance(code, &metres, label))
+        notify(property, metres);
+}
+
+void BRX_Logic_Controller::emitWhiteBalance(int index)
 {
     if (!m_camera)
+        return;
+    const int productId = m_productId;
+    if ((productId == 0x2031 || productId == 0x2041) && index == 10)
+        index = 9;
+    notify(32, qint32(whiteBalanceValue(index, m_camera->whiteBalanceColorTemp())));
+}
+
+// A temperature change in any other preset re-sends the unchanged index.
+void BRX_Logic_Controller::emitWhiteBalTemp(int temperature)
+{
+    if (m_camera)
+        notify(32, qint32(whiteBalanceValue(m_camera->whiteBalanceIndex() & 0xFF, temperature)));
+}
+
+// Has no payload, so the pipeline drops it: the host never sees 22.
+void BRX_Logic_Controller::emitNoFocusConfirmation()
+{
+    Q_EMIT signalProperty(22, nullptr, 0);
+}
+
+int BRX_Logic_Controller::colourTemperaturePreset() const
+{
+    return BRX_Logic_ControllerConverters::colourTemperaturePreset(m_productId);
+}
+
+// The index, or in the colour-temperature preset the temperature in kelvin
+// when the temperature converter knows it.
+int BRX_Logic_Controller::whiteBalanceValue(int index, int temperature) const
+{
+    const BRX_Logic_ConverterBase* balance = m_converters->get(Kind::WhiteBalance);
+    const BRX_Logic_ConverterBase* kelvin = m_converters->get(Kind::WhiteBalTemp);
+    if (!balance || !kelvin || index != colourTemperaturePreset())
+        return index;
+    QString text = kelvin->textOf(temperature);
+    text.remove(QStringLiteral(" K"));
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok ? value : index;
+}
+
+// --- Lists -----------------------------------------------------------------------
+
+double BRX_Logic_Controller::apertureStep() const
+{
+    if (m_camera->hasExposCompensStep())
+        return BRX_Logic_PropertyLists::stepFromCompensStep(m_camera->exposCompensStep());
+    return BRX_Logic_PropertyLists::stepFromApertureSteps(m_camera->apertureSteps());
+}
+
+double BRX_Logic_Controller::shutterTimeStep() const
+{
+    if (!m_camera->hasExposCompensStep() && !m_camera->hasAperture())
+        return 0.5;
+    return apertureStep();
+}
+
+double BRX_Logic_Controller::fastestShutterTime() const
+{
+    if (m_productId != 0x2041)
+        return 1.0 / 4000;
+    const bool electronic = m_camera->hasElectronicShutter() && m_camera->electronicShutter() == 1;
+    return electronic ? 1.0 / 16000 : 1.0 / 8000;
+}
+
+void BRX_Logic_Controller::emitApertureList()
+{
+    if (!m_camera) {
+        debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
+        return;
+    }
+    notifyList(2, BRX_Logic_PropertyLists::apertureList(m_camera->openApertureValue(), m_camera->closeApertureValue(),
+                                                        apertureStep(), BRX_Logic_APEXConverterAperture::fNumberFromAv));
+}
+
+void BRX_Logic_Controller::emitShutterTimeList()
+{
+    if (!m_camera)
+        return;
+    const double step = shutterTimeStep();
+    if (step <= 0.0) {
+        debugPrint(kDebugAlways, "%s - illegal shutter time step", BRX_METHOD);
+        return;
+    }
+    const BRX_Logic_APEXConverterShutterTime& converter = m_converters->shutterTime();
+    notifyList(4, BRX_Logic_PropertyLists::shutterTimeList(fastestShutterTime(), m_camera->maxShutterTime(), step,
+                                                           [&converter](double tv) { return converter.secondsFromTv(tv); }));
+}
+
+void BRX_Logic_Controller::notifyConverterValues(int property, int kind, const char* label)
+{
+    const BRX_Logic_ConverterBase* converter = m_converters ? m_converters->get(Kind(kind)) : nullptr;
+    if (!converter) {
+        debugPrint(kDebugAlways, "%s - no converter for %s", label,
+                   BRX_Logic_ControllerConverters::subject(Kind(kind)));
+        return;
+    }
+    notifyList(property, BRX_Logic_PropertyLists::roundedValues(converter->values()));
+}
+
+void BRX_Logic_Controller::notifyConverterRange(int property, int kind, const char* label)
+{
+    std::array<qint32, 2> range;
+    if (readRange(kind, range.data(), label))
+        notify(property, range);
+}
+
+void BRX_Logic_Controller::emitExposCompensList()
+{
+    notifyConverterValues(6, Kind::ExposCompens, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::emitSensitivityList()
+{
+    notifyConverterValues(9, Kind::Sensitivity, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::emitBracketDeltaEVList()
+{
+    notifyConverterValues(17, Kind::BracketDeltaEV, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::emitIntervalFramesList()
+{
+    notifyConverterRange(40, Kind::IntervalFrames, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::emitIntervalTimeList()
+{
+    notifyConverterRange(42, Kind::IntervalTime, BRX_METHOD);
+}
+
+// --- Camera changes with follow-ups ----------------------------------------------
+
+void BRX_Logic_Controller::notifyFocusRange()
+{
+    BRX_Logic_ConverterFocusDistance* converter = m_converters->focusDistance();
+    converter->setFocusPositionMax(m_camera->focusPositionMax());
+    converter->setFocusPositionMin(m_camera->focusPositionMin());
+    emitFocusMaxDistance(converter->focusPositionMax());
+    emitFocusMinDistance(converter->focusPositionMin());
+}
+
+void BRX_Logic_Controller::catchLensChanged()
+{
+    if (!m_camera)
+        return;
+    if (m_camera->hasAperture())
+        emitApertureList();
+    if (m_converters->focusDistance())
+        notifyFocusRange();
+    else if (m_camera->hasFocusDistance())
+        debugPrint(kDebugAlways, "%s - no converter for focus distance", BRX_METHOD);
+}
+
+void BRX_Logic_Controller::catchExposCompensStep(int milliEv)
+{
+    if (!m_camera)
+        return;
+    {
+        // The records convert apertures with this process-wide table, also
+        // for sets from the host's thread.
+        QWriteLocker locker(&m_connectionLock);
+        BRX_Logic_APEXConverterAperture::setStepSize(milliEv);
+    }
+    m_converters->shutterTime().setStepSize(milliEv);
+    auto* converter = static_cast<BRX_Logic_ConverterExposCompens*>(m_converters->get(Kind::ExposCompens));
+    if (!converter) {
+        debugPrint(kDebugAlways, "%s - no converter for exposure compensation", BRX_METHOD);
+        return;
+    }
+    if (converter->stepSize() == milliEv)
+        return;
+    converter->setStepSize(milliEv);
+    notify(8, qint32(milliEv));
+    emitExposCompensList();
+    notify(7, qint32(0));
+    notifyShutterTimes();
+    if (m_camera->hasAperture()) {
+        emitApertureList();
+        notify(3, m_camera->aperture());
+    }
+}
+
+void BRX_Logic_Controller::catchElectronicShutter(int)
+{
+    notifyShutterTimes();
+}
+
+void BRX_Logic_Controller::catchMaxShutterTime(double)
+{
+    notifyShutterTimes();
+}
+
+void BRX_Logic_Controller::catchLiveViewMode(int mode)
+{
+    m_liveViewMode = mode;
+}
+
+// --- Initial state -----------------------------------------------------------------
+
+void BRX_Logic_Controller::catchCameraGUIOpened()
+{
+    if (!m_camera)
+        return;
+    if (m_camera->hasLensConnectionType())
+        notify(39, qint32(m_camera->lensConnectionType()));
+    if (m_camera->hasPowerSwitch())
+        notify(38, qint32(m_camera->powerSwitch()));
+    if (m_camera->hasExposCompensStep()) {
+        const int step = m_camera->exposCompensStep();
+        m_converters->shutterTime().setStepSize(step);
+        if (auto* converter = static_cast<BRX_Logic_ConverterExposCompens*>(m_converters->get(Kind::ExposCompens)))
+            converter->setStepSize(step);
+        notify(8, qint32(step));
+    }
+    emitExposCompensList();
+    emitBracketDeltaEVList();
+    emitIntervalFramesList();
+    emitIntervalTimeList();
+    emitSensitivityList();
+    emitShutterTimeList();
+    catchLensChanged();
+    sendInitialValues();
+}
+
+void BRX_Logic_Controller::sendInitialValues()
+{
+    BRX_Logic_Camera& camera = *m_camera;
+    emitDriveMode(m_capture->isSoftwareInterval() ? kIntervalDriveMode : camera.driveMode());
+    if (camera.hasFocusMode())
+        notify(29, qint32(camera.focusMode()));
+    notify(1, qint32(camera.exposMetering()));
+    notify(7, qint32(camera.exposCompens()));
+    notify(14, camera.bracketingEnabled());
+    notify(16, qint32(camera.bracketingImageNumbers()));
+    notify(18, qint32(camera.bracketingDeltaEV()));
+    sendInitialIntervals();
+    if (camera.hasAutoFocusLimit())
+        emitAutoFocusLimitDist(camera.autoFocusLimitDist());
+    if (camera.hasMirrorUpMode())
+        notify(19, camera.mirrorUpMode());
+    notify(11, camera.sensitivityAuto());
+    emitSensitivity(camera.sensitivity());
+    if (camera.hasWhiteBalance()) {
+        emitWhiteBalance(camera.whiteBalanceIndex() & 0xFF);
+        emitWhiteBalTemp(camera.whiteBalanceColorTemp());
+    }
+    notify(0, qint32(camera.exposureMode()));
+    if (camera.hasAperture())
+        notify(3, camera.aperture());
+    notifyShutterTime();
+    sendInitialFocus();
+}
+
+// A camera without interval shooting of its own reports the emulation's values.
+void BRX_Logic_Controller::sendInitialIntervals()
+{
+    const bool own = m_camera->hasInterval();
+    notify(41, qint32(own ? m_camera->intervalFrames() : m_capture->intervalFrames()));
+    notify(43, qint32(own ? m_camera->intervalTime() : m_capture->intervalTime()));
+}
+
+void BRX_Logic_Controller::sendInitialFocus()
+{
+    if (m_camera->hasFocusDistance())
+        emitFocusDistance(m_camera->focusDistance());
+    if (!m_camera->hasFocusConfirmation())
+        return;
+    if (m_camera->focusConfirmationEnabled()) {
+        notify(21, m_camera->focusConfirmationBadSignal());
+        notify(20, qint32(m_camera->focusConfirmation()));
+    } else {
+        emitNoFocusConfirmation();
+    }
+}
+
+// --- Capture --------------------------------------------------------------------
+
+void BRX_Logic_Controller::doCaptureBtnPressed()
+{
+    if (m_camera)
+        m_capture->doCaptureBtnPressed();
+    else
         debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
 }
 
 void BRX_Logic_Controller::doCaptureBtnReleased()
 {
-    if (!m_camera)
+    if (m_camera)
+        m_capture->doCaptureBtnReleased();
+    else
         debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
 }
 
-void BRX_Logic_Controller::catchCameraGUIOpened()
+void BRX_Logic_Controller::doVidCaptBtnPressed()
 {
 }
 
-void BRX_Logic_Controller::catchCameraGUIClosed()
+void BRX_Logic_Controller::doVidCaptBtnReleased()
 {
+    withCamera(BRX_METHOD, [](BRX_Logic_Camera& camera) { camera.toggleVideoCapture(); });
+}
+
+// --- Setters ----------------------------------------------------------------------
+
+void BRX_Logic_Controller::setShutterTime(double seconds)
+{
+    withCamera(BRX_METHOD, [this, seconds](BRX_Logic_Camera& camera) {
+        // A shutter time means leaving bulb.
+        if (camera.exposureMode() == kBulbExposureMode) {
+            camera.setExposureMode(eVQExposureMode(0));
+            inControllerThread([this] { echo(0); });
+        }
+        camera.setShutterTime(seconds);
+    });
+}
+
+// Lenses without aperture steps have no aperture to set.
+void BRX_Logic_Controller::setAperture(double fNumber)
+{
+    withCamera(BRX_METHOD, [fNumber](BRX_Logic_Camera& camera) {
+        if (camera.apertureSteps() != 0)
+            camera.setAperture(fNumber);
+    });
+}
+
+void BRX_Logic_Controller::setSensitivity(int iso)
+{
+    if (!m_camera) {
+        debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
+        return;
+    }
+    m_camera->setSensitivity(uint(iso));
+    Q_EMIT signalSensitivityAuto(iso == 0);
+    inControllerThread([this, iso] {
+        notify(11, iso == 0);
+        notifyShutterTimes();
+    });
+}
+
+void BRX_Logic_Controller::setSensitivityAuto(bool automatic)
+{
+    if (automatic)
+        setSensitivity(0);
+}
+
+void BRX_Logic_Controller::setFocusDistance(double metres)
+{
+    if (!m_camera) {
+        debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
+        return;
+    }
+    if (!m_converters->focusDistance()) {
+        debugPrint(kDebugAlways, "%s - no converter for focus distance", BRX_METHOD);
+        return;
+    }
+    m_camera->setFocusDistance(uint(BRX_Logic_ConverterFocusDistance::codeFromMeters(metres)));
+}
+
+void BRX_Logic_Controller::setFileFormat(int format)
+{
+    if (!m_camera) {
+        debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
+        return;
+    }
+    if (format < 0) {
+        debugPrint(kDebugAlways, "%s - illegal file format %d", BRX_METHOD, format);
+        return;
+    }
+    m_camera->setFileFormat(format);
+    Q_EMIT signalFileFormat(format);
+    Q_EMIT signalUseDngCompression(format <= 2);
+    Q_EMIT signalUseJpgColorSpace(format >= 1 && format <= 4);
+    Q_EMIT signalUseJpgResolution(format >= 1 && format <= 4);
+}
+
+// A value above the colour-temperature preset is a temperature, unless it is
+// one of the camera's own presets (some list one above the temperature preset).
+bool BRX_Logic_Controller::isWhiteBalanceTemperature(int value) const
+{
+    const BRX_Logic_ConverterBase* balance = m_converters->get(Kind::WhiteBalance);
+    return balance && value > colourTemperaturePreset() && !balance->values().contains(value);
+}
+
+void BRX_Logic_Controller::writeWhiteBalance(int value)
+{
+    if (!isWhiteBalanceTemperature(value)) {
+        setWhiteBalance(value);
+        return;
+    }
+    setWhiteBalance(colourTemperaturePreset());
+    setWhiteBalTemp(QString::number(value) + QStringLiteral(" K"));
+}
+
+void BRX_Logic_Controller::setWhiteBalance(int index)
+{
+    if (!m_camera) {
+        debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
+        return;
+    }
+    m_camera->setWhiteBalanceIndex(uchar(index));
+    Q_EMIT signalWhiteBalance(index);
+    Q_EMIT signalIsWhiteBalTemp(index == colourTemperaturePreset());
+    if (!m_converters->get(Kind::WhiteBalance))
+        debugPrint(kDebugAlways, "%s - no converter for white balance", BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setWhiteBalTemp(int value)
+{
+    withCamera(BRX_METHOD, [value](BRX_Logic_Camera& camera) { camera.setWhiteBalanceColorTemp(uint(value)); });
+}
+
+// Drive mode 4 is bracketing, carried by the camera's bracketing flag; 5 is
+// interval shooting, emulated here when the camera has none of its own.
+void BRX_Logic_Controller::setDriveMode(int mode)
+{
+    setBracketEnabled(mode == kBracketingDriveMode);
+    if (!m_camera)
+        return;
+    if (mode == kBracketingDriveMode) {
+        m_camera->setDriveMode(eVQDriveMode(0));
+    } else if (!m_camera->hasInterval()) {
+        m_capture->setSoftwareInterval(mode == kIntervalDriveMode);
+        m_camera->setDriveMode(eVQDriveMode(mode == kIntervalDriveMode ? 0 : mode));
+    } else {
+        m_camera->setDriveMode(eVQDriveMode(mode));
+    }
+    inControllerThread([this] {
+        if (m_camera)
+            notify(13, qint32(m_capture->isSoftwareInterval() ? kIntervalDriveMode : m_camera->driveMode()));
+    });
+}
+
+void BRX_Logic_Controller::setIntervalFrames(int frames)
+{
+    if (!m_camera)
+        debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
+    else if (m_camera->hasInterval())
+        m_camera->setIntervalFrames(frames);
+    else
+        m_capture->setIntervalFrames(frames);
+}
+
+void BRX_Logic_Controller::setIntervalTime(int seconds)
+{
+    if (!m_camera)
+        debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
+    else if (m_camera->hasInterval())
+        m_camera->setIntervalTime(seconds);
+    else
+        m_capture->setIntervalTime(seconds);
+}
+
+void BRX_Logic_Controller::setIsUnitFeet(bool feet)
+{
+    if (feet == m_focusInFeet)
+        return;
+    m_focusInFeet = feet;
+    Q_EMIT signalFocusIsUnitFeet(feet);
+    if (m_camera && m_converters->focusDistance())
+        notifyFocusRange();
+}
+
+void BRX_Logic_Controller::setExposureMode(int mode)
+{
+    withCamera(BRX_METHOD, [mode](BRX_Logic_Camera& camera) { camera.setExposureMode(eVQExposureMode(mode)); });
+}
+
+void BRX_Logic_Controller::setExposMetering(int mode)
+{
+    withCamera(BRX_METHOD, [mode](BRX_Logic_Camera& camera) { camera.setExposMetering(eVQExposMetering(mode)); });
+}
+
+void BRX_Logic_Controller::setExposCompens(int milliEv)
+{
+    withCamera(BRX_METHOD, [milliEv](BRX_Logic_Camera& camera) { camera.setExposCompens(milliEv); });
+}
+
+void BRX_Logic_Controller::setExposCompensStep(int milliEv)
+{
+    withCamera(BRX_METHOD, [milliEv](BRX_Logic_Camera& camera) { camera.setExposCompensStep(milliEv); });
+}
+
+void BRX_Logic_Controller::setBracketEnabled(bool on)
+{
+    withCamera(BRX_METHOD, [on](BRX_Logic_Camera& camera) { camera.setBracketEnabled(on); });
+}
+
+void BRX_Logic_Controller::setBracketImgNum(int count)
+{
+    withCamera(BRX_METHOD, [count](BRX_Logic_Camera& camera) { camera.setBracketImgNum(count); });
+}
+
+void BRX_Logic_Controller::setBracketDeltaEV(int milliEv)
+{
+    withCamera(BRX_METHOD, [milliEv](BRX_Logic_Camera& camera) { camera.setBracketDeltaEV(milliEv); });
+}
+
+void BRX_Logic_Controller::setMirrorUpMode(bool on)
+{
+    withCamera(BRX_METHOD, [on](BRX_Logic_Camera& camera) { camera.setMirrorUpMode(on); });
+}
+
+void BRX_Logic_Controller::setFocusMode(int mode)
+{
+    withCamera(BRX_METHOD, [mode](BRX_Logic_Camera& camera) { camera.setFocusMode(eVQFocusMode(mode)); });
+}
+
+void BRX_Logic_Controller::setAudioLevel(int level)
+{
+    withCamera(BRX_METHOD, [level](BRX_Logic_Camera& camera) { camera.setAudioLevel(eVQAudioLevel(level)); });
+}
+
+// --- Text setters ------------------------------------------------------------------
+
+namespace {
+
+typedef void (*TextTarget)(BRX_Logic_Controller&, BRX_Logic_Camera&, int value);
+
+// Where the value of a converter's text goes: picture formats and styles
+// straight to the camera, the rest through the controller's own setters.
+TextTarget textTarget(Kind kind)
+{
+    typedef BRX_Logic_Controller Ctl;
+    typedef BRX_Logic_Camera Cam;
+    static const TextTarget kTargets[Kind::kKindCount] = {
+        /* Orientation */ nullptr,
+        /* AudioLevel */ [](Ctl& t, Cam&, int v) { t.setAudioLevel(v); },
+        /* AutoreviewDuration */ [](Ctl&, Cam& c, int v) { c.setAutoreviewDuration(eVQAutoreviewDuration(v)); },
+        /* AutoPowerOff */ [](Ctl&, Cam& c, int v) { c.setAutoPowerOff(eVQAutoPowerOff(v)); },
+        /* BracketDeltaEV */ [](Ctl& t, Cam&, int v) { t.setBracketDeltaEV(v); },
+        /* BracketImgNum */ [](Ctl& t, Cam&, int v) { t.setBracketImgNum(v); },
+        /* DngCompression */ [](Ctl&, Cam& c, int v) { c.setDngCompression(v != 0); },
+        /* DriveMode */ [](Ctl& t, Cam&, int v) { t.setDriveMode(v); },
+        /* ExposCompens */ [](Ctl& t, Cam&, int v) { t.setExposCompens(v); },
+        /* ExposMetering */ [](Ctl& t, Cam&, int v) { t.setExposMetering(v); },
+        /* FileFormat */ [](Ctl& t, Cam&, int v) { t.setFileFormat(v); },
+        /* IntervalFrames */ [](Ctl& t, Cam&, int v) { t.setIntervalFrames(v); },
+        /* IntervalTime */ [](Ctl& t, Cam&, int v) { t.setIntervalTime(v); },
+        /* JpgColorSpace */ [](Ctl&, Cam& c, int v) { c.setJpgColorSpace(eVQColorManagement(v)); },
+        /* JpgResolution */ [](Ctl&, Cam& c, int v) { c.setJpgResolution(eVQPhotoResolutionJPG(v)); },
+        /* SensorFormat */ [](Ctl&, Cam& c, int v) { c.setSensorFormat(eVQSensorFormat(v)); },
+        /* PhotoAspectRatio */ [](Ctl&, Cam& c, int v) { c.setPhotoAspectRatio(eVQPhotoAspectRatio(v)); },
+        /* VideoFileFormat */ [](Ctl&, Cam& c, int v) { c.setVideoFileFormat(eVQVideoFileFormat(v)); },
+        /* VideoResAndFrRate */ [](Ctl&, Cam& c, int v) { c.setVideoResAndFrRate(eVQVideoResAndFrRate(v)); },
+        /* VideoFormatResol */ [](Ctl&, Cam& c, int v) { c.setVideoFormatResol(eVQVideoFormatResol(v)); },
+        /* Contrast */ [](Ctl&, Cam& c, int v) { c.setContrast(eVQContrast(v)); },
+        /* Sharpness */ [](Ctl&, Cam& c, int v) { c.setSharpness(eVQSharpness(v)); },
+        /* Saturation */ [](Ctl&, Cam& c, int v) { c.setSaturation(eVQSaturation(v)); },
+        /* Monochrome */ [](Ctl&, Cam& c, int v) { c.setMonochrome(eVQMonochrome(v)); },
+        /* Sensitivity */ [](Ctl& t, Cam&, int v) { t.setSensitivity(v); },
+        /* Warning */ nullptr,
+        /* WhiteBalance */ [](Ctl& t, Cam&, int v) { t.setWhiteBalance(v); },
+        /* WhiteBalTemp */ [](Ctl& t, Cam&, int v) { t.setWhiteBalTemp(v); },
+    };
+    return kTargets[kind];
+}
+
+} // namespace
+
+void BRX_Logic_Controller::setFromText(int kind, const QString& text, const char* label)
+{
+    if (!m_camera) {
+        debugPrint(kDebugAlways, "%s - no camera", label);
+        return;
+    }
+    const BRX_Logic_ConverterBase* converter = m_converters->get(Kind(kind));
+    if (!converter) {
+        debugPrint(kDebugAlways, "%s - no converter for %s", label, BRX_Logic_ControllerConverters::subject(Kind(kind)));
+        return;
+    }
+    // A text outside the list would reach the camera as the miss value -1.
+    if (!converter->texts().contains(text)) {
+        debugPrint(kDebugAlways, "%s - unknown value: %s", label, qPrintable(text));
+        return;
+    }
+    textTarget(Kind(kind))(*this, *m_camera, roundHalfUp(converter->valueOf(text)));
+}
+
+void BRX_Logic_Controller::setDngCompression(const QString& text)
+{
+    setFromText(Kind::DngCompression, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setJpgColorSpace(const QString& text)
+{
+    setFromText(Kind::JpgColorSpace, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setJpgResolution(const QString& text)
+{
+    setFromText(Kind::JpgResolution, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setAutoreviewDuration(const QString& text)
+{
+    setFromText(Kind::AutoreviewDuration, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setAutoPowerOff(const QString& text)
+{
+    setFromText(Kind::AutoPowerOff, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setSensorFormat(const QString& text)
+{
+    setFromText(Kind::SensorFormat, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setPhotoAspectRatio(const QString& text)
+{
+    setFromText(Kind::PhotoAspectRatio, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setVideoFileFormat(const QString& text)
+{
+    setFromText(Kind::VideoFileFormat, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setVideoResAndFrRate(const QString& text)
+{
+    setFromText(Kind::VideoResAndFrRate, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setVideoFormatResol(const QString& text)
+{
+    setFromText(Kind::VideoFormatResol, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setContrast(const QString& text)
+{
+    setFromText(Kind::Contrast, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setSharpness(const QString& text)
+{
+    setFromText(Kind::Sharpness, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setSaturation(const QString& text)
+{
+    setFromText(Kind::Saturation, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setMonochrome(const QString& text)
+{
+    setFromText(Kind::Monochrome, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setFileFormat(const QString& text)
+{
+    setFromText(Kind::FileFormat, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setExposMetering(const QString& text)
+{
+    setFromText(Kind::ExposMetering, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setExposCompens(const QString& text)
+{
+    setFromText(Kind::ExposCompens, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setSensitivity(const QString& text)
+{
+    setFromText(Kind::Sensitivity, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setWhiteBalance(const QString& text)
+{
+    setFromText(Kind::WhiteBalance, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setWhiteBalTemp(const QString& text)
+{
+    setFromText(Kind::WhiteBalTemp, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setDriveMode(const QString& text)
+{
+    setFromText(Kind::DriveMode, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setBracketImgNum(const QString& text)
+{
+    setFromText(Kind::BracketImgNum, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setBracketDeltaEV(const QString& text)
+{
+    setFromText(Kind::BracketDeltaEV, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setIntervalFrames(const QString& text)
+{
+    setFromText(Kind::IntervalFrames, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setIntervalTime(const QString& text)
+{
+    setFromText(Kind::IntervalTime, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setAudioLevel(const QString& text)
+{
+    setFromText(Kind::AudioLevel, text, BRX_METHOD);
+}
+
+void BRX_Logic_Controller::setFocusDistance(const QString& text)
+{
+    if (!m_camera) {
+        debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
+        return;
+    }
+    if (!m_converters->focusDistance()) {
+        debugPrint(kDebugAlways, "%s - no converter for focus distance", BRX_METHOD);
+        return;
+    }
+    m_camera->setFocusDistance(uint(BRX_Logic_ConverterFocusDistance::codeFromString(text, m_focusInFeet)));
+}
+
+void BRX_Logic_Controller::setShutterTime(const QString& text)
+{
+    if (!m_camera) {
+        debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
+        return;
+    }
+    if (text == QLatin1String("B"))
+        m_camera->setExposureMode(eVQExposureMode(kBulbExposureMode));
+    else
+        setShutterTime(BRX_Logic_APEXConverterShutterTime::secondsFromString(text));
+    notify(0, qint32(m_camera->exposureMode()));
 }

@@ -2,13 +2,31 @@
 #define BRX_LOGIC_CONTROLLER_H
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QReadWriteLock>
+#include <QString>
+#include <QTimer>
+#include <QVector>
 
+#include <atomic>
+
+class BRX_Commu_CameraAccess_Base;
 class BRX_Logic_Camera;
+class BRX_Logic_CaptureControl;
+class BRX_Logic_ControllerConverters;
 
-// The object behind every export. Lives in the controller thread; getProperty,
-// setProperty and setFrameCallback are also called directly from the host's
-// thread.
+// The object behind every export: owns the camera accesses and, per
+// connection, the camera model and its value converters; turns the host's
+// property numbers into camera settings and camera changes into property
+// notifications.
+//
+// Lives in the controller thread. getProperty, setProperty, setFrameCallback
+// and getProductId are also called directly from the host's thread; there
+// they hold the connection lock (shared) while they use the per-connection
+// objects, which connection set-up and tear-down swap under the same lock
+// (exclusive). The lock is never held while the host is called: every
+// notification leaves from the controller thread, queued.
 class BRX_Logic_Controller : public QObject
 {
     Q_OBJECT
@@ -18,27 +36,219 @@ public:
     explicit BRX_Logic_Controller(QObject* parent = nullptr);
     ~BRX_Logic_Controller() override;
 
+    // Read or write one numbered property; false (with a log line) for a
+    // refused request. Any thread.
     bool getProperty(int property, void* data, unsigned int size);
     bool setProperty(int property, const void* data, unsigned int size);
+    // Hands the host's frame callback to the camera model. Any thread.
     void setFrameCallback(FrameCallback function, void* context);
-    // Product ID of the open camera, 0 without one.
+    // Product ID of the open camera, 0 without one. Any thread.
     int getProductId() const;
 
 signals:
     void signalCameraConnected();
     void signalCameraDisconnected();
+    // Every notification: data points to the emitter's value during the call.
+    void signalProperty(int property, void* data, quint32 size);
     // data is a malloc'd copy owned by the receiver.
     void signalPropertySafe(int property, void* data, quint32 size);
 
+    // Qt-side mirror of the settings; the host sees none of these.
+    void signalSensitivityAuto(bool automatic);
+    void signalFileFormat(int format);
+    void signalUseDngCompression(bool use);
+    void signalUseJpgColorSpace(bool use);
+    void signalUseJpgResolution(bool use);
+    void signalWhiteBalance(int index);
+    void signalIsWhiteBalTemp(bool isTemperature);
+    void signalFocusIsUnitFeet(bool feet);
+    void signalBulbCounter(int seconds);
+    void signalSelfTimerCounter(int seconds);
+    void signalLoading(bool loading);
+    void signalFileNameAndNumber();
+    void signalObjectDeleted(uint handle);
+    // Passed through unchanged from the camera model.
+    void signalIsAlive(bool alive);
+    void signalRemainingToLoad(int remaining);
+    void signalLiveViewPhoto(bool on);
+    void signalLiveViewVideo(bool on);
+    void signalNoLiveView();
+    void signalQuickView(QByteArray image, QString fileName, int orientation);
+    void signalNoQuickView();
+    void signalPictureExampleName();
+    void signalImageDBChangeBegin();
+    void signalImageDBChangeEnd();
+
 public slots:
     void slotSetProperty(int property, QByteArray data);
-    void doCaptureBtnPressed();
-    void doCaptureBtnReleased();
+    void slotEmitPropertySafe(int property, void* data, quint32 size);
+
+    // Connection set-up and tear-down (controller thread).
+    void catchDeviceAvailable(int connectionType, quint64 cameraId, int productId, QString deviceId);
+    void catchConnectToCamera(int connectionType, quint64 cameraId, int productId, QString deviceId);
+    void catchConnectionOpened(int connectionType);
+    void catchConnectionClosed(int connectionType);
+    // Sends the whole state of a newly opened camera.
     void catchCameraGUIOpened();
+    // Restores the camera's saved settings and closes the connection.
     void catchCameraGUIClosed();
 
+    void doCaptureBtnPressed();
+    void doCaptureBtnReleased();
+    void doVidCaptBtnPressed();
+    void doVidCaptBtnReleased();
+
+    // Setters with rules of their own.
+    void setShutterTime(double seconds);
+    void setAperture(double fNumber);
+    void setSensitivity(int iso);
+    void setSensitivityAuto(bool automatic);
+    void setFocusDistance(double metres);
+    void setFileFormat(int format);
+    void setWhiteBalance(int index);
+    void setWhiteBalTemp(int value);
+    void setDriveMode(int mode);
+    void setIntervalFrames(int frames);
+    void setIntervalTime(int seconds);
+    void setIsUnitFeet(bool feet);
+
+    // Setters that forward to the camera model.
+    void setExposureMode(int mode);
+    void setExposMetering(int mode);
+    void setExposCompens(int milliEv);
+    void setExposCompensStep(int milliEv);
+    void setBracketEnabled(bool on);
+    void setBracketImgNum(int count);
+    void setBracketDeltaEV(int milliEv);
+    void setMirrorUpMode(bool on);
+    void setFocusMode(int mode);
+    void setAudioLevel(int level);
+
+    // Text setters: the display text of a converter's list.
+    void setDngCompression(const QString& text);
+    void setJpgColorSpace(const QString& text);
+    void setJpgResolution(const QString& text);
+    void setAutoreviewDuration(const QString& text);
+    void setAutoPowerOff(const QString& text);
+    void setSensorFormat(const QString& text);
+    void setPhotoAspectRatio(const QString& text);
+    void setVideoFileFormat(const QString& text);
+    void setVideoResAndFrRate(const QString& text);
+    void setVideoFormatResol(const QString& text);
+    void setContrast(const QString& text);
+    void setSharpness(const QString& text);
+    void setSaturation(const QString& text);
+    void setMonochrome(const QString& text);
+    void setFileFormat(const QString& text);
+    void setExposMetering(const QString& text);
+    void setExposCompens(const QString& text);
+    void setSensitivity(const QString& text);
+    void setWhiteBalance(const QString& text);
+    void setWhiteBalTemp(const QString& text);
+    void setDriveMode(const QString& text);
+    void setBracketImgNum(const QString& text);
+    void setBracketDeltaEV(const QString& text);
+    void setIntervalFrames(const QString& text);
+    void setIntervalTime(const QString& text);
+    void setAudioLevel(const QString& text);
+    // In feet or metres as setIsUnitFeet says.
+    void setFocusDistance(const QString& text);
+    // "B" selects bulb.
+    void setShutterTime(const QString& text);
+
+    // Notifications with conversions or follow-ups of their own.
+    void emitSensitivity(int iso);
+    void emitDriveMode(int mode);
+    void emitFocusDistance(int code);
+    void emitFocusMaxDistance(int code);
+    void emitFocusMinDistance(int code);
+    void emitAutoFocusLimitDist(int code);
+    void emitWhiteBalance(int index);
+    void emitWhiteBalTemp(int temperature);
+    void emitNoFocusConfirmation();
+    void emitApertureList();
+    void emitShutterTimeList();
+    void emitExposCompensList();
+    void emitSensitivityList();
+    void emitBracketDeltaEVList();
+    void emitIntervalFramesList();
+    void emitIntervalTimeList();
+    void catchLensChanged();
+    void catchExposCompensStep(int milliEv);
+    void catchElectronicShutter(int value);
+    void catchMaxShutterTime(double seconds);
+    void catchLiveViewMode(int mode);
+
+protected:
+    // Discovery starts once the main object listens for connections.
+    void connectNotify(const QMetaMethod& signal) override;
+
 private:
+    typedef bool (*Reader)(BRX_Logic_Controller&, BRX_Logic_Camera&, void* data);
+    typedef void (*Writer)(BRX_Logic_Controller&, const void* data);
+
+    static Reader readerOf(int property);
+    static Writer writerOf(int property);
+
+    void startDeviceCheck();
+    // Confirms a host's set with the camera's value (controller thread).
+    void echo(int property);
+    BRX_Commu_CameraAccess_Base* accessOf(int connectionType) const;
+    void connectAccess();
+    void connectNotifications();
+    template <typename T>
+    void connectValue(void (BRX_Logic_Camera::*signal)(T), int property);
+    template <typename Sender, typename Signal, typename Receiver, typename Slot>
+    void track(const Sender* sender, Signal signal, const Receiver* receiver, Slot slot,
+               Qt::ConnectionType type = Qt::AutoConnection);
+    void sendInitialValues();
+    void sendInitialIntervals();
+    void sendInitialFocus();
+
+    template <typename T>
+    void notify(int property, T value);
+    template <typename T>
+    void notifyList(int property, const QVector<T>& values);
+    void notifyShutterTime();
+    void notifyShutterTimes();
+    void notifyFocusRange();
+    void notifyConverterValues(int property, int kind, const char* label);
+    void notifyConverterRange(int property, int kind, const char* label);
+    void notifyDistance(int property, int code, const char* label);
+    // Runs f in the controller thread: at once when called there, else queued.
+    template <typename F>
+    void inControllerThread(F f);
+    template <typename F>
+    void withCamera(const char* label, F f);
+    void setFromText(int kind, const QString& text, const char* label);
+
+    // Property 32: an index, or a colour temperature above the preset's index.
+    void writeWhiteBalance(int value);
+    bool readFocusDistance(int code, void* data, const char* label) const;
+    bool readRange(int kind, void* data, const char* label) const;
+    int whiteBalanceValue(int index, int temperature) const;
+    int colourTemperaturePreset() const;
+    bool isWhiteBalanceTemperature(int value) const;
+    double apertureStep() const;
+    double shutterTimeStep() const;
+    double fastestShutterTime() const;
+
+    BRX_Commu_CameraAccess_Base* m_ptpAccess = nullptr;
+    BRX_Commu_CameraAccess_Base* m_wlanAccess = nullptr;
     BRX_Logic_Camera* m_camera = nullptr;
+    BRX_Commu_CameraAccess_Base* m_activeAccess = nullptr;
+    BRX_Logic_ControllerConverters* m_converters = nullptr;
+    // Kept with the connection: the access clears its own when the device
+    // goes away, which may happen while a direct call runs.
+    int m_productId = 0;
+    bool m_focusInFeet = false;
+    std::atomic<int> m_liveViewMode{0};
+    BRX_Logic_CaptureControl* m_capture = nullptr;
+    QTimer m_deviceCheckTimer;
+    // The notification connections of the open camera, undone on close.
+    QList<QMetaObject::Connection> m_connections;
+    // Shared: direct calls from the host; exclusive: swapping the camera.
+    mutable QReadWriteLock m_connectionLock;
 };
 
 #endif

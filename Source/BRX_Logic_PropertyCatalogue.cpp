@@ -1,4 +1,5 @@
 #include "BRX_Logic_PropertyCatalogue.h"
+#include "BRX_Debug.h"
 
 namespace {
 
@@ -80,4 +81,66 @@ unsigned int BRX_Logic_PropertyCatalogue::payloadSize(Payload payload)
         break;
     }
     return 0;
+}
+
+namespace {
+
+using Verdict = BRX_Logic_PropertyCatalogue::Verdict;
+
+Verdict refuse(const char* format, const char* label, int property)
+{
+    debugPrint(kDebugAlways, format, label, property);
+    return Verdict::Refused;
+}
+
+Verdict checkData(const BRX_Logic_PropertyCatalogue::Entry& entry, const void* data, unsigned int size,
+                  const char* label)
+{
+    if (!data)
+        return Verdict::NoData;
+    const unsigned int expected = BRX_Logic_PropertyCatalogue::payloadSize(entry.payload);
+    if (size != expected) {
+        debugPrint(kDebugAlways, "%s - wrong size %ld instead of %ld for property: %d", label, long(size),
+                   long(expected), entry.id);
+        return Verdict::Refused;
+    }
+    return Verdict::Accepted;
+}
+
+} // namespace
+
+BRX_Logic_PropertyCatalogue::Verdict BRX_Logic_PropertyCatalogue::checkGet(int property, const void* data,
+                                                                         unsigned int size, const char* label)
+{
+    const Entry* entry = find(property);
+    if (!entry || entry->access == Access::List || entry->access == Access::Reserved)
+        return refuse("%s - unknown property: %d", label, property);
+    if (entry->access == Access::EmitOnly)
+        return refuse("%s - cannot get emit-only property: %d", label, property);
+    if (entry->access == Access::WriteOnly || entry->access == Access::Command)
+        return refuse("%s - cannot get write-only property: %d", label, property);
+    return checkData(*entry, data, size, label);
+}
+
+BRX_Logic_PropertyCatalogue::Verdict BRX_Logic_PropertyCatalogue::checkSet(int property, const void* data,
+                                                                         unsigned int size, const char* label)
+{
+    const Entry* entry = find(property);
+    if (!entry)
+        return refuse("%s - unknown property: %d", label, property);
+    switch (entry->access) {
+    case Access::ReadOnly:
+    case Access::List:
+    case Access::Reserved:
+        return refuse("%s - cannot set read-only property: %d", label, property);
+    case Access::EmitOnly:
+        return refuse("%s - cannot set emit-only property: %d", label, property);
+    case Access::Command:
+        // Commands carry no payload; the data pointer is not looked at.
+        return checkData(*entry, &size, size, label);
+    case Access::ReadWrite:
+    case Access::WriteOnly:
+        break;
+    }
+    return checkData(*entry, data, size, label);
 }

@@ -1,0 +1,36 @@
+#ifndef RELEASERECORDER_H
+#define RELEASERECORDER_H
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QMutex>
+
+#include <memory>
+
+class BRX_Commu_VirtualCamera;
+
+// Records the release stages a virtual camera receives (operation 0x9004),
+// with the time of each since the recorder was attached. Keep-alive and the
+// autofocus stages are left out: they come and go on their own.
+class ReleaseRecorder
+{
+public:
+    explicit ReleaseRecorder(const std::shared_ptr<BRX_Commu_VirtualCamera>& camera);
+
+    QList<int> stages() const;
+    // Milliseconds since attaching, one per recorded stage.
+    QList<qint64> times() const;
+    int count() const { return stages().size(); }
+
+private:
+    struct State {
+        QMutex mutex;
+        QElapsedTimer clock;
+        QList<int> stages;
+        QList<qint64> times;
+    };
+    // Shared with the camera's handler, which may outlive the recorder.
+    std::shared_ptr<State> m_state;
+};
+
+#endif

@@ -1,0 +1,296 @@
+#include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Commu_VirtualCamera.h"
+#include "BRX_Logic_Camera.h"
+#include "BRX_Logic_CaptureControl.h"
+#include "BRX_SDK.h"
+#include "ReleaseRecorder.h"
+#include "SdkHost.h"
+#include "VirtualCameraRig.h"
+
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const int kTimeoutMs = 10000;
+
+template <typename T>
+bool setValue(int property, T value)
+{
+    return BRX_SDK_setProperty(property, &value, sizeof value);
+}
+
+// A host with a connected struct camera (no interval shooting of its own)
+// whose releases are recorded.
+struct Session {
+    Session()
+        : host(new SdkHost(0x2009))
+    {
+        connected = host->waitForInitialState(kTimeoutMs);
+        releases.reset(new ReleaseRecorder(BRX_Commu_VirtualCamera::selected()));
+    }
+
+    // Returns once the controller has handled every request queued so far:
+    // a queued set is confirmed after them.
+    bool sync()
+    {
+        qint32 compensation = 0;
+        if (!BRX_SDK_getProperty(7, &compensation, sizeof compensation))
+            return false;
+        const int before = host->count(7);
+        BRX_SDK_setPropertyQueued(7, &compensation, sizeof compensation);
+        return QTest::qWaitFor([&] { return host->count(7) > before; }, kTimeoutMs);
+    }
+
+    std::unique_ptr<SdkHost> host;
+    std::unique_ptr<ReleaseRecorder> releases;
+    bool connected = false;
+};
+
+// The capture control on a camera model of its own, to drive the emulated
+// interval step by step: the DNG transfers that let it go on are announced
+// by hand.
+struct IntervalRig {
+    IntervalRig()
+        : rig(0x2009)
+    {
+        connected = rig.connect();
+        camera.reset(new BRX_Logic_Camera(rig.access.get()));
+        releases.reset(new ReleaseRecorder(rig.camera));
+        capture.setCamera(camera.get());
+        capture.setSoftwareInterval(true);
+        capture.setIntervalTime(1);
+    }
+    ~IntervalRig() { capture.setCamera(nullptr); }
+
+    // Announces a finished DNG transfer once count releases have been sent.
+    bool transferAfter(int count)
+    {
+        if (!QTest::qWaitFor([&] { return releases->count() >= count; }, kTimeoutMs))
+            return false;
+        capture.catchDngTransferDone();
+        return true;
+    }
+
+    VirtualCameraRig rig;
+    std::unique_ptr<BRX_Logic_Camera> camera;
+    std::unique_ptr<ReleaseRecorder> releases;
+    BRX_Logic_CaptureControl capture;
+    bool connected = false;
+};
+
+} // namespace
+
+class TestControllerCapture : public QObject
+{
+    Q_OBJECT
+private slots:
+    // --- Through the exports ---------------------------------------------------
+
+    void singleRelease()
+    {
+        Session session;
+        QVERIFY(session.connected);
+        QVERIFY(setValue<qint32>(13, 0));
+        BRX_SDK_capture();
+        QTRY_COMPARE_WITH_TIMEOUT(session.releases->stages(), QList<int>{0}, kTimeoutMs);
+    }
+
+    void continuousSeriesStartsOnPressAndStopsOnRelease()
+    {
+        Session session;
+        QVERIFY(session.connected);
+        QVERIFY(setValue<qint32>(13, 1));
+        BRX_SDK_capturePressed();
+        QTRY_COMPARE_WITH_TIMEOUT(session.releases->stages(), QList<int>{12}, kTimeoutMs);
+        BRX_SDK_captureReleased();
+        QTRY_COMPARE_WITH_TIMEOUT(session.releases->stages(), (QList<int>{12, 13}), kTimeoutMs);
+    }
+
+    void bulbOpensAndCloses_data()
+    {
+        QTest::addColumn<bool>("mirrorUp");
+        QTest::addColumn<QList<int>>("stages");
+        QTest::newRow("without mirror-up") << false << QList<int>{7, 8};
+        QTest::newRow("with mirror-up") << true << QList<int>{7, 7, 8};
+    }
+
+    void bulbOpensAndCloses()
+    {
+        QFETCH(bool, mirrorUp);
+        QFETCH(QList<int>, stages);
+        Session session;
+        QVERIFY(session.connected);
+        QVERIFY(setValue<qint32>(13, 0));
+        QVERIFY(setValue<bool>(19, mirrorUp));
+        QVERIFY(setValue<qint32>(0, 4));
+        for (int press = 0; press < stages.size(); ++press)
+            BRX_SDK_capturePressed();
+        QTRY_COMPARE_WITH_TIMEOUT(session.releases->stages(), stages, kTimeoutMs);
+    }
+
+    void intervalDriveModeIsEmulatedAndIgnoresPresses()
+    {
+        Session session;
+        QVERIFY(session.connected);
+        QVERIFY(setValue<bool>(19, false));
+        QVERIFY(setValue<qint32>(13, 5));
+        QTRY_COMPARE_WITH_TIMEOUT(session.host->last<qint32>(13), 5, kTimeoutMs);
+        qint32 driveMode = -1;
+        QVERIFY(BRX_SDK_getProperty(13, &driveMode, sizeof driveMode));
+        QCOMPARE(driveMode, 0);
+
+        BRX_SDK_capturePressed();
+        QTRY_COMPARE_WITH_TIMEOUT(session.releases->stages(), QList<int>{0}, kTimeoutMs);
+        // The interval now waits for the picture's transfer; presses meanwhile do nothing.
+        BRX_SDK_capturePressed();
+        QVERIFY(session.sync());
+        QCOMPARE(session.releases->stages(), QList<int>{0});
+    }
+
+    // --- The emulated interval step by step --------------------------------------
+
+    void intervalReleasesOncePerPictureAfterEachTransfer()
+    {
+        IntervalRig rig;
+        QVERIFY(rig.connected);
+        rig.camera->setMirrorUpMode(false);
+        rig.capture.setIntervalFrames(3);
+        rig.capture.doCaptureBtnPressed();
+        QVERIFY(rig.capture.isIntervalRunning());
+        QVERIFY(rig.transferAfter(1));
+        QVERIFY(rig.transferAfter(2));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.releases->count(), 3, kTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.capture.isIntervalRunning(), kTimeoutMs);
+        QCOMPARE(rig.releases->stages(), (QList<int>{0, 0, 0}));
+        // One interval time (1 s) apart, loosely.
+        const QList<qint64> times = rig.releases->times();
+        QVERIFY(times.at(1) - times.at(0) >= 700);
+        QVERIFY(times.at(2) - times.at(1) >= 700);
+    }
+
+    void intervalWithMirrorUpReleasesTwicePerPicture()
+    {
+        IntervalRig rig;
+        QVERIFY(rig.connected);
+        rig.camera->setMirrorUpMode(true);
+        rig.capture.setIntervalFrames(2);
+        rig.capture.doCaptureBtnPressed();
+        QVERIFY(rig.transferAfter(2));
+        QVERIFY(rig.transferAfter(4));
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.capture.isIntervalRunning(), kTimeoutMs);
+        QCOMPARE(rig.releases->stages(), (QList<int>{0, 0, 0, 0}));
+        // Mirror up, then the exposure about 300 ms later; pictures 1 s apart.
+        const QList<qint64> times = rig.releases->times();
+        QVERIFY(times.at(1) - times.at(0) >= 200);
+        QVERIFY(times.at(2) - times.at(1) >= 500);
+        QVERIFY(times.at(3) - times.at(2) >= 200);
+    }
+
+    void anotherDriveModeEndsTheInterval()
+    {
+        IntervalRig rig;
+        QVERIFY(rig.connected);
+        rig.camera->setMirrorUpMode(false);
+        rig.capture.setIntervalFrames(5);
+        rig.capture.doCaptureBtnPressed();
+        QVERIFY(rig.transferAfter(1));
+        rig.capture.doCaptureBtnPressed();
+        rig.capture.setSoftwareInterval(false);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.capture.isIntervalRunning(), kTimeoutMs);
+        QCOMPARE(rig.releases->count(), 1);
+
+        // The next press is an ordinary release again.
+        rig.capture.doCaptureBtnPressed();
+        QCOMPARE(rig.releases->stages(), (QList<int>{0, 0}));
+    }
+
+    void pressIsIgnoredWhileTheCameraWarnsOfBulbAndSelfTimer()
+    {
+        IntervalRig rig;
+        QVERIFY(rig.connected);
+        rig.capture.setSoftwareInterval(false);
+        // The camera's settings block now carries warning 6.
+        QByteArray block = rig.rig.camera->settingsBlock();
+        block[0x44] = 6;
+        rig.rig.camera->setCustomOperation(BRX_Commu_CameraAccess_Base::kOpGetCameraSettings,
+                                           BRX_Commu_VirtualCameraDevice::kDataIn,
+                                           [block](const QVector<quint32>&, const QByteArray&, QByteArray* dataIn) {
+                                               *dataIn = block;
+                                               return quint16(0x2001);
+                                           });
+        rig.rig.camera->raiseEvent(BRX_Commu_CameraAccess_Base::kVQCameraSettingsChanged);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.camera->warning(), 6, kTimeoutMs);
+        rig.capture.doCaptureBtnPressed();
+        QCOMPARE(rig.releases->count(), 0);
+    }
+
+    // --- Counters and picture announcements ------------------------------------------
+
+    void bulbCountShowsOnlyInBulbAndResetsToTheShutterTime()
+    {
+        IntervalRig rig;
+        QVERIFY(rig.connected);
+        QSignalSpy counts(&rig.capture, &BRX_Logic_CaptureControl::signalBulbCounter);
+        QSignalSpy stale(&rig.capture, &BRX_Logic_CaptureControl::signalShutterTimeStale);
+        QVERIFY(counts.isValid() && stale.isValid());
+        rig.camera->setExposureMode(eVQExposureMode(0));
+        rig.capture.emitBulbCounter(5);
+        QCOMPARE(counts.count(), 0);
+
+        rig.camera->setExposureMode(eVQExposureMode(4));
+        rig.capture.emitBulbCounter(5);
+        QCOMPARE(counts.takeFirst().at(0).toInt(), 5);
+        // This product sends no final count: the reset timer ends the display.
+        QTRY_COMPARE_WITH_TIMEOUT(counts.count(), 1, kTimeoutMs);
+        QCOMPARE(counts.takeFirst().at(0).toInt(), -1);
+        QCOMPARE(stale.count(), 1);
+        rig.capture.emitBulbCounter(-1);
+        QCOMPARE(counts.takeFirst().at(0).toInt(), -1);
+        QCOMPARE(stale.count(), 2);
+    }
+
+    void selfTimerCountEndsWithTheShutterTime()
+    {
+        IntervalRig rig;
+        QVERIFY(rig.connected);
+        QSignalSpy counts(&rig.capture, &BRX_Logic_CaptureControl::signalSelfTimerCounter);
+        QSignalSpy stale(&rig.capture, &BRX_Logic_CaptureControl::signalShutterTimeStale);
+        QVERIFY(counts.isValid() && stale.isValid());
+        rig.capture.emitSelfTimerCounter(3);
+        QCOMPARE(counts.count(), 1);
+        QCOMPARE(stale.count(), 0);
+        // Only some products need the reset timer; this one is not among them.
+        rig.capture.catchSelfResetTimerFired();
+        QCOMPARE(stale.count(), 0);
+        rig.capture.emitSelfTimerCounter(0);
+        QCOMPARE(stale.count(), 1);
+    }
+
+    void everyAnnouncedPictureStartsLoadingOutsideBracketing()
+    {
+        IntervalRig rig;
+        QVERIFY(rig.connected);
+        rig.camera->setBracketEnabled(false);
+        QSignalSpy loading(&rig.capture, &BRX_Logic_CaptureControl::signalLoading);
+        QVERIFY(loading.isValid());
+        rig.capture.catchTransferRequest();
+        rig.capture.catchTransferRequest();
+        QCOMPARE(loading.count(), 2);
+    }
+
+    void closingTheCameraEndsTheInterval()
+    {
+        IntervalRig rig;
+        QVERIFY(rig.connected);
+        rig.capture.setIntervalFrames(5);
+        rig.capture.doCaptureBtnPressed();
+        QVERIFY(rig.capture.isIntervalRunning());
+        rig.capture.setCamera(nullptr);
+        QVERIFY(!rig.capture.isIntervalRunning());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestControllerCapture)
+#include "tst_controller_capture.moc"

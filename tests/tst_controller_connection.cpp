@@ -1,0 +1,152 @@
+#include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Commu_VirtualCamera.h"
+#include "BRX_Logic_PropertyCatalogue.h"
+#include "BRX_SDK.h"
+#include "LogCapture.h"
+#include "SdkHost.h"
+
+#include <QtTest>
+
+namespace {
+
+using Catalogue = BRX_Logic_PropertyCatalogue;
+const int kConnectTimeoutMs = 10000;
+
+bool payloadFits(const SdkHost::Change& change)
+{
+    const Catalogue::Entry* entry = Catalogue::find(change.property);
+    if (!entry || !entry->notified)
+        return false;
+    const int size = change.payload.size();
+    switch (entry->payload) {
+    case Catalogue::Payload::IntList:
+        return size > 0 && size % 4 == 0;
+    case Catalogue::Payload::DoubleList:
+        return size > 0 && size % 8 == 0;
+    default:
+        return size == int(Catalogue::payloadSize(entry->payload));
+    }
+}
+
+} // namespace
+
+// A host plugs a camera in, sees it connect and receives its whole state;
+// unplugging and closing undo the connection.
+class TestControllerConnection : public QObject
+{
+    Q_OBJECT
+private slots:
+    void everyProductConnectsWithItsWholeState_data()
+    {
+        QTest::addColumn<int>("productId");
+        for (int productId : {0x2009, 0x2011, 0x2021, 0x2031, 0x2041, 0x2051, 0x2061})
+            QTest::addRow("0x%X", productId) << productId;
+    }
+
+    void everyProductConnectsWithItsWholeState()
+    {
+        QFETCH(int, productId);
+        SdkHost host(productId);
+        QTRY_VERIFY_WITH_TIMEOUT(host.isConnected(), kConnectTimeoutMs);
+        QCOMPARE(host.connections(), (QList<QPair<bool, int>>{{true, productId}}));
+        QVERIFY(host.waitForInitialState(kConnectTimeoutMs));
+        for (const SdkHost::Change& change : host.changes())
+            QVERIFY2(payloadFits(change), qPrintable(QString("property %1 with %2 bytes")
+                                                         .arg(change.property)
+                                                         .arg(change.payload.size())));
+        QVERIFY(!host.numbers().contains(22));
+    }
+
+    void initialStateComesInItsOrder_data()
+    {
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<QList<int>>("numbers");
+        QTest::newRow("struct") << 0x2009
+                                << QList<int>{38, 6,  17, 40, 42, 9,  4,  2,  26, 27, 13, 29, 1, 7, 14, 16,
+                                              18, 41, 43, 19, 11, 10, 4,  5,  32, 32, 0,  3,  5, 23, 21, 20};
+        QTest::newRow("struct-M") << 0x2021
+                                  << QList<int>{6, 17, 40, 42, 9, 4, 13, 1, 7, 14, 16, 18, 41, 43, 11, 10, 4, 5, 32,
+                                                32, 0, 5};
+        QTest::newRow("device properties")
+            << 0x2031
+            << QList<int>{38, 6, 17, 40, 42, 9, 4, 2, 26, 27, 13, 29, 1, 7, 14, 16, 18, 41, 43, 19, 11, 10, 4, 5, 32,
+                          32, 0, 3, 5, 23, 21, 20};
+    }
+
+    void initialStateComesInItsOrder()
+    {
+        QFETCH(int, productId);
+        QFETCH(QList<int>, numbers);
+        SdkHost host(productId);
+        QTRY_COMPARE_WITH_TIMEOUT(host.numbers(), numbers, kConnectTimeoutMs);
+    }
+
+    void intervalValuesComeFromTheEmulationWithoutOwnIntervalShooting()
+    {
+        SdkHost host(0x2009);
+        QVERIFY(host.waitForInitialState(kConnectTimeoutMs));
+        // Frames and time of the emulation until the host sets others.
+        QCOMPARE(host.last<qint32>(41), 5);
+        QCOMPARE(host.last<qint32>(43), 2);
+    }
+
+    void unplugReportsTheProductAndReconnectSendsTheStateAgain()
+    {
+        SdkHost host(0x2031);
+        QVERIFY(host.waitForInitialState(kConnectTimeoutMs));
+        // The burst without the confirmation that waitForInitialState asked for.
+        const QList<int> firstBurst = host.numbers().mid(0, host.numbers().size() - 1);
+
+        QVERIFY(BRX_SDK_setVirtualCameraConnected(false));
+        QTRY_COMPARE_WITH_TIMEOUT(host.connections().size(), 2, kConnectTimeoutMs);
+        QCOMPARE(host.connections().last(), qMakePair(false, 0x2031));
+        qint32 mode = 0;
+        QVERIFY(!BRX_SDK_getProperty(0, &mode, sizeof mode));
+
+        host.clearChanges();
+        QVERIFY(BRX_SDK_setVirtualCameraConnected(true));
+        QTRY_COMPARE_WITH_TIMEOUT(host.connections().size(), 3, kConnectTimeoutMs);
+        QCOMPARE(host.connections().last(), qMakePair(true, 0x2031));
+        QTRY_COMPARE_WITH_TIMEOUT(host.numbers(), firstBurst, kConnectTimeoutMs);
+        QVERIFY(BRX_SDK_getProperty(0, &mode, sizeof mode));
+    }
+
+    void afterADisconnectionNothingArrivesUntilTheHostRegistersAgain()
+    {
+        SdkHost host(0x2009);
+        QVERIFY(host.waitForInitialState(kConnectTimeoutMs));
+        host.setReregister(false);
+        QVERIFY(BRX_SDK_setVirtualCameraConnected(false));
+        QTRY_VERIFY_WITH_TIMEOUT(!host.isConnected(), kConnectTimeoutMs);
+        host.clearChanges();
+
+        LogCapture log;
+        QVERIFY(BRX_SDK_setVirtualCameraConnected(true));
+        QTRY_VERIFY_WITH_TIMEOUT(host.isConnected(), kConnectTimeoutMs);
+        // Handled after the initial state, which is then on its way to us.
+        BRX_SDK_setPropertyQueued(99);
+        QTRY_VERIFY_WITH_TIMEOUT(log.contains("BRX_Logic_Controller::setProperty() - unknown property: 99"),
+                                 kConnectTimeoutMs);
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(host.changes().isEmpty());
+    }
+
+    void closeRequestRestoresTheSavedStorageTypeAndCloses()
+    {
+        SdkHost host(0x2031);
+        const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
+        const quint16 storageType = BRX_Commu_CameraAccess_Base::kDevicePropExternalShooting;
+        const qint64 saved = camera->propertyValue(storageType);
+        QVERIFY(saved != 2);
+        QTRY_VERIFY_WITH_TIMEOUT(host.isConnected(), kConnectTimeoutMs);
+        QCOMPARE(camera->propertyValue(storageType), 2);
+
+        BRX_SDK_requestClose();
+        QTRY_COMPARE_WITH_TIMEOUT(host.connections().size(), 2, kConnectTimeoutMs);
+        QCOMPARE(host.connections().last(), qMakePair(false, 0x2031));
+        QCOMPARE(camera->propertyValue(storageType), saved);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestControllerConnection)
+#include "tst_controller_connection.moc"
