@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+
+#include <atomic>
 #include <mutex>
 
 // The camera's device properties with a typed accessor:
@@ -310,8 +312,9 @@ protected:
     // The release dispatcher: values[0] is the stage, then its parameters.
     bool releaseCamImpl(quint32 count, const qint32* values);
 
-    // Set by openConnection, cleared by closeConnection of the transport.
-    int m_productId = 0;
+    // Set by openConnection, cleared by closeConnection of the transport (in
+    // the access's thread); read from the host's thread too.
+    std::atomic<int> m_productId{0};
 
 private:
     template <typename T> bool getDevicePropTyped(quint16 propertyCode, T& value);

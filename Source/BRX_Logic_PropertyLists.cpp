@@ -13,6 +13,15 @@ int roundHalfUp(double x)
     return int(std::floor(x + 0.5));
 }
 
+// The converters snap to nominal values: a finer step than their table has
+// maps neighbouring APEX values to the same entry, which a selectable list
+// must show only once.
+void appendIfNew(QVector<double>& list, double value)
+{
+    if (list.isEmpty() || list.last() != value)
+        list.append(value);
+}
+
 } // namespace
 
 double BRX_Logic_PropertyLists::stepFromCompensStep(int step)
@@ -46,8 +55,8 @@ QVector<double> BRX_Logic_PropertyLists::apertureList(double open, double close,
         av += step;
     list.append(open);
     for (; fNumberFromAv(av) < close && ++steps < kMaxListSteps; av += step)
-        list.append(fNumberFromAv(av));
-    list.append(close);
+        appendIfNew(list, fNumberFromAv(av));
+    appendIfNew(list, close);
     return list;
 }
 
@@ -62,9 +71,9 @@ QVector<double> BRX_Logic_PropertyLists::shutterTimeList(double fastest, double 
         const double seconds = secondsFromTv(tv);
         if (!(seconds < slowest))
             break;
-        list.append(seconds);
+        appendIfNew(list, seconds);
     }
-    list.append(slowest);
+    appendIfNew(list, slowest);
     return list;
 }
 

@@ -5,6 +5,7 @@
 #include "BRX_Logic_ControllerWorker.h"
 #include "BRX_SDK.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
 
@@ -42,7 +43,18 @@ BRX_SDK_MainObject::~BRX_SDK_MainObject()
         // QCoreApplication gets no events delivered, so that would leak it.
         delete m_worker;
         delete m_thread;
+        dropPendingNotifications();
     }
+}
+
+void BRX_SDK_MainObject::dropPendingNotifications()
+{
+    // Notifications still queued for us own malloc'd payloads. Deliver them
+    // with no callbacks set, so the host hears nothing more and they are freed.
+    m_controller = nullptr;
+    m_initCallback = nullptr;
+    setChangesCallback(nullptr, nullptr);
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 void BRX_SDK_MainObject::startControllerThread()
@@ -94,6 +106,8 @@ void BRX_SDK_MainObject::setChangesCallback(ChangesCallback callback, void* cont
 
 void BRX_SDK_MainObject::catchCameraConnected()
 {
+    if (!m_controller)
+        return;
     m_productId = m_controller->getProductId();
     if (m_initCallback)
         m_initCallback(m_initContext, true, m_productId);
@@ -102,6 +116,8 @@ void BRX_SDK_MainObject::catchCameraConnected()
 
 void BRX_SDK_MainObject::catchCameraDisconnected()
 {
+    if (!m_controller)
+        return;
     m_controller->setFrameCallback(nullptr, nullptr);
     setChangesCallback(nullptr, nullptr);
     if (m_initCallback)

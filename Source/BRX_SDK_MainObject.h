@@ -44,6 +44,7 @@ public slots:
 private:
     void startControllerThread();
     void connectController();
+    void dropPendingNotifications();
 
     InitCallback m_initCallback;
     void* m_initContext;

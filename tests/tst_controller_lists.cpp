@@ -69,6 +69,16 @@ private slots:
         QVERIFY(Lists::shutterTimeList(0.25, 2.0, 0.0, formulaSeconds).isEmpty());
     }
 
+    void listsShowEachNominalValueOnce()
+    {
+        // A third-stop walk over a half-stop table hits some entries twice.
+        const auto halfStopSeconds = [](double tv) { return std::exp2(-std::floor(tv * 2.0 + 0.5) / 2.0); };
+        const QVector<double> list = Lists::shutterTimeList(0.25, 1.0, 1.0 / 3.0, halfStopSeconds);
+        for (int i = 1; i < list.size(); ++i)
+            QVERIFY2(list[i] != list[i - 1], qPrintable(QString::number(list[i])));
+        QCOMPARE(list.last(), 1.0);
+    }
+
     void roundedValuesRoundHalfUp()
     {
         const QVector<int> expected = {-3000, -2666, -2333, 0, 334, 1};

@@ -178,6 +178,21 @@ private slots:
         main.catchProperty(8, mallocCopy("1234"), 4);
         QCOMPARE(changes.size(), 1);
     }
+
+    void notificationsStillQueuedAtExitAreFreed()
+    {
+        QList<InitCall> initCalls;
+        QList<QPair<int, QByteArray>> changes;
+        auto* main = new BRX_SDK_MainObject(&recordInit, &initCalls);
+        main->setChangesCallback(&recordChange, &changes);
+        QMetaObject::invokeMethod(main, "catchProperty", Qt::QueuedConnection, Q_ARG(int, 7),
+                                  Q_ARG(void*, mallocCopy("abcd")), Q_ARG(quint32, 4));
+        QMetaObject::invokeMethod(main, "catchCameraDisconnected", Qt::QueuedConnection);
+        delete main;
+        // Nothing reaches the host any more; LeakSanitizer checks the payload.
+        QVERIFY(changes.isEmpty());
+        QVERIFY(initCalls.isEmpty());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSdkExports)
