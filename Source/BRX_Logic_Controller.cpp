@@ -13,7 +13,6 @@
 
 #include <QMetaMethod>
 #include <QThread>
-#include <QWriteLocker>
 
 #include <array>
 #include <cmath>
@@ -62,22 +61,22 @@ bool writeValue(void* data, T value)
 class DirectCallLock
 {
 public:
-    DirectCallLock(QReadWriteLock& lock, const QObject& owner)
+    DirectCallLock(std::shared_mutex& lock, const QObject& owner)
         : m_lock(QThread::currentThread() == owner.thread() ? nullptr : &lock)
     {
         if (m_lock)
-            m_lock->lockForRead();
+            m_lock->lock_shared();
     }
     ~DirectCallLock()
     {
         if (m_lock)
-            m_lock->unlock();
+            m_lock->unlock_shared();
     }
     DirectCallLock(const DirectCallLock&) = delete;
     DirectCallLock& operator=(const DirectCallLock&) = delete;
 
 private:
-    QReadWriteLock* m_lock;
+    std::shared_mutex* m_lock;
 };
 
 int roundHalfUp(double x)
@@ -119,7 +118,7 @@ BRX_Logic_Controller::BRX_Logic_Controller(QObject* parent)
 void BRX_Logic_Controller::connectNotify(const QMetaMethod& signal)
 {
     if (signal == QMetaMethod::fromSignal(&BRX_Logic_Controller::signalCameraConnected))
-        QMetaObject::invokeMethod(this, [this] { startDeviceCheck(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "startDeviceCheck", Qt::QueuedConnection);
 }
 
 void BRX_Logic_Controller::startDeviceCheck()
@@ -422,7 +421,7 @@ void BRX_Logic_Controller::catchConnectionOpened(int connectionType)
     BRX_Logic_APEXConverterAperture::setStepSize(camera->hasExposCompensStep() ? camera->exposCompensStep() : 0);
     auto* converters = new BRX_Logic_ControllerConverters(*camera, productId);
     {
-        QWriteLocker locker(&m_connectionLock);
+        std::unique_lock<std::shared_mutex> locker(m_connectionLock);
         m_camera = camera;
         m_converters = converters;
         m_activeAccess = access;
@@ -445,7 +444,7 @@ void BRX_Logic_Controller::catchConnectionClosed(int connectionType)
     BRX_Logic_ControllerConverters* converters = m_converters;
     {
         // Waits for direct calls that still use the camera; later ones find none.
-        QWriteLocker locker(&m_connectionLock);
+        std::unique_lock<std::shared_mutex> locker(m_connectionLock);
         m_camera = nullptr;
         m_converters = nullptr;
         m_activeAccess = nullptr;
@@ -806,7 +805,7 @@ void BRX_Logic_Controller::catchExposCompensStep(int milliEv)
     {
         // The records convert apertures with this process-wide table, also
         // for sets from the host's thread.
-        QWriteLocker locker(&m_connectionLock);
+        std::unique_lock<std::shared_mutex> locker(m_connectionLock);
         BRX_Logic_APEXConverterAperture::setStepSize(milliEv);
     }
     m_converters->shutterTime().setStepSize(milliEv);

@@ -4,12 +4,12 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
-#include <QReadWriteLock>
 #include <QString>
 #include <QTimer>
 #include <QVector>
 
 #include <atomic>
+#include <shared_mutex>
 
 class BRX_Commu_CameraAccess_Base;
 class BRX_Logic_Camera;
@@ -190,7 +190,7 @@ private:
     static Reader readerOf(int property);
     static Writer writerOf(int property);
 
-    void startDeviceCheck();
+    Q_INVOKABLE void startDeviceCheck();
     // Confirms a host's set with the camera's value (controller thread).
     void echo(int property);
     BRX_Commu_CameraAccess_Base* accessOf(int connectionType) const;
@@ -248,7 +248,7 @@ private:
     // The notification connections of the open camera, undone on close.
     QList<QMetaObject::Connection> m_connections;
     // Shared: direct calls from the host; exclusive: swapping the camera.
-    mutable QReadWriteLock m_connectionLock;
+    mutable std::shared_mutex m_connectionLock;
 };
 
 #endif

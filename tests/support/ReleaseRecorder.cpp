@@ -2,8 +2,6 @@
 #include "BRX_Commu_CameraAccess_Base.h"
 #include "BRX_Commu_VirtualCamera.h"
 
-#include <QMutexLocker>
-
 namespace {
 const quint32 kKeepAliveStage = 14;
 const quint16 kResponseOk = 0x2001;
@@ -18,7 +16,7 @@ ReleaseRecorder::ReleaseRecorder(const std::shared_ptr<BRX_Commu_VirtualCamera>&
                                [state](const QVector<quint32>& params, const QByteArray&, QByteArray*) {
                                    const quint32 stage = params.value(0);
                                    if (stage != kKeepAliveStage && stage != 1 && stage != 2) {
-                                       QMutexLocker locker(&state->mutex);
+                                       std::lock_guard<std::mutex> locker(state->mutex);
                                        state->stages.append(int(stage));
                                        state->times.append(state->clock.elapsed());
                                    }
@@ -28,12 +26,12 @@ ReleaseRecorder::ReleaseRecorder(const std::shared_ptr<BRX_Commu_VirtualCamera>&
 
 QList<int> ReleaseRecorder::stages() const
 {
-    QMutexLocker locker(&m_state->mutex);
+    std::lock_guard<std::mutex> locker(m_state->mutex);
     return m_state->stages;
 }
 
 QList<qint64> ReleaseRecorder::times() const
 {
-    QMutexLocker locker(&m_state->mutex);
+    std::lock_guard<std::mutex> locker(m_state->mutex);
     return m_state->times;
 }

@@ -3,9 +3,9 @@
 
 #include <QElapsedTimer>
 #include <QList>
-#include <QMutex>
 
 #include <memory>
+#include <mutex>
 
 class BRX_Commu_VirtualCamera;
 
@@ -24,7 +24,7 @@ public:
 
 private:
     struct State {
-        QMutex mutex;
+        std::mutex mutex;
         QElapsedTimer clock;
         QList<int> stages;
         QList<qint64> times;

@@ -1,7 +1,6 @@
 #include "SdkHost.h"
 #include "BRX_SDK.h"
 
-#include <QMutexLocker>
 #include <QtTest>
 
 SdkHost::SdkHost(int productId)
@@ -25,7 +24,7 @@ void SdkHost::initCallback(void* context, bool connected, int productId)
 {
     auto* host = static_cast<SdkHost*>(context);
     {
-        QMutexLocker locker(&host->m_mutex);
+        std::lock_guard<std::mutex> locker(host->m_mutex);
         host->m_connections.append(qMakePair(connected, productId));
     }
     if (connected && host->m_reregister)
@@ -35,25 +34,25 @@ void SdkHost::initCallback(void* context, bool connected, int productId)
 void SdkHost::changesCallback(void* context, int property, const void* data, unsigned int size)
 {
     auto* host = static_cast<SdkHost*>(context);
-    QMutexLocker locker(&host->m_mutex);
+    std::lock_guard<std::mutex> locker(host->m_mutex);
     host->m_changes.append({property, QByteArray(static_cast<const char*>(data), int(size))});
 }
 
 QList<QPair<bool, int>> SdkHost::connections() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     return m_connections;
 }
 
 bool SdkHost::isConnected() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     return !m_connections.isEmpty() && m_connections.last().first;
 }
 
 QList<SdkHost::Change> SdkHost::changes() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     return m_changes;
 }
 
@@ -77,7 +76,7 @@ QList<QByteArray> SdkHost::payloads(int property) const
 
 void SdkHost::clearChanges()
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     m_changes.clear();
 }
 

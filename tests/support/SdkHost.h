@@ -3,9 +3,10 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMutex>
 #include <QPair>
 #include <QVector>
+
+#include <mutex>
 
 #include <cstring>
 
@@ -71,7 +72,7 @@ private:
     static void initCallback(void* context, bool connected, int productId);
     static void changesCallback(void* context, int property, const void* data, unsigned int size);
 
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QList<QPair<bool, int>> m_connections;
     QList<Change> m_changes;
     bool m_reregister = true;
