@@ -407,6 +407,7 @@ BRX_Logic_Camera::~BRX_Logic_Camera()
     m_keepAliveTimer.stop();
     m_refresh3DAxisTimer.disconnect(this);
     m_keepAliveTimer.disconnect(this);
+    m_liveViewTimer.disconnect(this);
     if (isTransferInProgress())
         emit signalLoading(false);
     if (m_streamInfo)
@@ -491,6 +492,7 @@ void BRX_Logic_Camera::startTimers()
     connect(&m_keepAliveTimer, &QTimer::timeout, this, &BRX_Logic_Camera::catchKeepAlive);
     connect(&m_refresh3DAxisTimer, &QTimer::timeout, this,
             &BRX_Logic_Camera::catchRefresh3DAxisData);
+    connect(&m_liveViewTimer, &QTimer::timeout, this, &BRX_Logic_Camera::catchLiveViewTimerFired);
     m_keepAliveTimer.start(kKeepAliveInterval);
     if (has3DAxisEvents())
         m_refresh3DAxisTimer.setSingleShot(true);
@@ -1385,33 +1387,33 @@ void BRX_Logic_Camera::catchLiveViewTimerFired()
     if (!m_streamInfo)
         return;
     m_frameClock.restart();
-    const bool delivered = fetchLiveViewFrame();
+    const bool delivered = fetchLiveViewFrame(BRX_METHOD);
     if (m_waitLiveViewConsumed && delivered)
         return;
     m_liveViewTimer.start(liveViewPacingDelay());
 }
 
-bool BRX_Logic_Camera::fetchLiveViewFrame()
+bool BRX_Logic_Camera::fetchLiveViewFrame(const char* label)
 {
     const quint32 size = m_streamInfo->getPacketMaxSize();
     std::unique_ptr<quint8[]> packet(new (std::nothrow) quint8[size]());
     if (!packet) {
-        debugPrint(kDebugAlways, "%s - cannot allocate stream data packet!", BRX_METHOD);
+        debugPrint(kDebugAlways, "%s - cannot allocate stream data packet!", label);
         return false;
     }
     if (!m_access->getStreamData(packet.get(), size)) {
-        debugPrint(kDebugAlways, "%s - getStreamData failed!", BRX_METHOD);
+        debugPrint(kDebugAlways, "%s - getStreamData failed!", label);
         return false;
     }
     StreamTags tags;
-    if (!parseStreamPacket(packet.get(), size, tags, BRX_METHOD)) {
-        debugPrint(kDebugAlways, "%s - error in stream data!", BRX_METHOD);
-        dumpBuffer("streamData", BRX_METHOD, packet.get(), size, 0, 0);
+    if (!parseStreamPacket(packet.get(), size, tags, label)) {
+        debugPrint(kDebugAlways, "%s - error in stream data!", label);
+        dumpBuffer("streamData", label, packet.get(), size, 0, 0);
         return false;
     }
     if (isDebugFlagSet(kDebugLiveView)) {
-        dumpBuffer("streamData", BRX_METHOD, packet.get(), size, 0, 0);
-        logStreamTags(BRX_METHOD, tags);
+        dumpBuffer("streamData", label, packet.get(), size, 0, 0);
+        logStreamTags(label, tags);
     }
     const QByteArray frame(reinterpret_cast<const char*>(packet.get() + tags.frameOffset),
                            int(size - tags.frameOffset));

@@ -380,8 +380,9 @@ private:
     void checkIfLiveViewIsActive();
     bool readStreamProperty(bool (BRX_Commu_CameraAccess_Base::*get)(quint32&), const char* name,
                             const char* label, quint32& value);
-    // One turn's fetch, check and hand-off; true when the frame was delivered.
-    bool fetchLiveViewFrame();
+    // One turn's fetch, check and hand-off, logging under the turn's label;
+    // true when the frame was delivered.
+    bool fetchLiveViewFrame(const char* label);
     int liveViewPacingDelay() const;
     // Emits the zoom and focus signals of the stored zoom record.
     void emitZoomInfo();
