@@ -34,6 +34,11 @@ const quint32 kIllegalFocusPosition = 0xFFFFFFFF;
 const int kProductWithSwappedLensSteps = 0x2041;
 
 const int kDefaultFrameInterval = 40;
+// Parameters of the picture-in-picture stage.
+const int kPipStart = 0;
+const int kPipPreview = 1;
+const int kPipEnd = 2;
+const int kPipSave = 3;
 const int kMinimumFrameDelay = 5;
 const int kFrameTypeLiveView = 9;
 const int kFrameTypeZoomLevel = 10;
@@ -1260,6 +1265,27 @@ void BRX_Logic_Camera::sendCrossPos(const char* caller, double x, double y, int 
     sendStage(kVQReleaseAutoFocusStop);
     m_access->releaseCam(kVQReleaseFocusCross, int(area[0]) + roundHalfUp(area[2] * x),
                          int(area[1]) + roundHalfUp(area[3] * y));
+}
+
+void BRX_Logic_Camera::setLiveViewGCPipActive(bool on)
+{
+    if (on) {
+        sendStage(kVQReleaseLiveViewWhiteBalance, kPipStart);
+    } else {
+        sendStage(kVQReleaseLiveViewWhiteBalance, kPipEnd);
+        m_liveViewModeToRestore = m_liveViewMode;
+    }
+}
+
+void BRX_Logic_Camera::doLiveViewGCPipPreview()
+{
+    sendStage(kVQReleaseLiveViewWhiteBalance, kPipPreview);
+}
+
+void BRX_Logic_Camera::doLiveViewGCPipSave()
+{
+    sendStage(kVQReleaseLiveViewWhiteBalance, kPipSave);
+    m_liveViewModeToRestore = m_liveViewMode;
 }
 
 void BRX_Logic_Camera::toggleLiveViewZoom()

@@ -283,6 +283,11 @@ public slots:
     // bounds); both need a zoom record from the stream.
     void setLiveViewCrossPos(double x, double y);
     void setLiveViewCrossPosGlobal(double x, double y);
+    // Picture in picture. Leaving it or saving leaves live view; the camera
+    // model re-enters the mode it was in when the camera reports mode 0.
+    void setLiveViewGCPipActive(bool on);
+    void doLiveViewGCPipPreview();
+    void doLiveViewGCPipSave();
     void toggleLiveViewZoom();
     // Streams while the host wants it and the camera is in a live-view mode.
     void setWantLiveView(bool want);

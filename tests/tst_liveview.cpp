@@ -185,6 +185,46 @@ private slots:
         QVERIFY(!camera.wantsLiveView());
     }
 
+    void waitsForTheHostToConsumeEachFrame()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        BRX_Logic_Camera camera(fixture.access());
+        serveStream(fixture.device(), streamPacket({}, QByteArray("frame"), 29));
+        fixture.device().changeProperty(Access::kDevicePropSupportedStreams, kPhotoLiveView);
+        FrameRecorder recorder;
+        camera.setFrameCallback(&FrameRecorder::callback, &recorder);
+        camera.setWaitLiveViewConsumed(true);
+        camera.setWantLiveView(true);
+        QTRY_COMPARE(recorder.count(), 1);
+        QCOMPARE(fixture.operationCount(Access::kOpGetStreamData), 1);
+        camera.catchLiveViewConsumed();
+        QTRY_COMPARE(recorder.count(), 2);
+        QCOMPARE(fixture.operationCount(Access::kOpGetStreamData), 2);
+    }
+
+    // Saving a picture in picture leaves live view; the camera model goes
+    // back into photo live view when the camera reports no mode.
+    void pictureInPictureReturnsToLiveView()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        BRX_Logic_Camera camera(fixture.access());
+        serveStream(fixture.device(), streamPacket({}, QByteArray("frame"), 29));
+        fixture.device().changeProperty(Access::kDevicePropSupportedStreams, kPhotoLiveView);
+        camera.setWantLiveView(true);
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropEnabledStreams), 1);
+        QSignalSpy noLiveView(&camera, &BRX_Logic_Camera::signalNoLiveView);
+        QSignalSpy video(&camera, &BRX_Logic_Camera::signalLiveViewVideo);
+        fixture.recordReleases();
+
+        camera.doLiveViewGCPipSave();
+        fixture.device().changeProperty(Access::kDevicePropSupportedStreams, 1);
+        QTRY_COMPARE(noLiveView.count(), 1);
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropEnabledStreams), 0);
+        QCOMPARE(video.count(), 1);
+        QCOMPARE(withoutKeepAlive(fixture.releases()),
+                 (Releases{{kVQReleaseLiveViewWhiteBalance, 3}, {kVQReleaseLiveViewStart, 0}}));
+    }
+
     void crossPositionNeedsAZoomRecord()
     {
         VirtualCameraFixture fixture(0x2031);
