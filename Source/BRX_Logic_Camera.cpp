@@ -34,6 +34,8 @@ const quint32 kIllegalFocusPosition = 0xFFFFFFFF;
 const int kProductWithSwappedLensSteps = 0x2041;
 
 const int kDefaultFrameInterval = 40;
+const int kProductFocusingOnRelease = 0x2031;
+const unsigned long kManualAutoFocusDuration = 1000;
 // Parameters of the picture-in-picture stage.
 const int kPipStart = 0;
 const int kPipPreview = 1;
@@ -1286,6 +1288,49 @@ void BRX_Logic_Camera::doLiveViewGCPipSave()
 {
     sendStage(kVQReleaseLiveViewWhiteBalance, kPipSave);
     m_liveViewModeToRestore = m_liveViewMode;
+}
+
+void BRX_Logic_Camera::doLiveViewAFExec()
+{
+    const int mode = focusMode();
+    if (mode < 0)
+        return;
+    sendStage(kVQReleaseAutoFocusStop);
+    if (mode == kVQFocusManual)
+        focusOnceFromManual(__PRETTY_FUNCTION__);
+    else
+        sendStage(kVQReleaseAutoFocusStart);
+}
+
+// That product focuses when the button is released.
+void BRX_Logic_Camera::doLiveViewAFPressed()
+{
+    if (productId() == kProductFocusingOnRelease)
+        return;
+    const int mode = focusMode();
+    if (mode == kVQFocusManual)
+        focusOnceFromManual(__PRETTY_FUNCTION__);
+    else if (mode == kVQFocusAutoSingle || mode == kVQFocusAutoContinuous)
+        sendStage(kVQReleaseAutoFocusStart);
+}
+
+void BRX_Logic_Camera::doLiveViewAFReleased()
+{
+    if (productId() == kProductFocusingOnRelease)
+        doLiveViewAFExec();
+    else if (focusMode() <= kVQFocusAutoContinuous)
+        sendStage(kVQReleaseAutoFocusStop);
+}
+
+// The camera focuses only in an autofocus mode; the lens needs about a
+// second before the manual mode may come back.
+void BRX_Logic_Camera::focusOnceFromManual(const char* caller)
+{
+    storeFocusMode(caller, kVQFocusAutoSingle);
+    sendStage(kVQReleaseAutoFocusStart);
+    QThread::msleep(kManualAutoFocusDuration);
+    sendStage(kVQReleaseAutoFocusStop);
+    storeFocusMode(caller, kVQFocusManual);
 }
 
 void BRX_Logic_Camera::toggleLiveViewZoom()

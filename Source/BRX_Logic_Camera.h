@@ -288,6 +288,11 @@ public slots:
     void setLiveViewGCPipActive(bool on);
     void doLiveViewGCPipPreview();
     void doLiveViewGCPipSave();
+    // Autofocus from live view; in manual focus the camera is switched to
+    // autofocus for one second and back.
+    void doLiveViewAFExec();
+    void doLiveViewAFPressed();
+    void doLiveViewAFReleased();
     void toggleLiveViewZoom();
     // Streams while the host wants it and the camera is in a live-view mode.
     void setWantLiveView(bool want);
@@ -392,6 +397,7 @@ private:
     // Emits the zoom and focus signals of the stored zoom record.
     void emitZoomInfo();
     void switchLiveView(bool on, int param, void (BRX_Logic_Camera::*otherOff)(bool));
+    void focusOnceFromManual(const char* caller);
     // firstWord: where the area's x, y, w, h start in the zoom record.
     void sendCrossPos(const char* caller, double x, double y, int firstWord);
 

@@ -225,6 +225,54 @@ private slots:
                  (Releases{{kVQReleaseLiveViewWhiteBalance, 3}, {kVQReleaseLiveViewStart, 0}}));
     }
 
+    void autofocusFromLiveView_data()
+    {
+        QTest::addColumn<int>("product");
+        QTest::addColumn<int>("focusMode");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<Releases>("expected");
+        const quint32 start = kVQReleaseAutoFocusStart;
+        const quint32 stop = kVQReleaseAutoFocusStop;
+        QTest::newRow("exec auto") << 0x2061 << 0 << "exec" << Releases{{stop}, {start}};
+        QTest::newRow("exec manual") << 0x2061 << 2 << "exec" << Releases{{stop}, {start}, {stop}};
+        QTest::newRow("pressed auto") << 0x2061 << 1 << "pressed" << Releases{{start}};
+        QTest::newRow("pressed 2031") << 0x2031 << 0 << "pressed" << Releases{};
+        QTest::newRow("released auto") << 0x2061 << 0 << "released" << Releases{{stop}};
+        QTest::newRow("released manual") << 0x2061 << 2 << "released" << Releases{};
+        QTest::newRow("released 2031") << 0x2031 << 0 << "released" << Releases{{stop}, {start}};
+    }
+
+    void autofocusFromLiveView()
+    {
+        QFETCH(int, product);
+        QFETCH(int, focusMode);
+        QFETCH(QString, action);
+        QFETCH(Releases, expected);
+        VirtualCameraFixture fixture(product);
+        BRX_Logic_Camera camera(fixture.access());
+        camera.setFocusMode(eVQFocusMode(focusMode));
+        QCOMPARE(camera.focusMode(), focusMode);
+        fixture.recordReleases();
+        // The other products take the stages as autofocus control commands.
+        auto stages = std::make_shared<Releases>();
+        fixture.device().setCustomOperation(
+            Access::kOpControlAutoFocus, Device::kNoData,
+            [stages](const QVector<quint32>& params, const QByteArray&, QByteArray*) {
+                const quint32 stage = params.value(0) == 0 ? kVQReleaseAutoFocusStart : kVQReleaseAutoFocusStop;
+                stages->append(QVector<quint32>{stage});
+                return quint16(Device::kOK);
+            });
+        if (action == "exec")
+            camera.doLiveViewAFExec();
+        else if (action == "pressed")
+            camera.doLiveViewAFPressed();
+        else
+            camera.doLiveViewAFReleased();
+        QCOMPARE(product == 0x2031 ? withoutKeepAlive(fixture.releases()) : *stages, expected);
+        // Manual focus comes back after the one-off autofocus.
+        QCOMPARE(camera.focusMode(), focusMode);
+    }
+
     void crossPositionNeedsAZoomRecord()
     {
         VirtualCameraFixture fixture(0x2031);
