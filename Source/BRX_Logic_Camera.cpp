@@ -678,16 +678,16 @@ void BRX_Logic_Camera::handleSupportedStreams()
         return;
     const int mode = liveViewModeOf(word);
     emit signalLiveViewMode(mode);
-    if (mode != 0)
-        prepareLiveViewStreaming();
-    if (mode == 2 || mode == 3)
-        m_liveViewMode = mode;
-    else if (mode == 1)
-        m_videoRecording = true;
-    else {
+    if (mode == 0) {
         finishLiveViewStreaming();
         restoreLiveViewMode();
+        return;
     }
+    prepareLiveViewStreaming();
+    if (mode == 1)
+        m_videoRecording = true;
+    else if (mode == 2 || mode == 3)
+        m_liveViewMode = mode;
 }
 
 // A picture-in-picture step leaves live view; go back into the mode it left.
