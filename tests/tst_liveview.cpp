@@ -273,6 +273,19 @@ private slots:
         QCOMPARE(camera.focusMode(), focusMode);
     }
 
+    void destructionEndsStreaming()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        fixture.device().changeProperty(Access::kDevicePropSupportedStreams, kPhotoLiveView);
+        serveStream(fixture.device(), streamPacket({}, QByteArray("frame"), 29));
+        {
+            BRX_Logic_Camera camera(fixture.access());
+            camera.setWantLiveView(true);
+            QCOMPARE(fixture.device().propertyValue(Access::kDevicePropEnabledStreams), 1);
+        }
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropEnabledStreams), 0);
+    }
+
     void crossPositionNeedsAZoomRecord()
     {
         VirtualCameraFixture fixture(0x2031);
