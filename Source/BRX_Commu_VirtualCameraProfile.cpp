@@ -216,6 +216,19 @@ QVector<Property> statusProperties()
     };
 }
 
+// Live view: no stream mode until the camera is switched into one; a
+// motion-JPEG stream at 25 frames per second.
+QVector<Property> liveViewProperties()
+{
+    return {
+        Property::readOnly(0x5020, Property::kUInt32, 0),
+        Property::enumeration(0x5021, Property::kUInt32, 0, upTo(1)),
+        Property::readOnly(0x5022, Property::kUInt32, 0x47504A4D),
+        Property::readOnly(0x5025, Property::kUInt32, 25000),
+        Property::readOnly(0xD632, Property::kUInt32, 0),
+    };
+}
+
 template <typename T, size_t N>
 void appendCodes(QVector<quint16>& out, const T (&codes)[N])
 {
@@ -313,7 +326,7 @@ QVector<BRX_Commu_VirtualCameraProperty> BRX_Commu_VirtualCameraProfile::propert
 {
     if (isStructProduct(productId) || !isSupported(productId))
         return {};
-    return statusProperties() + settingProperties(productId);
+    return statusProperties() + settingProperties(productId) + liveViewProperties();
 }
 
 QByteArray BRX_Commu_VirtualCameraProfile::lensData()

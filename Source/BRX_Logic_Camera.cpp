@@ -1,5 +1,6 @@
 #include "BRX_Logic_Camera.h"
 
+#include "BRX_Commu_ByteReader.h"
 #include "BRX_Commu_CameraAccess_Base.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_APEXConverterAperture.h"
@@ -11,8 +12,14 @@
 #include "BRX_Logic_FolderSettings.h"
 #include "BRX_Logic_SettingsChanges.h"
 
+#include "BRX_Logic_CameraStreamInfo.h"
+
 #include <QEventLoop>
 #include <QThread>
+
+#include <cmath>
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -25,6 +32,191 @@ const int kStorageTypeWhileRecording = 0;
 const int kFocusStep = 5;
 const quint32 kIllegalFocusPosition = 0xFFFFFFFF;
 const int kProductWithSwappedLensSteps = 0x2041;
+
+const int kDefaultFrameInterval = 40;
+const int kProductFocusingOnRelease = 0x2031;
+const unsigned long kManualAutoFocusDuration = 1000;
+// Parameters of the picture-in-picture stage.
+const int kPipStart = 0;
+const int kPipPreview = 1;
+const int kPipEnd = 2;
+const int kPipSave = 3;
+const int kMinimumFrameDelay = 5;
+const int kFrameTypeLiveView = 9;
+const int kFrameTypeZoomLevel = 10;
+
+// Live-view stream packet: two length-checked header blocks, the frame
+// offset, then the tag list.
+const quint32 kStreamHeaderA = 4;
+const quint32 kStreamHeaderB = 10;
+const quint32 kStreamFrameOffset = 16;
+const quint32 kStreamTagList = 20;
+const quint32 kStreamMinFrameOffset = 29;
+
+enum StreamTag : quint32 {
+    kTagEnd = 0,
+    kTagIso = 1,
+    kTagExposureUsec = 2,
+    kTagExposureTv = 3,
+    kTagZoom = 4,
+    kTagImageId = 5,
+    kTagAudio = 6,
+    kTagTimeCode = 7,
+    kTagCount = 8
+};
+
+// Zoom record words: each area is x, y, w, h.
+enum ZoomWord {
+    kZoomStripe = 0,
+    kZoomLevel = 1,
+    kZoomOuterBounds = 2,
+    kZoomActiveSensor = 6,
+    kZoomSourceArea = 10,
+    kZoomAfCross = 14,
+    kZoomWords = 16
+};
+
+// Bytes each known tag's payload must at least hold.
+const quint32 kTagPayloadSize[kTagCount] = {0, 4, 4, 4, kZoomWords * 4, 4, 16, 4};
+
+// What one packet's tag list holds; a later tag of the same type wins.
+struct StreamTags
+{
+    bool present[kTagCount] = {};
+    const quint8* payload[kTagCount] = {};
+    quint32 frameOffset = 0;
+
+    quint32 word(StreamTag tag, int index) const
+    {
+        BRX_Commu_ByteReader reader(payload[tag], kTagPayloadSize[tag]);
+        return reader.readU32At(quint32(index) * 4);
+    }
+    qint32 value(StreamTag tag) const { return qint32(word(tag, 0)); }
+    quint8 byte(StreamTag tag, int index) const { return payload[tag][index]; }
+};
+
+// The header checks, in the order the packet is read.
+bool checkStreamHeader(const quint8* data, quint32 size, StreamTags& tags)
+{
+    BRX_Commu_ByteReader reader(data, size);
+    if (size < 6 || 6 + quint64(reader.readU16At(kStreamHeaderA)) > size)
+        return false;
+    if (size < 14 || 14 + quint64(reader.readU32At(kStreamHeaderB)) > size)
+        return false;
+    if (size < kStreamTagList)
+        return false;
+    tags.frameOffset = reader.readU32At(kStreamFrameOffset);
+    return tags.frameOffset >= kStreamMinFrameOffset && tags.frameOffset <= size
+           && kStreamTagList + 4 <= size;
+}
+
+// Walks the tag list; every entry must lie inside the packet, none may be
+// empty and the list must end with a 0 type before the packet does.
+bool parseStreamPacket(const quint8* data, quint32 size, StreamTags& tags, const char* label)
+{
+    if (!checkStreamHeader(data, size, tags))
+        return false;
+    BRX_Commu_ByteReader reader(data, size);
+    quint64 pos = kStreamTagList;
+    while (pos + 4 <= size) {
+        const quint32 type = reader.readU32At(quint32(pos));
+        if (type == kTagEnd)
+            return true;
+        if (pos + 8 > size)
+            return false;
+        const quint32 length = reader.readU32At(quint32(pos + 4));
+        if (length == 0 || pos + 8 + length > size)
+            return false;
+        if (type < kTagCount) {
+            // A known tag too short for its record is as broken as one that overruns.
+            if (length < kTagPayloadSize[type])
+                return false;
+            tags.present[type] = true;
+            tags.payload[type] = data + pos + 8;
+        } else {
+            debugPrint(kDebugLiveView, "%s - unknown tag 0x%08lx in live view stream!", label,
+                       static_cast<unsigned long>(type));
+        }
+        pos += 8 + length;
+    }
+    return false;
+}
+
+void readZoomRecord(const StreamTags& tags, quint32* zoom)
+{
+    for (int i = 0; i < kZoomWords; ++i)
+        zoom[i] = tags.word(kTagZoom, i);
+}
+
+void logZoomArea(const char* format, const char* label, const quint32* area)
+{
+    debugPrint(kDebugLiveView, format, label, long(area[0]), long(area[1]), long(area[2]), long(area[3]));
+}
+
+// The focus cross relative to the image source area; axis 0 is x, 1 is y.
+double relativeFocus(const quint32* zoom, int axis)
+{
+    const qint32 delta = qint32(zoom[kZoomAfCross + axis] - zoom[kZoomSourceArea + axis]);
+    return delta / double(zoom[kZoomSourceArea + 2 + axis]);
+}
+
+// An area's offset (axis 0, 1) or extent (2, 3) relative to the outer bounds.
+double relativeToOuterBounds(const quint32* zoom, int index)
+{
+    const double outerExtent = zoom[kZoomOuterBounds + 2 + index % 2];
+    if (index >= 2)
+        return zoom[kZoomSourceArea + index] / outerExtent;
+    return qint32(zoom[kZoomSourceArea + index] - zoom[kZoomOuterBounds + index]) / outerExtent;
+}
+
+void logZoomRecord(const char* label, const quint32* zoom)
+{
+    debugPrint(kDebugLiveView, "%s - Selected Stripe            = 0x%08lx", label,
+               static_cast<unsigned long>(zoom[kZoomStripe]));
+    debugPrint(kDebugLiveView, "%s - Zoom Level                 = %ld", label, long(zoom[kZoomLevel]));
+    logZoomArea("%s - Outer Bounds  (x, y, w, h) = %ld, %ld, %ld, %ld", label, zoom + kZoomOuterBounds);
+    logZoomArea("%s - Active Sensor (x, y, w, h) = %ld, %ld, %ld, %ld", label, zoom + kZoomActiveSensor);
+    logZoomArea("%s - Image SrcArea (x, y, w, h) = %ld, %ld, %ld, %ld", label, zoom + kZoomSourceArea);
+    debugPrint(kDebugLiveView, "%s - AF Cross            (x, y) = %ld, %ld", label, long(zoom[kZoomAfCross]),
+               long(zoom[kZoomAfCross + 1]));
+    debugPrint(kDebugLiveView, "%s - --> rel. Focus Pos. (x, y) = %5.3lf, %5.3lf", label,
+               relativeFocus(zoom, 0), relativeFocus(zoom, 1));
+}
+
+void logStreamTags(const char* label, const StreamTags& tags)
+{
+    if (tags.present[kTagIso])
+        debugPrint(kDebugLiveView, "%s - ISO                        = %ld", label, long(tags.value(kTagIso)));
+    if (tags.present[kTagExposureUsec])
+        debugPrint(kDebugLiveView, "%s - Exposure            (usec) = %ld usec", label,
+                   long(tags.value(kTagExposureUsec)));
+    if (tags.present[kTagExposureTv])
+        debugPrint(kDebugLiveView, "%s - Exposure              (TV) = %lf", label,
+                   tags.value(kTagExposureTv) / 256.0);
+    if (tags.present[kTagZoom]) {
+        quint32 zoom[kZoomWords];
+        readZoomRecord(tags, zoom);
+        logZoomRecord(label, zoom);
+    }
+    if (tags.present[kTagImageId])
+        debugPrint(kDebugLiveView, "%s - Image ID                   = 0x%08lx", label,
+                   static_cast<unsigned long>(tags.word(kTagImageId, 0)));
+    if (tags.present[kTagAudio]) {
+        debugPrint(kDebugLiveView, "%s - Audio Peak Value     (L,R) = %ld, %ld", label,
+                   long(tags.word(kTagAudio, 0)), long(tags.word(kTagAudio, 1)));
+        debugPrint(kDebugLiveView, "%s - Audio RMS Value      (L,R) = %ld, %ld", label,
+                   long(tags.word(kTagAudio, 2)), long(tags.word(kTagAudio, 3)));
+    }
+    if (tags.present[kTagTimeCode])
+        debugPrint(kDebugLiveView, "%s - Time Code    (HH:MM:SS.FF) = %02d:%02d:%02d.%02d", label,
+                   tags.byte(kTagTimeCode, 0), tags.byte(kTagTimeCode, 1), tags.byte(kTagTimeCode, 2),
+                   tags.byte(kTagTimeCode, 3));
+}
+
+int roundHalfUp(double x)
+{
+    return int(std::floor(x + 0.5));
+}
 
 // The products whose settings travel as one block; they also keep the
 // camera's auto power-off, which the camera model switches off meanwhile.
@@ -222,8 +414,11 @@ BRX_Logic_Camera::~BRX_Logic_Camera()
     m_keepAliveTimer.stop();
     m_refresh3DAxisTimer.disconnect(this);
     m_keepAliveTimer.disconnect(this);
+    m_liveViewTimer.disconnect(this);
     if (isTransferInProgress())
         emit signalLoading(false);
+    if (m_streamInfo)
+        finishLiveViewStreaming();
     deleteDataObjects();
 }
 
@@ -304,6 +499,7 @@ void BRX_Logic_Camera::startTimers()
     connect(&m_keepAliveTimer, &QTimer::timeout, this, &BRX_Logic_Camera::catchKeepAlive);
     connect(&m_refresh3DAxisTimer, &QTimer::timeout, this,
             &BRX_Logic_Camera::catchRefresh3DAxisData);
+    connect(&m_liveViewTimer, &QTimer::timeout, this, &BRX_Logic_Camera::catchLiveViewTimerFired);
     m_keepAliveTimer.start(kKeepAliveInterval);
     if (has3DAxisEvents())
         m_refresh3DAxisTimer.setSingleShot(true);
@@ -450,6 +646,8 @@ void BRX_Logic_Camera::catchRefreshDevPropsTimerFired()
         debugPrint(kDebugHousekeeping, "%s - isTransferInProgress", BRX_METHOD);
         return;
     }
+    if (wantsLiveView())
+        checkIfLiveViewIsActive();
     receiveAndDispatch(__PRETTY_FUNCTION__, -1);
 }
 
@@ -473,19 +671,23 @@ void BRX_Logic_Camera::catchDevicePropertyChanged(ushort propertyCode)
 // The live-view mode only matters while the host wants live view.
 void BRX_Logic_Camera::handleSupportedStreams()
 {
-    if (!isWantLiveView())
+    if (!wantsLiveView())
         return;
     quint32 word = 0;
     if (!readLiveViewModeWord(word, __PRETTY_FUNCTION__))
         return;
     const int mode = liveViewModeOf(word);
     emit signalLiveViewMode(mode);
-    if (mode == 2 || mode == 3)
-        m_liveViewMode = mode;
-    else if (mode == 1)
-        m_videoRecording = true;
-    else
+    if (mode == 0) {
+        finishLiveViewStreaming();
         restoreLiveViewMode();
+        return;
+    }
+    prepareLiveViewStreaming();
+    if (mode == 1)
+        m_videoRecording = true;
+    else if (mode == 2 || mode == 3)
+        m_liveViewMode = mode;
 }
 
 // A picture-in-picture step leaves live view; go back into the mode it left.
@@ -509,12 +711,6 @@ void BRX_Logic_Camera::handleEnabledStreams()
         debugPrint(kDebugLiveView, "%s - enabledStreams   = 0x%08x", BRX_METHOD, streams);
     else
         debugPrint(kDebugAlways, "%s - getDevicePropEnabledStreams failed!", BRX_METHOD);
-}
-
-bool BRX_Logic_Camera::isWantLiveView()
-{
-    std::lock_guard<std::mutex> locker(m_liveViewMutex);
-    return m_wantLiveView;
 }
 
 bool BRX_Logic_Camera::readLiveViewModeWord(quint32& word, const char* caller) const
@@ -1025,4 +1221,297 @@ void BRX_Logic_Camera::setWantQuickView(bool want)
     m_wantQuickView = want;
     if (!want)
         emit signalNoQuickView();
+}
+
+// --- Live view ----------------------------------------------------------------
+
+void BRX_Logic_Camera::setLiveViewPhoto(bool on)
+{
+    switchLiveView(on, 0, &BRX_Logic_Camera::signalLiveViewVideo);
+}
+
+void BRX_Logic_Camera::setLiveViewVideo(bool on)
+{
+    switchLiveView(on, 1, &BRX_Logic_Camera::signalLiveViewPhoto);
+}
+
+void BRX_Logic_Camera::switchLiveView(bool on, int param, void (BRX_Logic_Camera::*otherOff)(bool))
+{
+    if (on) {
+        emit(this->*otherOff)(false);
+        sendStage(kVQReleaseLiveViewStart, param);
+    } else {
+        sendStage(kVQReleaseLiveViewStop, param);
+    }
+}
+
+void BRX_Logic_Camera::setLiveViewCrossPos(double x, double y)
+{
+    sendCrossPos(__PRETTY_FUNCTION__, x, y, kZoomSourceArea);
+}
+
+void BRX_Logic_Camera::setLiveViewCrossPosGlobal(double x, double y)
+{
+    sendCrossPos(__PRETTY_FUNCTION__, x, y, kZoomOuterBounds);
+}
+
+// The camera takes the cross in sensor coordinates, and only while no
+// autofocus runs.
+void BRX_Logic_Camera::sendCrossPos(const char* caller, double x, double y, int firstWord)
+{
+    if (!m_zoomInfo) {
+        debugPrint(kDebugAlways, "%s - no zoom info", methodLabel(caller).c_str());
+        return;
+    }
+    const quint32* area = m_zoomInfo + firstWord;
+    sendStage(kVQReleaseAutoFocusStop);
+    m_access->releaseCam(kVQReleaseFocusCross, int(area[0]) + roundHalfUp(area[2] * x),
+                         int(area[1]) + roundHalfUp(area[3] * y));
+}
+
+void BRX_Logic_Camera::setLiveViewGCPipActive(bool on)
+{
+    if (on) {
+        sendStage(kVQReleaseLiveViewWhiteBalance, kPipStart);
+    } else {
+        sendStage(kVQReleaseLiveViewWhiteBalance, kPipEnd);
+        m_liveViewModeToRestore = m_liveViewMode;
+    }
+}
+
+void BRX_Logic_Camera::doLiveViewGCPipPreview()
+{
+    sendStage(kVQReleaseLiveViewWhiteBalance, kPipPreview);
+}
+
+void BRX_Logic_Camera::doLiveViewGCPipSave()
+{
+    sendStage(kVQReleaseLiveViewWhiteBalance, kPipSave);
+    m_liveViewModeToRestore = m_liveViewMode;
+}
+
+void BRX_Logic_Camera::doLiveViewAFExec()
+{
+    const int mode = focusMode();
+    if (mode < 0)
+        return;
+    sendStage(kVQReleaseAutoFocusStop);
+    if (mode == kVQFocusManual)
+        focusOnceFromManual(__PRETTY_FUNCTION__);
+    else
+        sendStage(kVQReleaseAutoFocusStart);
+}
+
+// That product focuses when the button is released.
+void BRX_Logic_Camera::doLiveViewAFPressed()
+{
+    if (productId() == kProductFocusingOnRelease)
+        return;
+    const int mode = focusMode();
+    if (mode == kVQFocusManual)
+        focusOnceFromManual(__PRETTY_FUNCTION__);
+    else if (mode == kVQFocusAutoSingle || mode == kVQFocusAutoContinuous)
+        sendStage(kVQReleaseAutoFocusStart);
+}
+
+void BRX_Logic_Camera::doLiveViewAFReleased()
+{
+    if (productId() == kProductFocusingOnRelease)
+        doLiveViewAFExec();
+    else if (focusMode() <= kVQFocusAutoContinuous)
+        sendStage(kVQReleaseAutoFocusStop);
+}
+
+// The camera focuses only in an autofocus mode; the lens needs about a
+// second before the manual mode may come back.
+void BRX_Logic_Camera::focusOnceFromManual(const char* caller)
+{
+    storeFocusMode(caller, kVQFocusAutoSingle);
+    sendStage(kVQReleaseAutoFocusStart);
+    QThread::msleep(kManualAutoFocusDuration);
+    sendStage(kVQReleaseAutoFocusStop);
+    storeFocusMode(caller, kVQFocusManual);
+}
+
+void BRX_Logic_Camera::toggleLiveViewZoom()
+{
+    sendStage(kVQReleaseZoomToggle);
+}
+
+bool BRX_Logic_Camera::wantsLiveView() const
+{
+    std::lock_guard<std::mutex> locker(m_liveViewMutex);
+    return m_wantLiveView;
+}
+
+// Held across the start or stop so that a second wish waits for the first.
+void BRX_Logic_Camera::setWantLiveView(bool want)
+{
+    std::lock_guard<std::mutex> locker(m_liveViewMutex);
+    if (want == m_wantLiveView)
+        return;
+    m_wantLiveView = want;
+    if (!hasLiveView())
+        return;
+    if (want)
+        checkIfLiveViewIsActive();
+    else if (m_streamInfo)
+        finishLiveViewStreaming();
+}
+
+void BRX_Logic_Camera::setWaitLiveViewConsumed(bool waitLiveViewConsumed)
+{
+    m_waitLiveViewConsumed = waitLiveViewConsumed;
+}
+
+void BRX_Logic_Camera::catchLiveViewConsumed()
+{
+    if (m_waitLiveViewConsumed)
+        m_liveViewTimer.start(liveViewPacingDelay());
+}
+
+void BRX_Logic_Camera::checkIfLiveViewIsActive()
+{
+    quint32 word = 0;
+    if (!readLiveViewModeWord(word, __PRETTY_FUNCTION__))
+        return;
+    const int mode = liveViewModeOf(word);
+    emit signalLiveViewMode(mode);
+    if (mode != 0) {
+        if (!m_streamInfo)
+            prepareLiveViewStreaming();
+        if (mode == 2 || mode == 3)
+            m_liveViewMode = mode;
+    } else if (m_streamInfo) {
+        finishLiveViewStreaming();
+    }
+}
+
+bool BRX_Logic_Camera::readStreamProperty(bool (BRX_Commu_CameraAccess_Base::*get)(quint32&),
+                                          const char* name, const char* label, quint32& value)
+{
+    if ((m_access->*get)(value))
+        return true;
+    debugPrint(kDebugAlways, "%s - getDeviceProp%s failed!", label, name);
+    return false;
+}
+
+void BRX_Logic_Camera::prepareLiveViewStreaming()
+{
+    if (m_streamInfo) {
+        debugPrint(kDebugLiveView, "%s - live view streaming still active", BRX_METHOD);
+        return;
+    }
+    if (!m_access->setDevicePropEnabledStreams(1)) {
+        debugPrint(kDebugAlways, "%s - setDevicePropEnabledStreams failed!", BRX_METHOD);
+        return;
+    }
+    const std::string label = BRX_METHOD;
+    quint32 format = 0;
+    if (!readStreamProperty(&Access::getDevicePropStreamVideoFormat, "StreamVideoFormat", label.c_str(), format))
+        return;
+    debugPrint(kDebugLiveView, "%s - streamVideoFormat = %d (%c%c%c%c)", label.c_str(), int(format),
+               char(format), char(format >> 8), char(format >> 16), char(format >> 24));
+    quint32 rate = 0;
+    if (!readStreamProperty(&Access::getDevicePropStreamVideoFrameRate, "StreamVideoFrameRate", label.c_str(),
+                            rate))
+        return;
+    debugPrint(kDebugLiveView, "%s - streamVideoFrameRate = %d", label.c_str(), int(rate));
+    quint32 resolution = 0;
+    if (!readStreamProperty(&Access::getDevicePropStreamVideoResolution, "StreamVideoResolution",
+                            label.c_str(), resolution))
+        return;
+    debugPrint(kDebugLiveView, "%s - streamVideoResolution = %d", label.c_str(), int(resolution));
+    m_streamInfo = new BRX_Logic_CameraStreamInfo(m_access);
+    // The rate is in thousandths of a frame per second.
+    m_frameInterval = rate ? int(1000000u / rate) : kDefaultFrameInterval;
+    m_liveViewTimer.start(m_frameInterval);
+}
+
+void BRX_Logic_Camera::finishLiveViewStreaming()
+{
+    m_liveViewTimer.stop();
+    if (m_streamInfo) {
+        if (!m_access->setDevicePropEnabledStreams(0))
+            debugPrint(kDebugAlways, "%s - setDevicePropEnabledStreams failed!", BRX_METHOD);
+        delete m_streamInfo;
+        m_streamInfo = nullptr;
+    } else {
+        debugPrint(kDebugLiveView, "%s - live view streaming not active", BRX_METHOD);
+    }
+    emit signalNoLiveView();
+    delete[] m_zoomInfo;
+    m_zoomInfo = nullptr;
+}
+
+// A frame is fetched at most every frame interval and at least a little
+// after the previous fetch ended.
+int BRX_Logic_Camera::liveViewPacingDelay() const
+{
+    const qint64 delay = m_frameInterval - m_frameClock.elapsed();
+    return delay <= kMinimumFrameDelay ? kMinimumFrameDelay : int(delay);
+}
+
+// Failed fetches and bad packets only skip a frame; the loop goes on.
+void BRX_Logic_Camera::catchLiveViewTimerFired()
+{
+    if (!m_streamInfo)
+        return;
+    m_frameClock.restart();
+    const bool delivered = fetchLiveViewFrame(BRX_METHOD);
+    if (m_waitLiveViewConsumed && delivered)
+        return;
+    m_liveViewTimer.start(liveViewPacingDelay());
+}
+
+bool BRX_Logic_Camera::fetchLiveViewFrame(const char* label)
+{
+    const quint32 size = m_streamInfo->getPacketMaxSize();
+    std::unique_ptr<quint8[]> packet(new (std::nothrow) quint8[size]());
+    if (!packet) {
+        debugPrint(kDebugAlways, "%s - cannot allocate stream data packet!", label);
+        return false;
+    }
+    if (!m_access->getStreamData(packet.get(), size)) {
+        debugPrint(kDebugAlways, "%s - getStreamData failed!", label);
+        return false;
+    }
+    StreamTags tags;
+    if (!parseStreamPacket(packet.get(), size, tags, label)) {
+        debugPrint(kDebugAlways, "%s - error in stream data!", label);
+        dumpBuffer("streamData", label, packet.get(), size, 0, 0);
+        return false;
+    }
+    if (isDebugFlagSet(kDebugLiveView)) {
+        dumpBuffer("streamData", label, packet.get(), size, 0, 0);
+        logStreamTags(label, tags);
+    }
+    const QByteArray frame(reinterpret_cast<const char*>(packet.get() + tags.frameOffset),
+                           int(size - tags.frameOffset));
+    if (tags.present[kTagZoom]) {
+        const qint32 zoomLevel = qint32(tags.word(kTagZoom, kZoomLevel));
+        callFrameCallback(kFrameTypeZoomLevel, &zoomLevel, sizeof zoomLevel);
+    }
+    callFrameCallback(kFrameTypeLiveView, frame.constData(), unsigned(frame.size()));
+    if (tags.present[kTagAudio])
+        emit signalLiveAudioLevel(tags.word(kTagAudio, 2) / 1000.0, tags.word(kTagAudio, 3) / 1000.0,
+                                  tags.word(kTagAudio, 0) / 1000.0, tags.word(kTagAudio, 1) / 1000.0);
+    if (tags.present[kTagTimeCode])
+        emit signalLiveTimeCode(tags.byte(kTagTimeCode, 0), tags.byte(kTagTimeCode, 1),
+                                tags.byte(kTagTimeCode, 2), tags.byte(kTagTimeCode, 3));
+    if (tags.present[kTagZoom]) {
+        if (!m_zoomInfo)
+            m_zoomInfo = new quint32[kZoomWords];
+        readZoomRecord(tags, m_zoomInfo);
+        emitZoomInfo();
+    }
+    return true;
+}
+
+void BRX_Logic_Camera::emitZoomInfo()
+{
+    emit signalLiveZoomInfo(int(m_zoomInfo[kZoomStripe]), int(m_zoomInfo[kZoomLevel]),
+                            relativeFocus(m_zoomInfo, 0), relativeFocus(m_zoomInfo, 1));
+    emit signalLiveZoomRect(relativeToOuterBounds(m_zoomInfo, 0), relativeToOuterBounds(m_zoomInfo, 1),
+                            relativeToOuterBounds(m_zoomInfo, 2), relativeToOuterBounds(m_zoomInfo, 3));
 }

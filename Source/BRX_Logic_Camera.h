@@ -7,7 +7,7 @@
 #include <QMetaType>
 #include <QObject>
 #include <QString>
-#include <QTime>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QVector>
 
@@ -180,6 +180,8 @@ public:
     // transfer mutex; other callers use the guarded queries above.
     BRX_Logic_FolderSettings* folderSettings() const { return m_folderSettings; }
     bool wantsQuickView() const { return m_wantQuickView; }
+    // Read under the live-view lock; any thread.
+    bool wantsLiveView() const;
 
     void changeToAutoFocusSingle();
     void changeToAutoFocusContinuous();
@@ -273,6 +275,27 @@ public slots:
     // Starts or stops a video recording; the storage type is switched to 0
     // for the recording and restored afterwards.
     void toggleVideoCapture();
+    // Live view (controller thread). Photo and video live view exclude each
+    // other; switching one on switches the other off.
+    void setLiveViewPhoto(bool on);
+    void setLiveViewVideo(bool on);
+    // x and y are fractions of the image source area (Global: of the outer
+    // bounds); both need a zoom record from the stream.
+    void setLiveViewCrossPos(double x, double y);
+    void setLiveViewCrossPosGlobal(double x, double y);
+    // Picture in picture. Leaving it or saving leaves live view; the camera
+    // model re-enters the mode it was in when the camera reports mode 0.
+    void setLiveViewGCPipActive(bool on);
+    void doLiveViewGCPipPreview();
+    void doLiveViewGCPipSave();
+    // Autofocus from live view; in manual focus the camera is switched to
+    // autofocus for one second and back.
+    void doLiveViewAFExec();
+    void doLiveViewAFPressed();
+    void doLiveViewAFReleased();
+    void toggleLiveViewZoom();
+    // Streams while the host wants it and the camera is in a live-view mode.
+    void setWantLiveView(bool want);
     void setWantQuickView(bool want);
     void setPictureExampleFileFormat(eVQFileFormat format);
 
@@ -298,6 +321,9 @@ public slots:
     void setFocusDistanceInc();
     // Sends a release stage with parameter 0; success marks a release in progress.
     bool releaseCam(eVQReleaseMode releaseMode);
+    // While set, the next frame is fetched only after catchLiveViewConsumed().
+    void setWaitLiveViewConsumed(bool waitLiveViewConsumed);
+    void catchLiveViewConsumed();
 
 private slots:
     void catchKeepAlive();
@@ -307,6 +333,7 @@ private slots:
     void catch3DAxisDataChanged();
     void catchGeotackingChanged();
     void catchLensChanged();
+    void catchLiveViewTimerFired();
     void catchSettingsChanged();
 
 private:
@@ -355,9 +382,24 @@ private:
     void handleSupportedStreams();
     void restoreLiveViewMode();
     void handleEnabledStreams();
-    bool isWantLiveView();
     bool readLiveViewModeWord(quint32& word, const char* caller) const;
     static int liveViewModeOf(quint32 word);
+
+    void prepareLiveViewStreaming();
+    void finishLiveViewStreaming();
+    void checkIfLiveViewIsActive();
+    bool readStreamProperty(bool (BRX_Commu_CameraAccess_Base::*get)(quint32&), const char* name,
+                            const char* label, quint32& value);
+    // One turn's fetch, check and hand-off, logging under the turn's label;
+    // true when the frame was delivered.
+    bool fetchLiveViewFrame(const char* label);
+    int liveViewPacingDelay() const;
+    // Emits the zoom and focus signals of the stored zoom record.
+    void emitZoomInfo();
+    void switchLiveView(bool on, int param, void (BRX_Logic_Camera::*otherOff)(bool));
+    void focusOnceFromManual(const char* caller);
+    // firstWord: where the area's x, y, w, h start in the zoom record.
+    void sendCrossPos(const char* caller, double x, double y, int firstWord);
 
     bool sendStage(int stage, int param = 0);
     void switchStorageTypeForVideo();
@@ -405,11 +447,11 @@ private:
     bool m_rebuildPending = false;
 
     bool m_wantLiveView = false;
-    std::mutex m_liveViewMutex;  // guards m_wantLiveView
+    mutable std::mutex m_liveViewMutex;  // guards m_wantLiveView
     std::atomic<bool> m_wantQuickView{false};
     std::atomic<bool> m_quickViewPending{false};
     int m_frameInterval = 0;
-    QTime m_frameClock;
+    QElapsedTimer m_frameClock;
     bool m_waitLiveViewConsumed = false;
     int m_liveViewMode = 0;
     int m_liveViewModeToRestore = 0;

@@ -32,6 +32,7 @@ const int kLiveViewPhoto = 2;
 const int kLiveViewVideo = 3;
 // Readers run for getProperty, whose label their messages carry.
 const char* const kGetLabel = "BRX_Logic_Controller::getProperty()";
+const char* const kSetLabel = "BRX_Logic_Controller::setProperty()";
 
 template <typename T>
 T readValue(const void* data)
@@ -295,7 +296,7 @@ BRX_Logic_Controller::Reader BRX_Logic_Controller::readerOf(int property)
         /* 34 */ [](Ctl& t, Cam&, void* d) { return writeValue<bool>(d, t.m_liveViewMode == kLiveViewVideo); },
         /* 35 */ nullptr,
         /* 36 */ nullptr,
-        /* 37 */ nullptr,
+        /* 37 */ [](Ctl&, Cam& c, void* d) { return writeValue<bool>(d, c.wantsLiveView()); },
         /* 38 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.powerSwitch()); },
         /* 39 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.lensConnectionType()); },
         /* 40 */ [](Ctl& t, Cam&, void* d) { return t.readRange(Kind::IntervalFrames, d, kGetLabel); },
@@ -309,6 +310,7 @@ BRX_Logic_Controller::Reader BRX_Logic_Controller::readerOf(int property)
 BRX_Logic_Controller::Writer BRX_Logic_Controller::writerOf(int property)
 {
     typedef BRX_Logic_Controller Ctl;
+    typedef BRX_Logic_Camera Cam;
     static const Writer kWriters[Catalogue::kCount] = {
         /* 0 */ [](Ctl& t, const void* d) { t.setExposureMode(readValue<qint32>(d)); },
         /* 1 */ [](Ctl& t, const void* d) { t.setExposMetering(readValue<qint32>(d)); },
@@ -343,11 +345,28 @@ BRX_Logic_Controller::Writer BRX_Logic_Controller::writerOf(int property)
         /* 30 */ [](Ctl& t, const void* d) { t.setFileFormat(readValue<qint32>(d)); },
         /* 31 */ [](Ctl& t, const void* d) { t.m_camera->setWantQuickView(readValue<bool>(d)); },
         /* 32 */ [](Ctl& t, const void* d) { t.writeWhiteBalance(readValue<qint32>(d)); },
-        /* 33 */ nullptr,
-        /* 34 */ nullptr,
-        /* 35 */ nullptr,
-        /* 36 */ nullptr,
-        /* 37 */ nullptr,
+        /* 33 */
+        [](Ctl& t, const void* d) {
+            const bool on = readValue<bool>(d);
+            t.withCameraInControllerThread([on](Cam& c) { c.setLiveViewPhoto(on); });
+        },
+        /* 34 */
+        [](Ctl& t, const void* d) {
+            const bool on = readValue<bool>(d);
+            t.withCameraInControllerThread([on](Cam& c) { c.setLiveViewVideo(on); });
+        },
+        /* 35 */
+        [](Ctl& t, const void* d) {
+            const double x = readValue<double>(d);
+            const double y = readValue<double>(static_cast<const double*>(d) + 1);
+            t.withCameraInControllerThread([x, y](Cam& c) { c.setLiveViewCrossPosGlobal(x, y); });
+        },
+        /* 36 */ [](Ctl& t, const void*) { t.withCameraInControllerThread([](Cam& c) { c.toggleLiveViewZoom(); }); },
+        /* 37 */
+        [](Ctl& t, const void* d) {
+            const bool want = readValue<bool>(d);
+            t.withCameraInControllerThread([want](Cam& c) { c.setWantLiveView(want); });
+        },
         /* 38 */ nullptr,
         /* 39 */ nullptr,
         /* 40 */ nullptr,
@@ -581,6 +600,12 @@ void BRX_Logic_Controller::withCamera(const char* label, F f)
         f(*m_camera);
     else
         debugPrint(kDebugAlways, "%s - no camera", label);
+}
+
+template <typename F>
+void BRX_Logic_Controller::withCameraInControllerThread(F f)
+{
+    inControllerThread([this, f] { withCamera(kSetLabel, f); });
 }
 
 void BRX_Logic_Controller::notifyShutterTime()

@@ -220,6 +220,9 @@ private:
     void inControllerThread(F f);
     template <typename F>
     void withCamera(const char* label, F f);
+    // Live view runs on the controller thread, where its timer lives.
+    template <typename F>
+    void withCameraInControllerThread(F f);
     void setFromText(int kind, const QString& text, const char* label);
 
     // Property 32: an index, or a colour temperature above the preset's index.

@@ -1,0 +1,385 @@
+#include "BRX_Commu_ByteWriter.h"
+#include "BRX_Commu_CameraAccess_Usb_PTP.h"
+#include "BRX_Commu_VirtualCamera.h"
+#include "BRX_Logic_Camera.h"
+#include "BRX_SDK.h"
+#include "LogCapture.h"
+#include "SdkHost.h"
+#include "VirtualCameraFixture.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+#include <mutex>
+
+namespace {
+
+typedef BRX_Commu_CameraAccess_Base Access;
+typedef BRX_Commu_VirtualCameraDevice Device;
+typedef BRX_Commu_ByteWriter Writer;
+typedef QVector<QVector<quint32>> Releases;
+
+const quint32 kPhotoLiveView = 0x00020001;
+const int kFrameTypeLiveView = 9;
+const int kFrameTypeZoomLevel = 10;
+const char* const kStreamError = "BRX_Logic_Camera::catchLiveViewTimerFired() - error in stream data!";
+
+struct Tag {
+    quint32 type;
+    QByteArray payload;
+};
+
+QByteArray words(const QVector<quint32>& values)
+{
+    QByteArray out;
+    for (quint32 value : values)
+        Writer::appendU32(out, value);
+    return out;
+}
+
+// Outer bounds 6000 x 4000, source area the middle quarter, cross in its centre.
+QByteArray zoomRecord()
+{
+    return words({1, 2, 0, 0, 6000, 4000, 0, 0, 6000, 4000, 1500, 1000, 3000, 2000, 3000, 2000});
+}
+
+// A stream packet: header blocks A and B, the frame offset (0: right after
+// the tag list), the tags, the end tag when terminated, padding up to the
+// frame offset, the frame.
+QByteArray streamPacket(const QList<Tag>& tags, const QByteArray& frame, quint32 frameOffset = 0,
+                        bool terminated = true, quint16 a = 0, quint32 b = 0)
+{
+    QByteArray list;
+    for (const Tag& tag : tags) {
+        Writer::appendU32(list, tag.type);
+        Writer::appendU32(list, quint32(tag.payload.size()));
+        list += tag.payload;
+    }
+    if (terminated)
+        Writer::appendU32(list, 0);
+    QByteArray packet;
+    Writer::appendU32(packet, 0);
+    Writer::appendU16(packet, a);
+    Writer::appendU32(packet, 0);
+    Writer::appendU32(packet, b);
+    Writer::appendU16(packet, 0);
+    Writer::appendU32(packet, frameOffset ? frameOffset : quint32(20 + list.size()));
+    packet += list;
+    while (frameOffset && quint32(packet.size()) < frameOffset)
+        packet += '\0';
+    return packet + frame;
+}
+
+QByteArray streamInfo(quint32 packetMaxSize)
+{
+    QByteArray out;
+    Writer::appendU32(out, 36);
+    Writer::appendU32(out, 0);
+    out += QByteArray(8, '\0');
+    out += words({0, packetMaxSize, 0, packetMaxSize, 1});
+    return out;
+}
+
+// The camera answers every stream-data request with packet.
+void serveStream(BRX_Commu_VirtualCamera& camera, const QByteArray& packet)
+{
+    camera.setCustomOperation(Access::kOpGetStreamInfo, Device::kDataIn,
+                              [packet](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
+                                  *in = streamInfo(quint32(packet.size()));
+                                  return quint16(Device::kOK);
+                              });
+    camera.setCustomOperation(Access::kOpGetStreamData, Device::kDataIn,
+                              [packet](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
+                                  *in = packet;
+                                  return quint16(Device::kOK);
+                              });
+}
+
+// Frame records as the host gets them, on whichever thread delivers them.
+class FrameRecorder
+{
+public:
+    static void callback(void* context, int type, const void* data, unsigned int size)
+    {
+        FrameRecorder* self = static_cast<FrameRecorder*>(context);
+        std::lock_guard<std::mutex> locker(self->m_mutex);
+        self->m_frames.append(qMakePair(type, QByteArray(static_cast<const char*>(data), int(size))));
+    }
+    QList<QPair<int, QByteArray>> frames() const
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        return m_frames;
+    }
+    int count() const { return frames().size(); }
+
+private:
+    mutable std::mutex m_mutex;
+    QList<QPair<int, QByteArray>> m_frames;
+};
+
+Releases withoutKeepAlive(const Releases& releases)
+{
+    Releases out;
+    for (const QVector<quint32>& release : releases) {
+        if (release.value(0) != kVQReleaseKeepAlive)
+            out << release;
+    }
+    return out;
+}
+
+template <typename T>
+bool getValue(int property, T& value)
+{
+    return BRX_SDK_getProperty(property, &value, sizeof value);
+}
+
+} // namespace
+
+class TestLiveView : public QObject
+{
+    Q_OBJECT
+private slots:
+    void wantedLiveViewStreamsUntilUnwanted()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        BRX_Logic_Camera camera(fixture.access());
+        const QByteArray frame("frame bytes");
+        serveStream(fixture.device(), streamPacket({{4, zoomRecord()}, {6, words({1000, 2000, 3000, 4000})},
+                                                    {7, QByteArray("\x01\x02\x03\x04", 4)}},
+                                                   frame));
+        fixture.device().changeProperty(Access::kDevicePropSupportedStreams, kPhotoLiveView);
+        FrameRecorder recorder;
+        camera.setFrameCallback(&FrameRecorder::callback, &recorder);
+        QSignalSpy mode(&camera, &BRX_Logic_Camera::signalLiveViewMode);
+        QSignalSpy zoomInfo(&camera, &BRX_Logic_Camera::signalLiveZoomInfo);
+        QSignalSpy zoomRect(&camera, &BRX_Logic_Camera::signalLiveZoomRect);
+        QSignalSpy audio(&camera, &BRX_Logic_Camera::signalLiveAudioLevel);
+        QSignalSpy timeCode(&camera, &BRX_Logic_Camera::signalLiveTimeCode);
+        QSignalSpy noLiveView(&camera, &BRX_Logic_Camera::signalNoLiveView);
+
+        camera.setWantLiveView(true);
+        QVERIFY(camera.wantsLiveView());
+        QCOMPARE(mode.value(0).value(0).toInt(), 2);
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropEnabledStreams), 1);
+        QTRY_VERIFY(recorder.count() >= 2);
+        const QList<QPair<int, QByteArray>> frames = recorder.frames();
+        QCOMPARE(frames[0].first, kFrameTypeZoomLevel);
+        QCOMPARE(SdkHost::value<qint32>(frames[0].second), 2);
+        QCOMPARE(frames[1].first, kFrameTypeLiveView);
+        QCOMPARE(frames[1].second, frame);
+        QCOMPARE(zoomInfo.value(0), (QVariantList{1, 2, 0.5, 0.5}));
+        QCOMPARE(zoomRect.value(0), (QVariantList{0.25, 0.25, 0.5, 0.5}));
+        QCOMPARE(audio.value(0), (QVariantList{3.0, 4.0, 1.0, 2.0}));
+        QCOMPARE(timeCode.value(0), (QVariantList{1, 2, 3, 4}));
+
+        // The cross lands in sensor coordinates of the source area.
+        fixture.recordReleases();
+        camera.setLiveViewCrossPos(0.5, 0.25);
+        QCOMPARE(withoutKeepAlive(fixture.releases()),
+                 (Releases{{kVQReleaseAutoFocusStop}, {kVQReleaseFocusCross, 3000, 1500}}));
+
+        camera.setWantLiveView(false);
+        QCOMPARE(noLiveView.count(), 1);
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropEnabledStreams), 0);
+        QVERIFY(!camera.wantsLiveView());
+    }
+
+    void waitsForTheHostToConsumeEachFrame()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        BRX_Logic_Camera camera(fixture.access());
+        serveStream(fixture.device(), streamPacket({}, QByteArray("frame"), 29));
+        fixture.device().changeProperty(Access::kDevicePropSupportedStreams, kPhotoLiveView);
+        FrameRecorder recorder;
+        camera.setFrameCallback(&FrameRecorder::callback, &recorder);
+        camera.setWaitLiveViewConsumed(true);
+        camera.setWantLiveView(true);
+        QTRY_COMPARE(recorder.count(), 1);
+        QCOMPARE(fixture.operationCount(Access::kOpGetStreamData), 1);
+        camera.catchLiveViewConsumed();
+        QTRY_COMPARE(recorder.count(), 2);
+        QCOMPARE(fixture.operationCount(Access::kOpGetStreamData), 2);
+    }
+
+    // Saving a picture in picture leaves live view; the camera model goes
+    // back into photo live view when the camera reports no mode.
+    void pictureInPictureReturnsToLiveView()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        BRX_Logic_Camera camera(fixture.access());
+        serveStream(fixture.device(), streamPacket({}, QByteArray("frame"), 29));
+        fixture.device().changeProperty(Access::kDevicePropSupportedStreams, kPhotoLiveView);
+        camera.setWantLiveView(true);
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropEnabledStreams), 1);
+        QSignalSpy noLiveView(&camera, &BRX_Logic_Camera::signalNoLiveView);
+        QSignalSpy video(&camera, &BRX_Logic_Camera::signalLiveViewVideo);
+        fixture.recordReleases();
+
+        camera.doLiveViewGCPipSave();
+        fixture.device().changeProperty(Access::kDevicePropSupportedStreams, 1);
+        QTRY_COMPARE(noLiveView.count(), 1);
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropEnabledStreams), 0);
+        QCOMPARE(video.count(), 1);
+        QCOMPARE(withoutKeepAlive(fixture.releases()),
+                 (Releases{{kVQReleaseLiveViewWhiteBalance, 3}, {kVQReleaseLiveViewStart, 0}}));
+    }
+
+    void autofocusFromLiveView_data()
+    {
+        QTest::addColumn<int>("product");
+        QTest::addColumn<int>("focusMode");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<Releases>("expected");
+        const quint32 start = kVQReleaseAutoFocusStart;
+        const quint32 stop = kVQReleaseAutoFocusStop;
+        QTest::newRow("exec auto") << 0x2061 << 0 << "exec" << Releases{{stop}, {start}};
+        QTest::newRow("exec manual") << 0x2061 << 2 << "exec" << Releases{{stop}, {start}, {stop}};
+        QTest::newRow("pressed auto") << 0x2061 << 1 << "pressed" << Releases{{start}};
+        QTest::newRow("pressed 2031") << 0x2031 << 0 << "pressed" << Releases{};
+        QTest::newRow("released auto") << 0x2061 << 0 << "released" << Releases{{stop}};
+        QTest::newRow("released manual") << 0x2061 << 2 << "released" << Releases{};
+        QTest::newRow("released 2031") << 0x2031 << 0 << "released" << Releases{{stop}, {start}};
+    }
+
+    void autofocusFromLiveView()
+    {
+        QFETCH(int, product);
+        QFETCH(int, focusMode);
+        QFETCH(QString, action);
+        QFETCH(Releases, expected);
+        VirtualCameraFixture fixture(product);
+        BRX_Logic_Camera camera(fixture.access());
+        camera.setFocusMode(eVQFocusMode(focusMode));
+        QCOMPARE(camera.focusMode(), focusMode);
+        fixture.recordReleases();
+        // The other products take the stages as autofocus control commands.
+        auto stages = std::make_shared<Releases>();
+        fixture.device().setCustomOperation(
+            Access::kOpControlAutoFocus, Device::kNoData,
+            [stages](const QVector<quint32>& params, const QByteArray&, QByteArray*) {
+                const quint32 stage = params.value(0) == 0 ? kVQReleaseAutoFocusStart : kVQReleaseAutoFocusStop;
+                stages->append(QVector<quint32>{stage});
+                return quint16(Device::kOK);
+            });
+        if (action == "exec")
+            camera.doLiveViewAFExec();
+        else if (action == "pressed")
+            camera.doLiveViewAFPressed();
+        else
+            camera.doLiveViewAFReleased();
+        QCOMPARE(product == 0x2031 ? withoutKeepAlive(fixture.releases()) : *stages, expected);
+        // Manual focus comes back after the one-off autofocus.
+        QCOMPARE(camera.focusMode(), focusMode);
+    }
+
+    void destructionEndsStreaming()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        fixture.device().changeProperty(Access::kDevicePropSupportedStreams, kPhotoLiveView);
+        serveStream(fixture.device(), streamPacket({}, QByteArray("frame"), 29));
+        {
+            BRX_Logic_Camera camera(fixture.access());
+            camera.setWantLiveView(true);
+            QCOMPARE(fixture.device().propertyValue(Access::kDevicePropEnabledStreams), 1);
+        }
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropEnabledStreams), 0);
+    }
+
+    void crossPositionNeedsAZoomRecord()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        BRX_Logic_Camera camera(fixture.access());
+        fixture.recordReleases();
+        LogCapture log;
+        camera.setLiveViewCrossPosGlobal(0.5, 0.5);
+        QVERIFY(log.contains("BRX_Logic_Camera::setLiveViewCrossPosGlobal() - no zoom info"));
+        QVERIFY(withoutKeepAlive(fixture.releases()).isEmpty());
+    }
+
+    void packetsAreCheckedBeforeTheyAreRead_data()
+    {
+        QTest::addColumn<QByteArray>("packet");
+        QTest::addColumn<bool>("accepted");
+        const QByteArray frame("f");
+        QTest::newRow("frame offset 29") << streamPacket({}, frame, 29) << true;
+        QTest::newRow("frame offset 28") << streamPacket({}, frame, 28) << false;
+        QByteArray beyond = streamPacket({}, frame, 29);
+        Writer::putValue(beyond, 16, beyond.size() + 1, 4);
+        QTest::newRow("frame offset beyond the end") << beyond << false;
+        QTest::newRow("unknown tag") << streamPacket({{9, words({1})}}, frame) << true;
+        QTest::newRow("five bytes") << QByteArray(5, '\0') << false;
+        QTest::newRow("header A overruns") << streamPacket({}, frame, 0, true, 0xFFFF) << false;
+        QTest::newRow("header B overruns") << streamPacket({}, frame, 0, true, 0, 0xFFFFFFF0) << false;
+        QTest::newRow("tag of length 0") << streamPacket({{1, QByteArray()}}, frame) << false;
+        QTest::newRow("zoom record too short") << streamPacket({{4, words({1})}}, frame) << false;
+        QByteArray overrun = streamPacket({{1, words({1})}}, frame);
+        Writer::putValue(overrun, 24, 0xFFFFFFF8, 4);
+        QTest::newRow("tag overruns") << overrun << false;
+        QTest::newRow("no end tag") << streamPacket({{5, words({1, 2})}}, QByteArray(), 29, false) << false;
+    }
+
+    void packetsAreCheckedBeforeTheyAreRead()
+    {
+        QFETCH(QByteArray, packet);
+        QFETCH(bool, accepted);
+        VirtualCameraFixture fixture(0x2031);
+        BRX_Logic_Camera camera(fixture.access());
+        serveStream(fixture.device(), packet);
+        fixture.device().changeProperty(Access::kDevicePropSupportedStreams, kPhotoLiveView);
+        FrameRecorder recorder;
+        camera.setFrameCallback(&FrameRecorder::callback, &recorder);
+        LogCapture log;
+        camera.setWantLiveView(true);
+        if (accepted) {
+            QTRY_VERIFY(recorder.count() > 0);
+            QVERIFY(!log.contains(kStreamError));
+        } else {
+            QTRY_VERIFY(log.contains(kStreamError));
+            QCOMPARE(recorder.count(), 0);
+        }
+    }
+
+    // --- Through the exports ---------------------------------------------------------
+
+    void liveViewPropertiesThroughTheExports()
+    {
+        // Outlives the library, which may deliver a frame until it exits.
+        FrameRecorder recorder;
+        SdkHost host(0x2031);
+        QVERIFY(host.waitForInitialState());
+        std::shared_ptr<BRX_Commu_VirtualCamera> device = BRX_Commu_VirtualCamera::selected();
+        serveStream(*device, streamPacket({{4, zoomRecord()}}, QByteArray("frame")));
+        device->changeProperty(Access::kDevicePropSupportedStreams, kPhotoLiveView);
+        BRX_SDK_setFrameCallback(&FrameRecorder::callback, &recorder);
+
+        bool flag = true;
+        QVERIFY(getValue(37, flag));
+        QVERIFY(!flag);
+        QVERIFY(!BRX_SDK_setProperty(37, &flag, 4));
+        flag = true;
+        QVERIFY(BRX_SDK_setProperty(37, &flag, 1));
+        QTRY_VERIFY(getValue(37, flag) && flag);
+        QTRY_VERIFY(recorder.count() >= 2);
+        QTRY_VERIFY(getValue(33, flag) && flag);
+        QVERIFY(getValue(34, flag) && !flag);
+
+        const double cross[2] = {0.5, 0.5};
+        QVERIFY(BRX_SDK_setProperty(35, cross, sizeof cross));
+        QVERIFY(!BRX_SDK_setProperty(35, cross, sizeof(double)));
+        double read[2] = {};
+        QVERIFY(!BRX_SDK_getProperty(35, read, sizeof read));
+        QVERIFY(BRX_SDK_setProperty(36, nullptr, 0));
+        QVERIFY(!BRX_SDK_setProperty(36, &flag, 1));
+        flag = false;
+        QVERIFY(BRX_SDK_setProperty(33, &flag, 1));
+        QVERIFY(BRX_SDK_setProperty(34, &flag, 1));
+
+        QVERIFY(BRX_SDK_setProperty(37, &flag, 1));
+        QTRY_VERIFY(getValue(37, flag) && !flag);
+        QTRY_COMPARE(device->propertyValue(Access::kDevicePropEnabledStreams), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLiveView)
+#include "tst_liveview.moc"
