@@ -1076,10 +1076,29 @@ void BRX_Logic_Controller::setWhiteBalance(int index)
         debugPrint(kDebugAlways, "%s - no converter for white balance", BRX_METHOD);
 }
 
-void BRX_Logic_Controller::setWhiteBalTemp(int value)
-{
-    withCamera(BRX_METHOD, [value](BRX_Logic_Camera& camera) { camera.setWhiteBalanceColorTemp(uint(value)); });
-}
+// Setters that only hand the value to the camera model:
+// X(controller setter, argument type, camera setter, camera argument type).
+#define BRX_CONTROLLER_FORWARDS(X) \
+    X(setWhiteBalTemp, int, setWhiteBalanceColorTemp, uint) \
+    X(setExposureMode, int, setExposureMode, eVQExposureMode) \
+    X(setExposMetering, int, setExposMetering, eVQExposMetering) \
+    X(setExposCompens, int, setExposCompens, int) \
+    X(setExposCompensStep, int, setExposCompensStep, int) \
+    X(setBracketEnabled, bool, setBracketEnabled, bool) \
+    X(setBracketImgNum, int, setBracketImgNum, int) \
+    X(setBracketDeltaEV, int, setBracketDeltaEV, int) \
+    X(setMirrorUpMode, bool, setMirrorUpMode, bool) \
+    X(setFocusMode, int, setFocusMode, eVQFocusMode) \
+    X(setAudioLevel, int, setAudioLevel, eVQAudioLevel)
+
+#define BRX_DEFINE_CONTROLLER_FORWARD(Name, Arg, CameraSetter, CameraArg)                             \
+    void BRX_Logic_Controller::Name(Arg value)                                                      \
+    {                                                                                              \
+        withCamera(BRX_METHOD, [value](BRX_Logic_Camera& camera) { camera.CameraSetter(CameraArg(value)); }); \
+    }
+BRX_CONTROLLER_FORWARDS(BRX_DEFINE_CONTROLLER_FORWARD)
+#undef BRX_DEFINE_CONTROLLER_FORWARD
+#undef BRX_CONTROLLER_FORWARDS
 
 // Drive mode 4 is bracketing, carried by the camera's bracketing flag; 5 is
 // interval shooting, emulated here when the camera has none of its own.
@@ -1130,56 +1149,6 @@ void BRX_Logic_Controller::setIsUnitFeet(bool feet)
     Q_EMIT signalFocusIsUnitFeet(feet);
     if (m_camera && m_converters->focusDistance())
         notifyFocusRange();
-}
-
-void BRX_Logic_Controller::setExposureMode(int mode)
-{
-    withCamera(BRX_METHOD, [mode](BRX_Logic_Camera& camera) { camera.setExposureMode(eVQExposureMode(mode)); });
-}
-
-void BRX_Logic_Controller::setExposMetering(int mode)
-{
-    withCamera(BRX_METHOD, [mode](BRX_Logic_Camera& camera) { camera.setExposMetering(eVQExposMetering(mode)); });
-}
-
-void BRX_Logic_Controller::setExposCompens(int milliEv)
-{
-    withCamera(BRX_METHOD, [milliEv](BRX_Logic_Camera& camera) { camera.setExposCompens(milliEv); });
-}
-
-void BRX_Logic_Controller::setExposCompensStep(int milliEv)
-{
-    withCamera(BRX_METHOD, [milliEv](BRX_Logic_Camera& camera) { camera.setExposCompensStep(milliEv); });
-}
-
-void BRX_Logic_Controller::setBracketEnabled(bool on)
-{
-    withCamera(BRX_METHOD, [on](BRX_Logic_Camera& camera) { camera.setBracketEnabled(on); });
-}
-
-void BRX_Logic_Controller::setBracketImgNum(int count)
-{
-    withCamera(BRX_METHOD, [count](BRX_Logic_Camera& camera) { camera.setBracketImgNum(count); });
-}
-
-void BRX_Logic_Controller::setBracketDeltaEV(int milliEv)
-{
-    withCamera(BRX_METHOD, [milliEv](BRX_Logic_Camera& camera) { camera.setBracketDeltaEV(milliEv); });
-}
-
-void BRX_Logic_Controller::setMirrorUpMode(bool on)
-{
-    withCamera(BRX_METHOD, [on](BRX_Logic_Camera& camera) { camera.setMirrorUpMode(on); });
-}
-
-void BRX_Logic_Controller::setFocusMode(int mode)
-{
-    withCamera(BRX_METHOD, [mode](BRX_Logic_Camera& camera) { camera.setFocusMode(eVQFocusMode(mode)); });
-}
-
-void BRX_Logic_Controller::setAudioLevel(int level)
-{
-    withCamera(BRX_METHOD, [level](BRX_Logic_Camera& camera) { camera.setAudioLevel(eVQAudioLevel(level)); });
 }
 
 // --- Text setters ------------------------------------------------------------------
