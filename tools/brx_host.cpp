@@ -2,7 +2,7 @@
 // as a tethering application would, and prints what arrives at the callbacks.
 //
 //   brx_host [--product 0xPPPP | --hardware] [--seconds N] [--debug FLAGS]
-//            [--set ID=VALUE]... [--capture]
+//            [--set ID=VALUE]... [--capture] [--save DIR]
 //
 // With --product (default 0x2011) the built-in virtual camera of that product
 // is used; --hardware uses a camera on the USB bus.
@@ -10,6 +10,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QTimer>
 
 #include <cstdio>
@@ -94,9 +96,43 @@ void onChanges(void*, int property, const void* data, unsigned int size)
     std::fflush(stdout);
 }
 
-void onFrame(void*, int type, const void*, unsigned int size)
+// Where downloaded pictures go (empty: they are only reported), and the
+// camera's name of the picture on its way, which arrives with quick view.
+struct PictureSink {
+    QString folder;
+    QString cameraName;
+    int count = 0;
+};
+PictureSink pictureSink;
+
+enum FrameType { kQuickViewName = 8, kDngPicture = 4, kJpgPicture = 5 };
+
+QString picturePath(const char* extension)
+{
+    ++pictureSink.count;
+    const QString name = pictureSink.cameraName.isEmpty()
+        ? QString::asprintf("picture-%04d", pictureSink.count) : pictureSink.cameraName;
+    pictureSink.cameraName.clear();
+    return QDir(pictureSink.folder).filePath(name + extension);
+}
+
+void savePicture(int type, const void* data, unsigned int size)
+{
+    const QString path = picturePath(type == kDngPicture ? ".DNG" : ".JPG");
+    QFile file(path);
+    const bool saved = file.open(QIODevice::WriteOnly) && file.write(static_cast<const char*>(data), size) == qint64(size);
+    std::printf("picture %s %s\n", saved ? "saved to" : "could not be saved to", qPrintable(path));
+}
+
+// Runs in the sender's thread: the controller's for live view, a download
+// thread's for pictures; the main thread never touches pictureSink meanwhile.
+void onFrame(void*, int type, const void* data, unsigned int size)
 {
     std::printf("frame type %d, %u bytes\n", type, size);
+    if (type == kQuickViewName)
+        pictureSink.cameraName = QString::fromLatin1(static_cast<const char*>(data), int(size));
+    if ((type == kDngPicture || type == kJpgPicture) && !pictureSink.folder.isEmpty())
+        savePicture(type, data, size);
     std::fflush(stdout);
 }
 
@@ -157,10 +193,16 @@ int main(int argc, char** argv)
     parser.addOption({"debug", "Debug flag groups to switch on, e.g. 0x401.", "flags", "0"});
     parser.addOption({"set", "Set a property once connected, e.g. 7=-500.", "id=value"});
     parser.addOption({"capture", "Release the shutter once connected."});
+    parser.addOption({"save", "Save downloaded pictures into this folder.", "dir"});
     parser.process(app);
 
     if (!parser.isSet("hardware") && !BRX_SDK_useVirtualCamera(parser.value("product").toInt(nullptr, 0))) {
         std::fprintf(stderr, "unsupported product %s\n", qPrintable(parser.value("product")));
+        return 2;
+    }
+    pictureSink.folder = parser.value("save");
+    if (!pictureSink.folder.isEmpty() && !QDir().mkpath(pictureSink.folder)) {
+        std::fprintf(stderr, "cannot create %s\n", qPrintable(pictureSink.folder));
         return 2;
     }
     bool connected = false;
