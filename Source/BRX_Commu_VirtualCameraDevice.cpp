@@ -463,6 +463,8 @@ void BRX_Commu_VirtualCameraDevice::createPictures(int count)
 {
     for (int picture = 0; picture < count; ++picture) {
         for (quint32 handle : m_store.addPicture(pictureFormats())) {
+            debugPrint(kDebugSimulation, "%s - %s added as 0x%08X", BRX_METHOD,
+                       qPrintable(m_store.find(handle)->fileName), handle);
             raiseEvent(kEventObjectAdded, {handle});
             raiseEvent(kEventRequestObjectTransfer, {});
         }

@@ -15,11 +15,9 @@ public:
     // bytes, then one IFD with the Orientation (0x0112) and PixelXDimension
     // (0xA002) entries, type SHORT, count 1.
     static constexpr int kTiffHeaderSize = 38;
-    // Where the TIFF header starts inside a JPG (after SOI, APP1 marker,
-    // segment length and "Exif\0\0").
-    static constexpr int kJpgTiffOffset = 12;
 
-    // size bytes in all, but never less than the header.
+    // size bytes in all, but never less than the header. A JPG starts with
+    // SOI and an APP1 Exif segment whose TIFF header begins at byte 12.
     static QByteArray dng(quint32 size, quint16 orientation, quint16 width, quint32 seed);
     static QByteArray jpg(quint32 size, quint16 orientation, quint16 width, quint32 seed);
     // A JPEG-like block: FF D8, filler, FF D9; empty for size 0, at least 4
