@@ -127,7 +127,7 @@ const Store::Object* BRX_Commu_VirtualCameraStore::find(quint32 handle) const
 
 bool BRX_Commu_VirtualCameraStore::remove(quint32 handle)
 {
-    const int index = handle == kPendingHandle || isFolder(handle) ? -1 : indexOf(handle);
+    const int index = (handle == kPendingHandle || isFolder(handle)) ? -1 : indexOf(handle);
     if (index < 0)
         return false;
     m_objects.remove(index);
