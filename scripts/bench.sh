@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Builds an optimised library and runs the benchmarks against the virtual camera.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBRX_BUILD_TESTS=OFF -DBRX_BUILD_TOOLS=OFF -DBRX_BUILD_BENCH=ON
+cmake --build build-bench -j"$(nproc)" --target bench_download
+./build-bench/bench/bench_download "$@"
