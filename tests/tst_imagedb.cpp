@@ -16,6 +16,25 @@ const int kTimeoutMs = 10000;
 const quint16 kGetObjectHandles = 0x1007;
 const quint16 kObjectAdded = 0x4002;
 
+QVector<quint32> listedHandles(const BRX_Logic_Camera& camera)
+{
+    QVector<quint32> result;
+    for (int i = 0; i < camera.imageDBCount(); ++i)
+        result.append(camera.imageDBHandle(i));
+    return result;
+}
+
+// The card's handles that are pictures: all but the folder's.
+QVector<quint32> pictureHandles(const BRX_Commu_VirtualCamera& device)
+{
+    QVector<quint32> result;
+    for (quint32 handle : device.objectHandles()) {
+        if ((handle & 0xF) != 3)
+            result.append(handle);
+    }
+    return result;
+}
+
 // A camera model on a virtual camera that stores the given objects.
 struct Rig {
     explicit Rig(const QVector<quint32>& handles)
@@ -34,13 +53,7 @@ struct Rig {
         camera->slotDelayedRebuildImageDB();
     }
 
-    QVector<quint32> handles() const
-    {
-        QVector<quint32> result;
-        for (int i = 0; i < camera->imageDBCount(); ++i)
-            result.append(camera->imageDBHandle(i));
-        return result;
-    }
+    QVector<quint32> handles() const { return listedHandles(*camera); }
 
     VirtualCameraFixture fixture;
     ScriptedPictures pictures;
@@ -78,6 +91,23 @@ private slots:
             QCOMPARE(rig.camera->imageDBOrientation(i), 360);
             QCOMPARE(rig.camera->imageDBIndexOfHandle(entry->handle()), i);
         }
+    }
+
+    void picturesTakenAndDeletedOnTheCameraAreFollowed()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        BRX_Logic_Camera camera(fixture.access());
+        QSignalSpy end(&camera, &BRX_Logic_Camera::signalImageDBChangeEnd);
+        fixture.device().takePicture();
+        QVERIFY(end.wait(kTimeoutMs));
+        const QVector<quint32> taken = pictureHandles(fixture.device());
+        QVERIFY(!taken.isEmpty());
+        QCOMPARE(listedHandles(camera), taken);
+        QSignalSpy deleted(fixture.access(), &BRX_Commu_CameraAccess_Base::signalObjectDeleted);
+        fixture.device().deleteObjectOnCamera(taken.last());
+        QVERIFY(deleted.wait(kTimeoutMs));
+        camera.slotDelayedRebuildImageDB();
+        QTRY_COMPARE_WITH_TIMEOUT(listedHandles(camera), taken.mid(0, taken.size() - 1), kTimeoutMs);
     }
 
     void lookupsOutsideTheListAnswerDefaults()

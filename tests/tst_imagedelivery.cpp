@@ -31,11 +31,13 @@ struct Delivery {
 // A controller of its own in the test's thread with a virtual camera whose
 // stored objects the test scripts.
 struct Rig {
-    explicit Rig(int productId = 0x2031)
+    // scripted: the test's objects instead of the camera's own card.
+    explicit Rig(int productId = 0x2031, bool scripted = true)
     {
         BRX_Commu_VirtualCamera::select(productId);
         camera = BRX_Commu_VirtualCamera::selected();
-        pictures.reset(new ScriptedPictures(*camera));
+        if (scripted)
+            pictures.reset(new ScriptedPictures(*camera));
         controller.reset(new BRX_Logic_Controller);
         QObject::connect(controller.get(), &BRX_Logic_Controller::signalPropertySafe,
                          [](int, void* data, quint32) { std::free(data); });
@@ -161,6 +163,22 @@ private slots:
         const QByteArray wanted = expected == "object" ? rig.pictures->data(kHandle) : expected.toLatin1();
         QCOMPARE(*rig.deliveries.at(0).data, wanted);
         QTEST(rig.deliveries.at(0).flag, "isDng");
+    }
+
+    void sharedPicturesAreTheCamerasBytes()
+    {
+        Rig rig(0x2031, false);
+        QVERIFY(rig.connected);
+        QSignalSpy end(rig.controller.get(), &BRX_Logic_Controller::signalImageDBChangeEnd);
+        rig.camera->takePicture();
+        QVERIFY(end.wait(kTimeoutMs));
+        QVERIFY(rig.controller->imageDBCount() > 0);
+        for (int i = 0; i < rig.controller->imageDBCount(); ++i) {
+            const quint32 handle = rig.controller->imageDBEntry(i)->handle();
+            rig.controller->loadImageForSharing(i, true, true);
+            QCOMPARE(*rig.deliveries.back().data, rig.camera->objectData(handle));
+            QCOMPARE(rig.deliveries.back().flag, (handle & 0xF) == 1);
+        }
     }
 
     void largeObjectsAreReadInChunks_data()
