@@ -10,11 +10,14 @@
 #include "BRX_Logic_CameraSettingsBase.h"
 #include "BRX_Logic_DeviceInfo.h"
 #include "BRX_Logic_FolderSettings.h"
+#include "BRX_Logic_ImageEntry.h"
 #include "BRX_Logic_SettingsChanges.h"
 
 #include "BRX_Logic_CameraStreamInfo.h"
 
 #include <QEventLoop>
+#include <QFile>
+#include <QHash>
 #include <QThread>
 
 #include <cmath>
@@ -32,6 +35,7 @@ const int kStorageTypeWhileRecording = 0;
 const int kFocusStep = 5;
 const quint32 kIllegalFocusPosition = 0xFFFFFFFF;
 const int kProductWithSwappedLensSteps = 0x2041;
+const int kImageDBRebuildInterval = 3000;
 
 const int kDefaultFrameInterval = 40;
 const int kProductFocusingOnRelease = 0x2031;
@@ -415,11 +419,14 @@ BRX_Logic_Camera::~BRX_Logic_Camera()
     m_refresh3DAxisTimer.disconnect(this);
     m_keepAliveTimer.disconnect(this);
     m_liveViewTimer.disconnect(this);
+    m_delayedRebuildTimer.stop();
+    m_delayedRebuildTimer.disconnect(this);
     if (isTransferInProgress())
         emit signalLoading(false);
     if (m_streamInfo)
         finishLiveViewStreaming();
     deleteDataObjects();
+    clearImageDB();
 }
 
 void BRX_Logic_Camera::createSettings()
@@ -477,6 +484,8 @@ void BRX_Logic_Camera::connectAccess()
             Qt::QueuedConnection);
     connect(m_access, &Access::signalSettingsChanged, this,
             &BRX_Logic_Camera::catchSettingsChanged, Qt::QueuedConnection);
+    connect(m_access, &Access::signalUpdateImageDB, this, &BRX_Logic_Camera::slotRebuildImageDB,
+            Qt::QueuedConnection);
 }
 
 void BRX_Logic_Camera::disconnectAccess()
@@ -500,6 +509,7 @@ void BRX_Logic_Camera::startTimers()
     connect(&m_refresh3DAxisTimer, &QTimer::timeout, this,
             &BRX_Logic_Camera::catchRefresh3DAxisData);
     connect(&m_liveViewTimer, &QTimer::timeout, this, &BRX_Logic_Camera::catchLiveViewTimerFired);
+    connect(&m_delayedRebuildTimer, &QTimer::timeout, this, &BRX_Logic_Camera::slotDelayedRebuildImageDB);
     m_keepAliveTimer.start(kKeepAliveInterval);
     if (has3DAxisEvents())
         m_refresh3DAxisTimer.setSingleShot(true);
@@ -1514,4 +1524,136 @@ void BRX_Logic_Camera::emitZoomInfo()
                             relativeFocus(m_zoomInfo, 0), relativeFocus(m_zoomInfo, 1));
     emit signalLiveZoomRect(relativeToOuterBounds(m_zoomInfo, 0), relativeToOuterBounds(m_zoomInfo, 1),
                             relativeToOuterBounds(m_zoomInfo, 2), relativeToOuterBounds(m_zoomInfo, 3));
+}
+
+// --- Image database -----------------------------------------------------------------
+
+std::unique_lock<std::mutex> BRX_Logic_Camera::lockCommunication()
+{
+    return std::unique_lock<std::mutex>(m_communicationMutex);
+}
+
+namespace {
+
+const quint32 kAllStorages = 0xFFFFFFFF;
+const quint32 kStorageIDsBufferSize = 4 + 16 * 4;
+// Room for the count and this many handles; a camera that lists more is
+// cut off here.
+const quint32 kMaxObjectHandles = 65536;
+const char* const kPlaceholderResource = ":/images/download.png";
+
+bool isPictureHandle(quint32 handle)
+{
+    const quint32 type = handle & 0xF;
+    return type == 1 || type == 2 || type == 6;
+}
+
+// The library has no resources of its own; the host may provide the picture.
+QByteArray readPlaceholder()
+{
+    QFile file(QString::fromLatin1(kPlaceholderResource));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+void BRX_Logic_Camera::slotRebuildImageDB()
+{
+    if (m_delayedRebuildTimer.isActive()) {
+        m_rebuildPending = true;
+        return;
+    }
+    m_rebuildPending = false;
+    emit signalImageDBChangeBegin();
+    const QVector<quint32> handles = readPictureHandles();
+    const QByteArray placeholder = readPlaceholder();
+    QHash<quint32, BRX_Logic_ImageEntry*> previous;
+    for (BRX_Logic_ImageEntry* entry : qAsConst(m_imageDB))
+        previous.insert(entry->handle(), entry);
+    QList<BRX_Logic_ImageEntry*> rebuilt;
+    const int count = handles.size();
+    for (int i = 0; i < count; ++i) {
+        BRX_Logic_ImageEntry* entry = previous.take(handles.at(i));
+        rebuilt.append(entry ? entry : new BRX_Logic_ImageEntry(handles.at(i), tr("index %1").arg(count - i),
+                                                                 placeholder));
+    }
+    // What is left is gone from the camera.
+    qDeleteAll(previous);
+    m_imageDB = rebuilt;
+    emit signalImageDBChangeEnd();
+    m_delayedRebuildTimer.start(kImageDBRebuildInterval);
+}
+
+// Ends the throttle period also when called before the timer fires.
+void BRX_Logic_Camera::slotDelayedRebuildImageDB()
+{
+    m_delayedRebuildTimer.stop();
+    if (m_rebuildPending)
+        slotRebuildImageDB();
+}
+
+// The picture handles of all storages in the camera's order; empty when the
+// camera does not answer.
+QVector<quint32> BRX_Logic_Camera::readPictureHandles()
+{
+    QByteArray storageIDs(int(kStorageIDsBufferSize), '\0');
+    m_access->getStorageIDs(storageIDs.data(), kStorageIDsBufferSize);
+    const quint32 size = 4 + kMaxObjectHandles * 4;
+    QByteArray answer(int(size), '\0');
+    QVector<quint32> handles;
+    if (!m_access->getObjectHandles(answer.data(), size, kAllStorages)) {
+        debugPrint(kDebugAlways, "%s - getObjectHandles failed", BRX_METHOD);
+        return handles;
+    }
+    BRX_Commu_ByteReader reader(answer.constData(), size);
+    const quint32 count = qMin(reader.readU32(), kMaxObjectHandles);
+    for (quint32 i = 0; i < count; ++i) {
+        const quint32 handle = reader.readU32();
+        if (isPictureHandle(handle))
+            handles.append(handle);
+    }
+    return handles;
+}
+
+void BRX_Logic_Camera::clearImageDB()
+{
+    qDeleteAll(m_imageDB);
+    m_imageDB.clear();
+}
+
+BRX_Logic_ImageEntry* BRX_Logic_Camera::imageDBEntry(int index) const
+{
+    return m_imageDB.value(index, nullptr);
+}
+
+int BRX_Logic_Camera::imageDBIndexOfHandle(uint handle) const
+{
+    for (int i = 0; i < m_imageDB.size(); ++i) {
+        if (m_imageDB.at(i)->handle() == handle)
+            return i;
+    }
+    return -1;
+}
+
+uint BRX_Logic_Camera::imageDBHandle(int index) const
+{
+    const BRX_Logic_ImageEntry* entry = imageDBEntry(index);
+    return entry ? entry->handle() : 0;
+}
+
+int BRX_Logic_Camera::imageDBOrientation(int index) const
+{
+    const BRX_Logic_ImageEntry* entry = imageDBEntry(index);
+    return entry ? entry->orientation() : 0;
+}
+
+bool BRX_Logic_Camera::removeFromImageDB(uint handle)
+{
+    const int index = imageDBIndexOfHandle(handle);
+    if (index < 0)
+        return false;
+    emit signalImageDBChangeBegin();
+    delete m_imageDB.takeAt(index);
+    emit signalImageDBChangeEnd();
+    return true;
 }

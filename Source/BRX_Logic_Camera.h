@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QElapsedTimer>
+#include <QList>
 #include <QTimer>
 #include <QVector>
 
@@ -22,6 +23,7 @@ class BRX_Logic_CameraSettingsBase;
 class BRX_Logic_CameraStreamInfo;
 class BRX_Logic_DeviceInfo;
 class BRX_Logic_FolderSettings;
+class BRX_Logic_ImageEntry;
 struct BRX_Logic_SettingsChanges;
 class QThread;
 
@@ -142,6 +144,28 @@ public:
     bool supportsObjectProps() const;
     // Sends what a download changed in the record. Any thread.
     void transferDone();
+    // The image operations of the controller mark themselves as a transfer
+    // (with setTransferInProgress) and hold the communication lock while they
+    // talk to the camera.
+    void setImageFlag(bool on) { m_imageFlag = on; }
+    std::unique_lock<std::mutex> lockCommunication();
+
+    // --- Image database (controller thread) --------------------------------------
+    // The pictures on the camera in the camera's handle order, rebuilt by
+    // slotRebuildImageDB. Entries stay valid until the next change, which
+    // signalImageDBChangeBegin announces.
+    int imageDBCount() const { return m_imageDB.size(); }
+    // Null for an index outside the list.
+    BRX_Logic_ImageEntry* imageDBEntry(int index) const;
+    // -1 for a handle not in the list.
+    int imageDBIndexOfHandle(uint handle) const;
+    // 0 for an index outside the list.
+    uint imageDBHandle(int index) const;
+    // 0 for an index outside the list.
+    int imageDBOrientation(int index) const;
+    // Drops the entry and its buffers (the camera keeps the object); false
+    // for a handle not in the list.
+    bool removeFromImageDB(uint handle);
 
     // Host frame callback: set from the host's thread, called from the
     // controller thread (live view) and transfer threads. The pair is copied
@@ -272,6 +296,12 @@ signals:
     void signalImageDBChangeEnd();
 
 public slots:
+    // Rebuilds the image database from the camera's object handles, at most
+    // once every 3 s: a request within 3 s of the last rebuild is deferred
+    // until the delayed-rebuild timer fires.
+    void slotRebuildImageDB();
+    // Ends the 3 s period: runs a deferred rebuild if one is pending.
+    void slotDelayedRebuildImageDB();
     // Starts or stops a video recording; the storage type is switched to 0
     // for the recording and restored afterwards.
     void toggleVideoCapture();
@@ -376,6 +406,8 @@ private:
     void disconnectAccess();
     void startTimers();
     void waitForTransferThreads();
+    QVector<quint32> readPictureHandles();
+    void clearImageDB();
     void deleteDataObjects();
 
     bool skippedForRelease(const char* caller, quint32 flag, const char* what) const;
@@ -455,8 +487,11 @@ private:
     bool m_waitLiveViewConsumed = false;
     int m_liveViewMode = 0;
     int m_liveViewModeToRestore = 0;
+    // Owned entries.
+    QList<BRX_Logic_ImageEntry*> m_imageDB;
 
-    // Held around one keep-alive or 3D-axis exchange, nothing else inside.
+    // Held around one keep-alive or 3D-axis exchange or one image operation
+    // of the controller, nothing else inside.
     std::mutex m_communicationMutex;
     // Held by one transfer thread for a whole download.
     std::mutex m_transferMutex;

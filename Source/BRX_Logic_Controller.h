@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -15,6 +16,7 @@ class BRX_Commu_CameraAccess_Base;
 class BRX_Logic_Camera;
 class BRX_Logic_CaptureControl;
 class BRX_Logic_ControllerConverters;
+class BRX_Logic_ImageEntry;
 
 // The object behind every export: owns the camera accesses and, per
 // connection, the camera model and its value converters; turns the host's
@@ -44,6 +46,11 @@ public:
     void setFrameCallback(FrameCallback function, void* context);
     // Product ID of the open camera, 0 without one. Any thread.
     int getProductId() const;
+    // The open camera's image database for the Qt side, read between
+    // signalImageDBChangeEnd and the next signalImageDBChangeBegin: 0 entries
+    // and null without a camera or for an index outside. Controller thread.
+    int imageDBCount() const;
+    const BRX_Logic_ImageEntry* imageDBEntry(int index) const;
 
 signals:
     void signalCameraConnected();
@@ -78,6 +85,13 @@ signals:
     void signalPictureExampleName();
     void signalImageDBChangeBegin();
     void signalImageDBChangeEnd();
+    // Answers of the image interface; the array is new'd and belongs to the
+    // receiver. The sharing answer's array is null when nothing was fetched;
+    // isDng is true only for a whole DNG picture.
+    void signalThumbReceived(QByteArray* thumbnail, QString fileName, uint handle, bool isBig);
+    void signalImageForSharingReceived(QByteArray* image, bool isDng);
+    void signalHasExposureSimulation(bool available);
+    void signalExposureSimulation(int code);
 
 public slots:
     void slotSetProperty(int property, QByteArray data);
@@ -179,6 +193,23 @@ public slots:
     void catchMaxShutterTime(double seconds);
     void catchLiveViewMode(int mode);
 
+    // Image interface (controller thread). Without a camera each returns at
+    // once. The thumbnail of a handle in the camera's image database, with
+    // the picture's orientation and size class stored in its entry first.
+    void loadThumb(uint handle, bool isBig);
+    // The big thumbnail, the camera's large DNG preview (full resolution of a
+    // DNG) or the whole object (full resolution, or any DNG with forceDNG).
+    void loadImageForSharing(int index, bool fullRes, bool forceDNG);
+    // Forgets the entry; the camera keeps the object.
+    void deleteObjectFromImageDB(uint handle);
+    // Deletes the object on the camera; the access's answer.
+    bool deleteObject(uint handle);
+    // A Qt-side live-view window paces the stream: while it is open each
+    // frame waits for catchLiveViewConsumed().
+    void catchLiveViewGUIOpened();
+    void catchLiveViewConsumed();
+    void catchLiveViewGUIClosed();
+
 protected:
     // Discovery starts once the main object listens for connections.
     void connectNotify(const QMetaMethod& signal) override;
@@ -253,5 +284,8 @@ private:
     // Shared: direct calls from the host; exclusive: swapping the camera.
     mutable std::shared_mutex m_connectionLock;
 };
+
+// The image interface's arrays travel queued to a Qt side in another thread.
+Q_DECLARE_METATYPE(QByteArray*)
 
 #endif

@@ -1,0 +1,99 @@
+#include "BRX_Logic_ObjectReader.h"
+
+#include "BRX_Commu_ByteReader.h"
+#include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Debug.h"
+
+#include <limits>
+#include <new>
+
+namespace {
+
+// As much of the dataset as reaches past the start of the file name.
+const quint32 kObjectInfoSize = 154;
+const quint32 kFormatOffset = 4;
+const quint32 kCompressedSizeOffset = 8;
+const quint32 kThumbSizeOffset = 14;
+const quint32 kFileNameOffset = 52;
+const quint32 kHeadSize = 1024;
+// A QByteArray holds at most this many bytes, with room for its header.
+const quint32 kMaxByteArraySize = quint32(std::numeric_limits<int>::max()) - 64;
+
+// A zero-filled buffer of size bytes; null, with a log line, when a
+// hostile size cannot be held.
+std::unique_ptr<QByteArray> allocate(quint32 size, const char* label)
+{
+    if (size <= kMaxByteArraySize) {
+        try {
+            return std::unique_ptr<QByteArray>(new QByteArray(int(size), '\0'));
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    debugPrint(kDebugAlways, "%s - no buffer for %u bytes", label, size);
+    return nullptr;
+}
+
+}  // namespace
+
+BRX_Logic_ObjectReader::BRX_Logic_ObjectReader(BRX_Commu_CameraAccess_Base& access, quint32 handle)
+    : m_access(access)
+    , m_handle(handle)
+{
+}
+
+bool BRX_Logic_ObjectReader::readInfo(ThumbKind kind, Info& info)
+{
+    quint8 dataset[kObjectInfoSize];
+    if (!m_access.getObjectInfo(dataset, kObjectInfoSize, kind, m_handle)) {
+        debugPrint(kDebugAlways, "%s - getObjectInfo failed for objectHandle 0x%08X", BRX_METHOD, m_handle);
+        return false;
+    }
+    BRX_Commu_ByteReader reader(dataset, kObjectInfoSize);
+    info.format = reader.readU16At(kFormatOffset);
+    info.compressedSize = reader.readU32At(kCompressedSizeOffset);
+    info.thumbSize = reader.readU32At(kThumbSizeOffset);
+    reader.skip(kFileNameOffset);
+    info.fileName = reader.readPtpString();
+    return true;
+}
+
+bool BRX_Logic_ObjectReader::readHead(QByteArray& head)
+{
+    head = QByteArray(int(kHeadSize), '\0');
+    return m_access.getPartialObject(head.data(), kHeadSize, 0, m_handle);
+}
+
+std::unique_ptr<QByteArray> BRX_Logic_ObjectReader::readThumbnail(ThumbKind kind, quint32 size)
+{
+    if (size == 0)
+        return nullptr;
+    std::unique_ptr<QByteArray> buffer = allocate(size, BRX_METHOD);
+    if (buffer)
+        m_access.getThumbnail(buffer->data(), size, kind, m_handle);
+    return buffer;
+}
+
+std::unique_ptr<QByteArray> BRX_Logic_ObjectReader::readObject(quint32 size)
+{
+    std::unique_ptr<QByteArray> buffer = allocate(size, BRX_METHOD);
+    if (!buffer)
+        return nullptr;
+    if (size > kChunkSize)
+        readInChunks(*buffer);
+    else
+        m_access.getObject(buffer->data(), size, m_handle);
+    return buffer;
+}
+
+void BRX_Logic_ObjectReader::readInChunks(QByteArray& buffer)
+{
+    const quint32 size = quint32(buffer.size());
+    for (quint32 offset = 0; offset < size;) {
+        const quint32 chunk = qMin(kChunkSize, size - offset);
+        if (!m_access.getPartialObject(buffer.data() + offset, chunk, offset, m_handle)) {
+            debugPrint(kDebugAlways, "%s - getPartialObject failed at offset 0x%08X", BRX_METHOD, offset);
+            return;
+        }
+        offset += chunk;
+    }
+}
