@@ -156,6 +156,12 @@ void BRX_Commu_VirtualCamera::setCustomOperation(quint16 opCode, BRX_Commu_Virtu
     m_device.setCustomOperation(opCode, direction, handler);
 }
 
+void BRX_Commu_VirtualCamera::setOperationObserver(const BRX_Commu_VirtualCameraDevice::Observer& observer)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.setOperationObserver(observer);
+}
+
 QVector<quint32> BRX_Commu_VirtualCamera::objectHandles() const
 {
     std::unique_lock<std::mutex> locker(m_mutex);

@@ -62,6 +62,8 @@ public:
     void setQuirks(int quirks);
     void setCustomOperation(quint16 opCode, BRX_Commu_VirtualCameraDevice::Direction direction,
                             const BRX_Commu_VirtualCameraDevice::Handler& handler);
+    // Called under the camera's lock: the observer must not call back into it.
+    void setOperationObserver(const BRX_Commu_VirtualCameraDevice::Observer& observer);
 
     // --- The card ------------------------------------------------------------------
     // It survives unplugging (a power cycle keeps the card); the queue of

@@ -151,6 +151,8 @@ Device::Reply BRX_Commu_VirtualCameraDevice::handle(quint16 opCode, quint32 tran
         reply.code = m_failures.value(opCode);
         return reply;
     }
+    if (m_observer)
+        m_observer(opCode, params);
     return dispatch(opCode, params, dataOut);
 }
 

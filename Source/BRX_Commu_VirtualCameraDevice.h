@@ -49,6 +49,8 @@ public:
     // sent, fills *dataIn for a data-in operation, returns the response code.
     typedef std::function<quint16(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn)>
         Handler;
+    // Sees every operation the camera accepts, before it is carried out.
+    typedef std::function<void(quint16 opCode, const QVector<quint32>& params)> Observer;
     enum Direction { kNoData, kDataIn, kDataOut };
 
     explicit BRX_Commu_VirtualCameraDevice(int productId);
@@ -69,6 +71,7 @@ public:
     void dropAnnouncements();
 
     void setCustomOperation(quint16 opCode, Direction direction, const Handler& handler);
+    void setOperationObserver(const Observer& observer) { m_observer = observer; }
     // The next count operations answer Device Busy.
     void injectBusy(int count);
     // opCode answers responseCode from now on; 0 restores it.
@@ -167,6 +170,7 @@ private:
     int m_busyCount = 0;
     QHash<quint16, quint16> m_failures;
     QHash<quint16, QPair<Direction, Handler>> m_customOperations;
+    Observer m_observer;
     QVector<quint16> m_operationLog;
     QVector<BRX_Commu_PtpContainer> m_events;
 };

@@ -4,7 +4,6 @@
 
 namespace {
 const quint32 kKeepAliveStage = 14;
-const quint16 kResponseOk = 0x2001;
 } // namespace
 
 ReleaseRecorder::ReleaseRecorder(const std::shared_ptr<BRX_Commu_VirtualCamera>& camera)
@@ -12,16 +11,14 @@ ReleaseRecorder::ReleaseRecorder(const std::shared_ptr<BRX_Commu_VirtualCamera>&
 {
     m_state->clock.start();
     std::shared_ptr<State> state = m_state;
-    camera->setCustomOperation(BRX_Commu_CameraAccess_Base::kOpRelease, BRX_Commu_VirtualCameraDevice::kNoData,
-                               [state](const QVector<quint32>& params, const QByteArray&, QByteArray*) {
-                                   const quint32 stage = params.value(0);
-                                   if (stage != kKeepAliveStage && stage != 1 && stage != 2) {
-                                       std::lock_guard<std::mutex> locker(state->mutex);
-                                       state->stages.append(int(stage));
-                                       state->times.append(state->clock.elapsed());
-                                   }
-                                   return kResponseOk;
-                               });
+    camera->setOperationObserver([state](quint16 opCode, const QVector<quint32>& params) {
+        const quint32 stage = params.value(0);
+        if (opCode != BRX_Commu_CameraAccess_Base::kOpRelease || stage == kKeepAliveStage || stage == 1 || stage == 2)
+            return;
+        std::lock_guard<std::mutex> locker(state->mutex);
+        state->stages.append(int(stage));
+        state->times.append(state->clock.elapsed());
+    });
 }
 
 QList<int> ReleaseRecorder::stages() const
