@@ -156,6 +156,82 @@ void BRX_Commu_VirtualCamera::setCustomOperation(quint16 opCode, BRX_Commu_Virtu
     m_device.setCustomOperation(opCode, direction, handler);
 }
 
+QVector<quint32> BRX_Commu_VirtualCamera::objectHandles() const
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    return m_device.store().handles();
+}
+
+QByteArray BRX_Commu_VirtualCamera::objectData(quint32 handle) const
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    const BRX_Commu_VirtualCameraStore::Object* object = m_device.store().find(handle);
+    return object ? object->data : QByteArray();
+}
+
+QString BRX_Commu_VirtualCamera::objectFileName(quint32 handle) const
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    const BRX_Commu_VirtualCameraStore::Object* object = m_device.store().find(handle);
+    return object ? object->fileName : QString();
+}
+
+int BRX_Commu_VirtualCamera::pendingTransfers() const
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    return m_device.store().pendingCount();
+}
+
+void BRX_Commu_VirtualCamera::takePicture()
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.takePicture();
+    announceLocked();
+}
+
+void BRX_Commu_VirtualCamera::deleteObjectOnCamera(quint32 handle)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.deleteObjectOnCamera(handle);
+    announceLocked();
+}
+
+void BRX_Commu_VirtualCamera::setPictureSizes(quint32 dngBytes, quint32 jpgBytes)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.store().setPictureSizes(dngBytes, jpgBytes);
+}
+
+void BRX_Commu_VirtualCamera::setPictureOrientation(int exifCode)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.store().setPictureOrientation(exifCode);
+}
+
+void BRX_Commu_VirtualCamera::setPictureWidth(int width)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.store().setPictureWidth(width);
+}
+
+void BRX_Commu_VirtualCamera::setThumbnailSize(int kind, quint32 bytes)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.store().setThumbnailSize(kind, bytes);
+}
+
+int BRX_Commu_VirtualCamera::seriesLength() const
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    return m_device.seriesLength();
+}
+
+void BRX_Commu_VirtualCamera::setSeriesLength(int count)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.setSeriesLength(count);
+}
+
 QVector<quint16> BRX_Commu_VirtualCamera::operationLog() const
 {
     std::unique_lock<std::mutex> locker(m_mutex);
@@ -269,4 +345,14 @@ void BRX_Commu_VirtualCamera::collectEventsLocked()
         m_events.append(event.encode());
     if (!events.isEmpty())
         m_eventQueued.notify_all();
+}
+
+// A camera off the bus has nobody to tell: its new files are not queued for
+// a host that connects later.
+void BRX_Commu_VirtualCamera::announceLocked()
+{
+    if (m_plugged)
+        collectEventsLocked();
+    else
+        m_device.dropAnnouncements();
 }

@@ -63,6 +63,33 @@ public:
     void setCustomOperation(quint16 opCode, BRX_Commu_VirtualCameraDevice::Direction direction,
                             const BRX_Commu_VirtualCameraDevice::Handler& handler);
 
+    // --- The card ------------------------------------------------------------------
+    // It survives unplugging (a power cycle keeps the card); the queue of
+    // files waiting for transfer does not. Handles are those of the object
+    // operations, 0x12345678 included (the head of the transfer queue).
+    // Every handle on the card, the folder included, in creation order.
+    QVector<quint32> objectHandles() const;
+    // Empty for an unknown handle.
+    QByteArray objectData(quint32 handle) const;
+    QString objectFileName(quint32 handle) const;
+    // Files announced and not yet acknowledged with transferObjectReady.
+    int pendingTransfers() const;
+    // The shutter pressed on the camera body: the picture's files are stored
+    // and, while plugged in, each is announced (0x4002, then 0x4009).
+    void takePicture();
+    // Deleted on the camera body: announced with 0x4003. The folder stays.
+    void deleteObjectOnCamera(quint32 handle);
+    // For the pictures taken from now on.
+    void setPictureSizes(quint32 dngBytes, quint32 jpgBytes);
+    void setPictureOrientation(int exifCode);
+    void setPictureWidth(int width);
+    // 0 small thumbnail, 1 big thumbnail, 2 large preview (DNG only); 0 bytes
+    // leaves new pictures without that kind.
+    void setThumbnailSize(int kind, quint32 bytes);
+    // Pictures a stopped continuous series gives (3 at first).
+    int seriesLength() const;
+    void setSeriesLength(int count);
+
     // --- Inspection -------------------------------------------------------------
     QVector<quint16> operationLog() const;
     int protocolErrors() const;
@@ -85,6 +112,7 @@ public:
 private:
     void unplugLocked();
     void collectEventsLocked();
+    void announceLocked();
 
     const int m_productId;
     // Standard mutex and condition: the event endpoint waits on them.

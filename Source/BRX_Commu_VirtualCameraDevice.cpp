@@ -1,4 +1,5 @@
 #include "BRX_Commu_VirtualCameraDevice.h"
+#include "BRX_Commu_ByteWriter.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Debug.h"
 
@@ -13,6 +14,31 @@ const quint16 kOpOpenSession = 0x1002;
 const quint32 kVendorSessionKey = 0xFF55;
 const quint16 kEventSettingsChanged = 0xC000;
 const quint16 kEventDevicePropChanged = 0xC00A;
+const quint16 kEventObjectAdded = 0x4002;
+const quint16 kEventObjectRemoved = 0x4003;
+const quint16 kEventRequestObjectTransfer = 0x4009;
+const quint32 kAllStorages = 0xFFFFFFFF;
+const quint32 kWholeObject = 0xFFFFFFFF;
+const quint16 kObjectPropOrientation = 0xD800;
+const quint16 kPropFileFormat = 0xD004;
+const quint16 kPropMirrorUpMode = 0xD00A;
+const int kBlockFileFormat = 0x0f;
+const int kBlockMirrorUpMode = 0x09;
+// The product that writes a picture pair's JPG before its DNG.
+const int kJpgFirstProduct = 0x2041;
+
+// Release stages (first parameter of 0x9004) that the camera acts on.
+enum ReleaseStage : quint32 { kStageSingle = 0, kStageBulbEnd = 8, kStageSeriesStart = 12, kStageSeriesStop = 13 };
+const quint32 kControlEnd = 1; // 0x9019 and 0x901A: 0 starts, 1 ends
+
+QByteArray uint32Array(const QVector<quint32>& values)
+{
+    QByteArray out;
+    BRX_Commu_ByteWriter::appendU32(out, quint32(values.size()));
+    for (quint32 value : values)
+        BRX_Commu_ByteWriter::appendU32(out, value);
+    return out;
+}
 
 // Writes go to the write code; the camera keeps the value under the read code
 // and reports the change under a code of its own.
@@ -26,33 +52,42 @@ const WriteAlias kWriteAliases[] = {{0xD03B, 0xD60C, 0xD60D}, {0xD03C, 0xD60E, 0
 } // namespace
 
 const Device::OperationEntry Device::s_operations[] = {
-    {0x1001, Device::kDataIn, &Device::opGetDeviceInfo, false, false},
-    {0x1002, Device::kNoData, &Device::opOpenSession, false, false},
-    {0x1003, Device::kNoData, &Device::opCloseSession, false, false},
-    {0x1014, Device::kDataIn, &Device::opGetPropDesc, false, true},
-    {0x1015, Device::kDataIn, &Device::opGetPropValue, false, true},
-    {0x1016, Device::kDataOut, &Device::opSetPropValue, false, true},
-    {0x9001, Device::kDataOut, &Device::opSetSettings, true, false},
-    {0x9002, Device::kDataIn, &Device::opGetSettings, true, false},
-    {0x9003, Device::kDataIn, &Device::opGetLensData, false, false},
-    {0x9008, Device::kDataIn, &Device::opGetGeotagging, false, false},
-    {0x9020, Device::kDataIn, &Device::opGet3DAxis, false, false},
-    {0x9005, Device::kNoData, &Device::opOpenVendorSession, false, false},
-    {0x9006, Device::kNoData, &Device::opCloseVendorSession, false, false},
-    // Release, keep-alive and the control operations: accepted as such.
-    {0x100E, Device::kNoData, &Device::opAcknowledge, false, false},
-    {0x9004, Device::kNoData, &Device::opAcknowledge, false, false},
-    {0x9007, Device::kNoData, &Device::opAcknowledge, false, false},
-    {0x9016, Device::kNoData, &Device::opAcknowledge, false, false},
-    {0x9019, Device::kNoData, &Device::opAcknowledge, false, false},
-    {0x901A, Device::kNoData, &Device::opAcknowledge, false, false},
-    {0x901B, Device::kNoData, &Device::opAcknowledge, false, false},
-    {0x901C, Device::kNoData, &Device::opAcknowledge, false, false},
-    {0x901D, Device::kNoData, &Device::opAcknowledge, false, false},
-    {0x901E, Device::kNoData, &Device::opAcknowledge, false, false},
-    {0x9021, Device::kNoData, &Device::opAcknowledge, false, false},
-    {0x9022, Device::kNoData, &Device::opAcknowledge, false, false},
-    {0x9023, Device::kNoData, &Device::opAcknowledge, false, false},
+    {0x1001, Device::kDataIn, &Device::opGetDeviceInfo, Device::kAllProducts},
+    {0x1002, Device::kNoData, &Device::opOpenSession, Device::kAllProducts},
+    {0x1003, Device::kNoData, &Device::opCloseSession, Device::kAllProducts},
+    {0x1004, Device::kDataIn, &Device::opGetStorageIDs, Device::kAllProducts},
+    {0x1007, Device::kDataIn, &Device::opGetObjectHandles, Device::kAllProducts},
+    {0x1008, Device::kDataIn, &Device::opGetObjectInfo, Device::kAllProducts},
+    {0x1009, Device::kDataIn, &Device::opGetObject, Device::kAllProducts},
+    {0x100A, Device::kDataIn, &Device::opGetThumb, Device::kAllProducts},
+    {0x100B, Device::kNoData, &Device::opDeleteObject, Device::kAllProducts},
+    {0x100E, Device::kNoData, &Device::opInitiateCapture, Device::kAllProducts},
+    {0x1014, Device::kDataIn, &Device::opGetPropDesc, Device::kPropertyProducts},
+    {0x1015, Device::kDataIn, &Device::opGetPropValue, Device::kPropertyProducts},
+    {0x1016, Device::kDataOut, &Device::opSetPropValue, Device::kPropertyProducts},
+    {0x101B, Device::kDataIn, &Device::opGetPartialObject, Device::kAllProducts},
+    {0x9001, Device::kDataOut, &Device::opSetSettings, Device::kStructProducts},
+    {0x9002, Device::kDataIn, &Device::opGetSettings, Device::kStructProducts},
+    {0x9003, Device::kDataIn, &Device::opGetLensData, Device::kAllProducts},
+    {0x9004, Device::kNoData, &Device::opRelease, Device::kAllProducts},
+    {0x9005, Device::kNoData, &Device::opOpenVendorSession, Device::kAllProducts},
+    {0x9006, Device::kNoData, &Device::opCloseVendorSession, Device::kAllProducts},
+    {0x9007, Device::kNoData, &Device::opTransferObjectReady, Device::kAllProducts},
+    {0x9008, Device::kDataIn, &Device::opGetGeotagging, Device::kAllProducts},
+    {0x9019, Device::kNoData, &Device::opControlBulb, Device::kAllProducts},
+    {0x901A, Device::kNoData, &Device::opControlSeries, Device::kAllProducts},
+    {0x9020, Device::kDataIn, &Device::opGet3DAxis, Device::kAllProducts},
+    {0x9801, Device::kDataIn, &Device::opGetObjectPropsSupported, Device::kObjectPropertyProducts},
+    {0x9803, Device::kDataIn, &Device::opGetObjectPropValue, Device::kObjectPropertyProducts},
+    // Keep-alive and the control operations without a picture: accepted as such.
+    {0x9016, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
+    {0x901B, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
+    {0x901C, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
+    {0x901D, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
+    {0x901E, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
+    {0x9021, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
+    {0x9022, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
+    {0x9023, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
 };
 
 BRX_Commu_VirtualCameraDevice::BRX_Commu_VirtualCameraDevice(int productId)
@@ -78,7 +113,16 @@ const Device::OperationEntry* BRX_Commu_VirtualCameraDevice::findEntry(quint16 o
 bool BRX_Commu_VirtualCameraDevice::isServed(const OperationEntry& entry) const
 {
     const bool structProduct = BRX_Commu_VirtualCameraProfile::isStructProduct(m_productId);
-    return !(entry.structOnly && !structProduct) && !(entry.propertiesOnly && structProduct);
+    switch (entry.servedTo) {
+    case kStructProducts:
+        return structProduct;
+    case kPropertyProducts:
+        return !structProduct;
+    case kObjectPropertyProducts:
+        return BRX_Commu_VirtualCameraProfile::hasObjectProperties(m_productId);
+    default:
+        return true;
+    }
 }
 
 bool BRX_Commu_VirtualCameraDevice::expectsDataOut(quint16 opCode) const
@@ -165,7 +209,15 @@ void BRX_Commu_VirtualCameraDevice::powerCycle()
     m_sessionOpen = false;
     m_vendorSessionOpen = false;
     m_lastTransactionId = 0;
+    m_mirrorRaised = false;
+    m_seriesRunning = false;
+    dropAnnouncements();
+}
+
+void BRX_Commu_VirtualCameraDevice::dropAnnouncements()
+{
     m_events.clear();
+    m_store.clearPending();
 }
 
 void BRX_Commu_VirtualCameraDevice::setCustomOperation(quint16 opCode, Direction direction, const Handler& handler)
@@ -329,5 +381,242 @@ quint16 Device::opCloseVendorSession(const QVector<quint32>& params, const QByte
 
 quint16 Device::opAcknowledge(const QVector<quint32>&, const QByteArray&, QByteArray*)
 {
+    return kOK;
+}
+
+// --- Pictures ---------------------------------------------------------------
+
+quint16 Device::opRelease(const QVector<quint32>& params, const QByteArray&, QByteArray*)
+{
+    switch (params.value(0)) {
+    case kStageSingle:
+        releaseShutter();
+        break;
+    case kStageBulbEnd:
+        createPictures(1);
+        break;
+    case kStageSeriesStart:
+        startSeries();
+        break;
+    case kStageSeriesStop:
+        stopSeries();
+        break;
+    default:
+        break;
+    }
+    return kOK;
+}
+
+quint16 Device::opInitiateCapture(const QVector<quint32>&, const QByteArray&, QByteArray*)
+{
+    releaseShutter();
+    return kOK;
+}
+
+quint16 Device::opControlBulb(const QVector<quint32>& params, const QByteArray&, QByteArray*)
+{
+    if (params.value(0) == kControlEnd)
+        createPictures(1);
+    return kOK;
+}
+
+quint16 Device::opControlSeries(const QVector<quint32>& params, const QByteArray&, QByteArray*)
+{
+    if (params.value(0) == kControlEnd)
+        stopSeries();
+    else
+        startSeries();
+    return kOK;
+}
+
+void BRX_Commu_VirtualCameraDevice::releaseShutter()
+{
+    if (isMirrorUpOn() && !m_mirrorRaised) {
+        m_mirrorRaised = true;
+        return;
+    }
+    m_mirrorRaised = false;
+    createPictures(1);
+}
+
+void BRX_Commu_VirtualCameraDevice::startSeries()
+{
+    m_seriesRunning = true;
+}
+
+// Only a running series gives pictures: a host repeats the stop when it is
+// unsure whether the first one arrived.
+void BRX_Commu_VirtualCameraDevice::stopSeries()
+{
+    if (!m_seriesRunning)
+        return;
+    m_seriesRunning = false;
+    createPictures(m_seriesLength);
+}
+
+void BRX_Commu_VirtualCameraDevice::takePicture()
+{
+    createPictures(1);
+}
+
+void BRX_Commu_VirtualCameraDevice::createPictures(int count)
+{
+    for (int picture = 0; picture < count; ++picture) {
+        for (quint32 handle : m_store.addPicture(pictureFormats())) {
+            raiseEvent(kEventObjectAdded, {handle});
+            raiseEvent(kEventRequestObjectTransfer, {});
+        }
+    }
+}
+
+bool BRX_Commu_VirtualCameraDevice::isMirrorUpOn() const
+{
+    if (BRX_Commu_VirtualCameraProfile::isStructMProduct(m_productId))
+        return false;
+    if (BRX_Commu_VirtualCameraProfile::isStructProduct(m_productId))
+        return m_settings.at(kBlockMirrorUpMode) != 0;
+    return propertyValue(kPropMirrorUpMode) != 0;
+}
+
+// The files of one picture, in the order the camera writes them.
+QVector<quint16> BRX_Commu_VirtualCameraDevice::pictureFormats() const
+{
+    typedef BRX_Commu_VirtualCameraStore Store;
+    const int fileFormat = BRX_Commu_VirtualCameraProfile::isStructProduct(m_productId)
+                               ? quint8(m_settings.at(kBlockFileFormat))
+                               : int(propertyValue(kPropFileFormat));
+    switch (fileFormat) {
+    case 1:
+    case 2:
+        if (m_productId == kJpgFirstProduct)
+            return {Store::kFormatJpg, Store::kFormatDng};
+        return {Store::kFormatDng, Store::kFormatJpg};
+    case 3:
+    case 4:
+        return {Store::kFormatJpg};
+    default:
+        return {Store::kFormatDng};
+    }
+}
+
+bool BRX_Commu_VirtualCameraDevice::deleteObjectOnCamera(quint32 handle)
+{
+    if (!m_store.remove(handle))
+        return false;
+    raiseEvent(kEventObjectRemoved, {handle});
+    return true;
+}
+
+quint16 Device::opGetStorageIDs(const QVector<quint32>&, const QByteArray&, QByteArray* dataIn)
+{
+    *dataIn = uint32Array({BRX_Commu_VirtualCameraStore::kStorageId});
+    return kOK;
+}
+
+// All objects of the storage are listed; the camera cannot filter by format or folder.
+quint16 Device::opGetObjectHandles(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
+{
+    const quint32 storage = params.value(0);
+    if (storage != kAllStorages && storage != BRX_Commu_VirtualCameraStore::kStorageId)
+        return kInvalidStorageID;
+    if (params.value(1) != 0)
+        return kSpecificationByFormatUnsupported;
+    if (params.value(2) != 0)
+        return kParameterNotSupported;
+    *dataIn = uint32Array(m_store.handles());
+    return kOK;
+}
+
+quint16 Device::opGetObjectInfo(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
+{
+    const quint32 handle = params.value(0);
+    const BRX_Commu_VirtualCameraStore::Object* object = m_store.find(handle);
+    if (!object)
+        return kInvalidObjectHandle;
+    if (!BRX_Commu_VirtualCameraStore::isThumbnailKind(params.value(1)))
+        return kInvalidParameter;
+    *dataIn = m_store.objectInfo(*object, int(params.value(1)),
+                                 handle == BRX_Commu_VirtualCameraStore::kPendingHandle);
+    return kOK;
+}
+
+// The stored bytes themselves: a large object is shared, not copied.
+quint16 Device::opGetObject(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
+{
+    const BRX_Commu_VirtualCameraStore::Object* object = m_store.find(params.value(0));
+    if (!object)
+        return kInvalidObjectHandle;
+    *dataIn = object->data;
+    return kOK;
+}
+
+quint16 Device::opGetThumb(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
+{
+    const BRX_Commu_VirtualCameraStore::Object* object = m_store.find(params.value(0));
+    if (!object)
+        return kInvalidObjectHandle;
+    if (!BRX_Commu_VirtualCameraStore::isThumbnailKind(params.value(1)))
+        return kInvalidParameter;
+    const QByteArray& thumbnail = BRX_Commu_VirtualCameraStore::thumbnail(*object, int(params.value(1)));
+    if (thumbnail.isEmpty())
+        return kNoThumbnailPresent;
+    *dataIn = thumbnail;
+    return kOK;
+}
+
+quint16 Device::opDeleteObject(const QVector<quint32>& params, const QByteArray&, QByteArray*)
+{
+    const quint32 handle = params.value(0);
+    if (m_store.isFolder(handle))
+        return kObjectWriteProtected;
+    return deleteObjectOnCamera(handle) ? kOK : kInvalidObjectHandle;
+}
+
+// The bytes from the offset, at most as many as asked for; an offset at or
+// past the end has no bytes to give.
+quint16 Device::opGetPartialObject(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
+{
+    const BRX_Commu_VirtualCameraStore::Object* object = m_store.find(params.value(0));
+    if (!object)
+        return kInvalidObjectHandle;
+    const quint32 size = quint32(object->data.size());
+    const quint32 offset = params.value(1);
+    if (offset >= size)
+        return kInvalidParameter;
+    const quint32 count = qMin(params.value(2, kWholeObject), size - offset);
+    *dataIn = object->data.mid(int(offset), int(count));
+    return kOK;
+}
+
+// The host has the head of the queue; an empty queue is acknowledged all the same.
+quint16 Device::opTransferObjectReady(const QVector<quint32>&, const QByteArray&, QByteArray*)
+{
+    m_store.popPending();
+    return kOK;
+}
+
+quint16 Device::opGetObjectPropsSupported(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
+{
+    const quint32 format = params.value(0);
+    const bool picture = format == BRX_Commu_VirtualCameraStore::kFormatJpg
+                         || format == BRX_Commu_VirtualCameraStore::kFormatDng;
+    QByteArray out;
+    BRX_Commu_ByteWriter::appendU32(out, picture ? 1 : 0);
+    if (picture)
+        BRX_Commu_ByteWriter::appendU16(out, kObjectPropOrientation);
+    *dataIn = out;
+    return kOK;
+}
+
+quint16 Device::opGetObjectPropValue(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
+{
+    const BRX_Commu_VirtualCameraStore::Object* object = m_store.find(params.value(0));
+    if (!object)
+        return kInvalidObjectHandle;
+    if (params.value(1) != kObjectPropOrientation || object->format == BRX_Commu_VirtualCameraStore::kFormatFolder)
+        return kInvalidObjectPropCode;
+    QByteArray out;
+    BRX_Commu_ByteWriter::appendU16(out, object->orientation);
+    *dataIn = out;
     return kOK;
 }

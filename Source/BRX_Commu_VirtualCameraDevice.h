@@ -3,6 +3,7 @@
 
 #include "BRX_Commu_PtpContainer.h"
 #include "BRX_Commu_VirtualCameraProperty.h"
+#include "BRX_Commu_VirtualCameraStore.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -22,13 +23,19 @@ public:
         kInvalidTransactionID = 0x2004,
         kOperationNotSupported = 0x2005,
         kParameterNotSupported = 0x2006,
-        kAccessDenied = 0x200F,
+        kInvalidStorageID = 0x2008,
+        kInvalidObjectHandle = 0x2009,
         kDevicePropNotSupported = 0x200A,
+        kObjectWriteProtected = 0x200D,
+        kAccessDenied = 0x200F,
+        kNoThumbnailPresent = 0x2010,
+        kSpecificationByFormatUnsupported = 0x2014,
         kDeviceBusy = 0x2019,
         kInvalidDevicePropFormat = 0x201B,
         kInvalidDevicePropValue = 0x201C,
         kInvalidParameter = 0x201D,
         kSessionAlreadyOpen = 0x201E,
+        kInvalidObjectPropCode = 0xA801,
     };
 
     // One operation's answer: the response code and, for a data-in operation
@@ -54,8 +61,12 @@ public:
     // Event containers raised since the last call, oldest first.
     QVector<BRX_Commu_PtpContainer> takeEvents();
     void raiseEvent(quint16 code, const QVector<quint32>& params);
-    // Power loss: sessions end; the data stays.
+    // Power loss: sessions end, the transfer queue and unsent events are
+    // dropped; the card and the settings stay.
     void powerCycle();
+    // Events and transfer requests nobody can receive (the camera is off the
+    // bus) are forgotten.
+    void dropAnnouncements();
 
     void setCustomOperation(quint16 opCode, Direction direction, const Handler& handler);
     // The next count operations answer Device Busy.
@@ -72,15 +83,25 @@ public:
     // A change made on the camera itself: stores and raises the event.
     bool changeProperty(quint16 code, qint64 value);
 
+    // The shutter pressed on the camera body: one picture, whatever the mirror.
+    void takePicture();
+    // A picture deleted on the camera body; false for an unknown handle or the folder.
+    bool deleteObjectOnCamera(quint32 handle);
+    BRX_Commu_VirtualCameraStore& store() { return m_store; }
+    const BRX_Commu_VirtualCameraStore& store() const { return m_store; }
+    // Pictures a continuous series gives when it is stopped.
+    int seriesLength() const { return m_seriesLength; }
+    void setSeriesLength(int count) { m_seriesLength = qMax(0, count); }
+
 private:
     typedef quint16 (BRX_Commu_VirtualCameraDevice::*Operation)(const QVector<quint32>& params,
                                                                  const QByteArray& dataOut, QByteArray* dataIn);
+    enum ServedTo { kAllProducts, kStructProducts, kPropertyProducts, kObjectPropertyProducts };
     struct OperationEntry {
         quint16 code;
         Direction direction;
         Operation operation;
-        bool structOnly;
-        bool propertiesOnly;
+        ServedTo servedTo;
     };
     static const OperationEntry s_operations[];
     static const OperationEntry* findEntry(quint16 opCode);
@@ -103,8 +124,30 @@ private:
     quint16 opOpenVendorSession(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
     quint16 opCloseVendorSession(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
     quint16 opAcknowledge(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opRelease(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opInitiateCapture(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opControlBulb(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opControlSeries(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opGetStorageIDs(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opGetObjectHandles(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opGetObjectInfo(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opGetObject(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opGetThumb(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opDeleteObject(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opGetPartialObject(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opTransferObjectReady(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opGetObjectPropsSupported(const QVector<quint32>& params, const QByteArray& dataOut,
+                                      QByteArray* dataIn);
+    quint16 opGetObjectPropValue(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
 
     BRX_Commu_VirtualCameraProperty* findProperty(quint32 code);
+    // Release of a single picture; with mirror-up on, the first raises the mirror.
+    void releaseShutter();
+    void startSeries();
+    void stopSeries();
+    void createPictures(int count);
+    bool isMirrorUpOn() const;
+    QVector<quint16> pictureFormats() const;
 
     const int m_productId;
     QByteArray m_deviceInfo;
@@ -113,6 +156,10 @@ private:
     QByteArray m_axis;
     QByteArray m_geotagging;
     QVector<BRX_Commu_VirtualCameraProperty> m_properties;
+    BRX_Commu_VirtualCameraStore m_store;
+    bool m_mirrorRaised = false;
+    bool m_seriesRunning = false;
+    int m_seriesLength = 3;
 
     bool m_sessionOpen = false;
     bool m_vendorSessionOpen = false;

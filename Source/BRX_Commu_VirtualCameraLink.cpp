@@ -116,7 +116,7 @@ void BRX_Commu_VirtualCameraLink::queueReply(const BRX_Commu_PtpContainer& comma
     const QByteArray response =
         BRX_Commu_PtpContainer(BRX_Commu_PtpContainer::kResponse, reply.code, responseId).encode();
     if (!reply.hasData) {
-        queue(response, false);
+        queue({response}, false);
         return;
     }
     const bool truncated = m_truncateAt >= 0 && m_truncateAt < reply.data.size();
@@ -130,30 +130,53 @@ void BRX_Commu_VirtualCameraLink::queueReply(const BRX_Commu_PtpContainer& comma
                                          BRX_Commu_PtpContainer::kData, command.code, command.transactionId);
     const bool endsEarly = truncated || untilShort;
     if (m_quirks & kHeaderInOwnPacket) {
-        queue(header, true);
+        queue({header}, true);
         if (!payload.isEmpty())
-            queue(payload, endsEarly);
+            queue({payload}, endsEarly);
     } else {
-        queue(header + payload, endsEarly);
+        queue({header, payload}, endsEarly);
     }
     // A response can only be glued where the host knows where the data ends.
-    if ((m_quirks & kResponseGlued) && !endsEarly)
-        m_outgoing.last().bytes.append(response);
-    else
-        queue(response, false);
+    if ((m_quirks & kResponseGlued) && !endsEarly) {
+        m_outgoing.last().parts.append(response);
+        m_outgoing.last().size += quint32(response.size());
+    } else {
+        queue({response}, false);
+    }
 }
 
 void BRX_Commu_VirtualCameraLink::queueResponse(quint16 code, quint32 transactionId)
 {
-    queue(BRX_Commu_PtpContainer(BRX_Commu_PtpContainer::kResponse, code, transactionId).encode(), false);
+    queue({BRX_Commu_PtpContainer(BRX_Commu_PtpContainer::kResponse, code, transactionId).encode()}, false);
 }
 
 // endWithShortPacket: the host must see where these bytes end even if they
 // fill whole packets, whatever the quirks say.
-void BRX_Commu_VirtualCameraLink::queue(const QByteArray& bytes, bool endWithShortPacket)
+void BRX_Commu_VirtualCameraLink::queue(const QVector<QByteArray>& parts, bool endWithShortPacket)
 {
-    const bool zeroLengthPacket = endWithShortPacket || !(m_quirks & kNoZeroLengthPacket);
-    m_outgoing.append(Segment{bytes, 0, zeroLengthPacket});
+    Segment segment;
+    segment.parts = parts;
+    for (const QByteArray& part : parts)
+        segment.size += quint32(part.size());
+    segment.zeroLengthPacket = endWithShortPacket || !(m_quirks & kNoZeroLengthPacket);
+    m_outgoing.append(segment);
+}
+
+void BRX_Commu_VirtualCameraLink::copyOut(Segment& segment, quint8* data, quint32 count)
+{
+    while (count > 0) {
+        const QByteArray& part = segment.parts.at(segment.part);
+        const quint32 chunk = std::min(count, quint32(part.size() - segment.partOffset));
+        std::memcpy(data, part.constData() + segment.partOffset, chunk);
+        data += chunk;
+        count -= chunk;
+        segment.sent += chunk;
+        segment.partOffset += int(chunk);
+        if (segment.partOffset == part.size()) {
+            ++segment.part;
+            segment.partOffset = 0;
+        }
+    }
 }
 
 BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCameraLink::send(quint8* data, quint32 capacity, quint32* received)
@@ -167,8 +190,8 @@ BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCameraLink::send(quint8* data, quint3
         return BRX_Commu_UsbPipe::kStall;
     while (!m_outgoing.isEmpty()) {
         Segment& segment = m_outgoing.first();
-        const quint32 size = quint32(segment.bytes.size());
-        const quint32 left = size - quint32(segment.offset);
+        const quint32 size = segment.size;
+        const quint32 left = size - segment.sent;
         const quint32 space = capacity - *received;
         if (left == 0) {
             // Only the segment's zero-length packet is left; a full transfer leaves it queued.
@@ -183,9 +206,8 @@ BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCameraLink::send(quint8* data, quint3
         const quint32 count = left <= space ? left : space - space % m_packetSize;
         if (count == 0)
             return *received ? BRX_Commu_UsbPipe::kOk : BRX_Commu_UsbPipe::kOverflow;
-        std::memcpy(data + *received, segment.bytes.constData() + segment.offset, count);
+        copyOut(segment, data + *received, count);
         *received += count;
-        segment.offset += int(count);
         if (count < left)
             return BRX_Commu_UsbPipe::kOk;
     }

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QVector>
 
 // The USB side of the virtual camera's bulk endpoints: assembles the host's
 // packets into containers, checks the framing as a device must, hands
@@ -48,10 +49,15 @@ public:
     int protocolErrors() const { return m_protocolErrors; }
 
 private:
+    // Bytes the host reads as one unit, kept as the parts they were queued
+    // in: a data phase's payload stays shared with the object it came from.
     struct Segment {
-        QByteArray bytes;
-        int offset;
-        bool zeroLengthPacket;
+        QVector<QByteArray> parts;
+        int part = 0;       // the part the next byte comes from
+        int partOffset = 0; // the next byte within that part
+        quint32 size = 0;
+        quint32 sent = 0;
+        bool zeroLengthPacket = true;
     };
 
     void receivePacket(const quint8* data, quint32 size);
@@ -61,7 +67,8 @@ private:
     void execute(const BRX_Commu_PtpContainer& command, const QByteArray& dataOut);
     void queueReply(const BRX_Commu_PtpContainer& command, const BRX_Commu_VirtualCameraDevice::Reply& reply);
     void queueResponse(quint16 code, quint32 transactionId);
-    void queue(const QByteArray& bytes, bool endWithShortPacket);
+    void queue(const QVector<QByteArray>& parts, bool endWithShortPacket);
+    static void copyOut(Segment& segment, quint8* data, quint32 count);
 
     BRX_Commu_VirtualCameraDevice* m_device;
     const quint32 m_packetSize;

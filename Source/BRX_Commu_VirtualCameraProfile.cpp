@@ -14,10 +14,12 @@ typedef QVector<qint64> Values;
 const int kProducts[] = {0x2009, 0x2011, 0x2021, 0x2031, 0x2041, 0x2051, 0x2061};
 
 const quint16 kCommonOperations[] = {
-    0x1001, 0x1002, 0x1003, 0x100E, 0x9003, 0x9004, 0x9005, 0x9006, 0x9007, 0x9008, 0x9016, 0x9019,
-    0x901A, 0x901B, 0x901C, 0x901D, 0x901E, 0x9020, 0x9021, 0x9022, 0x9023};
+    0x1001, 0x1002, 0x1003, 0x1004, 0x1007, 0x1008, 0x1009, 0x100A, 0x100B, 0x100E, 0x101B,
+    0x9003, 0x9004, 0x9005, 0x9006, 0x9007, 0x9008, 0x9016, 0x9019, 0x901A, 0x901B, 0x901C, 0x901D,
+    0x901E, 0x9020, 0x9021, 0x9022, 0x9023};
 const quint16 kStructOperations[] = {0x9001, 0x9002};
 const quint16 kPropertyOperations[] = {0x1014, 0x1015, 0x1016};
+const quint16 kObjectPropertyOperations[] = {0x9801, 0x9803};
 const quint16 kCommonEvents[] = {0x4002, 0x4003, 0x4004, 0x4005, 0x4009, 0x400C, 0xC000, 0xC002,
                                  0xC006, 0xC007, 0xC008, 0xC00C};
 const quint16 kPropertyEvents[] = {0xC00A};
@@ -268,6 +270,11 @@ bool BRX_Commu_VirtualCameraProfile::isStructMProduct(int productId)
     return productId == 0x2021 || productId == 0x2051;
 }
 
+bool BRX_Commu_VirtualCameraProfile::hasObjectProperties(int productId)
+{
+    return productId == 0x2041 || productId == 0x2061;
+}
+
 QVector<quint16> BRX_Commu_VirtualCameraProfile::operations(int productId)
 {
     QVector<quint16> codes;
@@ -276,6 +283,8 @@ QVector<quint16> BRX_Commu_VirtualCameraProfile::operations(int productId)
         appendCodes(codes, kStructOperations);
     else
         appendCodes(codes, kPropertyOperations);
+    if (hasObjectProperties(productId))
+        appendCodes(codes, kObjectPropertyOperations);
     return codes;
 }
 
@@ -300,7 +309,7 @@ QByteArray BRX_Commu_VirtualCameraProfile::deviceInfo(int productId)
     appendArray(out, events(productId));
     appendArray(out, propertyCodes(productId));
     appendArray(out, {});
-    appendArray(out, {0x3801, 0x3000});
+    appendArray(out, {0x3801, 0x3802, 0x3000});
     BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("Virtual Camera Works"));
     BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("Virtual Camera 0x%1").arg(productId, 4, 16, QChar('0')));
     BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("1.0.0"));

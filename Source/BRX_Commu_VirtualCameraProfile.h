@@ -16,6 +16,8 @@ public:
     // Products whose settings travel as one 100-byte block.
     static bool isStructProduct(int productId);
     static bool isStructMProduct(int productId);
+    // Products that report the orientation as an object property (0xD800).
+    static bool hasObjectProperties(int productId);
 
     static QVector<quint16> operations(int productId);
     static QVector<quint16> events(int productId);

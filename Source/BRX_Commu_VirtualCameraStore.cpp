@@ -1,0 +1,201 @@
+#include "BRX_Commu_VirtualCameraStore.h"
+#include "BRX_Commu_ByteWriter.h"
+#include "BRX_Commu_VirtualCameraPicture.h"
+
+#include <algorithm>
+
+namespace {
+
+typedef BRX_Commu_VirtualCameraStore Store;
+typedef BRX_Commu_ByteWriter Writer;
+
+const quint16 kProtectionNone = 0;
+const quint16 kAssociationGenericFolder = 1;
+const quint32 kDngBitDepth = 16;
+const quint32 kJpgBitDepth = 24;
+const QString kFolderName = QStringLiteral("100BRX");
+
+struct PixelSize {
+    quint32 width;
+    quint32 height;
+};
+const PixelSize kThumbnailPixels[Store::kThumbnailKinds] = {{160, 120}, {640, 480}, {1920, 1280}};
+
+QString fileName(int pictureNumber, quint16 format)
+{
+    const QString extension = format == Store::kFormatJpg ? QStringLiteral("JPG") : QStringLiteral("DNG");
+    return QStringLiteral("BRX_%1.%2").arg(pictureNumber, 4, 10, QChar('0')).arg(extension);
+}
+
+// Both files of a picture and each thumbnail get their own byte sequence.
+quint32 seed(int pictureNumber, quint16 format, int part)
+{
+    return (quint32(pictureNumber) << 16) ^ (quint32(format) << 2) ^ quint32(part);
+}
+
+void appendFolderFields(QByteArray& out)
+{
+    Writer::appendU16(out, 0); // no thumbnail format
+    for (int field = 0; field < 6; ++field)
+        Writer::appendU32(out, 0); // thumbnail size and pixels, image pixels, bit depth
+    Writer::appendU32(out, 0);     // in the storage's root
+    Writer::appendU16(out, kAssociationGenericFolder);
+}
+
+void appendPictureFields(QByteArray& out, const Store::Object& object, int kind, quint32 parent)
+{
+    const QByteArray& thumbnail = Store::thumbnail(object, kind);
+    const PixelSize pixels = thumbnail.isEmpty() ? PixelSize{0, 0} : kThumbnailPixels[kind];
+    Writer::appendU16(out, Store::kFormatJpg);
+    Writer::appendU32(out, quint32(thumbnail.size()));
+    Writer::appendU32(out, pixels.width);
+    Writer::appendU32(out, pixels.height);
+    Writer::appendU32(out, object.width);
+    Writer::appendU32(out, object.width * 2u / 3u);
+    Writer::appendU32(out, object.format == Store::kFormatJpg ? kJpgBitDepth : kDngBitDepth);
+    Writer::appendU32(out, parent);
+    Writer::appendU16(out, 0); // not an association
+}
+
+} // namespace
+
+BRX_Commu_VirtualCameraStore::BRX_Commu_VirtualCameraStore()
+{
+    Object folder;
+    folder.handle = nextHandle(kTypeFolder);
+    folder.format = kFormatFolder;
+    folder.fileName = kFolderName;
+    m_folderHandle = folder.handle;
+    m_objects << folder;
+}
+
+quint32 BRX_Commu_VirtualCameraStore::nextHandle(HandleType type)
+{
+    return (++m_handleNumber << 4) | type;
+}
+
+QVector<quint32> BRX_Commu_VirtualCameraStore::addPicture(const QVector<quint16>& formats)
+{
+    ++m_pictureNumber;
+    QVector<quint32> added;
+    for (quint16 format : formats) {
+        m_objects << makeFile(format, m_pictureNumber);
+        m_pending << m_objects.last().handle;
+        added << m_objects.last().handle;
+    }
+    return added;
+}
+
+Store::Object BRX_Commu_VirtualCameraStore::makeFile(quint16 format, int pictureNumber)
+{
+    const bool isJpg = format == kFormatJpg;
+    Object file;
+    file.handle = nextHandle(isJpg ? kTypeJpg : kTypeDng);
+    file.format = format;
+    file.fileName = fileName(pictureNumber, format);
+    file.orientation = m_orientation;
+    file.width = m_width;
+    const quint32 dataSeed = seed(pictureNumber, format, kThumbnailKinds);
+    file.data = isJpg ? BRX_Commu_VirtualCameraPicture::jpg(m_jpgBytes, m_orientation, m_width, dataSeed)
+                      : BRX_Commu_VirtualCameraPicture::dng(m_dngBytes, m_orientation, m_width, dataSeed);
+    const int kinds = isJpg ? kLargePreview : kThumbnailKinds;
+    for (int kind = 0; kind < kinds; ++kind)
+        file.thumbnails[kind] =
+            BRX_Commu_VirtualCameraPicture::thumbnail(m_thumbnailBytes[kind], seed(pictureNumber, format, kind));
+    return file;
+}
+
+int BRX_Commu_VirtualCameraStore::indexOf(quint32 handle) const
+{
+    if (handle == kPendingHandle) {
+        if (m_pending.isEmpty())
+            return -1;
+        handle = m_pending.first();
+    }
+    for (int i = 0; i < m_objects.size(); ++i) {
+        if (m_objects.at(i).handle == handle)
+            return i;
+    }
+    return -1;
+}
+
+const Store::Object* BRX_Commu_VirtualCameraStore::find(quint32 handle) const
+{
+    const int index = indexOf(handle);
+    return index < 0 ? nullptr : &m_objects.at(index);
+}
+
+bool BRX_Commu_VirtualCameraStore::remove(quint32 handle)
+{
+    const int index = handle == kPendingHandle || isFolder(handle) ? -1 : indexOf(handle);
+    if (index < 0)
+        return false;
+    m_objects.remove(index);
+    m_pending.removeAll(handle);
+    return true;
+}
+
+QVector<quint32> BRX_Commu_VirtualCameraStore::handles() const
+{
+    QVector<quint32> all;
+    for (const Object& object : m_objects)
+        all << object.handle;
+    return all;
+}
+
+QByteArray BRX_Commu_VirtualCameraStore::objectInfo(const Object& object, int kind, bool addressedAsPending) const
+{
+    QByteArray out;
+    Writer::appendU32(out, kStorageId);
+    Writer::appendU16(out, object.format);
+    Writer::appendU16(out, kProtectionNone);
+    Writer::appendU32(out, quint32(object.data.size()));
+    if (isFolder(object.handle))
+        appendFolderFields(out);
+    else
+        appendPictureFields(out, object, kind, m_folderHandle);
+    Writer::appendU32(out, 0); // association description
+    Writer::appendU32(out, addressedAsPending ? quint32(m_pending.size()) : 0);
+    Writer::appendPtpString(out, object.fileName);
+    for (int date = 0; date < 3; ++date)
+        Writer::appendPtpString(out, QString()); // capture and modification date, keywords
+    return out;
+}
+
+const QByteArray& BRX_Commu_VirtualCameraStore::thumbnail(const Object& object, int kind)
+{
+    static const QByteArray none;
+    if (!isThumbnailKind(quint32(kind)))
+        return none;
+    if (kind == kLargePreview && object.format == kFormatJpg)
+        kind = kBigThumbnail;
+    return object.thumbnails[kind];
+}
+
+void BRX_Commu_VirtualCameraStore::popPending()
+{
+    if (!m_pending.isEmpty())
+        m_pending.removeFirst();
+}
+
+void BRX_Commu_VirtualCameraStore::setPictureSizes(quint32 dngBytes, quint32 jpgBytes)
+{
+    m_dngBytes = std::min(dngBytes, kMaxObjectBytes);
+    m_jpgBytes = std::min(jpgBytes, kMaxObjectBytes);
+}
+
+void BRX_Commu_VirtualCameraStore::setPictureOrientation(int exifCode)
+{
+    m_orientation = quint16(exifCode);
+}
+
+void BRX_Commu_VirtualCameraStore::setPictureWidth(int width)
+{
+    m_width = quint16(std::max(0, std::min(width, 0xFFFF)));
+}
+
+void BRX_Commu_VirtualCameraStore::setThumbnailSize(int kind, quint32 bytes)
+{
+    if (kind >= 0 && kind < kThumbnailKinds)
+        m_thumbnailBytes[kind] = std::min(bytes, kMaxObjectBytes);
+}
