@@ -1,6 +1,6 @@
+#include "BRX_Commu_ByteWriter.h"
 #include "BRX_Commu_CameraAccess_Usb_PTP.h"
 #include "BRX_Commu_VirtualCamera.h"
-#include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_Camera.h"
 #include "BRX_Logic_TransferThread.h"
@@ -29,147 +29,34 @@ const int kFormatPair = 1;
 const int kFormatJpgOnly = 3;
 const QString kThreadLeft = QStringLiteral("BRX_Logic_TransferThread::leaveQueue() - Number of active threads = ");
 
-void putU16(QByteArray& data, int offset, quint16 value)
+// The camera's files, in the order it took them (the folder left out).
+QVector<quint32> fileHandles(const BRX_Commu_VirtualCamera& camera)
 {
-    data[offset] = char(value & 0xFF);
-    data[offset + 1] = char(value >> 8);
-}
-
-void putU32(QByteArray& data, int offset, quint32 value)
-{
-    putU16(data, offset, quint16(value & 0xFFFF));
-    putU16(data, offset + 2, quint16(value >> 16));
-}
-
-QByteArray u16Array(const QVector<quint16>& codes)
-{
-    QByteArray data(4 + 2 * codes.size(), '\0');
-    putU32(data, 0, quint32(codes.size()));
-    for (int i = 0; i < codes.size(); ++i)
-        putU16(data, 4 + 2 * i, codes[i]);
-    return data;
-}
-
-// A DNG starts with a big-endian TIFF header, a JPG with an Exif segment
-// whose TIFF header is little-endian; both carry Orientation = orientation.
-QByteArray pictureBytes(bool dng, quint8 orientation, int size)
-{
-    QByteArray head = dng ? QByteArray::fromHex("4D4D002A00000008" "0112000300000001") + char(0) + char(orientation)
-                          : QByteArray::fromHex("FFD8FFE10100457869660000" "49492A0008000000"
-                                                "1201030001000000") + char(orientation) + char(0);
-    for (int i = head.size(); i < size; ++i)
-        head.append(char(i * 7));
-    return head;
-}
-
-// The camera's pending objects behind the pending-object handle: GetObjectInfo,
-// GetObject and GetThumb serve the head of the queue, TransferObjectReady
-// drops it. The camera runs the handlers on the downloading thread.
-class PendingFiles
-{
-public:
-    explicit PendingFiles(BRX_Commu_VirtualCamera& camera) : m_state(std::make_shared<State>())
-    {
-        auto state = m_state;
-        camera.setCustomOperation(Access::kOpGetObjectInfo, Device::kDataIn,
-                                  [state](const QVector<quint32>& params, const QByteArray&, QByteArray* in) {
-                                      return state->objectInfo(int(params.value(1)), in);
-                                  });
-        camera.setCustomOperation(Access::kOpGetObject, Device::kDataIn,
-                                  [state](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
-                                      return state->object(in);
-                                  });
-        camera.setCustomOperation(Access::kOpGetThumb, Device::kDataIn,
-                                  [state](const QVector<quint32>& params, const QByteArray&, QByteArray* in) {
-                                      return state->thumbnail(int(params.value(1)), in);
-                                  });
-        camera.setCustomOperation(Access::kOpTransferObjectReady, Device::kNoData,
-                                  [state](const QVector<quint32>&, const QByteArray&, QByteArray*) {
-                                      std::lock_guard<std::mutex> locker(state->mutex);
-                                      if (!state->files.isEmpty())
-                                          state->files.removeFirst();
-                                      return quint16(Device::kOK);
-                                  });
+    QVector<quint32> files;
+    for (quint32 handle : camera.objectHandles()) {
+        if (!camera.objectFileName(handle).isEmpty() && !camera.objectData(handle).isEmpty())
+            files << handle;
     }
+    return files;
+}
 
-    template <typename F>
-    auto locked(F f) const
-    {
-        std::lock_guard<std::mutex> locker(m_state->mutex);
-        return f();
-    }
-    void add(const QString& name, const QByteArray& data)
-    {
-        locked([&] { m_state->files.append({name, data}); });
-    }
-    // Sizes the dataset announces instead of the real ones.
-    void announceObjectSize(quint32 size) { locked([&] { m_state->announcedObjectSize = size; }); }
-    void announceThumbnailSize(int kind, quint32 size) { locked([&] { m_state->thumbSizes[kind] = size; }); }
-    QVector<int> objectInfoKinds() const { return locked([&] { return m_state->objectInfoKinds; }); }
-    QVector<int> thumbnailKinds() const { return locked([&] { return m_state->thumbnailKinds; }); }
-    int pending() const { return locked([&] { return m_state->files.size(); }); }
-
-private:
-    struct File {
-        QString name;
-        QByteArray data;
-    };
-    struct State {
-        std::mutex mutex;
-        QList<File> files;
-        quint32 announcedObjectSize = 0;
-        QHash<int, quint32> thumbSizes{{0, 160}, {1, 640}};
-        QVector<int> objectInfoKinds;
-        QVector<int> thumbnailKinds;
-
-        quint16 objectInfo(int kind, QByteArray* in)
-        {
-            std::lock_guard<std::mutex> locker(mutex);
-            objectInfoKinds << kind;
-            if (files.isEmpty())
-                return Device::kGeneralError;
-            const File& file = files.first();
-            QByteArray data(53 + 2 * (file.name.size() + 1), '\0');
-            putU32(data, 8, announcedObjectSize ? announcedObjectSize : quint32(file.data.size()));
-            putU32(data, 14, thumbSizes.value(kind));
-            putU32(data, 48, quint32(files.size()));
-            data[52] = char(file.name.size() + 1);
-            for (int i = 0; i < file.name.size(); ++i)
-                putU16(data, 53 + 2 * i, file.name.at(i).unicode());
-            *in = data;
-            return Device::kOK;
-        }
-        quint16 object(QByteArray* in)
-        {
-            std::lock_guard<std::mutex> locker(mutex);
-            if (files.isEmpty())
-                return Device::kGeneralError;
-            *in = files.first().data;
-            return Device::kOK;
-        }
-        quint16 thumbnail(int kind, QByteArray* in)
-        {
-            std::lock_guard<std::mutex> locker(mutex);
-            thumbnailKinds << kind;
-            *in = QByteArray(int(thumbSizes.value(kind)), char('a' + kind));
-            return Device::kOK;
-        }
-    };
-    std::shared_ptr<State> m_state;
-};
-
-// The camera's own DeviceInfo with the two object-property operations added.
-QByteArray deviceInfoWithObjectProps(int productId)
+// GetObjectInfo answers with this name and these sizes instead of the
+// camera's own dataset.
+void serveObjectInfo(BRX_Commu_VirtualCamera& camera, const QString& name, quint32 objectSize,
+                     quint32 thumbSize = 4000)
 {
-    QByteArray info = BRX_Commu_VirtualCameraProfile::deviceInfo(productId);
-    const int operations = 8 + 1 + 2 * quint8(info.at(8)) + 2;
-    const quint32 count = quint8(info.at(operations)) | quint32(quint8(info.at(operations + 1))) << 8;
-    QByteArray added(4, '\0');
-    putU16(added, 0, Access::kOpGetObjectPropsSupported);
-    putU16(added, 2, Access::kOpGetObjectPropValue);
-    info.insert(operations + 4 + 2 * int(count), added);
-    putU32(info, operations, count + 2);
-    return info;
+    QByteArray info(8, '\0');
+    BRX_Commu_ByteWriter::appendU32(info, objectSize);
+    BRX_Commu_ByteWriter::appendU16(info, 0);
+    BRX_Commu_ByteWriter::appendU32(info, thumbSize);
+    info.append(48 - info.size(), '\0');
+    BRX_Commu_ByteWriter::appendU32(info, 1);
+    BRX_Commu_ByteWriter::appendPtpString(info, name);
+    camera.setCustomOperation(Access::kOpGetObjectInfo, Device::kDataIn,
+                              [info](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
+                                  *in = info;
+                                  return quint16(Device::kOK);
+                              });
 }
 
 // The camera signals a download emits, collected on the test's thread; the
@@ -193,19 +80,9 @@ struct TransferSignals : QObject {
 
 // A camera model over a virtual camera whose pictures are scripted.
 struct Rig {
-    // objectProps: the camera offers the object-property operations.
-    Rig(int productId, int fileFormat, bool objectProps = false)
+    Rig(int productId, int fileFormat)
         : fixture(productId)
-        , files(fixture.device())
     {
-        if (objectProps) {
-            const QByteArray info = deviceInfoWithObjectProps(productId);
-            fixture.device().setCustomOperation(Access::kOpGetDeviceInfo, Device::kDataIn,
-                                                [info](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
-                                                    *in = info;
-                                                    return quint16(Device::kOK);
-                                                });
-        }
         camera.reset(new BRX_Logic_Camera(fixture.access()));
         camera->setFileFormat(fileFormat);
         frames.attach(*camera);
@@ -217,8 +94,19 @@ struct Rig {
         return QTest::qWaitFor([&] { return log.count(kThreadLeft) == threads; }, kWaitMs);
     }
 
+    // Takes count pictures and asks for each of their files.
+    void shoot(int count = 1)
+    {
+        const int before = device().pendingTransfers();
+        for (int i = 0; i < count; ++i)
+            device().takePicture();
+        for (int i = before; i < device().pendingTransfers(); ++i)
+            camera->transferRequest();
+    }
+    BRX_Commu_VirtualCamera& device() { return fixture.device(); }
+    QByteArray file(int index) { return device().objectData(fileHandles(device()).value(index)); }
+
     VirtualCameraFixture fixture;
-    PendingFiles files;
     FrameRecorder frames;
     TransferSignals events;
     std::unique_ptr<BRX_Logic_Camera> camera;
@@ -243,9 +131,10 @@ private slots:
     void unrecognisedFiles_data();
     void unrecognisedFiles();
     void missingFolderFallsBackToPictures();
-    void missingLargeThumbnailTakesOrdinaryOne();
-    void orientationFromObjectProperty_data();
-    void orientationFromObjectProperty();
+    void thumbnailKinds_data();
+    void thumbnailKinds();
+    void orientationSources_data();
+    void orientationSources();
     void requestsDownloadOneAfterTheOther();
     void failedDownloads_data();
     void failedDownloads();
@@ -256,39 +145,35 @@ private slots:
 void TestTransferThread::recordsOfOneDownload_data()
 {
     QTest::addColumn<int>("fileFormat");
-    QTest::addColumn<QString>("fileName");
     QTest::addColumn<bool>("quickView");
     QTest::addColumn<Types>("types");
-    QTest::newRow("DNG") << kFormatDngOnly << "BRX_0001.DNG" << false << Types{2, 4};
-    QTest::newRow("DNG, quick view") << kFormatDngOnly << "BRX_0001.DNG" << true << Types{8, 0, 1, 2, 4};
-    QTest::newRow("JPG") << kFormatJpgOnly << "BRX_0001.JPG" << false << Types{3, 5};
-    QTest::newRow("JPG, quick view") << kFormatJpgOnly << "BRX_0001.JPG" << true << Types{8, 0, 1, 3, 5};
+    QTest::newRow("DNG") << kFormatDngOnly << false << Types{2, 4};
+    QTest::newRow("DNG, quick view") << kFormatDngOnly << true << Types{8, 0, 1, 2, 4};
+    QTest::newRow("JPG") << kFormatJpgOnly << false << Types{3, 5};
+    QTest::newRow("JPG, quick view") << kFormatJpgOnly << true << Types{8, 0, 1, 3, 5};
 }
 
 void TestTransferThread::recordsOfOneDownload()
 {
     QFETCH(int, fileFormat);
-    QFETCH(QString, fileName);
     QFETCH(bool, quickView);
     QFETCH(Types, types);
     LogCapture log;
     Rig rig(0x2031, fileFormat);
-    const bool dng = fileName.endsWith(".DNG");
-    const QByteArray picture = pictureBytes(dng, 6, 5000);
-    rig.files.add(fileName, picture);
     rig.camera->setWantQuickView(quickView);
-
-    rig.camera->transferRequest();
+    rig.device().setPictureOrientation(6);
+    rig.shoot();
     QVERIFY(Rig::waitForDownloads(log, 1));
     QCOMPARE(rig.frames.types(), types);
-    QCOMPARE(rig.frames.bytesOf(dng ? Thread::kFrameDng : Thread::kFrameJpg), picture);
+    QCOMPARE(rig.frames.records().last().bytes, rig.file(0));
     if (quickView) {
-        QCOMPARE(rig.frames.bytesOf(Thread::kFrameFileName), QByteArray("BRX_0001"));
+        const QByteArray name = rig.device().objectFileName(fileHandles(rig.device()).first()).toLatin1();
+        QCOMPARE(rig.frames.bytesOf(Thread::kFrameFileName) + (types.contains(5) ? ".JPG" : ".DNG"), name);
         QCOMPARE(rig.frames.bytesOf(Thread::kFrameOrientation), QByteArray::fromHex("06000000"));
-        QCOMPARE(rig.frames.bytesOf(Thread::kFrameThumbnail), QByteArray(160, 'a'));
+        QCOMPARE(rig.frames.bytesOf(Thread::kFrameThumbnail).size(), 4000);
         QVERIFY(log.contains("BRX_Logic_TransferThread::parseOrientation() - parse Exif for orientation: 6"));
     }
-    QCOMPARE(rig.files.pending(), 0);
+    QCOMPARE(rig.device().pendingTransfers(), 0);
     QCOMPARE(rig.camera->pictureIndex(), 2);
     QCOMPARE(rig.camera->pictureName(), QStringLiteral("Picture"));
     QTRY_VERIFY(rig.events.burstEnded());
@@ -304,34 +189,31 @@ void TestTransferThread::recordsOfOneDownload()
 void TestTransferThread::pairSharesOneNumber_data()
 {
     QTest::addColumn<int>("productId");
-    QTest::addColumn<QStringList>("arrival");
     QTest::addColumn<Types>("types");
-    QTest::newRow("DNG first") << 0x2031 << QStringList{"BRX_0001.DNG", "BRX_0001.JPG"}
-                               << Types{8, 0, 1, 2, 4, 3, 5};
-    QTest::newRow("JPG first") << 0x2041 << QStringList{"BRX_0001.JPG", "BRX_0001.DNG"}
-                               << Types{8, 0, 1, 3, 5, 2, 4};
+    QTest::newRow("DNG first") << 0x2031 << Types{8, 0, 1, 2, 4, 3, 5};
+    QTest::newRow("JPG first") << 0x2041 << Types{8, 0, 1, 3, 5, 2, 4};
 }
 
 void TestTransferThread::pairSharesOneNumber()
 {
     QFETCH(int, productId);
-    QFETCH(QStringList, arrival);
     QFETCH(Types, types);
     LogCapture log;
     Rig rig(productId, kFormatPair);
     rig.camera->setWantQuickView(true);
     rig.camera->setPictureIndex(7);
-    for (const QString& name : arrival)
-        rig.files.add(name, pictureBytes(name.endsWith(".DNG"), 1, 3000));
-
-    rig.camera->transferRequest();
-    QVERIFY(Rig::waitForDownloads(log, 1));
+    const int firstData = types.at(4);
+    rig.frames.holdAt(firstData);
+    rig.shoot();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.frames.countOf(firstData), 1, kWaitMs);
     QCOMPARE(rig.camera->pictureIndex(), 7);
-    rig.camera->transferRequest();
+    rig.frames.release();
     QVERIFY(Rig::waitForDownloads(log, 2));
     QCOMPARE(rig.camera->pictureIndex(), 8);
     QCOMPARE(rig.frames.types(), types);
+    QCOMPARE(rig.frames.bytesOf(firstData), rig.file(0));
     QTRY_VERIFY(rig.events.burstEnded());
+    QCOMPARE(rig.events.remaining, (QList<int>{2, 1, 0}));
     QCOMPARE(rig.events.fileNumber, 1);
     QCOMPARE(rig.events.dngDone, 1);
     QCOMPARE(rig.events.loading, QList<bool>{false});
@@ -342,8 +224,7 @@ void TestTransferThread::indexStopsAt99999()
     LogCapture log;
     Rig rig(0x2031, kFormatDngOnly);
     rig.camera->setPictureIndex(99999);
-    rig.files.add("BRX_0001.DNG", pictureBytes(true, 1, 100));
-    rig.camera->transferRequest();
+    rig.shoot();
     QVERIFY(Rig::waitForDownloads(log, 1));
     QCOMPARE(rig.camera->pictureIndex(), 99999);
     QVERIFY(rig.camera->pictureExampleFileName().endsWith("Picture99999.DNG"));
@@ -370,11 +251,12 @@ void TestTransferThread::unrecognisedFiles()
     LogCapture log;
     Rig rig(0x2031, kFormatDngOnly);
     rig.camera->setPictureExampleFileFormat(eVQFileFormat(kFormatDngOnly));
-    rig.files.add(fileName, pictureBytes(false, 1, 700));
+    rig.device().takePicture();
+    serveObjectInfo(rig.device(), fileName, quint32(rig.file(0).size()));
     rig.camera->transferRequest();
     QVERIFY(Rig::waitForDownloads(log, 1));
     QCOMPARE(rig.frames.types(), types);
-    QCOMPARE(rig.frames.records().last().size, 700u);
+    QCOMPARE(rig.frames.records().last().bytes, rig.file(0));
     QCOMPARE(rig.camera->pictureIndex(), index);
     const bool unrecognised = index == 1;
     QCOMPARE(log.contains("BRX_Logic_TransferThread::targetFolder() - Exception! File not JPG or DNG: " + fileName),
@@ -390,86 +272,71 @@ void TestTransferThread::missingFolderFallsBackToPictures()
     Rig rig(0x2031, kFormatPair);
     rig.camera->setDngPath(jpgFolder.path() + "/gone");
     rig.camera->setJpgPath(jpgFolder.path());
-    rig.files.add("BRX_0001.DNG", pictureBytes(true, 1, 300));
-    rig.files.add("BRX_0001.JPG", pictureBytes(false, 1, 300));
-    rig.camera->transferRequest();
-    rig.camera->transferRequest();
+    rig.shoot();
     QVERIFY(Rig::waitForDownloads(log, 2));
     QCOMPARE(rig.camera->dngPath(), QDir::toNativeSeparators(BRX_Platform_Base::getPicturesFolder()));
     QCOMPARE(rig.camera->jpgPath(), QDir::toNativeSeparators(jpgFolder.path()));
 }
 
-void TestTransferThread::missingLargeThumbnailTakesOrdinaryOne()
+void TestTransferThread::thumbnailKinds_data()
 {
+    QTest::addColumn<quint32>("bigThumbnail");
+    QTest::addColumn<int>("objectInfoReads");
+    QTest::addColumn<int>("thumbnailSize");
+    QTest::newRow("big thumbnail") << 16000u << 1 << 16000;
+    QTest::newRow("no big thumbnail") << 0u << 2 << 4000;
+}
+
+// The product with a second thumbnail kind falls back to the small one.
+void TestTransferThread::thumbnailKinds()
+{
+    QFETCH(quint32, bigThumbnail);
+    QFETCH(int, objectInfoReads);
+    QFETCH(int, thumbnailSize);
     LogCapture log;
     Rig rig(0x2041, kFormatDngOnly);
     rig.camera->setWantQuickView(true);
-    rig.files.announceThumbnailSize(1, 0);
-    rig.files.add("BRX_0001.DNG", pictureBytes(true, 3, 2000));
-    rig.camera->transferRequest();
+    rig.device().setThumbnailSize(1, bigThumbnail);
+    rig.shoot();
     QVERIFY(Rig::waitForDownloads(log, 1));
-    QCOMPARE(rig.files.objectInfoKinds(), (QVector<int>{1, 0}));
-    QCOMPARE(rig.files.thumbnailKinds(), QVector<int>{0});
-    QCOMPARE(rig.frames.bytesOf(Thread::kFrameThumbnail), QByteArray(160, 'a'));
-    QCOMPARE(rig.frames.bytesOf(Thread::kFrameOrientation), QByteArray::fromHex("03000000"));
+    QCOMPARE(rig.fixture.operationCount(Access::kOpGetObjectInfo), objectInfoReads);
+    QCOMPARE(rig.frames.bytesOf(Thread::kFrameThumbnail).size(), thumbnailSize);
 }
 
-void TestTransferThread::orientationFromObjectProperty_data()
+void TestTransferThread::orientationSources_data()
 {
-    QTest::addColumn<QVector<quint16>>("listed");
-    QTest::addColumn<QByteArray>("orientation");
-    QTest::newRow("listed") << QVector<quint16>{0xDC01, 0xD800} << QByteArray::fromHex("08000000");
-    QTest::newRow("not listed") << QVector<quint16>{0xDC01} << QByteArray::fromHex("06000000");
+    QTest::addColumn<int>("productId");
+    QTest::addColumn<int>("objectReads");
+    QTest::newRow("object property") << 0x2061 << 1;
+    QTest::newRow("Exif header") << 0x2031 << 2;
 }
 
-// The camera's own orientation value wins over the picture's Exif entry.
-void TestTransferThread::orientationFromObjectProperty()
+// A camera with object properties is asked; the others' pictures are parsed.
+void TestTransferThread::orientationSources()
 {
-    QFETCH(QVector<quint16>, listed);
-    QFETCH(QByteArray, orientation);
+    QFETCH(int, productId);
+    QFETCH(int, objectReads);
     LogCapture log;
-    Rig rig(0x2041, kFormatJpgOnly, true);
-    const QByteArray props = u16Array(listed);
-    QVector<quint32> formats;
-    rig.fixture.device().setCustomOperation(
-        Access::kOpGetObjectPropsSupported, Device::kDataIn,
-        [props, &formats](const QVector<quint32>& params, const QByteArray&, QByteArray* in) {
-            formats << params.value(0);
-            *in = props;
-            return quint16(Device::kOK);
-        });
-    rig.fixture.device().setCustomOperation(
-        Access::kOpGetObjectPropValue, Device::kDataIn,
-        [](const QVector<quint32>& params, const QByteArray&, QByteArray* in) {
-            *in = QByteArray::fromHex("0800");
-            return quint16(params.value(1) == 0xD800 && params.value(0) == Thread::kPendingObjectHandle
-                               ? Device::kOK
-                               : Device::kInvalidParameter);
-        });
+    Rig rig(productId, kFormatJpgOnly);
     rig.camera->setWantQuickView(true);
-    rig.files.add("BRX_0001.JPG", pictureBytes(false, 6, 2500));
-    rig.camera->transferRequest();
+    rig.device().setPictureOrientation(8);
+    rig.shoot();
     QVERIFY(Rig::waitForDownloads(log, 1));
-    QCOMPARE(rig.frames.bytesOf(Thread::kFrameOrientation), orientation);
-    QCOMPARE(formats, QVector<quint32>{0x3801});
-    // Only the property spares the read of the picture's head.
-    QCOMPARE(rig.fixture.operationCount(Access::kOpGetObject), listed.contains(0xD800) ? 1 : 2);
+    QCOMPARE(rig.frames.bytesOf(Thread::kFrameOrientation), QByteArray::fromHex("08000000"));
+    QCOMPARE(rig.fixture.operationCount(Access::kOpGetObject), objectReads);
+    QCOMPARE(log.contains("parse Exif for orientation: 8"), objectReads == 2);
 }
 
 void TestTransferThread::requestsDownloadOneAfterTheOther()
 {
     LogCapture log;
     Rig rig(0x2031, kFormatDngOnly);
-    const QByteArray first = pictureBytes(true, 1, 4000);
-    const QByteArray second = pictureBytes(true, 8, 6000);
-    rig.files.add("BRX_0001.DNG", first);
-    rig.files.add("BRX_0002.DNG", second);
-    rig.camera->transferRequest();
-    rig.camera->transferRequest();
+    rig.device().setPictureSizes(4000, 1000);
+    rig.shoot(2);
     QVERIFY(Rig::waitForDownloads(log, 2));
     QCOMPARE(rig.frames.types(), (Types{2, 4, 2, 4}));
-    QCOMPARE(rig.frames.bytesOf(Thread::kFrameDng, 0), first);
-    QCOMPARE(rig.frames.bytesOf(Thread::kFrameDng, 1), second);
+    QCOMPARE(rig.frames.bytesOf(Thread::kFrameDng, 0), rig.file(0));
+    QCOMPARE(rig.frames.bytesOf(Thread::kFrameDng, 1), rig.file(1));
     QCOMPARE(rig.camera->pictureIndex(), 3);
     QTRY_VERIFY(rig.events.burstEnded());
     QCOMPARE(rig.events.remaining, (QList<int>{2, 1, 0}));
@@ -509,29 +376,30 @@ void TestTransferThread::failedDownloads()
     LogCapture log;
     Rig rig(0x2031, kFormatDngOnly);
     rig.camera->setWantQuickView(true);
-    rig.files.add("BRX_0001.DNG", pictureBytes(true, 1, 900));
+    const QString name = QStringLiteral("BRX_0001.DNG");
+    rig.device().takePicture();
     switch (fault) {
     case kObjectInfoFails:
-        rig.fixture.device().failOperation(Access::kOpGetObjectInfo, Device::kGeneralError);
+        rig.device().failOperation(Access::kOpGetObjectInfo, Device::kGeneralError);
         break;
     case kHugeObject:
-        rig.files.announceObjectSize(0xFFFFFFFF);
+        serveObjectInfo(rig.device(), name, 0xFFFFFFFF);
         break;
     case kObjectOver2GB:
-        rig.files.announceObjectSize(0x80000000);
+        serveObjectInfo(rig.device(), name, 0x80000000);
         break;
     case kHugeThumbnail:
-        rig.files.announceThumbnailSize(0, 0xFFFFFFFF);
+        serveObjectInfo(rig.device(), name, quint32(rig.file(0).size()), 0xFFFFFFFF);
         break;
     case kUnplugDuringObject:
-        // The first GetObject reads the picture's head for its orientation.
+        // The first GetObject reads the picture's head for the orientation.
         rig.frames.holdAt(Thread::kFrameDngStarts);
         break;
     }
     rig.camera->transferRequest();
     if (fault == kUnplugDuringObject) {
         QTRY_COMPARE_WITH_TIMEOUT(rig.frames.countOf(Thread::kFrameDngStarts), 1, kWaitMs);
-        rig.fixture.device().unplugOnOperation(Access::kOpGetObject);
+        rig.device().unplugOnOperation(Access::kOpGetObject);
         rig.frames.release();
     }
     QVERIFY(Rig::waitForDownloads(log, 1));
@@ -539,10 +407,9 @@ void TestTransferThread::failedDownloads()
     QCOMPARE(rig.camera->pictureIndex(), index);
     if (!logLine.isEmpty())
         QVERIFY(log.contains("BRX_Logic_TransferThread::" + logLine));
-    QCOMPARE(rig.files.thumbnailKinds().isEmpty(), !types.contains(Thread::kFrameThumbnail));
+    QCOMPARE(rig.fixture.operationCount(Access::kOpGetThumb), types.count(Thread::kFrameThumbnail));
     QTRY_VERIFY(rig.events.burstEnded());
     QCOMPARE(rig.events.loading, QList<bool>{false});
-    QCOMPARE(rig.events.remaining.last(), 0);
     QVERIFY(!rig.camera->isTransferInProgress());
     QVERIFY(!rig.camera->isReleaseInProgress());
 }
@@ -563,19 +430,19 @@ void TestTransferThread::destructionWithQueuedThreads()
     QFETCH(Types, types);
     LogCapture log;
     Rig rig(0x2031, kFormatDngOnly);
-    for (int i = 1; i <= 3; ++i)
-        rig.files.add(QStringLiteral("BRX_000%1.DNG").arg(i), pictureBytes(true, 1, 1000 * i));
+    rig.device().setPictureSizes(2000, 1000);
     rig.frames.holdAt(Thread::kFrameDngStarts);
-    for (int i = 0; i < 3; ++i)
-        rig.camera->transferRequest();
+    rig.shoot(3);
     QTRY_VERIFY_WITH_TIMEOUT(log.contains("enterQueue() - Number of active threads = 3"), kWaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(rig.frames.count(), 1, kWaitMs);
     if (unplug)
-        rig.fixture.device().setPlugged(false);
+        rig.device().setPlugged(false);
     // Runs inside the destructor's wait, which keeps the event loop turning.
-    QTimer::singleShot(0, this, [&rig] { rig.frames.release(); });
+    QTimer::singleShot(0, &rig.events, [&rig] { rig.frames.release(); });
     rig.camera.reset();
     QCOMPARE(rig.frames.types(), types);
+    if (!unplug)
+        QCOMPARE(rig.frames.bytesOf(Thread::kFrameDng, 2), rig.file(2));
     QCOMPARE(log.count(kThreadLeft + "0"), 1);
     QCOMPARE(log.count("BRX_Logic_TransferThread::~BRX_Logic_TransferThread() - deleted automatically"), 3);
 }
