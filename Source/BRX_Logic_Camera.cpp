@@ -12,6 +12,7 @@
 #include "BRX_Logic_FolderSettings.h"
 #include "BRX_Logic_ImageEntry.h"
 #include "BRX_Logic_SettingsChanges.h"
+#include "BRX_Logic_TransferThread.h"
 
 #include "BRX_Logic_CameraStreamInfo.h"
 
@@ -854,6 +855,13 @@ bool BRX_Logic_Camera::isTransferInProgress() const
 {
     std::lock_guard<std::mutex> locker(m_stateMutex);
     return m_transferInProgress;
+}
+
+void BRX_Logic_Camera::transferRequest()
+{
+    debugPrint(kDebugTransfer, "%s - TransferRequest received in thread 0x%lx", BRX_METHOD,
+               BRX_Logic_TransferThread::currentThreadNumber());
+    startTransferThread(new BRX_Logic_TransferThread(this, supportsObjectProps()));
 }
 
 void BRX_Logic_Camera::startTransferThread(QThread* thread)

@@ -135,6 +135,9 @@ public:
     // --- Transfer state (any thread) ---------------------------------------------
     void setTransferInProgress(bool inProgress);
     bool isTransferInProgress() const;
+    // The camera announced a picture: starts a transfer thread that downloads
+    // it. Controller thread.
+    void transferRequest();
     // Takes a started transfer thread into the camera's keeping: appends it
     // to the thread list (finished threads stay there until destruction) and
     // starts it; marks a release in progress. The transfer request builds the

@@ -1,0 +1,383 @@
+#include "BRX_Logic_TransferThread.h"
+
+#include "BRX_Commu_ByteReader.h"
+#include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Debug.h"
+#include "BRX_Logic_Camera.h"
+#include "BRX_Logic_CameraSettingsBase.h"
+#include "BRX_Logic_ExifHeader.h"
+#include "BRX_Logic_FolderSettings.h"
+#include "BRX_Platform_Base.h"
+
+#include <QDir>
+#include <QStringList>
+
+#include <algorithm>
+#include <mutex>
+#include <new>
+
+namespace {
+
+// This product delivers a pair's JPG before its DNG and offers a second,
+// larger thumbnail kind.
+const int kProductJpgFirst = 0x2041;
+const int kProductLargeThumbnail = 0x2041;
+const int kFileFormatDngAndJpgFirst = 1;
+const int kFileFormatDngAndJpgLast = 2;
+const int kMaxPictureIndex = 99999;
+const char kBrokenDataName[] = "_Broken_Data_Image";
+const quint16 kObjectFormatJpg = 0x3801;
+const quint16 kObjectFormatOther = 0x3802;
+const quint16 kObjectPropOrientation = 0xD800;
+// Room for every object property code a camera could list (a count, then codes).
+const quint32 kObjectPropsBufferSize = 512;
+// Enough of a picture's start to hold its TIFF or Exif header.
+const int kExifHeadSize = 1024;
+
+const quint32 kOffsetObjectSize = 8;
+const quint32 kOffsetThumbSize = 14;
+const quint32 kOffsetSequenceNumber = 48;
+const quint32 kOffsetFileName = 52;
+
+QString withoutPictureExtension(QString name)
+{
+    if (name.endsWith(QLatin1String(".DNG")) || name.endsWith(QLatin1String(".JPG")))
+        name.chop(4);
+    return name;
+}
+
+}  // namespace
+
+unsigned long BRX_Logic_TransferThread::currentThreadNumber()
+{
+    return reinterpret_cast<unsigned long>(QThread::currentThreadId());
+}
+
+BRX_Logic_TransferThread::BRX_Logic_TransferThread(BRX_Logic_Camera* camera, bool useObjectProps)
+    : m_camera(camera)
+    , m_useObjectProps(useObjectProps)
+{
+    debugPrint(kDebugTransfer, "%s - created in thread 0x%lx", BRX_METHOD, currentThreadNumber());
+}
+
+BRX_Logic_TransferThread::~BRX_Logic_TransferThread()
+{
+    debugPrint(kDebugTransfer, "%s - deleted automatically in thread 0x%lx", BRX_METHOD,
+               currentThreadNumber());
+}
+
+// Nothing here stops the sequence once the mutex is held: every failure ends
+// in a record the host can see (type 6 at the latest) and the camera's
+// transfer state is always put back.
+void BRX_Logic_TransferThread::run()
+{
+    debugPrint(kDebugTransfer, "%s - running in thread 0x%lx", BRX_METHOD, currentThreadNumber());
+    m_access = m_camera->m_access;
+    debugPrint(kDebugHousekeeping, "%s - before ASSERT in ", BRX_METHOD);
+    debugPrint(kDebugHousekeeping, "%s - after ASSERT in ", BRX_METHOD);
+    void* permission = nullptr;
+    if (!BRX_Platform_Base::transferBegin(&permission))
+        return;
+    enterQueue();
+    std::lock_guard<std::mutex> locker(m_camera->m_transferMutex);
+    prepareCamera();
+    Download pending;
+    pending.info = readObjectInfo();
+    takeRemainingToLoad(pending.info);
+    pending.pairMode = isPairMode();
+    if (pending.info.valid)
+        nameTarget(pending);
+    sendQuickView(pending);
+    download(pending);
+    endOfBurst(pending);
+    leaveQueue();
+    BRX_Platform_Base::transferEnd(permission);
+}
+
+// Counted before waiting for the mutex, so the camera knows how many
+// pictures are still queued.
+void BRX_Logic_TransferThread::enterQueue()
+{
+    const int active = ++m_camera->m_activeThreads;
+    debugPrint(kDebugHousekeeping, "%s - Number of active threads = %d", BRX_METHOD, active);
+}
+
+void BRX_Logic_TransferThread::leaveQueue()
+{
+    int active = m_camera->m_activeThreads;
+    while (active > 0 && !m_camera->m_activeThreads.compare_exchange_weak(active, active - 1)) {
+    }
+    debugPrint(kDebugHousekeeping, "%s - Number of active threads = %d", BRX_METHOD,
+               std::max(active - 1, 0));
+}
+
+// A stopped series is stopped again before its pictures are fetched.
+void BRX_Logic_TransferThread::prepareCamera()
+{
+    if (m_camera->m_seriesStopped && m_camera->releaseCam(kVQReleaseSeriesStop))
+        m_camera->m_seriesStopped = false;
+    m_camera->setTransferInProgress(true);
+    m_camera->m_imageFlag = true;
+}
+
+// The large thumbnail kind may be missing; the ordinary one is taken then.
+BRX_Logic_TransferThread::ObjectInfo BRX_Logic_TransferThread::readObjectInfo()
+{
+    ObjectInfo info;
+    const int thumbType = m_camera->productId() == kProductLargeThumbnail ? 1 : 0;
+    if (readObjectInfo(thumbType, info) && info.thumbSize == 0 && thumbType != 0)
+        readObjectInfo(0, info);
+    if (!info.valid)
+        debugPrint(kDebugAlways, "%s - object information not received", BRX_METHOD);
+    return info;
+}
+
+bool BRX_Logic_TransferThread::readObjectInfo(int thumbType, ObjectInfo& info)
+{
+    QByteArray buffer(int(kObjectInfoSize), '\0');
+    info.thumbType = thumbType;
+    info.valid = m_access->getObjectInfo(buffer.data(), kObjectInfoSize, thumbType, kPendingObjectHandle);
+    if (isDebugFlagSet(kDebugTransfer))
+        dumpBuffer(QStringLiteral("objectInfo calls getObjectInfo:"), BRX_METHOD, buffer, 0, 0);
+    BRX_Commu_ByteReader reader(buffer.constData(), kObjectInfoSize);
+    info.objectSize = reader.readU32At(kOffsetObjectSize);
+    info.thumbSize = reader.readU32At(kOffsetThumbSize);
+    info.sequenceNumber = reader.readU32At(kOffsetSequenceNumber);
+    reader.skip(kOffsetFileName);
+    info.fileName = reader.readPtpString();
+    return info.valid;
+}
+
+// Without object information the queued threads are all that is known
+// about the pictures still to come.
+void BRX_Logic_TransferThread::takeRemainingToLoad(const ObjectInfo& info)
+{
+    const int remaining = info.valid ? int(info.sequenceNumber) : int(m_camera->m_activeThreads);
+    m_camera->m_remainingToLoad = remaining;
+    emit m_camera->signalRemainingToLoad(remaining);
+    if (remaining == 1)
+        m_camera->m_maxRemaining = 1;
+    else if (m_camera->m_maxRemaining < remaining)
+        m_camera->m_maxRemaining = remaining;
+}
+
+// Formats 1 and 2 deliver each picture as a DNG and a JPG.
+bool BRX_Logic_TransferThread::isPairMode() const
+{
+    std::lock_guard<std::recursive_mutex> locker(m_camera->m_settingsMutex);
+    const int format = m_camera->m_settings ? m_camera->m_settings->fileFormat() : -1;
+    return format == kFileFormatDngAndJpgFirst || format == kFileFormatDngAndJpgLast;
+}
+
+BRX_Logic_TransferThread::FileKind BRX_Logic_TransferThread::kindOf(const QString& cameraFileName)
+{
+    const QStringList parts = cameraFileName.split(QLatin1Char('.'));
+    const QString extension = parts.size() >= 2 ? parts.last() : QString();
+    if (extension.compare(QLatin1String("DNG"), Qt::CaseInsensitive) == 0)
+        return kDng;
+    if (extension.compare(QLatin1String("JPG"), Qt::CaseInsensitive) == 0)
+        return kJpg;
+    return kUnrecognised;
+}
+
+// The folder settings are shared with the controller thread's facade, hence
+// the camera's settings lock; the signal waits until it is released.
+void BRX_Logic_TransferThread::nameTarget(Download& download)
+{
+    download.kind = kindOf(download.info.fileName);
+    bool advanced = false;
+    {
+        std::lock_guard<std::recursive_mutex> locker(m_camera->m_settingsMutex);
+        BRX_Logic_FolderSettings* folders = m_camera->m_folderSettings;
+        if (folders->pictureName().isEmpty())
+            folders->setPictureName(BRX_Logic_FolderSettings::kDefaultPictureName);
+        const int index = folders->pictureIndex();
+        const QString configuredFolder = targetFolder(download);
+        advanced = advancePictureIndex(download);
+        folders->setCameraFileName(download.info.fileName);
+        const QString folder = existingFolder(download.kind, configuredFolder);
+        download.targetPath = download.kind == kUnrecognised
+            ? folder + QLatin1Char('/') + QLatin1String(kBrokenDataName)
+            : BRX_Logic_FolderSettings::fileName(folder, folders->pictureName(), index, download.kind == kDng);
+        folders->setPictureExampleFileFormat(download.targetPath.endsWith(QLatin1String(".DNG")));
+    }
+    if (advanced)
+        emit m_camera->signalFileNameAndNumber();
+}
+
+QString BRX_Logic_TransferThread::targetFolder(const Download& download) const
+{
+    switch (download.kind) {
+    case kDng:
+        return m_camera->m_folderSettings->dngPath();
+    case kJpg:
+        return m_camera->m_folderSettings->jpgPath();
+    case kUnrecognised:
+        break;
+    }
+    debugPrint(kDebugAlways, "%s - Exception! File not JPG or DNG: %s", BRX_METHOD,
+               qUtf8Printable(download.info.fileName));
+    return BRX_Platform_Base::getPicturesFolder();
+}
+
+// Both files of a pair carry one number: the first of them leaves the index.
+bool BRX_Logic_TransferThread::advancePictureIndex(const Download& download)
+{
+    if (download.kind == kUnrecognised)
+        return false;
+    const bool jpgFirst = m_camera->productId() == kProductJpgFirst;
+    const bool firstOfPair = download.pairMode && ((download.kind == kDng) != jpgFirst);
+    BRX_Logic_FolderSettings* folders = m_camera->m_folderSettings;
+    if (firstOfPair || folders->pictureIndex() >= kMaxPictureIndex)
+        return false;
+    folders->incrementPictureIndex();
+    return true;
+}
+
+// A folder that has gone away is replaced by the pictures folder for good.
+QString BRX_Logic_TransferThread::existingFolder(FileKind kind, const QString& folder) const
+{
+    if (QDir(folder).exists())
+        return folder;
+    const QString fallback = BRX_Platform_Base::getPicturesFolder();
+    if (kind == kJpg)
+        m_camera->m_folderSettings->setJpgPath(fallback);
+    else
+        m_camera->m_folderSettings->setDngPath(fallback);
+    return fallback;
+}
+
+// Only the first file of a pair shows a quick view.
+void BRX_Logic_TransferThread::sendQuickView(const Download& download)
+{
+    if (!m_camera->m_wantQuickView)
+        return;
+    if (!download.pairMode)
+        m_camera->m_quickViewPending = false;
+    if (!m_camera->m_quickViewPending && download.info.valid)
+        sendQuickViewRecords(download);
+    if (download.pairMode)
+        m_camera->m_quickViewPending = !m_camera->m_quickViewPending;
+}
+
+void BRX_Logic_TransferThread::sendQuickViewRecords(const Download& download)
+{
+    const QByteArray thumbnail = readThumbnail(download.info);
+    if (thumbnail.isEmpty())
+        return;
+    const qint32 orientation = readOrientation(download.kind);
+    const QByteArray name = withoutPictureExtension(download.info.fileName).toLatin1();
+    m_camera->callFrameCallback(kFrameFileName, name.constData(), unsigned(name.size()));
+    m_camera->callFrameCallback(kFrameOrientation, &orientation, sizeof orientation);
+    m_camera->callFrameCallback(kFrameThumbnail, thumbnail.constData(), unsigned(thumbnail.size()));
+}
+
+QByteArray BRX_Logic_TransferThread::readThumbnail(const ObjectInfo& info)
+{
+    QByteArray thumbnail;
+    if (info.thumbSize == 0 || !allocate(thumbnail, info.thumbSize, "thumbnail"))
+        return QByteArray();
+    if (!m_access->getThumbnail(thumbnail.data(), info.thumbSize, info.thumbType, kPendingObjectHandle))
+        return QByteArray();
+    if (isDebugFlagSet(kDebugTransfer))
+        dumpBuffer(QStringLiteral("thumbnailBuffer calls getThumbnail:"), BRX_METHOD, thumbnail, 0, 0);
+    return thumbnail;
+}
+
+int BRX_Logic_TransferThread::readOrientation(FileKind kind)
+{
+    if (m_useObjectProps && supportsOrientationProperty(kind))
+        return readOrientationProperty();
+    return parseOrientation();
+}
+
+bool BRX_Logic_TransferThread::supportsOrientationProperty(FileKind kind)
+{
+    QByteArray buffer(int(kObjectPropsBufferSize), '\0');
+    const uint format = kind == kJpg ? kObjectFormatJpg : kObjectFormatOther;
+    if (!m_access->getObjectPropsSupported(buffer.data(), kObjectPropsBufferSize, format))
+        return false;
+    BRX_Commu_ByteReader reader(buffer.constData(), kObjectPropsBufferSize);
+    const quint32 count = reader.readU32();
+    for (quint32 i = 0; i < count && reader.hasRemaining(2); ++i) {
+        if (reader.readU16() == kObjectPropOrientation)
+            return true;
+    }
+    return false;
+}
+
+// A failed read leaves the zeroed value: orientation 0.
+int BRX_Logic_TransferThread::readOrientationProperty()
+{
+    quint8 value[2] = {};
+    m_access->getObjectPropValue(value, sizeof value, kObjectPropOrientation, kPendingObjectHandle);
+    return BRX_Commu_ByteReader(value, sizeof value).readU16At(0);
+}
+
+int BRX_Logic_TransferThread::parseOrientation()
+{
+    QByteArray head(kExifHeadSize, 'X');
+    if (!m_access->getObject(head.data(), quint32(head.size()), kPendingObjectHandle))
+        return 0;
+    const BRX_Logic_ExifHeader exif(head);
+    if (exif.hasOrientation())
+        debugPrint(kDebugTransfer, "%s - parse Exif for orientation: %d", BRX_METHOD, exif.orientationCode());
+    return exif.orientationCode();
+}
+
+// The camera is told the object arrived even when it did not, so that its
+// queue of pending objects stays in step with the requests.
+void BRX_Logic_TransferThread::download(const Download& download)
+{
+    const bool jpg = download.kind == kJpg;
+    m_camera->callFrameCallback(jpg ? kFrameJpgStarts : kFrameDngStarts, nullptr, 0);
+    const QByteArray object = download.info.valid ? readObject(download.info) : QByteArray();
+    m_access->transferObjectReady();
+    m_camera->m_imageFlag = false;
+    m_camera->transferDone();
+    m_access->finishTransfer();
+    if (object.isEmpty())
+        m_camera->callFrameCallback(kFrameNoData, nullptr, 0);
+    else
+        m_camera->callFrameCallback(jpg ? kFrameJpg : kFrameDng, object.constData(), unsigned(object.size()));
+}
+
+QByteArray BRX_Logic_TransferThread::readObject(const ObjectInfo& info)
+{
+    QByteArray object;
+    if (info.objectSize == 0 || !allocate(object, info.objectSize, "object"))
+        return QByteArray();
+    if (!m_access->getObject(object.data(), info.objectSize, kPendingObjectHandle))
+        return QByteArray();
+    if (isDebugFlagSet(kDebugTransfer))
+        dumpBuffer(QStringLiteral("imageBuffer calls getObject:"), BRX_METHOD, object, 0, 0);
+    return object;
+}
+
+void BRX_Logic_TransferThread::endOfBurst(const Download& download)
+{
+    if (!download.pairMode || download.targetPath.endsWith(QLatin1String(".DNG")))
+        emit m_camera->signalDngTransferDone();
+    const int remaining = m_camera->m_remainingToLoad;
+    m_camera->setTransferInProgress(remaining > 1);
+    m_camera->m_releaseInProgress = remaining > 1;
+    if (remaining == 1) {
+        emit m_camera->signalLoading(false);
+        emit m_camera->signalRemainingToLoad(0);
+    }
+}
+
+// The sizes come from the camera: one that no byte array can hold, or that
+// memory cannot hold now, is refused instead of taking the process down.
+bool BRX_Logic_TransferThread::allocate(QByteArray& buffer, quint32 size, const char* what)
+{
+    if (size <= kMaxBufferSize) {
+        try {
+            buffer = QByteArray(int(size), Qt::Uninitialized);
+            return true;
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    debugPrint(kDebugAlways, "%s - %s of %u bytes refused", BRX_METHOD, what, size);
+    return false;
+}
