@@ -238,6 +238,7 @@ void BRX_Logic_CaptureControl::catchTransferRequest()
         ++m_bracketCounter;
     if (!bracketing || m_bracketCounter == 1)
         Q_EMIT signalLoading(true);
+    m_camera->transferRequest();
     if (!bracketing || m_bracketCounter == m_camera->bracketingImageNumbers())
         m_bracketCounter = 0;
     Q_EMIT signalFileNameAndNumber();

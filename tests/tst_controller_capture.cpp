@@ -2,6 +2,7 @@
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Logic_Camera.h"
 #include "BRX_Logic_CaptureControl.h"
+#include "BRX_Logic_TransferThread.h"
 #include "BRX_SDK.h"
 #include "ReleaseRecorder.h"
 #include "SdkHost.h"
@@ -14,6 +15,7 @@
 namespace {
 
 const int kTimeoutMs = 10000;
+typedef BRX_Logic_TransferThread Transfer;
 
 template <typename T>
 bool setValue(int property, T value)
@@ -97,6 +99,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(session.releases->stages(), QList<int>{0}, kTimeoutMs);
     }
 
+    // The series gives the camera's three pictures (a DNG and a JPG each),
+    // all downloaded; the first download sends the stop once more, as the
+    // camera wants after a stopped series.
     void continuousSeriesStartsOnPressAndStopsOnRelease()
     {
         Session session;
@@ -105,7 +110,11 @@ private slots:
         BRX_SDK_capturePressed();
         QTRY_COMPARE_WITH_TIMEOUT(session.releases->stages(), QList<int>{12}, kTimeoutMs);
         BRX_SDK_captureReleased();
-        QTRY_COMPARE_WITH_TIMEOUT(session.releases->stages(), (QList<int>{12, 13}), kTimeoutMs);
+        FrameRecorder& frames = session.host->frames();
+        QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(Transfer::kFrameDng) + frames.countOf(Transfer::kFrameJpg), 6,
+                                  kTimeoutMs);
+        QCOMPARE(session.releases->stages(), (QList<int>{12, 13, 13}));
+        QCOMPARE(frames.countOf(Transfer::kFrameNoData), 0);
     }
 
     void bulbOpensAndCloses_data()
@@ -147,6 +156,35 @@ private slots:
         BRX_SDK_capturePressed();
         QVERIFY(session.sync());
         QCOMPARE(session.releases->stages(), QList<int>{0});
+    }
+
+    // Each picture after the first waits until the previous picture's DNG
+    // has reached the host: count the DNGs delivered at every release.
+    void emulatedIntervalReleasesAfterEachDownload()
+    {
+        Session session;
+        QVERIFY(session.connected);
+        QVERIFY(setValue<bool>(19, false));
+        QVERIFY(setValue<qint32>(41, 3));
+        QVERIFY(setValue<qint32>(43, 1));
+        QVERIFY(setValue<qint32>(13, 5));
+        QTRY_COMPARE_WITH_TIMEOUT(session.host->last<qint32>(13), 5, kTimeoutMs);
+        FrameRecorder& frames = session.host->frames();
+        std::mutex mutex;
+        QList<int> dngsAtRelease;
+        const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
+        camera->setOperationObserver([&](quint16 opCode, const QVector<quint32>& params) {
+            if (opCode != BRX_Commu_CameraAccess_Base::kOpRelease || params.value(0) != 0)
+                return;
+            std::lock_guard<std::mutex> locker(mutex);
+            dngsAtRelease << frames.countOf(Transfer::kFrameDng);
+        });
+
+        BRX_SDK_capturePressed();
+        QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(Transfer::kFrameJpg), 3, kTimeoutMs);
+        camera->setOperationObserver(nullptr);
+        QCOMPARE(dngsAtRelease, (QList<int>{0, 1, 2}));
+        QCOMPARE(frames.countOf(Transfer::kFrameDng), 3);
     }
 
     // --- The emulated interval step by step --------------------------------------

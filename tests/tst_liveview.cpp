@@ -3,6 +3,7 @@
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Logic_Camera.h"
 #include "BRX_SDK.h"
+#include "FrameRecorder.h"
 #include "LogCapture.h"
 #include "SdkHost.h"
 #include "VirtualCameraFixture.h"
@@ -96,28 +97,6 @@ void serveStream(BRX_Commu_VirtualCamera& camera, const QByteArray& packet)
                               });
 }
 
-// Frame records as the host gets them, on whichever thread delivers them.
-class FrameRecorder
-{
-public:
-    static void callback(void* context, int type, const void* data, unsigned int size)
-    {
-        FrameRecorder* self = static_cast<FrameRecorder*>(context);
-        std::lock_guard<std::mutex> locker(self->m_mutex);
-        self->m_frames.append(qMakePair(type, QByteArray(static_cast<const char*>(data), int(size))));
-    }
-    QList<QPair<int, QByteArray>> frames() const
-    {
-        std::lock_guard<std::mutex> locker(m_mutex);
-        return m_frames;
-    }
-    int count() const { return frames().size(); }
-
-private:
-    mutable std::mutex m_mutex;
-    QList<QPair<int, QByteArray>> m_frames;
-};
-
 Releases withoutKeepAlive(const Releases& releases)
 {
     Releases out;
@@ -163,11 +142,11 @@ private slots:
         QCOMPARE(mode.value(0).value(0).toInt(), 2);
         QCOMPARE(fixture.device().propertyValue(Access::kDevicePropEnabledStreams), 1);
         QTRY_VERIFY(recorder.count() >= 2);
-        const QList<QPair<int, QByteArray>> frames = recorder.frames();
-        QCOMPARE(frames[0].first, kFrameTypeZoomLevel);
-        QCOMPARE(SdkHost::value<qint32>(frames[0].second), 2);
-        QCOMPARE(frames[1].first, kFrameTypeLiveView);
-        QCOMPARE(frames[1].second, frame);
+        const QList<FrameRecorder::Record> frames = recorder.records();
+        QCOMPARE(frames[0].type, kFrameTypeZoomLevel);
+        QCOMPARE(SdkHost::value<qint32>(frames[0].bytes), 2);
+        QCOMPARE(frames[1].type, kFrameTypeLiveView);
+        QCOMPARE(frames[1].bytes, frame);
         QCOMPARE(zoomInfo.value(0), (QVariantList{1, 2, 0.5, 0.5}));
         QCOMPARE(zoomRect.value(0), (QVariantList{0.25, 0.25, 0.5, 0.5}));
         QCOMPARE(audio.value(0), (QVariantList{3.0, 4.0, 1.0, 2.0}));

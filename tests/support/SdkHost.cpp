@@ -27,8 +27,10 @@ void SdkHost::initCallback(void* context, bool connected, int productId)
         std::lock_guard<std::mutex> locker(host->m_mutex);
         host->m_connections.append(qMakePair(connected, productId));
     }
-    if (connected && host->m_reregister)
+    if (connected && host->m_reregister) {
         BRX_SDK_setChangesCallback(&SdkHost::changesCallback, host);
+        BRX_SDK_setFrameCallback(&FrameRecorder::callback, &host->m_frames);
+    }
 }
 
 void SdkHost::changesCallback(void* context, int property, const void* data, unsigned int size)

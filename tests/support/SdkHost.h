@@ -1,6 +1,8 @@
 #ifndef SDKHOST_H
 #define SDKHOST_H
 
+#include "FrameRecorder.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
@@ -13,8 +15,9 @@
 // A host application of the exported interface, on a virtual camera: it
 // initialises the library, registers its changes callback from the init
 // callback (as a host must after every connection) and records everything
-// the callbacks deliver. One at a time; the callbacks run in the thread that
-// processes the test's events.
+// the callbacks deliver. One at a time; the init and changes callbacks run in
+// the thread that processes the test's events, the frame callback in the
+// library's threads.
 class SdkHost
 {
 public:
@@ -42,6 +45,9 @@ public:
     QList<QByteArray> payloads(int property) const;
     int count(int property) const { return payloads(property).size(); }
     void clearChanges();
+    // Live-view frames and downloaded pictures, registered with the changes
+    // callback.
+    FrameRecorder& frames() { return m_frames; }
     // Whether the changes callback is registered again after each connection.
     void setReregister(bool reregister) { m_reregister = reregister; }
 
@@ -76,6 +82,7 @@ private:
     QList<QPair<bool, int>> m_connections;
     QList<Change> m_changes;
     bool m_reregister = true;
+    FrameRecorder m_frames;
 };
 
 #endif

@@ -1,0 +1,106 @@
+#include "BRX_Commu_VirtualCamera.h"
+#include "BRX_Logic_TransferThread.h"
+#include "BRX_SDK.h"
+#include "SdkHost.h"
+
+#include <QtTest>
+
+// Pictures taken on the camera reach the host through the exported
+// interface only: the frame callback registered from the init callback.
+class TestSdkPictures : public QObject
+{
+    Q_OBJECT
+private slots:
+    void pictureArrivesWithQuickView_data();
+    void pictureArrivesWithQuickView();
+    void unplugDuringADownloadReportsNoData();
+};
+
+namespace {
+
+const int kTimeoutMs = 10000;
+typedef BRX_Logic_TransferThread Transfer;
+typedef QList<int> Types;
+
+// The picture files on the camera, oldest first: every handle but folders.
+QVector<quint32> pictureHandles(BRX_Commu_VirtualCamera& camera)
+{
+    QVector<quint32> pictures;
+    for (quint32 handle : camera.objectHandles()) {
+        const quint32 type = handle & 0xF;
+        if (type == 1 || type == 6)
+            pictures << handle;
+    }
+    return pictures;
+}
+
+bool wantQuickView()
+{
+    const bool want = true;
+    return BRX_SDK_setProperty(31, &want, sizeof want);
+}
+
+} // namespace
+
+void TestSdkPictures::pictureArrivesWithQuickView_data()
+{
+    QTest::addColumn<int>("productId");
+    QTest::addColumn<Types>("types");
+    const Types dngFirst{Transfer::kFrameFileName, Transfer::kFrameOrientation, Transfer::kFrameThumbnail,
+                         Transfer::kFrameDngStarts, Transfer::kFrameDng, Transfer::kFrameJpgStarts, Transfer::kFrameJpg};
+    const Types jpgFirst{Transfer::kFrameFileName, Transfer::kFrameOrientation, Transfer::kFrameThumbnail,
+                         Transfer::kFrameJpgStarts, Transfer::kFrameJpg, Transfer::kFrameDngStarts, Transfer::kFrameDng};
+    QTest::newRow("struct 0x2009") << 0x2009 << dngFirst;
+    QTest::newRow("struct M 0x2021") << 0x2021 << dngFirst;
+    QTest::newRow("device properties 0x2041") << 0x2041 << jpgFirst;
+}
+
+// A DNG and a JPG per picture; the quick view (name, orientation,
+// thumbnail) comes once, before the first file; the bytes are the camera's.
+void TestSdkPictures::pictureArrivesWithQuickView()
+{
+    QFETCH(int, productId);
+    QFETCH(Types, types);
+    SdkHost host(productId);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    QVERIFY(wantQuickView());
+    const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
+    camera->setPictureOrientation(6);
+
+    BRX_SDK_capture();
+    FrameRecorder& frames = host.frames();
+    QTRY_COMPARE_WITH_TIMEOUT(frames.count(), types.size(), kTimeoutMs);
+    QCOMPARE(frames.types(), types);
+    const QVector<quint32> files = pictureHandles(*camera);
+    QCOMPARE(files.size(), 2);
+    const quint32 dng = (files[0] & 0xF) == 1 ? files[0] : files[1];
+    const quint32 jpg = dng == files[0] ? files[1] : files[0];
+    QCOMPARE(frames.bytesOf(Transfer::kFrameDng), camera->objectData(dng));
+    QCOMPARE(frames.bytesOf(Transfer::kFrameJpg), camera->objectData(jpg));
+    QCOMPARE(frames.bytesOf(Transfer::kFrameFileName), QByteArray("BRX_0001"));
+    QCOMPARE(SdkHost::value<qint32>(frames.bytesOf(Transfer::kFrameOrientation)), 6);
+    QCOMPARE(camera->pendingTransfers(), 0);
+}
+
+// The camera goes away while the DNG is on its way: the host hears that no
+// data came for both files, then the disconnection; nothing hangs.
+void TestSdkPictures::unplugDuringADownloadReportsNoData()
+{
+    SdkHost host(0x2009);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    FrameRecorder& frames = host.frames();
+    frames.holdAt(Transfer::kFrameDngStarts);
+
+    BRX_SDK_capture();
+    QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(Transfer::kFrameDngStarts), 1, kTimeoutMs);
+    QVERIFY(BRX_SDK_setVirtualCameraConnected(false));
+    frames.release();
+    QTRY_VERIFY_WITH_TIMEOUT(!host.isConnected(), kTimeoutMs);
+    QCOMPARE(frames.countOf(Transfer::kFrameDng), 0);
+    QCOMPARE(frames.countOf(Transfer::kFrameNoData), frames.countOf(Transfer::kFrameDngStarts)
+                                                          + frames.countOf(Transfer::kFrameJpgStarts));
+    QVERIFY(frames.countOf(Transfer::kFrameNoData) >= 1);
+}
+
+QTEST_GUILESS_MAIN(TestSdkPictures)
+#include "tst_sdkpictures.moc"
