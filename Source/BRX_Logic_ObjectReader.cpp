@@ -9,31 +9,52 @@
 
 namespace {
 
-// As much of the dataset as reaches past the start of the file name.
-const quint32 kObjectInfoSize = 154;
 const quint32 kFormatOffset = 4;
 const quint32 kCompressedSizeOffset = 8;
 const quint32 kThumbSizeOffset = 14;
+const quint32 kSequenceNumberOffset = 48;
 const quint32 kFileNameOffset = 52;
 const quint32 kHeadSize = 1024;
 // A QByteArray holds at most this many bytes, with room for its header.
 const quint32 kMaxByteArraySize = quint32(std::numeric_limits<int>::max()) - 64;
 
-// A zero-filled buffer of size bytes; null, with a log line, when a
-// hostile size cannot be held.
-std::unique_ptr<QByteArray> allocate(quint32 size, const char* label)
+// A zero-filled buffer: pieces that are never read stay zero.
+std::unique_ptr<QByteArray> zeroedBuffer(quint32 size, const char* what)
 {
-    if (size <= kMaxByteArraySize) {
-        try {
-            return std::unique_ptr<QByteArray>(new QByteArray(int(size), '\0'));
-        } catch (const std::bad_alloc&) {
-        }
-    }
-    debugPrint(kDebugAlways, "%s - no buffer for %u bytes", label, size);
-    return nullptr;
+    std::unique_ptr<QByteArray> buffer(new QByteArray);
+    if (!BRX_Logic_ObjectReader::allocate(*buffer, size, what))
+        return nullptr;
+    buffer->fill('\0');
+    return buffer;
 }
 
 }  // namespace
+
+BRX_Logic_ObjectReader::Info BRX_Logic_ObjectReader::decodeInfo(const QByteArray& dataset)
+{
+    BRX_Commu_ByteReader reader(dataset.constData(), quint32(dataset.size()));
+    Info info;
+    info.format = reader.readU16At(kFormatOffset);
+    info.compressedSize = reader.readU32At(kCompressedSizeOffset);
+    info.thumbSize = reader.readU32At(kThumbSizeOffset);
+    info.sequenceNumber = reader.readU32At(kSequenceNumberOffset);
+    reader.skip(kFileNameOffset);
+    info.fileName = reader.readPtpString();
+    return info;
+}
+
+bool BRX_Logic_ObjectReader::allocate(QByteArray& buffer, quint32 size, const char* what)
+{
+    if (size <= kMaxByteArraySize) {
+        try {
+            buffer = QByteArray(int(size), Qt::Uninitialized);
+            return true;
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    debugPrint(kDebugAlways, "%s - %s of %u bytes refused", BRX_METHOD, what, size);
+    return false;
+}
 
 BRX_Logic_ObjectReader::BRX_Logic_ObjectReader(BRX_Commu_CameraAccess_Base& access, quint32 handle)
     : m_access(access)
@@ -43,17 +64,12 @@ BRX_Logic_ObjectReader::BRX_Logic_ObjectReader(BRX_Commu_CameraAccess_Base& acce
 
 bool BRX_Logic_ObjectReader::readInfo(ThumbKind kind, Info& info)
 {
-    quint8 dataset[kObjectInfoSize];
-    if (!m_access.getObjectInfo(dataset, kObjectInfoSize, kind, m_handle)) {
+    QByteArray dataset(int(kInfoSize), '\0');
+    if (!m_access.getObjectInfo(dataset.data(), kInfoSize, kind, m_handle)) {
         debugPrint(kDebugAlways, "%s - getObjectInfo failed for objectHandle 0x%08X", BRX_METHOD, m_handle);
         return false;
     }
-    BRX_Commu_ByteReader reader(dataset, kObjectInfoSize);
-    info.format = reader.readU16At(kFormatOffset);
-    info.compressedSize = reader.readU32At(kCompressedSizeOffset);
-    info.thumbSize = reader.readU32At(kThumbSizeOffset);
-    reader.skip(kFileNameOffset);
-    info.fileName = reader.readPtpString();
+    info = decodeInfo(dataset);
     return true;
 }
 
@@ -67,7 +83,7 @@ std::unique_ptr<QByteArray> BRX_Logic_ObjectReader::readThumbnail(ThumbKind kind
 {
     if (size == 0)
         return nullptr;
-    std::unique_ptr<QByteArray> buffer = allocate(size, BRX_METHOD);
+    std::unique_ptr<QByteArray> buffer = zeroedBuffer(size, "thumbnail");
     if (buffer)
         m_access.getThumbnail(buffer->data(), size, kind, m_handle);
     return buffer;
@@ -75,7 +91,7 @@ std::unique_ptr<QByteArray> BRX_Logic_ObjectReader::readThumbnail(ThumbKind kind
 
 std::unique_ptr<QByteArray> BRX_Logic_ObjectReader::readObject(quint32 size)
 {
-    std::unique_ptr<QByteArray> buffer = allocate(size, BRX_METHOD);
+    std::unique_ptr<QByteArray> buffer = zeroedBuffer(size, "object");
     if (!buffer)
         return nullptr;
     if (size > kChunkSize)

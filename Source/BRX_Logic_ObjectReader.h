@@ -17,11 +17,13 @@ public:
     // Thumbnail kinds of GetObjectInfo and GetThumb.
     enum ThumbKind { kSmallThumb = 0, kBigThumb = 1, kLargePreview = 2 };
 
-    // The ObjectInfo fields the image operations use.
+    // The ObjectInfo fields the image operations and downloads use.
     struct Info {
         quint16 format = 0;
         quint32 compressedSize = 0;
         quint32 thumbSize = 0;
+        // Downloads: the pictures still to load, this one included.
+        quint32 sequenceNumber = 0;
         QString fileName;
     };
 
@@ -29,6 +31,16 @@ public:
     static constexpr quint16 kFormatDng = 0x3802;
     // Larger objects are read in pieces of this size.
     static constexpr quint32 kChunkSize = 6000000;
+    // As much of the ObjectInfo dataset as reaches past the file name.
+    static constexpr quint32 kInfoSize = 154;
+
+    // The fields of an ObjectInfo dataset of kInfoSize bytes.
+    static Info decodeInfo(const QByteArray& dataset);
+    // Makes buffer size bytes long (uninitialised). Sizes come from the
+    // camera: one that no byte array can hold, or that memory cannot hold
+    // now, is refused with a log line naming what, instead of taking the
+    // process down.
+    static bool allocate(QByteArray& buffer, quint32 size, const char* what);
 
     BRX_Logic_ObjectReader(BRX_Commu_CameraAccess_Base& access, quint32 handle);
 

@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <mutex>
-#include <new>
 
 namespace {
 
@@ -33,11 +32,6 @@ const quint16 kObjectPropOrientation = 0xD800;
 const quint32 kObjectPropsBufferSize = 512;
 // Enough of a picture's start to hold its TIFF or Exif header.
 const int kExifHeadSize = 1024;
-
-const quint32 kOffsetObjectSize = 8;
-const quint32 kOffsetThumbSize = 14;
-const quint32 kOffsetSequenceNumber = 48;
-const quint32 kOffsetFileName = 52;
 
 QString withoutPictureExtension(QString name)
 {
@@ -134,17 +128,13 @@ BRX_Logic_TransferThread::ObjectInfo BRX_Logic_TransferThread::readObjectInfo()
 
 bool BRX_Logic_TransferThread::readObjectInfo(int thumbType, ObjectInfo& info)
 {
-    QByteArray buffer(int(kObjectInfoSize), '\0');
+    QByteArray dataset(int(BRX_Logic_ObjectReader::kInfoSize), '\0');
     info.thumbType = thumbType;
-    info.valid = m_access->getObjectInfo(buffer.data(), kObjectInfoSize, thumbType, kPendingObjectHandle);
+    info.valid = m_access->getObjectInfo(dataset.data(), BRX_Logic_ObjectReader::kInfoSize, thumbType,
+                                         kPendingObjectHandle);
     if (isDebugFlagSet(kDebugTransfer))
-        dumpBuffer(QStringLiteral("objectInfo calls getObjectInfo:"), BRX_METHOD, buffer, 0, 0);
-    BRX_Commu_ByteReader reader(buffer.constData(), kObjectInfoSize);
-    info.objectSize = reader.readU32At(kOffsetObjectSize);
-    info.thumbSize = reader.readU32At(kOffsetThumbSize);
-    info.sequenceNumber = reader.readU32At(kOffsetSequenceNumber);
-    reader.skip(kOffsetFileName);
-    info.fileName = reader.readPtpString();
+        dumpBuffer(QStringLiteral("objectInfo calls getObjectInfo:"), BRX_METHOD, dataset, 0, 0);
+    static_cast<BRX_Logic_ObjectReader::Info&>(info) = BRX_Logic_ObjectReader::decodeInfo(dataset);
     return info.valid;
 }
 
@@ -275,7 +265,7 @@ void BRX_Logic_TransferThread::sendQuickViewRecords(const Download& download)
 QByteArray BRX_Logic_TransferThread::readThumbnail(const ObjectInfo& info)
 {
     QByteArray thumbnail;
-    if (info.thumbSize == 0 || !allocate(thumbnail, info.thumbSize, "thumbnail"))
+    if (info.thumbSize == 0 || !BRX_Logic_ObjectReader::allocate(thumbnail, info.thumbSize, "thumbnail"))
         return QByteArray();
     if (!m_access->getThumbnail(thumbnail.data(), info.thumbSize, info.thumbType, kPendingObjectHandle))
         return QByteArray();
@@ -345,9 +335,9 @@ void BRX_Logic_TransferThread::download(const Download& download)
 QByteArray BRX_Logic_TransferThread::readObject(const ObjectInfo& info)
 {
     QByteArray object;
-    if (info.objectSize == 0 || !allocate(object, info.objectSize, "object"))
+    if (info.compressedSize == 0 || !BRX_Logic_ObjectReader::allocate(object, info.compressedSize, "object"))
         return QByteArray();
-    if (!m_access->getObject(object.data(), info.objectSize, kPendingObjectHandle))
+    if (!m_access->getObject(object.data(), info.compressedSize, kPendingObjectHandle))
         return QByteArray();
     if (isDebugFlagSet(kDebugTransfer))
         dumpBuffer(QStringLiteral("imageBuffer calls getObject:"), BRX_METHOD, object, 0, 0);
@@ -365,19 +355,4 @@ void BRX_Logic_TransferThread::endOfBurst(const Download& download)
         emit m_camera->signalLoading(false);
         emit m_camera->signalRemainingToLoad(0);
     }
-}
-
-// The sizes come from the camera: one that no byte array can hold, or that
-// memory cannot hold now, is refused instead of taking the process down.
-bool BRX_Logic_TransferThread::allocate(QByteArray& buffer, quint32 size, const char* what)
-{
-    if (size <= kMaxBufferSize) {
-        try {
-            buffer = QByteArray(int(size), Qt::Uninitialized);
-            return true;
-        } catch (const std::bad_alloc&) {
-        }
-    }
-    debugPrint(kDebugAlways, "%s - %s of %u bytes refused", BRX_METHOD, what, size);
-    return false;
 }

@@ -1,6 +1,8 @@
 #ifndef BRX_LOGIC_TRANSFERTHREAD_H
 #define BRX_LOGIC_TRANSFERTHREAD_H
 
+#include "BRX_Logic_ObjectReader.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QThread>
@@ -35,10 +37,6 @@ public:
     // Every object operation of a download addresses the camera's pending
     // object through this handle, not through an image-database handle.
     static const quint32 kPendingObjectHandle = 0x12345678;
-    // The object information is read into a buffer of this size.
-    static const quint32 kObjectInfoSize = 154;
-    // Largest object or thumbnail taken: what a QByteArray can hold, less its header.
-    static const quint32 kMaxBufferSize = 0x7FFFFF00;
 
     // useObjectProps: the camera offers the object-property operations, so
     // the orientation can be asked for instead of parsed from the picture.
@@ -55,12 +53,8 @@ private:
     enum FileKind { kDng, kJpg, kUnrecognised };
 
     // What the object information says; valid false when it could not be read.
-    struct ObjectInfo {
+    struct ObjectInfo : BRX_Logic_ObjectReader::Info {
         bool valid = false;
-        quint32 objectSize = 0;
-        quint32 thumbSize = 0;
-        quint32 sequenceNumber = 0;
-        QString fileName;
         int thumbType = 0;
     };
     struct Download {
@@ -92,7 +86,6 @@ private:
     void download(const Download& download);
     QByteArray readObject(const ObjectInfo& info);
     void endOfBurst(const Download& download);
-    static bool allocate(QByteArray& buffer, quint32 size, const char* what);
 
     BRX_Logic_Camera* const m_camera;
     BRX_Commu_CameraAccess_Base* m_access = nullptr;

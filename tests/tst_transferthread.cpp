@@ -355,13 +355,13 @@ void TestTransferThread::failedDownloads_data()
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("logLine");
     QTest::newRow("object information fails")
-        << kObjectInfoFails << Types{2, 6} << 1 << "readObjectInfo() - object information not received";
+        << kObjectInfoFails << Types{2, 6} << 1 << "BRX_Logic_TransferThread::readObjectInfo() - object information not received";
     QTest::newRow("object of 0xFFFFFFFF bytes")
-        << kHugeObject << Types{8, 0, 1, 2, 6} << 2 << "allocate() - object of 4294967295 bytes refused";
+        << kHugeObject << Types{8, 0, 1, 2, 6} << 2 << "BRX_Logic_ObjectReader::allocate() - object of 4294967295 bytes refused";
     QTest::newRow("object of 2 GiB")
-        << kObjectOver2GB << Types{8, 0, 1, 2, 6} << 2 << "allocate() - object of 2147483648 bytes refused";
+        << kObjectOver2GB << Types{8, 0, 1, 2, 6} << 2 << "BRX_Logic_ObjectReader::allocate() - object of 2147483648 bytes refused";
     QTest::newRow("thumbnail of 0xFFFFFFFF bytes")
-        << kHugeThumbnail << Types{2, 4} << 2 << "allocate() - thumbnail of 4294967295 bytes refused";
+        << kHugeThumbnail << Types{2, 4} << 2 << "BRX_Logic_ObjectReader::allocate() - thumbnail of 4294967295 bytes refused";
     QTest::newRow("unplugged during the download") << kUnplugDuringObject << Types{8, 0, 1, 2, 6} << 2 << "";
 }
 
@@ -406,7 +406,7 @@ void TestTransferThread::failedDownloads()
     QCOMPARE(rig.frames.types(), types);
     QCOMPARE(rig.camera->pictureIndex(), index);
     if (!logLine.isEmpty())
-        QVERIFY(log.contains("BRX_Logic_TransferThread::" + logLine));
+        QVERIFY(log.contains(logLine));
     QCOMPARE(rig.fixture.operationCount(Access::kOpGetThumb), types.count(Thread::kFrameThumbnail));
     QTRY_VERIFY(rig.events.burstEnded());
     QCOMPARE(rig.events.loading, QList<bool>{false});
