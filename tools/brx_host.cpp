@@ -2,7 +2,7 @@
 // as a tethering application would, and prints what arrives at the callbacks.
 //
 //   brx_host [--product 0xPPPP | --hardware] [--seconds N] [--debug FLAGS]
-//            [--set ID=VALUE]... [--capture] [--save DIR]
+//            [--set ID=VALUE]... [--capture] [--save DIR] [--pictures N]
 //
 // With --product (default 0x2011) the built-in virtual camera of that product
 // is used; --hardware uses a camera on the USB bus.
@@ -97,23 +97,29 @@ void onChanges(void*, int property, const void* data, unsigned int size)
 }
 
 // Where downloaded pictures go (empty: they are only reported), and the
-// camera's name of the picture on its way, which arrives with quick view.
+// camera's name of the latest picture, which arrives with quick view once
+// for both files of a pair.
 struct PictureSink {
     QString folder;
     QString cameraName;
     int count = 0;
+    // Quit once this many pictures have arrived; 0: run for the time given.
+    int quitAfter = 0;
 };
 PictureSink pictureSink;
 
 enum FrameType { kQuickViewName = 8, kDngPicture = 4, kJpgPicture = 5 };
 
+// The camera's name when there is one; a file is never overwritten.
 QString picturePath(const char* extension)
 {
     ++pictureSink.count;
-    const QString name = pictureSink.cameraName.isEmpty()
-        ? QString::asprintf("picture-%04d", pictureSink.count) : pictureSink.cameraName;
-    pictureSink.cameraName.clear();
-    return QDir(pictureSink.folder).filePath(name + extension);
+    const QDir folder(pictureSink.folder);
+    const QString numbered = QString::asprintf("picture-%04d", pictureSink.count);
+    const QString named = folder.filePath(pictureSink.cameraName + extension);
+    if (pictureSink.cameraName.isEmpty() || QFile::exists(named))
+        return folder.filePath(numbered + extension);
+    return named;
 }
 
 void savePicture(int type, const void* data, unsigned int size)
@@ -122,6 +128,8 @@ void savePicture(int type, const void* data, unsigned int size)
     QFile file(path);
     const bool saved = file.open(QIODevice::WriteOnly) && file.write(static_cast<const char*>(data), size) == qint64(size);
     std::printf("picture %s %s\n", saved ? "saved to" : "could not be saved to", qPrintable(path));
+    if (pictureSink.count == pictureSink.quitAfter)
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 // Runs in the sender's thread: the controller's for live view, a download
@@ -194,6 +202,7 @@ int main(int argc, char** argv)
     parser.addOption({"set", "Set a property once connected, e.g. 7=-500.", "id=value"});
     parser.addOption({"capture", "Release the shutter once connected."});
     parser.addOption({"save", "Save downloaded pictures into this folder.", "dir"});
+    parser.addOption({"pictures", "With --save: quit once this many pictures are saved.", "n", "0"});
     parser.process(app);
 
     if (!parser.isSet("hardware") && !BRX_SDK_useVirtualCamera(parser.value("product").toInt(nullptr, 0))) {
@@ -201,6 +210,7 @@ int main(int argc, char** argv)
         return 2;
     }
     pictureSink.folder = parser.value("save");
+    pictureSink.quitAfter = parser.value("pictures").toInt();
     if (!pictureSink.folder.isEmpty() && !QDir().mkpath(pictureSink.folder)) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(pictureSink.folder));
         return 2;
