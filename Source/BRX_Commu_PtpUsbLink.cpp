@@ -45,14 +45,17 @@ BRX_Commu_PtpUsbLink::Result BRX_Commu_PtpUsbLink::transact(quint16 opCode, cons
         return kFailed;
     }
     const quint32 transactionId = m_nextTransactionId++;
-    if (direction == kDataIn && buffer && size)
-        std::memset(buffer, 0, size);
+    m_payloadWritten = 0;
     bool ok = true;
     Status status = writeCommand(opCode, transactionId, params, numParams);
     if (status == BRX_Commu_UsbPipe::kOk && direction == kDataOut)
         status = writeData(opCode, transactionId, buffer, size);
     if (status == BRX_Commu_UsbPipe::kOk)
         status = readReply(transactionId, buffer, buffer ? size : 0, direction == kDataIn, responseCode, &ok);
+    // Zeroing only what the data phase did not fill spares large objects a
+    // second pass over their bytes.
+    if (direction == kDataIn && buffer && size > m_payloadWritten)
+        std::memset(buffer + m_payloadWritten, 0, size - m_payloadWritten);
     switch (status) {
     case BRX_Commu_UsbPipe::kOk:
         return ok ? kResponded : kFailed;
@@ -170,7 +173,7 @@ BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::readPayload(const BRX_Commu_PtpC
     const bool untilShortPacket = header.length == BRX_Commu_PtpContainer::kUnknownLength;
     const quint64 expected = untilShortPacket ? std::numeric_limits<quint64>::max()
                                               : header.length - BRX_Commu_PtpContainer::kHeaderSize;
-    quint32 written = 0;
+    quint32& written = m_payloadWritten;
     const quint64 taken = takeFromStaging(expected, dest, destSize, &written);
     quint64 remaining = expected - taken;
     // A short transfer that carried payload ended the container; one that

@@ -61,6 +61,8 @@ private:
     std::vector<quint8> m_staging;
     quint32 m_pos = 0;
     quint32 m_end = 0;
+    // Bytes of the current data phase placed in the caller's buffer.
+    quint32 m_payloadWritten = 0;
     bool m_lastTransferShort = false;
 };
 
