@@ -72,6 +72,18 @@ bool allDelivered(int filesBefore)
         && measurement.starts == measurement.files && measurement.files > filesBefore;
 }
 
+// Empties the virtual camera's card, so that the peak memory is the
+// library's and not that of the pictures piling up on the card.
+void deleteDeliveredPictures()
+{
+    const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
+    for (quint32 handle : camera->objectHandles()) {
+        const quint32 type = handle & 0xF;
+        if (type == 1 || type == 6)
+            camera->deleteObjectOnCamera(handle);
+    }
+}
+
 int filesSeen()
 {
     std::lock_guard<std::mutex> locker(measurement.mutex);
@@ -121,6 +133,7 @@ int main(int argc, char** argv)
             app.quit();
             return;
         }
+        deleteDeliveredPictures();
         filesBefore = filesSeen();
         BRX_Commu_VirtualCamera::selected()->takePicture();
         ++taken;
