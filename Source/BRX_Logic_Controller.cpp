@@ -5,6 +5,7 @@
 #include "BRX_Logic_Camera.h"
 #include "BRX_Logic_CaptureControl.h"
 #include "BRX_Logic_ControllerConverters.h"
+#include "BRX_Logic_ControllerMirror.h"
 #include "BRX_Logic_ConverterBase.h"
 #include "BRX_Logic_ConverterExposCompens.h"
 #include "BRX_Logic_ConverterFocusDistance.h"
@@ -28,6 +29,7 @@ namespace {
 
 using Kind = BRX_Logic_ControllerConverters::Kind;
 using Catalogue = BRX_Logic_PropertyCatalogue;
+using Mirror = BRX_Logic_ControllerMirror;
 
 const int kDeviceCheckMs = 1000;
 const int kBulbExposureMode = 4;
@@ -107,7 +109,7 @@ BRX_Logic_Controller::BRX_Logic_Controller(QObject* parent)
     connect(this, &BRX_Logic_Controller::signalProperty, this, &BRX_Logic_Controller::slotEmitPropertySafe,
             Qt::DirectConnection);
     connect(m_capture, &BRX_Logic_CaptureControl::signalShutterTimeStale, this,
-            &BRX_Logic_Controller::notifyShutterTime);
+            &BRX_Logic_Controller::notifyCurrentShutterTime);
     connect(m_capture, &BRX_Logic_CaptureControl::signalBulbCounter, this, &BRX_Logic_Controller::signalBulbCounter);
     connect(m_capture, &BRX_Logic_CaptureControl::signalSelfTimerCounter, this,
             &BRX_Logic_Controller::signalSelfTimerCounter);
@@ -142,6 +144,7 @@ BRX_Logic_Controller::~BRX_Logic_Controller()
     for (const QMetaObject::Connection& connection : qAsConst(m_connections))
         disconnect(connection);
     m_capture->setCamera(nullptr);
+    delete m_mirror;
     delete m_converters;
     delete m_camera;
     delete m_wlanAccess;
@@ -453,6 +456,7 @@ void BRX_Logic_Controller::catchConnectionOpened(int connectionType)
         m_productId = productId;
     }
     m_capture->setCamera(camera);
+    m_mirror = new BRX_Logic_ControllerMirror(*this, *camera, *converters);
     connectNotifications();
     Q_EMIT signalCameraConnected();
 }
@@ -465,6 +469,8 @@ void BRX_Logic_Controller::catchConnectionClosed(int connectionType)
         disconnect(connection);
     m_connections.clear();
     m_capture->setCamera(nullptr);
+    delete m_mirror;
+    m_mirror = nullptr;
     BRX_Logic_Camera* camera = m_camera;
     BRX_Logic_ControllerConverters* converters = m_converters;
     {
@@ -507,6 +513,13 @@ void BRX_Logic_Controller::connectValue(void (BRX_Logic_Camera::*signal)(T), int
     m_connections.append(connect(m_camera, signal, this, [this, property](T value) { notify(property, value); }));
 }
 
+// Camera values that reach the host as they are and the Qt side with their text.
+void BRX_Logic_Controller::connectConverted(void (BRX_Logic_Camera::*signal)(int), int property, int kind)
+{
+    m_connections.append(connect(m_camera, signal, this,
+                                 [this, property, kind](int value) { notifyConverted(property, kind, value); }));
+}
+
 void BRX_Logic_Controller::connectNotifications()
 {
     typedef BRX_Logic_Camera Cam;
@@ -514,22 +527,22 @@ void BRX_Logic_Controller::connectNotifications()
     typedef BRX_Logic_CaptureControl Cap;
     typedef BRX_Commu_CameraAccess_Base Access;
     connectValue(&Cam::signalExposureMode, 0);
-    connectValue(&Cam::signalExposMetering, 1);
-    connectValue(&Cam::signalAperture, 3);
-    connectValue(&Cam::signalShutterTime, 5);
-    connectValue(&Cam::signalExposCompens, 7);
+    connectConverted(&Cam::signalExposMetering, 1, Kind::ExposMetering);
+    track(m_camera, &Cam::signalAperture, this, &Ctl::notifyAperture);
+    track(m_camera, &Cam::signalShutterTime, this, &Ctl::notifyShutterTime);
+    connectConverted(&Cam::signalExposCompens, 7, Kind::ExposCompens);
     connectValue(&Cam::signalSensitivityAuto, 11);
     connectValue(&Cam::signalBracketEnabled, 14);
-    connectValue(&Cam::signalBracketImgNum, 16);
-    connectValue(&Cam::signalBracketDeltaEV, 18);
+    connectConverted(&Cam::signalBracketImgNum, 16, Kind::BracketImgNum);
+    connectConverted(&Cam::signalBracketDeltaEV, 18, Kind::BracketDeltaEV);
     connectValue(&Cam::signalMirrorUpMode, 19);
     connectValue(&Cam::signalFocusConfirmation, 20);
     connectValue(&Cam::signalFocusConfirmBadSig, 21);
     connectValue(&Cam::signalFocusMode, 29);
     connectValue(&Cam::signalPowerSwitch, 38);
     connectValue(&Cam::signalLensConnectionType, 39);
-    connectValue(&Cam::signalIntervalFrames, 41);
-    connectValue(&Cam::signalIntervalTime, 43);
+    connectConverted(&Cam::signalIntervalFrames, 41, Kind::IntervalFrames);
+    connectConverted(&Cam::signalIntervalTime, 43, Kind::IntervalTime);
     track(m_camera, &Cam::signalExposCompensStep, this, &Ctl::catchExposCompensStep);
     track(m_camera, &Cam::signalSensitivity, this, &Ctl::emitSensitivity);
     track(m_camera, &Cam::signalDriveMode, this, &Ctl::emitDriveMode);
@@ -614,10 +627,33 @@ void BRX_Logic_Controller::withCameraInControllerThread(F f)
     inControllerThread([this, f] { withCamera(kSetLabel, f); });
 }
 
-void BRX_Logic_Controller::notifyShutterTime()
+// A converted value's notification; a missing converter loses only the
+// Qt side's text.
+void BRX_Logic_Controller::notifyConverted(int property, int kind, int value)
+{
+    notify(property, qint32(value));
+    if (m_mirror)
+        m_mirror->emitValue(Kind(kind), value);
+}
+
+void BRX_Logic_Controller::notifyShutterTime(double seconds)
+{
+    notify(5, seconds);
+    if (m_mirror)
+        m_mirror->emitShutterTime(seconds);
+}
+
+void BRX_Logic_Controller::notifyAperture(double fNumber)
+{
+    notify(3, fNumber);
+    if (m_mirror)
+        m_mirror->emitAperture(fNumber);
+}
+
+void BRX_Logic_Controller::notifyCurrentShutterTime()
 {
     if (m_camera)
-        notify(5, m_camera->shutterTime());
+        notifyShutterTime(m_camera->shutterTime());
 }
 
 // The selectable shutter times depend on the sensitivity, the electronic
@@ -625,20 +661,20 @@ void BRX_Logic_Controller::notifyShutterTime()
 void BRX_Logic_Controller::notifyShutterTimes()
 {
     emitShutterTimeList();
-    notifyShutterTime();
+    notifyCurrentShutterTime();
 }
 
 // --- Value notifications --------------------------------------------------------
 
 void BRX_Logic_Controller::emitSensitivity(int iso)
 {
-    notify(10, qint32(iso));
+    notifyConverted(10, Kind::Sensitivity, iso);
     notifyShutterTimes();
 }
 
 void BRX_Logic_Controller::emitDriveMode(int mode)
 {
-    notify(13, qint32(mode));
+    notifyConverted(13, Kind::DriveMode, mode);
     // Any other mode ends an emulated interval at its next tick.
     if (mode != kIntervalDriveMode)
         m_capture->setSoftwareInterval(false);
@@ -647,6 +683,8 @@ void BRX_Logic_Controller::emitDriveMode(int mode)
 void BRX_Logic_Controller::emitFocusDistance(int code)
 {
     notifyDistance(23, code, BRX_METHOD);
+    if (m_mirror && m_converters->focusDistance())
+        m_mirror->emitFocusDistance(code, m_focusInFeet);
 }
 
 void BRX_Logic_Controller::emitFocusMaxDistance(int code)
@@ -680,13 +718,16 @@ void BRX_Logic_Controller::emitWhiteBalance(int index)
     if ((productId == 0x2031 || productId == 0x2041) && index == 10)
         index = 9;
     notify(32, qint32(whiteBalanceValue(index, m_camera->whiteBalanceColorTemp())));
+    m_mirror->emitValue(Kind::WhiteBalance, index);
 }
 
 // A temperature change in any other preset re-sends the unchanged index.
 void BRX_Logic_Controller::emitWhiteBalTemp(int temperature)
 {
-    if (m_camera)
-        notify(32, qint32(whiteBalanceValue(m_camera->whiteBalanceIndex() & 0xFF, temperature)));
+    if (!m_camera)
+        return;
+    notify(32, qint32(whiteBalanceValue(m_camera->whiteBalanceIndex() & 0xFF, temperature)));
+    m_mirror->emitValue(Kind::WhiteBalTemp, temperature);
 }
 
 // Has no payload, so the pipeline drops it: the host never sees 22.
@@ -745,8 +786,11 @@ void BRX_Logic_Controller::emitApertureList()
         debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
         return;
     }
-    notifyList(2, BRX_Logic_PropertyLists::apertureList(m_camera->openApertureValue(), m_camera->closeApertureValue(),
-                                                        apertureStep(), BRX_Logic_APEXConverterAperture::fNumberFromAv));
+    const QVector<double> fNumbers =
+        BRX_Logic_PropertyLists::apertureList(m_camera->openApertureValue(), m_camera->closeApertureValue(),
+                                              apertureStep(), BRX_Logic_APEXConverterAperture::fNumberFromAv);
+    notifyList(2, fNumbers);
+    m_mirror->emitApertureList(fNumbers);
 }
 
 void BRX_Logic_Controller::emitShutterTimeList()
@@ -759,8 +803,11 @@ void BRX_Logic_Controller::emitShutterTimeList()
         return;
     }
     const BRX_Logic_APEXConverterShutterTime& converter = m_converters->shutterTime();
-    notifyList(4, BRX_Logic_PropertyLists::shutterTimeList(fastestShutterTime(), m_camera->maxShutterTime(), step,
-                                                           [&converter](double tv) { return converter.secondsFromTv(tv); }));
+    const QVector<double> times =
+        BRX_Logic_PropertyLists::shutterTimeList(fastestShutterTime(), m_camera->maxShutterTime(), step,
+                                                 [&converter](double tv) { return converter.secondsFromTv(tv); });
+    notifyList(4, times);
+    m_mirror->emitShutterTimeList(times);
 }
 
 void BRX_Logic_Controller::notifyConverterValues(int property, int kind, const char* label)
@@ -772,13 +819,18 @@ void BRX_Logic_Controller::notifyConverterValues(int property, int kind, const c
         return;
     }
     notifyList(property, BRX_Logic_PropertyLists::roundedValues(converter->values()));
+    if (m_mirror)
+        m_mirror->emitList(Kind(kind));
 }
 
 void BRX_Logic_Controller::notifyConverterRange(int property, int kind, const char* label)
 {
     std::array<qint32, 2> range;
-    if (readRange(kind, range.data(), label))
-        notify(property, range);
+    if (!readRange(kind, range.data(), label))
+        return;
+    notify(property, range);
+    if (m_mirror)
+        m_mirror->emitList(Kind(kind));
 }
 
 void BRX_Logic_Controller::emitExposCompensList()
@@ -850,11 +902,11 @@ void BRX_Logic_Controller::catchExposCompensStep(int milliEv)
     converter->setStepSize(milliEv);
     notify(8, qint32(milliEv));
     emitExposCompensList();
-    notify(7, qint32(0));
+    notifyConverted(7, Kind::ExposCompens, 0);
     notifyShutterTimes();
     if (m_camera->hasAperture()) {
         emitApertureList();
-        notify(3, m_camera->aperture());
+        notifyAperture(m_camera->aperture());
     }
 }
 
@@ -871,6 +923,7 @@ void BRX_Logic_Controller::catchMaxShutterTime(double)
 void BRX_Logic_Controller::catchLiveViewMode(int mode)
 {
     m_liveViewMode = mode;
+    Q_EMIT signalLiveViewMode(mode);
 }
 
 // --- Initial state -----------------------------------------------------------------
@@ -879,42 +932,85 @@ void BRX_Logic_Controller::catchCameraGUIOpened()
 {
     if (!m_camera)
         return;
-    if (m_camera->hasLensConnectionType())
+    sendInitialPower();
+    m_mirror->send(Mirror::PictureSettings);
+    sendInitialCompensStep();
+    if (m_mirror->announce(Mirror::ExposureSimulation))
+        Q_EMIT signalExposureSimulation(m_camera->exposureSimulation());
+    Q_EMIT signalFileNameAndNumber();
+    m_mirror->announce(Mirror::WhiteBalance);
+    sendInitialLists();
+    sendInitialValues();
+}
+
+void BRX_Logic_Controller::sendInitialPower()
+{
+    m_mirror->send(Mirror::Battery);
+    if (m_mirror->announce(Mirror::LensConnectionType))
         notify(39, qint32(m_camera->lensConnectionType()));
-    if (m_camera->hasPowerSwitch())
+    if (m_mirror->announce(Mirror::PowerSwitch))
         notify(38, qint32(m_camera->powerSwitch()));
-    if (m_camera->hasExposCompensStep()) {
-        const int step = m_camera->exposCompensStep();
-        m_converters->shutterTime().setStepSize(step);
-        if (auto* converter = static_cast<BRX_Logic_ConverterExposCompens*>(m_converters->get(Kind::ExposCompens)))
-            converter->setStepSize(step);
-        notify(8, qint32(step));
-    }
+    m_mirror->announce(Mirror::VideoRecording);
+    if (m_mirror->announce(Mirror::LiveView))
+        Q_EMIT signalLiveViewMode(0);
+    m_mirror->send(Mirror::FlashAndKeyLock);
+}
+
+void BRX_Logic_Controller::sendInitialCompensStep()
+{
+    if (!m_camera->hasExposCompensStep())
+        return;
+    const int step = m_camera->exposCompensStep();
+    m_converters->shutterTime().setStepSize(step);
+    if (auto* converter = static_cast<BRX_Logic_ConverterExposCompens*>(m_converters->get(Kind::ExposCompens)))
+        converter->setStepSize(step);
+    notify(8, qint32(step));
+}
+
+void BRX_Logic_Controller::sendInitialLists()
+{
+    mirrorList(Kind::DriveMode, BRX_METHOD);
+    mirrorList(Kind::ExposMetering, BRX_METHOD);
     emitExposCompensList();
+    mirrorList(Kind::BracketImgNum, BRX_METHOD);
     emitBracketDeltaEVList();
     emitIntervalFramesList();
     emitIntervalTimeList();
     emitSensitivityList();
+    if (m_camera->hasWhiteBalance()) {
+        mirrorList(Kind::WhiteBalance, BRX_METHOD);
+        mirrorList(Kind::WhiteBalTemp, BRX_METHOD);
+    }
     emitShutterTimeList();
     catchLensChanged();
-    sendInitialValues();
+    Q_EMIT signalFocusIsUnitFeet(m_focusInFeet);
+}
+
+// A list only the Qt side receives.
+void BRX_Logic_Controller::mirrorList(int kind, const char* label)
+{
+    if (!m_mirror->emitList(Kind(kind)))
+        debugPrint(kDebugAlways, "%s - no converter for %s", label,
+                   BRX_Logic_ControllerConverters::subject(Kind(kind)));
 }
 
 void BRX_Logic_Controller::sendInitialValues()
 {
     BRX_Logic_Camera& camera = *m_camera;
     emitDriveMode(m_capture->isSoftwareInterval() ? kIntervalDriveMode : camera.driveMode());
-    if (camera.hasFocusMode())
+    if (m_mirror->announce(Mirror::FocusMode))
         notify(29, qint32(camera.focusMode()));
-    notify(1, qint32(camera.exposMetering()));
-    notify(7, qint32(camera.exposCompens()));
+    notifyConverted(1, Kind::ExposMetering, camera.exposMetering());
+    notifyConverted(7, Kind::ExposCompens, camera.exposCompens());
     notify(14, camera.bracketingEnabled());
-    notify(16, qint32(camera.bracketingImageNumbers()));
-    notify(18, qint32(camera.bracketingDeltaEV()));
+    notifyConverted(16, Kind::BracketImgNum, camera.bracketingImageNumbers());
+    notifyConverted(18, Kind::BracketDeltaEV, camera.bracketingDeltaEV());
     sendInitialIntervals();
-    if (camera.hasAutoFocusLimit())
+    if (m_mirror->announce(Mirror::AutoFocusLimit)) {
+        Q_EMIT signalAutoFocusLimit(camera.autoFocusLimit());
         emitAutoFocusLimitDist(camera.autoFocusLimitDist());
-    if (camera.hasMirrorUpMode())
+    }
+    if (m_mirror->announce(Mirror::MirrorUpMode))
         notify(19, camera.mirrorUpMode());
     notify(11, camera.sensitivityAuto());
     emitSensitivity(camera.sensitivity());
@@ -923,25 +1019,25 @@ void BRX_Logic_Controller::sendInitialValues()
         emitWhiteBalTemp(camera.whiteBalanceColorTemp());
     }
     notify(0, qint32(camera.exposureMode()));
-    if (camera.hasAperture())
-        notify(3, camera.aperture());
-    notifyShutterTime();
+    if (m_mirror->announce(Mirror::Aperture))
+        notifyAperture(camera.aperture());
+    notifyCurrentShutterTime();
     sendInitialFocus();
 }
 
 // A camera without interval shooting of its own reports the emulation's values.
 void BRX_Logic_Controller::sendInitialIntervals()
 {
-    const bool own = m_camera->hasInterval();
-    notify(41, qint32(own ? m_camera->intervalFrames() : m_capture->intervalFrames()));
-    notify(43, qint32(own ? m_camera->intervalTime() : m_capture->intervalTime()));
+    const bool own = m_mirror->announce(Mirror::Interval);
+    notifyConverted(41, Kind::IntervalFrames, own ? m_camera->intervalFrames() : m_capture->intervalFrames());
+    notifyConverted(43, Kind::IntervalTime, own ? m_camera->intervalTime() : m_capture->intervalTime());
 }
 
 void BRX_Logic_Controller::sendInitialFocus()
 {
-    if (m_camera->hasFocusDistance())
+    if (m_mirror->announce(Mirror::FocusDistance))
         emitFocusDistance(m_camera->focusDistance());
-    if (!m_camera->hasFocusConfirmation())
+    if (!m_mirror->announce(Mirror::FocusConfirmation))
         return;
     if (m_camera->focusConfirmationEnabled()) {
         notify(21, m_camera->focusConfirmationBadSignal());
@@ -1123,7 +1219,8 @@ void BRX_Logic_Controller::setDriveMode(int mode)
     }
     inControllerThread([this] {
         if (m_camera)
-            notify(13, qint32(m_capture->isSoftwareInterval() ? kIntervalDriveMode : m_camera->driveMode()));
+            notifyConverted(13, Kind::DriveMode,
+                            m_capture->isSoftwareInterval() ? kIntervalDriveMode : m_camera->driveMode());
     });
 }
 

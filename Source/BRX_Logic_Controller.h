@@ -6,6 +6,7 @@
 #include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QVector>
 
@@ -16,6 +17,7 @@ class BRX_Commu_CameraAccess_Base;
 class BRX_Logic_Camera;
 class BRX_Logic_CaptureControl;
 class BRX_Logic_ControllerConverters;
+class BRX_Logic_ControllerMirror;
 class BRX_Logic_ImageEntry;
 
 // The object behind every export: owns the camera accesses and, per
@@ -92,6 +94,147 @@ signals:
     void signalImageForSharingReceived(QByteArray* image, bool isDng);
     void signalHasExposureSimulation(bool available);
     void signalExposureSimulation(int code);
+
+    // Qt-side mirror of the camera's values: the value, its display text and
+    // the display texts of its choices; availability as signalHas...
+    void signalBatteryInfo(int value);
+    void signalBatteryLevelIntern(int value);
+    void signalBatteryLevelExtern(int value);
+    void signalHasLensConnectionType(bool available);
+    void signalHasPowerSwitch(bool available);
+    void signalHasVideoRecording(bool available);
+    void signalHasLiveView(bool available);
+    void signalLiveViewMode(int mode);
+    void signalHasFlashStatus(bool available);
+    void signalFlashStatus(int value);
+    void signalHasFlashXSymbol(bool available);
+    void signalFlashXSymbol(bool value);
+    void signalLightBalance(int value);
+    void signalHasKeyLock(bool available);
+    void signalKeyLock(bool value);
+    void signalFileFormat(const QString& text);
+    void signalFileFormatList(const QStringList& texts);
+    void signalHasDngCompression(bool available);
+    void signalDngCompression(bool value);
+    void signalDngCompression(const QString& text);
+    void signalDngCompressionList(const QStringList& texts);
+    void signalHasJpgColorSpace(bool available);
+    void signalJpgColorSpace(int value);
+    void signalJpgColorSpace(const QString& text);
+    void signalJpgColorSpaceList(const QStringList& texts);
+    void signalHasJpgResolution(bool available);
+    void signalJpgResolution(int value);
+    void signalJpgResolution(const QString& text);
+    void signalJpgResolutionList(const QStringList& texts);
+    void signalHasAutoreviewDuration(bool available);
+    void signalAutoreviewDuration(int value);
+    void signalAutoreviewDuration(const QString& text);
+    void signalAutoreviewDurationList(const QStringList& texts);
+    void signalHasAutoPowerOff(bool available);
+    void signalAutoPowerOff(int value);
+    void signalAutoPowerOff(const QString& text);
+    void signalAutoPowerOffList(const QStringList& texts);
+    void signalHasSensorFormat(bool available);
+    void signalSensorFormat(int value);
+    void signalSensorFormat(const QString& text);
+    void signalSensorFormatList(const QStringList& texts);
+    void signalHasPhotoAspectRatio(bool available);
+    void signalPhotoAspectRatio(int value);
+    void signalPhotoAspectRatio(const QString& text);
+    void signalPhotoAspectRatioList(const QStringList& texts);
+    void signalHasVideoFileFormat(bool available);
+    void signalVideoFileFormat(int value);
+    void signalVideoFileFormat(const QString& text);
+    void signalVideoFileFormatList(const QStringList& texts);
+    void signalHasVideoResAndFrRate(bool available);
+    void signalVideoResAndFrRate(int value);
+    void signalVideoResAndFrRate(const QString& text);
+    void signalVideoResAndFrRateList(const QStringList& texts);
+    void signalHasVideoFormatResol(bool available);
+    void signalVideoFormatResol(int value);
+    void signalVideoFormatResol(const QString& text);
+    void signalVideoFormatResolList(const QStringList& texts);
+    void signalHasContrast(bool available);
+    void signalContrast(int value);
+    void signalContrast(const QString& text);
+    void signalContrastList(const QStringList& texts);
+    void signalHasSharpness(bool available);
+    void signalSharpness(int value);
+    void signalSharpness(const QString& text);
+    void signalSharpnessList(const QStringList& texts);
+    void signalHasSaturation(bool available);
+    void signalSaturation(int value);
+    void signalSaturation(const QString& text);
+    void signalSaturationList(const QStringList& texts);
+    void signalHasMonochrome(bool available);
+    void signalMonochrome(int value);
+    void signalMonochrome(const QString& text);
+    void signalMonochromeList(const QStringList& texts);
+    void signalHasOrientation(bool available);
+    void signalOrientation(int value);
+    void signalOrientation(const QString& text);
+    void signalOrientationList(const QStringList& texts);
+    void signalHasAudioLevel(bool available);
+    void signalAudioLevel(int value);
+    void signalAudioLevel(const QString& text);
+    void signalAudioLevelList(const QStringList& texts);
+    void signalHasAudioWindElim(bool available);
+    void signalAudioWindElim(int value);
+    void signalHasAudioVolSpeaker(bool available);
+    void signalAudioVolSpeaker(int value);
+    void signalHasAudioVolHeadphone(bool available);
+    void signalAudioVolHeadphone(int value);
+    void signalHasAudioVolMicrophone(bool available);
+    void signalAudioVolMicrophone(int value);
+    void signalHasWhiteBalance(bool available);
+    void signalWhiteBalance(const QString& text);
+    void signalWhiteBalanceList(const QStringList& texts);
+    void signalWhiteBalTemp(int kelvin);
+    void signalWhiteBalTemp(const QString& text);
+    void signalWhiteBalTempList(const QStringList& texts);
+    void signalExposMetering(int value);
+    void signalExposMetering(const QString& text);
+    void signalExposMeteringList(const QStringList& texts);
+    void signalExposCompens(int milliEv);
+    void signalExposCompens(const QString& text);
+    void signalExposCompensList(const QStringList& texts);
+    void signalSensitivity(int iso);
+    void signalSensitivity(const QString& text);
+    void signalSensitivityList(const QStringList& texts);
+    void signalDriveMode(int mode);
+    void signalDriveMode(const QString& text);
+    void signalDriveModeList(const QStringList& texts);
+    void signalBracketImgNum(int count);
+    void signalBracketImgNum(const QString& text);
+    void signalBracketImgNumList(const QStringList& texts);
+    void signalBracketDeltaEV(int milliEv);
+    void signalBracketDeltaEV(const QString& text);
+    void signalBracketDeltaEVList(const QStringList& texts);
+    void signalIntervalFrames(int frames);
+    void signalIntervalFrames(const QString& text);
+    void signalIntervalFramesList(const QStringList& texts);
+    void signalIntervalTime(int seconds);
+    void signalIntervalTime(const QString& text);
+    void signalIntervalTimeList(const QStringList& texts);
+    void signalWarnings(int value);
+    void signalWarnings(const QString& text);
+    void signalShutterTime(double seconds);
+    void signalShutterTime(const QString& text);
+    void signalShutterTimeList(const QStringList& texts);
+    void signalHasAperture(bool available);
+    void signalAperture(double fNumber);
+    void signalAperture(const QString& text);
+    void signalApertureList(const QStringList& texts);
+    void signalHasFocusDistance(bool available);
+    void signalFocusDistance(int code);
+    void signalFocusDistance(const QString& text);
+    void signalHasFocusMode(bool available);
+    void signalHasInterval(bool available);
+    void signalHasAutoFocusLimit(bool available);
+    void signalAutoFocusLimit(bool on);
+    void signalHasMirrorUpMode(bool available);
+    void signalHasFocusConfirmation(bool available);
+    void signal3DAxisAngles(double pitch, double roll);
 
 public slots:
     void slotSetProperty(int property, QByteArray data);
@@ -229,9 +372,14 @@ private:
     void connectNotifications();
     template <typename T>
     void connectValue(void (BRX_Logic_Camera::*signal)(T), int property);
+    void connectConverted(void (BRX_Logic_Camera::*signal)(int), int property, int kind);
     template <typename Sender, typename Signal, typename Receiver, typename Slot>
     void track(const Sender* sender, Signal signal, const Receiver* receiver, Slot slot,
                Qt::ConnectionType type = Qt::AutoConnection);
+    void sendInitialPower();
+    void sendInitialCompensStep();
+    void sendInitialLists();
+    void mirrorList(int kind, const char* label);
     void sendInitialValues();
     void sendInitialIntervals();
     void sendInitialFocus();
@@ -240,7 +388,10 @@ private:
     void notify(int property, T value);
     template <typename T>
     void notifyList(int property, const QVector<T>& values);
-    void notifyShutterTime();
+    void notifyConverted(int property, int kind, int value);
+    void notifyShutterTime(double seconds);
+    void notifyAperture(double fNumber);
+    void notifyCurrentShutterTime();
     void notifyShutterTimes();
     void notifyFocusRange();
     void notifyConverterValues(int property, int kind, const char* label);
@@ -272,6 +423,7 @@ private:
     BRX_Logic_Camera* m_camera = nullptr;
     BRX_Commu_CameraAccess_Base* m_activeAccess = nullptr;
     BRX_Logic_ControllerConverters* m_converters = nullptr;
+    BRX_Logic_ControllerMirror* m_mirror = nullptr;
     // Kept with the connection: the access clears its own when the device
     // goes away, which may happen while a direct call runs.
     int m_productId = 0;
