@@ -209,6 +209,9 @@ public:
     bool wantsQuickView() const { return m_wantQuickView; }
     // Read under the live-view lock; any thread.
     bool wantsLiveView() const;
+    // Asks the camera whether its stream runs and starts or ends streaming
+    // to match (controller thread).
+    void checkIfLiveViewIsActive();
 
     void changeToAutoFocusSingle();
     void changeToAutoFocusContinuous();
@@ -422,7 +425,6 @@ private:
 
     void prepareLiveViewStreaming();
     void finishLiveViewStreaming();
-    void checkIfLiveViewIsActive();
     bool readStreamProperty(bool (BRX_Commu_CameraAccess_Base::*get)(quint32&), const char* name,
                             const char* label, quint32& value);
     // One turn's fetch, check and hand-off, logging under the turn's label;

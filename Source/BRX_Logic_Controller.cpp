@@ -951,8 +951,11 @@ void BRX_Logic_Controller::sendInitialPower()
     if (m_mirror->announce(Mirror::PowerSwitch))
         notify(38, qint32(m_camera->powerSwitch()));
     m_mirror->announce(Mirror::VideoRecording);
-    if (m_mirror->announce(Mirror::LiveView))
+    if (m_mirror->announce(Mirror::LiveView)) {
         Q_EMIT signalLiveViewMode(0);
+        if (m_camera->wantsLiveView())
+            m_camera->checkIfLiveViewIsActive();
+    }
     m_mirror->send(Mirror::FlashAndKeyLock);
 }
 
