@@ -256,6 +256,7 @@ void BRX_Commu_VirtualCameraDevice::powerCycle()
     m_lastTransactionId = 0;
     m_mirrorRaised = false;
     m_seriesRunning = false;
+    resetLiveView();
     dropAnnouncements();
 }
 
@@ -483,6 +484,14 @@ void BRX_Commu_VirtualCameraDevice::switchLiveView(quint16 opCode, const QVector
         if (propertyValue(kPropSupportedStreams) != word)
             changeProperty(kPropSupportedStreams, word);
         return;
+    }
+}
+
+void BRX_Commu_VirtualCameraDevice::resetLiveView()
+{
+    for (quint16 code : {kPropSupportedStreams, kPropEnabledStreams}) {
+        if (BRX_Commu_VirtualCameraProperty* property = findProperty(code))
+            property->setValue(0);
     }
 }
 

@@ -64,8 +64,8 @@ public:
     // Event containers raised since the last call, oldest first.
     QVector<BRX_Commu_PtpContainer> takeEvents();
     void raiseEvent(quint16 code, const QVector<quint32>& params);
-    // Power loss: sessions end, the transfer queue and unsent events are
-    // dropped; the card and the settings stay.
+    // Power loss: sessions and live view end, the transfer queue and unsent
+    // events are dropped; the card and the settings stay.
     void powerCycle();
     // Events and transfer requests nobody can receive (the camera is off the
     // bus) are forgotten.
@@ -161,6 +161,8 @@ private:
     bool isMirrorUpOn() const;
     // Enters the live-view mode that opCode with these parameters selects, if any.
     void switchLiveView(quint16 opCode, const QVector<quint32>& params);
+    // No mode and no enabled streams, as after power-on; nothing is reported.
+    void resetLiveView();
     QVector<quint16> pictureFormats() const;
 
     const int m_productId;

@@ -225,6 +225,12 @@ private slots:
         QCOMPARE(fixture.device().propertyValue(Access::kDevicePropSupportedStreams), 0x00030001);
         camera.setLiveViewVideo(false);
         QCOMPARE(fixture.device().propertyValue(Access::kDevicePropSupportedStreams), 0);
+        // A camera that loses power comes back without live view.
+        camera.setLiveViewPhoto(true);
+        QVERIFY(fixture.access()->setDevicePropEnabledStreams(1));
+        fixture.device().setPlugged(false);
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropSupportedStreams), 0);
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropEnabledStreams), 0);
     }
 
     void streamDataFlowsOnlyWhileEnabled()
