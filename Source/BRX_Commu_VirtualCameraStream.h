@@ -26,11 +26,9 @@ public:
     // The next packet; the frame counter advances.
     QByteArray nextPacket();
 
-    quint32 frameSize() const { return m_frameSize; }
     // Bounded to what a frame needs and a live-view buffer can hold; a host
     // reads it with the stream info, so set it before live view starts.
     void setFrameSize(quint32 bytes);
-    quint32 zoomLevel() const { return m_zoomLevel; }
     void toggleZoom();
     // The focus cross in sensor coordinates, kept inside the sensor.
     void setFocusCross(qint32 x, qint32 y);
