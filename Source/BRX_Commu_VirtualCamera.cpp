@@ -238,6 +238,12 @@ void BRX_Commu_VirtualCamera::setSeriesLength(int count)
     m_device.setSeriesLength(count);
 }
 
+void BRX_Commu_VirtualCamera::setLiveViewFrameSize(quint32 bytes)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.setLiveViewFrameSize(bytes);
+}
+
 QVector<quint16> BRX_Commu_VirtualCamera::operationLog() const
 {
     std::unique_lock<std::mutex> locker(m_mutex);

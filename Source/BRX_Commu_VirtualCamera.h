@@ -92,6 +92,11 @@ public:
     int seriesLength() const;
     void setSeriesLength(int count);
 
+    // --- Live view ------------------------------------------------------------------
+    // Bytes of each live-view frame; a host reads it with the stream info,
+    // so it holds for live view started from now on.
+    void setLiveViewFrameSize(quint32 bytes);
+
     // --- Inspection -------------------------------------------------------------
     QVector<quint16> operationLog() const;
     int protocolErrors() const;

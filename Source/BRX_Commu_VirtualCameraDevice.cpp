@@ -22,13 +22,27 @@ const quint32 kWholeObject = 0xFFFFFFFF;
 const quint16 kObjectPropOrientation = 0xD800;
 const quint16 kPropFileFormat = 0xD004;
 const quint16 kPropMirrorUpMode = 0xD00A;
+const quint16 kPropSupportedStreams = 0x5020;
+const quint16 kPropEnabledStreams = 0x5021;
+const quint16 kOpRelease = 0x9004;
+const quint16 kOpControlVideoRecording = 0x901B;
+const quint16 kOpControlPhotoLiveView = 0x901C;
 const int kBlockFileFormat = 0x0f;
 const int kBlockMirrorUpMode = 0x09;
 // The product that writes a picture pair's JPG before its DNG.
 const int kJpgFirstProduct = 0x2041;
 
 // Release stages (first parameter of 0x9004) that the camera acts on.
-enum ReleaseStage : quint32 { kStageSingle = 0, kStageBulbEnd = 8, kStageSeriesStart = 12, kStageSeriesStop = 13 };
+enum ReleaseStage : quint32 {
+    kStageSingle = 0,
+    kStageBulbEnd = 8,
+    kStageSeriesStart = 12,
+    kStageSeriesStop = 13,
+    kStageLiveViewStart = 17,
+    kStageLiveViewStop = 18,
+    kStageZoomToggle = 20,
+    kStageFocusCross = 21
+};
 const quint32 kControlEnd = 1; // 0x9019 and 0x901A: 0 starts, 1 ends
 
 QByteArray uint32Array(const QVector<quint32>& values)
@@ -48,6 +62,31 @@ struct WriteAlias {
     quint16 reportedCode;
 };
 const WriteAlias kWriteAliases[] = {{0xD03B, 0xD60C, 0xD60D}, {0xD03C, 0xD60E, 0xD60F}};
+
+// How the host switches live view: the operation, its first parameter (the
+// stage of a release), the second where it matters, and the mode the camera
+// enters. The supported-streams word carries the mode in its upper half.
+const qint64 kAnyVariant = -1;
+struct LiveViewSwitch {
+    quint16 opCode;
+    quint32 command;
+    qint64 variant;
+    quint32 mode;
+};
+const LiveViewSwitch kLiveViewSwitches[] = {
+    {kOpRelease, kStageLiveViewStart, 0, 2},
+    {kOpRelease, kStageLiveViewStart, 1, 3},
+    {kOpRelease, kStageLiveViewStop, kAnyVariant, 0},
+    {kOpControlPhotoLiveView, 0, kAnyVariant, 2},
+    {kOpControlPhotoLiveView, 1, kAnyVariant, 0},
+    {kOpControlVideoRecording, 2, kAnyVariant, 3},
+    {kOpControlVideoRecording, 3, kAnyVariant, 0},
+};
+
+quint32 supportedStreamsWord(quint32 mode)
+{
+    return mode ? (mode << 16) | 1 : 0;
+}
 
 } // namespace
 
@@ -77,16 +116,18 @@ const Device::OperationEntry Device::s_operations[] = {
     {0x9019, Device::kNoData, &Device::opControlBulb, Device::kAllProducts},
     {0x901A, Device::kNoData, &Device::opControlSeries, Device::kAllProducts},
     {0x9020, Device::kDataIn, &Device::opGet3DAxis, Device::kAllProducts},
+    {0x1024, Device::kDataIn, &Device::opGetStreamInfo, Device::kLiveViewProducts},
+    {0x9025, Device::kDataIn, &Device::opGetStreamData, Device::kLiveViewProducts},
+    {0x901B, Device::kNoData, &Device::opControlVideoRecording, Device::kAllProducts},
+    {0x901C, Device::kNoData, &Device::opControlPhotoLiveView, Device::kAllProducts},
+    {0x9021, Device::kNoData, &Device::opToggleZoom, Device::kAllProducts},
+    {0x9022, Device::kNoData, &Device::opSetFocusCross, Device::kAllProducts},
     {0x9801, Device::kDataIn, &Device::opGetObjectPropsSupported, Device::kObjectPropertyProducts},
     {0x9803, Device::kDataIn, &Device::opGetObjectPropValue, Device::kObjectPropertyProducts},
     // Keep-alive and the control operations without a picture: accepted as such.
     {0x9016, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
-    {0x901B, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
-    {0x901C, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
     {0x901D, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
     {0x901E, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
-    {0x9021, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
-    {0x9022, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
     {0x9023, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
 };
 
@@ -120,6 +161,8 @@ bool BRX_Commu_VirtualCameraDevice::isServed(const OperationEntry& entry) const
         return !structProduct;
     case kObjectPropertyProducts:
         return BRX_Commu_VirtualCameraProfile::hasObjectProperties(m_productId);
+    case kLiveViewProducts:
+        return BRX_Commu_VirtualCameraProfile::hasLiveView(m_productId);
     default:
         return true;
     }
@@ -213,6 +256,7 @@ void BRX_Commu_VirtualCameraDevice::powerCycle()
     m_lastTransactionId = 0;
     m_mirrorRaised = false;
     m_seriesRunning = false;
+    resetLiveView();
     dropAnnouncements();
 }
 
@@ -386,6 +430,71 @@ quint16 Device::opAcknowledge(const QVector<quint32>&, const QByteArray&, QByteA
     return kOK;
 }
 
+// --- Live view ----------------------------------------------------------------
+
+// The stream is described whether or not it runs; its packets flow only
+// while the host has the streams enabled.
+quint16 Device::opGetStreamInfo(const QVector<quint32>&, const QByteArray&, QByteArray* dataIn)
+{
+    *dataIn = m_stream.streamInfo();
+    return kOK;
+}
+
+quint16 Device::opGetStreamData(const QVector<quint32>&, const QByteArray&, QByteArray* dataIn)
+{
+    if (propertyValue(kPropEnabledStreams) == 0)
+        return kAccessDenied;
+    *dataIn = m_stream.nextPacket();
+    return kOK;
+}
+
+quint16 Device::opControlVideoRecording(const QVector<quint32>& params, const QByteArray&, QByteArray*)
+{
+    switchLiveView(kOpControlVideoRecording, params);
+    return kOK;
+}
+
+quint16 Device::opControlPhotoLiveView(const QVector<quint32>& params, const QByteArray&, QByteArray*)
+{
+    switchLiveView(kOpControlPhotoLiveView, params);
+    return kOK;
+}
+
+quint16 Device::opToggleZoom(const QVector<quint32>&, const QByteArray&, QByteArray*)
+{
+    m_stream.toggleZoom();
+    return kOK;
+}
+
+quint16 Device::opSetFocusCross(const QVector<quint32>& params, const QByteArray&, QByteArray*)
+{
+    m_stream.setFocusCross(qint32(params.value(0)), qint32(params.value(1)));
+    return kOK;
+}
+
+// Only a change is reported; products without live view have no
+// supported-streams property to change.
+void BRX_Commu_VirtualCameraDevice::switchLiveView(quint16 opCode, const QVector<quint32>& params)
+{
+    for (const LiveViewSwitch& entry : kLiveViewSwitches) {
+        if (entry.opCode != opCode || entry.command != params.value(0)
+            || (entry.variant != kAnyVariant && entry.variant != params.value(1)))
+            continue;
+        const quint32 word = supportedStreamsWord(entry.mode);
+        if (propertyValue(kPropSupportedStreams) != word)
+            changeProperty(kPropSupportedStreams, word);
+        return;
+    }
+}
+
+void BRX_Commu_VirtualCameraDevice::resetLiveView()
+{
+    for (quint16 code : {kPropSupportedStreams, kPropEnabledStreams}) {
+        if (BRX_Commu_VirtualCameraProperty* property = findProperty(code))
+            property->setValue(0);
+    }
+}
+
 // --- Pictures ---------------------------------------------------------------
 
 quint16 Device::opRelease(const QVector<quint32>& params, const QByteArray&, QByteArray*)
@@ -403,7 +512,14 @@ quint16 Device::opRelease(const QVector<quint32>& params, const QByteArray&, QBy
     case kStageSeriesStop:
         stopSeries();
         break;
+    case kStageZoomToggle:
+        m_stream.toggleZoom();
+        break;
+    case kStageFocusCross:
+        m_stream.setFocusCross(qint32(params.value(1)), qint32(params.value(2)));
+        break;
     default:
+        switchLiveView(kOpRelease, params);
         break;
     }
     return kOK;

@@ -4,6 +4,7 @@
 #include "BRX_Commu_PtpContainer.h"
 #include "BRX_Commu_VirtualCameraProperty.h"
 #include "BRX_Commu_VirtualCameraStore.h"
+#include "BRX_Commu_VirtualCameraStream.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -63,8 +64,8 @@ public:
     // Event containers raised since the last call, oldest first.
     QVector<BRX_Commu_PtpContainer> takeEvents();
     void raiseEvent(quint16 code, const QVector<quint32>& params);
-    // Power loss: sessions end, the transfer queue and unsent events are
-    // dropped; the card and the settings stay.
+    // Power loss: sessions and live view end, the transfer queue and unsent
+    // events are dropped; the card and the settings stay.
     void powerCycle();
     // Events and transfer requests nobody can receive (the camera is off the
     // bus) are forgotten.
@@ -95,11 +96,13 @@ public:
     // Pictures a continuous series gives when it is stopped.
     int seriesLength() const { return m_seriesLength; }
     void setSeriesLength(int count) { m_seriesLength = qMax(0, count); }
+    // Bytes of each live-view frame, for streams started from now on.
+    void setLiveViewFrameSize(quint32 bytes) { m_stream.setFrameSize(bytes); }
 
 private:
     typedef quint16 (BRX_Commu_VirtualCameraDevice::*Operation)(const QVector<quint32>& params,
                                                                  const QByteArray& dataOut, QByteArray* dataIn);
-    enum ServedTo { kAllProducts, kStructProducts, kPropertyProducts, kObjectPropertyProducts };
+    enum ServedTo { kAllProducts, kStructProducts, kPropertyProducts, kObjectPropertyProducts, kLiveViewProducts };
     struct OperationEntry {
         quint16 code;
         Direction direction;
@@ -131,6 +134,12 @@ private:
     quint16 opInitiateCapture(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
     quint16 opControlBulb(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
     quint16 opControlSeries(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opGetStreamInfo(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opGetStreamData(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opControlVideoRecording(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opControlPhotoLiveView(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opToggleZoom(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opSetFocusCross(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
     quint16 opGetStorageIDs(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
     quint16 opGetObjectHandles(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
     quint16 opGetObjectInfo(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
@@ -150,6 +159,10 @@ private:
     void stopSeries();
     void createPictures(int count);
     bool isMirrorUpOn() const;
+    // Enters the live-view mode that opCode with these parameters selects, if any.
+    void switchLiveView(quint16 opCode, const QVector<quint32>& params);
+    // No mode and no enabled streams, as after power-on; nothing is reported.
+    void resetLiveView();
     QVector<quint16> pictureFormats() const;
 
     const int m_productId;
@@ -160,6 +173,7 @@ private:
     QByteArray m_geotagging;
     QVector<BRX_Commu_VirtualCameraProperty> m_properties;
     BRX_Commu_VirtualCameraStore m_store;
+    BRX_Commu_VirtualCameraStream m_stream;
     bool m_mirrorRaised = false;
     bool m_seriesRunning = false;
     int m_seriesLength = 3;

@@ -20,6 +20,7 @@ const quint16 kCommonOperations[] = {
 const quint16 kStructOperations[] = {0x9001, 0x9002};
 const quint16 kPropertyOperations[] = {0x1014, 0x1015, 0x1016};
 const quint16 kObjectPropertyOperations[] = {0x9801, 0x9803};
+const quint16 kLiveViewOperations[] = {0x1024, 0x9025};
 const quint16 kCommonEvents[] = {0x4002, 0x4003, 0x4004, 0x4005, 0x4009, 0x400C, 0xC000, 0xC002,
                                  0xC006, 0xC007, 0xC008, 0xC00C};
 const quint16 kPropertyEvents[] = {0xC00A};
@@ -275,6 +276,11 @@ bool BRX_Commu_VirtualCameraProfile::hasObjectProperties(int productId)
     return productId == 0x2041 || productId == 0x2061;
 }
 
+bool BRX_Commu_VirtualCameraProfile::hasLiveView(int productId)
+{
+    return isSupported(productId) && !isStructProduct(productId);
+}
+
 QVector<quint16> BRX_Commu_VirtualCameraProfile::operations(int productId)
 {
     QVector<quint16> codes;
@@ -285,6 +291,8 @@ QVector<quint16> BRX_Commu_VirtualCameraProfile::operations(int productId)
         appendCodes(codes, kPropertyOperations);
     if (hasObjectProperties(productId))
         appendCodes(codes, kObjectPropertyOperations);
+    if (hasLiveView(productId))
+        appendCodes(codes, kLiveViewOperations);
     return codes;
 }
 

@@ -18,6 +18,8 @@ public:
     static bool isStructMProduct(int productId);
     // Products that report the orientation as an object property (0xD800).
     static bool hasObjectProperties(int productId);
+    // Products that stream live view (the device-property products).
+    static bool hasLiveView(int productId);
 
     static QVector<quint16> operations(int productId);
     static QVector<quint16> events(int productId);

@@ -1,7 +1,9 @@
 #include "BRX_Commu_ByteWriter.h"
 #include "BRX_Commu_CameraAccess_Usb_PTP.h"
 #include "BRX_Commu_VirtualCamera.h"
+#include "BRX_Commu_VirtualCameraStream.h"
 #include "BRX_Logic_Camera.h"
+#include "BRX_Logic_CameraStreamInfo.h"
 #include "BRX_SDK.h"
 #include "FrameRecorder.h"
 #include "LogCapture.h"
@@ -19,11 +21,13 @@ namespace {
 typedef BRX_Commu_CameraAccess_Base Access;
 typedef BRX_Commu_VirtualCameraDevice Device;
 typedef BRX_Commu_ByteWriter Writer;
+typedef BRX_Commu_VirtualCameraStream Stream;
 typedef QVector<QVector<quint32>> Releases;
 
 const quint32 kPhotoLiveView = 0x00020001;
 const int kFrameTypeLiveView = 9;
 const int kFrameTypeZoomLevel = 10;
+const quint16 kPropKeyLock = 0xD02D;
 const char* const kStreamError = "BRX_Logic_Camera::catchLiveViewTimerFired() - error in stream data!";
 
 struct Tag {
@@ -37,12 +41,6 @@ QByteArray words(const QVector<quint32>& values)
     for (quint32 value : values)
         Writer::appendU32(out, value);
     return out;
-}
-
-// Outer bounds 6000 x 4000, source area the middle quarter, cross in its centre.
-QByteArray zoomRecord()
-{
-    return words({1, 2, 0, 0, 6000, 4000, 0, 0, 6000, 4000, 1500, 1000, 3000, 2000, 3000, 2000});
 }
 
 // A stream packet: header blocks A and B, the frame offset (0: right after
@@ -107,6 +105,22 @@ Releases withoutKeepAlive(const Releases& releases)
     return out;
 }
 
+// Each turn hands over the zoom level, then the frame; a turn may still be
+// under way when the records are read.
+bool comeInPairs(const QList<int>& types)
+{
+    for (int i = 0; i < types.size(); ++i) {
+        if (types[i] != (i % 2 == 0 ? kFrameTypeZoomLevel : kFrameTypeLiveView))
+            return false;
+    }
+    return true;
+}
+
+bool isJpegLike(const QByteArray& frame)
+{
+    return frame.startsWith("\xFF\xD8") && frame.endsWith("\xFF\xD9");
+}
+
 template <typename T>
 bool getValue(int property, T& value)
 {
@@ -123,13 +137,9 @@ private slots:
     {
         VirtualCameraFixture fixture(0x2031);
         BRX_Logic_Camera camera(fixture.access());
-        const QByteArray frame("frame bytes");
-        serveStream(fixture.device(), streamPacket({{4, zoomRecord()}, {6, words({1000, 2000, 3000, 4000})},
-                                                    {7, QByteArray("\x01\x02\x03\x04", 4)}},
-                                                   frame));
         fixture.device().changeProperty(Access::kDevicePropSupportedStreams, kPhotoLiveView);
         FrameRecorder recorder;
-        camera.setFrameCallback(&FrameRecorder::callback, &recorder);
+        recorder.attach(camera);
         QSignalSpy mode(&camera, &BRX_Logic_Camera::signalLiveViewMode);
         QSignalSpy zoomInfo(&camera, &BRX_Logic_Camera::signalLiveZoomInfo);
         QSignalSpy zoomRect(&camera, &BRX_Logic_Camera::signalLiveZoomRect);
@@ -141,43 +151,123 @@ private slots:
         QVERIFY(camera.wantsLiveView());
         QCOMPARE(mode.value(0).value(0).toInt(), 2);
         QCOMPARE(fixture.device().propertyValue(Access::kDevicePropEnabledStreams), 1);
-        QTRY_VERIFY(recorder.count() >= 2);
-        const QList<FrameRecorder::Record> frames = recorder.records();
-        QCOMPARE(frames[0].type, kFrameTypeZoomLevel);
-        QCOMPARE(SdkHost::value<qint32>(frames[0].bytes), 2);
-        QCOMPARE(frames[1].type, kFrameTypeLiveView);
-        QCOMPARE(frames[1].bytes, frame);
-        QCOMPARE(zoomInfo.value(0), (QVariantList{1, 2, 0.5, 0.5}));
-        QCOMPARE(zoomRect.value(0), (QVariantList{0.25, 0.25, 0.5, 0.5}));
-        QCOMPARE(audio.value(0), (QVariantList{3.0, 4.0, 1.0, 2.0}));
-        QCOMPARE(timeCode.value(0), (QVariantList{1, 2, 3, 4}));
-
-        // The cross lands in sensor coordinates of the source area.
-        fixture.recordReleases();
-        camera.setLiveViewCrossPos(0.5, 0.25);
-        QCOMPARE(withoutKeepAlive(fixture.releases()),
-                 (Releases{{kVQReleaseAutoFocusStop}, {kVQReleaseFocusCross, 3000, 1500}}));
+        QTRY_VERIFY(recorder.countOf(kFrameTypeLiveView) >= 2);
+        QVERIFY(comeInPairs(recorder.types()));
+        const QByteArray first = recorder.bytesOf(kFrameTypeLiveView, 0);
+        const QByteArray second = recorder.bytesOf(kFrameTypeLiveView, 1);
+        QVERIFY(isJpegLike(first) && isJpegLike(second));
+        QCOMPARE(quint32(first.size()), Stream::kDefaultFrameSize);
+        QVERIFY(first != second);
+        QCOMPARE(SdkHost::value<qint32>(recorder.bytesOf(kFrameTypeZoomLevel)), qint32(Stream::kFullViewZoom));
+        QCOMPARE(zoomInfo.value(0), (QVariantList{0, 1, 0.5, 0.5}));
+        QCOMPARE(zoomRect.value(0), (QVariantList{0.0, 0.0, 1.0, 1.0}));
+        QCOMPARE(audio.value(0), (QVariantList{8.0, 6.0, 20.0, 18.0}));
+        QCOMPARE(timeCode.value(0), (QVariantList{0, 0, 0, 0}));
+        QCOMPARE(timeCode.value(1), (QVariantList{0, 0, 0, 1}));
 
         camera.setWantLiveView(false);
         QCOMPARE(noLiveView.count(), 1);
         QCOMPARE(fixture.device().propertyValue(Access::kDevicePropEnabledStreams), 0);
         QVERIFY(!camera.wantsLiveView());
+        // A camera-side change takes longer to arrive than a frame interval.
+        const int delivered = recorder.count();
+        LogCapture log;
+        QSignalSpy keyLock(&camera, &BRX_Logic_Camera::signalKeyLock);
+        fixture.device().changeProperty(kPropKeyLock, 1);
+        QVERIFY(keyLock.wait());
+        QCOMPARE(recorder.count(), delivered);
+        QVERIFY(!log.contains("getStreamData failed!"));
+    }
+
+    // The cross lands in sensor coordinates of the source area; the
+    // magnified view centres on it.
+    void crossAndZoomFollowTheCamera()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        BRX_Logic_Camera camera(fixture.access());
+        fixture.device().changeProperty(Access::kDevicePropSupportedStreams, kPhotoLiveView);
+        FrameRecorder recorder;
+        recorder.attach(camera);
+        QSignalSpy zoomInfo(&camera, &BRX_Logic_Camera::signalLiveZoomInfo);
+        QSignalSpy zoomRect(&camera, &BRX_Logic_Camera::signalLiveZoomRect);
+        camera.setWantLiveView(true);
+        QTRY_VERIFY(zoomInfo.count() > 0);
+
+        camera.setLiveViewCrossPos(0.25, 0.75);
+        QTRY_COMPARE(zoomInfo.last(), (QVariantList{0, 1, 0.25, 0.75}));
+        camera.toggleLiveViewZoom();
+        QTRY_COMPARE(zoomInfo.last(), (QVariantList{0, 4, 0.5, 0.5}));
+        QTRY_COMPARE(zoomRect.last(), (QVariantList{0.125, 0.625, 0.25, 0.25}));
+        const int zoomRecords = recorder.countOf(kFrameTypeZoomLevel);
+        QCOMPARE(SdkHost::value<qint32>(recorder.bytesOf(kFrameTypeZoomLevel, zoomRecords - 1)),
+                 qint32(Stream::kMagnifiedZoom));
+        camera.toggleLiveViewZoom();
+        QTRY_COMPARE(zoomInfo.last().value(1).toInt(), 1);
+    }
+
+    // Direct-release products switch with release stages, the other with
+    // the control operations; both reach the same camera modes.
+    void liveViewSwitchesTheCameraMode_data()
+    {
+        QTest::addColumn<int>("product");
+        QTest::newRow("release stages") << 0x2031;
+        QTest::newRow("control operations") << 0x2061;
+    }
+
+    void liveViewSwitchesTheCameraMode()
+    {
+        QFETCH(int, product);
+        VirtualCameraFixture fixture(product);
+        BRX_Logic_Camera camera(fixture.access());
+        camera.setLiveViewPhoto(true);
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropSupportedStreams), qint64(kPhotoLiveView));
+        camera.setLiveViewVideo(true);
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropSupportedStreams), 0x00030001);
+        camera.setLiveViewVideo(false);
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropSupportedStreams), 0);
+        // A camera that loses power comes back without live view.
+        camera.setLiveViewPhoto(true);
+        QVERIFY(fixture.access()->setDevicePropEnabledStreams(1));
+        fixture.device().setPlugged(false);
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropSupportedStreams), 0);
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropEnabledStreams), 0);
+    }
+
+    void streamDataFlowsOnlyWhileEnabled()
+    {
+        VirtualCameraFixture fixture(0x2061);
+        Access* access = fixture.access();
+        const BRX_Logic_CameraStreamInfo info(access);
+        QCOMPARE(info.getDatasetSize(), quint64(36));
+        QCOMPARE(info.getFrameMaxSize(), Stream::kDefaultFrameSize);
+        QCOMPARE(info.getPacketMaxSize(), info.getPacketHeaderSize() + info.getFrameMaxSize());
+        QByteArray packet(int(info.getPacketMaxSize()), '\0');
+        quint8* data = reinterpret_cast<quint8*>(packet.data());
+        QVERIFY(!access->getStreamData(data, quint32(packet.size())));
+
+        QVERIFY(access->setDevicePropEnabledStreams(1));
+        QVERIFY(access->getStreamData(data, quint32(packet.size())));
+        QCOMPARE(SdkHost::value<quint32>(packet.mid(16, 4)), info.getPacketHeaderSize());
+        QVERIFY(isJpegLike(packet.mid(int(info.getPacketHeaderSize()))));
+
+        VirtualCameraFixture structProduct(0x2009);
+        const BRX_Logic_CameraStreamInfo none(structProduct.access());
+        QCOMPARE(none.getPacketMaxSize(), 0u);
     }
 
     void waitsForTheHostToConsumeEachFrame()
     {
         VirtualCameraFixture fixture(0x2031);
         BRX_Logic_Camera camera(fixture.access());
-        serveStream(fixture.device(), streamPacket({}, QByteArray("frame"), 29));
         fixture.device().changeProperty(Access::kDevicePropSupportedStreams, kPhotoLiveView);
         FrameRecorder recorder;
-        camera.setFrameCallback(&FrameRecorder::callback, &recorder);
+        recorder.attach(camera);
         camera.setWaitLiveViewConsumed(true);
         camera.setWantLiveView(true);
-        QTRY_COMPARE(recorder.count(), 1);
+        QTRY_COMPARE(recorder.countOf(kFrameTypeLiveView), 1);
         QCOMPARE(fixture.operationCount(Access::kOpGetStreamData), 1);
         camera.catchLiveViewConsumed();
-        QTRY_COMPARE(recorder.count(), 2);
+        QTRY_COMPARE(recorder.countOf(kFrameTypeLiveView), 2);
         QCOMPARE(fixture.operationCount(Access::kOpGetStreamData), 2);
     }
 
@@ -187,7 +277,6 @@ private slots:
     {
         VirtualCameraFixture fixture(0x2031);
         BRX_Logic_Camera camera(fixture.access());
-        serveStream(fixture.device(), streamPacket({}, QByteArray("frame"), 29));
         fixture.device().changeProperty(Access::kDevicePropSupportedStreams, kPhotoLiveView);
         camera.setWantLiveView(true);
         QCOMPARE(fixture.device().propertyValue(Access::kDevicePropEnabledStreams), 1);
@@ -256,7 +345,6 @@ private slots:
     {
         VirtualCameraFixture fixture(0x2031);
         fixture.device().changeProperty(Access::kDevicePropSupportedStreams, kPhotoLiveView);
-        serveStream(fixture.device(), streamPacket({}, QByteArray("frame"), 29));
         {
             BRX_Logic_Camera camera(fixture.access());
             camera.setWantLiveView(true);
@@ -323,14 +411,10 @@ private slots:
 
     void liveViewPropertiesThroughTheExports()
     {
-        // Outlives the library, which may deliver a frame until it exits.
-        FrameRecorder recorder;
         SdkHost host(0x2031);
         QVERIFY(host.waitForInitialState());
         std::shared_ptr<BRX_Commu_VirtualCamera> device = BRX_Commu_VirtualCamera::selected();
-        serveStream(*device, streamPacket({{4, zoomRecord()}}, QByteArray("frame")));
-        device->changeProperty(Access::kDevicePropSupportedStreams, kPhotoLiveView);
-        BRX_SDK_setFrameCallback(&FrameRecorder::callback, &recorder);
+        device->setLiveViewFrameSize(4096);
 
         bool flag = true;
         QVERIFY(getValue(37, flag));
@@ -339,7 +423,11 @@ private slots:
         flag = true;
         QVERIFY(BRX_SDK_setProperty(37, &flag, 1));
         QTRY_VERIFY(getValue(37, flag) && flag);
-        QTRY_VERIFY(recorder.count() >= 2);
+        QVERIFY(BRX_SDK_setProperty(33, &flag, 1));
+        QTRY_VERIFY(host.frames().countOf(kFrameTypeLiveView) >= 2);
+        QVERIFY(comeInPairs(host.frames().types()));
+        QCOMPARE(host.frames().bytesOf(kFrameTypeLiveView).size(), 4096);
+        QVERIFY(host.frames().bytesOf(kFrameTypeLiveView, 0) != host.frames().bytesOf(kFrameTypeLiveView, 1));
         QTRY_VERIFY(getValue(33, flag) && flag);
         QVERIFY(getValue(34, flag) && !flag);
 
@@ -350,13 +438,16 @@ private slots:
         QVERIFY(!BRX_SDK_getProperty(35, read, sizeof read));
         QVERIFY(BRX_SDK_setProperty(36, nullptr, 0));
         QVERIFY(!BRX_SDK_setProperty(36, &flag, 1));
+        QTRY_COMPARE(SdkHost::value<qint32>(host.frames().bytesOf(
+                         kFrameTypeZoomLevel, host.frames().countOf(kFrameTypeZoomLevel) - 1)),
+                     qint32(Stream::kMagnifiedZoom));
+
         flag = false;
         QVERIFY(BRX_SDK_setProperty(33, &flag, 1));
-        QVERIFY(BRX_SDK_setProperty(34, &flag, 1));
-
+        QTRY_COMPARE(device->propertyValue(Access::kDevicePropEnabledStreams), 0);
+        QTRY_VERIFY(getValue(33, flag) && !flag);
         QVERIFY(BRX_SDK_setProperty(37, &flag, 1));
         QTRY_VERIFY(getValue(37, flag) && !flag);
-        QTRY_COMPARE(device->propertyValue(Access::kDevicePropEnabledStreams), 0);
     }
 };
 
