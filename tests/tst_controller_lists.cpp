@@ -44,10 +44,6 @@ private slots:
         const QVector<double> list = Lists::apertureList(2.5, 16.0, 0.5, formulaFNumber);
         const QVector<double> expected = {2.5, 2.8, 3.4, 4.0, 4.8, 5.7, 6.7, 8.0, 9.5, 11.3, 13.5, 16.0};
         QCOMPARE(list, expected);
-    }
-
-    void apertureListWithAnUnusableStepIsEmpty()
-    {
         QVERIFY(Lists::apertureList(2.8, 22.0, 0.0, formulaFNumber).isEmpty());
     }
 

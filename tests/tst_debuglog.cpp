@@ -10,22 +10,17 @@ class TestDebugLog : public QObject
 private slots:
     void cleanup() { setDebugFlags(0xFFFFFFFF, false); }
 
-    void flagZeroIsAlwaysShown()
+    // Flag zero always shows; a group's lines only while its flag is set.
+    void flagsGateTheLines()
     {
         LogCapture log;
         debugPrint(kDebugAlways, "%s - hello %d", "A::b()", 7);
-        QCOMPARE(log.lines(), QStringList{"A::b() - hello 7"});
-    }
-
-    void groupFlagFollowsTheMask()
-    {
-        LogCapture log;
         debugPrint(kDebugSettings, "hidden");
         setDebugFlags(kDebugSettings, true);
         debugPrint(kDebugSettings, "shown");
         setDebugFlags(kDebugSettings, false);
         debugPrint(kDebugSettings, "hidden again");
-        QCOMPARE(log.lines(), QStringList{"shown"});
+        QCOMPARE(log.lines(), QStringList({"A::b() - hello 7", "shown"}));
     }
 
     void anyCommonBitSetsAFlag()
@@ -66,42 +61,38 @@ private slots:
         QCOMPARE(QString::fromStdString(::methodLabel(pretty.toLatin1().constData())), label);
     }
 
-    void dumpOfTwentyBytesHasTwoLines()
+    void dumpBuffer_data()
     {
-        LogCapture log;
-        QByteArray data;
-        for (int i = 0; i < 20; ++i)
-            data.append(char('A' + i));
-        dumpBuffer("head", "p", data, 0, 16);
-        const QStringList lines = log.lines();
-        QCOMPARE(lines.size(), 3);
-        QCOMPARE(lines[0], QString("head"));
-        QCOMPARE(lines[1], QString("p[000000000000]: 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 ABCDEFGHIJKLMNOP"));
-        QCOMPARE(lines[2], QString("p[000000000010]: 51 52 53 54") + QString(36, ' ') + " QRST");
+        QTest::addColumn<QString>("header");
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("maxLines");
+        QTest::addColumn<int>("bytesPerLine");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("twenty bytes, two lines")
+            << "head" << "p" << QByteArray("ABCDEFGHIJKLMNOPQRST") << 0 << 16
+            << QStringList({"head", "p[000000000000]: 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 ABCDEFGHIJKLMNOP",
+                            "p[000000000010]: 51 52 53 54" + QString(36, ' ') + " QRST"});
+        QTest::newRow("stops at the line limit")
+            << QString() << "x" << QByteArray(33, 'a') << 2 << 16
+            << QStringList({"x[000000000000]: " + QString("61 ").repeated(16) + QString(16, 'a'),
+                            "x[000000000010]: " + QString("61 ").repeated(16) + QString(16, 'a'),
+                            "x[000000000020]: ..."});
+        QTest::newRow("unprintable bytes as dots") << QString() << QString() << QByteArray("a \x01\xFF") << 0 << 4
+                                                   << QStringList("[000000000000]: 61 20 01 FF a ..");
+        QTest::newRow("nothing: only the header") << "head" << "p" << QByteArray() << 0 << 0 << QStringList("head");
     }
 
-    void dumpStopsAtTheLineLimit()
+    void dumpBuffer()
     {
+        QFETCH(QString, header);
+        QFETCH(QString, prefix);
+        QFETCH(QByteArray, data);
+        QFETCH(int, maxLines);
+        QFETCH(int, bytesPerLine);
         LogCapture log;
-        dumpBuffer(QString(), "x", QByteArray(33, 'a'), 2, 16);
-        const QStringList lines = log.lines();
-        QCOMPARE(lines.size(), 3);
-        QCOMPARE(lines[2], QString("x[000000000020]: ..."));
-    }
-
-    void dumpShowsUnprintableBytesAsDots()
-    {
-        LogCapture log;
-        const char bytes[] = {'a', ' ', '\x01', '\xFF'};
-        dumpBuffer(QString(), QString(), bytes, sizeof bytes, 0, 4);
-        QCOMPARE(log.lines(), QStringList{"[000000000000]: 61 20 01 FF a .."});
-    }
-
-    void dumpOfNothingWritesOnlyTheHeader()
-    {
-        LogCapture log;
-        dumpBuffer("head", "p", QByteArray(), 0, 0);
-        QCOMPARE(log.lines(), QStringList{"head"});
+        ::dumpBuffer(header, prefix, data, quint64(maxLines), quint64(bytesPerLine));
+        QTEST(log.lines(), "lines");
     }
 };
 

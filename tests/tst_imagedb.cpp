@@ -84,9 +84,6 @@ private slots:
             QCOMPARE(entry->name(), names.at(i));
             QCOMPARE(entry->isPreviewable(), previewable.at(i));
             QVERIFY(entry->isPlaceholder());
-            // No host resources in the tests: the placeholder is empty.
-            QVERIFY(entry->thumbnail().isEmpty());
-            QVERIFY(!entry->image(BRX_Logic_ImageEntry::kSecondImage));
             QCOMPARE(entry->orientation(), 360);
             QCOMPARE(rig.camera->imageDBOrientation(i), 360);
             QCOMPARE(rig.camera->imageDBIndexOfHandle(entry->handle()), i);

@@ -76,16 +76,11 @@ private slots:
         QCOMPARE(methods, expected);
     }
 
-    void exitBeforeInitLogsTheBanner()
-    {
-        LogCapture log;
-        BRX_SDK_exit();
-        QCOMPARE(log.lines(), QStringList{"====== exit BRX SDK ======"});
-    }
-
     void startAndShutdownRunTheControllerThread()
     {
         LogCapture log;
+        // An exit before init only says so.
+        BRX_SDK_exit();
         BRX_SDK_init(nullptr, nullptr);
         const QStringList started = log.linesContaining("BRX_Logic_ControllerWorker::process() - started in thread 0x");
         QCOMPARE(started.size(), 1);
@@ -94,7 +89,7 @@ private slots:
         BRX_SDK_exit();
         // exit returns only after the thread has finished.
         const QStringList lines = log.lines();
-        QCOMPARE(lines.first(), QString("====== init BRX SDK ======"));
+        QCOMPARE(lines.mid(0, 2), QStringList({"====== exit BRX SDK ======", "====== init BRX SDK ======"}));
         QVERIFY(lines.at(lines.size() - 2).startsWith("BRX_Logic_ControllerWorker::process() - finished in thread 0x"));
         QCOMPARE(lines.last(), QString("====== exit BRX SDK ======"));
     }
