@@ -285,13 +285,18 @@ private slots:
         QSignalSpy anyDrive(&camera, &BRX_Logic_Camera::signalDriveMode);
         const int readsBefore = fixture.operationCount(Access::kOpGetDevicePropValue);
 
+        setDebugFlags(kDebugSettings, true);
+        LogCapture log;
         if (statusCode)
             fixture.device().raiseEvent(Access::kVQDevicePropChanged, {quint32(statusCode)});
         QVERIFY(fixture.device().changeProperty(Access::kDevicePropExposureBiasCompensation, 1000));
         QTRY_COMPARE(compensation.count(), 1);
+        setDebugFlags(kDebugSettings, false);
         QCOMPARE(compensation.first().first().toInt(), 1000);
         QCOMPARE(fixture.operationCount(Access::kOpGetDevicePropValue), readsBefore + 1);
         QCOMPARE(anyDrive.count(), 0);
+        // Not even handed to the record as an unknown property.
+        QVERIFY(!log.contains("unknown device property"));
     }
 
     void exposureModeChangeAlsoSignalsApertureAndShutterTime()
