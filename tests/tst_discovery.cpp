@@ -169,13 +169,8 @@ void TestDiscovery::productRules_data()
 {
     QTest::addColumn<int>("productId");
     QTest::addColumn<bool>("signalled");
-    QTest::newRow("0x2009") << 0x2009 << true;
-    QTest::newRow("0x2011") << 0x2011 << true;
-    QTest::newRow("0x2021") << 0x2021 << true;
-    QTest::newRow("0x2051") << 0x2051 << true;
-    QTest::newRow("0x2031") << 0x2031 << false;
-    QTest::newRow("0x2041") << 0x2041 << false;
-    QTest::newRow("0x2061") << 0x2061 << false;
+    for (int productId : {0x2009, 0x2011, 0x2021, 0x2051, 0x2031, 0x2041, 0x2061})
+        QTest::addRow("0x%04X", productId) << productId << (productId < 0x2031 || productId == 0x2051);
 }
 
 // Lens, bulb and self-timer events count only for the struct products. The

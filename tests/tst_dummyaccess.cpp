@@ -33,9 +33,7 @@ private slots:
     void deviceInfoBufferSize();
     void deviceInfoContents();
     void settingsBlock();
-    void lensDataBufferSize();
-    void lensDataContents();
-    void notImplementedRead();
+    void lensData();
     void commandsFail();
 
     // WLAN placeholder
@@ -144,32 +142,16 @@ void TestDummyAccess::settingsBlock()
     QVERIFY(log.contains("Error: command code 0x00009002 (Camera Settings)"));
 }
 
-void TestDummyAccess::lensDataBufferSize()
+void TestDummyAccess::lensData()
 {
     LogCapture log;
     BRX_Commu_CameraAccess_Dummy dummy;
-    QByteArray buffer(101, '\0');
-    QVERIFY(!dummy.getLensData(buffer.data(), 100));
-    QVERIFY(log.contains("getLensData() - Error: command code 0x00009003 (Lens Parameter)"));
-    QVERIFY(dummy.getLensData(buffer.data(), 101));
-}
-
-void TestDummyAccess::lensDataContents()
-{
-    BRX_Commu_CameraAccess_Dummy dummy;
     QByteArray lens(101, '\0');
+    QVERIFY(!dummy.getLensData(lens.data(), 100));
+    QVERIFY(log.contains("getLensData() - Error: command code 0x00009003 (Lens Parameter)"));
     QVERIFY(dummy.getLensData(lens.data(), 101));
     QCOMPARE(lens.mid(1, 60), QByteArray("Varnix-T 70").leftJustified(60, ' '));
     QCOMPARE(digest(lens), QString("4974bb7a733a"));
-}
-
-void TestDummyAccess::notImplementedRead()
-{
-    LogCapture log;
-    BRX_Commu_CameraAccess_Dummy dummy;
-    QByteArray buffer(36, '\0');
-    QVERIFY(!dummy.getStreamInfo(buffer.data(), 36));
-    QVERIFY(log.contains("getStreamInfo() - Error: command code 0x00001024 not implemented"));
 }
 
 void TestDummyAccess::commandsFail()
@@ -182,6 +164,9 @@ void TestDummyAccess::commandsFail()
     const QByteArray block(100, '\0');
     QVERIFY(!dummy.setCameraSettings(block.constData(), 100));
     QCOMPARE(log.count("Error: no device connected"), 2);
+    QByteArray buffer(36, '\0');
+    QVERIFY(!dummy.getStreamInfo(buffer.data(), 36));
+    QVERIFY(log.contains("getStreamInfo() - Error: command code 0x00001024 not implemented"));
 }
 
 void TestDummyAccess::wlanFailsEverything()

@@ -192,14 +192,10 @@ void TestRelease::translationErrors_data()
                                     << "Error: missing additional parameters for releaseStage 21";
     QTest::newRow("stage 21 two") << Args{21, 5} << defaultMode
                                   << "Error: missing additional parameters for releaseStage 21";
-    QTest::newRow("stage 22 parameter 4") << Args{22, 4} << defaultMode
-                                          << "Error: unknown additional parameter 4 for releaseStage 22";
-    QTest::newRow("stage 22 parameter -1") << Args{22, -1} << defaultMode
-                                           << "Error: unknown additional parameter -1 for releaseStage 22";
-    QTest::newRow("stage 17 parameter 2") << Args{17, 2} << defaultMode
-                                          << "Error: unknown additional parameter 2 for releaseStage 17";
-    QTest::newRow("stage 18 parameter -1") << Args{18, -1} << defaultMode
-                                           << "Error: unknown additional parameter -1 for releaseStage 18";
+    for (const Args& args : {Args{22, 4}, Args{22, -1}, Args{17, 2}, Args{18, -1}})
+        QTest::addRow("stage %d parameter %d", args[0], args[1])
+            << args << defaultMode
+            << QString("Error: unknown additional parameter %1 for releaseStage %2").arg(args[1]).arg(args[0]);
     for (int stage : {3, 4, 5, 6, 19, 23, -1})
         QTest::newRow(qPrintable(QString("stage %1").arg(stage)))
             << Args{stage} << defaultMode << QString("Error: unknown releaseStage %1").arg(stage);
