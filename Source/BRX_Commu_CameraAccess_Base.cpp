@@ -210,6 +210,14 @@ bool BRX_Commu_CameraAccess_Base::deleteObject(uint objectHandle)
     return sendCommand(kOpDeleteObject, 1, params, BRX_METHOD);
 }
 
+// The control operations that take one command value.
+bool BRX_Commu_CameraAccess_Base::sendControl(quint16 opCode, int command, const char* label)
+{
+    debugPrint(kDebugPtp, "%s - command %d", label, command);
+    const quint32 params[] = {quint32(command)};
+    return sendCommand(opCode, 1, params, label);
+}
+
 bool BRX_Commu_CameraAccess_Base::initiateCapture()
 {
     debugPrint(kDebugPtp, "%s", BRX_METHOD);
@@ -218,9 +226,7 @@ bool BRX_Commu_CameraAccess_Base::initiateCapture()
 
 bool BRX_Commu_CameraAccess_Base::controlAutoFocus(int command)
 {
-    debugPrint(kDebugPtp, "%s - command %d", BRX_METHOD, command);
-    const quint32 params[] = {quint32(command)};
-    return sendCommand(kOpControlAutoFocus, 1, params, BRX_METHOD);
+    return sendControl(kOpControlAutoFocus, command, BRX_METHOD);
 }
 
 bool BRX_Commu_CameraAccess_Base::controlAutoFocus(uint command, int mode)
@@ -232,30 +238,22 @@ bool BRX_Commu_CameraAccess_Base::controlAutoFocus(uint command, int mode)
 
 bool BRX_Commu_CameraAccess_Base::controlBulbExposure(int command)
 {
-    debugPrint(kDebugPtp, "%s - command %d", BRX_METHOD, command);
-    const quint32 params[] = {quint32(command)};
-    return sendCommand(kOpControlBulbExposure, 1, params, BRX_METHOD);
+    return sendControl(kOpControlBulbExposure, command, BRX_METHOD);
 }
 
 bool BRX_Commu_CameraAccess_Base::controlContinuousExposure(int command)
 {
-    debugPrint(kDebugPtp, "%s - command %d", BRX_METHOD, command);
-    const quint32 params[] = {quint32(command)};
-    return sendCommand(kOpControlContinuousExposure, 1, params, BRX_METHOD);
+    return sendControl(kOpControlContinuousExposure, command, BRX_METHOD);
 }
 
 bool BRX_Commu_CameraAccess_Base::controlVideoRecording(int command)
 {
-    debugPrint(kDebugPtp, "%s - command %d", BRX_METHOD, command);
-    const quint32 params[] = {quint32(command)};
-    return sendCommand(kOpControlVideoRecording, 1, params, BRX_METHOD);
+    return sendControl(kOpControlVideoRecording, command, BRX_METHOD);
 }
 
 bool BRX_Commu_CameraAccess_Base::controlPhotoLiveView(int command)
 {
-    debugPrint(kDebugPtp, "%s - command %d", BRX_METHOD, command);
-    const quint32 params[] = {quint32(command)};
-    return sendCommand(kOpControlPhotoLiveView, 1, params, BRX_METHOD);
+    return sendControl(kOpControlPhotoLiveView, command, BRX_METHOD);
 }
 
 bool BRX_Commu_CameraAccess_Base::keepCameraActive()
@@ -287,9 +285,7 @@ bool BRX_Commu_CameraAccess_Base::setFocusCrossPosition(int positionX, int posit
 
 bool BRX_Commu_CameraAccess_Base::controlLVWhiteBalance(int command)
 {
-    debugPrint(kDebugPtp, "%s - command %d", BRX_METHOD, command);
-    const quint32 params[] = {quint32(command)};
-    return sendCommand(kOpControlLVWhiteBalance, 1, params, BRX_METHOD);
+    return sendControl(kOpControlLVWhiteBalance, command, BRX_METHOD);
 }
 
 // --- Typed device properties ---------------------------------------------------

@@ -320,6 +320,7 @@ private:
     template <typename T> bool getDevicePropTyped(quint16 propertyCode, T& value);
     template <typename T> bool setDevicePropTyped(quint16 propertyCode, T value);
     bool isDirectReleaseProduct() const;
+    bool sendControl(quint16 opCode, int command, const char* label);
     bool translateRelease(quint32 count, const qint32* values, const char* label);
 
     const int m_connectionType;
