@@ -60,14 +60,12 @@ bool BRX_Commu_CameraAccess_Base::evaluateSupportsCaptureMode7()
 
 bool BRX_Commu_CameraAccess_Base::getDeviceInfo(void* buffer, quint32 size)
 {
-    debugPrint(kDebugPtp, "%s - dataSize 0x%08X", BRX_METHOD, size);
-    return recvData(kOpGetDeviceInfo, 0, nullptr, buffer, size, BRX_METHOD);
+    return receiveDataset(kOpGetDeviceInfo, buffer, size, BRX_METHOD);
 }
 
 bool BRX_Commu_CameraAccess_Base::getStorageIDs(void* buffer, quint32 size)
 {
-    debugPrint(kDebugPtp, "%s - dataSize 0x%08X", BRX_METHOD, size);
-    return recvData(kOpGetStorageIDs, 0, nullptr, buffer, size, BRX_METHOD);
+    return receiveDataset(kOpGetStorageIDs, buffer, size, BRX_METHOD);
 }
 
 bool BRX_Commu_CameraAccess_Base::getObjectHandles(void* buffer, quint32 size, uint storageId)
@@ -147,8 +145,7 @@ bool BRX_Commu_CameraAccess_Base::transferObjectReady()
 
 bool BRX_Commu_CameraAccess_Base::getCameraSettings(void* buffer, quint32 size)
 {
-    debugPrint(kDebugPtp, "%s - dataSize 0x%08X", BRX_METHOD, size);
-    return recvData(kOpGetCameraSettings, 0, nullptr, buffer, size, BRX_METHOD);
+    return receiveDataset(kOpGetCameraSettings, buffer, size, BRX_METHOD);
 }
 
 bool BRX_Commu_CameraAccess_Base::setCameraSettings(const void* buffer, quint32 size)
@@ -159,26 +156,22 @@ bool BRX_Commu_CameraAccess_Base::setCameraSettings(const void* buffer, quint32 
 
 bool BRX_Commu_CameraAccess_Base::getLensData(void* buffer, quint32 size)
 {
-    debugPrint(kDebugPtp, "%s - dataSize 0x%08X", BRX_METHOD, size);
-    return recvData(kOpGetLensData, 0, nullptr, buffer, size, BRX_METHOD);
+    return receiveDataset(kOpGetLensData, buffer, size, BRX_METHOD);
 }
 
 bool BRX_Commu_CameraAccess_Base::get3DAxisData(void* buffer, quint32 size)
 {
-    debugPrint(kDebugPtp, "%s - dataSize 0x%08X", BRX_METHOD, size);
-    return recvData(kOpGet3DAxisData, 0, nullptr, buffer, size, BRX_METHOD);
+    return receiveDataset(kOpGet3DAxisData, buffer, size, BRX_METHOD);
 }
 
 bool BRX_Commu_CameraAccess_Base::getGeotackingData(void* buffer, quint32 size)
 {
-    debugPrint(kDebugPtp, "%s - dataSize 0x%08X", BRX_METHOD, size);
-    return recvData(kOpGetGeotackingData, 0, nullptr, buffer, size, BRX_METHOD);
+    return receiveDataset(kOpGetGeotackingData, buffer, size, BRX_METHOD);
 }
 
 bool BRX_Commu_CameraAccess_Base::getStreamData(void* buffer, quint32 size)
 {
-    debugPrint(kDebugPtp, "%s - dataSize 0x%08X", BRX_METHOD, size);
-    return recvData(kOpGetStreamData, 0, nullptr, buffer, size, BRX_METHOD);
+    return receiveDataset(kOpGetStreamData, buffer, size, BRX_METHOD);
 }
 
 bool BRX_Commu_CameraAccess_Base::getDevicePropDesc(uint propertyCode, void* buffer, quint32 size)
@@ -208,6 +201,13 @@ bool BRX_Commu_CameraAccess_Base::deleteObject(uint objectHandle)
     debugPrint(kDebugPtp, "%s - objectHandle 0x%08X", BRX_METHOD, objectHandle);
     const quint32 params[] = {objectHandle};
     return sendCommand(kOpDeleteObject, 1, params, BRX_METHOD);
+}
+
+// The vendor datasets read without parameters.
+bool BRX_Commu_CameraAccess_Base::receiveDataset(quint16 opCode, void* buffer, quint32 size, const char* label)
+{
+    debugPrint(kDebugPtp, "%s - dataSize 0x%08X", label, size);
+    return recvData(opCode, 0, nullptr, buffer, size, label);
 }
 
 // The control operations that take one command value.

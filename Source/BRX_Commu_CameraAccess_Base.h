@@ -321,6 +321,7 @@ private:
     template <typename T> bool setDevicePropTyped(quint16 propertyCode, T value);
     bool isDirectReleaseProduct() const;
     bool sendControl(quint16 opCode, int command, const char* label);
+    bool receiveDataset(quint16 opCode, void* buffer, quint32 size, const char* label);
     bool translateRelease(quint32 count, const qint32* values, const char* label);
 
     const int m_connectionType;
