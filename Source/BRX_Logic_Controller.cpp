@@ -168,50 +168,45 @@ void BRX_Logic_Controller::connectAccess()
 bool BRX_Logic_Controller::getProperty(int property, void* data, unsigned int size)
 {
     DirectCallLock locker(m_connectionLock, *this);
-    if (!m_camera) {
-        debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
-        return false;
-    }
-    switch (Catalogue::checkGet(property, data, size, BRX_METHOD)) {
-    case Catalogue::Verdict::Refused:
-        return false;
-    case Catalogue::Verdict::NoData:
-        return true;
-    case Catalogue::Verdict::Accepted:
-        break;
-    }
+    const Catalogue::Verdict verdict = admit(&Catalogue::checkGet, property, data, size, BRX_METHOD);
+    if (verdict != Catalogue::Verdict::Accepted)
+        return verdict == Catalogue::Verdict::NoData;
     const Reader reader = readerOf(property);
-    if (!reader) {
-        debugPrint(kDebugAlways, "%s - missing property: %d", BRX_METHOD, property);
-        return false;
-    }
+    if (!reader)
+        return missingProperty(property, BRX_METHOD);
     return reader(*this, *m_camera, data);
 }
 
 bool BRX_Logic_Controller::setProperty(int property, const void* data, unsigned int size)
 {
     DirectCallLock locker(m_connectionLock, *this);
-    if (!m_camera) {
-        debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
-        return false;
-    }
-    switch (Catalogue::checkSet(property, data, size, BRX_METHOD)) {
-    case Catalogue::Verdict::Refused:
-        return false;
-    case Catalogue::Verdict::NoData:
-        return true;
-    case Catalogue::Verdict::Accepted:
-        break;
-    }
+    const Catalogue::Verdict verdict = admit(&Catalogue::checkSet, property, data, size, BRX_METHOD);
+    if (verdict != Catalogue::Verdict::Accepted)
+        return verdict == Catalogue::Verdict::NoData;
     const Writer writer = writerOf(property);
-    if (!writer) {
-        debugPrint(kDebugAlways, "%s - missing property: %d", BRX_METHOD, property);
-        return false;
-    }
+    if (!writer)
+        return missingProperty(property, BRX_METHOD);
     writer(*this, data);
     if (Catalogue::find(property)->notified)
         inControllerThread([this, property] { echo(property); });
     return true;
+}
+
+// Both directions refuse without a camera first, then follow the catalogue.
+Catalogue::Verdict BRX_Logic_Controller::admit(Check check, int property, const void* data, unsigned int size,
+                                               const char* label) const
+{
+    if (!m_camera) {
+        debugPrint(kDebugAlways, "%s - no camera", label);
+        return Catalogue::Verdict::Refused;
+    }
+    return check(property, data, size, label);
+}
+
+bool BRX_Logic_Controller::missingProperty(int property, const char* label)
+{
+    debugPrint(kDebugAlways, "%s - missing property: %d", label, property);
+    return false;
 }
 
 // The settings records compare what they read back with what they hold, and

@@ -1,6 +1,8 @@
 #ifndef BRX_LOGIC_CONTROLLER_H
 #define BRX_LOGIC_CONTROLLER_H
 
+#include "BRX_Logic_PropertyCatalogue.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMetaType>
@@ -361,7 +363,13 @@ private:
     typedef bool (*Reader)(BRX_Logic_Controller&, BRX_Logic_Camera&, void* data);
     typedef void (*Writer)(BRX_Logic_Controller&, const void* data);
 
+    typedef BRX_Logic_PropertyCatalogue::Verdict (*Check)(int property, const void* data, unsigned int size,
+                                                          const char* label);
+
     static Reader readerOf(int property);
+    BRX_Logic_PropertyCatalogue::Verdict admit(Check check, int property, const void* data, unsigned int size,
+                                               const char* label) const;
+    static bool missingProperty(int property, const char* label);
     static Writer writerOf(int property);
 
     Q_INVOKABLE void startDeviceCheck();
