@@ -113,10 +113,10 @@ void BRX_Commu_VirtualCamera::injectBusy(int count)
     m_device.injectBusy(count);
 }
 
-void BRX_Commu_VirtualCamera::failOperation(quint16 opCode, quint16 responseCode)
+void BRX_Commu_VirtualCamera::failOperation(quint16 opCode, quint16 responseCode, int times)
 {
     std::unique_lock<std::mutex> locker(m_mutex);
-    m_device.failOperation(opCode, responseCode);
+    m_device.failOperation(opCode, responseCode, times);
 }
 
 void BRX_Commu_VirtualCamera::truncateNextDataPhase(quint32 bytes)

@@ -54,7 +54,9 @@ public:
     // A device property changed on the camera (raises the change event).
     bool changeProperty(quint16 code, qint64 value);
     void injectBusy(int count);
-    void failOperation(quint16 opCode, quint16 responseCode);
+    // opCode answers responseCode the next times calls, or from now on.
+    void failOperation(quint16 opCode, quint16 responseCode,
+                       int times = BRX_Commu_VirtualCameraDevice::kEveryTime);
     void truncateNextDataPhase(quint32 bytes);
     void unplugOnOperation(quint16 opCode);
     void misnumberNextResponse();

@@ -190,10 +190,9 @@ Device::Reply BRX_Commu_VirtualCameraDevice::handle(quint16 opCode, quint32 tran
         reply.code = kDeviceBusy;
         return reply;
     }
-    if (m_failures.contains(opCode)) {
-        reply.code = m_failures.value(opCode);
+    reply.code = takeFailure(opCode);
+    if (reply.code != 0)
         return reply;
-    }
     if (m_observer)
         m_observer(opCode, params);
     return dispatch(opCode, params, dataOut);
@@ -276,12 +275,23 @@ void BRX_Commu_VirtualCameraDevice::injectBusy(int count)
     m_busyCount = count;
 }
 
-void BRX_Commu_VirtualCameraDevice::failOperation(quint16 opCode, quint16 responseCode)
+void BRX_Commu_VirtualCameraDevice::failOperation(quint16 opCode, quint16 responseCode, int times)
 {
-    if (responseCode)
-        m_failures.insert(opCode, responseCode);
+    if (responseCode && times != 0)
+        m_failures.insert(opCode, {responseCode, times});
     else
         m_failures.remove(opCode);
+}
+
+quint16 BRX_Commu_VirtualCameraDevice::takeFailure(quint16 opCode)
+{
+    const auto failure = m_failures.find(opCode);
+    if (failure == m_failures.end())
+        return 0;
+    const quint16 code = failure->responseCode;
+    if (failure->remaining != kEveryTime && --failure->remaining == 0)
+        m_failures.erase(failure);
+    return code;
 }
 
 qint64 BRX_Commu_VirtualCameraDevice::propertyValue(quint16 code) const

@@ -75,8 +75,10 @@ public:
     void setOperationObserver(const Observer& observer) { m_observer = observer; }
     // The next count operations answer Device Busy.
     void injectBusy(int count);
-    // opCode answers responseCode from now on; 0 restores it.
-    void failOperation(quint16 opCode, quint16 responseCode);
+    // opCode answers responseCode the next times calls (kEveryTime: from now
+    // on), then is served again; responseCode 0 restores it at once.
+    static const int kEveryTime = -1;
+    void failOperation(quint16 opCode, quint16 responseCode, int times = kEveryTime);
 
     QVector<quint16> operationLog() const { return m_operationLog; }
     bool isSessionOpen() const { return m_sessionOpen; }
@@ -182,7 +184,14 @@ private:
     bool m_vendorSessionOpen = false;
     quint32 m_lastTransactionId = 0;
     int m_busyCount = 0;
-    QHash<quint16, quint16> m_failures;
+    struct Failure {
+        quint16 responseCode;
+        int remaining; // kEveryTime: no end
+    };
+    // The failure opCode answers now, 0 for none; counts the answer down.
+    quint16 takeFailure(quint16 opCode);
+
+    QHash<quint16, Failure> m_failures;
     QHash<quint16, QPair<Direction, Handler>> m_customOperations;
     Observer m_observer;
     QVector<quint16> m_operationLog;

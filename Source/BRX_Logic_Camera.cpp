@@ -382,6 +382,27 @@ void BRX_Logic_Camera::withSettings(const char* caller, F access) const
     });
 }
 
+void BRX_Logic_Camera::refreshIfStale(const char* caller)
+{
+    bool stale;
+    {
+        std::lock_guard<std::recursive_mutex> locker(m_settingsMutex);
+        stale = m_settings && !m_settings->holdsCameraValues();
+    }
+    if (stale)
+        receiveAndDispatch(caller, -1);
+}
+
+template <typename F>
+bool BRX_Logic_Camera::writeSettings(const char* caller, F write)
+{
+    refreshIfStale(caller);
+    return withSettings(caller, false, [&](BRX_Logic_CameraSettingsBase& settings) {
+        write(settings);
+        return settings.sendIfChanged();
+    });
+}
+
 template <typename R, typename F>
 R BRX_Logic_Camera::withLens(const char* caller, R fallback, F access) const
 {
@@ -446,6 +467,15 @@ void BRX_Logic_Camera::createSettings()
 void BRX_Logic_Camera::takeOverStorageAndPowerOff()
 {
     std::lock_guard<std::recursive_mutex> locker(m_settingsMutex);
+    // What is saved here goes back to the camera at close: it must be the
+    // camera's own, so a failed first read is tried once more.
+    if (!m_settings->holdsCameraValues())
+        m_settings->recvFromCamera(nullptr);
+    if (!m_settings->holdsCameraValues()) {
+        debugPrint(kDebugAlways, "%s - camera settings unknown, storage type and auto power-off left as they are",
+                   BRX_METHOD);
+        return;
+    }
     if (m_settings->hasStorageType()) {
         m_savedStorageType = m_settings->storageType();
         if (m_savedStorageType != kStorageTypeWhileConnected)
@@ -788,57 +818,74 @@ bool BRX_Logic_Camera::serialCaptureStop()
 
 void BRX_Logic_Camera::restoreAutoPowerOff()
 {
-    std::lock_guard<std::recursive_mutex> locker(m_settingsMutex);
     if (!m_settings || m_savedAutoPowerOff < 0)
         return;
-    m_settings->setAutoPowerOff(m_savedAutoPowerOff);
-    m_settings->sendIfChanged();
+    writeSettings(__PRETTY_FUNCTION__, [this](BRX_Logic_CameraSettingsBase& settings) {
+        settings.setAutoPowerOff(m_savedAutoPowerOff);
+    });
 }
 
 void BRX_Logic_Camera::restoreStorageType()
 {
-    std::lock_guard<std::recursive_mutex> locker(m_settingsMutex);
-    if (!m_settings || m_savedStorageType < 0 || !m_settings->hasStorageType())
+    if (!m_settings || m_savedStorageType < 0)
         return;
-    m_settings->setStorageType(m_savedStorageType);
-    m_settings->sendIfChanged();
+    writeSettings(__PRETTY_FUNCTION__, [this](BRX_Logic_CameraSettingsBase& settings) {
+        if (settings.hasStorageType())
+            settings.setStorageType(m_savedStorageType);
+    });
 }
 
 void BRX_Logic_Camera::toggleVideoCapture()
 {
     if (!withSettings(__PRETTY_FUNCTION__, false, [](BRX_Logic_CameraSettingsBase&) { return true; }))
         return;
-    if (!m_videoRecording)
-        switchStorageTypeForVideo();
-    releaseCam(m_videoRecording ? kVQReleaseVideoStop : kVQReleaseVideoStart);
-    m_videoRecording = !m_videoRecording;
-    if (!m_videoRecording) {
-        m_releaseInProgress = false;
-        restoreStorageTypeAfterVideo();
-    }
+    if (m_videoRecording)
+        stopVideo();
+    else
+        startVideo();
 }
 
-// A recording goes to the camera's own card.
-void BRX_Logic_Camera::switchStorageTypeForVideo()
+void BRX_Logic_Camera::startVideo()
 {
-    withSettings(__PRETTY_FUNCTION__, [this](BRX_Logic_CameraSettingsBase& settings) {
+    if (!switchStorageTypeForVideo())
+        return;
+    if (!releaseCam(kVQReleaseVideoStart)) {
+        restoreStorageTypeAfterVideo();
+        return;
+    }
+    m_videoRecording = true;
+}
+
+void BRX_Logic_Camera::stopVideo()
+{
+    releaseCam(kVQReleaseVideoStop);
+    m_videoRecording = false;
+    m_releaseInProgress = false;
+    restoreStorageTypeAfterVideo();
+}
+
+// A recording goes to the camera's own card; false when the camera did not
+// take the storage type.
+bool BRX_Logic_Camera::switchStorageTypeForVideo()
+{
+    const bool switched = writeSettings(__PRETTY_FUNCTION__, [this](BRX_Logic_CameraSettingsBase& settings) {
         if (!settings.hasStorageType())
             return;
         m_storageTypeBeforeVideo = settings.storageType();
         settings.setStorageType(kStorageTypeWhileRecording);
-        settings.sendIfChanged();
     });
+    if (!switched)
+        m_storageTypeBeforeVideo = -1;
+    return switched;
 }
 
 void BRX_Logic_Camera::restoreStorageTypeAfterVideo()
 {
     if (m_storageTypeBeforeVideo < 0)
         return;
-    withSettings(__PRETTY_FUNCTION__, [this](BRX_Logic_CameraSettingsBase& settings) {
-        if (!settings.hasStorageType())
-            return;
-        settings.setStorageType(m_storageTypeBeforeVideo);
-        settings.sendIfChanged();
+    writeSettings(__PRETTY_FUNCTION__, [this](BRX_Logic_CameraSettingsBase& settings) {
+        if (settings.hasStorageType())
+            settings.setStorageType(m_storageTypeBeforeVideo);
     });
     m_storageTypeBeforeVideo = -1;
 }
@@ -920,12 +967,10 @@ void BRX_Logic_Camera::callFrameCallback(int type, const void* data, unsigned in
                             });                                                                    \
     }
 #define BRX_CAMERA_DEFINE_SETTER(Name, ArgumentType, RecordSetter)                                 \
-    void BRX_Logic_Camera::Name(ArgumentType value)                                                \
+    bool BRX_Logic_Camera::Name(ArgumentType value)                                                \
     {                                                                                              \
-        withSettings(__PRETTY_FUNCTION__, [value](BRX_Logic_CameraSettingsBase& settings) {        \
-            settings.RecordSetter(value);                                                          \
-            settings.sendIfChanged();                                                              \
-        });                                                                                        \
+        return writeSettings(__PRETTY_FUNCTION__,                                                  \
+                             [value](BRX_Logic_CameraSettingsBase& settings) { settings.RecordSetter(value); }); \
     }
 
 BRX_CAMERA_CAPABILITIES(BRX_CAMERA_DEFINE_CAPABILITY)
@@ -972,26 +1017,24 @@ int BRX_Logic_Camera::bracketingImageNumbers() const
     });
 }
 
-void BRX_Logic_Camera::setExposureMode(eVQExposureMode mode)
+bool BRX_Logic_Camera::setExposureMode(eVQExposureMode mode)
 {
     if (mode < kVQExposureModeFirst || mode > kVQExposureModeLast) {
         debugPrint(kDebugAlways, "%s - illegal exposure mode %d", BRX_METHOD, int(mode));
-        return;
+        return false;
     }
-    withSettings(__PRETTY_FUNCTION__, [mode](BRX_Logic_CameraSettingsBase& settings) {
-        settings.setExposureMode(mode);
-        settings.sendIfChanged();
-    });
+    return writeSettings(__PRETTY_FUNCTION__,
+                         [mode](BRX_Logic_CameraSettingsBase& settings) { settings.setExposureMode(mode); });
 }
 
 // The camera may round the time it was given; read back what it took.
-void BRX_Logic_Camera::setShutterTime(double seconds)
+bool BRX_Logic_Camera::setShutterTime(double seconds)
 {
-    withSettings(__PRETTY_FUNCTION__, [seconds](BRX_Logic_CameraSettingsBase& settings) {
+    const bool taken = writeSettings(__PRETTY_FUNCTION__, [seconds](BRX_Logic_CameraSettingsBase& settings) {
         settings.setShutterTime(seconds);
-        settings.sendIfChanged();
     });
     receiveAndDispatch(__PRETTY_FUNCTION__, Access::kDevicePropExposureTime);
+    return taken;
 }
 
 void BRX_Logic_Camera::setPictureExampleFileFormat(eVQFileFormat format)
@@ -1002,31 +1045,31 @@ void BRX_Logic_Camera::setPictureExampleFileFormat(eVQFileFormat format)
     });
 }
 
-void BRX_Logic_Camera::setWhiteBalanceIndex(uchar index)
+bool BRX_Logic_Camera::setWhiteBalanceIndex(uchar index)
 {
-    setWhiteBalanceValue(__PRETTY_FUNCTION__, index, &BRX_Logic_CameraSettingsBase::whiteBalanceIndex,
+    return setWhiteBalanceValue(__PRETTY_FUNCTION__, index, &BRX_Logic_CameraSettingsBase::whiteBalanceIndex,
                          &BRX_Logic_CameraSettingsBase::setWhiteBalanceIndex);
 }
 
-void BRX_Logic_Camera::setWhiteBalanceColorTemp(uint kelvin)
+bool BRX_Logic_Camera::setWhiteBalanceColorTemp(uint kelvin)
 {
-    setWhiteBalanceValue(__PRETTY_FUNCTION__, int(kelvin),
+    return setWhiteBalanceValue(__PRETTY_FUNCTION__, int(kelvin),
                          &BRX_Logic_CameraSettingsBase::whiteBalanceColorTemp,
                          &BRX_Logic_CameraSettingsBase::setWhiteBalanceColorTemp);
 }
 
 // Live view shows the old balance until it is restarted.
-void BRX_Logic_Camera::setWhiteBalanceValue(const char* caller, int value, RecordGetter get,
+bool BRX_Logic_Camera::setWhiteBalanceValue(const char* caller, int value, RecordGetter get,
                                             RecordSetter set)
 {
-    const bool changed = withSettings(caller, false, [=](BRX_Logic_CameraSettingsBase& settings) {
-        const int old = (settings.*get)();
+    int old = value;
+    const bool taken = writeSettings(caller, [&](BRX_Logic_CameraSettingsBase& settings) {
+        old = (settings.*get)();
         (settings.*set)(value);
-        settings.sendIfChanged();
-        return value != old;
     });
-    if (changed)
+    if (taken && value != old)
         restartLiveView();
+    return taken;
 }
 
 void BRX_Logic_Camera::restartLiveView()
@@ -1046,73 +1089,67 @@ void BRX_Logic_Camera::restartLiveView()
     }
 }
 
-void BRX_Logic_Camera::setBracketImgNum(int count)
+bool BRX_Logic_Camera::setBracketImgNum(int count)
 {
-    withSettings(__PRETTY_FUNCTION__, [count](BRX_Logic_CameraSettingsBase& settings) {
+    return writeSettings(__PRETTY_FUNCTION__, [count](BRX_Logic_CameraSettingsBase& settings) {
         settings.setBracketImgNum(count == 5 ? 5 : 3);
-        settings.sendIfChanged();
     });
 }
 
-void BRX_Logic_Camera::setBracketEnabled(bool on)
+bool BRX_Logic_Camera::setBracketEnabled(bool on)
 {
-    withSettings(__PRETTY_FUNCTION__, [on](BRX_Logic_CameraSettingsBase& settings) {
+    return writeSettings(__PRETTY_FUNCTION__, [on](BRX_Logic_CameraSettingsBase& settings) {
         if (settings.hasBracketingAutomatic())
             settings.setBracketingAutomatic(on ? 1 : 0);
         settings.setBracketEnabled(on);
-        settings.sendIfChanged();
     });
 }
 
-void BRX_Logic_Camera::setFocusMode(eVQFocusMode mode)
+bool BRX_Logic_Camera::setFocusMode(eVQFocusMode mode)
 {
     switch (mode) {
     case kVQFocusAutoSingle:
-        changeToAutoFocusSingle();
-        break;
+        return changeToAutoFocusSingle();
     case kVQFocusAutoContinuous:
-        changeToAutoFocusContinuous();
-        break;
+        return changeToAutoFocusContinuous();
     case kVQFocusManual:
-        changeToManualFocus();
-        break;
+        return changeToManualFocus();
     default:
         debugPrint(kDebugAlways, "%s - illegal focus mode %d", BRX_METHOD, int(mode));
+        return false;
     }
 }
 
-void BRX_Logic_Camera::changeToAutoFocusSingle()
+bool BRX_Logic_Camera::changeToAutoFocusSingle()
 {
-    changeToAutoFocus(__PRETTY_FUNCTION__, kVQFocusAutoSingle);
+    return changeToAutoFocus(__PRETTY_FUNCTION__, kVQFocusAutoSingle);
 }
 
-void BRX_Logic_Camera::changeToAutoFocusContinuous()
+bool BRX_Logic_Camera::changeToAutoFocusContinuous()
 {
-    changeToAutoFocus(__PRETTY_FUNCTION__, kVQFocusAutoContinuous);
+    return changeToAutoFocus(__PRETTY_FUNCTION__, kVQFocusAutoContinuous);
 }
 
 // Autofocus is stopped around the switch and started again, except on the
 // product whose live view must not be interrupted by it.
-void BRX_Logic_Camera::changeToAutoFocus(const char* caller, int mode)
+bool BRX_Logic_Camera::changeToAutoFocus(const char* caller, int mode)
 {
     sendStage(kVQReleaseAutoFocusStop);
-    storeFocusMode(caller, mode);
+    const bool taken = storeFocusMode(caller, mode);
     if (!isLiveViewActiveOn2041())
         sendStage(kVQReleaseAutoFocusStart);
+    return taken;
 }
 
-void BRX_Logic_Camera::changeToManualFocus()
+bool BRX_Logic_Camera::changeToManualFocus()
 {
     sendStage(kVQReleaseAutoFocusStop);
-    storeFocusMode(__PRETTY_FUNCTION__, kVQFocusManual);
+    return storeFocusMode(__PRETTY_FUNCTION__, kVQFocusManual);
 }
 
-void BRX_Logic_Camera::storeFocusMode(const char* caller, int mode)
+bool BRX_Logic_Camera::storeFocusMode(const char* caller, int mode)
 {
-    withSettings(caller, [mode](BRX_Logic_CameraSettingsBase& settings) {
-        settings.setFocusMode(mode);
-        settings.sendIfChanged();
-    });
+    return writeSettings(caller, [mode](BRX_Logic_CameraSettingsBase& settings) { settings.setFocusMode(mode); });
 }
 
 bool BRX_Logic_Camera::isLiveViewActiveOn2041()
@@ -1130,20 +1167,20 @@ void BRX_Logic_Camera::switchToMFMode()
     emit signalFocusMode(focusMode());
 }
 
-void BRX_Logic_Camera::setFocusDistance(uint position)
+bool BRX_Logic_Camera::setFocusDistance(uint position)
 {
     if (!withSettings(__PRETTY_FUNCTION__, false,
                       [](BRX_Logic_CameraSettingsBase& settings) { return settings.hasMoveLensToPos(); })) {
         debugPrint(kDebugAlways, "%s - feature MoveLensToPosition is not available", BRX_METHOD);
-        return;
+        return false;
     }
     if (position == kIllegalFocusPosition) {
         debugPrint(kDebugAlways, "%s - illegal position 0x%lx", BRX_METHOD, (unsigned long)position);
-        return;
+        return false;
     }
     switchToMFMode();
     sendStage(kVQReleaseAutoFocusStart);
-    sendStage(kVQReleaseLensToPosition, int(position));
+    return sendStage(kVQReleaseLensToPosition, int(position));
 }
 
 void BRX_Logic_Camera::setFocusDistanceDec()

@@ -213,9 +213,10 @@ public:
     // to match (controller thread).
     void checkIfLiveViewIsActive();
 
-    void changeToAutoFocusSingle();
-    void changeToAutoFocusContinuous();
-    void changeToManualFocus();
+    // Each says whether the camera took the focus mode.
+    bool changeToAutoFocusSingle();
+    bool changeToAutoFocusContinuous();
+    bool changeToManualFocus();
     void switchToMFMode();
 
 signals:
@@ -309,7 +310,8 @@ public slots:
     // Ends the 3 s period: runs a deferred rebuild if one is pending.
     void slotDelayedRebuildImageDB();
     // Starts or stops a video recording; the storage type is switched to 0
-    // for the recording and restored afterwards.
+    // for the recording and restored afterwards. A recording that does not
+    // start leaves the storage type as it was.
     void toggleVideoCapture();
     // Live view (controller thread). Photo and video live view exclude each
     // other; switching one on switches the other off.
@@ -335,6 +337,9 @@ public slots:
     void setWantQuickView(bool want);
     void setPictureExampleFileFormat(eVQFileFormat format);
 
+    // The setters below say whether the camera took the value: false when it
+    // was refused (out of range, not offered, refused by the camera or not
+    // answered), and the camera model then holds the camera's value.
     BRX_CAMERA_SETTERS(BRX_CAMERA_DECLARE_SETTER)
 
     void setDngPath(QString path);
@@ -342,17 +347,18 @@ public slots:
     void setPictureName(QString name);
     void setPictureIndex(int index);
     // Accepts 0 to 5.
-    void setExposureMode(eVQExposureMode mode);
+    bool setExposureMode(eVQExposureMode mode);
     // Signals the camera's actual value at once.
-    void setShutterTime(double seconds);
+    bool setShutterTime(double seconds);
     // Both restart live view when the value changes.
-    void setWhiteBalanceIndex(uchar index);
-    void setWhiteBalanceColorTemp(uint kelvin);
-    void setBracketEnabled(bool on);
-    void setBracketImgNum(int count);
-    void setFocusMode(eVQFocusMode mode);
-    // Moves the lens in manual focus; 0xFFFFFFFF is refused.
-    void setFocusDistance(uint position);
+    bool setWhiteBalanceIndex(uchar index);
+    bool setWhiteBalanceColorTemp(uint kelvin);
+    bool setBracketEnabled(bool on);
+    bool setBracketImgNum(int count);
+    bool setFocusMode(eVQFocusMode mode);
+    // Moves the lens in manual focus; 0xFFFFFFFF is refused. True when the
+    // camera took the move.
+    bool setFocusDistance(uint position);
     void setFocusDistanceDec();
     void setFocusDistanceInc();
     // Sends a release stage with parameter 0; success marks a release in progress.
@@ -403,6 +409,13 @@ private:
     void emitFocusConfirmationEnabled();
     void dispatchChanges(const BRX_Logic_SettingsChanges& changes);
     void receiveAndDispatch(const char* caller, int propertyCode);
+    // A record whose last read failed is read again, its changes signalled,
+    // before anything is written from it.
+    void refreshIfStale(const char* caller);
+    // Runs write on the record and sends what it changed; whether the camera
+    // took it (false without a record).
+    template <typename F>
+    bool writeSettings(const char* caller, F write);
 
     void createSettings();
     void takeOverStorageAndPowerOff();
@@ -439,12 +452,14 @@ private:
     void sendCrossPos(const char* caller, double x, double y, int firstWord);
 
     bool sendStage(int stage, int param = 0);
-    void switchStorageTypeForVideo();
+    void startVideo();
+    void stopVideo();
+    bool switchStorageTypeForVideo();
     void restoreStorageTypeAfterVideo();
-    void setWhiteBalanceValue(const char* caller, int value, RecordGetter get, RecordSetter set);
+    bool setWhiteBalanceValue(const char* caller, int value, RecordGetter get, RecordSetter set);
     void restartLiveView();
-    void changeToAutoFocus(const char* caller, int mode);
-    void storeFocusMode(const char* caller, int mode);
+    bool changeToAutoFocus(const char* caller, int mode);
+    bool storeFocusMode(const char* caller, int mode);
     bool isLiveViewActiveOn2041();
     void stepFocus(const char* caller, bool increase);
 

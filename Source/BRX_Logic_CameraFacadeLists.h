@@ -109,8 +109,8 @@
     X(double, aperture, aperture, 0.0)
 
 // Setters: X(Name, ArgumentType, RecordSetter); each stores the value in the
-// record and sends the record when that changed it. The record takes bools
-// where it keeps a code as 0 or 1.
+// record and sends the record when that changed it, and says whether the
+// camera took it. The record takes bools where it keeps a code as 0 or 1.
 #define BRX_CAMERA_SETTERS(X)                                                                      \
     X(setFlashXSymbol, bool, setFlashXSymbol)                                                      \
     X(setKeyLock, bool, setKeyLock)                                                                \
@@ -150,6 +150,6 @@
 
 #define BRX_CAMERA_DECLARE_CAPABILITY(Name) bool Name() const;
 #define BRX_CAMERA_DECLARE_GETTER(Type, Name, RecordGetter, Default) Type Name() const;
-#define BRX_CAMERA_DECLARE_SETTER(Name, ArgumentType, RecordSetter) void Name(ArgumentType value);
+#define BRX_CAMERA_DECLARE_SETTER(Name, ArgumentType, RecordSetter) bool Name(ArgumentType value);
 
 #endif

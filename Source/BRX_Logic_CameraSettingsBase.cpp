@@ -29,10 +29,13 @@ BRX_Logic_CameraSettingsBase::BRX_Logic_CameraSettingsBase(BRX_Commu_CameraAcces
 
 BRX_Logic_CameraSettingsBase::~BRX_Logic_CameraSettingsBase() = default;
 
-void BRX_Logic_CameraSettingsBase::sendIfChanged()
+bool BRX_Logic_CameraSettingsBase::sendIfChanged()
 {
     if (m_changed)
         sendToCamera();
+    const bool applied = !m_refused;
+    m_refused = false;
+    return applied;
 }
 
 int BRX_Logic_CameraSettingsBase::productId() const
@@ -82,4 +85,16 @@ void BRX_Logic_CameraSettingsBase::logNotAvailable(const char* method)
 void BRX_Logic_CameraSettingsBase::logOnlyExternally(const char* method)
 {
     debugPrint(kDebugAlways, "%s - functionality is not available in camera, but only externally", method);
+}
+
+void BRX_Logic_CameraSettingsBase::refuseNotAvailable(const char* method)
+{
+    logNotAvailable(method);
+    markRefused();
+}
+
+void BRX_Logic_CameraSettingsBase::refuseOnlyExternally(const char* method)
+{
+    logOnlyExternally(method);
+    markRefused();
 }

@@ -21,8 +21,10 @@ struct BRX_Logic_SettingsChanges;
 // f-number.
 //
 // Writing: a setter stores a value that differs from the held one and marks
-// the record changed; the caller then calls sendIfChanged(). A setter the
-// record cannot serve logs and changes nothing.
+// the record changed; the caller then calls sendIfChanged(), whose result
+// says whether the camera took it. A setter the record cannot serve logs,
+// changes nothing and counts as refused. A write the camera refuses or does
+// not answer leaves the record with the camera's values, never the refused ones.
 //
 // Not thread-safe: created, used and destroyed on the controller thread only.
 class BRX_Logic_CameraSettingsBase
@@ -239,8 +241,13 @@ public:
     void clearChanged() { m_changed = false; }
     bool isChanged() const { return m_changed; }
     // Calls sendToCamera() only when a setter stored a new value since the
-    // last transfer.
-    void sendIfChanged();
+    // last transfer. False when a set since the last call was refused, by the
+    // record or by the camera, or went unanswered.
+    bool sendIfChanged();
+    // False while the values held were not read whole from the camera: before
+    // the first read and after a failed one. Such a record sends nothing; the
+    // caller reads it again first.
+    bool holdsCameraValues() const { return m_holdsCameraValues; }
 
     // --- Dump tables (used by the record classes' own tables) ----------------
     typedef bool (BRX_Logic_CameraSettingsBase::*Query)() const;
@@ -279,10 +286,19 @@ protected:
     static void logNotAvailable(const char* method);
     static void logOnlyExternally(const char* method);
 
+    // A set that was not applied: the next sendIfChanged() reports it.
+    void markRefused() { m_refused = true; }
+    // The setters of a setting the record cannot serve.
+    void refuseNotAvailable(const char* method);
+    void refuseOnlyExternally(const char* method);
+    void setHoldsCameraValues(bool holds) { m_holdsCameraValues = holds; }
+
 private:
     BRX_Commu_CameraAccess_Base* m_cameraAccess;
     BRX_Logic_DeviceInfo* m_deviceInfo;
     bool m_changed = false;
+    bool m_refused = false;
+    bool m_holdsCameraValues = true;
 };
 
 // A DumpLine row for the getter of the same name, e.g.

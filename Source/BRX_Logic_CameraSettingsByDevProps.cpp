@@ -306,13 +306,28 @@ void BRX_Logic_CameraSettingsByDevProps::sendToCamera()
     debugPrint(kDebugAlways, "%s - functionality is not needed", BRX_METHOD);
 }
 
-void BRX_Logic_CameraSettingsByDevProps::writeIfChanged(Property property, qint32 value)
+bool BRX_Logic_CameraSettingsByDevProps::writeIfChanged(Property property, qint32 value)
 {
-    if (m_values[property] == value)
-        return;
+    const qint32 previous = m_values[property];
+    if (previous == value)
+        return true;
     m_values[property] = value;
-    if (cameraAccess() && kRows[property].write)
-        kRows[property].write(cameraAccess(), value);
+    const Writer write = kRows[property].write;
+    if (cameraAccess() && write && write(cameraAccess(), value))
+        return true;
+    takeBack(property, previous, value);
+    return false;
+}
+
+// The camera keeps its value when it refuses a write, and may have taken one
+// it did not answer: the value held before comes back, then the camera is
+// asked, so that only the camera's value is shown.
+void BRX_Logic_CameraSettingsByDevProps::takeBack(Property property, qint32 previous, qint32 refused)
+{
+    m_values[property] = previous;
+    debugPrint(kDebugAlways, "%s - %s = %d not taken by the camera", BRX_METHOD, kRows[property].label, refused);
+    recvFromCamera(kRows[property].codes[0], nullptr);
+    markRefused();
 }
 
 double BRX_Logic_CameraSettingsByDevProps::secondsOfCode(qint32 code) const
@@ -382,6 +397,11 @@ void BRX_Logic_CameraSettingsByDevProps::setDriveMode(int code)
 {
     const auto found = std::find_if(std::begin(kDriveModes), std::end(kDriveModes),
                                     [code](const DriveMode& mode) { return mode.code == code; });
+    if (found == std::end(kDriveModes) && code != 0) {
+        debugPrint(kDebugAlways, "%s - illegal drive mode %d", BRX_METHOD, code);
+        markRefused();
+        return;
+    }
     qint32 value = found == std::end(kDriveModes) ? 0 : found->captureMode;
     if (value == kCaptureModeSingle && captureMode7())
         value = kCaptureModeSingleAlt;
@@ -409,10 +429,9 @@ void BRX_Logic_CameraSettingsByDevProps::setBracketEnabled(bool on)
         writeIfChanged(kBracketingEnabled, on);
         return;
     }
-    m_values[kBracketingEnabled] = on;
     // Switching off leaves the drive mode to the next drive-mode choice.
-    if (on)
-        writeIfChanged(kDriveMode, kCaptureModeBracketing);
+    if (!on || writeIfChanged(kDriveMode, kCaptureModeBracketing))
+        m_values[kBracketingEnabled] = on;
 }
 
 void BRX_Logic_CameraSettingsByDevProps::setBracketImgNum(int images) { writeIfChanged(kBracketingFrames, images); }
@@ -426,16 +445,22 @@ void BRX_Logic_CameraSettingsByDevProps::setSensitivity(int iso)
     const bool automatic = iso == 0;
     if (automatic ? held(kSensitivityAuto) != 0 : (iso == held(kSensitivityASA) && !held(kSensitivityAuto)))
         return;
+    const qint32 previousIso = held(kSensitivityASA);
+    const qint32 previousAutomatic = held(kSensitivityAuto);
     m_values[kSensitivityAuto] = automatic;
     if (!automatic)
         m_values[kSensitivityASA] = iso;
-    if (BRX_Commu_CameraAccess_Base* access = cameraAccess())
-        access->setDevicePropExposureIndex(quint32(iso));
+    BRX_Commu_CameraAccess_Base* access = cameraAccess();
+    if (access && access->setDevicePropExposureIndex(quint32(iso)))
+        return;
+    // Reading the ISO value back reads the automatic flag too.
+    m_values[kSensitivityAuto] = previousAutomatic;
+    takeBack(kSensitivityASA, previousIso, iso);
 }
 
 void BRX_Logic_CameraSettingsByDevProps::setKeyLock(bool on) { writeIfChanged(kKeyLock, on); }
-void BRX_Logic_CameraSettingsByDevProps::setDngCompression(bool) { logNotAvailable(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByDevProps::setFlashXSymbol(bool) { logNotAvailable(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByDevProps::setDngCompression(bool) { refuseNotAvailable(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByDevProps::setFlashXSymbol(bool) { refuseNotAvailable(BRX_METHOD); }
 void BRX_Logic_CameraSettingsByDevProps::setFileFormat(int code) { writeIfChanged(kFileFormat, code); }
 void BRX_Logic_CameraSettingsByDevProps::setWhiteBalanceIndex(int code) { writeIfChanged(kWhiteBalance, code); }
 void BRX_Logic_CameraSettingsByDevProps::setWhiteBalanceColorTemp(int code) { writeIfChanged(kWhiteBalanceColorTemp, code); }
@@ -443,7 +468,7 @@ void BRX_Logic_CameraSettingsByDevProps::setJpgColorSpace(int code) { writeIfCha
 void BRX_Logic_CameraSettingsByDevProps::setStorageType(int code) { writeIfChanged(kExternalShooting, code); }
 void BRX_Logic_CameraSettingsByDevProps::setAutoreviewDuration(int code) { writeIfChanged(kAutoreviewDuration, code); }
 void BRX_Logic_CameraSettingsByDevProps::setAutoPowerOff(int code) { writeIfChanged(kAutoPowerOff, code); }
-void BRX_Logic_CameraSettingsByDevProps::setLockAEAF(bool) { logNotAvailable(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByDevProps::setLockAEAF(bool) { refuseNotAvailable(BRX_METHOD); }
 void BRX_Logic_CameraSettingsByDevProps::setSensorFormat(int code) { writeIfChanged(kSensorFormat, code); }
 void BRX_Logic_CameraSettingsByDevProps::setPhotoAspectRatio(int code) { writeIfChanged(kPhotoAspectRatio, code); }
 void BRX_Logic_CameraSettingsByDevProps::setJpgResolution(int code) { writeIfChanged(kPhotoResolutionJPG, code); }

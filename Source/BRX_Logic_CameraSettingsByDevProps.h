@@ -294,7 +294,11 @@ private:
 
     void readRow(const char* method, Property property, BRX_Logic_SettingsChanges* changes);
     // Stores value and writes it to the camera, unless it is held already.
-    void writeIfChanged(Property property, qint32 value);
+    // False when the camera did not take it (see takeBack).
+    bool writeIfChanged(Property property, qint32 value);
+    // After a write the camera did not take: previous is held again, the
+    // property is read back from the camera and the set counts as refused.
+    void takeBack(Property property, qint32 previous, qint32 refused);
     qint32 held(Property property) const { return m_values[property]; }
     double secondsOfCode(qint32 code) const;
 

@@ -174,6 +174,7 @@ BRX_Logic_CameraSettingsByStruct::BRX_Logic_CameraSettingsByStruct(
     : BRX_Logic_CameraSettingsBase(cameraAccess, deviceInfo),
       m_shutterConverter(new BRX_Logic_APEXConverterShutterTime(productId()))
 {
+    setHoldsCameraValues(false);
     if (readBlock)
         recvFromCamera(nullptr);
 }
@@ -191,8 +192,8 @@ void BRX_Logic_CameraSettingsByStruct::recvFromCamera(quint16 devicePropertyCode
 
 void BRX_Logic_CameraSettingsByStruct::recvFromCamera(Changes* changes)
 {
-    const BRX_Logic_SettingsBlock before = receiveBlock("BRX_Logic_CameraSettingsByStruct::recvFromCamera");
-    if (!changes)
+    BRX_Logic_SettingsBlock before;
+    if (!receiveBlock(BRX_METHOD, "BRX_Logic_CameraSettingsByStruct::recvFromCamera", &before) || !changes)
         return;
     flagDifferences(before, m_block, kChangeRules, std::size(kChangeRules), kAlwaysUnchanged,
                     std::size(kAlwaysUnchanged), changes);
@@ -202,31 +203,65 @@ void BRX_Logic_CameraSettingsByStruct::recvFromCamera(Changes* changes)
 
 void BRX_Logic_CameraSettingsByStruct::sendToCamera()
 {
-    transmitBlock("BRX_Logic_CameraSettingsByStruct::sendToCamera");
+    transmitBlock(BRX_METHOD, "BRX_Logic_CameraSettingsByStruct::sendToCamera");
 }
 
-BRX_Logic_SettingsBlock BRX_Logic_CameraSettingsByStruct::receiveBlock(const char* caller)
+// A block that did not arrive whole is no news: the last one stays, so that
+// nothing the camera did not report reaches the host or goes back to it.
+bool BRX_Logic_CameraSettingsByStruct::receiveBlock(const char* method, const char* caller,
+                                                    BRX_Logic_SettingsBlock* before)
 {
-    const BRX_Logic_SettingsBlock before = m_block;
+    BRX_Logic_SettingsBlock received;
     BRX_Commu_CameraAccess_Base* access = cameraAccess();
-    if (!access || !access->getCameraSettings(m_block.data(), BRX_Logic_SettingsBlock::kSize))
-        m_block.clear();
+    if (!access || !access->getCameraSettings(received.data(), BRX_Logic_SettingsBlock::kSize)) {
+        debugPrint(kDebugAlways, "%s - camera settings not received, keeping the last ones", method);
+        setHoldsCameraValues(false);
+        return false;
+    }
+    *before = m_block;
+    m_block = m_onCamera = received;
+    setHoldsCameraValues(true);
     clearChanged();
+    rememberBracketing();
+    if (isDebugFlagSet(kDebugSettings))
+        dump(caller);
+    return true;
+}
+
+// Only a block read from the camera goes back to it. One the camera does not
+// take is taken back; as it may have taken it without answering, the block
+// is read again before the next transfer.
+void BRX_Logic_CameraSettingsByStruct::transmitBlock(const char* method, const char* caller)
+{
+    BRX_Commu_CameraAccess_Base* access = cameraAccess();
+    if (!holdsCameraValues()) {
+        debugPrint(kDebugAlways, "%s - camera settings not read, nothing sent", method);
+        takeBackBlock();
+    } else if (access && access->setCameraSettings(m_block.data(), BRX_Logic_SettingsBlock::kSize)) {
+        m_onCamera = m_block;
+        clearChanged();
+    } else {
+        debugPrint(kDebugAlways, "%s - camera settings not taken, keeping the camera's", method);
+        takeBackBlock();
+        setHoldsCameraValues(false);
+    }
+    if (isDebugFlagSet(kDebugSettings))
+        dump(caller);
+}
+
+void BRX_Logic_CameraSettingsByStruct::takeBackBlock()
+{
+    m_block = m_onCamera;
+    clearChanged();
+    rememberBracketing();
+    markRefused();
+}
+
+void BRX_Logic_CameraSettingsByStruct::rememberBracketing()
+{
     const quint8 bracketing = m_block.u8(kOffBracketing);
     if (bracketing == 1 || bracketing == 2)
         m_fiveImageBracketing = bracketing == 2;
-    if (isDebugFlagSet(kDebugSettings))
-        dump(caller);
-    return before;
-}
-
-void BRX_Logic_CameraSettingsByStruct::transmitBlock(const char* caller)
-{
-    if (BRX_Commu_CameraAccess_Base* access = cameraAccess())
-        access->setCameraSettings(m_block.data(), BRX_Logic_SettingsBlock::kSize);
-    clearChanged();
-    if (isDebugFlagSet(kDebugSettings))
-        dump(caller);
 }
 
 void BRX_Logic_CameraSettingsByStruct::flagDifferences(const BRX_Logic_SettingsBlock& before,
@@ -341,9 +376,10 @@ int BRX_Logic_CameraSettingsByStruct::sensitivityToIndex(int iso) const
 
 // --- Setters -------------------------------------------------------------------
 
-void BRX_Logic_CameraSettingsByStruct::logNotInStructMode(const char* method)
+void BRX_Logic_CameraSettingsByStruct::refuseInStructMode(const char* method)
 {
     debugPrint(kDebugAlways, "%s - functionality is not available in struct mode", method);
+    markRefused();
 }
 
 void BRX_Logic_CameraSettingsByStruct::logDefaultInStructMode(const char* method)
@@ -361,7 +397,7 @@ void BRX_Logic_CameraSettingsByStruct::setExposCompens(int milliEV)
     patchU8(kOffExposCompens, (shifted + kCompensStep / 2) / kCompensStep);
 }
 
-void BRX_Logic_CameraSettingsByStruct::setExposCompensStepSize(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setExposCompensStepSize(int) { refuseInStructMode(BRX_METHOD); }
 
 void BRX_Logic_CameraSettingsByStruct::setBracketEnabled(bool on)
 {
@@ -387,9 +423,19 @@ void BRX_Logic_CameraSettingsByStruct::setBracketDeltaEV(int milliEV)
     patchU8(kOffBracketDeltaEV, code);
 }
 
-void BRX_Logic_CameraSettingsByStruct::setBracketingAutomatic(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setBracketingAutomatic(int) { refuseInStructMode(BRX_METHOD); }
 void BRX_Logic_CameraSettingsByStruct::setMirrorUpMode(int code) { patchU8(kOffMirrorUpMode, code); }
-void BRX_Logic_CameraSettingsByStruct::setSensitivity(int iso) { patchU8(kOffSensitivity, sensitivityToIndex(iso)); }
+// An ISO number outside the table is refused rather than taken as automatic.
+void BRX_Logic_CameraSettingsByStruct::setSensitivity(int iso)
+{
+    const int index = sensitivityToIndex(iso);
+    if (index == 0 && iso != 0) {
+        debugPrint(kDebugAlways, "%s - illegal sensitivity %d", BRX_METHOD, iso);
+        markRefused();
+        return;
+    }
+    patchU8(kOffSensitivity, index);
+}
 void BRX_Logic_CameraSettingsByStruct::setKeyLock(bool on) { patchBit(kOffSwitches, kBitKeyLock, on); }
 void BRX_Logic_CameraSettingsByStruct::setDngCompression(bool on) { patchBit(kOffSwitches, kBitDngCompression, on); }
 void BRX_Logic_CameraSettingsByStruct::setFlashXSymbol(bool on) { patchBit(kOffSwitches, kBitFlashXSymbol, on); }
@@ -398,33 +444,34 @@ void BRX_Logic_CameraSettingsByStruct::setWhiteBalanceIndex(int code) { patchU8(
 void BRX_Logic_CameraSettingsByStruct::setWhiteBalanceColorTemp(int code) { patchU8(kOffWhiteBalanceColorTemp, code); }
 void BRX_Logic_CameraSettingsByStruct::setJpgColorSpace(int code) { patchU8(kOffJpgColorSpace, code); }
 void BRX_Logic_CameraSettingsByStruct::setStorageType(int code) { patchU8(kOffStorageType, code); }
-void BRX_Logic_CameraSettingsByStruct::setAutoreviewDuration(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAutoreviewDuration(int) { refuseInStructMode(BRX_METHOD); }
 void BRX_Logic_CameraSettingsByStruct::setAutoPowerOff(int code) { patchU8(kOffAutoPowerOff, code); }
 void BRX_Logic_CameraSettingsByStruct::setLockAEAF(bool on) { patchU8(kOffLockAEAF, on); }
-void BRX_Logic_CameraSettingsByStruct::setSensorFormat(int) { logNotInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setPhotoAspectRatio(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setSensorFormat(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setPhotoAspectRatio(int) { refuseInStructMode(BRX_METHOD); }
 void BRX_Logic_CameraSettingsByStruct::setJpgResolution(int code) { patchU8(kOffJpgResolution, code); }
-void BRX_Logic_CameraSettingsByStruct::setVideoFileFormat(int) { logNotInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setVideoResAndFrRate(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setVideoFileFormat(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setVideoResAndFrRate(int) { refuseInStructMode(BRX_METHOD); }
 
 void BRX_Logic_CameraSettingsByStruct::setVideoFormatResol(int)
 {
     // This one line has always ended in a blank; log readers match it as is.
     debugPrint(kDebugAlways, "%s - functionality is not available in struct mode ", BRX_METHOD);
+    markRefused();
 }
 
-void BRX_Logic_CameraSettingsByStruct::setContrast(int) { logNotInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setSharpness(int) { logNotInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setSaturation(int) { logNotInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setMonochrome(int) { logNotInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setElectronicShutter(int) { logNotInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setExposTimeBulbPreset(int) { logNotInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setAudioLevel(int) { logNotInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setAudioWindElim(int) { logNotInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setAudioVolSpeaker(int) { logNotInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setAudioVolHeadphone(int) { logNotInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setAudioVolMicrophone(int) { logNotInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setExposureSimulation(int) { logNotInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setContrast(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setSharpness(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setSaturation(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setMonochrome(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setElectronicShutter(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setExposTimeBulbPreset(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAudioLevel(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAudioWindElim(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAudioVolSpeaker(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAudioVolHeadphone(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAudioVolMicrophone(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setExposureSimulation(int) { refuseInStructMode(BRX_METHOD); }
 void BRX_Logic_CameraSettingsByStruct::setLanguage(int code) { patchU8(kOffLanguage, code); }
 void BRX_Logic_CameraSettingsByStruct::setExposureMode(int code) { patchU8(kOffExposureMode, code); }
 
@@ -438,9 +485,9 @@ void BRX_Logic_CameraSettingsByStruct::setShutterTime(double seconds)
     patchU16(kOffShutterTime, quint16(m_shutterConverter->codeFromSeconds(seconds)));
 }
 
-void BRX_Logic_CameraSettingsByStruct::setAutoFocusLimit(int) { logNotInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setIntervalFrames(int) { logOnlyExternally(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setIntervalTime(int) { logOnlyExternally(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAutoFocusLimit(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setIntervalFrames(int) { refuseOnlyExternally(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setIntervalTime(int) { refuseOnlyExternally(BRX_METHOD); }
 
 // --- Getters -------------------------------------------------------------------
 

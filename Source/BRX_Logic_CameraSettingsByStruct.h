@@ -268,12 +268,18 @@ protected:
     enum SwitchBit { kBitKeyLock = 0, kBitDngCompression = 1, kBitFlashXSymbol = 2 };
     static const quint8 kNoBattery = 0xFF;
 
-    // Reads the block (all zero when the read fails), clears the changed flag,
-    // updates the bracketing memory and dumps under flag 0x400 for caller.
-    // Returns the block held before.
-    BRX_Logic_SettingsBlock receiveBlock(const char* caller);
-    // Writes the whole block, clears the changed flag, dumps for caller.
-    void transmitBlock(const char* caller);
+    // Reads the block; only a whole one replaces the held block (copied to
+    // *before first), clears the changed flag, updates the bracketing memory
+    // and dumps under flag 0x400 for caller. False, logged for method, when
+    // the read failed: nothing changes but holdsCameraValues().
+    bool receiveBlock(const char* method, const char* caller, BRX_Logic_SettingsBlock* before);
+    // Writes the whole block and clears the changed flag, dumps for caller.
+    // A block not read whole, or one the camera does not take, is not kept:
+    // the block last on the camera comes back and the set counts as refused.
+    void transmitBlock(const char* method, const char* caller);
+    void takeBackBlock();
+    // The last non-zero bracketing choice, from the held block.
+    void rememberBracketing();
     // Writes flag = (field differs) for every rule, 0 for every zeroFlags entry.
     static void flagDifferences(const BRX_Logic_SettingsBlock& before, const BRX_Logic_SettingsBlock& now,
                                 const ChangeRule* rules, size_t ruleCount,
@@ -294,10 +300,12 @@ protected:
     static const size_t kFeatureLineCount;
 
     BRX_Logic_SettingsBlock m_block;
+    // The block as the camera last had it: read, or taken by it.
+    BRX_Logic_SettingsBlock m_onCamera;
     std::unique_ptr<BRX_Logic_APEXConverterShutterTime> m_shutterConverter;
     bool m_fiveImageBracketing = false;
 
-    static void logNotInStructMode(const char* method);
+    void refuseInStructMode(const char* method);
     static void logDefaultInStructMode(const char* method);
 };
 

@@ -134,8 +134,8 @@ void BRX_Logic_CameraSettingsByStructM::recvFromCamera(quint16 devicePropertyCod
 
 void BRX_Logic_CameraSettingsByStructM::recvFromCamera(Changes* changes)
 {
-    const BRX_Logic_SettingsBlock before = receiveBlock("BRX_Logic_CameraSettingsByStructM::recvFromCamera");
-    if (!changes)
+    BRX_Logic_SettingsBlock before;
+    if (!receiveBlock(BRX_METHOD, "BRX_Logic_CameraSettingsByStructM::recvFromCamera", &before) || !changes)
         return;
     flagDifferences(before, m_block, kChangeRules, std::size(kChangeRules), kAlwaysUnchanged,
                     std::size(kAlwaysUnchanged), changes);
@@ -152,7 +152,7 @@ bool BRX_Logic_CameraSettingsByStructM::warningRaised(const BRX_Logic_SettingsBl
 
 void BRX_Logic_CameraSettingsByStructM::sendToCamera()
 {
-    transmitBlock("BRX_Logic_CameraSettingsByStructM::sendToCamera");
+    transmitBlock(BRX_METHOD, "BRX_Logic_CameraSettingsByStructM::sendToCamera");
 }
 
 void BRX_Logic_CameraSettingsByStructM::dump(const QString& caller) const
@@ -169,9 +169,10 @@ void BRX_Logic_CameraSettingsByStructM::dump(const QString& caller) const
     dumpFeatures(method, kFeatureLines, kFeatureLineCount);
 }
 
-void BRX_Logic_CameraSettingsByStructM::logNotInStructModeM(const char* method)
+void BRX_Logic_CameraSettingsByStructM::refuseInStructModeM(const char* method)
 {
     debugPrint(kDebugAlways, "%s - functionality is not available in struct mode M", method);
+    markRefused();
 }
 
 void BRX_Logic_CameraSettingsByStructM::logDefaultInStructModeM(const char* method)
@@ -181,7 +182,7 @@ void BRX_Logic_CameraSettingsByStructM::logDefaultInStructModeM(const char* meth
 
 // --- Setters -------------------------------------------------------------------
 
-void BRX_Logic_CameraSettingsByStructM::setFocusMode(int) { logNotInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setFocusMode(int) { refuseInStructModeM(BRX_METHOD); }
 
 void BRX_Logic_CameraSettingsByStructM::setExposCompens(int milliEV)
 {
@@ -189,17 +190,17 @@ void BRX_Logic_CameraSettingsByStructM::setExposCompens(int milliEV)
     patchU8(kOffExposCompens, (shifted * 3 + 500) / 1000);
 }
 
-void BRX_Logic_CameraSettingsByStructM::setExposCompensStepSize(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setBracketingAutomatic(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setMirrorUpMode(int) { logNotInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setExposCompensStepSize(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setBracketingAutomatic(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setMirrorUpMode(int) { refuseInStructModeM(BRX_METHOD); }
 void BRX_Logic_CameraSettingsByStructM::setSensitivity(int iso) { patchU16(kOffSensitivityISO, iso); }
-void BRX_Logic_CameraSettingsByStructM::setKeyLock(bool) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setFlashXSymbol(bool) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setAutoreviewDuration(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setLockAEAF(bool) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setSensorFormat(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setPhotoAspectRatio(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setVideoFileFormat(int) { logNotInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setKeyLock(bool) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setFlashXSymbol(bool) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setAutoreviewDuration(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setLockAEAF(bool) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setSensorFormat(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setPhotoAspectRatio(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setVideoFileFormat(int) { refuseInStructModeM(BRX_METHOD); }
 
 void BRX_Logic_CameraSettingsByStructM::setVideoResAndFrRate(int code)
 {
@@ -208,19 +209,19 @@ void BRX_Logic_CameraSettingsByStructM::setVideoResAndFrRate(int code)
     patchU8(kOffVideoMode, found == std::end(kVideoModes) ? kVideoModeNone : found->number);
 }
 
-void BRX_Logic_CameraSettingsByStructM::setVideoFormatResol(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setContrast(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setSharpness(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setSaturation(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setMonochrome(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setElectronicShutter(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setExposTimeBulbPreset(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setAudioLevel(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setAudioWindElim(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setAudioVolSpeaker(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setAudioVolHeadphone(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setAudioVolMicrophone(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setExposureSimulation(int) { logNotInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setVideoFormatResol(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setContrast(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setSharpness(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setSaturation(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setMonochrome(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setElectronicShutter(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setExposTimeBulbPreset(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setAudioLevel(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setAudioWindElim(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setAudioVolSpeaker(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setAudioVolHeadphone(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setAudioVolMicrophone(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setExposureSimulation(int) { refuseInStructModeM(BRX_METHOD); }
 
 void BRX_Logic_CameraSettingsByStructM::setExposureMode(int code)
 {
@@ -229,10 +230,10 @@ void BRX_Logic_CameraSettingsByStructM::setExposureMode(int code)
     patchU8(kOffExposureMode, found == std::end(kExposureModes) ? 0 : found->number);
 }
 
-void BRX_Logic_CameraSettingsByStructM::setAperture(double) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setAutoFocusLimit(int) { logNotInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setIntervalFrames(int) { logOnlyExternally(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setIntervalTime(int) { logOnlyExternally(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setAperture(double) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setAutoFocusLimit(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setIntervalFrames(int) { refuseOnlyExternally(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setIntervalTime(int) { refuseOnlyExternally(BRX_METHOD); }
 
 // --- Getters -------------------------------------------------------------------
 

@@ -120,7 +120,7 @@ private:
         kOffSensitivityISO = 0x45,
     };
 
-    static void logNotInStructModeM(const char* method);
+    void refuseInStructModeM(const char* method);
     static void logDefaultInStructModeM(const char* method);
     // A warning bit that became set is news; bit 4 only while a continuous
     // drive mode (2 or 3) is selected.

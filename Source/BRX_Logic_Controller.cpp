@@ -33,6 +33,8 @@ using Mirror = BRX_Logic_ControllerMirror;
 
 const int kDeviceCheckMs = 1000;
 const int kBulbExposureMode = 4;
+// The shutter time notified in bulb; set, it selects bulb.
+const double kBulbShutterTime = -1.0;
 const int kBracketingDriveMode = 4;
 const int kIntervalDriveMode = 5;
 const int kLiveViewPhoto = 2;
@@ -95,6 +97,16 @@ int roundHalfUp(double x)
 double metresOf(int code)
 {
     return BRX_Logic_ConverterFocusDistance::metersFromCode(code);
+}
+
+// Shutter times and f-numbers are positive and finite; anything else would
+// become the nearest end of the camera's table.
+bool isPositiveFinite(double value, const char* what, const char* label)
+{
+    if (std::isfinite(value) && value > 0.0)
+        return true;
+    debugPrint(kDebugAlways, "%s - illegal %s %g", label, what, value);
+    return false;
 }
 
 } // namespace
@@ -186,10 +198,19 @@ bool BRX_Logic_Controller::setProperty(int property, const void* data, unsigned 
     const Writer writer = writerOf(property);
     if (!writer)
         return missingProperty(property, BRX_METHOD);
-    writer(*this, data);
+    // True: the camera took the value, or the nearest one it offers (a
+    // rounded compensation or shutter time), and now holds it; get and the
+    // confirming notification report it. False: nothing was changed, because
+    // the request was refused (an impossible number, a value outside the
+    // camera's list, a setting the camera does not offer) or the camera
+    // refused the write or did not answer; the confirming notification then
+    // carries the value the camera kept. Null data changes nothing and is
+    // true; the commands and live-view requests (24, 25, 31, 33 to 37) are
+    // true once accepted and dispatched.
+    const bool applied = writer(*this, data);
     if (Catalogue::find(property)->notified)
         inControllerThread([this, property] { echo(property); });
-    return true;
+    return applied;
 }
 
 // Both directions refuse without a camera first, then follow the catalogue.
@@ -212,10 +233,10 @@ bool BRX_Logic_Controller::missingProperty(int property, const char* label)
 // The settings records compare what they read back with what they hold, and
 // a set has already stored its value there: the camera's event after a set
 // finds no change. Without this the host would never see its set confirmed.
-// Drive mode and the intervals notify themselves (the emulation's values).
+// Drive mode notifies itself (the emulation's value).
 void BRX_Logic_Controller::echo(int property)
 {
-    if (!m_camera || property == 13 || property == 41 || property == 43)
+    if (!m_camera || property == 13)
         return;
     if (property == 10) {
         emitSensitivity(m_camera->sensitivity());
@@ -304,9 +325,15 @@ BRX_Logic_Controller::Reader BRX_Logic_Controller::readerOf(int property)
         /* 38 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.powerSwitch()); },
         /* 39 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.lensConnectionType()); },
         /* 40 */ [](Ctl& t, Cam&, void* d) { return t.readRange(Kind::IntervalFrames, d, kGetLabel); },
-        /* 41 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.intervalFrames()); },
+        /* 41 */
+        [](Ctl& t, Cam& c, void* d) {
+            return writeValue<qint32>(d, c.hasInterval() ? c.intervalFrames() : t.m_capture->intervalFrames());
+        },
         /* 42 */ [](Ctl& t, Cam&, void* d) { return t.readRange(Kind::IntervalTime, d, kGetLabel); },
-        /* 43 */ [](Ctl&, Cam& c, void* d) { return writeValue<qint32>(d, c.intervalTime()); },
+        /* 43 */
+        [](Ctl& t, Cam& c, void* d) {
+            return writeValue<qint32>(d, c.hasInterval() ? c.intervalTime() : t.m_capture->intervalTime());
+        },
     };
     return kReaders[property];
 }
@@ -316,67 +343,87 @@ BRX_Logic_Controller::Writer BRX_Logic_Controller::writerOf(int property)
     typedef BRX_Logic_Controller Ctl;
     typedef BRX_Logic_Camera Cam;
     static const Writer kWriters[Catalogue::kCount] = {
-        /* 0 */ [](Ctl& t, const void* d) { t.setExposureMode(readValue<qint32>(d)); },
-        /* 1 */ [](Ctl& t, const void* d) { t.setExposMetering(readValue<qint32>(d)); },
+        /* 0 */ [](Ctl& t, const void* d) { return t.setExposureMode(readValue<qint32>(d)); },
+        /* 1 */ [](Ctl& t, const void* d) { return t.setExposMetering(readValue<qint32>(d)); },
         /* 2 */ nullptr,
-        /* 3 */ [](Ctl& t, const void* d) { t.setAperture(readValue<double>(d)); },
+        /* 3 */ [](Ctl& t, const void* d) { return t.setAperture(readValue<double>(d)); },
         /* 4 */ nullptr,
-        /* 5 */ [](Ctl& t, const void* d) { t.setShutterTime(readValue<double>(d)); },
+        /* 5 */ [](Ctl& t, const void* d) { return t.setShutterTime(readValue<double>(d)); },
         /* 6 */ nullptr,
-        /* 7 */ [](Ctl& t, const void* d) { t.setExposCompens(readValue<qint32>(d)); },
-        /* 8 */ [](Ctl& t, const void* d) { t.setExposCompensStep(readValue<qint32>(d)); },
+        /* 7 */ [](Ctl& t, const void* d) { return t.setExposCompens(readValue<qint32>(d)); },
+        /* 8 */ [](Ctl& t, const void* d) { return t.setExposCompensStep(readValue<qint32>(d)); },
         /* 9 */ nullptr,
-        /* 10 */ [](Ctl& t, const void* d) { t.setSensitivity(readValue<qint32>(d)); },
-        /* 11 */ [](Ctl& t, const void* d) { t.setSensitivityAuto(readValue<bool>(d)); },
+        /* 10 */ [](Ctl& t, const void* d) { return t.setSensitivity(readValue<qint32>(d)); },
+        /* 11 */ [](Ctl& t, const void* d) { return t.setSensitivityAuto(readValue<bool>(d)); },
         /* 12 */ nullptr,
-        /* 13 */ [](Ctl& t, const void* d) { t.setDriveMode(readValue<qint32>(d)); },
-        /* 14 */ [](Ctl& t, const void* d) { t.setBracketEnabled(readValue<bool>(d)); },
+        /* 13 */ [](Ctl& t, const void* d) { return t.setDriveMode(readValue<qint32>(d)); },
+        /* 14 */ [](Ctl& t, const void* d) { return t.setBracketEnabled(readValue<bool>(d)); },
         /* 15 */ nullptr,
-        /* 16 */ [](Ctl& t, const void* d) { t.setBracketImgNum(readValue<qint32>(d)); },
+        /* 16 */ [](Ctl& t, const void* d) { return t.setBracketImgNum(readValue<qint32>(d)); },
         /* 17 */ nullptr,
-        /* 18 */ [](Ctl& t, const void* d) { t.setBracketDeltaEV(readValue<qint32>(d)); },
-        /* 19 */ [](Ctl& t, const void* d) { t.setMirrorUpMode(readValue<bool>(d)); },
+        /* 18 */ [](Ctl& t, const void* d) { return t.setBracketDeltaEV(readValue<qint32>(d)); },
+        /* 19 */ [](Ctl& t, const void* d) { return t.setMirrorUpMode(readValue<bool>(d)); },
         /* 20 */ nullptr,
         /* 21 */ nullptr,
         /* 22 */ nullptr,
-        /* 23 */ [](Ctl& t, const void* d) { t.setFocusDistance(readValue<double>(d)); },
-        /* 24 */ [](Ctl& t, const void*) { t.m_camera->setFocusDistanceDec(); },
-        /* 25 */ [](Ctl& t, const void*) { t.m_camera->setFocusDistanceInc(); },
+        /* 23 */ [](Ctl& t, const void* d) { return t.setFocusDistance(readValue<double>(d)); },
+        /* 24 */
+        [](Ctl& t, const void*) {
+            t.m_camera->setFocusDistanceDec();
+            return true;
+        },
+        /* 25 */
+        [](Ctl& t, const void*) {
+            t.m_camera->setFocusDistanceInc();
+            return true;
+        },
         /* 26 */ nullptr,
         /* 27 */ nullptr,
         /* 28 */ nullptr,
-        /* 29 */ [](Ctl& t, const void* d) { t.setFocusMode(readValue<qint32>(d)); },
-        /* 30 */ [](Ctl& t, const void* d) { t.setFileFormat(readValue<qint32>(d)); },
-        /* 31 */ [](Ctl& t, const void* d) { t.m_camera->setWantQuickView(readValue<bool>(d)); },
-        /* 32 */ [](Ctl& t, const void* d) { t.writeWhiteBalance(readValue<qint32>(d)); },
+        /* 29 */ [](Ctl& t, const void* d) { return t.setFocusMode(readValue<qint32>(d)); },
+        /* 30 */ [](Ctl& t, const void* d) { return t.setFileFormat(readValue<qint32>(d)); },
+        /* 31 */
+        [](Ctl& t, const void* d) {
+            t.m_camera->setWantQuickView(readValue<bool>(d));
+            return true;
+        },
+        /* 32 */ [](Ctl& t, const void* d) { return t.writeWhiteBalance(readValue<qint32>(d)); },
         /* 33 */
         [](Ctl& t, const void* d) {
             const bool on = readValue<bool>(d);
             t.withCameraInControllerThread([on](Cam& c) { c.setLiveViewPhoto(on); });
+            return true;
         },
         /* 34 */
         [](Ctl& t, const void* d) {
             const bool on = readValue<bool>(d);
             t.withCameraInControllerThread([on](Cam& c) { c.setLiveViewVideo(on); });
+            return true;
         },
         /* 35 */
         [](Ctl& t, const void* d) {
             const double x = readValue<double>(d);
             const double y = readValue<double>(static_cast<const double*>(d) + 1);
             t.withCameraInControllerThread([x, y](Cam& c) { c.setLiveViewCrossPosGlobal(x, y); });
+            return true;
         },
-        /* 36 */ [](Ctl& t, const void*) { t.withCameraInControllerThread([](Cam& c) { c.toggleLiveViewZoom(); }); },
+        /* 36 */
+        [](Ctl& t, const void*) {
+            t.withCameraInControllerThread([](Cam& c) { c.toggleLiveViewZoom(); });
+            return true;
+        },
         /* 37 */
         [](Ctl& t, const void* d) {
             const bool want = readValue<bool>(d);
             t.withCameraInControllerThread([want](Cam& c) { c.setWantLiveView(want); });
+            return true;
         },
         /* 38 */ nullptr,
         /* 39 */ nullptr,
         /* 40 */ nullptr,
-        /* 41 */ [](Ctl& t, const void* d) { t.setIntervalFrames(readValue<qint32>(d)); },
+        /* 41 */ [](Ctl& t, const void* d) { return t.setIntervalFrames(readValue<qint32>(d)); },
         /* 42 */ nullptr,
-        /* 43 */ [](Ctl& t, const void* d) { t.setIntervalTime(readValue<qint32>(d)); },
+        /* 43 */ [](Ctl& t, const void* d) { return t.setIntervalTime(readValue<qint32>(d)); },
     };
     return kWriters[property];
 }
@@ -608,12 +655,12 @@ void BRX_Logic_Controller::inControllerThread(F f)
 }
 
 template <typename F>
-void BRX_Logic_Controller::withCamera(const char* label, F f)
+auto BRX_Logic_Controller::withCamera(const char* label, F f) -> decltype(f(std::declval<BRX_Logic_Camera&>()))
 {
     if (m_camera)
-        f(*m_camera);
-    else
-        debugPrint(kDebugAlways, "%s - no camera", label);
+        return f(*m_camera);
+    debugPrint(kDebugAlways, "%s - no camera", label);
+    return decltype(f(*m_camera))();
 }
 
 template <typename F>
@@ -1074,75 +1121,113 @@ void BRX_Logic_Controller::doVidCaptBtnReleased()
 
 // --- Setters ----------------------------------------------------------------------
 
-void BRX_Logic_Controller::setShutterTime(double seconds)
+bool BRX_Logic_Controller::setShutterTime(double seconds)
 {
-    withCamera(BRX_METHOD, [this, seconds](BRX_Logic_Camera& camera) {
+    if (seconds == kBulbShutterTime)
+        return withCamera(BRX_METHOD, [this](BRX_Logic_Camera& camera) {
+            return switchExposureMode(camera, kBulbExposureMode);
+        });
+    if (!isPositiveFinite(seconds, "shutter time", BRX_METHOD))
+        return false;
+    return withCamera(BRX_METHOD, [this, seconds](BRX_Logic_Camera& camera) {
         // A shutter time means leaving bulb.
-        if (camera.exposureMode() == kBulbExposureMode) {
-            camera.setExposureMode(eVQExposureMode(0));
-            inControllerThread([this] { echo(0); });
-        }
-        camera.setShutterTime(seconds);
+        if (camera.exposureMode() == kBulbExposureMode && !switchExposureMode(camera, 0))
+            return false;
+        return camera.setShutterTime(seconds);
     });
+}
+
+// The exposure mode a shutter time implies; confirmed like a set of its own.
+bool BRX_Logic_Controller::switchExposureMode(BRX_Logic_Camera& camera, int mode)
+{
+    const bool taken = camera.setExposureMode(eVQExposureMode(mode));
+    inControllerThread([this] { echo(0); });
+    return taken;
 }
 
 // Lenses without aperture steps have no aperture to set.
-void BRX_Logic_Controller::setAperture(double fNumber)
+bool BRX_Logic_Controller::setAperture(double fNumber)
 {
-    withCamera(BRX_METHOD, [fNumber](BRX_Logic_Camera& camera) {
-        if (camera.apertureSteps() != 0)
-            camera.setAperture(fNumber);
+    if (!isPositiveFinite(fNumber, "aperture", BRX_METHOD))
+        return false;
+    return withCamera(BRX_METHOD, [fNumber](BRX_Logic_Camera& camera) {
+        return camera.apertureSteps() != 0 && camera.setAperture(fNumber);
     });
 }
 
-void BRX_Logic_Controller::setSensitivity(int iso)
+// The host learns the camera's values from the lists; anything else would
+// reach the camera as some other value.
+bool BRX_Logic_Controller::isListed(int kind, int value, const char* what, const char* label) const
+{
+    const BRX_Logic_ConverterBase* converter = m_converters ? m_converters->get(Kind(kind)) : nullptr;
+    if (converter && converter->values().contains(double(value)))
+        return true;
+    debugPrint(kDebugAlways, "%s - illegal %s %d", label, what, value);
+    return false;
+}
+
+bool BRX_Logic_Controller::setSensitivity(int iso)
 {
     if (!m_camera) {
         debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
-        return;
+        return false;
     }
-    m_camera->setSensitivity(uint(iso));
-    Q_EMIT signalSensitivityAuto(iso == 0);
-    inControllerThread([this, iso] {
-        notify(11, iso == 0);
+    if (!isListed(Kind::Sensitivity, iso, "sensitivity", BRX_METHOD))
+        return false;
+    const bool taken = m_camera->setSensitivity(uint(iso));
+    const bool automatic = m_camera->sensitivityAuto();
+    Q_EMIT signalSensitivityAuto(automatic);
+    inControllerThread([this, automatic] {
+        notify(11, automatic);
         notifyShutterTimes();
     });
+    return taken;
 }
 
-void BRX_Logic_Controller::setSensitivityAuto(bool automatic)
+// Only an ISO value ends automatic sensitivity: clearing the flag holds only
+// when it is clear already.
+bool BRX_Logic_Controller::setSensitivityAuto(bool automatic)
 {
     if (automatic)
-        setSensitivity(0);
+        return setSensitivity(0);
+    return m_camera && !m_camera->sensitivityAuto();
 }
 
-void BRX_Logic_Controller::setFocusDistance(double metres)
+bool BRX_Logic_Controller::setFocusDistance(double metres)
 {
     if (!m_camera) {
         debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
-        return;
+        return false;
     }
     if (!m_converters->focusDistance()) {
         debugPrint(kDebugAlways, "%s - no converter for focus distance", BRX_METHOD);
-        return;
+        return false;
     }
-    m_camera->setFocusDistance(uint(BRX_Logic_ConverterFocusDistance::codeFromMeters(metres)));
+    // Distances at or below zero and beyond a million metres have codes of
+    // their own; NaN has none.
+    if (std::isnan(metres)) {
+        debugPrint(kDebugAlways, "%s - illegal focus distance %g", BRX_METHOD, metres);
+        return false;
+    }
+    return m_camera->setFocusDistance(uint(BRX_Logic_ConverterFocusDistance::codeFromMeters(metres)));
 }
 
-void BRX_Logic_Controller::setFileFormat(int format)
+bool BRX_Logic_Controller::setFileFormat(int format)
 {
     if (!m_camera) {
         debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
-        return;
+        return false;
     }
     if (format < 0) {
         debugPrint(kDebugAlways, "%s - illegal file format %d", BRX_METHOD, format);
-        return;
+        return false;
     }
-    m_camera->setFileFormat(format);
+    const bool taken = m_camera->setFileFormat(format);
     Q_EMIT signalFileFormat(format);
     Q_EMIT signalUseDngCompression(format <= 2);
     Q_EMIT signalUseJpgColorSpace(format >= 1 && format <= 4);
     Q_EMIT signalUseJpgResolution(format >= 1 && format <= 4);
+    return taken;
 }
 
 // A value above the colour-temperature preset is a temperature, unless it is
@@ -1153,27 +1238,27 @@ bool BRX_Logic_Controller::isWhiteBalanceTemperature(int value) const
     return balance && value > colourTemperaturePreset() && !balance->values().contains(value);
 }
 
-void BRX_Logic_Controller::writeWhiteBalance(int value)
+bool BRX_Logic_Controller::writeWhiteBalance(int value)
 {
-    if (!isWhiteBalanceTemperature(value)) {
-        setWhiteBalance(value);
-        return;
-    }
-    setWhiteBalance(colourTemperaturePreset());
-    setWhiteBalTemp(QString::number(value) + QStringLiteral(" K"));
+    if (!isWhiteBalanceTemperature(value))
+        return setWhiteBalance(value);
+    const bool preset = setWhiteBalance(colourTemperaturePreset());
+    return setWhiteBalTemp(QString::number(value) + QStringLiteral(" K")) && preset;
 }
 
-void BRX_Logic_Controller::setWhiteBalance(int index)
+bool BRX_Logic_Controller::setWhiteBalance(int index)
 {
     if (!m_camera) {
         debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
-        return;
+        return false;
     }
-    m_camera->setWhiteBalanceIndex(uchar(index));
-    Q_EMIT signalWhiteBalance(index);
-    Q_EMIT signalIsWhiteBalTemp(index == colourTemperaturePreset());
+    const bool taken = m_camera->setWhiteBalanceIndex(uchar(index));
+    const int held = taken ? index : m_camera->whiteBalanceIndex();
+    Q_EMIT signalWhiteBalance(held);
+    Q_EMIT signalIsWhiteBalTemp(held == colourTemperaturePreset());
     if (!m_converters->get(Kind::WhiteBalance))
         debugPrint(kDebugAlways, "%s - no converter for white balance", BRX_METHOD);
+    return taken;
 }
 
 // Setters that only hand the value to the camera model:
@@ -1192,9 +1277,10 @@ void BRX_Logic_Controller::setWhiteBalance(int index)
     X(setAudioLevel, int, setAudioLevel, eVQAudioLevel)
 
 #define BRX_DEFINE_CONTROLLER_FORWARD(Name, Arg, CameraSetter, CameraArg)                             \
-    void BRX_Logic_Controller::Name(Arg value)                                                      \
+    bool BRX_Logic_Controller::Name(Arg value)                                                      \
     {                                                                                              \
-        withCamera(BRX_METHOD, [value](BRX_Logic_Camera& camera) { camera.CameraSetter(CameraArg(value)); }); \
+        return withCamera(BRX_METHOD,                                                              \
+                          [value](BRX_Logic_Camera& camera) { return camera.CameraSetter(CameraArg(value)); }); \
     }
 BRX_CONTROLLER_FORWARDS(BRX_DEFINE_CONTROLLER_FORWARD)
 #undef BRX_DEFINE_CONTROLLER_FORWARD
@@ -1202,44 +1288,54 @@ BRX_CONTROLLER_FORWARDS(BRX_DEFINE_CONTROLLER_FORWARD)
 
 // Drive mode 4 is bracketing, carried by the camera's bracketing flag; 5 is
 // interval shooting, emulated here when the camera has none of its own.
-void BRX_Logic_Controller::setDriveMode(int mode)
+bool BRX_Logic_Controller::setDriveMode(int mode)
 {
-    setBracketEnabled(mode == kBracketingDriveMode);
+    if (m_camera && !isListed(Kind::DriveMode, mode, "drive mode", BRX_METHOD))
+        return false;
+    const bool bracketing = setBracketEnabled(mode == kBracketingDriveMode);
     if (!m_camera)
-        return;
+        return false;
+    bool taken;
     if (mode == kBracketingDriveMode) {
-        m_camera->setDriveMode(eVQDriveMode(0));
+        taken = m_camera->setDriveMode(eVQDriveMode(0));
     } else if (!m_camera->hasInterval()) {
         m_capture->setSoftwareInterval(mode == kIntervalDriveMode);
-        m_camera->setDriveMode(eVQDriveMode(mode == kIntervalDriveMode ? 0 : mode));
+        taken = m_camera->setDriveMode(eVQDriveMode(mode == kIntervalDriveMode ? 0 : mode));
     } else {
-        m_camera->setDriveMode(eVQDriveMode(mode));
+        taken = m_camera->setDriveMode(eVQDriveMode(mode));
     }
     inControllerThread([this] {
         if (m_camera)
             notifyConverted(13, Kind::DriveMode,
                             m_capture->isSoftwareInterval() ? kIntervalDriveMode : m_camera->driveMode());
     });
+    return taken && bracketing;
 }
 
-void BRX_Logic_Controller::setIntervalFrames(int frames)
+// Without interval shooting of its own the camera's intervals are emulated:
+// the emulation keeps what the host sets.
+bool BRX_Logic_Controller::setIntervalFrames(int frames)
 {
-    if (!m_camera)
+    if (!m_camera) {
         debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
-    else if (m_camera->hasInterval())
-        m_camera->setIntervalFrames(frames);
-    else
-        m_capture->setIntervalFrames(frames);
+        return false;
+    }
+    if (m_camera->hasInterval())
+        return m_camera->setIntervalFrames(frames);
+    m_capture->setIntervalFrames(frames);
+    return true;
 }
 
-void BRX_Logic_Controller::setIntervalTime(int seconds)
+bool BRX_Logic_Controller::setIntervalTime(int seconds)
 {
-    if (!m_camera)
+    if (!m_camera) {
         debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
-    else if (m_camera->hasInterval())
-        m_camera->setIntervalTime(seconds);
-    else
-        m_capture->setIntervalTime(seconds);
+        return false;
+    }
+    if (m_camera->hasInterval())
+        return m_camera->setIntervalTime(seconds);
+    m_capture->setIntervalTime(seconds);
+    return true;
 }
 
 void BRX_Logic_Controller::setIsUnitFeet(bool feet)
@@ -1256,7 +1352,7 @@ void BRX_Logic_Controller::setIsUnitFeet(bool feet)
 
 namespace {
 
-typedef void (*TextTarget)(BRX_Logic_Controller&, BRX_Logic_Camera&, int value);
+typedef bool (*TextTarget)(BRX_Logic_Controller&, BRX_Logic_Camera&, int value);
 
 // Where the value of a converter's text goes: picture formats and styles
 // straight to the camera, the rest through the controller's own setters.
@@ -1266,56 +1362,56 @@ TextTarget textTarget(Kind kind)
     typedef BRX_Logic_Camera Cam;
     static const TextTarget kTargets[Kind::kKindCount] = {
         /* Orientation */ nullptr,
-        /* AudioLevel */ [](Ctl& t, Cam&, int v) { t.setAudioLevel(v); },
-        /* AutoreviewDuration */ [](Ctl&, Cam& c, int v) { c.setAutoreviewDuration(eVQAutoreviewDuration(v)); },
-        /* AutoPowerOff */ [](Ctl&, Cam& c, int v) { c.setAutoPowerOff(eVQAutoPowerOff(v)); },
-        /* BracketDeltaEV */ [](Ctl& t, Cam&, int v) { t.setBracketDeltaEV(v); },
-        /* BracketImgNum */ [](Ctl& t, Cam&, int v) { t.setBracketImgNum(v); },
-        /* DngCompression */ [](Ctl&, Cam& c, int v) { c.setDngCompression(v != 0); },
-        /* DriveMode */ [](Ctl& t, Cam&, int v) { t.setDriveMode(v); },
-        /* ExposCompens */ [](Ctl& t, Cam&, int v) { t.setExposCompens(v); },
-        /* ExposMetering */ [](Ctl& t, Cam&, int v) { t.setExposMetering(v); },
-        /* FileFormat */ [](Ctl& t, Cam&, int v) { t.setFileFormat(v); },
-        /* IntervalFrames */ [](Ctl& t, Cam&, int v) { t.setIntervalFrames(v); },
-        /* IntervalTime */ [](Ctl& t, Cam&, int v) { t.setIntervalTime(v); },
-        /* JpgColorSpace */ [](Ctl&, Cam& c, int v) { c.setJpgColorSpace(eVQColorManagement(v)); },
-        /* JpgResolution */ [](Ctl&, Cam& c, int v) { c.setJpgResolution(eVQPhotoResolutionJPG(v)); },
-        /* SensorFormat */ [](Ctl&, Cam& c, int v) { c.setSensorFormat(eVQSensorFormat(v)); },
-        /* PhotoAspectRatio */ [](Ctl&, Cam& c, int v) { c.setPhotoAspectRatio(eVQPhotoAspectRatio(v)); },
-        /* VideoFileFormat */ [](Ctl&, Cam& c, int v) { c.setVideoFileFormat(eVQVideoFileFormat(v)); },
-        /* VideoResAndFrRate */ [](Ctl&, Cam& c, int v) { c.setVideoResAndFrRate(eVQVideoResAndFrRate(v)); },
-        /* VideoFormatResol */ [](Ctl&, Cam& c, int v) { c.setVideoFormatResol(eVQVideoFormatResol(v)); },
-        /* Contrast */ [](Ctl&, Cam& c, int v) { c.setContrast(eVQContrast(v)); },
-        /* Sharpness */ [](Ctl&, Cam& c, int v) { c.setSharpness(eVQSharpness(v)); },
-        /* Saturation */ [](Ctl&, Cam& c, int v) { c.setSaturation(eVQSaturation(v)); },
-        /* Monochrome */ [](Ctl&, Cam& c, int v) { c.setMonochrome(eVQMonochrome(v)); },
-        /* Sensitivity */ [](Ctl& t, Cam&, int v) { t.setSensitivity(v); },
+        /* AudioLevel */ [](Ctl& t, Cam&, int v) { return t.setAudioLevel(v); },
+        /* AutoreviewDuration */ [](Ctl&, Cam& c, int v) { return c.setAutoreviewDuration(eVQAutoreviewDuration(v)); },
+        /* AutoPowerOff */ [](Ctl&, Cam& c, int v) { return c.setAutoPowerOff(eVQAutoPowerOff(v)); },
+        /* BracketDeltaEV */ [](Ctl& t, Cam&, int v) { return t.setBracketDeltaEV(v); },
+        /* BracketImgNum */ [](Ctl& t, Cam&, int v) { return t.setBracketImgNum(v); },
+        /* DngCompression */ [](Ctl&, Cam& c, int v) { return c.setDngCompression(v != 0); },
+        /* DriveMode */ [](Ctl& t, Cam&, int v) { return t.setDriveMode(v); },
+        /* ExposCompens */ [](Ctl& t, Cam&, int v) { return t.setExposCompens(v); },
+        /* ExposMetering */ [](Ctl& t, Cam&, int v) { return t.setExposMetering(v); },
+        /* FileFormat */ [](Ctl& t, Cam&, int v) { return t.setFileFormat(v); },
+        /* IntervalFrames */ [](Ctl& t, Cam&, int v) { return t.setIntervalFrames(v); },
+        /* IntervalTime */ [](Ctl& t, Cam&, int v) { return t.setIntervalTime(v); },
+        /* JpgColorSpace */ [](Ctl&, Cam& c, int v) { return c.setJpgColorSpace(eVQColorManagement(v)); },
+        /* JpgResolution */ [](Ctl&, Cam& c, int v) { return c.setJpgResolution(eVQPhotoResolutionJPG(v)); },
+        /* SensorFormat */ [](Ctl&, Cam& c, int v) { return c.setSensorFormat(eVQSensorFormat(v)); },
+        /* PhotoAspectRatio */ [](Ctl&, Cam& c, int v) { return c.setPhotoAspectRatio(eVQPhotoAspectRatio(v)); },
+        /* VideoFileFormat */ [](Ctl&, Cam& c, int v) { return c.setVideoFileFormat(eVQVideoFileFormat(v)); },
+        /* VideoResAndFrRate */ [](Ctl&, Cam& c, int v) { return c.setVideoResAndFrRate(eVQVideoResAndFrRate(v)); },
+        /* VideoFormatResol */ [](Ctl&, Cam& c, int v) { return c.setVideoFormatResol(eVQVideoFormatResol(v)); },
+        /* Contrast */ [](Ctl&, Cam& c, int v) { return c.setContrast(eVQContrast(v)); },
+        /* Sharpness */ [](Ctl&, Cam& c, int v) { return c.setSharpness(eVQSharpness(v)); },
+        /* Saturation */ [](Ctl&, Cam& c, int v) { return c.setSaturation(eVQSaturation(v)); },
+        /* Monochrome */ [](Ctl&, Cam& c, int v) { return c.setMonochrome(eVQMonochrome(v)); },
+        /* Sensitivity */ [](Ctl& t, Cam&, int v) { return t.setSensitivity(v); },
         /* Warning */ nullptr,
-        /* WhiteBalance */ [](Ctl& t, Cam&, int v) { t.setWhiteBalance(v); },
-        /* WhiteBalTemp */ [](Ctl& t, Cam&, int v) { t.setWhiteBalTemp(v); },
+        /* WhiteBalance */ [](Ctl& t, Cam&, int v) { return t.setWhiteBalance(v); },
+        /* WhiteBalTemp */ [](Ctl& t, Cam&, int v) { return t.setWhiteBalTemp(v); },
     };
     return kTargets[kind];
 }
 
 } // namespace
 
-void BRX_Logic_Controller::setFromText(int kind, const QString& text, const char* label)
+bool BRX_Logic_Controller::setFromText(int kind, const QString& text, const char* label)
 {
     if (!m_camera) {
         debugPrint(kDebugAlways, "%s - no camera", label);
-        return;
+        return false;
     }
     const BRX_Logic_ConverterBase* converter = m_converters->get(Kind(kind));
     if (!converter) {
         debugPrint(kDebugAlways, "%s - no converter for %s", label, BRX_Logic_ControllerConverters::subject(Kind(kind)));
-        return;
+        return false;
     }
     // A text outside the list would reach the camera as the miss value -1.
     if (!converter->texts().contains(text)) {
         debugPrint(kDebugAlways, "%s - unknown value: %s", label, qPrintable(text));
-        return;
+        return false;
     }
-    textTarget(Kind(kind))(*this, *m_camera, roundHalfUp(converter->valueOf(text)));
+    return textTarget(Kind(kind))(*this, *m_camera, roundHalfUp(converter->valueOf(text)));
 }
 
 void BRX_Logic_Controller::setDngCompression(const QString& text)
@@ -1413,9 +1509,9 @@ void BRX_Logic_Controller::setWhiteBalance(const QString& text)
     setFromText(Kind::WhiteBalance, text, BRX_METHOD);
 }
 
-void BRX_Logic_Controller::setWhiteBalTemp(const QString& text)
+bool BRX_Logic_Controller::setWhiteBalTemp(const QString& text)
 {
-    setFromText(Kind::WhiteBalTemp, text, BRX_METHOD);
+    return setFromText(Kind::WhiteBalTemp, text, BRX_METHOD);
 }
 
 void BRX_Logic_Controller::setDriveMode(const QString& text)
@@ -1467,10 +1563,15 @@ void BRX_Logic_Controller::setShutterTime(const QString& text)
         debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
         return;
     }
-    if (text == QLatin1String("B"))
+    const double seconds = BRX_Logic_APEXConverterShutterTime::secondsFromString(text);
+    if (text == QLatin1String("B")) {
         m_camera->setExposureMode(eVQExposureMode(kBulbExposureMode));
-    else
-        setShutterTime(BRX_Logic_APEXConverterShutterTime::secondsFromString(text));
+    } else if (seconds > 0.0) {
+        setShutterTime(seconds);
+    } else {
+        debugPrint(kDebugAlways, "%s - unknown value: %s", BRX_METHOD, qPrintable(text));
+        return;
+    }
     notify(0, qint32(m_camera->exposureMode()));
 }
 

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <shared_mutex>
+#include <utility>
 
 class BRX_Commu_CameraAccess_Base;
 class BRX_Logic_Camera;
@@ -257,31 +258,37 @@ public slots:
     void doVidCaptBtnPressed();
     void doVidCaptBtnReleased();
 
-    // Setters with rules of their own.
-    void setShutterTime(double seconds);
-    void setAperture(double fNumber);
-    void setSensitivity(int iso);
-    void setSensitivityAuto(bool automatic);
-    void setFocusDistance(double metres);
-    void setFileFormat(int format);
-    void setWhiteBalance(int index);
-    void setWhiteBalTemp(int value);
-    void setDriveMode(int mode);
-    void setIntervalFrames(int frames);
-    void setIntervalTime(int seconds);
+    // Setters with rules of their own. Each says whether the camera took the
+    // value (see setProperty).
+    // -1.0 selects bulb; other times must be positive and finite.
+    bool setShutterTime(double seconds);
+    // Positive and finite.
+    bool setAperture(double fNumber);
+    // An ISO value of the camera's list, 0 for automatic.
+    bool setSensitivity(int iso);
+    bool setSensitivityAuto(bool automatic);
+    // 0 or less is no distance, 1,000,000 or more infinity; NaN is refused.
+    bool setFocusDistance(double metres);
+    bool setFileFormat(int format);
+    bool setWhiteBalance(int index);
+    bool setWhiteBalTemp(int value);
+    // A drive mode of the camera's list.
+    bool setDriveMode(int mode);
+    bool setIntervalFrames(int frames);
+    bool setIntervalTime(int seconds);
     void setIsUnitFeet(bool feet);
 
     // Setters that forward to the camera model.
-    void setExposureMode(int mode);
-    void setExposMetering(int mode);
-    void setExposCompens(int milliEv);
-    void setExposCompensStep(int milliEv);
-    void setBracketEnabled(bool on);
-    void setBracketImgNum(int count);
-    void setBracketDeltaEV(int milliEv);
-    void setMirrorUpMode(bool on);
-    void setFocusMode(int mode);
-    void setAudioLevel(int level);
+    bool setExposureMode(int mode);
+    bool setExposMetering(int mode);
+    bool setExposCompens(int milliEv);
+    bool setExposCompensStep(int milliEv);
+    bool setBracketEnabled(bool on);
+    bool setBracketImgNum(int count);
+    bool setBracketDeltaEV(int milliEv);
+    bool setMirrorUpMode(bool on);
+    bool setFocusMode(int mode);
+    bool setAudioLevel(int level);
 
     // Text setters: the display text of a converter's list.
     void setDngCompression(const QString& text);
@@ -303,7 +310,7 @@ public slots:
     void setExposCompens(const QString& text);
     void setSensitivity(const QString& text);
     void setWhiteBalance(const QString& text);
-    void setWhiteBalTemp(const QString& text);
+    bool setWhiteBalTemp(const QString& text);
     void setDriveMode(const QString& text);
     void setBracketImgNum(const QString& text);
     void setBracketDeltaEV(const QString& text);
@@ -312,7 +319,7 @@ public slots:
     void setAudioLevel(const QString& text);
     // In feet or metres as setIsUnitFeet says.
     void setFocusDistance(const QString& text);
-    // "B" selects bulb.
+    // "B" selects bulb; a text that is no shutter time is refused.
     void setShutterTime(const QString& text);
 
     // Notifications with conversions or follow-ups of their own.
@@ -361,7 +368,8 @@ protected:
 
 private:
     typedef bool (*Reader)(BRX_Logic_Controller&, BRX_Logic_Camera&, void* data);
-    typedef void (*Writer)(BRX_Logic_Controller&, const void* data);
+    // Whether the camera took the value (see setProperty).
+    typedef bool (*Writer)(BRX_Logic_Controller&, const void* data);
 
     typedef BRX_Logic_PropertyCatalogue::Verdict (*Check)(int property, const void* data, unsigned int size,
                                                           const char* label);
@@ -408,15 +416,20 @@ private:
     // Runs f in the controller thread: at once when called there, else queued.
     template <typename F>
     void inControllerThread(F f);
+    // f's result; without a camera logs and returns the result type's default.
     template <typename F>
-    void withCamera(const char* label, F f);
+    auto withCamera(const char* label, F f) -> decltype(f(std::declval<BRX_Logic_Camera&>()));
     // Live view runs on the controller thread, where its timer lives.
     template <typename F>
     void withCameraInControllerThread(F f);
-    void setFromText(int kind, const QString& text, const char* label);
+    bool setFromText(int kind, const QString& text, const char* label);
+    // Whether value is in the list of kind's converter; logs
+    // "%s - illegal <what> %d" when not.
+    bool isListed(int kind, int value, const char* what, const char* label) const;
+    bool switchExposureMode(BRX_Logic_Camera& camera, int mode);
 
     // Property 32: an index, or a colour temperature above the preset's index.
-    void writeWhiteBalance(int value);
+    bool writeWhiteBalance(int value);
     bool readFocusDistance(int code, void* data, const char* label) const;
     bool readRange(int kind, void* data, const char* label) const;
     int whiteBalanceValue(int index, int temperature) const;
