@@ -148,10 +148,12 @@ QVector<Property> settingProperties(int productId)
         Property::enumeration(0x5013, Property::kUInt16, 0, captureModeValues(productId)),
         Property::enumeration(0xD000, Property::kUInt32, 10, {1, 2, 5, 10, 50, 100, 500, 1000, 2500, 5000, 9999}),
         Property::enumeration(0xD001, Property::kUInt32, 5, intervalTimeValues(productId)),
-        Property::enumeration(0x500A, Property::kUInt16, 2, {1, 2}),
+        // Focus modes 0 single, 1 continuous autofocus, 2 manual.
+        Property::enumeration(0x500A, Property::kUInt16, 2, upTo(2)),
         Property::enumeration(0xD004, Property::kUInt32, 1, {0, 1, 3}),
         Property::enumeration(0x500B, Property::kUInt16, 2, lowStandardHigh),
-        Property::enumeration(0x500E, Property::kUInt16, 2, {1, 2, 3, 4}),
+        // The exposure modes the camera model accepts; 4 is bulb.
+        Property::enumeration(0x500E, Property::kUInt16, 2, upTo(5)),
         Property::enumeration(0x5010, Property::kInt16, 0, compensationValues(productId)),
         Property::enumeration(0xD040, Property::kUInt32, 500, {333, 500}),
         Property::enumeration(0xD005, Property::kUInt32, 0, onOff),

@@ -246,6 +246,67 @@ private slots:
         QCOMPARE(fixture.releases(), (Releases{{kVQReleaseVideoStart}, {kVQReleaseVideoStop}}));
     }
 
+    void failedVideoStartLeavesVideoOffAndTheStorageType_data()
+    {
+        QTest::addColumn<int>("productId");
+        QTest::newRow("block") << 0x2009;
+        QTest::newRow("property") << 0x2031;
+    }
+    void failedVideoStartLeavesVideoOffAndTheStorageType()
+    {
+        QFETCH(int, productId);
+        VirtualCameraFixture fixture(productId);
+        BRX_Logic_Camera camera(fixture.access());
+        const QByteArray block = fixture.device().settingsBlock();
+        const qint64 storageType = fixture.device().propertyValue(Access::kDevicePropExternalShooting);
+        fixture.recordReleases();
+        fixture.setFailReleases(true);
+        camera.toggleVideoCapture();
+        QVERIFY(!camera.isVideoRecording());
+        QCOMPARE(fixture.device().settingsBlock(), block);
+        QCOMPARE(fixture.device().propertyValue(Access::kDevicePropExternalShooting), storageType);
+        QCOMPARE(fixture.releases(), (Releases{{kVQReleaseVideoStart}}));
+    }
+
+    // --- A camera whose settings cannot be read ---------------------------------------
+
+    // Storage type and auto power-off go back at close as they were saved:
+    // only values read from the camera are saved, and only a block read from
+    // the camera goes back to it. A first read that fails is tried again.
+    void settingsNotReadAreNotWritten_data()
+    {
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<int>("failedReads");
+        for (int productId : {0x2009, 0x2021}) {
+            const QString product = QString::number(productId, 16);
+            QTest::newRow(qPrintable(product + " read again")) << productId << 1;
+            QTest::newRow(qPrintable(product + " unreadable")) << productId << 3;
+        }
+    }
+    void settingsNotReadAreNotWritten()
+    {
+        QFETCH(int, productId);
+        QFETCH(int, failedReads);
+        VirtualCameraFixture fixture(productId);
+        QByteArray block = fixture.device().settingsBlock();
+        fixture.device().failOperation(Access::kOpGetCameraSettings, 0x2002, failedReads);
+        LogCapture log;
+        {
+            BRX_Logic_Camera camera(fixture.access());
+            QCOMPARE(camera.setExposCompens(1000), failedReads == 1);
+            camera.restoreAutoPowerOff();
+            camera.restoreStorageType();
+        }
+        if (failedReads == 1) {
+            block[0x04] = char(productId == 0x2009 ? 8 : 12);
+        } else {
+            QCOMPARE(fixture.operationCount(Access::kOpSetCameraSettings), 0);
+            QVERIFY(log.contains("takeOverStorageAndPowerOff() - camera settings unknown"));
+            QVERIFY(log.contains("sendToCamera() - camera settings not read, nothing sent"));
+        }
+        QCOMPARE(fixture.device().settingsBlock(), block);
+    }
+
     // --- Folder settings through the camera ----------------------------------------
 
     void exampleFollowsTheFileFormat_data()

@@ -1,5 +1,6 @@
 #include "BRX_Commu_CameraAccess_Base.h"
 #include "BRX_Commu_VirtualCamera.h"
+#include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Logic_PropertyCatalogue.h"
 #include "BRX_SDK.h"
 #include "LogCapture.h"
@@ -7,12 +8,18 @@
 
 #include <QtTest>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
 #include <memory>
 
 namespace {
 
 using Catalogue = BRX_Logic_PropertyCatalogue;
+using Access = BRX_Commu_CameraAccess_Base;
+using Profile = BRX_Commu_VirtualCameraProfile;
 const int kConnectTimeoutMs = 10000;
+const int kProducts[] = {0x2009, 0x2011, 0x2021, 0x2031, 0x2041, 0x2051, 0x2061};
 
 template <typename T>
 bool setValue(int property, T value)
@@ -43,6 +50,36 @@ std::unique_ptr<SdkHost> connectedHost(int productId)
     if (!host->waitForInitialState(kConnectTimeoutMs))
         return nullptr;
     return host;
+}
+
+std::shared_ptr<BRX_Commu_VirtualCamera> camera()
+{
+    return BRX_Commu_VirtualCamera::selected();
+}
+
+// All a set could change on the camera: its settings block, or the values of
+// its device properties.
+QByteArray cameraState(int productId)
+{
+    if (Profile::isStructProduct(productId))
+        return camera()->settingsBlock();
+    QByteArray state;
+    for (const BRX_Commu_VirtualCameraProperty& property : Profile::properties(productId))
+        state += QByteArray::number(camera()->propertyValue(property.code())) + ' ';
+    return state;
+}
+
+void addProductRows()
+{
+    QTest::addColumn<int>("productId");
+    for (int productId : kProducts)
+        QTest::newRow(qPrintable(QString::number(productId, 16))) << productId;
+}
+
+template <typename T>
+QByteArray bytesOf(T value)
+{
+    return QByteArray(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
 } // namespace
@@ -92,13 +129,13 @@ private slots:
         QVERIFY(log.lines().isEmpty());
     }
 
-    void negativeFileFormatIsIgnored()
+    void negativeFileFormatIsRefused()
     {
         std::unique_ptr<SdkHost> host = connectedHost(0x2031);
         QVERIFY(host);
         const qint32 before = getValue<qint32>(30);
         LogCapture log;
-        QVERIFY(setValue<qint32>(30, -1));
+        QVERIFY(!setValue<qint32>(30, -1));
         QVERIFY(log.contains("BRX_Logic_Controller::setFileFormat() - illegal file format -1"));
         QCOMPARE(getValue<qint32>(30), before);
     }
@@ -208,6 +245,140 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(host->last<qint32>(0), 0, kConnectTimeoutMs);
         QTRY_COMPARE_WITH_TIMEOUT(host->last<double>(5), 1.0 / 125, kConnectTimeoutMs);
         QCOMPARE(getValue<qint32>(0), 0);
+    }
+
+    // --- Failures: nothing on the camera nobody asked for, nothing shown it lacks ----
+
+    void failedSettingsReadChangesNothing_data()
+    {
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<bool>("shortDataPhase");
+        for (int productId : {0x2009, 0x2011, 0x2021, 0x2051}) {
+            const QString product = QString::number(productId, 16);
+            QTest::newRow(qPrintable(product + " refused")) << productId << false;
+            QTest::newRow(qPrintable(product + " short")) << productId << true;
+        }
+    }
+
+    // The next set re-reads the block first and sends it with only its own
+    // field changed.
+    void failedSettingsReadChangesNothing()
+    {
+        QFETCH(int, productId);
+        QFETCH(bool, shortDataPhase);
+        std::unique_ptr<SdkHost> host = connectedHost(productId);
+        QVERIFY(host);
+        const QByteArray before = camera()->settingsBlock();
+        const int reads = camera()->operationLog().count(Access::kOpGetCameraSettings);
+        if (shortDataPhase)
+            camera()->truncateNextDataPhase(40);
+        else
+            camera()->failOperation(Access::kOpGetCameraSettings, 0x2002, 1);
+        host->clearChanges();
+        LogCapture log;
+        camera()->raiseEvent(Access::kVQCameraSettingsChanged);
+        QTRY_COMPARE_WITH_TIMEOUT(camera()->operationLog().count(Access::kOpGetCameraSettings), reads + 1,
+                                  kConnectTimeoutMs);
+
+        QVERIFY(setValue<qint32>(7, 1000));
+        QTRY_COMPARE_WITH_TIMEOUT(host->last<qint32>(7), 1000, kConnectTimeoutMs);
+        QCOMPARE(host->numbers(), QList<int>{7});
+        QByteArray after = camera()->settingsBlock();
+        QVERIFY(after.at(0x04) != before.at(0x04));
+        after[0x04] = before.at(0x04);
+        QCOMPARE(after, before);
+        QCOMPARE(log.count("recvFromCamera() - camera settings not received, keeping the last ones"), 1);
+    }
+
+    void refusedWriteShowsTheCamerasValue_data() { addProductRows(); }
+
+    void refusedWriteShowsTheCamerasValue()
+    {
+        QFETCH(int, productId);
+        std::unique_ptr<SdkHost> host = connectedHost(productId);
+        QVERIFY(host);
+        const qint32 iso = getValue<qint32>(10);
+        const QVector<qint32> isos = SdkHost::list<qint32>(host->payloads(9).last());
+        const auto other = std::find_if(isos.begin(), isos.end(), [iso](qint32 v) { return v != 0 && v != iso; });
+        QVERIFY(other != isos.end());
+        const QByteArray state = cameraState(productId);
+        camera()->failOperation(Profile::isStructProduct(productId) ? Access::kOpSetCameraSettings
+                                                                     : Access::kOpSetDevicePropValue,
+                                0x201C, 1);
+        host->clearChanges();
+        QVERIFY(!setValue<qint32>(10, *other));
+        QCOMPARE(getValue<qint32>(10), iso);
+        QTRY_COMPARE_WITH_TIMEOUT(host->count(10), 1, kConnectTimeoutMs);
+        QCOMPARE(host->last<qint32>(10), iso);
+        QCOMPARE(cameraState(productId), state);
+        // The camera takes it the next time.
+        QVERIFY(setValue<qint32>(10, *other));
+        QCOMPARE(getValue<qint32>(10), *other);
+    }
+
+    // Each refused with one line; -1.0, the shutter time notified in bulb,
+    // selects bulb.
+    void impossibleValuesAreRefused_data() { addProductRows(); }
+
+    void impossibleValuesAreRefused()
+    {
+        QFETCH(int, productId);
+        struct Refused {
+            int property;
+            QByteArray payload;
+            const char* line;
+        };
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        const double infinity = std::numeric_limits<double>::infinity();
+        const QList<Refused> refused = {
+            {5, bytesOf(0.0), "setShutterTime() - illegal shutter time 0"},
+            {5, bytesOf(-2.0), "setShutterTime() - illegal shutter time -2"},
+            {5, bytesOf(nan), "setShutterTime() - illegal shutter time nan"},
+            {5, bytesOf(infinity), "setShutterTime() - illegal shutter time inf"},
+            {3, bytesOf(0.0), "setAperture() - illegal aperture 0"},
+            {3, bytesOf(-infinity), "setAperture() - illegal aperture -inf"},
+            {3, bytesOf(nan), "setAperture() - illegal aperture nan"},
+            {10, bytesOf(qint32(123)), "setSensitivity() - illegal sensitivity 123"},
+            {13, bytesOf(qint32(9)), "setDriveMode() - illegal drive mode 9"},
+            {23, bytesOf(nan), "setFocusDistance() - "},
+        };
+        std::unique_ptr<SdkHost> host = connectedHost(productId);
+        QVERIFY(host);
+        const QByteArray state = cameraState(productId);
+        const double shutterTime = getValue<double>(5);
+        for (const Refused& request : refused) {
+            LogCapture log;
+            QVERIFY2(!BRX_SDK_setProperty(request.property, request.payload.constData(), unsigned(request.payload.size())),
+                     request.line);
+            const QStringList lines = log.linesContaining("BRX_Logic_Controller::");
+            QCOMPARE(lines.size(), 1);
+            QVERIFY2(lines.first().contains(request.line), qPrintable(lines.first()));
+        }
+        QCOMPARE(cameraState(productId), state);
+        QCOMPARE(getValue<double>(5), shutterTime);
+
+        QVERIFY(setValue<double>(5, -1.0));
+        QCOMPARE(getValue<qint32>(0), 4);
+        QCOMPARE(getValue<double>(5), -1.0);
+        QTRY_COMPARE_WITH_TIMEOUT(host->last<qint32>(0), 4, kConnectTimeoutMs);
+    }
+
+    // A camera without interval shooting has it emulated; either way the
+    // host reads back and is told what it set.
+    void intervalsReadBackWhatWasSet_data() { addProductRows(); }
+
+    void intervalsReadBackWhatWasSet()
+    {
+        QFETCH(int, productId);
+        std::unique_ptr<SdkHost> host = connectedHost(productId);
+        QVERIFY(host);
+        host->clearChanges();
+        QVERIFY(setValue<qint32>(41, 50));
+        QVERIFY(setValue<qint32>(43, 10));
+        QCOMPARE(getValue<qint32>(41), 50);
+        QCOMPARE(getValue<qint32>(43), 10);
+        QTRY_COMPARE_WITH_TIMEOUT(host->last<qint32>(43), 10, kConnectTimeoutMs);
+        QCOMPARE(host->last<qint32>(41), 50);
     }
 
     void queuedSetsReachTheCamera()

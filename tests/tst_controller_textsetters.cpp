@@ -70,6 +70,23 @@ private slots:
         QCOMPARE(rig.get<double>(5), 1.0 / 125);
     }
 
+    // A text that is no shutter time would become the longest one.
+    void shutterTimeTextThatDoesNotParseIsRefused()
+    {
+        Rig rig(0x2031);
+        QVERIFY(rig.connected);
+        const qint64 exposure = BRX_Commu_VirtualCamera::selected()->propertyValue(0xD03B);
+        const double shutterTime = rig.get<double>(5);
+        for (const QString& text : {QStringLiteral("0s"), QStringLiteral("fast"), QStringLiteral("1/0s")}) {
+            LogCapture log;
+            rig.controller->setShutterTime(text);
+            QCOMPARE(log.linesContaining("BRX_Logic_Controller::"),
+                     QStringList("BRX_Logic_Controller::setShutterTime() - unknown value: " + text));
+        }
+        QCOMPARE(BRX_Commu_VirtualCamera::selected()->propertyValue(0xD03B), exposure);
+        QCOMPARE(rig.get<double>(5), shutterTime);
+    }
+
     void missingConverterIsNamed()
     {
         Rig rig(0x2051);

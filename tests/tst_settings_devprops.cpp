@@ -296,7 +296,7 @@ private slots:
         QTest::newRow("0x2031 without mode 7: single") << 0x2031 << false << 1 << 1;
         QTest::newRow("continuous") << 0x2031 << false << 2 << 3;
         QTest::newRow("code 8") << 0x2031 << false << 8 << 7;
-        QTest::newRow("unknown") << 0x2031 << false << 9 << 0;
+        QTest::newRow("unknown, refused") << 0x2031 << false << 9 << 0;
     }
 
     void driveModeMapping()
@@ -313,8 +313,9 @@ private slots:
         QCOMPARE(access.evaluateSupportsCaptureMode7(), mode7);
         Record record(&access, nullptr);
         record.setDriveMode(code);
+        QCOMPARE(record.sendIfChanged(), sent != 0);
         if (sent == 0) {
-            QVERIFY(writes(access).isEmpty());  // held 0 already
+            QVERIFY(writes(access).isEmpty());
             return;
         }
         QCOMPARE(writes(access), (Writes{write(0x5013, sent, 2)}));
@@ -356,6 +357,37 @@ private slots:
                                                                     write(0x500F, 0, 4)}));
         QVERIFY(record.sensitivityAuto());
         QCOMPARE(record.sensitivity(), 400);
+    }
+
+    // The camera kept its value, or took it without answering: the record
+    // reads the property back rather than show the value it asked for.
+    void refusedWriteReadsThePropertyBack_data()
+    {
+        QTest::addColumn<qint64>("onCamera");
+        QTest::newRow("kept") << qint64(400);
+        QTest::newRow("taken unanswered") << qint64(800);
+    }
+    void refusedWriteReadsThePropertyBack()
+    {
+        QFETCH(qint64, onCamera);
+        FakeCameraAccess access(0x2031);
+        serve(access, 0xD610, 400);
+        serve(access, 0x500F, 400);
+        Record record(&access, nullptr);
+        record.recvFromCamera(0x500F, nullptr);
+        access.script(kOpSetDevicePropValue, FakeCameraAccess::fail(0x201C));
+        serve(access, 0xD610, onCamera);
+        serve(access, 0x500F, onCamera);
+        LogCapture log;
+        record.setSensitivity(800);
+        QVERIFY(!record.sendIfChanged());
+        QCOMPARE(record.sensitivity(), int(onCamera));
+        QVERIFY(!record.sensitivityAuto());
+        QVERIFY(log.contains("BRX_Logic_CameraSettingsByDevProps::takeBack() - sensitivityASA = 800 not taken by the camera"));
+
+        record.setExposCompens(-1000);
+        QVERIFY(!record.sendIfChanged());
+        QCOMPARE(record.exposCompens(), 0);
     }
 
     // Compensation is a signed 16-bit value; shutter and aperture go as APEX codes.

@@ -116,7 +116,7 @@ private slots:
         QTest::addColumn<int>("productId");
         QTest::addColumn<int>("iso");
         QTest::addColumn<int>("index");
-        QTest::newRow("0x2009 100 unknown, automatic") << 0x2009 << 100 << 0;
+        QTest::newRow("0x2009 100 unknown, refused") << 0x2009 << 100 << 3;
         QTest::newRow("0x2011 100") << 0x2011 << 100 << 2;
         QTest::newRow("0x2009 1250") << 0x2009 << 1250 << 5;
         QTest::newRow("0x2011 1600") << 0x2011 << 1600 << 6;
@@ -131,8 +131,10 @@ private slots:
         FakeCameraAccess access(productId);
         auto record = makeRecord(access, settingsBlock({{0x0a, 3}}));
         record->setSensitivity(iso);
+        const bool refused = index == 3;
+        QCOMPARE(record->sendIfChanged(), !refused);
         QCOMPARE(int(record->block().u8(0x0a)), index);
-        QCOMPARE(record->sensitivity(), iso == 100 && index == 0 ? 0 : iso);
+        QCOMPARE(record->sensitivity(), refused ? 320 : iso);
         QCOMPARE(record->sensitivityAuto(), index == 0);
     }
 
@@ -358,18 +360,50 @@ private slots:
         QCOMPARE(countOps(access, kOpSetSettings), 0);
     }
 
-    void failedReadGivesAZeroBlock()
+    // A block that is not read whole is no news, and nothing is written from
+    // the last one until the camera has been read again.
+    void failedReadKeepsTheBlockAndSendsNothing()
     {
         FakeCameraAccess access(0x2009);
-        auto record = makeRecord(access, settingsBlock({{0x01, 5}, {0x42, 0xFF}, {0x62, 0xFF}}));
-        QCOMPARE(record->driveMode(), 5);
+        const QByteArray block = settingsBlock({{0x01, 5}, {0x42, 0xFF}, {0x62, 0xFF}});
+        auto record = makeRecord(access, block);
         access.script(kOpGetSettings, FakeCameraAccess::fail());
+        BRX_Logic_SettingsChanges changes{};
+        record->recvFromCamera(&changes);
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(record->block().data()), 100), block);
+        QVERIFY(!record->holdsCameraValues());
+
+        record->setDriveMode(3);
+        QVERIFY(!record->sendIfChanged());
+        QCOMPARE(countOps(access, kOpSetSettings), 0);
+        QCOMPARE(record->driveMode(), 5);
+
+        access.script(kOpGetSettings, FakeCameraAccess::ok(block));
         record->recvFromCamera(nullptr);
-        QCOMPARE(record->block().readLE(0, 4), quint32(0));
-        QCOMPARE(record->driveMode(), 0);
-        QCOMPARE(int(record->batteryLevelIntern()), 0);
-        QVERIFY(!record->hasMoveLensToPos());
-        QVERIFY(!record->hasHMI());
+        record->setDriveMode(3);
+        QVERIFY(record->sendIfChanged());
+        QCOMPARE(countOps(access, kOpSetSettings), 1);
+    }
+
+    // The camera kept its block: so does the record, which reads it again
+    // before the next write, as the camera may have taken it unanswered.
+    void refusedWriteTakesTheBlockBack()
+    {
+        FakeCameraAccess access(0x2009);
+        auto record = makeRecord(access, settingsBlock({{0x01, 1}, {0x05, 2}}));
+        access.script(kOpSetSettings, FakeCameraAccess::fail(0x201C));
+        record->setBracketImgNum(3);
+        record->setDriveMode(3);
+        QVERIFY(!record->sendIfChanged());
+        QCOMPARE(record->driveMode(), 1);
+        QCOMPARE(record->bracketingImageNumbers(), 5);
+        QVERIFY(!record->isChanged());
+        QVERIFY(!record->holdsCameraValues());
+        // Bracketing switched off and on comes back with the camera's count.
+        record->setBracketEnabled(false);
+        record->setBracketEnabled(true);
+        QCOMPARE(record->bracketingImageNumbers(), 5);
     }
 
     // --- Unserved operations and logging ---------------------------------------
@@ -384,6 +418,7 @@ private slots:
         record->setVideoFormatResol(1);
         record->setIntervalTime(5);
         QVERIFY(!record->isChanged());
+        QVERIFY(!record->sendIfChanged());
         QVERIFY(log.contains(label + "setContrast() - functionality is not available in struct mode"));
         QVERIFY(log.lines().contains(label + "setVideoFormatResol() - functionality is not available in struct mode "));
         QVERIFY(log.contains(label + "setIntervalTime() - functionality is not available in camera, but only externally"));
