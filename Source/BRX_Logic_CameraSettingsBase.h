@@ -53,8 +53,10 @@ public:
     virtual void recvFromCamera(quint16 devicePropertyCode, BRX_Logic_SettingsChanges* changes) = 0;
     // Re-reads all settings and clears the changed flag; a setting whose
     // value differs from before is flagged in changes unless it is null.
+    // What the camera does not report keeps its value and raises no flag.
     virtual void recvFromCamera(BRX_Logic_SettingsChanges* changes) = 0;
-    // Writes pending changes to the camera and clears the changed flag.
+    // Writes pending changes to the camera and clears the changed flag; what
+    // the camera does not take is taken back (see sendIfChanged).
     virtual void sendToCamera() = 0;
 
     // --- Setters --------------------------------------------------------------

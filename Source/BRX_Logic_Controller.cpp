@@ -1223,10 +1223,11 @@ bool BRX_Logic_Controller::setFileFormat(int format)
         return false;
     }
     const bool taken = m_camera->setFileFormat(format);
-    Q_EMIT signalFileFormat(format);
-    Q_EMIT signalUseDngCompression(format <= 2);
-    Q_EMIT signalUseJpgColorSpace(format >= 1 && format <= 4);
-    Q_EMIT signalUseJpgResolution(format >= 1 && format <= 4);
+    const int held = taken ? format : m_camera->fileFormat();
+    Q_EMIT signalFileFormat(held);
+    Q_EMIT signalUseDngCompression(held <= 2);
+    Q_EMIT signalUseJpgColorSpace(held >= 1 && held <= 4);
+    Q_EMIT signalUseJpgResolution(held >= 1 && held <= 4);
     return taken;
 }
 
