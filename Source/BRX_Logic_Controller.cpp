@@ -1313,30 +1313,29 @@ bool BRX_Logic_Controller::setDriveMode(int mode)
     return taken && bracketing;
 }
 
-// Without interval shooting of its own the camera's intervals are emulated:
-// the emulation keeps what the host sets.
 bool BRX_Logic_Controller::setIntervalFrames(int frames)
 {
-    if (!m_camera) {
-        debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
-        return false;
-    }
-    if (m_camera->hasInterval())
-        return m_camera->setIntervalFrames(frames);
-    m_capture->setIntervalFrames(frames);
-    return true;
+    return setInterval(BRX_METHOD, true, frames);
 }
 
 bool BRX_Logic_Controller::setIntervalTime(int seconds)
 {
-    if (!m_camera) {
-        debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
-        return false;
-    }
-    if (m_camera->hasInterval())
-        return m_camera->setIntervalTime(seconds);
-    m_capture->setIntervalTime(seconds);
-    return true;
+    return setInterval(BRX_METHOD, false, seconds);
+}
+
+// Without interval shooting of its own the camera's intervals are emulated:
+// the emulation keeps what the host sets.
+bool BRX_Logic_Controller::setInterval(const char* label, bool frames, int value)
+{
+    return withCamera(label, [this, frames, value](BRX_Logic_Camera& camera) {
+        if (camera.hasInterval())
+            return frames ? camera.setIntervalFrames(value) : camera.setIntervalTime(value);
+        if (frames)
+            m_capture->setIntervalFrames(value);
+        else
+            m_capture->setIntervalTime(value);
+        return true;
+    });
 }
 
 void BRX_Logic_Controller::setIsUnitFeet(bool feet)

@@ -427,6 +427,8 @@ private:
     // "%s - illegal <what> %d" when not.
     bool isListed(int kind, int value, const char* what, const char* label) const;
     bool switchExposureMode(BRX_Logic_Camera& camera, int mode);
+    // frames: interval frames, else interval time.
+    bool setInterval(const char* label, bool frames, int value);
 
     // Property 32: an index, or a colour temperature above the preset's index.
     bool writeWhiteBalance(int value);

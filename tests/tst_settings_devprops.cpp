@@ -384,10 +384,6 @@ private slots:
         QCOMPARE(record.sensitivity(), int(onCamera));
         QVERIFY(!record.sensitivityAuto());
         QVERIFY(log.contains("BRX_Logic_CameraSettingsByDevProps::takeBack() - sensitivityASA = 800 not taken by the camera"));
-
-        record.setExposCompens(-1000);
-        QVERIFY(!record.sendIfChanged());
-        QCOMPARE(record.exposCompens(), 0);
     }
 
     // Compensation is a signed 16-bit value; shutter and aperture go as APEX codes.
@@ -419,40 +415,6 @@ private slots:
     }
 
     // --- Capabilities ----------------------------------------------------------------
-
-    void capabilitiesByProduct_data()
-    {
-        QTest::addColumn<int>("productId");
-        QTest::addColumn<QString>("offered");
-        QTest::newRow("0x2031") << 0x2031 << "FocusMode Aperture Monochrome Language MirrorUpMode PowerSwitch";
-        QTest::newRow("0x2041") << 0x2041 << "FocusMode Aperture SensorFormat ExposCompensStep ElectronicShutter";
-        QTest::newRow("0x2061") << 0x2061 << "Monochrome Language ExposTimeBulbPreset";
-    }
-
-    void capabilitiesByProduct()
-    {
-        QFETCH(int, productId);
-        QFETCH(QString, offered);
-        FakeCameraAccess access(productId);
-        Record record(&access, nullptr);
-        const QList<QPair<QString, bool>> answers = {
-            {"FocusMode", record.hasFocusMode()},
-            {"Aperture", record.hasAperture()},
-            {"Monochrome", record.hasMonochrome()},
-            {"Language", record.hasLanguage()},
-            {"MirrorUpMode", record.hasMirrorUpMode()},
-            {"PowerSwitch", record.hasPowerSwitch()},
-            {"SensorFormat", record.hasSensorFormat()},
-            {"ExposCompensStep", record.hasExposCompensStep()},
-            {"ElectronicShutter", record.hasElectronicShutter()},
-            {"ExposTimeBulbPreset", record.hasExposTimeBulbPreset()},
-        };
-        const QStringList expected = offered.split(' ');
-        for (const auto& answer : answers)
-            QVERIFY2(answer.second == expected.contains(answer.first), qPrintable(answer.first));
-        QVERIFY(record.hasReservedFeature());
-        QVERIFY(!record.hasWarnings());
-    }
 
     void orientationAsksTheDeviceInfo()
     {

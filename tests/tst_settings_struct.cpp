@@ -1,7 +1,5 @@
 #include "BRX_Debug.h"
-#include "BRX_Logic_CameraSettingsByDevProps.h"
 #include "BRX_Logic_CameraSettingsByStruct.h"
-#include "BRX_Logic_CameraSettingsByStructM.h"
 #include "FakeCameraAccess.h"
 #include "LogCapture.h"
 
@@ -48,38 +46,6 @@ class TestSettingsStruct : public QObject
 
 private slots:
     void cleanup() { setDebugFlags(kDebugSettings, false); }
-
-    // --- Factory ---------------------------------------------------------------
-
-    void factoryPicksRecordByProduct_data()
-    {
-        QTest::addColumn<int>("productId");
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("0x2009") << 0x2009 << "struct";
-        QTest::newRow("0x2011") << 0x2011 << "struct";
-        QTest::newRow("0x2021") << 0x2021 << "structM";
-        QTest::newRow("0x2051") << 0x2051 << "structM";
-        QTest::newRow("0x2031") << 0x2031 << "devProps";
-        QTest::newRow("0x2041") << 0x2041 << "devProps";
-        QTest::newRow("0x9999") << 0x9999 << "devProps";
-    }
-
-    void factoryPicksRecordByProduct()
-    {
-        QFETCH(int, productId);
-        QFETCH(QString, kind);
-        FakeCameraAccess access(productId);
-        std::unique_ptr<BRX_Logic_CameraSettingsBase> record(BRX_Logic_CameraSettingsBase::create(&access, nullptr));
-        const bool isM = dynamic_cast<BRX_Logic_CameraSettingsByStructM*>(record.get());
-        const bool isStruct = dynamic_cast<BRX_Logic_CameraSettingsByStruct*>(record.get()) && !isM;
-        const bool isDevProps = dynamic_cast<BRX_Logic_CameraSettingsByDevProps*>(record.get());
-        QCOMPARE(isStruct, kind == "struct");
-        QCOMPARE(isM, kind == "structM");
-        QCOMPARE(isDevProps, kind == "devProps");
-        // Block records read the camera once at construction; the
-        // device-property record waits for the camera model's refresh.
-        QCOMPARE(countOps(access, kOpGetSettings), kind == "devProps" ? 0 : 1);
-    }
 
     // --- Conversions ------------------------------------------------------------
 
@@ -136,40 +102,6 @@ private slots:
         QCOMPARE(int(record->block().u8(0x0a)), index);
         QCOMPARE(record->sensitivity(), refused ? 320 : iso);
         QCOMPARE(record->sensitivityAuto(), index == 0);
-    }
-
-    void sensitivityIndexOutsideTheTableIsAutomatic()
-    {
-        FakeCameraAccess access(0x2009);
-        auto record = makeRecord(access);
-        QCOMPARE(record->sensitivityFromIndex(6), 0);
-        QCOMPARE(record->sensitivityFromIndex(-1), 0);
-        QCOMPARE(record->sensitivityFromIndex(5), 1250);
-    }
-
-    void bracketingDeltaConversions_data()
-    {
-        QTest::addColumn<int>("milliEV");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<int>("readBack");
-        QTest::newRow("500") << 500 << 0 << 500;
-        QTest::newRow("1000") << 1000 << 1 << 1000;
-        QTest::newRow("2000") << 2000 << 2 << 2000;
-        QTest::newRow("3000") << 3000 << 3 << 3000;
-        QTest::newRow("700 is 1 EV") << 700 << 1 << 1000;
-    }
-
-    void bracketingDeltaConversions()
-    {
-        QFETCH(int, milliEV);
-        QFETCH(int, code);
-        QFETCH(int, readBack);
-        FakeCameraAccess access(0x2009);
-        auto record = makeRecord(access, settingsBlock({{0x06, 7}}));
-        QCOMPARE(record->bracketingDeltaEV(), 1000);
-        record->setBracketDeltaEV(milliEV);
-        QCOMPARE(int(record->block().u8(0x06)), code);
-        QCOMPARE(record->bracketingDeltaEV(), readBack);
     }
 
     void imageCountAndSwitchShareOneField()
@@ -259,24 +191,6 @@ private slots:
         QCOMPARE(int(record->block().u8(0x48)), 0xF9);
         QCOMPARE(int(record->block().u8(0x49)), 0x04);
         QCOMPARE(record->shutterTime(), 1.0 / 125);
-    }
-
-    void powerSwitchFromShutterMode_data()
-    {
-        QTest::addColumn<int>("shutterMode");
-        QTest::addColumn<int>("powerSwitch");
-        QTest::newRow("0") << 0 << 2;
-        QTest::newRow("1") << 1 << 3;
-        QTest::newRow("2") << 2 << 0;
-    }
-
-    void powerSwitchFromShutterMode()
-    {
-        QFETCH(int, shutterMode);
-        QFETCH(int, powerSwitch);
-        FakeCameraAccess access(0x2009);
-        auto record = makeRecord(access, settingsBlock({{0x07, shutterMode}}));
-        QCOMPARE(record->powerSwitch(), powerSwitch);
     }
 
     void featureBitsAnswerCapabilities()

@@ -137,13 +137,6 @@ private slots:
         QCOMPARE(record->exposureMode(), readBack);
     }
 
-    void cameraExposureModeTwoReadsAsZero()
-    {
-        FakeCameraAccess access(0x2021);
-        auto record = makeRecord(access, settingsBlock({{0x47, 2}}));
-        QCOMPARE(record->exposureMode(), 0);
-    }
-
     void sensitivityIsASixteenBitIso()
     {
         FakeCameraAccess access(0x2021);
@@ -224,27 +217,6 @@ private slots:
         QCOMPARE(int(record->batterySource()), batterySource);
         QCOMPARE(record->batteryInfo(), batteryInfo);
         QCOMPARE(int(record->batteryLevelExtern()), 0xFF);
-    }
-
-    void whiteBalanceDependsOnTheProduct_data()
-    {
-        QTest::addColumn<int>("productId");
-        QTest::addColumn<bool>("offered");
-        QTest::newRow("0x2021") << 0x2021 << true;
-        QTest::newRow("0x2051") << 0x2051 << false;
-    }
-
-    void whiteBalanceDependsOnTheProduct()
-    {
-        QFETCH(int, productId);
-        QFETCH(bool, offered);
-        FakeCameraAccess access(productId);
-        auto record = makeRecord(access);
-        QCOMPARE(record->hasWhiteBalance(), offered);
-        QCOMPARE(record->hasJpgColorSpace(), offered);
-        QVERIFY(record->hasVideoResAndFrRate());
-        QVERIFY(!record->hasAperture());
-        QVERIFY(!record->hasFocusMode());
     }
 
     // --- Change flags ----------------------------------------------------------
