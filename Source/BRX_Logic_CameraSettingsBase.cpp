@@ -98,3 +98,9 @@ void BRX_Logic_CameraSettingsBase::refuseOnlyExternally(const char* method)
     logOnlyExternally(method);
     markRefused();
 }
+
+void BRX_Logic_CameraSettingsBase::refuseIllegal(const char* method, const char* what, int value)
+{
+    debugPrint(kDebugAlways, "%s - illegal %s %d", method, what, value);
+    markRefused();
+}

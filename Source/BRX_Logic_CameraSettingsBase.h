@@ -293,6 +293,8 @@ protected:
     // The setters of a setting the record cannot serve.
     void refuseNotAvailable(const char* method);
     void refuseOnlyExternally(const char* method);
+    // A value outside what the setting takes: "%s - illegal <what> %d".
+    void refuseIllegal(const char* method, const char* what, int value);
     void setHoldsCameraValues(bool holds) { m_holdsCameraValues = holds; }
 
 private:

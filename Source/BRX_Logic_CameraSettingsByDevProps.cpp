@@ -398,8 +398,7 @@ void BRX_Logic_CameraSettingsByDevProps::setDriveMode(int code)
     const auto found = std::find_if(std::begin(kDriveModes), std::end(kDriveModes),
                                     [code](const DriveMode& mode) { return mode.code == code; });
     if (found == std::end(kDriveModes) && code != 0) {
-        debugPrint(kDebugAlways, "%s - illegal drive mode %d", BRX_METHOD, code);
-        markRefused();
+        refuseIllegal(BRX_METHOD, "drive mode", code);
         return;
     }
     qint32 value = found == std::end(kDriveModes) ? 0 : found->captureMode;

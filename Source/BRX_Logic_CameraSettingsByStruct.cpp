@@ -425,17 +425,17 @@ void BRX_Logic_CameraSettingsByStruct::setBracketDeltaEV(int milliEV)
 
 void BRX_Logic_CameraSettingsByStruct::setBracketingAutomatic(int) { refuseInStructMode(BRX_METHOD); }
 void BRX_Logic_CameraSettingsByStruct::setMirrorUpMode(int code) { patchU8(kOffMirrorUpMode, code); }
+
 // An ISO number outside the table is refused rather than taken as automatic.
 void BRX_Logic_CameraSettingsByStruct::setSensitivity(int iso)
 {
     const int index = sensitivityToIndex(iso);
-    if (index == 0 && iso != 0) {
-        debugPrint(kDebugAlways, "%s - illegal sensitivity %d", BRX_METHOD, iso);
-        markRefused();
-        return;
-    }
-    patchU8(kOffSensitivity, index);
+    if (index == 0 && iso != 0)
+        refuseIllegal(BRX_METHOD, "sensitivity", iso);
+    else
+        patchU8(kOffSensitivity, index);
 }
+
 void BRX_Logic_CameraSettingsByStruct::setKeyLock(bool on) { patchBit(kOffSwitches, kBitKeyLock, on); }
 void BRX_Logic_CameraSettingsByStruct::setDngCompression(bool on) { patchBit(kOffSwitches, kBitDngCompression, on); }
 void BRX_Logic_CameraSettingsByStruct::setFlashXSymbol(bool on) { patchBit(kOffSwitches, kBitFlashXSymbol, on); }

@@ -269,7 +269,6 @@ private slots:
         std::unique_ptr<SdkHost> host = connectedHost(productId);
         QVERIFY(host);
         const QByteArray before = camera()->settingsBlock();
-        const int reads = camera()->operationLog().count(Access::kOpGetCameraSettings);
         if (shortDataPhase)
             camera()->truncateNextDataPhase(40);
         else
@@ -277,8 +276,8 @@ private slots:
         host->clearChanges();
         LogCapture log;
         camera()->raiseEvent(Access::kVQCameraSettingsChanged);
-        QTRY_COMPARE_WITH_TIMEOUT(camera()->operationLog().count(Access::kOpGetCameraSettings), reads + 1,
-                                  kConnectTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(log.count("recvFromCamera() - camera settings not received, keeping the last ones"),
+                                  1, kConnectTimeoutMs);
 
         QVERIFY(setValue<qint32>(7, 1000));
         QTRY_COMPARE_WITH_TIMEOUT(host->last<qint32>(7), 1000, kConnectTimeoutMs);
@@ -287,7 +286,6 @@ private slots:
         QVERIFY(after.at(0x04) != before.at(0x04));
         after[0x04] = before.at(0x04);
         QCOMPARE(after, before);
-        QCOMPARE(log.count("recvFromCamera() - camera settings not received, keeping the last ones"), 1);
     }
 
     void refusedWriteShowsTheCamerasValue_data() { addProductRows(); }
