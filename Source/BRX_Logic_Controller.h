@@ -13,6 +13,8 @@
 #include <QVector>
 
 #include <atomic>
+#include <functional>
+#include <mutex>
 #include <shared_mutex>
 
 class BRX_Commu_CameraAccess_Base;
@@ -21,6 +23,7 @@ class BRX_Logic_CaptureControl;
 class BRX_Logic_ControllerConverters;
 class BRX_Logic_ControllerMirror;
 class BRX_Logic_ImageEntry;
+class BRX_Logic_PropertyTexts;
 
 // The object behind every export: owns the camera accesses and, per
 // connection, the camera model and its value converters; turns the host's
@@ -56,6 +59,24 @@ public:
     int imageDBCount() const;
     const BRX_Logic_ImageEntry* imageDBEntry(int index) const;
 
+    // --- For the description exports (any thread) ------------------------------
+    // Whether the open camera offers property; false without a camera.
+    bool supportsProperty(int property) const;
+    // Runs use with the texts of the open camera (its product, exposure step
+    // and converter tables), or of no camera; the camera stays open meanwhile.
+    void usePropertyTexts(const std::function<void(const BRX_Logic_PropertyTexts&)>& use) const;
+    // Manufacturer, model, device version and serial number from the open
+    // camera's DeviceInfo; empty without a camera.
+    QStringList cameraIdentity() const;
+    // Where the latest live-view frame looks, in fractions of the sensor.
+    struct LiveViewArea {
+        int zoomLevel;
+        double x, y, width, height;
+        double focusX, focusY;
+    };
+    // False before the first frame with a zoom record since live view started.
+    bool liveViewArea(LiveViewArea* area) const;
+
 signals:
     void signalCameraConnected();
     void signalCameraDisconnected();
@@ -63,6 +84,9 @@ signals:
     void signalProperty(int property, void* data, quint32 size);
     // data is a malloc'd copy owned by the receiver.
     void signalPropertySafe(int property, void* data, quint32 size);
+    // The initial state of the open camera has been sent, every notification
+    // of it before this signal.
+    void signalInitialStateSent();
 
     // Qt-side mirror of the settings; the host sees none of these.
     void signalSensitivityAuto(bool automatic);
@@ -443,6 +467,16 @@ private:
     QList<QMetaObject::Connection> m_connections;
     // Shared: direct calls from the host; exclusive: swapping the camera.
     mutable std::shared_mutex m_connectionLock;
+
+    // The live-view zoom record comes in two signals, level and focus first
+    // (controller thread); the area is published under its own lock.
+    void catchLiveZoomInfo(int stripe, int zoomLevel, double focusX, double focusY);
+    void catchLiveZoomRect(double x, double y, double width, double height);
+    void forgetLiveViewArea();
+    LiveViewArea m_zoomPending{};
+    mutable std::mutex m_liveViewAreaLock;
+    LiveViewArea m_liveViewArea{};
+    bool m_hasLiveViewArea = false;
 };
 
 // The image interface's arrays travel queued to a Qt side in another thread.
