@@ -288,9 +288,11 @@ QString BRX_Logic_PropertyTexts::onOffText(const Subject&, double value) const
     return value != 0.0 ? QStringLiteral("on") : QStringLiteral("off");
 }
 
-// The converter writes "f 5.6".
+// The converter writes "f 5.6"; a camera without an aperture reports 0.
 QString BRX_Logic_PropertyTexts::apertureText(const Subject&, double fNumber) const
 {
+    if (fNumber <= 0.0)
+        return QStringLiteral("unknown");
     return BRX_Logic_APEXConverterAperture::toString(fNumber).replace("f ", "f/");
 }
 
@@ -475,6 +477,10 @@ bool BRX_Logic_PropertyTexts::parseOnOff(const Subject&, const QString& text, do
 
 bool BRX_Logic_PropertyTexts::parseAperture(const Subject&, const QString& text, double* value) const
 {
+    if (text.compare("unknown", Qt::CaseInsensitive) == 0) {
+        *value = 0.0;
+        return true;
+    }
     QString number = text;
     if (!stripPrefix(&number, "f/"))
         stripPrefix(&number, "f");
@@ -487,7 +493,7 @@ bool BRX_Logic_PropertyTexts::parseShutterTime(const Subject&, const QString& te
         *value = kBulb;
         return true;
     }
-    return readDuration(text, value) && *value > 0.0;
+    return readDuration(text, value) && *value >= 0.0;
 }
 
 // With its unit the value is in EV ("+0.7 EV", "1/3 EV"), without it in milli-EV.
@@ -552,7 +558,7 @@ bool BRX_Logic_PropertyTexts::parseIntervalTime(const Subject& subject, const QS
         *value = table->values().at(index);
         return true;
     }
-    return readDuration(text, value) && *value > 0.0;
+    return readDuration(text, value) && *value >= 0.0;
 }
 
 bool BRX_Logic_PropertyTexts::parsePercent(const Subject&, const QString& text, double* value) const

@@ -243,16 +243,16 @@ BRX_SDK_EXPORT bool BRX_SDK_parseValue(int property, const char* text, void* dat
 
 /* The values the connected camera offers for property, as n elements of the
  * property's payload type one after the other (int 4 bytes, double 8 bytes,
- * bool 1 byte), in the camera's order: for a property with a value list (its
- * listProperty carries an int or double list) the list last notified, so call
- * it once BRX_SDK_isInitialStateDelivered is true; otherwise the library's own
- * table of the setting (metering, drive mode, bracketing pictures, file
- * format, white-balance presets followed by the colour temperatures in kelvin,
- * interval frames and times), or off and on. *written receives the size the
- * choices take. False with *written 0 when the property has no fixed choices
- * (values are free within the camera's range: exposure mode, focus distance,
- * the focus cross) or no camera is connected; false with *written set when
- * size is too small. */
+ * bool 1 byte), in the camera's order. For a value list, and for a property
+ * whose listProperty carries an int or double list, that list as last
+ * notified: call it once BRX_SDK_isInitialStateDelivered is true. Otherwise
+ * the library's own table of the setting (metering, drive mode, bracketing
+ * pictures, file format, white-balance presets followed by the colour
+ * temperatures in kelvin, interval frames and times), or off and on.
+ * *written receives the size the choices take. False with *written 0 when the
+ * property has no fixed choices (its values are free within the camera's
+ * range: exposure mode, focus distance, the focus cross) or no camera is
+ * connected; false with *written set when size is too small. */
 BRX_SDK_EXPORT bool BRX_SDK_getChoices(int property, void* data, unsigned int size, unsigned int* written);
 
 /* True once the whole initial state of the connected camera (its burst of

@@ -171,10 +171,13 @@ QVector<double> BRX_SDK_MainObject::choices(int property) const
     const BRX_Logic_PropertyDescriptions::Entry* entry = BRX_Logic_PropertyDescriptions::find(property);
     if (!entry || !m_controller || m_productId == 0)
         return {};
-    if (entry->listProperty != BRX_Logic_PropertyDescriptions::kNone) {
+    {
+        // A list's own elements are read as its values too.
         std::lock_guard<std::mutex> locker(m_listLock);
-        if (m_lists.contains(entry->listProperty))
-            return m_lists.value(entry->listProperty);
+        for (int list : {property, entry->listProperty}) {
+            if (m_lists.contains(list))
+                return m_lists.value(list);
+        }
     }
     QVector<double> values;
     m_controller->usePropertyTexts(

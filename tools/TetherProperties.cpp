@@ -246,7 +246,7 @@ int TetherProperties::confirm(int property, const QByteArray& requested, int not
     }
     const QByteArray reported = notifiedAgain() ? m_session.lastNotification(property) : value(property);
     const QString asked =
-        reported == requested ? QString() : QStringLiteral(", asked for %1").arg(text(property, requested));
+        reported == requested ? QString() : QStringLiteral(", not %1 as asked").arg(text(property, requested));
     m_session.output().result(valueLine(property, reported) + asked);
     return kExitOk;
 }
