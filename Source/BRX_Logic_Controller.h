@@ -450,6 +450,12 @@ private:
     double shutterTimeStep() const;
     double fastestShutterTime() const;
 
+    // The live-view zoom record comes in two signals, level and focus first
+    // (controller thread).
+    void catchLiveZoomInfo(int stripe, int zoomLevel, double focusX, double focusY);
+    void catchLiveZoomRect(double x, double y, double width, double height);
+    void forgetLiveViewArea();
+
     BRX_Commu_CameraAccess_Base* m_ptpAccess = nullptr;
     BRX_Commu_CameraAccess_Base* m_wlanAccess = nullptr;
     BRX_Logic_Camera* m_camera = nullptr;
@@ -468,11 +474,8 @@ private:
     // Shared: direct calls from the host; exclusive: swapping the camera.
     mutable std::shared_mutex m_connectionLock;
 
-    // The live-view zoom record comes in two signals, level and focus first
-    // (controller thread); the area is published under its own lock.
-    void catchLiveZoomInfo(int stripe, int zoomLevel, double focusX, double focusY);
-    void catchLiveZoomRect(double x, double y, double width, double height);
-    void forgetLiveViewArea();
+    // The live-view zoom record of the latest frame; zoom level and focus
+    // first, the area published under its own lock.
     LiveViewArea m_zoomPending{};
     mutable std::mutex m_liveViewAreaLock;
     LiveViewArea m_liveViewArea{};

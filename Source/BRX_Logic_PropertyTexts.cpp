@@ -106,6 +106,9 @@ bool readDuration(QString text, double* seconds)
     return true;
 }
 
+// Between the elements of pairs and lists: "f/2.8, f/4", "1 to 9999".
+const QRegularExpression kItemSeparator(QStringLiteral(",|\\bto\\b"));
+
 // The decorations of a unit that a choice's text may be written without.
 struct Decoration {
     Unit unit;
@@ -361,8 +364,8 @@ QString BRX_Logic_PropertyTexts::framesText(const Subject&, double frames) const
 QString BRX_Logic_PropertyTexts::intervalTimeText(const Subject& subject, double seconds) const
 {
     const BRX_Logic_ConverterBase* table = converter(subject.entry.converter);
-    const QRegularExpressionMatch match =
-        QRegularExpression("^([0-9.]+)\\s*([A-Za-z]+)$").match(table ? table->textOf(seconds) : QString());
+    static const QRegularExpression numberAndUnit(QStringLiteral("^([0-9.]+)\\s*([A-Za-z]+)$"));
+    const QRegularExpressionMatch match = numberAndUnit.match(table ? table->textOf(seconds) : QString());
     if (!match.hasMatch())
         return QString::number(qint64(seconds)) + QStringLiteral(" s");
     return match.captured(1) + ' ' + match.captured(2).toLower();
@@ -388,7 +391,7 @@ bool BRX_Logic_PropertyTexts::parse(int property, const QString& text, const QVe
     else if (elementOf(catalogue->payload) == catalogue->payload)
         items << text;
     else
-        items = text.split(QRegularExpression(",|\\bto\\b"), Qt::SkipEmptyParts);
+        items = text.split(kItemSeparator, Qt::SkipEmptyParts);
     if (!fitsCount(catalogue->payload, items.size()))
         return false;
     QVector<double> values;
@@ -423,7 +426,8 @@ bool BRX_Logic_PropertyTexts::parseElement(const Subject& subject, const QString
 
 QString BRX_Logic_PropertyTexts::canonical(Unit unit, const QString& text)
 {
-    QString result = text.toLower().remove(QRegularExpression("\\s"));
+    static const QRegularExpression blanks(QStringLiteral("\\s"));
+    QString result = text.toLower().remove(blanks);
     for (const Decoration& decoration : kDecorations) {
         if (decoration.unit != unit)
             continue;
@@ -510,7 +514,8 @@ bool BRX_Logic_PropertyTexts::parseEv(const Subject&, const QString& text, doubl
 
 bool BRX_Logic_PropertyTexts::parseIso(const Subject&, const QString& text, double* value) const
 {
-    QString number = text.toLower().remove("iso").remove(QRegularExpression("\\(?(pull|push)\\)?")).trimmed();
+    static const QRegularExpression pullOrPush(QStringLiteral("\\(?(pull|push)\\)?"));
+    QString number = text.toLower().remove("iso").remove(pullOrPush).trimmed();
     if (number == QLatin1String("auto")) {
         *value = 0.0;
         return true;

@@ -1,4 +1,5 @@
 #include "BRX_Logic_PropertyCatalogue.h"
+#include "BRX_Logic_PropertyTexts.h"
 #include "BRX_SDK.h"
 #include "SdkHost.h"
 
@@ -12,20 +13,10 @@ namespace {
 
 const int kProducts[] = {0x2009, 0x2011, 0x2021, 0x2031, 0x2041, 0x2051, 0x2061};
 
-unsigned int elementSize(int payload)
+unsigned int elementSize(int property)
 {
-    switch (payload) {
-    case BRX_SDK_PayloadBool:
-        return 1;
-    case BRX_SDK_PayloadInt:
-    case BRX_SDK_PayloadIntPair:
-    case BRX_SDK_PayloadIntList:
-        return 4;
-    case BRX_SDK_PayloadNone:
-        return 0;
-    default:
-        return 8;
-    }
+    const BRX_Logic_PropertyCatalogue::Payload payload = BRX_Logic_PropertyCatalogue::find(property)->payload;
+    return BRX_Logic_PropertyCatalogue::payloadSize(BRX_Logic_PropertyTexts::elementOf(payload));
 }
 
 BRX_SDK_PropertyDescription describe(int property)
@@ -57,7 +48,7 @@ QList<QByteArray> choices(int property)
     QByteArray bytes(65536, '\0');
     unsigned int written = 0;
     QList<QByteArray> result;
-    const int size = int(elementSize(describe(property).payload));
+    const int size = int(elementSize(property));
     if (!BRX_SDK_getChoices(property, bytes.data(), unsigned(bytes.size()), &written))
         return result;
     for (int offset = 0; offset < int(written); offset += size)
@@ -77,12 +68,11 @@ QByteArray bytesOf(std::initializer_list<T> values)
 // Every value of the payload's kind, as doubles for the table below.
 QByteArray payloadOf(int property, const QVector<double>& values)
 {
-    const int payload = describe(property).payload;
     QByteArray bytes;
     for (double value : values) {
-        if (payload == BRX_SDK_PayloadBool)
+        if (describe(property).payload == BRX_SDK_PayloadBool)
             bytes += bytesOf<char>({char(value)});
-        else if (elementSize(payload) == 4)
+        else if (elementSize(property) == 4)
             bytes += bytesOf<qint32>({qint32(value)});
         else
             bytes += bytesOf<double>({value});

@@ -15,6 +15,11 @@ QString sizeText(qint64 bytes)
     return QStringLiteral("%1 MB").arg(double(bytes) / 1000000.0, 0, 'f', 1);
 }
 
+QString counted(int count, const char* word)
+{
+    return QStringLiteral("%1 %2%3").arg(count).arg(QLatin1String(word)).arg(count == 1 ? "" : "s");
+}
+
 QString rateText(qint64 bytes, qint64 ms)
 {
     return QStringLiteral("%1 MB/s").arg(double(bytes) / 1000.0 / double(qMax<qint64>(ms, 1)), 0, 'f', 1);
@@ -210,22 +215,10 @@ int TetherPictures::pictures() const
     return m_pictures;
 }
 
-int TetherPictures::files() const
-{
-    std::lock_guard<std::mutex> locker(m_mutex);
-    return m_files;
-}
-
 int TetherPictures::failures() const
 {
     std::lock_guard<std::mutex> locker(m_mutex);
     return m_failures;
-}
-
-qint64 TetherPictures::bytes() const
-{
-    std::lock_guard<std::mutex> locker(m_mutex);
-    return m_bytes;
 }
 
 bool TetherPictures::isBusy() const
@@ -249,10 +242,9 @@ QStringList TetherPictures::savedPaths() const
 QString TetherPictures::summary() const
 {
     std::lock_guard<std::mutex> locker(m_mutex);
-    QString text = QStringLiteral("%1 pictures, %2 files, %3 saved in %4")
-                       .arg(m_pictures)
-                       .arg(m_files)
-                       .arg(sizeText(m_bytes), QDir::toNativeSeparators(m_settings.folder));
+    QString text = QStringLiteral("%1, %2, %3 saved in %4")
+                       .arg(counted(m_pictures, "picture"), counted(m_files, "file"), sizeText(m_bytes),
+                            QDir::toNativeSeparators(m_settings.folder));
     if (m_files > 0)
         text += QStringLiteral(" (%1 s downloading, %2)")
                     .arg(double(m_downloadMs) / 1000.0, 0, 'f', 2)

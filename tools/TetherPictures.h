@@ -41,9 +41,7 @@ public:
 
     // Pictures begun (a quick-view name, or a file that starts a picture of its own).
     int pictures() const;
-    int files() const;
     int failures() const;
-    qint64 bytes() const;
     // A download or a command is running.
     bool isBusy() const;
     // Since the last frame record or the end of the last command.

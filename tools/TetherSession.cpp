@@ -142,10 +142,12 @@ void TetherSession::catchConnection(bool connected, int productId)
 {
     m_connected = connected;
     if (!connected) {
-        if (m_longRunning)
+        if (m_longRunning) {
             m_output.result(QStringLiteral("camera %1 went away; waiting for it to come back").arg(productText(productId)));
-        else
+        } else {
             m_lost = true;
+            m_output.error(QStringLiteral("camera %1 went away").arg(productText(productId)));
+        }
         return;
     }
     m_productId = productId;
