@@ -48,13 +48,14 @@ public slots:
     void catchCameraDisconnected();
     // Owns data (malloc'd) and frees it in every case.
     void catchProperty(int property, void* data, quint32 size);
-    void catchInitialStateSent();
 
 private:
     void startControllerThread();
     void connectController();
     void dropPendingNotifications();
     void forgetCamera();
+    // Not a slot: the meta-object keeps its fixed list of methods.
+    void catchInitialStateSent();
     void keepList(int property, const void* data, quint32 size);
 
     InitCallback m_initCallback;
