@@ -112,24 +112,30 @@ void TetherSession::setWantQuickView(bool want)
 {
     m_wantQuickView = want;
     if (m_connected)
-        applyWishes();
+        applyQuickView();
 }
 
 void TetherSession::setWantLiveView(bool want)
 {
     m_wantLiveView = want;
     if (m_connected)
-        applyWishes();
+        applyLiveView();
 }
 
-// The library forgets both wishes with each connection.
-void TetherSession::applyWishes()
+void TetherSession::applyQuickView()
 {
-    const bool quickView = m_wantQuickView;
-    const bool liveView = m_wantLiveView;
-    BRX_SDK_setProperty(BRX_SDK_Property::WantQuickView, &quickView, sizeof quickView);
-    BRX_SDK_setProperty(BRX_SDK_Property::WantLiveView, &liveView, sizeof liveView);
-    BRX_SDK_setProperty(BRX_SDK_Property::LiveViewPhoto, &liveView, sizeof liveView);
+    const bool want = m_wantQuickView;
+    BRX_SDK_setProperty(BRX_SDK_Property::WantQuickView, &want, sizeof want);
+}
+
+// The wish first, then the mode; off in the other order.
+void TetherSession::applyLiveView()
+{
+    const bool want = m_wantLiveView;
+    const int order[2] = {want ? BRX_SDK_Property::WantLiveView : BRX_SDK_Property::LiveViewPhoto,
+                          want ? BRX_SDK_Property::LiveViewPhoto : BRX_SDK_Property::WantLiveView};
+    for (int property : order)
+        BRX_SDK_setProperty(property, &want, sizeof want);
 }
 
 void TetherSession::initCallback(void* context, bool connected, int productId)
@@ -153,8 +159,11 @@ void TetherSession::catchConnection(bool connected, int productId)
     m_productId = productId;
     BRX_SDK_setChangesCallback(&TetherSession::changesCallback, this);
     BRX_SDK_setFrameCallback(&TetherSession::frameCallback, this);
-    if (m_wantQuickView || m_wantLiveView)
-        applyWishes();
+    // The library forgets both wishes with each connection.
+    if (m_wantQuickView)
+        applyQuickView();
+    if (m_wantLiveView)
+        applyLiveView();
     if (m_everConnected)
         m_output.result(QStringLiteral("camera %1 came back").arg(productText(productId)));
     m_everConnected = true;

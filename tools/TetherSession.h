@@ -97,7 +97,8 @@ private:
     static void changesCallback(void* context, int property, const void* data, unsigned int size);
     static void frameCallback(void* context, int type, const void* data, unsigned int size);
     void catchConnection(bool connected, int productId);
-    void applyWishes();
+    void applyQuickView();
+    void applyLiveView();
     void catchChange(int property, const QByteArray& payload);
     void readConsole();
     void runConsoleCommands();
