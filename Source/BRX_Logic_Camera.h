@@ -117,6 +117,8 @@ public:
     ~BRX_Logic_Camera() override;
 
     int productId() const;
+    // The DeviceInfo dataset read on construction, unchanged afterwards.
+    const BRX_Logic_DeviceInfo* deviceInfo() const { return m_deviceInfo; }
 
     // --- Release operations (controller thread) ----------------------------------
     bool timeExposurePrepare();

@@ -9,11 +9,14 @@
 #include "BRX_Logic_ConverterBase.h"
 #include "BRX_Logic_ConverterExposCompens.h"
 #include "BRX_Logic_ConverterFocusDistance.h"
+#include "BRX_Logic_DeviceInfo.h"
 #include "BRX_Logic_ExifHeader.h"
 #include "BRX_Logic_ImageEntry.h"
 #include "BRX_Logic_ObjectReader.h"
 #include "BRX_Logic_PropertyCatalogue.h"
+#include "BRX_Logic_PropertyDescriptions.h"
 #include "BRX_Logic_PropertyLists.h"
+#include "BRX_Logic_PropertyTexts.h"
 
 #include <QDebug>
 #include <QMetaMethod>
@@ -528,6 +531,7 @@ void BRX_Logic_Controller::catchConnectionClosed(int connectionType)
     delete converters;
     delete camera;
     m_liveViewMode = 0;
+    forgetLiveViewArea();
     Q_EMIT signalCameraDisconnected();
 }
 
@@ -606,6 +610,9 @@ void BRX_Logic_Controller::connectNotifications()
     track(m_camera, &Cam::signalLiveViewPhoto, this, &Ctl::signalLiveViewPhoto);
     track(m_camera, &Cam::signalLiveViewVideo, this, &Ctl::signalLiveViewVideo);
     track(m_camera, &Cam::signalNoLiveView, this, &Ctl::signalNoLiveView);
+    track(m_camera, &Cam::signalNoLiveView, this, &Ctl::forgetLiveViewArea);
+    track(m_camera, &Cam::signalLiveZoomInfo, this, &Ctl::catchLiveZoomInfo);
+    track(m_camera, &Cam::signalLiveZoomRect, this, &Ctl::catchLiveZoomRect);
     track(m_camera, &Cam::signalQuickView, this, &Ctl::signalQuickView);
     track(m_camera, &Cam::signalNoQuickView, this, &Ctl::signalNoQuickView);
     track(m_camera, &Cam::signalFileNameAndNumber, this, &Ctl::signalFileNameAndNumber);
@@ -983,6 +990,7 @@ void BRX_Logic_Controller::catchCameraGUIOpened()
     m_mirror->announce(Mirror::WhiteBalance);
     sendInitialLists();
     sendInitialValues();
+    Q_EMIT signalInitialStateSent();
 }
 
 void BRX_Logic_Controller::sendInitialPower()
@@ -1786,4 +1794,59 @@ void BRX_Logic_Controller::catchLiveViewGUIClosed()
 {
     if (m_camera)
         m_camera->setWaitLiveViewConsumed(false);
+}
+
+// --- Description exports -------------------------------------------------------------
+
+bool BRX_Logic_Controller::supportsProperty(int property) const
+{
+    DirectCallLock locker(m_connectionLock, *this);
+    return m_camera && BRX_Logic_PropertyDescriptions::isOffered(property, *m_camera);
+}
+
+void BRX_Logic_Controller::usePropertyTexts(const std::function<void(const BRX_Logic_PropertyTexts&)>& use) const
+{
+    DirectCallLock locker(m_connectionLock, *this);
+    const int step = m_camera && m_camera->hasExposCompensStep() ? m_camera->exposCompensStep() : 500;
+    use(BRX_Logic_PropertyTexts(m_productId, step, m_converters));
+}
+
+QStringList BRX_Logic_Controller::cameraIdentity() const
+{
+    DirectCallLock locker(m_connectionLock, *this);
+    if (!m_camera)
+        return {};
+    const BRX_Logic_DeviceInfo& info = *m_camera->deviceInfo();
+    return {info.getManufacturer(), info.getModel(), info.getDeviceVersion(), info.getSerialNumber()};
+}
+
+bool BRX_Logic_Controller::liveViewArea(LiveViewArea* area) const
+{
+    std::lock_guard<std::mutex> locker(m_liveViewAreaLock);
+    if (m_hasLiveViewArea)
+        *area = m_liveViewArea;
+    return m_hasLiveViewArea;
+}
+
+// The focus position comes relative to the shown area.
+void BRX_Logic_Controller::catchLiveZoomInfo(int, int zoomLevel, double focusX, double focusY)
+{
+    m_zoomPending.zoomLevel = zoomLevel;
+    m_zoomPending.focusX = focusX;
+    m_zoomPending.focusY = focusY;
+}
+
+void BRX_Logic_Controller::catchLiveZoomRect(double x, double y, double width, double height)
+{
+    LiveViewArea area = {m_zoomPending.zoomLevel, x, y, width, height, x + m_zoomPending.focusX * width,
+                         y + m_zoomPending.focusY * height};
+    std::lock_guard<std::mutex> locker(m_liveViewAreaLock);
+    m_liveViewArea = area;
+    m_hasLiveViewArea = true;
+}
+
+void BRX_Logic_Controller::forgetLiveViewArea()
+{
+    std::lock_guard<std::mutex> locker(m_liveViewAreaLock);
+    m_hasLiveViewArea = false;
 }

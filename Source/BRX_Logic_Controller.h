@@ -13,6 +13,8 @@
 #include <QVector>
 
 #include <atomic>
+#include <functional>
+#include <mutex>
 #include <shared_mutex>
 #include <utility>
 
@@ -22,6 +24,7 @@ class BRX_Logic_CaptureControl;
 class BRX_Logic_ControllerConverters;
 class BRX_Logic_ControllerMirror;
 class BRX_Logic_ImageEntry;
+class BRX_Logic_PropertyTexts;
 
 // The object behind every export: owns the camera accesses and, per
 // connection, the camera model and its value converters; turns the host's
@@ -57,6 +60,24 @@ public:
     int imageDBCount() const;
     const BRX_Logic_ImageEntry* imageDBEntry(int index) const;
 
+    // --- For the description exports (any thread) ------------------------------
+    // Whether the open camera offers property; false without a camera.
+    bool supportsProperty(int property) const;
+    // Runs use with the texts of the open camera (its product, exposure step
+    // and converter tables), or of no camera; the camera stays open meanwhile.
+    void usePropertyTexts(const std::function<void(const BRX_Logic_PropertyTexts&)>& use) const;
+    // Manufacturer, model, device version and serial number from the open
+    // camera's DeviceInfo; empty without a camera.
+    QStringList cameraIdentity() const;
+    // Where the latest live-view frame looks, in fractions of the sensor.
+    struct LiveViewArea {
+        int zoomLevel;
+        double x, y, width, height;
+        double focusX, focusY;
+    };
+    // False before the first frame with a zoom record since live view started.
+    bool liveViewArea(LiveViewArea* area) const;
+
 signals:
     void signalCameraConnected();
     void signalCameraDisconnected();
@@ -64,6 +85,9 @@ signals:
     void signalProperty(int property, void* data, quint32 size);
     // data is a malloc'd copy owned by the receiver.
     void signalPropertySafe(int property, void* data, quint32 size);
+    // The initial state of the open camera has been sent, every notification
+    // of it before this signal.
+    void signalInitialStateSent();
 
     // Qt-side mirror of the settings; the host sees none of these.
     void signalSensitivityAuto(bool automatic);
@@ -441,6 +465,12 @@ private:
     double shutterTimeStep() const;
     double fastestShutterTime() const;
 
+    // The live-view zoom record comes in two signals, level and focus first
+    // (controller thread).
+    void catchLiveZoomInfo(int stripe, int zoomLevel, double focusX, double focusY);
+    void catchLiveZoomRect(double x, double y, double width, double height);
+    void forgetLiveViewArea();
+
     BRX_Commu_CameraAccess_Base* m_ptpAccess = nullptr;
     BRX_Commu_CameraAccess_Base* m_wlanAccess = nullptr;
     BRX_Logic_Camera* m_camera = nullptr;
@@ -458,6 +488,13 @@ private:
     QList<QMetaObject::Connection> m_connections;
     // Shared: direct calls from the host; exclusive: swapping the camera.
     mutable std::shared_mutex m_connectionLock;
+
+    // The live-view zoom record of the latest frame; zoom level and focus
+    // first, the area published under its own lock.
+    LiveViewArea m_zoomPending{};
+    mutable std::mutex m_liveViewAreaLock;
+    LiveViewArea m_liveViewArea{};
+    bool m_hasLiveViewArea = false;
 };
 
 // The image interface's arrays travel queued to a Qt side in another thread.

@@ -3,6 +3,9 @@
 #include "BRX_Debug.h"
 #include "BRX_Logic_Controller.h"
 #include "BRX_Logic_ControllerWorker.h"
+#include "BRX_Logic_PropertyCatalogue.h"
+#include "BRX_Logic_PropertyDescriptions.h"
+#include "BRX_Logic_PropertyTexts.h"
 #include "BRX_SDK.h"
 
 #include <QCoreApplication>
@@ -10,6 +13,7 @@
 #include <QThread>
 
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -96,6 +100,8 @@ void BRX_SDK_MainObject::connectController()
             &BRX_Logic_Controller::catchCameraGUIClosed);
     connect(this, &BRX_SDK_MainObject::signalSetProperty, m_controller,
             &BRX_Logic_Controller::slotSetProperty);
+    connect(m_controller, &BRX_Logic_Controller::signalInitialStateSent, this,
+            &BRX_SDK_MainObject::catchInitialStateSent);
 }
 
 void BRX_SDK_MainObject::setChangesCallback(ChangesCallback callback, void* context)
@@ -108,6 +114,7 @@ void BRX_SDK_MainObject::catchCameraConnected()
 {
     if (!m_controller)
         return;
+    forgetCamera();
     m_productId = m_controller->getProductId();
     if (m_initCallback)
         m_initCallback(m_initContext, true, m_productId);
@@ -120,16 +127,62 @@ void BRX_SDK_MainObject::catchCameraDisconnected()
         return;
     m_controller->setFrameCallback(nullptr, nullptr);
     setChangesCallback(nullptr, nullptr);
+    forgetCamera();
     if (m_initCallback)
         m_initCallback(m_initContext, false, m_productId);
     m_productId = 0;
 }
 
+void BRX_SDK_MainObject::forgetCamera()
+{
+    m_initialStateDelivered = false;
+    std::lock_guard<std::mutex> locker(m_listLock);
+    m_lists.clear();
+}
+
 void BRX_SDK_MainObject::catchProperty(int property, void* data, quint32 size)
 {
+    keepList(property, data, size);
     if (m_changesCallback)
         m_changesCallback(m_changesContext, property, data, size);
     std::free(data);
+}
+
+void BRX_SDK_MainObject::keepList(int property, const void* data, quint32 size)
+{
+    typedef BRX_Logic_PropertyCatalogue Catalogue;
+    const Catalogue::Entry* entry = Catalogue::find(property);
+    if (!entry || (entry->payload != Catalogue::Payload::IntList && entry->payload != Catalogue::Payload::DoubleList))
+        return;
+    QVector<double> values;
+    if (!BRX_Logic_PropertyTexts::decode(BRX_Logic_PropertyTexts::elementOf(entry->payload), data, size, &values))
+        return;
+    std::lock_guard<std::mutex> locker(m_listLock);
+    m_lists.insert(property, values);
+}
+
+void BRX_SDK_MainObject::catchInitialStateSent()
+{
+    m_initialStateDelivered = true;
+}
+
+QVector<double> BRX_SDK_MainObject::choices(int property) const
+{
+    const BRX_Logic_PropertyDescriptions::Entry* entry = BRX_Logic_PropertyDescriptions::find(property);
+    if (!entry || !m_controller || m_productId == 0)
+        return {};
+    {
+        // A list's own elements are read as its values too.
+        std::lock_guard<std::mutex> locker(m_listLock);
+        for (int list : {property, entry->listProperty}) {
+            if (m_lists.contains(list))
+                return m_lists.value(list);
+        }
+    }
+    QVector<double> values;
+    m_controller->usePropertyTexts(
+        [&values, property](const BRX_Logic_PropertyTexts& texts) { values = texts.tableChoices(property); });
+    return values;
 }
 
 void BRX_SDK_init(void (*initCallback)(void*, bool, int), void* context)
@@ -237,5 +290,165 @@ bool BRX_SDK_setVirtualCameraConnected(bool connected)
     if (!camera)
         return false;
     camera->setPlugged(connected);
+    return true;
+}
+
+bool BRX_SDK_pressVirtualCameraShutter()
+{
+    const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
+    if (!camera)
+        return false;
+    camera->takePicture();
+    return true;
+}
+
+// --- Property descriptions and texts -------------------------------------------------
+
+namespace {
+
+typedef BRX_Logic_PropertyCatalogue Catalogue;
+typedef BRX_Logic_PropertyDescriptions Descriptions;
+
+static_assert(int(Catalogue::Payload::DoubleList) == BRX_SDK_PayloadDoubleList
+                  && int(Catalogue::Payload::IntPair) == BRX_SDK_PayloadIntPair,
+              "the catalogue's payload kinds are the header's");
+static_assert(int(Descriptions::Unit::Fraction) == BRX_SDK_UnitFraction
+                  && int(Descriptions::Unit::WhiteBalance) == BRX_SDK_UnitWhiteBalance,
+              "the descriptions' units are the header's");
+
+// In the order of the catalogue's access kinds: lists and emit-only values
+// both reach the host only as notifications.
+const BRX_SDK_AccessKind kAccessKinds[] = {
+    BRX_SDK_AccessReadWrite,        BRX_SDK_AccessReadOnly, BRX_SDK_AccessNotificationOnly, BRX_SDK_AccessNone,
+    BRX_SDK_AccessNotificationOnly, BRX_SDK_AccessWriteOnly, BRX_SDK_AccessCommand,
+};
+
+// The texts of the connected camera, or of none (numbers for its choices).
+void withTexts(const std::function<void(const BRX_Logic_PropertyTexts&)>& use)
+{
+    if (g_mainObject)
+        g_mainObject->controller()->usePropertyTexts(use);
+    else
+        use(BRX_Logic_PropertyTexts(0, 500, nullptr));
+}
+
+// NUL-terminated; false, with an empty text where there is room, when it does not fit.
+bool copyText(const QByteArray& text, char* out, unsigned int size)
+{
+    if (unsigned(text.size()) >= size) {
+        if (size > 0)
+            out[0] = '\0';
+        return false;
+    }
+    std::memcpy(out, text.constData(), size_t(text.size()) + 1);
+    return true;
+}
+
+// Cut to fit, never inside a character.
+template <size_t N>
+void copyCut(const QString& text, char (&out)[N])
+{
+    QByteArray bytes = text.toUtf8();
+    if (bytes.size() >= int(N)) {
+        int end = int(N) - 1;
+        while (end > 0 && (uchar(bytes.at(end)) & 0xC0) == 0x80)
+            --end;
+        bytes.truncate(end);
+    }
+    copyText(bytes, out, N);
+}
+
+} // namespace
+
+bool BRX_SDK_describeProperty(int property, BRX_SDK_PropertyDescription* out)
+{
+    const Catalogue::Entry* entry = Catalogue::find(property);
+    if (!entry || !out)
+        return false;
+    const Descriptions::Entry& description = *Descriptions::find(property);
+    out->name = entry->name;
+    out->payload = int(entry->payload);
+    out->size = Catalogue::payloadSize(entry->payload);
+    out->access = kAccessKinds[int(entry->access)];
+    out->unit = int(description.unit);
+    out->unitName = Descriptions::unitName(description.unit);
+    out->listProperty = description.listProperty;
+    out->notified = entry->notified;
+    out->supported = g_mainObject && g_mainObject->controller()->supportsProperty(property);
+    return true;
+}
+
+bool BRX_SDK_formatValue(int property, const void* data, unsigned int size, char* text, unsigned int textSize)
+{
+    if (!text)
+        return false;
+    QString result;
+    bool formatted = false;
+    withTexts([&](const BRX_Logic_PropertyTexts& texts) { formatted = texts.format(property, data, size, &result); });
+    return copyText(result.toUtf8(), text, textSize) && formatted;
+}
+
+bool BRX_SDK_parseValue(int property, const char* text, void* data, unsigned int size, unsigned int* written)
+{
+    if (!text || !written)
+        return false;
+    const QVector<double> choices = g_mainObject ? g_mainObject->choices(property) : QVector<double>();
+    QByteArray payload;
+    bool parsed = false;
+    withTexts([&](const BRX_Logic_PropertyTexts& texts) {
+        parsed = texts.parse(property, QString::fromUtf8(text), choices, &payload);
+    });
+    if (!parsed || unsigned(payload.size()) > size || (!payload.isEmpty() && !data))
+        return false;
+    std::memcpy(data, payload.constData(), size_t(payload.size()));
+    *written = unsigned(payload.size());
+    return true;
+}
+
+bool BRX_SDK_getChoices(int property, void* data, unsigned int size, unsigned int* written)
+{
+    if (!written)
+        return false;
+    *written = 0;
+    const Catalogue::Entry* entry = Catalogue::find(property);
+    QByteArray bytes;
+    if (!entry || !g_mainObject
+        || !BRX_Logic_PropertyTexts::encode(BRX_Logic_PropertyTexts::elementOf(entry->payload),
+                                            g_mainObject->choices(property), &bytes)
+        || bytes.isEmpty())
+        return false;
+    *written = unsigned(bytes.size());
+    if (unsigned(bytes.size()) > size || !data)
+        return false;
+    std::memcpy(data, bytes.constData(), size_t(bytes.size()));
+    return true;
+}
+
+bool BRX_SDK_isInitialStateDelivered()
+{
+    return g_mainObject && g_mainObject->isInitialStateDelivered();
+}
+
+bool BRX_SDK_getCameraIdentity(BRX_SDK_CameraIdentity* out)
+{
+    if (!out || !g_mainObject)
+        return false;
+    const QStringList texts = g_mainObject->controller()->cameraIdentity();
+    if (texts.size() != 4)
+        return false;
+    out->productId = g_mainObject->controller()->getProductId();
+    copyCut(texts.at(0), out->manufacturer);
+    copyCut(texts.at(1), out->model);
+    copyCut(texts.at(2), out->deviceVersion);
+    copyCut(texts.at(3), out->serialNumber);
+    return true;
+}
+
+bool BRX_SDK_getLiveViewArea(BRX_SDK_LiveViewArea* out)
+{
+    BRX_Logic_Controller::LiveViewArea area;
+    if (!out || !g_mainObject || !g_mainObject->controller()->liveViewArea(&area))
+        return false;
+    *out = {area.zoomLevel, area.x, area.y, area.width, area.height, area.focusX, area.focusY};
     return true;
 }

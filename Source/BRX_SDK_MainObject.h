@@ -4,8 +4,11 @@
 #include "BRX_Logic_ControllerWorker.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
+#include <QVector>
 #include <memory>
+#include <mutex>
 
 class BRX_Logic_Controller;
 class QThread;
@@ -26,6 +29,11 @@ public:
 
     BRX_Logic_Controller* controller() const { return m_controller; }
     void setChangesCallback(ChangesCallback callback, void* context);
+    // Host's thread.
+    bool isInitialStateDelivered() const { return m_initialStateDelivered; }
+    // The connected camera's values of property: its last notified value
+    // list, or the converter tables' choices; empty without either. Any thread.
+    QVector<double> choices(int property) const;
 
 signals:
     void signalCameraGUIOpened();
@@ -45,6 +53,10 @@ private:
     void startControllerThread();
     void connectController();
     void dropPendingNotifications();
+    void forgetCamera();
+    // Not a slot: the meta-object keeps its fixed list of methods.
+    void catchInitialStateSent();
+    void keepList(int property, const void* data, quint32 size);
 
     InitCallback m_initCallback;
     void* m_initContext;
@@ -56,6 +68,10 @@ private:
     // Runs in m_thread; deleted with it once the thread has ended.
     BRX_Logic_ControllerWorker* m_worker = nullptr;
     std::shared_ptr<BRX_Logic_ControllerWorker::Completion> m_workerDone;
+    bool m_initialStateDelivered = false;
+    // The value lists as last delivered, by list property.
+    mutable std::mutex m_listLock;
+    QHash<int, QVector<double>> m_lists;
 };
 
 #endif

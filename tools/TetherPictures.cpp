@@ -1,0 +1,255 @@
+#include "TetherPictures.h"
+#include "BRX_SDK.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSaveFile>
+
+namespace {
+
+QString sizeText(qint64 bytes)
+{
+    if (bytes < 1000000)
+        return QStringLiteral("%1 kB").arg(double(bytes) / 1000.0, 0, 'f', 0);
+    return QStringLiteral("%1 MB").arg(double(bytes) / 1000000.0, 0, 'f', 1);
+}
+
+QString counted(int count, const char* word)
+{
+    return QStringLiteral("%1 %2%3").arg(count).arg(QLatin1String(word)).arg(count == 1 ? "" : "s");
+}
+
+QString rateText(qint64 bytes, qint64 ms)
+{
+    return QStringLiteral("%1 MB/s").arg(double(bytes) / 1000.0 / double(qMax<qint64>(ms, 1)), 0, 'f', 1);
+}
+
+} // namespace
+
+TetherPictures::TetherPictures(const Settings& settings, TetherOutput& output)
+    : m_settings(settings)
+    , m_output(output)
+{
+    m_activity.start();
+}
+
+TetherPictures::~TetherPictures()
+{
+    if (m_process)
+        m_process->waitForFinished();
+}
+
+bool TetherPictures::prepare()
+{
+    if (m_settings.pattern.isEmpty() || m_settings.pattern.contains('/')) {
+        m_output.error(QStringLiteral("--filename needs a file name without folders, e.g. {name}.{ext}"));
+        return false;
+    }
+    if (!QDir().mkpath(m_settings.folder)) {
+        m_output.error(QStringLiteral("cannot create the folder %1").arg(m_settings.folder));
+        return false;
+    }
+    return true;
+}
+
+// Quick view names the first file of each picture; the other file of a pair
+// follows without a name of its own.
+void TetherPictures::frame(int type, const void* data, unsigned int size)
+{
+    switch (type) {
+    case BRX_SDK_FrameType::FrameQuickViewFileName:
+        beginPicture(QString::fromLatin1(static_cast<const char*>(data), int(size)));
+        break;
+    case BRX_SDK_FrameType::FrameDownloadStartDng:
+    case BRX_SDK_FrameType::FrameDownloadStartJpg:
+        beginDownload();
+        break;
+    case BRX_SDK_FrameType::FramePictureDng:
+        save("DNG", data, size);
+        break;
+    case BRX_SDK_FrameType::FramePictureJpg:
+        save("JPG", data, size);
+        break;
+    case BRX_SDK_FrameType::FrameDownloadEmpty: {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        m_downloading = false;
+        ++m_failures;
+        touch();
+        m_output.error(QStringLiteral("a download from the camera brought no data"));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void TetherPictures::beginPicture(const QString& cameraName)
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    startPicture(cameraName);
+}
+
+// Under m_mutex.
+void TetherPictures::startPicture(const QString& cameraName)
+{
+    ++m_pictures;
+    ++m_counter;
+    m_cameraName = cameraName;
+    m_pictureTime = QDateTime::currentDateTime();
+    m_pictureExtensions.clear();
+    touch();
+}
+
+void TetherPictures::beginDownload()
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    m_downloading = true;
+    m_downloadClock.start();
+    touch();
+}
+
+void TetherPictures::save(const char* extension, const void* data, unsigned int size)
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    const qint64 ms = m_downloading ? m_downloadClock.elapsed() : 0;
+    m_downloading = false;
+    // A file whose kind the picture has already had starts a picture without a name.
+    if (m_pictures == 0 || m_pictureExtensions.contains(extension))
+        startPicture(QString());
+    m_pictureExtensions.insert(extension);
+    const QString path = pathFor(extension);
+    QSaveFile file(path);
+    const bool saved = file.open(QIODevice::WriteOnly)
+                       && file.write(static_cast<const char*>(data), qint64(size)) == qint64(size) && file.commit();
+    touch();
+    if (!saved) {
+        ++m_failures;
+        m_output.error(QStringLiteral("could not save %1: %2").arg(path, file.errorString()));
+        return;
+    }
+    ++m_files;
+    m_bytes += size;
+    m_downloadMs += ms;
+    m_saved << path;
+    m_output.progress(QStringLiteral("saved %1 (%2 in %3 s, %4)")
+                          .arg(path, sizeText(size))
+                          .arg(double(ms) / 1000.0, 0, 'f', 2)
+                          .arg(rateText(size, ms)));
+    if (!m_settings.command.isEmpty())
+        QMetaObject::invokeMethod(this, [this, path] {
+            m_commandQueue << path;
+            runNextCommand();
+        }, Qt::QueuedConnection);
+}
+
+// Never over a file that exists or that this run has written.
+QString TetherPictures::pathFor(const QString& extension)
+{
+    for (int collision = 0;; ++collision) {
+        const QString path = QDir(m_settings.folder).filePath(expand(extension, collision));
+        if (!m_taken.contains(path) && !QFile::exists(path)) {
+            m_taken.insert(path);
+            return path;
+        }
+    }
+}
+
+QString TetherPictures::expand(const QString& extension, int collision) const
+{
+    const QString counter = QString::number(m_counter).rightJustified(4, '0');
+    const QString name = m_cameraName.isEmpty() ? QStringLiteral("picture-") + counter : m_cameraName;
+    QString file = m_settings.pattern;
+    file.replace(QLatin1String("{name}"), name)
+        .replace(QLatin1String("{date}"), m_pictureTime.toString(QStringLiteral("yyyy-MM-dd")))
+        .replace(QLatin1String("{time}"), m_pictureTime.toString(QStringLiteral("HHmmss")))
+        .replace(QLatin1String("{counter}"), counter)
+        .replace(QLatin1String("{ext}"), extension);
+    if (collision == 0)
+        return file;
+    const int dot = file.lastIndexOf('.');
+    return dot > 0 ? file.insert(dot, QStringLiteral("-%1").arg(collision)) : file + QStringLiteral("-%1").arg(collision);
+}
+
+void TetherPictures::runNextCommand()
+{
+    if (m_process || m_commandQueue.isEmpty())
+        return;
+    const QString path = m_commandQueue.takeFirst();
+    QStringList arguments = QProcess::splitCommand(m_settings.command);
+    const QString program = arguments.takeFirst();
+    arguments << path;
+    m_process = new QProcess(this);
+    m_process->setProcessChannelMode(QProcess::ForwardedChannels);
+    const auto finish = [this, path](const QString& outcome) {
+        m_output.progress(QStringLiteral("exec %1 %2: %3").arg(m_settings.command, path, outcome));
+        m_process->deleteLater();
+        m_process = nullptr;
+        {
+            std::lock_guard<std::mutex> locker(m_mutex);
+            touch();
+        }
+        runNextCommand();
+    };
+    connect(m_process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
+            [finish](int code, QProcess::ExitStatus status) {
+                finish(status == QProcess::NormalExit ? QStringLiteral("exit status %1").arg(code)
+                                                      : QStringLiteral("crashed"));
+            });
+    connect(m_process, &QProcess::errorOccurred, this, [finish](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            finish(QStringLiteral("could not be started"));
+    });
+    m_process->start(program, arguments);
+}
+
+// Under m_mutex.
+void TetherPictures::touch()
+{
+    m_activity.restart();
+}
+
+int TetherPictures::pictures() const
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    return m_pictures;
+}
+
+int TetherPictures::failures() const
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    return m_failures;
+}
+
+bool TetherPictures::isBusy() const
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    return m_downloading || m_process || !m_commandQueue.isEmpty();
+}
+
+qint64 TetherPictures::quietMs() const
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    return m_activity.elapsed();
+}
+
+QStringList TetherPictures::savedPaths() const
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    return m_saved;
+}
+
+QString TetherPictures::summary() const
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    QString text = QStringLiteral("%1, %2, %3 saved in %4")
+                       .arg(counted(m_pictures, "picture"), counted(m_files, "file"), sizeText(m_bytes),
+                            QDir::toNativeSeparators(m_settings.folder));
+    if (m_files > 0)
+        text += QStringLiteral(" (%1 s downloading, %2)")
+                    .arg(double(m_downloadMs) / 1000.0, 0, 'f', 2)
+                    .arg(rateText(m_bytes, m_downloadMs));
+    if (m_failures > 0)
+        text += QStringLiteral("; %1 failed").arg(m_failures);
+    return text;
+}

@@ -1,0 +1,86 @@
+#ifndef TETHERPICTURES_H
+#define TETHERPICTURES_H
+
+#include "TetherSession.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+
+#include <mutex>
+
+class QProcess;
+
+// Saves every picture file the library downloads: under the name a pattern
+// makes of the camera's file name (from quick view), date, time, a running
+// counter and the extension, never over an existing file; one progress line
+// per file, and a command run after each file with its path as argument.
+// Frames arrive in the library's download threads; the commands run one
+// after the other in the host thread.
+class TetherPictures : public QObject, public TetherFrameSink
+{
+    Q_OBJECT
+public:
+    struct Settings {
+        QString folder;
+        // {name}, {date}, {time}, {counter}, {ext}.
+        QString pattern = QStringLiteral("{name}.{ext}");
+        // Empty: no command.
+        QString command;
+    };
+
+    TetherPictures(const Settings& settings, TetherOutput& output);
+    ~TetherPictures() override;
+
+    // Creates the folder; false (with a message) when that fails, or for a
+    // pattern that names no picture on its own.
+    bool prepare();
+    void frame(int type, const void* data, unsigned int size) override;
+
+    // Pictures begun (a quick-view name, or a file that starts a picture of its own).
+    int pictures() const;
+    int failures() const;
+    // A download or a command is running.
+    bool isBusy() const;
+    // Since the last frame record or the end of the last command.
+    qint64 quietMs() const;
+    QStringList savedPaths() const;
+    // "3 pictures, 6 files, 1.1 MB in DIR ..."
+    QString summary() const;
+
+private:
+    void beginPicture(const QString& cameraName);
+    void startPicture(const QString& cameraName);
+    void beginDownload();
+    void save(const char* extension, const void* data, unsigned int size);
+    QString pathFor(const QString& extension);
+    QString expand(const QString& extension, int collision) const;
+    void runNextCommand();
+    void touch();
+
+    const Settings m_settings;
+    TetherOutput& m_output;
+    mutable std::mutex m_mutex;
+    // The picture the next files belong to.
+    QString m_cameraName;
+    int m_counter = 0;
+    QDateTime m_pictureTime;
+    QSet<QString> m_pictureExtensions;
+    int m_pictures = 0;
+    int m_files = 0;
+    int m_failures = 0;
+    qint64 m_bytes = 0;
+    qint64 m_downloadMs = 0;
+    bool m_downloading = false;
+    QElapsedTimer m_downloadClock;
+    QElapsedTimer m_activity;
+    QStringList m_saved;
+    QSet<QString> m_taken;
+    // Host thread.
+    QStringList m_commandQueue;
+    QProcess* m_process = nullptr;
+};
+
+#endif

@@ -1,0 +1,268 @@
+#include "TetherSession.h"
+#include "BRX_SDK.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <atomic>
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+const int kPollMs = 10;
+
+std::atomic<bool> g_interrupted{false};
+
+// A second Ctrl-C ends the program at once.
+extern "C" void onInterrupt(int)
+{
+    g_interrupted = true;
+    std::signal(SIGINT, SIG_DFL);
+}
+
+} // namespace
+
+TetherSession::TetherSession(const TetherGlobalOptions& options, TetherOutput& output)
+    : m_options(options)
+    , m_output(output)
+{
+}
+
+TetherSession::~TetherSession()
+{
+    shutdown();
+}
+
+void TetherSession::installInterruptHandler()
+{
+    std::signal(SIGINT, &onInterrupt);
+}
+
+bool TetherSession::isInterrupted()
+{
+    return g_interrupted;
+}
+
+QString TetherSession::productText(int productId)
+{
+    return QStringLiteral("0x") + QString::number(productId, 16).toUpper().rightJustified(4, '0');
+}
+
+bool TetherSession::start()
+{
+    if (m_options.virtualProduct && !BRX_SDK_useVirtualCamera(m_options.virtualProduct)) {
+        m_output.error(QStringLiteral("there is no virtual camera of product %1 (there are 0x2009, 0x2011, "
+                                      "0x2021, 0x2031, 0x2041, 0x2051 and 0x2061)")
+                           .arg(productText(m_options.virtualProduct)));
+        return false;
+    }
+    BRX_SDK_init(&TetherSession::initCallback, this);
+    m_started = true;
+    // The library starts with its message groups off.
+    if (m_options.debug)
+        BRX_SDK_setDebugFlags(m_options.debugFlags, true);
+    return true;
+}
+
+// Pictures in flight are finished first: the library waits for its
+// downloads, whose frames still reach the sinks.
+void TetherSession::shutdown()
+{
+    if (!m_started)
+        return;
+    m_started = false;
+    BRX_SDK_exit();
+}
+
+bool TetherSession::waitFor(const std::function<bool()>& done, int timeoutMs, bool interruptible)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const auto over = [&] {
+        return done() || (interruptible && isInterrupted()) || m_lost
+            || (timeoutMs >= 0 && clock.hasExpired(timeoutMs));
+    };
+    if (!over()) {
+        QEventLoop loop;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, &loop, [&] {
+            if (over())
+                loop.quit();
+        });
+        tick.start(kPollMs);
+        loop.exec();
+    }
+    return done();
+}
+
+bool TetherSession::waitForCamera(int timeoutMs)
+{
+    if (waitFor([this] { return m_connected && BRX_SDK_isInitialStateDelivered(); }, timeoutMs))
+        return true;
+    if (!isInterrupted() && !m_lost)
+        m_output.error(m_options.virtualProduct ? QStringLiteral("the virtual camera did not connect")
+                                                : QStringLiteral("no camera found on the USB bus"));
+    return false;
+}
+
+void TetherSession::setWantQuickView(bool want)
+{
+    m_wantQuickView = want;
+    if (m_connected)
+        applyQuickView();
+}
+
+void TetherSession::setWantLiveView(bool want)
+{
+    m_wantLiveView = want;
+    if (m_connected)
+        applyLiveView();
+}
+
+void TetherSession::applyQuickView()
+{
+    const bool want = m_wantQuickView;
+    BRX_SDK_setProperty(BRX_SDK_Property::WantQuickView, &want, sizeof want);
+}
+
+// The wish first, then the mode; off in the other order.
+void TetherSession::applyLiveView()
+{
+    const bool want = m_wantLiveView;
+    const int order[2] = {want ? BRX_SDK_Property::WantLiveView : BRX_SDK_Property::LiveViewPhoto,
+                          want ? BRX_SDK_Property::LiveViewPhoto : BRX_SDK_Property::WantLiveView};
+    for (int property : order)
+        BRX_SDK_setProperty(property, &want, sizeof want);
+}
+
+void TetherSession::initCallback(void* context, bool connected, int productId)
+{
+    static_cast<TetherSession*>(context)->catchConnection(connected, productId);
+}
+
+// The library clears the changes and frame callbacks at every disconnection.
+void TetherSession::catchConnection(bool connected, int productId)
+{
+    m_connected = connected;
+    if (!connected) {
+        if (m_longRunning) {
+            m_output.result(QStringLiteral("camera %1 went away; waiting for it to come back").arg(productText(productId)));
+        } else {
+            m_lost = true;
+            m_output.error(QStringLiteral("camera %1 went away").arg(productText(productId)));
+        }
+        return;
+    }
+    m_productId = productId;
+    BRX_SDK_setChangesCallback(&TetherSession::changesCallback, this);
+    BRX_SDK_setFrameCallback(&TetherSession::frameCallback, this);
+    // The library forgets both wishes with each connection.
+    if (m_wantQuickView)
+        applyQuickView();
+    if (m_wantLiveView)
+        applyLiveView();
+    if (m_everConnected)
+        m_output.result(QStringLiteral("camera %1 came back").arg(productText(productId)));
+    m_everConnected = true;
+}
+
+void TetherSession::changesCallback(void* context, int property, const void* data, unsigned int size)
+{
+    static_cast<TetherSession*>(context)->catchChange(
+        property, QByteArray(static_cast<const char*>(data), int(size)));
+}
+
+void TetherSession::catchChange(int property, const QByteArray& payload)
+{
+    ++m_counts[property];
+    m_last.insert(property, payload);
+    if (!m_reportChanges || !BRX_SDK_isInitialStateDelivered())
+        return;
+    BRX_SDK_PropertyDescription description;
+    char text[4096];
+    if (!BRX_SDK_describeProperty(property, &description) || description.payload >= BRX_SDK_PayloadIntList
+        || !BRX_SDK_formatValue(property, payload.constData(), unsigned(payload.size()), text, sizeof text))
+        return;
+    m_output.result(QStringLiteral("camera: %1 = %2").arg(description.name, QString::fromUtf8(text)));
+}
+
+void TetherSession::frameCallback(void* context, int type, const void* data, unsigned int size)
+{
+    auto* session = static_cast<TetherSession*>(context);
+    std::lock_guard<std::mutex> locker(session->m_sinkLock);
+    for (TetherFrameSink* sink : qAsConst(session->m_sinks))
+        sink->frame(type, data, size);
+}
+
+void TetherSession::addFrameSink(TetherFrameSink* sink)
+{
+    std::lock_guard<std::mutex> locker(m_sinkLock);
+    m_sinks.append(sink);
+}
+
+void TetherSession::removeFrameSink(TetherFrameSink* sink)
+{
+    std::lock_guard<std::mutex> locker(m_sinkLock);
+    m_sinks.removeAll(sink);
+}
+
+// --- Virtual camera console --------------------------------------------------------
+
+void TetherSession::startVirtualCameraConsole()
+{
+    if (!m_options.virtualProduct || m_console)
+        return;
+    m_console = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+    connect(m_console, &QSocketNotifier::activated, this, &TetherSession::readConsole);
+    auto* tick = new QTimer(this);
+    connect(tick, &QTimer::timeout, this, &TetherSession::runConsoleCommands);
+    tick->start(kPollMs * 5);
+}
+
+void TetherSession::readConsole()
+{
+    char buffer[256];
+    const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (count <= 0) {
+        m_console->setEnabled(false);
+        return;
+    }
+    m_consoleInput.append(buffer, int(count));
+    int end;
+    while ((end = m_consoleInput.indexOf('\n')) >= 0) {
+        const QString command = QString::fromLocal8Bit(m_consoleInput.left(end)).trimmed().toLower();
+        m_consoleInput.remove(0, end + 1);
+        if (!command.isEmpty())
+            m_consoleCommands << command;
+    }
+}
+
+// Each command waits until it makes sense: the shutter and the unplugging
+// for a camera that is fully connected, the plugging for one the library
+// has seen go.
+void TetherSession::runConsoleCommands()
+{
+    while (!m_consoleCommands.isEmpty()) {
+        const QString command = m_consoleCommands.first();
+        const bool ready = m_connected && BRX_SDK_isInitialStateDelivered();
+        if (command == QLatin1String("plug")) {
+            if (m_connected || !m_unplugged)
+                return;
+            m_unplugged = false;
+            BRX_SDK_setVirtualCameraConnected(true);
+        } else if (!ready) {
+            return;
+        } else if (command == QLatin1String("unplug")) {
+            m_unplugged = true;
+            BRX_SDK_setVirtualCameraConnected(false);
+        } else if (command == QLatin1String("shutter")) {
+            BRX_SDK_pressVirtualCameraShutter();
+        } else {
+            m_output.error(QStringLiteral("unknown console command '%1' (shutter, unplug, plug)").arg(command));
+        }
+        m_consoleCommands.removeFirst();
+    }
+}

@@ -1,0 +1,127 @@
+#ifndef TETHERSESSION_H
+#define TETHERSESSION_H
+
+#include "TetherOutput.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSocketNotifier>
+#include <QStringList>
+
+#include <functional>
+#include <mutex>
+
+// Receives frame records in the library's threads (a download thread for
+// pictures, the library's controller thread for live view).
+class TetherFrameSink
+{
+public:
+    virtual ~TetherFrameSink() = default;
+    virtual void frame(int type, const void* data, unsigned int size) = 0;
+};
+
+// Exit codes.
+enum TetherExit { kExitOk = 0, kExitCamera = 1, kExitUsage = 2 };
+
+// The options every subcommand takes.
+struct TetherGlobalOptions {
+    int virtualProduct = 0; // 0: a camera on the USB bus
+    bool debug = false;
+    unsigned int debugFlags = 0;
+    int timeoutMs = 10000;
+    bool timeoutGiven = false;
+    bool quiet = false;
+};
+
+// One run of the library: starts it on the virtual camera or the USB bus,
+// registers the callbacks and re-applies the host's wishes (quick view, live
+// view) on every connection, keeps the latest notifications, hands frames to
+// the sinks, and shuts the library down. A long-running session outlives a
+// camera that goes away and comes back; otherwise the loss ends it. Host
+// thread, except frame dispatch.
+class TetherSession : public QObject
+{
+    Q_OBJECT
+public:
+    TetherSession(const TetherGlobalOptions& options, TetherOutput& output);
+    // Finishes the library through BRX_SDK_exit.
+    ~TetherSession() override;
+
+    TetherOutput& output() { return m_output; }
+    const TetherGlobalOptions& options() const { return m_options; }
+
+    // Starts the library; false (with a message) for an unsupported virtual product.
+    bool start();
+    // Finishes the library through BRX_SDK_exit; downloads in flight still
+    // reach the frame sinks meanwhile. Once.
+    void shutdown();
+    // Waits until a camera is connected and its initial state has arrived;
+    // false (with a message) after the timeout, on Ctrl-C or when it went away.
+    bool waitForCamera(int timeoutMs);
+    // Runs events until done is true; false on timeout (a negative timeout
+    // never expires), on Ctrl-C unless not interruptible, and when the camera
+    // of a short session went.
+    bool waitFor(const std::function<bool()>& done, int timeoutMs, bool interruptible = true);
+    static bool isInterrupted();
+    static void installInterruptHandler();
+    // "0x2031".
+    static QString productText(int productId);
+
+    void setLongRunning(bool longRunning) { m_longRunning = longRunning; }
+    bool isConnected() const { return m_connected; }
+    // The camera went away in a short session.
+    bool isLost() const { return m_lost; }
+    int productId() const { return m_productId; }
+
+    // Wishes applied now and again on every connection.
+    void setWantQuickView(bool want);
+    void setWantLiveView(bool want);
+
+    // Settings the photographer changes on the camera are printed.
+    void setReportChanges(bool report) { m_reportChanges = report; }
+    // How many notifications of property have arrived, and the latest one.
+    int notificationCount(int property) const { return m_counts.value(property); }
+    QByteArray lastNotification(int property) const { return m_last.value(property); }
+
+    void addFrameSink(TetherFrameSink* sink);
+    void removeFrameSink(TetherFrameSink* sink);
+
+    // With a virtual camera: lines on standard input press its shutter
+    // ("shutter"), pull it out ("unplug") and plug it in ("plug").
+    void startVirtualCameraConsole();
+
+private:
+    static void initCallback(void* context, bool connected, int productId);
+    static void changesCallback(void* context, int property, const void* data, unsigned int size);
+    static void frameCallback(void* context, int type, const void* data, unsigned int size);
+    void catchConnection(bool connected, int productId);
+    void applyQuickView();
+    void applyLiveView();
+    void catchChange(int property, const QByteArray& payload);
+    void readConsole();
+    void runConsoleCommands();
+
+    const TetherGlobalOptions m_options;
+    TetherOutput& m_output;
+    bool m_started = false;
+    bool m_longRunning = false;
+    bool m_connected = false;
+    bool m_everConnected = false;
+    bool m_lost = false;
+    bool m_reportChanges = false;
+    int m_productId = 0;
+    bool m_wantQuickView = false;
+    bool m_wantLiveView = false;
+    QHash<int, int> m_counts;
+    QHash<int, QByteArray> m_last;
+    std::mutex m_sinkLock;
+    QList<TetherFrameSink*> m_sinks;
+    QSocketNotifier* m_console = nullptr;
+    QByteArray m_consoleInput;
+    QStringList m_consoleCommands;
+    bool m_unplugged = false;
+};
+
+#endif
