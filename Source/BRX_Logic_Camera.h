@@ -23,6 +23,7 @@ class BRX_Logic_CameraSettingsBase;
 class BRX_Logic_CameraStreamInfo;
 class BRX_Logic_DeviceInfo;
 class BRX_Logic_FolderSettings;
+class BRX_Logic_ImageDatabase;
 class BRX_Logic_ImageEntry;
 struct BRX_Logic_SettingsChanges;
 class QThread;
@@ -157,7 +158,7 @@ public:
     // The pictures on the camera in the camera's handle order, rebuilt by
     // slotRebuildImageDB. Entries stay valid until the next change, which
     // signalImageDBChangeBegin announces.
-    int imageDBCount() const { return m_imageDB.size(); }
+    int imageDBCount() const;
     // Null for an index outside the list.
     BRX_Logic_ImageEntry* imageDBEntry(int index) const;
     // -1 for a handle not in the list.
@@ -412,8 +413,6 @@ private:
     void disconnectAccess();
     void startTimers();
     void waitForTransferThreads();
-    QVector<quint32> readPictureHandles();
-    void clearImageDB();
     void deleteDataObjects();
 
     bool skippedForRelease(const char* caller, quint32 flag, const char* what) const;
@@ -480,8 +479,6 @@ private:
     QTimer m_refresh3DAxisTimer;
     QTimer m_keepAliveTimer;
     QTimer m_liveViewTimer;
-    QTimer m_delayedRebuildTimer;
-    bool m_rebuildPending = false;
 
     bool m_wantLiveView = false;
     mutable std::mutex m_liveViewMutex;  // guards m_wantLiveView
@@ -492,8 +489,7 @@ private:
     bool m_waitLiveViewConsumed = false;
     int m_liveViewMode = 0;
     int m_liveViewModeToRestore = 0;
-    // Owned entries.
-    QList<BRX_Logic_ImageEntry*> m_imageDB;
+    BRX_Logic_ImageDatabase* m_imageDB = nullptr;
 
     // Held around one keep-alive or 3D-axis exchange or one image operation
     // of the controller, nothing else inside.
