@@ -11,6 +11,7 @@
 #include "BRX_Logic_DeviceInfo.h"
 #include "BRX_Logic_FolderSettings.h"
 #include "BRX_Logic_ImageDatabase.h"
+#include "BRX_Logic_ReleaseState.h"
 #include "BRX_Logic_SettingsChanges.h"
 #include "BRX_Logic_TransferThread.h"
 
@@ -399,6 +400,7 @@ BRX_Logic_Camera::BRX_Logic_Camera(BRX_Commu_CameraAccess_Base* access)
     m_folderSettings = new BRX_Logic_FolderSettings;
     connect(m_folderSettings, &BRX_Logic_FolderSettings::signalPictureExampleChanged, this,
             &BRX_Logic_Camera::signalPictureExampleName);
+    m_release = new BRX_Logic_ReleaseState(this);
     m_imageDB = new BRX_Logic_ImageDatabase(m_access);
     connect(m_imageDB, &BRX_Logic_ImageDatabase::signalChangeBegin, this, &BRX_Logic_Camera::signalImageDBChangeBegin);
     connect(m_imageDB, &BRX_Logic_ImageDatabase::signalChangeEnd, this, &BRX_Logic_Camera::signalImageDBChangeEnd);
@@ -563,7 +565,7 @@ int BRX_Logic_Camera::productId() const
 
 bool BRX_Logic_Camera::skippedForRelease(const char* caller, quint32 flag, const char* what) const
 {
-    if (!m_releaseInProgress)
+    if (!m_release->isInProgress())
         return false;
     debugPrint(flag, "%s - %s skipped", methodLabel(caller).c_str(), what);
     return true;
@@ -582,7 +584,7 @@ void BRX_Logic_Camera::catchKeepAlive()
         debugPrint(kDebugHousekeeping, "%s - KeepAlive sending...", BRX_METHOD);
         alive = sendStage(kVQReleaseKeepAlive);
         if (alive)
-            m_releaseInProgress = false;
+            m_release->ended();
         debugPrint(kDebugHousekeeping, "%s - KeepAlive done", BRX_METHOD);
     }
     emit signalIsAlive(alive);
@@ -749,8 +751,23 @@ bool BRX_Logic_Camera::releaseCam(eVQReleaseMode releaseMode)
         debugPrint(kDebugAlways, "%s - releaseMode %d failed", BRX_METHOD, int(releaseMode));
         return false;
     }
-    m_releaseInProgress = true;
+    m_release->began();
     return true;
+}
+
+bool BRX_Logic_Camera::isTimeExposureRunning() const
+{
+    return m_release->isTimeExposureRunning();
+}
+
+void BRX_Logic_Camera::setTimeExposureRunning(bool running)
+{
+    m_release->setTimeExposureRunning(running);
+}
+
+bool BRX_Logic_Camera::isReleaseInProgress() const
+{
+    return m_release->isInProgress();
 }
 
 bool BRX_Logic_Camera::timeExposurePrepare()
@@ -761,24 +778,29 @@ bool BRX_Logic_Camera::timeExposurePrepare()
 void BRX_Logic_Camera::timeExposureStart()
 {
     const bool started = releaseCam(kVQReleaseTimeExposureStart);
-    m_releaseInProgress = started;
-    m_timeExposureRunning = started;
+    if (!started)
+        m_release->ended();
+    m_release->setTimeExposureRunning(started);
 }
 
 void BRX_Logic_Camera::timeExposureEnd()
 {
     if (releaseCam(kVQReleaseTimeExposureEnd))
-        m_releaseInProgress = false;
-    m_timeExposureRunning = false;
+        m_release->ended();
+    m_release->setTimeExposureRunning(false);
 }
 
 bool BRX_Logic_Camera::serialCaptureStop()
 {
-    const bool stopped = releaseCam(kVQReleaseSeriesStop);
-    m_seriesStopped = true;
+    const bool stopped = m_release->stopSeries([this] { return releaseCam(kVQReleaseSeriesStop); });
     if (stopped)
-        m_releaseInProgress = false;
+        m_release->ended();
     return stopped;
+}
+
+void BRX_Logic_Camera::repeatSeriesStop()
+{
+    m_release->repeatStop([this] { return releaseCam(kVQReleaseSeriesStop); });
 }
 
 void BRX_Logic_Camera::restoreAutoPowerOff()
@@ -808,7 +830,7 @@ void BRX_Logic_Camera::toggleVideoCapture()
     releaseCam(m_videoRecording ? kVQReleaseVideoStop : kVQReleaseVideoStart);
     m_videoRecording = !m_videoRecording;
     if (!m_videoRecording) {
-        m_releaseInProgress = false;
+        m_release->ended();
         restoreStorageTypeAfterVideo();
     }
 }
@@ -861,7 +883,7 @@ void BRX_Logic_Camera::transferRequest()
 
 void BRX_Logic_Camera::startTransferThread(QThread* thread)
 {
-    m_releaseInProgress = true;
+    m_release->began();
     m_transferThreads.append(thread);
     thread->start();
 }

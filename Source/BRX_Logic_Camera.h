@@ -24,6 +24,7 @@ class BRX_Logic_CameraStreamInfo;
 class BRX_Logic_DeviceInfo;
 class BRX_Logic_FolderSettings;
 class BRX_Logic_ImageDatabase;
+class BRX_Logic_ReleaseState;
 class BRX_Logic_ImageEntry;
 struct BRX_Logic_SettingsChanges;
 class QThread;
@@ -124,9 +125,13 @@ public:
     void timeExposureStart();
     void timeExposureEnd();
     bool serialCaptureStop();
-    bool isTimeExposureRunning() const { return m_timeExposureRunning; }
-    void setTimeExposureRunning(bool running) { m_timeExposureRunning = running; }
-    bool isReleaseInProgress() const { return m_releaseInProgress; }
+    // Transfer threads repeat the stop of a stopped series before they fetch
+    // its pictures.
+    void repeatSeriesStop();
+    bool isTimeExposureRunning() const;
+    void setTimeExposureRunning(bool running);
+    bool isReleaseInProgress() const;
+    BRX_Logic_ReleaseState& releaseState() { return *m_release; }
     bool isVideoRecording() const { return m_videoRecording; }
 
     // The controller calls both, in this order, before it drops the camera.
@@ -466,12 +471,9 @@ private:
     // Flags and counters that transfer threads share with the controller
     // thread are atomic. The locks are standard mutexes, whose waits the
     // thread sanitizer can follow.
-    std::atomic<bool> m_releaseInProgress{false};
     bool m_transferInProgress = false;
     mutable std::mutex m_stateMutex;  // guards m_transferInProgress
     std::atomic<bool> m_imageFlag{false};
-    std::atomic<bool> m_timeExposureRunning{false};
-    std::atomic<bool> m_seriesStopped{false};
     std::atomic<int> m_remainingToLoad{0};
     std::atomic<int> m_maxRemaining{0};
     std::atomic<int> m_activeThreads{0};
@@ -490,6 +492,8 @@ private:
     int m_liveViewMode = 0;
     int m_liveViewModeToRestore = 0;
     BRX_Logic_ImageDatabase* m_imageDB = nullptr;
+    // Child object.
+    BRX_Logic_ReleaseState* m_release = nullptr;
 
     // Held around one keep-alive or 3D-axis exchange or one image operation
     // of the controller, nothing else inside.

@@ -7,6 +7,7 @@
 #include "BRX_Logic_CameraSettingsBase.h"
 #include "BRX_Logic_ExifHeader.h"
 #include "BRX_Logic_FolderSettings.h"
+#include "BRX_Logic_ReleaseState.h"
 #include "BRX_Platform_Base.h"
 
 #include <QDir>
@@ -108,8 +109,7 @@ void BRX_Logic_TransferThread::leaveQueue()
 // A stopped series is stopped again before its pictures are fetched.
 void BRX_Logic_TransferThread::prepareCamera()
 {
-    if (m_camera->m_seriesStopped && m_camera->releaseCam(kVQReleaseSeriesStop))
-        m_camera->m_seriesStopped = false;
+    m_camera->repeatSeriesStop();
     m_camera->setTransferInProgress(true);
     m_camera->m_imageFlag = true;
 }
@@ -350,7 +350,7 @@ void BRX_Logic_TransferThread::endOfBurst(const Download& download)
         emit m_camera->signalDngTransferDone();
     const int remaining = m_camera->m_remainingToLoad;
     m_camera->setTransferInProgress(remaining > 1);
-    m_camera->m_releaseInProgress = remaining > 1;
+    m_camera->releaseState().downloadEnded(remaining);
     if (remaining == 1) {
         emit m_camera->signalLoading(false);
         emit m_camera->signalRemainingToLoad(0);
