@@ -254,7 +254,8 @@ void TestVirtualCameraPictures::seriesShootsWhileHeld()
 }
 
 // The faults a download test injects: a failure once, a shot dropped, a
-// burst that promises more than comes; and a card that keeps few pictures.
+// burst that promises more than comes, a short data phase (whose bytes the
+// host counts); and a card that keeps few pictures.
 void TestVirtualCameraPictures::pictureFaults()
 {
     VirtualCameraFixture fixture(0x2031);
@@ -275,6 +276,15 @@ void TestVirtualCameraPictures::pictureFaults()
     QVERIFY(!fixture.access()->getObject(data.data(), info.size, kPending));
     QVERIFY(fixture.access()->getObject(data.data(), info.size, kPending));
     QCOMPARE(data, camera.objectData(kPending));
+    // A data phase cut short, with or without a length the host can check.
+    for (int quirks : {0, int(BRX_Commu_VirtualCameraLink::kUnknownDataLength)}) {
+        camera.setQuirks(quirks);
+        camera.truncateNextDataPhase(1000);
+        quint32 received = 0;
+        QCOMPARE(fixture.access()->getObject(data.data(), info.size, kPending, &received), quirks != 0);
+        QCOMPARE(received, 1000u);
+    }
+    camera.setQuirks(0);
     QVERIFY(fixture.access()->transferObjectReady());
 
     camera.setPicturesKept(2);
