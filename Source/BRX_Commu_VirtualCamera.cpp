@@ -131,6 +131,12 @@ void BRX_Commu_VirtualCamera::dropNextShot()
     m_device.dropNextShot();
 }
 
+void BRX_Commu_VirtualCamera::cutNextObject(quint32 bytes)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.cutNextObject(bytes);
+}
+
 void BRX_Commu_VirtualCamera::promiseMorePictures(int extra)
 {
     std::unique_lock<std::mutex> locker(m_mutex);

@@ -60,6 +60,8 @@ public:
     void failNextOperation(quint16 opCode, quint16 responseCode);
     // The next release that would take a picture takes none.
     void dropNextShot();
+    // The next GetObject sends only the first bytes of the object.
+    void cutNextObject(quint32 bytes);
     // Each ObjectInfo of the transfer queue promises extra pictures more than
     // will come.
     void promiseMorePictures(int extra);

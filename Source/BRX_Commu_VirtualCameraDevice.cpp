@@ -709,7 +709,8 @@ quint16 Device::opGetObject(const QVector<quint32>& params, const QByteArray&, Q
     const BRX_Commu_VirtualCameraStore::Object* object = m_store.find(params.value(0));
     if (!object)
         return kInvalidObjectHandle;
-    *dataIn = object->data;
+    *dataIn = m_nextObjectCut < 0 ? object->data : object->data.left(int(m_nextObjectCut));
+    m_nextObjectCut = -1;
     return kOK;
 }
 

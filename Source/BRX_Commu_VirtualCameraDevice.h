@@ -82,6 +82,9 @@ public:
     // The next release that would take a picture takes none (a failed
     // autofocus, a dropped shot).
     void dropNextShot() { ++m_shotsToDrop; }
+    // The next GetObject sends only the object's first bytes, as a whole data
+    // phase: less than the ObjectInfo announced.
+    void cutNextObject(quint32 bytes) { m_nextObjectCut = bytes; }
 
     QVector<quint16> operationLog() const { return m_operationLog; }
     bool isSessionOpen() const { return m_sessionOpen; }
@@ -188,6 +191,7 @@ private:
     qint64 m_nowMs = 0;
     qint64 m_nextShotMs = 0;
     int m_shotsToDrop = 0;
+    qint64 m_nextObjectCut = -1;
 
     bool m_sessionOpen = false;
     bool m_vendorSessionOpen = false;

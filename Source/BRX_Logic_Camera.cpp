@@ -9,6 +9,7 @@
 #include "BRX_Logic_CameraLens.h"
 #include "BRX_Logic_CameraSettingsBase.h"
 #include "BRX_Logic_DeviceInfo.h"
+#include "BRX_Logic_DownloadRetry.h"
 #include "BRX_Logic_FolderSettings.h"
 #include "BRX_Logic_ImageDatabase.h"
 #include "BRX_Logic_ReleaseState.h"
@@ -462,6 +463,7 @@ void BRX_Logic_Camera::createDataObjects()
 {
     std::lock_guard<std::recursive_mutex> locker(m_settingsMutex);
     m_lens = new BRX_Logic_CameraLens(m_access);
+    m_downloads = new BRX_Logic_DownloadRetry(*m_access, m_deviceInfo->isOperationSupported(Access::kOpGetPartialObject));
     if (m_deviceInfo->isOperationSupported(Access::kOpGetGeotackingData))
         m_geotagging = new BRX_Logic_CameraGeotackingData(m_access);
     if (has3DAxisEvents() || m_deviceInfo->isOperationSupported(Access::kOpGet3DAxisData))
@@ -544,6 +546,8 @@ void BRX_Logic_Camera::deleteDataObjects()
     m_geotagging = nullptr;
     delete m_lens;
     m_lens = nullptr;
+    delete m_downloads;
+    m_downloads = nullptr;
     if (m_settings)
         m_settings->exit();
     delete m_settings;

@@ -22,6 +22,7 @@ class BRX_Logic_CameraLens;
 class BRX_Logic_CameraSettingsBase;
 class BRX_Logic_CameraStreamInfo;
 class BRX_Logic_DeviceInfo;
+class BRX_Logic_DownloadRetry;
 class BRX_Logic_FolderSettings;
 class BRX_Logic_ImageDatabase;
 class BRX_Logic_ReleaseState;
@@ -461,6 +462,8 @@ private:
     BRX_Logic_CameraStreamInfo* m_streamInfo = nullptr;
     BRX_Logic_DeviceInfo* m_deviceInfo = nullptr;
     BRX_Logic_FolderSettings* m_folderSettings = nullptr;
+    // Fetches the transfer threads' pictures.
+    BRX_Logic_DownloadRetry* m_downloads = nullptr;
     // Last live-view zoom record (16 words).
     quint32* m_zoomInfo = nullptr;
     bool m_videoRecording = false;

@@ -5,6 +5,7 @@
 #include "BRX_Debug.h"
 #include "BRX_Logic_Camera.h"
 #include "BRX_Logic_CameraSettingsBase.h"
+#include "BRX_Logic_DownloadRetry.h"
 #include "BRX_Logic_ExifHeader.h"
 #include "BRX_Logic_FolderSettings.h"
 #include "BRX_Logic_ReleaseState.h"
@@ -130,8 +131,10 @@ bool BRX_Logic_TransferThread::readObjectInfo(int thumbType, ObjectInfo& info)
 {
     QByteArray dataset(int(BRX_Logic_ObjectReader::kInfoSize), '\0');
     info.thumbType = thumbType;
-    info.valid = m_access->getObjectInfo(dataset.data(), BRX_Logic_ObjectReader::kInfoSize, thumbType,
-                                         kPendingObjectHandle);
+    info.valid = false;
+    for (int attempt = 0; attempt < BRX_Logic_DownloadRetry::kAttempts && !info.valid; ++attempt)
+        info.valid = m_access->getObjectInfo(dataset.data(), BRX_Logic_ObjectReader::kInfoSize, thumbType,
+                                             kPendingObjectHandle);
     if (isDebugFlagSet(kDebugTransfer))
         dumpBuffer(QStringLiteral("objectInfo calls getObjectInfo:"), BRX_METHOD, dataset, 0, 0);
     static_cast<BRX_Logic_ObjectReader::Info&>(info) = BRX_Logic_ObjectReader::decodeInfo(dataset);
@@ -264,12 +267,9 @@ void BRX_Logic_TransferThread::sendQuickViewRecords(const Download& download)
 
 QByteArray BRX_Logic_TransferThread::readThumbnail(const ObjectInfo& info)
 {
-    QByteArray thumbnail;
-    if (info.thumbSize == 0 || !BRX_Logic_ObjectReader::allocate(thumbnail, info.thumbSize, "thumbnail"))
-        return QByteArray();
-    if (!m_access->getThumbnail(thumbnail.data(), info.thumbSize, info.thumbType, kPendingObjectHandle))
-        return QByteArray();
-    if (isDebugFlagSet(kDebugTransfer))
+    const QByteArray thumbnail =
+        m_camera->m_downloads->fetchThumbnail(kPendingObjectHandle, info.thumbType, info.thumbSize);
+    if (!thumbnail.isEmpty() && isDebugFlagSet(kDebugTransfer))
         dumpBuffer(QStringLiteral("thumbnailBuffer calls getThumbnail:"), BRX_METHOD, thumbnail, 0, 0);
     return thumbnail;
 }
@@ -332,14 +332,12 @@ void BRX_Logic_TransferThread::download(const Download& download)
         m_camera->callFrameCallback(jpg ? kFrameJpg : kFrameDng, object.constData(), unsigned(object.size()));
 }
 
+// A picture short of its announced size never reaches the host as good.
 QByteArray BRX_Logic_TransferThread::readObject(const ObjectInfo& info)
 {
-    QByteArray object;
-    if (info.compressedSize == 0 || !BRX_Logic_ObjectReader::allocate(object, info.compressedSize, "object"))
-        return QByteArray();
-    if (!m_access->getObject(object.data(), info.compressedSize, kPendingObjectHandle))
-        return QByteArray();
-    if (isDebugFlagSet(kDebugTransfer))
+    const QByteArray object =
+        m_camera->m_downloads->fetchObject(kPendingObjectHandle, info.compressedSize, info.fileName);
+    if (!object.isEmpty() && isDebugFlagSet(kDebugTransfer))
         dumpBuffer(QStringLiteral("imageBuffer calls getObject:"), BRX_METHOD, object, 0, 0);
     return object;
 }

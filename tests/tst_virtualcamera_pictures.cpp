@@ -285,6 +285,10 @@ void TestVirtualCameraPictures::pictureFaults()
         QCOMPARE(received, 1000u);
     }
     camera.setQuirks(0);
+    camera.cutNextObject(1000);
+    quint32 received = 0;
+    QVERIFY(fixture.access()->getObject(data.data(), info.size, kPending, &received));
+    QCOMPARE(received, 1000u);
     QVERIFY(fixture.access()->transferObjectReady());
 
     camera.setPicturesKept(2);
