@@ -401,7 +401,10 @@ BRX_Logic_Camera::BRX_Logic_Camera(BRX_Commu_CameraAccess_Base* access)
     m_folderSettings = new BRX_Logic_FolderSettings;
     connect(m_folderSettings, &BRX_Logic_FolderSettings::signalPictureExampleChanged, this,
             &BRX_Logic_Camera::signalPictureExampleName);
-    m_release = new BRX_Logic_ReleaseState(this);
+    m_release = new BRX_Logic_ReleaseState([this] { return m_videoRecording; }, BRX_Logic_ReleaseState::kQuietMs, this);
+    connect(m_release, &BRX_Logic_ReleaseState::signalLoading, this, &BRX_Logic_Camera::signalLoading);
+    connect(m_release, &BRX_Logic_ReleaseState::signalRemainingToLoad, this, &BRX_Logic_Camera::signalRemainingToLoad);
+    connect(m_release, &BRX_Logic_ReleaseState::signalQuiet, this, [this] { setTransferInProgress(false); });
     m_imageDB = new BRX_Logic_ImageDatabase(m_access);
     connect(m_imageDB, &BRX_Logic_ImageDatabase::signalChangeBegin, this, &BRX_Logic_Camera::signalImageDBChangeBegin);
     connect(m_imageDB, &BRX_Logic_ImageDatabase::signalChangeEnd, this, &BRX_Logic_Camera::signalImageDBChangeEnd);
@@ -749,14 +752,24 @@ bool BRX_Logic_Camera::sendStage(int stage, int param)
     return m_access->releaseCam(stage, param);
 }
 
+// A series start goes out under the release state's series lock, so that a
+// download repeating the previous series' stop cannot overtake it.
 bool BRX_Logic_Camera::releaseCam(eVQReleaseMode releaseMode)
 {
-    if (!sendStage(releaseMode)) {
+    const auto send = [this, releaseMode] { return sendStage(releaseMode); };
+    if (!(releaseMode == kVQReleaseSeriesStart ? m_release->startSeries(send) : send())) {
         debugPrint(kDebugAlways, "%s - releaseMode %d failed", BRX_METHOD, int(releaseMode));
         return false;
     }
-    m_release->began();
+    m_release->began(exposureMs());
     return true;
+}
+
+// The exposure a release starts, as far as the camera tells it (not in bulb).
+int BRX_Logic_Camera::exposureMs() const
+{
+    const double seconds = shutterTime();
+    return seconds > 0.0 ? int(qMin(seconds, 3600.0) * 1000.0) : 0;
 }
 
 bool BRX_Logic_Camera::isTimeExposureRunning() const
@@ -887,7 +900,7 @@ void BRX_Logic_Camera::transferRequest()
 
 void BRX_Logic_Camera::startTransferThread(QThread* thread)
 {
-    m_release->began();
+    m_release->pictureAnnounced();
     m_transferThreads.append(thread);
     thread->start();
 }

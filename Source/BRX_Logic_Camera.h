@@ -444,6 +444,7 @@ private:
     void sendCrossPos(const char* caller, double x, double y, int firstWord);
 
     bool sendStage(int stage, int param = 0);
+    int exposureMs() const;
     void switchStorageTypeForVideo();
     void restoreStorageTypeAfterVideo();
     void setWhiteBalanceValue(const char* caller, int value, RecordGetter get, RecordSetter set);
@@ -479,7 +480,6 @@ private:
     std::atomic<bool> m_imageFlag{false};
     std::atomic<int> m_remainingToLoad{0};
     std::atomic<int> m_maxRemaining{0};
-    std::atomic<int> m_activeThreads{0};
 
     QTimer m_refresh3DAxisTimer;
     QTimer m_keepAliveTimer;

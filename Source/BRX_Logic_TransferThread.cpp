@@ -94,17 +94,14 @@ void BRX_Logic_TransferThread::run()
 // pictures are still queued.
 void BRX_Logic_TransferThread::enterQueue()
 {
-    const int active = ++m_camera->m_activeThreads;
+    const int active = m_camera->releaseState().downloadQueued();
     debugPrint(kDebugHousekeeping, "%s - Number of active threads = %d", BRX_METHOD, active);
 }
 
 void BRX_Logic_TransferThread::leaveQueue()
 {
-    int active = m_camera->m_activeThreads;
-    while (active > 0 && !m_camera->m_activeThreads.compare_exchange_weak(active, active - 1)) {
-    }
-    debugPrint(kDebugHousekeeping, "%s - Number of active threads = %d", BRX_METHOD,
-               std::max(active - 1, 0));
+    const int active = m_camera->releaseState().downloadLeft();
+    debugPrint(kDebugHousekeeping, "%s - Number of active threads = %d", BRX_METHOD, active);
 }
 
 // A stopped series is stopped again before its pictures are fetched.
@@ -145,7 +142,7 @@ bool BRX_Logic_TransferThread::readObjectInfo(int thumbType, ObjectInfo& info)
 // about the pictures still to come.
 void BRX_Logic_TransferThread::takeRemainingToLoad(const ObjectInfo& info)
 {
-    const int remaining = info.valid ? int(info.sequenceNumber) : int(m_camera->m_activeThreads);
+    const int remaining = info.valid ? int(info.sequenceNumber) : m_camera->releaseState().activeDownloads();
     m_camera->m_remainingToLoad = remaining;
     emit m_camera->signalRemainingToLoad(remaining);
     if (remaining == 1)
@@ -349,8 +346,4 @@ void BRX_Logic_TransferThread::endOfBurst(const Download& download)
     const int remaining = m_camera->m_remainingToLoad;
     m_camera->setTransferInProgress(remaining > 1);
     m_camera->releaseState().downloadEnded(remaining);
-    if (remaining == 1) {
-        emit m_camera->signalLoading(false);
-        emit m_camera->signalRemainingToLoad(0);
-    }
 }
