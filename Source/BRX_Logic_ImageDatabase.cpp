@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QSet>
 
 namespace {
 
@@ -81,8 +82,9 @@ void BRX_Logic_ImageDatabase::rebuildIfPending()
         rebuild();
 }
 
-// The picture handles of all storages in the camera's order; empty when the
-// camera does not answer.
+// The picture handles of all storages in the camera's order, each once (a
+// camera that lists one twice must not get two entries for it); empty when
+// the camera does not answer.
 QVector<quint32> BRX_Logic_ImageDatabase::readPictureHandles()
 {
     QByteArray storageIDs(int(kStorageIDsBufferSize), '\0');
@@ -90,6 +92,7 @@ QVector<quint32> BRX_Logic_ImageDatabase::readPictureHandles()
     const quint32 size = 4 + kMaxObjectHandles * 4;
     QByteArray answer(int(size), '\0');
     QVector<quint32> handles;
+    QSet<quint32> listed;
     if (!m_access->getObjectHandles(answer.data(), size, kAllStorages)) {
         debugPrint(kDebugAlways, "%s - getObjectHandles failed", BRX_METHOD);
         return handles;
@@ -98,8 +101,10 @@ QVector<quint32> BRX_Logic_ImageDatabase::readPictureHandles()
     const quint32 count = qMin(reader.readU32(), kMaxObjectHandles);
     for (quint32 i = 0; i < count; ++i) {
         const quint32 handle = reader.readU32();
-        if (isPictureHandle(handle))
+        if (isPictureHandle(handle) && !listed.contains(handle)) {
+            listed.insert(handle);
             handles.append(handle);
+        }
     }
     return handles;
 }

@@ -186,6 +186,9 @@ void TestTransferThread::recordsOfOneDownload()
     }
     QCOMPARE(rig.device().pendingTransfers(), 0);
     QCOMPARE(rig.camera->pictureIndex(), 1 + pictures);
+    // The example shows the next picture's name.
+    QVERIFY(rig.camera->pictureExampleFileName().endsWith(
+        QString("Picture%1%2").arg(1 + pictures, 5, 10, QChar('0')).arg(isJpg ? ".JPG" : ".DNG")));
     QVERIFY(rig.idleAfterBurst());
     QList<int> remaining;
     for (int left = pictures; left >= 0; --left)
