@@ -21,6 +21,7 @@
 #include <QEventLoop>
 #include <QThread>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <new>
@@ -901,8 +902,19 @@ void BRX_Logic_Camera::transferRequest()
 void BRX_Logic_Camera::startTransferThread(QThread* thread)
 {
     m_release->pictureAnnounced();
+    deleteFinishedTransferThreads();
     m_transferThreads.append(thread);
     thread->start();
+}
+
+// A long session would otherwise keep every thread it ever started.
+void BRX_Logic_Camera::deleteFinishedTransferThreads()
+{
+    const auto finished = [](QThread* thread) { return thread->isFinished() && thread->wait(0); };
+    const auto firstFinished = std::stable_partition(m_transferThreads.begin(), m_transferThreads.end(),
+                                                     [&](QThread* thread) { return !finished(thread); });
+    qDeleteAll(firstFinished, m_transferThreads.end());
+    m_transferThreads.erase(firstFinished, m_transferThreads.end());
 }
 
 bool BRX_Logic_Camera::supportsObjectProps() const

@@ -145,10 +145,10 @@ public:
     // The camera announced a picture: starts a transfer thread that downloads
     // it. Controller thread.
     void transferRequest();
-    // Takes a started transfer thread into the camera's keeping: appends it
-    // to the thread list (finished threads stay there until destruction) and
-    // starts it; marks a release in progress. The transfer request builds the
-    // thread. Controller thread.
+    // Takes a transfer thread into the camera's keeping: appends it to the
+    // thread list (finished ones are deleted meanwhile) and starts it; marks
+    // a picture announced. The transfer request builds the thread.
+    // Controller thread.
     void startTransferThread(QThread* thread);
     // Whether the camera offers both object-property operations (0x9801, 0x9803).
     bool supportsObjectProps() const;
@@ -419,6 +419,7 @@ private:
     void disconnectAccess();
     void startTimers();
     void waitForTransferThreads();
+    void deleteFinishedTransferThreads();
     void deleteDataObjects();
 
     bool skippedForRelease(const char* caller, quint32 flag, const char* what) const;
