@@ -13,7 +13,7 @@ BRX_Logic_DownloadRetry::BRX_Logic_DownloadRetry(BRX_Commu_CameraAccess_Base& ac
 QByteArray BRX_Logic_DownloadRetry::fetchObject(quint32 handle, quint32 size, const QString& name)
 {
     QByteArray data;
-    if (size == 0 || !allocate(data, size, m_maxObjectSize, "object"))
+    if (size == 0 || !BRX_Logic_ObjectReader::allocate(data, size, "object", m_maxObjectSize))
         return QByteArray();
     const auto read = [&](quint32 offset, quint32* received) {
         char* into = data.data() + offset;
@@ -31,21 +31,14 @@ QByteArray BRX_Logic_DownloadRetry::fetchObject(quint32 handle, quint32 size, co
 QByteArray BRX_Logic_DownloadRetry::fetchThumbnail(quint32 handle, int kind, quint32 size)
 {
     QByteArray data;
-    if (size == 0 || !allocate(data, size, kMaxThumbnailSize, "thumbnail"))
+    if (size == 0 || !BRX_Logic_ObjectReader::allocate(data, size, "thumbnail",
+                                                       BRX_Logic_ObjectReader::kMaxThumbnailSize))
         return QByteArray();
     const auto read = [&](quint32, quint32* received) {
         return m_access.getThumbnail(data.data(), size, kind, handle, received);
     };
     quint32 had = 0;
     return readWhole(data, false, read, &had) ? data : QByteArray();
-}
-
-bool BRX_Logic_DownloadRetry::allocate(QByteArray& data, quint32 size, quint32 ceiling, const char* what)
-{
-    if (size <= ceiling)
-        return BRX_Logic_ObjectReader::allocate(data, size, what);
-    debugPrint(kDebugAlways, "%s - %s of %u bytes refused", BRX_METHOD, what, size);
-    return false;
 }
 
 // Only an answer the camera confirmed and that filled the buffer counts; a

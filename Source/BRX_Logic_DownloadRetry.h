@@ -24,7 +24,6 @@ public:
     // Far above any picture of these cameras, far below what a hostile
     // ObjectInfo can claim.
     static constexpr quint32 kDefaultMaxObjectSize = 512u << 20;
-    static constexpr quint32 kMaxThumbnailSize = 32u << 20;
 
     // canResume: the camera offers GetPartialObject.
     BRX_Logic_DownloadRetry(BRX_Commu_CameraAccess_Base& access, bool canResume);
@@ -42,7 +41,6 @@ private:
     // Reads into the buffer from offset to its end; sets how many bytes came.
     typedef std::function<bool(quint32 offset, quint32* received)> Read;
 
-    static bool allocate(QByteArray& data, quint32 size, quint32 ceiling, const char* what);
     // True when data was had whole; *had: the bytes received in the end.
     static bool readWhole(QByteArray& data, bool resume, const Read& read, quint32* had);
 

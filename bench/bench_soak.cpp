@@ -7,10 +7,10 @@
 //   bench_soak [--product 0xPPPP] [--releases N] [--warmup N]
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_SDK.h"
+#include "BenchMemory.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
 #include <QTimer>
 
 #include <malloc.h>
@@ -45,18 +45,6 @@ size_t heapInUse()
 {
     malloc_trim(0);
     return mallinfo2().uordblks;
-}
-
-QByteArray peakMemory()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return "unknown";
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed();
-    }
-    return "unknown";
 }
 
 } // namespace

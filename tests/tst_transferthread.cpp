@@ -353,11 +353,11 @@ void TestTransferThread::failedDownloads_data()
         << kObjectInfoFails << Types{2, 6} << 1 << "BRX_Logic_TransferThread::readObjectInfo() - object information not received";
     QTest::newRow("object information fails once") << kObjectInfoFailsOnce << Types{8, 0, 1, 2, 4} << 2 << "";
     QTest::newRow("object of 0xFFFFFFFF bytes")
-        << kHugeObject << Types{8, 0, 1, 2, 6} << 2 << "BRX_Logic_DownloadRetry::allocate() - object of 4294967295 bytes refused";
+        << kHugeObject << Types{8, 0, 1, 2, 6} << 2 << "BRX_Logic_ObjectReader::allocate() - object of 4294967295 bytes refused";
     QTest::newRow("object of nearly 2 GiB")
-        << kObjectNear2GB << Types{8, 0, 1, 2, 6} << 2 << "BRX_Logic_DownloadRetry::allocate() - object of 2147483392 bytes refused";
+        << kObjectNear2GB << Types{8, 0, 1, 2, 6} << 2 << "BRX_Logic_ObjectReader::allocate() - object of 2147483392 bytes refused";
     QTest::newRow("thumbnail of 0xFFFFFFFF bytes")
-        << kHugeThumbnail << Types{2, 4} << 2 << "BRX_Logic_DownloadRetry::allocate() - thumbnail of 4294967295 bytes refused";
+        << kHugeThumbnail << Types{2, 4} << 2 << "BRX_Logic_ObjectReader::allocate() - thumbnail of 4294967295 bytes refused";
     QTest::newRow("object shorter than announced")
         << kShortObject << Types{8, 0, 1, 2, 6} << 2
         << "BRX_Logic_DownloadRetry::fetchObject() - picture BRX_0001.DNG lost: 300000 of 300100 bytes after 3 attempts";
