@@ -104,15 +104,6 @@ class TestControllerCapture : public QObject
 private slots:
     // --- Through the exports ---------------------------------------------------
 
-    void singleRelease()
-    {
-        Session session;
-        QVERIFY(session.connected);
-        QVERIFY(setValue<qint32>(13, 0));
-        BRX_SDK_capture();
-        QTRY_COMPARE_WITH_TIMEOUT(session.releases->stages(), QList<int>{0}, kTimeoutMs);
-    }
-
     // Let go and switched to single at once: the queued release still stops
     // the series the press started, whose pictures (a DNG and a JPG each, one
     // at the press and one per interval held) all arrive.
