@@ -18,10 +18,8 @@
 
 #include "BRX_Logic_CameraStreamInfo.h"
 
-#include <QEventLoop>
 #include <QThread>
 
-#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <new>
@@ -420,7 +418,7 @@ BRX_Logic_Camera::BRX_Logic_Camera(BRX_Commu_CameraAccess_Base* access)
 
 BRX_Logic_Camera::~BRX_Logic_Camera()
 {
-    waitForTransferThreads();
+    m_transferThreads.finishAll();
     disconnectAccess();
     m_refresh3DAxisTimer.stop();
     m_keepAliveTimer.stop();
@@ -522,23 +520,6 @@ void BRX_Logic_Camera::startTimers()
     else if (m_deviceInfo->isOperationSupported(Access::kOpGet3DAxisData))
         m_refresh3DAxisTimer.start(k3DAxisPollInterval);
     m_liveViewTimer.setSingleShot(true);
-}
-
-// Runs a local event loop rather than blocking, so that what the threads
-// queue for this thread is still delivered while they finish.
-void BRX_Logic_Camera::waitForTransferThreads()
-{
-    for (QThread* thread : qAsConst(m_transferThreads)) {
-        QEventLoop loop;
-        connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
-        if (thread->isRunning()) {
-            thread->quit();
-            loop.exec();
-        }
-        thread->wait();
-        delete thread;
-    }
-    m_transferThreads.clear();
 }
 
 void BRX_Logic_Camera::deleteDataObjects()
@@ -902,19 +883,7 @@ void BRX_Logic_Camera::transferRequest()
 void BRX_Logic_Camera::startTransferThread(QThread* thread)
 {
     m_release->pictureAnnounced();
-    deleteFinishedTransferThreads();
-    m_transferThreads.append(thread);
-    thread->start();
-}
-
-// A long session would otherwise keep every thread it ever started.
-void BRX_Logic_Camera::deleteFinishedTransferThreads()
-{
-    const auto finished = [](QThread* thread) { return thread->isFinished() && thread->wait(0); };
-    const auto firstFinished = std::stable_partition(m_transferThreads.begin(), m_transferThreads.end(),
-                                                     [&](QThread* thread) { return !finished(thread); });
-    qDeleteAll(firstFinished, m_transferThreads.end());
-    m_transferThreads.erase(firstFinished, m_transferThreads.end());
+    m_transferThreads.start(thread);
 }
 
 bool BRX_Logic_Camera::supportsObjectProps() const

@@ -2,6 +2,7 @@
 #define BRX_LOGIC_CAMERA_H
 
 #include "BRX_Logic_CameraFacadeLists.h"
+#include "BRX_Logic_TransferThreadList.h"
 
 #include <QByteArray>
 #include <QMetaType>
@@ -418,8 +419,6 @@ private:
     void connectAccess();
     void disconnectAccess();
     void startTimers();
-    void waitForTransferThreads();
-    void deleteFinishedTransferThreads();
     void deleteDataObjects();
 
     bool skippedForRelease(const char* caller, quint32 flag, const char* what) const;
@@ -504,7 +503,7 @@ private:
     std::mutex m_communicationMutex;
     // Held by one transfer thread for a whole download.
     std::mutex m_transferMutex;
-    QVector<QThread*> m_transferThreads;
+    BRX_Logic_TransferThreadList m_transferThreads;
 
     mutable std::mutex m_frameCallbackMutex;
     FrameCallback m_frameCallback = nullptr;
