@@ -26,8 +26,8 @@ class BRX_Logic_DeviceInfo;
 class BRX_Logic_DownloadRetry;
 class BRX_Logic_FolderSettings;
 class BRX_Logic_ImageDatabase;
-class BRX_Logic_ReleaseState;
 class BRX_Logic_ImageEntry;
+class BRX_Logic_ReleaseState;
 struct BRX_Logic_SettingsChanges;
 class QThread;
 
@@ -494,8 +494,8 @@ private:
     bool m_waitLiveViewConsumed = false;
     int m_liveViewMode = 0;
     int m_liveViewModeToRestore = 0;
+    // Owned; the release state is a child object on this thread.
     BRX_Logic_ImageDatabase* m_imageDB = nullptr;
-    // Child object.
     BRX_Logic_ReleaseState* m_release = nullptr;
 
     // Held around one keep-alive or 3D-axis exchange or one image operation

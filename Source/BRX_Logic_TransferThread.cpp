@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QStringList>
 
-#include <algorithm>
 #include <mutex>
 
 namespace {
