@@ -103,20 +103,20 @@ bool BRX_Commu_CameraAccess_Base::getObjectPropValue(void* buffer, quint32 size,
     return recvData(kOpGetObjectPropValue, 2, params, buffer, size, BRX_METHOD);
 }
 
-bool BRX_Commu_CameraAccess_Base::getObject(void* buffer, quint32 size, uint objectHandle)
+bool BRX_Commu_CameraAccess_Base::getObject(void* buffer, quint32 size, uint objectHandle, quint32* received)
 {
     debugPrint(kDebugPtp, "%s - dataSize 0x%08X objectHandle 0x%08X", BRX_METHOD, size, objectHandle);
     const quint32 params[] = {objectHandle};
-    return recvData(kOpGetObject, 1, params, buffer, size, BRX_METHOD);
+    return recvData(kOpGetObject, 1, params, buffer, size, BRX_METHOD, received);
 }
 
 bool BRX_Commu_CameraAccess_Base::getPartialObject(void* buffer, quint32 size, uint offset,
-                                                   uint objectHandle)
+                                                   uint objectHandle, quint32* received)
 {
     debugPrint(kDebugPtp, "%s - dataSize 0x%08X offset 0x%08X objectHandle 0x%08X", BRX_METHOD, size,
                offset, objectHandle);
     const quint32 params[] = {objectHandle, offset, size};
-    return recvData(kOpGetPartialObject, 3, params, buffer, size, BRX_METHOD);
+    return recvData(kOpGetPartialObject, 3, params, buffer, size, BRX_METHOD, received);
 }
 
 bool BRX_Commu_CameraAccess_Base::getStreamInfo(void* buffer, quint32 size)
@@ -127,14 +127,16 @@ bool BRX_Commu_CameraAccess_Base::getStreamInfo(void* buffer, quint32 size)
 }
 
 bool BRX_Commu_CameraAccess_Base::getThumbnail(void* buffer, quint32 size, int thumbType,
-                                               uint objectHandle)
+                                               uint objectHandle, quint32* received)
 {
     debugPrint(kDebugPtp, "%s - dataSize 0x%08X thumbType %d objectHandle 0x%08X", BRX_METHOD, size,
                thumbType, objectHandle);
+    if (received)
+        *received = 0;
     if (!buffer || size == 0)
         return false;
     const quint32 params[] = {objectHandle, quint32(thumbType)};
-    return recvData(kOpGetThumb, 2, params, buffer, size, BRX_METHOD);
+    return recvData(kOpGetThumb, 2, params, buffer, size, BRX_METHOD, received);
 }
 
 bool BRX_Commu_CameraAccess_Base::transferObjectReady()

@@ -200,9 +200,12 @@ public:
     // signalConnectionClosed. False when none is open.
     virtual bool closeConnection() = 0;
     // Transaction with a data phase from the camera: zeroes bufferSize bytes
-    // of buffer, then copies min(bufferSize, bytes sent) into it.
+    // of buffer, then copies min(bufferSize, bytes sent) into it. *received,
+    // when given, is how many bytes of buffer the data phase filled, also
+    // when the transaction failed (a data phase cut short), so that a short
+    // answer is never mistaken for a whole one.
     virtual bool recvData(quint32 opCode, quint32 numParams, const quint32* params, void* buffer,
-                          quint32 bufferSize, const char* methodName) = 0;
+                          quint32 bufferSize, const char* methodName, quint32* received = nullptr) = 0;
     // Transaction without a data phase.
     virtual bool sendCommand(quint32 opCode, quint32 numParams, const quint32* params,
                              const char* methodName) = 0;
@@ -228,12 +231,14 @@ public:
     bool getObjectInfo(void* buffer, quint32 size, int thumbType, uint objectHandle);
     bool getObjectPropsSupported(void* buffer, quint32 size, uint objectFormatCode);
     bool getObjectPropValue(void* buffer, quint32 size, uint propertyCode, uint objectHandle);
-    bool getObject(void* buffer, quint32 size, uint objectHandle);
+    // received: as for recvData.
+    bool getObject(void* buffer, quint32 size, uint objectHandle, quint32* received = nullptr);
     // Reads size bytes of the object from offset.
-    bool getPartialObject(void* buffer, quint32 size, uint offset, uint objectHandle);
+    bool getPartialObject(void* buffer, quint32 size, uint offset, uint objectHandle,
+                          quint32* received = nullptr);
     bool getStreamInfo(void* buffer, quint32 size);
     // False without a transaction for a null buffer or size 0.
-    bool getThumbnail(void* buffer, quint32 size, int thumbType, uint objectHandle);
+    bool getThumbnail(void* buffer, quint32 size, int thumbType, uint objectHandle, quint32* received = nullptr);
     bool transferObjectReady();
     bool getCameraSettings(void* buffer, quint32 size);
     bool setCameraSettings(const void* buffer, quint32 size);

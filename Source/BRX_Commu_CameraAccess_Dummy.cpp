@@ -106,16 +106,18 @@ bool BRX_Commu_CameraAccess_Dummy::closeConnection()
 }
 
 bool BRX_Commu_CameraAccess_Dummy::recvData(quint32 opCode, quint32, const quint32*, void* buffer,
-                                            quint32 bufferSize, const char* methodName)
+                                            quint32 bufferSize, const char* methodName, quint32* received)
 {
     const char* name = methodName ? methodName : BRX_METHOD;
+    if (received)
+        *received = 0;
     switch (opCode) {
     case kOpGetDeviceInfo:
-        return copyOut(m_deviceInfo, buffer, bufferSize, opCode, "Device Info", name);
+        return copyOut(m_deviceInfo, buffer, bufferSize, opCode, "Device Info", name, received);
     case kOpGetCameraSettings:
-        return copyOut(m_settings, buffer, bufferSize, opCode, "Camera Settings", name);
+        return copyOut(m_settings, buffer, bufferSize, opCode, "Camera Settings", name, received);
     case kOpGetLensData:
-        return copyOut(m_lensData, buffer, bufferSize, opCode, "Lens Parameter", name);
+        return copyOut(m_lensData, buffer, bufferSize, opCode, "Lens Parameter", name, received);
     default:
         debugPrint(kDebugAlways, "%s - Error: command code 0x%08X not implemented", name, opCode);
         return false;
@@ -123,7 +125,7 @@ bool BRX_Commu_CameraAccess_Dummy::recvData(quint32 opCode, quint32, const quint
 }
 
 bool BRX_Commu_CameraAccess_Dummy::copyOut(const QByteArray& data, void* buffer, quint32 bufferSize,
-                                           quint32 opCode, const char* what, const char* name)
+                                           quint32 opCode, const char* what, const char* name, quint32* received)
 {
     if (!buffer || bufferSize < quint32(data.size())) {
         debugPrint(kDebugAlways, "%s - Error: command code 0x%08X (%s)", name, opCode, what);
@@ -131,6 +133,8 @@ bool BRX_Commu_CameraAccess_Dummy::copyOut(const QByteArray& data, void* buffer,
     }
     std::memset(buffer, 0, bufferSize);
     std::memcpy(buffer, data.constData(), size_t(data.size()));
+    if (received)
+        *received = quint32(data.size());
     return true;
 }
 

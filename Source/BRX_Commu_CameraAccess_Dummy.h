@@ -19,7 +19,7 @@ public:
     bool openConnection(quint64 cameraId, int productId, QString deviceId) override;
     bool closeConnection() override;
     bool recvData(quint32 opCode, quint32 numParams, const quint32* params, void* buffer, quint32 bufferSize,
-                  const char* methodName) override;
+                  const char* methodName, quint32* received = nullptr) override;
     bool sendCommand(quint32 opCode, quint32 numParams, const quint32* params, const char* methodName) override;
     bool sendData(quint32 opCode, quint32 numParams, const quint32* params, const void* buffer,
                   quint32 bufferSize, const char* methodName) override;
@@ -32,7 +32,7 @@ private:
     static QByteArray buildSettings();
     static QByteArray buildLensData();
     bool copyOut(const QByteArray& data, void* buffer, quint32 bufferSize, quint32 opCode, const char* what,
-                 const char* name);
+                 const char* name, quint32* received);
 
     QByteArray m_deviceInfo;
     QByteArray m_settings;

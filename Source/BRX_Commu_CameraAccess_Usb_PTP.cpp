@@ -183,10 +183,13 @@ bool BRX_Commu_CameraAccess_Usb_PTP::closePtpSession()
 }
 
 bool BRX_Commu_CameraAccess_Usb_PTP::recvData(quint32 opCode, quint32 numParams, const quint32* params,
-                                              void* buffer, quint32 bufferSize, const char* methodName)
+                                              void* buffer, quint32 bufferSize, const char* methodName,
+                                              quint32* received)
 {
+    if (received)
+        *received = 0;
     return run({quint16(opCode), numParams, params, BRX_Commu_PtpUsbLink::kDataIn, static_cast<quint8*>(buffer),
-                buffer ? bufferSize : 0, methodName ? methodName : BRX_METHOD});
+                buffer ? bufferSize : 0, methodName ? methodName : BRX_METHOD, received});
 }
 
 bool BRX_Commu_CameraAccess_Usb_PTP::sendCommand(quint32 opCode, quint32 numParams, const quint32* params,
@@ -229,6 +232,8 @@ bool BRX_Commu_CameraAccess_Usb_PTP::exchange(const Transaction& transaction, qu
         const BRX_Commu_PtpUsbLink::Result result =
             m_link->transact(transaction.opCode, transaction.params, transaction.numParams, transaction.direction,
                              transaction.buffer, transaction.size, transaction.name, responseCode);
+        if (transaction.received)
+            *transaction.received = m_link->payloadReceived();
         if (result == BRX_Commu_PtpUsbLink::kNoDevice)
             deviceVanished(m_connection);
         if (result != BRX_Commu_PtpUsbLink::kResponded)

@@ -36,7 +36,7 @@ public:
     bool openConnection(quint64 cameraId, int productId, QString deviceId) override;
     bool closeConnection() override;
     bool recvData(quint32 opCode, quint32 numParams, const quint32* params, void* buffer, quint32 bufferSize,
-                  const char* methodName) override;
+                  const char* methodName, quint32* received = nullptr) override;
     bool sendCommand(quint32 opCode, quint32 numParams, const quint32* params, const char* methodName) override;
     bool sendData(quint32 opCode, quint32 numParams, const quint32* params, const void* buffer,
                   quint32 bufferSize, const char* methodName) override;
@@ -76,6 +76,8 @@ private:
         quint8* buffer;
         quint32 size;
         const char* name;
+        // Bytes of buffer the data phase filled; may be null.
+        quint32* received = nullptr;
     };
 
     bool run(const Transaction& transaction);

@@ -21,8 +21,11 @@ bool BRX_Commu_CameraAccess_WLAN::closeConnection()
     return false;
 }
 
-bool BRX_Commu_CameraAccess_WLAN::recvData(quint32, quint32, const quint32*, void*, quint32, const char* methodName)
+bool BRX_Commu_CameraAccess_WLAN::recvData(quint32, quint32, const quint32*, void*, quint32, const char* methodName,
+                                           quint32* received)
 {
+    if (received)
+        *received = 0;
     return noDevice(methodName, BRX_METHOD);
 }
 

@@ -31,6 +31,8 @@ public:
     // size bytes are sent. name labels the log lines.
     Result transact(quint16 opCode, const quint32* params, quint32 numParams, Direction direction,
                     quint8* buffer, quint32 size, const char* name, quint16* responseCode);
+    // Bytes of the last transaction's data phase placed in its buffer.
+    quint32 payloadReceived() const { return m_payloadWritten; }
 
 private:
     typedef BRX_Commu_UsbPipe::Status Status;

@@ -119,6 +119,24 @@ void BRX_Commu_VirtualCamera::failOperation(quint16 opCode, quint16 responseCode
     m_device.failOperation(opCode, responseCode, times);
 }
 
+void BRX_Commu_VirtualCamera::dropNextShot()
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.dropNextShot();
+}
+
+void BRX_Commu_VirtualCamera::cutNextObject(quint32 bytes)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.cutNextObject(bytes);
+}
+
+void BRX_Commu_VirtualCamera::promiseMorePictures(int extra)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.store().promiseMorePictures(extra);
+}
+
 void BRX_Commu_VirtualCamera::truncateNextDataPhase(quint32 bytes)
 {
     std::unique_lock<std::mutex> locker(m_mutex);
@@ -226,16 +244,50 @@ void BRX_Commu_VirtualCamera::setThumbnailSize(int kind, quint32 bytes)
     m_device.store().setThumbnailSize(kind, bytes);
 }
 
-int BRX_Commu_VirtualCamera::seriesLength() const
+void BRX_Commu_VirtualCamera::setPicturesKept(int count)
 {
     std::unique_lock<std::mutex> locker(m_mutex);
-    return m_device.seriesLength();
+    m_device.store().setPicturesKept(count);
 }
 
-void BRX_Commu_VirtualCamera::setSeriesLength(int count)
+void BRX_Commu_VirtualCamera::useManualClock()
 {
     std::unique_lock<std::mutex> locker(m_mutex);
-    m_device.setSeriesLength(count);
+    m_manualNowMs = nowLocked();
+}
+
+void BRX_Commu_VirtualCamera::advanceClock(int ms)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    if (m_manualNowMs >= 0)
+        m_manualNowMs += qMax(0, ms);
+    advanceLocked();
+}
+
+int BRX_Commu_VirtualCamera::seriesInterval() const
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    return m_device.seriesInterval();
+}
+
+bool BRX_Commu_VirtualCamera::isSeriesRunning() const
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    return m_device.isSeriesRunning();
+}
+
+qint64 BRX_Commu_VirtualCamera::nowLocked() const
+{
+    if (m_manualNowMs >= 0)
+        return m_manualNowMs;
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_start).count();
+}
+
+// The pictures a running series took by now are stored and announced.
+void BRX_Commu_VirtualCamera::advanceLocked()
+{
+    m_device.advanceTo(nowLocked());
+    announceLocked();
 }
 
 void BRX_Commu_VirtualCamera::setLiveViewFrameSize(quint32 bytes)
@@ -293,6 +345,7 @@ BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::bulkOut(int generation, const
     *sent = 0;
     if (generation != m_generation || !m_plugged)
         return BRX_Commu_UsbPipe::kNoDevice;
+    m_device.advanceTo(nowLocked());
     const BRX_Commu_UsbPipe::Status status = m_link.receive(data, size, sent);
     if (m_link.takeUnplugRequest()) {
         unplugLocked();
@@ -317,8 +370,12 @@ BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::interruptIn(int generation, q
 {
     std::unique_lock<std::mutex> locker(m_mutex);
     *received = 0;
+    if (m_plugged)
+        advanceLocked();
     m_eventQueued.wait_for(locker, std::chrono::milliseconds(timeoutMs),
                            [&] { return generation != m_generation || !m_plugged || !m_events.isEmpty(); });
+    if (m_plugged)
+        advanceLocked();
     if (generation != m_generation || !m_plugged)
         return BRX_Commu_UsbPipe::kNoDevice;
     if (m_events.isEmpty())

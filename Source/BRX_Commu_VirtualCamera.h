@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -57,6 +58,13 @@ public:
     // opCode answers responseCode the next times calls, or from now on.
     void failOperation(quint16 opCode, quint16 responseCode,
                        int times = BRX_Commu_VirtualCameraDevice::kEveryTime);
+    // The next release that would take a picture takes none.
+    void dropNextShot();
+    // The next GetObject sends only the first bytes of the object.
+    void cutNextObject(quint32 bytes);
+    // Each ObjectInfo of the transfer queue promises extra pictures more than
+    // will come.
+    void promiseMorePictures(int extra);
     void truncateNextDataPhase(quint32 bytes);
     void unplugOnOperation(quint16 opCode);
     void misnumberNextResponse();
@@ -90,9 +98,19 @@ public:
     // 0 small thumbnail, 1 big thumbnail, 2 large preview (DNG only); 0 bytes
     // leaves new pictures without that kind.
     void setThumbnailSize(int kind, quint32 bytes);
-    // Pictures a stopped continuous series gives (3 at first).
-    int seriesLength() const;
-    void setSeriesLength(int count);
+    // Keeps only the files of the last count pictures (0, the default: all),
+    // for long runs.
+    void setPicturesKept(int count);
+
+    // --- Time -------------------------------------------------------------------------
+    // A continuous series shoots at the product's rate while it runs: one
+    // picture at its start, then one every seriesInterval() ms. The camera's
+    // clock runs in real time, or, once manual, only when advanceClock moves
+    // it, so that a test decides how long the shutter is held.
+    void useManualClock();
+    void advanceClock(int ms);
+    int seriesInterval() const;
+    bool isSeriesRunning() const;
 
     // --- Live view ------------------------------------------------------------------
     // Bytes of each live-view frame; a host reads it with the stream info,
@@ -120,6 +138,8 @@ public:
 
 private:
     void unplugLocked();
+    qint64 nowLocked() const;
+    void advanceLocked();
     void collectEventsLocked();
     void announceLocked();
 
@@ -132,6 +152,9 @@ private:
     bool m_plugged = true;
     int m_generation = 0;
     int m_recoveries = 0;
+    const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    // -1 while the clock runs in real time.
+    qint64 m_manualNowMs = -1;
     QList<QByteArray> m_events;
 };
 

@@ -45,6 +45,16 @@ enum ReleaseStage : quint32 {
 };
 const quint32 kControlEnd = 1; // 0x9019 and 0x901A: 0 starts, 1 ends
 
+// How fast each product shoots a continuous series: one picture at the start,
+// then one every intervalMs while the shutter is held.
+struct SeriesRate {
+    int productId;
+    int intervalMs;
+};
+const SeriesRate kSeriesRates[] = {{0x2009, 333}, {0x2011, 333}, {0x2021, 667}, {0x2051, 667},
+                                   {0x2031, 200}, {0x2041, 200}, {0x2061, 100}};
+const int kDefaultSeriesIntervalMs = 250;
+
 QByteArray uint32Array(const QVector<quint32>& values)
 {
     QByteArray out;
@@ -567,19 +577,43 @@ void BRX_Commu_VirtualCameraDevice::releaseShutter()
     createPictures(1);
 }
 
+// A second start while a series runs changes nothing.
 void BRX_Commu_VirtualCameraDevice::startSeries()
 {
+    if (m_seriesRunning)
+        return;
     m_seriesRunning = true;
+    m_nextShotMs = m_nowMs;
+    shootDueSeriesPictures();
 }
 
-// Only a running series gives pictures: a host repeats the stop when it is
-// unsure whether the first one arrived.
+// A stop without a running series changes nothing: a host repeats the stop
+// when it is unsure whether the first one arrived.
 void BRX_Commu_VirtualCameraDevice::stopSeries()
 {
-    if (!m_seriesRunning)
-        return;
+    shootDueSeriesPictures();
     m_seriesRunning = false;
-    createPictures(m_seriesLength);
+}
+
+void BRX_Commu_VirtualCameraDevice::advanceTo(qint64 nowMs)
+{
+    m_nowMs = qMax(m_nowMs, nowMs);
+    shootDueSeriesPictures();
+}
+
+void BRX_Commu_VirtualCameraDevice::shootDueSeriesPictures()
+{
+    for (; m_seriesRunning && m_nextShotMs <= m_nowMs; m_nextShotMs += seriesInterval())
+        createPictures(1);
+}
+
+int BRX_Commu_VirtualCameraDevice::seriesInterval() const
+{
+    for (const SeriesRate& rate : kSeriesRates) {
+        if (rate.productId == m_productId)
+            return rate.intervalMs;
+    }
+    return kDefaultSeriesIntervalMs;
 }
 
 void BRX_Commu_VirtualCameraDevice::takePicture()
@@ -590,6 +624,10 @@ void BRX_Commu_VirtualCameraDevice::takePicture()
 void BRX_Commu_VirtualCameraDevice::createPictures(int count)
 {
     for (int picture = 0; picture < count; ++picture) {
+        if (m_shotsToDrop > 0) {
+            --m_shotsToDrop;
+            continue;
+        }
         for (quint32 handle : m_store.addPicture(pictureFormats())) {
             debugPrint(kDebugSimulation, "%s - %s added as 0x%08X", BRX_METHOD,
                        qPrintable(m_store.find(handle)->fileName), handle);
@@ -676,7 +714,8 @@ quint16 Device::opGetObject(const QVector<quint32>& params, const QByteArray&, Q
     const BRX_Commu_VirtualCameraStore::Object* object = m_store.find(params.value(0));
     if (!object)
         return kInvalidObjectHandle;
-    *dataIn = object->data;
+    *dataIn = m_nextObjectCut < 0 ? object->data : object->data.left(int(m_nextObjectCut));
+    m_nextObjectCut = -1;
     return kOK;
 }
 

@@ -79,6 +79,12 @@ public:
     // on), then is served again; responseCode 0 restores it at once.
     static const int kEveryTime = -1;
     void failOperation(quint16 opCode, quint16 responseCode, int times = kEveryTime);
+    // The next release that would take a picture takes none (a failed
+    // autofocus, a dropped shot).
+    void dropNextShot() { ++m_shotsToDrop; }
+    // The next GetObject sends only the object's first bytes, as a whole data
+    // phase: less than the ObjectInfo announced.
+    void cutNextObject(quint32 bytes) { m_nextObjectCut = bytes; }
 
     QVector<quint16> operationLog() const { return m_operationLog; }
     bool isSessionOpen() const { return m_sessionOpen; }
@@ -95,9 +101,12 @@ public:
     bool deleteObjectOnCamera(quint32 handle);
     BRX_Commu_VirtualCameraStore& store() { return m_store; }
     const BRX_Commu_VirtualCameraStore& store() const { return m_store; }
-    // Pictures a continuous series gives when it is stopped.
-    int seriesLength() const { return m_seriesLength; }
-    void setSeriesLength(int count) { m_seriesLength = qMax(0, count); }
+    // The camera's time in milliseconds, told by its owner before each
+    // operation: a running series takes its pictures up to then, one at the
+    // start and one every seriesInterval() while it runs.
+    void advanceTo(qint64 nowMs);
+    bool isSeriesRunning() const { return m_seriesRunning; }
+    int seriesInterval() const;
     // Bytes of each live-view frame, for streams started from now on.
     void setLiveViewFrameSize(quint32 bytes) { m_stream.setFrameSize(bytes); }
 
@@ -159,6 +168,7 @@ private:
     void releaseShutter();
     void startSeries();
     void stopSeries();
+    void shootDueSeriesPictures();
     void createPictures(int count);
     bool isMirrorUpOn() const;
     // Enters the live-view mode that opCode with these parameters selects, if any.
@@ -178,7 +188,10 @@ private:
     BRX_Commu_VirtualCameraStream m_stream;
     bool m_mirrorRaised = false;
     bool m_seriesRunning = false;
-    int m_seriesLength = 3;
+    qint64 m_nowMs = 0;
+    qint64 m_nextShotMs = 0;
+    int m_shotsToDrop = 0;
+    qint64 m_nextObjectCut = -1;
 
     bool m_sessionOpen = false;
     bool m_vendorSessionOpen = false;

@@ -83,7 +83,24 @@ QVector<quint32> BRX_Commu_VirtualCameraStore::addPicture(const QVector<quint16>
         m_pending << m_objects.last().handle;
         added << m_objects.last().handle;
     }
+    forgetOldPictures();
     return added;
+}
+
+void BRX_Commu_VirtualCameraStore::setPicturesKept(int count)
+{
+    m_picturesKept = std::max(0, count);
+    forgetOldPictures();
+}
+
+// Objects are in creation order, the folder first: the oldest picture's
+// files follow it.
+void BRX_Commu_VirtualCameraStore::forgetOldPictures()
+{
+    const int oldestKept = m_pictureNumber - m_picturesKept + 1;
+    while (m_picturesKept > 0 && m_objects.size() > 1 && m_objects.at(1).pictureNumber < oldestKept
+           && !m_pending.contains(m_objects.at(1).handle))
+        m_objects.remove(1);
 }
 
 Store::Object BRX_Commu_VirtualCameraStore::makeFile(quint16 format, int pictureNumber)
@@ -93,6 +110,7 @@ Store::Object BRX_Commu_VirtualCameraStore::makeFile(quint16 format, int picture
     file.handle = nextHandle(isJpg ? kTypeJpg : kTypeDng);
     file.format = format;
     file.fileName = fileName(pictureNumber, format);
+    file.pictureNumber = pictureNumber;
     file.orientation = m_orientation;
     file.width = m_width;
     const quint32 dataSeed = seed(pictureNumber, format, kThumbnailKinds);
@@ -155,7 +173,7 @@ QByteArray BRX_Commu_VirtualCameraStore::objectInfo(const Object& object, int ki
     else
         appendPictureFields(out, object, kind, m_folderHandle);
     Writer::appendU32(out, 0); // association description
-    Writer::appendU32(out, addressedAsPending ? quint32(m_pending.size()) : 0);
+    Writer::appendU32(out, addressedAsPending ? quint32(m_pending.size() + m_extraPromised) : 0);
     Writer::appendPtpString(out, object.fileName);
     for (int date = 0; date < 3; ++date)
         Writer::appendPtpString(out, QString()); // capture and modification date, keywords

@@ -32,6 +32,7 @@ public:
         QByteArray thumbnails[kThumbnailKinds];
         quint16 orientation = 0;
         quint16 width = 0;
+        int pictureNumber = 0;
     };
 
     BRX_Commu_VirtualCameraStore();
@@ -68,17 +69,27 @@ public:
     void setPictureWidth(int width);
     // Sizes of 0 leave new pictures without that kind of thumbnail.
     void setThumbnailSize(int kind, quint32 bytes);
+    // Keeps the files of only the last count pictures (0: all), so that long
+    // runs with large pictures stay within memory; a file still queued for
+    // transfer is kept until it is fetched.
+    void setPicturesKept(int count);
+    // SequenceNumber promises extra pictures more than are queued, as a
+    // camera whose burst ends short of what it announced.
+    void promiseMorePictures(int extra) { m_extraPromised = extra; }
 
 private:
     quint32 nextHandle(HandleType type);
     Object makeFile(quint16 format, int pictureNumber);
     int indexOf(quint32 handle) const;
+    void forgetOldPictures();
 
     QVector<Object> m_objects;
     QList<quint32> m_pending;
     quint32 m_handleNumber = 0;
     int m_pictureNumber = 0;
     quint32 m_folderHandle = 0;
+    int m_picturesKept = 0;
+    int m_extraPromised = 0;
     quint32 m_dngBytes = 300000;
     quint32 m_jpgBytes = 80000;
     quint16 m_orientation = 1;

@@ -9,16 +9,15 @@
 #include "BRX_Logic_CameraLens.h"
 #include "BRX_Logic_CameraSettingsBase.h"
 #include "BRX_Logic_DeviceInfo.h"
+#include "BRX_Logic_DownloadRetry.h"
 #include "BRX_Logic_FolderSettings.h"
-#include "BRX_Logic_ImageEntry.h"
+#include "BRX_Logic_ImageDatabase.h"
+#include "BRX_Logic_ReleaseState.h"
 #include "BRX_Logic_SettingsChanges.h"
 #include "BRX_Logic_TransferThread.h"
 
 #include "BRX_Logic_CameraStreamInfo.h"
 
-#include <QEventLoop>
-#include <QFile>
-#include <QHash>
 #include <QThread>
 
 #include <cmath>
@@ -36,7 +35,6 @@ const int kStorageTypeWhileRecording = 0;
 const int kFocusStep = 5;
 const quint32 kIllegalFocusPosition = 0xFFFFFFFF;
 const int kProductWithSwappedLensSteps = 0x2041;
-const int kImageDBRebuildInterval = 3000;
 
 const int kDefaultFrameInterval = 40;
 const int kProductFocusingOnRelease = 0x2031;
@@ -423,6 +421,13 @@ BRX_Logic_Camera::BRX_Logic_Camera(BRX_Commu_CameraAccess_Base* access)
     m_folderSettings = new BRX_Logic_FolderSettings;
     connect(m_folderSettings, &BRX_Logic_FolderSettings::signalPictureExampleChanged, this,
             &BRX_Logic_Camera::signalPictureExampleName);
+    m_release = new BRX_Logic_ReleaseState([this] { return m_videoRecording; }, BRX_Logic_ReleaseState::kQuietMs, this);
+    connect(m_release, &BRX_Logic_ReleaseState::signalLoading, this, &BRX_Logic_Camera::signalLoading);
+    connect(m_release, &BRX_Logic_ReleaseState::signalRemainingToLoad, this, &BRX_Logic_Camera::signalRemainingToLoad);
+    connect(m_release, &BRX_Logic_ReleaseState::signalQuiet, this, [this] { setTransferInProgress(false); });
+    m_imageDB = new BRX_Logic_ImageDatabase(m_access);
+    connect(m_imageDB, &BRX_Logic_ImageDatabase::signalChangeBegin, this, &BRX_Logic_Camera::signalImageDBChangeBegin);
+    connect(m_imageDB, &BRX_Logic_ImageDatabase::signalChangeEnd, this, &BRX_Logic_Camera::signalImageDBChangeEnd);
     m_access->evaluateSupportsCaptureMode7();
     m_deviceInfo = new BRX_Logic_DeviceInfo(m_access);
     createSettings();
@@ -434,21 +439,19 @@ BRX_Logic_Camera::BRX_Logic_Camera(BRX_Commu_CameraAccess_Base* access)
 
 BRX_Logic_Camera::~BRX_Logic_Camera()
 {
-    waitForTransferThreads();
+    m_transferThreads.finishAll();
     disconnectAccess();
     m_refresh3DAxisTimer.stop();
     m_keepAliveTimer.stop();
     m_refresh3DAxisTimer.disconnect(this);
     m_keepAliveTimer.disconnect(this);
     m_liveViewTimer.disconnect(this);
-    m_delayedRebuildTimer.stop();
-    m_delayedRebuildTimer.disconnect(this);
     if (isTransferInProgress())
         emit signalLoading(false);
     if (m_streamInfo)
         finishLiveViewStreaming();
     deleteDataObjects();
-    clearImageDB();
+    delete m_imageDB;
 }
 
 void BRX_Logic_Camera::createSettings()
@@ -492,6 +495,7 @@ void BRX_Logic_Camera::createDataObjects()
 {
     std::lock_guard<std::recursive_mutex> locker(m_settingsMutex);
     m_lens = new BRX_Logic_CameraLens(m_access);
+    m_downloads = new BRX_Logic_DownloadRetry(*m_access, m_deviceInfo->isOperationSupported(Access::kOpGetPartialObject));
     if (m_deviceInfo->isOperationSupported(Access::kOpGetGeotackingData))
         m_geotagging = new BRX_Logic_CameraGeotackingData(m_access);
     if (has3DAxisEvents() || m_deviceInfo->isOperationSupported(Access::kOpGet3DAxisData))
@@ -540,32 +544,12 @@ void BRX_Logic_Camera::startTimers()
     connect(&m_refresh3DAxisTimer, &QTimer::timeout, this,
             &BRX_Logic_Camera::catchRefresh3DAxisData);
     connect(&m_liveViewTimer, &QTimer::timeout, this, &BRX_Logic_Camera::catchLiveViewTimerFired);
-    connect(&m_delayedRebuildTimer, &QTimer::timeout, this, &BRX_Logic_Camera::slotDelayedRebuildImageDB);
     m_keepAliveTimer.start(kKeepAliveInterval);
     if (has3DAxisEvents())
         m_refresh3DAxisTimer.setSingleShot(true);
     else if (m_deviceInfo->isOperationSupported(Access::kOpGet3DAxisData))
         m_refresh3DAxisTimer.start(k3DAxisPollInterval);
     m_liveViewTimer.setSingleShot(true);
-    m_delayedRebuildTimer.setSingleShot(true);
-    m_rebuildPending = false;
-}
-
-// Runs a local event loop rather than blocking, so that what the threads
-// queue for this thread is still delivered while they finish.
-void BRX_Logic_Camera::waitForTransferThreads()
-{
-    for (QThread* thread : qAsConst(m_transferThreads)) {
-        QEventLoop loop;
-        connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
-        if (thread->isRunning()) {
-            thread->quit();
-            loop.exec();
-        }
-        thread->wait();
-        delete thread;
-    }
-    m_transferThreads.clear();
 }
 
 void BRX_Logic_Camera::deleteDataObjects()
@@ -577,6 +561,8 @@ void BRX_Logic_Camera::deleteDataObjects()
     m_geotagging = nullptr;
     delete m_lens;
     m_lens = nullptr;
+    delete m_downloads;
+    m_downloads = nullptr;
     if (m_settings)
         m_settings->exit();
     delete m_settings;
@@ -598,7 +584,7 @@ int BRX_Logic_Camera::productId() const
 
 bool BRX_Logic_Camera::skippedForRelease(const char* caller, quint32 flag, const char* what) const
 {
-    if (!m_releaseInProgress)
+    if (!m_release->isInProgress())
         return false;
     debugPrint(flag, "%s - %s skipped", methodLabel(caller).c_str(), what);
     return true;
@@ -617,7 +603,7 @@ void BRX_Logic_Camera::catchKeepAlive()
         debugPrint(kDebugHousekeeping, "%s - KeepAlive sending...", BRX_METHOD);
         alive = sendStage(kVQReleaseKeepAlive);
         if (alive)
-            m_releaseInProgress = false;
+            m_release->ended();
         debugPrint(kDebugHousekeeping, "%s - KeepAlive done", BRX_METHOD);
     }
     emit signalIsAlive(alive);
@@ -778,14 +764,39 @@ bool BRX_Logic_Camera::sendStage(int stage, int param)
     return m_access->releaseCam(stage, param);
 }
 
+// A series start goes out under the release state's series lock, so that a
+// download repeating the previous series' stop cannot overtake it.
 bool BRX_Logic_Camera::releaseCam(eVQReleaseMode releaseMode)
 {
-    if (!sendStage(releaseMode)) {
+    const auto send = [this, releaseMode] { return sendStage(releaseMode); };
+    if (!(releaseMode == kVQReleaseSeriesStart ? m_release->startSeries(send) : send())) {
         debugPrint(kDebugAlways, "%s - releaseMode %d failed", BRX_METHOD, int(releaseMode));
         return false;
     }
-    m_releaseInProgress = true;
+    m_release->began(exposureMs());
     return true;
+}
+
+// The exposure a release starts, as far as the camera tells it (not in bulb).
+int BRX_Logic_Camera::exposureMs() const
+{
+    const double seconds = shutterTime();
+    return seconds > 0.0 ? int(qMin(seconds, 3600.0) * 1000.0) : 0;
+}
+
+bool BRX_Logic_Camera::isTimeExposureRunning() const
+{
+    return m_release->isTimeExposureRunning();
+}
+
+void BRX_Logic_Camera::setTimeExposureRunning(bool running)
+{
+    m_release->setTimeExposureRunning(running);
+}
+
+bool BRX_Logic_Camera::isReleaseInProgress() const
+{
+    return m_release->isInProgress();
 }
 
 bool BRX_Logic_Camera::timeExposurePrepare()
@@ -796,24 +807,29 @@ bool BRX_Logic_Camera::timeExposurePrepare()
 void BRX_Logic_Camera::timeExposureStart()
 {
     const bool started = releaseCam(kVQReleaseTimeExposureStart);
-    m_releaseInProgress = started;
-    m_timeExposureRunning = started;
+    if (!started)
+        m_release->ended();
+    m_release->setTimeExposureRunning(started);
 }
 
 void BRX_Logic_Camera::timeExposureEnd()
 {
     if (releaseCam(kVQReleaseTimeExposureEnd))
-        m_releaseInProgress = false;
-    m_timeExposureRunning = false;
+        m_release->ended();
+    m_release->setTimeExposureRunning(false);
 }
 
 bool BRX_Logic_Camera::serialCaptureStop()
 {
-    const bool stopped = releaseCam(kVQReleaseSeriesStop);
-    m_seriesStopped = true;
+    const bool stopped = m_release->stopSeries([this] { return releaseCam(kVQReleaseSeriesStop); });
     if (stopped)
-        m_releaseInProgress = false;
+        m_release->ended();
     return stopped;
+}
+
+void BRX_Logic_Camera::repeatSeriesStop()
+{
+    m_release->repeatStop([this] { return releaseCam(kVQReleaseSeriesStop); });
 }
 
 void BRX_Logic_Camera::restoreAutoPowerOff()
@@ -860,7 +876,7 @@ void BRX_Logic_Camera::stopVideo()
 {
     releaseCam(kVQReleaseVideoStop);
     m_videoRecording = false;
-    m_releaseInProgress = false;
+    m_release->ended();
     restoreStorageTypeAfterVideo();
 }
 
@@ -913,9 +929,8 @@ void BRX_Logic_Camera::transferRequest()
 
 void BRX_Logic_Camera::startTransferThread(QThread* thread)
 {
-    m_releaseInProgress = true;
-    m_transferThreads.append(thread);
-    thread->start();
+    m_release->pictureAnnounced();
+    m_transferThreads.start(thread);
 }
 
 bool BRX_Logic_Camera::supportsObjectProps() const
@@ -1578,127 +1593,44 @@ std::unique_lock<std::mutex> BRX_Logic_Camera::lockCommunication()
     return std::unique_lock<std::mutex>(m_communicationMutex);
 }
 
-namespace {
-
-const quint32 kAllStorages = 0xFFFFFFFF;
-const quint32 kStorageIDsBufferSize = 4 + 16 * 4;
-// Room for the count and this many handles; a camera that lists more is
-// cut off here.
-const quint32 kMaxObjectHandles = 65536;
-const char* const kPlaceholderResource = ":/images/download.png";
-
-bool isPictureHandle(quint32 handle)
-{
-    const quint32 type = handle & 0xF;
-    return type == 1 || type == 2 || type == 6;
-}
-
-// The library has no resources of its own; the host may provide the picture.
-QByteArray readPlaceholder()
-{
-    QFile file(QString::fromLatin1(kPlaceholderResource));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-}  // namespace
-
+// The image database keeps its own 3 s throttle; these are the camera's
+// faces of it.
 void BRX_Logic_Camera::slotRebuildImageDB()
 {
-    if (m_delayedRebuildTimer.isActive()) {
-        m_rebuildPending = true;
-        return;
-    }
-    m_rebuildPending = false;
-    emit signalImageDBChangeBegin();
-    const QVector<quint32> handles = readPictureHandles();
-    const QByteArray placeholder = readPlaceholder();
-    QHash<quint32, BRX_Logic_ImageEntry*> previous;
-    for (BRX_Logic_ImageEntry* entry : qAsConst(m_imageDB))
-        previous.insert(entry->handle(), entry);
-    QList<BRX_Logic_ImageEntry*> rebuilt;
-    const int count = handles.size();
-    for (int i = 0; i < count; ++i) {
-        BRX_Logic_ImageEntry* entry = previous.take(handles.at(i));
-        rebuilt.append(entry ? entry : new BRX_Logic_ImageEntry(handles.at(i), tr("index %1").arg(count - i),
-                                                                 placeholder));
-    }
-    // What is left is gone from the camera.
-    qDeleteAll(previous);
-    m_imageDB = rebuilt;
-    emit signalImageDBChangeEnd();
-    m_delayedRebuildTimer.start(kImageDBRebuildInterval);
+    m_imageDB->rebuild();
 }
 
-// Ends the throttle period also when called before the timer fires.
 void BRX_Logic_Camera::slotDelayedRebuildImageDB()
 {
-    m_delayedRebuildTimer.stop();
-    if (m_rebuildPending)
-        slotRebuildImageDB();
+    m_imageDB->rebuildIfPending();
 }
 
-// The picture handles of all storages in the camera's order; empty when the
-// camera does not answer.
-QVector<quint32> BRX_Logic_Camera::readPictureHandles()
+int BRX_Logic_Camera::imageDBCount() const
 {
-    QByteArray storageIDs(int(kStorageIDsBufferSize), '\0');
-    m_access->getStorageIDs(storageIDs.data(), kStorageIDsBufferSize);
-    const quint32 size = 4 + kMaxObjectHandles * 4;
-    QByteArray answer(int(size), '\0');
-    QVector<quint32> handles;
-    if (!m_access->getObjectHandles(answer.data(), size, kAllStorages)) {
-        debugPrint(kDebugAlways, "%s - getObjectHandles failed", BRX_METHOD);
-        return handles;
-    }
-    BRX_Commu_ByteReader reader(answer.constData(), size);
-    const quint32 count = qMin(reader.readU32(), kMaxObjectHandles);
-    for (quint32 i = 0; i < count; ++i) {
-        const quint32 handle = reader.readU32();
-        if (isPictureHandle(handle))
-            handles.append(handle);
-    }
-    return handles;
-}
-
-void BRX_Logic_Camera::clearImageDB()
-{
-    qDeleteAll(m_imageDB);
-    m_imageDB.clear();
+    return m_imageDB->count();
 }
 
 BRX_Logic_ImageEntry* BRX_Logic_Camera::imageDBEntry(int index) const
 {
-    return m_imageDB.value(index, nullptr);
+    return m_imageDB->entry(index);
 }
 
 int BRX_Logic_Camera::imageDBIndexOfHandle(uint handle) const
 {
-    for (int i = 0; i < m_imageDB.size(); ++i) {
-        if (m_imageDB.at(i)->handle() == handle)
-            return i;
-    }
-    return -1;
+    return m_imageDB->indexOfHandle(handle);
 }
 
 uint BRX_Logic_Camera::imageDBHandle(int index) const
 {
-    const BRX_Logic_ImageEntry* entry = imageDBEntry(index);
-    return entry ? entry->handle() : 0;
+    return m_imageDB->handle(index);
 }
 
 int BRX_Logic_Camera::imageDBOrientation(int index) const
 {
-    const BRX_Logic_ImageEntry* entry = imageDBEntry(index);
-    return entry ? entry->orientation() : 0;
+    return m_imageDB->orientation(index);
 }
 
 bool BRX_Logic_Camera::removeFromImageDB(uint handle)
 {
-    const int index = imageDBIndexOfHandle(handle);
-    if (index < 0)
-        return false;
-    emit signalImageDBChangeBegin();
-    delete m_imageDB.takeAt(index);
-    emit signalImageDBChangeEnd();
-    return true;
+    return m_imageDB->remove(handle);
 }

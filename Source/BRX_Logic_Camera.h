@@ -2,6 +2,7 @@
 #define BRX_LOGIC_CAMERA_H
 
 #include "BRX_Logic_CameraFacadeLists.h"
+#include "BRX_Logic_TransferThreadList.h"
 
 #include <QByteArray>
 #include <QMetaType>
@@ -22,8 +23,11 @@ class BRX_Logic_CameraLens;
 class BRX_Logic_CameraSettingsBase;
 class BRX_Logic_CameraStreamInfo;
 class BRX_Logic_DeviceInfo;
+class BRX_Logic_DownloadRetry;
 class BRX_Logic_FolderSettings;
+class BRX_Logic_ImageDatabase;
 class BRX_Logic_ImageEntry;
+class BRX_Logic_ReleaseState;
 struct BRX_Logic_SettingsChanges;
 class QThread;
 
@@ -125,9 +129,13 @@ public:
     void timeExposureStart();
     void timeExposureEnd();
     bool serialCaptureStop();
-    bool isTimeExposureRunning() const { return m_timeExposureRunning; }
-    void setTimeExposureRunning(bool running) { m_timeExposureRunning = running; }
-    bool isReleaseInProgress() const { return m_releaseInProgress; }
+    // Transfer threads repeat the stop of a stopped series before they fetch
+    // its pictures.
+    void repeatSeriesStop();
+    bool isTimeExposureRunning() const;
+    void setTimeExposureRunning(bool running);
+    bool isReleaseInProgress() const;
+    BRX_Logic_ReleaseState& releaseState() { return *m_release; }
     bool isVideoRecording() const { return m_videoRecording; }
 
     // The controller calls both, in this order, before it drops the camera.
@@ -140,10 +148,10 @@ public:
     // The camera announced a picture: starts a transfer thread that downloads
     // it. Controller thread.
     void transferRequest();
-    // Takes a started transfer thread into the camera's keeping: appends it
-    // to the thread list (finished threads stay there until destruction) and
-    // starts it; marks a release in progress. The transfer request builds the
-    // thread. Controller thread.
+    // Takes a transfer thread into the camera's keeping: appends it to the
+    // thread list (finished ones are deleted meanwhile) and starts it; marks
+    // a picture announced. The transfer request builds the thread.
+    // Controller thread.
     void startTransferThread(QThread* thread);
     // Whether the camera offers both object-property operations (0x9801, 0x9803).
     bool supportsObjectProps() const;
@@ -159,7 +167,7 @@ public:
     // The pictures on the camera in the camera's handle order, rebuilt by
     // slotRebuildImageDB. Entries stay valid until the next change, which
     // signalImageDBChangeBegin announces.
-    int imageDBCount() const { return m_imageDB.size(); }
+    int imageDBCount() const;
     // Null for an index outside the list.
     BRX_Logic_ImageEntry* imageDBEntry(int index) const;
     // -1 for a handle not in the list.
@@ -426,9 +434,6 @@ private:
     void connectAccess();
     void disconnectAccess();
     void startTimers();
-    void waitForTransferThreads();
-    QVector<quint32> readPictureHandles();
-    void clearImageDB();
     void deleteDataObjects();
 
     bool skippedForRelease(const char* caller, quint32 flag, const char* what) const;
@@ -457,6 +462,7 @@ private:
     void startVideo();
     void stopVideo();
     bool switchStorageTypeForVideo();
+    int exposureMs() const;
     void restoreStorageTypeAfterVideo();
     bool setWhiteBalanceValue(const char* caller, int value, RecordGetter get, RecordSetter set);
     void restartLiveView();
@@ -474,6 +480,8 @@ private:
     BRX_Logic_CameraStreamInfo* m_streamInfo = nullptr;
     BRX_Logic_DeviceInfo* m_deviceInfo = nullptr;
     BRX_Logic_FolderSettings* m_folderSettings = nullptr;
+    // Fetches the transfer threads' pictures.
+    BRX_Logic_DownloadRetry* m_downloads = nullptr;
     // Last live-view zoom record (16 words).
     quint32* m_zoomInfo = nullptr;
     bool m_videoRecording = false;
@@ -484,21 +492,15 @@ private:
     // Flags and counters that transfer threads share with the controller
     // thread are atomic. The locks are standard mutexes, whose waits the
     // thread sanitizer can follow.
-    std::atomic<bool> m_releaseInProgress{false};
     bool m_transferInProgress = false;
     mutable std::mutex m_stateMutex;  // guards m_transferInProgress
     std::atomic<bool> m_imageFlag{false};
-    std::atomic<bool> m_timeExposureRunning{false};
-    std::atomic<bool> m_seriesStopped{false};
     std::atomic<int> m_remainingToLoad{0};
     std::atomic<int> m_maxRemaining{0};
-    std::atomic<int> m_activeThreads{0};
 
     QTimer m_refresh3DAxisTimer;
     QTimer m_keepAliveTimer;
     QTimer m_liveViewTimer;
-    QTimer m_delayedRebuildTimer;
-    bool m_rebuildPending = false;
 
     bool m_wantLiveView = false;
     mutable std::mutex m_liveViewMutex;  // guards m_wantLiveView
@@ -509,15 +511,16 @@ private:
     bool m_waitLiveViewConsumed = false;
     int m_liveViewMode = 0;
     int m_liveViewModeToRestore = 0;
-    // Owned entries.
-    QList<BRX_Logic_ImageEntry*> m_imageDB;
+    // Owned; the release state is a child object on this thread.
+    BRX_Logic_ImageDatabase* m_imageDB = nullptr;
+    BRX_Logic_ReleaseState* m_release = nullptr;
 
     // Held around one keep-alive or 3D-axis exchange or one image operation
     // of the controller, nothing else inside.
     std::mutex m_communicationMutex;
     // Held by one transfer thread for a whole download.
     std::mutex m_transferMutex;
-    QVector<QThread*> m_transferThreads;
+    BRX_Logic_TransferThreadList m_transferThreads;
 
     mutable std::mutex m_frameCallbackMutex;
     FrameCallback m_frameCallback = nullptr;

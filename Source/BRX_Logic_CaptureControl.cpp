@@ -42,6 +42,7 @@ void BRX_Logic_CaptureControl::setCamera(BRX_Logic_Camera* camera)
     m_camera = camera;
     m_timeExposureStage = 0;
     m_bracketCounter = 0;
+    m_seriesPressed = false;
     if (!camera) {
         // A closed camera ends the interval rather than let it tick on.
         endInterval();
@@ -72,15 +73,19 @@ void BRX_Logic_CaptureControl::doCaptureBtnPressed()
         return;
     }
     clearTimeExposure();
-    const bool series = isContinuousDriveMode(driveMode) && !mirrorUp;
-    m_camera->releaseCam(series ? kVQReleaseSeriesStart : kVQReleaseCapture);
+    m_seriesPressed = isContinuousDriveMode(driveMode) && !mirrorUp;
+    m_camera->releaseCam(m_seriesPressed ? kVQReleaseSeriesStart : kVQReleaseCapture);
     m_timeExposureStage = 0;
 }
 
+// The series the press started is stopped, whatever the drive mode has
+// become since: a host may switch to single at once after letting go, before
+// this queued release is handled.
 void BRX_Logic_CaptureControl::doCaptureBtnReleased()
 {
-    if (isContinuousDriveMode(m_camera->driveMode()))
+    if (m_seriesPressed)
         m_camera->serialCaptureStop();
+    m_seriesPressed = false;
 }
 
 // One press of a time exposure: raise the mirror, open, or close. False when

@@ -76,6 +76,8 @@ private:
     bool m_releaseAllowed = true;
     QTimer* m_intervalTimer = nullptr;
     int m_bracketCounter = 0;
+    // The last press started a continuous series, which its release stops.
+    bool m_seriesPressed = false;
     // 0 idle, 1 mirror raised for a time exposure, 2 time exposure running.
     int m_timeExposureStage = 0;
     QTimer m_bulbTimer;

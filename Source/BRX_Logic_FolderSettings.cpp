@@ -64,6 +64,7 @@ void BRX_Logic_FolderSettings::setPictureExampleFileFormat(bool isDng)
 void BRX_Logic_FolderSettings::incrementPictureIndex()
 {
     ++m_pictureIndex;
+    updateExample();
 }
 
 void BRX_Logic_FolderSettings::setCameraFileName(const QString& name)

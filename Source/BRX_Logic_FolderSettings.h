@@ -29,7 +29,7 @@ public:
     void setPictureName(const QString& name);
     void setPictureIndex(int index);
     void setPictureExampleFileFormat(bool isDng);
-    // The example keeps the old number until the next setter call.
+    // The example shows the new number at once.
     void incrementPictureIndex();
     void setCameraFileName(const QString& name);
 

@@ -19,10 +19,10 @@ const quint32 kHeadSize = 1024;
 const quint32 kMaxByteArraySize = quint32(std::numeric_limits<int>::max()) - 64;
 
 // A zero-filled buffer: pieces that are never read stay zero.
-std::unique_ptr<QByteArray> zeroedBuffer(quint32 size, const char* what)
+std::unique_ptr<QByteArray> zeroedBuffer(quint32 size, const char* what, quint32 ceiling = 0xFFFFFFFF)
 {
     std::unique_ptr<QByteArray> buffer(new QByteArray);
-    if (!BRX_Logic_ObjectReader::allocate(*buffer, size, what))
+    if (!BRX_Logic_ObjectReader::allocate(*buffer, size, what, ceiling))
         return nullptr;
     buffer->fill('\0');
     return buffer;
@@ -43,9 +43,9 @@ BRX_Logic_ObjectReader::Info BRX_Logic_ObjectReader::decodeInfo(const QByteArray
     return info;
 }
 
-bool BRX_Logic_ObjectReader::allocate(QByteArray& buffer, quint32 size, const char* what)
+bool BRX_Logic_ObjectReader::allocate(QByteArray& buffer, quint32 size, const char* what, quint32 ceiling)
 {
-    if (size <= kMaxByteArraySize) {
+    if (size <= qMin(ceiling, kMaxByteArraySize)) {
         try {
             buffer = QByteArray(int(size), Qt::Uninitialized);
             return true;
@@ -83,7 +83,7 @@ std::unique_ptr<QByteArray> BRX_Logic_ObjectReader::readThumbnail(ThumbKind kind
 {
     if (size == 0)
         return nullptr;
-    std::unique_ptr<QByteArray> buffer = zeroedBuffer(size, "thumbnail");
+    std::unique_ptr<QByteArray> buffer = zeroedBuffer(size, "thumbnail", kMaxThumbnailSize);
     if (buffer)
         m_access.getThumbnail(buffer->data(), size, kind, m_handle);
     return buffer;

@@ -31,16 +31,19 @@ public:
     static constexpr quint16 kFormatDng = 0x3802;
     // Larger objects are read in pieces of this size.
     static constexpr quint32 kChunkSize = 6000000;
+    // Far above any thumbnail or preview of these cameras, far below what a
+    // hostile ObjectInfo can claim.
+    static constexpr quint32 kMaxThumbnailSize = 32u << 20;
     // As much of the ObjectInfo dataset as reaches past the file name.
     static constexpr quint32 kInfoSize = 154;
 
     // The fields of an ObjectInfo dataset of kInfoSize bytes.
     static Info decodeInfo(const QByteArray& dataset);
     // Makes buffer size bytes long (uninitialised). Sizes come from the
-    // camera: one that no byte array can hold, or that memory cannot hold
-    // now, is refused with a log line naming what, instead of taking the
-    // process down.
-    static bool allocate(QByteArray& buffer, quint32 size, const char* what);
+    // camera: one above ceiling, one that no byte array can hold, or that
+    // memory cannot hold now, is refused with a log line naming what,
+    // instead of taking the process down.
+    static bool allocate(QByteArray& buffer, quint32 size, const char* what, quint32 ceiling = 0xFFFFFFFF);
 
     BRX_Logic_ObjectReader(BRX_Commu_CameraAccess_Base& access, quint32 handle);
 

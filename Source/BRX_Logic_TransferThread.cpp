@@ -5,14 +5,15 @@
 #include "BRX_Debug.h"
 #include "BRX_Logic_Camera.h"
 #include "BRX_Logic_CameraSettingsBase.h"
+#include "BRX_Logic_DownloadRetry.h"
 #include "BRX_Logic_ExifHeader.h"
 #include "BRX_Logic_FolderSettings.h"
+#include "BRX_Logic_ReleaseState.h"
 #include "BRX_Platform_Base.h"
 
 #include <QDir>
 #include <QStringList>
 
-#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -92,24 +93,20 @@ void BRX_Logic_TransferThread::run()
 // pictures are still queued.
 void BRX_Logic_TransferThread::enterQueue()
 {
-    const int active = ++m_camera->m_activeThreads;
+    const int active = m_camera->releaseState().downloadQueued();
     debugPrint(kDebugHousekeeping, "%s - Number of active threads = %d", BRX_METHOD, active);
 }
 
 void BRX_Logic_TransferThread::leaveQueue()
 {
-    int active = m_camera->m_activeThreads;
-    while (active > 0 && !m_camera->m_activeThreads.compare_exchange_weak(active, active - 1)) {
-    }
-    debugPrint(kDebugHousekeeping, "%s - Number of active threads = %d", BRX_METHOD,
-               std::max(active - 1, 0));
+    const int active = m_camera->releaseState().downloadLeft();
+    debugPrint(kDebugHousekeeping, "%s - Number of active threads = %d", BRX_METHOD, active);
 }
 
 // A stopped series is stopped again before its pictures are fetched.
 void BRX_Logic_TransferThread::prepareCamera()
 {
-    if (m_camera->m_seriesStopped && m_camera->releaseCam(kVQReleaseSeriesStop))
-        m_camera->m_seriesStopped = false;
+    m_camera->repeatSeriesStop();
     m_camera->setTransferInProgress(true);
     m_camera->m_imageFlag = true;
 }
@@ -130,8 +127,10 @@ bool BRX_Logic_TransferThread::readObjectInfo(int thumbType, ObjectInfo& info)
 {
     QByteArray dataset(int(BRX_Logic_ObjectReader::kInfoSize), '\0');
     info.thumbType = thumbType;
-    info.valid = m_access->getObjectInfo(dataset.data(), BRX_Logic_ObjectReader::kInfoSize, thumbType,
-                                         kPendingObjectHandle);
+    info.valid = false;
+    for (int attempt = 0; attempt < BRX_Logic_DownloadRetry::kAttempts && !info.valid; ++attempt)
+        info.valid = m_access->getObjectInfo(dataset.data(), BRX_Logic_ObjectReader::kInfoSize, thumbType,
+                                             kPendingObjectHandle);
     if (isDebugFlagSet(kDebugTransfer))
         dumpBuffer(QStringLiteral("objectInfo calls getObjectInfo:"), BRX_METHOD, dataset, 0, 0);
     static_cast<BRX_Logic_ObjectReader::Info&>(info) = BRX_Logic_ObjectReader::decodeInfo(dataset);
@@ -142,7 +141,7 @@ bool BRX_Logic_TransferThread::readObjectInfo(int thumbType, ObjectInfo& info)
 // about the pictures still to come.
 void BRX_Logic_TransferThread::takeRemainingToLoad(const ObjectInfo& info)
 {
-    const int remaining = info.valid ? int(info.sequenceNumber) : int(m_camera->m_activeThreads);
+    const int remaining = info.valid ? int(info.sequenceNumber) : m_camera->releaseState().activeDownloads();
     m_camera->m_remainingToLoad = remaining;
     emit m_camera->signalRemainingToLoad(remaining);
     if (remaining == 1)
@@ -264,12 +263,9 @@ void BRX_Logic_TransferThread::sendQuickViewRecords(const Download& download)
 
 QByteArray BRX_Logic_TransferThread::readThumbnail(const ObjectInfo& info)
 {
-    QByteArray thumbnail;
-    if (info.thumbSize == 0 || !BRX_Logic_ObjectReader::allocate(thumbnail, info.thumbSize, "thumbnail"))
-        return QByteArray();
-    if (!m_access->getThumbnail(thumbnail.data(), info.thumbSize, info.thumbType, kPendingObjectHandle))
-        return QByteArray();
-    if (isDebugFlagSet(kDebugTransfer))
+    const QByteArray thumbnail =
+        m_camera->m_downloads->fetchThumbnail(kPendingObjectHandle, info.thumbType, info.thumbSize);
+    if (!thumbnail.isEmpty() && isDebugFlagSet(kDebugTransfer))
         dumpBuffer(QStringLiteral("thumbnailBuffer calls getThumbnail:"), BRX_METHOD, thumbnail, 0, 0);
     return thumbnail;
 }
@@ -332,14 +328,12 @@ void BRX_Logic_TransferThread::download(const Download& download)
         m_camera->callFrameCallback(jpg ? kFrameJpg : kFrameDng, object.constData(), unsigned(object.size()));
 }
 
+// A picture short of its announced size never reaches the host as good.
 QByteArray BRX_Logic_TransferThread::readObject(const ObjectInfo& info)
 {
-    QByteArray object;
-    if (info.compressedSize == 0 || !BRX_Logic_ObjectReader::allocate(object, info.compressedSize, "object"))
-        return QByteArray();
-    if (!m_access->getObject(object.data(), info.compressedSize, kPendingObjectHandle))
-        return QByteArray();
-    if (isDebugFlagSet(kDebugTransfer))
+    const QByteArray object =
+        m_camera->m_downloads->fetchObject(kPendingObjectHandle, info.compressedSize, info.fileName);
+    if (!object.isEmpty() && isDebugFlagSet(kDebugTransfer))
         dumpBuffer(QStringLiteral("imageBuffer calls getObject:"), BRX_METHOD, object, 0, 0);
     return object;
 }
@@ -350,9 +344,5 @@ void BRX_Logic_TransferThread::endOfBurst(const Download& download)
         emit m_camera->signalDngTransferDone();
     const int remaining = m_camera->m_remainingToLoad;
     m_camera->setTransferInProgress(remaining > 1);
-    m_camera->m_releaseInProgress = remaining > 1;
-    if (remaining == 1) {
-        emit m_camera->signalLoading(false);
-        emit m_camera->signalRemainingToLoad(0);
-    }
+    m_camera->releaseState().downloadEnded(remaining);
 }

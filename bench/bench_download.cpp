@@ -7,11 +7,11 @@
 //   bench_download [--product 0xPPPP] [--megabytes N] [--pictures N]
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_SDK.h"
+#include "BenchMemory.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTimer>
 
 #include <atomic>
@@ -88,19 +88,6 @@ int filesSeen()
 {
     std::lock_guard<std::mutex> locker(measurement.mutex);
     return measurement.files;
-}
-
-// VmHWM from /proc: the peak resident set of the process.
-QByteArray peakMemory()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return "unknown";
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed();
-    }
-    return "unknown";
 }
 
 } // namespace

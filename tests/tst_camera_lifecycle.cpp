@@ -435,6 +435,23 @@ private slots:
         QCOMPARE(loading.first().first().toBool(), false);
     }
 
+    // A long session keeps only the threads still running.
+    void finishedTransferThreadsAreDeletedAsNewOnesStart()
+    {
+        VirtualCameraFixture fixture(0x2031);
+        BRX_Logic_Camera camera(fixture.access());
+        QSemaphore release(1);
+        std::atomic<bool> done{false};
+        QPointer<QThread> finished = new BlockingThread(release, done);
+        camera.startTransferThread(finished);
+        QTRY_VERIFY(finished->isFinished());
+        QPointer<QThread> running = new BlockingThread(release, done);
+        camera.startTransferThread(running);
+        QVERIFY(finished.isNull());
+        QVERIFY(!running.isNull());
+        release.release();
+    }
+
     // Frames that arrive before anyone asked for them are dropped.
     void frameWithoutCallbackIsDropped()
     {

@@ -2,6 +2,7 @@
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Logic_Camera.h"
 #include "BRX_Logic_CaptureControl.h"
+#include "BRX_Logic_ReleaseState.h"
 #include "BRX_Logic_TransferThread.h"
 #include "BRX_SDK.h"
 #include "ReleaseRecorder.h"
@@ -43,6 +44,19 @@ struct Session {
         const int before = host->count(7);
         BRX_SDK_setPropertyQueued(7, &compensation, sizeof compensation);
         return QTest::qWaitFor([&] { return host->count(7) > before; }, kTimeoutMs);
+    }
+
+    // The camera's clock moves only when the test moves it.
+    std::shared_ptr<BRX_Commu_VirtualCamera> manualClock()
+    {
+        const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
+        camera->useManualClock();
+        return camera;
+    }
+    // Picture files delivered so far.
+    int files() const
+    {
+        return host->frames().countOf(Transfer::kFrameDng) + host->frames().countOf(Transfer::kFrameJpg);
     }
 
     std::unique_ptr<SdkHost> host;
@@ -90,31 +104,81 @@ class TestControllerCapture : public QObject
 private slots:
     // --- Through the exports ---------------------------------------------------
 
-    void singleRelease()
+    // Let go and switched to single at once: the queued release still stops
+    // the series the press started, whose pictures (a DNG and a JPG each, one
+    // at the press and one per interval held) all arrive.
+    void seriesLetGoThenSingleStops()
     {
         Session session;
         QVERIFY(session.connected);
-        QVERIFY(setValue<qint32>(13, 0));
-        BRX_SDK_capture();
-        QTRY_COMPARE_WITH_TIMEOUT(session.releases->stages(), QList<int>{0}, kTimeoutMs);
-    }
-
-    // The series gives the camera's three pictures (a DNG and a JPG each),
-    // all downloaded; the first download sends the stop once more, as the
-    // camera wants after a stopped series.
-    void continuousSeriesStartsOnPressAndStopsOnRelease()
-    {
-        Session session;
-        QVERIFY(session.connected);
+        const std::shared_ptr<BRX_Commu_VirtualCamera> camera = session.manualClock();
         QVERIFY(setValue<qint32>(13, 1));
         BRX_SDK_capturePressed();
         QTRY_COMPARE_WITH_TIMEOUT(session.releases->stages(), QList<int>{12}, kTimeoutMs);
+        camera->advanceClock(camera->seriesInterval());
         BRX_SDK_captureReleased();
+        QVERIFY(setValue<qint32>(13, 0));
+        QVERIFY(session.sync());
+        QVERIFY(!camera->isSeriesRunning());
+        QTRY_COMPARE_WITH_TIMEOUT(session.files(), 4, kTimeoutMs);
+        QCOMPARE(session.releases->stages().mid(0, 2), (QList<int>{12, 13}));
+        QCOMPARE(session.host->frames().countOf(Transfer::kFrameNoData), 0);
+    }
+
+    // Pressed again while the first series' pictures wait to download: their
+    // downloads repeat the first stop only until the new series starts, which
+    // then shoots for as long as it is held.
+    void seriesPressedAgainAtOnceLastsWhileHeld()
+    {
+        Session session;
+        QVERIFY(session.connected);
+        const std::shared_ptr<BRX_Commu_VirtualCamera> camera = session.manualClock();
+        QVERIFY(setValue<qint32>(13, 1));
         FrameRecorder& frames = session.host->frames();
-        QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(Transfer::kFrameDng) + frames.countOf(Transfer::kFrameJpg), 6,
-                                  kTimeoutMs);
-        QCOMPARE(session.releases->stages(), (QList<int>{12, 13, 13}));
-        QCOMPARE(frames.countOf(Transfer::kFrameNoData), 0);
+        frames.holdAt(Transfer::kFrameDngStarts);
+        BRX_SDK_capturePressed();
+        QTRY_COMPARE_WITH_TIMEOUT(session.releases->stages(), QList<int>{12}, kTimeoutMs);
+        camera->advanceClock(camera->seriesInterval());
+        QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(Transfer::kFrameDngStarts), 1, kTimeoutMs);
+        BRX_SDK_captureReleased();
+        BRX_SDK_capturePressed();
+        QTRY_COMPARE_WITH_TIMEOUT(session.releases->stages(), (QList<int>{12, 13, 12}), kTimeoutMs);
+        frames.release();
+        QTRY_COMPARE_WITH_TIMEOUT(session.files(), 6, kTimeoutMs);
+        camera->advanceClock(2 * camera->seriesInterval());
+        QVERIFY(camera->isSeriesRunning());
+        BRX_SDK_captureReleased();
+        QTRY_COMPARE_WITH_TIMEOUT(session.files(), 10, kTimeoutMs);
+        QCOMPARE(session.releases->stages().mid(0, 4), (QList<int>{12, 13, 12, 13}));
+    }
+
+    // A release that gives no picture, or a burst that promises more than
+    // come, ends after a quiet time: keep-alive runs again.
+    void releaseWithoutFurtherPictureLetsKeepAliveRun_data()
+    {
+        QTest::addColumn<bool>("dropShot");
+        QTest::newRow("shot dropped") << true;
+        QTest::newRow("burst promises more") << false;
+    }
+
+    void releaseWithoutFurtherPictureLetsKeepAliveRun()
+    {
+        QFETCH(bool, dropShot);
+        Session session;
+        QVERIFY(session.connected);
+        const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
+        if (dropShot)
+            camera->dropNextShot();
+        else
+            camera->promiseMorePictures(3);
+        QVERIFY(setValue<qint32>(13, 0));
+        BRX_SDK_capture();
+        QTRY_COMPARE_WITH_TIMEOUT(session.releases->stages(), QList<int>{0}, kTimeoutMs);
+        const qint64 released = session.releases->times().first();
+        QTRY_VERIFY_WITH_TIMEOUT(!session.releases->keepAliveTimes().isEmpty()
+                                     && session.releases->keepAliveTimes().last() > released,
+                                 3 * BRX_Logic_ReleaseState::kQuietMs);
+        QCOMPARE(session.files(), dropShot ? 0 : 2);
     }
 
     void bulbOpensAndCloses_data()

@@ -49,16 +49,16 @@ private slots:
         QCOMPARE(settings.pictureExampleFileName(), example);
     }
 
-    void incrementWaitsForTheNextSetter()
+    void exampleFollowsTheIncrement()
     {
         BRX_Logic_FolderSettings settings;
         settings.setJpgPath("/p");
         settings.setPictureName("Img");
+        QSignalSpy spy(&settings, &BRX_Logic_FolderSettings::signalPictureExampleChanged);
         settings.incrementPictureIndex();
         QCOMPARE(settings.pictureIndex(), 2);
-        QCOMPARE(settings.pictureExampleFileName(), QString("/p/Img00001.JPG"));
-        settings.setPictureName("Pic");
-        QCOMPARE(settings.pictureExampleFileName(), QString("/p/Pic00002.JPG"));
+        QCOMPARE(settings.pictureExampleFileName(), QString("/p/Img00002.JPG"));
+        QCOMPARE(spy.count(), 1);
     }
 
     void fileFormatSwitchesFolderAndExtension()

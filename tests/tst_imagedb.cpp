@@ -144,6 +144,18 @@ private slots:
         QCOMPARE(rig.camera->imageDBIndexOfHandle(0x26), -1);
     }
 
+    // A camera that lists a handle twice gets one entry for it.
+    void handleListedTwiceIsOneEntry()
+    {
+        Rig rig({0x11, 0x26, 0x11});
+        rig.camera->slotRebuildImageDB();
+        BRX_Logic_ImageEntry* kept = rig.camera->imageDBEntry(0);
+        rig.rebuildAgain();
+        QCOMPARE(rig.handles(), (QVector<quint32>{0x11, 0x26}));
+        QCOMPARE(rig.camera->imageDBEntry(0), kept);
+        QCOMPARE(kept->name(), QString("index 2"));
+    }
+
     void failedHandleRequestEmptiesTheList()
     {
         Rig rig({0x11, 0x26});

@@ -14,6 +14,8 @@ private slots:
     void pictureArrivesWithQuickView_data();
     void pictureArrivesWithQuickView();
     void unplugDuringADownloadReportsNoData();
+    void downloadGoingWrongOnceArrivesWhole_data();
+    void downloadGoingWrongOnceArrivesWhole();
 };
 
 namespace {
@@ -100,6 +102,43 @@ void TestSdkPictures::unplugDuringADownloadReportsNoData()
     QCOMPARE(frames.countOf(Transfer::kFrameNoData), frames.countOf(Transfer::kFrameDngStarts)
                                                           + frames.countOf(Transfer::kFrameJpgStarts));
     QVERIFY(frames.countOf(Transfer::kFrameNoData) >= 1);
+}
+
+enum DownloadFault { kFailsOnce, kShortOnce };
+Q_DECLARE_METATYPE(DownloadFault)
+
+void TestSdkPictures::downloadGoingWrongOnceArrivesWhole_data()
+{
+    QTest::addColumn<DownloadFault>("fault");
+    QTest::addColumn<int>("partialReads");
+    QTest::newRow("GetObject fails") << kFailsOnce << 0;
+    QTest::newRow("GetObject sends less than announced") << kShortOnce << 1;
+}
+
+// The DNG's first read goes wrong: the host still gets both files whole,
+// never a short one; a short read is resumed after the bytes it brought.
+void TestSdkPictures::downloadGoingWrongOnceArrivesWhole()
+{
+    QFETCH(DownloadFault, fault);
+    QFETCH(int, partialReads);
+    SdkHost host(0x2009);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
+    if (fault == kFailsOnce)
+        camera->failOperation(0x1009, BRX_Commu_VirtualCameraDevice::kGeneralError, 1);
+    else
+        camera->cutNextObject(1000);
+
+    BRX_SDK_capture();
+    FrameRecorder& frames = host.frames();
+    QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(Transfer::kFrameJpg) + frames.countOf(Transfer::kFrameNoData), 1,
+                              kTimeoutMs);
+    const QVector<quint32> files = pictureHandles(*camera);
+    QCOMPARE(frames.types(), (Types{Transfer::kFrameDngStarts, Transfer::kFrameDng, Transfer::kFrameJpgStarts,
+                                    Transfer::kFrameJpg}));
+    QCOMPARE(frames.bytesOf(Transfer::kFrameDng), camera->objectData(files.at(0)));
+    QCOMPARE(frames.bytesOf(Transfer::kFrameJpg), camera->objectData(files.at(1)));
+    QCOMPARE(camera->operationLog().count(0x101B), partialReads);
 }
 
 QTEST_GUILESS_MAIN(TestSdkPictures)

@@ -186,6 +186,9 @@ void TestTransferThread::recordsOfOneDownload()
     }
     QCOMPARE(rig.device().pendingTransfers(), 0);
     QCOMPARE(rig.camera->pictureIndex(), 1 + pictures);
+    // The example shows the next picture's name.
+    QVERIFY(rig.camera->pictureExampleFileName().endsWith(
+        QString("Picture%1%2").arg(1 + pictures, 5, 10, QChar('0')).arg(isJpg ? ".JPG" : ".DNG")));
     QVERIFY(rig.idleAfterBurst());
     QList<int> remaining;
     for (int left = pictures; left >= 0; --left)
@@ -336,7 +339,8 @@ void TestTransferThread::orientationSources()
     QCOMPARE(log.contains("parse Exif for orientation: 8"), objectReads == 2);
 }
 
-enum Fault { kObjectInfoFails, kHugeObject, kObjectOver2GB, kHugeThumbnail, kUnplugDuringObject };
+enum Fault { kObjectInfoFails, kObjectInfoFailsOnce, kHugeObject, kObjectNear2GB, kHugeThumbnail, kShortObject,
+             kUnplugDuringObject };
 Q_DECLARE_METATYPE(Fault)
 
 void TestTransferThread::failedDownloads_data()
@@ -347,17 +351,22 @@ void TestTransferThread::failedDownloads_data()
     QTest::addColumn<QString>("logLine");
     QTest::newRow("object information fails")
         << kObjectInfoFails << Types{2, 6} << 1 << "BRX_Logic_TransferThread::readObjectInfo() - object information not received";
+    QTest::newRow("object information fails once") << kObjectInfoFailsOnce << Types{8, 0, 1, 2, 4} << 2 << "";
     QTest::newRow("object of 0xFFFFFFFF bytes")
         << kHugeObject << Types{8, 0, 1, 2, 6} << 2 << "BRX_Logic_ObjectReader::allocate() - object of 4294967295 bytes refused";
-    QTest::newRow("object of 2 GiB")
-        << kObjectOver2GB << Types{8, 0, 1, 2, 6} << 2 << "BRX_Logic_ObjectReader::allocate() - object of 2147483648 bytes refused";
+    QTest::newRow("object of nearly 2 GiB")
+        << kObjectNear2GB << Types{8, 0, 1, 2, 6} << 2 << "BRX_Logic_ObjectReader::allocate() - object of 2147483392 bytes refused";
     QTest::newRow("thumbnail of 0xFFFFFFFF bytes")
         << kHugeThumbnail << Types{2, 4} << 2 << "BRX_Logic_ObjectReader::allocate() - thumbnail of 4294967295 bytes refused";
+    QTest::newRow("object shorter than announced")
+        << kShortObject << Types{8, 0, 1, 2, 6} << 2
+        << "BRX_Logic_DownloadRetry::fetchObject() - picture BRX_0001.DNG lost: 300000 of 300100 bytes after 3 attempts";
     QTest::newRow("unplugged during the download") << kUnplugDuringObject << Types{8, 0, 1, 2, 6} << 2 << "";
 }
 
-// Whatever fails, the host hears of it and the camera's transfer state is
-// put back as after a good download.
+// Whatever fails, the host hears of it, never gets a picture short of its
+// announced size, and the camera's transfer state is put back as after a
+// good download; what fails once is read again.
 void TestTransferThread::failedDownloads()
 {
     QFETCH(Fault, fault);
@@ -373,11 +382,17 @@ void TestTransferThread::failedDownloads()
     case kObjectInfoFails:
         rig.device().failOperation(Access::kOpGetObjectInfo, Device::kGeneralError);
         break;
+    case kObjectInfoFailsOnce:
+        rig.device().failOperation(Access::kOpGetObjectInfo, Device::kGeneralError, 1);
+        break;
     case kHugeObject:
         serveObjectInfo(rig.device(), name, 0xFFFFFFFF);
         break;
-    case kObjectOver2GB:
-        serveObjectInfo(rig.device(), name, 0x80000000);
+    case kObjectNear2GB:
+        serveObjectInfo(rig.device(), name, 0x7FFFFF00);
+        break;
+    case kShortObject:
+        serveObjectInfo(rig.device(), name, quint32(rig.file(0).size()) + 100);
         break;
     case kHugeThumbnail:
         serveObjectInfo(rig.device(), name, quint32(rig.file(0).size()), 0xFFFFFFFF);

@@ -111,6 +111,9 @@ private slots:
     void fileFormatGivesFiles();
     void releasesGivePictures_data();
     void releasesGivePictures();
+    void seriesShootsWhileHeld_data();
+    void seriesShootsWhileHeld();
+    void pictureFaults();
 
     // Serving them
     void objectInfoFollowsTransferQueue();
@@ -191,8 +194,8 @@ void TestVirtualCameraPictures::releasesGivePictures_data()
         QTest::newRow(p + "single") << productId << false << QVector<int>{0} << 1;
         QTest::newRow(p + "bulb open only") << productId << false << QVector<int>{7} << 0;
         QTest::newRow(p + "bulb") << productId << false << QVector<int>{7, 8} << 1;
-        QTest::newRow(p + "series") << productId << false << QVector<int>{12, 13} << 3;
-        QTest::newRow(p + "series stopped twice") << productId << false << QVector<int>{12, 13, 13} << 3;
+        QTest::newRow(p + "series let go at once") << productId << false << QVector<int>{12, 13} << 1;
+        QTest::newRow(p + "series started twice") << productId << false << QVector<int>{12, 12, 13, 13} << 1;
         QTest::newRow(p + "stop without series") << productId << false << QVector<int>{13} << 0;
         QTest::newRow(p + "autofocus") << productId << false << QVector<int>{1, 2} << 0;
         QTest::newRow(p + "mirror raised") << productId << true << QVector<int>{0} << 0;
@@ -211,10 +214,92 @@ void TestVirtualCameraPictures::releasesGivePictures()
     VirtualCameraFixture fixture(productId);
     QVERIFY(fixture.isOpen());
     QVERIFY(configure(fixture, 0, mirrorUp));
+    fixture.device().useManualClock();
     for (int stage : stages)
         QVERIFY(fixture.access()->releaseCam(stage));
     QCOMPARE(fixture.device().objectHandles().size(), 1 + pictures);
     QCOMPARE(fixture.device().pendingTransfers(), pictures);
+}
+
+void TestVirtualCameraPictures::seriesShootsWhileHeld_data()
+{
+    QTest::addColumn<int>("productId");
+    QTest::addColumn<int>("interval");
+    QTest::newRow("0x2009") << 0x2009 << 333;
+    QTest::newRow("0x2061") << 0x2061 << 100;
+}
+
+// One picture at the press, one per interval held, none after the stop; the
+// pictures are announced as they are taken.
+void TestVirtualCameraPictures::seriesShootsWhileHeld()
+{
+    QFETCH(int, productId);
+    QFETCH(int, interval);
+    VirtualCameraFixture fixture(productId);
+    QVERIFY(fixture.isOpen());
+    QVERIFY(configure(fixture, 3, false));
+    BRX_Commu_VirtualCamera& camera = fixture.device();
+    camera.useManualClock();
+    QSignalSpy announced(fixture.access(), &BRX_Commu_CameraAccess_Base::signalTransferRequest);
+    QVERIFY(fixture.access()->releaseCam(12));
+    camera.advanceClock(2 * interval - 1);
+    QVERIFY(camera.isSeriesRunning());
+    QTRY_COMPARE(announced.count(), 2);
+    camera.advanceClock(1);
+    QTRY_COMPARE(announced.count(), 3);
+    QVERIFY(fixture.access()->releaseCam(13));
+    camera.advanceClock(10 * interval);
+    QVERIFY(!camera.isSeriesRunning());
+    QCOMPARE(camera.pendingTransfers(), 3);
+}
+
+// The faults a download test injects: a failure once, a shot dropped, a
+// burst that promises more than comes, a short data phase (whose bytes the
+// host counts); and a card that keeps few pictures.
+void TestVirtualCameraPictures::pictureFaults()
+{
+    VirtualCameraFixture fixture(0x2031);
+    QVERIFY(fixture.isOpen());
+    QVERIFY(configure(fixture, 3, false));
+    BRX_Commu_VirtualCamera& camera = fixture.device();
+    camera.dropNextShot();
+    QVERIFY(fixture.access()->releaseCam(0));
+    QCOMPARE(camera.pendingTransfers(), 0);
+
+    QVERIFY(fixture.access()->releaseCam(0));
+    camera.promiseMorePictures(2);
+    ObjectInfo info;
+    QVERIFY(readObjectInfo(*fixture.access(), kPending, 0, &info));
+    QCOMPARE(info.sequence, 3u);
+    camera.failOperation(0x1009, BRX_Commu_VirtualCameraDevice::kGeneralError, 1);
+    QByteArray data(int(info.size), '\0');
+    QVERIFY(!fixture.access()->getObject(data.data(), info.size, kPending));
+    QVERIFY(fixture.access()->getObject(data.data(), info.size, kPending));
+    QCOMPARE(data, camera.objectData(kPending));
+    // A data phase cut short, with or without a length the host can check.
+    for (int quirks : {0, int(BRX_Commu_VirtualCameraLink::kUnknownDataLength)}) {
+        camera.setQuirks(quirks);
+        camera.truncateNextDataPhase(1000);
+        quint32 received = 0;
+        QCOMPARE(fixture.access()->getObject(data.data(), info.size, kPending, &received), quirks != 0);
+        QCOMPARE(received, 1000u);
+    }
+    camera.setQuirks(0);
+    camera.cutNextObject(1000);
+    quint32 received = 0;
+    QVERIFY(fixture.access()->getObject(data.data(), info.size, kPending, &received));
+    QCOMPARE(received, 1000u);
+    QVERIFY(fixture.access()->transferObjectReady());
+
+    camera.setPicturesKept(2);
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(fixture.access()->releaseCam(0));
+    // The queued picture stays until it is fetched.
+    QCOMPARE(fileNames(camera), QStringList({"BRX_0002.JPG", "BRX_0003.JPG", "BRX_0004.JPG"}));
+    while (camera.pendingTransfers() > 0)
+        QVERIFY(fixture.access()->transferObjectReady());
+    QVERIFY(fixture.access()->releaseCam(0));
+    QCOMPARE(fileNames(camera), QStringList({"BRX_0004.JPG", "BRX_0005.JPG"}));
 }
 
 // SequenceNumber counts the queued files down as the host acknowledges them;
@@ -223,8 +308,9 @@ void TestVirtualCameraPictures::objectInfoFollowsTransferQueue()
 {
     VirtualCameraFixture fixture(0x2031);
     QVERIFY(fixture.isOpen());
-    fixture.device().setSeriesLength(2);
+    fixture.device().useManualClock();
     QVERIFY(fixture.access()->releaseCam(12));
+    fixture.device().advanceClock(fixture.device().seriesInterval());
     QVERIFY(fixture.access()->releaseCam(13));
     const QStringList expected{"BRX_0001.DNG", "BRX_0001.JPG", "BRX_0002.DNG", "BRX_0002.JPG"};
     ObjectInfo info;

@@ -75,15 +75,18 @@ bool FakeCameraAccess::closeConnection()
 }
 
 bool FakeCameraAccess::recvData(quint32 opCode, quint32 numParams, const quint32* params,
-                                void* buffer, quint32 bufferSize, const char* methodName)
+                                void* buffer, quint32 bufferSize, const char* methodName, quint32* received)
 {
     const Answer answer = record(opCode, numParams, params, DataIn, QByteArray(), bufferSize, methodName);
+    const quint32 filled = buffer && answer.responseCode == kResponseOK
+                               ? std::min<quint32>(bufferSize, quint32(answer.data.size()))
+                               : 0;
     if (buffer && bufferSize > 0) {
         std::memset(buffer, 0, bufferSize);
-        if (answer.responseCode == kResponseOK)
-            std::memcpy(buffer, answer.data.constData(),
-                        std::min<size_t>(bufferSize, size_t(answer.data.size())));
+        std::memcpy(buffer, answer.data.constData(), filled);
     }
+    if (received)
+        *received = filled;
     return answer.responseCode == kResponseOK;
 }
 

@@ -53,7 +53,7 @@ public:
     bool openConnection(quint64 cameraId, int productId, QString deviceId) override;
     bool closeConnection() override;
     bool recvData(quint32 opCode, quint32 numParams, const quint32* params, void* buffer,
-                  quint32 bufferSize, const char* methodName) override;
+                  quint32 bufferSize, const char* methodName, quint32* received = nullptr) override;
     bool sendCommand(quint32 opCode, quint32 numParams, const quint32* params,
                      const char* methodName) override;
     bool sendData(quint32 opCode, quint32 numParams, const quint32* params, const void* buffer,

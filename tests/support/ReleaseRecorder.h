@@ -10,8 +10,8 @@
 class BRX_Commu_VirtualCamera;
 
 // Records the release stages a virtual camera receives (operation 0x9004),
-// with the time of each since the recorder was attached. Keep-alive and the
-// autofocus stages are left out: they come and go on their own.
+// with the time of each since the recorder was attached. Keep-alives are
+// kept apart and the autofocus stages left out: they come and go on their own.
 class ReleaseRecorder
 {
 public:
@@ -21,6 +21,7 @@ public:
     // Milliseconds since attaching, one per recorded stage.
     QList<qint64> times() const;
     int count() const { return stages().size(); }
+    QList<qint64> keepAliveTimes() const;
 
 private:
     struct State {
@@ -28,6 +29,7 @@ private:
         QElapsedTimer clock;
         QList<int> stages;
         QList<qint64> times;
+        QList<qint64> keepAlives;
     };
     // Shared with the camera's handler, which may outlive the recorder.
     std::shared_ptr<State> m_state;

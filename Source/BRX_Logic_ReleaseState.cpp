@@ -1,0 +1,104 @@
+#include "BRX_Logic_ReleaseState.h"
+
+#include "BRX_Debug.h"
+
+BRX_Logic_ReleaseState::BRX_Logic_ReleaseState(const std::function<bool()>& heldOpen, int quietMs,
+                                               QObject* parent)
+    : QObject(parent)
+    , m_heldOpen(heldOpen)
+    , m_quietMs(quietMs)
+    , m_quietInterval(quietMs)
+{
+    m_quietTimer.setSingleShot(true);
+    connect(&m_quietTimer, &QTimer::timeout, this, &BRX_Logic_ReleaseState::catchQuietTimeOver);
+}
+
+void BRX_Logic_ReleaseState::began(int exposureMs)
+{
+    m_quietInterval = m_quietMs + 2 * qMax(0, exposureMs);
+    m_inProgress = true;
+    restartQuietTime();
+}
+
+void BRX_Logic_ReleaseState::pictureAnnounced()
+{
+    m_loading = true;
+    began();
+}
+
+void BRX_Logic_ReleaseState::ended()
+{
+    m_inProgress = false;
+}
+
+int BRX_Logic_ReleaseState::downloadQueued()
+{
+    return ++m_activeDownloads;
+}
+
+int BRX_Logic_ReleaseState::downloadLeft()
+{
+    int active = m_activeDownloads;
+    while (active > 0 && !m_activeDownloads.compare_exchange_weak(active, active - 1)) {
+    }
+    return qMax(active - 1, 0);
+}
+
+void BRX_Logic_ReleaseState::downloadEnded(int remaining)
+{
+    if (remaining > 1) {
+        began();
+        return;
+    }
+    m_inProgress = false;
+    endLoading();
+}
+
+void BRX_Logic_ReleaseState::endLoading()
+{
+    if (!m_loading.exchange(false))
+        return;
+    emit signalLoading(false);
+    emit signalRemainingToLoad(0);
+}
+
+// The timer belongs to this object's thread; transfer threads restart it
+// through the event queue.
+void BRX_Logic_ReleaseState::restartQuietTime()
+{
+    QMetaObject::invokeMethod(this, [this] { m_quietTimer.start(m_quietInterval); });
+}
+
+// A queued download restarts the quiet time when it ends.
+void BRX_Logic_ReleaseState::catchQuietTimeOver()
+{
+    if ((!m_inProgress && !m_loading) || m_activeDownloads > 0 || m_timeExposureRunning || m_heldOpen())
+        return;
+    debugPrint(kDebugAlways, "%s - no picture for %d ms, release ended", BRX_METHOD, int(m_quietInterval));
+    m_inProgress = false;
+    emit signalQuiet();
+    endLoading();
+}
+
+bool BRX_Logic_ReleaseState::startSeries(const std::function<bool()>& send)
+{
+    std::lock_guard<std::mutex> locker(m_seriesMutex);
+    const bool started = send();
+    if (started)
+        m_stopPending = false;
+    return started;
+}
+
+bool BRX_Logic_ReleaseState::stopSeries(const std::function<bool()>& send)
+{
+    std::lock_guard<std::mutex> locker(m_seriesMutex);
+    m_stopPending = true;
+    return send();
+}
+
+void BRX_Logic_ReleaseState::repeatStop(const std::function<bool()>& send)
+{
+    std::lock_guard<std::mutex> locker(m_seriesMutex);
+    if (m_stopPending && send())
+        m_stopPending = false;
+}
