@@ -58,6 +58,7 @@ EmulatedUsbDevice::EmulatedUsbDevice(const Descriptor& descriptor, EmulatedFunct
     , m_handler(umockdev_ioctl_base_new())
 {
     g_signal_connect(m_handler, "handle-ioctl", G_CALLBACK(&EmulatedUsbDevice::handleIoctl), this);
+    g_signal_connect(m_handler, "client-vanished", G_CALLBACK(&EmulatedUsbDevice::clientVanished), this);
 }
 
 EmulatedUsbDevice::~EmulatedUsbDevice()
@@ -152,7 +153,7 @@ void EmulatedUsbDevice::disconnect()
 {
     m_plugged = false;
     for (const Urb& urb : qAsConst(m_waiting))
-        complete(urb.data, -ESHUTDOWN, 0);
+        complete(urb, -ESHUTDOWN, 0);
     m_waiting.clear();
     m_interruptPackets.clear();
 }
@@ -160,6 +161,24 @@ void EmulatedUsbDevice::disconnect()
 int EmulatedUsbDevice::handleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self)
 {
     return static_cast<EmulatedUsbDevice*>(self)->handle(client);
+}
+
+void EmulatedUsbDevice::clientVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self)
+{
+    static_cast<EmulatedUsbDevice*>(self)->forgetClient(client);
+}
+
+// The kernel frees the URBs of a file when it is closed; a client that
+// comes later must never reap them.
+void EmulatedUsbDevice::forgetClient(UMockdevIoctlClient* client)
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    for (QList<Urb>* list : {&m_waiting, &m_done}) {
+        for (int i = list->size() - 1; i >= 0; --i) {
+            if (list->at(i).client == client)
+                g_object_unref(list->takeAt(i).data);
+        }
+    }
 }
 
 bool EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
@@ -172,7 +191,7 @@ bool EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
     switch (request) {
     case USBDEVFS_REAPURB:
     case USBDEVFS_REAPURBNDELAY:
-        error = reap(argument); // the transfers ended by a removal still come back
+        error = reap(client, argument); // the transfers ended by a removal still come back
         break;
     case USBDEVFS_GET_CAPABILITIES:
         if (current)
@@ -200,7 +219,7 @@ bool EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
     case USBDEVFS_SETINTERFACE:
         break;
     case USBDEVFS_SUBMITURB:
-        error = current ? submit(argument) : ENODEV;
+        error = current ? submit(client, argument) : ENODEV;
         break;
     case USBDEVFS_DISCARDURB:
         error = discard(argument);
@@ -213,7 +232,7 @@ bool EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
     return true;
 }
 
-int EmulatedUsbDevice::submit(UMockdevIoctlData* argument)
+int EmulatedUsbDevice::submit(UMockdevIoctlClient* client, UMockdevIoctlData* argument)
 {
     GError* error = nullptr;
     UMockdevIoctlData* urbData = umockdev_ioctl_data_resolve(argument, 0, sizeof(usbdevfs_urb), &error);
@@ -227,8 +246,9 @@ int EmulatedUsbDevice::submit(UMockdevIoctlData* argument)
         return EFAULT;
     }
     quint8* data = static_cast<quint8*>(urb->buffer);
+    const Urb entry{urbData, urb->type, client};
     if (urb->type == USBDEVFS_URB_TYPE_CONTROL)
-        return submitControl(urbData, data, urb->buffer_length);
+        return submitControl(entry, data, urb->buffer_length);
     if (urb->type == USBDEVFS_URB_TYPE_BULK)
         m_largestBulkTransfer = std::max(m_largestBulkTransfer, urb->buffer_length);
     if (urb->type == USBDEVFS_URB_TYPE_INTERRUPT)
@@ -237,10 +257,10 @@ int EmulatedUsbDevice::submit(UMockdevIoctlData* argument)
         m_zeroLengthPacketsOut += urb->buffer_length == 0;
         quint32 accepted = 0;
         const BRX_Commu_UsbPipe::Status status = m_function->receive(data, quint32(urb->buffer_length), &accepted);
-        complete(urbData, urbStatus(status), int(accepted));
+        complete(entry, urbStatus(status), int(accepted));
         checkUnplugRequest();
     } else {
-        m_waiting.append({urbData, urb->type});
+        m_waiting.append(entry);
     }
     pump();
     return 0;
@@ -248,30 +268,33 @@ int EmulatedUsbDevice::submit(UMockdevIoctlData* argument)
 
 // Get Device Status and Device Reset of the still-image class; anything
 // else stalls, as a device does with a request it does not know.
-int EmulatedUsbDevice::submitControl(UMockdevIoctlData* urbData, quint8* buffer, int length)
+int EmulatedUsbDevice::submitControl(const Urb& urb, quint8* buffer, int length)
 {
     const quint8 requestType = buffer[0];
     const quint8 request = buffer[1];
     if (requestType == 0xA1 && request == 0x67 && length >= kSetupBytes + 4) {
         const QByteArray status = le16(4) + le16(m_function->deviceStatus());
         std::memcpy(buffer + kSetupBytes, status.constData(), 4);
-        complete(urbData, 0, 4);
+        complete(urb, 0, 4);
     } else if (requestType == 0x21 && request == 0x66) {
         m_function->reset();
-        complete(urbData, 0, 0);
+        complete(urb, 0, 0);
     } else {
-        complete(urbData, -EPIPE, 0);
+        complete(urb, -EPIPE, 0);
     }
     return 0;
 }
 
-int EmulatedUsbDevice::reap(UMockdevIoctlData* argument)
+int EmulatedUsbDevice::reap(UMockdevIoctlClient* client, UMockdevIoctlData* argument)
 {
-    if (m_done.isEmpty())
+    int index = 0;
+    while (index < m_done.size() && m_done.at(index).client != client)
+        ++index;
+    if (index == m_done.size())
         return m_plugged ? EAGAIN : ENODEV;
     GError* error = nullptr;
     UMockdevIoctlData* pointer = umockdev_ioctl_data_resolve(argument, 0, sizeof(gpointer), &error);
-    UMockdevIoctlData* urbData = m_done.takeFirst();
+    UMockdevIoctlData* urbData = m_done.takeAt(index).data;
     umockdev_ioctl_data_set_ptr(pointer, 0, urbData);
     g_object_unref(urbData);
     g_clear_object(&pointer);
@@ -284,7 +307,7 @@ int EmulatedUsbDevice::discard(UMockdevIoctlData* argument)
     const gulong address = *reinterpret_cast<gulong*>(argument->data);
     for (int i = 0; i < m_waiting.size(); ++i) {
         if (m_waiting.at(i).data->client_addr == address) {
-            complete(m_waiting.takeAt(i).data, -ENOENT, 0);
+            complete(m_waiting.takeAt(i), -ENOENT, 0);
             return 0;
         }
     }
@@ -303,15 +326,15 @@ bool EmulatedUsbDevice::serveBulkIn()
     for (int i = 0; i < m_waiting.size(); ++i) {
         if (m_waiting.at(i).type != USBDEVFS_URB_TYPE_BULK)
             continue;
-        UMockdevIoctlData* urbData = m_waiting.at(i).data;
-        usbdevfs_urb* urb = urbOf(urbData);
+        const Urb entry = m_waiting.at(i);
+        usbdevfs_urb* urb = urbOf(entry.data);
         quint32 received = 0;
         const BRX_Commu_UsbPipe::Status status = m_function->send(static_cast<quint8*>(urb->buffer),
                                                                   quint32(urb->buffer_length), &received);
         if (status == BRX_Commu_UsbPipe::kTimeout)
             return false;
         m_waiting.removeAt(i);
-        complete(urbData, urbStatus(status), int(received));
+        complete(entry, urbStatus(status), int(received));
         return true;
     }
     return false;
@@ -331,8 +354,8 @@ bool EmulatedUsbDevice::serveInterrupt()
     for (int i = 0; i < m_waiting.size() && !m_interruptPackets.isEmpty(); ++i) {
         if (m_waiting.at(i).type != USBDEVFS_URB_TYPE_INTERRUPT)
             continue;
-        UMockdevIoctlData* urbData = m_waiting.takeAt(i).data;
-        usbdevfs_urb* urb = urbOf(urbData);
+        const Urb entry = m_waiting.takeAt(i);
+        usbdevfs_urb* urb = urbOf(entry.data);
         int received = 0;
         while (!m_interruptPackets.isEmpty() && m_interruptPackets.first().size() <= urb->buffer_length - received) {
             const QByteArray packet = m_interruptPackets.takeFirst();
@@ -341,18 +364,18 @@ bool EmulatedUsbDevice::serveInterrupt()
             if (packet.size() < packetSize)
                 break;
         }
-        complete(urbData, 0, received);
+        complete(entry, 0, received);
         return true;
     }
     return false;
 }
 
-void EmulatedUsbDevice::complete(UMockdevIoctlData* urbData, int status, int actualLength)
+void EmulatedUsbDevice::complete(const Urb& urb, int status, int actualLength)
 {
-    usbdevfs_urb* urb = urbOf(urbData);
-    urb->status = status;
-    urb->actual_length = actualLength;
-    m_done.append(urbData);
+    usbdevfs_urb* data = urbOf(urb.data);
+    data->status = status;
+    data->actual_length = actualLength;
+    m_done.append(urb);
 }
 
 void EmulatedUsbDevice::checkUnplugRequest()

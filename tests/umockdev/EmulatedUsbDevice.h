@@ -59,21 +59,26 @@ public:
     int submittedInterruptTransfers() const;
 
 private:
+    // A URB belongs to the open file (client) that submitted it, as in the
+    // kernel: only that client reaps it, and it goes when the file closes.
     struct Urb {
         UMockdevIoctlData* data;
         quint8 type;
+        UMockdevIoctlClient* client;
     };
     static int handleIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
+    static void clientVanished(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
     bool handle(UMockdevIoctlClient* client);
-    int submit(UMockdevIoctlData* argument);
-    int submitControl(UMockdevIoctlData* urbData, quint8* buffer, int length);
-    int reap(UMockdevIoctlData* argument);
+    int submit(UMockdevIoctlClient* client, UMockdevIoctlData* argument);
+    int submitControl(const Urb& urb, quint8* buffer, int length);
+    int reap(UMockdevIoctlClient* client, UMockdevIoctlData* argument);
     int discard(UMockdevIoctlData* argument);
+    void forgetClient(UMockdevIoctlClient* client);
     void pump();
     void disconnect();
     bool serveBulkIn();
     bool serveInterrupt();
-    void complete(UMockdevIoctlData* urbData, int status, int actualLength);
+    void complete(const Urb& urb, int status, int actualLength);
     void checkUnplugRequest();
     QString sysfsRecord() const;
     QString sysfsPath() const;
@@ -89,7 +94,7 @@ private:
     bool m_plugged = false;
     bool m_claimedElsewhere = false;
     QList<Urb> m_waiting;
-    QList<UMockdevIoctlData*> m_done;
+    QList<Urb> m_done;
     QList<QByteArray> m_interruptPackets;
     int m_setConfigurationCalls = 0;
     int m_zeroLengthPacketsOut = 0;
