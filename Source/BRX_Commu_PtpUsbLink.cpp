@@ -4,10 +4,13 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <mutex>
 
 namespace {
 
-const int kTimeoutMs = 5000;
+std::mutex g_timeoutsMutex;
+BRX_Commu_PtpUsbLink::Timeouts g_timeouts;
+
 const quint32 kStagingBytes = 16384;
 const quint32 kMaxTransferBytes = 1u << 20;
 // A container whose length is a multiple of the packet size may be followed
@@ -21,8 +24,21 @@ quint32 roundDown(quint64 value, quint32 unit)
 
 } // namespace
 
+void BRX_Commu_PtpUsbLink::setDefaultTimeouts(const Timeouts& timeouts)
+{
+    std::lock_guard<std::mutex> locker(g_timeoutsMutex);
+    g_timeouts = timeouts;
+}
+
+BRX_Commu_PtpUsbLink::Timeouts BRX_Commu_PtpUsbLink::defaultTimeouts()
+{
+    std::lock_guard<std::mutex> locker(g_timeoutsMutex);
+    return g_timeouts;
+}
+
 BRX_Commu_PtpUsbLink::BRX_Commu_PtpUsbLink(std::shared_ptr<BRX_Commu_UsbPipe> pipe)
     : m_pipe(std::move(pipe))
+    , m_timeouts(defaultTimeouts())
     , m_packetSize(std::max<quint32>(1, m_pipe->maxPacketSize()))
     , m_staging(std::max(kStagingBytes / m_packetSize, 4u) * m_packetSize)
 {
@@ -118,7 +134,7 @@ BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::endContainer(quint64 length)
 BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::writeTransfer(const quint8* data, quint32 size)
 {
     quint32 sent = 0;
-    const Status status = m_pipe->bulkOut(data, size, &sent, kTimeoutMs);
+    const Status status = m_pipe->bulkOut(data, size, &sent, m_timeouts.firstAnswerMs);
     if (status == BRX_Commu_UsbPipe::kOk && sent != size) {
         debugPrint(kDebugAlways, "%s - bulk-out sent %u of %u bytes", m_name, sent, size);
         return BRX_Commu_UsbPipe::kError;
@@ -185,7 +201,7 @@ BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::readPayload(const BRX_Commu_PtpC
         quint32 received = 0;
         Status status;
         if (direct) {
-            status = m_pipe->bulkIn(dest + written, direct, &received, kTimeoutMs);
+            status = m_pipe->bulkIn(dest + written, direct, &received, m_timeouts.firstAnswerMs);
             written += received;
             remaining -= received;
             ended = received < direct;
@@ -258,7 +274,7 @@ BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::fill(quint32* received, bool* sh
         m_pos = 0;
     }
     const quint32 capacity = roundDown(m_staging.size() - m_end, m_packetSize);
-    const Status status = m_pipe->bulkIn(m_staging.data() + m_end, capacity, received, kTimeoutMs);
+    const Status status = m_pipe->bulkIn(m_staging.data() + m_end, capacity, received, m_timeouts.firstAnswerMs);
     if (status != BRX_Commu_UsbPipe::kOk)
         *received = 0;
     m_end += *received;
@@ -290,9 +306,9 @@ quint32 BRX_Commu_PtpUsbLink::directSize(quint64 remaining, quint32 space) const
 // finds both pipes running.
 void BRX_Commu_PtpUsbLink::recoverStall()
 {
-    quint16 deviceStatus = 0;
+    BRX_Commu_UsbPipe::DeviceStatus deviceStatus;
     m_pipe->getDeviceStatus(&deviceStatus);
-    debugPrint(kDebugAlways, "%s - endpoint stalled, device status 0x%04X", m_name, deviceStatus);
+    debugPrint(kDebugAlways, "%s - endpoint stalled, device status 0x%04X", m_name, deviceStatus.code);
     const bool cleared = m_pipe->clearHalt(BRX_Commu_UsbPipe::kBulkIn) == BRX_Commu_UsbPipe::kOk
         && m_pipe->clearHalt(BRX_Commu_UsbPipe::kBulkOut) == BRX_Commu_UsbPipe::kOk;
     if (!cleared && m_pipe->resetDevice() != BRX_Commu_UsbPipe::kOk)

@@ -21,6 +21,14 @@ public:
         kNoDevice   // the device has gone
     };
 
+    // How long the link waits, in milliseconds.
+    struct Timeouts {
+        int firstAnswerMs = 5000;
+    };
+    // The timeouts of links created from now on (tests shorten them).
+    static void setDefaultTimeouts(const Timeouts& timeouts);
+    static Timeouts defaultTimeouts();
+
     explicit BRX_Commu_PtpUsbLink(std::shared_ptr<BRX_Commu_UsbPipe> pipe);
 
     // The next transaction opens a session: it goes out with ID 0.
@@ -53,6 +61,7 @@ private:
     quint32 available() const { return m_end - m_pos; }
 
     std::shared_ptr<BRX_Commu_UsbPipe> m_pipe;
+    const Timeouts m_timeouts;
     quint32 m_packetSize;
     quint32 m_nextTransactionId = 0;
     const char* m_name = "";

@@ -3,10 +3,12 @@
 
 #include <QByteArray>
 #include <QList>
-#include <mutex>
 #include <QString>
 #include <QVector>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 class EmulatedFunction;
 typedef struct _UMockdevTestbed UMockdevTestbed;
@@ -18,7 +20,9 @@ typedef struct _UMockdevIoctlData UMockdevIoctlData;
 // usbfs ioctls in-process: descriptors in sysfs, URBs on the bulk,
 // interrupt and control endpoints, max-packet boundaries, stalls (-EPIPE)
 // and removal (-ENODEV). What the device says comes from an
-// EmulatedFunction. Needs the umockdev preload library in the process.
+// EmulatedFunction; a thread of its own serves the bulk-in bytes the
+// function holds back until they are due. Needs the umockdev preload
+// library in the process.
 class EmulatedUsbDevice
 {
 public:
@@ -51,6 +55,8 @@ public:
     void withFunction(const std::function<void(EmulatedFunction*)>& change);
     // The interface is held by another program: claiming fails with EBUSY.
     void setClaimedElsewhere(bool claimed);
+    // The same for ms from now.
+    void holdElsewhere(int ms);
 
     // What the host did, for assertions.
     int setConfigurationCalls() const;
@@ -65,16 +71,21 @@ private:
         UMockdevIoctlData* data;
         quint8 type;
         UMockdevIoctlClient* client;
+        int received; // bytes a waiting bulk-in URB holds already
     };
     static int handleIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
     static void clientVanished(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
     bool handle(UMockdevIoctlClient* client);
     int submit(UMockdevIoctlClient* client, UMockdevIoctlData* argument);
     int submitControl(const Urb& urb, quint8* buffer, int length);
+    int deviceStatus(quint8* data, int length) const;
+    bool isClaimedElsewhere() const;
+    void serveDueBytes();
     int reap(UMockdevIoctlClient* client, UMockdevIoctlData* argument);
     int discard(UMockdevIoctlData* argument);
     void forgetClient(UMockdevIoctlClient* client);
     void pump();
+    void remove();
     void disconnect();
     bool serveBulkIn();
     bool serveInterrupt();
@@ -93,6 +104,10 @@ private:
     int m_deviceNumber = 1;
     bool m_plugged = false;
     bool m_claimedElsewhere = false;
+    qint64 m_heldUntil = 0;
+    bool m_stopping = false;
+    std::condition_variable m_wake;
+    std::thread m_clockThread;
     QList<Urb> m_waiting;
     QList<Urb> m_done;
     QList<QByteArray> m_interruptPackets;
