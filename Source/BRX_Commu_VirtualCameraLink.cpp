@@ -135,7 +135,7 @@ void BRX_Commu_VirtualCameraLink::commandReceived(const BRX_Commu_PtpContainer& 
     m_stallOutAt = -1;
     takeFaults(command.code);
     armCommandFaults();
-    if (isSilent())
+    if (isSilent() || m_unplugRequested)
         return;
     if (m_device->expectsDataOut(command.code)) {
         m_pendingCommand = parsed;
@@ -162,6 +162,8 @@ void BRX_Commu_VirtualCameraLink::armCommandFaults()
             m_silentUntil = fault.ms > 0 ? now() + fault.ms : kForever;
         else if (fault.kind == Fault::kStallBulkOut)
             m_stallOutAt = roundDown(BRX_Commu_PtpContainer::kHeaderSize + fault.bytes, m_packetSize);
+        else if (fault.kind == Fault::kVanish && fault.bytes == 0)
+            m_unplugRequested = true;
     }
 }
 
@@ -472,9 +474,11 @@ void BRX_Commu_VirtualCameraLink::clearHalt(BRX_Commu_UsbPipe::Endpoint endpoint
     }
 }
 
-// The camera's clock and its silence or busy spell are not the link's to reset.
+// A reset ends a busy spell, not a silence: the one is a camera stuck in a
+// task, the other a camera that has stopped working.
 void BRX_Commu_VirtualCameraLink::resetDevice()
 {
+    m_busyUntil = 0;
     m_outgoing.clear();
     m_incoming.clear();
     m_active.clear();

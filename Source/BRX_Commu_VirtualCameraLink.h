@@ -42,8 +42,8 @@ public:
             kLongData,     // the data container carries bytes more than its length says
             kWrongType,    // the first container of the reply has the event type
             kMisnumbered,  // the response carries a transaction ID one too high
-            kBusy,         // every operation answers Device Busy for ms
-            kVanish,       // the camera leaves the bus after bytes of the reply
+            kBusy,         // every operation answers Device Busy for ms (or until a reset)
+            kVanish,       // the camera leaves the bus after bytes of the reply (0: on the command)
             kSilence,      // nothing answers for ms (0: for ever), the status says busy
         };
         Kind kind;
@@ -73,11 +73,14 @@ public:
     void cancel(quint32 transactionId);
     BRX_Commu_UsbPipe::DeviceStatus deviceStatus() const;
     void clearHalt(BRX_Commu_UsbPipe::Endpoint endpoint);
-    // Drops partial containers, queued packets and halts; ends the session.
+    // Drops partial containers, queued packets, halts and a busy spell;
+    // ends the session.
     void resetDevice();
 
     void setQuirks(int quirks) { m_quirks = quirks; }
     void injectFault(const Fault& fault) { m_faults.append(fault); }
+    // Faults injected and not fired yet.
+    int pendingFaults() const { return m_faults.size(); }
     bool takeUnplugRequest();
     // Framing errors seen from the host (missing or spurious zero-length
     // packets, truncated or unexpected containers).

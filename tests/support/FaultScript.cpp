@@ -1,4 +1,5 @@
 #include "FaultScript.h"
+#include "BRX_Commu_PtpUsbLink.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "FaultTarget.h"
 #include "VirtualCameraFixture.h"
@@ -40,6 +41,17 @@ void FaultScript::applyTo(FaultTarget& target) const
         else
             becomeForeign(target);
     }
+}
+
+void FaultScript::shortenLinkTimeouts()
+{
+    BRX_Commu_PtpUsbLink::Timeouts timeouts;
+    timeouts.firstAnswerMs = 300;
+    timeouts.patientAnswerMs = 1000;
+    timeouts.progressMs = 300;
+    timeouts.settleMs = 500;
+    timeouts.quietMs = 50;
+    BRX_Commu_PtpUsbLink::setDefaultTimeouts(timeouts);
 }
 
 void FaultScript::becomeForeign(FaultTarget& target)

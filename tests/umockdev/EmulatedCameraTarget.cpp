@@ -26,7 +26,8 @@ void EmulatedCameraTarget::holdElsewhere(int ms)
 void EmulatedCameraTarget::setCustomOperation(quint16 opCode, BRX_Commu_VirtualCameraDevice::Direction direction,
                                               const BRX_Commu_VirtualCameraDevice::Handler& handler)
 {
-    m_device.withFunction([&](EmulatedFunction*) { m_function.device().setCustomOperation(opCode, direction, handler); });
+    m_device.withFunction(
+        [&](EmulatedFunction*) { m_function.device().setCustomOperation(opCode, direction, handler); });
 }
 
 void EmulatedCameraTarget::failOperation(quint16 opCode, quint16 responseCode)

@@ -411,8 +411,9 @@ bool EmulatedUsbDevice::serveBulkIn()
         Urb& entry = m_waiting[i];
         usbdevfs_urb* urb = urbOf(entry.data);
         quint32 received = 0;
-        const BRX_Commu_UsbPipe::Status status = m_function->send(
-            static_cast<quint8*>(urb->buffer) + entry.received, quint32(urb->buffer_length - entry.received), &received);
+        quint8* free = static_cast<quint8*>(urb->buffer) + entry.received;
+        const BRX_Commu_UsbPipe::Status status =
+            m_function->send(free, quint32(urb->buffer_length - entry.received), &received);
         entry.received += int(received);
         if (status == BRX_Commu_UsbPipe::kTimeout)
             return false;

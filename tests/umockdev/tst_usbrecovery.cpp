@@ -1,4 +1,3 @@
-#include "BRX_Commu_PtpUsbLink.h"
 #include "BRX_SDK.h"
 #include "EmulatedCameraTarget.h"
 #include "EmulatedUsbDevice.h"
@@ -27,6 +26,7 @@ private slots:
     void silentCameraIsClosedAndConnectedAgain();
 
 private:
+    bool faultPlayedOut();
     void setCompensation(qint32 value);
     bool compensationConfirmed(qint32 value);
     bool pictureArrivesIntact();
@@ -55,9 +55,7 @@ const quint32 kMidPicture = 64 * 1024;
 // Short waits, so that a late answer or a pause outlasts them quickly.
 void TestUsbRecovery::initTestCase()
 {
-    BRX_Commu_PtpUsbLink::Timeouts timeouts;
-    timeouts.firstAnswerMs = 300;
-    BRX_Commu_PtpUsbLink::setDefaultTimeouts(timeouts);
+    FaultScript::shortenLinkTimeouts();
 }
 
 void TestUsbRecovery::init()
@@ -99,7 +97,7 @@ void TestUsbRecovery::cameraStaysUsable_data()
     QTest::newRow("short data phase") << FaultScript().add(Fault::kShortData, kOpGetObject, 100000) << true << false;
     QTest::newRow("over-long data phase") << FaultScript().add(Fault::kLongData, kOpGetObject, 3000) << true << false;
     QTest::newRow("wrong container type") << FaultScript().add(Fault::kWrongType, kOpGetObject) << true << false;
-    QTest::newRow("busy for a while") << FaultScript().add(Fault::kBusy, kOpSetDevicePropValue, 0, 1500) << false
+    QTest::newRow("busy for a while") << FaultScript().add(Fault::kBusy, kOpSetDevicePropValue, 0, 800) << false
                                       << false;
     QTest::newRow("vanishes mid-transaction") << FaultScript().add(Fault::kVanish, kOpGetObject, kMidPicture) << true
                                               << true;
@@ -116,6 +114,7 @@ void TestUsbRecovery::cameraStaysUsable()
         m_device->withFunction([&](EmulatedFunction*) { m_function->device().takePicture(); });
     else
         setCompensation(1000);
+    QVERIFY(faultPlayedOut());
     if (leavesTheBus) {
         QTRY_VERIFY_WITH_TIMEOUT(!m_host->isConnected(), kTimeoutMs);
         m_device->plug();
@@ -133,12 +132,27 @@ void TestUsbRecovery::cameraStaysUsable()
 void TestUsbRecovery::silentCameraIsClosedAndConnectedAgain()
 {
     EmulatedCameraTarget target(*m_device, *m_function);
-    FaultScript().add(Fault::kSilence, 0, 0, 4000).applyTo(target);
+    FaultScript().add(Fault::kSilence, 0, 0, 6000).applyTo(target);
     setCompensation(1000);
+    setCompensation(500);
     QTRY_VERIFY_WITH_TIMEOUT(!m_host->isConnected(), kTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(m_host->isConnected(), kTimeoutMs);
     setCompensation(-1000);
     QVERIFY(compensationConfirmed(-1000));
+    QCOMPARE(m_host->connections().size(), 3);
+}
+
+// The fault has fired and the camera holds nothing back any more.
+bool TestUsbRecovery::faultPlayedOut()
+{
+    const auto playedOut = [&] {
+        bool done = false;
+        m_device->withFunction([&](EmulatedFunction*) {
+            done = m_function->link().pendingFaults() == 0 && m_function->link().msUntilDue() < 0;
+        });
+        return done;
+    };
+    return QTest::qWaitFor(playedOut, kTimeoutMs);
 }
 
 void TestUsbRecovery::setCompensation(qint32 value)
