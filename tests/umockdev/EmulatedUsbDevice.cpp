@@ -153,12 +153,6 @@ void EmulatedUsbDevice::withFunction(const std::function<void(EmulatedFunction*)
     m_wake.notify_all();
 }
 
-void EmulatedUsbDevice::setClaimedElsewhere(bool claimed)
-{
-    std::lock_guard<std::mutex> locker(m_mutex);
-    m_claimedElsewhere = claimed;
-}
-
 void EmulatedUsbDevice::holdElsewhere(int ms)
 {
     std::lock_guard<std::mutex> locker(m_mutex);
@@ -167,7 +161,7 @@ void EmulatedUsbDevice::holdElsewhere(int ms)
 
 bool EmulatedUsbDevice::isClaimedElsewhere() const
 {
-    return m_claimedElsewhere || steadyMs() < m_heldUntil;
+    return steadyMs() < m_heldUntil;
 }
 
 // Bytes the function holds back go out when they are due, as a device's

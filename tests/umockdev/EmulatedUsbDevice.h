@@ -53,9 +53,8 @@ public:
     // Runs change on the function under the device's lock, then serves
     // waiting transfers with what it queued.
     void withFunction(const std::function<void(EmulatedFunction*)>& change);
-    // The interface is held by another program: claiming fails with EBUSY.
-    void setClaimedElsewhere(bool claimed);
-    // The same for ms from now.
+    // Another program holds the interface for ms from now (0 frees it):
+    // claiming fails with EBUSY.
     void holdElsewhere(int ms);
 
     // What the host did, for assertions.
@@ -103,7 +102,6 @@ private:
     QString m_sysfsPath;
     int m_deviceNumber = 1;
     bool m_plugged = false;
-    bool m_claimedElsewhere = false;
     qint64 m_heldUntil = 0;
     bool m_stopping = false;
     std::condition_variable m_wake;

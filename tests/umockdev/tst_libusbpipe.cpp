@@ -141,11 +141,11 @@ void TestLibusbPipe::openKeepsConfiguration()
 
 void TestLibusbPipe::openFailsWhenHeldElsewhere()
 {
-    m_device->setClaimedElsewhere(true);
+    m_device->holdElsewhere(60000);
     LogCapture log;
     QVERIFY(!openPipe());
     QCOMPARE(log.count(QStringLiteral("usb:1-1 is in use by another program")), 1);
-    m_device->setClaimedElsewhere(false);
+    m_device->holdElsewhere(0);
     QVERIFY(openPipe()); // nothing half-open was left behind
 }
 
