@@ -325,7 +325,7 @@ void TestUsbTransport::faultIsRecovered_data()
         << FaultScript().add(Fault::kPauseInData, kOpTest, 1024, 200).add(Fault::kPauseInData, kOpTest, 2048, 200)
         << int(kTestData) << true << "test - successful";
     QTest::newRow("settings write while busy for a while")
-        << FaultScript().add(Fault::kBusy, kOpSetDevicePropValue, 0, 800) << int(kSettingsWrite) << true
+        << FaultScript().add(Fault::kBusy, kOpSetDevicePropValue, 0, 1500) << int(kSettingsWrite) << true
         << "setDevicePropValue() - successful";
     QTest::newRow("camera that settles only after a reset")
         << FaultScript().add(Fault::kStallBulkIn, kOpGetLensData).add(Fault::kBusy, kOpGetLensData, 0, 60000)

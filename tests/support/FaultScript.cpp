@@ -47,7 +47,7 @@ void FaultScript::shortenLinkTimeouts()
 {
     BRX_Commu_PtpUsbLink::Timeouts timeouts;
     timeouts.firstAnswerMs = 300;
-    timeouts.patientAnswerMs = 1000;
+    timeouts.patientAnswerMs = 2000;
     timeouts.progressMs = 300;
     timeouts.settleMs = 500;
     timeouts.quietMs = 50;

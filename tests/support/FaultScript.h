@@ -27,7 +27,7 @@ public:
     void applyTo(FaultTarget& target) const;
 
     // Link timeouts short enough for a test to outlast them at once (first
-    // answer and progress 300 ms, patient answer 1 s, settling 500 ms).
+    // answer and progress 300 ms, patient answer 2 s, settling 500 ms).
     static void shortenLinkTimeouts();
 
 private:

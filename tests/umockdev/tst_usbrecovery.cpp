@@ -97,7 +97,7 @@ void TestUsbRecovery::cameraStaysUsable_data()
     QTest::newRow("short data phase") << FaultScript().add(Fault::kShortData, kOpGetObject, 100000) << true << false;
     QTest::newRow("over-long data phase") << FaultScript().add(Fault::kLongData, kOpGetObject, 3000) << true << false;
     QTest::newRow("wrong container type") << FaultScript().add(Fault::kWrongType, kOpGetObject) << true << false;
-    QTest::newRow("busy for a while") << FaultScript().add(Fault::kBusy, kOpSetDevicePropValue, 0, 800) << false
+    QTest::newRow("busy for a while") << FaultScript().add(Fault::kBusy, kOpSetDevicePropValue, 0, 1500) << false
                                       << false;
     QTest::newRow("vanishes mid-transaction") << FaultScript().add(Fault::kVanish, kOpGetObject, kMidPicture) << true
                                               << true;
@@ -132,7 +132,7 @@ void TestUsbRecovery::cameraStaysUsable()
 void TestUsbRecovery::silentCameraIsClosedAndConnectedAgain()
 {
     EmulatedCameraTarget target(*m_device, *m_function);
-    FaultScript().add(Fault::kSilence, 0, 0, 6000).applyTo(target);
+    FaultScript().add(Fault::kSilence, 0, 0, 9000).applyTo(target);
     setCompensation(1000);
     setCompensation(500);
     QTRY_VERIFY_WITH_TIMEOUT(!m_host->isConnected(), kTimeoutMs);
