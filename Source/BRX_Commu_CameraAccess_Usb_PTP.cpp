@@ -8,6 +8,8 @@
 #include "BRX_Debug.h"
 
 #include <QThread>
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -16,9 +18,25 @@ const quint16 kOpCloseSession = 0x1003;
 const quint32 kSessionId = 1;
 const quint32 kVendorSessionKey = 0xFF55;
 const quint16 kResponseSessionAlreadyOpen = 0x201E;
-// Device Busy repeats the whole transaction: six attempts in all.
+// Device Busy repeats the whole transaction: six attempts in all, or for
+// as long as a patient operation may take to be answered.
 const int kMaxBusyRepetitions = 5;
 const unsigned long kBusySleepMs = 100;
+// A camera silent through this many recoveries in a row has gone.
+const int kMaxSilentTransactions = 2;
+
+// Operations a camera may be slow to begin answering: releases, settings
+// writes (while it is busy) and the first data of a large object.
+const quint16 kPatientOperations[] = {
+    BRX_Commu_CameraAccess_Base::kOpRelease,
+    BRX_Commu_CameraAccess_Base::kOpInitiateCapture,
+    BRX_Commu_CameraAccess_Base::kOpControlBulbExposure,
+    BRX_Commu_CameraAccess_Base::kOpControlContinuousExposure,
+    BRX_Commu_CameraAccess_Base::kOpSetCameraSettings,
+    BRX_Commu_CameraAccess_Base::kOpSetDevicePropValue,
+    BRX_Commu_CameraAccess_Base::kOpGetObject,
+    BRX_Commu_CameraAccess_Base::kOpGetPartialObject,
+};
 
 enum EventAction {
     kActionSettings,
@@ -60,6 +78,12 @@ const EventRule kEventRules[] = {
 bool isStructProduct(int productId)
 {
     return productId == 0x2009 || productId == 0x2011 || productId == 0x2021 || productId == 0x2051;
+}
+
+bool isPatient(quint32 opCode)
+{
+    return std::find(std::begin(kPatientOperations), std::end(kPatientOperations), opCode)
+        != std::end(kPatientOperations);
 }
 
 bool needsParameter(EventAction action)
@@ -163,9 +187,9 @@ bool BRX_Commu_CameraAccess_Usb_PTP::openPtpSession()
             m_link->resetTransactionId();
     }
     quint16 code = 0;
-    const Transaction transaction{kOpOpenSession, 1, &kSessionId, BRX_Commu_PtpUsbLink::kNoData, nullptr, 0,
-                                  BRX_METHOD};
-    if (!exchange(transaction, &code))
+    const Transaction openSession =
+        makeTransaction(kOpOpenSession, 1, &kSessionId, BRX_Commu_PtpUsbLink::kNoData, nullptr, 0, BRX_METHOD);
+    if (!exchange(openSession, &code))
         return false;
     if (code == kResponseSessionAlreadyOpen)
         code = kResponseOK;
@@ -188,30 +212,39 @@ bool BRX_Commu_CameraAccess_Usb_PTP::recvData(quint32 opCode, quint32 numParams,
 {
     if (received)
         *received = 0;
-    return run({quint16(opCode), numParams, params, BRX_Commu_PtpUsbLink::kDataIn, static_cast<quint8*>(buffer),
-                buffer ? bufferSize : 0, methodName ? methodName : BRX_METHOD, received});
+    return run(makeTransaction(opCode, numParams, params, BRX_Commu_PtpUsbLink::kDataIn, buffer, bufferSize,
+                               methodName ? methodName : BRX_METHOD),
+               received);
 }
 
 bool BRX_Commu_CameraAccess_Usb_PTP::sendCommand(quint32 opCode, quint32 numParams, const quint32* params,
                                                  const char* methodName)
 {
-    return run({quint16(opCode), numParams, params, BRX_Commu_PtpUsbLink::kNoData, nullptr, 0,
-                methodName ? methodName : BRX_METHOD});
+    return run(makeTransaction(opCode, numParams, params, BRX_Commu_PtpUsbLink::kNoData, nullptr, 0,
+                               methodName ? methodName : BRX_METHOD));
 }
 
 // The link only reads the buffer of an outgoing data phase.
 bool BRX_Commu_CameraAccess_Usb_PTP::sendData(quint32 opCode, quint32 numParams, const quint32* params,
                                               const void* buffer, quint32 bufferSize, const char* methodName)
 {
-    return run({quint16(opCode), numParams, params, BRX_Commu_PtpUsbLink::kDataOut,
-                const_cast<quint8*>(static_cast<const quint8*>(buffer)), buffer ? bufferSize : 0,
-                methodName ? methodName : BRX_METHOD});
+    return run(makeTransaction(opCode, numParams, params, BRX_Commu_PtpUsbLink::kDataOut,
+                               const_cast<void*>(buffer), bufferSize, methodName ? methodName : BRX_METHOD));
 }
 
-bool BRX_Commu_CameraAccess_Usb_PTP::run(const Transaction& transaction)
+BRX_Commu_PtpUsbLink::Transaction
+BRX_Commu_CameraAccess_Usb_PTP::makeTransaction(quint32 opCode, quint32 numParams, const quint32* params,
+                                                BRX_Commu_PtpUsbLink::Direction direction, void* buffer,
+                                                quint32 size, const char* name)
+{
+    return {quint16(opCode), numParams, params, direction, static_cast<quint8*>(buffer), buffer ? size : 0,
+            isPatient(opCode), name};
+}
+
+bool BRX_Commu_CameraAccess_Usb_PTP::run(const Transaction& transaction, quint32* received)
 {
     quint16 code = 0;
-    if (!exchange(transaction, &code))
+    if (!exchange(transaction, &code, received))
         return false;
     if (code != kResponseOK) {
         debugPrint(kDebugAlways, "%s - MTP Response code: 0x%08X", transaction.name, code);
@@ -222,26 +255,67 @@ bool BRX_Commu_CameraAccess_Usb_PTP::run(const Transaction& transaction)
 }
 
 // False when no answer came (no device, transfer error); else *responseCode
-// is the answer after at most kMaxBusyRepetitions repetitions for Device Busy.
-bool BRX_Commu_CameraAccess_Usb_PTP::exchange(const Transaction& transaction, quint16* responseCode)
+// is the answer after the repetitions Device Busy is worth.
+bool BRX_Commu_CameraAccess_Usb_PTP::exchange(const Transaction& transaction, quint16* responseCode,
+                                              quint32* received)
 {
     std::lock_guard<std::mutex> locker(m_deviceMutex);
-    if (!m_link)
+    if (!m_link || m_silentTransactions >= kMaxSilentTransactions)
         return false;
+    const QDeadlineTimer patience(transaction.patient ? m_link->timeouts().patientAnswerMs : 0);
     for (int repetition = 0;; ++repetition) {
-        const BRX_Commu_PtpUsbLink::Result result =
-            m_link->transact(transaction.opCode, transaction.params, transaction.numParams, transaction.direction,
-                             transaction.buffer, transaction.size, transaction.name, responseCode);
-        if (transaction.received)
-            *transaction.received = m_link->payloadReceived();
-        if (result == BRX_Commu_PtpUsbLink::kNoDevice)
-            deviceVanished(m_connection);
-        if (result != BRX_Commu_PtpUsbLink::kResponded)
+        const BRX_Commu_PtpUsbLink::Result result = m_link->transact(transaction, responseCode);
+        if (received)
+            *received = m_link->payloadReceived();
+        if (result != BRX_Commu_PtpUsbLink::kResponded) {
+            afterFailure(result);
             return false;
-        if (*responseCode != kResponseDeviceBusy || repetition == kMaxBusyRepetitions)
+        }
+        m_silentTransactions = 0;
+        if (*responseCode != kResponseDeviceBusy || !repeatsBusy(transaction, repetition, patience))
             return true;
         QThread::msleep(kBusySleepMs);
     }
+}
+
+// A camera busy with a release or writing a picture may take long over an
+// operation that has to wait for it.
+bool BRX_Commu_CameraAccess_Usb_PTP::repeatsBusy(const Transaction& transaction, int repetition,
+                                                 const QDeadlineTimer& patience) const
+{
+    return repetition < kMaxBusyRepetitions || (transaction.patient && !patience.hasExpired());
+}
+
+// Called with m_deviceMutex held.
+void BRX_Commu_CameraAccess_Usb_PTP::afterFailure(BRX_Commu_PtpUsbLink::Result result)
+{
+    if (result == BRX_Commu_PtpUsbLink::kNoDevice)
+        deviceVanished(m_connection);
+    else if (result == BRX_Commu_PtpUsbLink::kSessionLost)
+        reopenSessionsLocked();
+    if (result != BRX_Commu_PtpUsbLink::kSilent || ++m_silentTransactions < kMaxSilentTransactions)
+        return;
+    debugPrint(kDebugAlways, "%s - the camera does not answer any more, closing the connection", BRX_METHOD);
+    deviceVanished(m_connection, PendingEvent::kSilent);
+}
+
+// After a Device Reset the camera has no session: both are opened again, as
+// at connection. Called with m_deviceMutex held.
+void BRX_Commu_CameraAccess_Usb_PTP::reopenSessionsLocked()
+{
+    const BRX_Commu_PtpUsbLink::Direction noData = BRX_Commu_PtpUsbLink::kNoData;
+    const Transaction sessions[] = {
+        makeTransaction(kOpOpenSession, 1, &kSessionId, noData, nullptr, 0, BRX_METHOD),
+        makeTransaction(kOpOpenVQSession, 1, &kVendorSessionKey, noData, nullptr, 0, BRX_METHOD),
+    };
+    for (const Transaction& session : sessions) {
+        quint16 code = 0;
+        if (m_link->transact(session, &code) != BRX_Commu_PtpUsbLink::kResponded || code != kResponseOK) {
+            debugPrint(kDebugAlways, "%s - the sessions did not open again after the reset", BRX_METHOD);
+            return;
+        }
+    }
+    debugPrint(kDebugPtp, "%s - sessions open again after the reset", BRX_METHOD);
 }
 
 void BRX_Commu_CameraAccess_Usb_PTP::openPipe(const QString& deviceId)
@@ -252,6 +326,7 @@ void BRX_Commu_CameraAccess_Usb_PTP::openPipe(const QString& deviceId)
     std::lock_guard<std::mutex> locker(m_deviceMutex);
     m_pipe = pipe;
     m_link.reset(pipe ? new BRX_Commu_PtpUsbLink(pipe) : nullptr);
+    m_silentTransactions = 0;
     ++m_connection;
 }
 
@@ -272,7 +347,10 @@ void BRX_Commu_CameraAccess_Usb_PTP::registerForEventNotifications()
     }
     const quint32 connection = m_connection;
     m_eventThread.reset(new BRX_Commu_UsbEventThread(
-        m_pipe, [this, connection](const BRX_Commu_PtpContainer& event) { queueEvent({connection, false, event}); },
+        m_pipe,
+        [this, connection](const BRX_Commu_PtpContainer& event) {
+            queueEvent({connection, PendingEvent::kEvent, event});
+        },
         [this, connection] { deviceVanished(connection); }));
     debugPrint(kDebugPtp, "%s - Registered for device event notifications", BRX_METHOD);
 }
@@ -287,9 +365,9 @@ void BRX_Commu_CameraAccess_Usb_PTP::unregisterForEventNotifications()
 
 // Any thread. The connection is closed later on this object's own thread, so
 // that no caller further up the stack loses the objects it works with.
-void BRX_Commu_CameraAccess_Usb_PTP::deviceVanished(quint32 connection)
+void BRX_Commu_CameraAccess_Usb_PTP::deviceVanished(quint32 connection, PendingEvent::Kind kind)
 {
-    queueEvent({connection, true, BRX_Commu_PtpContainer()});
+    queueEvent({connection, kind, BRX_Commu_PtpContainer()});
 }
 
 // Any thread. The queue carries the data; the queued call only wakes this
@@ -316,15 +394,17 @@ void BRX_Commu_CameraAccess_Usb_PTP::drainEvents()
     for (const PendingEvent& pending : events) {
         if (pending.connection != m_connection || m_productId == 0)
             continue;
-        if (pending.vanished) {
-            debugPrint(kDebugPtp, "%s - device removed", BRX_METHOD);
-            // Forgotten at once, so that a camera plugged back in before the
-            // next scan is announced again.
-            forgetDevice(m_deviceId);
-            closeDevice();
-        } else {
+        if (pending.kind == PendingEvent::kEvent) {
             deliverEvent(quint32(pending.event.code) << 16, pending.event.params);
+            continue;
         }
+        debugPrint(kDebugPtp, "%s - device removed", BRX_METHOD);
+        if (pending.kind == PendingEvent::kSilent)
+            m_silentDevices.append(m_deviceId);
+        // Forgotten at once, so that a camera plugged back in before the
+        // next scan is announced again.
+        forgetDevice(m_deviceId);
+        closeDevice();
     }
 }
 
@@ -391,7 +471,8 @@ void BRX_Commu_CameraAccess_Usb_PTP::forgetDevice(const QString& deviceId)
 
 bool BRX_Commu_CameraAccess_Usb_PTP::checkDeviceAvailable()
 {
-    const QList<BRX_Commu_DeviceEntry> candidates = scanCandidates();
+    QList<BRX_Commu_DeviceEntry> candidates = scanCandidates();
+    holdBackSilentDevices(candidates);
     for (const BRX_Commu_DeviceEntry& candidate : candidates) {
         if (m_knownDevices.contains(candidate))
             continue;
@@ -402,6 +483,38 @@ bool BRX_Commu_CameraAccess_Usb_PTP::checkDeviceAvailable()
         return true;
     }
     m_knownDevices = candidates;
+    return false;
+}
+
+// A camera closed for its silence is no candidate until it answers again;
+// one that has left the bus is forgotten.
+void BRX_Commu_CameraAccess_Usb_PTP::holdBackSilentDevices(QList<BRX_Commu_DeviceEntry>& candidates)
+{
+    QStringList present;
+    for (int i = candidates.size() - 1; i >= 0; --i) {
+        const QString& deviceId = candidates.at(i).deviceId;
+        present << deviceId;
+        if (m_silentDevices.contains(deviceId) && !answersAgain(deviceId))
+            candidates.removeAt(i);
+    }
+    for (int i = m_silentDevices.size() - 1; i >= 0; --i) {
+        if (!present.contains(m_silentDevices.at(i)))
+            m_silentDevices.removeAt(i);
+    }
+}
+
+// Ready by Get Device Status; a device without the request answers by
+// refusing it.
+bool BRX_Commu_CameraAccess_Usb_PTP::answersAgain(const QString& deviceId)
+{
+    const std::shared_ptr<BRX_Commu_UsbPipe> pipe = m_scanner->open(deviceId);
+    BRX_Commu_UsbPipe::DeviceStatus status;
+    const BRX_Commu_UsbPipe::Status result = pipe ? pipe->getDeviceStatus(&status) : BRX_Commu_UsbPipe::kNoDevice;
+    if (result == BRX_Commu_UsbPipe::kStall || (result == BRX_Commu_UsbPipe::kOk && status.code == kResponseOK)) {
+        debugPrint(kDebugAlways, "%s - %s answers again", BRX_METHOD, qPrintable(deviceId));
+        m_silentDevices.removeAll(deviceId);
+        return true;
+    }
     return false;
 }
 

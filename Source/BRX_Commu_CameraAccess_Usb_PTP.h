@@ -5,8 +5,10 @@
 #include "BRX_Commu_DeviceEntry.h"
 #include "BRX_Commu_PtpUsbLink.h"
 
+#include <QDeadlineTimer>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <atomic>
 #include <memory>
@@ -60,40 +62,43 @@ private slots:
     void drainEvents();
 
 private:
-    // An event, or the report that the device has gone, for the connection
-    // it came from.
+    // An event, or the report that the device has gone (off the bus, or
+    // silent), for the connection it came from.
     struct PendingEvent {
+        enum Kind { kEvent, kVanished, kSilent };
         quint32 connection;
-        bool vanished;
+        Kind kind;
         BRX_Commu_PtpContainer event;
     };
 
-    struct Transaction {
-        quint16 opCode;
-        quint32 numParams;
-        const quint32* params;
-        BRX_Commu_PtpUsbLink::Direction direction;
-        quint8* buffer;
-        quint32 size;
-        const char* name;
-        // Bytes of buffer the data phase filled; may be null.
-        quint32* received = nullptr;
-    };
+    typedef BRX_Commu_PtpUsbLink::Transaction Transaction;
 
-    bool run(const Transaction& transaction);
-    bool exchange(const Transaction& transaction, quint16* responseCode);
+    static Transaction makeTransaction(quint32 opCode, quint32 numParams, const quint32* params,
+                                   BRX_Commu_PtpUsbLink::Direction direction, void* buffer, quint32 size,
+                                   const char* name);
+    // received: as for recvData.
+    bool run(const Transaction& transaction, quint32* received = nullptr);
+    bool exchange(const Transaction& transaction, quint16* responseCode, quint32* received = nullptr);
+    bool repeatsBusy(const Transaction& transaction, int repetition, const QDeadlineTimer& patience) const;
+    void afterFailure(BRX_Commu_PtpUsbLink::Result result);
+    void reopenSessionsLocked();
     void openPipe(const QString& deviceId);
     void closePipe();
     bool openPtpSession();
     bool closePtpSession();
     void registerForEventNotifications();
     void unregisterForEventNotifications();
-    void deviceVanished(quint32 connection);
+    void deviceVanished(quint32 connection, PendingEvent::Kind kind = PendingEvent::kVanished);
     void queueEvent(const PendingEvent& event);
     QList<BRX_Commu_DeviceEntry> scanCandidates();
+    void holdBackSilentDevices(QList<BRX_Commu_DeviceEntry>& candidates);
+    bool answersAgain(const QString& deviceId);
     void forgetDevice(const QString& deviceId);
 
     QList<BRX_Commu_DeviceEntry> m_knownDevices;
+    // Cameras closed because they stopped answering; announced again once
+    // they report ready.
+    QStringList m_silentDevices;
     std::shared_ptr<BRX_Commu_UsbScanner> m_scanner;
     std::shared_ptr<BRX_Commu_UsbPipe> m_pipe;
     std::unique_ptr<BRX_Commu_PtpUsbLink> m_link;
@@ -108,6 +113,9 @@ private:
     // Serialises transactions of the controller and transfer threads; a
     // standard mutex, so that ThreadSanitizer sees what it orders.
     std::mutex m_deviceMutex;
+    // Transactions in a row that found the camera silent even after a
+    // reset; guarded by m_deviceMutex.
+    int m_silentTransactions = 0;
 };
 
 #endif

@@ -1,5 +1,6 @@
 #include "BRX_Commu_LibusbPipe.h"
 #include "BRX_Commu_ByteReader.h"
+#include "BRX_Commu_ByteWriter.h"
 #include "BRX_Commu_LibusbContext.h"
 #include "BRX_Debug.h"
 
@@ -12,9 +13,13 @@ namespace {
 
 const quint8 kClassRequestIn = LIBUSB_ENDPOINT_IN | LIBUSB_REQUEST_TYPE_CLASS | LIBUSB_RECIPIENT_INTERFACE;
 const quint8 kClassRequestOut = LIBUSB_ENDPOINT_OUT | LIBUSB_REQUEST_TYPE_CLASS | LIBUSB_RECIPIENT_INTERFACE;
+const quint8 kRequestCancel = 0x64;
 const quint8 kRequestDeviceReset = 0x66;
 const quint8 kRequestGetDeviceStatus = 0x67;
-// wLength, the response code and one parameter per endpoint.
+const quint16 kCancellationCode = 0x4001;
+const quint16 kCancelBytes = 6;
+// wLength, the response code and one parameter (an endpoint address) per
+// halted endpoint.
 const quint16 kDeviceStatusBytes = 32;
 const quint32 kDeviceStatusMinBytes = 4;
 const int kControlTimeoutMs = 2000;
@@ -102,9 +107,18 @@ BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::interruptIn(quint8* data, quint3
     }
 }
 
-BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::getDeviceStatus(quint16* code)
+BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::cancelTransaction(quint32 transactionId)
 {
-    *code = 0;
+    quint8 data[kCancelBytes];
+    BRX_Commu_ByteWriter::writeU16(data, 0, kCancellationCode);
+    BRX_Commu_ByteWriter::writeU32(data, 2, transactionId);
+    quint32 length = 0;
+    return controlRequest(kClassRequestOut, kRequestCancel, data, kCancelBytes, &length);
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::getDeviceStatus(DeviceStatus* deviceStatus)
+{
+    *deviceStatus = DeviceStatus();
     quint8 buffer[kDeviceStatusBytes] = {};
     quint32 length = 0;
     const Status status = controlRequest(kClassRequestIn, kRequestGetDeviceStatus, buffer, sizeof buffer, &length);
@@ -114,7 +128,10 @@ BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::getDeviceStatus(quint16* code)
         debugPrint(kDebugAlways, "%s - device status of %u bytes", BRX_METHOD, length);
         return kError;
     }
-    *code = BRX_Commu_ByteReader(buffer, length).readU16At(2);
+    BRX_Commu_ByteReader reader(buffer, length);
+    deviceStatus->code = reader.readU16At(2);
+    for (quint32 offset = kDeviceStatusMinBytes; offset + 4 <= length; offset += 4)
+        deviceStatus->halted.append(endpointAt(reader.readU32At(offset)));
     return kOk;
 }
 
@@ -200,6 +217,15 @@ BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::check(const char* label, int lib
         debugPrint(kDebugAlways, "%s - %s", label, libusb_error_name(libusbError));
     }
     return status;
+}
+
+// Devices name an endpoint by its address; an unknown one is taken for
+// bulk-in, the pipe a halt most often leaves stuck.
+BRX_Commu_UsbPipe::Endpoint BRX_Commu_LibusbPipe::endpointAt(quint32 address) const
+{
+    if (address == m_endpoints.bulkOut)
+        return kBulkOut;
+    return address == m_endpoints.interruptIn ? kInterruptIn : kBulkIn;
 }
 
 // Queued containers first, then a failure of the event transfer, each once.

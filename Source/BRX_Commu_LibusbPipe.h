@@ -41,7 +41,8 @@ public:
     Status bulkOut(const quint8* data, quint32 size, quint32* sent, int timeoutMs) override;
     Status bulkIn(quint8* data, quint32 capacity, quint32* received, int timeoutMs) override;
     Status interruptIn(quint8* data, quint32 capacity, quint32* received, int timeoutMs) override;
-    Status getDeviceStatus(quint16* code) override;
+    Status cancelTransaction(quint32 transactionId) override;
+    Status getDeviceStatus(DeviceStatus* status) override;
     Status resetDevice() override;
     Status clearHalt(Endpoint endpoint) override;
 
@@ -56,6 +57,7 @@ private:
     Status controlRequest(quint8 requestType, quint8 request, quint8* data, quint16 length,
                           quint32* transferred);
     Status check(const char* label, int libusbError);
+    Endpoint endpointAt(quint32 address) const;
     Status takeEvent(quint8* data, quint32 capacity, quint32* received);
     Status restartEvents();
     Status submitEventTransfer();

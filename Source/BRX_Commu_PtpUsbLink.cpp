@@ -1,18 +1,28 @@
 #include "BRX_Commu_PtpUsbLink.h"
+#include "BRX_Commu_PtpUsbRecovery.h"
 #include "BRX_Debug.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <mutex>
 
 namespace {
 
-const int kTimeoutMs = 5000;
+typedef BRX_Commu_UsbPipe Pipe;
+typedef BRX_Commu_PtpContainer Container;
+
+std::mutex g_timeoutsMutex;
+BRX_Commu_PtpUsbLink::Timeouts g_timeouts;
+
 const quint32 kStagingBytes = 16384;
 const quint32 kMaxTransferBytes = 1u << 20;
 // A container whose length is a multiple of the packet size may be followed
 // by a zero-length packet; more than that in a row is not a PTP device.
 const int kMaxSkippedZeroLengthPackets = 2;
+// Containers of earlier transactions dropped before the current one's; more
+// are not a late answer but a device out of step.
+const int kMaxStaleContainers = 4;
 
 quint32 roundDown(quint64 value, quint32 unit)
 {
@@ -21,8 +31,21 @@ quint32 roundDown(quint64 value, quint32 unit)
 
 } // namespace
 
+void BRX_Commu_PtpUsbLink::setDefaultTimeouts(const Timeouts& timeouts)
+{
+    std::lock_guard<std::mutex> locker(g_timeoutsMutex);
+    g_timeouts = timeouts;
+}
+
+BRX_Commu_PtpUsbLink::Timeouts BRX_Commu_PtpUsbLink::defaultTimeouts()
+{
+    std::lock_guard<std::mutex> locker(g_timeoutsMutex);
+    return g_timeouts;
+}
+
 BRX_Commu_PtpUsbLink::BRX_Commu_PtpUsbLink(std::shared_ptr<BRX_Commu_UsbPipe> pipe)
     : m_pipe(std::move(pipe))
+    , m_timeouts(defaultTimeouts())
     , m_packetSize(std::max<quint32>(1, m_pipe->maxPacketSize()))
     , m_staging(std::max(kStagingBytes / m_packetSize, 4u) * m_packetSize)
 {
@@ -33,42 +56,62 @@ void BRX_Commu_PtpUsbLink::resetTransactionId()
     m_nextTransactionId = 0;
 }
 
-BRX_Commu_PtpUsbLink::Result BRX_Commu_PtpUsbLink::transact(quint16 opCode, const quint32* params,
-                                                            quint32 numParams, Direction direction,
-                                                            quint8* buffer, quint32 size,
-                                                            const char* name, quint16* responseCode)
+BRX_Commu_PtpUsbLink::Result BRX_Commu_PtpUsbLink::transact(const Transaction& transaction, quint16* responseCode)
 {
-    m_name = name;
+    m_name = transaction.name;
     m_pos = m_end = 0;
-    if (numParams > BRX_Commu_PtpContainer::kMaxParams || (numParams && !params)) {
-        debugPrint(kDebugAlways, "%s - invalid parameter count %u", m_name, numParams);
+    if (transaction.numParams > Container::kMaxParams || (transaction.numParams && !transaction.params)) {
+        debugPrint(kDebugAlways, "%s - invalid parameter count %u", m_name, transaction.numParams);
         return kFailed;
     }
     const quint32 transactionId = m_nextTransactionId++;
-    m_payloadWritten = 0;
     bool ok = true;
-    Status status = writeCommand(opCode, transactionId, params, numParams);
-    if (status == BRX_Commu_UsbPipe::kOk && direction == kDataOut)
-        status = writeData(opCode, transactionId, buffer, size);
-    if (status == BRX_Commu_UsbPipe::kOk)
-        status = readReply(transactionId, buffer, buffer ? size : 0, direction == kDataIn, responseCode, &ok);
+    const Status status = exchange(transaction, transactionId, responseCode, &ok);
     // Zeroing only what the data phase did not fill spares large objects a
     // second pass over their bytes.
-    if (direction == kDataIn && buffer && size > m_payloadWritten)
-        std::memset(buffer + m_payloadWritten, 0, size - m_payloadWritten);
-    switch (status) {
-    case BRX_Commu_UsbPipe::kOk:
+    if (transaction.direction == kDataIn && transaction.buffer && transaction.size > m_payloadWritten)
+        std::memset(transaction.buffer + m_payloadWritten, 0, transaction.size - m_payloadWritten);
+    if (status == Pipe::kOk)
         return ok ? kResponded : kFailed;
-    case BRX_Commu_UsbPipe::kNoDevice:
+    return recover(status, transactionId);
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::exchange(const Transaction& transaction, quint32 transactionId,
+                                                         quint16* responseCode, bool* ok)
+{
+    m_payloadWritten = 0;
+    m_halted.clear();
+    m_waitMs = transaction.patient ? m_timeouts.patientAnswerMs : m_timeouts.firstAnswerMs;
+    Status status = writeCommand(transaction.opCode, transactionId, transaction.params, transaction.numParams);
+    if (status == Pipe::kOk && transaction.direction == kDataOut)
+        status = writeData(transaction.opCode, transactionId, transaction.buffer, transaction.size);
+    if (status == Pipe::kOk)
+        status = readReply(transactionId, transaction.buffer, transaction.buffer ? transaction.size : 0,
+                           transaction.direction == kDataIn, responseCode, ok);
+    return status;
+}
+
+// The transaction is lost either way; what matters is that the next one
+// finds the device in step.
+BRX_Commu_PtpUsbLink::Result BRX_Commu_PtpUsbLink::recover(Status status, quint32 transactionId)
+{
+    if (status == Pipe::kNoDevice)
         return kNoDevice;
-    case BRX_Commu_UsbPipe::kStall:
-        recoverStall();
-        return kFailed;
-    case BRX_Commu_UsbPipe::kError:
-        return kFailed; // a protocol error, logged where found
-    default:
+    if (status != Pipe::kError) // protocol errors are logged where they are found
         debugPrint(kDebugAlways, "%s - USB transfer failed, status %d", m_name, int(status));
+    const BRX_Commu_PtpUsbRecovery::Outcome outcome =
+        BRX_Commu_PtpUsbRecovery(*m_pipe, m_timeouts, m_name).run(transactionId, m_halted);
+    m_pos = m_end = 0;
+    switch (outcome) {
+    case BRX_Commu_PtpUsbRecovery::kSettled:
         return kFailed;
+    case BRX_Commu_PtpUsbRecovery::kReset:
+        resetTransactionId();
+        return kSessionLost;
+    case BRX_Commu_PtpUsbRecovery::kSilent:
+        return kSilent;
+    default:
+        return kNoDevice;
     }
 }
 
@@ -76,10 +119,9 @@ BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::writeCommand(quint16 opCode, qui
                                                              const quint32* params, quint32 numParams)
 {
     const QVector<quint32> list(params, params + numParams);
-    const QByteArray command = BRX_Commu_PtpContainer(BRX_Commu_PtpContainer::kCommand, opCode,
-                                                      transactionId, list).encode();
+    const QByteArray command = Container(Container::kCommand, opCode, transactionId, list).encode();
     const Status status = writeTransfer(reinterpret_cast<const quint8*>(command.constData()), quint32(command.size()));
-    return status == BRX_Commu_UsbPipe::kOk ? endContainer(quint32(command.size())) : status;
+    return status == Pipe::kOk ? endContainer(quint32(command.size())) : status;
 }
 
 // The header and the start of the payload leave in one transfer; the rest of
@@ -88,112 +130,146 @@ BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::writeCommand(quint16 opCode, qui
 BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::writeData(quint16 opCode, quint32 transactionId,
                                                           const quint8* data, quint32 size)
 {
-    const quint64 total = quint64(BRX_Commu_PtpContainer::kHeaderSize) + size;
-    if (total >= BRX_Commu_PtpContainer::kUnknownLength || (size && !data)) {
+    const quint64 total = quint64(Container::kHeaderSize) + size;
+    if (total >= Container::kUnknownLength || (size && !data)) {
         debugPrint(kDebugAlways, "%s - invalid data size 0x%08X", m_name, size);
-        return BRX_Commu_UsbPipe::kError;
+        return Pipe::kError;
     }
     const quint32 first = quint32(std::min<quint64>(total, m_staging.size()));
-    BRX_Commu_PtpContainer::encodeHeader(m_staging.data(), quint32(total), BRX_Commu_PtpContainer::kData,
-                                         opCode, transactionId);
-    const quint32 firstPayload = first - BRX_Commu_PtpContainer::kHeaderSize;
+    Container::encodeHeader(m_staging.data(), quint32(total), Container::kData, opCode, transactionId);
+    const quint32 firstPayload = first - Container::kHeaderSize;
     if (firstPayload)
-        std::memcpy(m_staging.data() + BRX_Commu_PtpContainer::kHeaderSize, data, firstPayload);
+        std::memcpy(m_staging.data() + Container::kHeaderSize, data, firstPayload);
     Status status = writeTransfer(m_staging.data(), first);
     const quint32 chunkLimit = roundDown(kMaxTransferBytes, m_packetSize);
-    for (quint32 offset = firstPayload; status == BRX_Commu_UsbPipe::kOk && offset < size;) {
+    for (quint32 offset = firstPayload; status == Pipe::kOk && offset < size;) {
         const quint32 chunk = std::min(size - offset, chunkLimit);
         status = writeTransfer(data + offset, chunk);
         offset += chunk;
     }
-    return status == BRX_Commu_UsbPipe::kOk ? endContainer(total) : status;
+    return status == Pipe::kOk ? endContainer(total) : status;
 }
 
 // A container that fills its last packet needs a zero-length packet to end it.
 BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::endContainer(quint64 length)
 {
-    return length % m_packetSize == 0 ? writeTransfer(nullptr, 0) : BRX_Commu_UsbPipe::kOk;
+    return length % m_packetSize == 0 ? writeTransfer(nullptr, 0) : Pipe::kOk;
 }
 
+// A transfer that timed out after the device took part of it made
+// progress: the rest goes out in a new transfer.
 BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::writeTransfer(const quint8* data, quint32 size)
 {
-    quint32 sent = 0;
-    const Status status = m_pipe->bulkOut(data, size, &sent, kTimeoutMs);
-    if (status == BRX_Commu_UsbPipe::kOk && sent != size) {
-        debugPrint(kDebugAlways, "%s - bulk-out sent %u of %u bytes", m_name, sent, size);
-        return BRX_Commu_UsbPipe::kError;
+    quint32 done = 0;
+    for (;;) {
+        quint32 sent = 0;
+        const Status status = m_pipe->bulkOut(data + done, size - done, &sent, m_timeouts.progressMs);
+        done += sent;
+        if (status == Pipe::kTimeout && sent > 0 && done < size)
+            continue;
+        if (status == Pipe::kStall)
+            m_halted.append(Pipe::kBulkOut);
+        if (status == Pipe::kOk && done != size) {
+            debugPrint(kDebugAlways, "%s - bulk-out sent %u of %u bytes", m_name, done, size);
+            return Pipe::kError;
+        }
+        return status;
     }
-    return status;
 }
 
 BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::readReply(quint32 transactionId, quint8* buffer, quint32 size,
                                                           bool expectData, quint16* responseCode, bool* ok)
 {
     BRX_Commu_PtpContainer header;
-    Status status = readHeader(&header);
+    Status status = readCurrentHeader(transactionId, &header);
     // A device that refuses the operation answers at once, without a data phase.
-    if (status == BRX_Commu_UsbPipe::kOk && expectData && header.type == BRX_Commu_PtpContainer::kData) {
-        status = readPayload(header, buffer, size, ok);
-        if (status == BRX_Commu_UsbPipe::kOk)
-            status = readHeader(&header);
+    if (status == Pipe::kOk && expectData && header.type == Container::kData) {
+        status = readPayload(header, buffer, size, &m_payloadWritten, ok);
+        if (status == Pipe::kOk)
+            status = readCurrentHeader(transactionId, &header);
     }
-    if (status != BRX_Commu_UsbPipe::kOk)
-        return status;
-    return readResponse(header, transactionId, responseCode, ok);
+    return status == Pipe::kOk ? readResponse(header, transactionId, responseCode) : status;
+}
+
+// The next container of this transaction: whole containers of earlier ones
+// (a late answer to a transaction given up) are dropped on the way.
+BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::readCurrentHeader(quint32 transactionId,
+                                                                  BRX_Commu_PtpContainer* header)
+{
+    for (int stale = 0;; ++stale) {
+        const Status status = readHeader(header);
+        const bool earlier = header->transactionId < transactionId
+            && (header->type == Container::kData || header->type == Container::kResponse);
+        if (status != Pipe::kOk || !earlier || stale == kMaxStaleContainers)
+            return status;
+        debugPrint(kDebugAlways, "%s - dropped a container of transaction 0x%08X", m_name, header->transactionId);
+        const Status skipped = skipContainer(*header);
+        if (skipped != Pipe::kOk)
+            return skipped;
+    }
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::skipContainer(const BRX_Commu_PtpContainer& header)
+{
+    BRX_Commu_PtpContainer container = header;
+    if (container.type == Container::kResponse)
+        return takeContainer(container);
+    quint32 none = 0;
+    bool ok = true;
+    return readPayload(container, nullptr, 0, &none, &ok);
 }
 
 BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::readHeader(BRX_Commu_PtpContainer* container)
 {
     int skipped = 0;
-    while (available() < BRX_Commu_PtpContainer::kHeaderSize) {
+    while (available() < Container::kHeaderSize) {
         quint32 received = 0;
-        bool shortPacket = false;
-        const Status status = fill(&received, &shortPacket);
-        if (status != BRX_Commu_UsbPipe::kOk)
+        bool ended = false;
+        const Status status = fill(&received, &ended);
+        if (status != Pipe::kOk)
             return status;
         if (received == 0 && (available() != 0 || ++skipped > kMaxSkippedZeroLengthPackets)) {
             debugPrint(kDebugAlways, "%s - incomplete container header", m_name);
-            return BRX_Commu_UsbPipe::kError;
+            return Pipe::kError;
         }
     }
     if (!container->decodeHeader(m_staging.data() + m_pos, available())) {
         debugPrint(kDebugAlways, "%s - invalid container length %u", m_name, container->length);
-        return BRX_Commu_UsbPipe::kError;
+        return Pipe::kError;
     }
-    return BRX_Commu_UsbPipe::kOk;
+    return Pipe::kOk;
 }
 
 // Whole packets of the payload are read into the caller's buffer; what does
 // not fit there, and the last partial packet (which may carry the response
-// too), goes through the staging buffer.
+// too), goes through the staging buffer. *written counts the bytes placed
+// in dest.
 BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::readPayload(const BRX_Commu_PtpContainer& header, quint8* dest,
-                                                            quint32 destSize, bool* ok)
+                                                            quint32 destSize, quint32* written, bool* ok)
 {
-    m_pos += BRX_Commu_PtpContainer::kHeaderSize;
-    const bool untilShortPacket = header.length == BRX_Commu_PtpContainer::kUnknownLength;
+    m_pos += Container::kHeaderSize;
+    const bool untilShortPacket = header.length == Container::kUnknownLength;
     const quint64 expected = untilShortPacket ? std::numeric_limits<quint64>::max()
-                                              : header.length - BRX_Commu_PtpContainer::kHeaderSize;
-    quint32& written = m_payloadWritten;
-    const quint64 taken = takeFromStaging(expected, dest, destSize, &written);
+                                              : header.length - Container::kHeaderSize;
+    const quint64 taken = takeFromStaging(expected, dest, destSize, written);
     quint64 remaining = expected - taken;
     // A short transfer that carried payload ended the container; one that
     // carried only a header of known length is a device sending the header
     // on its own.
     bool ended = m_lastTransferShort && available() == 0 && (taken > 0 || untilShortPacket);
     while (remaining > 0 && !ended) {
-        const quint32 direct = directSize(remaining, destSize - written);
+        const quint32 direct = directSize(remaining, destSize - *written);
         quint32 received = 0;
         Status status;
         if (direct) {
-            status = m_pipe->bulkIn(dest + written, direct, &received, kTimeoutMs);
-            written += received;
+            status = readIn(dest + *written, direct, &received, &ended);
+            *written += received;
             remaining -= received;
-            ended = received < direct;
         } else {
             status = fill(&received, &ended);
-            remaining -= takeFromStaging(remaining, dest, destSize, &written);
+            remaining -= takeFromStaging(remaining, dest, destSize, written);
         }
-        if (status != BRX_Commu_UsbPipe::kOk)
+        if (status != Pipe::kOk)
             return status;
     }
     if (!untilShortPacket && remaining > 0) {
@@ -201,56 +277,60 @@ BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::readPayload(const BRX_Commu_PtpC
                    (unsigned long long)(expected - remaining), (unsigned long long)expected);
         *ok = false;
     }
-    return BRX_Commu_UsbPipe::kOk;
+    return Pipe::kOk;
 }
 
 BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::readResponse(BRX_Commu_PtpContainer& header,
-                                                             quint32 transactionId, quint16* responseCode,
-                                                             bool* ok)
+                                                             quint32 transactionId, quint16* responseCode)
 {
-    if (header.type != BRX_Commu_PtpContainer::kResponse) {
+    if (header.type != Container::kResponse) {
         debugPrint(kDebugAlways, "%s - unexpected container type %u", m_name, header.type);
-        return BRX_Commu_UsbPipe::kError;
+        return Pipe::kError;
     }
-    if (header.length > BRX_Commu_PtpContainer::kMaxSize) {
-        debugPrint(kDebugAlways, "%s - invalid response length %u", m_name, header.length);
-        return BRX_Commu_UsbPipe::kError;
-    }
-    const Status status = ensure(header.length);
-    if (status != BRX_Commu_UsbPipe::kOk)
+    const Status status = takeContainer(header);
+    if (status != Pipe::kOk)
         return status;
-    if (!header.decodeParams(m_staging.data() + m_pos, available())) {
-        debugPrint(kDebugAlways, "%s - invalid response length %u", m_name, header.length);
-        return BRX_Commu_UsbPipe::kError;
-    }
-    m_pos += header.length;
     if (header.transactionId != transactionId) {
         debugPrint(kDebugAlways, "%s - response transaction ID 0x%08X, expected 0x%08X", m_name,
                    header.transactionId, transactionId);
-        *ok = false;
+        return Pipe::kError;
     }
     *responseCode = header.code;
-    return BRX_Commu_UsbPipe::kOk;
+    return Pipe::kOk;
+}
+
+// Consumes a response-sized container whose header has been decoded.
+BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::takeContainer(BRX_Commu_PtpContainer& header)
+{
+    const Status status = header.length <= Container::kMaxSize ? ensure(header.length) : Pipe::kOk;
+    if (status != Pipe::kOk)
+        return status;
+    if (header.length > Container::kMaxSize || !header.decodeParams(m_staging.data() + m_pos, available())) {
+        debugPrint(kDebugAlways, "%s - invalid response length %u", m_name, header.length);
+        return Pipe::kError;
+    }
+    m_pos += header.length;
+    return Pipe::kOk;
 }
 
 BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::ensure(quint32 bytes)
 {
     while (available() < bytes) {
         quint32 received = 0;
-        bool shortPacket = false;
-        const Status status = fill(&received, &shortPacket);
-        if (status != BRX_Commu_UsbPipe::kOk)
+        bool ended = false;
+        const Status status = fill(&received, &ended);
+        if (status != Pipe::kOk)
             return status;
         if (received == 0) {
             debugPrint(kDebugAlways, "%s - incomplete container", m_name);
-            return BRX_Commu_UsbPipe::kError;
+            return Pipe::kError;
         }
     }
-    return BRX_Commu_UsbPipe::kOk;
+    return Pipe::kOk;
 }
 
 // Appends one transfer to the staging buffer, keeping unread bytes.
-BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::fill(quint32* received, bool* shortPacket)
+BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::fill(quint32* received, bool* ended)
 {
     if (m_pos > 0) {
         std::memmove(m_staging.data(), m_staging.data() + m_pos, available());
@@ -258,12 +338,28 @@ BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::fill(quint32* received, bool* sh
         m_pos = 0;
     }
     const quint32 capacity = roundDown(m_staging.size() - m_end, m_packetSize);
-    const Status status = m_pipe->bulkIn(m_staging.data() + m_end, capacity, received, kTimeoutMs);
-    if (status != BRX_Commu_UsbPipe::kOk)
-        *received = 0;
+    const Status status = readIn(m_staging.data() + m_end, capacity, received, ended);
     m_end += *received;
-    *shortPacket = *received < capacity;
-    m_lastTransferShort = *shortPacket;
+    m_lastTransferShort = *ended;
+    return status;
+}
+
+// One bulk-in transfer. One that timed out after bytes came made progress:
+// it counts as a transfer not yet ended, and the next one waits afresh.
+BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::readIn(quint8* data, quint32 capacity, quint32* received,
+                                                       bool* ended)
+{
+    const Status status = m_pipe->bulkIn(data, capacity, received, m_waitMs);
+    const bool progressed = *received > 0;
+    if (progressed)
+        m_waitMs = m_timeouts.progressMs;
+    if (status == Pipe::kTimeout && progressed) {
+        *ended = false;
+        return Pipe::kOk;
+    }
+    if (status == Pipe::kStall)
+        m_halted.append(Pipe::kBulkIn);
+    *ended = status == Pipe::kOk && *received < capacity;
     return status;
 }
 
@@ -284,18 +380,4 @@ quint32 BRX_Commu_PtpUsbLink::directSize(quint64 remaining, quint32 space) const
     if (available() != 0)
         return 0;
     return roundDown(std::min<quint64>({remaining, space, kMaxTransferBytes}), m_packetSize);
-}
-
-// The transaction is lost either way; what matters is that the next one
-// finds both pipes running.
-void BRX_Commu_PtpUsbLink::recoverStall()
-{
-    quint16 deviceStatus = 0;
-    m_pipe->getDeviceStatus(&deviceStatus);
-    debugPrint(kDebugAlways, "%s - endpoint stalled, device status 0x%04X", m_name, deviceStatus);
-    const bool cleared = m_pipe->clearHalt(BRX_Commu_UsbPipe::kBulkIn) == BRX_Commu_UsbPipe::kOk
-        && m_pipe->clearHalt(BRX_Commu_UsbPipe::kBulkOut) == BRX_Commu_UsbPipe::kOk;
-    if (!cleared && m_pipe->resetDevice() != BRX_Commu_UsbPipe::kOk)
-        debugPrint(kDebugAlways, "%s - device reset failed", m_name);
-    m_pos = m_end = 0;
 }

@@ -4,6 +4,7 @@
 #include "BRX_Commu_VirtualCameraScanner.h"
 #include "BRX_Debug.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -11,8 +12,6 @@ namespace {
 
 std::mutex g_selectionMutex;
 std::shared_ptr<BRX_Commu_VirtualCamera> g_selected;
-
-const quint16 kStatusOK = 0x2001;
 
 } // namespace
 
@@ -28,6 +27,8 @@ BRX_Commu_VirtualCamera::BRX_Commu_VirtualCamera(int productId, quint32 packetSi
     , m_device(productId)
     , m_link(&m_device, packetSize)
 {
+    m_started.start();
+    m_link.setClock([this] { return clockMs(); });
 }
 
 bool BRX_Commu_VirtualCamera::select(int productId)
@@ -74,7 +75,7 @@ void BRX_Commu_VirtualCamera::unplugLocked()
     m_plugged = false;
     ++m_generation;
     m_device.powerCycle();
-    m_link.reset();
+    m_link.resetDevice();
     m_events.clear();
     m_eventQueued.notify_all();
 }
@@ -87,9 +88,15 @@ std::shared_ptr<BRX_Commu_UsbScanner> BRX_Commu_VirtualCamera::createScanner()
 std::shared_ptr<BRX_Commu_UsbPipe> BRX_Commu_VirtualCamera::open()
 {
     std::unique_lock<std::mutex> locker(m_mutex);
-    if (!m_plugged)
+    if (!m_plugged || clockMs() < m_heldUntil)
         return nullptr;
     return std::make_shared<BRX_Commu_VirtualCameraPipe>(shared_from_this(), m_generation);
+}
+
+void BRX_Commu_VirtualCamera::holdElsewhere(int ms)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_heldUntil = clockMs() + ms;
 }
 
 void BRX_Commu_VirtualCamera::raiseEvent(quint16 code, const QVector<quint32>& params)
@@ -139,26 +146,28 @@ void BRX_Commu_VirtualCamera::promiseMorePictures(int extra)
 
 void BRX_Commu_VirtualCamera::truncateNextDataPhase(quint32 bytes)
 {
-    std::unique_lock<std::mutex> locker(m_mutex);
-    m_link.truncateNextDataPhase(bytes);
+    injectFault({BRX_Commu_VirtualCameraLink::Fault::kShortData, 0, bytes, 0});
 }
 
 void BRX_Commu_VirtualCamera::unplugOnOperation(quint16 opCode)
 {
-    std::unique_lock<std::mutex> locker(m_mutex);
-    m_link.unplugOnOperation(opCode);
+    injectFault({BRX_Commu_VirtualCameraLink::Fault::kVanish, opCode, 0, 0});
 }
 
 void BRX_Commu_VirtualCamera::misnumberNextResponse()
 {
-    std::unique_lock<std::mutex> locker(m_mutex);
-    m_link.misnumberNextResponse();
+    injectFault({BRX_Commu_VirtualCameraLink::Fault::kMisnumbered, 0, 0, 0});
 }
 
 void BRX_Commu_VirtualCamera::stallNextBulkIn()
 {
+    injectFault({BRX_Commu_VirtualCameraLink::Fault::kStallBulkIn, 0, 0, 0});
+}
+
+void BRX_Commu_VirtualCamera::injectFault(const BRX_Commu_VirtualCameraLink::Fault& fault)
+{
     std::unique_lock<std::mutex> locker(m_mutex);
-    m_link.stallNextBulkIn();
+    m_link.injectFault(fault);
 }
 
 void BRX_Commu_VirtualCamera::setQuirks(int quirks)
@@ -253,7 +262,7 @@ void BRX_Commu_VirtualCamera::setPicturesKept(int count)
 void BRX_Commu_VirtualCamera::useManualClock()
 {
     std::unique_lock<std::mutex> locker(m_mutex);
-    m_manualNowMs = nowLocked();
+    m_manualNowMs = m_started.elapsed();
 }
 
 void BRX_Commu_VirtualCamera::advanceClock(int ms)
@@ -276,17 +285,15 @@ bool BRX_Commu_VirtualCamera::isSeriesRunning() const
     return m_device.isSeriesRunning();
 }
 
-qint64 BRX_Commu_VirtualCamera::nowLocked() const
+qint64 BRX_Commu_VirtualCamera::clockMs() const
 {
-    if (m_manualNowMs >= 0)
-        return m_manualNowMs;
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_start).count();
+    return (m_manualNowMs >= 0 ? m_manualNowMs : m_started.elapsed()) + m_skippedMs;
 }
 
 // The pictures a running series took by now are stored and announced.
 void BRX_Commu_VirtualCamera::advanceLocked()
 {
-    m_device.advanceTo(nowLocked());
+    m_device.advanceTo(clockMs());
     announceLocked();
 }
 
@@ -343,9 +350,9 @@ BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::bulkOut(int generation, const
 {
     std::unique_lock<std::mutex> locker(m_mutex);
     *sent = 0;
-    if (generation != m_generation || !m_plugged)
+    if (!isCurrent(generation))
         return BRX_Commu_UsbPipe::kNoDevice;
-    m_device.advanceTo(nowLocked());
+    m_device.advanceTo(clockMs());
     const BRX_Commu_UsbPipe::Status status = m_link.receive(data, size, sent);
     if (m_link.takeUnplugRequest()) {
         unplugLocked();
@@ -356,13 +363,38 @@ BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::bulkOut(int generation, const
 }
 
 BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::bulkIn(int generation, quint8* data, quint32 capacity,
-                                                          quint32* received)
+                                                          quint32* received, int timeoutMs)
 {
     std::unique_lock<std::mutex> locker(m_mutex);
     *received = 0;
-    if (generation != m_generation || !m_plugged)
+    if (!isCurrent(generation))
         return BRX_Commu_UsbPipe::kNoDevice;
-    return m_link.send(data, capacity, received);
+    const BRX_Commu_UsbPipe::Status status = waitForBulkIn(data, capacity, received, timeoutMs);
+    if (m_link.takeUnplugRequest()) {
+        unplugLocked();
+        return BRX_Commu_UsbPipe::kNoDevice;
+    }
+    return status;
+}
+
+// Waiting costs no real time: the clock skips ahead to when the next held
+// bytes are due, or to the end of the timeout.
+BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::waitForBulkIn(quint8* data, quint32 capacity, quint32* received,
+                                                                 int timeoutMs)
+{
+    const qint64 deadline = clockMs() + timeoutMs;
+    for (;;) {
+        quint32 chunk = 0;
+        const BRX_Commu_UsbPipe::Status status = m_link.send(data + *received, capacity - *received, &chunk);
+        *received += chunk;
+        const qint64 due = m_link.msUntilDue();
+        if (status != BRX_Commu_UsbPipe::kTimeout || due < 0 || clockMs() + due > deadline) {
+            if (status == BRX_Commu_UsbPipe::kTimeout)
+                m_skippedMs += std::max<qint64>(0, deadline - clockMs());
+            return status;
+        }
+        m_skippedMs += due;
+    }
 }
 
 BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::interruptIn(int generation, quint8* data, quint32 capacity,
@@ -373,10 +405,10 @@ BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::interruptIn(int generation, q
     if (m_plugged)
         advanceLocked();
     m_eventQueued.wait_for(locker, std::chrono::milliseconds(timeoutMs),
-                           [&] { return generation != m_generation || !m_plugged || !m_events.isEmpty(); });
+                           [&] { return !isCurrent(generation) || !m_events.isEmpty(); });
     if (m_plugged)
         advanceLocked();
-    if (generation != m_generation || !m_plugged)
+    if (!isCurrent(generation))
         return BRX_Commu_UsbPipe::kNoDevice;
     if (m_events.isEmpty())
         return BRX_Commu_UsbPipe::kTimeout;
@@ -388,22 +420,42 @@ BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::interruptIn(int generation, q
     return BRX_Commu_UsbPipe::kOk;
 }
 
-BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::getDeviceStatus(int generation, quint16* code)
+BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::cancelTransaction(int generation, quint32 transactionId)
 {
     std::unique_lock<std::mutex> locker(m_mutex);
-    if (generation != m_generation || !m_plugged)
+    if (!isCurrent(generation))
         return BRX_Commu_UsbPipe::kNoDevice;
-    *code = kStatusOK;
+    m_link.cancel(transactionId);
     return BRX_Commu_UsbPipe::kOk;
 }
 
-BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::recover(int generation)
+BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::getDeviceStatus(int generation,
+                                                                   BRX_Commu_UsbPipe::DeviceStatus* status)
 {
     std::unique_lock<std::mutex> locker(m_mutex);
-    if (generation != m_generation || !m_plugged)
+    if (!isCurrent(generation))
+        return BRX_Commu_UsbPipe::kNoDevice;
+    *status = m_link.deviceStatus();
+    return BRX_Commu_UsbPipe::kOk;
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::clearHalt(int generation, BRX_Commu_UsbPipe::Endpoint endpoint)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    if (!isCurrent(generation))
         return BRX_Commu_UsbPipe::kNoDevice;
     ++m_recoveries;
-    m_link.reset();
+    m_link.clearHalt(endpoint);
+    return BRX_Commu_UsbPipe::kOk;
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::resetDevice(int generation)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    if (!isCurrent(generation))
+        return BRX_Commu_UsbPipe::kNoDevice;
+    ++m_recoveries;
+    m_link.resetDevice();
     return BRX_Commu_UsbPipe::kOk;
 }
 

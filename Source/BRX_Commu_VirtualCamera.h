@@ -6,9 +6,9 @@
 #include "BRX_Commu_VirtualCameraLink.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
-#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -47,8 +47,11 @@ public:
     void setPlugged(bool plugged);
     // A scanner that lists this camera while it is plugged in.
     std::shared_ptr<BRX_Commu_UsbScanner> createScanner();
-    // A pipe to the camera as plugged in now; null when unplugged.
+    // A pipe to the camera as plugged in now; null when unplugged or while
+    // another program holds it.
     std::shared_ptr<BRX_Commu_UsbPipe> open();
+    // Another program holds the camera's interface for ms from now.
+    void holdElsewhere(int ms);
 
     // --- Camera-side actions and faults -------------------------------------
     void raiseEvent(quint16 code, const QVector<quint32>& params = QVector<quint32>());
@@ -69,6 +72,10 @@ public:
     void unplugOnOperation(quint16 opCode);
     void misnumberNextResponse();
     void stallNextBulkIn();
+    // Timing and framing faults of the USB side, fired on their cue. Time
+    // passes for them while a pipe waits on bulk-in: a wait for an answer
+    // that is not due within the pipe's timeout returns at once.
+    void injectFault(const BRX_Commu_VirtualCameraLink::Fault& fault);
     void setQuirks(int quirks);
     void setCustomOperation(quint16 opCode, BRX_Commu_VirtualCameraDevice::Direction direction,
                             const BRX_Commu_VirtualCameraDevice::Handler& handler);
@@ -130,15 +137,21 @@ public:
     // --- Pipe side: generation is the plug-in a pipe was opened in ------------
     quint32 packetSize() const { return m_link.packetSize(); }
     BRX_Commu_UsbPipe::Status bulkOut(int generation, const quint8* data, quint32 size, quint32* sent);
-    BRX_Commu_UsbPipe::Status bulkIn(int generation, quint8* data, quint32 capacity, quint32* received);
+    BRX_Commu_UsbPipe::Status bulkIn(int generation, quint8* data, quint32 capacity, quint32* received,
+                                     int timeoutMs);
     BRX_Commu_UsbPipe::Status interruptIn(int generation, quint8* data, quint32 capacity, quint32* received,
                                           int timeoutMs);
-    BRX_Commu_UsbPipe::Status getDeviceStatus(int generation, quint16* code);
-    BRX_Commu_UsbPipe::Status recover(int generation);
+    BRX_Commu_UsbPipe::Status cancelTransaction(int generation, quint32 transactionId);
+    BRX_Commu_UsbPipe::Status getDeviceStatus(int generation, BRX_Commu_UsbPipe::DeviceStatus* status);
+    BRX_Commu_UsbPipe::Status clearHalt(int generation, BRX_Commu_UsbPipe::Endpoint endpoint);
+    BRX_Commu_UsbPipe::Status resetDevice(int generation);
 
 private:
+    bool isCurrent(int generation) const { return generation == m_generation && m_plugged; }
+    // The camera's clock: real or manual time plus the waits it skipped.
+    qint64 clockMs() const;
+    BRX_Commu_UsbPipe::Status waitForBulkIn(quint8* data, quint32 capacity, quint32* received, int timeoutMs);
     void unplugLocked();
-    qint64 nowLocked() const;
     void advanceLocked();
     void collectEventsLocked();
     void announceLocked();
@@ -152,9 +165,11 @@ private:
     bool m_plugged = true;
     int m_generation = 0;
     int m_recoveries = 0;
-    const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    QElapsedTimer m_started;
     // -1 while the clock runs in real time.
     qint64 m_manualNowMs = -1;
+    qint64 m_skippedMs = 0;
+    qint64 m_heldUntil = 0;
     QList<QByteArray> m_events;
 };
 

@@ -3,6 +3,7 @@
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Debug.h"
 
+#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -260,13 +261,24 @@ void BRX_Commu_VirtualCameraDevice::raiseEvent(quint16 code, const QVector<quint
 
 void BRX_Commu_VirtualCameraDevice::powerCycle()
 {
-    m_sessionOpen = false;
-    m_vendorSessionOpen = false;
-    m_lastTransactionId = 0;
+    endSession();
     m_mirrorRaised = false;
     m_seriesRunning = false;
     resetLiveView();
     dropAnnouncements();
+}
+
+void BRX_Commu_VirtualCameraDevice::cancelTransaction(quint32 transactionId)
+{
+    if (m_sessionOpen)
+        m_lastTransactionId = std::max(m_lastTransactionId, transactionId);
+}
+
+void BRX_Commu_VirtualCameraDevice::endSession()
+{
+    m_sessionOpen = false;
+    m_vendorSessionOpen = false;
+    m_lastTransactionId = 0;
 }
 
 void BRX_Commu_VirtualCameraDevice::dropAnnouncements()

@@ -67,6 +67,11 @@ public:
     // Power loss: sessions and live view end, the transfer queue and unsent
     // events are dropped; the card and the settings stay.
     void powerCycle();
+    // The host cancelled the transaction, or the link gave it up: its ID
+    // counts as used.
+    void cancelTransaction(quint32 transactionId);
+    // Device Reset: both sessions end.
+    void endSession();
     // Events and transfer requests nobody can receive (the camera is off the
     // bus) are forgotten.
     void dropAnnouncements();

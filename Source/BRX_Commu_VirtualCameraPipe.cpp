@@ -12,8 +12,7 @@ quint32 BRX_Commu_VirtualCameraPipe::maxPacketSize() const
     return m_camera->packetSize();
 }
 
-// The virtual camera answers at once: a timeout would only mean waiting for
-// something that will not come, so it is reported immediately.
+// The virtual camera takes every packet at once.
 BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCameraPipe::bulkOut(const quint8* data, quint32 size, quint32* sent,
                                                                int)
 {
@@ -21,9 +20,9 @@ BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCameraPipe::bulkOut(const quint8* dat
 }
 
 BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCameraPipe::bulkIn(quint8* data, quint32 capacity, quint32* received,
-                                                              int)
+                                                              int timeoutMs)
 {
-    return m_camera->bulkIn(m_generation, data, capacity, received);
+    return m_camera->bulkIn(m_generation, data, capacity, received, timeoutMs);
 }
 
 BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCameraPipe::interruptIn(quint8* data, quint32 capacity,
@@ -32,17 +31,22 @@ BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCameraPipe::interruptIn(quint8* data,
     return m_camera->interruptIn(m_generation, data, capacity, received, timeoutMs);
 }
 
-BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCameraPipe::getDeviceStatus(quint16* code)
+BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCameraPipe::cancelTransaction(quint32 transactionId)
 {
-    return m_camera->getDeviceStatus(m_generation, code);
+    return m_camera->cancelTransaction(m_generation, transactionId);
+}
+
+BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCameraPipe::getDeviceStatus(DeviceStatus* status)
+{
+    return m_camera->getDeviceStatus(m_generation, status);
 }
 
 BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCameraPipe::resetDevice()
 {
-    return m_camera->recover(m_generation);
+    return m_camera->resetDevice(m_generation);
 }
 
-BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCameraPipe::clearHalt(Endpoint)
+BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCameraPipe::clearHalt(Endpoint endpoint)
 {
-    return m_camera->recover(m_generation);
+    return m_camera->clearHalt(m_generation, endpoint);
 }

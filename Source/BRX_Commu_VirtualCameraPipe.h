@@ -18,7 +18,8 @@ public:
     Status bulkOut(const quint8* data, quint32 size, quint32* sent, int timeoutMs) override;
     Status bulkIn(quint8* data, quint32 capacity, quint32* received, int timeoutMs) override;
     Status interruptIn(quint8* data, quint32 capacity, quint32* received, int timeoutMs) override;
-    Status getDeviceStatus(quint16* code) override;
+    Status cancelTransaction(quint32 transactionId) override;
+    Status getDeviceStatus(DeviceStatus* status) override;
     Status resetDevice() override;
     Status clearHalt(Endpoint endpoint) override;
 

@@ -1,7 +1,9 @@
+#include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Debug.h"
+#include "FaultScript.h"
 #include "LogCapture.h"
 #include "VirtualCameraRig.h"
-#include "BRX_Commu_VirtualCameraProfile.h"
+#include "VirtualCameraTarget.h"
 
 #include <QtTest>
 
@@ -11,6 +13,15 @@ const quint16 kOpTest = 0x9901;
 const quint16 kOpGetCameraSettings = 0x9002;
 const quint16 kOpSetCameraSettings = 0x9001;
 const quint16 kOpGetLensData = 0x9003;
+const quint16 kOpInitiateCapture = 0x100E;
+const quint16 kOpSetDevicePropValue = 0x1016;
+const quint16 kOpKeepCameraActive = 0x901D;
+const quint32 kTestDataSize = 4096;
+
+typedef BRX_Commu_VirtualCameraLink::Fault Fault;
+
+// What a recovery test asks of the camera.
+enum Operation { kKeepAlive, kLensData, kTestData, kSettingsWrite, kCapture };
 
 QByteArray pattern(int size)
 {
@@ -26,6 +37,7 @@ class TestUsbTransport : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
 
     // Framing
@@ -50,13 +62,23 @@ private slots:
     void recvDataIntoSmallerBuffer();
     void responseInsteadOfData();
     void truncatedDataPhase();
-    void misnumberedResponseFails();
-    void stalledEndpointIsRecovered();
     void openTwiceFails();
 
+    // Recovery
+    void faultIsRecovered_data();
+    void faultIsRecovered();
+
 private:
+    bool perform(Operation operation, const QByteArray& testData);
+
     std::unique_ptr<VirtualCameraRig> m_rig;
 };
+
+// Short waits, so that a late answer or a pause outlasts them quickly.
+void TestUsbTransport::initTestCase()
+{
+    FaultScript::shortenLinkTimeouts();
+}
 
 void TestUsbTransport::init()
 {
@@ -274,32 +296,83 @@ void TestUsbTransport::truncatedDataPhase()
     QVERIFY(rig.access->getCameraSettings(buffer.data(), 100));
 }
 
-void TestUsbTransport::misnumberedResponseFails()
-{
-    LogCapture log;
-    m_rig->camera->misnumberNextResponse();
-    QVERIFY(!m_rig->access->keepCameraActive());
-    QCOMPARE(log.count("keepCameraActive() - response transaction ID 0x00000003, expected 0x00000002"), 1);
-    QVERIFY(!log.contains("keepCameraActive() - successful"));
-    QVERIFY(m_rig->access->keepCameraActive());
-}
-
-void TestUsbTransport::stalledEndpointIsRecovered()
-{
-    LogCapture log;
-    m_rig->camera->stallNextBulkIn();
-    QVERIFY(!m_rig->access->keepCameraActive());
-    QVERIFY(log.contains("keepCameraActive() - endpoint stalled, device status 0x2001"));
-    QVERIFY(m_rig->camera->recoveryCount() >= 1);
-    QVERIFY(m_rig->access->keepCameraActive());
-}
-
 void TestUsbTransport::openTwiceFails()
 {
     QSignalSpy opened(m_rig->access.get(), &BRX_Commu_CameraAccess_Base::signalConnectionOpened);
     QVERIFY(opened.isValid());
     QVERIFY(!m_rig->access->openConnection(BRX_Commu_VirtualCamera::kVendorId, 0x2031, m_rig->camera->deviceId()));
     QCOMPARE(opened.count(), 0);
+}
+
+void TestUsbTransport::faultIsRecovered_data()
+{
+    QTest::addColumn<FaultScript>("script");
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<bool>("succeeds");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("misnumbered response")
+        << FaultScript().add(Fault::kMisnumbered, 0) << int(kKeepAlive) << false
+        << "keepCameraActive() - response transaction ID 0x00000003, expected 0x00000002";
+    QTest::newRow("bulk-in halts") << FaultScript().add(Fault::kStallBulkIn, kOpGetLensData, 40) << int(kLensData)
+                                   << false << "getLensData() - cancelling transaction 0x00000002";
+    QTest::newRow("late answer, dropped by its ID")
+        << FaultScript().add(Fault::kLateAnswer, kOpKeepCameraActive, 0, 500) << int(kKeepAlive) << false
+        << "keepCameraActive() - dropped a container of transaction 0x00000002";
+    QTest::newRow("late answer to a release, within its limit")
+        << FaultScript().add(Fault::kLateAnswer, kOpInitiateCapture, 0, 700) << int(kCapture) << true
+        << "initiateCapture() - successful";
+    QTest::newRow("data phase slower in all than the progress limit")
+        << FaultScript().add(Fault::kPauseInData, kOpTest, 1024, 200).add(Fault::kPauseInData, kOpTest, 2048, 200)
+        << int(kTestData) << true << "test - successful";
+    QTest::newRow("settings write while busy for a while")
+        << FaultScript().add(Fault::kBusy, kOpSetDevicePropValue, 0, 1500) << int(kSettingsWrite) << true
+        << "setDevicePropValue() - successful";
+    QTest::newRow("camera that settles only after a reset")
+        << FaultScript().add(Fault::kStallBulkIn, kOpGetLensData).add(Fault::kBusy, kOpGetLensData, 0, 60000)
+        << int(kLensData) << false << "sessions open again after the reset";
+}
+
+// After the fault the camera answers the next transactions, in the same
+// session unless it had to be reset.
+void TestUsbTransport::faultIsRecovered()
+{
+    QFETCH(FaultScript, script);
+    QFETCH(int, operation);
+    QFETCH(bool, succeeds);
+    QFETCH(QString, logged);
+    const QByteArray testData = pattern(int(kTestDataSize));
+    m_rig->camera->setCustomOperation(kOpTest, BRX_Commu_VirtualCameraDevice::kDataIn,
+                                      [&](const QVector<quint32>&, const QByteArray&, QByteArray* out) {
+                                          *out = testData;
+                                          return quint16(0x2001);
+                                      });
+    VirtualCameraTarget target(m_rig->camera);
+    script.applyTo(target);
+    LogCapture log;
+    QCOMPARE(perform(Operation(operation), testData), succeeds);
+    QVERIFY(perform(kKeepAlive, testData));
+    QVERIFY(perform(kLensData, testData));
+    QVERIFY(log.contains(logged));
+}
+
+bool TestUsbTransport::perform(Operation operation, const QByteArray& testData)
+{
+    BRX_Commu_CameraAccess_Usb_PTP& access = *m_rig->access;
+    QByteArray buffer(int(kTestDataSize), '\0');
+    const qint16 compensation = 500;
+    switch (operation) {
+    case kKeepAlive:
+        return access.keepCameraActive();
+    case kLensData:
+        return access.getLensData(buffer.data(), BRX_Commu_VirtualCameraProfile::kLensDataSize);
+    case kTestData:
+        return access.recvData(kOpTest, 0, nullptr, buffer.data(), kTestDataSize, "test") && buffer == testData;
+    case kSettingsWrite:
+        return access.setDevicePropValue(0x5010, &compensation, sizeof compensation);
+    case kCapture:
+        return access.initiateCapture();
+    }
+    return false;
 }
 
 QTEST_GUILESS_MAIN(TestUsbTransport)

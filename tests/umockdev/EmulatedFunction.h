@@ -6,7 +6,8 @@
 #include <QByteArray>
 
 // The device side behind an emulated USB device's endpoints. Called with the
-// device's lock held, from the testbed's ioctl thread or from a test.
+// device's lock held, from the testbed's ioctl thread, the device's clock
+// thread or a test.
 class EmulatedFunction
 {
 public:
@@ -14,17 +15,23 @@ public:
 
     // One bulk-out transfer from the host.
     virtual BRX_Commu_UsbPipe::Status receive(const quint8* data, quint32 size, quint32* accepted) = 0;
-    // Fills one bulk-in transfer by the packet rules; kTimeout with nothing
-    // received leaves the host's transfer waiting.
+    // Fills one bulk-in transfer by the packet rules; kTimeout leaves the
+    // host's transfer waiting with the *received bytes it got so far.
     virtual BRX_Commu_UsbPipe::Status send(quint8* data, quint32 capacity, quint32* received) = 0;
     // The next event container to send on the interrupt endpoint, or empty.
     virtual QByteArray takeEvent() = 0;
-    // Clear-halt on a bulk endpoint or Device Reset.
+    // Clear Feature (halt) on an endpoint.
+    virtual void clearHalt(BRX_Commu_UsbPipe::Endpoint endpoint) = 0;
+    // The class requests Device Reset, Cancel and Get Device Status.
     virtual void reset() = 0;
-    // The code for Get Device Status.
-    virtual quint16 deviceStatus() const { return 0x2001; }
+    virtual void cancel(quint32) {}
+    virtual BRX_Commu_UsbPipe::DeviceStatus deviceStatus() const { return {0x2001, {}}; }
+    // Milliseconds until held bulk-in bytes are due; -1 when none are held.
+    virtual qint64 msUntilDue() const { return -1; }
     // True once when the device wants to be unplugged.
     virtual bool takeUnplugRequest() { return false; }
+    // Off the bus: the device starts afresh when it comes back.
+    virtual void unplugged() {}
 };
 
 #endif

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +20,27 @@ const quint8 kEndpointBulkIn = 0x81;
 const quint8 kEndpointBulkOut = 0x02;
 const quint8 kEndpointInterrupt = 0x83;
 const int kSetupBytes = 8;
+const int kCancelBytes = 6;
+
+qint64 steadyMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+BRX_Commu_UsbPipe::Endpoint endpointAt(quint32 address)
+{
+    if ((address & 0x7F) == (kEndpointBulkOut & 0x7F))
+        return BRX_Commu_UsbPipe::kBulkOut;
+    return (address & 0x7F) == (kEndpointInterrupt & 0x7F) ? BRX_Commu_UsbPipe::kInterruptIn
+                                                           : BRX_Commu_UsbPipe::kBulkIn;
+}
+
+quint8 addressOf(BRX_Commu_UsbPipe::Endpoint endpoint)
+{
+    const quint8 addresses[] = {kEndpointBulkOut, kEndpointBulkIn, kEndpointInterrupt};
+    return addresses[endpoint];
+}
 
 QByteArray le16(quint16 value)
 {
@@ -58,10 +80,18 @@ EmulatedUsbDevice::EmulatedUsbDevice(const Descriptor& descriptor, EmulatedFunct
     , m_handler(umockdev_ioctl_base_new())
 {
     g_signal_connect(m_handler, "handle-ioctl", G_CALLBACK(&EmulatedUsbDevice::handleIoctl), this);
+    g_signal_connect(m_handler, "client-vanished", G_CALLBACK(&EmulatedUsbDevice::clientVanished), this);
+    m_clockThread = std::thread(&EmulatedUsbDevice::serveDueBytes, this);
 }
 
 EmulatedUsbDevice::~EmulatedUsbDevice()
 {
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    m_clockThread.join();
     unplug();
     g_object_unref(m_handler);
 }
@@ -94,6 +124,12 @@ void EmulatedUsbDevice::plug()
 void EmulatedUsbDevice::unplug()
 {
     std::lock_guard<std::mutex> locker(m_mutex);
+    remove();
+}
+
+// Called with the lock held.
+void EmulatedUsbDevice::remove()
+{
     disconnect();
     if (m_sysfsPath.isEmpty())
         return;
@@ -114,12 +150,33 @@ void EmulatedUsbDevice::withFunction(const std::function<void(EmulatedFunction*)
     std::lock_guard<std::mutex> locker(m_mutex);
     change(m_function);
     pump();
+    m_wake.notify_all();
 }
 
-void EmulatedUsbDevice::setClaimedElsewhere(bool claimed)
+void EmulatedUsbDevice::holdElsewhere(int ms)
 {
     std::lock_guard<std::mutex> locker(m_mutex);
-    m_claimedElsewhere = claimed;
+    m_heldUntil = steadyMs() + ms;
+}
+
+bool EmulatedUsbDevice::isClaimedElsewhere() const
+{
+    return steadyMs() < m_heldUntil;
+}
+
+// Bytes the function holds back go out when they are due, as a device's
+// would, whether or not the host asks at that moment.
+void EmulatedUsbDevice::serveDueBytes()
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    while (!m_stopping) {
+        const qint64 due = m_function->msUntilDue();
+        if (due < 0)
+            m_wake.wait(locker);
+        else
+            m_wake.wait_for(locker, std::chrono::milliseconds(due));
+        pump();
+    }
 }
 
 int EmulatedUsbDevice::setConfigurationCalls() const
@@ -150,9 +207,11 @@ int EmulatedUsbDevice::submittedInterruptTransfers() const
 // answers every later request with ENODEV. Called with the lock held.
 void EmulatedUsbDevice::disconnect()
 {
+    if (m_plugged)
+        m_function->unplugged();
     m_plugged = false;
     for (const Urb& urb : qAsConst(m_waiting))
-        complete(urb.data, -ESHUTDOWN, 0);
+        complete(urb, -ESHUTDOWN, 0);
     m_waiting.clear();
     m_interruptPackets.clear();
 }
@@ -160,6 +219,24 @@ void EmulatedUsbDevice::disconnect()
 int EmulatedUsbDevice::handleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self)
 {
     return static_cast<EmulatedUsbDevice*>(self)->handle(client);
+}
+
+void EmulatedUsbDevice::clientVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self)
+{
+    static_cast<EmulatedUsbDevice*>(self)->forgetClient(client);
+}
+
+// The kernel frees the URBs of a file when it is closed; a client that
+// comes later must never reap them.
+void EmulatedUsbDevice::forgetClient(UMockdevIoctlClient* client)
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    for (QList<Urb>* list : {&m_waiting, &m_done}) {
+        for (int i = list->size() - 1; i >= 0; --i) {
+            if (list->at(i).client == client)
+                g_object_unref(list->takeAt(i).data);
+        }
+    }
 }
 
 bool EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
@@ -172,7 +249,7 @@ bool EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
     switch (request) {
     case USBDEVFS_REAPURB:
     case USBDEVFS_REAPURBNDELAY:
-        error = reap(argument); // the transfers ended by a removal still come back
+        error = reap(client, argument); // the transfers ended by a removal still come back
         break;
     case USBDEVFS_GET_CAPABILITIES:
         if (current)
@@ -185,14 +262,14 @@ bool EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
         break;
     case USBDEVFS_DISCONNECT_CLAIM:
     case USBDEVFS_CLAIMINTERFACE:
-        error = current && m_claimedElsewhere ? EBUSY : error;
+        error = current && isClaimedElsewhere() ? EBUSY : error;
         break;
     case USBDEVFS_SETCONFIGURATION:
         ++m_setConfigurationCalls;
         break;
     case USBDEVFS_CLEAR_HALT:
-        if (current && (*reinterpret_cast<quint32*>(argument->data) & 0x7F) != (kEndpointInterrupt & 0x7F))
-            m_function->reset();
+        if (current)
+            m_function->clearHalt(endpointAt(*reinterpret_cast<quint32*>(argument->data)));
         break;
     case USBDEVFS_RELEASEINTERFACE:
     case USBDEVFS_RESETEP:
@@ -200,7 +277,7 @@ bool EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
     case USBDEVFS_SETINTERFACE:
         break;
     case USBDEVFS_SUBMITURB:
-        error = current ? submit(argument) : ENODEV;
+        error = current ? submit(client, argument) : ENODEV;
         break;
     case USBDEVFS_DISCARDURB:
         error = discard(argument);
@@ -210,10 +287,11 @@ bool EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
         return false;
     }
     umockdev_ioctl_client_complete(client, error ? -1 : 0, error);
+    m_wake.notify_all();
     return true;
 }
 
-int EmulatedUsbDevice::submit(UMockdevIoctlData* argument)
+int EmulatedUsbDevice::submit(UMockdevIoctlClient* client, UMockdevIoctlData* argument)
 {
     GError* error = nullptr;
     UMockdevIoctlData* urbData = umockdev_ioctl_data_resolve(argument, 0, sizeof(usbdevfs_urb), &error);
@@ -227,8 +305,9 @@ int EmulatedUsbDevice::submit(UMockdevIoctlData* argument)
         return EFAULT;
     }
     quint8* data = static_cast<quint8*>(urb->buffer);
+    const Urb entry{urbData, urb->type, client, 0};
     if (urb->type == USBDEVFS_URB_TYPE_CONTROL)
-        return submitControl(urbData, data, urb->buffer_length);
+        return submitControl(entry, data, urb->buffer_length);
     if (urb->type == USBDEVFS_URB_TYPE_BULK)
         m_largestBulkTransfer = std::max(m_largestBulkTransfer, urb->buffer_length);
     if (urb->type == USBDEVFS_URB_TYPE_INTERRUPT)
@@ -237,41 +316,60 @@ int EmulatedUsbDevice::submit(UMockdevIoctlData* argument)
         m_zeroLengthPacketsOut += urb->buffer_length == 0;
         quint32 accepted = 0;
         const BRX_Commu_UsbPipe::Status status = m_function->receive(data, quint32(urb->buffer_length), &accepted);
-        complete(urbData, urbStatus(status), int(accepted));
+        complete(entry, urbStatus(status), int(accepted));
         checkUnplugRequest();
     } else {
-        m_waiting.append({urbData, urb->type});
+        m_waiting.append(entry);
     }
     pump();
     return 0;
 }
 
-// Get Device Status and Device Reset of the still-image class; anything
-// else stalls, as a device does with a request it does not know.
-int EmulatedUsbDevice::submitControl(UMockdevIoctlData* urbData, quint8* buffer, int length)
+// The still-image class requests Cancel, Device Reset and Get Device
+// Status; anything else stalls, as a device does with a request it does
+// not know.
+int EmulatedUsbDevice::submitControl(const Urb& urb, quint8* buffer, int length)
 {
     const quint8 requestType = buffer[0];
     const quint8 request = buffer[1];
+    quint8* data = buffer + kSetupBytes;
     if (requestType == 0xA1 && request == 0x67 && length >= kSetupBytes + 4) {
-        const QByteArray status = le16(4) + le16(m_function->deviceStatus());
-        std::memcpy(buffer + kSetupBytes, status.constData(), 4);
-        complete(urbData, 0, 4);
+        complete(urb, 0, deviceStatus(data, length - kSetupBytes));
+    } else if (requestType == 0x21 && request == 0x64 && length >= kSetupBytes + kCancelBytes) {
+        m_function->cancel(quint32(data[2] | data[3] << 8 | data[4] << 16 | quint32(data[5]) << 24));
+        complete(urb, 0, kCancelBytes);
     } else if (requestType == 0x21 && request == 0x66) {
         m_function->reset();
-        complete(urbData, 0, 0);
+        complete(urb, 0, 0);
     } else {
-        complete(urbData, -EPIPE, 0);
+        complete(urb, -EPIPE, 0);
     }
     return 0;
 }
 
-int EmulatedUsbDevice::reap(UMockdevIoctlData* argument)
+// wLength, the code, then the address of each halted endpoint; cut to the
+// host's buffer as a device does.
+int EmulatedUsbDevice::deviceStatus(quint8* data, int length) const
 {
-    if (m_done.isEmpty())
+    const BRX_Commu_UsbPipe::DeviceStatus status = m_function->deviceStatus();
+    QByteArray bytes = le16(quint16(4 + 4 * status.halted.size())) + le16(status.code);
+    for (BRX_Commu_UsbPipe::Endpoint endpoint : status.halted)
+        bytes += le16(addressOf(endpoint)) + le16(0);
+    const int count = std::min(length, bytes.size());
+    std::memcpy(data, bytes.constData(), std::size_t(count));
+    return count;
+}
+
+int EmulatedUsbDevice::reap(UMockdevIoctlClient* client, UMockdevIoctlData* argument)
+{
+    int index = 0;
+    while (index < m_done.size() && m_done.at(index).client != client)
+        ++index;
+    if (index == m_done.size())
         return m_plugged ? EAGAIN : ENODEV;
     GError* error = nullptr;
     UMockdevIoctlData* pointer = umockdev_ioctl_data_resolve(argument, 0, sizeof(gpointer), &error);
-    UMockdevIoctlData* urbData = m_done.takeFirst();
+    UMockdevIoctlData* urbData = m_done.takeAt(index).data;
     umockdev_ioctl_data_set_ptr(pointer, 0, urbData);
     g_object_unref(urbData);
     g_clear_object(&pointer);
@@ -284,7 +382,8 @@ int EmulatedUsbDevice::discard(UMockdevIoctlData* argument)
     const gulong address = *reinterpret_cast<gulong*>(argument->data);
     for (int i = 0; i < m_waiting.size(); ++i) {
         if (m_waiting.at(i).data->client_addr == address) {
-            complete(m_waiting.takeAt(i).data, -ENOENT, 0);
+            const Urb urb = m_waiting.takeAt(i);
+            complete(urb, -ENOENT, urb.received); // what arrived before the host gave up stays
             return 0;
         }
     }
@@ -303,15 +402,17 @@ bool EmulatedUsbDevice::serveBulkIn()
     for (int i = 0; i < m_waiting.size(); ++i) {
         if (m_waiting.at(i).type != USBDEVFS_URB_TYPE_BULK)
             continue;
-        UMockdevIoctlData* urbData = m_waiting.at(i).data;
-        usbdevfs_urb* urb = urbOf(urbData);
+        Urb& entry = m_waiting[i];
+        usbdevfs_urb* urb = urbOf(entry.data);
         quint32 received = 0;
-        const BRX_Commu_UsbPipe::Status status = m_function->send(static_cast<quint8*>(urb->buffer),
-                                                                  quint32(urb->buffer_length), &received);
+        quint8* free = static_cast<quint8*>(urb->buffer) + entry.received;
+        const BRX_Commu_UsbPipe::Status status =
+            m_function->send(free, quint32(urb->buffer_length - entry.received), &received);
+        entry.received += int(received);
         if (status == BRX_Commu_UsbPipe::kTimeout)
             return false;
+        complete(entry, urbStatus(status), entry.received);
         m_waiting.removeAt(i);
-        complete(urbData, urbStatus(status), int(received));
         return true;
     }
     return false;
@@ -331,8 +432,8 @@ bool EmulatedUsbDevice::serveInterrupt()
     for (int i = 0; i < m_waiting.size() && !m_interruptPackets.isEmpty(); ++i) {
         if (m_waiting.at(i).type != USBDEVFS_URB_TYPE_INTERRUPT)
             continue;
-        UMockdevIoctlData* urbData = m_waiting.takeAt(i).data;
-        usbdevfs_urb* urb = urbOf(urbData);
+        const Urb entry = m_waiting.takeAt(i);
+        usbdevfs_urb* urb = urbOf(entry.data);
         int received = 0;
         while (!m_interruptPackets.isEmpty() && m_interruptPackets.first().size() <= urb->buffer_length - received) {
             const QByteArray packet = m_interruptPackets.takeFirst();
@@ -341,24 +442,24 @@ bool EmulatedUsbDevice::serveInterrupt()
             if (packet.size() < packetSize)
                 break;
         }
-        complete(urbData, 0, received);
+        complete(entry, 0, received);
         return true;
     }
     return false;
 }
 
-void EmulatedUsbDevice::complete(UMockdevIoctlData* urbData, int status, int actualLength)
+void EmulatedUsbDevice::complete(const Urb& urb, int status, int actualLength)
 {
-    usbdevfs_urb* urb = urbOf(urbData);
-    urb->status = status;
-    urb->actual_length = actualLength;
-    m_done.append(urbData);
+    usbdevfs_urb* data = urbOf(urb.data);
+    data->status = status;
+    data->actual_length = actualLength;
+    m_done.append(urb);
 }
 
 void EmulatedUsbDevice::checkUnplugRequest()
 {
     if (m_plugged && m_function->takeUnplugRequest())
-        disconnect();
+        remove();
 }
 
 QString EmulatedUsbDevice::sysfsPath() const

@@ -3,10 +3,12 @@
 
 #include <QByteArray>
 #include <QList>
-#include <mutex>
 #include <QString>
 #include <QVector>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 class EmulatedFunction;
 typedef struct _UMockdevTestbed UMockdevTestbed;
@@ -18,7 +20,9 @@ typedef struct _UMockdevIoctlData UMockdevIoctlData;
 // usbfs ioctls in-process: descriptors in sysfs, URBs on the bulk,
 // interrupt and control endpoints, max-packet boundaries, stalls (-EPIPE)
 // and removal (-ENODEV). What the device says comes from an
-// EmulatedFunction. Needs the umockdev preload library in the process.
+// EmulatedFunction; a thread of its own serves the bulk-in bytes the
+// function holds back until they are due. Needs the umockdev preload
+// library in the process.
 class EmulatedUsbDevice
 {
 public:
@@ -49,8 +53,9 @@ public:
     // Runs change on the function under the device's lock, then serves
     // waiting transfers with what it queued.
     void withFunction(const std::function<void(EmulatedFunction*)>& change);
-    // The interface is held by another program: claiming fails with EBUSY.
-    void setClaimedElsewhere(bool claimed);
+    // Another program holds the interface for ms from now (0 frees it):
+    // claiming fails with EBUSY.
+    void holdElsewhere(int ms);
 
     // What the host did, for assertions.
     int setConfigurationCalls() const;
@@ -59,21 +64,31 @@ public:
     int submittedInterruptTransfers() const;
 
 private:
+    // A URB belongs to the open file (client) that submitted it, as in the
+    // kernel: only that client reaps it, and it goes when the file closes.
     struct Urb {
         UMockdevIoctlData* data;
         quint8 type;
+        UMockdevIoctlClient* client;
+        int received; // bytes a waiting bulk-in URB holds already
     };
     static int handleIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
+    static void clientVanished(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
     bool handle(UMockdevIoctlClient* client);
-    int submit(UMockdevIoctlData* argument);
-    int submitControl(UMockdevIoctlData* urbData, quint8* buffer, int length);
-    int reap(UMockdevIoctlData* argument);
+    int submit(UMockdevIoctlClient* client, UMockdevIoctlData* argument);
+    int submitControl(const Urb& urb, quint8* buffer, int length);
+    int deviceStatus(quint8* data, int length) const;
+    bool isClaimedElsewhere() const;
+    void serveDueBytes();
+    int reap(UMockdevIoctlClient* client, UMockdevIoctlData* argument);
     int discard(UMockdevIoctlData* argument);
+    void forgetClient(UMockdevIoctlClient* client);
     void pump();
+    void remove();
     void disconnect();
     bool serveBulkIn();
     bool serveInterrupt();
-    void complete(UMockdevIoctlData* urbData, int status, int actualLength);
+    void complete(const Urb& urb, int status, int actualLength);
     void checkUnplugRequest();
     QString sysfsRecord() const;
     QString sysfsPath() const;
@@ -87,9 +102,12 @@ private:
     QString m_sysfsPath;
     int m_deviceNumber = 1;
     bool m_plugged = false;
-    bool m_claimedElsewhere = false;
+    qint64 m_heldUntil = 0;
+    bool m_stopping = false;
+    std::condition_variable m_wake;
+    std::thread m_clockThread;
     QList<Urb> m_waiting;
-    QList<UMockdevIoctlData*> m_done;
+    QList<Urb> m_done;
     QList<QByteArray> m_interruptPackets;
     int m_setConfigurationCalls = 0;
     int m_zeroLengthPacketsOut = 0;

@@ -40,6 +40,19 @@ QByteArray ScriptedFunction::takeEvent()
     return m_events.isEmpty() ? QByteArray() : m_events.takeFirst();
 }
 
+void ScriptedFunction::clearHalt(BRX_Commu_UsbPipe::Endpoint endpoint)
+{
+    if (endpoint == BRX_Commu_UsbPipe::kBulkIn)
+        m_stalled = false;
+}
+
+BRX_Commu_UsbPipe::DeviceStatus ScriptedFunction::deviceStatus() const
+{
+    if (!m_stalled)
+        return {0x2001, {}};
+    return {0x2019, {BRX_Commu_UsbPipe::kBulkIn}};
+}
+
 void ScriptedFunction::reset()
 {
     m_stalled = false;

@@ -15,7 +15,11 @@ public:
     BRX_Commu_UsbPipe::Status receive(const quint8* data, quint32 size, quint32* accepted) override;
     BRX_Commu_UsbPipe::Status send(quint8* data, quint32 capacity, quint32* received) override;
     QByteArray takeEvent() override;
+    void clearHalt(BRX_Commu_UsbPipe::Endpoint endpoint) override;
     void reset() override;
+    void cancel(quint32 transactionId) override { m_cancelled.append(transactionId); }
+    // Busy while bulk-in is halted, naming it.
+    BRX_Commu_UsbPipe::DeviceStatus deviceStatus() const override;
 
     // Queues bytes as packets; a zero-length packet follows when asked and
     // the bytes end with a full packet.
@@ -25,6 +29,7 @@ public:
 
     QList<QByteArray> transfersOut() const { return m_transfersOut; }
     int resets() const { return m_resets; }
+    QList<quint32> cancelled() const { return m_cancelled; }
 
 private:
     const quint32 m_packetSize;
@@ -33,6 +38,7 @@ private:
     QList<QByteArray> m_transfersOut;
     bool m_stalled = false;
     int m_resets = 0;
+    QList<quint32> m_cancelled;
 };
 
 #endif

@@ -22,9 +22,36 @@ QByteArray VirtualCameraFunction::takeEvent()
     return m_events.isEmpty() ? QByteArray() : m_events.takeFirst().encode();
 }
 
+void VirtualCameraFunction::clearHalt(BRX_Commu_UsbPipe::Endpoint endpoint)
+{
+    m_link.clearHalt(endpoint);
+}
+
 void VirtualCameraFunction::reset()
 {
-    m_link.reset();
+    m_link.resetDevice();
+}
+
+void VirtualCameraFunction::cancel(quint32 transactionId)
+{
+    m_link.cancel(transactionId);
+}
+
+BRX_Commu_UsbPipe::DeviceStatus VirtualCameraFunction::deviceStatus() const
+{
+    return m_link.deviceStatus();
+}
+
+qint64 VirtualCameraFunction::msUntilDue() const
+{
+    return m_link.msUntilDue();
+}
+
+void VirtualCameraFunction::unplugged()
+{
+    m_device.powerCycle();
+    m_link.resetDevice();
+    m_events.clear();
 }
 
 bool VirtualCameraFunction::takeUnplugRequest()

@@ -174,7 +174,9 @@ void TestLibusbCamera::unplugDuringTransactionClosesOnce()
 {
     QVERIFY(connectCamera());
     QSignalSpy closed(m_access.get(), &BRX_Commu_CameraAccess_Base::signalConnectionClosed);
-    m_device->withFunction([&](EmulatedFunction*) { m_function->link().unplugOnOperation(kOpGetDeviceInfo); });
+    m_device->withFunction([&](EmulatedFunction*) {
+        m_function->link().injectFault({BRX_Commu_VirtualCameraLink::Fault::kVanish, kOpGetDeviceInfo, 0, 0});
+    });
     QByteArray info(4096, 0);
     QVERIFY(!m_access->recvData(kOpGetDeviceInfo, 0, nullptr, info.data(), quint32(info.size()), "GetDeviceInfo"));
     m_device->unplug();

@@ -30,7 +30,7 @@ private slots:
     void bulkIn();
     void bulkInTimesOutWithPartialData();
     void stallIsClearedByClearHalt();
-    void deviceStatusAndReset();
+    void classRequests();
     void eventsAreAssembled();
     void eventsQueuedBeforeReadingAreKept();
     void removalEndsEveryCall();
@@ -141,11 +141,11 @@ void TestLibusbPipe::openKeepsConfiguration()
 
 void TestLibusbPipe::openFailsWhenHeldElsewhere()
 {
-    m_device->setClaimedElsewhere(true);
+    m_device->holdElsewhere(60000);
     LogCapture log;
     QVERIFY(!openPipe());
     QCOMPARE(log.count(QStringLiteral("usb:1-1 is in use by another program")), 1);
-    m_device->setClaimedElsewhere(false);
+    m_device->holdElsewhere(0);
     QVERIFY(openPipe()); // nothing half-open was left behind
 }
 
@@ -254,16 +254,29 @@ void TestLibusbPipe::stallIsClearedByClearHalt()
     QCOMPARE(received, 10u);
 }
 
-void TestLibusbPipe::deviceStatusAndReset()
+// Get Device Status names the halted endpoint by its address; Cancel
+// carries the transaction ID.
+void TestLibusbPipe::classRequests()
 {
     const std::shared_ptr<BRX_Commu_UsbPipe> pipe = openPipe();
     QVERIFY(pipe);
-    quint16 code = 0;
-    QCOMPARE(pipe->getDeviceStatus(&code), BRX_Commu_UsbPipe::kOk);
-    QCOMPARE(code, quint16(0x2001));
+    BRX_Commu_UsbPipe::DeviceStatus status;
+    QCOMPARE(pipe->getDeviceStatus(&status), BRX_Commu_UsbPipe::kOk);
+    QCOMPARE(status.code, quint16(0x2001));
+    QVERIFY(status.halted.isEmpty());
+    m_device->withFunction([&](EmulatedFunction*) { m_function->stallBulkIn(); });
+    QCOMPARE(pipe->getDeviceStatus(&status), BRX_Commu_UsbPipe::kOk);
+    QCOMPARE(status.code, quint16(0x2019));
+    QCOMPARE(status.halted, QVector<BRX_Commu_UsbPipe::Endpoint>{BRX_Commu_UsbPipe::kBulkIn});
+    QCOMPARE(pipe->cancelTransaction(0x12345678), BRX_Commu_UsbPipe::kOk);
     QCOMPARE(pipe->resetDevice(), BRX_Commu_UsbPipe::kOk);
+    QList<quint32> cancelled;
     int resets = 0;
-    m_device->withFunction([&](EmulatedFunction*) { resets = m_function->resets(); });
+    m_device->withFunction([&](EmulatedFunction*) {
+        cancelled = m_function->cancelled();
+        resets = m_function->resets();
+    });
+    QCOMPARE(cancelled, QList<quint32>{0x12345678});
     QCOMPARE(resets, 1);
 }
 
