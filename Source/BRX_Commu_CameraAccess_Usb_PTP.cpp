@@ -163,8 +163,10 @@ bool BRX_Commu_CameraAccess_Usb_PTP::openPtpSession()
             m_link->resetTransactionId();
     }
     quint16 code = 0;
+    // The label must outlive the transaction, whose log lines use it.
+    const std::string label = BRX_METHOD;
     const Transaction transaction{kOpOpenSession, 1, &kSessionId, BRX_Commu_PtpUsbLink::kNoData, nullptr, 0,
-                                  BRX_METHOD};
+                                  label.c_str()};
     if (!exchange(transaction, &code))
         return false;
     if (code == kResponseSessionAlreadyOpen)
