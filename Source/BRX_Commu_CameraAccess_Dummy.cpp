@@ -108,7 +108,8 @@ bool BRX_Commu_CameraAccess_Dummy::closeConnection()
 bool BRX_Commu_CameraAccess_Dummy::recvData(quint32 opCode, quint32, const quint32*, void* buffer,
                                             quint32 bufferSize, const char* methodName)
 {
-    const char* name = methodName ? methodName : BRX_METHOD;
+    const std::string ownLabel = BRX_METHOD;
+    const char* name = methodName ? methodName : ownLabel.c_str();
     switch (opCode) {
     case kOpGetDeviceInfo:
         return copyOut(m_deviceInfo, buffer, bufferSize, opCode, "Device Info", name);
