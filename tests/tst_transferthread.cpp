@@ -336,7 +336,7 @@ void TestTransferThread::orientationSources()
     QCOMPARE(log.contains("parse Exif for orientation: 8"), objectReads == 2);
 }
 
-enum Fault { kObjectInfoFails, kHugeObject, kObjectOver2GB, kHugeThumbnail, kUnplugDuringObject };
+enum Fault { kObjectInfoFails, kHugeObject, kObjectOverLimit, kHugeThumbnail, kUnplugDuringObject };
 Q_DECLARE_METATYPE(Fault)
 
 void TestTransferThread::failedDownloads_data()
@@ -349,8 +349,8 @@ void TestTransferThread::failedDownloads_data()
         << kObjectInfoFails << Types{2, 6} << 1 << "BRX_Logic_TransferThread::readObjectInfo() - object information not received";
     QTest::newRow("object of 0xFFFFFFFF bytes")
         << kHugeObject << Types{8, 0, 1, 2, 6} << 2 << "BRX_Logic_ObjectReader::allocate() - object of 4294967295 bytes refused";
-    QTest::newRow("object of 2 GiB")
-        << kObjectOver2GB << Types{8, 0, 1, 2, 6} << 2 << "BRX_Logic_ObjectReader::allocate() - object of 2147483648 bytes refused";
+    QTest::newRow("object of 256 MiB and a byte")
+        << kObjectOverLimit << Types{8, 0, 1, 2, 6} << 2 << "BRX_Logic_ObjectReader::allocate() - object of 268435457 bytes refused";
     QTest::newRow("thumbnail of 0xFFFFFFFF bytes")
         << kHugeThumbnail << Types{2, 4} << 2 << "BRX_Logic_ObjectReader::allocate() - thumbnail of 4294967295 bytes refused";
     QTest::newRow("unplugged during the download") << kUnplugDuringObject << Types{8, 0, 1, 2, 6} << 2 << "";
@@ -376,8 +376,8 @@ void TestTransferThread::failedDownloads()
     case kHugeObject:
         serveObjectInfo(rig.device(), name, 0xFFFFFFFF);
         break;
-    case kObjectOver2GB:
-        serveObjectInfo(rig.device(), name, 0x80000000);
+    case kObjectOverLimit:
+        serveObjectInfo(rig.device(), name, 0x10000001);
         break;
     case kHugeThumbnail:
         serveObjectInfo(rig.device(), name, quint32(rig.file(0).size()), 0xFFFFFFFF);
