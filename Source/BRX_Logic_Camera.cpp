@@ -47,6 +47,10 @@ const int kPipPreview = 1;
 const int kPipEnd = 2;
 const int kPipSave = 3;
 const int kMinimumFrameDelay = 5;
+// A live-view frame is a screen-sized picture of a few megabytes; a stream
+// info asking for more is not believed, so no camera can make the host set
+// aside gigabytes on every frame tick.
+const quint32 kMaxStreamPacketSize = 32u << 20;
 const int kFrameTypeLiveView = 9;
 const int kFrameTypeZoomLevel = 10;
 
@@ -1485,7 +1489,7 @@ void BRX_Logic_Camera::catchLiveViewTimerFired()
 bool BRX_Logic_Camera::fetchLiveViewFrame(const char* label)
 {
     const quint32 size = m_streamInfo->getPacketMaxSize();
-    std::unique_ptr<quint8[]> packet(new (std::nothrow) quint8[size]());
+    std::unique_ptr<quint8[]> packet(size <= kMaxStreamPacketSize ? new (std::nothrow) quint8[size]() : nullptr);
     if (!packet) {
         debugPrint(kDebugAlways, "%s - cannot allocate stream data packet!", label);
         return false;

@@ -403,6 +403,22 @@ private slots:
         }
     }
 
+    // The stream info sizes the packet buffer: a size no live-view frame
+    // needs is refused, not allocated, and no frame is handed on.
+    void oversizedPacketsAreRefused()
+    {
+        LiveRig rig(0x2031, true, streamPacket({}, "f"));
+        rig.fixture.device().setCustomOperation(Access::kOpGetStreamInfo, Device::kDataIn,
+                                                [](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
+                                                    *in = streamInfo(64u << 20);
+                                                    return quint16(Device::kOK);
+                                                });
+        LogCapture log;
+        rig.camera.setWantLiveView(true);
+        QTRY_VERIFY(log.contains("BRX_Logic_Camera::catchLiveViewTimerFired() - cannot allocate stream data packet!"));
+        QCOMPARE(rig.recorder.count(), 0);
+    }
+
     // --- Through the exports ---------------------------------------------------------
 
     void liveViewPropertiesThroughTheExports()
