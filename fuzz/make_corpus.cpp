@@ -180,9 +180,13 @@ QByteArray pendingObject(CameraSession& camera)
 void writePictures(int productIndex, int productId, CameraSession& camera)
 {
     camera.device().takePicture();
-    const QByteArray info = camera.call(0x1008, {kPendingHandle, 0});
+    QByteArray info = camera.call(0x1008, {kPendingHandle, 0});
     const QByteArray thumbnail = camera.call(0x100A, {kPendingHandle, 0});
     const QByteArray object = pendingObject(camera);
+    // The seed carries the head of the picture only; its size says so, to
+    // keep every run of the seed small.
+    if (info.size() >= 12)
+        Writer::writeU32(reinterpret_cast<quint8*>(info.data()), 8, quint32(object.size()));
     save("exif", "head_" + hex(productId), object.left(1024));
     save("object_info", "picture_" + hex(productId), byte(0) + piece(info) + object);
     const QByteArray props = camera.call(0x9801, {0x3801});

@@ -13,6 +13,13 @@
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
 
+// Under AddressSanitizer a replay keeps the campaign's allocation limit
+// (libFuzzer's -malloc_limit_mb=512): a larger allocation fails the replay.
+extern "C" const char* __asan_default_options()
+{
+    return "max_allocation_size_mb=512";
+}
+
 namespace {
 
 std::vector<std::string> inputFiles(int argc, char** argv)
