@@ -51,6 +51,9 @@ const int kMinimumFrameDelay = 5;
 // info asking for more is not believed, so no camera can make the host set
 // aside gigabytes on every frame tick.
 const quint32 kMaxStreamPacketSize = 32u << 20;
+// A packet dump shows the header and the tag list; the frame's bytes say
+// nothing in hex, and megabytes of them on every tick would stall the thread.
+const quint64 kStreamDumpLines = 64;
 const int kFrameTypeLiveView = 9;
 const int kFrameTypeZoomLevel = 10;
 
@@ -1501,11 +1504,11 @@ bool BRX_Logic_Camera::fetchLiveViewFrame(const char* label)
     StreamTags tags;
     if (!parseStreamPacket(packet.get(), size, tags, label)) {
         debugPrint(kDebugAlways, "%s - error in stream data!", label);
-        dumpBuffer("streamData", label, packet.get(), size, 0, 0);
+        dumpBuffer("streamData", label, packet.get(), size, kStreamDumpLines, 0);
         return false;
     }
     if (isDebugFlagSet(kDebugLiveView)) {
-        dumpBuffer("streamData", label, packet.get(), size, 0, 0);
+        dumpBuffer("streamData", label, packet.get(), size, kStreamDumpLines, 0);
         logStreamTags(label, tags);
     }
     const QByteArray frame(reinterpret_cast<const char*>(packet.get() + tags.frameOffset),

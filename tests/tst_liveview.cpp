@@ -419,6 +419,18 @@ private slots:
         QCOMPARE(rig.recorder.count(), 0);
     }
 
+    // A rejected packet is dumped up to its tag list, not whole, on every tick.
+    void rejectedPacketDumpsItsStartOnly()
+    {
+        LiveRig rig(0x2031, true, QByteArray(64 * 1024, '\xEE'));
+        LogCapture log;
+        rig.camera.setWantLiveView(true);
+        QTRY_VERIFY(log.contains(kStreamError));
+        rig.camera.setWantLiveView(false);
+        const int dumps = log.count(QStringLiteral("streamData"));
+        QVERIFY(log.count(QStringLiteral("catchLiveViewTimerFired()[")) <= dumps * 65);
+    }
+
     // --- Through the exports ---------------------------------------------------------
 
     void liveViewPropertiesThroughTheExports()
