@@ -1,6 +1,6 @@
 // Runs every file named on the command line, or found in a directory named
 // there, through the target once: how corpora and regression inputs are
-// replayed without libFuzzer.
+// replayed without libFuzzer. Fails when a path is missing or no file is found.
 #include "FuzzSupport.h"
 
 #include <algorithm>
@@ -27,6 +27,10 @@ std::vector<std::string> inputFiles(int argc, char** argv)
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::filesystem::path path(argv[i]);
+        if (!std::filesystem::exists(path)) {
+            std::fprintf(stderr, "%s does not exist\n", argv[i]);
+            return {};
+        }
         if (!std::filesystem::is_directory(path)) {
             files.push_back(path.string());
             continue;
