@@ -17,11 +17,8 @@ int fuzzProduct(quint8 choice)
 void fuzzFrameSink(void* context, int, const void* data, unsigned int size)
 {
     const quint8* bytes = static_cast<const quint8*>(data);
-    quint32 sum = 0;
-    for (unsigned int i = 0; bytes && i < size; ++i)
-        sum += bytes[i];
-    if (context)
-        *static_cast<quint32*>(context) += sum;
+    if (bytes && size > 0 && context)
+        *static_cast<quint32*>(context) += bytes[0] + bytes[size - 1];
 }
 
 void fuzzCheck(bool condition, const char* message)

@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 extern const int kFuzzProducts[7];
 int fuzzProduct(quint8 choice);
 
-// The frame callback of the camera model: reads every byte it is handed, so
-// that a record pointing past its buffer is caught.
+// The frame callback of the camera model: reads the first and the last byte
+// of each record, so that one reaching past its buffer is caught.
 void fuzzFrameSink(void* context, int type, const void* data, unsigned int size);
 
 // Aborts with the message when a target's check fails, so that libFuzzer
