@@ -32,6 +32,9 @@ for target in $targets; do
   LLVM_PROFILE_FILE="$profile/%p.profraw" "$build/fuzz/fuzz_$target" $inputs >/dev/null 2>&1
   llvm-profdata-14 merge -o "$profile/merged.profdata" "$profile"/*.profraw
   echo "== $target"
+  # Report columns: file, regions (3), functions (3), lines, missed lines, line cover, branches (3).
   llvm-cov-14 report "$build/fuzz/fuzz_$target" -instr-profile="$profile/merged.profdata" \
-    $(printf "Source/%s.cpp " ${sources[$target]}) | sed -n '3,$p' | awk '{print $1, "lines", $(NF-3), "of", $(NF-5)+0, "missed", "->", $(NF-3)}' | sed 's/ -> .*//'
+    | awk -v wanted=" $(echo ${sources[$target]}) " '$8 ~ /^[0-9]+$/ {
+        name = $1; sub(".*/", "", name); sub("\\.cpp$", "", name)
+        if (index(wanted, " " name " ")) print "   ", name ".cpp:", $10, "of", $8, "lines" }'
 done
