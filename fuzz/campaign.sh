@@ -33,7 +33,7 @@ for target in $targets; do
   grep -E "^stat::(number_of_executed_units|peak_rss_mb)|DONE|ERROR" "$build/campaign/$target.log" | tail -4 || true
   merged="$build/campaign/$target.merged"
   rm -rf "$merged" && mkdir -p "$merged"
-  "$program" -merge=1 $limits "$merged" "fuzz/corpus/$target" "$work" "$build/seeds/$target" >/dev/null 2>&1
+  "$program" -merge=1 $limits -artifact_prefix="$artifacts" "$merged" "fuzz/corpus/$target" "$work" "$build/seeds/$target" >/dev/null 2>&1
   rm -rf "fuzz/corpus/$target" && mv "$merged" "fuzz/corpus/$target"
   echo "   corpus: $(ls "fuzz/corpus/$target" | wc -l) inputs"
 done
