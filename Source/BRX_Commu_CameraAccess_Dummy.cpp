@@ -108,7 +108,8 @@ bool BRX_Commu_CameraAccess_Dummy::closeConnection()
 bool BRX_Commu_CameraAccess_Dummy::recvData(quint32 opCode, quint32, const quint32*, void* buffer,
                                             quint32 bufferSize, const char* methodName, quint32* received)
 {
-    const char* name = methodName ? methodName : BRX_METHOD;
+    const std::string ownLabel = BRX_METHOD;
+    const char* name = methodName ? methodName : ownLabel.c_str();
     if (received)
         *received = 0;
     switch (opCode) {

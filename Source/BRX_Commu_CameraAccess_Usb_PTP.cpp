@@ -187,8 +187,10 @@ bool BRX_Commu_CameraAccess_Usb_PTP::openPtpSession()
             m_link->resetTransactionId();
     }
     quint16 code = 0;
+    // The label must outlive the transaction, whose log lines use it.
+    const std::string label = BRX_METHOD;
     const Transaction openSession =
-        makeTransaction(kOpOpenSession, 1, &kSessionId, BRX_Commu_PtpUsbLink::kNoData, nullptr, 0, BRX_METHOD);
+        makeTransaction(kOpOpenSession, 1, &kSessionId, BRX_Commu_PtpUsbLink::kNoData, nullptr, 0, label.c_str());
     if (!exchange(openSession, &code))
         return false;
     if (code == kResponseSessionAlreadyOpen)
@@ -304,9 +306,11 @@ void BRX_Commu_CameraAccess_Usb_PTP::afterFailure(BRX_Commu_PtpUsbLink::Result r
 void BRX_Commu_CameraAccess_Usb_PTP::reopenSessionsLocked()
 {
     const BRX_Commu_PtpUsbLink::Direction noData = BRX_Commu_PtpUsbLink::kNoData;
+    // The label must outlive the transactions, whose log lines use it.
+    const std::string label = BRX_METHOD;
     const Transaction sessions[] = {
-        makeTransaction(kOpOpenSession, 1, &kSessionId, noData, nullptr, 0, BRX_METHOD),
-        makeTransaction(kOpOpenVQSession, 1, &kVendorSessionKey, noData, nullptr, 0, BRX_METHOD),
+        makeTransaction(kOpOpenSession, 1, &kSessionId, noData, nullptr, 0, label.c_str()),
+        makeTransaction(kOpOpenVQSession, 1, &kVendorSessionKey, noData, nullptr, 0, label.c_str()),
     };
     for (const Transaction& session : sessions) {
         quint16 code = 0;

@@ -45,6 +45,13 @@ const int kPipPreview = 1;
 const int kPipEnd = 2;
 const int kPipSave = 3;
 const int kMinimumFrameDelay = 5;
+// A live-view frame is a screen-sized picture of a few megabytes; a stream
+// info asking for more is not believed, so no camera can make the host set
+// aside gigabytes on every frame tick.
+const quint32 kMaxStreamPacketSize = 32u << 20;
+// A packet dump shows the header and the tag list; the frame's bytes say
+// nothing in hex, and megabytes of them on every tick would stall the thread.
+const quint64 kStreamDumpLines = 64;
 const int kFrameTypeLiveView = 9;
 const int kFrameTypeZoomLevel = 10;
 
@@ -1537,7 +1544,7 @@ void BRX_Logic_Camera::catchLiveViewTimerFired()
 bool BRX_Logic_Camera::fetchLiveViewFrame(const char* label)
 {
     const quint32 size = m_streamInfo->getPacketMaxSize();
-    std::unique_ptr<quint8[]> packet(new (std::nothrow) quint8[size]());
+    std::unique_ptr<quint8[]> packet(size <= kMaxStreamPacketSize ? new (std::nothrow) quint8[size]() : nullptr);
     if (!packet) {
         debugPrint(kDebugAlways, "%s - cannot allocate stream data packet!", label);
         return false;
@@ -1549,11 +1556,11 @@ bool BRX_Logic_Camera::fetchLiveViewFrame(const char* label)
     StreamTags tags;
     if (!parseStreamPacket(packet.get(), size, tags, label)) {
         debugPrint(kDebugAlways, "%s - error in stream data!", label);
-        dumpBuffer("streamData", label, packet.get(), size, 0, 0);
+        dumpBuffer("streamData", label, packet.get(), size, kStreamDumpLines, 0);
         return false;
     }
     if (isDebugFlagSet(kDebugLiveView)) {
-        dumpBuffer("streamData", label, packet.get(), size, 0, 0);
+        dumpBuffer("streamData", label, packet.get(), size, kStreamDumpLines, 0);
         logStreamTags(label, tags);
     }
     const QByteArray frame(reinterpret_cast<const char*>(packet.get() + tags.frameOffset),

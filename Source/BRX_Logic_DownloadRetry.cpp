@@ -13,7 +13,7 @@ BRX_Logic_DownloadRetry::BRX_Logic_DownloadRetry(BRX_Commu_CameraAccess_Base& ac
 QByteArray BRX_Logic_DownloadRetry::fetchObject(quint32 handle, quint32 size, const QString& name)
 {
     QByteArray data;
-    if (size == 0 || !BRX_Logic_ObjectReader::allocate(data, size, "object", m_maxObjectSize))
+    if (size == 0 || !BRX_Logic_ObjectReader::allocate(data, size, "object"))
         return QByteArray();
     const auto read = [&](quint32 offset, quint32* received) {
         char* into = data.data() + offset;

@@ -4,7 +4,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <atomic>
 #include <functional>
 
 class BRX_Commu_CameraAccess_Base;
@@ -21,15 +20,8 @@ class BRX_Logic_DownloadRetry
 {
 public:
     static constexpr int kAttempts = 3;
-    // Far above any picture of these cameras, far below what a hostile
-    // ObjectInfo can claim.
-    static constexpr quint32 kDefaultMaxObjectSize = 512u << 20;
-
     // canResume: the camera offers GetPartialObject.
     BRX_Logic_DownloadRetry(BRX_Commu_CameraAccess_Base& access, bool canResume);
-
-    // The ceiling for pictures; any thread.
-    void setMaxObjectSize(quint32 bytes) { m_maxObjectSize = bytes; }
 
     // All size bytes of the object, or empty: size 0, refused, or not had
     // whole after every attempt (logged once, naming the picture).
@@ -46,7 +38,6 @@ private:
 
     BRX_Commu_CameraAccess_Base& m_access;
     const bool m_canResume;
-    std::atomic<quint32> m_maxObjectSize{kDefaultMaxObjectSize};
 };
 
 #endif

@@ -4,7 +4,6 @@
 #include "BRX_Commu_CameraAccess_Base.h"
 #include "BRX_Debug.h"
 
-#include <limits>
 #include <new>
 
 namespace {
@@ -15,8 +14,10 @@ const quint32 kThumbSizeOffset = 14;
 const quint32 kSequenceNumberOffset = 48;
 const quint32 kFileNameOffset = 52;
 const quint32 kHeadSize = 1024;
-// A QByteArray holds at most this many bytes, with room for its header.
-const quint32 kMaxByteArraySize = quint32(std::numeric_limits<int>::max()) - 64;
+// No picture or thumbnail of these cameras comes near this size. The size is
+// the camera's word: taken beyond this, a broken or hostile camera could make
+// the host set aside gigabytes for every picture it announces.
+const quint32 kMaxObjectSize = 256u << 20;
 
 // A zero-filled buffer: pieces that are never read stay zero.
 std::unique_ptr<QByteArray> zeroedBuffer(quint32 size, const char* what, quint32 ceiling = 0xFFFFFFFF)
@@ -45,7 +46,7 @@ BRX_Logic_ObjectReader::Info BRX_Logic_ObjectReader::decodeInfo(const QByteArray
 
 bool BRX_Logic_ObjectReader::allocate(QByteArray& buffer, quint32 size, const char* what, quint32 ceiling)
 {
-    if (size <= qMin(ceiling, kMaxByteArraySize)) {
+    if (size <= qMin(ceiling, kMaxObjectSize)) {
         try {
             buffer = QByteArray(int(size), Qt::Uninitialized);
             return true;

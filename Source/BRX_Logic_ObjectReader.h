@@ -40,8 +40,8 @@ public:
     // The fields of an ObjectInfo dataset of kInfoSize bytes.
     static Info decodeInfo(const QByteArray& dataset);
     // Makes buffer size bytes long (uninitialised). Sizes come from the
-    // camera: one above ceiling, one that no byte array can hold, or that
-    // memory cannot hold now, is refused with a log line naming what,
+    // camera: one above ceiling or 256 MiB, larger than any picture, or one
+    // that memory cannot hold now, is refused with a log line naming what,
     // instead of taking the process down.
     static bool allocate(QByteArray& buffer, quint32 size, const char* what, quint32 ceiling = 0xFFFFFFFF);
 

@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the build needs on Debian 12 when it is missing (run as root).
+# With the argument "fuzz" also what fuzzing campaigns and their coverage
+# reports need (clang with libFuzzer, the llvm tools).
 set -euo pipefail
 packages="qtbase5-dev libusb-1.0-0-dev cmake g++ pkg-config make umockdev libumockdev-dev"
+if [ "${1:-}" = fuzz ]; then
+  packages="$packages clang-14 libclang-rt-14-dev llvm-14"
+fi
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -403,6 +403,34 @@ private slots:
         }
     }
 
+    // The stream info sizes the packet buffer: a size no live-view frame
+    // needs is refused, not allocated, and no frame is handed on.
+    void oversizedPacketsAreRefused()
+    {
+        LiveRig rig(0x2031, true, streamPacket({}, "f"));
+        rig.fixture.device().setCustomOperation(Access::kOpGetStreamInfo, Device::kDataIn,
+                                                [](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
+                                                    *in = streamInfo(64u << 20);
+                                                    return quint16(Device::kOK);
+                                                });
+        LogCapture log;
+        rig.camera.setWantLiveView(true);
+        QTRY_VERIFY(log.contains("BRX_Logic_Camera::catchLiveViewTimerFired() - cannot allocate stream data packet!"));
+        QCOMPARE(rig.recorder.count(), 0);
+    }
+
+    // A rejected packet is dumped up to its tag list, not whole, on every tick.
+    void rejectedPacketDumpsItsStartOnly()
+    {
+        LiveRig rig(0x2031, true, QByteArray(64 * 1024, '\xEE'));
+        LogCapture log;
+        rig.camera.setWantLiveView(true);
+        QTRY_VERIFY(log.contains(kStreamError));
+        rig.camera.setWantLiveView(false);
+        const int dumps = log.count(QStringLiteral("streamData"));
+        QVERIFY(log.count(QStringLiteral("catchLiveViewTimerFired()[")) <= dumps * 65);
+    }
+
     // --- Through the exports ---------------------------------------------------------
 
     void liveViewPropertiesThroughTheExports()

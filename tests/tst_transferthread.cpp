@@ -339,7 +339,7 @@ void TestTransferThread::orientationSources()
     QCOMPARE(log.contains("parse Exif for orientation: 8"), objectReads == 2);
 }
 
-enum Fault { kObjectInfoFails, kObjectInfoFailsOnce, kHugeObject, kObjectNear2GB, kHugeThumbnail, kShortObject,
+enum Fault { kObjectInfoFails, kObjectInfoFailsOnce, kHugeObject, kObjectOverLimit, kHugeThumbnail, kShortObject,
              kUnplugDuringObject };
 Q_DECLARE_METATYPE(Fault)
 
@@ -354,8 +354,8 @@ void TestTransferThread::failedDownloads_data()
     QTest::newRow("object information fails once") << kObjectInfoFailsOnce << Types{8, 0, 1, 2, 4} << 2 << "";
     QTest::newRow("object of 0xFFFFFFFF bytes")
         << kHugeObject << Types{8, 0, 1, 2, 6} << 2 << "BRX_Logic_ObjectReader::allocate() - object of 4294967295 bytes refused";
-    QTest::newRow("object of nearly 2 GiB")
-        << kObjectNear2GB << Types{8, 0, 1, 2, 6} << 2 << "BRX_Logic_ObjectReader::allocate() - object of 2147483392 bytes refused";
+    QTest::newRow("object of 256 MiB and a byte")
+        << kObjectOverLimit << Types{8, 0, 1, 2, 6} << 2 << "BRX_Logic_ObjectReader::allocate() - object of 268435457 bytes refused";
     QTest::newRow("thumbnail of 0xFFFFFFFF bytes")
         << kHugeThumbnail << Types{2, 4} << 2 << "BRX_Logic_ObjectReader::allocate() - thumbnail of 4294967295 bytes refused";
     QTest::newRow("object shorter than announced")
@@ -388,8 +388,8 @@ void TestTransferThread::failedDownloads()
     case kHugeObject:
         serveObjectInfo(rig.device(), name, 0xFFFFFFFF);
         break;
-    case kObjectNear2GB:
-        serveObjectInfo(rig.device(), name, 0x7FFFFF00);
+    case kObjectOverLimit:
+        serveObjectInfo(rig.device(), name, 0x10000001);
         break;
     case kShortObject:
         serveObjectInfo(rig.device(), name, quint32(rig.file(0).size()) + 100);
