@@ -205,7 +205,7 @@ bool TetherServeApi::settle(const PendingSet& set)
     if (reported != set.requested)
         reply.insert("asked", TetherProperties::text(set.property, set.requested));
     // Other browsers learn of a value the library does not notify.
-    if (!TetherProperties::describe(set.property).notified)
+    if (TetherProperties::needsAnswer(set.property) && !TetherProperties::describe(set.property).notified)
         publish("property", m_properties.jsonOf(set.property));
     set.answer(TetherServeReply::json(reply));
     return true;
