@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the build needs on Debian 12 when it is missing (run as root).
 set -euo pipefail
-packages="qtbase5-dev libusb-1.0-0-dev cmake g++ pkg-config make umockdev libumockdev-dev"
+# libcpp-httplib-dev: HTTP for tether serve; chromium: its browser test.
+packages="qtbase5-dev libusb-1.0-0-dev cmake g++ pkg-config make umockdev libumockdev-dev libcpp-httplib-dev chromium"
+# Node.js and npm for the browser test (puppeteer-core), unless the machine has them.
+command -v node >/dev/null && command -v npm >/dev/null || packages="$packages nodejs npm"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -34,7 +34,8 @@ void TetherServeLiveView::frame(int type, const void* data, unsigned int size)
     piece->id = number;
     piece->bytes.reserve(size + 128);
     piece->bytes.append("--").append(kBoundary).append("\r\nContent-Type: image/jpeg\r\nContent-Length: ");
-    piece->bytes.append(std::to_string(size)).append("\r\n\r\n");
+    piece->bytes.append(std::to_string(size)).append("\r\nX-Frame-Number: ").append(std::to_string(number));
+    piece->bytes.append("\r\n\r\n");
     piece->bytes.append(static_cast<const char*>(data), size).append("\r\n");
     m_feed.publish(std::move(piece));
 }

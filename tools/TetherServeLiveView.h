@@ -11,7 +11,8 @@
 #include <cstdint>
 
 // The live view for the browsers: every frame the library delivers becomes
-// one part of a multipart/x-mixed-replace MJPEG stream, made once and queued
+// one part of a multipart/x-mixed-replace MJPEG stream (numbered in its
+// X-Frame-Number header, so a browser sees what it missed), made once and queued
 // for each watching browser (two frames deep: a slow browser skips frames,
 // nobody waits for it). Live view runs while a browser watches, and a little
 // longer, so a page that reconnects does not restart it.

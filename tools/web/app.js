@@ -187,7 +187,7 @@ function showArea(next) {
   $('zoom').textContent = area.zoomLevel > 1 ? `Zoom ${area.zoomLevel}x` : 'Zoom';
 }
 
-function showFrame(bytes) {
+function showFrame(bytes, number) {
   const frame = $('frame');
   const previous = frame.src;
   frame.src = URL.createObjectURL(new Blob([bytes], { type: 'image/jpeg' }));
@@ -200,6 +200,7 @@ function showFrame(bytes) {
     view.startedAt = now;
   }
   frame.dataset.frames = view.frames;
+  frame.dataset.frameNumber = number;
 }
 
 function indexOf(bytes, pattern, from) {
@@ -211,7 +212,8 @@ function indexOf(bytes, pattern, from) {
   return -1;
 }
 
-// Parts as the server writes them: boundary, headers with Content-Length, the frame.
+// Parts as the server writes them: boundary, headers with Content-Length and
+// X-Frame-Number, the frame.
 function takeFrames(buffer, onFrame) {
   const encoder = new TextEncoder();
   const boundary = encoder.encode(BOUNDARY);
@@ -225,7 +227,7 @@ function takeFrames(buffer, onFrame) {
     const length = Number((/content-length:\s*(\d+)/i.exec(headers) || [])[1]);
     const end = body + 4 + length;
     if (!Number.isFinite(length) || end > buffer.length) return buffer.subarray(part);
-    onFrame(buffer.slice(body + 4, end));
+    onFrame(buffer.slice(body + 4, end), Number((/x-frame-number:\s*(\d+)/i.exec(headers) || [])[1]));
     start = end;
   }
 }
