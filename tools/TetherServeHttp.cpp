@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <arpa/inet.h>
+#include <netinet/in.h>
 
 #include <thread>
 
@@ -56,12 +57,15 @@ QByteArray contentType(const QString& path)
     return "application/octet-stream";
 }
 
-// Compares without leaking through its time how much of the token matched.
+// Compares without leaking through its time how much of the token matched
+// (its length is no secret).
 bool sameSecret(const std::string& given, const QByteArray& secret)
 {
-    unsigned char difference = given.size() == std::size_t(secret.size()) ? 0 : 1;
+    if (given.size() != std::size_t(secret.size()))
+        return false;
+    unsigned char difference = 0;
     for (std::size_t index = 0; index < given.size(); ++index)
-        difference |= static_cast<unsigned char>(given[index] ^ secret.at(int(index % std::max(1, int(secret.size())))));
+        difference |= static_cast<unsigned char>(given[index] ^ secret[int(index)]);
     return difference == 0;
 }
 
@@ -118,6 +122,7 @@ struct TetherServeHttp::Private {
     void limit();
     httplib::Server::HandlerResponse admit(const Request& req, Response& res) const;
     bool hasToken(const Request& req) const;
+    bool isPage(const std::string& path) const;
     void ask(Response& res, const TetherServeBridge::Job& job) const;
     void page(const QString& name, Response& res) const;
     void setProperty(const Request& req, Response& res) const;
@@ -154,14 +159,14 @@ TetherServeHttp::~TetherServeHttp()
 
 bool TetherServeHttp::isLoopback(const QString& host)
 {
-    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
-        return true;
-    unsigned char address[16];
     const QByteArray text = host.toLatin1();
-    if (inet_pton(AF_INET, text.constData(), address) == 1)
-        return address[0] == 127;
-    return inet_pton(AF_INET6, text.constData(), address) == 1 && text != "::" && QByteArray(reinterpret_cast<char*>(address), 16)
-                                                                                      == QByteArray(15, '\0') + '\1';
+    in_addr v4;
+    in6_addr v6;
+    if (inet_pton(AF_INET, text.constData(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    if (inet_pton(AF_INET6, text.constData(), &v6) == 1)
+        return IN6_IS_ADDR_LOOPBACK(&v6);
+    return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
 }
 
 bool TetherServeHttp::start(QString* error)
@@ -215,13 +220,22 @@ void TetherServeHttp::Private::limit()
     });
 }
 
+// The page's own files hold nothing of the camera's: they load without the
+// token (their addresses carry none), and the page then adds it to each
+// request it makes.
+bool TetherServeHttp::Private::isPage(const std::string& path) const
+{
+    return path == "/" || (path.size() > 1 && settings.assets.contains(QString::fromStdString(path.substr(1)))
+                           && path != "/index.html");
+}
+
 // Beyond loopback the token keeps strangers out; on loopback the host name
 // keeps out pages that rebind their own name to 127.0.0.1. A change asked
 // by a page of another origin is refused either way.
 httplib::Server::HandlerResponse TetherServeHttp::Private::admit(const Request& req, Response& res) const
 {
     const std::string host = req.get_header_value("Host");
-    if (!token.isEmpty() && !hasToken(req)) {
+    if (!token.isEmpty() && !hasToken(req) && !isPage(req.path)) {
         refuse(res, 401, QStringLiteral("this needs the token: open the address tether serve printed"));
     } else if (token.isEmpty() && !isLoopback(hostOf(host))) {
         refuse(res, 403, QStringLiteral("tether serve answers only to its loopback address"));

@@ -223,11 +223,14 @@ def case_access(work):
         assert serve.request("GET", "/api/camera")[0] == 200
     with Serve(work, "--listen", "0.0.0.0") as serve:
         assert serve.token and len(serve.token) == 32
-        for path, headers in (("/api/camera", {}), ("/api/camera?token=" + "0" * 32, {}), ("/", {}),
+        for path, headers in (("/api/camera", {}), ("/api/camera?token=" + "0" * 32, {}), ("/files/note.txt", {}),
                               ("/api/events", {}), ("/api/camera", {"Authorization": "Bearer nope"})):
             status, _, data = serve.request("GET", path, headers=headers)
             assert status == 401 and "token" in json.loads(data)["error"], (path, status)
-        assert serve.request("GET", "/?token=" + serve.token)[2].startswith(b"<!DOCTYPE html>")
+        # The page's own files load without it; the page adds it to what it asks.
+        assert serve.request("GET", "/?token=" + serve.token, headers={})[2].startswith(b"<!DOCTYPE html>")
+        assert serve.request("GET", "/app.js", headers={})[0] == 200
+        assert serve.request("GET", "/api/camera?token=" + serve.token, headers={})[0] == 200
         assert serve.request("GET", "/api/camera", headers={"Authorization": "Bearer " + serve.token})[0] == 200
 
 

@@ -53,6 +53,10 @@ function showState(text, good) {
 async function loadEverything() {
   try {
     showCamera(await request('/api/camera'));
+    // Another camera may lack a setting the last one had.
+    document.querySelectorAll('#settings [data-property]').forEach((control) => {
+      control.hidden = control.labels[0].hidden = true;
+    });
     if (connected) (await request('/api/properties')).properties.forEach(showProperty);
     (await request('/api/pictures')).pictures.forEach(showPicture);
   } catch (error) {
@@ -316,6 +320,7 @@ function start() {
   $('frame-box').addEventListener('click', moveCross);
   $('frame').addEventListener('load', frameShown);
   $('frame').addEventListener('error', frameBroken);
+  loadEverything();
   followEvents();
   followLiveView();
 }
