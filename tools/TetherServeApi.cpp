@@ -90,32 +90,43 @@ void TetherServeApi::setProperty(const QString& name, const std::string& body, c
     bool readable = false;
     const QString text = valueText(body, &readable);
     QByteArray payload;
-    QString reason;
     int status = 400;
-    if (number < 0) {
-        reason = QStringLiteral("there is no property '%1'").arg(name);
-        status = 404;
-    } else if (!readable) {
-        reason = QStringLiteral("the body must be {\"value\": ...}, or empty for a command");
-    } else if (std::find(std::begin(kKeptProperties), std::end(kKeptProperties), number) != std::end(kKeptProperties)) {
-        reason = QStringLiteral("%1 is kept by tether serve itself").arg(TetherProperties::describe(number).name);
-        status = 409;
-    } else if (!m_ready) {
-        reason = QStringLiteral("no camera is connected");
-        status = 503;
-    } else {
-        reason = m_properties.refusal(number, text, &payload);
-    }
+    QString reason = refusal(name, number, readable ? &text : nullptr, &payload, &status);
+    const int notificationsBefore = reason.isEmpty() ? m_session.notificationCount(number) : 0;
     if (reason.isEmpty() && !TetherProperties::send(number, payload))
         reason = QStringLiteral("the camera refused %1 %2").arg(TetherProperties::describe(number).name, text);
     if (!reason.isEmpty()) {
         answer(TetherServeReply::error(status, reason));
         return;
     }
-    PendingSet set{number, payload, m_session.notificationCount(number), QElapsedTimer(), answer};
+    PendingSet set{number, payload, notificationsBefore, QElapsedTimer(), answer};
     set.clock.start();
     if (!settle(set))
         m_sets.push_back(set);
+}
+
+// Why property number (asked for by name) cannot be set to text (null: the
+// body could not be read), with the status to answer; empty when it can, and
+// payload then holds the value.
+QString TetherServeApi::refusal(const QString& name, int number, const QString* text, QByteArray* payload,
+                                int* status) const
+{
+    const auto kept = std::find(std::begin(kKeptProperties), std::end(kKeptProperties), number);
+    if (number < 0) {
+        *status = 404;
+        return QStringLiteral("there is no property '%1'").arg(name);
+    }
+    if (!text)
+        return QStringLiteral("the body must be {\"value\": ...}, or empty for a command");
+    if (kept != std::end(kKeptProperties)) {
+        *status = 409;
+        return QStringLiteral("%1 is kept by tether serve itself").arg(TetherProperties::describe(number).name);
+    }
+    if (!m_ready) {
+        *status = 503;
+        return QStringLiteral("no camera is connected");
+    }
+    return m_properties.refusal(number, *text, payload);
 }
 
 // The value as text: a JSON string as it stands, a number or a bool as

@@ -53,6 +53,7 @@ private:
         TetherServeBridge::Answer answer;
     };
 
+    QString refusal(const QString& name, int number, const QString* text, QByteArray* payload, int* status) const;
     void tick();
     void followConnection();
     void followLiveViewArea();
