@@ -102,10 +102,8 @@ int TetherDemo::run(TetherSession& session, const QCommandLineParser& arguments,
     TetherPictures::Settings settings;
     settings.folder = folder;
     TetherPictures pictures(settings, session.output());
-    if (!pictures.prepare() || !session.start())
+    if (!TetherShooting::beginShooting(session, pictures))
         return kExitUsage;
-    session.addFrameSink(&pictures);
-    session.setWantQuickView(true);
     const TetherProperties properties(session);
     TetherDemo demo(session, pictures, properties);
     const QString liveView = QDir(folder).filePath(QStringLiteral("liveview.mjpeg"));

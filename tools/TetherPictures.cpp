@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QSaveFile>
 
+#include <cstring>
+
 namespace {
 
 QString sizeText(qint64 bytes)
@@ -61,6 +63,10 @@ void TetherPictures::frame(int type, const void* data, unsigned int size)
     case BRX_SDK_FrameType::FrameQuickViewFileName:
         beginPicture(QString::fromLatin1(static_cast<const char*>(data), int(size)));
         break;
+    case BRX_SDK_FrameType::FrameQuickViewOrientation:
+    case BRX_SDK_FrameType::FrameQuickViewThumbnail:
+        keepQuickView(type, data, size);
+        break;
     case BRX_SDK_FrameType::FrameDownloadStartDng:
     case BRX_SDK_FrameType::FrameDownloadStartJpg:
         beginDownload();
@@ -98,7 +104,21 @@ void TetherPictures::startPicture(const QString& cameraName)
     m_cameraName = cameraName;
     m_pictureTime = QDateTime::currentDateTime();
     m_pictureExtensions.clear();
+    m_orientation = 0;
     touch();
+}
+
+// The orientation comes first, then the thumbnail, both after the picture's name.
+void TetherPictures::keepQuickView(int type, const void* data, unsigned int size)
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    if (type == BRX_SDK_FrameType::FrameQuickViewOrientation) {
+        if (size == sizeof(qint32))
+            std::memcpy(&m_orientation, data, sizeof m_orientation);
+        return;
+    }
+    if (m_pictures > 0)
+        emit quickView(m_pictures, m_orientation, QByteArray(static_cast<const char*>(data), int(size)));
 }
 
 void TetherPictures::beginDownload()
@@ -132,6 +152,7 @@ void TetherPictures::save(const char* extension, const void* data, unsigned int 
     m_bytes += size;
     m_downloadMs += ms;
     m_saved << path;
+    emit fileSaved(m_pictures, path, qint64(size));
     m_output.progress(QStringLiteral("saved %1 (%2 in %3 s, %4)")
                           .arg(path, sizeText(size))
                           .arg(double(ms) / 1000.0, 0, 'f', 2)

@@ -50,10 +50,17 @@ public:
     // "3 pictures, 6 files, 1.1 MB in DIR ..."
     QString summary() const;
 
+signals:
+    // Emitted in the download thread; picture counts the pictures of this run from 1.
+    void fileSaved(int picture, const QString& path, qint64 bytes);
+    // The camera's quick view of a picture: its orientation in degrees and thumbnail.
+    void quickView(int picture, int orientation, const QByteArray& thumbnail);
+
 private:
     void beginPicture(const QString& cameraName);
     void startPicture(const QString& cameraName);
     void beginDownload();
+    void keepQuickView(int type, const void* data, unsigned int size);
     void save(const char* extension, const void* data, unsigned int size);
     QString pathFor(const QString& extension);
     QString expand(const QString& extension, int collision) const;
@@ -67,6 +74,7 @@ private:
     QString m_cameraName;
     int m_counter = 0;
     QDateTime m_pictureTime;
+    int m_orientation = 0;
     QSet<QString> m_pictureExtensions;
     int m_pictures = 0;
     int m_files = 0;

@@ -182,69 +182,83 @@ int TetherProperties::refuse(const QString& message) const
 
 int TetherProperties::setValue(int property, const QString& text) const
 {
-    const BRX_SDK_PropertyDescription description = describe(property);
-    if (!isWritable(description))
-        return refuse(QStringLiteral("%1 cannot be set: it is %2").arg(description.name, kAccessNames[description.access]));
-    if (!description.supported)
-        return refuse(QStringLiteral("this camera does not offer %1").arg(description.name));
-    int result = kExitOk;
-    const QByteArray payload = readPayload(property, description, text, &result);
-    if (result != kExitOk)
-        return result;
+    QByteArray payload;
+    const QString reason = refusal(property, text, &payload);
+    if (!reason.isEmpty())
+        return refuse(reason);
     const int before = m_session.notificationCount(property);
-    if (!BRX_SDK_setProperty(property, payload.isEmpty() ? nullptr : payload.constData(), unsigned(payload.size())))
-        return refuse(QStringLiteral("the camera refused %1 %2").arg(description.name, text));
+    if (!send(property, payload))
+        return refuse(QStringLiteral("the camera refused %1 %2").arg(describe(property).name, text));
     return confirm(property, payload, before);
 }
 
-QByteArray TetherProperties::readPayload(int property, const BRX_SDK_PropertyDescription& description,
-                                         const QString& text, int* result) const
+bool TetherProperties::send(int property, const QByteArray& payload)
 {
+    return BRX_SDK_setProperty(property, payload.isEmpty() ? nullptr : payload.constData(), unsigned(payload.size()));
+}
+
+QString TetherProperties::refusal(int property, const QString& text, QByteArray* payload) const
+{
+    const BRX_SDK_PropertyDescription description = describe(property);
+    if (!isWritable(description))
+        return QStringLiteral("%1 cannot be set: it is %2").arg(description.name, kAccessNames[description.access]);
+    if (!description.supported)
+        return QStringLiteral("this camera does not offer %1").arg(description.name);
     if (description.access == BRX_SDK_AccessCommand) {
-        if (!text.isEmpty())
-            *result = refuse(QStringLiteral("%1 is a command and takes no value").arg(description.name));
-        return QByteArray();
+        payload->clear();
+        return text.isEmpty() ? QString() : QStringLiteral("%1 is a command and takes no value").arg(description.name);
     }
     const QStringList valid = choiceTexts(property);
     const QString validText = valid.isEmpty() ? QString() : QStringLiteral("; valid values: ") + valid.join(", ");
-    QByteArray payload(int(description.size), '\0');
+    *payload = QByteArray(int(description.size), '\0');
     unsigned int written = 0;
-    if (!BRX_SDK_parseValue(property, text.toUtf8().constData(), payload.data(), description.size, &written)
-        || written != description.size) {
-        *result = refuse(QStringLiteral("cannot read '%1' as %2 (%3)%4")
-                             .arg(text, description.name, description.unitName, validText));
-        return QByteArray();
-    }
+    if (!BRX_SDK_parseValue(property, text.toUtf8().constData(), payload->data(), description.size, &written)
+        || written != description.size)
+        return QStringLiteral("cannot read '%1' as %2 (%3)%4").arg(text, description.name, description.unitName, validText);
     const QList<QByteArray> options = choices(property);
-    if (!options.isEmpty() && !options.contains(payload))
-        *result = refuse(QStringLiteral("%1 is not among the camera's values of %2%3")
-                             .arg(this->text(property, payload), description.name, validText));
-    return payload;
+    if (!options.isEmpty() && !options.contains(*payload))
+        return QStringLiteral("%1 is not among the camera's values of %2%3")
+            .arg(this->text(property, *payload), description.name, validText);
+    return QString();
+}
+
+bool TetherProperties::needsAnswer(int property)
+{
+    const BRX_SDK_PropertyDescription description = describe(property);
+    return isReadable(description) || description.notified;
 }
 
 // The camera's answer is the property's next notification or, for one that
 // is not notified, reading back what was set.
+bool TetherProperties::isAnswered(int property, const QByteArray& requested, int notificationsBefore) const
+{
+    const BRX_SDK_PropertyDescription description = describe(property);
+    return (description.notified && m_session.notificationCount(property) > notificationsBefore)
+        || (isReadable(description) && value(property) == requested);
+}
+
+QByteArray TetherProperties::answer(int property, int notificationsBefore) const
+{
+    return m_session.notificationCount(property) > notificationsBefore ? m_session.lastNotification(property)
+                                                                       : value(property);
+}
+
 int TetherProperties::confirm(int property, const QByteArray& requested, int notificationsBefore) const
 {
     const BRX_SDK_PropertyDescription description = describe(property);
-    const auto notifiedAgain = [&] {
-        return description.notified && m_session.notificationCount(property) > notificationsBefore;
-    };
-    if (!isReadable(description) && !description.notified) {
+    if (!needsAnswer(property)) {
         m_session.output().result(requested.isEmpty() ? QStringLiteral("%1 done").arg(description.name)
                                                       : QStringLiteral("%1 set to %2").arg(description.name,
                                                                                            text(property, requested)));
         return kExitOk;
     }
-    const bool answered = m_session.waitFor(
-        [&] { return notifiedAgain() || (isReadable(description) && value(property) == requested); },
-        m_session.options().timeoutMs);
-    if (!answered) {
+    if (!m_session.waitFor([&] { return isAnswered(property, requested, notificationsBefore); },
+                           m_session.options().timeoutMs)) {
         m_session.output().error(QStringLiteral("the camera did not confirm %1").arg(description.name));
         printValue(property);
         return kExitCamera;
     }
-    const QByteArray reported = notifiedAgain() ? m_session.lastNotification(property) : value(property);
+    const QByteArray reported = answer(property, notificationsBefore);
     const QString asked =
         reported == requested ? QString() : QStringLiteral(", not %1 as asked").arg(text(property, requested));
     m_session.output().result(valueLine(property, reported) + asked);

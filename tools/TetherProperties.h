@@ -47,19 +47,33 @@ public:
     // Sets property to the value text reads as and waits for the camera's
     // answer, which it prints; an exit code, with a message on failure.
     int setValue(int property, const QString& text) const;
+    // Why property cannot be set to the value text reads as ("Aperture cannot
+    // be set: ...", "f/1.1 is not among the camera's values of ..."); empty
+    // when it can, and payload then holds the value (empty for a command).
+    QString refusal(int property, const QString& text, QByteArray* payload) const;
+    // Hands payload to the library; false when it refuses it.
+    static bool send(int property, const QByteArray& payload);
+    // Whether the camera answers a set of property at all (it can be read or
+    // is notified); commands and write-only properties are done when sent.
+    static bool needsAnswer(int property);
+    // The camera has answered a set of property to requested that was sent
+    // when notificationsBefore notifications of it had arrived; answer() is
+    // the value it reports.
+    bool isAnswered(int property, const QByteArray& requested, int notificationsBefore) const;
+    QByteArray answer(int property, int notificationsBefore) const;
+    // The camera and every listed property as one JSON document (props --json),
+    // and one property: number, name, unit, access, value, text, choices, range.
+    QJsonObject json() const;
+    QJsonObject jsonOf(int property) const;
     // Every property the camera offers and a host can read, with its value
     // and choices, as text lines.
     void printProperties() const;
 
 private:
-    QJsonObject json() const;
-    QJsonObject jsonOf(int property) const;
     // The properties a listing shows: offered, readable or notified, and not
     // the list of another.
     QList<int> listed() const;
     int refuse(const QString& message) const;
-    QByteArray readPayload(int property, const BRX_SDK_PropertyDescription& description, const QString& text,
-                           int* result) const;
     int confirm(int property, const QByteArray& requested, int notificationsBefore) const;
 
     TetherSession& m_session;

@@ -179,6 +179,7 @@ void TetherSession::catchChange(int property, const QByteArray& payload)
 {
     ++m_counts[property];
     m_last.insert(property, payload);
+    emit propertyChanged(property, payload);
     if (!m_reportChanges || !BRX_SDK_isInitialStateDelivered())
         return;
     BRX_SDK_PropertyDescription description;

@@ -92,6 +92,10 @@ public:
     // ("shutter"), pull it out ("unplug") and plug it in ("plug").
     void startVirtualCameraConsole();
 
+signals:
+    // Every notification, once it is counted; host thread.
+    void propertyChanged(int property, const QByteArray& payload);
+
 private:
     static void initCallback(void* context, bool connected, int productId);
     static void changesCallback(void* context, int property, const void* data, unsigned int size);

@@ -45,12 +45,19 @@ TetherPictures::Settings TetherShooting::pictureSettings(const QCommandLineParse
     return settings;
 }
 
-int TetherShooting::startShooting(TetherSession& session, TetherPictures& pictures, int timeoutMs)
+bool TetherShooting::beginShooting(TetherSession& session, TetherPictures& pictures)
 {
     if (!pictures.prepare() || !session.start())
-        return kExitUsage;
+        return false;
     session.addFrameSink(&pictures);
     session.setWantQuickView(true);
+    return true;
+}
+
+int TetherShooting::startShooting(TetherSession& session, TetherPictures& pictures, int timeoutMs)
+{
+    if (!beginShooting(session, pictures))
+        return kExitUsage;
     if (session.waitForCamera(timeoutMs))
         return kExitOk;
     session.shutdown();

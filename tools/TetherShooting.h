@@ -27,12 +27,19 @@ public:
     // run to their end, within the session's timeout.
     static void finishInFlight(TetherSession& session, const TetherPictures& pictures);
 
-private:
+    // --out, --filename and --exec, and the settings they make.
     static QList<QCommandLineOption> pictureOptions();
     static TetherPictures::Settings pictureSettings(const QCommandLineParser& arguments);
-    // Starts the session with pictures saved and quick view on; an exit code.
-    static int startShooting(TetherSession& session, TetherPictures& pictures, int timeoutMs);
+    // Starts the session with pictures saved and quick view on; false (with
+    // a message) when the folder or the virtual camera is wrong.
+    static bool beginShooting(TetherSession& session, TetherPictures& pictures);
+    // Finishes the pictures in flight, prints the summary and ends the
+    // session; the exit code, which failed pictures turn into an error.
     static int endShooting(TetherSession& session, TetherPictures& pictures, int result);
+
+private:
+    // beginShooting and waiting for the camera; an exit code.
+    static int startShooting(TetherSession& session, TetherPictures& pictures, int timeoutMs);
 };
 
 #endif

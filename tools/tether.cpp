@@ -4,6 +4,7 @@
 #include "TetherDemo.h"
 #include "TetherLiveView.h"
 #include "TetherProperties.h"
+#include "TetherServe.h"
 #include "TetherSession.h"
 #include "TetherShooting.h"
 
@@ -52,6 +53,11 @@ const Subcommand kSubcommands[] = {
     {"liveview", "liveview [--seconds S] [--out FILE.mjpeg|-]",
      "Writes the live-view frames as an MJPEG stream and reports the frame rate, zoom area and focus cross.",
      TetherLiveView::options, TetherLiveView::run, 0},
+    {"serve", "serve [--port N] [--listen ADDR] [--out DIR] [--filename PATTERN] [--exec CMD]",
+     "A page and an HTTP API for the browsers on the set: live view, the settings, the shutter and the pictures "
+     "as they land (saved as watch saves them), until Ctrl-C. It serves 127.0.0.1 unless --listen says "
+     "otherwise; beyond loopback every request needs the token in the printed address.",
+     TetherServe::options, TetherServe::run, 0},
     {"demo", "demo [--out DIR]",
      "A guided run on the virtual camera (0x2031 unless --virtual says otherwise): connects, shows and changes "
      "settings, shoots a pair and a burst, streams live view, and says where the files are.",

@@ -1,0 +1,123 @@
+#include "TetherServe.h"
+#include "TetherPictures.h"
+#include "TetherServeApi.h"
+#include "TetherServeBridge.h"
+#include "TetherServeHttp.h"
+#include "TetherServeLiveView.h"
+#include "TetherShooting.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSysInfo>
+
+namespace {
+
+const int kDefaultPort = 8080;
+// A request waits this much longer than the camera's own timeout.
+const int kAnswerMarginMs = 5000;
+
+const char* const kAssetTypes[][2] = {
+    {"index.html", "text/html; charset=utf-8"},
+    {"app.js", "text/javascript; charset=utf-8"},
+    {"style.css", "text/css; charset=utf-8"},
+};
+
+// The page, built into the program.
+QMap<QString, QPair<QByteArray, QByteArray>> pageAssets()
+{
+    QMap<QString, QPair<QByteArray, QByteArray>> assets;
+    for (const auto& asset : kAssetTypes) {
+        QFile file(QStringLiteral(":/web/") + QLatin1String(asset[0]));
+        if (file.open(QIODevice::ReadOnly))
+            assets.insert(QLatin1String(asset[0]), qMakePair(file.readAll(), QByteArray(asset[1])));
+    }
+    return assets;
+}
+
+// 128 random bits as hex.
+QString newToken()
+{
+    QString token;
+    for (int word = 0; word < 4; ++word)
+        token += QString::number(QRandomGenerator::system()->generate(), 16).rightJustified(8, '0');
+    return token;
+}
+
+// The address a browser opens: every interface is reached by the machine's name.
+QString pageAddress(const TetherServeHttp::Settings& settings, int port)
+{
+    QString host = settings.address;
+    if (host == QLatin1String("0.0.0.0") || host == QLatin1String("::"))
+        host = QSysInfo::machineHostName();
+    else if (host.contains(':'))
+        host = '[' + host + ']';
+    const QString query = settings.token.isEmpty() ? QString() : QStringLiteral("?token=") + settings.token;
+    return QStringLiteral("http://%1:%2/%3").arg(host).arg(port).arg(query);
+}
+
+bool readSettings(const QCommandLineParser& arguments, TetherServeHttp::Settings* settings)
+{
+    bool portOk = false;
+    settings->port = arguments.value("port").toInt(&portOk);
+    settings->address = arguments.value("listen");
+    if (!TetherServeHttp::isLoopback(settings->address))
+        settings->token = newToken();
+    return portOk && settings->port >= 0 && settings->port <= 65535 && !settings->address.isEmpty();
+}
+
+} // namespace
+
+QList<QCommandLineOption> TetherServe::options()
+{
+    QList<QCommandLineOption> options{
+        {"port", QStringLiteral("The port to serve on, 0 for a free one (default %1).").arg(kDefaultPort), "N",
+         QString::number(kDefaultPort)},
+        {"listen", "The address to serve on (default 127.0.0.1); beyond loopback every request needs the token "
+                   "in the printed address.",
+         "ADDR", "127.0.0.1"},
+        {"out", "Folder for the pictures, and the only folder the browsers can read files from "
+                "(default: pictures).",
+         "DIR", "pictures"},
+    };
+    for (const QCommandLineOption& option : TetherShooting::pictureOptions()) {
+        if (!option.names().contains(QStringLiteral("out")))
+            options << option;
+    }
+    return options;
+}
+
+int TetherServe::run(TetherSession& session, const QCommandLineParser& arguments, const QStringList& words)
+{
+    TetherServeHttp::Settings settings;
+    if (!words.isEmpty() || !readSettings(arguments, &settings)) {
+        session.output().error(QStringLiteral("serve takes --port N (0 to 65535), --listen ADDR, --out DIR, "
+                                              "--filename PATTERN and --exec CMD"));
+        return kExitUsage;
+    }
+    session.setLongRunning(true);
+    TetherPictures pictures(TetherShooting::pictureSettings(arguments), session.output());
+    if (!TetherShooting::beginShooting(session, pictures))
+        return kExitUsage;
+    TetherServeLiveView liveView(session);
+    session.addFrameSink(&liveView);
+    TetherServeApi api(session, pictures, liveView, arguments.value("out"));
+    TetherServeBridge bridge(&api);
+    settings.folder = arguments.value("out");
+    settings.answerMs = session.options().timeoutMs + kAnswerMarginMs;
+    settings.assets = pageAssets();
+    TetherServeHttp http(settings, bridge, api, liveView);
+    QString error;
+    const bool serving = http.start(&error);
+    if (serving) {
+        session.output().result(QStringLiteral("serving the camera at %1 (pictures go to %2), Ctrl-C ends")
+                                    .arg(pageAddress(settings, http.port()), QDir::toNativeSeparators(settings.folder)));
+        session.startVirtualCameraConsole();
+        session.waitFor([] { return false; }, -1);
+        http.stop();
+    } else {
+        session.output().error(error);
+    }
+    session.removeFrameSink(&liveView);
+    return TetherShooting::endShooting(session, pictures, serving ? kExitOk : kExitUsage);
+}

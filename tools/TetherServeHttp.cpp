@@ -1,0 +1,418 @@
+#include "TetherServeHttp.h"
+#include "TetherServeApi.h"
+#include "TetherServeBridge.h"
+#include "TetherServeLiveView.h"
+#include "TetherServeServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include <thread>
+
+namespace {
+
+using httplib::DataSink;
+using httplib::Request;
+using httplib::Response;
+
+// Each stream holds a thread; requests have the rest.
+const int kThreads = 48;
+const std::size_t kMaxBody = 64 * 1024;
+// The request line and headers together, and the time a request may take to arrive.
+const std::size_t kMaxHead = 32 * 1024;
+const int kRequestMs = 10000;
+const int kKeepAliveSeconds = 2;
+const int kHeartbeatMs = 10000;
+const qint64 kFileChunk = 256 * 1024;
+
+const char* const kSecurityHeaders[][2] = {
+    {"X-Content-Type-Options", "nosniff"},
+    {"Referrer-Policy", "no-referrer"},
+    {"Cache-Control", "no-store"},
+    {"Content-Security-Policy", "default-src 'self'; img-src 'self' blob:; frame-ancestors 'none'"},
+};
+
+void reply(Response& res, const TetherServeReply& answer)
+{
+    res.status = answer.status;
+    res.set_content(answer.body, answer.type.c_str());
+}
+
+void refuse(Response& res, int status, const QString& reason)
+{
+    reply(res, TetherServeReply::error(status, reason));
+}
+
+QByteArray contentType(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
+        return "image/jpeg";
+    if (suffix == QLatin1String("dng"))
+        return "image/x-adobe-dng";
+    return "application/octet-stream";
+}
+
+// Compares without leaking through its time how much of the token matched
+// (its length is no secret).
+bool sameSecret(const std::string& given, const QByteArray& secret)
+{
+    if (given.size() != std::size_t(secret.size()))
+        return false;
+    unsigned char difference = 0;
+    for (std::size_t index = 0; index < given.size(); ++index)
+        difference |= static_cast<unsigned char>(given[index] ^ secret[int(index)]);
+    return difference == 0;
+}
+
+// "host:port" or "[::1]:port" without the port.
+QString hostOf(const std::string& authority)
+{
+    const QString text = QString::fromStdString(authority);
+    if (text.startsWith('['))
+        return text.mid(1, text.indexOf(']') - 1);
+    return text.section(':', 0, 0);
+}
+
+// "http://host:port" without the scheme.
+std::string authorityOfOrigin(const std::string& origin)
+{
+    const std::size_t start = origin.find("://");
+    return start == std::string::npos ? std::string() : origin.substr(start + 3);
+}
+
+// What the library's own refusals (no route, a body too large) say.
+QString errorText(int status)
+{
+    switch (status) {
+    case 404:
+        return QStringLiteral("there is nothing here");
+    case 413:
+        return QStringLiteral("the request is too large");
+    default:
+        return QStringLiteral("the request was refused (HTTP %1)").arg(status);
+    }
+}
+
+struct FileStream {
+    QFile file;
+    QByteArray chunk;
+};
+
+} // namespace
+
+struct TetherServeHttp::Private {
+    Private(const Settings& settings, TetherServeBridge& bridge, TetherServeApi& api, TetherServeLiveView& liveView)
+        : settings(settings)
+        , token(settings.token.toUtf8())
+        , folder(QDir(settings.folder).canonicalPath())
+        , bridge(bridge)
+        , api(api)
+        , events(api.events())
+        , liveView(liveView)
+        , server(kMaxHead + kMaxBody, kRequestMs)
+    {
+    }
+
+    void route();
+    void limit();
+    httplib::Server::HandlerResponse admit(const Request& req, Response& res) const;
+    bool hasToken(const Request& req) const;
+    bool isPage(const std::string& path) const;
+    void ask(Response& res, const TetherServeBridge::Job& job) const;
+    void page(const QString& name, Response& res) const;
+    void setProperty(const Request& req, Response& res) const;
+    void followEvents(const Request& req, Response& res) const;
+    void watchLiveView(Response& res) const;
+    void stream(Response& res, TetherServeFeed& feed, const TetherServeFeed::ClientPtr& client, const char* type,
+                const std::string& heartbeat, std::function<void()> left) const;
+    void sendFile(const Request& req, Response& res) const;
+    int resolve(const QString& relative, QString* path) const;
+
+    const Settings settings;
+    const QByteArray token;
+    const QString folder;
+    TetherServeBridge& bridge;
+    TetherServeApi& api;
+    TetherServeFeed& events;
+    TetherServeLiveView& liveView;
+    TetherServeServer server;
+    std::thread listener;
+    int port = 0;
+    bool running = false;
+};
+
+TetherServeHttp::TetherServeHttp(const Settings& settings, TetherServeBridge& bridge, TetherServeApi& api,
+                                 TetherServeLiveView& liveView)
+    : d(std::make_unique<Private>(settings, bridge, api, liveView))
+{
+}
+
+TetherServeHttp::~TetherServeHttp()
+{
+    stop();
+}
+
+bool TetherServeHttp::isLoopback(const QString& host)
+{
+    const QByteArray text = host.toLatin1();
+    in_addr v4;
+    in6_addr v6;
+    if (inet_pton(AF_INET, text.constData(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    if (inet_pton(AF_INET6, text.constData(), &v6) == 1)
+        return IN6_IS_ADDR_LOOPBACK(&v6);
+    return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
+}
+
+bool TetherServeHttp::start(QString* error)
+{
+    d->limit();
+    d->route();
+    const std::string address = d->settings.address.toStdString();
+    d->port = d->settings.port > 0 ? (d->server.bind_to_port(address, d->settings.port) ? d->settings.port : -1)
+                                    : d->server.bind_to_any_port(address);
+    if (d->port <= 0) {
+        *error = QStringLiteral("cannot listen on %1 port %2").arg(d->settings.address).arg(d->settings.port);
+        return false;
+    }
+    d->running = true;
+    d->listener = std::thread([this] { d->server.listen_after_bind(); });
+    return true;
+}
+
+int TetherServeHttp::port() const
+{
+    return d->port;
+}
+
+void TetherServeHttp::stop()
+{
+    if (!d->running)
+        return;
+    d->running = false;
+    d->events.endAll(true);
+    d->liveView.feed().endAll(true);
+    d->bridge.close();
+    d->server.stop();
+    d->listener.join();
+}
+
+// --- Who gets in ----------------------------------------------------------------------
+
+void TetherServeHttp::Private::limit()
+{
+    server.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
+    server.set_payload_max_length(kMaxBody);
+    server.set_keep_alive_timeout(kKeepAliveSeconds);
+    httplib::Headers headers;
+    for (const auto& header : kSecurityHeaders)
+        headers.emplace(header[0], header[1]);
+    server.set_default_headers(headers);
+    server.set_pre_routing_handler([this](const Request& req, Response& res) { return admit(req, res); });
+    server.set_error_handler([](const Request&, Response& res) {
+        if (res.body.empty())
+            refuse(res, res.status, errorText(res.status));
+    });
+}
+
+// The page's own files hold nothing of the camera's: they load without the
+// token (their addresses carry none), and the page then adds it to each
+// request it makes.
+bool TetherServeHttp::Private::isPage(const std::string& path) const
+{
+    return path == "/" || (path.size() > 1 && settings.assets.contains(QString::fromStdString(path.substr(1)))
+                           && path != "/index.html");
+}
+
+// Beyond loopback the token keeps strangers out; on loopback the host name
+// keeps out pages that rebind their own name to 127.0.0.1. A change asked
+// by a page of another origin is refused either way.
+httplib::Server::HandlerResponse TetherServeHttp::Private::admit(const Request& req, Response& res) const
+{
+    const std::string host = req.get_header_value("Host");
+    if (!token.isEmpty() && !hasToken(req) && !isPage(req.path)) {
+        refuse(res, 401, QStringLiteral("this needs the token: open the address tether serve printed"));
+    } else if (token.isEmpty() && !isLoopback(hostOf(host))) {
+        refuse(res, 403, QStringLiteral("tether serve answers only to its loopback address"));
+    } else if (req.method != "GET" && req.method != "HEAD" && req.has_header("Origin")
+               && authorityOfOrigin(req.get_header_value("Origin")) != host) {
+        refuse(res, 403, QStringLiteral("a change from a page of another origin is refused"));
+    } else {
+        return httplib::Server::HandlerResponse::Unhandled;
+    }
+    return httplib::Server::HandlerResponse::Handled;
+}
+
+bool TetherServeHttp::Private::hasToken(const Request& req) const
+{
+    const std::string bearer = "Bearer ";
+    const std::string authorization = req.get_header_value("Authorization");
+    if (authorization.compare(0, bearer.size(), bearer) == 0)
+        return sameSecret(authorization.substr(bearer.size()), token);
+    return sameSecret(req.get_param_value("token"), token);
+}
+
+// --- Routes ---------------------------------------------------------------------------
+
+void TetherServeHttp::Private::route()
+{
+    for (auto asset = settings.assets.cbegin(); asset != settings.assets.cend(); ++asset) {
+        const QString name = asset.key();
+        const std::string path = name == QLatin1String("index.html") ? "/" : "/" + name.toStdString();
+        server.Get(path, [this, name](const Request&, Response& res) { page(name, res); });
+    }
+    server.Get("/api/camera", [this](const Request&, Response& res) {
+        ask(res, [this](const TetherServeBridge::Answer& answer) { answer(api.camera()); });
+    });
+    server.Get("/api/properties", [this](const Request&, Response& res) {
+        ask(res, [this](const TetherServeBridge::Answer& answer) { answer(api.properties()); });
+    });
+    server.Get(R"(/api/properties/(\w+))", [this](const Request& req, Response& res) {
+        const QString name = QString::fromStdString(req.matches[1]);
+        ask(res, [this, name](const TetherServeBridge::Answer& answer) { answer(api.property(name)); });
+    });
+    server.Put(R"(/api/properties/(\w+))", [this](const Request& req, Response& res) { setProperty(req, res); });
+    server.Post(R"(/api/properties/(\w+))", [this](const Request& req, Response& res) { setProperty(req, res); });
+    server.Post("/api/release", [this](const Request&, Response& res) {
+        ask(res, [this](const TetherServeBridge::Answer& answer) { answer(api.release()); });
+    });
+    server.Get("/api/pictures", [this](const Request&, Response& res) {
+        ask(res, [this](const TetherServeBridge::Answer& answer) { answer(api.pictures()); });
+    });
+    server.Get(R"(/api/pictures/(\d{1,9})/thumbnail)", [this](const Request& req, Response& res) {
+        const int picture = std::stoi(req.matches[1]);
+        ask(res, [this, picture](const TetherServeBridge::Answer& answer) { answer(api.thumbnail(picture)); });
+    });
+    server.Get("/api/events", [this](const Request& req, Response& res) { followEvents(req, res); });
+    server.Get("/api/liveview", [this](const Request&, Response& res) { watchLiveView(res); });
+    server.Get(R"(/files/(.+))", [this](const Request& req, Response& res) { sendFile(req, res); });
+}
+
+void TetherServeHttp::Private::ask(Response& res, const TetherServeBridge::Job& job) const
+{
+    reply(res, bridge.ask(job, settings.answerMs));
+}
+
+void TetherServeHttp::Private::page(const QString& name, Response& res) const
+{
+    const auto& asset = settings.assets[name];
+    res.set_content(asset.first.constData(), std::size_t(asset.first.size()), asset.second.constData());
+}
+
+void TetherServeHttp::Private::setProperty(const Request& req, Response& res) const
+{
+    const QString name = QString::fromStdString(req.matches[1]);
+    const std::string body = req.body;
+    ask(res, [this, name, body](const TetherServeBridge::Answer& answer) { api.setProperty(name, body, answer); });
+}
+
+// --- Streams ----------------------------------------------------------------------------
+
+// A browser that comes back names the last event it has; it gets what it
+// missed, as far as the feed keeps it.
+void TetherServeHttp::Private::followEvents(const Request& req, Response& res) const
+{
+    std::optional<std::uint64_t> resumeAfter;
+    if (req.has_header("Last-Event-ID"))
+        resumeAfter = std::strtoull(req.get_header_value("Last-Event-ID").c_str(), nullptr, 10);
+    const TetherServeFeed::ClientPtr client = events.join(resumeAfter);
+    if (!client) {
+        refuse(res, 503, QStringLiteral("too many browsers follow the events"));
+        return;
+    }
+    stream(res, events, client, "text/event-stream", ":\n\n", [] {});
+}
+
+void TetherServeHttp::Private::watchLiveView(Response& res) const
+{
+    const TetherServeReply offered = bridge.ask(
+        [this](const TetherServeBridge::Answer& answer) { answer(api.liveView()); }, settings.answerMs);
+    if (offered.status != 200) {
+        reply(res, offered);
+        return;
+    }
+    const TetherServeFeed::ClientPtr client = liveView.feed().join();
+    if (!client) {
+        refuse(res, 503, QStringLiteral("too many browsers watch the live view"));
+        return;
+    }
+    liveView.watchersChanged();
+    const std::string type = std::string("multipart/x-mixed-replace; boundary=") + TetherServeLiveView::kBoundary;
+    stream(res, liveView.feed(), client, type.c_str(), std::string(), [this] { liveView.watchersChanged(); });
+}
+
+// The client's pieces until its stream ends; the feed waits, never the
+// publisher. While nothing comes, a heartbeat (where the stream has one)
+// finds out whether the browser is still there.
+void TetherServeHttp::Private::stream(Response& res, TetherServeFeed& feed, const TetherServeFeed::ClientPtr& client,
+                                      const char* type, const std::string& heartbeat, std::function<void()> left) const
+{
+    res.set_chunked_content_provider(
+        type,
+        [&feed, client, heartbeat](std::size_t, DataSink& sink) {
+            TetherServeFeed::PiecePtr piece;
+            switch (feed.next(client, &piece, kHeartbeatMs)) {
+            case TetherServeFeed::Next::Piece:
+                return sink.write(piece->bytes.data(), piece->bytes.size());
+            case TetherServeFeed::Next::Idle:
+                return heartbeat.empty() || sink.write(heartbeat.data(), heartbeat.size());
+            case TetherServeFeed::Next::Ended:
+                sink.done();
+                return true;
+            }
+            return false;
+        },
+        [&feed, client, left](bool) {
+            feed.leave(client);
+            left();
+        });
+}
+
+// --- Files ------------------------------------------------------------------------------
+
+// Streamed from the file a chunk at a time; ranges come from the library.
+void TetherServeHttp::Private::sendFile(const Request& req, Response& res) const
+{
+    QString path;
+    const int status = resolve(QString::fromStdString(req.matches[1]), &path);
+    auto stream = std::make_shared<FileStream>();
+    stream->file.setFileName(path);
+    if (status != 200 || !stream->file.open(QIODevice::ReadOnly)) {
+        refuse(res, status == 200 ? 404 : status, status == 403 ? QStringLiteral("files come from the pictures folder only")
+                                                                : QStringLiteral("there is no such file"));
+        return;
+    }
+    res.set_content_provider(std::size_t(stream->file.size()), contentType(path).constData(),
+                             [stream](std::size_t offset, std::size_t length, DataSink& sink) {
+                                 const qint64 size = std::min<qint64>(qint64(length), kFileChunk);
+                                 stream->chunk.resize(int(size));
+                                 return stream->file.seek(qint64(offset))
+                                     && stream->file.read(stream->chunk.data(), size) == size
+                                     && sink.write(stream->chunk.constData(), std::size_t(size));
+                             });
+}
+
+// 200 with the canonical path of a regular file inside the folder; 403 for
+// anything that would leave it (.., links pointing out, hidden names); 404
+// for what is not there.
+int TetherServeHttp::Private::resolve(const QString& relative, QString* path) const
+{
+    for (const QString& part : relative.split('/')) {
+        if (part.isEmpty() || part.startsWith('.') || part.contains(QChar(0)))
+            return 403;
+    }
+    const QString canonical = QFileInfo(QDir(folder).filePath(relative)).canonicalFilePath();
+    if (canonical.isEmpty())
+        return 404;
+    if (!canonical.startsWith(folder + '/'))
+        return 403;
+    if (!QFileInfo(canonical).isFile())
+        return 404;
+    *path = canonical;
+    return 200;
+}

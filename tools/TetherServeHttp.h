@@ -1,0 +1,52 @@
+#ifndef TETHERSERVEHTTP_H
+#define TETHERSERVEHTTP_H
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+
+#include <memory>
+
+class TetherServeApi;
+class TetherServeBridge;
+class TetherServeLiveView;
+
+// The HTTP side of tether serve, on cpp-httplib: the page, the API (asked of
+// the host thread through the bridge), the event and live-view streams and
+// the saved files. It lets in only who belongs: loopback addresses by name
+// unless it listens beyond them, and then only requests that carry the
+// token; no cross-origin changes; files from the folder alone; bounded
+// bodies, headers, streams and threads. Runs its own threads.
+class TetherServeHttp
+{
+public:
+    struct Settings {
+        QString address;  // where to listen, 127.0.0.1 unless told otherwise
+        int port = 0;     // 0: a free port
+        QString token;    // asked of every request when not empty
+        QString folder;   // the only folder files come from
+        int answerMs = 0; // how long a request waits for the host thread
+        // The page's files by name ("index.html"), each with its content type.
+        QMap<QString, QPair<QByteArray, QByteArray>> assets;
+    };
+
+    TetherServeHttp(const Settings& settings, TetherServeBridge& bridge, TetherServeApi& api,
+                    TetherServeLiveView& liveView);
+    ~TetherServeHttp();
+
+    // Binds and serves; false with a reason when the address cannot be bound.
+    bool start(QString* error);
+    // The port bound.
+    int port() const;
+    // Ends the streams, wakes the waiting requests and stops serving. Once.
+    void stop();
+
+    // localhost, 127.0.0.0/8 and ::1.
+    static bool isLoopback(const QString& host);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+#endif
