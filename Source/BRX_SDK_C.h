@@ -85,20 +85,26 @@
  * was changed, because the request was refused (an impossible number, a value
  * outside the camera's list, a setting the camera does not offer, a wrong
  * size) or the camera refused the write or did not answer; the confirming
- * notification then carries the value the camera kept. Null data with size 0
+ * notification then carries the value the camera kept. An f-number is not
+ * checked against the lens's range (the list of property 2): the camera is
+ * sent the nearest step of its scale, and holds what it makes of it; check
+ * it against the list first. Null data with size 0
  * changes nothing and is true; null data with a size is refused. The commands
  * and live-view requests (24, 25, 31, 33 to 37) are true once accepted and
- * dispatched. The queued set only posts: true once posted, its outcome shows
- * only in the notifications and the log.
+ * dispatched; 33 to 37 are carried out in the library's controller thread
+ * after the call returns, in the order they were set, so a get right after
+ * may still read the state before. The queued set only posts: true once
+ * posted, its outcome shows only in the notifications and the log.
  *
  * ===== Notifications =========================================================
  *
  * The changes callback gets (context, property, data, size): one property's
  * new value or value list; data is valid only during the call. Right after
  * each init callback with true, the camera's whole state arrives: every
- * notified property the camera offers, the value lists (2, 4, 6, 9, 17) and
- * ranges (40, 42) before the values; a number the camera does not offer is
- * not sent, and some come more than once (4 and 5 follow 10; 32 twice).
+ * notified property the camera offers, each value list (2, 4, 6, 9, 17) and
+ * range (40, 42) before the value it lists; a number the camera does not
+ * offer is not sent, and some come more than once (4 and 5 follow 10; 32
+ * twice, as preset and as colour temperature).
  * brxsdk_is_initial_state_delivered() is true once all of it has been handed
  * to the changes callback. After that: one notification for each change on
  * the camera (its dials, a lens change) and each confirmed set. 30, 31, 33,
@@ -110,7 +116,7 @@
  * Set 37 (WantLiveView) true, then 33 (LiveViewPhoto) or 34 (LiveViewVideo)
  * true: frames then arrive at the frame callback (record 10, then 9, per
  * frame). Off in the other order: 33 or 34 false, then 37 false. 33 and 34
- * are never both true. 35 moves the focus cross, 36 toggles the zoom;
+ * read the mode the camera last reported, and are never both true. 35 moves the focus cross, 36 toggles the zoom;
  * brxsdk_get_live_view_area tells the area the frames show.
  */
 

@@ -13,19 +13,23 @@ for name in a b; do
   prefix=$work/$name
   cmake --install "$build" --prefix "$prefix" > /dev/null
   libdir=$(dirname "$(ls "$prefix"/lib*/libbrxsdk.so)")
-  test -f "$prefix/include/BRX_SDK.h" && test -f "$prefix/include/BRX_SDK_C.h"
+  test -f "$prefix/include/BRX_SDK.h"
+  test -f "$prefix/include/BRX_SDK_C.h"
 
   pc=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs brxsdk)
   echo "pkg-config for $name: $pc"
-  grep -q -- "-I$prefix/include " <<< "$pc " && grep -q -- "-L$libdir " <<< "$pc "
+  test "$(realpath "$(sed -n 's/.*-I\([^ ]*\).*/\1/p' <<< "$pc")")" = "$(realpath "$prefix/include")"
+  test "$(realpath "$(sed -n 's/.*-L\([^ ]*\).*/\1/p' <<< "$pc")")" = "$(realpath "$libdir")"
   # Word splitting of $pc and $flags is wanted: they are compiler arguments.
   # shellcheck disable=SC2086
   cc -std=c99 -Wall -Wextra -pedantic-errors -o "$prefix/c_host" "$here/host/c_host.c" $pc $flags
-  LD_LIBRARY_PATH=$libdir "$prefix/c_host" 0x2011
+  output=$(LD_LIBRARY_PATH=$libdir "$prefix/c_host" 0x2011 2>&1)
+  echo "$output"
+  grep -q "BRX_SDK_init() - no QCoreApplication: the library makes its own" <<< "$output"
 
   cmake -S "$here/host" -B "$prefix/host" -DCMAKE_PREFIX_PATH="$prefix" \
     -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" > /dev/null
   cmake --build "$prefix/host" > /dev/null
-  grep -q "$libdir/libbrxsdk" "$prefix/host/CMakeCache.txt"
+  grep -q "BRXSDK_DIR:PATH=$libdir/cmake/BRXSDK" "$prefix/host/CMakeCache.txt"
   "$prefix/host/install_host"
 done
