@@ -61,8 +61,9 @@
  *   brxsdk_get_property, brxsdk_describe_property, brxsdk_format_value,
  *   brxsdk_parse_value, brxsdk_get_choices, brxsdk_get_camera_identity and
  *   brxsdk_get_live_view_area.
- * Every function may be called before brxsdk_init or after brxsdk_exit: it
- * does nothing then, and those with a result return false (or -1).
+ * Before brxsdk_init and after brxsdk_exit the camera's functions do nothing,
+ * and those with a result return false (or -1); the descriptions and texts,
+ * the debug flags and the virtual camera's controls work at any time.
  *
  * ===== Properties ============================================================
  *
@@ -87,14 +88,14 @@
  * size) or the camera refused the write or did not answer; the confirming
  * notification then carries the value the camera kept. An f-number is not
  * checked against the lens's range (the list of property 2): the camera is
- * sent the nearest step of its scale, and holds what it makes of it; check
- * it against the list first. Null data with size 0
- * changes nothing and is true; null data with a size is refused. The commands
- * and live-view requests (24, 25, 31, 33 to 37) are true once accepted and
- * dispatched; 33 to 37 are carried out in the library's controller thread
- * after the call returns, in the order they were set, so a get right after
- * may still read the state before. The queued set only posts: true once
- * posted, its outcome shows only in the notifications and the log.
+ * sent the nearest step of its scale and holds what it makes of it, so check
+ * it against the list first. Null data with size 0 changes nothing and is
+ * true; null data with a size is refused. The commands and live-view
+ * requests (24, 25, 31, 33 to 37) are true once accepted and dispatched; 33
+ * to 37 are carried out in the library's controller thread after the call
+ * returns, in the order they were set, so a get right after may still read
+ * the state before. The queued set only posts: true once posted, its outcome
+ * shows only in the notifications and the log.
  *
  * ===== Notifications =========================================================
  *
@@ -116,8 +117,9 @@
  * Set 37 (WantLiveView) true, then 33 (LiveViewPhoto) or 34 (LiveViewVideo)
  * true: frames then arrive at the frame callback (record 10, then 9, per
  * frame). Off in the other order: 33 or 34 false, then 37 false. 33 and 34
- * read the mode the camera last reported, and are never both true. 35 moves the focus cross, 36 toggles the zoom;
- * brxsdk_get_live_view_area tells the area the frames show.
+ * read the mode the camera last reported, and are never both true. 35 moves
+ * the focus cross, 36 toggles the zoom; brxsdk_get_live_view_area tells the
+ * area the frames show.
  */
 
 #include <stdbool.h>
@@ -235,13 +237,14 @@ enum BRX_SDK_DriveMode {
  *   4 or 5   the whole file, or 6 when it could not be downloaded;
  *   11       the release's end, when switched on (brxsdk_set_want_release_end)
  *            and this was the release's last file.
- * Both files of a pair carry the camera's one picture name (record 8 of the
- * first file) with their own ending, .DNG for 4 and .JPG for 5.
+ * The second file of a pair comes without quick view: the camera names both
+ * files of a picture alike ("BRX_0001" from record 8), each with its own
+ * ending, .DNG for 4 and .JPG for 5.
  * Live view gives 10 (when the camera reports the zoom), then 9, per frame. */
 enum BRX_SDK_FrameRecordType {
-    BRX_SDK_FrameQuickViewOrientation = 0, /* int32_t: the picture's Exif orientation code: 1 upright,
-                                              3 upside down, 6 to be turned 90 degrees clockwise for
-                                              viewing, 8 90 degrees anticlockwise; 0 unknown */
+    BRX_SDK_FrameQuickViewOrientation = 0, /* int32_t: the picture's Exif orientation code, 1 to 8 (1
+                                              upright, 3 upside down, 6 to be turned 90 degrees
+                                              clockwise for viewing, 8 anticlockwise); 0 unknown */
     BRX_SDK_FrameQuickViewThumbnail = 1,   /* the camera's thumbnail of the picture, a JPEG image */
     BRX_SDK_FrameDownloadStartDng = 2,     /* no payload (null, 0): a DNG (or unrecognised) file starts */
     BRX_SDK_FrameDownloadStartJpg = 3,     /* no payload (null, 0): a JPG file starts */
@@ -384,8 +387,9 @@ BRX_SDK_EXPORT void brxsdk_set_frame_callback(BRX_SDK_FrameCallback callback, vo
  * size. Any thread. */
 BRX_SDK_EXPORT bool brxsdk_get_property(int property, void* data, unsigned int size);
 
-/* Writes property from data and waits for the camera's answer; see "What a
- * set's result means" above. Any thread. */
+/* Writes property from data, in the calling thread, and returns once the
+ * camera has answered (33 to 37: once posted); see "What a set's result
+ * means" above. Any thread. */
 BRX_SDK_EXPORT bool brxsdk_set_property(int property, const void* data, unsigned int size);
 
 /* Performs a command property (24, 25, 36): brxsdk_set_property(property,
@@ -414,7 +418,8 @@ BRX_SDK_EXPORT void brxsdk_capture_released(void);
 
 /* Asks the library to give the camera back (its own auto power-off and
  * storage restored) and close the connection; the init callback then reports
- * the disconnection. Any thread. */
+ * the disconnection. The library connects that camera again only once it has
+ * been unplugged (or switched off) and comes back. Any thread. */
 BRX_SDK_EXPORT void brxsdk_request_close(void);
 
 /* Extension: switches the end-of-release record on (true) or off (false, the

@@ -1,5 +1,6 @@
 """One tethered camera, through the library's C interface."""
 
+import atexit
 import collections
 import ctypes
 import math
@@ -412,6 +413,14 @@ class Camera:
         current = self.get(prop.name) if prop.access in _READABLE else None
         kept = "" if current is None else "; it holds %s" % self.text(prop.name, current)
         return "the camera did not take %s = %s%s" % (prop.name, text, kept)
+
+
+@atexit.register
+def _close_open_camera():
+    """A camera left open is let go before the interpreter goes, so that no
+    library thread calls into a finished interpreter."""
+    if Camera._open is not None:
+        Camera._open.close()
 
 
 def _split(data, kind):
