@@ -99,9 +99,9 @@ void BRX_Logic_ReleaseState::restartQuietTime()
     QMetaObject::invokeMethod(this, [this] { m_quietTimer.start(m_quietInterval); });
 }
 
-// A queued download restarts the quiet time when it ends.
-// A release that gave its pictures before its stage ended it (a stopped
-// series) is over for the record only now.
+// A queued download restarts the quiet time when it ends. A release whose
+// pictures came before the stage that ended it (a stopped series) is over
+// for the host's record only now.
 void BRX_Logic_ReleaseState::catchQuietTimeOver()
 {
     if (m_activeDownloads > 0 || m_timeExposureRunning || m_heldOpen())

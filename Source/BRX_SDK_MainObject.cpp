@@ -191,7 +191,7 @@ void BRX_SDK_MainObject::catchProperty(int property, void* data, quint32 size)
 {
     keepList(property, data, size);
     if (m_changesCallback)
-        callHost([=] { m_changesCallback(m_changesContext, property, data, size); });
+        callHost([this, property, data, size] { m_changesCallback(m_changesContext, property, data, size); });
     std::free(data);
 }
 
@@ -229,14 +229,14 @@ bool BRX_SDK_MainObject::isOutsideCallbacks(const char* label) const
     return false;
 }
 
-bool BRX_SDK_MainObject::mayBeDeleted(const char* label) const
+bool BRX_SDK_MainObject::mayRunHere(const char* label) const
 {
     return isHostThread(label) && isOutsideCallbacks(label);
 }
 
 int BRX_SDK_MainObject::processEvents(int timeoutMs, const char* label)
 {
-    if (!isHostThread(label) || !isOutsideCallbacks(label))
+    if (!mayRunHere(label))
         return -1;
     QEventLoop loop;
     m_waitLoop = &loop;
@@ -292,7 +292,7 @@ void BRX_SDK_init(void (*initCallback)(void*, bool, int), void* context)
 
 void BRX_SDK_exit()
 {
-    if (g_mainObject && !g_mainObject->mayBeDeleted(BRX_METHOD))
+    if (g_mainObject && !g_mainObject->mayRunHere(BRX_METHOD))
         return;
     delete g_mainObject;
     g_mainObject = nullptr;

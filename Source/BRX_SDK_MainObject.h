@@ -38,11 +38,12 @@ public:
 
     // Runs this thread's events until a host callback was called or
     // timeoutMs passed: the number of init and changes callbacks called, -1
-    // (logged under label) from another thread or inside a callback.
+    // where it may not run.
     int processEvents(int timeoutMs, const char* label);
-    // False (logged under label) from another thread or inside a callback,
-    // where deleting this object would pull it from under its caller.
-    bool mayBeDeleted(const char* label) const;
+    // False (logged under label) from another thread, whose events are not
+    // this object's, or inside a callback, whose caller is this object: what
+    // runs events or deletes this object may not run there.
+    bool mayRunHere(const char* label) const;
 
 signals:
     void signalCameraGUIOpened();
