@@ -230,11 +230,13 @@ class Camera:
             self._live_view = False
             self._switch_live_view(False)
 
-    def wait(self, seconds):
-        """Lets the library deliver events (and on_change callbacks) for a while."""
+    def wait(self, seconds, until=None):
+        """Lets the library deliver events (and on_change callbacks) for the
+        given seconds, or until until() is true; returns whether it is."""
         deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
-            self._pump(min(_SLICE_S, deadline - time.monotonic()))
+        while not (until and until()) and time.monotonic() < deadline:
+            self._pump(min(_SLICE_S, max(0.0, deadline - time.monotonic())))
+        return bool(until and until())
 
     # --- The virtual camera ------------------------------------------------
 
