@@ -57,6 +57,7 @@ inline double megabytesPerSecond(qint64 bytes, qint64 ns)
 // memcpy of size bytes into a buffer whose pages are mapped already, and
 // into fresh pages (mmap), as a picture buffer allocated per download gets.
 struct CopyReference {
+    static const int kWarmCopies = 3;
     Samples warm;
     Samples fresh;
 
@@ -65,9 +66,11 @@ struct CopyReference {
         QByteArray target(int(size), Qt::Uninitialized);
         copyBytes(target.data(), source, size); // maps its pages
         QElapsedTimer clock;
-        clock.start();
-        copyBytes(target.data(), source, size);
-        warm.add(megabytesPerSecond(qint64(size), clock.nsecsElapsed()));
+        for (int i = 0; i < kWarmCopies; ++i) {
+            clock.start();
+            copyBytes(target.data(), source, size);
+            warm.add(megabytesPerSecond(qint64(size), clock.nsecsElapsed()));
+        }
         void* pages = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (pages == MAP_FAILED)
             return;

@@ -176,6 +176,19 @@ inline double burstRate(const QVector<Download>& downloads)
     return downloads.isEmpty() ? 0 : double(total) / 1e6 / ((downloads.last().endNs - downloads.first().startNs) / 1e9);
 }
 
+// The same bytes over the files' own download times alone, without the
+// time between one file's picture record and the next one's start record.
+inline double filesRate(const QVector<Download>& downloads)
+{
+    qint64 total = 0;
+    qint64 busyNs = 0;
+    for (const Download& download : downloads) {
+        total += download.bytes;
+        busyNs += download.durationNs();
+    }
+    return busyNs > 0 ? double(total) / 1e6 / (busyNs / 1e9) : 0;
+}
+
 inline std::atomic<int>& connectedProduct()
 {
     static std::atomic<int> product{0};
