@@ -2,6 +2,7 @@
 #define BENCHFIGURES_H
 
 #include <QByteArray>
+#include <QStringList>
 #include <QElapsedTimer>
 #include <QVector>
 
@@ -80,6 +81,15 @@ struct CopyReference {
         munmap(pages, size);
     }
 };
+
+// "25,60,100": picture sizes in MB.
+inline QVector<quint32> sizesFrom(const QString& text)
+{
+    QVector<quint32> sizes;
+    for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        sizes << part.toUInt();
+    return sizes;
+}
 
 // CPU time of the whole process (all threads), user and system, in ms.
 inline double cpuMs()

@@ -148,14 +148,6 @@ bool shutterToLastByte(quint32 bytes, int presses)
     return true;
 }
 
-QVector<quint32> sizesFrom(const QString& text)
-{
-    QVector<quint32> sizes;
-    for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts))
-        sizes << part.toUInt();
-    return sizes;
-}
-
 bool run(const QVector<quint32>& sizes, int pictures, int pairs)
 {
     const quint32 largest = *std::max_element(sizes.begin(), sizes.end());
@@ -181,7 +173,7 @@ int main(int argc, char** argv)
     parser.addOption({"pictures", "Single pictures per size, and bursts (default 5).", "n", "5"});
     parser.addOption({"pairs", "DNG+JPG pairs in a burst (default 3).", "n", "3"});
     parser.process(app);
-    const QVector<quint32> sizes = sizesFrom(parser.value("sizes"));
+    const QVector<quint32> sizes = BenchFigures::sizesFrom(parser.value("sizes"));
     if (sizes.isEmpty() || !BRX_SDK_useVirtualCamera(parser.value("product").toInt(nullptr, 0)))
         return 2;
     // The camera's card holds the newest picture and those still queued.

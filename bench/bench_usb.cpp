@@ -257,14 +257,6 @@ void print(const Bench& bench, const QVector<QVector<Samples>>& plain, const QVe
     }
 }
 
-QVector<quint32> sizesFrom(const QString& text)
-{
-    QVector<quint32> sizes;
-    for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts))
-        sizes << part.toUInt();
-    return sizes;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -283,7 +275,7 @@ int main(int argc, char** argv)
     }
     Bench bench;
     bench.descriptor.productId = quint16(parser.value("product").toInt(nullptr, 0));
-    bench.sizes = sizesFrom(parser.value("sizes"));
+    bench.sizes = BenchFigures::sizesFrom(parser.value("sizes"));
     bench.pictures = parser.value("pictures").toInt();
     bench.pairs = parser.value("pairs").toInt();
     VirtualCameraFunction function(bench.descriptor.productId, bench.descriptor.bulkPacketSize);
