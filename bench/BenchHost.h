@@ -19,6 +19,14 @@
 // and records every download with the times its records arrived.
 namespace BenchHost {
 
+// Picture sizes are given in MB of 10^6 bytes, as rates are.
+const quint32 kMegabyte = 1000000;
+// Values of BRX_SDK_Property::FileFormat: DNG alone, or DNG and JPG pairs.
+const int kFileFormatDng = 0;
+const int kFileFormatPair = 1;
+// Long enough for a burst of the largest pictures on a loaded machine.
+const int kDownloadWaitMs = 600000;
+
 // Nanoseconds on one steady clock for the whole process.
 inline qint64 nowNs()
 {

@@ -24,12 +24,11 @@ namespace {
 using BenchFigures::CopyReference;
 using BenchFigures::Samples;
 using BenchHost::Download;
+using BenchHost::kDownloadWaitMs;
+using BenchHost::kFileFormatDng;
+using BenchHost::kFileFormatPair;
+using BenchHost::kMegabyte;
 using BenchHost::Recorder;
-
-const int kFileFormatDng = 0;
-const int kFileFormatPair = 1;
-const int kWaitMs = 600000;
-const quint32 kMegabyte = 1000000;
 
 std::shared_ptr<BRX_Commu_VirtualCamera> camera()
 {
@@ -53,7 +52,7 @@ QByteArray storedFile(quint32 bytes)
 // arrive whole.
 QVector<Download> take(int pictures, int filesPerPicture)
 {
-    return BenchHost::takePictures([] { camera()->takePicture(); }, pictures, filesPerPicture, kWaitMs);
+    return BenchHost::takePictures([] { camera()->takePicture(); }, pictures, filesPerPicture, kDownloadWaitMs);
 }
 
 void printRate(const char* what, const Samples& rate, const CopyReference& copy)
@@ -135,7 +134,7 @@ bool shutterToLastByte(quint32 bytes, int presses)
         const int before = Recorder::instance().count();
         const qint64 pressedNs = BenchHost::nowNs();
         BRX_SDK_capture();
-        if (!Recorder::instance().waitForCount(before + 1, kWaitMs))
+        if (!Recorder::instance().waitForCount(before + 1, kDownloadWaitMs))
             return false;
         const Download picture = Recorder::instance().since(before).first();
         total.add((picture.endNs - pressedNs) / 1e6);
@@ -143,8 +142,8 @@ bool shutterToLastByte(quint32 bytes, int presses)
         copy.measure(storedFile(bytes).constData(), bytes);
     }
     std::printf("%-34s %s ms | of which the download %s ms; memcpy of the same bytes %.2f ms\n",
-                qPrintable(QStringLiteral("shutter to last byte, %1 MB").arg(bytes / 1e6)), total.text("%.1f").constData(),
-                download.text("%.1f").constData(), bytes / 1e3 / copy.warm.median());
+                qPrintable(QStringLiteral("shutter to last byte, %1 MB").arg(bytes / 1e6)),
+                total.text("%.1f").constData(), download.text("%.1f").constData(), bytes / 1e3 / copy.warm.median());
     return true;
 }
 
@@ -181,7 +180,7 @@ int main(int argc, char** argv)
 
     std::printf("in-process downloads, virtual camera 0x%04X; MB/s as median (min-max, n)\n",
                 parser.value("product").toInt(nullptr, 0));
-    const bool ok = BenchHost::connect(kWaitMs)
+    const bool ok = BenchHost::connect(kDownloadWaitMs)
         && run(sizes, parser.value("pictures").toInt(), parser.value("pairs").toInt());
     BRX_SDK_exit();
     if (!ok)

@@ -23,12 +23,12 @@ namespace {
 
 using BenchFigures::Samples;
 using BenchHost::Download;
+using BenchHost::kDownloadWaitMs;
+using BenchHost::kFileFormatDng;
+using BenchHost::kFileFormatPair;
+using BenchHost::kMegabyte;
 
-const int kWaitMs = 600000;
-const quint32 kMegabyte = 1000000;
 const int kPacket = 512;
-const int kFileFormatDng = 0;
-const int kFileFormatPair = 1;
 const quint8 kBulkIn = 0x81;
 const quint8 kBulkOut = 0x02;
 const int kIoTimeoutMs = 20000;
@@ -215,11 +215,13 @@ struct Bench {
 
     bool readLibrary(QVector<Samples>& singles, QVector<Samples>& bursts, QVector<Samples>& burstFiles)
     {
-        bool ok = BenchHost::connect(kWaitMs) && BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatDng);
+        bool ok = BenchHost::connect(kDownloadWaitMs)
+            && BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatDng);
         for (int s = 0; ok && s < sizes.size(); ++s) {
             const quint32 bytes = sizes.at(s) * kMegabyte;
             for (int i = 0; ok && i < pictures; ++i) {
-                const QVector<Download> downloads = BenchHost::takePictures([&] { shoot(bytes); }, 1, 1, kWaitMs);
+                const QVector<Download> downloads =
+                    BenchHost::takePictures([&] { shoot(bytes); }, 1, 1, kDownloadWaitMs);
                 ok = downloads.size() == 1;
                 if (ok)
                     singles[s].add(BenchFigures::megabytesPerSecond(bytes, downloads.first().durationNs()));
@@ -228,10 +230,13 @@ struct Bench {
         ok = ok && BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatPair);
         for (int s = 0; ok && s < sizes.size(); ++s) {
             const quint32 bytes = sizes.at(s) * kMegabyte;
-            const QVector<Download> downloads = BenchHost::takePictures([&] { shoot(bytes); }, pairs, 2, kWaitMs);
-            ok = !downloads.isEmpty();
-            bursts[s].add(BenchHost::burstRate(downloads));
-            burstFiles[s].add(BenchHost::filesRate(downloads));
+            for (int i = 0; ok && i < pictures; ++i) {
+                const QVector<Download> downloads =
+                    BenchHost::takePictures([&] { shoot(bytes); }, pairs, 2, kDownloadWaitMs);
+                ok = !downloads.isEmpty();
+                bursts[s].add(BenchHost::burstRate(downloads));
+                burstFiles[s].add(BenchHost::filesRate(downloads));
+            }
         }
         BRX_SDK_exit();
         return ok;
@@ -266,7 +271,7 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     parser.addOption({"product", "Emulated camera product ID (default 0x2011).", "id", "0x2011"});
     parser.addOption({"sizes", "DNG sizes in MB (default 25,60,100).", "list", "25,60,100"});
-    parser.addOption({"pictures", "Single pictures per size (default 3).", "n", "3"});
+    parser.addOption({"pictures", "Single pictures and bursts per size (default 3).", "n", "3"});
     parser.addOption({"pairs", "DNG+JPG pairs in a burst (default 3).", "n", "3"});
     parser.process(app);
     if (!EmulatedUsbDevice::createTestbed()) {
