@@ -2,8 +2,8 @@
 // (the virtual camera behind umockdev's usbfs), beside a plain libusb reader
 // of the same objects on the same emulated device: GetObject with one
 // transfer at a time and with several in flight, the emulated link's own
-// limit. The plain reader runs before and after the library, so that both
-// see the same load. Needs umockdev's preload library:
+// limit. For each size the plain reader runs just before and just after the
+// library, so that both see the same load. Needs umockdev's preload library:
 //
 //   LD_PRELOAD=libumockdev-preload.so.0 bench_usb [--product 0xPPPP] [--sizes 25,60,100] [--pictures N] [--pairs N]
 #include "BenchFigures.h"
@@ -185,20 +185,18 @@ struct Bench {
         return handle;
     }
 
-    // Samples per size and shape, added to plain.
-    bool readPlain(QVector<QVector<Samples>>& plain)
+    // Samples of size s per shape, added to plain.
+    bool readPlain(int s, QVector<Samples>& plain)
     {
         PlainReader reader;
         bool ok = reader.open(descriptor.vendorId, descriptor.productId);
-        for (int s = 0; ok && s < sizes.size(); ++s) {
-            const quint32 bytes = sizes.at(s) * kMegabyte;
-            const quint32 handle = takeQuietPicture(bytes);
-            for (int i = 0; ok && i < pictures; ++i) {
-                for (int shape = 0; ok && shape < kShapeCount; ++shape) {
-                    const double rate = reader.readObject(handle, bytes, kShapes[shape]);
-                    plain[s][shape].add(rate);
-                    ok = rate > 0;
-                }
+        const quint32 bytes = sizes.at(s) * kMegabyte;
+        const quint32 handle = takeQuietPicture(bytes);
+        for (int i = 0; ok && i < pictures; ++i) {
+            for (int shape = 0; ok && shape < kShapeCount; ++shape) {
+                const double rate = reader.readObject(handle, bytes, kShapes[shape]);
+                plain[shape].add(rate);
+                ok = rate > 0;
             }
         }
         reader.close();
@@ -213,32 +211,28 @@ struct Bench {
         });
     }
 
-    bool readLibrary(QVector<Samples>& singles, QVector<Samples>& bursts, QVector<Samples>& burstFiles)
+    // The library's samples of size s: single DNGs, then bursts of pairs.
+    bool readLibrary(int s, Samples& singles, Samples& bursts, Samples& burstFiles)
     {
+        const quint32 bytes = sizes.at(s) * kMegabyte;
         bool ok = BenchHost::connect(kDownloadWaitMs)
             && BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatDng);
-        for (int s = 0; ok && s < sizes.size(); ++s) {
-            const quint32 bytes = sizes.at(s) * kMegabyte;
-            for (int i = 0; ok && i < pictures; ++i) {
-                const QVector<Download> downloads =
-                    BenchHost::takePictures([&] { shoot(bytes); }, 1, 1, kDownloadWaitMs);
-                ok = downloads.size() == 1;
-                if (ok)
-                    singles[s].add(BenchFigures::megabytesPerSecond(bytes, downloads.first().durationNs()));
-            }
+        for (int i = 0; ok && i < pictures; ++i) {
+            const QVector<Download> downloads = BenchHost::takePictures([&] { shoot(bytes); }, 1, 1, kDownloadWaitMs);
+            ok = downloads.size() == 1;
+            if (ok)
+                singles.add(BenchFigures::megabytesPerSecond(bytes, downloads.first().durationNs()));
         }
         ok = ok && BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatPair);
-        for (int s = 0; ok && s < sizes.size(); ++s) {
-            const quint32 bytes = sizes.at(s) * kMegabyte;
-            for (int i = 0; ok && i < pictures; ++i) {
-                const QVector<Download> downloads =
-                    BenchHost::takePictures([&] { shoot(bytes); }, pairs, 2, kDownloadWaitMs);
-                ok = !downloads.isEmpty();
-                bursts[s].add(BenchHost::burstRate(downloads));
-                burstFiles[s].add(BenchHost::filesRate(downloads));
-            }
+        for (int i = 0; ok && i < pictures; ++i) {
+            const QVector<Download> downloads =
+                BenchHost::takePictures([&] { shoot(bytes); }, pairs, 2, kDownloadWaitMs);
+            ok = !downloads.isEmpty();
+            bursts.add(BenchHost::burstRate(downloads));
+            burstFiles.add(BenchHost::filesRate(downloads));
         }
         BRX_SDK_exit();
+        BenchHost::connectedProduct() = 0;
         return ok;
     }
 };
@@ -295,8 +289,12 @@ int main(int argc, char** argv)
     QVector<Samples> singles(bench.sizes.size());
     QVector<Samples> bursts(bench.sizes.size());
     QVector<Samples> burstFiles(bench.sizes.size());
-    const bool ok =
-        bench.readPlain(plain) && bench.readLibrary(singles, bursts, burstFiles) && bench.readPlain(plain);
+    // Each size's library samples between two rounds of the plain reader.
+    bool ok = true;
+    for (int s = 0; ok && s < bench.sizes.size(); ++s) {
+        ok = bench.readPlain(s, plain[s]) && bench.readLibrary(s, singles[s], bursts[s], burstFiles[s])
+            && bench.readPlain(s, plain[s]);
+    }
     if (ok)
         print(bench, plain, singles, bursts, burstFiles);
     else
