@@ -109,11 +109,8 @@ const QByteArray& BRX_Commu_VirtualCameraStream::cyclePicture(int index)
     BRX_Commu_VirtualCameraTestCard card;
     card.setBall(kBallCentreX + int(kBallRadiusX * std::cos(angle)), kBallCentreY + int(kBallRadiusY * std::sin(angle)));
     card.setCross(int(m_crossX), int(m_crossY));
-    const BRX_Commu_VirtualCameraTestCard::Area shown = {
-        int(sourceStart(m_crossX, kSensorWidth)), int(sourceStart(m_crossY, kSensorHeight)),
-        int(kSensorWidth / m_zoomLevel), int(kSensorHeight / m_zoomLevel)};
     picture = BRX_Commu_VirtualCameraJpeg().encode(
-        card.render(shown, kFrameWidth >> m_halvings, kFrameHeight >> m_halvings));
+        card.render(shownArea(), kFrameWidth >> m_halvings, kFrameHeight >> m_halvings));
     return picture;
 }
 
@@ -158,17 +155,22 @@ QByteArray BRX_Commu_VirtualCameraStream::tagList() const
 
 QByteArray BRX_Commu_VirtualCameraStream::zoomRecord() const
 {
-    const quint32 width = kSensorWidth / m_zoomLevel;
-    const quint32 height = kSensorHeight / m_zoomLevel;
+    const BRX_Commu_VirtualCameraTestCard::Area shown = shownArea();
     QByteArray out;
     Writer::appendU32(out, 0); // the only stripe
     Writer::appendU32(out, m_zoomLevel);
     appendArea(out, 0, 0, kSensorWidth, kSensorHeight);
     appendArea(out, 0, 0, kSensorWidth, kSensorHeight);
-    appendArea(out, sourceStart(m_crossX, kSensorWidth), sourceStart(m_crossY, kSensorHeight), width, height);
+    appendArea(out, quint32(shown.x), quint32(shown.y), quint32(shown.width), quint32(shown.height));
     Writer::appendU32(out, m_crossX);
     Writer::appendU32(out, m_crossY);
     return out;
+}
+
+BRX_Commu_VirtualCameraTestCard::Area BRX_Commu_VirtualCameraStream::shownArea() const
+{
+    return {int(sourceStart(m_crossX, kSensorWidth)), int(sourceStart(m_crossY, kSensorHeight)),
+            int(kSensorWidth / m_zoomLevel), int(kSensorHeight / m_zoomLevel)};
 }
 
 quint32 BRX_Commu_VirtualCameraStream::sourceStart(quint32 cross, quint32 extent) const

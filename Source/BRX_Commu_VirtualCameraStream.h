@@ -55,6 +55,9 @@ private:
     // The view changed: every picture is made anew, at the largest size.
     void forgetPictures();
     QByteArray zoomRecord() const;
+    // The image source area: the whole sensor, or in the magnified view the
+    // part about the cross.
+    BRX_Commu_VirtualCameraTestCard::Area shownArea() const;
     QByteArray timeCode() const;
     // Start of the magnified area on one axis, centred on the cross.
     quint32 sourceStart(quint32 cross, quint32 extent) const;

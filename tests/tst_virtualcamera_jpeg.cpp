@@ -77,17 +77,6 @@ private slots:
         QCOMPARE(red(479, 319), quint8(24));
     }
 
-    // A view wider than the picture gets black bars above and below it, and
-    // nothing of the card beyond the view is drawn into them.
-    void letterboxedView()
-    {
-        const Jpeg::Image image = Card().render({0, 0, 6000, 2000}, 480, 320);
-        const int bar = 3 * 480 * 80;
-        QCOMPARE(image.rgb.left(bar), QByteArray(bar, '\0'));
-        QCOMPARE(image.rgb.right(bar), QByteArray(bar, '\0'));
-        QCOMPARE(image.rgb.mid(bar, 3), QByteArray(3, char(192)));
-    }
-
     // Mid-grey has no coefficients at all: each luma block is the shortest
     // DC code (00) and end of block (1010), each chroma block 00 and 00.
     void codesOfTheStandardTables()
@@ -133,13 +122,6 @@ private slots:
         QCOMPARE(layout.end(), padded.size());
         QCOMPARE(padded.mid(2 + added), jpeg.mid(2));
         QVERIFY(layout.comments().join().startsWith(comment.left(added - 4)));
-    }
-
-    void paddingRefusesWhatItCannotGrow()
-    {
-        const QByteArray jpeg = Jpeg().encode(testCard(32, 32));
-        QVERIFY(Jpeg::padded(jpeg, jpeg.size() - 1).isEmpty());
-        QVERIFY(Jpeg::padded(jpeg.mid(1), jpeg.size()).isEmpty());
     }
 };
 
