@@ -321,10 +321,24 @@ QByteArray BRX_Commu_VirtualCameraProfile::deviceInfo(int productId)
     appendArray(out, {});
     appendArray(out, {0x3801, 0x3802, 0x3000});
     BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("Virtual Camera Works"));
-    BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("Virtual Camera 0x%1").arg(productId, 4, 16, QChar('0')));
+    BRX_Commu_ByteWriter::appendPtpString(out, model(productId));
     BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("1.0.0"));
     BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("VC%1").arg(productId, 8, 16, QChar('0')));
     return out;
+}
+
+QString BRX_Commu_VirtualCameraProfile::model(int productId)
+{
+    return QStringLiteral("Virtual Camera 0x%1").arg(productId, 4, 16, QChar('0'));
+}
+
+int BRX_Commu_VirtualCameraProfile::productIdOfModel(const QString& text)
+{
+    for (int productId : kProducts) {
+        if (model(productId) == text)
+            return productId;
+    }
+    return 0;
 }
 
 QByteArray BRX_Commu_VirtualCameraProfile::settingsBlock(int productId)
