@@ -45,7 +45,7 @@ std::unique_ptr<BRX_Commu_PtpIpLink> BRX_Commu_PtpIpLink::open(const QString& ho
         return nullptr;
     std::unique_ptr<BRX_Commu_PtpIpStream> events = BRX_Commu_TcpStream::connectTo(host, port, connectMs, &error);
     if (!events) {
-        debugPrint(kDebugAlways, "%s - event connection to %s port %u: %s", name, qPrintable(host), port,
+        debugPrint(kDebugPtp, "%s - event connection to %s port %u: %s", name, qPrintable(host), port,
                    qPrintable(error));
         return nullptr;
     }
@@ -69,7 +69,7 @@ bool BRX_Commu_PtpIpLink::initCommand(const Initiator& initiator, const char* na
     if (!send(Packet::initCommandRequest(initiator.guid, initiator.name))
         || m_reader.next(&answer, m_timeouts.firstAnswerMs, m_timeouts.progressMs) != Reader::kOk
         || answer.type != Packet::kInitCommandAck) {
-        debugPrint(kDebugAlways, "%s - the camera refused the connection (reason %u)", name,
+        debugPrint(kDebugPtp, "%s - the camera refused the connection (reason %u)", name,
                    answer.type == Packet::kInitFail ? answer.reason : 0);
         return false;
     }
@@ -88,7 +88,7 @@ bool BRX_Commu_PtpIpLink::initEvents(std::unique_ptr<BRX_Commu_PtpIpStream> even
                       m_timeouts.progressMs) != BRX_Commu_PtpIpStream::kOk
         || reader.next(&answer, m_timeouts.firstAnswerMs, m_timeouts.progressMs) != Reader::kOk
         || answer.type != Packet::kInitEventAck) {
-        debugPrint(kDebugAlways, "%s - the camera refused the event connection (reason %u)", name,
+        debugPrint(kDebugPtp, "%s - the camera refused the event connection (reason %u)", name,
                    answer.type == Packet::kInitFail ? answer.reason : 0);
         return false;
     }
