@@ -11,8 +11,6 @@ namespace {
 typedef BRX_Commu_PtpIpPacket Packet;
 typedef BRX_Commu_PtpIpReader Reader;
 
-// Data phases the host sends go out in packets of at most this payload.
-const quint32 kDataPacketPayload = 64 * 1024;
 
 const char* readerFailure(Reader::Result result)
 {
@@ -144,7 +142,7 @@ bool BRX_Commu_PtpIpLink::sendData(quint32 transactionId, const quint8* data, qu
         return false;
     quint32 offset = 0;
     do {
-        const quint32 chunk = std::min(size - offset, kDataPacketPayload);
+        const quint32 chunk = std::min<quint32>(size - offset, Packet::kDataPacketPayload);
         const Packet::Type type = offset + chunk == size ? Packet::kEndData : Packet::kData;
         QByteArray packet = Packet::dataHeader(type, transactionId, chunk);
         packet.append(reinterpret_cast<const char*>(data) + offset, int(chunk));

@@ -39,6 +39,10 @@ public:
         kMaxBodySize = 1024,
         // Bytes of a Data or End Data body before its payload.
         kDataPrefixSize = 4,
+        // Payload of each Data packet a sender writes. Each packet is written
+        // whole and so travels in one segment on loopback, where packet
+        // analysers that do not reassemble TCP still decode it.
+        kDataPacketPayload = 32 * 1024,
         kProtocolVersion = 0x00010000, // 1.0
     };
     // What an Operation Request announces of its data phase.

@@ -20,7 +20,6 @@ const int kPollMs = 100;
 const int kPatienceMs = 5000;
 // A host's data phase is held whole: larger ones end the connection.
 const quint64 kMaxDataOut = 16 << 20;
-const quint32 kDataPacketPayload = 1 << 20;
 const quint32 kEventBytes = 64;
 
 bool write(BRX_Commu_PtpIpStream& stream, const QByteArray& bytes)
@@ -277,8 +276,7 @@ bool BRX_Commu_VirtualCameraPtpIpServer::sendReply(Session& session, quint32 tra
         && write(*session.command, Packet::operationResponse(code, transactionId, {}));
 }
 
-// The payload leaves straight from the object's bytes, in packets of at
-// most a mebibyte, the last one as End Data.
+// Data packets, the last one as End Data, each written whole.
 bool BRX_Commu_VirtualCameraPtpIpServer::sendData(Session& session, quint32 transactionId, const QByteArray& data,
                                                   bool stopHalfway)
 {
@@ -288,12 +286,10 @@ bool BRX_Commu_VirtualCameraPtpIpServer::sendData(Session& session, quint32 tran
         return false;
     quint32 offset = 0;
     do {
-        const quint32 chunk = std::min(size - offset, kDataPacketPayload);
+        const quint32 chunk = std::min<quint32>(size - offset, Packet::kDataPacketPayload);
         const Packet::Type type = offset + chunk == size ? Packet::kEndData : Packet::kData;
         const quint32 sent = stopHalfway ? chunk / 2 : chunk;
-        if (!write(stream, Packet::dataHeader(type, transactionId, chunk))
-            || stream.write(reinterpret_cast<const quint8*>(data.constData()) + offset, sent, kPatienceMs)
-                != BRX_Commu_PtpIpStream::kOk)
+        if (!write(stream, Packet::dataHeader(type, transactionId, chunk) + data.mid(int(offset), int(sent))))
             return false;
         offset += chunk;
     } while (offset < size && !stopHalfway);
