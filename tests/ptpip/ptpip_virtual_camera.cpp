@@ -11,14 +11,13 @@
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Commu_VirtualCameraPtpIpServer.h"
+#include "ChildProcess.h"
 
 #include <QByteArray>
 #include <QList>
+#include <QVector>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -67,18 +66,7 @@ int runChild(char** argv, quint16 port)
     for (QByteArray& word : words)
         childArgv << word.data();
     childArgv << nullptr;
-    const pid_t child = fork();
-    if (child == 0) {
-        execvp(childArgv[0], childArgv.data());
-        std::perror(childArgv[0]);
-        _exit(127);
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) < 0) {
-        std::perror("ptpip-virtual-camera");
-        return 1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return runChildProcess(childArgv.data(), "ptpip-virtual-camera");
 }
 
 } // namespace
