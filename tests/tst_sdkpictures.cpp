@@ -22,6 +22,7 @@ private slots:
 namespace {
 
 const int kTimeoutMs = 10000;
+const int kFrameReleaseEnd = BRX_SDK_FrameType::FrameReleaseEnd;
 typedef BRX_Logic_TransferThread Transfer;
 typedef QList<int> Types;
 
@@ -49,29 +50,35 @@ void TestSdkPictures::pictureArrivesWithQuickView_data()
 {
     QTest::addColumn<int>("productId");
     QTest::addColumn<SdkHost::Transport>("transport");
+    QTest::addColumn<bool>("releaseEnd");
     QTest::addColumn<Types>("types");
     const Types dngFirst{Transfer::kFrameFileName, Transfer::kFrameOrientation, Transfer::kFrameThumbnail,
                          Transfer::kFrameDngStarts, Transfer::kFrameDng, Transfer::kFrameJpgStarts, Transfer::kFrameJpg};
     const Types jpgFirst{Transfer::kFrameFileName, Transfer::kFrameOrientation, Transfer::kFrameThumbnail,
                          Transfer::kFrameJpgStarts, Transfer::kFrameJpg, Transfer::kFrameDngStarts, Transfer::kFrameDng};
-    QTest::newRow("struct 0x2009") << 0x2009 << SdkHost::kUsb << dngFirst;
-    QTest::newRow("struct M 0x2021") << 0x2021 << SdkHost::kUsb << dngFirst;
-    QTest::newRow("device properties 0x2041") << 0x2041 << SdkHost::kUsb << jpgFirst;
-    QTest::newRow("struct 0x2011 over PTP/IP") << 0x2011 << SdkHost::kNetwork << dngFirst;
-    QTest::newRow("struct M 0x2051 over PTP/IP") << 0x2051 << SdkHost::kNetwork << dngFirst;
-    QTest::newRow("device properties 0x2041 over PTP/IP") << 0x2041 << SdkHost::kNetwork << jpgFirst;
+    QTest::newRow("struct 0x2009") << 0x2009 << SdkHost::kUsb << false << dngFirst;
+    QTest::newRow("struct M 0x2021, end of release") << 0x2021 << SdkHost::kUsb << true
+                                                     << (dngFirst + Types{kFrameReleaseEnd});
+    QTest::newRow("device properties 0x2041") << 0x2041 << SdkHost::kUsb << false << jpgFirst;
+    QTest::newRow("struct 0x2011 over PTP/IP") << 0x2011 << SdkHost::kNetwork << false << dngFirst;
+    QTest::newRow("struct M 0x2051 over PTP/IP, end of release") << 0x2051 << SdkHost::kNetwork << true
+                                                                 << (dngFirst + Types{kFrameReleaseEnd});
+    QTest::newRow("device properties 0x2041 over PTP/IP") << 0x2041 << SdkHost::kNetwork << false << jpgFirst;
 }
 
 // A DNG and a JPG per picture; the quick view (name, orientation,
 // thumbnail) comes once, before the first file; the bytes are the camera's.
+// The end of the release, with its count of files, comes last when asked for.
 void TestSdkPictures::pictureArrivesWithQuickView()
 {
     QFETCH(int, productId);
     QFETCH(SdkHost::Transport, transport);
+    QFETCH(bool, releaseEnd);
     QFETCH(Types, types);
     SdkHost host(productId, transport);
     QVERIFY(host.waitForInitialState(kTimeoutMs));
     QVERIFY(wantQuickView());
+    QVERIFY(BRX_SDK_setWantReleaseEnd(releaseEnd));
     BRX_Commu_VirtualCamera* camera = &host.camera();
     camera->setPictureOrientation(6);
 
@@ -87,6 +94,8 @@ void TestSdkPictures::pictureArrivesWithQuickView()
     QCOMPARE(frames.bytesOf(Transfer::kFrameJpg), camera->objectData(jpg));
     QCOMPARE(frames.bytesOf(Transfer::kFrameFileName), QByteArray("BRX_0001"));
     QCOMPARE(SdkHost::value<qint32>(frames.bytesOf(Transfer::kFrameOrientation)), 6);
+    if (releaseEnd)
+        QCOMPARE(SdkHost::value<qint32>(frames.bytesOf(kFrameReleaseEnd)), 2);
     QCOMPARE(camera->pendingTransfers(), 0);
 }
 
