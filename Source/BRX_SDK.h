@@ -120,19 +120,6 @@ BRX_SDK_EXPORT bool BRX_SDK_getChoices(int property, void* data, unsigned int si
 BRX_SDK_EXPORT bool BRX_SDK_isInitialStateDelivered();
 BRX_SDK_EXPORT bool BRX_SDK_getCameraIdentity(BRX_SDK_CameraIdentity* out);
 BRX_SDK_EXPORT bool BRX_SDK_getLiveViewArea(BRX_SDK_LiveViewArea* out);
-
-/* Extension: call before BRX_SDK_init to tether a camera over the network
- * (PTP over TCP/IP, by Wi-Fi or Ethernet) instead of one on USB or the
- * virtual camera. hostAndPort, NUL-terminated UTF-8, is "host" or
- * "host:port", an IPv6 address in brackets ("[fe80::1]:15740"); without a
- * port the standard's 15740 is used. The library connects to the address at
- * once and, while nobody answers there, again every second; it recognises the
- * camera by the model its DeviceInfo names. A camera that closes the
- * connection, breaks the protocol or falls silent is disconnected as if
- * unplugged (init callback with false) and connected again once it answers.
- * NULL or "" goes back to USB. False for a text that is no address, or when
- * the library is already initialised (the choice is then unchanged). Host's
- * thread; the text is copied. */
 BRX_SDK_EXPORT bool BRX_SDK_useNetworkCamera(const char* hostAndPort);
 
 #endif

@@ -130,3 +130,8 @@ bool brxsdk_press_virtual_camera_shutter(void)
 {
     return BRX_SDK_pressVirtualCameraShutter();
 }
+
+bool brxsdk_use_network_camera(const char* hostAndPort)
+{
+    return BRX_SDK_useNetworkCamera(hostAndPort);
+}
