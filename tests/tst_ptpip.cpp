@@ -2,7 +2,6 @@
 #include "BRX_Commu_PtpIpEventThread.h"
 #include "BRX_Commu_PtpIpLink.h"
 #include "BRX_Commu_PtpIpPacket.h"
-#include "BRX_Commu_VirtualCameraDevice.h"
 #include "BRX_Commu_VirtualCameraPtpIpServer.h"
 #include "BRX_SDK.h"
 #include "LogCapture.h"
@@ -27,7 +26,6 @@ private slots:
     void brokenRepliesCostTheConnection();
     void aLateCameraIsCancelledAndStaysInStep();
     void eventConnectionPassesEventsAndProbesTheSilence();
-    void standardCaptureAnnouncesItsObjectsAndItsEnd();
     void hostilePeerCostsOnlyTheConnection_data();
     void hostilePeerCostsOnlyTheConnection();
 };
@@ -246,27 +244,6 @@ void TestPtpIp::eventConnectionPassesEventsAndProbesTheSilence()
     QCOMPARE(events.first().code, quint16(0xC00A));
     QCOMPARE(events.first().params, QVector<quint32>{0x5010});
     QCOMPARE(stream.written(), Packet::bare(Packet::kProbeResponse) + Packet::bare(Packet::kProbeRequest));
-}
-
-// ObjectAdded with the capture's transaction ID for each file, then
-// CaptureComplete: what a generic host waits for.
-void TestPtpIp::standardCaptureAnnouncesItsObjectsAndItsEnd()
-{
-    BRX_Commu_VirtualCameraDevice device(0x2009);
-    QCOMPARE(device.handle(0x1002, 0, {1}, QByteArray()).code, quint16(0x2001));
-    QCOMPARE(device.handle(0x100E, 1, {}, QByteArray()).code, quint16(0x2001));
-    const QVector<BRX_Commu_PtpContainer> events = device.takeEvents();
-    QVector<quint32> added;
-    for (const BRX_Commu_PtpContainer& event : events) {
-        if (event.code == 0x4002) {
-            QCOMPARE(event.transactionId, 1u);
-            added << event.params.value(0);
-        }
-    }
-    QCOMPARE(added.size(), 2); // the DNG and the JPG
-    QCOMPARE(events.last().code, quint16(0x400D));
-    QCOMPARE(events.last().transactionId, 1u);
-    QVERIFY(device.store().find(added.first()));
 }
 
 void TestPtpIp::hostilePeerCostsOnlyTheConnection_data()
