@@ -162,7 +162,10 @@ BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::readReply(const Transaction& tr
     *timedOut = read == Reader::kTimeout;
     if (*timedOut)
         return kLost;
-    if (read == Reader::kOk && packet.type == Packet::kStartData && packet.transactionId == transactionId) {
+    // Only a transaction that reads has a data phase from the camera: one in
+    // answer to another would be written into a buffer the host only lent.
+    if (read == Reader::kOk && packet.type == Packet::kStartData && packet.transactionId == transactionId
+        && transaction.direction == Transaction::kDataIn) {
         const Result data = receiveData(packet, transaction, transactionId);
         if (data != kResponded)
             return data;

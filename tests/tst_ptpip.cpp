@@ -24,6 +24,7 @@ private slots:
     void dataPhasesArriveWhole();
     void brokenRepliesCostTheConnection_data();
     void brokenRepliesCostTheConnection();
+    void dataPhaseOfTheCameraForAnOutgoingOneCostsTheConnection();
     void aLateCameraIsCancelledAndStaysInStep();
     void eventConnectionPassesEventsAndProbesTheSilence();
     void hostilePeerCostsOnlyTheConnection_data();
@@ -198,6 +199,22 @@ void TestPtpIp::brokenRepliesCostTheConnection()
     quint16 code = 0;
     QCOMPARE(scripted.transact(Transaction::kDataIn, &buffer, &code), Link::kLost);
     QVERIFY2(log.contains(logged), qPrintable(log.lines().join('\n')));
+}
+
+// The host's outgoing data is only lent to the link: a camera that answers
+// it with a data phase of its own is out of step and writes nothing there.
+void TestPtpIp::dataPhaseOfTheCameraForAnOutgoingOneCostsTheConnection()
+{
+    ScriptedLink scripted;
+    scripted.peer->addBytes(Packet::startData(0, 4) + dataPacket(Packet::kEndData, 0, "CAMR")
+                            + Packet::operationResponse(0x2001, 0, {}));
+    LogCapture log;
+    QByteArray out("host");
+    quint16 code = 0;
+    QCOMPARE(scripted.transact(Transaction::kDataOut, &out, &code), Link::kLost);
+    QCOMPARE(out, QByteArray("host"));
+    QVERIFY2(log.contains("unexpected Start Data of transaction 0x00000000, expected 0x00000000"),
+             qPrintable(log.lines().join('\n')));
 }
 
 // No answer in time: Cancel goes out; the answer that then comes ends the
