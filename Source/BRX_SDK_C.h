@@ -540,8 +540,7 @@ BRX_SDK_EXPORT bool brxsdk_press_virtual_camera_shutter(void);
  * protocol or falls silent is disconnected as if unplugged (init callback
  * with false) and connected again once it answers. NULL or "" goes back to
  * USB. False for a text that is no address, or when the library is already
- * initialised (the choice is then unchanged). Host thread; the text is
- * copied. */
+ * initialised (the choice is then unchanged). The text is copied. */
 BRX_SDK_EXPORT bool brxsdk_use_network_camera(const char* hostAndPort);
 
 #ifdef __cplusplus
