@@ -16,7 +16,6 @@
 
 namespace {
 
-const quint16 kOpGetDeviceInfo = 0x1001;
 const quint16 kOpOpenSession = 0x1002;
 const quint16 kOpCloseSession = 0x1003;
 const quint32 kVendorSessionKey = 0xFF55;
