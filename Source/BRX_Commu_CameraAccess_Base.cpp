@@ -22,6 +22,54 @@ const int kCaptureMode7 = 7;
 // Products that understand a release stage directly through operation 0x9004.
 const int kDirectReleaseProducts[] = {0x2009, 0x2011, 0x2021, 0x2031, 0x2041, 0x2051};
 
+enum EventAction {
+    kActionSettings,
+    kActionLens,
+    kActionBulb,
+    kActionSelfTimer,
+    kActionGeotagging,
+    kActionDeviceProperty,
+    kAction3DAxis,
+    kActionTransferRequest,
+    kActionImageDatabase,
+    kActionObjectRemoved,
+};
+
+struct EventRule {
+    quint32 eventCode;
+    const char* name;
+    EventAction action;
+    bool structProductsOnly;
+};
+
+// Vendor events and the standard events every transport delivers.
+const EventRule kEventRules[] = {
+    {0xC0000000, "kVQCameraSettingsChanged", kActionSettings, false},
+    {0xC0020000, "kVQLensChanged", kActionLens, true},
+    {0xC0060000, "kVQBulbTick", kActionBulb, true},
+    {0xC0070000, "kVQSelfTimerTick", kActionSelfTimer, true},
+    {0xC0080000, "kVQGeoTackingStatusChanged", kActionGeotagging, false},
+    {0xC00A0000, "kVQDevicePropChanged", kActionDeviceProperty, false},
+    {0xC00C0000, "kVQ3DAxisDataChanged", kAction3DAxis, false},
+    {0x40090000, "RequestObjectTransfer", kActionTransferRequest, false},
+    {0x40020000, "ObjectAdded", kActionImageDatabase, false},
+    {0x40030000, "ObjectRemoved", kActionObjectRemoved, false},
+    {0x40040000, "StoreAdded", kActionImageDatabase, false},
+    {0x40050000, "StoreRemoved", kActionImageDatabase, false},
+    {0x400C0000, "StorageInfoChanged", kActionImageDatabase, false},
+};
+
+bool isStructProduct(int productId)
+{
+    return productId == 0x2009 || productId == 0x2011 || productId == 0x2021 || productId == 0x2051;
+}
+
+bool needsParameter(EventAction action)
+{
+    return action == kActionBulb || action == kActionSelfTimer || action == kActionDeviceProperty
+        || action == kActionObjectRemoved;
+}
+
 } // namespace
 
 BRX_Commu_CameraAccess_Base* BRX_Commu_CameraAccess_Base::createCameraAccess(int connectionType)
@@ -30,7 +78,7 @@ BRX_Commu_CameraAccess_Base* BRX_Commu_CameraAccess_Base::createCameraAccess(int
     case kConnectionUsb:
         return BRX_Commu_CameraAccess_Usb_PTP::create();
     case kConnectionWlan:
-        return new BRX_Commu_CameraAccess_WLAN;
+        return new BRX_Commu_CameraAccess_WLAN(BRX_Commu_CameraAccess_WLAN::selected());
     case kConnectionSimulated:
         return new BRX_Commu_CameraAccess_Dummy;
     default:
@@ -598,4 +646,111 @@ bool BRX_Commu_CameraAccess_Base::isTransferActive() const
 {
     std::lock_guard<std::mutex> locker(m_transferMutex);
     return m_transferActive != 0;
+}
+
+// --- Camera events -----------------------------------------------------------------
+
+void BRX_Commu_CameraAccess_Base::queueEvent(quint32 connection, const BRX_Commu_PtpContainer& event)
+{
+    queuePending({connection, PendingEvent::kEvent, event});
+}
+
+void BRX_Commu_CameraAccess_Base::queueDeparture(quint32 connection, bool silent)
+{
+    queuePending({connection, silent ? PendingEvent::kSilent : PendingEvent::kVanished, BRX_Commu_PtpContainer()});
+}
+
+// The queue carries the data; the queued call only wakes this object's thread.
+void BRX_Commu_CameraAccess_Base::queuePending(const PendingEvent& event)
+{
+    bool wasEmpty;
+    {
+        std::lock_guard<std::mutex> locker(m_eventMutex);
+        wasEmpty = m_pendingEvents.isEmpty();
+        m_pendingEvents.append(event);
+    }
+    if (wasEmpty)
+        QMetaObject::invokeMethod(this, "drainEvents", Qt::QueuedConnection);
+}
+
+void BRX_Commu_CameraAccess_Base::dropQueuedEvents()
+{
+    std::lock_guard<std::mutex> locker(m_eventMutex);
+    m_pendingEvents.clear();
+}
+
+void BRX_Commu_CameraAccess_Base::deviceDeparted(bool)
+{
+}
+
+void BRX_Commu_CameraAccess_Base::drainEvents()
+{
+    QVector<PendingEvent> events;
+    {
+        std::lock_guard<std::mutex> locker(m_eventMutex);
+        events.swap(m_pendingEvents);
+    }
+    for (const PendingEvent& pending : events) {
+        if (pending.connection != m_connection || m_productId == 0)
+            continue;
+        if (pending.kind == PendingEvent::kEvent) {
+            deliverEvent(quint32(pending.event.code) << 16, pending.event.params);
+            continue;
+        }
+        debugPrint(kDebugPtp, "%s - device removed", BRX_METHOD);
+        deviceDeparted(pending.kind == PendingEvent::kSilent);
+    }
+}
+
+void BRX_Commu_CameraAccess_Base::deliverEvent(quint32 eventCode, const QVector<quint32>& params)
+{
+    const EventRule* rule = nullptr;
+    for (const EventRule& candidate : kEventRules) {
+        if (candidate.eventCode == eventCode)
+            rule = &candidate;
+    }
+    if (!rule) {
+        debugPrint(kDebugPtp, "%s - event 0x%08X is unknown", BRX_METHOD, eventCode);
+        return;
+    }
+    debugPrint(kDebugPtp, "%s - event 0x%08X is %s", BRX_METHOD, eventCode, rule->name);
+    if (rule->structProductsOnly && !isStructProduct(m_productId))
+        return;
+    if (needsParameter(rule->action) && params.isEmpty()) {
+        debugPrint(kDebugAlways, "%s - event 0x%08X without parameter", BRX_METHOD, eventCode);
+        return;
+    }
+    switch (rule->action) {
+    case kActionSettings:
+        Q_EMIT signalSettingsChanged();
+        break;
+    case kActionLens:
+        Q_EMIT signalLensChanged();
+        break;
+    case kActionBulb:
+        Q_EMIT signalBulbCounter(int(params.first()));
+        break;
+    case kActionSelfTimer:
+        Q_EMIT signalSelfTimerCounter(int(params.first()));
+        break;
+    case kActionGeotagging:
+        Q_EMIT signalGeotackingChanged();
+        break;
+    case kActionDeviceProperty:
+        addChangedDeviceProperty(quint16(params.first()));
+        break;
+    case kAction3DAxis:
+        Q_EMIT signal3DAxisDataChanged();
+        break;
+    case kActionTransferRequest:
+        Q_EMIT signalTransferRequest();
+        break;
+    case kActionObjectRemoved:
+        Q_EMIT signalObjectDeleted(params.first());
+        Q_EMIT signalUpdateImageDB();
+        break;
+    case kActionImageDatabase:
+        Q_EMIT signalUpdateImageDB();
+        break;
+    }
 }

@@ -1,10 +1,13 @@
 #ifndef BRX_COMMU_CAMERAACCESS_BASE_H
 #define BRX_COMMU_CAMERAACCESS_BASE_H
 
+#include "BRX_Commu_PtpContainer.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <QVector>
 
 #include <atomic>
 #include <mutex>
@@ -178,9 +181,9 @@ public:
         kDevicePropLensChanged = 0xD620,          // never read; means "lens changed"
     };
 
-    // Returns a new access object for connectionType (1 USB, 2 WLAN, 0x100
-    // simulated camera), or null for a type without a transport. The caller
-    // owns the object.
+    // Returns a new access object for connectionType (1 USB, 2 WLAN at the
+    // selected network address, 0x100 simulated camera), or null for a type
+    // without a transport. The caller owns the object.
     static BRX_Commu_CameraAccess_Base* createCameraAccess(int connectionType);
 
     explicit BRX_Commu_CameraAccess_Base(int connectionType);
@@ -290,6 +293,12 @@ public:
     int pendingTransfers() const;
     bool isTransferActive() const;
 
+    // --- Camera events -------------------------------------------------------------
+    // Applies the event table to one camera event. eventCode carries the PTP
+    // event code in its upper 16 bits; the lower 16 bits must be zero.
+    // Called on this object's own thread.
+    void deliverEvent(quint32 eventCode, const QVector<quint32>& params);
+
 signals:
     void signalDeviceAvailable(int connectionType, quint64 cameraId, int productId, QString deviceId);
     void signalConnectionOpened(int connectionType);
@@ -313,15 +322,41 @@ protected slots:
     // Signals at most one queued property change (every 100 ms).
     void timeoutDevicePropertyChanged();
 
+private slots:
+    void drainEvents();
+
 protected:
     // The release dispatcher: values[0] is the stage, then its parameters.
     bool releaseCamImpl(quint32 count, const qint32* values);
+
+    // Connections are counted, so that a late report of a transport's event
+    // thread cannot act on a newer connection. Any thread.
+    quint32 beginConnection() { return ++m_connection; }
+    quint32 currentConnection() const { return m_connection; }
+    // Any thread (a transport's event thread): an event of a connection, or
+    // the report that its device has gone (off the bus, closed, or silent).
+    // Both are acted on later on this object's own thread, so that no caller
+    // further up the stack loses the objects it works with.
+    void queueEvent(quint32 connection, const BRX_Commu_PtpContainer& event);
+    void queueDeparture(quint32 connection, bool silent);
+    void dropQueuedEvents();
+    // The device of the open connection has gone; this object's thread.
+    // silent: it stopped answering rather than leaving.
+    virtual void deviceDeparted(bool silent);
 
     // Set by openConnection, cleared by closeConnection of the transport (in
     // the access's thread); read from the host's thread too.
     std::atomic<int> m_productId{0};
 
 private:
+    struct PendingEvent {
+        enum Kind { kEvent, kVanished, kSilent };
+        quint32 connection;
+        Kind kind;
+        BRX_Commu_PtpContainer event;
+    };
+
+    void queuePending(const PendingEvent& event);
     template <typename T> bool getDevicePropTyped(quint16 propertyCode, T& value);
     template <typename T> bool setDevicePropTyped(quint16 propertyCode, T value);
     bool isDirectReleaseProduct() const;
@@ -340,6 +375,9 @@ private:
     mutable std::mutex m_transferMutex;
     int m_pendingTransfers = 0;
     quint32 m_transferActive = 0;
+    std::atomic<quint32> m_connection{0};
+    std::mutex m_eventMutex;
+    QVector<PendingEvent> m_pendingEvents;
 };
 
 #endif

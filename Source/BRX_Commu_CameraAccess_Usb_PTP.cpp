@@ -1,13 +1,13 @@
 #include "BRX_Commu_CameraAccess_Usb_PTP.h"
 #include "BRX_Commu_LibusbHotplugWatcher.h"
 #include "BRX_Commu_LibusbScanner.h"
+#include "BRX_Commu_PtpTransaction.h"
 #include "BRX_Commu_UsbEventThread.h"
 #include "BRX_Commu_UsbPipe.h"
 #include "BRX_Commu_UsbScanner.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Debug.h"
 
-#include <QThread>
 #include <algorithm>
 #include <iterator>
 
@@ -17,80 +17,8 @@ const quint16 kOpOpenSession = 0x1002;
 const quint16 kOpCloseSession = 0x1003;
 const quint32 kSessionId = 1;
 const quint32 kVendorSessionKey = 0xFF55;
-const quint16 kResponseSessionAlreadyOpen = 0x201E;
-// Device Busy repeats the whole transaction: six attempts in all, or for
-// as long as a patient operation may take to be answered.
-const int kMaxBusyRepetitions = 5;
-const unsigned long kBusySleepMs = 100;
 // A camera silent through this many recoveries in a row has gone.
 const int kMaxSilentTransactions = 2;
-
-// Operations a camera may be slow to begin answering: releases, settings
-// writes (while it is busy) and the first data of a large object.
-const quint16 kPatientOperations[] = {
-    BRX_Commu_CameraAccess_Base::kOpRelease,
-    BRX_Commu_CameraAccess_Base::kOpInitiateCapture,
-    BRX_Commu_CameraAccess_Base::kOpControlBulbExposure,
-    BRX_Commu_CameraAccess_Base::kOpControlContinuousExposure,
-    BRX_Commu_CameraAccess_Base::kOpSetCameraSettings,
-    BRX_Commu_CameraAccess_Base::kOpSetDevicePropValue,
-    BRX_Commu_CameraAccess_Base::kOpGetObject,
-    BRX_Commu_CameraAccess_Base::kOpGetPartialObject,
-};
-
-enum EventAction {
-    kActionSettings,
-    kActionLens,
-    kActionBulb,
-    kActionSelfTimer,
-    kActionGeotagging,
-    kActionDeviceProperty,
-    kAction3DAxis,
-    kActionTransferRequest,
-    kActionImageDatabase,
-    kActionObjectRemoved,
-};
-
-struct EventRule {
-    quint32 eventCode;
-    const char* name;
-    EventAction action;
-    bool structProductsOnly;
-};
-
-// Vendor events and the standard events the USB class delivers.
-const EventRule kEventRules[] = {
-    {0xC0000000, "kVQCameraSettingsChanged", kActionSettings, false},
-    {0xC0020000, "kVQLensChanged", kActionLens, true},
-    {0xC0060000, "kVQBulbTick", kActionBulb, true},
-    {0xC0070000, "kVQSelfTimerTick", kActionSelfTimer, true},
-    {0xC0080000, "kVQGeoTackingStatusChanged", kActionGeotagging, false},
-    {0xC00A0000, "kVQDevicePropChanged", kActionDeviceProperty, false},
-    {0xC00C0000, "kVQ3DAxisDataChanged", kAction3DAxis, false},
-    {0x40090000, "RequestObjectTransfer", kActionTransferRequest, false},
-    {0x40020000, "ObjectAdded", kActionImageDatabase, false},
-    {0x40030000, "ObjectRemoved", kActionObjectRemoved, false},
-    {0x40040000, "StoreAdded", kActionImageDatabase, false},
-    {0x40050000, "StoreRemoved", kActionImageDatabase, false},
-    {0x400C0000, "StorageInfoChanged", kActionImageDatabase, false},
-};
-
-bool isStructProduct(int productId)
-{
-    return productId == 0x2009 || productId == 0x2011 || productId == 0x2021 || productId == 0x2051;
-}
-
-bool isPatient(quint32 opCode)
-{
-    return std::find(std::begin(kPatientOperations), std::end(kPatientOperations), opCode)
-        != std::end(kPatientOperations);
-}
-
-bool needsParameter(EventAction action)
-{
-    return action == kActionBulb || action == kActionSelfTimer || action == kActionDeviceProperty
-        || action == kActionObjectRemoved;
-}
 
 } // namespace
 
@@ -156,10 +84,7 @@ bool BRX_Commu_CameraAccess_Usb_PTP::closeDevice()
     debugPrint(kDebugPtp, "%s - CameraId = 0x%X - ProductId = 0x%X", BRX_METHOD, m_cameraId, unsigned(m_productId));
     unregisterForEventNotifications();
     closePipe();
-    {
-        std::lock_guard<std::mutex> locker(m_eventMutex);
-        m_pendingEvents.clear();
-    }
+    dropQueuedEvents();
     m_deviceId.clear();
     m_cameraId = 0;
     m_productId = 0;
@@ -190,17 +115,10 @@ bool BRX_Commu_CameraAccess_Usb_PTP::openPtpSession()
     // The label must outlive the transaction, whose log lines use it.
     const std::string label = BRX_METHOD;
     const Transaction openSession =
-        makeTransaction(kOpOpenSession, 1, &kSessionId, BRX_Commu_PtpUsbLink::kNoData, nullptr, 0, label.c_str());
+        Transaction::make(kOpOpenSession, 1, &kSessionId, BRX_Commu_PtpUsbLink::kNoData, nullptr, 0, label.c_str());
     if (!exchange(openSession, &code))
         return false;
-    if (code == kResponseSessionAlreadyOpen)
-        code = kResponseOK;
-    if (code != kResponseOK) {
-        debugPrint(kDebugAlways, "%s - MTP Response code: 0x%08X", BRX_METHOD, code);
-        return false;
-    }
-    debugPrint(kDebugPtp, "%s - successful", BRX_METHOD);
-    return true;
+    return BRX_Commu_PtpTransaction::isSessionOpened(code, label.c_str());
 }
 
 bool BRX_Commu_CameraAccess_Usb_PTP::closePtpSession()
@@ -214,7 +132,7 @@ bool BRX_Commu_CameraAccess_Usb_PTP::recvData(quint32 opCode, quint32 numParams,
 {
     if (received)
         *received = 0;
-    return run(makeTransaction(opCode, numParams, params, BRX_Commu_PtpUsbLink::kDataIn, buffer, bufferSize,
+    return run(Transaction::make(opCode, numParams, params, BRX_Commu_PtpUsbLink::kDataIn, buffer, bufferSize,
                                methodName ? methodName : BRX_METHOD),
                received);
 }
@@ -222,7 +140,7 @@ bool BRX_Commu_CameraAccess_Usb_PTP::recvData(quint32 opCode, quint32 numParams,
 bool BRX_Commu_CameraAccess_Usb_PTP::sendCommand(quint32 opCode, quint32 numParams, const quint32* params,
                                                  const char* methodName)
 {
-    return run(makeTransaction(opCode, numParams, params, BRX_Commu_PtpUsbLink::kNoData, nullptr, 0,
+    return run(Transaction::make(opCode, numParams, params, BRX_Commu_PtpUsbLink::kNoData, nullptr, 0,
                                methodName ? methodName : BRX_METHOD));
 }
 
@@ -230,30 +148,14 @@ bool BRX_Commu_CameraAccess_Usb_PTP::sendCommand(quint32 opCode, quint32 numPara
 bool BRX_Commu_CameraAccess_Usb_PTP::sendData(quint32 opCode, quint32 numParams, const quint32* params,
                                               const void* buffer, quint32 bufferSize, const char* methodName)
 {
-    return run(makeTransaction(opCode, numParams, params, BRX_Commu_PtpUsbLink::kDataOut,
+    return run(Transaction::make(opCode, numParams, params, BRX_Commu_PtpUsbLink::kDataOut,
                                const_cast<void*>(buffer), bufferSize, methodName ? methodName : BRX_METHOD));
-}
-
-BRX_Commu_PtpUsbLink::Transaction
-BRX_Commu_CameraAccess_Usb_PTP::makeTransaction(quint32 opCode, quint32 numParams, const quint32* params,
-                                                BRX_Commu_PtpUsbLink::Direction direction, void* buffer,
-                                                quint32 size, const char* name)
-{
-    return {quint16(opCode), numParams, params, direction, static_cast<quint8*>(buffer), buffer ? size : 0,
-            isPatient(opCode), name};
 }
 
 bool BRX_Commu_CameraAccess_Usb_PTP::run(const Transaction& transaction, quint32* received)
 {
     quint16 code = 0;
-    if (!exchange(transaction, &code, received))
-        return false;
-    if (code != kResponseOK) {
-        debugPrint(kDebugAlways, "%s - MTP Response code: 0x%08X", transaction.name, code);
-        return false;
-    }
-    debugPrint(kDebugPtp, "%s - successful", transaction.name);
-    return true;
+    return exchange(transaction, &code, received) && BRX_Commu_PtpTransaction::isAccepted(code, transaction.name);
 }
 
 // False when no answer came (no device, transfer error); else *responseCode
@@ -264,8 +166,8 @@ bool BRX_Commu_CameraAccess_Usb_PTP::exchange(const Transaction& transaction, qu
     std::lock_guard<std::mutex> locker(m_deviceMutex);
     if (!m_link || m_silentTransactions >= kMaxSilentTransactions)
         return false;
-    const QDeadlineTimer patience(transaction.patient ? m_link->timeouts().patientAnswerMs : 0);
-    for (int repetition = 0;; ++repetition) {
+    BRX_Commu_PtpTransaction::BusyRetry busy(transaction.patient, m_link->timeouts().patientAnswerMs);
+    do {
         const BRX_Commu_PtpUsbLink::Result result = m_link->transact(transaction, responseCode);
         if (received)
             *received = m_link->payloadReceived();
@@ -274,31 +176,21 @@ bool BRX_Commu_CameraAccess_Usb_PTP::exchange(const Transaction& transaction, qu
             return false;
         }
         m_silentTransactions = 0;
-        if (*responseCode != kResponseDeviceBusy || !repeatsBusy(transaction, repetition, patience))
-            return true;
-        QThread::msleep(kBusySleepMs);
-    }
-}
-
-// A camera busy with a release or writing a picture may take long over an
-// operation that has to wait for it.
-bool BRX_Commu_CameraAccess_Usb_PTP::repeatsBusy(const Transaction& transaction, int repetition,
-                                                 const QDeadlineTimer& patience) const
-{
-    return repetition < kMaxBusyRepetitions || (transaction.patient && !patience.hasExpired());
+    } while (busy.repeatAfter(*responseCode));
+    return true;
 }
 
 // Called with m_deviceMutex held.
 void BRX_Commu_CameraAccess_Usb_PTP::afterFailure(BRX_Commu_PtpUsbLink::Result result)
 {
     if (result == BRX_Commu_PtpUsbLink::kNoDevice)
-        deviceVanished(m_connection);
+        queueDeparture(currentConnection(), false);
     else if (result == BRX_Commu_PtpUsbLink::kSessionLost)
         reopenSessionsLocked();
     if (result != BRX_Commu_PtpUsbLink::kSilent || ++m_silentTransactions < kMaxSilentTransactions)
         return;
     debugPrint(kDebugAlways, "%s - the camera does not answer any more, closing the connection", BRX_METHOD);
-    deviceVanished(m_connection, PendingEvent::kSilent);
+    queueDeparture(currentConnection(), true);
 }
 
 // After a Device Reset the camera has no session: both are opened again, as
@@ -309,8 +201,8 @@ void BRX_Commu_CameraAccess_Usb_PTP::reopenSessionsLocked()
     // The label must outlive the transactions, whose log lines use it.
     const std::string label = BRX_METHOD;
     const Transaction sessions[] = {
-        makeTransaction(kOpOpenSession, 1, &kSessionId, noData, nullptr, 0, label.c_str()),
-        makeTransaction(kOpOpenVQSession, 1, &kVendorSessionKey, noData, nullptr, 0, label.c_str()),
+        Transaction::make(kOpOpenSession, 1, &kSessionId, noData, nullptr, 0, label.c_str()),
+        Transaction::make(kOpOpenVQSession, 1, &kVendorSessionKey, noData, nullptr, 0, label.c_str()),
     };
     for (const Transaction& session : sessions) {
         quint16 code = 0;
@@ -331,7 +223,7 @@ void BRX_Commu_CameraAccess_Usb_PTP::openPipe(const QString& deviceId)
     m_pipe = pipe;
     m_link.reset(pipe ? new BRX_Commu_PtpUsbLink(pipe) : nullptr);
     m_silentTransactions = 0;
-    ++m_connection;
+    beginConnection();
 }
 
 void BRX_Commu_CameraAccess_Usb_PTP::closePipe()
@@ -349,13 +241,10 @@ void BRX_Commu_CameraAccess_Usb_PTP::registerForEventNotifications()
         debugPrint(kDebugAlways, "%s - Already registered to receive device events", BRX_METHOD);
         return;
     }
-    const quint32 connection = m_connection;
+    const quint32 connection = currentConnection();
     m_eventThread.reset(new BRX_Commu_UsbEventThread(
-        m_pipe,
-        [this, connection](const BRX_Commu_PtpContainer& event) {
-            queueEvent({connection, PendingEvent::kEvent, event});
-        },
-        [this, connection] { deviceVanished(connection); }));
+        m_pipe, [this, connection](const BRX_Commu_PtpContainer& event) { queueEvent(connection, event); },
+        [this, connection] { queueDeparture(connection, false); }));
     debugPrint(kDebugPtp, "%s - Registered for device event notifications", BRX_METHOD);
 }
 
@@ -367,102 +256,14 @@ void BRX_Commu_CameraAccess_Usb_PTP::unregisterForEventNotifications()
     debugPrint(kDebugPtp, "%s - Unregistered for device event notifications", BRX_METHOD);
 }
 
-// Any thread. The connection is closed later on this object's own thread, so
-// that no caller further up the stack loses the objects it works with.
-void BRX_Commu_CameraAccess_Usb_PTP::deviceVanished(quint32 connection, PendingEvent::Kind kind)
+// Forgotten at once, so that a camera plugged back in before the next scan
+// is announced again.
+void BRX_Commu_CameraAccess_Usb_PTP::deviceDeparted(bool silent)
 {
-    queueEvent({connection, kind, BRX_Commu_PtpContainer()});
-}
-
-// Any thread. The queue carries the data; the queued call only wakes this
-// object's thread.
-void BRX_Commu_CameraAccess_Usb_PTP::queueEvent(const PendingEvent& event)
-{
-    bool wasEmpty;
-    {
-        std::lock_guard<std::mutex> locker(m_eventMutex);
-        wasEmpty = m_pendingEvents.isEmpty();
-        m_pendingEvents.append(event);
-    }
-    if (wasEmpty)
-        QMetaObject::invokeMethod(this, "drainEvents", Qt::QueuedConnection);
-}
-
-void BRX_Commu_CameraAccess_Usb_PTP::drainEvents()
-{
-    QVector<PendingEvent> events;
-    {
-        std::lock_guard<std::mutex> locker(m_eventMutex);
-        events.swap(m_pendingEvents);
-    }
-    for (const PendingEvent& pending : events) {
-        if (pending.connection != m_connection || m_productId == 0)
-            continue;
-        if (pending.kind == PendingEvent::kEvent) {
-            deliverEvent(quint32(pending.event.code) << 16, pending.event.params);
-            continue;
-        }
-        debugPrint(kDebugPtp, "%s - device removed", BRX_METHOD);
-        if (pending.kind == PendingEvent::kSilent)
-            m_silentDevices.append(m_deviceId);
-        // Forgotten at once, so that a camera plugged back in before the
-        // next scan is announced again.
-        forgetDevice(m_deviceId);
-        closeDevice();
-    }
-}
-
-void BRX_Commu_CameraAccess_Usb_PTP::deliverEvent(quint32 eventCode, const QVector<quint32>& params)
-{
-    const EventRule* rule = nullptr;
-    for (const EventRule& candidate : kEventRules) {
-        if (candidate.eventCode == eventCode)
-            rule = &candidate;
-    }
-    if (!rule) {
-        debugPrint(kDebugPtp, "%s - event 0x%08X is unknown", BRX_METHOD, eventCode);
-        return;
-    }
-    debugPrint(kDebugPtp, "%s - event 0x%08X is %s", BRX_METHOD, eventCode, rule->name);
-    if (rule->structProductsOnly && !isStructProduct(m_productId))
-        return;
-    if (needsParameter(rule->action) && params.isEmpty()) {
-        debugPrint(kDebugAlways, "%s - event 0x%08X without parameter", BRX_METHOD, eventCode);
-        return;
-    }
-    switch (rule->action) {
-    case kActionSettings:
-        Q_EMIT signalSettingsChanged();
-        break;
-    case kActionLens:
-        Q_EMIT signalLensChanged();
-        break;
-    case kActionBulb:
-        Q_EMIT signalBulbCounter(int(params.first()));
-        break;
-    case kActionSelfTimer:
-        Q_EMIT signalSelfTimerCounter(int(params.first()));
-        break;
-    case kActionGeotagging:
-        Q_EMIT signalGeotackingChanged();
-        break;
-    case kActionDeviceProperty:
-        addChangedDeviceProperty(quint16(params.first()));
-        break;
-    case kAction3DAxis:
-        Q_EMIT signal3DAxisDataChanged();
-        break;
-    case kActionTransferRequest:
-        Q_EMIT signalTransferRequest();
-        break;
-    case kActionObjectRemoved:
-        Q_EMIT signalObjectDeleted(params.first());
-        Q_EMIT signalUpdateImageDB();
-        break;
-    case kActionImageDatabase:
-        Q_EMIT signalUpdateImageDB();
-        break;
-    }
+    if (silent)
+        m_silentDevices.append(m_deviceId);
+    forgetDevice(m_deviceId);
+    closeDevice();
 }
 
 void BRX_Commu_CameraAccess_Usb_PTP::forgetDevice(const QString& deviceId)

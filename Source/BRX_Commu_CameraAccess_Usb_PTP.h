@@ -5,12 +5,9 @@
 #include "BRX_Commu_DeviceEntry.h"
 #include "BRX_Commu_PtpUsbLink.h"
 
-#include <QDeadlineTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <QVector>
-#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -49,37 +46,18 @@ public:
     bool openVQSession();
     bool closeVQSession();
 
-    // Applies the event table to one camera event. eventCode carries the PTP
-    // event code in its upper 16 bits; the lower 16 bits must be zero.
-    // The platform event thread queues events for this object's own thread,
-    // which calls this, so that the signals leave from where the access lives.
-    void deliverEvent(quint32 eventCode, const QVector<quint32>& params);
-
 public slots:
     bool checkDeviceAvailable() override;
 
-private slots:
-    void drainEvents();
+protected:
+    void deviceDeparted(bool silent) override;
 
 private:
-    // An event, or the report that the device has gone (off the bus, or
-    // silent), for the connection it came from.
-    struct PendingEvent {
-        enum Kind { kEvent, kVanished, kSilent };
-        quint32 connection;
-        Kind kind;
-        BRX_Commu_PtpContainer event;
-    };
-
     typedef BRX_Commu_PtpUsbLink::Transaction Transaction;
 
-    static Transaction makeTransaction(quint32 opCode, quint32 numParams, const quint32* params,
-                                   BRX_Commu_PtpUsbLink::Direction direction, void* buffer, quint32 size,
-                                   const char* name);
     // received: as for recvData.
     bool run(const Transaction& transaction, quint32* received = nullptr);
     bool exchange(const Transaction& transaction, quint16* responseCode, quint32* received = nullptr);
-    bool repeatsBusy(const Transaction& transaction, int repetition, const QDeadlineTimer& patience) const;
     void afterFailure(BRX_Commu_PtpUsbLink::Result result);
     void reopenSessionsLocked();
     void openPipe(const QString& deviceId);
@@ -88,8 +66,6 @@ private:
     bool closePtpSession();
     void registerForEventNotifications();
     void unregisterForEventNotifications();
-    void deviceVanished(quint32 connection, PendingEvent::Kind kind = PendingEvent::kVanished);
-    void queueEvent(const PendingEvent& event);
     QList<BRX_Commu_DeviceEntry> scanCandidates();
     void holdBackSilentDevices(QList<BRX_Commu_DeviceEntry>& candidates);
     bool answersAgain(const QString& deviceId);
@@ -105,11 +81,6 @@ private:
     QString m_deviceId;
     quint32 m_cameraId = 0;
     std::unique_ptr<BRX_Commu_UsbEventThread> m_eventThread;
-    std::mutex m_eventMutex;
-    QVector<PendingEvent> m_pendingEvents;
-    // Counts connections, so that a late report of a vanished device cannot
-    // close a newer connection.
-    std::atomic<quint32> m_connection{0};
     // Serialises transactions of the controller and transfer threads; a
     // standard mutex, so that ThreadSanitizer sees what it orders.
     std::mutex m_deviceMutex;

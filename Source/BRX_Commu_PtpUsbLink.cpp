@@ -5,15 +5,11 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <mutex>
 
 namespace {
 
 typedef BRX_Commu_UsbPipe Pipe;
 typedef BRX_Commu_PtpContainer Container;
-
-std::mutex g_timeoutsMutex;
-BRX_Commu_PtpUsbLink::Timeouts g_timeouts;
 
 const quint32 kStagingBytes = 16384;
 const quint32 kMaxTransferBytes = 1u << 20;
@@ -31,21 +27,9 @@ quint32 roundDown(quint64 value, quint32 unit)
 
 } // namespace
 
-void BRX_Commu_PtpUsbLink::setDefaultTimeouts(const Timeouts& timeouts)
-{
-    std::lock_guard<std::mutex> locker(g_timeoutsMutex);
-    g_timeouts = timeouts;
-}
-
-BRX_Commu_PtpUsbLink::Timeouts BRX_Commu_PtpUsbLink::defaultTimeouts()
-{
-    std::lock_guard<std::mutex> locker(g_timeoutsMutex);
-    return g_timeouts;
-}
-
 BRX_Commu_PtpUsbLink::BRX_Commu_PtpUsbLink(std::shared_ptr<BRX_Commu_UsbPipe> pipe)
     : m_pipe(std::move(pipe))
-    , m_timeouts(defaultTimeouts())
+    , m_timeouts(BRX_Commu_PtpTransaction::defaultTimeouts())
     , m_packetSize(std::max<quint32>(1, m_pipe->maxPacketSize()))
     , m_staging(std::max(kStagingBytes / m_packetSize, 4u) * m_packetSize)
 {

@@ -2,6 +2,7 @@
 #define BRX_COMMU_PTPUSBLINK_H
 
 #include "BRX_Commu_PtpContainer.h"
+#include "BRX_Commu_PtpTransaction.h"
 #include "BRX_Commu_UsbPipe.h"
 
 #include <memory>
@@ -16,7 +17,11 @@
 class BRX_Commu_PtpUsbLink
 {
 public:
-    enum Direction { kNoData, kDataIn, kDataOut };
+    typedef BRX_Commu_PtpTransaction Transaction;
+    typedef BRX_Commu_PtpTransaction::Direction Direction;
+    static const Direction kNoData = Transaction::kNoData;
+    static const Direction kDataIn = Transaction::kDataIn;
+    static const Direction kDataOut = Transaction::kDataOut;
     enum Result {
         kResponded,   // the device answered; the response code says how
         kFailed,      // transfer or protocol error, already logged; the device is back in step
@@ -25,33 +30,7 @@ public:
         kNoDevice     // the device has gone
     };
 
-    // How long the link waits, in milliseconds.
-    struct Timeouts {
-        int firstAnswerMs = 5000;    // from the command to the device's first bytes
-        int patientAnswerMs = 30000; // the same for operations a camera may take long over
-        int progressMs = 5000;       // without a byte moving, once the answer has begun
-        int settleMs = 3000;         // for the device to report ready after Cancel or a reset
-        int quietMs = 200;           // of silence on bulk-in that ends a drain
-    };
-
-    // One transaction. For kDataIn, buffer is zeroed over size bytes and
-    // then receives min(size, sent) bytes straight from the pipe; for
-    // kDataOut its size bytes are sent. patient: the device may take
-    // patientAnswerMs to begin its answer. name labels the log lines.
-    struct Transaction {
-        quint16 opCode;
-        quint32 numParams;
-        const quint32* params;
-        Direction direction;
-        quint8* buffer;
-        quint32 size;
-        bool patient;
-        const char* name;
-    };
-
-    // The timeouts of links created from now on (tests shorten them).
-    static void setDefaultTimeouts(const Timeouts& timeouts);
-    static Timeouts defaultTimeouts();
+    typedef BRX_Commu_PtpTransaction::Timeouts Timeouts;
 
     explicit BRX_Commu_PtpUsbLink(std::shared_ptr<BRX_Commu_UsbPipe> pipe);
 

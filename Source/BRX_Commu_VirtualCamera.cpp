@@ -459,6 +459,45 @@ BRX_Commu_UsbPipe::Status BRX_Commu_VirtualCamera::resetDevice(int generation)
     return BRX_Commu_UsbPipe::kOk;
 }
 
+int BRX_Commu_VirtualCamera::currentGeneration() const
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    return m_plugged ? m_generation : -1;
+}
+
+bool BRX_Commu_VirtualCamera::expectsDataOut(quint16 opCode) const
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    return m_device.expectsDataOut(opCode);
+}
+
+bool BRX_Commu_VirtualCamera::execute(int generation, quint16 opCode, quint32 transactionId,
+                                      const QVector<quint32>& params, const QByteArray& dataOut,
+                                      BRX_Commu_VirtualCameraDevice::Reply* reply)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    if (!isCurrent(generation))
+        return false;
+    m_device.advanceTo(clockMs());
+    *reply = m_device.handle(opCode, transactionId, params, dataOut);
+    collectEventsLocked();
+    return true;
+}
+
+void BRX_Commu_VirtualCamera::cancelOperation(int generation, quint32 transactionId)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    if (isCurrent(generation))
+        m_device.cancelTransaction(transactionId);
+}
+
+void BRX_Commu_VirtualCamera::endSessions(int generation)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    if (isCurrent(generation))
+        m_device.endSession();
+}
+
 void BRX_Commu_VirtualCamera::collectEventsLocked()
 {
     const QVector<BRX_Commu_PtpContainer> events = m_device.takeEvents();

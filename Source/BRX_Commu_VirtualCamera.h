@@ -147,6 +147,19 @@ public:
     BRX_Commu_UsbPipe::Status clearHalt(int generation, BRX_Commu_UsbPipe::Endpoint endpoint);
     BRX_Commu_UsbPipe::Status resetDevice(int generation);
 
+    // --- Links that carry whole operations (PTP/IP) ---------------------------
+    // The plug-in now, -1 while unplugged.
+    int currentGeneration() const;
+    bool expectsDataOut(quint16 opCode) const;
+    // One operation for the device logic, as USB's link would hand it on;
+    // false, and nothing done, when generation is no longer plugged in.
+    bool execute(int generation, quint16 opCode, quint32 transactionId, const QVector<quint32>& params,
+                 const QByteArray& dataOut, BRX_Commu_VirtualCameraDevice::Reply* reply);
+    // The host gave the transaction up; its ID counts as used.
+    void cancelOperation(int generation, quint32 transactionId);
+    // The host's connection ended without closing its sessions: they end.
+    void endSessions(int generation);
+
 private:
     bool isCurrent(int generation) const { return generation == m_generation && m_plugged; }
     // The camera's clock: real or manual time plus the waits it skipped.

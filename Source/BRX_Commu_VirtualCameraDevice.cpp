@@ -20,6 +20,11 @@ const quint16 kEventDevicePropChanged = 0xC00A;
 const quint16 kEventObjectAdded = 0x4002;
 const quint16 kEventObjectRemoved = 0x4003;
 const quint16 kEventRequestObjectTransfer = 0x4009;
+const quint16 kEventCaptureComplete = 0x400D;
+// StorageInfo: removable RAM with a generic hierarchical file system, read-write.
+const quint16 kStorageTypeRemovableRam = 0x0004;
+const quint16 kFilesystemGenericHierarchical = 0x0002;
+const quint64 kStorageCapacity = quint64(32) << 30;
 const quint32 kAllStorages = 0xFFFFFFFF;
 const quint32 kWholeObject = 0xFFFFFFFF;
 const quint16 kObjectPropOrientation = 0xD800;
@@ -108,6 +113,7 @@ const Device::OperationEntry Device::s_operations[] = {
     {0x1002, Device::kNoData, &Device::opOpenSession, Device::kAllProducts},
     {0x1003, Device::kNoData, &Device::opCloseSession, Device::kAllProducts},
     {0x1004, Device::kDataIn, &Device::opGetStorageIDs, Device::kAllProducts},
+    {0x1005, Device::kDataIn, &Device::opGetStorageInfo, Device::kAllProducts},
     {0x1007, Device::kDataIn, &Device::opGetObjectHandles, Device::kAllProducts},
     {0x1008, Device::kDataIn, &Device::opGetObjectInfo, Device::kAllProducts},
     {0x1009, Device::kDataIn, &Device::opGetObject, Device::kAllProducts},
@@ -208,6 +214,7 @@ Device::Reply BRX_Commu_VirtualCameraDevice::handle(quint16 opCode, quint32 tran
         return reply;
     if (m_observer)
         m_observer(opCode, params);
+    m_currentTransactionId = transactionId;
     reply = dispatch(opCode, params, dataOut);
     if (m_nextCut.opCode == opCode) {
         reply.data.truncate(int(qMin<quint32>(m_nextCut.bytes, quint32(reply.data.size()))));
@@ -261,9 +268,10 @@ QVector<BRX_Commu_PtpContainer> BRX_Commu_VirtualCameraDevice::takeEvents()
     return events;
 }
 
-void BRX_Commu_VirtualCameraDevice::raiseEvent(quint16 code, const QVector<quint32>& params)
+void BRX_Commu_VirtualCameraDevice::raiseEvent(quint16 code, const QVector<quint32>& params,
+                                               quint32 transactionId)
 {
-    m_events << BRX_Commu_PtpContainer(BRX_Commu_PtpContainer::kEvent, code, 0, params);
+    m_events << BRX_Commu_PtpContainer(BRX_Commu_PtpContainer::kEvent, code, transactionId, params);
 }
 
 void BRX_Commu_VirtualCameraDevice::powerCycle()
@@ -564,9 +572,14 @@ quint16 Device::opRelease(const QVector<quint32>& params, const QByteArray&, QBy
     return kOK;
 }
 
+// As the standard has it: each new object is announced with the capture's
+// transaction ID, then the capture's end, which generic hosts wait for.
 quint16 Device::opInitiateCapture(const QVector<quint32>&, const QByteArray&, QByteArray*)
 {
+    m_captureTransactionId = m_currentTransactionId;
     releaseShutter();
+    m_captureTransactionId = 0;
+    raiseEvent(kEventCaptureComplete, {}, m_currentTransactionId);
     return kOK;
 }
 
@@ -649,7 +662,7 @@ void BRX_Commu_VirtualCameraDevice::createPictures(int count)
         }
         for (quint32 handle : m_store.addPicture(pictureFormats())) {
             logAdded(*m_store.find(handle));
-            raiseEvent(kEventObjectAdded, {handle});
+            raiseEvent(kEventObjectAdded, {handle}, m_captureTransactionId);
             raiseEvent(kEventRequestObjectTransfer, {});
         }
     }
@@ -707,6 +720,28 @@ bool BRX_Commu_VirtualCameraDevice::deleteObjectOnCamera(quint32 handle)
 quint16 Device::opGetStorageIDs(const QVector<quint32>&, const QByteArray&, QByteArray* dataIn)
 {
     *dataIn = uint32Array({BRX_Commu_VirtualCameraStore::kStorageId});
+    return kOK;
+}
+
+quint16 Device::opGetStorageInfo(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
+{
+    if (params.value(0) != BRX_Commu_VirtualCameraStore::kStorageId)
+        return kInvalidStorageID;
+    QByteArray out;
+    BRX_Commu_ByteWriter::appendU16(out, kStorageTypeRemovableRam);
+    BRX_Commu_ByteWriter::appendU16(out, kFilesystemGenericHierarchical);
+    BRX_Commu_ByteWriter::appendU16(out, 0); // read-write
+    quint64 used = 0;
+    for (quint32 handle : m_store.handles())
+        used += quint64(m_store.find(handle)->data.size());
+    for (quint64 bytes : {kStorageCapacity, kStorageCapacity - std::min(used, kStorageCapacity)}) {
+        BRX_Commu_ByteWriter::appendU32(out, quint32(bytes));
+        BRX_Commu_ByteWriter::appendU32(out, quint32(bytes >> 32));
+    }
+    BRX_Commu_ByteWriter::appendU32(out, 0xFFFFFFFF); // free space in images: not told
+    BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("Virtual card"));
+    BRX_Commu_ByteWriter::appendPtpString(out, QString());
+    *dataIn = out;
     return kOK;
 }
 

@@ -63,7 +63,8 @@ public:
                  const QByteArray& dataOut);
     // Event containers raised since the last call, oldest first.
     QVector<BRX_Commu_PtpContainer> takeEvents();
-    void raiseEvent(quint16 code, const QVector<quint32>& params);
+    // transactionId: the operation the event reports on, 0 for none.
+    void raiseEvent(quint16 code, const QVector<quint32>& params, quint32 transactionId = 0);
     // Power loss: sessions and live view end, the transfer queue and unsent
     // events are dropped; the card and the settings stay.
     void powerCycle();
@@ -157,6 +158,7 @@ private:
     quint16 opToggleZoom(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
     quint16 opSetFocusCross(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
     quint16 opGetStorageIDs(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
+    quint16 opGetStorageInfo(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
     quint16 opGetObjectHandles(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
     quint16 opGetObjectInfo(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
     quint16 opGetObject(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
@@ -205,6 +207,10 @@ private:
     bool m_sessionOpen = false;
     bool m_vendorSessionOpen = false;
     quint32 m_lastTransactionId = 0;
+    // The operation being carried out; the standard capture's events carry it.
+    quint32 m_currentTransactionId = 0;
+    // Set while a standard capture stores its objects.
+    quint32 m_captureTransactionId = 0;
     int m_busyCount = 0;
     struct Failure {
         quint16 responseCode;

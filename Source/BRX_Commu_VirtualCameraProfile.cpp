@@ -14,14 +14,14 @@ typedef QVector<qint64> Values;
 const int kProducts[] = {0x2009, 0x2011, 0x2021, 0x2031, 0x2041, 0x2051, 0x2061};
 
 const quint16 kCommonOperations[] = {
-    0x1001, 0x1002, 0x1003, 0x1004, 0x1007, 0x1008, 0x1009, 0x100A, 0x100B, 0x100E, 0x101B,
+    0x1001, 0x1002, 0x1003, 0x1004, 0x1005, 0x1007, 0x1008, 0x1009, 0x100A, 0x100B, 0x100E, 0x101B,
     0x9003, 0x9004, 0x9005, 0x9006, 0x9007, 0x9008, 0x9016, 0x9019, 0x901A, 0x901B, 0x901C, 0x901D,
     0x901E, 0x9020, 0x9021, 0x9022, 0x9023};
 const quint16 kStructOperations[] = {0x9001, 0x9002};
 const quint16 kPropertyOperations[] = {0x1014, 0x1015, 0x1016};
 const quint16 kObjectPropertyOperations[] = {0x9801, 0x9803};
 const quint16 kLiveViewOperations[] = {0x1024, 0x9025};
-const quint16 kCommonEvents[] = {0x4002, 0x4003, 0x4004, 0x4005, 0x4009, 0x400C, 0xC000, 0xC002,
+const quint16 kCommonEvents[] = {0x4002, 0x4003, 0x4004, 0x4005, 0x4009, 0x400C, 0x400D, 0xC000, 0xC002,
                                  0xC006, 0xC007, 0xC008, 0xC00C};
 const quint16 kPropertyEvents[] = {0xC00A};
 
@@ -321,10 +321,24 @@ QByteArray BRX_Commu_VirtualCameraProfile::deviceInfo(int productId)
     appendArray(out, {});
     appendArray(out, {0x3801, 0x3802, 0x3000});
     BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("Virtual Camera Works"));
-    BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("Virtual Camera 0x%1").arg(productId, 4, 16, QChar('0')));
+    BRX_Commu_ByteWriter::appendPtpString(out, model(productId));
     BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("1.0.0"));
     BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("VC%1").arg(productId, 8, 16, QChar('0')));
     return out;
+}
+
+QString BRX_Commu_VirtualCameraProfile::model(int productId)
+{
+    return QStringLiteral("Virtual Camera 0x%1").arg(productId, 4, 16, QChar('0'));
+}
+
+int BRX_Commu_VirtualCameraProfile::productIdOfModel(const QString& text)
+{
+    for (int productId : kProducts) {
+        if (model(productId) == text)
+            return productId;
+    }
+    return 0;
 }
 
 QByteArray BRX_Commu_VirtualCameraProfile::settingsBlock(int productId)

@@ -24,6 +24,10 @@ public:
     static QVector<quint16> operations(int productId);
     static QVector<quint16> events(int productId);
     static QByteArray deviceInfo(int productId);
+    // The model its DeviceInfo names, and the product of such a model (0
+    // for any other text).
+    static QString model(int productId);
+    static int productIdOfModel(const QString& model);
     static QByteArray settingsBlock(int productId);
     static QVector<BRX_Commu_VirtualCameraProperty> properties(int productId);
     static QByteArray lensData();

@@ -1,5 +1,6 @@
 #include "BRX_Logic_Controller.h"
 #include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Commu_CameraAccess_WLAN.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_APEXConverterAperture.h"
 #include "BRX_Logic_Camera.h"
@@ -119,7 +120,11 @@ BRX_Logic_Controller::BRX_Logic_Controller(QObject* parent)
     , m_capture(new BRX_Logic_CaptureControl(this))
 {
     qRegisterMetaType<QByteArray*>();
-    m_ptpAccess = BRX_Commu_CameraAccess_Base::createCameraAccess(BRX_Commu_CameraAccess_Base::kConnectionUsb);
+    // A host that names a network camera tethers it instead of one on USB.
+    if (BRX_Commu_CameraAccess_WLAN::selected().isEmpty())
+        m_ptpAccess = BRX_Commu_CameraAccess_Base::createCameraAccess(BRX_Commu_CameraAccess_Base::kConnectionUsb);
+    else
+        m_wlanAccess = BRX_Commu_CameraAccess_Base::createCameraAccess(BRX_Commu_CameraAccess_Base::kConnectionWlan);
     connectAccess();
     connect(this, &BRX_Logic_Controller::signalProperty, this, &BRX_Logic_Controller::slotEmitPropertySafe,
             Qt::DirectConnection);
@@ -131,8 +136,8 @@ BRX_Logic_Controller::BRX_Logic_Controller(QObject* parent)
     connect(m_capture, &BRX_Logic_CaptureControl::signalLoading, this, &BRX_Logic_Controller::signalLoading);
     connect(m_capture, &BRX_Logic_CaptureControl::signalFileNameAndNumber, this,
             &BRX_Logic_Controller::signalFileNameAndNumber);
-    if (m_ptpAccess)
-        connect(&m_deviceCheckTimer, &QTimer::timeout, m_ptpAccess,
+    if (discoveryAccess())
+        connect(&m_deviceCheckTimer, &QTimer::timeout, discoveryAccess(),
                 &BRX_Commu_CameraAccess_Base::checkDeviceAvailable);
 }
 
@@ -147,9 +152,9 @@ void BRX_Logic_Controller::connectNotify(const QMetaMethod& signal)
 
 void BRX_Logic_Controller::startDeviceCheck()
 {
-    if (!m_ptpAccess || m_deviceCheckTimer.isActive())
+    if (!discoveryAccess() || m_deviceCheckTimer.isActive())
         return;
-    m_ptpAccess->checkDeviceAvailable();
+    discoveryAccess()->checkDeviceAvailable();
     m_deviceCheckTimer.start(kDeviceCheckMs);
 }
 
@@ -166,15 +171,21 @@ BRX_Logic_Controller::~BRX_Logic_Controller()
     delete m_ptpAccess;
 }
 
+BRX_Commu_CameraAccess_Base* BRX_Logic_Controller::discoveryAccess() const
+{
+    return m_ptpAccess ? m_ptpAccess : m_wlanAccess;
+}
+
 void BRX_Logic_Controller::connectAccess()
 {
-    if (!m_ptpAccess)
+    BRX_Commu_CameraAccess_Base* access = discoveryAccess();
+    if (!access)
         return;
-    connect(m_ptpAccess, &BRX_Commu_CameraAccess_Base::signalDeviceAvailable, this,
+    connect(access, &BRX_Commu_CameraAccess_Base::signalDeviceAvailable, this,
             &BRX_Logic_Controller::catchDeviceAvailable, Qt::QueuedConnection);
-    connect(m_ptpAccess, &BRX_Commu_CameraAccess_Base::signalConnectionOpened, this,
+    connect(access, &BRX_Commu_CameraAccess_Base::signalConnectionOpened, this,
             &BRX_Logic_Controller::catchConnectionOpened, Qt::QueuedConnection);
-    connect(m_ptpAccess, &BRX_Commu_CameraAccess_Base::signalConnectionClosed, this,
+    connect(access, &BRX_Commu_CameraAccess_Base::signalConnectionClosed, this,
             &BRX_Logic_Controller::catchConnectionClosed, Qt::QueuedConnection);
 }
 

@@ -411,6 +411,9 @@ private:
     // Confirms a host's set with the camera's value (controller thread).
     void echo(int property);
     BRX_Commu_CameraAccess_Base* accessOf(int connectionType) const;
+    // The access whose discovery runs: the USB one, or the network one
+    // when the host named a network camera.
+    BRX_Commu_CameraAccess_Base* discoveryAccess() const;
     void connectAccess();
     void connectNotifications();
     template <typename T>

@@ -121,5 +121,6 @@ BRX_SDK_EXPORT bool BRX_SDK_getChoices(int property, void* data, unsigned int si
 BRX_SDK_EXPORT bool BRX_SDK_isInitialStateDelivered();
 BRX_SDK_EXPORT bool BRX_SDK_getCameraIdentity(BRX_SDK_CameraIdentity* out);
 BRX_SDK_EXPORT bool BRX_SDK_getLiveViewArea(BRX_SDK_LiveViewArea* out);
+BRX_SDK_EXPORT bool BRX_SDK_useNetworkCamera(const char* hostAndPort);
 
 #endif

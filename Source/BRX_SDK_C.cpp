@@ -135,3 +135,8 @@ bool brxsdk_change_virtual_camera_property(uint32_t propertyCode, int64_t value)
 {
     return BRX_SDK_changeVirtualCameraProperty(propertyCode, value);
 }
+
+bool brxsdk_use_network_camera(const char* hostAndPort)
+{
+    return BRX_SDK_useNetworkCamera(hostAndPort);
+}

@@ -4,9 +4,10 @@
 /*
  * Camera-tethering library: the C interface (C99 and C++).
  *
- * One camera on USB (or the library's built-in virtual camera) is worked
- * through the functions below and three callbacks. Link with -lbrxsdk
- * (pkg-config brxsdk, or CMake's find_package(BRXSDK) and BRXSDK::brxsdk).
+ * One camera on USB, on the network (PTP/IP) or the library's built-in
+ * virtual camera is worked through the functions below and three callbacks.
+ * Link with -lbrxsdk (pkg-config brxsdk, or CMake's find_package(BRXSDK) and
+ * BRXSDK::brxsdk).
  * Every function here has C linkage and its own name; BRX_SDK.h offers the
  * same functions to C++ under their original names (BRX_SDK_init ...) and
  * includes this header. The host needs no Qt: see brxsdk_process_events.
@@ -14,7 +15,8 @@
  * ===== Lifecycle =============================================================
  *
  *  1. Optionally before brxsdk_init: brxsdk_use_virtual_camera(0x2031) works
- *     a virtual camera instead of the USB bus; brxsdk_set_debug_flags.
+ *     a virtual camera instead of the USB bus, brxsdk_use_network_camera
+ *     ("192.168.1.10") a camera on the network; brxsdk_set_debug_flags.
  *  2. brxsdk_init(initCallback, context) starts the library from the thread
  *     that is to receive the init and changes callbacks, called the host
  *     thread below. It returns at once; the library looks for a camera then
@@ -532,6 +534,21 @@ BRX_SDK_EXPORT bool brxsdk_press_virtual_camera_shutter(void);
  * 0x2041, 0x2061) takes value and the camera reports the change. False when
  * no virtual camera is in use or it has no such property. Any thread. */
 BRX_SDK_EXPORT bool brxsdk_change_virtual_camera_property(uint32_t propertyCode, int64_t value);
+
+/* ===== A camera on the network ============================================= */
+
+/* Call before brxsdk_init to tether a camera over the network (PTP over
+ * TCP/IP, by Wi-Fi or Ethernet) instead of one on USB or the virtual camera.
+ * hostAndPort, NUL-terminated UTF-8, is "host" or "host:port", an IPv6
+ * address in brackets ("[fe80::1]:15740"); without a port the standard's
+ * 15740 is used. The library connects to the address at once and, while
+ * nobody answers there, again every second; it recognises the camera by the
+ * model its DeviceInfo names. A camera that closes the connection, breaks the
+ * protocol or falls silent is disconnected as if unplugged (init callback
+ * with false) and connected again once it answers. NULL or "" goes back to
+ * USB. False for a text that is no address, or when the library is already
+ * initialised (the choice is then unchanged). The text is copied. */
+BRX_SDK_EXPORT bool brxsdk_use_network_camera(const char* hostAndPort);
 
 #ifdef __cplusplus
 }

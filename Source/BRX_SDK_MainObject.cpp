@@ -1,4 +1,5 @@
 #include "BRX_SDK_MainObject.h"
+#include "BRX_Commu_CameraAccess_WLAN.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_Controller.h"
@@ -566,5 +567,18 @@ bool BRX_SDK_getLiveViewArea(BRX_SDK_LiveViewArea* out)
     if (!out || !g_mainObject || !g_mainObject->controller()->liveViewArea(&area))
         return false;
     *out = {area.zoomLevel, area.x, area.y, area.width, area.height, area.focusX, area.focusY};
+    return true;
+}
+
+bool BRX_SDK_useNetworkCamera(const char* hostAndPort)
+{
+    if (g_mainObject) {
+        debugPrint(kDebugAlways, "%s - already initialised, call ignored", BRX_METHOD);
+        return false;
+    }
+    if (!BRX_Commu_CameraAccess_WLAN::select(QString::fromUtf8(hostAndPort))) {
+        debugPrint(kDebugAlways, "%s - \"%s\" is no network address", BRX_METHOD, hostAndPort);
+        return false;
+    }
     return true;
 }

@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 declare -A sources=(
   [ptp_container]="BRX_Commu_PtpContainer"
   [usb_link]="BRX_Commu_PtpUsbLink"
+  [ptpip_link]="BRX_Commu_PtpIpLink BRX_Commu_PtpIpReader BRX_Commu_PtpIpPacket"
   [usb_events]="BRX_Commu_UsbEventAssembler BRX_Commu_UsbEventThread BRX_Commu_CameraAccess_Usb_PTP"
   [datasets]="BRX_Logic_CameraDataset BRX_Logic_DeviceInfo BRX_Logic_CameraLens BRX_Logic_Camera3DAxisData
               BRX_Logic_CameraGeotackingData BRX_Logic_CameraStreamInfo BRX_Commu_ByteReader"

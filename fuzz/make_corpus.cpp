@@ -3,7 +3,11 @@
 // The campaign merges them into fuzz/corpus (see docs/fuzzing.md).
 #include "BRX_Commu_ByteWriter.h"
 #include "BRX_Commu_PtpContainer.h"
+#include "BRX_Commu_PtpIpLink.h"
+#include "BRX_Commu_TcpStream.h"
+#include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraDevice.h"
+#include "BRX_Commu_VirtualCameraPtpIpServer.h"
 #include "BRX_Commu_VirtualCameraStream.h"
 #include "FuzzSupport.h"
 
@@ -17,6 +21,7 @@ namespace {
 
 typedef BRX_Commu_ByteWriter Writer;
 typedef BRX_Commu_PtpContainer Container;
+typedef BRX_Commu_PtpTransaction Transaction;
 
 const quint32 kPendingHandle = 0x12345678;
 const int kPacketBytes = 512;
@@ -135,6 +140,61 @@ void writeUsbLink(int productId, CameraSession& camera)
     save("usb_link", "stall_" + hex(productId), requests + stalled);
 }
 
+// A command connection that keeps what it reads as a stream script of the
+// ptpip_link target: each read a piece of its bytes.
+class RecordingStream : public BRX_Commu_PtpIpStream
+{
+public:
+    explicit RecordingStream(std::unique_ptr<BRX_Commu_PtpIpStream> stream) : m_stream(std::move(stream)) {}
+    Status read(quint8* data, quint32 capacity, quint32* received, int timeoutMs) override
+    {
+        const Status status = m_stream->read(data, capacity, received, timeoutMs);
+        if (*received)
+            *m_script += byte(0) + u16(quint16(*received)) + QByteArray(reinterpret_cast<const char*>(data), int(*received));
+        return status;
+    }
+    Status write(const quint8* data, quint32 size, int timeoutMs) override
+    {
+        return m_stream->write(data, size, timeoutMs);
+    }
+    void shutdown() override { m_stream->shutdown(); }
+    QByteArray* m_script = nullptr;
+
+private:
+    std::unique_ptr<BRX_Commu_PtpIpStream> m_stream;
+};
+
+// The served virtual camera's own bytes: its Init Command Ack and its
+// answers to DeviceInfo, OpenSession and the settings (block or property).
+void writePtpIpLink(int productId)
+{
+    const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::create(productId);
+    BRX_Commu_VirtualCameraPtpIpServer server(camera);
+    QString error;
+    auto recording = new RecordingStream(BRX_Commu_TcpStream::connectTo("127.0.0.1", server.port(), 5000, &error));
+    QByteArray script;
+    recording->m_script = &script;
+    BRX_Commu_PtpIpLink link{std::unique_ptr<BRX_Commu_PtpIpStream>(recording)};
+    link.initCommand({"seed", QStringLiteral("seed")}, "seed");
+    const bool structProduct = productId == 0x2009 || productId == 0x2011 || productId == 0x2021 || productId == 0x2051;
+    const quint16 settings = structProduct ? 0x9002 : 0x1015;
+    // Requests: operation, kind (direction + 3 x parameters), buffer size.
+    const QByteArray requests = u16(0x1001) + byte(1) + u32(2048) + u16(0x1002) + byte(3) + u32(0)
+                                + u16(settings) + byte(structProduct ? 1 : 4) + u32(structProduct ? 100 : 4);
+    const quint32 sessionId = 1;
+    const quint32 property = 0x5005;
+    const Transaction requested[3] = {
+        Transaction::make(0x1001, 0, nullptr, Transaction::kDataIn, nullptr, 0, "seed"),
+        Transaction::make(0x1002, 1, &sessionId, Transaction::kNoData, nullptr, 0, "seed"),
+        Transaction::make(settings, structProduct ? 0 : 1, &property, Transaction::kDataIn, nullptr, 0, "seed"),
+    };
+    for (const Transaction& transaction : requested) {
+        quint16 code = 0;
+        link.transact(transaction, &code);
+    }
+    save("ptpip_link", "session_" + hex(productId), requests + script);
+}
+
 // The assembler gets the first event as one full packet of 16 bytes and a
 // zero-length packet; the event thread gets them all.
 void writeEvents(int productIndex, int productId, CameraSession& camera)
@@ -236,6 +296,7 @@ int main(int argc, char** argv)
         if (index == 0)
             writeContainers(camera);
         writeUsbLink(productId, camera);
+        writePtpIpLink(productId);
         writeEvents(index, productId, camera);
         writeDatasets(index, productId, camera);
         writeDeviceProperties(productId, camera);

@@ -36,17 +36,22 @@ class TestControllerConnection : public QObject
 {
     Q_OBJECT
 private slots:
+    // Over USB every product, over PTP/IP one of each settings family.
     void everyProductConnectsWithItsWholeState_data()
     {
         QTest::addColumn<int>("productId");
+        QTest::addColumn<SdkHost::Transport>("transport");
         for (int productId : {0x2009, 0x2011, 0x2021, 0x2031, 0x2041, 0x2051, 0x2061})
-            QTest::addRow("0x%X", productId) << productId;
+            QTest::addRow("0x%X", productId) << productId << SdkHost::kUsb;
+        for (int productId : {0x2011, 0x2051, 0x2061})
+            QTest::addRow("0x%X over PTP/IP", productId) << productId << SdkHost::kNetwork;
     }
 
     void everyProductConnectsWithItsWholeState()
     {
         QFETCH(int, productId);
-        SdkHost host(productId);
+        QFETCH(SdkHost::Transport, transport);
+        SdkHost host(productId, transport);
         QTRY_VERIFY_WITH_TIMEOUT(host.isConnected(), kConnectTimeoutMs);
         QCOMPARE(host.connections(), (QList<QPair<bool, int>>{{true, productId}}));
         QVERIFY(host.waitForInitialState(kConnectTimeoutMs));
@@ -81,23 +86,33 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(host.numbers(), numbers, kConnectTimeoutMs);
     }
 
+    void unplugReportsTheProductAndReconnectSendsTheStateAgain_data()
+    {
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<SdkHost::Transport>("transport");
+        QTest::newRow("USB") << 0x2031 << SdkHost::kUsb;
+        QTest::newRow("PTP/IP, the server closing") << 0x2009 << SdkHost::kNetwork;
+    }
+
     void unplugReportsTheProductAndReconnectSendsTheStateAgain()
     {
-        SdkHost host(0x2031);
+        QFETCH(int, productId);
+        QFETCH(SdkHost::Transport, transport);
+        SdkHost host(productId, transport);
         QVERIFY(host.waitForInitialState(kConnectTimeoutMs));
         // The burst without the confirmation that waitForInitialState asked for.
         const QList<int> firstBurst = host.numbers().mid(0, host.numbers().size() - 1);
 
-        QVERIFY(BRX_SDK_setVirtualCameraConnected(false));
+        host.setCameraPlugged(false);
         QTRY_COMPARE_WITH_TIMEOUT(host.connections().size(), 2, kConnectTimeoutMs);
-        QCOMPARE(host.connections().last(), qMakePair(false, 0x2031));
+        QCOMPARE(host.connections().last(), qMakePair(false, productId));
         qint32 mode = 0;
         QVERIFY(!BRX_SDK_getProperty(0, &mode, sizeof mode));
 
         host.clearChanges();
-        QVERIFY(BRX_SDK_setVirtualCameraConnected(true));
+        host.setCameraPlugged(true);
         QTRY_COMPARE_WITH_TIMEOUT(host.connections().size(), 3, kConnectTimeoutMs);
-        QCOMPARE(host.connections().last(), qMakePair(true, 0x2031));
+        QCOMPARE(host.connections().last(), qMakePair(true, productId));
         QTRY_COMPARE_WITH_TIMEOUT(host.numbers(), firstBurst, kConnectTimeoutMs);
         QVERIFY(BRX_SDK_getProperty(0, &mode, sizeof mode));
     }

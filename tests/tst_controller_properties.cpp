@@ -48,9 +48,9 @@ bool containsRun(const QList<int>& numbers, const QList<int>& sequence)
     return false;
 }
 
-std::unique_ptr<SdkHost> connectedHost(int productId)
+std::unique_ptr<SdkHost> connectedHost(int productId, SdkHost::Transport transport = SdkHost::kUsb)
 {
-    std::unique_ptr<SdkHost> host(new SdkHost(productId));
+    std::unique_ptr<SdkHost> host(new SdkHost(productId, transport));
     if (!host->waitForInitialState(kConnectTimeoutMs))
         return nullptr;
     return host;
@@ -174,11 +174,16 @@ private slots:
         QTest::addColumn<qint32>("value");
         QTest::addColumn<bool>("queued");
         QTest::addColumn<qint64>("cameraWhiteBalance");
-        QTest::newRow("compensation, half step") << 0x2009 << 7 << -1000 << true << qint64(-1);
-        QTest::newRow("compensation, third step") << 0x2021 << 7 << -667 << false << qint64(-1);
-        QTest::newRow("compensation, struct") << 0x2009 << 7 << 1500 << false << qint64(-1);
-        QTest::newRow("temperature selects the preset") << 0x2031 << 32 << 5200 << false << qint64(11);
-        QTest::newRow("white balance preset") << 0x2031 << 32 << 1 << false << qint64(-1);
+        QTest::addColumn<SdkHost::Transport>("transport");
+        const SdkHost::Transport usb = SdkHost::kUsb, network = SdkHost::kNetwork;
+        QTest::newRow("compensation, half step") << 0x2009 << 7 << -1000 << true << qint64(-1) << usb;
+        QTest::newRow("compensation, third step") << 0x2021 << 7 << -667 << false << qint64(-1) << usb;
+        QTest::newRow("compensation, struct") << 0x2009 << 7 << 1500 << false << qint64(-1) << usb;
+        QTest::newRow("temperature selects the preset") << 0x2031 << 32 << 5200 << false << qint64(11) << usb;
+        QTest::newRow("white balance preset") << 0x2031 << 32 << 1 << false << qint64(-1) << usb;
+        QTest::newRow("struct over PTP/IP") << 0x2011 << 7 << 1500 << true << qint64(-1) << network;
+        QTest::newRow("struct M over PTP/IP") << 0x2051 << 7 << -667 << false << qint64(-1) << network;
+        QTest::newRow("device properties over PTP/IP") << 0x2061 << 32 << 5200 << false << qint64(11) << network;
     }
 
     void setValueComesBack()
@@ -188,15 +193,15 @@ private slots:
         QFETCH(qint32, value);
         QFETCH(bool, queued);
         QFETCH(qint64, cameraWhiteBalance);
-        std::unique_ptr<SdkHost> host = connectedHost(productId);
+        QFETCH(SdkHost::Transport, transport);
+        std::unique_ptr<SdkHost> host = connectedHost(productId, transport);
         QVERIFY(host);
         host->clearChanges();
         QVERIFY(queued ? BRX_SDK_setPropertyQueued(property, &value, sizeof value) : setValue(property, value));
         QTRY_COMPARE_WITH_TIMEOUT(host->last<qint32>(property), value, kConnectTimeoutMs);
         QCOMPARE(getValue<qint32>(property), value);
         if (cameraWhiteBalance >= 0)
-            QCOMPARE(BRX_Commu_VirtualCamera::selected()->propertyValue(
-                         BRX_Commu_CameraAccess_Base::kDevicePropWhiteBalance),
+            QCOMPARE(host->camera().propertyValue(BRX_Commu_CameraAccess_Base::kDevicePropWhiteBalance),
                      cameraWhiteBalance);
     }
 

@@ -475,11 +475,21 @@ private slots:
 
     // --- Through the exports ---------------------------------------------------------
 
+    void liveViewPropertiesThroughTheExports_data()
+    {
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<SdkHost::Transport>("transport");
+        QTest::newRow("USB") << 0x2031 << SdkHost::kUsb;
+        QTest::newRow("PTP/IP") << 0x2061 << SdkHost::kNetwork;
+    }
+
     void liveViewPropertiesThroughTheExports()
     {
-        SdkHost host(0x2031);
+        QFETCH(int, productId);
+        QFETCH(SdkHost::Transport, transport);
+        SdkHost host(productId, transport);
         QVERIFY(host.waitForInitialState());
-        std::shared_ptr<BRX_Commu_VirtualCamera> device = BRX_Commu_VirtualCamera::selected();
+        BRX_Commu_VirtualCamera* device = &host.camera();
         device->setLiveViewFrameSize(4096);
 
         bool flag = true;

@@ -13,6 +13,7 @@ class TestSdkPictures : public QObject
 private slots:
     void pictureArrivesWithQuickView_data();
     void pictureArrivesWithQuickView();
+    void unplugDuringADownloadReportsNoData_data();
     void unplugDuringADownloadReportsNoData();
     void downloadGoingWrongOnceArrivesWhole_data();
     void downloadGoingWrongOnceArrivesWhole();
@@ -26,7 +27,7 @@ typedef BRX_Logic_TransferThread Transfer;
 typedef QList<int> Types;
 
 // The picture files on the camera, oldest first: every handle but folders.
-QVector<quint32> pictureHandles(BRX_Commu_VirtualCamera& camera)
+QVector<quint32> pictureHandles(const BRX_Commu_VirtualCamera& camera)
 {
     QVector<quint32> pictures;
     for (quint32 handle : camera.objectHandles()) {
@@ -48,15 +49,21 @@ bool wantQuickView()
 void TestSdkPictures::pictureArrivesWithQuickView_data()
 {
     QTest::addColumn<int>("productId");
+    QTest::addColumn<SdkHost::Transport>("transport");
     QTest::addColumn<bool>("releaseEnd");
     QTest::addColumn<Types>("types");
     const Types dngFirst{Transfer::kFrameFileName, Transfer::kFrameOrientation, Transfer::kFrameThumbnail,
                          Transfer::kFrameDngStarts, Transfer::kFrameDng, Transfer::kFrameJpgStarts, Transfer::kFrameJpg};
     const Types jpgFirst{Transfer::kFrameFileName, Transfer::kFrameOrientation, Transfer::kFrameThumbnail,
                          Transfer::kFrameJpgStarts, Transfer::kFrameJpg, Transfer::kFrameDngStarts, Transfer::kFrameDng};
-    QTest::newRow("struct 0x2009") << 0x2009 << false << dngFirst;
-    QTest::newRow("struct M 0x2021, end of release") << 0x2021 << true << (dngFirst + Types{kFrameReleaseEnd});
-    QTest::newRow("device properties 0x2041") << 0x2041 << false << jpgFirst;
+    QTest::newRow("struct 0x2009") << 0x2009 << SdkHost::kUsb << false << dngFirst;
+    QTest::newRow("struct M 0x2021, end of release") << 0x2021 << SdkHost::kUsb << true
+                                                     << (dngFirst + Types{kFrameReleaseEnd});
+    QTest::newRow("device properties 0x2041") << 0x2041 << SdkHost::kUsb << false << jpgFirst;
+    QTest::newRow("struct 0x2011 over PTP/IP") << 0x2011 << SdkHost::kNetwork << false << dngFirst;
+    QTest::newRow("struct M 0x2051 over PTP/IP, end of release") << 0x2051 << SdkHost::kNetwork << true
+                                                                 << (dngFirst + Types{kFrameReleaseEnd});
+    QTest::newRow("device properties 0x2041 over PTP/IP") << 0x2041 << SdkHost::kNetwork << false << jpgFirst;
 }
 
 // A DNG and a JPG per picture; the quick view (name, orientation,
@@ -65,13 +72,14 @@ void TestSdkPictures::pictureArrivesWithQuickView_data()
 void TestSdkPictures::pictureArrivesWithQuickView()
 {
     QFETCH(int, productId);
+    QFETCH(SdkHost::Transport, transport);
     QFETCH(bool, releaseEnd);
     QFETCH(Types, types);
-    SdkHost host(productId);
+    SdkHost host(productId, transport);
     QVERIFY(host.waitForInitialState(kTimeoutMs));
     QVERIFY(wantQuickView());
     QVERIFY(BRX_SDK_setWantReleaseEnd(releaseEnd));
-    const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
+    BRX_Commu_VirtualCamera* camera = &host.camera();
     camera->setPictureOrientation(6);
 
     BRX_SDK_capture();
@@ -91,18 +99,26 @@ void TestSdkPictures::pictureArrivesWithQuickView()
     QCOMPARE(camera->pendingTransfers(), 0);
 }
 
+void TestSdkPictures::unplugDuringADownloadReportsNoData_data()
+{
+    QTest::addColumn<SdkHost::Transport>("transport");
+    QTest::newRow("USB") << SdkHost::kUsb;
+    QTest::newRow("PTP/IP") << SdkHost::kNetwork;
+}
+
 // The camera goes away while the DNG is on its way: the host hears that no
 // data came for both files, then the disconnection; nothing hangs.
 void TestSdkPictures::unplugDuringADownloadReportsNoData()
 {
-    SdkHost host(0x2009);
+    QFETCH(SdkHost::Transport, transport);
+    SdkHost host(0x2009, transport);
     QVERIFY(host.waitForInitialState(kTimeoutMs));
     FrameRecorder& frames = host.frames();
     frames.holdAt(Transfer::kFrameDngStarts);
 
     BRX_SDK_capture();
     QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(Transfer::kFrameDngStarts), 1, kTimeoutMs);
-    QVERIFY(BRX_SDK_setVirtualCameraConnected(false));
+    host.setCameraPlugged(false);
     frames.release();
     QTRY_VERIFY_WITH_TIMEOUT(!host.isConnected(), kTimeoutMs);
     QCOMPARE(frames.countOf(Transfer::kFrameDng), 0);

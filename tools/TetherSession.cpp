@@ -53,6 +53,10 @@ QString TetherSession::productText(int productId)
 
 bool TetherSession::start()
 {
+    if (!m_options.network.isEmpty() && !BRX_SDK_useNetworkCamera(m_options.network.toUtf8().constData())) {
+        m_output.error(QStringLiteral("'%1' is no network address (HOST or HOST:PORT)").arg(m_options.network));
+        return false;
+    }
     if (m_options.virtualProduct && !BRX_SDK_useVirtualCamera(m_options.virtualProduct)) {
         m_output.error(QStringLiteral("there is no virtual camera of product %1 (there are 0x2009, 0x2011, "
                                       "0x2021, 0x2031, 0x2041, 0x2051 and 0x2061)")
@@ -103,8 +107,9 @@ bool TetherSession::waitForCamera(int timeoutMs)
     if (waitFor([this] { return m_connected && BRX_SDK_isInitialStateDelivered(); }, timeoutMs))
         return true;
     if (!isInterrupted() && !m_lost)
-        m_output.error(m_options.virtualProduct ? QStringLiteral("the virtual camera did not connect")
-                                                : QStringLiteral("no camera found on the USB bus"));
+        m_output.error(!m_options.network.isEmpty() ? QStringLiteral("no camera answered at %1").arg(m_options.network)
+                       : m_options.virtualProduct    ? QStringLiteral("the virtual camera did not connect")
+                                                     : QStringLiteral("no camera found on the USB bus"));
     return false;
 }
 

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QSocketNotifier>
+#include <QString>
 #include <QStringList>
 
 #include <functional>
@@ -28,6 +29,7 @@ enum TetherExit { kExitOk = 0, kExitCamera = 1, kExitUsage = 2 };
 // The options every subcommand takes.
 struct TetherGlobalOptions {
     int virtualProduct = 0; // 0: a camera on the USB bus
+    QString network;        // HOST[:PORT] of a camera on the network; empty: none
     bool debug = false;
     unsigned int debugFlags = 0;
     int timeoutMs = 10000;

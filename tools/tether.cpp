@@ -1,5 +1,6 @@
 // tether: a command-line tethering host on the library's exported functions
-// only, for a camera on the USB bus or the library's virtual camera.
+// only, for a camera on the USB bus, on the network, or the library's virtual
+// camera.
 #include "BRX_SDK.h"
 #include "TetherDemo.h"
 #include "TetherLiveView.h"
@@ -70,6 +71,9 @@ QList<QCommandLineOption> globalOptions()
         {"virtual", "Use the library's virtual camera of product PID (0x2009, 0x2011, 0x2021, 0x2031, 0x2041, "
                     "0x2051, 0x2061) instead of the USB bus.",
          "PID"},
+        {"network", "Tether the camera at HOST[:PORT] on the network (PTP/IP, port 15740 unless given) instead of "
+                    "the USB bus.",
+         "HOST[:PORT]"},
         {"debug", "Switch the library's log groups FLAGS on (e.g. 0x401); its log goes to standard error.", "FLAGS"},
         {"timeout", "Seconds to wait for the camera and its answers (default 10).", "S", "10"},
         {"quiet", "Leave out the progress lines."},
@@ -127,8 +131,9 @@ QString optionLines(const QList<QCommandLineOption>& options)
 QString generalHelp()
 {
     QString text = QStringLiteral("Usage: tether [global options] SUBCOMMAND [options]\n\n"
-                                  "Tethered shooting on the BRX SDK: a camera on the USB bus, or with --virtual "
-                                  "the library's virtual camera.\n\nSubcommands:\n");
+                                  "Tethered shooting on the BRX SDK: a camera on the USB bus, with --network one "
+                                  "on the network, or with --virtual the library's virtual camera.\n\n"
+                                  "Subcommands:\n");
     for (const Subcommand& subcommand : kSubcommands)
         text += QStringLiteral("  %1 %2\n").arg(QLatin1String(subcommand.name), -10).arg(subcommand.summary);
     return text + QStringLiteral("\nGlobal options, before or after the subcommand:\n") + optionLines(globalOptions())
@@ -161,18 +166,25 @@ bool readGlobalOptions(const QCommandLineParser& parser, TetherGlobalOptions* op
         options->virtualProduct = product.toInt(&ok, 16);
         ok = ok && options->virtualProduct > 0;
     }
+    // A camera on the network replaces a subcommand's own virtual camera, not one asked for.
+    if (ok && parser.isSet("network")) {
+        options->network = parser.value("network");
+        ok = !parser.isSet("virtual");
+        options->virtualProduct = 0;
+    }
     if (ok && parser.isSet("debug")) {
         options->debug = true;
         options->debugFlags = parser.value("debug").toUInt(&ok, 0);
     }
-    const double timeout = parser.value("timeout").toDouble(&ok) * 1000.0;
-    ok = ok && timeout > 0.0 && timeout < 1e9;
+    bool timeoutOk = false;
+    const double timeout = parser.value("timeout").toDouble(&timeoutOk) * 1000.0;
+    ok = ok && timeoutOk && timeout > 0.0 && timeout < 1e9;
     options->timeoutMs = ok ? int(std::lround(timeout)) : 0;
     options->timeoutGiven = parser.isSet("timeout");
     options->quiet = parser.isSet("quiet");
     if (!ok)
-        output.error(QStringLiteral("--virtual takes a product ID (0x2031), --debug flags (0x401), "
-                                    "--timeout seconds (more than 0)"));
+        output.error(QStringLiteral("--virtual takes a product ID (0x2031), --network HOST[:PORT] (not with "
+                                    "--virtual), --debug flags (0x401), --timeout seconds (more than 0)"));
     return ok;
 }
 

@@ -74,6 +74,7 @@ _PROTOTYPES = {
     "brxsdk_use_virtual_camera": (_b, [_i]),
     "brxsdk_set_virtual_camera_connected": (_b, [_b]),
     "brxsdk_press_virtual_camera_shutter": (_b, []),
+    "brxsdk_use_network_camera": (_b, [_p]),
 }
 
 _library = None

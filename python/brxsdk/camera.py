@@ -49,7 +49,8 @@ class _Property:
 class Camera:
     """A camera connected through the library; a context manager.
 
-    with brxsdk.Camera(virtual=0x2011) as cam:   # or Camera() for USB
+    with brxsdk.Camera(virtual=0x2011) as cam:   # or Camera() for USB,
+                                                 # Camera(network="192.168.1.10")
         cam.set("Aperture", 5.6)
         print(cam.capture("pictures"))
 
@@ -65,13 +66,16 @@ class Camera:
 
     _open = None
 
-    def __init__(self, virtual=None, timeout=10.0):
+    def __init__(self, virtual=None, network=None, timeout=10.0):
         if Camera._open is not None:
             raise Error("a camera is open already: the library works one at a time")
         self._lib = n.library()
         if virtual is not None and not self._lib.brxsdk_use_virtual_camera(virtual):
             raise Error("no virtual camera of product 0x%04X" % virtual)
+        if network is not None and not self._lib.brxsdk_use_network_camera(network.encode()):
+            raise Error("%r is no network address" % network)
         self._virtual = virtual is not None
+        self._network = network is not None
         self.product_id = 0
         self._connected = False
         self._live_view = False
@@ -109,6 +113,8 @@ class Camera:
         self._lib.brxsdk_exit()
         if self._virtual:
             self._lib.brxsdk_use_virtual_camera(0)
+        if self._network:
+            self._lib.brxsdk_use_network_camera(None)
         Camera._open = None
 
     # --- Values ------------------------------------------------------------

@@ -71,3 +71,19 @@ def test_liveview_yields_jpeg_frames_and_stops_with_the_loop():
                 break
         assert all(frame.startswith(b"\xff\xd8") for frame in frames)
         assert cam.wait(10, until=lambda: cam.get("WantLiveView") is False)
+
+
+def test_a_camera_on_the_network_tethers_as_one_on_usb(tmp_path):
+    port = os.environ.get("PTPIP_PORT")
+    if not port:
+        pytest.skip("no camera served over PTP/IP (run under ptpip-virtual-camera)")
+    with pytest.raises(brxsdk.Error, match="is no network address"):
+        brxsdk.Camera(network="127.0.0.1:70000")
+    with brxsdk.Camera(network="127.0.0.1:" + port) as cam:
+        assert cam.product_id == 0x2011
+        cam.set("Aperture", 8)
+        assert cam.get("Aperture") == 8.0
+        cam.set("FileFormat", "DNG + JPG (fine)")
+        files = cam.capture(str(tmp_path))
+    assert [os.path.basename(p) for p in files] == ["BRX_0001.DNG", "BRX_0001.JPG"]
+    assert open(files[1], "rb").read(2) == b"\xff\xd8"

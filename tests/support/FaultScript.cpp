@@ -45,13 +45,13 @@ void FaultScript::applyTo(FaultTarget& target) const
 
 void FaultScript::shortenLinkTimeouts()
 {
-    BRX_Commu_PtpUsbLink::Timeouts timeouts;
+    BRX_Commu_PtpTransaction::Timeouts timeouts;
     timeouts.firstAnswerMs = 300;
     timeouts.patientAnswerMs = 2000;
     timeouts.progressMs = 300;
     timeouts.settleMs = 500;
     timeouts.quietMs = 50;
-    BRX_Commu_PtpUsbLink::setDefaultTimeouts(timeouts);
+    BRX_Commu_PtpTransaction::setDefaultTimeouts(timeouts);
 }
 
 void FaultScript::becomeForeign(FaultTarget& target)

@@ -1,12 +1,26 @@
 #include "SdkHost.h"
+#include "BRX_Commu_VirtualCamera.h"
+#include "BRX_Commu_VirtualCameraPtpIpServer.h"
 #include "BRX_SDK.h"
 
 #include <QtTest>
 
-SdkHost::SdkHost(int productId)
+SdkHost::SdkHost(int productId, Transport transport)
 {
-    BRX_SDK_useVirtualCamera(productId);
+    if (transport == kUsb) {
+        BRX_SDK_useVirtualCamera(productId);
+        m_camera = BRX_Commu_VirtualCamera::selected();
+    } else {
+        m_camera = BRX_Commu_VirtualCamera::create(productId);
+        m_server.reset(new BRX_Commu_VirtualCameraPtpIpServer(m_camera));
+        BRX_SDK_useNetworkCamera(m_server->hostAndPort().toLatin1().constData());
+    }
     BRX_SDK_init(&SdkHost::initCallback, this);
+}
+
+void SdkHost::setCameraPlugged(bool plugged)
+{
+    m_camera->setPlugged(plugged);
 }
 
 // Notifications still queued when the library exits would be dropped with
@@ -14,10 +28,13 @@ SdkHost::SdkHost(int productId)
 // so once the host has seen it nothing is left in flight.
 SdkHost::~SdkHost()
 {
-    if (isConnected() && BRX_SDK_setVirtualCameraConnected(false))
+    if (isConnected()) {
+        setCameraPlugged(false);
         (void)QTest::qWaitFor([this] { return !isConnected(); }, 10000);
+    }
     BRX_SDK_exit();
     BRX_SDK_useVirtualCamera(0);
+    BRX_SDK_useNetworkCamera(nullptr);
 }
 
 void SdkHost::initCallback(void* context, bool connected, int productId)

@@ -3,11 +3,14 @@
 
 #include "FrameRecorder.h"
 
+#include <QMetaType>
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
 #include <QVector>
 
+#include <memory>
 #include <mutex>
 
 #include <cstring>
@@ -18,18 +21,31 @@
 // the callbacks deliver. One at a time; the init and changes callbacks run in
 // the thread that processes the test's events, the frame callback in the
 // library's threads.
+class BRX_Commu_VirtualCamera;
+class BRX_Commu_VirtualCameraPtpIpServer;
+
 class SdkHost
 {
 public:
+    // How the library reaches the virtual camera: its USB link, or PTP/IP on
+    // loopback (served in this process, named with BRX_SDK_useNetworkCamera).
+    enum Transport { kUsb, kNetwork };
+
     struct Change {
         int property;
         QByteArray payload;
     };
 
     // Selects a virtual camera of productId and initialises the library.
-    explicit SdkHost(int productId);
+    explicit SdkHost(int productId, Transport transport = kUsb);
     // Unplugs the camera, exits the library and goes back to USB hardware.
     ~SdkHost();
+
+    BRX_Commu_VirtualCamera& camera() const { return *m_camera; }
+    // Null over USB.
+    BRX_Commu_VirtualCameraPtpIpServer* server() const { return m_server.get(); }
+    // Plugs the camera in or pulls it out (over the network: switches it on or off).
+    void setCameraPlugged(bool plugged);
 
     // Waits until a camera is connected and its whole initial state has
     // arrived; false after timeoutMs.
@@ -78,11 +94,15 @@ private:
     static void initCallback(void* context, bool connected, int productId);
     static void changesCallback(void* context, int property, const void* data, unsigned int size);
 
+    std::shared_ptr<BRX_Commu_VirtualCamera> m_camera;
+    std::unique_ptr<BRX_Commu_VirtualCameraPtpIpServer> m_server;
     mutable std::mutex m_mutex;
     QList<QPair<bool, int>> m_connections;
     QList<Change> m_changes;
     bool m_reregister = true;
     FrameRecorder m_frames;
 };
+
+Q_DECLARE_METATYPE(SdkHost::Transport)
 
 #endif

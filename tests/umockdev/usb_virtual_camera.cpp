@@ -9,6 +9,7 @@
 // preload and sees the camera at bus 1, port 1; the exit code is the child's.
 
 #include "BRX_Commu_VirtualCameraProfile.h"
+#include "ChildProcess.h"
 #include "EmulatedUsbDevice.h"
 #include "VirtualCameraFunction.h"
 
@@ -16,8 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -40,18 +39,7 @@ int runChild(char** argv)
     const QByteArray preload = qgetenv("LD_PRELOAD");
     if (!preload.contains("libumockdev-preload"))
         qputenv("LD_PRELOAD", "libumockdev-preload.so.0" + (preload.isEmpty() ? QByteArray() : ":" + preload));
-    const pid_t child = fork();
-    if (child == 0) {
-        execvp(argv[0], argv);
-        std::perror(argv[0]);
-        _exit(127);
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) < 0) {
-        std::perror("usb-virtual-camera");
-        return 1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return runChildProcess(argv, "usb-virtual-camera");
 }
 
 } // namespace

@@ -1,0 +1,265 @@
+#include "BRX_Commu_PtpIpLink.h"
+#include "BRX_Commu_TcpStream.h"
+#include "BRX_Debug.h"
+
+#include <QVector>
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+typedef BRX_Commu_PtpIpPacket Packet;
+typedef BRX_Commu_PtpIpReader Reader;
+
+
+const char* readerFailure(Reader::Result result)
+{
+    switch (result) {
+    case Reader::kTimeout:
+        return "the camera does not answer";
+    case Reader::kStalled:
+        return "the camera stopped inside a packet";
+    case Reader::kClosed:
+        return "the camera closed the connection";
+    default:
+        return "the camera sent no PTP/IP packet";
+    }
+}
+
+} // namespace
+
+std::unique_ptr<BRX_Commu_PtpIpLink> BRX_Commu_PtpIpLink::open(const QString& host, quint16 port,
+                                                               const Initiator& initiator, const char* name)
+{
+    const int connectMs = BRX_Commu_PtpTransaction::defaultTimeouts().firstAnswerMs;
+    QString error;
+    std::unique_ptr<BRX_Commu_PtpIpStream> command = BRX_Commu_TcpStream::connectTo(host, port, connectMs, &error);
+    if (!command) {
+        debugPrint(kDebugPtp, "%s - %s port %u: %s", name, qPrintable(host), port, qPrintable(error));
+        return nullptr;
+    }
+    std::unique_ptr<BRX_Commu_PtpIpLink> link(new BRX_Commu_PtpIpLink(std::move(command)));
+    if (!link->initCommand(initiator, name))
+        return nullptr;
+    std::unique_ptr<BRX_Commu_PtpIpStream> events = BRX_Commu_TcpStream::connectTo(host, port, connectMs, &error);
+    if (!events) {
+        debugPrint(kDebugPtp, "%s - event connection to %s port %u: %s", name, qPrintable(host), port,
+                   qPrintable(error));
+        return nullptr;
+    }
+    return link->initEvents(std::move(events), name) ? std::move(link) : nullptr;
+}
+
+BRX_Commu_PtpIpLink::BRX_Commu_PtpIpLink(std::unique_ptr<BRX_Commu_PtpIpStream> command)
+    : m_command(std::move(command))
+    , m_timeouts(BRX_Commu_PtpTransaction::defaultTimeouts())
+    , m_reader(*m_command, "")
+{
+}
+
+BRX_Commu_PtpIpLink::~BRX_Commu_PtpIpLink() = default;
+
+bool BRX_Commu_PtpIpLink::initCommand(const Initiator& initiator, const char* name)
+{
+    m_name = name;
+    m_reader.setName(name);
+    Packet answer;
+    if (!send(Packet::initCommandRequest(initiator.guid, initiator.name))
+        || m_reader.next(&answer, m_timeouts.firstAnswerMs, m_timeouts.progressMs) != Reader::kOk
+        || answer.type != Packet::kInitCommandAck) {
+        debugPrint(kDebugPtp, "%s - the camera refused the connection (reason %u)", name,
+                   answer.type == Packet::kInitFail ? answer.reason : 0);
+        return false;
+    }
+    m_connectionNumber = answer.connectionNumber;
+    m_cameraName = answer.name;
+    debugPrint(kDebugPtp, "%s - connection %u to \"%s\"", name, m_connectionNumber, qPrintable(m_cameraName));
+    return true;
+}
+
+bool BRX_Commu_PtpIpLink::initEvents(std::unique_ptr<BRX_Commu_PtpIpStream> events, const char* name)
+{
+    const QByteArray request = Packet::initEventRequest(m_connectionNumber);
+    Reader reader(*events, name);
+    Packet answer;
+    if (events->write(reinterpret_cast<const quint8*>(request.constData()), quint32(request.size()),
+                      m_timeouts.progressMs) != BRX_Commu_PtpIpStream::kOk
+        || reader.next(&answer, m_timeouts.firstAnswerMs, m_timeouts.progressMs) != Reader::kOk
+        || answer.type != Packet::kInitEventAck) {
+        debugPrint(kDebugPtp, "%s - the camera refused the event connection (reason %u)", name,
+                   answer.type == Packet::kInitFail ? answer.reason : 0);
+        return false;
+    }
+    m_events = std::move(events);
+    return true;
+}
+
+void BRX_Commu_PtpIpLink::shutdown()
+{
+    m_command->shutdown();
+    if (m_events)
+        m_events->shutdown();
+}
+
+bool BRX_Commu_PtpIpLink::send(const QByteArray& packet)
+{
+    return m_command->write(reinterpret_cast<const quint8*>(packet.constData()), quint32(packet.size()),
+                            m_timeouts.progressMs)
+        == BRX_Commu_PtpIpStream::kOk;
+}
+
+BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::transact(const Transaction& transaction, quint16* responseCode)
+{
+    m_name = transaction.name;
+    m_reader.setName(m_name);
+    m_payloadWritten = 0;
+    Result result = kLost;
+    if (transaction.numParams > Packet::kMaxParams || (transaction.numParams && !transaction.params)) {
+        debugPrint(kDebugAlways, "%s - invalid parameter count %u", m_name, transaction.numParams);
+        result = kFailed;
+    } else {
+        const quint32 transactionId = m_nextTransactionId++;
+        const bool dataOut = transaction.direction == Transaction::kDataOut;
+        const QVector<quint32> params(transaction.params, transaction.params + transaction.numParams);
+        const bool sent = send(Packet::operationRequest(dataOut ? Packet::kDataOut : Packet::kNoDataOrDataIn,
+                                                        transaction.opCode, transactionId, params))
+            && (!dataOut || sendData(transactionId, transaction.buffer, transaction.size));
+        const int firstMs = transaction.patient ? m_timeouts.patientAnswerMs : m_timeouts.firstAnswerMs;
+        bool timedOut = false;
+        result = sent ? readReply(transaction, transactionId, firstMs, responseCode, &timedOut) : lost(Reader::kClosed);
+        if (timedOut)
+            result = cancel(transaction, transactionId, responseCode);
+    }
+    if (transaction.direction == Transaction::kDataIn && transaction.buffer && transaction.size > m_payloadWritten)
+        std::memset(transaction.buffer + m_payloadWritten, 0, transaction.size - m_payloadWritten);
+    return result;
+}
+
+// Start Data, then the payload in Data packets, the last one as End Data.
+bool BRX_Commu_PtpIpLink::sendData(quint32 transactionId, const quint8* data, quint32 size)
+{
+    if (!send(Packet::startData(transactionId, size)))
+        return false;
+    quint32 offset = 0;
+    do {
+        const quint32 chunk = std::min<quint32>(size - offset, Packet::kDataPacketPayload);
+        const Packet::Type type = offset + chunk == size ? Packet::kEndData : Packet::kData;
+        QByteArray packet = Packet::dataHeader(type, transactionId, chunk);
+        packet.append(reinterpret_cast<const char*>(data) + offset, int(chunk));
+        if (!send(packet))
+            return false;
+        offset += chunk;
+    } while (offset < size);
+    return true;
+}
+
+// *timedOut: nothing of the answer came within firstMs.
+BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::readReply(const Transaction& transaction, quint32 transactionId,
+                                                           int firstMs, quint16* responseCode, bool* timedOut)
+{
+    Packet packet;
+    Reader::Result read = nextPacket(&packet, firstMs);
+    *timedOut = read == Reader::kTimeout;
+    if (*timedOut)
+        return kLost;
+    // Only a transaction that reads has a data phase from the camera: one in
+    // answer to another would be written into a buffer the host only lent.
+    if (read == Reader::kOk && packet.type == Packet::kStartData && packet.transactionId == transactionId
+        && transaction.direction == Transaction::kDataIn) {
+        const Result data = receiveData(packet, transaction, transactionId);
+        if (data != kResponded)
+            return data;
+        read = nextPacket(&packet, m_timeouts.firstAnswerMs);
+    }
+    if (read != Reader::kOk)
+        return lost(read);
+    if (packet.type != Packet::kOperationResponse || packet.transactionId != transactionId)
+        return unexpected(packet, transactionId);
+    *responseCode = packet.code;
+    return kResponded;
+}
+
+// The next packet; the camera's probes are answered on the way.
+BRX_Commu_PtpIpReader::Result BRX_Commu_PtpIpLink::nextPacket(BRX_Commu_PtpIpPacket* packet, int firstMs)
+{
+    for (;;) {
+        const Reader::Result result = m_reader.next(packet, firstMs, m_timeouts.progressMs);
+        if (result != Reader::kOk || packet->type != Packet::kProbeRequest)
+            return result;
+        if (!send(Packet::bare(Packet::kProbeResponse)))
+            return Reader::kClosed;
+    }
+}
+
+// Data and End Data packets of this transaction, up to the total that Start
+// Data announced; what the buffer cannot hold is read and dropped.
+BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::receiveData(const BRX_Commu_PtpIpPacket& start,
+                                                             const Transaction& transaction, quint32 transactionId)
+{
+    quint64 total = 0;
+    Packet packet;
+    do {
+        const Reader::Result read = nextPacket(&packet, m_timeouts.progressMs);
+        if (read != Reader::kOk)
+            return lost(read == Reader::kTimeout ? Reader::kStalled : read);
+        if (!Packet::isData(packet.type) || packet.transactionId != transactionId)
+            return unexpected(packet, transactionId);
+        const Result taken = takePayload(transaction, &total);
+        if (taken != kResponded)
+            return taken;
+        if (total > start.totalLength && start.totalLength != ~quint64(0)) {
+            debugPrint(kDebugAlways, "%s - data phase of %llu bytes runs past its announced %llu", m_name,
+                       (unsigned long long)total, (unsigned long long)start.totalLength);
+            return kLost;
+        }
+    } while (packet.type != Packet::kEndData);
+    return kResponded;
+}
+
+BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::takePayload(const Transaction& transaction, quint64* total)
+{
+    const quint32 size = m_reader.payloadRemaining();
+    const quint32 space = transaction.buffer ? transaction.size - m_payloadWritten : 0;
+    const quint32 kept = std::min(size, space);
+    Reader::Result read = m_reader.readPayload(transaction.buffer + m_payloadWritten, kept, m_timeouts.progressMs);
+    if (read == Reader::kOk)
+        read = m_reader.readPayload(nullptr, size - kept, m_timeouts.progressMs);
+    if (read != Reader::kOk)
+        return lost(read);
+    m_payloadWritten += kept;
+    *total += size;
+    return kResponded;
+}
+
+// The camera has not begun to answer: it is asked to give the transaction
+// up. If its answer (whatever it is) comes within the settle limit, the
+// connection is in step again.
+BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::cancel(const Transaction& transaction, quint32 transactionId,
+                                                        quint16* responseCode)
+{
+    debugPrint(kDebugAlways, "%s - cancelling transaction 0x%08X", m_name, transactionId);
+    if (!send(Packet::cancel(transactionId)))
+        return lost(Reader::kClosed);
+    Transaction dropped = transaction;
+    dropped.buffer = nullptr;
+    bool timedOut = false;
+    const Result result = readReply(dropped, transactionId, m_timeouts.settleMs, responseCode, &timedOut);
+    if (timedOut)
+        return lost(Reader::kTimeout);
+    return result == kResponded ? kFailed : result;
+}
+
+BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::lost(Reader::Result result)
+{
+    if (result != Reader::kMalformed) // the reader logs what it found
+        debugPrint(kDebugAlways, "%s - %s", m_name, readerFailure(result));
+    return kLost;
+}
+
+BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::unexpected(const BRX_Commu_PtpIpPacket& packet,
+                                                            quint32 transactionId)
+{
+    debugPrint(kDebugAlways, "%s - unexpected %s of transaction 0x%08X, expected 0x%08X", m_name,
+               Packet::typeName(packet.type), packet.transactionId, transactionId);
+    return kLost;
+}
