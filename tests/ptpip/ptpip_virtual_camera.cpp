@@ -1,16 +1,19 @@
 // Serves a virtual camera over PTP/IP on 127.0.0.1 to a child command, so
 // that any PTP/IP initiator can be pointed at it:
 //
-//   ptpip-virtual-camera [--product 0x2031] [--port 15740] [--take N] -- COMMAND ARGS...
+//   ptpip-virtual-camera [--product 0x2031] [--port 15740] [--take N] [--debug FLAGS] -- COMMAND ARGS...
 //
 // Port 0 takes a free port. Every "{port}" in the command is replaced by the
 // port served; the child also finds it in PTPIP_PORT. --take stores N
 // pictures on the card first, unannounced, as a camera that was used before.
+// --debug turns the library's log groups on (0x8: each file the camera
+// stores, with its size and SHA-256).
 // The exit code is the child's.
 
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Commu_VirtualCameraPtpIpServer.h"
+#include "BRX_Debug.h"
 #include "ChildProcess.h"
 
 #include <QByteArray>
@@ -25,11 +28,12 @@ struct Options {
     uint product = 0x2031;
     uint port = 15740;
     uint take = 0;
+    uint debugFlags = 0;
 };
 
 int usage()
 {
-    std::fprintf(stderr, "usage: ptpip-virtual-camera [--product 0xPPPP] [--port N] [--take N] -- COMMAND [ARGS...]\n");
+    std::fprintf(stderr, "usage: ptpip-virtual-camera [--product 0xPPPP] [--port N] [--take N] [--debug FLAGS] -- COMMAND [ARGS...]\n");
     return 2;
 }
 
@@ -48,6 +52,7 @@ int parseOptions(int argc, char** argv, Options* options)
         const bool ok = std::strcmp(argv[i], "--product") == 0 ? parseNumber(argv[i + 1], 0xFFFF, &options->product)
             : std::strcmp(argv[i], "--port") == 0              ? parseNumber(argv[i + 1], 0xFFFF, &options->port)
             : std::strcmp(argv[i], "--take") == 0              ? parseNumber(argv[i + 1], 9999, &options->take)
+            : std::strcmp(argv[i], "--debug") == 0             ? parseNumber(argv[i + 1], 0xFFFFFFFF, &options->debugFlags)
                                                                : false;
         if (!ok)
             return 0;
@@ -77,6 +82,7 @@ int main(int argc, char** argv)
     const int command = parseOptions(argc, argv, &options);
     if (command == 0)
         return usage();
+    setDebugFlags(options.debugFlags, true);
     const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::create(int(options.product));
     if (!camera) {
         std::fprintf(stderr, "ptpip-virtual-camera: no virtual camera for product 0x%04X\n", options.product);
