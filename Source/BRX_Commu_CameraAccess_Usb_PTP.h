@@ -72,6 +72,8 @@ private:
     };
 
     typedef BRX_Commu_PtpUsbLink::Transaction Transaction;
+    // kForeign: a PTP device that is no camera of ours.
+    enum OpenOutcome { kOpened, kNotOpened, kForeign };
 
     static Transaction makeTransaction(quint32 opCode, quint32 numParams, const quint32* params,
                                    BRX_Commu_PtpUsbLink::Direction direction, void* buffer, quint32 size,
@@ -82,7 +84,10 @@ private:
     bool repeatsBusy(const Transaction& transaction, int repetition, const QDeadlineTimer& patience) const;
     void afterFailure(BRX_Commu_PtpUsbLink::Result result);
     void reopenSessionsLocked();
-    void openPipe(const QString& deviceId);
+    OpenOutcome openDevice(const QString& deviceId);
+    OpenOutcome checkIdentity(const QString& deviceId);
+    void abandonDevice(const QString& deviceId, OpenOutcome outcome);
+    bool openPipe(const QString& deviceId);
     void closePipe();
     bool openPtpSession();
     bool closePtpSession();
@@ -92,6 +97,7 @@ private:
     void queueEvent(const PendingEvent& event);
     QList<BRX_Commu_DeviceEntry> scanCandidates();
     void holdBackSilentDevices(QList<BRX_Commu_DeviceEntry>& candidates);
+    void forgetAbsentDevices(const QList<BRX_Commu_DeviceEntry>& present);
     bool answersAgain(const QString& deviceId);
     void forgetDevice(const QString& deviceId);
 
@@ -99,6 +105,8 @@ private:
     // Cameras closed because they stopped answering; announced again once
     // they report ready.
     QStringList m_silentDevices;
+    // Devices whose last opening failed; tried again after the others.
+    QStringList m_unopenedDevices;
     std::shared_ptr<BRX_Commu_UsbScanner> m_scanner;
     std::shared_ptr<BRX_Commu_UsbPipe> m_pipe;
     std::unique_ptr<BRX_Commu_PtpUsbLink> m_link;
