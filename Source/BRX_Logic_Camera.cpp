@@ -57,6 +57,7 @@ const quint64 kStreamDumpLines = 64;
 const qint64 kStreamDumpIntervalMs = 1000;
 const int kFrameTypeLiveView = 9;
 const int kFrameTypeZoomLevel = 10;
+const int kFrameTypeReleaseEnd = 11;
 
 // Live-view stream packet: two length-checked header blocks, the frame
 // offset, then the tag list.
@@ -435,6 +436,14 @@ BRX_Logic_Camera::BRX_Logic_Camera(BRX_Commu_CameraAccess_Base* access)
     connect(m_release, &BRX_Logic_ReleaseState::signalLoading, this, &BRX_Logic_Camera::signalLoading);
     connect(m_release, &BRX_Logic_ReleaseState::signalRemainingToLoad, this, &BRX_Logic_Camera::signalRemainingToLoad);
     connect(m_release, &BRX_Logic_ReleaseState::signalQuiet, this, [this] { setTransferInProgress(false); });
+    // In the ending thread, so that the record follows the release's last file.
+    connect(
+        m_release, &BRX_Logic_ReleaseState::signalReleaseFinished, this,
+        [this](qint32 files) {
+            if (m_wantReleaseEnd)
+                callFrameCallback(kFrameTypeReleaseEnd, &files, sizeof files);
+        },
+        Qt::DirectConnection);
     m_imageDB = new BRX_Logic_ImageDatabase(m_access);
     connect(m_imageDB, &BRX_Logic_ImageDatabase::signalChangeBegin, this, &BRX_Logic_Camera::signalImageDBChangeBegin);
     connect(m_imageDB, &BRX_Logic_ImageDatabase::signalChangeEnd, this, &BRX_Logic_Camera::signalImageDBChangeEnd);

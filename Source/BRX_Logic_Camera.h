@@ -185,6 +185,9 @@ public:
     // under a lock and called outside it.
     void setFrameCallback(FrameCallback function, void* context);
     void callFrameCallback(int type, const void* data, unsigned int size);
+    // Whether the end of each release reaches the frame callback as a record
+    // (type 11, the number of files it delivered). Any thread.
+    void setWantReleaseEnd(bool want) { m_wantReleaseEnd = want; }
 
     // --- Settings facade ---------------------------------------------------------
     // Plain queries and getters forward to the record of the same name; without
@@ -529,6 +532,7 @@ private:
     mutable std::mutex m_frameCallbackMutex;
     FrameCallback m_frameCallback = nullptr;
     void* m_frameCallbackContext = nullptr;
+    std::atomic<bool> m_wantReleaseEnd{false};
 
     // Guards every use of the settings record, the lens data and the folder
     // settings. Recursive because the change dispatch reads values through

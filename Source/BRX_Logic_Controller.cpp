@@ -205,8 +205,8 @@ bool BRX_Logic_Controller::setProperty(int property, const void* data, unsigned 
     // the request was refused (an impossible number, a value outside the
     // camera's list, a setting the camera does not offer) or the camera
     // refused the write or did not answer; the confirming notification then
-    // carries the value the camera kept. Null data changes nothing and is
-    // true; the commands and live-view requests (24, 25, 31, 33 to 37) are
+    // carries the value the camera kept. Null data with size 0 changes
+    // nothing and is true (with a size it is refused); the commands and live-view requests (24, 25, 31, 33 to 37) are
     // true once accepted and dispatched.
     const bool applied = writer(*this, data);
     if (Catalogue::find(property)->notified)
@@ -259,6 +259,16 @@ void BRX_Logic_Controller::setFrameCallback(FrameCallback function, void* contex
         return;
     }
     m_camera->setFrameCallback(function, context);
+}
+
+// Stored before the lock is taken, and read by connection set-up under it:
+// a camera published in between is reached here.
+void BRX_Logic_Controller::setWantReleaseEnd(bool want)
+{
+    m_wantReleaseEnd = want;
+    DirectCallLock locker(m_connectionLock, *this);
+    if (m_camera)
+        m_camera->setWantReleaseEnd(want);
 }
 
 int BRX_Logic_Controller::getProductId() const
@@ -506,6 +516,7 @@ void BRX_Logic_Controller::catchConnectionOpened(int connectionType)
     auto* converters = new BRX_Logic_ControllerConverters(*camera, productId);
     {
         std::unique_lock<std::shared_mutex> locker(m_connectionLock);
+        camera->setWantReleaseEnd(m_wantReleaseEnd);
         m_camera = camera;
         m_converters = converters;
         m_activeAccess = access;

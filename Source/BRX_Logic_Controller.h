@@ -53,6 +53,9 @@ public:
     bool setProperty(int property, const void* data, unsigned int size);
     // Hands the host's frame callback to the camera model. Any thread.
     void setFrameCallback(FrameCallback function, void* context);
+    // Whether every camera, the open one and those to come, ends each release
+    // with a record to the frame callback. Any thread.
+    void setWantReleaseEnd(bool want);
     // Product ID of the open camera, 0 without one. Any thread.
     int getProductId() const;
     // The open camera's image database for the Qt side, read between
@@ -485,6 +488,7 @@ private:
     int m_productId = 0;
     bool m_focusInFeet = false;
     std::atomic<int> m_liveViewMode{0};
+    std::atomic<bool> m_wantReleaseEnd{false};
     BRX_Logic_CaptureControl* m_capture = nullptr;
     QTimer m_deviceCheckTimer;
     // While the camera is being deleted (or the controller itself), a camera

@@ -96,11 +96,14 @@ Verdict refuse(const char* format, const char* label, int property)
 Verdict checkData(const BRX_Logic_PropertyCatalogue::Entry& entry, const void* data, unsigned int size,
                   const char* label)
 {
-    if (!data)
+    // Null data asks for nothing; with a size it would be answered true
+    // for a value never read or written, so it counts as no bytes given.
+    if (!data && size == 0)
         return Verdict::NoData;
+    const unsigned int given = data ? size : 0;
     const unsigned int expected = BRX_Logic_PropertyCatalogue::payloadSize(entry.payload);
-    if (size != expected) {
-        debugPrint(kDebugAlways, "%s - wrong size %ld instead of %ld for property: %d", label, long(size),
+    if (given != expected) {
+        debugPrint(kDebugAlways, "%s - wrong size %ld instead of %ld for property: %d", label, long(given),
                    long(expected), entry.id);
         return Verdict::Refused;
     }

@@ -17,6 +17,7 @@ void BRX_Logic_ReleaseState::began(int exposureMs)
 {
     m_quietInterval = m_quietMs + 2 * qMax(0, exposureMs);
     m_inProgress = true;
+    openRecord();
     restartQuietTime();
 }
 
@@ -52,6 +53,35 @@ void BRX_Logic_ReleaseState::downloadEnded(int remaining)
     }
     m_inProgress = false;
     endLoading();
+    // A running series still has pictures to take.
+    if (!m_seriesRunning)
+        finishRecord();
+}
+
+void BRX_Logic_ReleaseState::fileDelivered()
+{
+    std::lock_guard<std::mutex> locker(m_recordMutex);
+    ++m_filesDelivered;
+}
+
+void BRX_Logic_ReleaseState::openRecord()
+{
+    std::lock_guard<std::mutex> locker(m_recordMutex);
+    m_recordOpen = true;
+}
+
+void BRX_Logic_ReleaseState::finishRecord()
+{
+    int files = 0;
+    {
+        std::lock_guard<std::mutex> locker(m_recordMutex);
+        if (!m_recordOpen)
+            return;
+        files = m_filesDelivered;
+        m_recordOpen = false;
+        m_filesDelivered = 0;
+    }
+    emit signalReleaseFinished(files);
 }
 
 void BRX_Logic_ReleaseState::endLoading()
@@ -69,23 +99,30 @@ void BRX_Logic_ReleaseState::restartQuietTime()
     QMetaObject::invokeMethod(this, [this] { m_quietTimer.start(m_quietInterval); });
 }
 
-// A queued download restarts the quiet time when it ends.
+// A queued download restarts the quiet time when it ends. A release whose
+// pictures came before the stage that ended it (a stopped series) is over
+// for the host's record only now.
 void BRX_Logic_ReleaseState::catchQuietTimeOver()
 {
-    if ((!m_inProgress && !m_loading) || m_activeDownloads > 0 || m_timeExposureRunning || m_heldOpen())
+    if (m_activeDownloads > 0 || m_timeExposureRunning || m_heldOpen())
         return;
-    debugPrint(kDebugAlways, "%s - no picture for %d ms, release ended", BRX_METHOD, int(m_quietInterval));
-    m_inProgress = false;
-    emit signalQuiet();
-    endLoading();
+    if (m_inProgress || m_loading) {
+        debugPrint(kDebugAlways, "%s - no picture for %d ms, release ended", BRX_METHOD, int(m_quietInterval));
+        m_inProgress = false;
+        emit signalQuiet();
+        endLoading();
+    }
+    finishRecord();
 }
 
 bool BRX_Logic_ReleaseState::startSeries(const std::function<bool()>& send)
 {
     std::lock_guard<std::mutex> locker(m_seriesMutex);
     const bool started = send();
-    if (started)
+    if (started) {
         m_stopPending = false;
+        m_seriesRunning = true;
+    }
     return started;
 }
 
@@ -93,6 +130,7 @@ bool BRX_Logic_ReleaseState::stopSeries(const std::function<bool()>& send)
 {
     std::lock_guard<std::mutex> locker(m_seriesMutex);
     m_stopPending = true;
+    m_seriesRunning = false;
     return send();
 }
 

@@ -18,6 +18,11 @@
 // keep-alive for ever. Also tracks the time exposure and the stop of a
 // continuous series, which the series' downloads repeat.
 //
+// For the host's record of a release's end it also counts the files a
+// release delivered: from the first stage or announcement until the last
+// download of the pictures the camera had pending, while no series runs, or
+// until the quiet time ends it. Releases that overlap share one count.
+//
 // Owned by the camera model and living on its thread; the functions marked
 // so may be called from transfer threads too.
 class BRX_Logic_ReleaseState : public QObject
@@ -50,6 +55,8 @@ public:
     // A download ended with this many pictures still to load, itself
     // included; the last of a burst ends the release. Any thread.
     void downloadEnded(int remaining);
+    // A download handed a picture's file to the host. Any thread.
+    void fileDelivered();
 
     bool isTimeExposureRunning() const { return m_timeExposureRunning; }
     void setTimeExposureRunning(bool running) { m_timeExposureRunning = running; }
@@ -67,6 +74,10 @@ signals:
     void signalRemainingToLoad(int remaining);
     // The quiet time ended the release: no transfer runs any more.
     void signalQuiet();
+    // Every file of a release has arrived, or it ended without one: files
+    // is how many it delivered. Emitted in the thread that ended it (a
+    // transfer thread or this object's).
+    void signalReleaseFinished(int files);
 
 private slots:
     void catchQuietTimeOver();
@@ -74,6 +85,8 @@ private slots:
 private:
     void restartQuietTime();
     void endLoading();
+    void openRecord();
+    void finishRecord();
 
     const std::function<bool()> m_heldOpen;
     const int m_quietMs;
@@ -85,6 +98,10 @@ private:
     std::atomic<int> m_activeDownloads{0};
     std::mutex m_seriesMutex;
     bool m_stopPending = false;
+    std::atomic<bool> m_seriesRunning{false};
+    std::mutex m_recordMutex;
+    bool m_recordOpen = false;
+    int m_filesDelivered = 0;
 };
 
 #endif

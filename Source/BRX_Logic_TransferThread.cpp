@@ -322,10 +322,12 @@ void BRX_Logic_TransferThread::download(const Download& download)
     m_camera->m_imageFlag = false;
     m_camera->transferDone();
     m_access->finishTransfer();
-    if (object.isEmpty())
+    if (object.isEmpty()) {
         m_camera->callFrameCallback(kFrameNoData, nullptr, 0);
-    else
-        m_camera->callFrameCallback(jpg ? kFrameJpg : kFrameDng, object.constData(), unsigned(object.size()));
+        return;
+    }
+    m_camera->callFrameCallback(jpg ? kFrameJpg : kFrameDng, object.constData(), unsigned(object.size()));
+    m_camera->releaseState().fileDelivered();
 }
 
 // A picture short of its announced size never reaches the host as good.

@@ -10,12 +10,16 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -23,6 +27,38 @@ namespace {
 const unsigned long kShutdownWaitMs = 5000;
 
 BRX_SDK_MainObject* g_mainObject = nullptr;
+
+// The application object the library made for a host without one: Qt
+// delivers no event in any thread, the controller's included, without one.
+// It lives until BRX_SDK_exit.
+QCoreApplication* g_ownApplication = nullptr;
+
+// Qt keeps references to both for the application's whole life.
+int g_applicationArgc = 1;
+char g_applicationName[] = "brxsdk";
+char* g_applicationArgv[] = {g_applicationName, nullptr};
+
+// Qt sets the process's locale from the environment when it makes the
+// application; the host's own (a C host's "C", with its decimal point)
+// is put back.
+void makeOwnApplication()
+{
+    const std::string hostLocale = std::setlocale(LC_ALL, nullptr);
+    g_ownApplication = new QCoreApplication(g_applicationArgc, g_applicationArgv);
+    std::setlocale(LC_ALL, hostLocale.c_str());
+}
+
+// An application the host made meanwhile took over Qt's instance: deleting
+// ours would leave the host's without it, so ours is left to the process.
+void deleteOwnApplication(const char* label)
+{
+    if (g_ownApplication && QCoreApplication::instance() != g_ownApplication)
+        debugPrint(kDebugAlways, "%s - the host made a QCoreApplication of its own; the library's is left",
+                   label);
+    else
+        delete g_ownApplication;
+    g_ownApplication = nullptr;
+}
 
 } // namespace
 
@@ -111,6 +147,17 @@ void BRX_SDK_MainObject::setChangesCallback(ChangesCallback callback, void* cont
     m_changesContext = context;
 }
 
+template <typename Call>
+void BRX_SDK_MainObject::callHost(Call call)
+{
+    ++m_callbackDepth;
+    call();
+    --m_callbackDepth;
+    ++m_callbacksCalled;
+    if (m_waitLoop)
+        m_waitLoop->quit();
+}
+
 void BRX_SDK_MainObject::catchCameraConnected()
 {
     if (!m_controller)
@@ -118,7 +165,7 @@ void BRX_SDK_MainObject::catchCameraConnected()
     forgetCamera();
     m_productId = m_controller->getProductId();
     if (m_initCallback)
-        m_initCallback(m_initContext, true, m_productId);
+        callHost([this] { m_initCallback(m_initContext, true, m_productId); });
     Q_EMIT signalCameraGUIOpened();
 }
 
@@ -130,7 +177,7 @@ void BRX_SDK_MainObject::catchCameraDisconnected()
     setChangesCallback(nullptr, nullptr);
     forgetCamera();
     if (m_initCallback)
-        m_initCallback(m_initContext, false, m_productId);
+        callHost([this] { m_initCallback(m_initContext, false, m_productId); });
     m_productId = 0;
 }
 
@@ -145,7 +192,7 @@ void BRX_SDK_MainObject::catchProperty(int property, void* data, quint32 size)
 {
     keepList(property, data, size);
     if (m_changesCallback)
-        m_changesCallback(m_changesContext, property, data, size);
+        callHost([this, property, data, size] { m_changesCallback(m_changesContext, property, data, size); });
     std::free(data);
 }
 
@@ -165,6 +212,46 @@ void BRX_SDK_MainObject::keepList(int property, const void* data, quint32 size)
 void BRX_SDK_MainObject::catchInitialStateSent()
 {
     m_initialStateDelivered = true;
+}
+
+bool BRX_SDK_MainObject::isHostThread(const char* label) const
+{
+    if (QThread::currentThread() == thread())
+        return true;
+    debugPrint(kDebugAlways, "%s - not called from the thread that called BRX_SDK_init, call ignored", label);
+    return false;
+}
+
+bool BRX_SDK_MainObject::isOutsideCallbacks(const char* label) const
+{
+    if (m_callbackDepth == 0 && !m_waitLoop)
+        return true;
+    debugPrint(kDebugAlways, "%s - called from inside a callback, call ignored", label);
+    return false;
+}
+
+bool BRX_SDK_MainObject::mayRunHere(const char* label) const
+{
+    return isHostThread(label) && isOutsideCallbacks(label);
+}
+
+int BRX_SDK_MainObject::processEvents(int timeoutMs, const char* label)
+{
+    if (!mayRunHere(label))
+        return -1;
+    QEventLoop loop;
+    m_waitLoop = &loop;
+    m_callbacksCalled = 0;
+    loop.processEvents(QEventLoop::AllEvents);
+    if (m_callbacksCalled == 0 && timeoutMs > 0) {
+        QTimer timeout;
+        timeout.setSingleShot(true);
+        connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+        timeout.start(timeoutMs);
+        loop.exec();
+    }
+    m_waitLoop = nullptr;
+    return m_callbacksCalled;
 }
 
 QVector<double> BRX_SDK_MainObject::choices(int property) const
@@ -194,14 +281,37 @@ void BRX_SDK_init(void (*initCallback)(void*, bool, int), void* context)
     }
     setDebugFlags(0x3F01FF7F, false);
     debugPrint(kDebugAlways, "====== init BRX SDK ======");
+    if (!QCoreApplication::instance()) {
+        debugPrint(kDebugAlways,
+                   "%s - no QCoreApplication: the library makes its own, and the init and changes callbacks "
+                   "come only while this thread calls BRX_SDK_processEvents",
+                   BRX_METHOD);
+        makeOwnApplication();
+    }
     g_mainObject = new (std::nothrow) BRX_SDK_MainObject(initCallback, context);
 }
 
 void BRX_SDK_exit()
 {
+    if (g_mainObject && !g_mainObject->mayRunHere(BRX_METHOD))
+        return;
     delete g_mainObject;
     g_mainObject = nullptr;
+    deleteOwnApplication(BRX_METHOD);
     debugPrint(kDebugAlways, "====== exit BRX SDK ======");
+}
+
+int BRX_SDK_processEvents(int timeoutMs)
+{
+    return g_mainObject ? g_mainObject->processEvents(timeoutMs, BRX_METHOD) : -1;
+}
+
+bool BRX_SDK_setWantReleaseEnd(bool want)
+{
+    if (!g_mainObject)
+        return false;
+    g_mainObject->controller()->setWantReleaseEnd(want);
+    return true;
 }
 
 void BRX_SDK_capture()

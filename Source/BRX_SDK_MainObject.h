@@ -11,6 +11,7 @@
 #include <mutex>
 
 class BRX_Logic_Controller;
+class QEventLoop;
 class QThread;
 
 // Lives in the host's thread: carries the host's callbacks, owns the
@@ -35,6 +36,15 @@ public:
     // list, or the converter tables' choices; empty without either. Any thread.
     QVector<double> choices(int property) const;
 
+    // Runs this thread's events until a host callback was called or
+    // timeoutMs passed: the number of init and changes callbacks called, -1
+    // where it may not run.
+    int processEvents(int timeoutMs, const char* label);
+    // False (logged under label) from another thread, whose events are not
+    // this object's, or inside a callback, whose caller is this object: what
+    // runs events or deletes this object may not run there.
+    bool mayRunHere(const char* label) const;
+
 signals:
     void signalCameraGUIOpened();
     void signalFinishController();
@@ -57,6 +67,11 @@ private:
     // Not a slot: the meta-object keeps its fixed list of methods.
     void catchInitialStateSent();
     void keepList(int property, const void* data, quint32 size);
+    bool isHostThread(const char* label) const;
+    bool isOutsideCallbacks(const char* label) const;
+    // Every call of the init or changes callback goes through here.
+    template <typename Call>
+    void callHost(Call call);
 
     InitCallback m_initCallback;
     void* m_initContext;
@@ -69,6 +84,10 @@ private:
     BRX_Logic_ControllerWorker* m_worker = nullptr;
     std::shared_ptr<BRX_Logic_ControllerWorker::Completion> m_workerDone;
     bool m_initialStateDelivered = false;
+    // Host's thread only.
+    int m_callbackDepth = 0;
+    int m_callbacksCalled = 0;
+    QEventLoop* m_waitLoop = nullptr;
     // The value lists as last delivered, by list property.
     mutable std::mutex m_listLock;
     QHash<int, QVector<double>> m_lists;

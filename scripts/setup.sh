@@ -3,8 +3,9 @@
 # With the argument "fuzz" also what fuzzing campaigns and their coverage
 # reports need (clang with libFuzzer, the llvm tools).
 set -euo pipefail
-# libcpp-httplib-dev: HTTP for tether serve; chromium: its browser test.
-packages="qtbase5-dev libusb-1.0-0-dev cmake g++ pkg-config make umockdev libumockdev-dev libcpp-httplib-dev chromium"
+# libcpp-httplib-dev: HTTP for tether serve; chromium: its browser test;
+# python3-pytest: the Python package's tests.
+packages="qtbase5-dev libusb-1.0-0-dev cmake g++ pkg-config make umockdev libumockdev-dev libcpp-httplib-dev chromium python3 python3-pytest"
 # Node.js and npm for the browser test (puppeteer-core), unless the machine has them.
 command -v node >/dev/null && command -v npm >/dev/null || packages="$packages nodejs npm"
 if [ "${1:-}" = fuzz ]; then

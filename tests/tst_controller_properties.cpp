@@ -118,8 +118,9 @@ private slots:
                                            "BRX_Logic_Controller::setProperty() - cannot set read-only property: 26"}));
     }
 
-    // Without data a request is accepted and does nothing.
-    void nullDataIsAccepted()
+    // Without data and size a request is accepted and does nothing; null
+    // data with a size gives no bytes, which is the wrong size.
+    void nullDataIsAcceptedOnlyWithoutSize()
     {
         std::unique_ptr<SdkHost> host = connectedHost(0x2031);
         QVERIFY(host);
@@ -127,6 +128,11 @@ private slots:
         QVERIFY(BRX_SDK_getProperty(5, nullptr, 0));
         QVERIFY(BRX_SDK_setProperty(7, nullptr, 0));
         QVERIFY(log.lines().isEmpty());
+        QVERIFY(!BRX_SDK_setProperty(7, nullptr, 4));
+        QVERIFY(!BRX_SDK_getProperty(5, nullptr, 8));
+        QCOMPARE(log.lines(),
+                 QStringList({"BRX_Logic_Controller::setProperty() - wrong size 0 instead of 4 for property: 7",
+                              "BRX_Logic_Controller::getProperty() - wrong size 0 instead of 8 for property: 5"}));
     }
 
     void negativeFileFormatIsRefused()

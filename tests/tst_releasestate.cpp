@@ -66,6 +66,36 @@ private slots:
         QCOMPARE(remaining.first().first().toInt(), 0);
     }
 
+    // The end of a release for the host's record: the last download of the
+    // files the camera had waiting, with their count; for a series only once
+    // it is stopped; for a release without a picture, the quiet time.
+    void recordEndsWithTheLastFileOrTheQuietTime()
+    {
+        BRX_Logic_ReleaseState state([] { return false; }, kNeverMs);
+        QSignalSpy finished(&state, &BRX_Logic_ReleaseState::signalReleaseFinished);
+        const auto deliver = [&state](int remaining) {
+            state.pictureAnnounced();
+            state.fileDelivered();
+            state.downloadEnded(remaining);
+        };
+        state.began();
+        deliver(2);
+        deliver(1);
+        state.startSeries([] { return true; });
+        deliver(1);
+        deliver(1);
+        QCOMPARE(finished.count(), 1);
+        state.stopSeries([] { return true; });
+        endQuietTime(state);
+        state.began();
+        endQuietTime(state);
+        endQuietTime(state);
+        QList<int> files;
+        for (const QList<QVariant>& arguments : qAsConst(finished))
+            files << arguments.first().toInt();
+        QCOMPARE(files, (QList<int>{2, 2, 0}));
+    }
+
     // A stop is repeated until a repetition went through, and never once a
     // new series has started.
     void stopIsRepeatedOnlyForItsOwnSeries()

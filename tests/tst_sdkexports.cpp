@@ -31,6 +31,28 @@ void recordChange(void* context, int property, const void* data, unsigned int si
         {property, QByteArray(static_cast<const char*>(data), int(size))});
 }
 
+// A host that tries, from inside its changes callback, what would pull the
+// library from under the callback's caller.
+struct Reentry {
+    int calls = 0;
+    int processEvents = 0;
+};
+
+void reenter(void* context, int, const void*, unsigned int)
+{
+    auto* reentry = static_cast<Reentry*>(context);
+    if (reentry->calls++ > 0)
+        return;
+    reentry->processEvents = BRX_SDK_processEvents(0);
+    BRX_SDK_exit();
+}
+
+void registerReentry(void* context, bool connected, int)
+{
+    if (connected)
+        BRX_SDK_setChangesCallback(&reenter, context);
+}
+
 void* mallocCopy(const QByteArray& bytes)
 {
     void* copy = std::malloc(size_t(bytes.size()));
@@ -223,6 +245,32 @@ private slots:
         // A disconnection clears the changes callback until the host sets it again.
         main.catchProperty(8, mallocCopy("1234"), 4);
         QCOMPARE(changes.size(), 1);
+    }
+
+    // Inside a callback, processEvents and exit are refused; so is
+    // processEvents from a thread other than init's, whose events it cannot
+    // deliver. The library goes on.
+    void processEventsAndExitAreRefusedWhereTheyCannotWork()
+    {
+        Reentry reentry;
+        BRX_SDK_useVirtualCamera(0x2031);
+        BRX_SDK_init(&registerReentry, &reentry);
+        LogCapture log;
+        for (int slice = 0; slice < 200 && reentry.calls == 0; ++slice)
+            QVERIFY(BRX_SDK_processEvents(50) >= 0);
+        int fromOtherThread = 0;
+        std::thread([&fromOtherThread] { fromOtherThread = BRX_SDK_processEvents(0); }).join();
+        int mode = 0;
+        QVERIFY(BRX_SDK_getProperty(0, &mode, sizeof mode));
+        BRX_SDK_exit();
+        BRX_SDK_useVirtualCamera(0);
+        QCOMPARE(reentry.processEvents, -1);
+        QCOMPARE(fromOtherThread, -1);
+        for (const char* line : {"BRX_SDK_processEvents() - called from inside a callback, call ignored",
+                                 "BRX_SDK_exit() - called from inside a callback, call ignored",
+                                 "BRX_SDK_processEvents() - not called from the thread that called BRX_SDK_init, "
+                                 "call ignored"})
+            QVERIFY2(log.contains(line), line);
     }
 
     void notificationsStillQueuedAtExitAreFreed()

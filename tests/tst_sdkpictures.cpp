@@ -21,6 +21,7 @@ private slots:
 namespace {
 
 const int kTimeoutMs = 10000;
+const int kFrameReleaseEnd = BRX_SDK_FrameType::FrameReleaseEnd;
 typedef BRX_Logic_TransferThread Transfer;
 typedef QList<int> Types;
 
@@ -47,25 +48,29 @@ bool wantQuickView()
 void TestSdkPictures::pictureArrivesWithQuickView_data()
 {
     QTest::addColumn<int>("productId");
+    QTest::addColumn<bool>("releaseEnd");
     QTest::addColumn<Types>("types");
     const Types dngFirst{Transfer::kFrameFileName, Transfer::kFrameOrientation, Transfer::kFrameThumbnail,
                          Transfer::kFrameDngStarts, Transfer::kFrameDng, Transfer::kFrameJpgStarts, Transfer::kFrameJpg};
     const Types jpgFirst{Transfer::kFrameFileName, Transfer::kFrameOrientation, Transfer::kFrameThumbnail,
                          Transfer::kFrameJpgStarts, Transfer::kFrameJpg, Transfer::kFrameDngStarts, Transfer::kFrameDng};
-    QTest::newRow("struct 0x2009") << 0x2009 << dngFirst;
-    QTest::newRow("struct M 0x2021") << 0x2021 << dngFirst;
-    QTest::newRow("device properties 0x2041") << 0x2041 << jpgFirst;
+    QTest::newRow("struct 0x2009") << 0x2009 << false << dngFirst;
+    QTest::newRow("struct M 0x2021, end of release") << 0x2021 << true << (dngFirst + Types{kFrameReleaseEnd});
+    QTest::newRow("device properties 0x2041") << 0x2041 << false << jpgFirst;
 }
 
 // A DNG and a JPG per picture; the quick view (name, orientation,
 // thumbnail) comes once, before the first file; the bytes are the camera's.
+// The end of the release, with its count of files, comes last when asked for.
 void TestSdkPictures::pictureArrivesWithQuickView()
 {
     QFETCH(int, productId);
+    QFETCH(bool, releaseEnd);
     QFETCH(Types, types);
     SdkHost host(productId);
     QVERIFY(host.waitForInitialState(kTimeoutMs));
     QVERIFY(wantQuickView());
+    QVERIFY(BRX_SDK_setWantReleaseEnd(releaseEnd));
     const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
     camera->setPictureOrientation(6);
 
@@ -81,6 +86,8 @@ void TestSdkPictures::pictureArrivesWithQuickView()
     QCOMPARE(frames.bytesOf(Transfer::kFrameJpg), camera->objectData(jpg));
     QCOMPARE(frames.bytesOf(Transfer::kFrameFileName), QByteArray("BRX_0001"));
     QCOMPARE(SdkHost::value<qint32>(frames.bytesOf(Transfer::kFrameOrientation)), 6);
+    if (releaseEnd)
+        QCOMPARE(SdkHost::value<qint32>(frames.bytesOf(kFrameReleaseEnd)), 2);
     QCOMPARE(camera->pendingTransfers(), 0);
 }
 

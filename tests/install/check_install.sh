@@ -1,21 +1,35 @@
 #!/usr/bin/env bash
-# Installs the build into a scratch prefix and builds a host against it.
-# Arguments: build directory, work directory, extra linker flags for the host.
+# Installs the build into two scratch prefixes and, against each, builds and
+# runs a C host with the C compiler through pkg-config and a C++ host through
+# the CMake package, both on the virtual camera: each must find its own
+# prefix's headers and library.
+# Arguments: build directory, work directory, extra compiler and linker flags
+# for the hosts (the sanitizers the library was built with).
 set -euo pipefail
-build=$1 work=$2 linkflags=${3:-}
+build=$1 work=$2 flags=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" && mkdir -p "$work"
-prefix=$work/prefix
-cmake --install "$build" --prefix "$prefix" > /dev/null
-libdir=$(ls -d "$prefix"/lib*/ | head -n 1)
-for f in include/BRX_SDK.h; do test -f "$prefix/$f"; done
-ls "$libdir"libbrxsdk.so* > /dev/null
-test -f "$libdir"cmake/BRXSDK/BRXSDKConfig.cmake
-PKG_CONFIG_PATH="$libdir"pkgconfig pkg-config --libs brxsdk | grep -q -- -lbrxsdk
-cmake -S "$here/host" -B "$work/host" -DCMAKE_PREFIX_PATH="$prefix" \
-  -DCMAKE_EXE_LINKER_FLAGS="$linkflags" > /dev/null
-cmake --build "$work/host" > /dev/null
-output=$("$work/host/install_host" 2>&1)
-echo "$output"
-grep -q "getProperty() - no camera" <<< "$output"
-grep -q "====== exit BRX SDK ======" <<< "$output"
+for name in a b; do
+  prefix=$work/$name
+  cmake --install "$build" --prefix "$prefix" > /dev/null
+  libdir=$(dirname "$(ls "$prefix"/lib*/libbrxsdk.so)")
+  test -f "$prefix/include/BRX_SDK.h"
+  test -f "$prefix/include/BRX_SDK_C.h"
+
+  pc=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs brxsdk)
+  echo "pkg-config for $name: $pc"
+  test "$(realpath "$(sed -n 's/.*-I\([^ ]*\).*/\1/p' <<< "$pc")")" = "$(realpath "$prefix/include")"
+  test "$(realpath "$(sed -n 's/.*-L\([^ ]*\).*/\1/p' <<< "$pc")")" = "$(realpath "$libdir")"
+  # Word splitting of $pc and $flags is wanted: they are compiler arguments.
+  # shellcheck disable=SC2086
+  cc -std=c99 -Wall -Wextra -pedantic-errors -o "$prefix/c_host" "$here/host/c_host.c" $pc $flags
+  output=$(LD_LIBRARY_PATH=$libdir "$prefix/c_host" 0x2011 2>&1)
+  echo "$output"
+  grep -q "BRX_SDK_init() - no QCoreApplication: the library makes its own" <<< "$output"
+
+  cmake -S "$here/host" -B "$prefix/host" -DCMAKE_PREFIX_PATH="$prefix" \
+    -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" > /dev/null
+  cmake --build "$prefix/host" > /dev/null
+  grep -q "BRXSDK_DIR:PATH=$libdir/cmake/BRXSDK" "$prefix/host/CMakeCache.txt"
+  "$prefix/host/install_host"
+done
