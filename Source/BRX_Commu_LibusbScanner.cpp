@@ -4,6 +4,7 @@
 #include "BRX_Commu_UsbDeviceFilter.h"
 #include "BRX_Debug.h"
 
+#include <algorithm>
 #include <libusb.h>
 
 namespace {
@@ -119,7 +120,22 @@ QList<BRX_Commu_DeviceEntry> BRX_Commu_LibusbScanner::scan()
             entries.append({device.vendorId, device.productId,
                             Filter::devicePath(device.busNumber, device.portNumbers)});
     }
+    forgetClaimFailuresOfAbsent(entries);
     return entries;
+}
+
+// A device that left the bus has its claim failure reported afresh when it
+// comes back.
+void BRX_Commu_LibusbScanner::forgetClaimFailuresOfAbsent(const QList<BRX_Commu_DeviceEntry>& present)
+{
+    for (auto failure = m_claimFailures.begin(); failure != m_claimFailures.end();) {
+        const QString& deviceId = failure.key();
+        const bool isPresent = std::any_of(present.begin(), present.end(),
+                                           [&deviceId](const BRX_Commu_DeviceEntry& entry) {
+                                               return entry.deviceId == deviceId;
+                                           });
+        failure = isPresent ? std::next(failure) : m_claimFailures.erase(failure);
+    }
 }
 
 QList<quint16> BRX_Commu_LibusbScanner::acceptedVendorIds() const

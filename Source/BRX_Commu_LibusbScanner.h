@@ -35,6 +35,7 @@ public:
 
 private:
     void reportClaim(const QString& deviceId, int result);
+    void forgetClaimFailuresOfAbsent(const QList<BRX_Commu_DeviceEntry>& present);
 
     std::shared_ptr<BRX_Commu_LibusbContext> m_context;
     QList<quint16> m_acceptedVendorIds;
