@@ -145,9 +145,13 @@ bool BRX_Commu_CameraAccess_Base::transferObjectReady()
     return sendCommand(kOpTransferObjectReady, 0, nullptr, BRX_METHOD);
 }
 
+// A block shorter than asked for is no block: writing it back would send
+// zeros for the fields the camera left out.
 bool BRX_Commu_CameraAccess_Base::getCameraSettings(void* buffer, quint32 size)
 {
-    return receiveDataset(kOpGetCameraSettings, buffer, size, BRX_METHOD);
+    debugPrint(kDebugPtp, "%s - dataSize 0x%08X", BRX_METHOD, size);
+    quint32 received = 0;
+    return recvData(kOpGetCameraSettings, 0, nullptr, buffer, size, BRX_METHOD, &received) && received == size;
 }
 
 bool BRX_Commu_CameraAccess_Base::setCameraSettings(const void* buffer, quint32 size)

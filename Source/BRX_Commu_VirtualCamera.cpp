@@ -132,10 +132,10 @@ void BRX_Commu_VirtualCamera::dropNextShot()
     m_device.dropNextShot();
 }
 
-void BRX_Commu_VirtualCamera::cutNextObject(quint32 bytes)
+void BRX_Commu_VirtualCamera::cutNextData(quint16 opCode, quint32 bytes)
 {
     std::unique_lock<std::mutex> locker(m_mutex);
-    m_device.cutNextObject(bytes);
+    m_device.cutNextData(opCode, bytes);
 }
 
 void BRX_Commu_VirtualCamera::promiseMorePictures(int extra)

@@ -63,8 +63,9 @@ public:
                        int times = BRX_Commu_VirtualCameraDevice::kEveryTime);
     // The next release that would take a picture takes none.
     void dropNextShot();
-    // The next GetObject sends only the first bytes of the object.
-    void cutNextObject(quint32 bytes);
+    // The next opCode sends only the first bytes of its data, as a whole
+    // (shorter) data phase.
+    void cutNextData(quint16 opCode, quint32 bytes);
     // Each ObjectInfo of the transfer queue promises extra pictures more than
     // will come.
     void promiseMorePictures(int extra);

@@ -206,7 +206,12 @@ Device::Reply BRX_Commu_VirtualCameraDevice::handle(quint16 opCode, quint32 tran
         return reply;
     if (m_observer)
         m_observer(opCode, params);
-    return dispatch(opCode, params, dataOut);
+    reply = dispatch(opCode, params, dataOut);
+    if (m_nextCut.opCode == opCode) {
+        reply.data.truncate(int(qMin<quint32>(m_nextCut.bytes, quint32(reply.data.size()))));
+        m_nextCut = Cut();
+    }
+    return reply;
 }
 
 // The checks a device makes before it looks at the operation itself.
@@ -726,8 +731,7 @@ quint16 Device::opGetObject(const QVector<quint32>& params, const QByteArray&, Q
     const BRX_Commu_VirtualCameraStore::Object* object = m_store.find(params.value(0));
     if (!object)
         return kInvalidObjectHandle;
-    *dataIn = m_nextObjectCut < 0 ? object->data : object->data.left(int(m_nextObjectCut));
-    m_nextObjectCut = -1;
+    *dataIn = object->data;
     return kOK;
 }
 

@@ -87,9 +87,9 @@ public:
     // The next release that would take a picture takes none (a failed
     // autofocus, a dropped shot).
     void dropNextShot() { ++m_shotsToDrop; }
-    // The next GetObject sends only the object's first bytes, as a whole data
-    // phase: less than the ObjectInfo announced.
-    void cutNextObject(quint32 bytes) { m_nextObjectCut = bytes; }
+    // The next opCode sends only the first bytes of its data, as a whole
+    // data phase: less than the ObjectInfo or the dataset's size announced.
+    void cutNextData(quint16 opCode, quint32 bytes) { m_nextCut = {opCode, bytes}; }
 
     QVector<quint16> operationLog() const { return m_operationLog; }
     bool isSessionOpen() const { return m_sessionOpen; }
@@ -196,7 +196,10 @@ private:
     qint64 m_nowMs = 0;
     qint64 m_nextShotMs = 0;
     int m_shotsToDrop = 0;
-    qint64 m_nextObjectCut = -1;
+    struct Cut {
+        quint16 opCode = 0;
+        quint32 bytes = 0;
+    } m_nextCut;
 
     bool m_sessionOpen = false;
     bool m_vendorSessionOpen = false;

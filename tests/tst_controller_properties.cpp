@@ -21,6 +21,10 @@ using Profile = BRX_Commu_VirtualCameraProfile;
 const int kConnectTimeoutMs = 10000;
 const int kProducts[] = {0x2009, 0x2011, 0x2021, 0x2031, 0x2041, 0x2051, 0x2061};
 
+// How a settings read fails: an error response, a data phase cut off before
+// its announced length, a whole data phase shorter than the block.
+enum SettingsReadFailure { kRefused, kCutOff, kShortBlock };
+
 template <typename T>
 bool setValue(int property, T value)
 {
@@ -258,11 +262,12 @@ private slots:
     void failedSettingsReadChangesNothing_data()
     {
         QTest::addColumn<int>("productId");
-        QTest::addColumn<bool>("shortDataPhase");
+        QTest::addColumn<int>("failure");
         for (int productId : {0x2009, 0x2011, 0x2021, 0x2051}) {
             const QString product = QString::number(productId, 16);
-            QTest::newRow(qPrintable(product + " refused")) << productId << false;
-            QTest::newRow(qPrintable(product + " short")) << productId << true;
+            QTest::newRow(qPrintable(product + " refused")) << productId << int(kRefused);
+            QTest::newRow(qPrintable(product + " cut off")) << productId << int(kCutOff);
+            QTest::newRow(qPrintable(product + " short block")) << productId << int(kShortBlock);
         }
     }
 
@@ -271,14 +276,16 @@ private slots:
     void failedSettingsReadChangesNothing()
     {
         QFETCH(int, productId);
-        QFETCH(bool, shortDataPhase);
+        QFETCH(int, failure);
         std::unique_ptr<SdkHost> host = connectedHost(productId);
         QVERIFY(host);
         const QByteArray before = camera()->settingsBlock();
-        if (shortDataPhase)
+        if (failure == kRefused)
+            camera()->failOperation(Access::kOpGetCameraSettings, 0x2002, 1);
+        else if (failure == kCutOff)
             camera()->truncateNextDataPhase(40);
         else
-            camera()->failOperation(Access::kOpGetCameraSettings, 0x2002, 1);
+            camera()->cutNextData(Access::kOpGetCameraSettings, 40);
         host->clearChanges();
         LogCapture log;
         camera()->raiseEvent(Access::kVQCameraSettingsChanged);

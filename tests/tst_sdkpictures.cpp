@@ -134,7 +134,7 @@ void TestSdkPictures::downloadGoingWrongOnceArrivesWhole()
     if (fault == kFailsOnce)
         camera->failOperation(0x1009, BRX_Commu_VirtualCameraDevice::kGeneralError, 1);
     else
-        camera->cutNextObject(1000);
+        camera->cutNextData(0x1009, 1000);
 
     BRX_SDK_capture();
     FrameRecorder& frames = host.frames();

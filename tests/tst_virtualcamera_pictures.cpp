@@ -285,7 +285,7 @@ void TestVirtualCameraPictures::pictureFaults()
         QCOMPARE(received, 1000u);
     }
     camera.setQuirks(0);
-    camera.cutNextObject(1000);
+    camera.cutNextData(0x1009, 1000);
     quint32 received = 0;
     QVERIFY(fixture.access()->getObject(data.data(), info.size, kPending, &received));
     QCOMPARE(received, 1000u);

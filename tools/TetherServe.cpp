@@ -102,7 +102,7 @@ int TetherServe::run(TetherSession& session, const QCommandLineParser& arguments
     TetherServeLiveView liveView(session);
     session.addFrameSink(&liveView);
     TetherServeApi api(session, pictures, liveView, arguments.value("out"));
-    TetherServeBridge bridge(&api);
+    TetherServeBridge bridge;
     settings.folder = arguments.value("out");
     settings.answerMs = session.options().timeoutMs + kAnswerMarginMs;
     settings.assets = pageAssets();

@@ -2,6 +2,7 @@
 #define TETHERSERVEBRIDGE_H
 
 #include <QJsonObject>
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -23,23 +24,27 @@ struct TetherServeReply {
 // where every library call is made, and their replies back. A job answers
 // at once or later (a set waits for the camera's confirmation); the asking
 // thread waits at most its timeout, and not at all once the bridge is closed.
-class TetherServeBridge
+// Jobs wait in a queue the std::mutex guards, so that ThreadSanitizer sees
+// every hand-over (Qt's own event queue is invisible to it).
+class TetherServeBridge : public QObject
 {
+    Q_OBJECT
+
 public:
     using Answer = std::function<void(const TetherServeReply&)>;
     using Job = std::function<void(const Answer&)>;
 
-    // host: an object of the host thread that outlives the HTTP server; jobs
-    // run while the host thread processes events.
-    explicit TetherServeBridge(QObject* host);
+    // Made in the host thread, where jobs run while it processes events.
+    TetherServeBridge();
     // HTTP threads.
-    TetherServeReply ask(const Job& job, int timeoutMs) const;
+    TetherServeReply ask(const Job& job, int timeoutMs);
     // Wakes every waiting request and answers every later one with 503.
     void close();
 
 private:
+    Q_INVOKABLE void runPendingJobs();
+
     struct State;
-    QObject* const m_host;
     std::shared_ptr<State> m_state;
 };
 
