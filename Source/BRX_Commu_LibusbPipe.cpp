@@ -23,29 +23,8 @@ const quint16 kCancelBytes = 6;
 const quint16 kDeviceStatusBytes = 32;
 const quint32 kDeviceStatusMinBytes = 4;
 const int kControlTimeoutMs = 2000;
-// The slowest rate a camera still counts as working: 1 MB/s.
-const quint32 kSlowestBytesPerMs = 1024;
 // How long closing waits for the cancelled event transfer to come back.
 const int kCancelTimeoutMs = 2000;
-
-// Completion statuses of asynchronous transfers in terms of the error codes
-// of the synchronous calls, so that one mapping serves both.
-int transferError(int transferStatus)
-{
-    static const struct {
-        int transferStatus;
-        int error;
-    } table[] = {
-        {LIBUSB_TRANSFER_COMPLETED, LIBUSB_SUCCESS},  {LIBUSB_TRANSFER_TIMED_OUT, LIBUSB_ERROR_TIMEOUT},
-        {LIBUSB_TRANSFER_STALL, LIBUSB_ERROR_PIPE},   {LIBUSB_TRANSFER_NO_DEVICE, LIBUSB_ERROR_NO_DEVICE},
-        {LIBUSB_TRANSFER_OVERFLOW, LIBUSB_ERROR_OVERFLOW},
-    };
-    for (const auto& entry : table) {
-        if (entry.transferStatus == transferStatus)
-            return entry.error;
-    }
-    return LIBUSB_ERROR_IO;
-}
 
 } // namespace
 
@@ -56,6 +35,8 @@ BRX_Commu_LibusbPipe::BRX_Commu_LibusbPipe(std::shared_ptr<BRX_Commu_LibusbConte
     , m_handle(handle)
     , m_interface(interfaceNumber)
     , m_endpoints(endpoints)
+    , m_bulkIn(m_context->get(), handle, endpoints.bulkIn)
+    , m_bulkOut(m_context->get(), handle, endpoints.bulkOut)
     , m_eventTransfer(libusb_alloc_transfer(0))
     , m_eventBuffer(endpoints.interruptPacketSize)
     , m_assembler(endpoints.interruptPacketSize)
@@ -80,13 +61,13 @@ BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::bulkOut(const quint8* data, quin
                                                         int timeoutMs)
 {
     // libusb's buffer is not const, but an out transfer only reads it.
-    return bulkTransfer(m_endpoints.bulkOut, const_cast<quint8*>(data), size, sent, timeoutMs);
+    return bulkTransfer(m_bulkOut, const_cast<quint8*>(data), size, sent, timeoutMs);
 }
 
 BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::bulkIn(quint8* data, quint32 capacity, quint32* received,
                                                        int timeoutMs)
 {
-    return bulkTransfer(m_endpoints.bulkIn, data, capacity, received, timeoutMs);
+    return bulkTransfer(m_bulkIn, data, capacity, received, timeoutMs);
 }
 
 BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::interruptIn(quint8* data, quint32 capacity, quint32* received,
@@ -135,8 +116,10 @@ BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::getDeviceStatus(DeviceStatus* de
     return kOk;
 }
 
+// Bytes held from before the reset are stale.
 BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::resetDevice()
 {
+    m_bulkIn.clear();
     quint32 length = 0;
     return controlRequest(kClassRequestOut, kRequestDeviceReset, nullptr, 0, &length);
 }
@@ -147,11 +130,6 @@ BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::clearHalt(Endpoint endpoint)
     if (m_gone)
         return kNoDevice;
     return check(BRX_METHOD, libusb_clear_halt(m_handle, addresses[endpoint]));
-}
-
-int BRX_Commu_LibusbPipe::transferTimeout(int timeoutMs, quint32 size)
-{
-    return timeoutMs + int(size / kSlowestBytesPerMs);
 }
 
 BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::toStatus(int libusbError)
@@ -172,27 +150,13 @@ BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::toStatus(int libusbError)
     }
 }
 
-// Pieces are whole packets, so the device sees one transfer; a short piece
-// in ends the transfer as a short packet does. What arrived before a timeout
-// is kept in *done.
-BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::bulkTransfer(quint8 endpoint, quint8* data, quint32 size,
-                                                             quint32* done, int timeoutMs)
+BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::bulkTransfer(BRX_Commu_LibusbBulkQueue& queue, quint8* data,
+                                                             quint32 size, quint32* done, int timeoutMs)
 {
     *done = 0;
     if (m_gone)
         return kNoDevice;
-    const quint32 pieceLimit = kMaxChunkBytes - kMaxChunkBytes % maxPacketSize();
-    do {
-        const quint32 piece = std::min(size - *done, pieceLimit);
-        int transferred = 0;
-        const int result = libusb_bulk_transfer(m_handle, endpoint, data + *done, int(piece), &transferred,
-                                                transferTimeout(timeoutMs, piece));
-        *done += quint32(transferred);
-        const Status status = check(BRX_METHOD, result);
-        if (status != kOk || quint32(transferred) < piece)
-            return status;
-    } while (*done < size);
-    return kOk;
+    return check(BRX_METHOD, queue.transfer(data, size, done, timeoutMs));
 }
 
 BRX_Commu_UsbPipe::Status BRX_Commu_LibusbPipe::controlRequest(quint8 requestType, quint8 request, quint8* data,
@@ -312,7 +276,7 @@ void BRX_Commu_LibusbPipe::eventTransferDone(libusb_transfer* transfer)
     m_eventNews = 1;
     if (transfer->status == LIBUSB_TRANSFER_CANCELLED || m_closing)
         return;
-    const Status status = check(BRX_METHOD, transferError(transfer->status));
+    const Status status = check(BRX_METHOD, BRX_Commu_LibusbBulkQueue::errorOf(transfer->status));
     QByteArray container;
     if (status == kOk && m_assembler.addPacket(transfer->buffer, quint32(transfer->actual_length), &container))
         m_events.append(container);

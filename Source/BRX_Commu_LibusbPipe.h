@@ -1,6 +1,7 @@
 #ifndef BRX_COMMU_LIBUSBPIPE_H
 #define BRX_COMMU_LIBUSBPIPE_H
 
+#include "BRX_Commu_LibusbBulkQueue.h"
 #include "BRX_Commu_UsbDeviceFilter.h"
 #include "BRX_Commu_UsbEventAssembler.h"
 #include "BRX_Commu_UsbPipe.h"
@@ -18,6 +19,9 @@ struct libusb_transfer;
 
 // The USB pipe over libusb.
 //
+// Bulk transfers keep several pieces queued (BRX_Commu_LibusbBulkQueue), so
+// that a large data phase streams at the link's rate.
+//
 // Events: while the pipe is open, one asynchronous interrupt transfer of one
 // packet stays submitted, so no event is lost between two interruptIn calls;
 // its packets are joined into containers, which interruptIn hands out while
@@ -26,10 +30,6 @@ struct libusb_transfer;
 class BRX_Commu_LibusbPipe : public BRX_Commu_UsbPipe
 {
 public:
-    // Bulk transfers reach libusb in pieces of at most this size: large enough
-    // for full speed, well below the kernel's 16 MiB limit for usbfs buffers.
-    static const quint32 kMaxChunkBytes = 4u << 20;
-
     // Takes over handle, whose interface interfaceNumber has been claimed.
     BRX_Commu_LibusbPipe(std::shared_ptr<BRX_Commu_LibusbContext> context, libusb_device_handle* handle,
                          int interfaceNumber, const BRX_Commu_UsbDeviceFilter::Endpoints& endpoints);
@@ -46,14 +46,12 @@ public:
     Status resetDevice() override;
     Status clearHalt(Endpoint endpoint) override;
 
-    // The timeout of one transfer of size bytes: timeoutMs for the device to
-    // start, plus the time the bytes take at the slowest rate a camera keeps up.
-    static int transferTimeout(int timeoutMs, quint32 size);
     // Maps a libusb error code (0 for success) to a pipe status.
     static Status toStatus(int libusbError);
 
 private:
-    Status bulkTransfer(quint8 endpoint, quint8* data, quint32 size, quint32* done, int timeoutMs);
+    Status bulkTransfer(BRX_Commu_LibusbBulkQueue& queue, quint8* data, quint32 size, quint32* done,
+                        int timeoutMs);
     Status controlRequest(quint8 requestType, quint8 request, quint8* data, quint16 length,
                           quint32* transferred);
     Status check(const char* label, int libusbError);
@@ -71,6 +69,8 @@ private:
     const int m_interface;
     const BRX_Commu_UsbDeviceFilter::Endpoints m_endpoints;
     std::atomic<bool> m_gone{false};
+    BRX_Commu_LibusbBulkQueue m_bulkIn;
+    BRX_Commu_LibusbBulkQueue m_bulkOut;
 
     // Event side; the callback runs in whichever thread handles libusb's
     // events, so everything below is guarded by m_eventMutex (a standard

@@ -378,9 +378,11 @@ quint64 BRX_Commu_PtpUsbLink::takeFromStaging(quint64 remaining, quint8* dest, q
     return take;
 }
 
+// The rest of the payload in one transfer: the pipe keeps it streaming
+// (several pieces queued), which it cannot do across separate calls.
 quint32 BRX_Commu_PtpUsbLink::directSize(quint64 remaining, quint32 space) const
 {
     if (available() != 0)
         return 0;
-    return roundDown(std::min<quint64>({remaining, space, kMaxTransferBytes}), m_packetSize);
+    return roundDown(std::min<quint64>(remaining, space), m_packetSize);
 }

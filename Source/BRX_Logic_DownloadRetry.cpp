@@ -12,17 +12,16 @@ BRX_Logic_DownloadRetry::BRX_Logic_DownloadRetry(BRX_Commu_CameraAccess_Base& ac
 
 QByteArray BRX_Logic_DownloadRetry::fetchObject(quint32 handle, quint32 size, const QString& name)
 {
-    QByteArray data;
-    if (size == 0 || !BRX_Logic_ObjectReader::allocate(data, size, "object"))
+    if (size == 0 || !reserveObject(size))
         return QByteArray();
+    char* const data = m_object.data();
     const auto read = [&](quint32 offset, quint32* received) {
-        char* into = data.data() + offset;
-        return offset ? m_access.getPartialObject(into, size - offset, offset, handle, received)
-                      : m_access.getObject(into, size, handle, received);
+        return offset ? m_access.getPartialObject(data + offset, size - offset, offset, handle, received)
+                      : m_access.getObject(data, size, handle, received);
     };
     quint32 had = 0;
-    if (readWhole(data, m_canResume, read, &had))
-        return data;
+    if (readWhole(size, m_canResume, read, &had))
+        return QByteArray::fromRawData(data, int(size));
     debugPrint(kDebugAlways, "%s - picture %s lost: %u of %u bytes after %d attempts", BRX_METHOD,
                qUtf8Printable(name), had, size, kAttempts);
     return QByteArray();
@@ -38,14 +37,23 @@ QByteArray BRX_Logic_DownloadRetry::fetchThumbnail(quint32 handle, int kind, qui
         return m_access.getThumbnail(data.data(), size, kind, handle, received);
     };
     quint32 had = 0;
-    return readWhole(data, false, read, &had) ? data : QByteArray();
+    return readWhole(size, false, read, &had) ? data : QByteArray();
+}
+
+// The old buffer goes before a larger one is had, so that growing never
+// holds both.
+bool BRX_Logic_DownloadRetry::reserveObject(quint32 size)
+{
+    if (quint32(m_object.size()) >= size)
+        return true;
+    m_object = QByteArray();
+    return BRX_Logic_ObjectReader::allocate(m_object, size, "object");
 }
 
 // Only an answer the camera confirmed and that filled the buffer counts; a
 // failed read that brought bytes is resumed after them.
-bool BRX_Logic_DownloadRetry::readWhole(QByteArray& data, bool resume, const Read& read, quint32* had)
+bool BRX_Logic_DownloadRetry::readWhole(quint32 size, bool resume, const Read& read, quint32* had)
 {
-    const quint32 size = quint32(data.size());
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         const quint32 offset = resume && *had < size ? *had : 0;
         quint32 received = 0;

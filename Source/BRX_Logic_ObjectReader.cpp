@@ -13,7 +13,6 @@ const quint32 kCompressedSizeOffset = 8;
 const quint32 kThumbSizeOffset = 14;
 const quint32 kSequenceNumberOffset = 48;
 const quint32 kFileNameOffset = 52;
-const quint32 kHeadSize = 1024;
 // No picture or thumbnail of these cameras comes near this size. The size is
 // the camera's word: taken beyond this, a broken or hostile camera could make
 // the host set aside gigabytes for every picture it announces.

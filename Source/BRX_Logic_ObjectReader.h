@@ -36,6 +36,8 @@ public:
     static constexpr quint32 kMaxThumbnailSize = 32u << 20;
     // As much of the ObjectInfo dataset as reaches past the file name.
     static constexpr quint32 kInfoSize = 154;
+    // Enough of a picture's start to hold its TIFF or Exif header.
+    static constexpr quint32 kHeadSize = 1024;
 
     // The fields of an ObjectInfo dataset of kInfoSize bytes.
     static Info decodeInfo(const QByteArray& dataset);

@@ -31,8 +31,6 @@ const quint16 kObjectFormatOther = 0x3802;
 const quint16 kObjectPropOrientation = 0xD800;
 // Room for every object property code a camera could list (a count, then codes).
 const quint32 kObjectPropsBufferSize = 512;
-// Enough of a picture's start to hold its TIFF or Exif header.
-const int kExifHeadSize = 1024;
 
 QString withoutPictureExtension(QString name)
 {
@@ -302,13 +300,24 @@ int BRX_Logic_TransferThread::readOrientationProperty()
 
 int BRX_Logic_TransferThread::parseOrientation()
 {
-    QByteArray head(kExifHeadSize, 'X');
-    if (!m_access->getObject(head.data(), quint32(head.size()), kPendingObjectHandle))
+    QByteArray head;
+    if (!readExifHead(head))
         return 0;
     const BRX_Logic_ExifHeader exif(head);
     if (exif.hasOrientation())
         debugPrint(kDebugTransfer, "%s - parse Exif for orientation: %d", BRX_METHOD, exif.orientationCode());
     return exif.orientationCode();
+}
+
+// GetPartialObject brings just the head. GetObject into a head-sized buffer
+// makes the camera send the whole picture, of which the link keeps the head:
+// only for cameras without the partial read.
+bool BRX_Logic_TransferThread::readExifHead(QByteArray& head)
+{
+    if (m_camera->m_downloads->readsPartially())
+        return BRX_Logic_ObjectReader(*m_access, kPendingObjectHandle).readHead(head);
+    head = QByteArray(int(BRX_Logic_ObjectReader::kHeadSize), 'X');
+    return m_access->getObject(head.data(), quint32(head.size()), kPendingObjectHandle);
 }
 
 // The camera is told the object arrived even when it did not, so that its

@@ -83,6 +83,7 @@ private:
     bool supportsOrientationProperty(FileKind kind);
     int readOrientationProperty();
     int parseOrientation();
+    bool readExifHead(QByteArray& head);
     void download(const Download& download);
     QByteArray readObject(const ObjectInfo& info);
     void endOfBurst(const Download& download);

@@ -111,6 +111,7 @@ BRX_SDK_EXPORT void BRX_SDK_setDebugFlags(unsigned int flags, bool enable);
 BRX_SDK_EXPORT bool BRX_SDK_useVirtualCamera(int productId);
 BRX_SDK_EXPORT bool BRX_SDK_setVirtualCameraConnected(bool connected);
 BRX_SDK_EXPORT bool BRX_SDK_pressVirtualCameraShutter();
+BRX_SDK_EXPORT bool BRX_SDK_changeVirtualCameraProperty(unsigned int propertyCode, long long value);
 BRX_SDK_EXPORT bool BRX_SDK_describeProperty(int property, BRX_SDK_PropertyDescription* out);
 BRX_SDK_EXPORT bool BRX_SDK_formatValue(int property, const void* data, unsigned int size, char* text,
                                         unsigned int textSize);

@@ -130,3 +130,8 @@ bool brxsdk_press_virtual_camera_shutter(void)
 {
     return BRX_SDK_pressVirtualCameraShutter();
 }
+
+bool brxsdk_change_virtual_camera_property(uint32_t propertyCode, int64_t value)
+{
+    return BRX_SDK_changeVirtualCameraProperty(propertyCode, value);
+}

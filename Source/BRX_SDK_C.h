@@ -526,6 +526,13 @@ BRX_SDK_EXPORT bool brxsdk_set_virtual_camera_connected(bool connected);
  * no virtual camera is in use. Any thread. */
 BRX_SDK_EXPORT bool brxsdk_press_virtual_camera_shutter(void);
 
+/* A setting changed on the virtual camera's own body, as a photographer
+ * turning a dial does it: the device property propertyCode (its PTP code, on
+ * the products that describe their settings as device properties: 0x2031,
+ * 0x2041, 0x2061) takes value and the camera reports the change. False when
+ * no virtual camera is in use or it has no such property. Any thread. */
+BRX_SDK_EXPORT bool brxsdk_change_virtual_camera_property(uint32_t propertyCode, int64_t value);
+
 #ifdef __cplusplus
 }
 #endif

@@ -419,6 +419,12 @@ bool BRX_SDK_pressVirtualCameraShutter()
     return true;
 }
 
+bool BRX_SDK_changeVirtualCameraProperty(unsigned int propertyCode, long long value)
+{
+    const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
+    return camera && propertyCode <= 0xFFFF && camera->changeProperty(quint16(propertyCode), value);
+}
+
 // --- Property descriptions and texts -------------------------------------------------
 
 namespace {

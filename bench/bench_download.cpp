@@ -1,93 +1,163 @@
-// Picture download throughput: large pictures taken on the virtual camera
-// travel the whole way a real camera's would (PTP containers over the USB
-// pipe, the download thread, the frame callback) and the time from the start
-// record to the picture record is measured per file. Prints MB/s per file and
-// overall, and the process's peak resident memory.
+// Picture downloads in the process: pictures of the virtual camera travel
+// the whole way a real camera's do (PTP containers over the USB pipe, the
+// download thread, the frame callback), timed from the download's start
+// record to its picture record. Every rate is printed beside memcpy of the
+// same bytes in the same process, into a buffer already in memory and into
+// fresh pages. Also: the peak memory above the download's start during a
+// 100 MB download, and the time from the shutter press to the picture's
+// last byte at the host.
 //
-//   bench_download [--product 0xPPPP] [--megabytes N] [--pictures N]
+//   bench_download [--product 0xPPPP] [--sizes 25,60,100] [--pictures N] [--pairs N]
+//
+// --pictures is also the number of bursts per size and of shutter presses.
 #include "BRX_Commu_VirtualCamera.h"
-#include "BRX_SDK.h"
-#include "BenchMemory.h"
+#include "BenchFigures.h"
+#include "BenchHost.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTimer>
 
-#include <atomic>
 #include <cstdio>
-#include <mutex>
 
 namespace {
 
-enum FrameType { kDngStarts = 2, kJpgStarts = 3, kDngPicture = 4, kJpgPicture = 5, kNoData = 6 };
+using BenchFigures::CopyReference;
+using BenchFigures::Samples;
+using BenchHost::Download;
+using BenchHost::kDownloadWaitMs;
+using BenchHost::kFileFormatDng;
+using BenchHost::kFileFormatPair;
+using BenchHost::kMegabyte;
+using BenchHost::Recorder;
 
-// Filled by the download threads through the frame callback.
-struct Measurement {
-    std::mutex mutex;
-    QElapsedTimer clock;
-    qint64 startedNs = 0;
-    qint64 busyNs = 0;
-    int starts = 0;
-    quint64 bytes = 0;
-    int files = 0;
-    int failures = 0;
-};
-Measurement measurement;
-std::atomic<bool> connected{false};
-
-void onFrame(void*, int type, const void*, unsigned int size)
+std::shared_ptr<BRX_Commu_VirtualCamera> camera()
 {
-    std::lock_guard<std::mutex> locker(measurement.mutex);
-    const qint64 now = measurement.clock.nsecsElapsed();
-    if (type == kDngStarts || type == kJpgStarts) {
-        measurement.startedNs = now;
-        ++measurement.starts;
+    return BRX_Commu_VirtualCamera::selected();
+}
+
+// The camera's stored bytes of the newest file of that size: the bytes the
+// host just got.
+QByteArray storedFile(quint32 bytes)
+{
+    const QVector<quint32> handles = camera()->objectHandles();
+    for (int i = handles.size() - 1; i >= 0; --i) {
+        const QByteArray data = camera()->objectData(handles.at(i));
+        if (quint32(data.size()) == bytes)
+            return data;
     }
-    if (type != kDngPicture && type != kJpgPicture && type != kNoData)
-        return;
-    const qint64 took = now - measurement.startedNs;
-    measurement.busyNs += took;
-    measurement.bytes += size;
-    ++measurement.files;
-    measurement.failures += type == kNoData;
-    std::printf("file %d: %u bytes in %.1f ms, %.0f MB/s\n", measurement.files, size, took / 1e6,
-                size / 1e6 / (took / 1e9));
-    std::fflush(stdout);
+    return QByteArray();
 }
 
-void onInit(void*, bool isConnected, int)
+// Pictures taken on the camera body, downloaded; empty when they did not all
+// arrive whole.
+QVector<Download> take(int pictures, int filesPerPicture)
 {
-    if (isConnected)
-        BRX_SDK_setFrameCallback(&onFrame, nullptr);
-    connected = isConnected;
+    return BenchHost::takePictures([] { camera()->takePicture(); }, pictures, filesPerPicture, kDownloadWaitMs);
 }
 
-// Whether every file of the pictures taken so far has arrived: none is left
-// in the camera and each started download has delivered.
-bool allDelivered(int filesBefore)
+void printRate(const char* what, const Samples& rate, const CopyReference& copy)
 {
-    std::lock_guard<std::mutex> locker(measurement.mutex);
-    return BRX_Commu_VirtualCamera::selected()->pendingTransfers() == 0
-        && measurement.starts == measurement.files && measurement.files > filesBefore;
+    std::printf("%-34s %s MB/s | memcpy warm %s, fresh %s MB/s | %.0f%% of warm memcpy\n", what,
+                rate.text().constData(), copy.warm.text().constData(), copy.fresh.text().constData(),
+                100.0 * rate.median() / copy.warm.median());
 }
 
-// Empties the virtual camera's card, so that the peak memory is the
-// library's and not that of the pictures piling up on the card.
-void deleteDeliveredPictures()
+bool singles(quint32 megabytes, int pictures)
 {
-    const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
-    for (quint32 handle : camera->objectHandles()) {
-        const quint32 type = handle & 0xF;
-        if (type == 1 || type == 6)
-            camera->deleteObjectOnCamera(handle);
+    const quint32 bytes = megabytes * kMegabyte;
+    camera()->setPictureSizes(bytes, bytes / 4);
+    Samples rate;
+    CopyReference copy;
+    for (int i = 0; i < pictures; ++i) {
+        const QVector<Download> downloads = take(1, 1);
+        if (downloads.size() != 1)
+            return false;
+        rate.add(BenchFigures::megabytesPerSecond(downloads.first().bytes, downloads.first().durationNs()));
+        copy.measure(storedFile(bytes).constData(), bytes);
     }
+    printRate(qPrintable(QStringLiteral("DNG %1 MB, single").arg(megabytes)), rate, copy);
+    return true;
 }
 
-int filesSeen()
+// A burst: the camera announces all its files before the first is fetched.
+bool burst(quint32 megabytes, int pairs, int bursts)
 {
-    std::lock_guard<std::mutex> locker(measurement.mutex);
-    return measurement.files;
+    const quint32 bytes = megabytes * kMegabyte;
+    camera()->setPictureSizes(bytes, bytes / 4);
+    Samples rate;
+    Samples files;
+    CopyReference copy;
+    for (int i = 0; i < bursts; ++i) {
+        const QVector<Download> downloads = take(pairs, 2);
+        if (downloads.isEmpty())
+            return false;
+        rate.add(BenchHost::burstRate(downloads));
+        files.add(BenchHost::filesRate(downloads));
+        copy.measure(storedFile(bytes).constData(), bytes);
+    }
+    printRate(qPrintable(QStringLiteral("DNG %1 MB + JPG, burst of %2").arg(megabytes).arg(pairs)), rate, copy);
+    std::printf("%-34s %s MB/s over the files' own download times (the rest is between files)\n", "",
+                files.text().constData());
+    return true;
+}
+
+// The first download of the process, so that no buffer of the library is
+// there yet.
+bool peakMemory(quint32 megabytes)
+{
+    const quint32 bytes = megabytes * kMegabyte;
+    camera()->setPictureSizes(bytes, bytes / 4);
+    const qint64 idleKb = residentKb();
+    Recorder::instance().setTrackMemory(true);
+    const QVector<Download> downloads = take(1, 1);
+    Recorder::instance().setTrackMemory(false);
+    if (downloads.size() != 1 || downloads.first().peakAboveStartKb < 0)
+        return false;
+    const double picture = bytes / 1e6;
+    const double peak = downloads.first().peakAboveStartKb * 1024 / 1e6;
+    std::printf("%-34s %.1f MB = %.2fx the picture (target <= 1.25x) | resident before the picture was taken "
+                "%.1f MB, after the download %.1f MB (camera's file and the kept buffer)\n",
+                qPrintable(QStringLiteral("peak memory, DNG %1 MB").arg(megabytes)), peak, peak / picture,
+                idleKb / 1e3 * 1.024, residentKb() / 1e3 * 1.024);
+    return true;
+}
+
+// From the host's capture call to the picture record, and how much of it
+// the download itself took.
+bool shutterToLastByte(quint32 bytes, int presses)
+{
+    camera()->setPictureSizes(bytes, bytes / 4);
+    Samples total;
+    Samples download;
+    CopyReference copy;
+    for (int i = 0; i < presses; ++i) {
+        const int before = Recorder::instance().count();
+        const qint64 pressedNs = BenchHost::nowNs();
+        BRX_SDK_capture();
+        if (!Recorder::instance().waitForCount(before + 1, kDownloadWaitMs))
+            return false;
+        const Download picture = Recorder::instance().since(before).first();
+        total.add((picture.endNs - pressedNs) / 1e6);
+        download.add(picture.durationNs() / 1e6);
+        copy.measure(storedFile(bytes).constData(), bytes);
+    }
+    std::printf("%-34s %s ms | of which the download %s ms; memcpy of the same bytes %.2f ms\n",
+                qPrintable(QStringLiteral("shutter to last byte, %1 MB").arg(bytes / 1e6)),
+                total.text("%.1f").constData(), download.text("%.1f").constData(), bytes / 1e3 / copy.warm.median());
+    return true;
+}
+
+bool run(const QVector<quint32>& sizes, int pictures, int pairs)
+{
+    const quint32 largest = *std::max_element(sizes.begin(), sizes.end());
+    bool ok = BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatDng) && peakMemory(largest)
+        && shutterToLastByte(300000, pictures) && shutterToLastByte(largest * kMegabyte, pictures);
+    for (int i = 0; ok && i < sizes.size(); ++i)
+        ok = singles(sizes.at(i), pictures);
+    ok = ok && BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatPair);
+    for (int i = 0; ok && i < sizes.size(); ++i)
+        ok = burst(sizes.at(i), pairs, pictures);
+    return ok;
 }
 
 } // namespace
@@ -98,40 +168,22 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addOption({"product", "Virtual camera product ID (default 0x2031).", "id", "0x2031"});
-    parser.addOption({"megabytes", "Size of each DNG (default 60).", "n", "60"});
-    parser.addOption({"pictures", "Pictures to take one after the other (default 5).", "n", "5"});
+    parser.addOption({"sizes", "DNG sizes in MB (default 25,60,100).", "list", "25,60,100"});
+    parser.addOption({"pictures", "Single pictures per size, and bursts (default 5).", "n", "5"});
+    parser.addOption({"pairs", "DNG+JPG pairs in a burst (default 3).", "n", "3"});
     parser.process(app);
-
-    if (!BRX_SDK_useVirtualCamera(parser.value("product").toInt(nullptr, 0)))
+    const QVector<quint32> sizes = BenchFigures::sizesFrom(parser.value("sizes"));
+    if (sizes.isEmpty() || !BRX_SDK_useVirtualCamera(parser.value("product").toInt(nullptr, 0)))
         return 2;
-    const quint32 dngBytes = parser.value("megabytes").toUInt() * 1000000u;
-    BRX_Commu_VirtualCamera::selected()->setPictureSizes(dngBytes, dngBytes / 4);
-    const int pictures = parser.value("pictures").toInt();
+    // The camera's card holds the newest picture and those still queued.
+    camera()->setPicturesKept(1);
 
-    measurement.clock.start();
-    BRX_SDK_init(&onInit, nullptr);
-    int taken = 0;
-    int filesBefore = -1;
-    QTimer driver;
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        if (!connected || (taken > 0 && !allDelivered(filesBefore)))
-            return;
-        if (taken == pictures) {
-            app.quit();
-            return;
-        }
-        deleteDeliveredPictures();
-        filesBefore = filesSeen();
-        BRX_Commu_VirtualCamera::selected()->takePicture();
-        ++taken;
-    });
-    driver.start(10);
-    QTimer::singleShot(600000, &app, &QCoreApplication::quit);
-    app.exec();
+    std::printf("in-process downloads, virtual camera 0x%04X; MB/s as median (min-max, n)\n",
+                parser.value("product").toInt(nullptr, 0));
+    const bool ok = BenchHost::connect(kDownloadWaitMs)
+        && run(sizes, parser.value("pictures").toInt(), parser.value("pairs").toInt());
     BRX_SDK_exit();
-
-    std::printf("%d files, %llu bytes, %d without data: %.0f MB/s while downloading; peak memory %s\n",
-                measurement.files, static_cast<unsigned long long>(measurement.bytes), measurement.failures,
-                measurement.bytes / 1e6 / (measurement.busyNs / 1e9), peakMemory().constData());
-    return taken == pictures && measurement.failures == 0 ? 0 : 1;
+    if (!ok)
+        std::printf("a download failed or did not arrive\n");
+    return ok ? 0 : 1;
 }

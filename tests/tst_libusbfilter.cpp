@@ -55,10 +55,10 @@ QList<QByteArray> packets(const QByteArray& bytes, int packetSize)
     return list;
 }
 
-// A chunk ends on a packet boundary for every packet size, so no short packet
+// A piece ends on a packet boundary for every packet size, so no short packet
 // falls inside a transfer.
-static_assert(BRX_Commu_LibusbPipe::kMaxChunkBytes % 1024 == 0, "chunks are whole packets");
-static_assert(BRX_Commu_LibusbPipe::kMaxChunkBytes < 16u << 20, "chunks stay small");
+static_assert(BRX_Commu_LibusbBulkQueue::kPieceBytes % 1024 == 0, "pieces are whole packets");
+static_assert(BRX_Commu_LibusbBulkQueue::kPieceBytes < 16u << 20, "pieces stay small");
 
 } // namespace
 
@@ -297,9 +297,9 @@ void TestLibusbFilter::statusMapping()
 
 void TestLibusbFilter::timeoutScalesWithSize()
 {
-    QCOMPARE(BRX_Commu_LibusbPipe::transferTimeout(5000, 0), 5000);
-    QCOMPARE(BRX_Commu_LibusbPipe::transferTimeout(5000, 512), 5000);
-    QCOMPARE(BRX_Commu_LibusbPipe::transferTimeout(5000, BRX_Commu_LibusbPipe::kMaxChunkBytes), 5000 + 4096);
+    QCOMPARE(BRX_Commu_LibusbBulkQueue::pieceTimeout(5000, 0), 5000);
+    QCOMPARE(BRX_Commu_LibusbBulkQueue::pieceTimeout(5000, 512), 5000);
+    QCOMPARE(BRX_Commu_LibusbBulkQueue::pieceTimeout(5000, 4u << 20), 5000 + 4096);
 }
 
 QTEST_GUILESS_MAIN(TestLibusbFilter)

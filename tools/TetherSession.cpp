@@ -241,6 +241,23 @@ void TetherSession::readConsole()
     }
 }
 
+// "change 0x500f 800": a dial turned on the camera's body.
+bool TetherSession::changeOnCamera(const QString& command)
+{
+    const QStringList words = command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    bool codeOk = false;
+    bool valueOk = false;
+    if (words.size() != 3 || words.at(0) != QLatin1String("change"))
+        return false;
+    const uint code = words.at(1).toUInt(&codeOk, 0);
+    const qlonglong value = words.at(2).toLongLong(&valueOk, 0);
+    if (!codeOk || !valueOk)
+        return false;
+    if (!BRX_SDK_changeVirtualCameraProperty(code, value))
+        m_output.error(QStringLiteral("the virtual camera has no property %1").arg(words.at(1)));
+    return true;
+}
+
 // Each command waits until it makes sense: the shutter and the unplugging
 // for a camera that is fully connected, the plugging for one the library
 // has seen go.
@@ -261,8 +278,9 @@ void TetherSession::runConsoleCommands()
             BRX_SDK_setVirtualCameraConnected(false);
         } else if (command == QLatin1String("shutter")) {
             BRX_SDK_pressVirtualCameraShutter();
-        } else {
-            m_output.error(QStringLiteral("unknown console command '%1' (shutter, unplug, plug)").arg(command));
+        } else if (!changeOnCamera(command)) {
+            m_output.error(QStringLiteral("unknown console command '%1' (shutter, change CODE VALUE, unplug, plug)")
+                               .arg(command));
         }
         m_consoleCommands.removeFirst();
     }

@@ -106,6 +106,7 @@ private:
     void catchChange(int property, const QByteArray& payload);
     void readConsole();
     void runConsoleCommands();
+    bool changeOnCamera(const QString& command);
 
     const TetherGlobalOptions m_options;
     TetherOutput& m_output;

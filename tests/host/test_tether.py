@@ -174,6 +174,8 @@ def case_watch(work):
 
     try:
         expect("watching camera 0x2031")
+        say("change 0x5010 1000")
+        expect(r"camera: ExposCompens = \+1 EV$")
         say("shutter")
         expect(r"exec true .*BRX_0001\.JPG: exit status 0")
         # Unplugged and back: quick view is asked for again, so names still come.

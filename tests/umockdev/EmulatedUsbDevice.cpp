@@ -61,7 +61,26 @@ usbdevfs_urb* urbOf(UMockdevIoctlData* data)
     return reinterpret_cast<usbdevfs_urb*>(data->data);
 }
 
+// The argument of these ioctls points at an unsigned int in the caller's
+// memory: umockdev's copy of it, written back when the ioctl completes.
+// Null for a null pointer.
+UMockdevIoctlData* pointedWord(UMockdevIoctlData* argument)
+{
+    GError* error = nullptr;
+    UMockdevIoctlData* word = umockdev_ioctl_data_resolve(argument, 0, sizeof(quint32), &error);
+    g_clear_error(&error);
+    return word;
+}
+
+quint32* wordOf(UMockdevIoctlData* data)
+{
+    return reinterpret_cast<quint32*>(data->data);
+}
+
 } // namespace
+
+const quint32 EmulatedUsbDevice::kCurrentKernel = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION
+    | USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_BULK_SCATTER_GATHER;
 
 bool EmulatedUsbDevice::createTestbed()
 {
@@ -209,6 +228,13 @@ int EmulatedUsbDevice::submittedInterruptTransfers() const
     return m_submittedInterruptTransfers;
 }
 
+int EmulatedUsbDevice::bulkInWaiting() const
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    return int(std::count_if(m_waiting.begin(), m_waiting.end(),
+                             [](const Urb& urb) { return urb.type == USBDEVFS_URB_TYPE_BULK; }));
+}
+
 // The kernel ends every transfer of a vanished device with -ESHUTDOWN and
 // answers every later request with ENODEV. Called with the lock held.
 void EmulatedUsbDevice::disconnect()
@@ -258,9 +284,9 @@ bool EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
         error = reap(client, argument); // the transfers ended by a removal still come back
         break;
     case USBDEVFS_GET_CAPABILITIES:
+    case USBDEVFS_CLEAR_HALT:
         if (current)
-            *reinterpret_cast<quint32*>(argument->data) = USBDEVFS_CAP_BULK_SCATTER_GATHER
-                | USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_BULK_CONTINUATION;
+            error = handleWordIoctl(request, argument);
         break;
     case USBDEVFS_GETDRIVER:
     case USBDEVFS_IOCTL:
@@ -273,10 +299,6 @@ bool EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
         break;
     case USBDEVFS_SETCONFIGURATION:
         ++m_setConfigurationCalls;
-        break;
-    case USBDEVFS_CLEAR_HALT:
-        if (current)
-            m_function->clearHalt(endpointAt(*reinterpret_cast<quint32*>(argument->data)));
         break;
     case USBDEVFS_RELEASEINTERFACE:
     case USBDEVFS_RESETEP:
@@ -296,6 +318,21 @@ bool EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
     umockdev_ioctl_client_complete(client, error ? -1 : 0, error);
     m_wake.notify_all();
     return true;
+}
+
+// The capabilities go where the caller's pointer points; Clear Halt reads
+// the endpoint from there.
+int EmulatedUsbDevice::handleWordIoctl(gulong request, UMockdevIoctlData* argument)
+{
+    UMockdevIoctlData* word = pointedWord(argument);
+    if (!word)
+        return EFAULT;
+    if (request == USBDEVFS_GET_CAPABILITIES)
+        *wordOf(word) = m_descriptor.capabilities;
+    else
+        m_function->clearHalt(endpointAt(*wordOf(word)));
+    g_object_unref(word);
+    return 0;
 }
 
 int EmulatedUsbDevice::submit(UMockdevIoctlClient* client, UMockdevIoctlData* argument)

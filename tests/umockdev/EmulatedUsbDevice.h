@@ -26,7 +26,16 @@ typedef struct _UMockdevIoctlData UMockdevIoctlData;
 class EmulatedUsbDevice
 {
 public:
+    // What a current kernel answers USBDEVFS_GET_CAPABILITIES with on a
+    // host controller that does scatter-gather: libusb then submits each
+    // transfer as one URB of its full size.
+    static const quint32 kCurrentKernel;
+    // No capabilities, as older kernels: libusb splits every transfer into
+    // URBs of 16 KiB.
+    static constexpr quint32 kOlderKernel = 0;
+
     struct Descriptor {
+        quint32 capabilities = kCurrentKernel;
         quint16 vendorId = 0x1209;
         quint16 productId = 0x2011;
         quint8 interfaceClass = 6;
@@ -64,6 +73,8 @@ public:
     int zeroLengthPacketsOut() const;
     int largestBulkTransfer() const;
     int submittedInterruptTransfers() const;
+    // Bulk-in URBs submitted and not yet ended.
+    int bulkInWaiting() const;
 
 private:
     // A URB belongs to the open file (client) that submitted it, as in the
@@ -77,6 +88,7 @@ private:
     static int handleIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
     static void clientVanished(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
     bool handle(UMockdevIoctlClient* client);
+    int handleWordIoctl(unsigned long request, UMockdevIoctlData* argument);
     int submit(UMockdevIoctlClient* client, UMockdevIoctlData* argument);
     int submitControl(const Urb& urb, quint8* buffer, int length);
     int deviceStatus(quint8* data, int length) const;

@@ -9,6 +9,7 @@
 #include <QtTest>
 #include <atomic>
 #include <memory>
+#include <thread>
 
 // Real libusb against emulated devices: scan, open, bulk transfers of all
 // sizes, stalls, events and removal.
@@ -29,6 +30,8 @@ private slots:
     void bulkIn_data();
     void bulkIn();
     void bulkInTimesOutWithPartialData();
+    void bulkInKeepsTransfersQueued();
+    void bytesAfterAShortPieceAreKept();
     void stallIsClearedByClearHalt();
     void classRequests();
     void eventsAreAssembled();
@@ -171,7 +174,7 @@ void TestLibusbPipe::bulkOut_data()
     QTest::newRow("packet - 1") << 511;
     QTest::newRow("packet") << 512;
     QTest::newRow("packet + 1") << 513;
-    QTest::newRow("above one piece") << int(BRX_Commu_LibusbPipe::kMaxChunkBytes) + 1000;
+    QTest::newRow("above one piece") << int(BRX_Commu_LibusbBulkQueue::kPieceBytes) + 1000;
 }
 
 void TestLibusbPipe::bulkOut()
@@ -191,7 +194,7 @@ void TestLibusbPipe::bulkOut()
     });
     QCOMPARE(arrived, data);
     QCOMPARE(m_device->zeroLengthPacketsOut(), size == 0 ? 1 : 0);
-    QVERIFY(m_device->largestBulkTransfer() <= int(BRX_Commu_LibusbPipe::kMaxChunkBytes));
+    QVERIFY(m_device->largestBulkTransfer() <= int(BRX_Commu_LibusbBulkQueue::kPieceBytes));
 }
 
 void TestLibusbPipe::bulkIn_data()
@@ -227,7 +230,7 @@ void TestLibusbPipe::bulkIn()
         return;
     QCOMPARE(int(received), expected);
     QCOMPARE(buffer.left(expected), data.left(expected));
-    QVERIFY(m_device->largestBulkTransfer() <= int(BRX_Commu_LibusbPipe::kMaxChunkBytes));
+    QVERIFY(m_device->largestBulkTransfer() <= int(BRX_Commu_LibusbBulkQueue::kPieceBytes));
 }
 
 // Whole packets without an end: what came is kept when the time is up.
@@ -243,6 +246,51 @@ void TestLibusbPipe::bulkInTimesOutWithPartialData()
     queueIn(data, false);
     QCOMPARE(pipe->bulkIn(reinterpret_cast<quint8*>(buffer.data()), 4096, &received, 50), BRX_Commu_UsbPipe::kOk);
     QCOMPARE(received, 1024u); // the emulated controller hands over whole packets it has
+}
+
+// The device finds the next piece waiting whenever it ends one.
+void TestLibusbPipe::bulkInKeepsTransfersQueued()
+{
+    const std::shared_ptr<BRX_Commu_UsbPipe> pipe = openPipe();
+    QVERIFY(pipe);
+    const int size = 4 * int(BRX_Commu_LibusbBulkQueue::kPieceBytes);
+    QByteArray buffer(size, 0);
+    quint32 received = 0;
+    BRX_Commu_UsbPipe::Status status = BRX_Commu_UsbPipe::kError;
+    std::thread reader([&] {
+        status = pipe->bulkIn(reinterpret_cast<quint8*>(buffer.data()), quint32(size), &received, 20000);
+    });
+    QTRY_COMPARE(m_device->bulkInWaiting(), BRX_Commu_LibusbBulkQueue::kPiecesInFlight);
+    const QByteArray data = pattern(size, 4);
+    queueIn(data);
+    reader.join();
+    QCOMPARE(status, BRX_Commu_UsbPipe::kOk);
+    QCOMPARE(int(received), size);
+    QVERIFY(buffer == data);
+}
+
+// Pieces queued behind one that ended short take what the device sends
+// next; the next read gets those bytes, in order.
+void TestLibusbPipe::bytesAfterAShortPieceAreKept()
+{
+    const std::shared_ptr<BRX_Commu_UsbPipe> pipe = openPipe();
+    QVERIFY(pipe);
+    const QByteArray first = pattern(100, 1);
+    const QByteArray second = pattern(3000, 2);
+    queueIn(first);
+    queueIn(second);
+    const quint32 capacity = 3 * BRX_Commu_LibusbBulkQueue::kPieceBytes;
+    QByteArray buffer(int(capacity), 0);
+    quint32 received = 0;
+    QCOMPARE(pipe->bulkIn(reinterpret_cast<quint8*>(buffer.data()), capacity, &received, kTimeoutMs),
+             BRX_Commu_UsbPipe::kOk);
+    QCOMPARE(buffer.left(int(received)), first);
+    QCOMPARE(pipe->bulkIn(reinterpret_cast<quint8*>(buffer.data()), 2048, &received, kTimeoutMs),
+             BRX_Commu_UsbPipe::kOk);
+    QCOMPARE(buffer.left(int(received)), second.left(2048));
+    QCOMPARE(pipe->bulkIn(reinterpret_cast<quint8*>(buffer.data()), capacity, &received, kTimeoutMs),
+             BRX_Commu_UsbPipe::kOk);
+    QCOMPARE(buffer.left(int(received)), second.mid(2048));
 }
 
 void TestLibusbPipe::stallIsClearedByClearHalt()

@@ -1,0 +1,232 @@
+#ifndef BENCHHOST_H
+#define BENCHHOST_H
+
+#include "BRX_SDK.h"
+#include "BenchMemory.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QVector>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+// A host of the library for the benchmarks, on the exported functions only:
+// it connects, keeps the host thread's event loop turning while it waits,
+// and records every download with the times its records arrived.
+namespace BenchHost {
+
+// Picture sizes are given in MB of 10^6 bytes, as rates are.
+const quint32 kMegabyte = 1000000;
+// Values of BRX_SDK_Property::FileFormat: DNG alone, or DNG and JPG pairs.
+const int kFileFormatDng = 0;
+const int kFileFormatPair = 1;
+// Long enough for a burst of the largest pictures on a loaded machine.
+const int kDownloadWaitMs = 600000;
+
+// Nanoseconds on one steady clock for the whole process.
+inline qint64 nowNs()
+{
+    static QElapsedTimer clock = [] {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    return clock.nsecsElapsed();
+}
+
+// Turns the host thread's event loop until condition holds; false when
+// timeoutMs passed first.
+inline bool waitFor(const std::function<bool()>& condition, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QTimer tick;
+    tick.start(1);
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+// One file the library handed over: from its start record to its picture
+// record, and how far the resident memory rose above its value at the start.
+struct Download {
+    int type = 0;
+    quint32 bytes = 0;
+    qint64 startNs = 0;
+    qint64 endNs = 0;
+    qint64 peakAboveStartKb = -1;
+    qint64 durationNs() const { return endNs - startNs; }
+};
+
+class Recorder
+{
+public:
+    static Recorder& instance()
+    {
+        static Recorder recorder;
+        return recorder;
+    }
+    // Frame callback of the library: runs on the download thread.
+    static void onFrame(void*, int type, const void*, unsigned int size) { instance().frame(type, size); }
+
+    void setTrackMemory(bool track) { m_trackMemory = track; }
+    // The next download waits at its start record until release(), so that
+    // a burst is announced whole before its first file is fetched.
+    void holdNextStart()
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        m_hold = true;
+    }
+    void release()
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        m_hold = false;
+        m_released.notify_all();
+    }
+    bool isHolding() const
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        return m_holding;
+    }
+    int count() const
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        return m_downloads.size();
+    }
+    QVector<Download> since(int first) const
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        return m_downloads.mid(first);
+    }
+    bool waitForCount(int count, int timeoutMs) const
+    {
+        return waitFor([&] { return this->count() >= count; }, timeoutMs);
+    }
+
+private:
+    void frame(int type, unsigned int size)
+    {
+        std::unique_lock<std::mutex> locker(m_mutex);
+        const bool start =
+            type == BRX_SDK_FrameType::FrameDownloadStartDng || type == BRX_SDK_FrameType::FrameDownloadStartJpg;
+        if (start) {
+            m_holding = m_hold;
+            m_released.wait(locker, [this] { return !m_hold; });
+            m_holding = false;
+        }
+        const qint64 now = nowNs();
+        if (start) {
+            m_startNs = now;
+            if (m_trackMemory && resetPeak())
+                m_startKb = residentKb();
+            return;
+        }
+        if (type < BRX_SDK_FrameType::FramePictureDng || type > BRX_SDK_FrameType::FrameDownloadEmpty)
+            return;
+        Download download;
+        download.type = type;
+        download.bytes = size;
+        download.startNs = m_startNs;
+        download.endNs = now;
+        if (m_trackMemory && m_startKb >= 0)
+            download.peakAboveStartKb = peakKb() - m_startKb;
+        m_downloads << download;
+    }
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_hold = false;
+    bool m_holding = false;
+    QVector<Download> m_downloads;
+    qint64 m_startNs = 0;
+    qint64 m_startKb = -1;
+    std::atomic<bool> m_trackMemory{false};
+};
+
+// Pictures taken by shoot (one per call), downloaded; empty when they did
+// not all arrive whole. The first download waits until the camera has taken
+// all of them, so that making them does not share the time measured.
+inline QVector<Download> takePictures(const std::function<void()>& shoot, int pictures, int filesPerPicture,
+                                      int timeoutMs)
+{
+    Recorder& recorder = Recorder::instance();
+    const int before = recorder.count();
+    recorder.holdNextStart();
+    shoot();
+    waitFor([&] { return recorder.isHolding(); }, timeoutMs);
+    for (int i = 1; i < pictures; ++i)
+        shoot();
+    recorder.release();
+    if (!recorder.waitForCount(before + pictures * filesPerPicture, timeoutMs))
+        return {};
+    const QVector<Download> downloads = recorder.since(before);
+    for (const Download& download : downloads) {
+        if (download.type == BRX_SDK_FrameType::FrameDownloadEmpty)
+            return {};
+    }
+    return downloads;
+}
+
+// Bytes per second over a burst, from its first start record to its last
+// picture record.
+inline double burstRate(const QVector<Download>& downloads)
+{
+    qint64 total = 0;
+    for (const Download& download : downloads)
+        total += download.bytes;
+    return downloads.isEmpty() ? 0 : double(total) / 1e6 / ((downloads.last().endNs - downloads.first().startNs) / 1e9);
+}
+
+// The same bytes over the files' own download times alone, without the
+// time between one file's picture record and the next one's start record.
+inline double filesRate(const QVector<Download>& downloads)
+{
+    qint64 total = 0;
+    qint64 busyNs = 0;
+    for (const Download& download : downloads) {
+        total += download.bytes;
+        busyNs += download.durationNs();
+    }
+    return busyNs > 0 ? double(total) / 1e6 / (busyNs / 1e9) : 0;
+}
+
+inline std::atomic<int>& connectedProduct()
+{
+    static std::atomic<int> product{0};
+    return product;
+}
+
+inline void onInit(void*, bool connected, int productId)
+{
+    if (connected)
+        BRX_SDK_setFrameCallback(&Recorder::onFrame, nullptr);
+    connectedProduct() = connected ? productId : 0;
+}
+
+// Starts the library and waits for its camera.
+inline bool connect(int timeoutMs)
+{
+    BRX_SDK_init(&onInit, nullptr);
+    return waitFor([] { return connectedProduct() != 0; }, timeoutMs);
+}
+
+inline bool setInt(int property, int value)
+{
+    return BRX_SDK_setProperty(property, &value, sizeof value);
+}
+
+inline bool setBool(int property, bool value)
+{
+    return BRX_SDK_setProperty(property, &value, sizeof value);
+}
+
+} // namespace BenchHost
+
+#endif
