@@ -3,6 +3,8 @@
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Debug.h"
 
+#include <QCryptographicHash>
+
 #include <algorithm>
 #include <iterator>
 
@@ -646,12 +648,22 @@ void BRX_Commu_VirtualCameraDevice::createPictures(int count)
             continue;
         }
         for (quint32 handle : m_store.addPicture(pictureFormats())) {
-            debugPrint(kDebugSimulation, "%s - %s added as 0x%08X", BRX_METHOD,
-                       qPrintable(m_store.find(handle)->fileName), handle);
+            logAdded(*m_store.find(handle));
             raiseEvent(kEventObjectAdded, {handle});
             raiseEvent(kEventRequestObjectTransfer, {});
         }
     }
+}
+
+// With its size and digest, so that a test can tell a host's copy for the
+// camera's own; the digest is taken only when the line is shown.
+void BRX_Commu_VirtualCameraDevice::logAdded(const BRX_Commu_VirtualCameraStore::Object& object) const
+{
+    if (!isDebugFlagSet(kDebugSimulation))
+        return;
+    debugPrint(kDebugSimulation, "%s - %s added as 0x%08X, %d bytes, SHA-256 %s", BRX_METHOD,
+               qPrintable(object.fileName), object.handle, object.data.size(),
+               QCryptographicHash::hash(object.data, QCryptographicHash::Sha256).toHex().constData());
 }
 
 bool BRX_Commu_VirtualCameraDevice::isMirrorUpOn() const

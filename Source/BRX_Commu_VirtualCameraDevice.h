@@ -175,6 +175,7 @@ private:
     void stopSeries();
     void shootDueSeriesPictures();
     void createPictures(int count);
+    void logAdded(const BRX_Commu_VirtualCameraStore::Object& object) const;
     bool isMirrorUpOn() const;
     // Enters the live-view mode that opCode with these parameters selects, if any.
     void switchLiveView(quint16 opCode, const QVector<quint32>& params);

@@ -1,6 +1,9 @@
 #include "BRX_Commu_VirtualCameraPicture.h"
+#include "BRX_Commu_VirtualCameraJpeg.h"
+#include "BRX_Commu_VirtualCameraTestCard.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -16,6 +19,9 @@ const quint8 kApp1 = 0xE1;
 const char kExifIdentifier[] = "Exif\0\0";
 const int kExifIdentifierSize = 6;
 const int kMinimumThumbnailSize = 4;
+const int kNumberModulus = 10000;
+// The picture's sizes, tried in turn until one fits.
+const int kImageDivisors[] = {1, 2, 4, 10};
 
 // TIFF fields in either byte order, a byte at a time.
 class TiffWriter
@@ -95,6 +101,35 @@ QByteArray withFiller(QByteArray header, quint32 size, quint32 seed)
     return header;
 }
 
+QByteArray filler(int count, quint32 seed)
+{
+    return withFiller(QByteArray(), quint32(std::max(0, count)), seed);
+}
+
+QByteArray exifHeader(quint16 orientation, quint16 width)
+{
+    QByteArray header;
+    header.append(char(kMarker)).append(char(kStartOfImage)).append(char(kMarker)).append(char(kApp1));
+    // The segment length is big-endian and counts itself, not the marker.
+    const quint16 segmentLength = quint16(2 + kExifIdentifierSize + BRX_Commu_VirtualCameraPicture::kTiffHeaderSize);
+    header.append(char(segmentLength >> 8)).append(char(segmentLength & 0xFF));
+    header.append(kExifIdentifier, kExifIdentifierSize);
+    appendTiffHeader(header, false, orientation, width);
+    return header;
+}
+
+// Too small for a picture: only its first and last marker.
+QByteArray jpegLikeBlock(quint32 size, quint32 seed)
+{
+    QByteArray block(std::max(int(size), kMinimumThumbnailSize), '\0');
+    block[0] = char(kMarker);
+    block[1] = char(kStartOfImage);
+    fillPseudoRandom(block, 2, block.size() - 2, seed);
+    block[block.size() - 2] = char(kMarker);
+    block[block.size() - 1] = char(kEndOfImage);
+    return block;
+}
+
 } // namespace
 
 QByteArray BRX_Commu_VirtualCameraPicture::dng(quint32 size, quint16 orientation, quint16 width, quint32 seed)
@@ -104,27 +139,43 @@ QByteArray BRX_Commu_VirtualCameraPicture::dng(quint32 size, quint16 orientation
     return withFiller(header, size, seed);
 }
 
-QByteArray BRX_Commu_VirtualCameraPicture::jpg(quint32 size, quint16 orientation, quint16 width, quint32 seed)
+BRX_Commu_VirtualCameraPicture::BRX_Commu_VirtualCameraPicture(int number)
+    : m_number(number % kNumberModulus)
+    , m_image(encode(kImageWidth, kImageHeight))
 {
-    QByteArray header;
-    header.append(char(kMarker)).append(char(kStartOfImage)).append(char(kMarker)).append(char(kApp1));
-    // The segment length is big-endian and counts itself, not the marker.
-    const quint16 segmentLength = quint16(2 + kExifIdentifierSize + kTiffHeaderSize);
-    header.append(char(segmentLength >> 8)).append(char(segmentLength & 0xFF));
-    header.append(kExifIdentifier, kExifIdentifierSize);
-    appendTiffHeader(header, false, orientation, width);
-    return withFiller(header, size, seed);
 }
 
-QByteArray BRX_Commu_VirtualCameraPicture::thumbnail(quint32 size, quint32 seed)
+QByteArray BRX_Commu_VirtualCameraPicture::jpg(quint32 size, quint16 orientation, quint16 width, quint32 seed) const
+{
+    QByteArray file = exifHeader(orientation, width);
+    // The picture follows the Exif segment without its own SOI.
+    file += imageWithin(int(std::min<quint32>(size, INT_MAX)) - file.size() + 2).mid(2);
+    return withFiller(file, size, seed);
+}
+
+QByteArray BRX_Commu_VirtualCameraPicture::thumbnail(quint32 size, quint32 seed) const
 {
     if (size == 0)
         return QByteArray();
-    QByteArray block(std::max(int(size), kMinimumThumbnailSize), '\0');
-    block[0] = char(kMarker);
-    block[1] = char(kStartOfImage);
-    fillPseudoRandom(block, 2, block.size() - 2, seed);
-    block[block.size() - 2] = char(kMarker);
-    block[block.size() - 1] = char(kEndOfImage);
-    return block;
+    const QByteArray image = imageWithin(int(std::min<quint32>(size, INT_MAX)));
+    if (image.isEmpty())
+        return jpegLikeBlock(size, seed);
+    return BRX_Commu_VirtualCameraJpeg::padded(image, int(size), filler(int(size) - image.size(), seed));
+}
+
+QByteArray BRX_Commu_VirtualCameraPicture::imageWithin(int bytes) const
+{
+    for (int divisor : kImageDivisors) {
+        const QByteArray image = divisor == 1 ? m_image : encode(kImageWidth / divisor, kImageHeight / divisor);
+        if (image.size() <= bytes)
+            return image;
+    }
+    return QByteArray();
+}
+
+QByteArray BRX_Commu_VirtualCameraPicture::encode(int width, int height) const
+{
+    BRX_Commu_VirtualCameraTestCard card;
+    card.setNumber(m_number);
+    return BRX_Commu_VirtualCameraJpeg().encode(card.render(BRX_Commu_VirtualCameraTestCard::kWholeCard, width, height));
 }

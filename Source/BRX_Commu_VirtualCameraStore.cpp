@@ -77,9 +77,10 @@ quint32 BRX_Commu_VirtualCameraStore::nextHandle(HandleType type)
 QVector<quint32> BRX_Commu_VirtualCameraStore::addPicture(const QVector<quint16>& formats)
 {
     ++m_pictureNumber;
+    const BRX_Commu_VirtualCameraPicture picture(m_pictureNumber);
     QVector<quint32> added;
     for (quint16 format : formats) {
-        m_objects << makeFile(format, m_pictureNumber);
+        m_objects << makeFile(format, m_pictureNumber, picture);
         m_pending << m_objects.last().handle;
         added << m_objects.last().handle;
     }
@@ -103,7 +104,8 @@ void BRX_Commu_VirtualCameraStore::forgetOldPictures()
         m_objects.remove(1);
 }
 
-Store::Object BRX_Commu_VirtualCameraStore::makeFile(quint16 format, int pictureNumber)
+Store::Object BRX_Commu_VirtualCameraStore::makeFile(quint16 format, int pictureNumber,
+                                                     const BRX_Commu_VirtualCameraPicture& picture)
 {
     const bool isJpg = format == kFormatJpg;
     Object file;
@@ -114,12 +116,11 @@ Store::Object BRX_Commu_VirtualCameraStore::makeFile(quint16 format, int picture
     file.orientation = m_orientation;
     file.width = m_width;
     const quint32 dataSeed = seed(pictureNumber, format, kThumbnailKinds);
-    file.data = isJpg ? BRX_Commu_VirtualCameraPicture::jpg(m_jpgBytes, m_orientation, m_width, dataSeed)
+    file.data = isJpg ? picture.jpg(m_jpgBytes, m_orientation, m_width, dataSeed)
                       : BRX_Commu_VirtualCameraPicture::dng(m_dngBytes, m_orientation, m_width, dataSeed);
     const int kinds = isJpg ? kLargePreview : kThumbnailKinds;
     for (int kind = 0; kind < kinds; ++kind)
-        file.thumbnails[kind] =
-            BRX_Commu_VirtualCameraPicture::thumbnail(m_thumbnailBytes[kind], seed(pictureNumber, format, kind));
+        file.thumbnails[kind] = picture.thumbnail(m_thumbnailBytes[kind], seed(pictureNumber, format, kind));
     return file;
 }
 

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVector>
 
+class BRX_Commu_VirtualCameraPicture;
+
 // The virtual camera's card: one storage holding a folder and the pictures
 // taken, and the queue of files the camera still wants a host to transfer.
 // Handles are (n << 4) | type with n counting up and never reused; the type
@@ -79,7 +81,7 @@ public:
 
 private:
     quint32 nextHandle(HandleType type);
-    Object makeFile(quint16 format, int pictureNumber);
+    Object makeFile(quint16 format, int pictureNumber, const BRX_Commu_VirtualCameraPicture& picture);
     int indexOf(quint32 handle) const;
     void forgetOldPictures();
 

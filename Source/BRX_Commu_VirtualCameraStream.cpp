@@ -1,6 +1,8 @@
 #include "BRX_Commu_VirtualCameraStream.h"
 #include "BRX_Commu_ByteWriter.h"
-#include "BRX_Commu_VirtualCameraPicture.h"
+#include "BRX_Commu_VirtualCameraJpeg.h"
+
+#include <cmath>
 
 namespace {
 
@@ -15,8 +17,15 @@ const quint32 kPacketHeaderSize = 20;
 // rest of the packet after its length field.
 const quint16 kHeaderBlockA = 14;
 const quint32 kHeaderBlockBEnd = 14;
-const quint32 kMinFrameSize = 16;
 const quint32 kMaxFrameSize = 4 * 1024 * 1024;
+// 480 x 320 down to 60 x 40.
+const int kMaxHalvings = 3;
+// The ball's round: an ellipse about the middle of the colour bars.
+const int kBallCentreX = 3000;
+const int kBallCentreY = 1700;
+const int kBallRadiusX = 2200;
+const int kBallRadiusY = 1000;
+const double kTwoPi = 6.283185307179586;
 const quint32 kFramesPerSecond = 25;
 
 enum StreamTag : quint32 { kTagEnd = 0, kTagZoom = 4, kTagAudio = 6, kTagTimeCode = 7 };
@@ -72,25 +81,62 @@ QByteArray BRX_Commu_VirtualCameraStream::nextPacket()
     Writer::appendU16(packet, 0);
     Writer::appendU32(packet, frameOffset);
     packet += tags;
-    packet += BRX_Commu_VirtualCameraPicture::thumbnail(m_frameSize, m_frameNumber);
+    packet += frame();
     ++m_frameNumber;
     return packet;
+}
+
+QByteArray BRX_Commu_VirtualCameraStream::frame()
+{
+    const QByteArray comment = "frame " + QByteArray::number(m_frameNumber);
+    for (;;) {
+        const QByteArray frame =
+            BRX_Commu_VirtualCameraJpeg::padded(cyclePicture(int(m_frameNumber % kCycleFrames)), int(m_frameSize), comment);
+        // kMinFrameSize holds the smallest picture.
+        if (!frame.isEmpty() || m_halvings == kMaxHalvings)
+            return frame;
+        m_cycle.fill(QByteArray());
+        ++m_halvings;
+    }
+}
+
+const QByteArray& BRX_Commu_VirtualCameraStream::cyclePicture(int index)
+{
+    QByteArray& picture = m_cycle[index];
+    if (!picture.isEmpty())
+        return picture;
+    const double angle = kTwoPi * index / kCycleFrames;
+    BRX_Commu_VirtualCameraTestCard card;
+    card.setBall(kBallCentreX + int(kBallRadiusX * std::cos(angle)), kBallCentreY + int(kBallRadiusY * std::sin(angle)));
+    card.setCross(int(m_crossX), int(m_crossY));
+    picture = BRX_Commu_VirtualCameraJpeg().encode(
+        card.render(shownArea(), kFrameWidth >> m_halvings, kFrameHeight >> m_halvings));
+    return picture;
+}
+
+void BRX_Commu_VirtualCameraStream::forgetPictures()
+{
+    m_cycle.fill(QByteArray());
+    m_halvings = 0;
 }
 
 void BRX_Commu_VirtualCameraStream::setFrameSize(quint32 bytes)
 {
     m_frameSize = qBound(kMinFrameSize, bytes, kMaxFrameSize);
+    forgetPictures();
 }
 
 void BRX_Commu_VirtualCameraStream::toggleZoom()
 {
     m_zoomLevel = m_zoomLevel == kFullViewZoom ? kMagnifiedZoom : kFullViewZoom;
+    forgetPictures();
 }
 
 void BRX_Commu_VirtualCameraStream::setFocusCross(qint32 x, qint32 y)
 {
     m_crossX = quint32(qBound(0, x, int(kSensorWidth) - 1));
     m_crossY = quint32(qBound(0, y, int(kSensorHeight) - 1));
+    forgetPictures();
 }
 
 // The same tags in every packet, so the packet header keeps its size.
@@ -109,17 +155,22 @@ QByteArray BRX_Commu_VirtualCameraStream::tagList() const
 
 QByteArray BRX_Commu_VirtualCameraStream::zoomRecord() const
 {
-    const quint32 width = kSensorWidth / m_zoomLevel;
-    const quint32 height = kSensorHeight / m_zoomLevel;
+    const BRX_Commu_VirtualCameraTestCard::Area shown = shownArea();
     QByteArray out;
     Writer::appendU32(out, 0); // the only stripe
     Writer::appendU32(out, m_zoomLevel);
     appendArea(out, 0, 0, kSensorWidth, kSensorHeight);
     appendArea(out, 0, 0, kSensorWidth, kSensorHeight);
-    appendArea(out, sourceStart(m_crossX, kSensorWidth), sourceStart(m_crossY, kSensorHeight), width, height);
+    appendArea(out, quint32(shown.x), quint32(shown.y), quint32(shown.width), quint32(shown.height));
     Writer::appendU32(out, m_crossX);
     Writer::appendU32(out, m_crossY);
     return out;
+}
+
+BRX_Commu_VirtualCameraTestCard::Area BRX_Commu_VirtualCameraStream::shownArea() const
+{
+    return {int(sourceStart(m_crossX, kSensorWidth)), int(sourceStart(m_crossY, kSensorHeight)),
+            int(kSensorWidth / m_zoomLevel), int(kSensorHeight / m_zoomLevel)};
 }
 
 quint32 BRX_Commu_VirtualCameraStream::sourceStart(quint32 cross, quint32 extent) const

@@ -158,6 +158,8 @@ void TestCameraAccess::operationSendsTransaction()
     QFETCH(FakeCameraAccess::Direction, direction);
 
     FakeCameraAccess access;
+    // A whole answer: reads that must fill their buffer fail on less.
+    access.script(quint16(opCode), FakeCameraAccess::ok(QByteArray(0x10000, '\0')));
     QVERIFY(operation(access));
     QCOMPARE(access.transactions.size(), 1);
     const FakeCameraAccess::Transaction& sent = access.transactions.first();

@@ -6,6 +6,7 @@
 #include "BRX_Logic_CameraStreamInfo.h"
 #include "BRX_SDK.h"
 #include "FrameRecorder.h"
+#include "JpegLayout.h"
 #include "LogCapture.h"
 #include "SdkHost.h"
 #include "VirtualCameraFixture.h"
@@ -116,9 +117,16 @@ bool comeInPairs(const QList<int>& types)
     return true;
 }
 
-bool isJpegLike(const QByteArray& frame)
+bool isWholeJpeg(const QByteArray& frame)
 {
-    return frame.startsWith("\xFF\xD8") && frame.endsWith("\xFF\xD9");
+    const JpegLayout layout(frame);
+    return layout.isValid() && layout.end() == frame.size();
+}
+
+// What a frame shows, without the comment that numbers and pads it.
+QByteArray pictureOf(const QByteArray& frame)
+{
+    return frame.mid(frame.indexOf("\xFF\xDB"));
 }
 
 // A camera model on a virtual camera that offers photo live view (or
@@ -172,7 +180,7 @@ private slots:
         QVERIFY(comeInPairs(rig.recorder.types()));
         const QByteArray first = rig.recorder.bytesOf(kFrameTypeLiveView, 0);
         const QByteArray second = rig.recorder.bytesOf(kFrameTypeLiveView, 1);
-        QVERIFY(isJpegLike(first) && isJpegLike(second));
+        QVERIFY(isWholeJpeg(first) && isWholeJpeg(second));
         QCOMPARE(quint32(first.size()), Stream::kDefaultFrameSize);
         QVERIFY(first != second);
         QCOMPARE(SdkHost::value<qint32>(rig.recorder.bytesOf(kFrameTypeZoomLevel)), qint32(Stream::kFullViewZoom));
@@ -259,10 +267,44 @@ private slots:
         QVERIFY(access->setDevicePropEnabledStreams(1));
         QVERIFY(access->getStreamData(data, quint32(packet.size())));
         QCOMPARE(SdkHost::value<quint32>(packet.mid(16, 4)), info.getPacketHeaderSize());
-        QVERIFY(isJpegLike(packet.mid(int(info.getPacketHeaderSize()))));
 
         VirtualCameraFixture structProduct(0x2009);
         QCOMPARE(BRX_Logic_CameraStreamInfo(structProduct.access()).getPacketMaxSize(), 0u);
+    }
+
+    // Each frame is a picture of the size the stream info announces, made
+    // smaller where the frame size is small; the picture moves.
+    void framesAreJpegsOfTheAnnouncedSize_data()
+    {
+        QTest::addColumn<quint32>("frameSize");
+        QTest::addColumn<int>("width");
+        QTest::newRow("smallest") << Stream::kMinFrameSize << 0;
+        QTest::newRow("default") << Stream::kDefaultFrameSize << Stream::kFrameWidth;
+        QTest::newRow("several comment segments") << 200000u << Stream::kFrameWidth;
+    }
+
+    void framesAreJpegsOfTheAnnouncedSize()
+    {
+        QFETCH(quint32, frameSize);
+        QFETCH(int, width);
+        VirtualCameraFixture fixture(0x2061);
+        fixture.device().setLiveViewFrameSize(frameSize);
+        const BRX_Logic_CameraStreamInfo info(fixture.access());
+        QCOMPARE(info.getPacketMaxSize(), info.getPacketHeaderSize() + frameSize);
+        QVERIFY(fixture.access()->setDevicePropEnabledStreams(1));
+        QByteArray frames[2];
+        for (QByteArray& frame : frames) {
+            QByteArray packet(int(info.getPacketMaxSize()), '\0');
+            QVERIFY(fixture.access()->getStreamData(reinterpret_cast<quint8*>(packet.data()), quint32(packet.size())));
+            frame = packet.mid(int(info.getPacketHeaderSize()));
+            const JpegLayout layout(frame);
+            QVERIFY2(layout.isValid(), layout.error());
+            QCOMPARE(layout.end(), int(frameSize));
+            QCOMPARE(layout.width() * 2, layout.height() * 3);
+            if (width > 0)
+                QCOMPARE(layout.width(), width);
+        }
+        QVERIFY(pictureOf(frames[0]) != pictureOf(frames[1]));
     }
 
     void waitsForTheHostToConsumeEachFrame()

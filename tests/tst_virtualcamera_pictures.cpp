@@ -2,7 +2,9 @@
 #include "BRX_Commu_CameraAccess_Usb_PTP.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraLink.h"
+#include "BRX_Commu_VirtualCameraPicture.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
+#include "JpegLayout.h"
 #include "LogCapture.h"
 #include "VirtualCameraFixture.h"
 
@@ -336,12 +338,14 @@ void TestVirtualCameraPictures::thumbnails_data()
     QTest::addColumn<int>("fileFormat");
     QTest::addColumn<int>("kind");
     QTest::addColumn<quint32>("size");
-    QTest::newRow("DNG small") << 0 << 0 << 1111u;
-    QTest::newRow("DNG big") << 0 << 1 << 2222u;
-    QTest::newRow("DNG large preview") << 0 << 2 << 3333u;
-    QTest::newRow("JPG small") << 3 << 0 << 1111u;
-    QTest::newRow("JPG large preview is its big one") << 3 << 2 << 2222u;
-    QTest::newRow("big thumbnail of size 0") << 0 << 1 << 0u;
+    QTest::addColumn<bool>("picture");
+    QTest::newRow("DNG small") << 0 << 0 << 1111u << true;
+    QTest::newRow("DNG big") << 0 << 1 << 2222u << true;
+    QTest::newRow("DNG large preview") << 0 << 2 << 3333u << true;
+    QTest::newRow("JPG small") << 3 << 0 << 1111u << true;
+    QTest::newRow("JPG large preview is its big one") << 3 << 2 << 2222u << true;
+    QTest::newRow("too small for a picture") << 0 << 1 << 600u << false;
+    QTest::newRow("big thumbnail of size 0") << 0 << 1 << 0u << false;
 }
 
 void TestVirtualCameraPictures::thumbnails()
@@ -349,14 +353,15 @@ void TestVirtualCameraPictures::thumbnails()
     QFETCH(int, fileFormat);
     QFETCH(int, kind);
     QFETCH(quint32, size);
+    QFETCH(bool, picture);
     VirtualCameraFixture fixture(0x2009);
     QVERIFY(fixture.isOpen());
     QVERIFY(configure(fixture, fileFormat, false));
     fixture.device().setThumbnailSize(0, 1111);
     fixture.device().setThumbnailSize(1, 2222);
     fixture.device().setThumbnailSize(2, 3333);
-    if (size == 0)
-        fixture.device().setThumbnailSize(kind, 0);
+    if (size < 1111)
+        fixture.device().setThumbnailSize(kind, size);
     fixture.device().takePicture();
 
     ObjectInfo info;
@@ -368,6 +373,8 @@ void TestVirtualCameraPictures::thumbnails()
     if (size > 0) {
         QVERIFY(thumbnail.startsWith("\xFF\xD8"));
         QCOMPARE(thumbnail.mid(int(size) - 2), QByteArray("\xFF\xD9") + QByteArray(16, '\0'));
+        const JpegLayout layout(thumbnail.left(int(size)));
+        QVERIFY2(layout.isValid() == picture, layout.error());
     }
 }
 
@@ -404,8 +411,14 @@ void TestVirtualCameraPictures::pictureBytes()
     QCOMPARE(fetched, stored);
     const bool isDng = fileFormat == 0;
     QVERIFY(stored.startsWith(isDng ? QByteArray("MM\0\x2A\0\0\0\x08", 8) : QByteArray("\xFF\xD8\xFF\xE1")));
-    if (!isDng)
+    if (!isDng) {
         QCOMPARE(stored.mid(6, 8), QByteArray("Exif\0\0II", 8));
+        // The picture, then filler up to the file's size.
+        const JpegLayout layout(stored);
+        QVERIFY2(layout.isValid(), layout.error());
+        QCOMPARE(layout.width(), BRX_Commu_VirtualCameraPicture::kImageWidth);
+        QVERIFY(layout.end() < stored.size());
+    }
     QCOMPARE(tiffShort(stored.left(1024), 0x0112, isDng), orientation);
     QCOMPARE(tiffShort(stored.left(1024), 0xA002, isDng), width);
 }

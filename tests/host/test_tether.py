@@ -3,13 +3,13 @@
 
     test_tether.py TETHER CASE
 
-The virtual camera's files are deterministic: each is a TIFF header followed
-by an xorshift sequence seeded from the picture number and the format, so
-the expected bytes of BRX_0001.DNG are computed here, independently of the
-library, and every saved file is compared with them byte for byte.
+With log group 0x8 the virtual camera reports each file it stores with its
+size and SHA-256, and every saved file is compared with that report. Its
+files are deterministic per product, picture number and size, so a name
+reported again by a later run must come with the same digest.
 """
+import hashlib
 import json
-import struct
 import os
 import queue
 import re
@@ -21,50 +21,29 @@ import threading
 
 TETHER = os.path.abspath(sys.argv[1])
 WAIT = 120  # seconds; generous, the machine may be loaded
-
-DNG, JPG = 0x3802, 0x3801
-SIZES = {DNG: 300000, JPG: 80000}
-ORIENTATION, WIDTH = 1, 6000
+FILE_LOG = ("--debug", "0x8")
+ADDED = re.compile(r"(BRX_\d{4}\.(?:DNG|JPG)) added as 0x[0-9A-F]{8}, (\d+) bytes, SHA-256 ([0-9a-f]{64})")
 
 
-def tiff_header(big_endian):
-    order = ">" if big_endian else "<"
-    entries = b"".join(struct.pack(order + "HHIHH", tag, 3, 1, value, 0)
-                       for tag, value in ((0x0112, ORIENTATION), (0xA002, WIDTH)))
-    return (b"MM" if big_endian else b"II") + struct.pack(order + "HIH", 42, 8, 2) + entries + b"\0\0\0\0"
+def camera_files(log, known=None):
+    """The files the camera reported in log: name -> (size, SHA-256), added to known."""
+    files = {} if known is None else known
+    for name, size, digest in ADDED.findall(log):
+        assert files.setdefault(name, (int(size), digest)) == (int(size), digest), name + " is not deterministic"
+    return files
 
 
-def filler(count, seed):
-    state = (seed * 2654435761 + 0x9E3779B9) & 0xFFFFFFFF or 1
-    out = bytearray(count)
-    for i in range(0, count, 4):
-        state ^= (state << 13) & 0xFFFFFFFF
-        state ^= state >> 17
-        state ^= (state << 5) & 0xFFFFFFFF
-        out[i:i + 4] = state.to_bytes(4, "little")[:count - i]
-    return bytes(out)
-
-
-def virtual_file(number, form):
-    """The bytes of the virtual camera's file BRX_<number>.<DNG|JPG>."""
-    if form == DNG:
-        header = tiff_header(True)
-    else:
-        header = b"\xff\xd8\xff\xe1" + (2 + 6 + 38).to_bytes(2, "big") + b"Exif\0\0" + tiff_header(False)
-    seed = ((number << 16) ^ (form << 2) ^ 3) & 0xFFFFFFFF
-    return header + filler(SIZES[form] - len(header), seed)
-
-
-def check_pictures(folder, minimum):
-    """Every BRX_ file in folder is the camera's own; returns their names."""
+def check_pictures(folder, minimum, files):
+    """Every BRX_ file in folder is the camera's own, as files reports it; returns their names."""
     names = sorted(n for n in os.listdir(folder) if n.startswith("BRX_"))
     assert len(names) >= minimum, names
     for name in names:
-        match = re.fullmatch(r"BRX_(\d{4})(-\d+)?\.(DNG|JPG)", name)
+        match = re.fullmatch(r"(BRX_\d{4})(-\d+)?(\.DNG|\.JPG)", name)
         assert match, name
-        expected = virtual_file(int(match.group(1)), DNG if match.group(3) == "DNG" else JPG)
         with open(os.path.join(folder, name), "rb") as saved:
-            assert saved.read() == expected, name + " differs from the camera's file"
+            data = saved.read()
+        assert (len(data), hashlib.sha256(data).hexdigest()) == files[match.group(1) + match.group(3)], \
+            name + " differs from the camera's file"
     return names
 
 
@@ -101,9 +80,9 @@ def live_view_report(text):
 def case_demo(work):
     for product in ("0x2031", "0x2041"):
         folder = os.path.join(work, product)
-        out, _ = run("demo", "--virtual", product, "--out", folder)
+        out, log = run(*FILE_LOG, "demo", "--virtual", product, "--out", folder)
         assert "What happened" in out, out
-        names = check_pictures(folder, 4)
+        names = check_pictures(folder, 4, camera_files(log))
         assert "BRX_0001.DNG" in names and "BRX_0001.JPG" in names, names
         check_mjpeg(os.path.join(folder, "liveview.mjpeg"), live_view_report(out)[0])
 
@@ -146,21 +125,25 @@ def case_capture_pairs(work):
     for product in ("0x2031", "0x2061"):
         assert "+" in props(product)["FileFormat"]["text"]
         folder = os.path.join(work, product)
-        out, _ = run("capture", "-n", "3", "--out", folder, "--virtual", product, "--timeout", "60")
-        names = check_pictures(folder, 6)
+        out, log = run(*FILE_LOG, "capture", "-n", "3", "--out", folder, "--virtual", product, "--timeout", "60")
+        files = camera_files(log)
+        names = check_pictures(folder, 6, files)
         assert names == ["BRX_%04d.%s" % (n, e) for n in (1, 2, 3) for e in ("DNG", "JPG")], names
         assert "3 pictures, 6 files" in out, out
     # A second run into the same folder overwrites nothing.
-    run("--virtual", "0x2031", "capture", "--out", folder, "--exec", "true")
-    assert len(check_pictures(folder, 8)) == 8 and os.path.exists(os.path.join(folder, "BRX_0001-1.DNG"))
+    _, log = run(*FILE_LOG, "--virtual", "0x2031", "capture", "--out", folder, "--exec", "true")
+    assert len(check_pictures(folder, 8, camera_files(log, files))) == 8
+    assert os.path.exists(os.path.join(folder, "BRX_0001-1.DNG"))
 
 
 def case_watch(work):
     folder = os.path.join(work, "watched")
-    tether = subprocess.Popen([TETHER, "--virtual", "0x2031", "watch", "--out", folder, "--exec", "true"],
-                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-    lines = queue.Queue()
+    tether = subprocess.Popen([TETHER, *FILE_LOG, "--virtual", "0x2031", "watch", "--out", folder, "--exec", "true"],
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    lines, log = queue.Queue(), []
     threading.Thread(target=lambda: [lines.put(line) for line in tether.stdout], daemon=True).start()
+    reader = threading.Thread(target=lambda: log.extend(tether.stderr), daemon=True)
+    reader.start()
 
     def expect(pattern):
         while True:
@@ -187,7 +170,9 @@ def case_watch(work):
     finally:
         tether.send_signal(signal.SIGINT)
         assert tether.wait(timeout=WAIT) == 0
-    assert check_pictures(folder, 4) == ["BRX_0001.DNG", "BRX_0001.JPG", "BRX_0002.DNG", "BRX_0002.JPG"]
+    reader.join(WAIT)
+    assert check_pictures(folder, 4, camera_files("".join(log))) == \
+        ["BRX_0001.DNG", "BRX_0001.JPG", "BRX_0002.DNG", "BRX_0002.JPG"]
 
 
 def case_liveview(work):

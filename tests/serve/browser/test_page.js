@@ -1,8 +1,9 @@
 // The page of tether serve in a real browser, Debian's chromium driven
 // headless by puppeteer-core, on a phone's screen and the virtual camera
-// 0x2031: the page loads, live-view frames change, an aperture chosen in the
-// page shows as the camera confirms it (and so does a value set elsewhere),
-// the shutter adds the picture to the film strip. Keeps a screenshot.
+// 0x2031: the page loads, live-view frames change and decode to pictures
+// whose pixels change, an aperture chosen in the page shows as the camera
+// confirms it (and so does a value set elsewhere), the shutter adds the
+// picture to the film strip with a thumbnail that decodes. Keeps a screenshot.
 //
 //   node test_page.js TETHER SCREENSHOT.png
 'use strict';
@@ -50,6 +51,46 @@ function sampleFrame(page) {
   }));
 }
 
+// The next live-view picture as this browser decoded it: its size, its
+// top-left pixel and a digest of all its pixels, with the library's number
+// of the frame. Drawn as it loads, before the next frame replaces it; a frame
+// the browser cannot decode fails.
+function decodedFrame(page) {
+  return page.$eval('#frame', (frame) => new Promise((resolve, reject) => {
+    const failed = () => reject(new Error(`live-view frame ${frame.dataset.frameNumber} does not decode`));
+    frame.addEventListener('error', failed, { once: true });
+    frame.addEventListener('load', () => {
+      frame.removeEventListener('error', failed);
+      const canvas = document.createElement('canvas');
+      canvas.width = frame.naturalWidth;
+      canvas.height = frame.naturalHeight;
+      const context = canvas.getContext('2d');
+      context.drawImage(frame, 0, 0);
+      const pixels = context.getImageData(0, 0, canvas.width, canvas.height).data;
+      let digest = 0;
+      for (const value of pixels) digest = (Math.imul(digest, 31) + value) >>> 0;
+      resolve({
+        number: Number(frame.dataset.frameNumber), width: canvas.width, height: canvas.height,
+        corner: [...pixels.slice(0, 3)], digest,
+      });
+    }, { once: true });
+  }));
+}
+
+// The virtual camera's frames show its test card, the grey bar at the top
+// left, with a ball that moves from frame to frame.
+async function checkDecodedFrames(page) {
+  const first = await decodedFrame(page);
+  assert.ok(first.width > 0 && first.height > 0, 'the live-view frame has no pixels');
+  assert.ok(first.corner.every((level) => Math.abs(level - 192) <= 12), `top-left pixel ${first.corner}`);
+  for (;;) {
+    const next = await decodedFrame(page);
+    if (next.digest !== first.digest) break;
+    // A later frame may show the same picture when the ball has come round.
+    assert.ok(next.number - first.number < 200, 'the live-view pixels did not change');
+  }
+}
+
 // Frames change on the page; several pages at once each show their share of
 // the frames the library delivered meanwhile (a reported figure).
 async function checkLiveView(pages) {
@@ -61,6 +102,7 @@ async function checkLiveView(pages) {
     POLL, first[0].shown);
   const last = await samples();
   assert.notStrictEqual(last[0].source, first[0].source, 'the live-view frame did not change');
+  await checkDecodedFrames(pages[0]);
   const shares = last.map((sample, index) => {
     const shown = sample.shown - first[index].shown;
     return `${shown} of ${sample.number - first[index].number} (${((shown * 100) / (sample.number - first[index].number)).toFixed(1)}%)`;
@@ -92,6 +134,11 @@ async function checkShutter(page) {
     return pictures.length === 1 && pictures[0].querySelector('.files').textContent === 'DNG + JPG'
       && pictures[0].querySelector('a').href.includes('/files/BRX_0001.JPG');
   }, POLL);
+  const thumbnail = await page.waitForFunction(() => {
+    const image = document.querySelector('#strip li img');
+    return image.getAttribute('src') && image.complete && { width: image.naturalWidth };
+  }, POLL);
+  assert.ok((await thumbnail.jsonValue()).width > 0, 'the thumbnail does not decode');
 }
 
 async function main() {

@@ -1,0 +1,433 @@
+#include "BRX_Commu_VirtualCameraJpeg.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+typedef BRX_Commu_VirtualCameraJpeg::Image Image;
+
+enum Marker : quint8 {
+    kMarkerStart = 0xFF,
+    kStartOfImage = 0xD8,
+    kEndOfImage = 0xD9,
+    kQuantisationTables = 0xDB,
+    kBaselineFrame = 0xC0,
+    kHuffmanTables = 0xC4,
+    kStartOfScan = 0xDA,
+    kComment = 0xFE,
+};
+
+const int kMcuSize = 16;
+const int kMaxSegmentLength = 0xFFFF;
+// Baseline coefficients: AC values take at most 10 bits.
+const int kMaxAc = 1023;
+
+// The natural (row-major) index of each coefficient in zigzag order.
+const quint8 kZigzag[64] = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
+};
+
+// The example tables of the JPEG standard, natural order, for quality 50.
+const quint8 kLumaQuantisation[64] = {
+    16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
+    14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
+    18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
+    49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99,
+};
+const quint8 kChromaQuantisation[64] = {
+    17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99, 24, 26, 56, 99, 99, 99,
+    99, 99, 47, 66, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
+    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
+};
+
+// The standard Huffman tables: the number of codes of each length 1 to 16,
+// then the symbols in code order.
+struct HuffmanSpec {
+    quint8 tableClassAndId;
+    quint8 counts[16];
+    const quint8* symbols;
+
+    int symbolCount() const
+    {
+        int sum = 0;
+        for (quint8 count : counts)
+            sum += count;
+        return sum;
+    }
+};
+
+const quint8 kDcSymbols[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+const quint8 kAcLumaSymbols[] = {
+    0x01, 0x02, 0x03, 0x00, 0x04, 0x11, 0x05, 0x12, 0x21, 0x31, 0x41, 0x06, 0x13, 0x51, 0x61, 0x07, 0x22, 0x71,
+     0x14, 0x32, 0x81, 0x91, 0xA1, 0x08, 0x23, 0x42, 0xB1, 0xC1, 0x15, 0x52, 0xD1, 0xF0, 0x24, 0x33, 0x62, 0x72,
+     0x82, 0x09, 0x0A, 0x16, 0x17, 0x18, 0x19, 0x1A, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x34, 0x35, 0x36, 0x37,
+     0x38, 0x39, 0x3A, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59,
+     0x5A, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6A, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7A, 0x83,
+     0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8A, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97, 0x98, 0x99, 0x9A, 0xA2, 0xA3,
+     0xA4, 0xA5, 0xA6, 0xA7, 0xA8, 0xA9, 0xAA, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6, 0xB7, 0xB8, 0xB9, 0xBA, 0xC2, 0xC3,
+     0xC4, 0xC5, 0xC6, 0xC7, 0xC8, 0xC9, 0xCA, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6, 0xD7, 0xD8, 0xD9, 0xDA, 0xE1, 0xE2,
+     0xE3, 0xE4, 0xE5, 0xE6, 0xE7, 0xE8, 0xE9, 0xEA, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9, 0xFA};
+const quint8 kAcChromaSymbols[] = {
+    0x00, 0x01, 0x02, 0x03, 0x11, 0x04, 0x05, 0x21, 0x31, 0x06, 0x12, 0x41, 0x51, 0x07, 0x61, 0x71, 0x13, 0x22,
+     0x32, 0x81, 0x08, 0x14, 0x42, 0x91, 0xA1, 0xB1, 0xC1, 0x09, 0x23, 0x33, 0x52, 0xF0, 0x15, 0x62, 0x72, 0xD1,
+     0x0A, 0x16, 0x24, 0x34, 0xE1, 0x25, 0xF1, 0x17, 0x18, 0x19, 0x1A, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x35, 0x36,
+     0x37, 0x38, 0x39, 0x3A, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58,
+     0x59, 0x5A, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6A, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7A,
+     0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8A, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97, 0x98, 0x99, 0x9A,
+     0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7, 0xA8, 0xA9, 0xAA, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6, 0xB7, 0xB8, 0xB9, 0xBA,
+     0xC2, 0xC3, 0xC4, 0xC5, 0xC6, 0xC7, 0xC8, 0xC9, 0xCA, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6, 0xD7, 0xD8, 0xD9, 0xDA,
+     0xE2, 0xE3, 0xE4, 0xE5, 0xE6, 0xE7, 0xE8, 0xE9, 0xEA, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9, 0xFA};
+
+const HuffmanSpec kDcLuma = {0x00, {0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, kDcSymbols};
+const HuffmanSpec kDcChroma = {0x01, {0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}, kDcSymbols};
+const HuffmanSpec kAcLuma = {0x10, {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7D}, kAcLumaSymbols};
+const HuffmanSpec kAcChroma = {0x11, {0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77}, kAcChromaSymbols};
+const HuffmanSpec* const kHuffmanSpecs[] = {&kDcLuma, &kAcLuma, &kDcChroma, &kAcChroma};
+
+const quint8 kEndOfBlock = 0x00;
+const quint8 kSixteenZeros = 0xF0;
+
+// Each symbol's code, numbered as the standard assigns them: consecutive
+// within a length, doubled from one length to the next.
+class HuffmanCodes
+{
+public:
+    explicit HuffmanCodes(const HuffmanSpec& spec)
+    {
+        quint16 code = 0;
+        int symbol = 0;
+        for (int length = 1; length <= 16; ++length) {
+            for (int i = 0; i < spec.counts[length - 1]; ++i) {
+                m_codes[spec.symbols[symbol++]] = {code++, quint8(length)};
+            }
+            code = quint16(code << 1);
+        }
+    }
+    quint16 code(quint8 symbol) const { return m_codes[symbol].code; }
+    int length(quint8 symbol) const { return m_codes[symbol].length; }
+
+private:
+    struct Code {
+        quint16 code = 0;
+        quint8 length = 0;
+    };
+    Code m_codes[256];
+};
+
+// The entropy-coded bits, most significant first, with a 0x00 stuffed after
+// every 0xFF so that no marker appears in the data.
+class BitWriter
+{
+public:
+    explicit BitWriter(QByteArray& out)
+        : m_out(out)
+    {
+    }
+
+    void put(quint32 bits, int length)
+    {
+        m_buffer = (m_buffer << length) | (bits & ((1u << length) - 1));
+        m_count += length;
+        while (m_count >= 8) {
+            m_count -= 8;
+            putByte(quint8(m_buffer >> m_count));
+        }
+    }
+
+    // The last byte is completed with one bits.
+    void flush()
+    {
+        if (m_count > 0)
+            put(0xFF, 8 - m_count);
+    }
+
+private:
+    void putByte(quint8 byte)
+    {
+        m_out.append(char(byte));
+        if (byte == kMarkerStart)
+            m_out.append('\0');
+    }
+
+    QByteArray& m_out;
+    quint32 m_buffer = 0;
+    int m_count = 0;
+};
+
+// The luma and chroma code tables, built once.
+struct CodeSet {
+    HuffmanCodes dc;
+    HuffmanCodes ac;
+};
+const CodeSet& lumaCodes()
+{
+    static const CodeSet codes = {HuffmanCodes(kDcLuma), HuffmanCodes(kAcLuma)};
+    return codes;
+}
+const CodeSet& chromaCodes()
+{
+    static const CodeSet codes = {HuffmanCodes(kDcChroma), HuffmanCodes(kAcChroma)};
+    return codes;
+}
+
+// The scaled forward DCT of Arai, Agui and Nakajima on 8 values spaced
+// stride apart; the output is the true DCT times 8 and the AAN scale factors,
+// which the quantisation divisors take out again.
+void transform8(float* d, int stride)
+{
+    const float t0 = d[0] + d[7 * stride], t7 = d[0] - d[7 * stride];
+    const float t1 = d[stride] + d[6 * stride], t6 = d[stride] - d[6 * stride];
+    const float t2 = d[2 * stride] + d[5 * stride], t5 = d[2 * stride] - d[5 * stride];
+    const float t3 = d[3 * stride] + d[4 * stride], t4 = d[3 * stride] - d[4 * stride];
+
+    const float e10 = t0 + t3, e13 = t0 - t3, e11 = t1 + t2, e12 = t1 - t2;
+    d[0] = e10 + e11;
+    d[4 * stride] = e10 - e11;
+    const float z1 = (e12 + e13) * 0.707106781f;
+    d[2 * stride] = e13 + z1;
+    d[6 * stride] = e13 - z1;
+
+    const float o10 = t4 + t5, o11 = t5 + t6, o12 = t6 + t7;
+    const float z5 = (o10 - o12) * 0.382683433f;
+    const float z2 = 0.541196100f * o10 + z5;
+    const float z4 = 1.306562965f * o12 + z5;
+    const float z3 = o11 * 0.707106781f;
+    const float z11 = t7 + z3, z13 = t7 - z3;
+    d[5 * stride] = z13 + z2;
+    d[3 * stride] = z13 - z2;
+    d[stride] = z11 + z4;
+    d[7 * stride] = z11 - z4;
+}
+
+void forwardDct(float* block)
+{
+    for (int row = 0; row < 8; ++row)
+        transform8(block + row * 8, 1);
+    for (int column = 0; column < 8; ++column)
+        transform8(block + column, 8);
+}
+
+// Bits needed for the magnitude of value: the size category of the standard.
+int sizeCategory(int value)
+{
+    int magnitude = std::abs(value);
+    int bits = 0;
+    while (magnitude) {
+        ++bits;
+        magnitude >>= 1;
+    }
+    return bits;
+}
+
+// A value of category size: positive as is, negative as its ones' complement.
+void putValue(BitWriter& bits, int value, int size)
+{
+    if (size > 0)
+        bits.put(quint32(value < 0 ? value - 1 : value), size);
+}
+
+void encodeBlock(BitWriter& bits, const CodeSet& codes, const int* coefficients, int* previousDc)
+{
+    const int difference = coefficients[0] - *previousDc;
+    *previousDc = coefficients[0];
+    const int dcSize = sizeCategory(difference);
+    bits.put(codes.dc.code(quint8(dcSize)), codes.dc.length(quint8(dcSize)));
+    putValue(bits, difference, dcSize);
+
+    int zeros = 0;
+    for (int k = 1; k < 64; ++k) {
+        const int value = coefficients[kZigzag[k]];
+        if (value == 0) {
+            ++zeros;
+            continue;
+        }
+        for (; zeros >= 16; zeros -= 16)
+            bits.put(codes.ac.code(kSixteenZeros), codes.ac.length(kSixteenZeros));
+        const int size = sizeCategory(value);
+        const quint8 symbol = quint8((zeros << 4) | size);
+        bits.put(codes.ac.code(symbol), codes.ac.length(symbol));
+        putValue(bits, value, size);
+        zeros = 0;
+    }
+    if (zeros > 0)
+        bits.put(codes.ac.code(kEndOfBlock), codes.ac.length(kEndOfBlock));
+}
+
+// One MCU of 16 x 16 pixels, level-shifted: four luma blocks (left to
+// right, top to bottom) and one block each of Cb and Cr, every chroma
+// sample the mean of 2 x 2 pixels.
+struct Mcu {
+    float luma[4][64];
+    float blue[64];
+    float red[64];
+};
+
+// The picture's last column and row repeat into the MCUs beyond its edges.
+void loadMcu(const Image& image, int left, int top, Mcu* mcu)
+{
+    std::fill_n(mcu->blue, 64, 0.0f);
+    std::fill_n(mcu->red, 64, 0.0f);
+    const quint8* rgb = reinterpret_cast<const quint8*>(image.rgb.constData());
+    for (int y = 0; y < kMcuSize; ++y) {
+        const quint8* row = rgb + 3 * std::min(top + y, image.height - 1) * image.width;
+        for (int x = 0; x < kMcuSize; ++x) {
+            const quint8* pixel = row + 3 * std::min(left + x, image.width - 1);
+            const float r = pixel[0], g = pixel[1], b = pixel[2];
+            mcu->luma[y / 8 * 2 + x / 8][y % 8 * 8 + x % 8] = 0.299f * r + 0.587f * g + 0.114f * b - 128.0f;
+            const int chroma = y / 2 * 8 + x / 2;
+            mcu->blue[chroma] += 0.25f * (-0.168736f * r - 0.331264f * g + 0.5f * b);
+            mcu->red[chroma] += 0.25f * (0.5f * r - 0.418688f * g - 0.081312f * b);
+        }
+    }
+}
+
+// block is transformed in place.
+void quantise(float* block, const float* divisors, int* coefficients)
+{
+    forwardDct(block);
+    // The DC value keeps its full range: 11 bits for 8-bit samples.
+    coefficients[0] = qRound(block[0] * divisors[0]);
+    for (int i = 1; i < 64; ++i)
+        coefficients[i] = qBound(-kMaxAc, qRound(block[i] * divisors[i]), kMaxAc);
+}
+
+void appendBigEndian16(QByteArray& out, int value)
+{
+    out.append(char(value >> 8)).append(char(value & 0xFF));
+}
+
+void appendMarker(QByteArray& out, Marker marker)
+{
+    out.append(char(kMarkerStart)).append(char(marker));
+}
+
+// A marker segment: marker, length (counting itself), payload.
+void appendSegment(QByteArray& out, Marker marker, const QByteArray& payload)
+{
+    appendMarker(out, marker);
+    appendBigEndian16(out, payload.size() + 2);
+    out += payload;
+}
+
+QByteArray frameHeader(const Image& image)
+{
+    QByteArray payload;
+    payload.append(char(8));
+    appendBigEndian16(payload, image.height);
+    appendBigEndian16(payload, image.width);
+    payload.append(char(3));
+    // Component id, sampling factors (horizontal << 4 | vertical), table.
+    payload.append("\x01\x22\x00\x02\x11\x01\x03\x11\x01", 9);
+    return payload;
+}
+
+QByteArray huffmanTables()
+{
+    QByteArray payload;
+    for (const HuffmanSpec* spec : kHuffmanSpecs) {
+        payload.append(char(spec->tableClassAndId));
+        payload.append(reinterpret_cast<const char*>(spec->counts), 16);
+        payload.append(reinterpret_cast<const char*>(spec->symbols), spec->symbolCount());
+    }
+    return payload;
+}
+
+QByteArray scanHeader()
+{
+    // Three components with their DC and AC tables, spectral selection 0 to
+    // 63, no successive approximation.
+    return QByteArray("\x03\x01\x00\x02\x11\x03\x11\x00\x3F\x00", 10);
+}
+
+// The example table scaled as libjpeg does for a quality.
+quint8 scaledStep(quint8 step, int quality)
+{
+    const int scale = quality < 50 ? 5000 / quality : 200 - 2 * quality;
+    return quint8(qBound(1, (step * scale + 50) / 100, 255));
+}
+
+void makeDivisors(const quint8* example, int quality, float* divisors, quint8* table)
+{
+    static const float aanScale[8] = {1.0f,         1.387039845f, 1.306562965f, 1.175875602f,
+                                      1.0f,         0.785694958f, 0.541196100f, 0.275899379f};
+    for (int k = 0; k < 64; ++k) {
+        const int natural = kZigzag[k];
+        table[k] = scaledStep(example[natural], quality);
+        divisors[natural] = 1.0f / (table[k] * aanScale[natural / 8] * aanScale[natural % 8] * 8.0f);
+    }
+}
+
+} // namespace
+
+BRX_Commu_VirtualCameraJpeg::BRX_Commu_VirtualCameraJpeg(int quality)
+{
+    quality = qBound(1, quality, 100);
+    makeDivisors(kLumaQuantisation, quality, m_lumaDivisors, m_lumaTable);
+    makeDivisors(kChromaQuantisation, quality, m_chromaDivisors, m_chromaTable);
+}
+
+QByteArray BRX_Commu_VirtualCameraJpeg::encode(const Image& image) const
+{
+    if (image.width <= 0 || image.height <= 0 || image.width > kMaxDimension || image.height > kMaxDimension
+        || image.rgb.size() != qint64(image.width) * image.height * 3)
+        return QByteArray();
+    QByteArray out;
+    appendMarker(out, kStartOfImage);
+    QByteArray tables;
+    tables.append('\0').append(reinterpret_cast<const char*>(m_lumaTable), 64);
+    tables.append('\1').append(reinterpret_cast<const char*>(m_chromaTable), 64);
+    appendSegment(out, kQuantisationTables, tables);
+    appendSegment(out, kBaselineFrame, frameHeader(image));
+    appendSegment(out, kHuffmanTables, huffmanTables());
+    appendSegment(out, kStartOfScan, scanHeader());
+
+    BitWriter bits(out);
+    int previousDc[3] = {0, 0, 0};
+    int coefficients[64];
+    Mcu mcu;
+    for (int top = 0; top < image.height; top += kMcuSize) {
+        for (int left = 0; left < image.width; left += kMcuSize) {
+            loadMcu(image, left, top, &mcu);
+            for (float* block : mcu.luma) {
+                quantise(block, m_lumaDivisors, coefficients);
+                encodeBlock(bits, lumaCodes(), coefficients, &previousDc[0]);
+            }
+            quantise(mcu.blue, m_chromaDivisors, coefficients);
+            encodeBlock(bits, chromaCodes(), coefficients, &previousDc[1]);
+            quantise(mcu.red, m_chromaDivisors, coefficients);
+            encodeBlock(bits, chromaCodes(), coefficients, &previousDc[2]);
+        }
+    }
+    bits.flush();
+    appendMarker(out, kEndOfImage);
+    return out;
+}
+
+QByteArray BRX_Commu_VirtualCameraJpeg::padded(const QByteArray& jpeg, int size, const QByteArray& comment)
+{
+    if (!jpeg.startsWith("\xFF\xD8") || jpeg.size() > size)
+        return QByteArray();
+    int missing = size - jpeg.size();
+    QByteArray padding;
+    if (missing < kCommentOverhead)
+        padding.fill(char(kMarkerStart), missing);
+    int commentAt = 0;
+    while (missing >= kCommentOverhead) {
+        // Each segment takes what is left, but never so much that fewer than
+        // kCommentOverhead bytes would remain for the next one.
+        int segment = std::min(missing, kMaxSegmentLength + 2);
+        if (missing - segment > 0 && missing - segment < kCommentOverhead)
+            segment -= kCommentOverhead;
+        QByteArray payload = comment.mid(commentAt, segment - kCommentOverhead);
+        commentAt += payload.size();
+        payload.append(QByteArray(segment - kCommentOverhead - payload.size(), '\0'));
+        appendSegment(padding, kComment, payload);
+        missing -= segment;
+    }
+    QByteArray out = jpeg;
+    out.insert(2, padding);
+    return out;
+}
