@@ -1,4 +1,5 @@
 #include "BRX_Commu_CameraAccess_Usb_PTP.h"
+#include "BRX_Commu_ByteReader.h"
 #include "BRX_Commu_LibusbHotplugWatcher.h"
 #include "BRX_Commu_LibusbScanner.h"
 #include "BRX_Commu_PtpTransaction.h"
@@ -19,6 +20,35 @@ const quint32 kSessionId = 1;
 const quint32 kVendorSessionKey = 0xFF55;
 // A camera silent through this many recoveries in a row has gone.
 const int kMaxSilentTransactions = 2;
+// Room for a DeviceInfo dataset up to its operation codes and well beyond.
+const int kDeviceInfoBytes = 2048;
+const quint32 kVendorExtensionDescOffset = 8;
+
+// The vendor operations every product is driven with on every connection:
+// the vendor session around it, the lens data read when it opens and the
+// acknowledgement of each download.
+const quint16 kOperationsOfOurCameras[] = {
+    BRX_Commu_CameraAccess_Base::kOpOpenVQSession,
+    BRX_Commu_CameraAccess_Base::kOpCloseVQSession,
+    BRX_Commu_CameraAccess_Base::kOpGetLensData,
+    BRX_Commu_CameraAccess_Base::kOpTransferObjectReady,
+};
+
+// The operation codes of a DeviceInfo dataset, which follow the standard
+// version, the vendor extension's ID, version and description and the
+// functional mode; empty when the dataset ends before they do.
+QVector<quint16> operationsOf(const QByteArray& deviceInfo)
+{
+    BRX_Commu_ByteReader bytes(deviceInfo.constData(), quint32(deviceInfo.size()));
+    bytes.skip(kVendorExtensionDescOffset);
+    bytes.readPtpString();
+    bytes.readU16();
+    const quint32 count = bytes.readU32();
+    QVector<quint16> codes;
+    for (quint32 i = 0; i < count && bytes.ok(); ++i)
+        codes.append(bytes.readU16());
+    return bytes.ok() ? codes : QVector<quint16>();
+}
 
 } // namespace
 
@@ -49,6 +79,9 @@ BRX_Commu_CameraAccess_Usb_PTP::~BRX_Commu_CameraAccess_Usb_PTP()
     unregisterForEventNotifications();
 }
 
+// Only a camera the library can use is reported open: one whose interface
+// could not be claimed, that is no camera of ours or whose sessions did not
+// open is left closed, without signalConnectionOpened.
 bool BRX_Commu_CameraAccess_Usb_PTP::openConnection(quint64 cameraId, int productId, QString deviceId)
 {
     if (m_cameraId != 0 || m_productId != 0)
@@ -58,12 +91,71 @@ bool BRX_Commu_CameraAccess_Usb_PTP::openConnection(quint64 cameraId, int produc
     m_productId = productId;
     m_cameraId = quint32(cameraId);
     m_deviceId = deviceId;
-    openPipe(deviceId);
-    registerForEventNotifications();
-    openPtpSession();
-    openVQSession();
+    const OpenOutcome outcome = openDevice(deviceId);
+    if (outcome != kOpened) {
+        abandonDevice(deviceId, outcome);
+        return false;
+    }
+    m_unopenedDevices.removeAll(deviceId);
     Q_EMIT signalConnectionOpened(kConnectionUsb);
     return true;
+}
+
+BRX_Commu_CameraAccess_Usb_PTP::OpenOutcome BRX_Commu_CameraAccess_Usb_PTP::openDevice(const QString& deviceId)
+{
+    if (!openPipe(deviceId))
+        return kNotOpened;
+    const OpenOutcome identity = checkIdentity(deviceId);
+    if (identity != kOpened)
+        return identity;
+    registerForEventNotifications();
+    return openPtpSession() && openVQSession() ? kOpened : kNotOpened;
+}
+
+// Without vendor IDs from the build, any still-image device is a candidate:
+// one is taken for ours only when its DeviceInfo, which needs no session,
+// lists the vendor operations our cameras have. Anything else gets no other
+// request.
+BRX_Commu_CameraAccess_Usb_PTP::OpenOutcome BRX_Commu_CameraAccess_Usb_PTP::checkIdentity(const QString& deviceId)
+{
+    if (!m_scanner->acceptedVendorIds().isEmpty())
+        return kOpened;
+    QByteArray deviceInfo(kDeviceInfoBytes, '\0');
+    if (!getDeviceInfo(deviceInfo.data(), quint32(deviceInfo.size())))
+        return kNotOpened;
+    const QVector<quint16> operations = operationsOf(deviceInfo);
+    const bool ours = std::all_of(std::begin(kOperationsOfOurCameras), std::end(kOperationsOfOurCameras),
+                                  [&operations](quint16 code) { return operations.contains(code); });
+    if (ours)
+        return kOpened;
+    debugPrint(kDebugAlways, "%s - %s lacks the vendor operations of our cameras, left alone", BRX_METHOD,
+               qPrintable(deviceId));
+    return kForeign;
+}
+
+// A device that is no camera of ours stays known, so it is not announced
+// again while it stays plugged in. Any other is tried again by the next
+// scans, after the devices they find new; one that went silent on the way
+// waits until it reports ready.
+void BRX_Commu_CameraAccess_Usb_PTP::abandonDevice(const QString& deviceId, OpenOutcome outcome)
+{
+    bool silent;
+    {
+        std::lock_guard<std::mutex> locker(m_deviceMutex);
+        silent = m_silentTransactions > 0;
+    }
+    unregisterForEventNotifications();
+    closePipe();
+    m_deviceId.clear();
+    m_cameraId = 0;
+    m_productId = 0;
+    if (outcome == kForeign)
+        return;
+    forgetDevice(deviceId);
+    if (silent && !m_silentDevices.contains(deviceId))
+        m_silentDevices.append(deviceId);
+    if (!m_unopenedDevices.contains(deviceId))
+        m_unopenedDevices.append(deviceId);
 }
 
 bool BRX_Commu_CameraAccess_Usb_PTP::closeConnection()
@@ -214,16 +306,19 @@ void BRX_Commu_CameraAccess_Usb_PTP::reopenSessionsLocked()
     debugPrint(kDebugPtp, "%s - sessions open again after the reset", BRX_METHOD);
 }
 
-void BRX_Commu_CameraAccess_Usb_PTP::openPipe(const QString& deviceId)
+// The scanner says why a device cannot be opened; a device that keeps
+// failing is not reported again on every scan.
+bool BRX_Commu_CameraAccess_Usb_PTP::openPipe(const QString& deviceId)
 {
     std::shared_ptr<BRX_Commu_UsbPipe> pipe = m_scanner ? m_scanner->open(deviceId) : nullptr;
-    if (!pipe)
+    if (!pipe && !m_unopenedDevices.contains(deviceId))
         debugPrint(kDebugAlways, "%s - Failed to Open the device %s", BRX_METHOD, qPrintable(deviceId));
     std::lock_guard<std::mutex> locker(m_deviceMutex);
     m_pipe = pipe;
     m_link.reset(pipe ? new BRX_Commu_PtpUsbLink(pipe) : nullptr);
     m_silentTransactions = 0;
     beginConnection();
+    return bool(pipe);
 }
 
 void BRX_Commu_CameraAccess_Usb_PTP::closePipe()
@@ -274,21 +369,43 @@ void BRX_Commu_CameraAccess_Usb_PTP::forgetDevice(const QString& deviceId)
     }
 }
 
+// Announces at most one device per scan: the first that is not known yet.
+// Only the announced one becomes known, so that a device found in the
+// same scan is announced by the next. One that could not be opened comes
+// after the others, so that it cannot keep another camera waiting.
 bool BRX_Commu_CameraAccess_Usb_PTP::checkDeviceAvailable()
 {
     QList<BRX_Commu_DeviceEntry> candidates = scanCandidates();
     holdBackSilentDevices(candidates);
+    forgetAbsentDevices(candidates);
+    std::stable_partition(candidates.begin(), candidates.end(), [this](const BRX_Commu_DeviceEntry& candidate) {
+        return !m_unopenedDevices.contains(candidate.deviceId);
+    });
     for (const BRX_Commu_DeviceEntry& candidate : candidates) {
         if (m_knownDevices.contains(candidate))
             continue;
         debugPrint(kDebugPtp, "%s - CameraId = 0x%X - ProductId = 0x%X", BRX_METHOD, unsigned(candidate.cameraId),
                    unsigned(candidate.productId));
-        m_knownDevices = candidates;
+        m_knownDevices.append(candidate);
         Q_EMIT signalDeviceAvailable(kConnectionUsb, candidate.cameraId, candidate.productId, candidate.deviceId);
         return true;
     }
-    m_knownDevices = candidates;
     return false;
+}
+
+// A device that left the bus is announced again when it comes back.
+void BRX_Commu_CameraAccess_Usb_PTP::forgetAbsentDevices(const QList<BRX_Commu_DeviceEntry>& present)
+{
+    for (int i = m_knownDevices.size() - 1; i >= 0; --i) {
+        if (!present.contains(m_knownDevices.at(i)))
+            m_knownDevices.removeAt(i);
+    }
+    for (int i = m_unopenedDevices.size() - 1; i >= 0; --i) {
+        const QString& deviceId = m_unopenedDevices.at(i);
+        if (std::none_of(present.begin(), present.end(),
+                         [&deviceId](const BRX_Commu_DeviceEntry& entry) { return entry.deviceId == deviceId; }))
+            m_unopenedDevices.removeAt(i);
+    }
 }
 
 // A camera closed for its silence is no candidate until it answers again;

@@ -54,13 +54,18 @@ protected:
 
 private:
     typedef BRX_Commu_PtpUsbLink::Transaction Transaction;
+    // kForeign: a PTP device that is no camera of ours.
+    enum OpenOutcome { kOpened, kNotOpened, kForeign };
 
     // received: as for recvData.
     bool run(const Transaction& transaction, quint32* received = nullptr);
     bool exchange(const Transaction& transaction, quint16* responseCode, quint32* received = nullptr);
     void afterFailure(BRX_Commu_PtpUsbLink::Result result);
     void reopenSessionsLocked();
-    void openPipe(const QString& deviceId);
+    OpenOutcome openDevice(const QString& deviceId);
+    OpenOutcome checkIdentity(const QString& deviceId);
+    void abandonDevice(const QString& deviceId, OpenOutcome outcome);
+    bool openPipe(const QString& deviceId);
     void closePipe();
     bool openPtpSession();
     bool closePtpSession();
@@ -68,6 +73,7 @@ private:
     void unregisterForEventNotifications();
     QList<BRX_Commu_DeviceEntry> scanCandidates();
     void holdBackSilentDevices(QList<BRX_Commu_DeviceEntry>& candidates);
+    void forgetAbsentDevices(const QList<BRX_Commu_DeviceEntry>& present);
     bool answersAgain(const QString& deviceId);
     void forgetDevice(const QString& deviceId);
 
@@ -75,6 +81,8 @@ private:
     // Cameras closed because they stopped answering; announced again once
     // they report ready.
     QStringList m_silentDevices;
+    // Devices whose last opening failed; tried again after the others.
+    QStringList m_unopenedDevices;
     std::shared_ptr<BRX_Commu_UsbScanner> m_scanner;
     std::shared_ptr<BRX_Commu_UsbPipe> m_pipe;
     std::unique_ptr<BRX_Commu_PtpUsbLink> m_link;

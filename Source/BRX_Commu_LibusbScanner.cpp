@@ -4,6 +4,7 @@
 #include "BRX_Commu_UsbDeviceFilter.h"
 #include "BRX_Debug.h"
 
+#include <algorithm>
 #include <libusb.h>
 
 namespace {
@@ -78,26 +79,17 @@ DeviceList deviceList(libusb_context* context, ssize_t* count)
 }
 
 // Opens the device, lets libusb detach a kernel driver and claims the
-// interface; the log says why when it cannot.
-Handle claim(libusb_device* device, int interfaceNumber, const QString& deviceId)
+// interface; *result is libusb's answer.
+Handle claim(libusb_device* device, int interfaceNumber, int* result)
 {
     libusb_device_handle* raw = nullptr;
-    int result = libusb_open(device, &raw);
+    *result = libusb_open(device, &raw);
     Handle handle(raw);
-    if (result == LIBUSB_SUCCESS) {
+    if (*result == LIBUSB_SUCCESS) {
         libusb_set_auto_detach_kernel_driver(raw, 1);
-        result = libusb_claim_interface(raw, interfaceNumber);
+        *result = libusb_claim_interface(raw, interfaceNumber);
     }
-    if (result == LIBUSB_ERROR_BUSY)
-        debugPrint(kDebugAlways, "%s - %s is in use by another program (%s); close it and plug the camera in again",
-                   BRX_METHOD, qPrintable(deviceId), libusb_error_name(result));
-    else if (result == LIBUSB_ERROR_ACCESS)
-        debugPrint(kDebugAlways, "%s - no permission to open %s (%s); see the udev rule in the hardware test notes",
-                   BRX_METHOD, qPrintable(deviceId), libusb_error_name(result));
-    else if (result != LIBUSB_SUCCESS)
-        debugPrint(kDebugAlways, "%s - cannot open %s: %s", BRX_METHOD, qPrintable(deviceId),
-                   libusb_error_name(result));
-    return result == LIBUSB_SUCCESS ? std::move(handle) : Handle();
+    return *result == LIBUSB_SUCCESS ? std::move(handle) : Handle();
 }
 
 } // namespace
@@ -128,7 +120,22 @@ QList<BRX_Commu_DeviceEntry> BRX_Commu_LibusbScanner::scan()
             entries.append({device.vendorId, device.productId,
                             Filter::devicePath(device.busNumber, device.portNumbers)});
     }
+    forgetClaimFailuresOfAbsent(entries);
     return entries;
+}
+
+// A device that left the bus has its claim failure reported afresh when it
+// comes back.
+void BRX_Commu_LibusbScanner::forgetClaimFailuresOfAbsent(const QList<BRX_Commu_DeviceEntry>& present)
+{
+    for (auto failure = m_claimFailures.begin(); failure != m_claimFailures.end();) {
+        const QString& deviceId = failure.key();
+        const bool isPresent = std::any_of(present.begin(), present.end(),
+                                           [&deviceId](const BRX_Commu_DeviceEntry& entry) {
+                                               return entry.deviceId == deviceId;
+                                           });
+        failure = isPresent ? std::next(failure) : m_claimFailures.erase(failure);
+    }
 }
 
 QList<quint16> BRX_Commu_LibusbScanner::acceptedVendorIds() const
@@ -152,13 +159,37 @@ std::shared_ptr<BRX_Commu_UsbPipe> BRX_Commu_LibusbScanner::open(const QString& 
             debugPrint(kDebugAlways, "%s - %s has no usable still-image interface", BRX_METHOD, qPrintable(deviceId));
             return nullptr;
         }
-        Handle handle = claim(list.get()[i], interface->number, deviceId);
+        int result = LIBUSB_SUCCESS;
+        Handle handle = claim(list.get()[i], interface->number, &result);
+        reportClaim(deviceId, result);
         if (!handle)
             return nullptr;
         return std::make_shared<BRX_Commu_LibusbPipe>(m_context, handle.release(), interface->number, endpoints);
     }
     debugPrint(kDebugAlways, "%s - %s is not present", BRX_METHOD, qPrintable(deviceId));
     return nullptr;
+}
+
+// Says why a device cannot be claimed, once for as long as the reason stays
+// the same: discovery tries again on every scan until it can.
+void BRX_Commu_LibusbScanner::reportClaim(const QString& deviceId, int result)
+{
+    if (result == LIBUSB_SUCCESS) {
+        m_claimFailures.remove(deviceId);
+        return;
+    }
+    if (m_claimFailures.value(deviceId, LIBUSB_SUCCESS) == result)
+        return;
+    m_claimFailures.insert(deviceId, result);
+    if (result == LIBUSB_ERROR_BUSY)
+        debugPrint(kDebugAlways, "%s - %s is in use by another program (%s); it connects once that program lets it go",
+                   BRX_METHOD, qPrintable(deviceId), libusb_error_name(result));
+    else if (result == LIBUSB_ERROR_ACCESS)
+        debugPrint(kDebugAlways, "%s - no permission to open %s (%s); see the udev rule in the hardware test notes",
+                   BRX_METHOD, qPrintable(deviceId), libusb_error_name(result));
+    else
+        debugPrint(kDebugAlways, "%s - cannot open %s: %s", BRX_METHOD, qPrintable(deviceId),
+                   libusb_error_name(result));
 }
 
 QList<quint16> BRX_Commu_LibusbScanner::configuredVendorIds()

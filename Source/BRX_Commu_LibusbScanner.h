@@ -3,7 +3,9 @@
 
 #include "BRX_Commu_UsbScanner.h"
 
+#include <QHash>
 #include <QList>
+#include <QString>
 #include <memory>
 
 class BRX_Commu_LibusbContext;
@@ -32,8 +34,13 @@ public:
     static QList<quint16> configuredVendorIds();
 
 private:
+    void reportClaim(const QString& deviceId, int result);
+    void forgetClaimFailuresOfAbsent(const QList<BRX_Commu_DeviceEntry>& present);
+
     std::shared_ptr<BRX_Commu_LibusbContext> m_context;
     QList<quint16> m_acceptedVendorIds;
+    // The libusb error last reported for a device that could not be claimed.
+    QHash<QString, int> m_claimFailures;
 };
 
 #endif

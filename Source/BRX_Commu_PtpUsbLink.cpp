@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <mutex>
 
 namespace {
 
@@ -16,6 +17,10 @@ const quint32 kMaxTransferBytes = 1u << 20;
 // A container whose length is a multiple of the packet size may be followed
 // by a zero-length packet; more than that in a row is not a PTP device.
 const int kMaxSkippedZeroLengthPackets = 2;
+// A data phase of unknown length ends with a short packet; a device that
+// sends no end is read no further than the bytes the caller expects or this,
+// whichever is more, and what follows must then be the response.
+const quint64 kUnknownLengthCeiling = 16u << 20;
 // Containers of earlier transactions dropped before the current one's; more
 // are not a late answer but a device out of step.
 const int kMaxStaleContainers = 4;
@@ -233,7 +238,7 @@ BRX_Commu_UsbPipe::Status BRX_Commu_PtpUsbLink::readPayload(const BRX_Commu_PtpC
 {
     m_pos += Container::kHeaderSize;
     const bool untilShortPacket = header.length == Container::kUnknownLength;
-    const quint64 expected = untilShortPacket ? std::numeric_limits<quint64>::max()
+    const quint64 expected = untilShortPacket ? std::max<quint64>(destSize, kUnknownLengthCeiling)
                                               : header.length - Container::kHeaderSize;
     const quint64 taken = takeFromStaging(expected, dest, destSize, written);
     quint64 remaining = expected - taken;

@@ -20,12 +20,14 @@ public:
     // cameraId. Blocks briefly; an empty list when enumeration fails.
     virtual QList<BRX_Commu_DeviceEntry> scan() = 0;
 
-    // The vendor IDs whose devices the transport accepts; empty accepts every vendor.
+    // The vendor IDs whose devices the transport accepts. Empty accepts every
+    // vendor, and the access then opens only a device whose DeviceInfo lists
+    // the vendor operations of our cameras.
     virtual QList<quint16> acceptedVendorIds() const = 0;
 
     // Opens the device at deviceId and claims its interface. Null when the
-    // device is gone or cannot be opened. The pipe may outlive the device: it
-    // then reports kNoDevice.
+    // device is gone or cannot be opened (the libusb scanner logs why). The
+    // pipe may outlive the device: it then reports kNoDevice.
     virtual std::shared_ptr<BRX_Commu_UsbPipe> open(const QString& deviceId) = 0;
 };
 

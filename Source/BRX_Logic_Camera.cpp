@@ -45,13 +45,16 @@ const int kPipPreview = 1;
 const int kPipEnd = 2;
 const int kPipSave = 3;
 const int kMinimumFrameDelay = 5;
-// A live-view frame is a screen-sized picture of a few megabytes; a stream
-// info asking for more is not believed, so no camera can make the host set
-// aside gigabytes on every frame tick.
-const quint32 kMaxStreamPacketSize = 32u << 20;
+// A live-view frame is a screen-sized picture of at most 4 MiB; a stream
+// info asking for more than a few MiB beyond that is not believed, so no
+// camera can make the host set aside gigabytes on every frame tick.
+const quint32 kMaxStreamPacketSize = 8u << 20;
 // A packet dump shows the header and the tag list; the frame's bytes say
 // nothing in hex, and megabytes of them on every tick would stall the thread.
 const quint64 kStreamDumpLines = 64;
+// A camera that keeps sending bad packets is dumped once a second, not on
+// every frame.
+const qint64 kStreamDumpIntervalMs = 1000;
 const int kFrameTypeLiveView = 9;
 const int kFrameTypeZoomLevel = 10;
 const int kFrameTypeReleaseEnd = 11;
@@ -1509,6 +1512,10 @@ void BRX_Logic_Camera::prepareLiveViewStreaming()
         return;
     debugPrint(kDebugLiveView, "%s - streamVideoResolution = %d", label.c_str(), int(resolution));
     m_streamInfo = new BRX_Logic_CameraStreamInfo(m_access);
+    if (!hasUsableStreamPacketSize(label.c_str())) {
+        finishLiveViewStreaming();
+        return;
+    }
     // The rate is in thousandths of a frame per second.
     m_frameInterval = rate ? int(1000000u / rate) : kDefaultFrameInterval;
     m_liveViewTimer.start(m_frameInterval);
@@ -1528,6 +1535,17 @@ void BRX_Logic_Camera::finishLiveViewStreaming()
     emit signalNoLiveView();
     delete[] m_zoomInfo;
     m_zoomInfo = nullptr;
+}
+
+// The stream info sizes the packet buffer of every frame; a size that no
+// frame needs turns live view off again.
+bool BRX_Logic_Camera::hasUsableStreamPacketSize(const char* label) const
+{
+    const quint32 size = m_streamInfo->getPacketMaxSize();
+    if (size <= kMaxStreamPacketSize)
+        return true;
+    debugPrint(kDebugAlways, "%s - stream info announces packets of %u bytes, live view stays off", label, size);
+    return false;
 }
 
 // A frame is fetched at most every frame interval and at least a little
@@ -1553,7 +1571,7 @@ void BRX_Logic_Camera::catchLiveViewTimerFired()
 bool BRX_Logic_Camera::fetchLiveViewFrame(const char* label)
 {
     const quint32 size = m_streamInfo->getPacketMaxSize();
-    std::unique_ptr<quint8[]> packet(size <= kMaxStreamPacketSize ? new (std::nothrow) quint8[size]() : nullptr);
+    std::unique_ptr<quint8[]> packet(new (std::nothrow) quint8[size]());
     if (!packet) {
         debugPrint(kDebugAlways, "%s - cannot allocate stream data packet!", label);
         return false;
@@ -1565,7 +1583,7 @@ bool BRX_Logic_Camera::fetchLiveViewFrame(const char* label)
     StreamTags tags;
     if (!parseStreamPacket(packet.get(), size, tags, label)) {
         debugPrint(kDebugAlways, "%s - error in stream data!", label);
-        dumpBuffer("streamData", label, packet.get(), size, kStreamDumpLines, 0);
+        dumpRejectedStreamPacket(packet.get(), size, label);
         return false;
     }
     if (isDebugFlagSet(kDebugLiveView)) {
@@ -1592,6 +1610,14 @@ bool BRX_Logic_Camera::fetchLiveViewFrame(const char* label)
         emitZoomInfo();
     }
     return true;
+}
+
+void BRX_Logic_Camera::dumpRejectedStreamPacket(const quint8* packet, quint32 size, const char* label)
+{
+    if (m_streamDumpClock.isValid() && m_streamDumpClock.elapsed() < kStreamDumpIntervalMs)
+        return;
+    m_streamDumpClock.start();
+    dumpBuffer("streamData", label, packet, size, kStreamDumpLines, 0);
 }
 
 void BRX_Logic_Camera::emitZoomInfo()

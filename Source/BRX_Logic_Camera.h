@@ -453,6 +453,8 @@ private:
     // One turn's fetch, check and hand-off, logging under the turn's label;
     // true when the frame was delivered.
     bool fetchLiveViewFrame(const char* label);
+    bool hasUsableStreamPacketSize(const char* label) const;
+    void dumpRejectedStreamPacket(const quint8* packet, quint32 size, const char* label);
     int liveViewPacingDelay() const;
     // Emits the zoom and focus signals of the stored zoom record.
     void emitZoomInfo();
@@ -511,6 +513,8 @@ private:
     std::atomic<bool> m_quickViewPending{false};
     int m_frameInterval = 0;
     QElapsedTimer m_frameClock;
+    // Since the last dump of a rejected stream packet.
+    QElapsedTimer m_streamDumpClock;
     bool m_waitLiveViewConsumed = false;
     int m_liveViewMode = 0;
     int m_liveViewModeToRestore = 0;

@@ -158,15 +158,13 @@ void BRX_Logic_Controller::startDeviceCheck()
     m_deviceCheckTimer.start(kDeviceCheckMs);
 }
 
+// Requests still queued for the controller run while the camera waits for
+// its downloads; they find no camera, and no new one is opened.
 BRX_Logic_Controller::~BRX_Logic_Controller()
 {
     m_deviceCheckTimer.stop();
-    for (const QMetaObject::Connection& connection : qAsConst(m_connections))
-        disconnect(connection);
-    m_capture->setCamera(nullptr);
-    delete m_mirror;
-    delete m_converters;
-    delete m_camera;
+    m_closingCamera = true;
+    closeCamera();
     delete m_wlanAccess;
     delete m_ptpAccess;
 }
@@ -494,12 +492,25 @@ void BRX_Logic_Controller::catchDeviceAvailable(int connectionType, quint64 came
     catchConnectToCamera(connectionType, cameraId, productId, deviceId);
 }
 
+// A camera found while the previous one is still closing is opened once
+// that one is gone, so that the host hears of the disconnection first and
+// the old camera's downloads never reach the new connection.
 void BRX_Logic_Controller::catchConnectToCamera(int connectionType, quint64 cameraId, int productId,
                                                 QString deviceId)
 {
     BRX_Commu_CameraAccess_Base* access = accessOf(connectionType);
-    if (!m_camera && access)
+    if (m_camera || !access)
+        return;
+    if (!m_closingCamera) {
         access->openConnection(cameraId, productId, deviceId);
+        return;
+    }
+    if (m_deferredConnectionType != 0)
+        return;
+    debugPrint(kDebugAlways, "%s - the previous camera is still closing, ProductId 0x%X waits for it",
+               BRX_METHOD, unsigned(productId));
+    m_deferredConnectionType = connectionType;
+    m_deferredDevice = BRX_Commu_DeviceEntry(cameraId, productId, deviceId);
 }
 
 void BRX_Logic_Controller::catchConnectionOpened(int connectionType)
@@ -532,6 +543,18 @@ void BRX_Logic_Controller::catchConnectionClosed(int connectionType)
 {
     if (!m_camera || accessOf(connectionType) != m_activeAccess)
         return;
+    m_closingCamera = true;
+    closeCamera();
+    m_closingCamera = false;
+    Q_EMIT signalCameraDisconnected();
+    connectDeferredCamera();
+}
+
+// The per-connection pointers are cleared before anything is deleted: the
+// camera waits for its transfer threads and processes events meanwhile,
+// which may run slots and direct calls that look for a camera.
+void BRX_Logic_Controller::closeCamera()
+{
     for (const QMetaObject::Connection& connection : qAsConst(m_connections))
         disconnect(connection);
     m_connections.clear();
@@ -548,13 +571,20 @@ void BRX_Logic_Controller::catchConnectionClosed(int connectionType)
         m_activeAccess = nullptr;
         m_productId = 0;
     }
-    // Deleted outside the lock: the camera waits for its transfer threads and
-    // processes events meanwhile, which may run slots that take the lock.
+    // Deleted outside the lock, which those slots may take.
     delete converters;
     delete camera;
     m_liveViewMode = 0;
     forgetLiveViewArea();
-    Q_EMIT signalCameraDisconnected();
+}
+
+void BRX_Logic_Controller::connectDeferredCamera()
+{
+    const int connectionType = m_deferredConnectionType;
+    m_deferredConnectionType = 0;
+    if (connectionType != 0)
+        catchConnectToCamera(connectionType, m_deferredDevice.cameraId, m_deferredDevice.productId,
+                             m_deferredDevice.deviceId);
 }
 
 void BRX_Logic_Controller::catchCameraGUIClosed()

@@ -1,6 +1,7 @@
 #ifndef BRX_LOGIC_CONTROLLER_H
 #define BRX_LOGIC_CONTROLLER_H
 
+#include "BRX_Commu_DeviceEntry.h"
 #include "BRX_Logic_PropertyCatalogue.h"
 
 #include <QByteArray>
@@ -415,6 +416,8 @@ private:
     // when the host named a network camera.
     BRX_Commu_CameraAccess_Base* discoveryAccess() const;
     void connectAccess();
+    void closeCamera();
+    void connectDeferredCamera();
     void connectNotifications();
     template <typename T>
     void connectValue(void (BRX_Logic_Camera::*signal)(T), int property);
@@ -491,6 +494,11 @@ private:
     std::atomic<bool> m_wantReleaseEnd{false};
     BRX_Logic_CaptureControl* m_capture = nullptr;
     QTimer m_deviceCheckTimer;
+    // While the camera is being deleted (or the controller itself), a camera
+    // found meanwhile is kept here, connection type 0 for none.
+    bool m_closingCamera = false;
+    int m_deferredConnectionType = 0;
+    BRX_Commu_DeviceEntry m_deferredDevice;
     // The notification connections of the open camera, undone on close.
     QList<QMetaObject::Connection> m_connections;
     // Shared: direct calls from the host; exclusive: swapping the camera.

@@ -18,6 +18,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <string>
 
@@ -371,6 +372,12 @@ bool BRX_SDK_setPropertyQueued(int property, const void* data, unsigned int size
 {
     if (!g_mainObject)
         return false;
+    // A byte array holds at most INT_MAX bytes; a larger size would turn
+    // negative and the data be read as a zero-terminated string.
+    if (size > unsigned(std::numeric_limits<int>::max())) {
+        debugPrint(kDebugAlways, "%s - size %u of property %d too large", BRX_METHOD, size, property);
+        return false;
+    }
     const QByteArray bytes = data ? QByteArray(static_cast<const char*>(data), int(size)) : QByteArray();
     Q_EMIT g_mainObject->signalSetProperty(property, bytes);
     return true;

@@ -1,6 +1,8 @@
 #include "BRX_Commu_CameraAccess_Base.h"
 #include "BRX_Commu_VirtualCamera.h"
+#include "BRX_Debug.h"
 #include "BRX_Logic_PropertyCatalogue.h"
+#include "BRX_Logic_TransferThread.h"
 #include "BRX_SDK.h"
 #include "LogCapture.h"
 #include "SdkHost.h"
@@ -114,6 +116,33 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(host.connections().size(), 3, kConnectTimeoutMs);
         QCOMPARE(host.connections().last(), qMakePair(true, productId));
         QTRY_COMPARE_WITH_TIMEOUT(host.numbers(), firstBurst, kConnectTimeoutMs);
+        QVERIFY(BRX_SDK_getProperty(0, &mode, sizeof mode));
+    }
+
+    // The camera comes back while the old connection's download is held up:
+    // it is opened only once the old camera is gone, and the host hears of
+    // the disconnection first.
+    void replugWhileADownloadDrainsIsDisconnectThenConnect()
+    {
+        SdkHost host(0x2009);
+        QVERIFY(host.waitForInitialState(kConnectTimeoutMs));
+        FrameRecorder& frames = host.frames();
+        frames.holdAt(BRX_Logic_TransferThread::kFrameDngStarts);
+        QVERIFY(BRX_SDK_pressVirtualCameraShutter());
+        QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(BRX_Logic_TransferThread::kFrameDngStarts), 1, kConnectTimeoutMs);
+
+        setDebugFlags(kDebugPtp, true);
+        LogCapture log;
+        QVERIFY(BRX_SDK_setVirtualCameraConnected(false));
+        QTRY_VERIFY_WITH_TIMEOUT(log.contains("drainEvents() - device removed"), kConnectTimeoutMs);
+        setDebugFlags(kDebugPtp, false);
+        QVERIFY(BRX_SDK_setVirtualCameraConnected(true));
+        QTRY_VERIFY_WITH_TIMEOUT(log.contains("the previous camera is still closing") || host.connections().size() > 1,
+                                 kConnectTimeoutMs);
+        frames.release();
+        QTRY_COMPARE_WITH_TIMEOUT(host.connections().size(), 3, kConnectTimeoutMs);
+        QCOMPARE(host.connections(), (QList<QPair<bool, int>>{{true, 0x2009}, {false, 0x2009}, {true, 0x2009}}));
+        qint32 mode = 0;
         QVERIFY(BRX_SDK_getProperty(0, &mode, sizeof mode));
     }
 

@@ -37,6 +37,7 @@ private slots:
 
     // Discovery
     void announcedOncePerCamera();
+    void unopenedDeviceIsTriedAgainAfterOthers();
     void ignoredDevices_data();
     void ignoredDevices();
     void virtualCameraAnnouncedAgainAfterReplug();
@@ -62,8 +63,8 @@ void TestDiscovery::initTestCase()
     qRegisterMetaType<quint64>("quint64");
 }
 
-// One camera is announced per scan, each once; one that left and came back
-// is announced again.
+// One camera is announced per scan, each once: the second of one scan by
+// the next. One that left and came back is announced again.
 void TestDiscovery::announcedOncePerCamera()
 {
     auto scanner = std::make_shared<ListScanner>();
@@ -72,19 +73,45 @@ void TestDiscovery::announcedOncePerCamera()
     QSignalSpy available(&access, &BRX_Commu_CameraAccess_Base::signalDeviceAvailable);
     QVERIFY(available.isValid());
     QVERIFY(access.checkDeviceAvailable());
+    QVERIFY(access.checkDeviceAvailable());
     QVERIFY(!access.checkDeviceAvailable());
-    QCOMPARE(available.count(), 1);
+    QCOMPARE(available.count(), 2);
     QCOMPARE(available.at(0).at(0).toInt(), 1);
     QCOMPARE(available.at(0).at(1).value<quint64>(), quint64(kAcceptedVendor));
     QCOMPARE(available.at(0).at(2).toInt(), 0x2031);
     QCOMPARE(available.at(0).at(3).toString(), QStringLiteral("usb:1"));
+    QCOMPARE(available.at(1).at(3).toString(), QStringLiteral("usb:2"));
 
-    scanner->devices.clear();
-    QVERIFY(!access.checkDeviceAvailable());
     scanner->devices = {entry(0x2041, "usb:2")};
+    QVERIFY(!access.checkDeviceAvailable());
+    scanner->devices = {entry(0x2031, "usb:1"), entry(0x2041, "usb:2")};
     QVERIFY(access.checkDeviceAvailable());
-    QCOMPARE(available.count(), 2);
-    QCOMPARE(available.at(1).at(2).toInt(), 0x2041);
+    QCOMPARE(available.count(), 3);
+    QCOMPARE(available.at(2).at(3).toString(), QStringLiteral("usb:1"));
+}
+
+// A device that cannot be opened is not reported open; the next scans
+// announce it again, after a device they find new, and the log says so once.
+void TestDiscovery::unopenedDeviceIsTriedAgainAfterOthers()
+{
+    auto scanner = std::make_shared<ListScanner>();
+    scanner->devices = {entry(0x2031, "usb:1")};
+    BRX_Commu_CameraAccess_Usb_PTP access(scanner);
+    QSignalSpy available(&access, &BRX_Commu_CameraAccess_Base::signalDeviceAvailable);
+    QSignalSpy opened(&access, &BRX_Commu_CameraAccess_Base::signalConnectionOpened);
+    LogCapture log;
+    QVERIFY(access.checkDeviceAvailable());
+    QVERIFY(!access.openConnection(kAcceptedVendor, 0x2031, "usb:1"));
+    scanner->devices.append(entry(0x2041, "usb:2"));
+    QVERIFY(access.checkDeviceAvailable());
+    QVERIFY(access.checkDeviceAvailable());
+    QVERIFY(!access.openConnection(kAcceptedVendor, 0x2031, "usb:1"));
+    QStringList announced;
+    for (const QList<QVariant>& arguments : qAsConst(available))
+        announced << arguments.at(3).toString();
+    QCOMPARE(announced, QStringList({"usb:1", "usb:2", "usb:1"}));
+    QCOMPARE(opened.count(), 0);
+    QCOMPARE(log.count("Failed to Open the device usb:1"), 1);
 }
 
 void TestDiscovery::ignoredDevices_data()

@@ -446,30 +446,40 @@ private slots:
     }
 
     // The stream info sizes the packet buffer: a size no live-view frame
-    // needs is refused, not allocated, and no frame is handed on.
+    // needs is refused once, before anything is allocated, and live view
+    // stays off.
     void oversizedPacketsAreRefused()
     {
         LiveRig rig(0x2031, true, streamPacket({}, "f"));
         rig.fixture.device().setCustomOperation(Access::kOpGetStreamInfo, Device::kDataIn,
                                                 [](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
-                                                    *in = streamInfo(64u << 20);
+                                                    *in = streamInfo((8u << 20) + 1);
                                                     return quint16(Device::kOK);
                                                 });
+        QSignalSpy noLiveView(&rig.camera, &BRX_Logic_Camera::signalNoLiveView);
         LogCapture log;
         rig.camera.setWantLiveView(true);
-        QTRY_VERIFY(log.contains("BRX_Logic_Camera::catchLiveViewTimerFired() - cannot allocate stream data packet!"));
-        QCOMPARE(rig.recorder.count(), 0);
+        QCOMPARE(log.lines(), QStringList("BRX_Logic_Camera::prepareLiveViewStreaming() - stream info announces "
+                                          "packets of 8388609 bytes, live view stays off"));
+        QCOMPARE(rig.enabledStreams(), 0);
+        QCOMPARE(noLiveView.count(), 1);
+        QVERIFY(!rig.fixture.device().operationLog().contains(Access::kOpGetStreamData));
     }
 
-    // A rejected packet is dumped up to its tag list, not whole, on every tick.
-    void rejectedPacketDumpsItsStartOnly()
+    // A rejected packet is dumped up to its tag list, not whole, and once a
+    // second, not on every tick.
+    void rejectedPacketIsDumpedShortAndSeldom()
     {
         LiveRig rig(0x2031, true, QByteArray(64 * 1024, '\xEE'));
         LogCapture log;
+        QElapsedTimer clock;
+        clock.start();
         rig.camera.setWantLiveView(true);
-        QTRY_VERIFY(log.contains(kStreamError));
+        QTRY_VERIFY(log.count(kStreamError) >= 5);
         rig.camera.setWantLiveView(false);
         const int dumps = log.count(QStringLiteral("streamData"));
+        QVERIFY(dumps >= 1);
+        QVERIFY(dumps <= 1 + clock.elapsed() / 1000);
         QVERIFY(log.count(QStringLiteral("catchLiveViewTimerFired()[")) <= dumps * 65);
     }
 

@@ -1,11 +1,14 @@
 #include "BRX_Logic_Controller.h"
+#include "BRX_Logic_TransferThread.h"
 #include "BRX_SDK.h"
 #include "BRX_SDK_MainObject.h"
+#include "FrameRecorder.h"
 #include "LogCapture.h"
 
 #include <QThread>
 #include <QtTest>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -173,6 +176,53 @@ private slots:
                                      "BRX_Logic_Controller::doCaptureBtnReleased() - no camera",
                                      "BRX_Logic_Controller::setProperty() - no camera",
                                      "BRX_Logic_Controller::setProperty() - no camera"}));
+    }
+
+    // The byte array of a queued set holds at most INT_MAX bytes: a larger
+    // size would turn negative and the data be read as a C string.
+    void queuedSetRefusesASizeBeyondInt()
+    {
+        BRX_SDK_init(nullptr, nullptr);
+        LogCapture log;
+        const qint32 value = 0;
+        QVERIFY(!BRX_SDK_setPropertyQueued(7, &value, 0x80000000u));
+        QVERIFY(BRX_SDK_setPropertyQueued(7, &value, sizeof value));
+        QTRY_COMPARE(log.count("BRX_Logic_Controller::setProperty() - no camera"), 1);
+        QCOMPARE(log.count("BRX_SDK_setPropertyQueued() - size 2147483648 of property 7 too large"), 1);
+    }
+
+    // Requests still queued when the library exits during a download run
+    // while the camera waits for it, and find no camera: nothing touches
+    // the objects being deleted (AddressSanitizer checks).
+    void exitDuringADownloadWithRequestsPending()
+    {
+        QVERIFY(BRX_SDK_useVirtualCamera(0x2009));
+        QList<InitCall> initCalls;
+        BRX_SDK_init(&recordInit, &initCalls);
+        QTRY_VERIFY_WITH_TIMEOUT(!initCalls.isEmpty(), 10000);
+        FrameRecorder frames;
+        frames.holdAt(BRX_Logic_TransferThread::kFrameDngStarts);
+        BRX_SDK_setFrameCallback(&FrameRecorder::callback, &frames);
+        QVERIFY(BRX_SDK_pressVirtualCameraShutter());
+        QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(BRX_Logic_TransferThread::kFrameDngStarts), 1, 10000);
+
+        LogCapture log;
+        const auto setHandled = [&log] { return log.contains("BRX_Logic_Controller::setProperty() - no camera"); };
+        // The download goes on once the set has been handled, or after a
+        // while should the controller have handled it before the exit.
+        std::thread releaser([&] {
+            const QDeadlineTimer patience(3000);
+            while (!setHandled() && !patience.hasExpired())
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            frames.release();
+        });
+        BRX_SDK_capturePressed();
+        const qint32 iso = 400;
+        BRX_SDK_setPropertyQueued(10, &iso, sizeof iso);
+        BRX_SDK_exit();
+        releaser.join();
+        BRX_SDK_useVirtualCamera(0);
+        QCOMPARE(log.count("BRX_Logic_ControllerWorker::process() - finished in thread"), 1);
     }
 
     void notificationsReachTheChangesCallbackOnly()

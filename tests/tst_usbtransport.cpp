@@ -62,6 +62,7 @@ private slots:
     void recvDataIntoSmallerBuffer();
     void responseInsteadOfData();
     void truncatedDataPhase();
+    void unknownLengthIsBounded();
     void openTwiceFails();
 
     // Recovery
@@ -224,13 +225,18 @@ void TestUsbTransport::transactionIdsFollowEachOther()
     QVERIFY(m_rig->access->keepCameraActive());
 }
 
+// "Already open" is no failure of OpenSession. The camera counts the
+// transactions of the session another access opened, though, so it refuses
+// ours, and the second access does not report it open.
 void TestUsbTransport::sessionAlreadyOpenCountsAsSuccess()
 {
     LogCapture log;
     BRX_Commu_CameraAccess_Usb_PTP second(m_rig->camera->createScanner());
-    QVERIFY(second.openConnection(BRX_Commu_VirtualCamera::kVendorId, 0x2031, m_rig->camera->deviceId()));
+    QSignalSpy opened(&second, &BRX_Commu_CameraAccess_Base::signalConnectionOpened);
+    QVERIFY(!second.openConnection(BRX_Commu_VirtualCamera::kVendorId, 0x2031, m_rig->camera->deviceId()));
     QVERIFY(log.contains("BRX_Commu_CameraAccess_Usb_PTP::openPtpSession() - successful"));
     QVERIFY(!log.contains("0x0000201E"));
+    QCOMPARE(opened.count(), 0);
 }
 
 void TestUsbTransport::deviceBusy_data()
@@ -294,6 +300,23 @@ void TestUsbTransport::truncatedDataPhase()
     QVERIFY(log.contains("getCameraSettings() - data phase truncated: 40 of 100 bytes"));
     QVERIFY(buffer.mid(40) == QByteArray(60, '\0'));
     QVERIFY(rig.access->getCameraSettings(buffer.data(), 100));
+}
+
+// A data phase of unknown length is read no further than the caller's
+// buffer or the link's ceiling (16 MiB) when the camera does not end it;
+// the transaction fails and the camera is back in step.
+void TestUsbTransport::unknownLengthIsBounded()
+{
+    const QByteArray overlong(17 << 20, char(0xEE));
+    m_rig->camera->setQuirks(BRX_Commu_VirtualCameraLink::kUnknownDataLength);
+    m_rig->camera->setCustomOperation(kOpTest, BRX_Commu_VirtualCameraDevice::kDataIn,
+                                      [&overlong](const QVector<quint32>&, const QByteArray&, QByteArray* out) {
+                                          *out = overlong;
+                                          return quint16(0x2001);
+                                      });
+    QByteArray buffer(int(kTestDataSize), '\0');
+    QVERIFY(!m_rig->access->recvData(kOpTest, 0, nullptr, buffer.data(), kTestDataSize, "test"));
+    QVERIFY(m_rig->access->keepCameraActive());
 }
 
 void TestUsbTransport::openTwiceFails()

@@ -204,6 +204,12 @@ int EmulatedUsbDevice::setConfigurationCalls() const
     return m_setConfigurationCalls;
 }
 
+int EmulatedUsbDevice::claimRequests() const
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    return m_claimRequests;
+}
+
 int EmulatedUsbDevice::zeroLengthPacketsOut() const
 {
     std::lock_guard<std::mutex> locker(m_mutex);
@@ -288,6 +294,7 @@ bool EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
         break;
     case USBDEVFS_DISCONNECT_CLAIM:
     case USBDEVFS_CLAIMINTERFACE:
+        ++m_claimRequests;
         error = current && isClaimedElsewhere() ? EBUSY : error;
         break;
     case USBDEVFS_SETCONFIGURATION:

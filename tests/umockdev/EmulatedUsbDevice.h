@@ -68,6 +68,8 @@ public:
 
     // What the host did, for assertions.
     int setConfigurationCalls() const;
+    // Requests to claim the interface, granted or not.
+    int claimRequests() const;
     int zeroLengthPacketsOut() const;
     int largestBulkTransfer() const;
     int submittedInterruptTransfers() const;
@@ -122,6 +124,7 @@ private:
     QList<Urb> m_done;
     QList<QByteArray> m_interruptPackets;
     int m_setConfigurationCalls = 0;
+    int m_claimRequests = 0;
     int m_zeroLengthPacketsOut = 0;
     int m_largestBulkTransfer = 0;
     int m_submittedInterruptTransfers = 0;

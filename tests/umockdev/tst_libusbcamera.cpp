@@ -96,8 +96,9 @@ void TestLibusbCamera::connectTransactAndClose()
     QVERIFY(m_access->closeConnection());
     QVector<quint16> log;
     m_device->withFunction([&](EmulatedFunction*) { log = m_function->device().operationLog(); });
-    QVERIFY(log.size() >= 5);
-    QCOMPARE(log.first(), quint16(0x1002));
+    QVERIFY(log.size() >= 6);
+    // Without vendor IDs from the build, the identity is read before the session.
+    QCOMPARE(log.mid(0, 2), (QVector<quint16>{kOpGetDeviceInfo, 0x1002}));
     QCOMPARE(log.last(), quint16(0x1003));
     int protocolErrors = -1;
     m_device->withFunction([&](EmulatedFunction*) { protocolErrors = m_function->link().protocolErrors(); });
