@@ -183,7 +183,7 @@ def session_script(work):
     return " && ".join([
         "%s set ExposCompens +0.7 EV" % tether,
         "%s capture -n 1 --out %s" % (tether, work),
-        "%s liveview --seconds 1 --out %s/live.mjpeg" % (tether, work),
+        "%s liveview --seconds 3 --out %s/live.mjpeg" % (tether, work),
         "%s %s _client" % (sys.executable, os.path.abspath(__file__)),
     ])
 
