@@ -494,8 +494,12 @@ void BRX_Commu_VirtualCamera::cancelOperation(int generation, quint32 transactio
 void BRX_Commu_VirtualCamera::endSessions(int generation)
 {
     std::unique_lock<std::mutex> locker(m_mutex);
-    if (isCurrent(generation))
-        m_device.endSession();
+    if (!isCurrent(generation))
+        return;
+    ++m_generation;
+    m_device.powerCycle();
+    m_events.clear();
+    m_eventQueued.notify_all();
 }
 
 void BRX_Commu_VirtualCamera::collectEventsLocked()

@@ -157,7 +157,10 @@ public:
                  const QByteArray& dataOut, BRX_Commu_VirtualCameraDevice::Reply* reply);
     // The host gave the transaction up; its ID counts as used.
     void cancelOperation(int generation, quint32 transactionId);
-    // The host's connection ended without closing its sessions: they end.
+    // The host's connection ended: as when the cable is pulled, its
+    // sessions, live view and series end, nothing queued for it is kept for
+    // the next host (which finds the pictures on the card), and whatever
+    // still serves the old connection gets no more events.
     void endSessions(int generation);
 
 private:

@@ -204,8 +204,11 @@ void BRX_Commu_VirtualCameraPtpIpServer::serveCommands(BRX_Commu_PtpIpStream& st
     endSession(session);
 }
 
+// The camera is told first, so that a connection that follows at once gets
+// the next generation.
 void BRX_Commu_VirtualCameraPtpIpServer::endSession(const std::shared_ptr<Session>& session)
 {
+    m_camera->endSessions(session->generation);
     {
         std::lock_guard<std::mutex> locker(m_mutex);
         if (m_session == session)
@@ -213,7 +216,6 @@ void BRX_Commu_VirtualCameraPtpIpServer::endSession(const std::shared_ptr<Sessio
         if (session->events)
             session->events->shutdown();
     }
-    m_camera->endSessions(session->generation);
     debugPrint(kDebugSimulation, "%s - connection %u ended", BRX_METHOD, session->number);
 }
 

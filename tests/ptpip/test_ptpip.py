@@ -183,7 +183,7 @@ def session_script(work):
     return " && ".join([
         "%s set ExposCompens +0.7 EV" % tether,
         "%s capture -n 1 --out %s" % (tether, work),
-        "%s liveview --seconds 3 --out %s/live.mjpeg" % (tether, work),
+        "%s liveview --seconds 1 --out %s/live.mjpeg" % (tether, work),
         "%s %s _client" % (sys.executable, os.path.abspath(__file__)),
     ])
 
@@ -272,7 +272,7 @@ def case_tshark(work):
     done = serve("0x2061", ["sh", "-c", session_script(work)])
     capture.send_signal(signal.SIGINT)
     capture.wait(timeout=WAIT)
-    assert done.returncode == 0, (done.stdout, done.stderr)
+    assert done.returncode == 0 and "1 picture, 2 files" in done.stdout, (done.stdout, done.stderr)
     port = int(re.search(r"at 127\.0\.0\.1:(\d+)", done.stderr).group(1))
     packets = ptpip_packets(pcap, port)
     segmented = os.path.join(work, "packets.pcap")
