@@ -45,7 +45,7 @@ const quint8 kChromaQuantisation[64] = {
 
 // The standard Huffman tables: the number of codes of each length 1 to 16,
 // then the symbols in code order.
-struct HuffmanSpec {
+struct HuffmanCodeTable {
     quint8 tableClassAndId;
     quint8 counts[16];
     const quint8* symbols;
@@ -81,11 +81,11 @@ const quint8 kAcChromaSymbols[] = {
      0xC2, 0xC3, 0xC4, 0xC5, 0xC6, 0xC7, 0xC8, 0xC9, 0xCA, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6, 0xD7, 0xD8, 0xD9, 0xDA,
      0xE2, 0xE3, 0xE4, 0xE5, 0xE6, 0xE7, 0xE8, 0xE9, 0xEA, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9, 0xFA};
 
-const HuffmanSpec kDcLuma = {0x00, {0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, kDcSymbols};
-const HuffmanSpec kDcChroma = {0x01, {0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}, kDcSymbols};
-const HuffmanSpec kAcLuma = {0x10, {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7D}, kAcLumaSymbols};
-const HuffmanSpec kAcChroma = {0x11, {0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77}, kAcChromaSymbols};
-const HuffmanSpec* const kHuffmanSpecs[] = {&kDcLuma, &kAcLuma, &kDcChroma, &kAcChroma};
+const HuffmanCodeTable kDcLuma = {0x00, {0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, kDcSymbols};
+const HuffmanCodeTable kDcChroma = {0x01, {0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}, kDcSymbols};
+const HuffmanCodeTable kAcLuma = {0x10, {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7D}, kAcLumaSymbols};
+const HuffmanCodeTable kAcChroma = {0x11, {0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77}, kAcChromaSymbols};
+const HuffmanCodeTable* const kCodeTables[] = {&kDcLuma, &kAcLuma, &kDcChroma, &kAcChroma};
 
 const quint8 kEndOfBlock = 0x00;
 const quint8 kSixteenZeros = 0xF0;
@@ -95,13 +95,13 @@ const quint8 kSixteenZeros = 0xF0;
 class HuffmanCodes
 {
 public:
-    explicit HuffmanCodes(const HuffmanSpec& spec)
+    explicit HuffmanCodes(const HuffmanCodeTable& codeTable)
     {
         quint16 code = 0;
         int symbol = 0;
         for (int length = 1; length <= 16; ++length) {
-            for (int i = 0; i < spec.counts[length - 1]; ++i) {
-                m_codes[spec.symbols[symbol++]] = {code++, quint8(length)};
+            for (int i = 0; i < codeTable.counts[length - 1]; ++i) {
+                m_codes[codeTable.symbols[symbol++]] = {code++, quint8(length)};
             }
             code = quint16(code << 1);
         }
@@ -327,10 +327,10 @@ QByteArray frameHeader(const Image& image)
 QByteArray huffmanTables()
 {
     QByteArray payload;
-    for (const HuffmanSpec* spec : kHuffmanSpecs) {
-        payload.append(char(spec->tableClassAndId));
-        payload.append(reinterpret_cast<const char*>(spec->counts), 16);
-        payload.append(reinterpret_cast<const char*>(spec->symbols), spec->symbolCount());
+    for (const HuffmanCodeTable* codeTable : kCodeTables) {
+        payload.append(char(codeTable->tableClassAndId));
+        payload.append(reinterpret_cast<const char*>(codeTable->counts), 16);
+        payload.append(reinterpret_cast<const char*>(codeTable->symbols), codeTable->symbolCount());
     }
     return payload;
 }
