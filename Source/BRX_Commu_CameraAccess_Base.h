@@ -157,6 +157,7 @@ public:
 
     enum ResponseCode : quint16 {
         kResponseOK = 0x2001,
+        kResponseInvalidTransactionID = 0x2004,
         kResponseDeviceBusy = 0x2019,
     };
 

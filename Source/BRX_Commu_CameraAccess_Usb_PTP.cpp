@@ -121,7 +121,7 @@ BRX_Commu_CameraAccess_Usb_PTP::OpenOutcome BRX_Commu_CameraAccess_Usb_PTP::chec
     if (!m_scanner->acceptedVendorIds().isEmpty())
         return kOpened;
     QByteArray deviceInfo(kDeviceInfoBytes, '\0');
-    if (!getDeviceInfo(deviceInfo.data(), quint32(deviceInfo.size())))
+    if (!readDeviceInfo(deviceId, deviceInfo))
         return kNotOpened;
     const QVector<quint16> operations = operationsOf(deviceInfo);
     const bool ours = std::all_of(std::begin(kOperationsOfOurCameras), std::end(kOperationsOfOurCameras),
@@ -131,6 +131,38 @@ BRX_Commu_CameraAccess_Usb_PTP::OpenOutcome BRX_Commu_CameraAccess_Usb_PTP::chec
     debugPrint(kDebugAlways, "%s - %s lacks the vendor operations of our cameras, left alone", BRX_METHOD,
                qPrintable(deviceId));
     return kForeign;
+}
+
+// GetDeviceInfo needs no session, but a camera still in one (left open by a
+// program that ended without closing it, or by an earlier run of the host)
+// checks the transaction ID against that session and refuses. A Device
+// Reset ends the session; the request is then made afresh.
+bool BRX_Commu_CameraAccess_Usb_PTP::readDeviceInfo(const QString& deviceId, QByteArray& deviceInfo)
+{
+    // The label must outlive the transactions, whose log lines use it.
+    const std::string label = BRX_METHOD;
+    const Transaction request = Transaction::make(kOpGetDeviceInfo, 0, nullptr, BRX_Commu_PtpUsbLink::kDataIn,
+                                                  deviceInfo.data(), quint32(deviceInfo.size()), label.c_str());
+    quint16 code = 0;
+    if (!exchange(request, &code))
+        return false;
+    if (code == kResponseInvalidTransactionID) {
+        debugPrint(kDebugAlways, "%s - %s still holds an earlier session, resetting it", BRX_METHOD,
+                   qPrintable(deviceId));
+        endEarlierSession();
+        if (!exchange(request, &code))
+            return false;
+    }
+    return BRX_Commu_PtpTransaction::isAccepted(code, label.c_str());
+}
+
+void BRX_Commu_CameraAccess_Usb_PTP::endEarlierSession()
+{
+    std::lock_guard<std::mutex> locker(m_deviceMutex);
+    if (!m_pipe || !m_link)
+        return;
+    m_pipe->resetDevice();
+    m_link->resetTransactionId();
 }
 
 // A device that is no camera of ours stays known, so it is not announced

@@ -64,6 +64,8 @@ private:
     void reopenSessionsLocked();
     OpenOutcome openDevice(const QString& deviceId);
     OpenOutcome checkIdentity(const QString& deviceId);
+    bool readDeviceInfo(const QString& deviceId, QByteArray& deviceInfo);
+    void endEarlierSession();
     void abandonDevice(const QString& deviceId, OpenOutcome outcome);
     bool openPipe(const QString& deviceId);
     void closePipe();

@@ -21,6 +21,7 @@ private slots:
     void cleanup();
     void heldCameraConnectsOnceFreed();
     void foreignDeviceIsLeftAloneBesideACamera();
+    void cameraLeftInASessionConnects();
 
 private:
     struct Emulated {
@@ -39,6 +40,7 @@ namespace {
 const int kTimeoutMs = 20000;
 const int kHeldForeverMs = 600000;
 const quint16 kOpGetDeviceInfo = 0x1001;
+const quint16 kOpOpenSession = 0x1002;
 const quint16 kPropExposureBias = 0x5010;
 const int kPropertyCompensation = 7;
 
@@ -124,6 +126,22 @@ void TestUsbConnection::foreignDeviceIsLeftAloneBesideACamera()
     QVector<quint16> asked;
     foreign.device->withFunction([&](EmulatedFunction*) { asked = foreign.function->device().operationLog(); });
     QCOMPARE(asked, QVector<quint16>{kOpGetDeviceInfo});
+}
+
+// A program that ended without closing its session (or an earlier run of the
+// host) leaves the camera in it, refusing requests outside it: the library
+// ends that session and connects.
+void TestUsbConnection::cameraLeftInASessionConnects()
+{
+    Emulated& camera = plug(0x2031, 1);
+    camera.device->withFunction(
+        [&](EmulatedFunction*) { camera.function->device().handle(kOpOpenSession, 0, {1}, {}); });
+    LogCapture log;
+    m_host.reset(new SdkHost(0));
+    QVERIFY(m_host->waitForInitialState(kTimeoutMs));
+    QVERIFY(compensationReachesTheCamera(camera, 1000));
+    QCOMPARE(m_host->connections(), (QList<QPair<bool, int>>{{true, 0x2031}}));
+    QCOMPARE(log.count("usb:1-1 still holds an earlier session, resetting it"), 1);
 }
 
 int main(int argc, char** argv)
