@@ -29,10 +29,12 @@ struct libusb_transfer;
 class BRX_Commu_LibusbBulkQueue
 {
 public:
-    // Large enough that the pieces' own cost vanishes, small enough that
-    // several fit well below the kernel's 16 MiB limit for usbfs buffers.
-    static constexpr quint32 kPieceBytes = 1u << 20;
-    static constexpr int kPiecesInFlight = 4;
+    // Each piece costs the host a completion and a submission: large pieces
+    // make that vanish. The two in flight, 8 MiB, stay well below the 16 MiB
+    // the kernel lends usbfs in all by default; while the device fills one,
+    // the next is queued, so it never waits.
+    static constexpr quint32 kPieceBytes = 4u << 20;
+    static constexpr int kPiecesInFlight = 2;
 
     BRX_Commu_LibusbBulkQueue(libusb_context* context, libusb_device_handle* handle, quint8 endpoint);
     ~BRX_Commu_LibusbBulkQueue();

@@ -1,11 +1,23 @@
 // Picture downloads over real libusb against the emulated USB camera
 // (the virtual camera behind umockdev's usbfs), beside a plain libusb reader
-// of the same objects on the same emulated device: GetObject with one
-// transfer at a time and with several in flight, the emulated link's own
-// limit. For each size the plain reader runs just before and just after the
-// library, so that both see the same load. Needs umockdev's preload library:
+// of the same picture size on a second emulated camera in the same process:
+// GetObject by hand with one transfer at a time and with several in flight,
+// the emulated link's own limit. The library's downloads alternate with the
+// plain reader's reads, so that both see the same load.
+//
+// Both are timed by the device: from a GetObject command's arrival to the
+// host taking the last byte of its response, on one clock. The library's
+// time from its start record to its picture record is printed as well; it
+// adds the host's side of the download (the callbacks, the acknowledgement).
+//
+// The emulation allocates a buffer for every transfer; glibc's dynamic
+// thresholds made those fresh pages now and then, which on a virtual
+// machine cost more than the copy itself and made the link's rate swing by a
+// factor of five. Fixed thresholds keep it steady. Needs umockdev's preload
+// library:
 //
 //   LD_PRELOAD=libumockdev-preload.so.0 bench_usb [--product 0xPPPP] [--sizes 25,60,100] [--pictures N] [--pairs N]
+#include "BRX_Commu_LibusbBulkQueue.h"
 #include "BenchFigures.h"
 #include "BenchHost.h"
 #include "EmulatedUsbDevice.h"
@@ -16,6 +28,8 @@
 
 #include <cstdio>
 #include <deque>
+#include <malloc.h>
+#include <mutex>
 #include <vector>
 #include <libusb.h>
 
@@ -33,15 +47,122 @@ const quint8 kBulkIn = 0x81;
 const quint8 kBulkOut = 0x02;
 const int kIoTimeoutMs = 20000;
 const quint32 kPiece = 1u << 20;
+// Above the largest transfer, below the smallest picture; nothing freed is
+// handed back to the system.
+const int kSteadyMmapThreshold = 16 << 20;
+const int kSteadyTrimThreshold = 1 << 30;
+// The second camera's, so that the plain reader finds it by its IDs.
+const quint16 kReferenceProductId = 0x7F01;
+
+const quint16 kContainerCommand = 1;
+const quint16 kContainerResponse = 3;
+const quint16 kOpGetObject = 0x1009;
+const quint32 kHeaderBytes = 12;
 
 struct Shape {
     int inFlight;
     quint32 piece;
-    const char* name;
 };
-// One synchronous transfer at a time, as the library did; several queued.
-const Shape kShapes[] = {{1, kPiece, "1 x 1 MiB"}, {2, kPiece, "2 x 1 MiB"}, {4, kPiece, "4 x 1 MiB"}};
+// One transfer at a time, as a synchronous reader does (the device waits
+// between transfers), then several queued. The reference is the shape the
+// library keeps queued; larger pieces would run faster here, but a real
+// kernel lends usbfs 16 MiB in all by default, shared by every program.
+const Shape kShapes[] = {
+    {1, kPiece}, {4, kPiece}, {BRX_Commu_LibusbBulkQueue::kPiecesInFlight, BRX_Commu_LibusbBulkQueue::kPieceBytes}};
 const int kShapeCount = int(sizeof kShapes / sizeof kShapes[0]);
+const int kReferenceShape = kShapeCount - 1;
+
+quint32 le32(const quint8* bytes)
+{
+    return quint32(bytes[0]) | quint32(bytes[1]) << 8 | quint32(bytes[2]) << 16 | quint32(bytes[3]) << 24;
+}
+
+quint16 le16(const quint8* bytes)
+{
+    return quint16(bytes[0] | bytes[1] << 8);
+}
+
+// The virtual camera, with a clock on each GetObject: from its command's
+// arrival to the host taking the last byte of its response. Called with the
+// emulated device's lock held, read by the benchmark's thread.
+class TimedFunction : public VirtualCameraFunction
+{
+public:
+    struct Span {
+        qint64 startNs;
+        qint64 endNs;
+    };
+    using VirtualCameraFunction::VirtualCameraFunction;
+
+    BRX_Commu_UsbPipe::Status receive(const quint8* data, quint32 size, quint32* accepted) override
+    {
+        if (size >= kHeaderBytes && le16(data + 4) == kContainerCommand && le16(data + 6) == kOpGetObject)
+            m_startNs = BenchHost::nowNs();
+        return VirtualCameraFunction::receive(data, size, accepted);
+    }
+    BRX_Commu_UsbPipe::Status send(quint8* data, quint32 capacity, quint32* received) override
+    {
+        const BRX_Commu_UsbPipe::Status status = VirtualCameraFunction::send(data, capacity, received);
+        follow(data, *received);
+        return status;
+    }
+    // The GetObjects answered since the last call.
+    QVector<Span> takeSpans()
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        const QVector<Span> spans = m_spans;
+        m_spans.clear();
+        return spans;
+    }
+
+private:
+    // Containers start where a transfer starts or where the one before ended.
+    void follow(const quint8* data, quint32 count)
+    {
+        while (count >= (m_left ? 1 : kHeaderBytes)) {
+            if (m_left == 0) {
+                m_left = le32(data);
+                m_type = le16(data + 4);
+            }
+            const quint32 step = std::min(m_left, count);
+            m_left -= step;
+            data += step;
+            count -= step;
+            if (m_left == 0 && m_type == kContainerResponse && m_startNs >= 0) {
+                std::lock_guard<std::mutex> locker(m_mutex);
+                m_spans << Span{m_startNs, BenchHost::nowNs()};
+                m_startNs = -1;
+            }
+        }
+    }
+
+    std::mutex m_mutex;
+    QVector<Span> m_spans;
+    qint64 m_startNs = -1;
+    quint32 m_left = 0;
+    quint16 m_type = 0;
+};
+
+// The library's figures of one size: timed by the device, from the start
+// record to the picture record, and beside the plain reader's reads.
+struct Alternation {
+    Samples library;
+    Samples host;
+    Samples plain;
+    // Percent of the mean of the plain reads just before and just after.
+    Samples ratio;
+};
+
+struct LibraryFigures {
+    Alternation single;
+    Alternation burst;
+};
+
+// MB/s over the spans, from the first command to the last response.
+double spanRate(const QVector<TimedFunction::Span>& spans, qint64 bytes)
+{
+    return spans.isEmpty() ? 0 : BenchFigures::megabytesPerSecond(bytes, spans.last().endNs - spans.first().startNs);
+}
 
 // GetObject by hand over libusb: command, the data container read with
 // pieces queued, response.
@@ -50,6 +171,7 @@ class PlainReader
 public:
     bool open(quint16 vendorId, quint16 productId)
     {
+        m_transactionId = 0;
         if (libusb_init(&m_context) != 0)
             return false;
         m_handle = libusb_open_device_with_vid_pid(m_context, vendorId, productId);
@@ -68,18 +190,14 @@ public:
         libusb_exit(m_context);
         m_handle = nullptr;
     }
-    // MB/s of the object's payload; 0 when the read failed. The buffer is
-    // kept from read to read, as the library keeps its own.
-    double readObject(quint32 handle, quint32 size, const Shape& shape)
+    // The buffer is kept from read to read, as the library keeps its own.
+    bool readObject(quint32 handle, quint32 size, const Shape& shape)
     {
-        const quint32 container = size + 12;
+        const quint32 container = size + kHeaderBytes;
         if (m_buffer.size() < container + kPacket)
             m_buffer.assign(container + kPacket, 0);
-        const qint64 startNs = BenchHost::nowNs();
-        if (!command(0x1009, handle) || !readStream(m_buffer.data(), container, shape)
-            || response() != 0x2001)
-            return 0;
-        return BenchFigures::megabytesPerSecond(size, BenchHost::nowNs() - startNs);
+        return command(kOpGetObject, handle) && readStream(m_buffer.data(), container, shape)
+            && response() == 0x2001;
     }
 
 private:
@@ -162,20 +280,21 @@ private:
     std::vector<quint8> m_buffer;
 };
 
-struct Bench {
-    EmulatedUsbDevice::Descriptor descriptor;
-    VirtualCameraFunction* function;
-    EmulatedUsbDevice* device;
-    QVector<quint32> sizes;
-    int pictures;
-    int pairs;
-
+// One emulated camera: the library's, or the plain reader's beside it.
+struct Camera {
+    // The virtual camera of product, behind a USB device of descriptor.
+    Camera(int product, const EmulatedUsbDevice::Descriptor& usb)
+        : descriptor(usb)
+        , function(product, usb.bulkPacketSize)
+        , device(usb, &function)
+    {
+    }
     // A DNG stored on the camera now, announced to nobody.
     quint32 takeQuietPicture(quint32 bytes)
     {
         quint32 handle = 0;
-        device->withFunction([&](EmulatedFunction*) {
-            BRX_Commu_VirtualCameraStore& store = function->device().store();
+        device.withFunction([&](EmulatedFunction*) {
+            BRX_Commu_VirtualCameraStore& store = function.device().store();
             store.setPictureSizes(bytes, bytes / 4);
             store.setPicturesKept(1);
             for (quint32 added : store.addPicture({BRX_Commu_VirtualCameraStore::kFormatDng}))
@@ -184,75 +303,123 @@ struct Bench {
         });
         return handle;
     }
-
-    // Samples of size s per shape, added to plain.
-    bool readPlain(int s, QVector<Samples>& plain)
-    {
-        PlainReader reader;
-        bool ok = reader.open(descriptor.vendorId, descriptor.productId);
-        const quint32 bytes = sizes.at(s) * kMegabyte;
-        const quint32 handle = takeQuietPicture(bytes);
-        for (int i = 0; ok && i < pictures; ++i) {
-            for (int shape = 0; ok && shape < kShapeCount; ++shape) {
-                const double rate = reader.readObject(handle, bytes, kShapes[shape]);
-                plain[shape].add(rate);
-                ok = rate > 0;
-            }
-        }
-        reader.close();
-        return ok;
-    }
-
+    // A picture taken on the body, announced to the host.
     void shoot(quint32 bytes)
     {
-        device->withFunction([&](EmulatedFunction*) {
-            function->device().store().setPictureSizes(bytes, bytes / 4);
-            function->device().takePicture();
+        device.withFunction([&](EmulatedFunction*) {
+            function.device().store().setPictureSizes(bytes, bytes / 4);
+            function.device().takePicture();
         });
     }
 
-    // The library's samples of size s: single DNGs, then bursts of pairs.
-    bool readLibrary(int s, Samples& singles, Samples& bursts, Samples& burstFiles)
+    const EmulatedUsbDevice::Descriptor descriptor;
+    TimedFunction function;
+    EmulatedUsbDevice device;
+};
+
+// The library downloads from its camera while the plain reader reads from a
+// second one, plugged once the library holds the first (it leaves a second
+// camera alone then): their samples alternate, so both see the same load
+// and the same state of the process.
+struct Bench {
+    Camera* library;
+    Camera* reference;
+    QVector<quint32> sizes;
+    int pictures;
+    int pairs;
+
+    PlainReader reader;
+    quint32 referenceHandle = 0;
+    quint32 bytes = 0;
+
+    // The reference camera's picture read by the plain reader in shape.
+    double readPlain(const Shape& shape)
     {
-        const quint32 bytes = sizes.at(s) * kMegabyte;
+        reference->function.takeSpans();
+        return reader.readObject(referenceHandle, bytes, shape) ? spanRate(reference->function.takeSpans(), bytes)
+                                                                : 0;
+    }
+
+    // The library's rate of one download (pictures 1) or burst, or 0; its
+    // rate from start record to picture record goes to host.
+    double download(int pictures, int filesPerPicture, Samples& host)
+    {
+        library->function.takeSpans();
+        const QVector<Download> downloads = BenchHost::takePictures([&] { library->shoot(bytes); }, pictures,
+                                                                    filesPerPicture, kDownloadWaitMs);
+        if (downloads.isEmpty())
+            return 0;
+        host.add(BenchHost::burstRate(downloads));
+        return spanRate(library->function.takeSpans(), BenchHost::totalBytes(downloads));
+    }
+
+    // Library downloads, each between two reads of the plain reader with the
+    // library's transfers: a read runs faster or slower by a fifth with what
+    // ran just before it and with the load of the moment, so each download
+    // is set against the reads on either side of it.
+    bool alternate(int pictures, int filesPerPicture, Alternation& figures)
+    {
+        const Shape& same = kShapes[kReferenceShape];
+        double before = readPlain(same);
+        bool ok = before > 0;
+        for (int i = 0; ok && i < this->pictures; ++i) {
+            const double rate = download(pictures, filesPerPicture, figures.host);
+            const double after = readPlain(same);
+            ok = rate > 0 && after > 0;
+            figures.library.add(rate);
+            figures.plain.add(after);
+            figures.ratio.add(100.0 * rate / ((before + after) / 2));
+            before = after;
+        }
+        return ok;
+    }
+
+    // Size s: the plain reader's other shapes, then single DNGs, then bursts
+    // of pairs.
+    bool measure(int s, QVector<Samples>& shapes, LibraryFigures& figures)
+    {
+        bytes = sizes.at(s) * kMegabyte;
         bool ok = BenchHost::connect(kDownloadWaitMs)
             && BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatDng);
+        reference->device.plug();
+        ok = ok && reader.open(reference->descriptor.vendorId, reference->descriptor.productId);
+        referenceHandle = reference->takeQuietPicture(bytes);
         for (int i = 0; ok && i < pictures; ++i) {
-            const QVector<Download> downloads = BenchHost::takePictures([&] { shoot(bytes); }, 1, 1, kDownloadWaitMs);
-            ok = downloads.size() == 1;
-            if (ok)
-                singles.add(BenchFigures::megabytesPerSecond(bytes, downloads.first().durationNs()));
+            for (int shape = 0; ok && shape < kReferenceShape; ++shape) {
+                shapes[shape].add(readPlain(kShapes[shape]));
+                ok = shapes[shape].values.last() > 0;
+            }
         }
-        ok = ok && BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatPair);
-        for (int i = 0; ok && i < pictures; ++i) {
-            const QVector<Download> downloads =
-                BenchHost::takePictures([&] { shoot(bytes); }, pairs, 2, kDownloadWaitMs);
-            ok = !downloads.isEmpty();
-            bursts.add(BenchHost::burstRate(downloads));
-            burstFiles.add(BenchHost::filesRate(downloads));
-        }
+        ok = ok && alternate(1, 1, figures.single) && BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatPair)
+            && alternate(pairs, 2, figures.burst);
+        reader.close();
+        reference->device.unplug();
         BRX_SDK_exit();
         BenchHost::connectedProduct() = 0;
         return ok;
     }
 };
 
-void print(const Bench& bench, const QVector<QVector<Samples>>& plain, const QVector<Samples>& singles,
-           const QVector<Samples>& bursts, const QVector<Samples>& burstFiles)
+void printAlternation(const char* what, const Alternation& figures)
+{
+    std::printf("            library, %s %s MB/s; plain reader with the same transfers queued %s MB/s; "
+                "library = %s%% of the plain reads just before and after it (target >= 95%%); start record to "
+                "picture record %s MB/s\n",
+                what, figures.library.text().constData(), figures.plain.text().constData(),
+                figures.ratio.text().constData(), figures.host.text().constData());
+}
+
+void print(const Bench& bench, const QVector<QVector<Samples>>& shapes, const QVector<LibraryFigures>& library)
 {
     for (int s = 0; s < bench.sizes.size(); ++s) {
-        double best = 0;
-        for (int shape = 0; shape < kShapeCount; ++shape)
-            best = std::max(best, plain[s][shape].median());
         std::printf("DNG %3u MB  plain libusb reader:", bench.sizes.at(s));
-        for (int shape = 0; shape < kShapeCount; ++shape)
-            std::printf(" %s %s;", kShapes[shape].name, plain[s][shape].text().constData());
-        std::printf("\n            library, single %s MB/s = %.0f%% of the best plain reader (target >= 95%%)\n",
-                    singles[s].text().constData(), 100.0 * singles[s].median() / best);
-        std::printf("            library, burst of %d DNG+JPG pairs %s MB/s = %.0f%% of it; over the files' own "
-                    "download times %s MB/s\n",
-                    bench.pairs, bursts[s].text().constData(), 100.0 * bursts[s].median() / best,
-                    burstFiles[s].text().constData());
+        for (int shape = 0; shape < kReferenceShape; ++shape)
+            std::printf(" %d x %u MiB %s;", kShapes[shape].inFlight, kShapes[shape].piece >> 20,
+                        shapes[s][shape].text().constData());
+        std::printf(" as the library, %d x %u MiB: below\n", kShapes[kReferenceShape].inFlight,
+                    kShapes[kReferenceShape].piece >> 20);
+        printAlternation("single", library[s].single);
+        printAlternation(qPrintable(QStringLiteral("burst of %1 DNG+JPG pairs").arg(bench.pairs)), library[s].burst);
     }
 }
 
@@ -265,38 +432,39 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     parser.addOption({"product", "Emulated camera product ID (default 0x2011).", "id", "0x2011"});
     parser.addOption({"sizes", "DNG sizes in MB (default 25,60,100).", "list", "25,60,100"});
-    parser.addOption({"pictures", "Single pictures and bursts per size (default 3).", "n", "3"});
+    parser.addOption({"pictures", "Single pictures and bursts per size (default 5).", "n", "5"});
     parser.addOption({"pairs", "DNG+JPG pairs in a burst (default 3).", "n", "3"});
     parser.process(app);
     if (!EmulatedUsbDevice::createTestbed()) {
         std::printf("bench_usb: needs umockdev's preload library (LD_PRELOAD=libumockdev-preload.so.0)\n");
         return 77;
     }
+    mallopt(M_MMAP_THRESHOLD, kSteadyMmapThreshold);
+    mallopt(M_TRIM_THRESHOLD, kSteadyTrimThreshold);
+    EmulatedUsbDevice::Descriptor libraryDescriptor;
+    libraryDescriptor.productId = quint16(parser.value("product").toInt(nullptr, 0));
+    EmulatedUsbDevice::Descriptor referenceDescriptor = libraryDescriptor;
+    referenceDescriptor.productId = kReferenceProductId;
+    referenceDescriptor.port = libraryDescriptor.port + 1;
+    Camera library(libraryDescriptor.productId, libraryDescriptor);
+    Camera reference(libraryDescriptor.productId, referenceDescriptor);
+    library.device.plug();
     Bench bench;
-    bench.descriptor.productId = quint16(parser.value("product").toInt(nullptr, 0));
+    bench.library = &library;
+    bench.reference = &reference;
     bench.sizes = BenchFigures::sizesFrom(parser.value("sizes"));
     bench.pictures = parser.value("pictures").toInt();
     bench.pairs = parser.value("pairs").toInt();
-    VirtualCameraFunction function(bench.descriptor.productId, bench.descriptor.bulkPacketSize);
-    EmulatedUsbDevice device(bench.descriptor, &function);
-    device.plug();
-    bench.function = &function;
-    bench.device = &device;
 
     std::printf("downloads over real libusb, emulated USB camera 0x%04X; MB/s as median (min-max, n)\n",
-                bench.descriptor.productId);
-    QVector<QVector<Samples>> plain(bench.sizes.size(), QVector<Samples>(kShapeCount));
-    QVector<Samples> singles(bench.sizes.size());
-    QVector<Samples> bursts(bench.sizes.size());
-    QVector<Samples> burstFiles(bench.sizes.size());
-    // Each size's library samples between two rounds of the plain reader.
+                libraryDescriptor.productId);
+    QVector<QVector<Samples>> shapes(bench.sizes.size(), QVector<Samples>(kReferenceShape));
+    QVector<LibraryFigures> figures(bench.sizes.size());
     bool ok = true;
-    for (int s = 0; ok && s < bench.sizes.size(); ++s) {
-        ok = bench.readPlain(s, plain[s]) && bench.readLibrary(s, singles[s], bursts[s], burstFiles[s])
-            && bench.readPlain(s, plain[s]);
-    }
+    for (int s = 0; ok && s < bench.sizes.size(); ++s)
+        ok = bench.measure(s, shapes[s], figures[s]);
     if (ok)
-        print(bench, plain, singles, bursts, burstFiles);
+        print(bench, shapes, figures);
     else
         std::printf("a read failed\n");
     return ok ? 0 : 1;
