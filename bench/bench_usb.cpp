@@ -151,6 +151,15 @@ struct Alternation {
     Samples plain;
     // Percent of the mean of the plain reads just before and just after.
     Samples ratio;
+    // The same over the GetObjects alone, without the exchanges between
+    // the files of a burst.
+    Samples objectsRatio;
+};
+
+// One download or burst of the library, timed by the device.
+struct Rates {
+    double span = 0;
+    double objects = 0;
 };
 
 struct LibraryFigures {
@@ -162,6 +171,15 @@ struct LibraryFigures {
 double spanRate(const QVector<TimedFunction::Span>& spans, qint64 bytes)
 {
     return spans.isEmpty() ? 0 : BenchFigures::megabytesPerSecond(bytes, spans.last().endNs - spans.first().startNs);
+}
+
+// MB/s over the spans' own times.
+double objectsRate(const QVector<TimedFunction::Span>& spans, qint64 bytes)
+{
+    qint64 busyNs = 0;
+    for (const TimedFunction::Span& span : spans)
+        busyNs += span.endNs - span.startNs;
+    return BenchFigures::megabytesPerSecond(bytes, busyNs);
 }
 
 // GetObject by hand over libusb: command, the data container read with
@@ -342,35 +360,41 @@ struct Bench {
         return reader.readObject(handle, bytes, shape) ? spanRate(reference->function.takeSpans(), bytes) : 0;
     }
 
-    // The library's rate of one download (pictures 1) or burst, or 0; its
-    // rate from start record to picture record goes to host.
-    double download(int pictures, int filesPerPicture, Samples& host)
+    // The library's rates of one download (pictures 1) or burst, zero when
+    // it failed; its rate from start record to picture record goes to host.
+    Rates download(int pictures, int filesPerPicture, Samples& host)
     {
         library->function.takeSpans();
         const QVector<Download> downloads = BenchHost::takePictures([&] { library->shoot(bytes); }, pictures,
                                                                     filesPerPicture, kDownloadWaitMs);
+        Rates rates;
         if (downloads.isEmpty())
-            return 0;
+            return rates;
         host.add(BenchHost::burstRate(downloads));
-        return spanRate(library->function.takeSpans(), BenchHost::totalBytes(downloads));
+        const QVector<TimedFunction::Span> spans = library->function.takeSpans();
+        rates.span = spanRate(spans, BenchHost::totalBytes(downloads));
+        rates.objects = objectsRate(spans, BenchHost::totalBytes(downloads));
+        return rates;
     }
 
     // Library downloads, each between two reads of the plain reader with the
     // library's transfers: a read runs faster or slower by a fifth with what
     // ran just before it and with the load of the moment, so each download
     // is set against the reads on either side of it.
-    bool alternate(int pictures, int filesPerPicture, Alternation& figures)
+    bool alternate(int picturesPerDownload, int filesPerPicture, Alternation& figures)
     {
         const Shape& same = kShapes[kReferenceShape];
         double before = readPlain(same);
         bool ok = before > 0;
-        for (int i = 0; ok && i < this->pictures; ++i) {
-            const double rate = download(pictures, filesPerPicture, figures.host);
+        for (int i = 0; ok && i < pictures; ++i) {
+            const Rates rates = download(picturesPerDownload, filesPerPicture, figures.host);
             const double after = readPlain(same);
-            ok = rate > 0 && after > 0;
-            figures.library.add(rate);
+            ok = rates.span > 0 && after > 0;
+            const double plain = (before + after) / 2;
+            figures.library.add(rates.span);
             figures.plain.add(after);
-            figures.ratio.add(100.0 * rate / ((before + after) / 2));
+            figures.ratio.add(100.0 * rates.span / plain);
+            figures.objectsRatio.add(100.0 * rates.objects / plain);
             before = after;
         }
         return ok;
@@ -410,6 +434,15 @@ void printAlternation(const char* what, const Alternation& figures)
                 figures.ratio.text().constData(), figures.host.text().constData());
 }
 
+// A burst also over its GetObjects alone.
+void printBurst(const char* what, const Alternation& figures)
+{
+    printAlternation(what, figures);
+    std::printf("            the burst's GetObjects alone = %s%% of the plain reads (the rest: the exchanges "
+                "between files)\n",
+                figures.objectsRatio.text().constData());
+}
+
 void print(const Bench& bench, const QVector<QVector<Samples>>& shapes, const QVector<LibraryFigures>& library)
 {
     for (int s = 0; s < bench.sizes.size(); ++s) {
@@ -420,7 +453,7 @@ void print(const Bench& bench, const QVector<QVector<Samples>>& shapes, const QV
         std::printf(" as the library, %d x %u MiB: below\n", kShapes[kReferenceShape].inFlight,
                     kShapes[kReferenceShape].piece >> 20);
         printAlternation("single", library[s].single);
-        printAlternation(qPrintable(QStringLiteral("burst of %1 DNG+JPG pairs").arg(bench.pairs)), library[s].burst);
+        printBurst(qPrintable(QStringLiteral("burst of %1 DNG+JPG pairs").arg(bench.pairs)), library[s].burst);
     }
 }
 
