@@ -27,7 +27,7 @@ const int kFileFormatDng = 0;
 const int kFileFormatPair = 1;
 // Long enough for a burst of the largest pictures on a loaded machine.
 const int kDownloadWaitMs = 600000;
-
+// How often the host thread looks whether the downloads have all arrived.
 const int kDownloadTickMs = 20;
 
 // Nanoseconds on one steady clock for the whole process.
@@ -110,7 +110,7 @@ public:
     }
     // Downloads are timed in their callbacks: the host thread only has to
     // notice the end, and waking it every millisecond would take CPU time
-    // the download could use on a machine of two cores.
+    // the downloads could use on a machine of two cores.
     bool waitForCount(int count, int timeoutMs) const
     {
         return waitFor([&] { return this->count() >= count; }, timeoutMs, kDownloadTickMs);
