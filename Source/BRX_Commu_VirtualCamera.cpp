@@ -73,9 +73,16 @@ void BRX_Commu_VirtualCamera::setPlugged(bool plugged)
 void BRX_Commu_VirtualCamera::unplugLocked()
 {
     m_plugged = false;
+    m_link.resetDevice();
+    endConnectionLocked();
+}
+
+// Whatever still serves the old connection sees a generation that is not
+// current and gets no more events.
+void BRX_Commu_VirtualCamera::endConnectionLocked()
+{
     ++m_generation;
     m_device.powerCycle();
-    m_link.resetDevice();
     m_events.clear();
     m_eventQueued.notify_all();
 }
@@ -494,12 +501,8 @@ void BRX_Commu_VirtualCamera::cancelOperation(int generation, quint32 transactio
 void BRX_Commu_VirtualCamera::endSessions(int generation)
 {
     std::unique_lock<std::mutex> locker(m_mutex);
-    if (!isCurrent(generation))
-        return;
-    ++m_generation;
-    m_device.powerCycle();
-    m_events.clear();
-    m_eventQueued.notify_all();
+    if (isCurrent(generation))
+        endConnectionLocked();
 }
 
 void BRX_Commu_VirtualCamera::collectEventsLocked()

@@ -169,6 +169,7 @@ private:
     qint64 clockMs() const;
     BRX_Commu_UsbPipe::Status waitForBulkIn(quint8* data, quint32 capacity, quint32* received, int timeoutMs);
     void unplugLocked();
+    void endConnectionLocked();
     void advanceLocked();
     void collectEventsLocked();
     void announceLocked();

@@ -2,6 +2,7 @@
 #define BENCHHOST_H
 
 #include "BRX_SDK.h"
+#include "BenchFigures.h"
 #include "BenchMemory.h"
 
 #include <QCoreApplication>
@@ -196,23 +197,35 @@ inline qint64 totalBytes(const QVector<Download>& downloads)
     return total;
 }
 
-// Bytes per second over a burst, from its first start record to its last
-// picture record.
+// From the first item's start to the last one's end, for anything timed
+// with startNs and endNs, in the order it happened.
+template <typename Timed>
+qint64 spanNs(const QVector<Timed>& timed)
+{
+    return timed.isEmpty() ? 0 : timed.last().endNs - timed.first().startNs;
+}
+
+// The items' own times alone, without the gaps between them.
+template <typename Timed>
+qint64 busyNs(const QVector<Timed>& timed)
+{
+    qint64 busy = 0;
+    for (const Timed& item : timed)
+        busy += item.endNs - item.startNs;
+    return busy;
+}
+
+// MB/s over a burst, from its first start record to its last picture record.
 inline double burstRate(const QVector<Download>& downloads)
 {
-    return downloads.isEmpty()
-        ? 0
-        : double(totalBytes(downloads)) / 1e6 / ((downloads.last().endNs - downloads.first().startNs) / 1e9);
+    return BenchFigures::megabytesPerSecond(totalBytes(downloads), spanNs(downloads));
 }
 
 // The same bytes over the files' own download times alone, without the
 // time between one file's picture record and the next one's start record.
 inline double filesRate(const QVector<Download>& downloads)
 {
-    qint64 busyNs = 0;
-    for (const Download& download : downloads)
-        busyNs += download.durationNs();
-    return busyNs > 0 ? double(totalBytes(downloads)) / 1e6 / (busyNs / 1e9) : 0;
+    return BenchFigures::megabytesPerSecond(totalBytes(downloads), busyNs(downloads));
 }
 
 inline std::atomic<int>& connectedProduct()

@@ -17,6 +17,7 @@
 // library:
 //
 //   LD_PRELOAD=libumockdev-preload.so.0 bench_usb [--product 0xPPPP] [--sizes 25,60,100] [--pictures N] [--pairs N]
+#include "BRX_Commu_ByteReader.h"
 #include "BRX_Commu_LibusbBulkQueue.h"
 #include "BenchFigures.h"
 #include "BenchHost.h"
@@ -72,16 +73,6 @@ const Shape kShapes[] = {
 const int kShapeCount = int(sizeof kShapes / sizeof kShapes[0]);
 const int kReferenceShape = kShapeCount - 1;
 
-quint32 le32(const quint8* bytes)
-{
-    return quint32(bytes[0]) | quint32(bytes[1]) << 8 | quint32(bytes[2]) << 16 | quint32(bytes[3]) << 24;
-}
-
-quint16 le16(const quint8* bytes)
-{
-    return quint16(bytes[0] | bytes[1] << 8);
-}
-
 // The virtual camera, with a clock on each GetObject: from its command's
 // arrival to the host taking the last byte of its response. Called with the
 // emulated device's lock held, read by the benchmark's thread.
@@ -96,7 +87,8 @@ public:
 
     BRX_Commu_UsbPipe::Status receive(const quint8* data, quint32 size, quint32* accepted) override
     {
-        if (size >= kHeaderBytes && le16(data + 4) == kContainerCommand && le16(data + 6) == kOpGetObject)
+        BRX_Commu_ByteReader header(data, size);
+        if (size >= kHeaderBytes && header.readU16At(4) == kContainerCommand && header.readU16At(6) == kOpGetObject)
             m_startNs = BenchHost::nowNs();
         return VirtualCameraFunction::receive(data, size, accepted);
     }
@@ -121,8 +113,9 @@ private:
     {
         while (count >= (m_left ? 1 : kHeaderBytes)) {
             if (m_left == 0) {
-                m_left = le32(data);
-                m_type = le16(data + 4);
+                BRX_Commu_ByteReader header(data, kHeaderBytes);
+                m_left = header.readU32At(0);
+                m_type = header.readU16At(4);
             }
             const quint32 step = std::min(m_left, count);
             m_left -= step;
@@ -166,21 +159,6 @@ struct LibraryFigures {
     Alternation single;
     Alternation burst;
 };
-
-// MB/s over the spans, from the first command to the last response.
-double spanRate(const QVector<TimedFunction::Span>& spans, qint64 bytes)
-{
-    return spans.isEmpty() ? 0 : BenchFigures::megabytesPerSecond(bytes, spans.last().endNs - spans.first().startNs);
-}
-
-// MB/s over the spans' own times.
-double objectsRate(const QVector<TimedFunction::Span>& spans, qint64 bytes)
-{
-    qint64 busyNs = 0;
-    for (const TimedFunction::Span& span : spans)
-        busyNs += span.endNs - span.startNs;
-    return BenchFigures::megabytesPerSecond(bytes, busyNs);
-}
 
 // GetObject by hand over libusb: command, the data container read with
 // pieces queued, response.
@@ -243,7 +221,7 @@ private:
         int length = 0;
         while (libusb_bulk_transfer(m_handle, kBulkIn, bytes, sizeof bytes, &length, kIoTimeoutMs) == 0) {
             if (length >= 12)
-                return quint16(bytes[6] | bytes[7] << 8);
+                return BRX_Commu_ByteReader(bytes, quint32(length)).readU16At(6);
         }
         return 0;
     }
@@ -357,7 +335,7 @@ struct Bench {
     {
         const quint32 handle = reference->takeQuietPicture(bytes);
         reference->function.takeSpans();
-        return reader.readObject(handle, bytes, shape) ? spanRate(reference->function.takeSpans(), bytes) : 0;
+        return reader.readObject(handle, bytes, shape) ? BenchFigures::megabytesPerSecond(bytes, BenchHost::spanNs(reference->function.takeSpans())) : 0;
     }
 
     // The library's rates of one download (pictures 1) or burst, zero when
@@ -372,8 +350,9 @@ struct Bench {
             return rates;
         host.add(BenchHost::burstRate(downloads));
         const QVector<TimedFunction::Span> spans = library->function.takeSpans();
-        rates.span = spanRate(spans, BenchHost::totalBytes(downloads));
-        rates.objects = objectsRate(spans, BenchHost::totalBytes(downloads));
+        const qint64 downloaded = BenchHost::totalBytes(downloads);
+        rates.span = BenchFigures::megabytesPerSecond(downloaded, BenchHost::spanNs(spans));
+        rates.objects = BenchFigures::megabytesPerSecond(downloaded, BenchHost::busyNs(spans));
         return rates;
     }
 
