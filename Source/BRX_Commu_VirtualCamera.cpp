@@ -222,9 +222,11 @@ int BRX_Commu_VirtualCamera::pendingTransfers() const
     return m_device.store().pendingCount();
 }
 
+// The picture records the camera's time of the press.
 void BRX_Commu_VirtualCamera::takePicture()
 {
     std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.advanceTo(clockMs());
     m_device.takePicture();
     announceLocked();
 }

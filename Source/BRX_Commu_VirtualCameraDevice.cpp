@@ -3,8 +3,6 @@
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Debug.h"
 
-#include <QCryptographicHash>
-
 #include <algorithm>
 #include <iterator>
 
@@ -17,9 +15,7 @@ const quint16 kOpOpenSession = 0x1002;
 const quint32 kVendorSessionKey = 0xFF55;
 const quint16 kEventSettingsChanged = 0xC000;
 const quint16 kEventDevicePropChanged = 0xC00A;
-const quint16 kEventObjectAdded = 0x4002;
 const quint16 kEventObjectRemoved = 0x4003;
-const quint16 kEventRequestObjectTransfer = 0x4009;
 const quint16 kEventCaptureComplete = 0x400D;
 // StorageInfo: removable RAM with a generic hierarchical file system, read-write.
 const quint16 kStorageTypeRemovableRam = 0x0004;
@@ -28,21 +24,16 @@ const quint64 kStorageCapacity = quint64(32) << 30;
 const quint32 kAllStorages = 0xFFFFFFFF;
 const quint32 kWholeObject = 0xFFFFFFFF;
 const quint16 kObjectPropOrientation = 0xD800;
-const quint16 kPropFileFormat = 0xD004;
-const quint16 kPropMirrorUpMode = 0xD00A;
 const quint16 kPropSupportedStreams = 0x5020;
 const quint16 kPropEnabledStreams = 0x5021;
 const quint16 kOpRelease = 0x9004;
 const quint16 kOpControlVideoRecording = 0x901B;
 const quint16 kOpControlPhotoLiveView = 0x901C;
-const int kBlockFileFormat = 0x0f;
-const int kBlockMirrorUpMode = 0x09;
-// The product that writes a picture pair's JPG before its DNG.
-const int kJpgFirstProduct = 0x2041;
 
 // Release stages (first parameter of 0x9004) that the camera acts on.
 enum ReleaseStage : quint32 {
     kStageSingle = 0,
+    kStageBulbStart = 7,
     kStageBulbEnd = 8,
     kStageSeriesStart = 12,
     kStageSeriesStop = 13,
@@ -52,16 +43,6 @@ enum ReleaseStage : quint32 {
     kStageFocusCross = 21
 };
 const quint32 kControlEnd = 1; // 0x9019 and 0x901A: 0 starts, 1 ends
-
-// How fast each product shoots a continuous series: one picture at the start,
-// then one every intervalMs while the shutter is held.
-struct SeriesRate {
-    int productId;
-    int intervalMs;
-};
-const SeriesRate kSeriesRates[] = {{0x2009, 333}, {0x2011, 333}, {0x2021, 667}, {0x2051, 667},
-                                   {0x2031, 200}, {0x2041, 200}, {0x2061, 100}};
-const int kDefaultSeriesIntervalMs = 250;
 
 QByteArray uint32Array(const QVector<quint32>& values)
 {
@@ -158,7 +139,18 @@ BRX_Commu_VirtualCameraDevice::BRX_Commu_VirtualCameraDevice(int productId)
     , m_axis(BRX_Commu_VirtualCameraProfile::axisData(productId))
     , m_geotagging(BRX_Commu_VirtualCameraProfile::geotaggingData())
     , m_properties(BRX_Commu_VirtualCameraProfile::properties(productId))
+    , m_store(productId)
+    , m_shutter(productId, m_lens, m_store, [this] { return settingsNow(); },
+                [this](quint16 code, const QVector<quint32>& params, quint32 transactionId) {
+                    raiseEvent(code, params, transactionId);
+                })
 {
+}
+
+BRX_Commu_VirtualCameraSettings BRX_Commu_VirtualCameraDevice::settingsNow() const
+{
+    return BRX_Commu_VirtualCameraSettings(m_productId, m_settings,
+                                           [this](quint16 code) { return propertyValue(code); });
 }
 
 const Device::OperationEntry* BRX_Commu_VirtualCameraDevice::findEntry(quint16 opCode)
@@ -277,8 +269,7 @@ void BRX_Commu_VirtualCameraDevice::raiseEvent(quint16 code, const QVector<quint
 void BRX_Commu_VirtualCameraDevice::powerCycle()
 {
     endSession();
-    m_mirrorRaised = false;
-    m_seriesRunning = false;
+    m_shutter.reset();
     resetLiveView();
     dropAnnouncements();
 }
@@ -548,16 +539,19 @@ quint16 Device::opRelease(const QVector<quint32>& params, const QByteArray&, QBy
 {
     switch (params.value(0)) {
     case kStageSingle:
-        releaseShutter();
+        m_shutter.release();
+        break;
+    case kStageBulbStart:
+        m_shutter.openBulb();
         break;
     case kStageBulbEnd:
-        createPictures(1);
+        m_shutter.closeBulb();
         break;
     case kStageSeriesStart:
-        startSeries();
+        m_shutter.startSeries();
         break;
     case kStageSeriesStop:
-        stopSeries();
+        m_shutter.stopSeries();
         break;
     case kStageZoomToggle:
         m_stream.toggleZoom();
@@ -576,9 +570,9 @@ quint16 Device::opRelease(const QVector<quint32>& params, const QByteArray&, QBy
 // transaction ID, then the capture's end, which generic hosts wait for.
 quint16 Device::opInitiateCapture(const QVector<quint32>&, const QByteArray&, QByteArray*)
 {
-    m_captureTransactionId = m_currentTransactionId;
-    releaseShutter();
-    m_captureTransactionId = 0;
+    m_shutter.setCaptureTransaction(m_currentTransactionId);
+    m_shutter.release();
+    m_shutter.setCaptureTransaction(0);
     raiseEvent(kEventCaptureComplete, {}, m_currentTransactionId);
     return kOK;
 }
@@ -586,127 +580,24 @@ quint16 Device::opInitiateCapture(const QVector<quint32>&, const QByteArray&, QB
 quint16 Device::opControlBulb(const QVector<quint32>& params, const QByteArray&, QByteArray*)
 {
     if (params.value(0) == kControlEnd)
-        createPictures(1);
+        m_shutter.closeBulb();
+    else
+        m_shutter.openBulb();
     return kOK;
 }
 
 quint16 Device::opControlSeries(const QVector<quint32>& params, const QByteArray&, QByteArray*)
 {
     if (params.value(0) == kControlEnd)
-        stopSeries();
+        m_shutter.stopSeries();
     else
-        startSeries();
+        m_shutter.startSeries();
     return kOK;
-}
-
-void BRX_Commu_VirtualCameraDevice::releaseShutter()
-{
-    if (isMirrorUpOn() && !m_mirrorRaised) {
-        m_mirrorRaised = true;
-        return;
-    }
-    m_mirrorRaised = false;
-    createPictures(1);
-}
-
-// A second start while a series runs changes nothing.
-void BRX_Commu_VirtualCameraDevice::startSeries()
-{
-    if (m_seriesRunning)
-        return;
-    m_seriesRunning = true;
-    m_nextShotMs = m_nowMs;
-    shootDueSeriesPictures();
-}
-
-// A stop without a running series changes nothing: a host repeats the stop
-// when it is unsure whether the first one arrived.
-void BRX_Commu_VirtualCameraDevice::stopSeries()
-{
-    shootDueSeriesPictures();
-    m_seriesRunning = false;
 }
 
 void BRX_Commu_VirtualCameraDevice::advanceTo(qint64 nowMs)
 {
-    m_nowMs = qMax(m_nowMs, nowMs);
-    shootDueSeriesPictures();
-}
-
-void BRX_Commu_VirtualCameraDevice::shootDueSeriesPictures()
-{
-    for (; m_seriesRunning && m_nextShotMs <= m_nowMs; m_nextShotMs += seriesInterval())
-        createPictures(1);
-}
-
-int BRX_Commu_VirtualCameraDevice::seriesInterval() const
-{
-    for (const SeriesRate& rate : kSeriesRates) {
-        if (rate.productId == m_productId)
-            return rate.intervalMs;
-    }
-    return kDefaultSeriesIntervalMs;
-}
-
-void BRX_Commu_VirtualCameraDevice::takePicture()
-{
-    createPictures(1);
-}
-
-void BRX_Commu_VirtualCameraDevice::createPictures(int count)
-{
-    for (int picture = 0; picture < count; ++picture) {
-        if (m_shotsToDrop > 0) {
-            --m_shotsToDrop;
-            continue;
-        }
-        for (quint32 handle : m_store.addPicture(pictureFormats())) {
-            logAdded(*m_store.find(handle));
-            raiseEvent(kEventObjectAdded, {handle}, m_captureTransactionId);
-            raiseEvent(kEventRequestObjectTransfer, {});
-        }
-    }
-}
-
-// With its size and digest, so that a test can tell a host's copy for the
-// camera's own; the digest is taken only when the line is shown.
-void BRX_Commu_VirtualCameraDevice::logAdded(const BRX_Commu_VirtualCameraStore::Object& object) const
-{
-    if (!isDebugFlagSet(kDebugSimulation))
-        return;
-    debugPrint(kDebugSimulation, "%s - %s added as 0x%08X, %d bytes, SHA-256 %s", BRX_METHOD,
-               qPrintable(object.fileName), object.handle, object.data.size(),
-               QCryptographicHash::hash(object.data, QCryptographicHash::Sha256).toHex().constData());
-}
-
-bool BRX_Commu_VirtualCameraDevice::isMirrorUpOn() const
-{
-    if (BRX_Commu_VirtualCameraProfile::isStructMProduct(m_productId))
-        return false;
-    if (BRX_Commu_VirtualCameraProfile::isStructProduct(m_productId))
-        return m_settings.at(kBlockMirrorUpMode) != 0;
-    return propertyValue(kPropMirrorUpMode) != 0;
-}
-
-// The files of one picture, in the order the camera writes them.
-QVector<quint16> BRX_Commu_VirtualCameraDevice::pictureFormats() const
-{
-    typedef BRX_Commu_VirtualCameraStore Store;
-    const int fileFormat = BRX_Commu_VirtualCameraProfile::isStructProduct(m_productId)
-                               ? quint8(m_settings.at(kBlockFileFormat))
-                               : int(propertyValue(kPropFileFormat));
-    switch (fileFormat) {
-    case 1:
-    case 2:
-        if (m_productId == kJpgFirstProduct)
-            return {Store::kFormatJpg, Store::kFormatDng};
-        return {Store::kFormatDng, Store::kFormatJpg};
-    case 3:
-    case 4:
-        return {Store::kFormatJpg};
-    default:
-        return {Store::kFormatDng};
-    }
+    m_shutter.advanceTo(nowMs);
 }
 
 bool BRX_Commu_VirtualCameraDevice::deleteObjectOnCamera(quint32 handle)

@@ -3,6 +3,8 @@
 
 #include "BRX_Commu_PtpContainer.h"
 #include "BRX_Commu_VirtualCameraProperty.h"
+#include "BRX_Commu_VirtualCameraSettings.h"
+#include "BRX_Commu_VirtualCameraShutter.h"
 #include "BRX_Commu_VirtualCameraStore.h"
 #include "BRX_Commu_VirtualCameraStream.h"
 
@@ -87,7 +89,7 @@ public:
     void failOperation(quint16 opCode, quint16 responseCode, int times = kEveryTime);
     // The next release that would take a picture takes none (a failed
     // autofocus, a dropped shot).
-    void dropNextShot() { ++m_shotsToDrop; }
+    void dropNextShot() { m_shutter.dropNextShot(); }
     // The next opCode sends only the first bytes of its data, as a whole
     // data phase: less than the ObjectInfo or the dataset's size announced.
     void cutNextData(quint16 opCode, quint32 bytes) { m_nextCut = {opCode, bytes}; }
@@ -102,7 +104,7 @@ public:
     bool changeProperty(quint16 code, qint64 value);
 
     // The shutter pressed on the camera body: one picture, whatever the mirror.
-    void takePicture();
+    void takePicture() { m_shutter.takePicture(); }
     // A picture deleted on the camera body; false for an unknown handle or the folder.
     bool deleteObjectOnCamera(quint32 handle);
     BRX_Commu_VirtualCameraStore& store() { return m_store; }
@@ -111,8 +113,8 @@ public:
     // operation: a running series takes its pictures up to then, one at the
     // start and one every seriesInterval() while it runs.
     void advanceTo(qint64 nowMs);
-    bool isSeriesRunning() const { return m_seriesRunning; }
-    int seriesInterval() const;
+    bool isSeriesRunning() const { return m_shutter.isSeriesRunning(); }
+    int seriesInterval() const { return m_shutter.seriesInterval(); }
     // Bytes of each live-view frame, for streams started from now on.
     void setLiveViewFrameSize(quint32 bytes) { m_stream.setFrameSize(bytes); }
 
@@ -171,19 +173,11 @@ private:
     quint16 opGetObjectPropValue(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
 
     BRX_Commu_VirtualCameraProperty* findProperty(quint32 code);
-    // Release of a single picture; with mirror-up on, the first raises the mirror.
-    void releaseShutter();
-    void startSeries();
-    void stopSeries();
-    void shootDueSeriesPictures();
-    void createPictures(int count);
-    void logAdded(const BRX_Commu_VirtualCameraStore::Object& object) const;
-    bool isMirrorUpOn() const;
+    BRX_Commu_VirtualCameraSettings settingsNow() const;
     // Enters the live-view mode that opCode with these parameters selects, if any.
     void switchLiveView(quint16 opCode, const QVector<quint32>& params);
     // No mode and no enabled streams, as after power-on; nothing is reported.
     void resetLiveView();
-    QVector<quint16> pictureFormats() const;
 
     const int m_productId;
     QByteArray m_deviceInfo;
@@ -193,12 +187,8 @@ private:
     QByteArray m_geotagging;
     QVector<BRX_Commu_VirtualCameraProperty> m_properties;
     BRX_Commu_VirtualCameraStore m_store;
+    BRX_Commu_VirtualCameraShutter m_shutter;
     BRX_Commu_VirtualCameraStream m_stream;
-    bool m_mirrorRaised = false;
-    bool m_seriesRunning = false;
-    qint64 m_nowMs = 0;
-    qint64 m_nextShotMs = 0;
-    int m_shotsToDrop = 0;
     struct Cut {
         quint16 opCode = 0;
         quint32 bytes = 0;
@@ -209,8 +199,6 @@ private:
     quint32 m_lastTransactionId = 0;
     // The operation being carried out; the standard capture's events carry it.
     quint32 m_currentTransactionId = 0;
-    // Set while a standard capture stores its objects.
-    quint32 m_captureTransactionId = 0;
     int m_busyCount = 0;
     struct Failure {
         quint16 responseCode;

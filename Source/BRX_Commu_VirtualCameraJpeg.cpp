@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -48,43 +49,40 @@ const quint8 kChromaQuantisation[64] = {
 struct HuffmanCodeTable {
     quint8 tableClassAndId;
     quint8 counts[16];
-    const quint8* symbols;
-
-    int symbolCount() const
-    {
-        int sum = 0;
-        for (quint8 count : counts)
-            sum += count;
-        return sum;
-    }
+    QByteArray symbols;
 };
 
-const quint8 kDcSymbols[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
-const quint8 kAcLumaSymbols[] = {
-    0x01, 0x02, 0x03, 0x00, 0x04, 0x11, 0x05, 0x12, 0x21, 0x31, 0x41, 0x06, 0x13, 0x51, 0x61, 0x07, 0x22, 0x71,
-     0x14, 0x32, 0x81, 0x91, 0xA1, 0x08, 0x23, 0x42, 0xB1, 0xC1, 0x15, 0x52, 0xD1, 0xF0, 0x24, 0x33, 0x62, 0x72,
-     0x82, 0x09, 0x0A, 0x16, 0x17, 0x18, 0x19, 0x1A, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x34, 0x35, 0x36, 0x37,
-     0x38, 0x39, 0x3A, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59,
-     0x5A, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6A, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7A, 0x83,
-     0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8A, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97, 0x98, 0x99, 0x9A, 0xA2, 0xA3,
-     0xA4, 0xA5, 0xA6, 0xA7, 0xA8, 0xA9, 0xAA, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6, 0xB7, 0xB8, 0xB9, 0xBA, 0xC2, 0xC3,
-     0xC4, 0xC5, 0xC6, 0xC7, 0xC8, 0xC9, 0xCA, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6, 0xD7, 0xD8, 0xD9, 0xDA, 0xE1, 0xE2,
-     0xE3, 0xE4, 0xE5, 0xE6, 0xE7, 0xE8, 0xE9, 0xEA, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9, 0xFA};
-const quint8 kAcChromaSymbols[] = {
-    0x00, 0x01, 0x02, 0x03, 0x11, 0x04, 0x05, 0x21, 0x31, 0x06, 0x12, 0x41, 0x51, 0x07, 0x61, 0x71, 0x13, 0x22,
-     0x32, 0x81, 0x08, 0x14, 0x42, 0x91, 0xA1, 0xB1, 0xC1, 0x09, 0x23, 0x33, 0x52, 0xF0, 0x15, 0x62, 0x72, 0xD1,
-     0x0A, 0x16, 0x24, 0x34, 0xE1, 0x25, 0xF1, 0x17, 0x18, 0x19, 0x1A, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x35, 0x36,
-     0x37, 0x38, 0x39, 0x3A, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58,
-     0x59, 0x5A, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6A, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7A,
-     0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8A, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97, 0x98, 0x99, 0x9A,
-     0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7, 0xA8, 0xA9, 0xAA, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6, 0xB7, 0xB8, 0xB9, 0xBA,
-     0xC2, 0xC3, 0xC4, 0xC5, 0xC6, 0xC7, 0xC8, 0xC9, 0xCA, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6, 0xD7, 0xD8, 0xD9, 0xDA,
-     0xE2, 0xE3, 0xE4, 0xE5, 0xE6, 0xE7, 0xE8, 0xE9, 0xEA, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9, 0xFA};
+// An AC table lists its common run/size symbols first, then every other
+// symbol of runs 0 to 15 and sizes 1 to 10 in ascending order.
+QByteArray acSymbols(const QByteArray& common)
+{
+    QByteArray symbols = common;
+    for (int run = 0; run < 16; ++run) {
+        for (int size = 1; size <= 10; ++size) {
+            const char symbol = char(run << 4 | size);
+            if (!common.contains(symbol))
+                symbols.append(symbol);
+        }
+    }
+    return symbols;
+}
 
+const QByteArray kDcSymbols("\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B", 12);
 const HuffmanCodeTable kDcLuma = {0x00, {0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, kDcSymbols};
 const HuffmanCodeTable kDcChroma = {0x01, {0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}, kDcSymbols};
-const HuffmanCodeTable kAcLuma = {0x10, {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7D}, kAcLumaSymbols};
-const HuffmanCodeTable kAcChroma = {0x11, {0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77}, kAcChromaSymbols};
+const HuffmanCodeTable kAcLuma = {
+    0x10,
+    {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7D},
+    acSymbols(QByteArray("\x01\x02\x03\x00\x04\x11\x05\x12\x21\x31\x41\x06\x13\x51\x61\x07\x22\x71\x14"
+                         "\x32\x81\x91\xA1\x08\x23\x42\xB1\xC1\x15\x52\xD1\xF0\x24\x33\x62\x72\x82",
+                         37))};
+const HuffmanCodeTable kAcChroma = {
+    0x11,
+    {0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77},
+    acSymbols(QByteArray("\x00\x01\x02\x03\x11\x04\x05\x21\x31\x06\x12\x41\x51\x07\x61\x71\x13\x22\x32"
+                         "\x81\x08\x14\x42\x91\xA1\xB1\xC1\x09\x23\x33\x52\xF0\x15\x62\x72\xD1\x0A\x16"
+                         "\x24\x34\xE1\x25\xF1",
+                         43))};
 const HuffmanCodeTable* const kCodeTables[] = {&kDcLuma, &kAcLuma, &kDcChroma, &kAcChroma};
 
 const quint8 kEndOfBlock = 0x00;
@@ -101,7 +99,7 @@ public:
         int symbol = 0;
         for (int length = 1; length <= 16; ++length) {
             for (int i = 0; i < codeTable.counts[length - 1]; ++i) {
-                m_codes[codeTable.symbols[symbol++]] = {code++, quint8(length)};
+                m_codes[quint8(codeTable.symbols.at(symbol++))] = {code++, quint8(length)};
             }
             code = quint16(code << 1);
         }
@@ -265,16 +263,38 @@ struct Mcu {
     float red[64];
 };
 
+// A band of up to 16 picture rows, three bytes a pixel.
+struct Band {
+    const quint8* rgb;
+    int width;
+    int rows;
+
+    const quint8* pixel(int x, int y) const
+    {
+        return rgb + 3 * (qint64(std::min(y, rows - 1)) * width + std::min(x, width - 1));
+    }
+
+    // The MCU at left shows the same pixels as the one before it.
+    bool repeatsPrevious(int left) const
+    {
+        if (left < kMcuSize || left + kMcuSize > width)
+            return false;
+        for (int y = 0; y < rows; ++y) {
+            if (std::memcmp(pixel(left, y), pixel(left - kMcuSize, y), 3 * kMcuSize) != 0)
+                return false;
+        }
+        return true;
+    }
+};
+
 // The picture's last column and row repeat into the MCUs beyond its edges.
-void loadMcu(const Image& image, int left, int top, Mcu* mcu)
+void loadMcu(const Band& band, int left, Mcu* mcu)
 {
     std::fill_n(mcu->blue, 64, 0.0f);
     std::fill_n(mcu->red, 64, 0.0f);
-    const quint8* rgb = reinterpret_cast<const quint8*>(image.rgb.constData());
     for (int y = 0; y < kMcuSize; ++y) {
-        const quint8* row = rgb + 3 * std::min(top + y, image.height - 1) * image.width;
         for (int x = 0; x < kMcuSize; ++x) {
-            const quint8* pixel = row + 3 * std::min(left + x, image.width - 1);
+            const quint8* pixel = band.pixel(left + x, y);
             const float r = pixel[0], g = pixel[1], b = pixel[2];
             mcu->luma[y / 8 * 2 + x / 8][y % 8 * 8 + x % 8] = 0.299f * r + 0.587f * g + 0.114f * b - 128.0f;
             const int chroma = y / 2 * 8 + x / 2;
@@ -292,6 +312,32 @@ void quantise(float* block, const float* divisors, int* coefficients)
     coefficients[0] = qRound(block[0] * divisors[0]);
     for (int i = 1; i < 64; ++i)
         coefficients[i] = qBound(-kMaxAc, qRound(block[i] * divisors[i]), kMaxAc);
+}
+
+// The coefficients of the MCU last transformed and each component's last
+// DC value.
+struct ScanState {
+    int coefficients[6][64];
+    int previousDc[3] = {0, 0, 0};
+};
+
+// Flat parts of a picture repeat the MCU before them: its coefficients are
+// taken again rather than transformed anew.
+void encodeMcu(const Band& band, int left, const float* lumaDivisors, const float* chromaDivisors, BitWriter& bits,
+               ScanState* scan)
+{
+    if (!band.repeatsPrevious(left)) {
+        Mcu mcu;
+        loadMcu(band, left, &mcu);
+        for (int block = 0; block < 4; ++block)
+            quantise(mcu.luma[block], lumaDivisors, scan->coefficients[block]);
+        quantise(mcu.blue, chromaDivisors, scan->coefficients[4]);
+        quantise(mcu.red, chromaDivisors, scan->coefficients[5]);
+    }
+    for (int block = 0; block < 4; ++block)
+        encodeBlock(bits, lumaCodes(), scan->coefficients[block], &scan->previousDc[0]);
+    encodeBlock(bits, chromaCodes(), scan->coefficients[4], &scan->previousDc[1]);
+    encodeBlock(bits, chromaCodes(), scan->coefficients[5], &scan->previousDc[2]);
 }
 
 void appendBigEndian16(QByteArray& out, int value)
@@ -312,12 +358,12 @@ void appendSegment(QByteArray& out, Marker marker, const QByteArray& payload)
     out += payload;
 }
 
-QByteArray frameHeader(const Image& image)
+QByteArray frameHeader(int width, int height)
 {
     QByteArray payload;
     payload.append(char(8));
-    appendBigEndian16(payload, image.height);
-    appendBigEndian16(payload, image.width);
+    appendBigEndian16(payload, height);
+    appendBigEndian16(payload, width);
     payload.append(char(3));
     // Component id, sampling factors (horizontal << 4 | vertical), table.
     payload.append("\x01\x22\x00\x02\x11\x01\x03\x11\x01", 9);
@@ -330,7 +376,7 @@ QByteArray huffmanTables()
     for (const HuffmanCodeTable* codeTable : kCodeTables) {
         payload.append(char(codeTable->tableClassAndId));
         payload.append(reinterpret_cast<const char*>(codeTable->counts), 16);
-        payload.append(reinterpret_cast<const char*>(codeTable->symbols), codeTable->symbolCount());
+        payload.append(codeTable->symbols);
     }
     return payload;
 }
@@ -371,8 +417,16 @@ BRX_Commu_VirtualCameraJpeg::BRX_Commu_VirtualCameraJpeg(int quality)
 
 QByteArray BRX_Commu_VirtualCameraJpeg::encode(const Image& image) const
 {
-    if (image.width <= 0 || image.height <= 0 || image.width > kMaxDimension || image.height > kMaxDimension
-        || image.rgb.size() != qint64(image.width) * image.height * 3)
+    if (image.rgb.size() != qint64(image.width) * image.height * 3)
+        return QByteArray();
+    return encode(image.width, image.height, [&image](int first, int count, quint8* rgb) {
+        std::memcpy(rgb, image.rgb.constData() + qint64(first) * image.width * 3, size_t(count) * image.width * 3);
+    });
+}
+
+QByteArray BRX_Commu_VirtualCameraJpeg::encode(int width, int height, const RowSource& rows) const
+{
+    if (width <= 0 || height <= 0 || width > kMaxDimension || height > kMaxDimension)
         return QByteArray();
     QByteArray out;
     appendMarker(out, kStartOfImage);
@@ -380,26 +434,19 @@ QByteArray BRX_Commu_VirtualCameraJpeg::encode(const Image& image) const
     tables.append('\0').append(reinterpret_cast<const char*>(m_lumaTable), 64);
     tables.append('\1').append(reinterpret_cast<const char*>(m_chromaTable), 64);
     appendSegment(out, kQuantisationTables, tables);
-    appendSegment(out, kBaselineFrame, frameHeader(image));
+    appendSegment(out, kBaselineFrame, frameHeader(width, height));
     appendSegment(out, kHuffmanTables, huffmanTables());
     appendSegment(out, kStartOfScan, scanHeader());
 
     BitWriter bits(out);
-    int previousDc[3] = {0, 0, 0};
-    int coefficients[64];
-    Mcu mcu;
-    for (int top = 0; top < image.height; top += kMcuSize) {
-        for (int left = 0; left < image.width; left += kMcuSize) {
-            loadMcu(image, left, top, &mcu);
-            for (float* block : mcu.luma) {
-                quantise(block, m_lumaDivisors, coefficients);
-                encodeBlock(bits, lumaCodes(), coefficients, &previousDc[0]);
-            }
-            quantise(mcu.blue, m_chromaDivisors, coefficients);
-            encodeBlock(bits, chromaCodes(), coefficients, &previousDc[1]);
-            quantise(mcu.red, m_chromaDivisors, coefficients);
-            encodeBlock(bits, chromaCodes(), coefficients, &previousDc[2]);
-        }
+    ScanState scan;
+    QByteArray bandPixels(width * kMcuSize * 3, Qt::Uninitialized);
+    for (int top = 0; top < height; top += kMcuSize) {
+        const Band band = {reinterpret_cast<const quint8*>(bandPixels.constData()), width,
+                           std::min(kMcuSize, height - top)};
+        rows(top, band.rows, reinterpret_cast<quint8*>(bandPixels.data()));
+        for (int left = 0; left < width; left += kMcuSize)
+            encodeMcu(band, left, m_lumaDivisors, m_chromaDivisors, bits, &scan);
     }
     bits.flush();
     appendMarker(out, kEndOfImage);

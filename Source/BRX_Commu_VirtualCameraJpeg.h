@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QtGlobal>
+#include <functional>
 
 // A small baseline JPEG encoder for the virtual camera's live view,
 // thumbnails and JPG files: sequential DCT, 8-bit samples, YCbCr with 4:2:0
@@ -31,6 +32,10 @@ public:
     // From SOI to EOI; empty for an image without pixels, larger than a
     // frame header describes, or whose rgb does not hold its pixels.
     QByteArray encode(const Image& image) const;
+    // Fills count rows of a picture from row first on, width x 3 bytes
+    // each: large pictures are encoded a band at a time.
+    typedef std::function<void(int first, int count, quint8* rgb)> RowSource;
+    QByteArray encode(int width, int height, const RowSource& rows) const;
 
     // jpeg grown to exactly size bytes by comment segments right after SOI;
     // their payloads carry comment and zeros after it. Fewer than

@@ -1,181 +1,198 @@
 #include "BRX_Commu_VirtualCameraPicture.h"
-#include "BRX_Commu_VirtualCameraJpeg.h"
-#include "BRX_Commu_VirtualCameraTestCard.h"
+#include "BRX_Commu_VirtualCameraDng.h"
+#include "BRX_Commu_VirtualCameraExif.h"
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <cstring>
 
 namespace {
 
-const quint16 kTiffMagic = 42;
-const quint32 kFirstIfdOffset = 8;
-const quint16 kTagOrientation = 0x0112;
-const quint16 kTagPixelXDimension = 0xA002;
-const quint16 kTypeShort = 3;
-const quint8 kMarker = 0xFF;
-const quint8 kStartOfImage = 0xD8;
-const quint8 kEndOfImage = 0xD9;
-const quint8 kApp1 = 0xE1;
-const char kExifIdentifier[] = "Exif\0\0";
-const int kExifIdentifierSize = 6;
-const int kMinimumThumbnailSize = 4;
+typedef BRX_Commu_VirtualCameraPicture Picture;
+typedef BRX_Commu_VirtualCameraShot Shot;
+typedef BRX_Commu_VirtualCameraTestCard Card;
+
+const int kJpgQuality = 90;
 const int kNumberModulus = 10000;
-// The picture's sizes, tried in turn until one fits.
-const int kImageDivisors[] = {1, 2, 4, 10};
+// Private data of a DNG reaching its size: at least this much, so that its
+// value never fits in its IFD entry.
+const quint32 kMinimumPrivateBytes = 8;
+// Tries at a narrower JPG whose picture fits.
+const int kWidthTries = 6;
+// The largest APP1 segment, length field included.
+const int kMaxSegmentBytes = 0xFFFF + 2;
+// Thumbnails tried smaller in turn until one fits.
+const int kThumbnailDivisors[] = {1, 2, 4, 10};
 
-// TIFF fields in either byte order, a byte at a time.
-class TiffWriter
+QString exposureText(double seconds)
 {
-public:
-    TiffWriter(QByteArray& out, bool bigEndian)
-        : m_out(out)
-        , m_bigEndian(bigEndian)
-    {
-    }
-
-    void u16(quint16 value)
-    {
-        const quint8 high = quint8(value >> 8);
-        const quint8 low = quint8(value & 0xFF);
-        m_out.append(char(m_bigEndian ? high : low));
-        m_out.append(char(m_bigEndian ? low : high));
-    }
-
-    void u32(quint32 value)
-    {
-        const quint16 high = quint16(value >> 16);
-        const quint16 low = quint16(value & 0xFFFF);
-        u16(m_bigEndian ? high : low);
-        u16(m_bigEndian ? low : high);
-    }
-
-    // A SHORT value sits left-justified in the entry's 4-byte value field.
-    void shortEntry(quint16 tag, quint16 value)
-    {
-        u16(tag);
-        u16(kTypeShort);
-        u32(1);
-        u16(value);
-        u16(0);
-    }
-
-private:
-    QByteArray& m_out;
-    const bool m_bigEndian;
-};
-
-void appendTiffHeader(QByteArray& out, bool bigEndian, quint16 orientation, quint16 width)
-{
-    out.append(bigEndian ? "MM" : "II");
-    TiffWriter tiff(out, bigEndian);
-    tiff.u16(kTiffMagic);
-    tiff.u32(kFirstIfdOffset);
-    tiff.u16(2);
-    tiff.shortEntry(kTagOrientation, orientation);
-    tiff.shortEntry(kTagPixelXDimension, width);
-    tiff.u32(0); // no further IFD
+    if (seconds <= 0.3)
+        return QStringLiteral("1/%1").arg(std::lround(1 / seconds));
+    return QStringLiteral("%1S").arg(seconds);
 }
 
-// xorshift32: cheap enough for 60 MB objects, and any seed gives its own sequence.
-void fillPseudoRandom(QByteArray& out, int from, int to, quint32 seed)
+QString programText(Shot::Program program)
 {
-    quint32 state = seed * 2654435761u + 0x9E3779B9u;
-    if (state == 0)
-        state = 1;
-    quint8* bytes = reinterpret_cast<quint8*>(out.data());
-    for (int i = from; i < to; ++i) {
-        if ((i - from) % 4 == 0) {
-            state ^= state << 13;
-            state ^= state >> 17;
-            state ^= state << 5;
-        }
-        bytes[i] = quint8(state >> (8 * ((i - from) % 4)));
+    switch (program) {
+    case Shot::kProgramManual:
+        return QStringLiteral("M");
+    case Shot::kProgramAperturePriority:
+        return QStringLiteral("A");
+    case Shot::kProgramShutterPriority:
+        return QStringLiteral("S");
+    default:
+        return QStringLiteral("P");
     }
 }
 
-QByteArray withFiller(QByteArray header, quint32 size, quint32 seed)
+QString meteringText(Shot::Metering metering)
 {
-    const int headerSize = header.size();
-    header.resize(std::max(headerSize, int(size)));
-    fillPseudoRandom(header, headerSize, header.size(), seed);
-    return header;
+    switch (metering) {
+    case Shot::kMeteringSpot:
+        return QStringLiteral("SPOT");
+    case Shot::kMeteringCenterWeighted:
+        return QStringLiteral("CENTRE");
+    default:
+        return QStringLiteral("MULTI");
+    }
 }
 
-QByteArray filler(int count, quint32 seed)
+QString whiteBalanceText(const Shot& shot)
 {
-    return withFiller(QByteArray(), quint32(std::max(0, count)), seed);
+    return shot.autoWhiteBalance ? QStringLiteral("AWB") : QStringLiteral("WB%1").arg(int(shot.lightSource));
 }
 
-QByteArray exifHeader(quint16 orientation, quint16 width)
+int even(int value)
 {
-    QByteArray header;
-    header.append(char(kMarker)).append(char(kStartOfImage)).append(char(kMarker)).append(char(kApp1));
-    // The segment length is big-endian and counts itself, not the marker.
-    const quint16 segmentLength = quint16(2 + kExifIdentifierSize + BRX_Commu_VirtualCameraPicture::kTiffHeaderSize);
-    header.append(char(segmentLength >> 8)).append(char(segmentLength & 0xFF));
-    header.append(kExifIdentifier, kExifIdentifierSize);
-    appendTiffHeader(header, false, orientation, width);
-    return header;
-}
-
-// Too small for a picture: only its first and last marker.
-QByteArray jpegLikeBlock(quint32 size, quint32 seed)
-{
-    QByteArray block(std::max(int(size), kMinimumThumbnailSize), '\0');
-    block[0] = char(kMarker);
-    block[1] = char(kStartOfImage);
-    fillPseudoRandom(block, 2, block.size() - 2, seed);
-    block[block.size() - 2] = char(kMarker);
-    block[block.size() - 1] = char(kEndOfImage);
-    return block;
+    return value & ~1;
 }
 
 } // namespace
 
-QByteArray BRX_Commu_VirtualCameraPicture::dng(quint32 size, quint16 orientation, quint16 width, quint32 seed)
+BRX_Commu_VirtualCameraPicture::BRX_Commu_VirtualCameraPicture(const BRX_Commu_VirtualCameraShot& shot)
+    : m_shot(shot)
 {
-    QByteArray header;
-    appendTiffHeader(header, true, orientation, width);
-    return withFiller(header, size, seed);
+    m_card.setNumber(shot.fileNumber % kNumberModulus);
+    m_card.setCaption(caption(shot));
 }
 
-BRX_Commu_VirtualCameraPicture::BRX_Commu_VirtualCameraPicture(int number)
-    : m_number(number % kNumberModulus)
-    , m_image(encode(kImageWidth, kImageHeight))
+QString BRX_Commu_VirtualCameraPicture::caption(const BRX_Commu_VirtualCameraShot& shot)
 {
+    return QStringLiteral("%1 F%2 ISO %3 %4%5 EV %6 %7 %8 %9MM")
+        .arg(exposureText(shot.exposureSeconds))
+        .arg(shot.fNumber, 0, 'f', 1)
+        .arg(shot.iso)
+        .arg(shot.compensationMilliEv < 0 ? QStringLiteral("-") : QStringLiteral("+"))
+        .arg(std::abs(shot.compensationMilliEv) / 1000.0, 0, 'f', 1)
+        .arg(programText(shot.program), meteringText(shot.metering), whiteBalanceText(shot))
+        .arg(shot.focalLengthMm);
 }
 
-QByteArray BRX_Commu_VirtualCameraPicture::jpg(quint32 size, quint16 orientation, quint16 width, quint32 seed) const
+int BRX_Commu_VirtualCameraPicture::heightOf(int width)
 {
-    QByteArray file = exifHeader(orientation, width);
-    // The picture follows the Exif segment without its own SOI.
-    file += imageWithin(int(std::min<quint32>(size, INT_MAX)) - file.size() + 2).mid(2);
-    return withFiller(file, size, seed);
+    return std::max(2, even(width * 2 / 3));
 }
 
-QByteArray BRX_Commu_VirtualCameraPicture::thumbnail(quint32 size, quint32 seed) const
+BRX_Commu_VirtualCameraJpeg::RowSource BRX_Commu_VirtualCameraPicture::rows(int width, int height) const
 {
-    if (size == 0)
-        return QByteArray();
-    const QByteArray image = imageWithin(int(std::min<quint32>(size, INT_MAX)));
-    if (image.isEmpty())
-        return jpegLikeBlock(size, seed);
-    return BRX_Commu_VirtualCameraJpeg::padded(image, int(size), filler(int(size) - image.size(), seed));
+    const BRX_Commu_VirtualCameraTestCard card = m_card;
+    return [card, width, height](int first, int count, quint8* rgb) {
+        const BRX_Commu_VirtualCameraJpeg::Image band = card.renderRows(Card::kWholeCard, width, height, first, count);
+        std::memcpy(rgb, band.rgb.constData(), size_t(band.rgb.size()));
+    };
 }
 
-QByteArray BRX_Commu_VirtualCameraPicture::imageWithin(int bytes) const
+BRX_Commu_VirtualCameraJpeg::Image BRX_Commu_VirtualCameraPicture::image(int width, int height) const
 {
-    for (int divisor : kImageDivisors) {
-        const QByteArray image = divisor == 1 ? m_image : encode(kImageWidth / divisor, kImageHeight / divisor);
-        if (image.size() <= bytes)
-            return image;
+    return m_card.render(Card::kWholeCard, width, height);
+}
+
+QByteArray BRX_Commu_VirtualCameraPicture::jpeg(int width) const
+{
+    width = qBound(kMinimumWidth, width, BRX_Commu_VirtualCameraJpeg::kMaxDimension);
+    auto cached = m_jpegs.find(width);
+    if (cached == m_jpegs.end()) {
+        const int height = heightOf(width);
+        cached = m_jpegs.insert(width, BRX_Commu_VirtualCameraJpeg(kJpgQuality).encode(width, height, rows(width, height)));
     }
-    return QByteArray();
+    return cached.value();
 }
 
-QByteArray BRX_Commu_VirtualCameraPicture::encode(int width, int height) const
+BRX_Commu_VirtualCameraPicture::File BRX_Commu_VirtualCameraPicture::dng(const BRX_Commu_VirtualCameraProfile::Sensor& sensor, int width,
+                                               quint32 bytes, int previewWidth) const
 {
-    BRX_Commu_VirtualCameraTestCard card;
-    card.setNumber(m_number);
-    return BRX_Commu_VirtualCameraJpeg().encode(card.render(BRX_Commu_VirtualCameraTestCard::kWholeCard, width, height));
+    const QByteArray preview = jpeg(previewWidth);
+    const BRX_Commu_VirtualCameraDng::Preview previewPart = {previewWidth, heightOf(previewWidth), preview};
+    const BRX_Commu_VirtualCameraJpeg::Image small = image(kSmallWidth, kSmallHeight);
+    BRX_Commu_VirtualCameraDng::Raw raw = {even(std::max(kMinimumWidth, width)), 0, sensor.blackLevel,
+                                           sensor.whiteLevel, {}};
+    quint32 privateBytes = 0;
+    if (bytes > 0) {
+        // Everything but the raw's samples: the raw takes what is left,
+        // whole rows of a 3:2 picture, and private data the last bytes.
+        const quint32 overhead =
+            BRX_Commu_VirtualCameraDng(m_shot, raw, small, previewPart, kMinimumPrivateBytes).size()
+            - kMinimumPrivateBytes;
+        const qint64 samples = (qint64(bytes) - overhead - kMinimumPrivateBytes) / 2;
+        raw.width = even(int(std::sqrt(std::max<qint64>(0, samples) * 1.5)));
+        raw.width = std::max(kMinimumWidth, raw.width);
+        raw.height = std::max(2, even(int(samples / raw.width)));
+        privateBytes = quint32(std::max<qint64>(kMinimumPrivateBytes,
+                                                qint64(bytes) - overhead - 2 * qint64(raw.width) * raw.height));
+    } else {
+        raw.height = heightOf(raw.width);
+    }
+    raw.rows = rows(raw.width, raw.height);
+    return {BRX_Commu_VirtualCameraDng(m_shot, raw, small, previewPart, privateBytes).write(), raw.width, raw.height};
+}
+
+BRX_Commu_VirtualCameraPicture::File BRX_Commu_VirtualCameraPicture::jpg(int width, quint32 bytes, const QByteArray& thumbnail) const
+{
+    const BRX_Commu_VirtualCameraExif exif(m_shot);
+    const int segment = exif.jpegSegment(width, heightOf(width), thumbnail, 0).size();
+    if (bytes > 0)
+        width = jpgWidthWithin(width, int(std::min<quint32>(bytes, INT_MAX)) - segment);
+    // The picture follows the Exif segment without its own SOI.
+    const QByteArray picture = jpeg(width).mid(2);
+    int commentBytes = 0;
+    if (bytes > 0) {
+        const int gap = int(std::min<quint32>(bytes, INT_MAX)) - 2 - segment - picture.size();
+        commentBytes = std::min(gap, kMaxSegmentBytes - segment) - BRX_Commu_VirtualCameraExif::kCommentOverhead;
+        commentBytes = commentBytes >= BRX_Commu_VirtualCameraExif::kMinimumCommentBytes ? commentBytes : 0;
+    }
+    QByteArray head = exif.jpegSegment(width, heightOf(width), thumbnail, commentBytes);
+    // The comment starts on an even offset, which may cost a byte.
+    const int excess = 2 + head.size() + picture.size() - int(std::min<quint32>(bytes, INT_MAX));
+    if (excess > 0 && commentBytes - excess >= BRX_Commu_VirtualCameraExif::kMinimumCommentBytes)
+        head = exif.jpegSegment(width, heightOf(width), thumbnail, commentBytes - excess);
+    return {QByteArray("\xFF\xD8", 2) + head + picture, width, heightOf(width)};
+}
+
+// The widest picture up to width whose JPEG (without its SOI) takes at most budget.
+int BRX_Commu_VirtualCameraPicture::jpgWidthWithin(int width, int budget) const
+{
+    for (int attempt = 0; attempt < kWidthTries && width > kMinimumWidth; ++attempt) {
+        const int size = jpeg(width).size() - 2;
+        if (size <= budget)
+            return width;
+        width = even(int(width * std::sqrt(double(std::max(budget, 1)) / size) * 0.97));
+    }
+    return std::max(kMinimumWidth, width);
+}
+
+QByteArray BRX_Commu_VirtualCameraPicture::thumbnail(bool big, quint32 bytes) const
+{
+    if (bytes == 0)
+        return QByteArray();
+    const int size = int(std::min<quint32>(bytes, INT_MAX));
+    QByteArray picture;
+    for (int divisor : kThumbnailDivisors) {
+        const int width = (big ? kBigWidth : kSmallWidth) / divisor;
+        const int height = (big ? kBigHeight : kSmallHeight) / divisor;
+        picture = BRX_Commu_VirtualCameraJpeg(kJpgQuality).encode(image(width, height));
+        if (picture.size() <= size)
+            return BRX_Commu_VirtualCameraJpeg::padded(picture, size);
+    }
+    return picture;
 }

@@ -1,48 +1,71 @@
 #ifndef BRX_COMMU_VIRTUALCAMERAPICTURE_H
 #define BRX_COMMU_VIRTUALCAMERAPICTURE_H
 
+#include "BRX_Commu_VirtualCameraJpeg.h"
+#include "BRX_Commu_VirtualCameraProfile.h"
+#include "BRX_Commu_VirtualCameraShot.h"
+#include "BRX_Commu_VirtualCameraTestCard.h"
+
 #include <QByteArray>
+#include <QHash>
 #include <QtGlobal>
 
-// The bytes of the virtual camera's files. They are deterministic: a header
-// a host can parse for orientation and width, the picture where the format
-// shows one, and a pseudo-random filler from a seed up to the file's size,
-// so that a corrupted, lost or misplaced chunk shows up as a difference to
-// the stored original.
+// One picture of the virtual camera: the test card with the shot's file
+// number and settings on it, and every file and thumbnail made of it. Its
+// pictures are 3:2, as the sensor and the card; a picture's JPEG at a width
+// is encoded once and shared by the DNG's preview and the JPG.
 class BRX_Commu_VirtualCameraPicture
 {
 public:
-    // The TIFF header of a DNG or of the Exif segment of a JPG: 8 header
-    // bytes, then one IFD with the Orientation (0x0112) and PixelXDimension
-    // (0xA002) entries, type SHORT, count 1.
-    static constexpr int kTiffHeaderSize = 38;
-    // The picture the thumbnails and the JPG file show, when they have room.
-    static constexpr int kImageWidth = 160;
-    static constexpr int kImageHeight = 120;
+    // The small thumbnail (DCF's size, in the JPG's Exif and as the DNG's
+    // first image) and the camera's big one.
+    static constexpr int kSmallWidth = 160;
+    static constexpr int kSmallHeight = 120;
+    static constexpr int kBigWidth = 640;
+    static constexpr int kBigHeight = 480;
+    // The narrowest picture a file holds.
+    static constexpr int kMinimumWidth = 16;
 
-    // The picture numbered number: the test card with the number on it.
-    explicit BRX_Commu_VirtualCameraPicture(int number);
+    explicit BRX_Commu_VirtualCameraPicture(const BRX_Commu_VirtualCameraShot& shot);
 
-    // size bytes in all, but never less than the header.
-    static QByteArray dng(quint32 size, quint16 orientation, quint16 width, quint32 seed);
-    // SOI, an APP1 Exif segment whose TIFF header begins at byte 12, the
-    // picture down to its EOI when it fits, then the filler: size bytes in
-    // all, but never less than the SOI and Exif segment.
-    QByteArray jpg(quint32 size, quint16 orientation, quint16 width, quint32 seed) const;
-    // The picture, made smaller where size asks for it, padded to size with
-    // comment segments that carry the filler. Below the size of the smallest
-    // picture a JPEG-like block: FF D8, filler, FF D9. Empty for size 0, at
-    // least 4 bytes otherwise.
-    QByteArray thumbnail(quint32 size, quint32 seed) const;
+    // A picture width pixels wide is this high: 3:2, even for the colour filters.
+    static int heightOf(int width);
+
+    // A file's bytes and the pixels of its picture.
+    struct File {
+        QByteArray data;
+        int width = 0;
+        int height = 0;
+    };
+
+    // The DNG: a raw of width pixels, or, for bytes other than 0, of the
+    // width that takes the file to exactly bytes (never below its preview
+    // and thumbnail); its preview is the picture previewWidth wide.
+    File dng(const BRX_Commu_VirtualCameraProfile::Sensor& sensor, int width, quint32 bytes,
+                   int previewWidth) const;
+    // The JPG: the picture width pixels wide, or, for bytes other than 0,
+    // narrower where that keeps it within bytes, the rest of which its Exif
+    // takes as maker data as far as the segment's room goes; it ends at its
+    // EOI. thumbnail is the small thumbnail it carries.
+    File jpg(int width, quint32 bytes, const QByteArray& thumbnail) const;
+    // The small or big thumbnail (big: true), grown to exactly bytes by
+    // comments or made smaller to fit, never below the smallest picture.
+    QByteArray thumbnail(bool big, quint32 bytes) const;
+    // The picture's JPEG at width.
+    QByteArray jpeg(int width) const;
+
+    // What the card shows under the number: exposure, aperture,
+    // sensitivity, compensation, program, metering, white balance, lens.
+    static QString caption(const BRX_Commu_VirtualCameraShot& shot);
 
 private:
-    // The picture at the largest size whose JPEG takes at most bytes; empty
-    // when even the smallest takes more.
-    QByteArray imageWithin(int bytes) const;
-    QByteArray encode(int width, int height) const;
+    BRX_Commu_VirtualCameraJpeg::RowSource rows(int width, int height) const;
+    BRX_Commu_VirtualCameraJpeg::Image image(int width, int height) const;
+    int jpgWidthWithin(int width, int budget) const;
 
-    const int m_number;
-    const QByteArray m_image;
+    const BRX_Commu_VirtualCameraShot m_shot;
+    BRX_Commu_VirtualCameraTestCard m_card;
+    mutable QHash<int, QByteArray> m_jpegs;
 };
 
 #endif

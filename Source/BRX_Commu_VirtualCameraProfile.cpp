@@ -13,6 +13,19 @@ typedef QVector<qint64> Values;
 
 const int kProducts[] = {0x2009, 0x2011, 0x2021, 0x2031, 0x2041, 0x2051, 0x2061};
 
+// 12-bit samples for the struct products, 14-bit for the others; each
+// sample is stored in 16 bits.
+struct ProductSensor {
+    int productId;
+    BRX_Commu_VirtualCameraProfile::Sensor sensor;
+};
+const ProductSensor kSensors[] = {
+    {0x2009, {3936, 2624, 128, 4095, 20}},  {0x2011, {4992, 3328, 128, 4095, 30}},
+    {0x2021, {4512, 3008, 128, 4095, 45}},  {0x2031, {6000, 4000, 512, 16383, 90}},
+    {0x2041, {7952, 5304, 512, 16383, 150}}, {0x2051, {5472, 3648, 128, 4095, 90}},
+    {0x2061, {9504, 6336, 512, 16383, 250}},
+};
+
 const quint16 kCommonOperations[] = {
     0x1001, 0x1002, 0x1003, 0x1004, 0x1005, 0x1007, 0x1008, 0x1009, 0x100A, 0x100B, 0x100E, 0x101B,
     0x9003, 0x9004, 0x9005, 0x9006, 0x9007, 0x9008, 0x9016, 0x9019, 0x901A, 0x901B, 0x901C, 0x901D,
@@ -320,11 +333,35 @@ QByteArray BRX_Commu_VirtualCameraProfile::deviceInfo(int productId)
     appendArray(out, propertyCodes(productId));
     appendArray(out, {});
     appendArray(out, {0x3801, 0x3802, 0x3000});
-    BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("Virtual Camera Works"));
+    BRX_Commu_ByteWriter::appendPtpString(out, manufacturer());
     BRX_Commu_ByteWriter::appendPtpString(out, model(productId));
-    BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("1.0.0"));
-    BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("VC%1").arg(productId, 8, 16, QChar('0')));
+    BRX_Commu_ByteWriter::appendPtpString(out, firmwareVersion());
+    BRX_Commu_ByteWriter::appendPtpString(out, serialNumber(productId));
     return out;
+}
+
+QString BRX_Commu_VirtualCameraProfile::manufacturer()
+{
+    return QStringLiteral("Virtual Camera Works");
+}
+
+QString BRX_Commu_VirtualCameraProfile::serialNumber(int productId)
+{
+    return QStringLiteral("VC%1").arg(productId, 8, 16, QChar('0'));
+}
+
+QString BRX_Commu_VirtualCameraProfile::firmwareVersion()
+{
+    return QStringLiteral("1.0.0");
+}
+
+BRX_Commu_VirtualCameraProfile::Sensor BRX_Commu_VirtualCameraProfile::sensor(int productId)
+{
+    for (const ProductSensor& entry : kSensors) {
+        if (entry.productId == productId)
+            return entry.sensor;
+    }
+    return kSensors[3].sensor;
 }
 
 QString BRX_Commu_VirtualCameraProfile::model(int productId)

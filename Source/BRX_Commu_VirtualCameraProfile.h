@@ -24,6 +24,10 @@ public:
     static QVector<quint16> operations(int productId);
     static QVector<quint16> events(int productId);
     static QByteArray deviceInfo(int productId);
+    // The maker, serial number and firmware version its DeviceInfo names.
+    static QString manufacturer();
+    static QString serialNumber(int productId);
+    static QString firmwareVersion();
     // The model its DeviceInfo names, and the product of such a model (0
     // for any other text).
     static QString model(int productId);
@@ -33,6 +37,19 @@ public:
     static QByteArray lensData();
     static QByteArray axisData(int productId);
     static QByteArray geotaggingData();
+
+    // The sensor whose pictures the camera writes: its pixels (3:2, as the
+    // test card), the raw samples' range, and how fast its card takes a
+    // file.
+    struct Sensor {
+        int width;
+        int height;
+        int blackLevel;
+        int whiteLevel;
+        int cardMegabytesPerSecond;
+    };
+    // The sensor of 0x2031 for a product without a profile.
+    static Sensor sensor(int productId);
 
     static const int kSettingsBlockSize = 100;
     static const int kLensDataSize = 101;

@@ -1,5 +1,6 @@
 #include "BRX_Commu_VirtualCameraStore.h"
 #include "BRX_Commu_ByteWriter.h"
+#include "BRX_Commu_VirtualCameraExif.h"
 #include "BRX_Commu_VirtualCameraPicture.h"
 
 #include <algorithm>
@@ -15,11 +16,12 @@ const quint32 kDngBitDepth = 16;
 const quint32 kJpgBitDepth = 24;
 const QString kFolderName = QStringLiteral("100BRX");
 
+typedef BRX_Commu_VirtualCameraPicture Picture;
+
 struct PixelSize {
-    quint32 width;
-    quint32 height;
+    int width;
+    int height;
 };
-const PixelSize kThumbnailPixels[Store::kThumbnailKinds] = {{160, 120}, {640, 480}, {1920, 1280}};
 
 QString fileName(int pictureNumber, quint16 format)
 {
@@ -27,10 +29,13 @@ QString fileName(int pictureNumber, quint16 format)
     return QStringLiteral("BRX_%1.%2").arg(pictureNumber, 4, 10, QChar('0')).arg(extension);
 }
 
-// Both files of a picture and each thumbnail get their own byte sequence.
-quint32 seed(int pictureNumber, quint16 format, int part)
+PixelSize thumbnailPixels(const Store::Object& object, int kind)
 {
-    return (quint32(pictureNumber) << 16) ^ (quint32(format) << 2) ^ quint32(part);
+    if (kind == Store::kSmallThumbnail)
+        return {Picture::kSmallWidth, Picture::kSmallHeight};
+    if (kind == Store::kLargePreview && object.format == Store::kFormatDng)
+        return {object.previewWidth, object.previewHeight};
+    return {Picture::kBigWidth, Picture::kBigHeight};
 }
 
 void appendFolderFields(QByteArray& out)
@@ -45,13 +50,13 @@ void appendFolderFields(QByteArray& out)
 void appendPictureFields(QByteArray& out, const Store::Object& object, int kind, quint32 parent)
 {
     const QByteArray& thumbnail = Store::thumbnail(object, kind);
-    const PixelSize pixels = thumbnail.isEmpty() ? PixelSize{0, 0} : kThumbnailPixels[kind];
+    const PixelSize pixels = thumbnail.isEmpty() ? PixelSize{0, 0} : thumbnailPixels(object, kind);
     Writer::appendU16(out, Store::kFormatJpg);
     Writer::appendU32(out, quint32(thumbnail.size()));
-    Writer::appendU32(out, pixels.width);
-    Writer::appendU32(out, pixels.height);
-    Writer::appendU32(out, object.width);
-    Writer::appendU32(out, object.width * 2u / 3u);
+    Writer::appendU32(out, quint32(pixels.width));
+    Writer::appendU32(out, quint32(pixels.height));
+    Writer::appendU32(out, quint32(object.width));
+    Writer::appendU32(out, quint32(object.height));
     Writer::appendU32(out, object.format == Store::kFormatJpg ? kJpgBitDepth : kDngBitDepth);
     Writer::appendU32(out, parent);
     Writer::appendU16(out, 0); // not an association
@@ -59,7 +64,8 @@ void appendPictureFields(QByteArray& out, const Store::Object& object, int kind,
 
 } // namespace
 
-BRX_Commu_VirtualCameraStore::BRX_Commu_VirtualCameraStore()
+BRX_Commu_VirtualCameraStore::BRX_Commu_VirtualCameraStore(int productId)
+    : m_sensor(BRX_Commu_VirtualCameraProfile::sensor(productId))
 {
     Object folder;
     folder.handle = nextHandle(kTypeFolder);
@@ -74,13 +80,15 @@ quint32 BRX_Commu_VirtualCameraStore::nextHandle(HandleType type)
     return (++m_handleNumber << 4) | type;
 }
 
-QVector<quint32> BRX_Commu_VirtualCameraStore::addPicture(const QVector<quint16>& formats)
+QVector<quint32> BRX_Commu_VirtualCameraStore::addPicture(const QVector<quint16>& formats,
+                                                          BRX_Commu_VirtualCameraShot shot)
 {
-    ++m_pictureNumber;
-    const BRX_Commu_VirtualCameraPicture picture(m_pictureNumber);
+    shot.fileNumber = ++m_pictureNumber;
+    shot.orientation = m_orientation;
+    const Picture picture(shot);
     QVector<quint32> added;
     for (quint16 format : formats) {
-        m_objects << makeFile(format, m_pictureNumber, picture);
+        m_objects << makeFile(format, picture);
         m_pending << m_objects.last().handle;
         added << m_objects.last().handle;
     }
@@ -104,24 +112,34 @@ void BRX_Commu_VirtualCameraStore::forgetOldPictures()
         m_objects.remove(1);
 }
 
-Store::Object BRX_Commu_VirtualCameraStore::makeFile(quint16 format, int pictureNumber,
-                                                     const BRX_Commu_VirtualCameraPicture& picture)
+// The thumbnails first: the JPG carries the small one in its Exif.
+Store::Object BRX_Commu_VirtualCameraStore::makeFile(quint16 format, const BRX_Commu_VirtualCameraPicture& picture)
 {
     const bool isJpg = format == kFormatJpg;
     Object file;
     file.handle = nextHandle(isJpg ? kTypeJpg : kTypeDng);
     file.format = format;
-    file.fileName = fileName(pictureNumber, format);
-    file.pictureNumber = pictureNumber;
+    file.fileName = fileName(m_pictureNumber, format);
+    file.pictureNumber = m_pictureNumber;
     file.orientation = m_orientation;
-    file.width = m_width;
-    const quint32 dataSeed = seed(pictureNumber, format, kThumbnailKinds);
-    file.data = isJpg ? picture.jpg(m_jpgBytes, m_orientation, m_width, dataSeed)
-                      : BRX_Commu_VirtualCameraPicture::dng(m_dngBytes, m_orientation, m_width, dataSeed);
-    const int kinds = isJpg ? kLargePreview : kThumbnailKinds;
-    for (int kind = 0; kind < kinds; ++kind)
-        file.thumbnails[kind] = picture.thumbnail(m_thumbnailBytes[kind], seed(pictureNumber, format, kind));
+    file.thumbnails[kSmallThumbnail] = picture.thumbnail(false, m_thumbnailBytes[kSmallThumbnail]);
+    file.thumbnails[kBigThumbnail] = picture.thumbnail(true, m_thumbnailBytes[kBigThumbnail]);
+    const Picture::File made = isJpg ? picture.jpg(pictureWidth(), m_jpgBytes, file.thumbnails[kSmallThumbnail])
+                                     : picture.dng(m_sensor, pictureWidth(), m_dngBytes, pictureWidth());
+    file.data = made.data;
+    file.width = made.width;
+    file.height = made.height;
+    if (!isJpg) {
+        file.previewWidth = pictureWidth();
+        file.previewHeight = Picture::heightOf(file.previewWidth);
+        file.thumbnails[kLargePreview] = picture.jpeg(file.previewWidth);
+    }
     return file;
+}
+
+int BRX_Commu_VirtualCameraStore::pictureWidth() const
+{
+    return m_width > 0 ? m_width : m_sensor.width;
 }
 
 int BRX_Commu_VirtualCameraStore::indexOf(quint32 handle) const
@@ -210,11 +228,13 @@ void BRX_Commu_VirtualCameraStore::setPictureOrientation(int exifCode)
 
 void BRX_Commu_VirtualCameraStore::setPictureWidth(int width)
 {
-    m_width = quint16(std::max(0, std::min(width, 0xFFFF)));
+    m_width = qBound(0, width, int(BRX_Commu_VirtualCameraJpeg::kMaxDimension));
 }
 
 void BRX_Commu_VirtualCameraStore::setThumbnailSize(int kind, quint32 bytes)
 {
-    if (kind >= 0 && kind < kThumbnailKinds)
+    if (kind == kSmallThumbnail)
+        m_thumbnailBytes[kind] = std::min<quint32>(bytes, BRX_Commu_VirtualCameraExif::kMaxThumbnailBytes);
+    else if (kind == kBigThumbnail)
         m_thumbnailBytes[kind] = std::min(bytes, kMaxObjectBytes);
 }

@@ -1,6 +1,9 @@
 #ifndef BRX_COMMU_VIRTUALCAMERASTORE_H
 #define BRX_COMMU_VIRTUALCAMERASTORE_H
 
+#include "BRX_Commu_VirtualCameraProfile.h"
+#include "BRX_Commu_VirtualCameraShot.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -33,16 +36,22 @@ public:
         QByteArray data;
         QByteArray thumbnails[kThumbnailKinds];
         quint16 orientation = 0;
-        quint16 width = 0;
+        // The picture's pixels, and the large preview's.
+        int width = 0;
+        int height = 0;
+        int previewWidth = 0;
+        int previewHeight = 0;
         int pictureNumber = 0;
     };
 
-    BRX_Commu_VirtualCameraStore();
+    // A card in a camera of productId: its pictures are its sensor's size.
+    explicit BRX_Commu_VirtualCameraStore(int productId);
 
-    // One picture as one file per format, in this order, all named with the
-    // next picture number; each file is stored and queued for transfer.
-    // Returns the new handles.
-    QVector<quint32> addPicture(const QVector<quint16>& formats);
+    // One picture of shot as one file per format, in this order, all named
+    // with the next picture number (the shot's file number); each file is
+    // stored and queued for transfer. Returns the new handles.
+    QVector<quint32> addPicture(const QVector<quint16>& formats,
+                                BRX_Commu_VirtualCameraShot shot = BRX_Commu_VirtualCameraShot());
     // The object of handle, or of the head of the queue for kPendingHandle;
     // null when there is none. Valid until the store changes.
     const Object* find(quint32 handle) const;
@@ -65,11 +74,18 @@ public:
     void popPending();
     void clearPending() { m_pending.clear(); }
 
-    // For the pictures taken from now on; sizes are capped at kMaxObjectBytes.
+    // For the pictures taken from now on. The sizes the files should have,
+    // 0 for the sizes their pixels give them: a DNG reaches its size by its
+    // raw's pixels, a JPG comes as near as its picture and Exif take it
+    // (see BRX_Commu_VirtualCameraPicture); capped at kMaxObjectBytes.
     void setPictureSizes(quint32 dngBytes, quint32 jpgBytes);
     void setPictureOrientation(int exifCode);
+    // Pictures width pixels wide (3:2), smaller than the sensor's for quick
+    // tests; 0: the sensor's.
     void setPictureWidth(int width);
-    // Sizes of 0 leave new pictures without that kind of thumbnail.
+    // The small (0) and big (1) thumbnails' bytes; 0 leaves new pictures
+    // without that kind. A DNG's large preview (2) is its own preview, and
+    // the small thumbnail is at most the Exif's room for it.
     void setThumbnailSize(int kind, quint32 bytes);
     // Keeps the files of only the last count pictures (0: all), so that long
     // runs with large pictures stay within memory; a file still queued for
@@ -81,7 +97,8 @@ public:
 
 private:
     quint32 nextHandle(HandleType type);
-    Object makeFile(quint16 format, int pictureNumber, const BRX_Commu_VirtualCameraPicture& picture);
+    Object makeFile(quint16 format, const BRX_Commu_VirtualCameraPicture& picture);
+    int pictureWidth() const;
     int indexOf(quint32 handle) const;
     void forgetOldPictures();
 
@@ -92,11 +109,12 @@ private:
     quint32 m_folderHandle = 0;
     int m_picturesKept = 0;
     int m_extraPromised = 0;
-    quint32 m_dngBytes = 300000;
-    quint32 m_jpgBytes = 80000;
+    const BRX_Commu_VirtualCameraProfile::Sensor m_sensor;
+    quint32 m_dngBytes = 0;
+    quint32 m_jpgBytes = 0;
     quint16 m_orientation = 1;
-    quint16 m_width = 6000;
-    quint32 m_thumbnailBytes[kThumbnailKinds] = {4000, 16000, 48000};
+    int m_width = 0;
+    quint32 m_thumbnailBytes[kLargePreview] = {4000, 16000};
 };
 
 #endif

@@ -33,30 +33,86 @@ const int kBallCoreRadius = 150;
 const int kCrossArm = 300;
 const int kCrossLine = 20;
 
-// Digits 3 cells wide and 5 high, a row in three bits, the top row first.
-const quint16 kDigitCells[10] = {075557, 026227, 071747, 071717, 055711, 074717, 074757, 071111, 075757, 075717};
-const int kDigits = 4;
-const int kCell = 110;
-const int kDigitPitch = 4 * kCell;
-const Area kNumberBox = {(Card::kWidth - kDigits * kDigitPitch + kCell) / 2,
-                         kBandTop + (Card::kHeight - kBandTop - 5 * kCell) / 2, kDigits * kDigitPitch, 5 * kCell};
+// A 5 x 7 font, a row in five bits, the top row first; glyphs sit 6 cells apart.
+struct Glyph {
+    char character;
+    quint8 rows[7];
+};
+const Glyph kFont[] = {
+    {'0', {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}}, {'1', {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E}},
+    {'2', {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}}, {'3', {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E}},
+    {'4', {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}}, {'5', {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E}},
+    {'6', {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E}}, {'7', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08}},
+    {'8', {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}}, {'9', {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C}},
+    {'A', {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}}, {'B', {0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E}},
+    {'C', {0x0E, 0x11, 0x10, 0x10, 0x10, 0x11, 0x0E}}, {'D', {0x1C, 0x12, 0x11, 0x11, 0x11, 0x12, 0x1C}},
+    {'E', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F}}, {'F', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x10}},
+    {'G', {0x0E, 0x11, 0x10, 0x17, 0x11, 0x11, 0x0F}}, {'H', {0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
+    {'I', {0x0E, 0x04, 0x04, 0x04, 0x04, 0x04, 0x0E}}, {'J', {0x07, 0x02, 0x02, 0x02, 0x02, 0x12, 0x0C}},
+    {'K', {0x11, 0x12, 0x14, 0x18, 0x14, 0x12, 0x11}}, {'L', {0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x1F}},
+    {'M', {0x11, 0x1B, 0x15, 0x15, 0x11, 0x11, 0x11}}, {'N', {0x11, 0x11, 0x19, 0x15, 0x13, 0x11, 0x11}},
+    {'O', {0x0E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}}, {'P', {0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10}},
+    {'Q', {0x0E, 0x11, 0x11, 0x11, 0x15, 0x12, 0x0D}}, {'R', {0x1E, 0x11, 0x11, 0x1E, 0x14, 0x12, 0x11}},
+    {'S', {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E}}, {'T', {0x1F, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04}},
+    {'U', {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}}, {'V', {0x11, 0x11, 0x11, 0x11, 0x11, 0x0A, 0x04}},
+    {'W', {0x11, 0x11, 0x11, 0x15, 0x15, 0x15, 0x0A}}, {'X', {0x11, 0x11, 0x0A, 0x04, 0x0A, 0x11, 0x11}},
+    {'Y', {0x11, 0x11, 0x11, 0x0A, 0x04, 0x04, 0x04}}, {'Z', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x10, 0x1F}},
+    {'+', {0x00, 0x04, 0x04, 0x1F, 0x04, 0x04, 0x00}}, {'-', {0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0x00}},
+    {'.', {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C}}, {'/', {0x00, 0x01, 0x02, 0x04, 0x08, 0x10, 0x00}},
+    {':', {0x00, 0x0C, 0x0C, 0x00, 0x0C, 0x0C, 0x00}},
+};
+const int kGlyphPitch = 6;
+const int kGlyphRows = 7;
+
+// A line of text in the band, centred: its cells' size in card pixels and its top.
+struct TextLine {
+    int cell;
+    int top;
+};
+const TextLine kNumberLine = {50, kBandTop + 60};
+const TextLine kCaptionLine = {16, kBandTop + 60 + kGlyphRows * 50 + 60};
+
+Area boxOf(const TextLine& line, int characters)
+{
+    const int width = (characters * kGlyphPitch - 1) * line.cell;
+    return {(Card::kWidth - width) / 2, line.top, width, kGlyphRows * line.cell};
+}
+
+bool glyphBit(QChar character, int column, int row)
+{
+    for (const Glyph& glyph : kFont) {
+        if (glyph.character == character)
+            return glyph.rows[row] >> (4 - column) & 1;
+    }
+    return false;
+}
+
+// x and y lie inside box, the box of text.
+bool isOnText(const QString& text, const Area& box, int cell, int x, int y)
+{
+    const int column = (x - box.x) / cell;
+    const int glyphColumn = column % kGlyphPitch;
+    return glyphColumn < kGlyphPitch - 1 && glyphBit(text.at(column / kGlyphPitch), glyphColumn, (y - box.y) / cell);
+}
 
 // The picture being drawn: a part of the card scaled into the pixels, its
 // aspect kept, black around it. Each pixel shows the card at its centre.
+// Only the rows from firstRow on are kept.
 class Canvas
 {
 public:
-    Canvas(const Area& area, int width, int height)
+    Canvas(const Area& area, int width, int height, int firstRow, int rowCount)
         : m_area(area)
         , m_scale(std::min(double(width) / area.width, double(height) / area.height))
         , m_cardX(int(area.width * m_scale))
         , m_cardY(int(area.height * m_scale))
         , m_left((width - m_cardX.size()) / 2)
         , m_top((height - m_cardY.size()) / 2)
+        , m_firstRow(firstRow)
     {
         m_image.width = width;
-        m_image.height = height;
-        m_image.rgb.fill('\0', width * height * 3);
+        m_image.height = rowCount;
+        m_image.rgb.fill('\0', width * rowCount * 3);
         for (int x = 0; x < m_cardX.size(); ++x)
             m_cardX[x] = area.x + int((x + 0.5) / m_scale);
         for (int y = 0; y < m_cardY.size(); ++y)
@@ -69,7 +125,7 @@ public:
     void paint(const Area& box, Mark mark)
     {
         const Span columns = pixelsOf(box.x, box.width, m_area.x, m_cardX);
-        const Span rows = pixelsOf(box.y, box.height, m_area.y, m_cardY);
+        const Span rows = keptRows(pixelsOf(box.y, box.height, m_area.y, m_cardY));
         Colour colour = kBlack;
         for (int y = rows.begin; y < rows.end; ++y) {
             for (int x = columns.begin; x < columns.end; ++x) {
@@ -83,7 +139,7 @@ public:
     void fill(const Area& box, const Colour& colour)
     {
         const Span columns = pixelsOf(box.x, box.width, m_area.x, m_cardX);
-        const Span rows = pixelsOf(box.y, box.height, m_area.y, m_cardY);
+        const Span rows = keptRows(pixelsOf(box.y, box.height, m_area.y, m_cardY));
         if (columns.begin == columns.end || rows.begin == rows.end)
             return;
         quint8* first = pixel(columns.begin, rows.begin);
@@ -103,7 +159,16 @@ private:
 
     quint8* pixel(int x, int y)
     {
-        return reinterpret_cast<quint8*>(m_image.rgb.data()) + 3 * ((m_top + y) * m_image.width + m_left + x);
+        return reinterpret_cast<quint8*>(m_image.rgb.data())
+            + 3 * (qint64(m_top + y - m_firstRow) * m_image.width + m_left + x);
+    }
+
+    Span keptRows(Span rows) const
+    {
+        rows.begin = std::max(rows.begin, m_firstRow - m_top);
+        rows.end = std::min(rows.end, m_firstRow + m_image.height - m_top);
+        rows.begin = std::min(rows.begin, rows.end);
+        return rows;
     }
 
     static void put(quint8* at, const Colour& colour)
@@ -133,6 +198,7 @@ private:
     QVector<int> m_cardY;
     const int m_left;
     const int m_top;
+    const int m_firstRow;
     BRX_Commu_VirtualCameraJpeg::Image m_image;
 };
 
@@ -152,17 +218,13 @@ void paintBackground(Canvas& canvas)
     canvas.fill({0, kBandTop, Card::kWidth, Card::kHeight - kBandTop}, kBand);
 }
 
-// x and y lie inside kNumberBox.
-bool isOnDigit(int number, int x, int y)
+void paintText(Canvas& canvas, const QString& text, const TextLine& line)
 {
-    const int digit = (x - kNumberBox.x) / kDigitPitch;
-    const int column = (x - kNumberBox.x) % kDigitPitch / kCell;
-    const int row = (y - kNumberBox.y) / kCell;
-    if (column >= 3)
-        return false;
-    for (int i = kDigits - 1; i > digit; --i)
-        number /= 10;
-    return kDigitCells[number % 10] >> (3 * (4 - row) + 2 - column) & 1;
+    const Area box = boxOf(line, text.size());
+    canvas.paint(box, [&](int x, int y, Colour* colour) {
+        *colour = kWhite;
+        return isOnText(text, box, line.cell, x, y);
+    });
 }
 
 // A black ball with a white core, so that it shows on every part of the card.
@@ -202,14 +264,19 @@ void BRX_Commu_VirtualCameraTestCard::setCross(int x, int y)
 BRX_Commu_VirtualCameraJpeg::Image BRX_Commu_VirtualCameraTestCard::render(const Area& area, int width,
                                                                             int height) const
 {
-    Canvas canvas(area, width, height);
+    return renderRows(area, width, height, 0, height);
+}
+
+BRX_Commu_VirtualCameraJpeg::Image BRX_Commu_VirtualCameraTestCard::renderRows(const Area& area, int width,
+                                                                                int height, int firstRow,
+                                                                                int rowCount) const
+{
+    Canvas canvas(area, width, height, firstRow, rowCount);
     paintBackground(canvas);
-    if (m_number >= 0) {
-        canvas.paint(kNumberBox, [this](int x, int y, Colour* colour) {
-            *colour = kWhite;
-            return isOnDigit(m_number, x, y);
-        });
-    }
+    if (m_number >= 0)
+        paintText(canvas, QStringLiteral("%1").arg(m_number % 10000, 4, 10, QChar('0')), kNumberLine);
+    if (!m_caption.isEmpty())
+        paintText(canvas, m_caption, kCaptionLine);
     if (m_hasBall) {
         canvas.paint({m_ballX - kBallRadius, m_ballY - kBallRadius, 2 * kBallRadius, 2 * kBallRadius},
                      [this](int x, int y, Colour* colour) { return isOnBall(x - m_ballX, y - m_ballY, colour); });

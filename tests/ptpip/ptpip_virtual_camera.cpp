@@ -13,6 +13,7 @@
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Commu_VirtualCameraPtpIpServer.h"
+#include "VirtualCameraFixture.h"
 #include "BRX_Debug.h"
 #include "ChildProcess.h"
 
@@ -88,7 +89,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "ptpip-virtual-camera: no virtual camera for product 0x%04X\n", options.product);
         return 2;
     }
-    // Pictures taken while nobody listens are on the card, not announced.
+    // Pictures of the tests' size, taken while nobody listens, are on the
+    // card, not announced.
+    camera->setPictureWidth(VirtualCameraFixture::kPictureWidth);
     camera->setPlugged(false);
     for (uint picture = 0; picture < options.take; ++picture)
         camera->takePicture();

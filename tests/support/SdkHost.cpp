@@ -2,6 +2,7 @@
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraPtpIpServer.h"
 #include "BRX_SDK.h"
+#include "VirtualCameraFixture.h"
 
 #include <QtTest>
 
@@ -15,6 +16,8 @@ SdkHost::SdkHost(int productId, Transport transport)
         m_server.reset(new BRX_Commu_VirtualCameraPtpIpServer(m_camera));
         BRX_SDK_useNetworkCamera(m_server->hostAndPort().toLatin1().constData());
     }
+    if (m_camera)
+        m_camera->setPictureWidth(VirtualCameraFixture::kPictureWidth);
     BRX_SDK_init(&SdkHost::initCallback, this);
 }
 

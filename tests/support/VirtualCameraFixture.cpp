@@ -46,6 +46,7 @@ VirtualCameraFixture::VirtualCameraFixture(int productId)
 {
     if (!m_device)
         return;
+    m_device->setPictureWidth(kPictureWidth);
     m_access = new BRX_Commu_CameraAccess_Usb_PTP(m_device->createScanner());
     QSignalSpy available(m_access, &BRX_Commu_CameraAccess_Base::signalDeviceAvailable);
     m_access->checkDeviceAvailable();

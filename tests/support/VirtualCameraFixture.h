@@ -11,10 +11,14 @@ class BRX_Commu_CameraAccess_Usb_PTP;
 class BRX_Commu_VirtualCamera;
 
 // A virtual camera of one product, found and opened through the USB access
-// exactly as the controller does it. Camera-model tests build on it.
+// exactly as the controller does it. Camera-model tests build on it. Its
+// pictures are kPictureWidth wide.
 class VirtualCameraFixture
 {
 public:
+    // The width of the tests' pictures: enough for the card, quick to make.
+    static const int kPictureWidth = 480;
+
     explicit VirtualCameraFixture(int productId);
     ~VirtualCameraFixture();
 

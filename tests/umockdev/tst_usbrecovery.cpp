@@ -3,6 +3,7 @@
 #include "EmulatedUsbDevice.h"
 #include "FaultScript.h"
 #include "SdkHost.h"
+#include "VirtualCameraFixture.h"
 #include "VirtualCameraFunction.h"
 
 #include <QtTest>
@@ -63,6 +64,7 @@ void TestUsbRecovery::init()
     EmulatedUsbDevice::Descriptor descriptor;
     descriptor.productId = kProductId;
     m_function.reset(new VirtualCameraFunction(kProductId, descriptor.bulkPacketSize));
+    m_function->device().store().setPictureWidth(VirtualCameraFixture::kPictureWidth);
     m_function->device().store().setPictureSizes(256 * 1024, 128 * 1024);
     m_device.reset(new EmulatedUsbDevice(descriptor, m_function.get()));
     m_device->plug();

@@ -1,0 +1,164 @@
+#include "BRX_Commu_VirtualCameraShutter.h"
+#include "BRX_Debug.h"
+
+#include <QCryptographicHash>
+
+namespace {
+
+typedef BRX_Commu_VirtualCameraStore Store;
+
+const quint16 kEventObjectAdded = 0x4002;
+const quint16 kEventRequestObjectTransfer = 0x4009;
+// The product that writes a picture pair's JPG before its DNG.
+const int kJpgFirstProduct = 0x2041;
+
+// How fast each product shoots a continuous series: one picture at the start,
+// then one every intervalMs while the shutter is held.
+struct SeriesRate {
+    int productId;
+    int intervalMs;
+};
+const SeriesRate kSeriesRates[] = {{0x2009, 333}, {0x2011, 333}, {0x2021, 667}, {0x2051, 667},
+                                   {0x2031, 200}, {0x2041, 200}, {0x2061, 100}};
+const int kDefaultSeriesIntervalMs = 250;
+
+} // namespace
+
+BRX_Commu_VirtualCameraShutter::BRX_Commu_VirtualCameraShutter(int productId, const QByteArray& lensData,
+                                                               BRX_Commu_VirtualCameraStore& store,
+                                                               const Settings& settings, const RaiseEvent& raiseEvent)
+    : m_productId(productId)
+    , m_lensData(lensData)
+    , m_clockOrigin(QDateTime::currentDateTime())
+    , m_store(store)
+    , m_settings(settings)
+    , m_raiseEvent(raiseEvent)
+{
+}
+
+void BRX_Commu_VirtualCameraShutter::release()
+{
+    if (m_settings().isMirrorUpOn() && !m_mirrorRaised) {
+        m_mirrorRaised = true;
+        return;
+    }
+    m_mirrorRaised = false;
+    createPicture();
+}
+
+void BRX_Commu_VirtualCameraShutter::openBulb()
+{
+    m_bulbOpenedMs = m_nowMs;
+}
+
+void BRX_Commu_VirtualCameraShutter::closeBulb()
+{
+    const double seconds = m_bulbOpenedMs < 0 ? 0 : (m_nowMs - m_bulbOpenedMs) / 1000.0;
+    m_bulbOpenedMs = -1;
+    createPicture(seconds);
+}
+
+void BRX_Commu_VirtualCameraShutter::startSeries()
+{
+    if (m_seriesRunning)
+        return;
+    m_seriesRunning = true;
+    m_nextShotMs = m_nowMs;
+    shootDueSeriesPictures();
+}
+
+void BRX_Commu_VirtualCameraShutter::stopSeries()
+{
+    shootDueSeriesPictures();
+    m_seriesRunning = false;
+}
+
+void BRX_Commu_VirtualCameraShutter::takePicture()
+{
+    createPicture();
+}
+
+void BRX_Commu_VirtualCameraShutter::advanceTo(qint64 nowMs)
+{
+    m_nowMs = qMax(m_nowMs, nowMs);
+    shootDueSeriesPictures();
+}
+
+void BRX_Commu_VirtualCameraShutter::shootDueSeriesPictures()
+{
+    for (; m_seriesRunning && m_nextShotMs <= m_nowMs; m_nextShotMs += seriesInterval())
+        createPicture();
+}
+
+int BRX_Commu_VirtualCameraShutter::seriesInterval() const
+{
+    for (const SeriesRate& rate : kSeriesRates) {
+        if (rate.productId == m_productId)
+            return rate.intervalMs;
+    }
+    return kDefaultSeriesIntervalMs;
+}
+
+void BRX_Commu_VirtualCameraShutter::reset()
+{
+    m_mirrorRaised = false;
+    m_seriesRunning = false;
+    m_bulbOpenedMs = -1;
+}
+
+// A bulb picture records how long it was open, when that was measurable.
+void BRX_Commu_VirtualCameraShutter::createPicture(double bulbSeconds)
+{
+    if (m_shotsToDrop > 0) {
+        --m_shotsToDrop;
+        return;
+    }
+    const BRX_Commu_VirtualCameraSettings settings = m_settings();
+    BRX_Commu_VirtualCameraShot shot = shotNow(settings);
+    if (settings.isBulb() && bulbSeconds > 0)
+        shot.exposureSeconds = bulbSeconds;
+    for (quint32 handle : m_store.addPicture(formats(settings), shot)) {
+        logAdded(*m_store.find(handle));
+        m_raiseEvent(kEventObjectAdded, {handle}, m_captureTransactionId);
+        m_raiseEvent(kEventRequestObjectTransfer, {}, 0);
+    }
+}
+
+BRX_Commu_VirtualCameraShot BRX_Commu_VirtualCameraShutter::shotNow(
+    const BRX_Commu_VirtualCameraSettings& settings) const
+{
+    BRX_Commu_VirtualCameraShot shot;
+    BRX_Commu_VirtualCameraSettings::describeCamera(m_productId, &shot);
+    BRX_Commu_VirtualCameraSettings::describeLens(m_lensData, &shot);
+    settings.describeExposure(&shot);
+    shot.taken = m_clockOrigin.addMSecs(m_nowMs);
+    return shot;
+}
+
+// The files of one picture, in the order the camera writes them.
+QVector<quint16> BRX_Commu_VirtualCameraShutter::formats(const BRX_Commu_VirtualCameraSettings& settings) const
+{
+    switch (settings.fileFormat()) {
+    case 1:
+    case 2:
+        if (m_productId == kJpgFirstProduct)
+            return {Store::kFormatJpg, Store::kFormatDng};
+        return {Store::kFormatDng, Store::kFormatJpg};
+    case 3:
+    case 4:
+        return {Store::kFormatJpg};
+    default:
+        return {Store::kFormatDng};
+    }
+}
+
+// With its size and digest, so that a test can tell a host's copy for the
+// camera's own; the digest is taken only when the line is shown.
+void BRX_Commu_VirtualCameraShutter::logAdded(const BRX_Commu_VirtualCameraStore::Object& object) const
+{
+    if (!isDebugFlagSet(kDebugSimulation))
+        return;
+    debugPrint(kDebugSimulation, "%s - %s added as 0x%08X, %d bytes, SHA-256 %s", BRX_METHOD,
+               qPrintable(object.fileName), object.handle, object.data.size(),
+               QCryptographicHash::hash(object.data, QCryptographicHash::Sha256).toHex().constData());
+}
