@@ -94,7 +94,7 @@ int BRX_Commu_VirtualCameraPicture::heightOf(int width)
     return std::max(2, even(width * 2 / 3));
 }
 
-BRX_Commu_VirtualCameraJpeg::RowSource BRX_Commu_VirtualCameraPicture::rows(int width, int height) const
+BRX_Commu_VirtualCameraJpeg::RowSource BRX_Commu_VirtualCameraPicture::cardRows(int width, int height) const
 {
     const BRX_Commu_VirtualCameraTestCard card = m_card;
     return [card, width, height](int first, int count, quint8* rgb) {
@@ -103,7 +103,7 @@ BRX_Commu_VirtualCameraJpeg::RowSource BRX_Commu_VirtualCameraPicture::rows(int 
     };
 }
 
-BRX_Commu_VirtualCameraJpeg::Image BRX_Commu_VirtualCameraPicture::image(int width, int height) const
+BRX_Commu_VirtualCameraJpeg::Image BRX_Commu_VirtualCameraPicture::cardImage(int width, int height) const
 {
     return m_card.render(Card::kWholeCard, width, height);
 }
@@ -114,7 +114,7 @@ QByteArray BRX_Commu_VirtualCameraPicture::jpeg(int width) const
     auto cached = m_jpegs.find(width);
     if (cached == m_jpegs.end()) {
         const int height = heightOf(width);
-        cached = m_jpegs.insert(width, BRX_Commu_VirtualCameraJpeg(kJpgQuality).encode(width, height, rows(width, height)));
+        cached = m_jpegs.insert(width, BRX_Commu_VirtualCameraJpeg(kJpgQuality).encode(width, height, cardRows(width, height)));
     }
     return cached.value();
 }
@@ -124,7 +124,7 @@ BRX_Commu_VirtualCameraPicture::File BRX_Commu_VirtualCameraPicture::dng(const B
 {
     const QByteArray preview = jpeg(previewWidth);
     const BRX_Commu_VirtualCameraDng::Preview previewPart = {previewWidth, heightOf(previewWidth), preview};
-    const BRX_Commu_VirtualCameraJpeg::Image small = image(kSmallWidth, kSmallHeight);
+    const BRX_Commu_VirtualCameraJpeg::Image small = cardImage(kSmallWidth, kSmallHeight);
     BRX_Commu_VirtualCameraDng::Raw raw = {even(std::max(kMinimumWidth, width)), 0, sensor.blackLevel,
                                            sensor.whiteLevel, {}};
     quint32 privateBytes = 0;
@@ -143,7 +143,7 @@ BRX_Commu_VirtualCameraPicture::File BRX_Commu_VirtualCameraPicture::dng(const B
     } else {
         raw.height = heightOf(raw.width);
     }
-    raw.rows = rows(raw.width, raw.height);
+    raw.rows = cardRows(raw.width, raw.height);
     return {BRX_Commu_VirtualCameraDng(m_shot, raw, small, previewPart, privateBytes).write(), raw.width, raw.height};
 }
 
@@ -190,7 +190,7 @@ QByteArray BRX_Commu_VirtualCameraPicture::thumbnail(bool big, quint32 bytes) co
     for (int divisor : kThumbnailDivisors) {
         const int width = (big ? kBigWidth : kSmallWidth) / divisor;
         const int height = (big ? kBigHeight : kSmallHeight) / divisor;
-        picture = BRX_Commu_VirtualCameraJpeg(kJpgQuality).encode(image(width, height));
+        picture = BRX_Commu_VirtualCameraJpeg(kJpgQuality).encode(cardImage(width, height));
         if (picture.size() <= size)
             return BRX_Commu_VirtualCameraJpeg::padded(picture, size);
     }

@@ -59,8 +59,8 @@ public:
     static QString caption(const BRX_Commu_VirtualCameraShot& shot);
 
 private:
-    BRX_Commu_VirtualCameraJpeg::RowSource rows(int width, int height) const;
-    BRX_Commu_VirtualCameraJpeg::Image image(int width, int height) const;
+    BRX_Commu_VirtualCameraJpeg::RowSource cardRows(int width, int height) const;
+    BRX_Commu_VirtualCameraJpeg::Image cardImage(int width, int height) const;
     int jpgWidthWithin(int width, int budget) const;
 
     const BRX_Commu_VirtualCameraShot m_shot;

@@ -2,6 +2,7 @@
 #include "BRX_Commu_ByteReader.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -77,6 +78,8 @@ const double kMarkedSeconds[] = {
 const double kMarkedFNumbers[] = {1.0, 1.1, 1.2, 1.4, 1.6, 1.7, 1.8, 2.0, 2.2, 2.4, 2.5, 2.8, 3.2, 3.3, 3.5,
                                   4.0, 4.5, 4.8, 5.0, 5.6, 6.3, 6.7, 7.1, 8.0, 9.0, 9.5, 10, 11, 13, 14,
                                   16, 18, 19, 20, 22, 25, 27, 29, 32};
+
+const double kLongestSeconds = 3600;
 
 template <size_t N>
 double nearestMarked(const double (&marked)[N], double exact)
@@ -226,10 +229,11 @@ void BRX_Commu_VirtualCameraSettings::describeLens(const QByteArray& lensData, B
     shot->focalLengthMm = reader.readU16At(73);
 }
 
-// Long exposures past the longest marked speed keep their whole seconds.
+// Long exposures past the longest marked speed keep their whole seconds, up
+// to an hour.
 double BRX_Commu_VirtualCameraSettings::nominalSeconds(int shutterCode)
 {
-    const double exact = std::exp2(-shutterCode / 256.0);
+    const double exact = std::min(std::exp2(-shutterCode / 256.0), kLongestSeconds);
     return exact > kMarkedSeconds[0] ? std::round(exact) : nearestMarked(kMarkedSeconds, exact);
 }
 

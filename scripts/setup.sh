@@ -4,8 +4,10 @@
 # reports need (clang with libFuzzer, the llvm tools).
 set -euo pipefail
 # libcpp-httplib-dev: HTTP for tether serve; chromium: its browser test;
-# python3-pytest: the Python package's tests; tshark: the PTP/IP dissector check.
-packages="qtbase5-dev libusb-1.0-0-dev cmake g++ pkg-config make umockdev libumockdev-dev libcpp-httplib-dev chromium python3 python3-pytest tshark"
+# python3-pytest: the Python package's tests; tshark: the PTP/IP dissector check;
+# libraw-bin, libimage-exiftool-perl, libjpeg-turbo-progs: the tools that
+# check the virtual camera's pictures (LibRaw, exiftool, djpeg).
+packages="qtbase5-dev libusb-1.0-0-dev cmake g++ pkg-config make umockdev libumockdev-dev libcpp-httplib-dev chromium python3 python3-pytest tshark libraw-bin libimage-exiftool-perl libjpeg-turbo-progs"
 # Node.js and npm for the browser test (puppeteer-core), unless the machine has them.
 command -v node >/dev/null && command -v npm >/dev/null || packages="$packages nodejs npm"
 if [ "${1:-}" = fuzz ]; then

@@ -1,0 +1,408 @@
+#include "BRX_Commu_CameraAccess_Usb_PTP.h"
+#include "BRX_Commu_VirtualCamera.h"
+#include "BRX_Commu_VirtualCameraProfile.h"
+#include "BRX_Logic_TransferThread.h"
+#include "BRX_SDK.h"
+#include "JpegLayout.h"
+#include "SdkHost.h"
+#include "VirtualCameraFixture.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+// The virtual camera's files as tools nobody here wrote see them: LibRaw
+// opens and develops the DNG, exiftool validates both files and reads the
+// shot's settings back, libjpeg decodes every JPEG. Each test skips when its
+// tool is missing (scripts/setup.sh installs them).
+class TestVirtualCameraFiles : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void dngDevelopsWithTheCardsColours_data();
+    void dngDevelopsWithTheCardsColours();
+    void filesValidateWithoutWarnings_data();
+    void filesValidateWithoutWarnings();
+    void everyJpegDecodes_data();
+    void everyJpegDecodes();
+    void quickViewComesFromTheFiles();
+    void exifTellsTheSettingsOfTheShot_data();
+    void exifTellsTheSettingsOfTheShot();
+    void sensorSizeOnce();
+    void sizeAskedIsReachedByContent();
+
+private:
+    QTemporaryDir m_folder;
+};
+
+namespace {
+
+const int kTimeoutMs = 30000;
+const int kProducts[] = {0x2009, 0x2011, 0x2021, 0x2031, 0x2041, 0x2051, 0x2061};
+const quint32 kPending = 0x12345678;
+typedef BRX_Logic_TransferThread Transfer;
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    Run result;
+    if (!process.waitForFinished(kTimeoutMs))
+        return result;
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+bool hasTool(const char* tool)
+{
+    return !QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty();
+}
+
+#define REQUIRE_TOOL(tool)                                                                                  \
+    do {                                                                                                    \
+        if (!hasTool(tool))                                                                                 \
+            QSKIP(tool " is not installed (scripts/setup.sh installs libraw-bin, libimage-exiftool-perl "   \
+                       "and libjpeg-turbo-progs)");                                                         \
+    } while (false)
+
+QString save(const QDir& folder, const QString& name, const QByteArray& bytes)
+{
+    const QString path = folder.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return QString();
+    return path;
+}
+
+// The pair a release on product makes, DNG and JPG.
+struct Pair {
+    QByteArray dng;
+    QByteArray jpg;
+    QSize dngSize;
+};
+
+bool configurePair(VirtualCameraFixture& fixture)
+{
+    BRX_Commu_CameraAccess_Base& access = *fixture.access();
+    if (!BRX_Commu_VirtualCameraProfile::isStructProduct(access.productId()))
+        return access.setDevicePropFileFormat(1);
+    QByteArray block = fixture.device().settingsBlock();
+    block[0x0f] = 1;
+    return access.setCameraSettings(block.constData(), quint32(block.size()));
+}
+
+Pair shootPair(VirtualCameraFixture& fixture)
+{
+    Pair pair;
+    if (!configurePair(fixture) || !fixture.access()->releaseCam(0))
+        return pair;
+    for (quint32 handle : fixture.device().objectHandles()) {
+        const QString name = fixture.device().objectFileName(handle);
+        if (name.endsWith(".DNG"))
+            pair.dng = fixture.device().objectData(handle);
+        else if (name.endsWith(".JPG"))
+            pair.jpg = fixture.device().objectData(handle);
+    }
+    return pair;
+}
+
+// "Image size:  W x H" of raw-identify -v.
+QSize rawSize(const QByteArray& identified)
+{
+    const QRegularExpression pattern(QStringLiteral("Image size:\\s+(\\d+) x (\\d+)"));
+    const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(identified));
+    return match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt()) : QSize();
+}
+
+struct Ppm {
+    int width = 0;
+    int height = 0;
+    QByteArray pixels;
+
+    QColor at(int x, int y) const
+    {
+        const int i = 3 * (y * width + x);
+        return QColor(quint8(pixels.at(i)), quint8(pixels.at(i + 1)), quint8(pixels.at(i + 2)));
+    }
+};
+
+// An 8-bit binary PPM as dcraw_emu writes it.
+Ppm readPpm(const QString& path)
+{
+    QFile file(path);
+    Ppm ppm;
+    if (!file.open(QIODevice::ReadOnly))
+        return ppm;
+    const QList<QByteArray> header = file.read(64).split('\n');
+    if (header.size() < 4 || header.at(0) != "P6")
+        return ppm;
+    const QList<QByteArray> size = header.at(1).split(' ');
+    ppm.width = size.value(0).toInt();
+    ppm.height = size.value(1).toInt();
+    file.seek(header.at(0).size() + header.at(1).size() + header.at(2).size() + 3);
+    ppm.pixels = file.readAll();
+    if (ppm.pixels.size() != 3 * ppm.width * ppm.height)
+        ppm.width = ppm.height = 0;
+    return ppm;
+}
+
+QJsonObject exifOf(const QString& path)
+{
+    const Run read = run("exiftool", {"-j", "-n", "-FNumber", "-ExposureTime", "-ExposureCompensation", "-ISO",
+                                      "-Model", "-Make", "-SerialNumber", "-Orientation", "-FocalLength",
+                                      "-LensModel", "-SubSecTimeOriginal", path});
+    return QJsonDocument::fromJson(read.out).array().at(0).toObject();
+}
+
+QByteArray exifBinary(const QString& tag, const QString& path)
+{
+    return run("exiftool", {"-b", "-" + tag, path}).out;
+}
+
+bool waitForValue(SdkHost& host, int property, double value)
+{
+    return QTest::qWaitFor(
+        [&] {
+            const QList<QByteArray> payloads = host.payloads(property);
+            if (payloads.isEmpty())
+                return false;
+            const double last = payloads.last().size() == 8 ? SdkHost::value<double>(payloads.last())
+                                                            : SdkHost::value<qint32>(payloads.last());
+            return std::abs(last - value) <= 0.03 * std::abs(value);
+        },
+        kTimeoutMs);
+}
+
+} // namespace
+
+void TestVirtualCameraFiles::initTestCase()
+{
+    QVERIFY(m_folder.isValid());
+}
+
+void TestVirtualCameraFiles::dngDevelopsWithTheCardsColours_data()
+{
+    QTest::addColumn<int>("productId");
+    for (int productId : kProducts)
+        QTest::addRow("0x%04x", productId) << productId;
+}
+
+// Developed with the camera's white balance, the bars' centres show the
+// card's hues: grey, yellow, cyan, green, magenta, red, blue.
+void TestVirtualCameraFiles::dngDevelopsWithTheCardsColours()
+{
+    REQUIRE_TOOL("raw-identify");
+    REQUIRE_TOOL("dcraw_emu");
+    QFETCH(int, productId);
+    VirtualCameraFixture fixture(productId);
+    QVERIFY(fixture.isOpen());
+    const Pair pair = shootPair(fixture);
+    const QString path = save(m_folder.path(), QStringLiteral("develop_%1.DNG").arg(productId, 0, 16), pair.dng);
+    QVERIFY(!path.isEmpty());
+
+    const Run identified = run("raw-identify", {"-v", path});
+    QCOMPARE(identified.exitCode, 0);
+    QVERIFY2(identified.out.contains(qPrintable(BRX_Commu_VirtualCameraProfile::model(productId))), identified.out);
+    const int width = VirtualCameraFixture::kPictureWidth;
+    QCOMPARE(rawSize(identified.out), QSize(width, width * 2 / 3));
+
+    QCOMPARE(run("dcraw_emu", {"-w", path}).exitCode, 0);
+    const Ppm developed = readPpm(path + ".ppm");
+    QCOMPARE(QSize(developed.width, developed.height), QSize(width, width * 2 / 3));
+    const int hues[] = {-1, 60, 180, 120, 300, 0, 240};
+    for (int bar = 0; bar < 7; ++bar) {
+        const QColor colour = developed.at((2 * bar + 1) * developed.width / 14, developed.height / 3);
+        if (hues[bar] < 0) {
+            QVERIFY2(colour.hsvSaturation() < 20, qPrintable(colour.name()));
+            continue;
+        }
+        QVERIFY2(colour.hsvSaturation() > 200, qPrintable(colour.name()));
+        const int off = std::abs(colour.hsvHue() - hues[bar]);
+        QVERIFY2(std::min(off, 360 - off) <= 10, qPrintable(QStringLiteral("bar %1: %2").arg(bar).arg(colour.name())));
+    }
+}
+
+void TestVirtualCameraFiles::filesValidateWithoutWarnings_data()
+{
+    QTest::addColumn<int>("productId");
+    for (int productId : kProducts)
+        QTest::addRow("0x%04x", productId) << productId;
+}
+
+void TestVirtualCameraFiles::filesValidateWithoutWarnings()
+{
+    REQUIRE_TOOL("exiftool");
+    QFETCH(int, productId);
+    VirtualCameraFixture fixture(productId);
+    QVERIFY(fixture.isOpen());
+    fixture.device().setPictureOrientation(6);
+    const Pair pair = shootPair(fixture);
+    const QString name = QStringLiteral("validate_%1").arg(productId, 0, 16);
+    for (const QString& path : {save(m_folder.path(), name + ".DNG", pair.dng), save(m_folder.path(), name + ".JPG", pair.jpg)}) {
+        const Run validated = run("exiftool", {"-validate", "-warning", "-a", path});
+        QCOMPARE(validated.exitCode, 0);
+        QVERIFY2(validated.out.contains("Validate") && validated.out.contains(": OK"), validated.out);
+        QVERIFY2(!validated.out.contains("Warning"), validated.out);
+        QCOMPARE(exifOf(path).value("Orientation").toInt(), 6);
+    }
+}
+
+void TestVirtualCameraFiles::everyJpegDecodes_data()
+{
+    QTest::addColumn<int>("productId");
+    for (int productId : kProducts)
+        QTest::addRow("0x%04x", productId) << productId;
+}
+
+// The JPG, the thumbnail in its Exif, the DNG's preview and every thumbnail
+// the camera serves.
+void TestVirtualCameraFiles::everyJpegDecodes()
+{
+    REQUIRE_TOOL("djpeg");
+    REQUIRE_TOOL("exiftool");
+    QFETCH(int, productId);
+    VirtualCameraFixture fixture(productId);
+    QVERIFY(fixture.isOpen());
+    const Pair pair = shootPair(fixture);
+    const QString name = QStringLiteral("decode_%1").arg(productId, 0, 16);
+    const QString jpg = save(m_folder.path(), name + ".JPG", pair.jpg);
+    const QString dng = save(m_folder.path(), name + ".DNG", pair.dng);
+    QList<QByteArray> jpegs{pair.jpg, exifBinary("ThumbnailImage", jpg), exifBinary("PreviewImage", dng)};
+    for (quint32 handle : fixture.device().objectHandles().mid(1)) {
+        for (int kind = 0; kind < 3; ++kind) {
+            QByteArray thumbnail(1 << 22, '\0');
+            quint32 size = 0;
+            QVERIFY(fixture.access()->getThumbnail(thumbnail.data(), quint32(thumbnail.size()), kind, handle, &size));
+            jpegs << thumbnail.left(int(size));
+        }
+    }
+    for (int i = 0; i < jpegs.size(); ++i) {
+        const QString path = save(m_folder.path(), QStringLiteral("%1_%2.jpeg").arg(name).arg(i), jpegs.at(i));
+        const Run decoded = run("djpeg", {"-outfile", path + ".ppm", path});
+        QVERIFY2(decoded.exitCode == 0 && decoded.err.isEmpty(), qPrintable(QString::number(i) + decoded.err));
+        QVERIFY(readPpm(path + ".ppm").width > 0);
+    }
+}
+
+// The thumbnail a host reads is the one in the JPG's Exif, the large
+// preview the DNG's own; the Exif head gives the orientation the files hold.
+void TestVirtualCameraFiles::quickViewComesFromTheFiles()
+{
+    REQUIRE_TOOL("exiftool");
+    VirtualCameraFixture fixture(0x2031);
+    QVERIFY(fixture.isOpen());
+    fixture.device().setPictureOrientation(8);
+    const Pair pair = shootPair(fixture);
+    const QString jpg = save(m_folder.path(), "quick.JPG", pair.jpg);
+    const QString dng = save(m_folder.path(), "quick.DNG", pair.dng);
+    const QVector<quint32> files = fixture.device().objectHandles().mid(1);
+    QByteArray buffer(1 << 22, '\0');
+    quint32 size = 0;
+    QVERIFY(fixture.access()->getThumbnail(buffer.data(), quint32(buffer.size()), 0, files.at(1), &size));
+    QCOMPARE(buffer.left(int(size)), exifBinary("ThumbnailImage", jpg));
+    QVERIFY(fixture.access()->getThumbnail(buffer.data(), quint32(buffer.size()), 2, files.at(0), &size));
+    QCOMPARE(buffer.left(int(size)), exifBinary("PreviewImage", dng));
+    QCOMPARE(exifOf(dng).value("Orientation").toInt(), 8);
+    QCOMPARE(exifOf(jpg).value("Orientation").toInt(), 8);
+}
+
+void TestVirtualCameraFiles::exifTellsTheSettingsOfTheShot_data()
+{
+    QTest::addColumn<int>("productId");
+    QTest::newRow("struct 0x2011") << 0x2011;
+    QTest::newRow("device properties 0x2031") << 0x2031;
+    QTest::newRow("device properties 0x2061") << 0x2061;
+}
+
+// f/8, 1/250 s, +1 EV and ISO 800 set through the exports are what both
+// files say they were taken with, with the camera's model and serial number.
+void TestVirtualCameraFiles::exifTellsTheSettingsOfTheShot()
+{
+    REQUIRE_TOOL("exiftool");
+    QFETCH(int, productId);
+    SdkHost host(productId);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    const double aperture = 8.0;
+    const double shutter = 1 / 250.0;
+    const qint32 compensation = 1000;
+    const qint32 sensitivity = 800;
+    QVERIFY(BRX_SDK_setProperty(BRX_SDK_PropertyAperture, &aperture, sizeof aperture));
+    QVERIFY(BRX_SDK_setProperty(BRX_SDK_PropertyShutterTime, &shutter, sizeof shutter));
+    QVERIFY(BRX_SDK_setProperty(BRX_SDK_PropertyExposCompens, &compensation, sizeof compensation));
+    QVERIFY(BRX_SDK_setProperty(BRX_SDK_PropertySensitivity, &sensitivity, sizeof sensitivity));
+    QVERIFY(waitForValue(host, BRX_SDK_PropertyAperture, aperture));
+    QVERIFY(waitForValue(host, BRX_SDK_PropertyShutterTime, shutter));
+    QVERIFY(waitForValue(host, BRX_SDK_PropertyExposCompens, compensation));
+    QVERIFY(waitForValue(host, BRX_SDK_PropertySensitivity, sensitivity));
+
+    BRX_SDK_capture();
+    FrameRecorder& frames = host.frames();
+    QTRY_VERIFY_WITH_TIMEOUT(frames.countOf(Transfer::kFrameDng) == 1 && frames.countOf(Transfer::kFrameJpg) == 1,
+                             kTimeoutMs);
+    const QString name = QStringLiteral("settings_%1").arg(productId, 0, 16);
+    for (const QString& path : {save(m_folder.path(), name + ".DNG", frames.bytesOf(Transfer::kFrameDng)),
+                                save(m_folder.path(), name + ".JPG", frames.bytesOf(Transfer::kFrameJpg))}) {
+        const QJsonObject exif = exifOf(path);
+        QCOMPARE(exif.value("FNumber").toDouble(), 8.0);
+        QCOMPARE(exif.value("ExposureTime").toDouble(), 0.004);
+        QCOMPARE(exif.value("ExposureCompensation").toDouble(), 1.0);
+        QCOMPARE(exif.value("ISO").toInt(), 800);
+        QCOMPARE(exif.value("Model").toString(), BRX_Commu_VirtualCameraProfile::model(productId));
+        QCOMPARE(exif.value("Make").toString(), BRX_Commu_VirtualCameraProfile::manufacturer());
+        QCOMPARE(exif.value("SerialNumber").toString(), BRX_Commu_VirtualCameraProfile::serialNumber(productId));
+        QCOMPARE(exif.value("FocalLength").toDouble(), 50.0);
+        QCOMPARE(exif.value("LensModel").toString(), QString("Virtual Lens 50"));
+        QVERIFY(!exif.value("SubSecTimeOriginal").isUndefined());
+    }
+}
+
+// The product's own sensor, once: the smallest.
+void TestVirtualCameraFiles::sensorSizeOnce()
+{
+    REQUIRE_TOOL("raw-identify");
+    VirtualCameraFixture fixture(0x2009);
+    QVERIFY(fixture.isOpen());
+    fixture.device().setPictureWidth(0);
+    const Pair pair = shootPair(fixture);
+    const QString path = save(m_folder.path(), "sensor.DNG", pair.dng);
+    const BRX_Commu_VirtualCameraProfile::Sensor sensor = BRX_Commu_VirtualCameraProfile::sensor(0x2009);
+    QCOMPARE(rawSize(run("raw-identify", {"-v", path}).out), QSize(sensor.width, sensor.height));
+    QCOMPARE(JpegLayout(pair.jpg).width(), sensor.width);
+    QVERIFY(pair.dng.size() > 2 * sensor.width * sensor.height);
+}
+
+// A DNG asked for by size gets there by its raw's pixels; a JPG ends at its
+// end marker, its size reached by its picture and Exif.
+void TestVirtualCameraFiles::sizeAskedIsReachedByContent()
+{
+    REQUIRE_TOOL("raw-identify");
+    VirtualCameraFixture fixture(0x2031);
+    QVERIFY(fixture.isOpen());
+    const quint32 dngBytes = 3000001;
+    const quint32 jpgBytes = 50000;
+    fixture.device().setPictureSizes(dngBytes, jpgBytes);
+    const Pair pair = shootPair(fixture);
+    QCOMPARE(quint32(pair.dng.size()), dngBytes);
+    QCOMPARE(quint32(pair.jpg.size()), jpgBytes);
+    const QSize raw = rawSize(run("raw-identify", {"-v", save(m_folder.path(), "sized.DNG", pair.dng)}).out);
+    QVERIFY(2 * raw.width() * raw.height() > int(dngBytes) * 9 / 10);
+    const JpegLayout layout(pair.jpg);
+    QVERIFY2(layout.isValid(), layout.error());
+    QCOMPARE(layout.end(), pair.jpg.size());
+}
+
+QTEST_GUILESS_MAIN(TestVirtualCameraFiles)
+#include "tst_virtualcamera_files.moc"
