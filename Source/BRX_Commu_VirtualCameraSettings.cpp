@@ -1,5 +1,7 @@
 #include "BRX_Commu_VirtualCameraSettings.h"
 #include "BRX_Commu_ByteReader.h"
+#include "BRX_Commu_ProductFamily.h"
+#include "BRX_Commu_PtpCodes.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
 
 #include <algorithm>
@@ -8,9 +10,9 @@
 namespace {
 
 typedef BRX_Commu_VirtualCameraShot Shot;
+typedef BRX_Commu_PtpCodes Codes;
 
-// Where each setting lives: its offset in the settings block and its device
-// property.
+// Where each setting lives in the settings block.
 enum BlockOffset {
     kBlockMetering = 0x03,
     kBlockCompensation = 0x04,
@@ -24,19 +26,17 @@ enum BlockOffset {
     kBlockAperture = 0x48,
     kBlockShutter = 0x4a,
 };
-enum PropertyCode : quint16 {
-    kPropWhiteBalance = 0x5005,
-    kPropMetering = 0x500B,
-    kPropExposureMode = 0x500E,
-    kPropSensitivity = 0x500F,
-    kPropCompensation = 0x5010,
-    kPropFileFormat = 0xD004,
-    kPropBracketing = 0xD005,
-    kPropMirrorUp = 0xD00A,
-    kPropShutter = 0xD60C,
-    kPropAperture = 0xD60E,
-    kPropIsoInUse = 0xD610,
-};
+const quint16 kPropWhiteBalance = Codes::kDevicePropWhiteBalance;
+const quint16 kPropMetering = Codes::kDevicePropExposureMeteringMode;
+const quint16 kPropExposureMode = Codes::kDevicePropExposureProgramMode;
+const quint16 kPropSensitivity = Codes::kDevicePropExposureIndex;
+const quint16 kPropCompensation = Codes::kDevicePropExposureBiasCompensation;
+const quint16 kPropFileFormat = Codes::kDevicePropFileFormat;
+const quint16 kPropBracketing = Codes::kDevicePropBracketingEnabled;
+const quint16 kPropMirrorUp = Codes::kDevicePropMirrorUpMode;
+const quint16 kPropShutter = Codes::kDevicePropExposureTime;
+const quint16 kPropAperture = Codes::kDevicePropAperture;
+const quint16 kPropIsoInUse = Codes::kDevicePropSensitivityASA;
 
 const int kBulbMode = 4;
 // What automatic sensitivity settles on, where the camera has no field for it.
@@ -116,8 +116,8 @@ int isoOfIndex(const int (&table)[N], int index)
 BRX_Commu_VirtualCameraSettings::BRX_Commu_VirtualCameraSettings(int productId, const QByteArray& block,
                                                                  const PropertyValue& property)
     : m_productId(productId)
-    , m_struct(BRX_Commu_VirtualCameraProfile::isStructProduct(productId))
-    , m_structM(BRX_Commu_VirtualCameraProfile::isStructMProduct(productId))
+    , m_struct(BRX_Commu_ProductFamily::hasSettingsBlock(productId))
+    , m_structM(BRX_Commu_ProductFamily::of(productId) == BRX_Commu_ProductFamily::kStructM)
     , m_block(block)
     , m_property(property)
 {

@@ -1,14 +1,12 @@
 #include "BRX_Commu_VirtualCameraShutter.h"
+#include "BRX_Commu_PtpCodes.h"
 #include "BRX_Debug.h"
 
 #include <QCryptographicHash>
 
 namespace {
 
-typedef BRX_Commu_VirtualCameraStore Store;
-
-const quint16 kEventObjectAdded = 0x4002;
-const quint16 kEventRequestObjectTransfer = 0x4009;
+typedef BRX_Commu_PtpCodes Codes;
 // The product that writes a picture pair's JPG before its DNG.
 const int kJpgFirstProduct = 0x2041;
 
@@ -119,8 +117,8 @@ void BRX_Commu_VirtualCameraShutter::createPicture(double bulbSeconds)
         shot.exposureSeconds = bulbSeconds;
     for (quint32 handle : m_store.addPicture(formats(settings), shot)) {
         logAdded(*m_store.find(handle));
-        m_raiseEvent(kEventObjectAdded, {handle}, m_captureTransactionId);
-        m_raiseEvent(kEventRequestObjectTransfer, {}, 0);
+        m_raiseEvent(Codes::kEventObjectAdded, {handle}, m_captureTransactionId);
+        m_raiseEvent(Codes::kEventRequestObjectTransfer, {}, 0);
     }
 }
 
@@ -142,13 +140,13 @@ QVector<quint16> BRX_Commu_VirtualCameraShutter::formats(const BRX_Commu_Virtual
     case 1:
     case 2:
         if (m_productId == kJpgFirstProduct)
-            return {Store::kFormatJpg, Store::kFormatDng};
-        return {Store::kFormatDng, Store::kFormatJpg};
+            return {Codes::kFormatJpg, Codes::kFormatDng};
+        return {Codes::kFormatDng, Codes::kFormatJpg};
     case 3:
     case 4:
-        return {Store::kFormatJpg};
+        return {Codes::kFormatJpg};
     default:
-        return {Store::kFormatDng};
+        return {Codes::kFormatDng};
     }
 }
 

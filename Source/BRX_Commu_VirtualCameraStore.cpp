@@ -1,5 +1,6 @@
 #include "BRX_Commu_VirtualCameraStore.h"
 #include "BRX_Commu_ByteWriter.h"
+#include "BRX_Commu_PtpCodes.h"
 #include "BRX_Commu_VirtualCameraExif.h"
 #include "BRX_Commu_VirtualCameraPicture.h"
 
@@ -9,6 +10,7 @@ namespace {
 
 typedef BRX_Commu_VirtualCameraStore Store;
 typedef BRX_Commu_ByteWriter Writer;
+typedef BRX_Commu_PtpCodes Codes;
 
 const quint16 kProtectionNone = 0;
 const quint16 kAssociationGenericFolder = 1;
@@ -25,7 +27,7 @@ struct PixelSize {
 
 QString fileName(int pictureNumber, quint16 format)
 {
-    const QString extension = format == Store::kFormatJpg ? QStringLiteral("JPG") : QStringLiteral("DNG");
+    const QString extension = format == Codes::kFormatJpg ? QStringLiteral("JPG") : QStringLiteral("DNG");
     return QStringLiteral("BRX_%1.%2").arg(pictureNumber, 4, 10, QChar('0')).arg(extension);
 }
 
@@ -33,7 +35,7 @@ PixelSize thumbnailPixels(const Store::Object& object, int kind)
 {
     if (kind == Store::kSmallThumbnail)
         return {Picture::kSmallWidth, Picture::kSmallHeight};
-    if (kind == Store::kLargePreview && object.format == Store::kFormatDng)
+    if (kind == Store::kLargePreview && object.format == Codes::kFormatDng)
         return {object.previewWidth, object.previewHeight};
     return {Picture::kBigWidth, Picture::kBigHeight};
 }
@@ -51,13 +53,13 @@ void appendPictureFields(QByteArray& out, const Store::Object& object, int kind,
 {
     const QByteArray& thumbnail = Store::thumbnail(object, kind);
     const PixelSize pixels = thumbnail.isEmpty() ? PixelSize{0, 0} : thumbnailPixels(object, kind);
-    Writer::appendU16(out, Store::kFormatJpg);
+    Writer::appendU16(out, Codes::kFormatJpg);
     Writer::appendU32(out, quint32(thumbnail.size()));
     Writer::appendU32(out, quint32(pixels.width));
     Writer::appendU32(out, quint32(pixels.height));
     Writer::appendU32(out, quint32(object.width));
     Writer::appendU32(out, quint32(object.height));
-    Writer::appendU32(out, object.format == Store::kFormatJpg ? kJpgBitDepth : kDngBitDepth);
+    Writer::appendU32(out, object.format == Codes::kFormatJpg ? kJpgBitDepth : kDngBitDepth);
     Writer::appendU32(out, parent);
     Writer::appendU16(out, 0); // not an association
 }
@@ -69,7 +71,7 @@ BRX_Commu_VirtualCameraStore::BRX_Commu_VirtualCameraStore(int productId)
 {
     Object folder;
     folder.handle = nextHandle(kTypeFolder);
-    folder.format = kFormatFolder;
+    folder.format = Codes::kFormatFolder;
     folder.fileName = kFolderName;
     m_folderHandle = folder.handle;
     m_objects << folder;
@@ -115,7 +117,7 @@ void BRX_Commu_VirtualCameraStore::forgetOldPictures()
 // The thumbnails first: the JPG carries the small one in its Exif.
 Store::Object BRX_Commu_VirtualCameraStore::makeFile(quint16 format, const BRX_Commu_VirtualCameraPicture& picture)
 {
-    const bool isJpg = format == kFormatJpg;
+    const bool isJpg = format == Codes::kFormatJpg;
     Object file;
     file.handle = nextHandle(isJpg ? kTypeJpg : kTypeDng);
     file.format = format;
@@ -204,7 +206,7 @@ const QByteArray& BRX_Commu_VirtualCameraStore::thumbnail(const Object& object, 
     static const QByteArray none;
     if (!isThumbnailKind(quint32(kind)))
         return none;
-    if (kind == kLargePreview && object.format == kFormatJpg)
+    if (kind == kLargePreview && object.format == Codes::kFormatJpg)
         kind = kBigThumbnail;
     return object.thumbnails[kind];
 }

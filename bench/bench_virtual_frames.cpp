@@ -9,6 +9,7 @@
 // sensor size.
 //
 //   bench_virtual_frames [--rounds N] [--pictures N] [--frame-size BYTES] [--sizes 25,60,100] [--product 0xPPPP]
+#include "BRX_Commu_PtpCodes.h"
 #include "BRX_Commu_VirtualCameraStore.h"
 #include "BRX_Commu_VirtualCameraStream.h"
 #include "BenchFigures.h"
@@ -22,8 +23,6 @@
 namespace {
 
 const double kFrameIntervalMs = 40.0;
-const quint16 kFormatDng = 0x3802;
-const quint16 kFormatJpg = 0x3801;
 
 // Milliseconds per frame over kCycleFrames packets.
 double roundOfFrames(BRX_Commu_VirtualCameraStream& stream)
@@ -96,8 +95,9 @@ int main(int argc, char** argv)
     const int product = parser.value("product").toInt(nullptr, 0);
     std::printf("pictures of virtual camera 0x%04X, generation time as median (min-max, n)\n", product);
     for (quint32 megabytes : BenchFigures::sizesFrom(parser.value("sizes")))
-        pictures(product, megabytes * 1000000u, {kFormatDng}, count,
+        pictures(product, megabytes * 1000000u, {BRX_Commu_PtpCodes::kFormatDng}, count,
                  qPrintable(QStringLiteral("DNG of %1 MB asked").arg(megabytes)));
-    pictures(product, 0, {kFormatDng, kFormatJpg}, count, "DNG + JPG, sensor size");
+    pictures(product, 0, {BRX_Commu_PtpCodes::kFormatDng, BRX_Commu_PtpCodes::kFormatJpg}, count,
+             "DNG + JPG, sensor size");
     return first < kFrameIntervalMs && kept < kFrameIntervalMs ? 0 : 1;
 }

@@ -1,4 +1,5 @@
 #include "BRX_Commu_CameraAccess_Usb_PTP.h"
+#include "BRX_Commu_ProductFamily.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Logic_TransferThread.h"
@@ -98,7 +99,7 @@ struct Pair {
 bool configurePair(VirtualCameraFixture& fixture)
 {
     BRX_Commu_CameraAccess_Base& access = *fixture.access();
-    if (!BRX_Commu_VirtualCameraProfile::isStructProduct(access.productId()))
+    if (!BRX_Commu_ProductFamily::hasSettingsBlock(access.productId()))
         return access.setDevicePropFileFormat(1);
     QByteArray block = fixture.device().settingsBlock();
     block[0x0f] = 1;
