@@ -99,12 +99,14 @@ public:
     void takePicture();
     // Deleted on the camera body: announced with 0x4003. The folder stays.
     void deleteObjectOnCamera(quint32 handle);
-    // For the pictures taken from now on.
+    // For the pictures taken from now on (see BRX_Commu_VirtualCameraStore):
+    // the files' sizes (0: as their pixels make them), the Exif orientation,
+    // the pictures' width (0: the sensor's; tests take smaller ones).
     void setPictureSizes(quint32 dngBytes, quint32 jpgBytes);
     void setPictureOrientation(int exifCode);
     void setPictureWidth(int width);
-    // 0 small thumbnail, 1 big thumbnail, 2 large preview (DNG only); 0 bytes
-    // leaves new pictures without that kind.
+    // 0 small thumbnail, 1 big thumbnail; 0 bytes leaves new pictures
+    // without that kind. The large preview (2) is a DNG's own.
     void setThumbnailSize(int kind, quint32 bytes);
     // Keeps only the files of the last count pictures (0, the default: all),
     // for long runs.
