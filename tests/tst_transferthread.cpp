@@ -379,6 +379,8 @@ void TestTransferThread::failedDownloads()
     Rig rig(0x2031, kFormatDngOnly);
     rig.camera->setWantQuickView(true);
     const QString name = QStringLiteral("BRX_0001.DNG");
+    // The size the log line names.
+    rig.device().setPictureSizes(300000, 0);
     rig.device().takePicture();
     switch (fault) {
     case kObjectInfoFails:
