@@ -8,11 +8,6 @@ namespace {
 // camera data may be nonsense: no list runs beyond this many steps.
 const int kMaxListSteps = 200;
 
-int roundHalfUp(double x)
-{
-    return int(std::floor(x + 0.5));
-}
-
 // The converters snap to nominal values: a finer step than their table has
 // maps neighbouring APEX values to the same entry, which a selectable list
 // must show only once.
@@ -84,4 +79,9 @@ QVector<int> BRX_Logic_PropertyLists::roundedValues(const QVector<double>& value
     for (double value : values)
         rounded.append(roundHalfUp(value));
     return rounded;
+}
+
+int BRX_Logic_PropertyLists::roundHalfUp(double x)
+{
+    return int(std::floor(x + 0.5));
 }
