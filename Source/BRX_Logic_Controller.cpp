@@ -1,6 +1,7 @@
 #include "BRX_Logic_Controller.h"
 #include "BRX_Commu_CameraAccess_Base.h"
 #include "BRX_Commu_CameraAccess_WLAN.h"
+#include "BRX_Commu_CameraAccessFactory.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_APEXConverterAperture.h"
 #include "BRX_Logic_Camera.h"
@@ -94,9 +95,9 @@ BRX_Logic_Controller::BRX_Logic_Controller(QObject* parent)
     qRegisterMetaType<QByteArray*>();
     // A host that names a network camera tethers it instead of one on USB.
     if (BRX_Commu_CameraAccess_WLAN::selected().isEmpty())
-        m_ptpAccess = BRX_Commu_CameraAccess_Base::createCameraAccess(BRX_Commu_CameraAccess_Base::kConnectionUsb);
+        m_ptpAccess = BRX_Commu_CameraAccessFactory::create(BRX_Commu_CameraAccess_Base::kConnectionUsb);
     else
-        m_wlanAccess = BRX_Commu_CameraAccess_Base::createCameraAccess(BRX_Commu_CameraAccess_Base::kConnectionWlan);
+        m_wlanAccess = BRX_Commu_CameraAccessFactory::create(BRX_Commu_CameraAccess_Base::kConnectionWlan);
     connectDiscovery();
     connect(this, &BRX_Logic_Controller::signalProperty, this, &BRX_Logic_Controller::slotEmitPropertySafe,
             Qt::DirectConnection);

@@ -30,7 +30,7 @@
 #include "BRX_Logic_ConverterWarning.h"
 #include "BRX_Logic_ConverterWhiteBalTemp.h"
 #include "BRX_Logic_ConverterWhiteBalance.h"
-#include "BRX_Logic_PropertyLists.h"
+#include "BRX_Logic_Rounding.h"
 
 #include <type_traits>
 
@@ -136,7 +136,7 @@ bool BRX_Logic_ControllerConverters::valueOfText(Kind kind, const QString& text,
         debugPrint(kDebugAlways, "%s - unknown value: %s", label, qPrintable(text));
         return false;
     }
-    *value = BRX_Logic_PropertyLists::roundHalfUp(converter->valueOf(text));
+    *value = int(roundHalfUp(converter->valueOf(text)));
     return true;
 }
 

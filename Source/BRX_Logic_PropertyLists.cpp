@@ -1,4 +1,5 @@
 #include "BRX_Logic_PropertyLists.h"
+#include "BRX_Logic_Rounding.h"
 
 #include <cmath>
 
@@ -77,11 +78,6 @@ QVector<int> BRX_Logic_PropertyLists::roundedValues(const QVector<double>& value
     QVector<int> rounded;
     rounded.reserve(values.size());
     for (double value : values)
-        rounded.append(roundHalfUp(value));
+        rounded.append(int(roundHalfUp(value)));
     return rounded;
-}
-
-int BRX_Logic_PropertyLists::roundHalfUp(double x)
-{
-    return int(std::floor(x + 0.5));
 }

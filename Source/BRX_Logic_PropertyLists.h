@@ -31,8 +31,6 @@ public:
                                            const ApexFunction& secondsFromTv);
     // Each value rounded half up.
     static QVector<int> roundedValues(const QVector<double>& values);
-    // floor(x + 0.5), as every conversion to a whole number rounds.
-    static int roundHalfUp(double x);
 };
 
 #endif

@@ -4,7 +4,7 @@
 #include "BRX_Logic_CaptureControl.h"
 #include "BRX_Logic_ConverterBase.h"
 #include "BRX_Logic_ConverterFocusDistance.h"
-#include "BRX_Logic_PropertyLists.h"
+#include "BRX_Logic_Rounding.h"
 #include "BRX_Logic_SetterRules.h"
 #include "BRX_SDK_C.h"
 
@@ -207,8 +207,8 @@ bool BRX_Logic_PropertyTable::readRange(Kind kind, std::array<qint32, 2>* range,
         debugPrint(kDebugAlways, "%s - no converter for %s", label, BRX_Logic_ControllerConverters::subject(kind));
         return false;
     }
-    *range = {BRX_Logic_PropertyLists::roundHalfUp(converter->minValue()),
-              BRX_Logic_PropertyLists::roundHalfUp(converter->maxValue())};
+    *range = {qint32(roundHalfUp(converter->minValue())),
+              qint32(roundHalfUp(converter->maxValue()))};
     return true;
 }
 

@@ -1,3 +1,4 @@
+#include "BRX_Commu_ProductFamily.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Logic_ConverterBase.h"
@@ -21,7 +22,7 @@ typedef BRX_Logic_SetterRules Rules;
 QByteArray cameraState(ControllerRooms& rooms, int productId)
 {
     BRX_Commu_VirtualCamera& device = rooms.fixture.device();
-    if (Profile::isStructProduct(productId))
+    if (BRX_Commu_ProductFamily::hasSettingsBlock(productId))
         return device.settingsBlock();
     QByteArray state;
     for (const BRX_Commu_VirtualCameraProperty& property : Profile::properties(productId))
