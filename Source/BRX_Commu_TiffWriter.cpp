@@ -1,5 +1,6 @@
 #include "BRX_Commu_TiffWriter.h"
 #include "BRX_Commu_ByteWriter.h"
+#include "BRX_Platform_Base.h"
 
 #include <algorithm>
 #include <cmath>
@@ -194,6 +195,8 @@ QByteArray BRX_Commu_TiffWriter::write() const
 {
     QByteArray out(int(m_size), Qt::Uninitialized);
     char* data = out.data();
+    // A raw strip is tens of megabytes, written once from front to back.
+    BRX_Platform_Base::preferLargePages(data, m_size);
     const quint32 blocksStart = m_blocks.isEmpty() ? m_size : m_blocks.first().offset;
     std::memset(data, 0, blocksStart);
     data[0] = 'I';

@@ -26,9 +26,11 @@ BRX_Commu_VirtualCamera::BRX_Commu_VirtualCamera(int productId, quint32 packetSi
     : m_productId(productId)
     , m_device(productId)
     , m_link(&m_device, packetSize)
+    , m_writer([this](const BRX_Commu_VirtualCameraStore::Object& file, bool last) { storeWritten(file, last); })
 {
     m_started.start();
     m_link.setClock([this] { return clockMs(); });
+    m_device.setCardWriter([this](const BRX_Commu_VirtualCameraStore::Order& order) { m_writer.write(order); });
 }
 
 bool BRX_Commu_VirtualCamera::select(int productId)
@@ -64,10 +66,12 @@ void BRX_Commu_VirtualCamera::setPlugged(bool plugged)
     std::unique_lock<std::mutex> locker(m_mutex);
     if (plugged == m_plugged)
         return;
-    if (plugged)
+    if (plugged) {
         m_plugged = true;
-    else
+        m_device.newConnection();
+    } else {
         unplugLocked();
+    }
 }
 
 void BRX_Commu_VirtualCamera::unplugLocked()
@@ -228,6 +232,29 @@ void BRX_Commu_VirtualCamera::takePicture()
     std::unique_lock<std::mutex> locker(m_mutex);
     m_device.advanceTo(clockMs());
     m_device.takePicture();
+    announceLocked();
+}
+
+int BRX_Commu_VirtualCamera::picturesInProgress() const
+{
+    return m_writer.picturesInProgress();
+}
+
+void BRX_Commu_VirtualCamera::pauseCard(bool paused)
+{
+    m_writer.setPaused(paused);
+}
+
+void BRX_Commu_VirtualCamera::setCardSpeed(int megabytesPerSecond)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.store().setCardSpeed(megabytesPerSecond);
+}
+
+void BRX_Commu_VirtualCamera::storeWritten(const BRX_Commu_VirtualCameraStore::Object& file, bool last)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.fileWritten(file, last);
     announceLocked();
 }
 

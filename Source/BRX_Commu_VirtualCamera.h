@@ -4,6 +4,7 @@
 #include "BRX_Commu_UsbPipe.h"
 #include "BRX_Commu_VirtualCameraDevice.h"
 #include "BRX_Commu_VirtualCameraLink.h"
+#include "BRX_Commu_VirtualCameraWriter.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -94,9 +95,18 @@ public:
     QString objectFileName(quint32 handle) const;
     // Files announced and not yet acknowledged with transferObjectReady.
     int pendingTransfers() const;
-    // The shutter pressed on the camera body: the picture's files are stored
-    // and, while plugged in, each is announced (0x4002, then 0x4009).
+    // The shutter pressed on the camera body. As for a release, the picture
+    // is made and written to the card after the call, each file announced
+    // (0x4002, then 0x4009) once written, as long as the connection it was
+    // taken in lasts; a picture taken unplugged is only stored.
     void takePicture();
+    // Pictures taken whose files are not all on the card yet.
+    int picturesInProgress() const;
+    // While paused, the card takes no file: pictures taken wait unwritten.
+    void pauseCard(bool paused);
+    // A card that writes megabytesPerSecond, for the pictures taken from now
+    // on; 0: the product's own.
+    void setCardSpeed(int megabytesPerSecond);
     // Deleted on the camera body: announced with 0x4003. The folder stays.
     void deleteObjectOnCamera(quint32 handle);
     // For the pictures taken from now on (see BRX_Commu_VirtualCameraStore):
@@ -175,6 +185,8 @@ private:
     void advanceLocked();
     void collectEventsLocked();
     void announceLocked();
+    // The card writer's thread: a file is on the card.
+    void storeWritten(const BRX_Commu_VirtualCameraStore::Object& file, bool last);
 
     const int m_productId;
     // Standard mutex and condition: the event endpoint waits on them.
@@ -191,6 +203,8 @@ private:
     qint64 m_skippedMs = 0;
     qint64 m_heldUntil = 0;
     QList<QByteArray> m_events;
+    // Last: its thread uses everything above until it is joined.
+    BRX_Commu_VirtualCameraWriter m_writer;
 };
 
 #endif

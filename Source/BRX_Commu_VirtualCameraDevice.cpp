@@ -4,6 +4,8 @@
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Debug.h"
 
+#include <QCryptographicHash>
+
 #include <algorithm>
 #include <iterator>
 
@@ -118,9 +120,9 @@ BRX_Commu_VirtualCameraDevice::BRX_Commu_VirtualCameraDevice(int productId)
     , m_geotagging(BRX_Commu_VirtualCameraProfile::geotaggingData())
     , m_properties(BRX_Commu_VirtualCameraProfile::properties(productId))
     , m_store(productId)
-    , m_shutter(productId, m_lens, m_store, [this] { return settingsNow(); },
-                [this](quint16 code, const QVector<quint32>& params, quint32 transactionId) {
-                    raiseEvent(code, params, transactionId);
+    , m_shutter(productId, m_lens, [this] { return settingsNow(); },
+                [this](const QVector<quint16>& formats, const BRX_Commu_VirtualCameraShot& shot) {
+                    orderPicture(formats, shot);
                 })
 {
 }
@@ -246,6 +248,7 @@ void BRX_Commu_VirtualCameraDevice::raiseEvent(quint16 code, const QVector<quint
 
 void BRX_Commu_VirtualCameraDevice::powerCycle()
 {
+    newConnection();
     endSession();
     m_shutter.reset();
     resetLiveView();
@@ -545,13 +548,15 @@ quint16 Device::opRelease(const QVector<quint32>& params, const QByteArray&, QBy
 }
 
 // As the standard has it: each new object is announced with the capture's
-// transaction ID, then the capture's end, which generic hosts wait for.
+// transaction ID, then the capture's end, which generic hosts wait for; a
+// capture without a picture ends at once.
 quint16 Device::opInitiateCapture(const QVector<quint32>&, const QByteArray&, QByteArray*)
 {
-    m_shutter.setCaptureTransaction(m_currentTransactionId);
-    m_shutter.release();
-    m_shutter.setCaptureTransaction(0);
-    raiseEvent(kEventCaptureComplete, {}, m_currentTransactionId);
+    m_captureTransactionId = m_currentTransactionId;
+    const bool taken = m_shutter.release();
+    m_captureTransactionId = 0;
+    if (!taken)
+        raiseEvent(kEventCaptureComplete, {}, m_currentTransactionId);
     return kResponseOK;
 }
 
@@ -571,6 +576,48 @@ quint16 Device::opControlSeries(const QVector<quint32>& params, const QByteArray
     else
         m_shutter.startSeries();
     return kResponseOK;
+}
+
+void BRX_Commu_VirtualCameraDevice::orderPicture(const QVector<quint16>& formats,
+                                                 const BRX_Commu_VirtualCameraShot& shot)
+{
+    const BRX_Commu_VirtualCameraStore::Order order = m_store.order(formats, shot);
+    m_unwritten.insert(order.shot.fileNumber, {m_connection, m_captureTransactionId});
+    if (m_cardWriter) {
+        m_cardWriter(order);
+        return;
+    }
+    const QVector<BRX_Commu_VirtualCameraStore::Object> files = BRX_Commu_VirtualCameraStore::makeFiles(order);
+    for (int i = 0; i < files.size(); ++i)
+        fileWritten(files.at(i), i == files.size() - 1);
+}
+
+void BRX_Commu_VirtualCameraDevice::fileWritten(const BRX_Commu_VirtualCameraStore::Object& file, bool last)
+{
+    const Announcement announcement = m_unwritten.value(file.pictureNumber, {-1, 0});
+    const bool announced = announcement.connection == m_connection;
+    const quint32 handle = m_store.add(file, announced);
+    logAdded(file, handle);
+    if (announced) {
+        raiseEvent(kEventObjectAdded, {handle}, announcement.captureTransactionId);
+        raiseEvent(kEventRequestObjectTransfer, {});
+    }
+    if (!last)
+        return;
+    if (announced && announcement.captureTransactionId != 0)
+        raiseEvent(kEventCaptureComplete, {}, announcement.captureTransactionId);
+    m_unwritten.remove(file.pictureNumber);
+}
+
+// With its size and digest, so that a test can tell a host's copy for the
+// camera's own; the digest is taken only when the line is shown.
+void BRX_Commu_VirtualCameraDevice::logAdded(const BRX_Commu_VirtualCameraStore::Object& file, quint32 handle) const
+{
+    if (!isDebugFlagSet(kDebugSimulation))
+        return;
+    debugPrint(kDebugSimulation, "%s - %s added as 0x%08X, %d bytes, SHA-256 %s", BRX_METHOD,
+               qPrintable(file.fileName), handle, file.data.size(),
+               QCryptographicHash::hash(file.data, QCryptographicHash::Sha256).toHex().constData());
 }
 
 void BRX_Commu_VirtualCameraDevice::advanceTo(qint64 nowMs)

@@ -47,8 +47,12 @@ public:
     // transactionId: the operation the event reports on, 0 for none.
     void raiseEvent(quint16 code, const QVector<quint32>& params, quint32 transactionId = 0);
     // Power loss: sessions and live view end, the transfer queue and unsent
-    // events are dropped; the card and the settings stay.
+    // events are dropped; the card and the settings stay, and pictures being
+    // written still reach it.
     void powerCycle();
+    // A host connection ends or begins (power loss, a cable plugged in): the
+    // pictures taken before are stored without being announced to the next.
+    void newConnection() { ++m_connection; }
     // The host cancelled the transaction, or the link gave it up: its ID
     // counts as used.
     void cancelTransaction(quint32 transactionId);
@@ -84,6 +88,17 @@ public:
 
     // The shutter pressed on the camera body: one picture, whatever the mirror.
     void takePicture() { m_shutter.takePicture(); }
+    // Where the pictures taken go: write gets each one's order and brings its
+    // files back through fileWritten, later and on any thread, under the
+    // owner's lock. Without a writer, a picture's files are made and stored
+    // at once.
+    typedef std::function<void(const BRX_Commu_VirtualCameraStore::Order& order)> CardWriter;
+    void setCardWriter(const CardWriter& write) { m_cardWriter = write; }
+    // A file of an ordered picture is on the card: stored and, while the
+    // connection it was taken in lasts, queued for transfer and announced
+    // (ObjectAdded, RequestObjectTransfer; a standard capture's last file
+    // then CaptureComplete). last: its picture's last file.
+    void fileWritten(const BRX_Commu_VirtualCameraStore::Object& file, bool last);
     // A picture deleted on the camera body; false for an unknown handle or the folder.
     bool deleteObjectOnCamera(quint32 handle);
     BRX_Commu_VirtualCameraStore& store() { return m_store; }
@@ -153,6 +168,8 @@ private:
 
     BRX_Commu_VirtualCameraProperty* findProperty(quint32 code);
     BRX_Commu_VirtualCameraSettings settingsNow() const;
+    void orderPicture(const QVector<quint16>& formats, const BRX_Commu_VirtualCameraShot& shot);
+    void logAdded(const BRX_Commu_VirtualCameraStore::Object& file, quint32 handle) const;
     // Enters the live-view mode that opCode with these parameters selects, if any.
     void switchLiveView(quint16 opCode, const QVector<quint32>& params);
     // No mode and no enabled streams, as after power-on; nothing is reported.
@@ -178,6 +195,17 @@ private:
     quint32 m_lastTransactionId = 0;
     // The operation being carried out; the standard capture's events carry it.
     quint32 m_currentTransactionId = 0;
+    // The standard capture being carried out, 0 for none.
+    quint32 m_captureTransactionId = 0;
+    // Whom a picture not yet written is announced to, by picture number: the
+    // connection it was taken in and the capture that took it.
+    struct Announcement {
+        int connection;
+        quint32 captureTransactionId;
+    };
+    QHash<int, Announcement> m_unwritten;
+    int m_connection = 0;
+    CardWriter m_cardWriter;
     int m_busyCount = 0;
     struct Failure {
         quint16 responseCode;

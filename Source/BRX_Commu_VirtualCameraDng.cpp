@@ -12,45 +12,9 @@ typedef BRX_Commu_TiffWriter Tiff;
 typedef Tiff::Ifd Ifd;
 typedef BRX_Commu_VirtualCameraDng Dng;
 
-enum Tag : quint16 {
-    kTagNewSubFileType = 0x00FE,
-    kTagImageWidth = 0x0100,
-    kTagImageLength = 0x0101,
-    kTagBitsPerSample = 0x0102,
-    kTagCompression = 0x0103,
-    kTagPhotometric = 0x0106,
-    kTagStripOffsets = 0x0111,
-    kTagSamplesPerPixel = 0x0115,
-    kTagRowsPerStrip = 0x0116,
-    kTagStripByteCounts = 0x0117,
-    kTagPlanarConfiguration = 0x011C,
-    kTagSubIfds = 0x014A,
-    kTagYCbCrSubSampling = 0x0212,
-    kTagCfaRepeatPatternDim = 0x828D,
-    kTagCfaPattern = 0x828E,
-    kTagDngVersion = 0xC612,
-    kTagDngBackwardVersion = 0xC613,
-    kTagUniqueCameraModel = 0xC614,
-    kTagBlackLevel = 0xC61A,
-    kTagWhiteLevel = 0xC61D,
-    kTagDefaultCropOrigin = 0xC61F,
-    kTagDefaultCropSize = 0xC620,
-    kTagColorMatrix1 = 0xC621,
-    kTagAsShotNeutral = 0xC628,
-    kTagCameraSerialNumber = 0xC62F,
-    kTagLensInfo = 0xC630,
-    kTagDngPrivateData = 0xC634,
-    kTagCalibrationIlluminant1 = 0xC65A,
-    kTagPreviewColorSpace = 0xC71A,
-};
-
-const quint32 kMainImage = 0;
-const quint32 kReducedImage = 1;
-const quint16 kUncompressed = 1;
-const quint16 kJpeg = 7;
-const quint16 kRgb = 2;
-const quint16 kYCbCr = 6;
-const quint16 kCfa = 32803;
+enum SubFileType : quint32 { kMainImage = 0, kReducedImage = 1 };
+enum Photometric : quint16 { kRgb = 2, kYCbCr = 6, kCfa = 32803 };
+// Chunky planar configuration, D65 illuminant, sRGB preview.
 const quint16 kChunky = 1;
 const quint16 kD65 = 21;
 const quint32 kPreviewSRgb = 2;
@@ -162,51 +126,51 @@ struct ImageLayout {
 
 void addImageTags(Ifd& ifd, const ImageLayout& layout)
 {
-    ifd.addLong(kTagNewSubFileType, layout.subFileType);
-    ifd.addLong(kTagImageWidth, quint32(layout.width));
-    ifd.addLong(kTagImageLength, quint32(layout.height));
-    ifd.addShorts(kTagBitsPerSample, layout.bitsPerSample);
-    ifd.addShort(kTagCompression, layout.compression);
-    ifd.addShort(kTagPhotometric, layout.photometric);
-    ifd.addShort(kTagSamplesPerPixel, quint16(layout.bitsPerSample.size()));
-    ifd.addLong(kTagRowsPerStrip, quint32(layout.height));
-    ifd.addShort(kTagPlanarConfiguration, kChunky);
+    ifd.addLong(Tiff::kTagNewSubFileType, layout.subFileType);
+    ifd.addLong(Tiff::kTagImageWidth, quint32(layout.width));
+    ifd.addLong(Tiff::kTagImageLength, quint32(layout.height));
+    ifd.addShorts(Tiff::kTagBitsPerSample, layout.bitsPerSample);
+    ifd.addShort(Tiff::kTagCompression, layout.compression);
+    ifd.addShort(Tiff::kTagPhotometric, layout.photometric);
+    ifd.addShort(Tiff::kTagSamplesPerPixel, quint16(layout.bitsPerSample.size()));
+    ifd.addLong(Tiff::kTagRowsPerStrip, quint32(layout.height));
+    ifd.addShort(Tiff::kTagPlanarConfiguration, kChunky);
 }
 
 void addStrip(Ifd& ifd, const QByteArray& bytes)
 {
-    ifd.addBlock(kTagStripOffsets, kTagStripByteCounts, quint32(bytes.size()),
+    ifd.addBlock(Tiff::kTagStripOffsets, Tiff::kTagStripByteCounts, quint32(bytes.size()),
                  [bytes](char* at) { std::memcpy(at, bytes.constData(), size_t(bytes.size())); });
 }
 
 std::shared_ptr<Ifd> rawIfd(const Dng::Raw& raw)
 {
     auto ifd = std::make_shared<Ifd>();
-    addImageTags(*ifd, {kMainImage, raw.width, raw.height, {kSampleBits}, kUncompressed, kCfa});
-    ifd->addShorts(kTagCfaRepeatPatternDim, {2, 2});
-    ifd->addBytes(kTagCfaPattern, Tiff::kByte, QByteArray(kRggb, 4));
-    ifd->addLong(kTagBlackLevel, quint32(raw.blackLevel));
-    ifd->addLong(kTagWhiteLevel, quint32(raw.whiteLevel));
-    ifd->addLongs(kTagDefaultCropOrigin, {0, 0});
-    ifd->addLongs(kTagDefaultCropSize, {quint32(raw.width), quint32(raw.height)});
+    addImageTags(*ifd, {kMainImage, raw.width, raw.height, {kSampleBits}, Tiff::kUncompressed, kCfa});
+    ifd->addShorts(Tiff::kTagCfaRepeatPatternDim, {2, 2});
+    ifd->addBytes(Tiff::kTagCfaPattern, Tiff::kByte, QByteArray(kRggb, 4));
+    ifd->addLong(Tiff::kTagBlackLevel, quint32(raw.blackLevel));
+    ifd->addLong(Tiff::kTagWhiteLevel, quint32(raw.whiteLevel));
+    ifd->addLongs(Tiff::kTagDefaultCropOrigin, {0, 0});
+    ifd->addLongs(Tiff::kTagDefaultCropSize, {quint32(raw.width), quint32(raw.height)});
     const quint32 bytes = quint32(2 * qint64(raw.width) * raw.height);
-    ifd->addBlock(kTagStripOffsets, kTagStripByteCounts, bytes, [raw](char* at) { fillRaw(raw, at); });
+    ifd->addBlock(Tiff::kTagStripOffsets, Tiff::kTagStripByteCounts, bytes, [raw](char* at) { fillRaw(raw, at); });
     return ifd;
 }
 
 std::shared_ptr<Ifd> previewIfd(const Dng::Preview& preview)
 {
     auto ifd = std::make_shared<Ifd>();
-    addImageTags(*ifd, {kReducedImage, preview.width, preview.height, {8, 8, 8}, kJpeg, kYCbCr});
-    ifd->addShorts(kTagYCbCrSubSampling, {2, 2});
-    ifd->addLong(kTagPreviewColorSpace, kPreviewSRgb);
+    addImageTags(*ifd, {kReducedImage, preview.width, preview.height, {8, 8, 8}, Tiff::kJpeg, kYCbCr});
+    ifd->addShorts(Tiff::kTagYCbCrSubSampling, {2, 2});
+    ifd->addLong(Tiff::kTagPreviewColorSpace, kPreviewSRgb);
     addStrip(*ifd, preview.jpeg);
     return ifd;
 }
 
 void addThumbnail(Ifd& ifd, const BRX_Commu_VirtualCameraJpeg::Image& thumbnail)
 {
-    addImageTags(ifd, {kReducedImage, thumbnail.width, thumbnail.height, {8, 8, 8}, kUncompressed, kRgb});
+    addImageTags(ifd, {kReducedImage, thumbnail.width, thumbnail.height, {8, 8, 8}, Tiff::kUncompressed, kRgb});
     addStrip(ifd, thumbnail.rgb);
 }
 
@@ -215,10 +179,10 @@ void addColourData(Ifd& ifd)
     QVector<double> matrix;
     for (const auto& row : kXyzToCamera)
         matrix << row[0] << row[1] << row[2];
-    ifd.addSignedRationals(kTagColorMatrix1, matrix, 10000);
-    ifd.addShort(kTagCalibrationIlluminant1, kD65);
+    ifd.addSignedRationals(Tiff::kTagColorMatrix1, matrix, 10000);
+    ifd.addShort(Tiff::kTagCalibrationIlluminant1, kD65);
     const double* neutral = sensorResponse().neutral;
-    ifd.addRationals(kTagAsShotNeutral, {neutral[0], neutral[1], neutral[2]}, 10000);
+    ifd.addRationals(Tiff::kTagAsShotNeutral, {neutral[0], neutral[1], neutral[2]}, 10000);
 }
 
 // The camera's private data: its name, then a pattern that shows where bytes
@@ -245,17 +209,17 @@ std::shared_ptr<BRX_Commu_TiffWriter::Ifd> BRX_Commu_VirtualCameraDng::build(
     auto first = std::make_shared<Ifd>();
     addThumbnail(*first, thumbnail);
     BRX_Commu_VirtualCameraExif(shot).addPrimaryTags(*first, raw.width, raw.height);
-    first->addSubIfds(kTagSubIfds, {rawIfd(raw), previewIfd(preview)});
-    first->addBytes(kTagDngVersion, Tiff::kByte, QByteArray("\x01\x04\x00\x00", 4));
-    first->addBytes(kTagDngBackwardVersion, Tiff::kByte, QByteArray("\x01\x02\x00\x00", 4));
-    first->addAscii(kTagUniqueCameraModel, shot.make + QLatin1Char(' ') + shot.model);
-    first->addAscii(kTagCameraSerialNumber, shot.serialNumber);
-    first->addRationals(kTagLensInfo, {shot.focalLengthMm, shot.focalLengthMm, shot.maxApertureFNumber,
+    first->addSubIfds(Tiff::kTagSubIfds, {rawIfd(raw), previewIfd(preview)});
+    first->addBytes(Tiff::kTagDngVersion, Tiff::kByte, QByteArray("\x01\x04\x00\x00", 4));
+    first->addBytes(Tiff::kTagDngBackwardVersion, Tiff::kByte, QByteArray("\x01\x02\x00\x00", 4));
+    first->addAscii(Tiff::kTagUniqueCameraModel, shot.make + QLatin1Char(' ') + shot.model);
+    first->addAscii(Tiff::kTagCameraSerialNumber, shot.serialNumber);
+    first->addRationals(Tiff::kTagLensInfo, {shot.focalLengthMm, shot.focalLengthMm, shot.maxApertureFNumber,
                                        shot.maxApertureFNumber}, 10);
     addColourData(*first);
     if (privateBytes > 0) {
         const QByteArray name = shot.make.toLatin1();
-        first->addBlockValue(kTagDngPrivateData, Tiff::kByte, privateBytes,
+        first->addBlockValue(Tiff::kTagDngPrivateData, Tiff::kByte, privateBytes,
                              [privateBytes, name](char* at) { fillPrivateData(at, privateBytes, name); });
     }
     return first;

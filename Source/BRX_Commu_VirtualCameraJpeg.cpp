@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -115,43 +116,63 @@ private:
     Code m_codes[256];
 };
 
-// The entropy-coded bits, most significant first, with a 0x00 stuffed after
-// every 0xFF so that no marker appears in the data.
-class BitWriter
+// Entropy-coded bits, most significant first, gathered into bytes. The
+// bytes of a scan get a 0x00 stuffed after every 0xFF when they are written
+// out, so that no marker appears in the data; bits gathered apart (a band of
+// the picture) can be appended to others at any bit position.
+class Bits
 {
 public:
-    explicit BitWriter(QByteArray& out)
-        : m_out(out)
-    {
-    }
-
     void put(quint32 bits, int length)
     {
-        m_buffer = (m_buffer << length) | (bits & ((1u << length) - 1));
+        m_pending = (m_pending << length) | (bits & ((1u << length) - 1));
         m_count += length;
         while (m_count >= 8) {
             m_count -= 8;
-            putByte(quint8(m_buffer >> m_count));
+            m_bytes.push_back(char(m_pending >> m_count));
         }
     }
 
-    // The last byte is completed with one bits.
-    void flush()
+    void append(const Bits& other)
+    {
+        if (m_count == 0)
+            m_bytes.insert(m_bytes.end(), other.m_bytes.begin(), other.m_bytes.end());
+        else
+            for (char byte : other.m_bytes)
+                put(quint8(byte), 8);
+        if (other.m_count > 0)
+            put(other.m_pending, other.m_count);
+    }
+
+    // Empty again; the memory is kept for the next bits.
+    void clear()
+    {
+        m_bytes.clear();
+        m_pending = 0;
+        m_count = 0;
+    }
+
+    // The last byte completed with one bits.
+    void writeStuffed(QByteArray& out)
     {
         if (m_count > 0)
             put(0xFF, 8 - m_count);
+        const char* at = m_bytes.data();
+        const char* const end = at + m_bytes.size();
+        out.reserve(out.size() + int(m_bytes.size()) + int(m_bytes.size() / 128));
+        while (at < end) {
+            const void* marker = std::memchr(at, kMarkerStart, size_t(end - at));
+            const char* next = marker ? static_cast<const char*>(marker) + 1 : end;
+            out.append(at, int(next - at));
+            if (marker)
+                out.append('\0');
+            at = next;
+        }
     }
 
 private:
-    void putByte(quint8 byte)
-    {
-        m_out.append(char(byte));
-        if (byte == kMarkerStart)
-            m_out.append('\0');
-    }
-
-    QByteArray& m_out;
-    quint32 m_buffer = 0;
+    std::vector<char> m_bytes;
+    quint32 m_pending = 0;
     int m_count = 0;
 };
 
@@ -221,23 +242,30 @@ int sizeCategory(int value)
 }
 
 // A value of category size: positive as is, negative as its ones' complement.
-void putValue(BitWriter& bits, int value, int size)
+void putValue(Bits& bits, int value, int size)
 {
     if (size > 0)
         bits.put(quint32(value < 0 ? value - 1 : value), size);
 }
 
-void encodeBlock(BitWriter& bits, const CodeSet& codes, const int* coefficients, int* previousDc)
+// A block's quantised coefficients in zigzag order; those from length on are
+// zero (the end of the block).
+struct Block {
+    int zigzag[64];
+    int length;
+};
+
+void encodeBlock(Bits& bits, const CodeSet& codes, const Block& block, int* previousDc)
 {
-    const int difference = coefficients[0] - *previousDc;
-    *previousDc = coefficients[0];
+    const int difference = block.zigzag[0] - *previousDc;
+    *previousDc = block.zigzag[0];
     const int dcSize = sizeCategory(difference);
     bits.put(codes.dc.code(quint8(dcSize)), codes.dc.length(quint8(dcSize)));
     putValue(bits, difference, dcSize);
 
     int zeros = 0;
-    for (int k = 1; k < 64; ++k) {
-        const int value = coefficients[kZigzag[k]];
+    for (int k = 1; k < block.length; ++k) {
+        const int value = block.zigzag[k];
         if (value == 0) {
             ++zeros;
             continue;
@@ -250,7 +278,7 @@ void encodeBlock(BitWriter& bits, const CodeSet& codes, const int* coefficients,
         putValue(bits, value, size);
         zeros = 0;
     }
-    if (zeros > 0)
+    if (block.length < 64)
         bits.put(codes.ac.code(kEndOfBlock), codes.ac.length(kEndOfBlock));
 }
 
@@ -268,10 +296,21 @@ struct Band {
     const quint8* rgb;
     int width;
     int rows;
+    // Every row shows what the first shows.
+    bool alike;
 
     const quint8* pixel(int x, int y) const
     {
         return rgb + 3 * (qint64(std::min(y, rows - 1)) * width + std::min(x, width - 1));
+    }
+
+    bool rowsAlike() const
+    {
+        for (int y = 1; y < rows; ++y) {
+            if (std::memcmp(pixel(0, y), pixel(0, 0), 3 * size_t(width)) != 0)
+                return false;
+        }
+        return true;
     }
 
     // The MCU at left shows the same pixels as the one before it.
@@ -279,7 +318,7 @@ struct Band {
     {
         if (left < kMcuSize || left + kMcuSize > width)
             return false;
-        for (int y = 0; y < rows; ++y) {
+        for (int y = 0; y < (alike ? 1 : rows); ++y) {
             if (std::memcmp(pixel(left, y), pixel(left - kMcuSize, y), 3 * kMcuSize) != 0)
                 return false;
         }
@@ -304,41 +343,71 @@ void loadMcu(const Band& band, int left, Mcu* mcu)
     }
 }
 
-// block is transformed in place.
-void quantise(float* block, const float* divisors, int* coefficients)
+bool isFlat(const float* samples)
 {
-    forwardDct(block);
-    // The DC value keeps its full range: 11 bits for 8-bit samples.
-    coefficients[0] = qRound(block[0] * divisors[0]);
-    for (int i = 1; i < 64; ++i)
-        coefficients[i] = qBound(-kMaxAc, qRound(block[i] * divisors[i]), kMaxAc);
+    return std::all_of(samples + 1, samples + 64, [samples](float sample) { return sample == samples[0]; });
 }
 
-// The coefficients of the MCU last transformed and each component's last
-// DC value.
+// samples are transformed in place. A flat block's transform is its DC
+// alone, 64 times its level, which the transform gives exactly too.
+void quantise(float* samples, const float* divisors, Block* block)
+{
+    if (isFlat(samples)) {
+        block->zigzag[0] = qRound(64.0f * samples[0] * divisors[0]);
+        std::fill_n(block->zigzag + 1, 63, 0);
+        block->length = 1;
+        return;
+    }
+    forwardDct(samples);
+    // The DC value keeps its full range: 11 bits for 8-bit samples.
+    block->zigzag[0] = qRound(samples[0] * divisors[0]);
+    block->length = 1;
+    for (int k = 1; k < 64; ++k) {
+        const int natural = kZigzag[k];
+        block->zigzag[k] = qBound(-kMaxAc, qRound(samples[natural] * divisors[natural]), kMaxAc);
+        if (block->zigzag[k] != 0)
+            block->length = k + 1;
+    }
+}
+
+// The blocks of the MCU last transformed and each component's last DC value.
 struct ScanState {
-    int coefficients[6][64];
+    Block blocks[6];
     int previousDc[3] = {0, 0, 0};
 };
 
-// Flat parts of a picture repeat the MCU before them: its coefficients are
-// taken again rather than transformed anew.
-void encodeMcu(const Band& band, int left, const float* lumaDivisors, const float* chromaDivisors, BitWriter& bits,
+// Flat parts of a picture repeat the MCU before them: its blocks are taken
+// again rather than transformed anew.
+void encodeMcu(const Band& band, int left, const float* lumaDivisors, const float* chromaDivisors, Bits& bits,
                ScanState* scan)
 {
     if (!band.repeatsPrevious(left)) {
         Mcu mcu;
         loadMcu(band, left, &mcu);
         for (int block = 0; block < 4; ++block)
-            quantise(mcu.luma[block], lumaDivisors, scan->coefficients[block]);
-        quantise(mcu.blue, chromaDivisors, scan->coefficients[4]);
-        quantise(mcu.red, chromaDivisors, scan->coefficients[5]);
+            quantise(mcu.luma[block], lumaDivisors, &scan->blocks[block]);
+        quantise(mcu.blue, chromaDivisors, &scan->blocks[4]);
+        quantise(mcu.red, chromaDivisors, &scan->blocks[5]);
     }
     for (int block = 0; block < 4; ++block)
-        encodeBlock(bits, lumaCodes(), scan->coefficients[block], &scan->previousDc[0]);
-    encodeBlock(bits, chromaCodes(), scan->coefficients[4], &scan->previousDc[1]);
-    encodeBlock(bits, chromaCodes(), scan->coefficients[5], &scan->previousDc[2]);
+        encodeBlock(bits, lumaCodes(), scan->blocks[block], &scan->previousDc[0]);
+    encodeBlock(bits, chromaCodes(), scan->blocks[4], &scan->previousDc[1]);
+    encodeBlock(bits, chromaCodes(), scan->blocks[5], &scan->previousDc[2]);
 }
+
+// The band encoded last, kept for the bands that repeat it: where a band
+// shows what it showed and starts from the same DC values, its bits are the
+// same.
+struct EncodedBand {
+    bool alike = false;
+    int startDc[3] = {0, 0, 0};
+    Bits bits;
+
+    bool repeatsFor(const Band& band, bool continuesAbove, const ScanState& scan) const
+    {
+        return alike && band.alike && continuesAbove && std::equal(startDc, startDc + 3, scan.previousDc);
+    }
+};
 
 void appendBigEndian16(QByteArray& out, int value)
 {
@@ -438,17 +507,29 @@ QByteArray BRX_Commu_VirtualCameraJpeg::encode(int width, int height, const RowS
     appendSegment(out, kHuffmanTables, huffmanTables());
     appendSegment(out, kStartOfScan, scanHeader());
 
-    BitWriter bits(out);
-    ScanState scan;
-    QByteArray bandPixels(width * kMcuSize * 3, Qt::Uninitialized);
+    Bits scan;
+    ScanState state;
+    EncodedBand last;
+    const size_t rowBytes = 3 * size_t(width);
+    QByteArray bandPixels(int(rowBytes) * kMcuSize, Qt::Uninitialized);
+    QByteArray rowAbove(int(rowBytes), Qt::Uninitialized);
     for (int top = 0; top < height; top += kMcuSize) {
-        const Band band = {reinterpret_cast<const quint8*>(bandPixels.constData()), width,
-                           std::min(kMcuSize, height - top)};
+        Band band = {reinterpret_cast<const quint8*>(bandPixels.constData()), width, std::min(kMcuSize, height - top),
+                     false};
         rows(top, band.rows, reinterpret_cast<quint8*>(bandPixels.data()));
-        for (int left = 0; left < width; left += kMcuSize)
-            encodeMcu(band, left, m_lumaDivisors, m_chromaDivisors, bits, &scan);
+        band.alike = band.rowsAlike();
+        const bool continuesAbove = top > 0 && std::memcmp(band.rgb, rowAbove.constData(), rowBytes) == 0;
+        if (!last.repeatsFor(band, continuesAbove, state)) {
+            last.alike = band.alike;
+            std::copy_n(state.previousDc, 3, last.startDc);
+            last.bits.clear();
+            for (int left = 0; left < width; left += kMcuSize)
+                encodeMcu(band, left, m_lumaDivisors, m_chromaDivisors, last.bits, &state);
+        }
+        scan.append(last.bits);
+        std::memcpy(rowAbove.data(), band.pixel(0, band.rows - 1), rowBytes);
     }
-    bits.flush();
+    scan.writeStuffed(out);
     appendMarker(out, kEndOfImage);
     return out;
 }

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -96,11 +96,8 @@ int BRX_Commu_VirtualCameraPicture::heightOf(int width)
 
 BRX_Commu_VirtualCameraJpeg::RowSource BRX_Commu_VirtualCameraPicture::cardRows(int width, int height) const
 {
-    const BRX_Commu_VirtualCameraTestCard card = m_card;
-    return [card, width, height](int first, int count, quint8* rgb) {
-        const BRX_Commu_VirtualCameraJpeg::Image band = card.renderRows(Card::kWholeCard, width, height, first, count);
-        std::memcpy(rgb, band.rgb.constData(), size_t(band.rgb.size()));
-    };
+    const auto rows = std::make_shared<Card::Rows>(m_card, Card::kWholeCard, width, height);
+    return [rows](int first, int count, quint8* rgb) { rows->fill(first, count, rgb); };
 }
 
 BRX_Commu_VirtualCameraJpeg::Image BRX_Commu_VirtualCameraPicture::cardImage(int width, int height) const
@@ -154,19 +151,23 @@ BRX_Commu_VirtualCameraPicture::File BRX_Commu_VirtualCameraPicture::jpg(int wid
     if (bytes > 0)
         width = jpgWidthWithin(width, int(std::min<quint32>(bytes, INT_MAX)) - segment);
     // The picture follows the Exif segment without its own SOI.
-    const QByteArray picture = jpeg(width).mid(2);
+    const QByteArray picture = jpeg(width);
+    const int pictureBytes = picture.size() - 2;
     int commentBytes = 0;
     if (bytes > 0) {
-        const int gap = int(std::min<quint32>(bytes, INT_MAX)) - 2 - segment - picture.size();
+        const int gap = int(std::min<quint32>(bytes, INT_MAX)) - 2 - segment - pictureBytes;
         commentBytes = std::min(gap, kMaxSegmentBytes - segment) - BRX_Commu_VirtualCameraExif::kCommentOverhead;
         commentBytes = commentBytes >= BRX_Commu_VirtualCameraExif::kMinimumCommentBytes ? commentBytes : 0;
     }
     QByteArray head = exif.jpegSegment(width, heightOf(width), thumbnail, commentBytes);
     // The comment starts on an even offset, which may cost a byte.
-    const int excess = 2 + head.size() + picture.size() - int(std::min<quint32>(bytes, INT_MAX));
+    const int excess = 2 + head.size() + pictureBytes - int(std::min<quint32>(bytes, INT_MAX));
     if (excess > 0 && commentBytes - excess >= BRX_Commu_VirtualCameraExif::kMinimumCommentBytes)
         head = exif.jpegSegment(width, heightOf(width), thumbnail, commentBytes - excess);
-    return {QByteArray("\xFF\xD8", 2) + head + picture, width, heightOf(width)};
+    QByteArray file;
+    file.reserve(2 + head.size() + pictureBytes);
+    file.append("\xFF\xD8", 2).append(head).append(picture.constData() + 2, pictureBytes);
+    return {file, width, heightOf(width)};
 }
 
 // The widest picture up to width whose JPEG (without its SOI) takes at most budget.

@@ -1,8 +1,5 @@
 #include "BRX_Commu_VirtualCameraShutter.h"
 #include "BRX_Commu_PtpCodes.h"
-#include "BRX_Debug.h"
-
-#include <QCryptographicHash>
 
 namespace {
 
@@ -23,25 +20,23 @@ const int kDefaultSeriesIntervalMs = 250;
 } // namespace
 
 BRX_Commu_VirtualCameraShutter::BRX_Commu_VirtualCameraShutter(int productId, const QByteArray& lensData,
-                                                               BRX_Commu_VirtualCameraStore& store,
-                                                               const Settings& settings, const RaiseEvent& raiseEvent)
+                                                               const Settings& settings, const TakePicture& takePicture)
     : m_productId(productId)
     , m_lensData(lensData)
     , m_clockOrigin(QDateTime::currentDateTime())
-    , m_store(store)
     , m_settings(settings)
-    , m_raiseEvent(raiseEvent)
+    , m_takePicture(takePicture)
 {
 }
 
-void BRX_Commu_VirtualCameraShutter::release()
+bool BRX_Commu_VirtualCameraShutter::release()
 {
     if (m_settings().isMirrorUpOn() && !m_mirrorRaised) {
         m_mirrorRaised = true;
-        return;
+        return false;
     }
     m_mirrorRaised = false;
-    createPicture();
+    return createPicture();
 }
 
 void BRX_Commu_VirtualCameraShutter::openBulb()
@@ -105,21 +100,18 @@ void BRX_Commu_VirtualCameraShutter::reset()
 }
 
 // A bulb picture records how long it was open, when that was measurable.
-void BRX_Commu_VirtualCameraShutter::createPicture(double bulbSeconds)
+bool BRX_Commu_VirtualCameraShutter::createPicture(double bulbSeconds)
 {
     if (m_shotsToDrop > 0) {
         --m_shotsToDrop;
-        return;
+        return false;
     }
     const BRX_Commu_VirtualCameraSettings settings = m_settings();
     BRX_Commu_VirtualCameraShot shot = shotNow(settings);
     if (settings.isBulb() && bulbSeconds > 0)
         shot.exposureSeconds = bulbSeconds;
-    for (quint32 handle : m_store.addPicture(formats(settings), shot)) {
-        logAdded(*m_store.find(handle));
-        m_raiseEvent(Codes::kEventObjectAdded, {handle}, m_captureTransactionId);
-        m_raiseEvent(Codes::kEventRequestObjectTransfer, {}, 0);
-    }
+    m_takePicture(formats(settings), shot);
+    return true;
 }
 
 BRX_Commu_VirtualCameraShot BRX_Commu_VirtualCameraShutter::shotNow(
@@ -148,15 +140,4 @@ QVector<quint16> BRX_Commu_VirtualCameraShutter::formats(const BRX_Commu_Virtual
     default:
         return {Codes::kFormatDng};
     }
-}
-
-// With its size and digest, so that a test can tell a host's copy for the
-// camera's own; the digest is taken only when the line is shown.
-void BRX_Commu_VirtualCameraShutter::logAdded(const BRX_Commu_VirtualCameraStore::Object& object) const
-{
-    if (!isDebugFlagSet(kDebugSimulation))
-        return;
-    debugPrint(kDebugSimulation, "%s - %s added as 0x%08X, %d bytes, SHA-256 %s", BRX_METHOD,
-               qPrintable(object.fileName), object.handle, object.data.size(),
-               QCryptographicHash::hash(object.data, QCryptographicHash::Sha256).toHex().constData());
 }

@@ -69,6 +69,8 @@ void appendPictureFields(QByteArray& out, const Store::Object& object, int kind,
 BRX_Commu_VirtualCameraStore::BRX_Commu_VirtualCameraStore(int productId)
     : m_sensor(BRX_Commu_VirtualCameraProfile::sensor(productId))
 {
+    m_files.sensor = m_sensor;
+    m_files.cardMegabytesPerSecond = m_sensor.cardMegabytesPerSecond;
     Object folder;
     folder.handle = nextHandle(kTypeFolder);
     folder.format = Codes::kFormatFolder;
@@ -82,19 +84,68 @@ quint32 BRX_Commu_VirtualCameraStore::nextHandle(HandleType type)
     return (++m_handleNumber << 4) | type;
 }
 
-QVector<quint32> BRX_Commu_VirtualCameraStore::addPicture(const QVector<quint16>& formats,
-                                                          BRX_Commu_VirtualCameraShot shot)
+Store::Order BRX_Commu_VirtualCameraStore::order(const QVector<quint16>& formats, BRX_Commu_VirtualCameraShot shot)
 {
     shot.fileNumber = ++m_pictureNumber;
     shot.orientation = m_orientation;
-    const Picture picture(shot);
-    QVector<quint32> added;
-    for (quint16 format : formats) {
-        m_objects << makeFile(format, picture);
-        m_pending << m_objects.last().handle;
-        added << m_objects.last().handle;
+    return {formats, shot, m_files};
+}
+
+// The thumbnails first, once for all files: the JPG carries the small one
+// in its Exif.
+QVector<Store::Object> BRX_Commu_VirtualCameraStore::makeFiles(const Order& order)
+{
+    const Picture picture(order.shot);
+    const QByteArray thumbnails[kLargePreview] = {
+        picture.thumbnail(false, order.files.thumbnailBytes[kSmallThumbnail]),
+        picture.thumbnail(true, order.files.thumbnailBytes[kBigThumbnail]),
+    };
+    QVector<Object> files;
+    for (quint16 format : order.formats)
+        files << makeFile(format, order, picture, thumbnails);
+    return files;
+}
+
+Store::Object BRX_Commu_VirtualCameraStore::makeFile(quint16 format, const Order& order, const Picture& picture,
+                                                     const QByteArray* thumbnails)
+{
+    const bool isJpg = format == Codes::kFormatJpg;
+    const int width = order.files.width > 0 ? order.files.width : order.files.sensor.width;
+    Object file;
+    file.format = format;
+    file.fileName = fileName(order.shot.fileNumber, format);
+    file.pictureNumber = order.shot.fileNumber;
+    file.orientation = quint16(order.shot.orientation);
+    std::copy_n(thumbnails, int(kLargePreview), file.thumbnails);
+    const Picture::File made = isJpg ? picture.jpg(width, order.files.jpgBytes, thumbnails[kSmallThumbnail])
+                                     : picture.dng(order.files.sensor, width, order.files.dngBytes, width);
+    file.data = made.data;
+    file.width = made.width;
+    file.height = made.height;
+    if (!isJpg) {
+        file.previewWidth = width;
+        file.previewHeight = Picture::heightOf(width);
+        file.thumbnails[kLargePreview] = picture.jpeg(width);
     }
+    return file;
+}
+
+quint32 BRX_Commu_VirtualCameraStore::add(Object file, bool queueForTransfer)
+{
+    file.handle = nextHandle(file.format == Codes::kFormatJpg ? kTypeJpg : kTypeDng);
+    m_objects << file;
+    if (queueForTransfer)
+        m_pending << file.handle;
     forgetOldPictures();
+    return file.handle;
+}
+
+QVector<quint32> BRX_Commu_VirtualCameraStore::addPicture(const QVector<quint16>& formats,
+                                                          BRX_Commu_VirtualCameraShot shot)
+{
+    QVector<quint32> added;
+    for (const Object& file : makeFiles(order(formats, shot)))
+        added << add(file, true);
     return added;
 }
 
@@ -105,43 +156,13 @@ void BRX_Commu_VirtualCameraStore::setPicturesKept(int count)
 }
 
 // Objects are in creation order, the folder first: the oldest picture's
-// files follow it.
+// files follow it, the newest stored end the list.
 void BRX_Commu_VirtualCameraStore::forgetOldPictures()
 {
-    const int oldestKept = m_pictureNumber - m_picturesKept + 1;
+    const int oldestKept = m_objects.last().pictureNumber - m_picturesKept + 1;
     while (m_picturesKept > 0 && m_objects.size() > 1 && m_objects.at(1).pictureNumber < oldestKept
            && !m_pending.contains(m_objects.at(1).handle))
         m_objects.remove(1);
-}
-
-// The thumbnails first: the JPG carries the small one in its Exif.
-Store::Object BRX_Commu_VirtualCameraStore::makeFile(quint16 format, const BRX_Commu_VirtualCameraPicture& picture)
-{
-    const bool isJpg = format == Codes::kFormatJpg;
-    Object file;
-    file.handle = nextHandle(isJpg ? kTypeJpg : kTypeDng);
-    file.format = format;
-    file.fileName = fileName(m_pictureNumber, format);
-    file.pictureNumber = m_pictureNumber;
-    file.orientation = m_orientation;
-    file.thumbnails[kSmallThumbnail] = picture.thumbnail(false, m_thumbnailBytes[kSmallThumbnail]);
-    file.thumbnails[kBigThumbnail] = picture.thumbnail(true, m_thumbnailBytes[kBigThumbnail]);
-    const Picture::File made = isJpg ? picture.jpg(pictureWidth(), m_jpgBytes, file.thumbnails[kSmallThumbnail])
-                                     : picture.dng(m_sensor, pictureWidth(), m_dngBytes, pictureWidth());
-    file.data = made.data;
-    file.width = made.width;
-    file.height = made.height;
-    if (!isJpg) {
-        file.previewWidth = pictureWidth();
-        file.previewHeight = Picture::heightOf(file.previewWidth);
-        file.thumbnails[kLargePreview] = picture.jpeg(file.previewWidth);
-    }
-    return file;
-}
-
-int BRX_Commu_VirtualCameraStore::pictureWidth() const
-{
-    return m_width > 0 ? m_width : m_sensor.width;
 }
 
 int BRX_Commu_VirtualCameraStore::indexOf(quint32 handle) const
@@ -219,8 +240,8 @@ void BRX_Commu_VirtualCameraStore::popPending()
 
 void BRX_Commu_VirtualCameraStore::setPictureSizes(quint32 dngBytes, quint32 jpgBytes)
 {
-    m_dngBytes = std::min(dngBytes, kMaxObjectBytes);
-    m_jpgBytes = std::min(jpgBytes, kMaxObjectBytes);
+    m_files.dngBytes = std::min(dngBytes, kMaxObjectBytes);
+    m_files.jpgBytes = std::min(jpgBytes, kMaxObjectBytes);
 }
 
 void BRX_Commu_VirtualCameraStore::setPictureOrientation(int exifCode)
@@ -230,13 +251,18 @@ void BRX_Commu_VirtualCameraStore::setPictureOrientation(int exifCode)
 
 void BRX_Commu_VirtualCameraStore::setPictureWidth(int width)
 {
-    m_width = qBound(0, width, int(BRX_Commu_VirtualCameraJpeg::kMaxDimension));
+    m_files.width = qBound(0, width, int(BRX_Commu_VirtualCameraJpeg::kMaxDimension));
 }
 
 void BRX_Commu_VirtualCameraStore::setThumbnailSize(int kind, quint32 bytes)
 {
     if (kind == kSmallThumbnail)
-        m_thumbnailBytes[kind] = std::min<quint32>(bytes, BRX_Commu_VirtualCameraExif::kMaxThumbnailBytes);
+        m_files.thumbnailBytes[kind] = std::min<quint32>(bytes, BRX_Commu_VirtualCameraExif::kMaxThumbnailBytes);
     else if (kind == kBigThumbnail)
-        m_thumbnailBytes[kind] = std::min(bytes, kMaxObjectBytes);
+        m_files.thumbnailBytes[kind] = std::min(bytes, kMaxObjectBytes);
+}
+
+void BRX_Commu_VirtualCameraStore::setCardSpeed(int megabytesPerSecond)
+{
+    m_files.cardMegabytesPerSecond = megabytesPerSecond > 0 ? megabytesPerSecond : m_sensor.cardMegabytesPerSecond;
 }

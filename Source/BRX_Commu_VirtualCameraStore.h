@@ -13,9 +13,11 @@ class BRX_Commu_VirtualCameraPicture;
 
 // The virtual camera's card: one storage holding a folder and the pictures
 // taken, and the queue of files the camera still wants a host to transfer.
-// Handles are (n << 4) | type with n counting up and never reused; the type
-// nibble says what the object is (DNG 1, folder 3, JPG 6). Not thread-safe:
-// its owner locks.
+// A picture is ordered at its release and its files are stored once made
+// (the camera's card writer makes them in between). Handles are
+// (n << 4) | type with n counting up and never reused; the type nibble says
+// what the object is (DNG 1, folder 3, JPG 6). Not thread-safe: its owner
+// locks.
 class BRX_Commu_VirtualCameraStore
 {
 public:
@@ -43,12 +45,41 @@ public:
         int pictureNumber = 0;
     };
 
-    // A card in a camera of productId: its pictures are its sensor's size.
+    // What the files of the pictures ordered from now on are like (the
+    // setters below tell).
+    struct FileSettings {
+        BRX_Commu_VirtualCameraProfile::Sensor sensor;
+        quint32 dngBytes = 0;
+        quint32 jpgBytes = 0;
+        // 0: the sensor's.
+        int width = 0;
+        quint32 thumbnailBytes[kLargePreview] = {4000, 16000};
+        int cardMegabytesPerSecond = 0;
+    };
+    // One picture as its release orders it: its files in the order the
+    // camera writes them, the shot with its number and orientation, and the
+    // file settings of that moment. Everything its files need, so that they
+    // can be made on any thread (makeFiles).
+    struct Order {
+        QVector<quint16> formats;
+        BRX_Commu_VirtualCameraShot shot;
+        FileSettings files;
+    };
+
+    // A card in a camera of productId: its pictures are its sensor's size
+    // and take its card's time to write.
     explicit BRX_Commu_VirtualCameraStore(int productId);
 
-    // One picture of shot as one file per format, in this order, all named
-    // with the next picture number (the shot's file number); each file is
-    // stored and queued for transfer. Returns the new handles.
+    // The next picture, numbered, with one file per format, all named with
+    // its number.
+    Order order(const QVector<quint16>& formats, BRX_Commu_VirtualCameraShot shot);
+    // The files of an order, in its order, without handles yet. Touches no
+    // store: safe on any thread.
+    static QVector<Object> makeFiles(const Order& order);
+    // Stores a file made of an order, queued for transfer or not; returns
+    // its new handle.
+    quint32 add(Object file, bool queueForTransfer);
+    // Orders a picture, makes its files and stores them all queued, at once.
     QVector<quint32> addPicture(const QVector<quint16>& formats,
                                 BRX_Commu_VirtualCameraShot shot = BRX_Commu_VirtualCameraShot());
     // The object of handle, or of the head of the queue for kPendingHandle;
@@ -73,7 +104,7 @@ public:
     void popPending();
     void clearPending() { m_pending.clear(); }
 
-    // For the pictures taken from now on. The sizes the files should have,
+    // For the pictures ordered from now on. The sizes the files should have,
     // 0 for the sizes their pixels give them: a DNG reaches its size by its
     // raw's pixels, a JPG comes as near as its picture and Exif take it
     // (see BRX_Commu_VirtualCameraPicture); capped at kMaxObjectBytes.
@@ -86,6 +117,8 @@ public:
     // without that kind. A DNG's large preview (2) is its own preview, and
     // the small thumbnail is at most the Exif's room for it.
     void setThumbnailSize(int kind, quint32 bytes);
+    // A card that writes megabytesPerSecond; 0: the product's own.
+    void setCardSpeed(int megabytesPerSecond);
     // Keeps the files of only the last count pictures (0: all), so that long
     // runs with large pictures stay within memory; a file still queued for
     // transfer is kept until it is fetched.
@@ -96,8 +129,8 @@ public:
 
 private:
     quint32 nextHandle(HandleType type);
-    Object makeFile(quint16 format, const BRX_Commu_VirtualCameraPicture& picture);
-    int pictureWidth() const;
+    static Object makeFile(quint16 format, const Order& order, const BRX_Commu_VirtualCameraPicture& picture,
+                           const QByteArray* thumbnails);
     int indexOf(quint32 handle) const;
     void forgetOldPictures();
 
@@ -109,11 +142,8 @@ private:
     int m_picturesKept = 0;
     int m_extraPromised = 0;
     const BRX_Commu_VirtualCameraProfile::Sensor m_sensor;
-    quint32 m_dngBytes = 0;
-    quint32 m_jpgBytes = 0;
+    FileSettings m_files;
     quint16 m_orientation = 1;
-    int m_width = 0;
-    quint32 m_thumbnailBytes[kLargePreview] = {4000, 16000};
 };
 
 #endif

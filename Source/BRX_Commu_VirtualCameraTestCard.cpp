@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -97,26 +98,39 @@ bool isOnText(const QString& text, const Area& box, int cell, int x, int y)
 
 // The picture being drawn: a part of the card scaled into the pixels, its
 // aspect kept, black around it. Each pixel shows the card at its centre.
-// Only the rows from firstRow on are kept.
+// Draws go to the rows begun, which start black.
 class Canvas
 {
 public:
-    Canvas(const Area& area, int width, int height, int firstRow, int rowCount)
+    Canvas(const Area& area, int width, int height)
         : m_area(area)
         , m_scale(std::min(double(width) / area.width, double(height) / area.height))
+        , m_width(width)
         , m_cardX(int(area.width * m_scale))
         , m_cardY(int(area.height * m_scale))
         , m_left((width - m_cardX.size()) / 2)
         , m_top((height - m_cardY.size()) / 2)
-        , m_firstRow(firstRow)
     {
-        m_image.width = width;
-        m_image.height = rowCount;
-        m_image.rgb.fill('\0', width * rowCount * 3);
         for (int x = 0; x < m_cardX.size(); ++x)
             m_cardX[x] = area.x + int((x + 0.5) / m_scale);
         for (int y = 0; y < m_cardY.size(); ++y)
             m_cardY[y] = area.y + int((y + 0.5) / m_scale);
+    }
+
+    // rowCount rows of the picture from firstRow on, at rgb.
+    void begin(int firstRow, int rowCount, quint8* rgb)
+    {
+        m_firstRow = firstRow;
+        m_rowCount = rowCount;
+        m_rgb = rgb;
+        std::fill_n(rgb, 3 * size_t(m_width) * size_t(rowCount), quint8(0));
+    }
+
+    // The card row that picture row y shows; -1 in the black around it.
+    int cardRowOf(int y) const
+    {
+        const int row = y - m_top;
+        return row >= 0 && row < m_cardY.size() ? m_cardY.at(row) : -1;
     }
 
     // Within box, the pixels whose card point mark(x, y, &colour) takes get
@@ -149,8 +163,6 @@ public:
             std::copy_n(first, 3 * (columns.end - columns.begin), pixel(columns.begin, y));
     }
 
-    const BRX_Commu_VirtualCameraJpeg::Image& image() const { return m_image; }
-
 private:
     struct Span {
         int begin;
@@ -159,14 +171,13 @@ private:
 
     quint8* pixel(int x, int y)
     {
-        return reinterpret_cast<quint8*>(m_image.rgb.data())
-            + 3 * (qint64(m_top + y - m_firstRow) * m_image.width + m_left + x);
+        return m_rgb + 3 * (qint64(m_top + y - m_firstRow) * m_width + m_left + x);
     }
 
     Span keptRows(Span rows) const
     {
         rows.begin = std::max(rows.begin, m_firstRow - m_top);
-        rows.end = std::min(rows.end, m_firstRow + m_image.height - m_top);
+        rows.end = std::min(rows.end, m_firstRow + m_rowCount - m_top);
         rows.begin = std::min(rows.begin, rows.end);
         return rows;
     }
@@ -194,12 +205,14 @@ private:
 
     const Area m_area;
     const double m_scale;
+    const int m_width;
     QVector<int> m_cardX;
     QVector<int> m_cardY;
     const int m_left;
     const int m_top;
-    const int m_firstRow;
-    BRX_Commu_VirtualCameraJpeg::Image m_image;
+    int m_firstRow = 0;
+    int m_rowCount = 0;
+    quint8* m_rgb = nullptr;
 };
 
 void paintBackground(Canvas& canvas)
@@ -218,6 +231,11 @@ void paintBackground(Canvas& canvas)
     canvas.fill({0, kBandTop, Card::kWidth, Card::kHeight - kBandTop}, kBand);
 }
 
+QString numberText(int number)
+{
+    return QStringLiteral("%1").arg(number % 10000, 4, 10, QChar('0'));
+}
+
 void paintText(Canvas& canvas, const QString& text, const TextLine& line)
 {
     const Area box = boxOf(line, text.size());
@@ -225,6 +243,16 @@ void paintText(Canvas& canvas, const QString& text, const TextLine& line)
         *colour = kWhite;
         return isOnText(text, box, line.cell, x, y);
     });
+}
+
+Area ballBox(int x, int y)
+{
+    return {x - kBallRadius, y - kBallRadius, 2 * kBallRadius, 2 * kBallRadius};
+}
+
+Area crossBox(int x, int y)
+{
+    return {x - kCrossArm, y - kCrossArm, 2 * kCrossArm + 1, 2 * kCrossArm + 1};
 }
 
 // A black ball with a white core, so that it shows on every part of the card.
@@ -244,6 +272,16 @@ bool isOnCross(int dx, int dy, Colour* colour)
     return along <= kCrossArm && across <= 2 * kCrossLine;
 }
 
+// Every row of a mark whose rows all differ.
+void addEveryRow(QVector<int>& edges, const Area& box)
+{
+    for (int y = box.y; y <= box.y + box.height; ++y)
+        edges << y;
+}
+
+const int kNothingDrawn = -2;
+const int kAroundTheCard = -1;
+
 } // namespace
 
 void BRX_Commu_VirtualCameraTestCard::setBall(int x, int y)
@@ -260,30 +298,97 @@ void BRX_Commu_VirtualCameraTestCard::setCross(int x, int y)
     m_crossY = y;
 }
 
-// The cross over the ball over the number over the background.
 BRX_Commu_VirtualCameraJpeg::Image BRX_Commu_VirtualCameraTestCard::render(const Area& area, int width,
                                                                             int height) const
 {
-    return renderRows(area, width, height, 0, height);
+    BRX_Commu_VirtualCameraJpeg::Image image;
+    image.width = width;
+    image.height = height;
+    image.rgb = QByteArray(3 * width * height, Qt::Uninitialized);
+    Rows(*this, area, width, height).fill(0, height, reinterpret_cast<quint8*>(image.rgb.data()));
+    return image;
 }
 
-BRX_Commu_VirtualCameraJpeg::Image BRX_Commu_VirtualCameraTestCard::renderRows(const Area& area, int width,
-                                                                                int height, int firstRow,
-                                                                                int rowCount) const
+QVector<int> BRX_Commu_VirtualCameraTestCard::edges() const
 {
-    Canvas canvas(area, width, height, firstRow, rowCount);
-    paintBackground(canvas);
-    if (m_number >= 0)
-        paintText(canvas, QStringLiteral("%1").arg(m_number % 10000, 4, 10, QChar('0')), kNumberLine);
-    if (!m_caption.isEmpty())
-        paintText(canvas, m_caption, kCaptionLine);
-    if (m_hasBall) {
-        canvas.paint({m_ballX - kBallRadius, m_ballY - kBallRadius, 2 * kBallRadius, 2 * kBallRadius},
-                     [this](int x, int y, Colour* colour) { return isOnBall(x - m_ballX, y - m_ballY, colour); });
+    QVector<int> edges{kBarsHeight, kBandTop};
+    for (const TextLine& line : {kNumberLine, kCaptionLine}) {
+        for (int row = 0; row <= kGlyphRows; ++row)
+            edges << line.top + row * line.cell;
     }
-    if (m_hasCross) {
-        canvas.paint({m_crossX - kCrossArm, m_crossY - kCrossArm, 2 * kCrossArm + 1, 2 * kCrossArm + 1},
-                     [this](int x, int y, Colour* colour) { return isOnCross(x - m_crossX, y - m_crossY, colour); });
+    if (m_hasBall)
+        addEveryRow(edges, ballBox(m_ballX, m_ballY));
+    if (m_hasCross)
+        addEveryRow(edges, crossBox(m_crossX, m_crossY));
+    std::sort(edges.begin(), edges.end());
+    return edges;
+}
+
+// The card as it was, and the row drawn last.
+struct BRX_Commu_VirtualCameraTestCard::Rows::State {
+    State(const BRX_Commu_VirtualCameraTestCard& card, const Area& area, int width, int height)
+        : card(card)
+        , canvas(area, width, height)
+        , edges(card.edges())
+        , row(3 * width, Qt::Uninitialized)
+    {
     }
-    return canvas.image();
+
+    // Rows of one key look alike: the rows around the card, or those
+    // between the same two edges.
+    int keyOf(int y) const
+    {
+        const int cardRow = canvas.cardRowOf(y);
+        if (cardRow < 0)
+            return kAroundTheCard;
+        return int(std::upper_bound(edges.begin(), edges.end(), cardRow) - edges.begin());
+    }
+
+    // The cross over the ball over the number over the background.
+    void draw(int y)
+    {
+        canvas.begin(y, 1, reinterpret_cast<quint8*>(row.data()));
+        paintBackground(canvas);
+        if (card.m_number >= 0)
+            paintText(canvas, numberText(card.m_number), kNumberLine);
+        if (!card.m_caption.isEmpty())
+            paintText(canvas, card.m_caption, kCaptionLine);
+        if (card.m_hasBall) {
+            canvas.paint(ballBox(card.m_ballX, card.m_ballY), [this](int x, int y, Colour* colour) {
+                return isOnBall(x - card.m_ballX, y - card.m_ballY, colour);
+            });
+        }
+        if (card.m_hasCross) {
+            canvas.paint(crossBox(card.m_crossX, card.m_crossY), [this](int x, int y, Colour* colour) {
+                return isOnCross(x - card.m_crossX, y - card.m_crossY, colour);
+            });
+        }
+    }
+
+    const BRX_Commu_VirtualCameraTestCard card;
+    Canvas canvas;
+    const QVector<int> edges;
+    QByteArray row;
+    int drawnKey = kNothingDrawn;
+};
+
+BRX_Commu_VirtualCameraTestCard::Rows::Rows(const BRX_Commu_VirtualCameraTestCard& card, const Area& area, int width,
+                                            int height)
+    : m_state(new State(card, area, width, height))
+{
+}
+
+BRX_Commu_VirtualCameraTestCard::Rows::~Rows() = default;
+
+void BRX_Commu_VirtualCameraTestCard::Rows::fill(int first, int count, quint8* rgb)
+{
+    const size_t rowBytes = size_t(m_state->row.size());
+    for (int y = first; y < first + count; ++y) {
+        const int key = m_state->keyOf(y);
+        if (key != m_state->drawnKey) {
+            m_state->draw(y);
+            m_state->drawnKey = key;
+        }
+        std::memcpy(rgb + size_t(y - first) * rowBytes, m_state->row.constData(), rowBytes);
+    }
 }

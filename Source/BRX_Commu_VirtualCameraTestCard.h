@@ -5,6 +5,9 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <QVector>
+
+#include <memory>
 
 // What the virtual camera's sensor sees: colour bars over a grey ramp and a
 // dark band, in sensor coordinates, with marks drawn on top: a four-digit
@@ -37,12 +40,32 @@ public:
     // area of the card scaled into width x height pixels; the area keeps its
     // aspect, black fills the rest.
     BRX_Commu_VirtualCameraJpeg::Image render(const Area& area, int width, int height) const;
-    // Only rowCount rows of that picture from firstRow on: large pictures
-    // are made a band at a time.
-    BRX_Commu_VirtualCameraJpeg::Image renderRows(const Area& area, int width, int height, int firstRow,
-                                                  int rowCount) const;
+
+    // The same picture made a few rows at a time, in any order: a row that
+    // shows what the row drawn last showed is copied, not drawn again, so
+    // that a large picture of the card costs little more than its bytes.
+    // Keeps the card as it was when made.
+    class Rows
+    {
+    public:
+        Rows(const BRX_Commu_VirtualCameraTestCard& card, const Area& area, int width, int height);
+        ~Rows();
+        Rows(const Rows&) = delete;
+        Rows& operator=(const Rows&) = delete;
+
+        // count rows from first on, width x 3 bytes each, into rgb.
+        void fill(int first, int count, quint8* rgb);
+
+    private:
+        struct State;
+        std::unique_ptr<State> m_state;
+    };
 
 private:
+    // The card rows at which what a row shows may change: the rows between
+    // two of them all look alike.
+    QVector<int> edges() const;
+
     int m_number = -1;
     QString m_caption;
     bool m_hasBall = false;

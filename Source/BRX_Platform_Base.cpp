@@ -35,6 +35,11 @@ void BRX_Platform_Base::transferEnd(void* handle)
     instance()->endTransfer(handle);
 }
 
+void BRX_Platform_Base::preferLargePages(void* data, qint64 size)
+{
+    instance()->adviseLargePages(data, size);
+}
+
 const QString& BRX_Platform_Base::defaultFolder()
 {
     return g_defaultFolder;

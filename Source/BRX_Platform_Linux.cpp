@@ -2,7 +2,11 @@
 
 #include <QStandardPaths>
 
+#include <sys/mman.h>
+
 namespace {
+const quintptr kHugePage = quintptr(2) << 20;
+
 QString firstLocation(QStandardPaths::StandardLocation location)
 {
     const QStringList locations = QStandardPaths::standardLocations(location);
@@ -27,4 +31,12 @@ bool BRX_Platform_Linux::beginTransfer(void**)
 
 void BRX_Platform_Linux::endTransfer(void*)
 {
+}
+
+void BRX_Platform_Linux::adviseLargePages(void* data, qint64 size)
+{
+    const quintptr begin = (quintptr(data) + kHugePage - 1) & ~(kHugePage - 1);
+    const quintptr end = (quintptr(data) + quintptr(qMax<qint64>(0, size))) & ~(kHugePage - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }

@@ -11,6 +11,8 @@ public:
     // Linux needs no sleep prevention around a download: always granted.
     bool beginTransfer(void** handle) override;
     void endTransfer(void* handle) override;
+    // Transparent huge pages for the whole 2 MB pages inside the buffer.
+    void adviseLargePages(void* data, qint64 size) override;
 };
 
 #endif

@@ -163,11 +163,11 @@ const int kDispatchMs = 50;
 
 // Pictures taken by shoot (one per call), downloaded; empty when they did
 // not all arrive whole. The first download waits until the camera has taken
-// all of them and the library has queued them, so that the time measured is
-// the downloads', as in a real burst, where the camera outruns the link and
-// its pictures queue up.
+// and written all of them (written tells) and the library has queued them,
+// so that the time measured is the downloads', as in a real burst, where the
+// camera outruns the link and its pictures queue up.
 inline QVector<Download> takePictures(const std::function<void()>& shoot, int pictures, int filesPerPicture,
-                                      int timeoutMs)
+                                      int timeoutMs, const std::function<bool()>& written)
 {
     Recorder& recorder = Recorder::instance();
     const int before = recorder.count();
@@ -176,6 +176,7 @@ inline QVector<Download> takePictures(const std::function<void()>& shoot, int pi
     waitFor([&] { return recorder.isHolding(); }, timeoutMs);
     for (int i = 1; i < pictures; ++i)
         shoot();
+    waitFor(written, timeoutMs);
     if (pictures > 1)
         QThread::msleep(kDispatchMs);
     recorder.release();

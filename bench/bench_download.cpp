@@ -52,7 +52,8 @@ QByteArray storedFile(quint32 bytes)
 // arrive whole.
 QVector<Download> take(int pictures, int filesPerPicture)
 {
-    return BenchHost::takePictures([] { camera()->takePicture(); }, pictures, filesPerPicture, kDownloadWaitMs);
+    return BenchHost::takePictures([] { camera()->takePicture(); }, pictures, filesPerPicture, kDownloadWaitMs,
+                                   [] { return camera()->picturesInProgress() == 0; });
 }
 
 void printRate(const char* what, const Samples& rate, const CopyReference& copy)

@@ -79,8 +79,8 @@ int main(int argc, char** argv)
     size_t heapAfterWarmup = 0;
     QTimer driver;
     QObject::connect(&driver, &QTimer::timeout, [&] {
-        const bool settled = releasesTaken == released && camera->pendingTransfers() == 0
-                             && filesArrived == filesAcknowledged;
+        const bool settled = releasesTaken == released && camera->picturesInProgress() == 0
+                             && camera->pendingTransfers() == 0 && filesArrived == filesAcknowledged;
         if (!connected || !settled)
             return;
         if (released == warmup)

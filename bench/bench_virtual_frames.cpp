@@ -4,7 +4,8 @@
 // (encoded once, kept). Fails when a round's frames take longer on average
 // than the frame interval. Then how fast it makes its pictures, in ms per MB
 // beside memcpy of the same bytes into fresh pages (what a new file's
-// memory costs at least) and into pages already mapped: DNGs of the sizes
+// memory costs at least), into fresh pages advised as huge pages (as the
+// camera's large files are) and into pages already mapped: DNGs of the sizes
 // a download benchmark asks for, and a DNG + JPG pair of the product's own
 // sensor size.
 //
@@ -60,8 +61,9 @@ void pictures(int product, quint32 dngBytes, const QVector<quint16>& formats, in
         const QByteArray& first = store.find(handles.first())->data;
         copy.measure(first.constData(), size_t(first.size()));
     }
-    std::printf("%-28s %6.1f MB: %s ms/MB | memcpy fresh %.2f, warm %.3f ms/MB\n", what, bytes / 1e6,
-                msPerMb.text("%.2f").constData(), 1e3 / copy.fresh.median(), 1e3 / copy.warm.median());
+    std::printf("%-28s %6.1f MB: %s ms/MB | memcpy fresh %.2f, fresh huge pages %.2f, warm %.3f ms/MB\n", what,
+                bytes / 1e6, msPerMb.text("%.2f").constData(), 1e3 / copy.fresh.median(),
+                1e3 / copy.freshHuge.median(), 1e3 / copy.warm.median());
 }
 
 } // namespace

@@ -96,10 +96,10 @@ private slots:
         BRX_Logic_Camera camera(fixture.access());
         QSignalSpy end(&camera, &BRX_Logic_Camera::signalImageDBChangeEnd);
         fixture.device().takePicture();
-        QVERIFY(end.wait(kTimeoutMs));
+        QVERIFY(fixture.picturesWritten());
         const QVector<quint32> taken = pictureHandles(fixture.device());
         QVERIFY(!taken.isEmpty());
-        QCOMPARE(listedHandles(camera), taken);
+        QTRY_VERIFY_WITH_TIMEOUT(end.count() > 0 && listedHandles(camera) == taken, kTimeoutMs);
         QSignalSpy deleted(fixture.access(), &BRX_Commu_CameraAccess_Base::signalObjectDeleted);
         fixture.device().deleteObjectOnCamera(taken.last());
         QVERIFY(deleted.wait(kTimeoutMs));

@@ -171,8 +171,9 @@ private slots:
         QVERIFY(rig.connected);
         QSignalSpy end(rig.controller.get(), &BRX_Logic_Controller::signalImageDBChangeEnd);
         rig.camera->takePicture();
-        QVERIFY(end.wait(kTimeoutMs));
-        QVERIFY(rig.controller->imageDBCount() > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.camera->picturesInProgress() == 0 && end.count() > 0
+                                     && rig.controller->imageDBCount() == rig.camera->objectHandles().size() - 1,
+                                 kTimeoutMs);
         for (int i = 0; i < rig.controller->imageDBCount(); ++i) {
             const quint32 handle = rig.controller->imageDBEntry(i)->handle();
             rig.controller->loadImageForSharing(i, true, true);

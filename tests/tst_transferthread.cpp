@@ -94,14 +94,18 @@ struct Rig {
         return QTest::qWaitFor([&] { return log.count(kThreadLeft) == threads; }, kWaitMs);
     }
 
-    // Takes count pictures and asks for each of their files.
-    void shoot(int count = 1)
+    // Takes count pictures and, once they are on the card, asks for each of
+    // their files.
+    bool shoot(int count = 1)
     {
         const int before = device().pendingTransfers();
         for (int i = 0; i < count; ++i)
             device().takePicture();
+        if (!fixture.picturesWritten())
+            return false;
         for (int i = before; i < device().pendingTransfers(); ++i)
             camera->transferRequest();
+        return true;
     }
     // The burst's last signal arrived, the host was never told of loading,
     // and the camera model is ready for the next picture.
@@ -171,7 +175,7 @@ void TestTransferThread::recordsOfOneDownload()
     Rig rig(0x2031, fileFormat);
     rig.camera->setWantQuickView(quickView);
     rig.device().setPictureOrientation(6);
-    rig.shoot(pictures);
+    QVERIFY(rig.shoot(pictures));
     QVERIFY(Rig::waitForDownloads(log, pictures));
     QCOMPARE(rig.frames.types(), types);
     const bool isJpg = types.contains(Thread::kFrameJpg);
@@ -217,7 +221,7 @@ void TestTransferThread::pairSharesOneNumber()
     rig.camera->setPictureIndex(7);
     const int firstData = types.at(4);
     rig.frames.holdAt(firstData);
-    rig.shoot();
+    QVERIFY(rig.shoot());
     QTRY_COMPARE_WITH_TIMEOUT(rig.frames.countOf(firstData), 1, kWaitMs);
     QCOMPARE(rig.camera->pictureIndex(), 7);
     rig.frames.release();
@@ -236,7 +240,7 @@ void TestTransferThread::indexStopsAt99999()
     LogCapture log;
     Rig rig(0x2031, kFormatDngOnly);
     rig.camera->setPictureIndex(99999);
-    rig.shoot();
+    QVERIFY(rig.shoot());
     QVERIFY(Rig::waitForDownloads(log, 1));
     QCOMPARE(rig.camera->pictureIndex(), 99999);
     QVERIFY(rig.camera->pictureExampleFileName().endsWith("Picture99999.DNG"));
@@ -264,6 +268,7 @@ void TestTransferThread::unrecognisedFiles()
     Rig rig(0x2031, kFormatDngOnly);
     rig.camera->setPictureExampleFileFormat(eVQFileFormat(kFormatDngOnly));
     rig.device().takePicture();
+    QVERIFY(rig.fixture.picturesWritten());
     serveObjectInfo(rig.device(), fileName, quint32(rig.file(0).size()));
     rig.camera->transferRequest();
     QVERIFY(Rig::waitForDownloads(log, 1));
@@ -284,7 +289,7 @@ void TestTransferThread::missingFolderFallsBackToPictures()
     Rig rig(0x2031, kFormatPair);
     rig.camera->setDngPath(jpgFolder.path() + "/gone");
     rig.camera->setJpgPath(jpgFolder.path());
-    rig.shoot();
+    QVERIFY(rig.shoot());
     QVERIFY(Rig::waitForDownloads(log, 2));
     QCOMPARE(rig.camera->dngPath(), QDir::toNativeSeparators(BRX_Platform_Base::getPicturesFolder()));
     QCOMPARE(rig.camera->jpgPath(), QDir::toNativeSeparators(jpgFolder.path()));
@@ -309,7 +314,7 @@ void TestTransferThread::thumbnailKinds()
     Rig rig(0x2041, kFormatDngOnly);
     rig.camera->setWantQuickView(true);
     rig.device().setThumbnailSize(1, bigThumbnail);
-    rig.shoot();
+    QVERIFY(rig.shoot());
     QVERIFY(Rig::waitForDownloads(log, 1));
     QCOMPARE(rig.fixture.operationCount(Access::kOpGetObjectInfo), objectInfoReads);
     QCOMPARE(rig.frames.bytesOf(Thread::kFrameThumbnail).size(), thumbnailSize);
@@ -333,7 +338,7 @@ void TestTransferThread::orientationSources()
     Rig rig(productId, kFormatJpgOnly);
     rig.camera->setWantQuickView(true);
     rig.device().setPictureOrientation(8);
-    rig.shoot();
+    QVERIFY(rig.shoot());
     QVERIFY(Rig::waitForDownloads(log, 1));
     QCOMPARE(rig.frames.bytesOf(Thread::kFrameOrientation), QByteArray::fromHex("08000000"));
     QCOMPARE(rig.fixture.operationCount(Access::kOpGetObject), 1);
@@ -382,6 +387,7 @@ void TestTransferThread::failedDownloads()
     // The size the log line names.
     rig.device().setPictureSizes(300000, 0);
     rig.device().takePicture();
+    QVERIFY(rig.fixture.picturesWritten());
     switch (fault) {
     case kObjectInfoFails:
         rig.device().failOperation(Access::kOpGetObjectInfo, Device::kResponseGeneralError);
@@ -438,7 +444,7 @@ void TestTransferThread::destructionWithQueuedThreads()
     Rig rig(0x2031, kFormatDngOnly);
     rig.device().setPictureSizes(2000, 1000);
     rig.frames.holdAt(Thread::kFrameDngStarts);
-    rig.shoot(3);
+    QVERIFY(rig.shoot(3));
     QTRY_VERIFY_WITH_TIMEOUT(log.contains("enterQueue() - Number of active threads = 3"), kWaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(rig.frames.count(), 1, kWaitMs);
     if (unplug)

@@ -1,6 +1,7 @@
 #include "BRX_Commu_CameraAccess_Usb_PTP.h"
 #include "BRX_Commu_ProductFamily.h"
 #include "BRX_Commu_VirtualCamera.h"
+#include "BRX_Commu_VirtualCameraJpeg.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Logic_TransferThread.h"
 #include "BRX_SDK.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 // The virtual camera's files as tools nobody here wrote see them: LibRaw
 // opens and develops the DNG, exiftool validates both files and reads the
@@ -32,6 +34,7 @@ private slots:
     void filesValidateWithoutWarnings();
     void everyJpegDecodes_data();
     void everyJpegDecodes();
+    void repeatsDecodeToThePicture();
     void quickViewComesFromTheFiles();
     void exifTellsTheSettingsOfTheShot_data();
     void exifTellsTheSettingsOfTheShot();
@@ -109,7 +112,7 @@ bool configurePair(VirtualCameraFixture& fixture)
 Pair shootPair(VirtualCameraFixture& fixture)
 {
     Pair pair;
-    if (!configurePair(fixture) || !fixture.access()->releaseCam(0))
+    if (!configurePair(fixture) || !fixture.access()->releaseCam(0) || !fixture.picturesWritten())
         return pair;
     for (quint32 handle : fixture.device().objectHandles()) {
         const QString name = fixture.device().objectFileName(handle);
@@ -207,6 +210,13 @@ bool waitForValue(SdkHost& host, int property, double value)
         kTimeoutMs);
 }
 
+void addEveryProduct()
+{
+    QTest::addColumn<int>("productId");
+    for (int productId : kProducts)
+        QTest::addRow("0x%04x", productId) << productId;
+}
+
 } // namespace
 
 void TestVirtualCameraFiles::initTestCase()
@@ -216,9 +226,7 @@ void TestVirtualCameraFiles::initTestCase()
 
 void TestVirtualCameraFiles::dngDevelopsWithTheCardsColours_data()
 {
-    QTest::addColumn<int>("productId");
-    for (int productId : kProducts)
-        QTest::addRow("0x%04x", productId) << productId;
+    addEveryProduct();
 }
 
 // Developed with the camera's white balance, the bars' centres show the
@@ -258,9 +266,7 @@ void TestVirtualCameraFiles::dngDevelopsWithTheCardsColours()
 
 void TestVirtualCameraFiles::filesValidateWithoutWarnings_data()
 {
-    QTest::addColumn<int>("productId");
-    for (int productId : kProducts)
-        QTest::addRow("0x%04x", productId) << productId;
+    addEveryProduct();
 }
 
 void TestVirtualCameraFiles::filesValidateWithoutWarnings()
@@ -283,9 +289,7 @@ void TestVirtualCameraFiles::filesValidateWithoutWarnings()
 
 void TestVirtualCameraFiles::everyJpegDecodes_data()
 {
-    QTest::addColumn<int>("productId");
-    for (int productId : kProducts)
-        QTest::addRow("0x%04x", productId) << productId;
+    addEveryProduct();
 }
 
 // The JPG, the thumbnail in its Exif, the DNG's preview and every thumbnail
@@ -315,6 +319,39 @@ void TestVirtualCameraFiles::everyJpegDecodes()
         const Run decoded = run("djpeg", {"-outfile", path + ".ppm", path});
         QVERIFY2(decoded.exitCode == 0 && decoded.err.isEmpty(), qPrintable(QString::number(i) + decoded.err));
         QVERIFY(readPpm(path + ".ppm").width > 0);
+    }
+}
+
+// MCUs that repeat their left neighbour and bands that repeat the band
+// above are encoded from bits encoded before, wherever in a byte they start:
+// flat tiles in runs, the rows of tiles repeated, the right and bottom MCUs
+// partly outside, decode to the tiles' colours.
+void TestVirtualCameraFiles::repeatsDecodeToThePicture()
+{
+    REQUIRE_TOOL("djpeg");
+    const int width = 200;
+    const int height = 184;
+    const quint8 palette[5][3] = {{200, 30, 30}, {20, 180, 60}, {250, 250, 250}, {10, 10, 90}, {128, 128, 128}};
+    BRX_Commu_VirtualCameraJpeg::Image tiles{width, height, QByteArray(3 * width * height, '\0')};
+    const auto colourAt = [&palette](int x, int y) { return palette[(x / 16 / 3 + y / 16 / 4) % 5]; };
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            std::memcpy(tiles.rgb.data() + 3 * (y * width + x), colourAt(x, y), 3);
+    }
+    const QString path = save(m_folder.path(), "tiles.jpeg", BRX_Commu_VirtualCameraJpeg(90).encode(tiles));
+    // Without smoothing, the chroma of a flat MCU stays its own at its edges.
+    const Run decoded = run("djpeg", {"-nosmooth", "-outfile", path + ".ppm", path});
+    QVERIFY2(decoded.exitCode == 0 && decoded.err.isEmpty(), decoded.err);
+    const Ppm ppm = readPpm(path + ".ppm");
+    QCOMPARE(QSize(ppm.width, ppm.height), QSize(width, height));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Ppm::Colour got = ppm.at(x, y);
+            const quint8* wanted = colourAt(x, y);
+            const int off = std::max({std::abs(got.red - wanted[0]), std::abs(got.green - wanted[1]),
+                                      std::abs(got.blue - wanted[2])});
+            QVERIFY2(off <= 3, qPrintable(QStringLiteral("at %1, %2: %3").arg(x).arg(y).arg(got.text())));
+        }
     }
 }
 

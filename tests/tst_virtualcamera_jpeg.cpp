@@ -39,6 +39,7 @@ Jpeg::Image testCard(int width, int height)
 } // namespace
 
 Q_DECLARE_METATYPE(BRX_Commu_VirtualCameraJpeg::Image)
+Q_DECLARE_METATYPE(BRX_Commu_VirtualCameraTestCard::Area)
 
 class TestVirtualCameraJpeg : public QObject
 {
@@ -77,14 +78,49 @@ private slots:
         QCOMPARE(red(479, 319), quint8(24));
     }
 
+    void rowsRepeatedAreRowsDrawn_data()
+    {
+        QTest::addColumn<Card::Area>("area");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("whole card") << Card::kWholeCard << QSize(600, 400);
+        QTest::newRow("zoomed onto ball and cross") << Card::Area{500, 500, 3000, 2000} << QSize(480, 320);
+        QTest::newRow("black above and below") << Card::Area{0, 0, 6000, 3000} << QSize(300, 300);
+        QTest::newRow("several rows a card row") << Card::Area{2700, 1800, 600, 400} << QSize(600, 400);
+    }
+
+    // A picture whose repeated rows are copies shows what each row drawn on
+    // its own shows: the number, the caption, the ball, the cross, the black
+    // around the card.
+    void rowsRepeatedAreRowsDrawn()
+    {
+        QFETCH(Card::Area, area);
+        QFETCH(QSize, size);
+        Card card;
+        card.setNumber(1234);
+        card.setCaption(QStringLiteral("1/250 F8.0 ISO 800 +1.0 EV"));
+        card.setBall(1000, 1000);
+        card.setCross(3000, 2000);
+        const Jpeg::Image whole = card.render(area, size.width(), size.height());
+        QByteArray drawn;
+        for (int y = 0; y < size.height(); ++y) {
+            QByteArray row(3 * size.width(), 'X');
+            Card::Rows(card, area, size.width(), size.height()).fill(y, 1, reinterpret_cast<quint8*>(row.data()));
+            drawn += row;
+        }
+        QVERIFY(whole.rgb == drawn);
+    }
+
     // Mid-grey has no coefficients at all: each luma block is the shortest
-    // DC code (00) and end of block (1010), each chroma block 00 and 00.
+    // DC code (00) and end of block (1010), each chroma block 00 and 00;
+    // MCUs and bands that repeat the one before repeat those bits.
     void codesOfTheStandardTables()
     {
-        const QByteArray jpeg = Jpeg().encode(uniform(16, 16, char(128)));
-        QVERIFY(jpeg.endsWith(QByteArray("\x00\x0C\x03\x01\x00\x02\x11\x03\x11\x00\x3F\x00"
-                                         "\x28\xA2\x8A\x00\xFF\xD9",
-                                         18)));
+        for (int side : {16, 48}) {
+            const QByteArray jpeg = Jpeg().encode(uniform(side, side, char(128)));
+            const QByteArray scanHeader("\x00\x0C\x03\x01\x00\x02\x11\x03\x11\x00\x3F\x00", 12);
+            const QByteArray mcu("\x28\xA2\x8A\x00", 4);
+            QVERIFY(jpeg.endsWith(scanHeader + mcu.repeated(side / 16 * side / 16) + "\xFF\xD9"));
+        }
     }
 
     void unencodableImages_data()

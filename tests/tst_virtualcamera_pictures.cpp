@@ -4,11 +4,16 @@
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraLink.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
+#include "BRX_Commu_VirtualCameraWriter.h"
 #include "JpegLayout.h"
 #include "LogCapture.h"
 #include "VirtualCameraFixture.h"
 
 #include <QtTest>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
 
 namespace {
 
@@ -135,6 +140,15 @@ private slots:
     // The card's life
     void deleteRaisesObjectRemoved();
     void cardSurvivesUnplugQueueDoesNot();
+
+    // Writing to the card
+    void releaseAnswersBeforeTheCardHasThePicture_data();
+    void releaseAnswersBeforeTheCardHasThePicture();
+    void writingTakesTheCardsTime_data();
+    void writingTakesTheCardsTime();
+    void picturesReachTheCardWhenTheHostIsGone_data();
+    void picturesReachTheCardWhenTheHostIsGone();
+    void destroyedWhileWriting();
 };
 
 void TestVirtualCameraPictures::fileFormatGivesFiles_data()
@@ -172,6 +186,7 @@ void TestVirtualCameraPictures::fileFormatGivesFiles()
     QObject::connect(fixture.access(), &BRX_Commu_CameraAccess_Base::signalTransferRequest,
                      [&] { signalled << "transfer"; });
     QVERIFY(fixture.access()->releaseCam(0));
+    QVERIFY(fixture.picturesWritten());
 
     QCOMPARE(fileNames(fixture.device()), files);
     QCOMPARE(fixture.device().pendingTransfers(), files.size());
@@ -219,6 +234,7 @@ void TestVirtualCameraPictures::releasesGivePictures()
     fixture.device().useManualClock();
     for (int stage : stages)
         QVERIFY(fixture.access()->releaseCam(stage));
+    QVERIFY(fixture.picturesWritten());
     QCOMPARE(fixture.device().objectHandles().size(), 1 + pictures);
     QCOMPARE(fixture.device().pendingTransfers(), pictures);
 }
@@ -252,6 +268,7 @@ void TestVirtualCameraPictures::seriesShootsWhileHeld()
     QVERIFY(fixture.access()->releaseCam(13));
     camera.advanceClock(10 * interval);
     QVERIFY(!camera.isSeriesRunning());
+    QVERIFY(fixture.picturesWritten());
     QCOMPARE(camera.pendingTransfers(), 3);
 }
 
@@ -269,6 +286,7 @@ void TestVirtualCameraPictures::pictureFaults()
     QCOMPARE(camera.pendingTransfers(), 0);
 
     QVERIFY(fixture.access()->releaseCam(0));
+    QVERIFY(fixture.picturesWritten());
     camera.promiseMorePictures(2);
     ObjectInfo info;
     QVERIFY(readObjectInfo(*fixture.access(), kPending, 0, &info));
@@ -296,11 +314,13 @@ void TestVirtualCameraPictures::pictureFaults()
     camera.setPicturesKept(2);
     for (int i = 0; i < 3; ++i)
         QVERIFY(fixture.access()->releaseCam(0));
+    QVERIFY(fixture.picturesWritten());
     // The queued picture stays until it is fetched.
     QCOMPARE(fileNames(camera), QStringList({"BRX_0002.JPG", "BRX_0003.JPG", "BRX_0004.JPG"}));
     while (camera.pendingTransfers() > 0)
         QVERIFY(fixture.access()->transferObjectReady());
     QVERIFY(fixture.access()->releaseCam(0));
+    QVERIFY(fixture.picturesWritten());
     QCOMPARE(fileNames(camera), QStringList({"BRX_0004.JPG", "BRX_0005.JPG"}));
 }
 
@@ -314,6 +334,7 @@ void TestVirtualCameraPictures::objectInfoFollowsTransferQueue()
     QVERIFY(fixture.access()->releaseCam(12));
     fixture.device().advanceClock(fixture.device().seriesInterval());
     QVERIFY(fixture.access()->releaseCam(13));
+    QVERIFY(fixture.picturesWritten());
     const QStringList expected{"BRX_0001.DNG", "BRX_0001.JPG", "BRX_0002.DNG", "BRX_0002.JPG"};
     ObjectInfo info;
     for (int i = 0; i < expected.size(); ++i) {
@@ -363,6 +384,7 @@ void TestVirtualCameraPictures::thumbnails()
     if (size < 1111)
         fixture.device().setThumbnailSize(kind, size);
     fixture.device().takePicture();
+    QVERIFY(fixture.picturesWritten());
 
     ObjectInfo info;
     QVERIFY(readObjectInfo(*fixture.access(), kPending, kind, &info));
@@ -403,6 +425,7 @@ void TestVirtualCameraPictures::pictureBytes()
     fixture.device().setPictureWidth(width);
     fixture.device().takePicture();
     fixture.device().takePicture();
+    QVERIFY(fixture.picturesWritten());
     const QVector<quint32> handles = fixture.device().objectHandles();
     const QByteArray stored = fixture.device().objectData(handles.at(2));
     QVERIFY(stored != fixture.device().objectData(handles.at(1)));
@@ -454,6 +477,7 @@ void TestVirtualCameraPictures::partialObject()
     QVERIFY(configure(fixture, 3, false));
     fixture.device().setPictureSizes(0, kPartialObjectSize);
     fixture.device().takePicture();
+    QVERIFY(fixture.picturesWritten());
     const QByteArray stored = fixture.device().objectData(kPending);
     QCOMPARE(stored.size(), kPartialObjectSize);
 
@@ -492,6 +516,7 @@ void TestVirtualCameraPictures::largeObjectThroughEveryLinkQuirk()
     QVERIFY(configure(fixture, 0, false));
     fixture.device().setPictureSizes(size, 1000);
     fixture.device().takePicture();
+    QVERIFY(fixture.picturesWritten());
     fixture.device().setQuirks(quirks);
     QByteArray fetched(int(size), '\0');
     QVERIFY(fixture.access()->getObject(fetched.data(), size, kPending));
@@ -526,6 +551,7 @@ void TestVirtualCameraPictures::handlesAndStorages()
     QVERIFY(fixture.access()->releaseCam(0));
     QVERIFY(configure(fixture, 3, false));
     QVERIFY(fixture.access()->releaseCam(0));
+    QVERIFY(fixture.picturesWritten());
     const QVector<quint32> handles{kFolder, 0x21, 0x36, 0x46};
     QCOMPARE(fixture.device().objectHandles(), handles);
     QCOMPARE(hostHandles(*fixture.access()), handles);
@@ -558,6 +584,7 @@ void TestVirtualCameraPictures::objectProperties()
     QVERIFY(fixture.isOpen());
     fixture.device().setPictureOrientation(8);
     fixture.device().takePicture();
+    QVERIFY(fixture.picturesWritten());
     QByteArray props(64, '\0');
     QCOMPARE(fixture.access()->getObjectPropsSupported(props.data(), 64, 0x3801), supported);
     QByteArray value(4, 'X');
@@ -576,6 +603,7 @@ void TestVirtualCameraPictures::deleteRaisesObjectRemoved()
     VirtualCameraFixture fixture(0x2009);
     QVERIFY(fixture.isOpen());
     fixture.device().takePicture();
+    QVERIFY(fixture.picturesWritten());
     const QVector<quint32> handles = fixture.device().objectHandles();
     QCOMPARE(handles.size(), 3);
     QSignalSpy removed(fixture.access(), &BRX_Commu_CameraAccess_Base::signalObjectDeleted);
@@ -602,15 +630,174 @@ void TestVirtualCameraPictures::cardSurvivesUnplugQueueDoesNot()
     VirtualCameraFixture fixture(0x2009);
     QVERIFY(fixture.isOpen());
     fixture.device().takePicture();
+    QVERIFY(fixture.picturesWritten());
     fixture.device().setPlugged(false);
     QCOMPARE(fixture.device().pendingTransfers(), 0);
     fixture.device().takePicture();
+    QVERIFY(fixture.picturesWritten());
     QCOMPARE(fixture.device().pendingTransfers(), 0);
     QCOMPARE(fileNames(fixture.device()),
              QStringList({"BRX_0001.DNG", "BRX_0001.JPG", "BRX_0002.DNG", "BRX_0002.JPG"}));
     fixture.device().setPlugged(true);
     QCOMPARE(fixture.device().objectHandles().size(), 5);
     QCOMPARE(fixture.device().pendingTransfers(), 0);
+}
+
+namespace {
+
+// A struct product released by the vendor operation, with the slowest card,
+// and a device-property product released by InitiateCapture, the fastest.
+void addReleasesAndCards()
+{
+    QTest::addColumn<int>("productId");
+    QTest::newRow("0x2009, vendor release, slowest card") << 0x2009;
+    QTest::newRow("0x2061, InitiateCapture, fastest card") << 0x2061;
+}
+
+} // namespace
+
+void TestVirtualCameraPictures::releaseAnswersBeforeTheCardHasThePicture_data()
+{
+    addReleasesAndCards();
+}
+
+// Until its files are written, nothing of a picture shows: not in the
+// card's listing, not as the head of the transfer queue, not by the handle
+// it will get. Then they show in the order of the releases, each announced.
+void TestVirtualCameraPictures::releaseAnswersBeforeTheCardHasThePicture()
+{
+    QFETCH(int, productId);
+    VirtualCameraFixture fixture(productId);
+    QVERIFY(fixture.isOpen());
+    QVERIFY(configure(fixture, 1, false));
+    BRX_Commu_VirtualCamera& camera = fixture.device();
+    QSignalSpy announced(fixture.access(), &BRX_Commu_CameraAccess_Base::signalTransferRequest);
+    QVERIFY(announced.isValid());
+    camera.pauseCard(true);
+    QVERIFY(fixture.access()->releaseCam(0));
+    QVERIFY(fixture.access()->releaseCam(0));
+
+    QCOMPARE(camera.picturesInProgress(), 2);
+    QCOMPARE(hostHandles(*fixture.access()), QVector<quint32>{kFolder});
+    QCOMPARE(camera.pendingTransfers(), 0);
+    ObjectInfo info;
+    QByteArray buffer(kInfoSize, '\0');
+    for (quint32 handle : {kPending, 0x21u}) {
+        QVERIFY(!readObjectInfo(*fixture.access(), handle, 0, &info));
+        QVERIFY(!fixture.access()->getObject(buffer.data(), kInfoSize, handle));
+        QVERIFY(!fixture.access()->getThumbnail(buffer.data(), kInfoSize, 0, handle));
+        QVERIFY(!fixture.access()->getPartialObject(buffer.data(), kInfoSize, 0, handle));
+    }
+
+    camera.pauseCard(false);
+    QVERIFY(fixture.picturesWritten());
+    QTRY_COMPARE(announced.count(), 4);
+    QCOMPARE(fileNames(camera), QStringList({"BRX_0001.DNG", "BRX_0001.JPG", "BRX_0002.DNG", "BRX_0002.JPG"}));
+    QCOMPARE(hostHandles(*fixture.access()), camera.objectHandles());
+    QCOMPARE(camera.pendingTransfers(), 4);
+    QVERIFY(readObjectInfo(*fixture.access(), kPending, 0, &info));
+    QCOMPARE(info.fileName, QString("BRX_0001.DNG"));
+}
+
+void TestVirtualCameraPictures::writingTakesTheCardsTime_data()
+{
+    addReleasesAndCards();
+}
+
+// Each file reaches the card no sooner than its bytes take at the card's
+// speed in the product's profile, one file after the other; the host hears
+// of it only then.
+void TestVirtualCameraPictures::writingTakesTheCardsTime()
+{
+    QFETCH(int, productId);
+    VirtualCameraFixture fixture(productId);
+    QVERIFY(fixture.isOpen());
+    QVERIFY(configure(fixture, 1, false));
+    fixture.device().setPictureSizes(2000000, 500000);
+    std::mutex mutex;
+    QVector<qint64> announcedNs;
+    QElapsedTimer clock;
+    // Told on whichever thread the access hears of it.
+    QObject::connect(fixture.access(), &BRX_Commu_CameraAccess_Base::signalTransferRequest, [&] {
+        std::lock_guard<std::mutex> locker(mutex);
+        announcedNs << clock.nsecsElapsed();
+    });
+    const auto announced = [&] {
+        std::lock_guard<std::mutex> locker(mutex);
+        return announcedNs;
+    };
+    clock.start();
+    QVERIFY(fixture.access()->releaseCam(0));
+    QVERIFY(fixture.picturesWritten());
+    QTRY_COMPARE(announced().size(), 2);
+
+    const int speed = BRX_Commu_VirtualCameraProfile::sensor(productId).cardMegabytesPerSecond;
+    qint64 dueNs = 0;
+    for (int i = 0; i < 2; ++i) {
+        const QByteArray file = fixture.device().objectData(fixture.device().objectHandles().at(1 + i));
+        dueNs += std::chrono::nanoseconds(BRX_Commu_VirtualCameraWriter::writeTime(file.size(), speed)).count();
+        const qint64 atNs = announced().at(i);
+        QVERIFY2(atNs >= dueNs, qPrintable(QStringLiteral("file %1 after %2 ns, due after %3 ns").arg(i).arg(atNs).arg(dueNs)));
+    }
+}
+
+void TestVirtualCameraPictures::picturesReachTheCardWhenTheHostIsGone_data()
+{
+    QTest::addColumn<QString>("when");
+    QTest::newRow("unplugged while written") << "unplugged";
+    QTest::newRow("connection ended while written") << "connection ended";
+    QTest::newRow("taken unplugged, written once plugged in") << "taken unplugged";
+}
+
+// A camera finishes writing what it took; nobody is told of it, neither the
+// host that left nor the next one, which finds the pictures on the card.
+void TestVirtualCameraPictures::picturesReachTheCardWhenTheHostIsGone()
+{
+    QFETCH(QString, when);
+    VirtualCameraFixture fixture(0x2031);
+    QVERIFY(fixture.isOpen());
+    BRX_Commu_VirtualCamera& camera = fixture.device();
+    camera.pauseCard(true);
+    if (when == "taken unplugged") {
+        camera.setPlugged(false);
+        camera.takePicture();
+        camera.setPlugged(true);
+    } else {
+        QVERIFY(fixture.access()->releaseCam(0));
+        if (when == "unplugged")
+            camera.setPlugged(false);
+        else
+            camera.endSessions(camera.currentGeneration());
+    }
+    QCOMPARE(camera.picturesInProgress(), 1);
+    camera.pauseCard(false);
+    QVERIFY(fixture.picturesWritten());
+    QCOMPARE(fileNames(camera), QStringList({"BRX_0001.DNG", "BRX_0001.JPG"}));
+    QCOMPARE(camera.pendingTransfers(), 0);
+    camera.setPlugged(true);
+    QCOMPARE(camera.objectHandles().size(), 3);
+    QCOMPARE(camera.pendingTransfers(), 0);
+}
+
+// The card writer stops with the camera, whether it waits for the card or
+// makes a picture, and leaves no thread behind.
+void TestVirtualCameraPictures::destroyedWhileWriting()
+{
+    const int threadsBefore = QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+    for (bool paused : {true, false}) {
+        std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::create(0x2031);
+        QVERIFY(camera);
+        camera->pauseCard(paused);
+        for (int i = 0; i < 3; ++i)
+            camera->takePicture();
+        if (paused)
+            QCOMPARE(camera->picturesInProgress(), 3);
+        const std::weak_ptr<BRX_Commu_VirtualCamera> gone = camera;
+        camera.reset();
+        QVERIFY(gone.expired());
+    }
+    // Threads of earlier tests may have ended meanwhile, none may be added.
+    QVERIFY(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() <= threadsBefore);
 }
 
 QTEST_GUILESS_MAIN(TestVirtualCameraPictures)

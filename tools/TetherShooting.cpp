@@ -1,6 +1,9 @@
 #include "TetherShooting.h"
 #include "BRX_SDK.h"
 
+#include <QElapsedTimer>
+
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -106,11 +109,15 @@ bool TetherShooting::release(TetherSession& session, const TetherPictures& pictu
         BRX_SDK_capture();
     }
     const int timeoutMs = session.options().timeoutMs;
+    // The camera's silence counts from the last release at the earliest:
+    // the pictures' quiet time may have begun long before it.
+    QElapsedTimer sinceRelease;
+    sinceRelease.start();
     return session.waitFor(
         [&] {
             const bool settled = pictures.pictures() - before >= count && !pictures.isBusy()
                               && pictures.quietMs() >= kSettleMs;
-            return settled || pictures.quietMs() >= timeoutMs;
+            return settled || std::min(pictures.quietMs(), sinceRelease.elapsed()) >= timeoutMs;
         },
         -1)
         && pictures.pictures() - before >= count;

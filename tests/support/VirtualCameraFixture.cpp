@@ -4,6 +4,7 @@
 #include "BRX_Commu_VirtualCamera.h"
 
 #include <QSignalSpy>
+#include <QTest>
 
 namespace {
 
@@ -66,6 +67,11 @@ VirtualCameraFixture::~VirtualCameraFixture()
 bool VirtualCameraFixture::isOpen() const
 {
     return m_access && m_access->productId() != 0;
+}
+
+bool VirtualCameraFixture::picturesWritten(int timeoutMs) const
+{
+    return QTest::qWaitFor([this] { return m_device->picturesInProgress() == 0; }, timeoutMs);
 }
 
 int VirtualCameraFixture::operationCount(quint16 opCode) const

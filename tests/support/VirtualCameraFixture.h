@@ -26,6 +26,11 @@ public:
     BRX_Commu_CameraAccess_Usb_PTP* access() const { return m_access; }
     BRX_Commu_VirtualCamera& device() const { return *m_device; }
 
+    // The camera writes its pictures after the release has answered: true
+    // once every picture taken is on its card (events processed meanwhile).
+    bool picturesWritten(int timeoutMs = kPictureWaitMs) const;
+    static const int kPictureWaitMs = 30000;
+
     // How often the camera has served opCode so far.
     int operationCount(quint16 opCode) const;
 
