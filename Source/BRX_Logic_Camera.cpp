@@ -1,6 +1,7 @@
 #include "BRX_Logic_Camera.h"
 
 #include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Commu_ProductFamily.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_APEXConverterAperture.h"
 #include "BRX_Logic_Camera3DAxisData.h"
@@ -26,13 +27,6 @@ typedef BRX_Commu_CameraAccess_Base Access;
 
 const int k3DAxisPollInterval = 300;
 const int kFrameTypeReleaseEnd = 11;
-
-// The products whose settings travel as one block; they also keep the
-// camera's auto power-off, which the camera model switches off meanwhile.
-bool isStructProduct(int productId)
-{
-    return productId == 0x2009 || productId == 0x2011 || productId == 0x2021 || productId == 0x2051;
-}
 
 }  // namespace
 
@@ -92,7 +86,7 @@ BRX_Logic_Camera::BRX_Logic_Camera(BRX_Commu_CameraAccess_Base* access)
             &BRX_Logic_Camera::signalImageDBChangeEnd);
     m_access->evaluateSupportsCaptureMode7();
     m_deviceInfo = new BRX_Logic_DeviceInfo(m_access);
-    m_guard.reset(new BRX_Logic_SettingsGuard(m_access, m_deviceInfo, isStructProduct(productId()),
+    m_guard.reset(new BRX_Logic_SettingsGuard(m_access, m_deviceInfo, BRX_Commu_ProductFamily::hasSettingsBlock(productId()),
                                               [this](const BRX_Logic_SettingsChanges& changes) {
                                                   dispatchChanges(changes);
                                               }));

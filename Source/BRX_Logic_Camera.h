@@ -1,8 +1,10 @@
 #ifndef BRX_LOGIC_CAMERA_H
 #define BRX_LOGIC_CAMERA_H
 
+#include "BRX_Commu_PtpCodes.h"
 #include "BRX_Logic_CameraFacadeLists.h"
 #include "BRX_Logic_DownloadContext.h"
+#include "BRX_Logic_Focus.h"
 #include "BRX_Logic_TransferState.h"
 #include "BRX_Logic_TransferThreadList.h"
 
@@ -23,7 +25,6 @@ class BRX_Logic_CameraSettingsBase;
 class BRX_Logic_DeviceInfo;
 class BRX_Logic_DownloadRetry;
 class BRX_Logic_FolderSettings;
-class BRX_Logic_Focus;
 class BRX_Logic_ImageDatabase;
 class BRX_Logic_ImageEntry;
 class BRX_Logic_LiveView;
@@ -33,39 +34,10 @@ class BRX_Logic_SettingsGuard;
 struct BRX_Logic_SettingsChanges;
 class QThread;
 
-// Release stages of the camera access (releaseCam); the numbers are the
-// camera's own.
-enum eVQReleaseMode : int {
-    kVQReleaseCapture = 0,
-    kVQReleaseAutoFocusStart = 1,
-    kVQReleaseAutoFocusStop = 2,
-    kVQReleaseTimeExposureStart = 7,
-    kVQReleaseTimeExposureEnd = 8,
-    kVQReleaseLensStepNear = 9,
-    kVQReleaseLensStepFar = 10,
-    kVQReleaseLensToPosition = 11,
-    kVQReleaseSeriesStart = 12,
-    kVQReleaseSeriesStop = 13,
-    kVQReleaseKeepAlive = 14,
-    kVQReleaseVideoStart = 15,
-    kVQReleaseVideoStop = 16,
-    kVQReleaseLiveViewStart = 17,
-    kVQReleaseLiveViewStop = 18,
-    kVQReleaseZoomToggle = 20,
-    kVQReleaseFocusCross = 21,
-    kVQReleaseLiveViewWhiteBalance = 22,
-};
-
 enum eVQExposureMode : int {
     kVQExposureModeFirst = 0,
     kVQExposureModeBulb = 4,
     kVQExposureModeLast = 5,
-};
-
-enum eVQFocusMode : int {
-    kVQFocusAutoSingle = 0,
-    kVQFocusAutoContinuous = 1,
-    kVQFocusManual = 2,
 };
 
 // The other settings travel as the settings record's own codes, so their

@@ -7,6 +7,13 @@
 
 class BRX_Commu_CameraAccess_Base;
 
+// Focus modes of the settings record.
+enum eVQFocusMode : int {
+    kVQFocusAutoSingle = 0,
+    kVQFocusAutoContinuous = 1,
+    kVQFocusManual = 2,
+};
+
 // Focus: switching between autofocus and manual focus, moving the lens in
 // manual focus, and autofocus from live view. The camera takes a focus
 // mode only while autofocus is stopped, and moves the lens only in manual
@@ -31,8 +38,7 @@ public:
     // access is not owned and must outlive the focus.
     BRX_Logic_Focus(BRX_Commu_CameraAccess_Base& access, Hooks hooks);
 
-    // Modes 0 to 2 (single, continuous autofocus, manual); false, with a
-    // log line, for any other.
+    // The modes above; false, with a log line, for any other.
     bool setFocusMode(const char* caller, int mode);
     // Single or continuous autofocus.
     bool changeToAutoFocus(const char* caller, bool continuous);

@@ -1,8 +1,8 @@
 #include "BRX_Logic_LiveView.h"
 
 #include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Commu_PtpCodes.h"
 #include "BRX_Debug.h"
-#include "BRX_Logic_Camera.h"
 #include "BRX_Logic_CameraStreamInfo.h"
 
 #include <new>

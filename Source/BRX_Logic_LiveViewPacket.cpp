@@ -2,8 +2,7 @@
 
 #include "BRX_Commu_ByteReader.h"
 #include "BRX_Debug.h"
-
-#include <cmath>
+#include "BRX_Logic_Rounding.h"
 
 namespace {
 
@@ -55,7 +54,7 @@ void logZoom(const char* label, const Zoom& zoom)
 // at most extent, so it fits.
 quint32 partOf(quint32 extent, double fraction)
 {
-    return quint32(std::floor(extent * fraction + 0.5));
+    return quint32(roundHalfUp(extent * fraction));
 }
 
 }  // namespace

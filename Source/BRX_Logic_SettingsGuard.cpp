@@ -3,6 +3,7 @@
 #include "BRX_Commu_CameraAccess_Base.h"
 #include "BRX_Logic_CameraLens.h"
 #include "BRX_Logic_CameraSettingsBase.h"
+#include "BRX_Logic_CameraSettingsFactory.h"
 #include "BRX_Logic_FolderSettings.h"
 #include "BRX_Logic_SettingsChanges.h"
 
@@ -40,7 +41,7 @@ BRX_Logic_SettingsGuard::~BRX_Logic_SettingsGuard()
 void BRX_Logic_SettingsGuard::createSettings(BRX_Commu_CameraAccess_Base* access,
                                              BRX_Logic_DeviceInfo* deviceInfo)
 {
-    m_settings = BRX_Logic_CameraSettingsBase::create(access, deviceInfo);
+    m_settings = BRX_Logic_CameraSettingsFactory::create(access, deviceInfo);
     m_settings->init();
     // Struct records read their block when they are built; a device-property
     // record starts empty and would answer zeros until the first change.

@@ -17,6 +17,8 @@
 
 namespace {
 
+typedef BRX_Commu_CameraAccess_Base Access;
+
 // This product delivers a pair's JPG before its DNG and offers a second,
 // larger thumbnail kind.
 const int kProductJpgFirst = 0x2041;
@@ -25,9 +27,6 @@ const int kFileFormatDngAndJpgFirst = 1;
 const int kFileFormatDngAndJpgLast = 2;
 const int kMaxPictureIndex = 99999;
 const char kBrokenDataName[] = "_Broken_Data_Image";
-const quint16 kObjectFormatJpg = 0x3801;
-const quint16 kObjectFormatOther = 0x3802;
-const quint16 kObjectPropOrientation = 0xD800;
 // Room for every object property code a camera could list (a count, then codes).
 const quint32 kObjectPropsBufferSize = 512;
 
@@ -288,13 +287,13 @@ int BRX_Logic_TransferThread::readOrientation(FileKind kind)
 bool BRX_Logic_TransferThread::supportsOrientationProperty(FileKind kind)
 {
     QByteArray buffer(int(kObjectPropsBufferSize), '\0');
-    const uint format = kind == kJpg ? kObjectFormatJpg : kObjectFormatOther;
+    const uint format = kind == kJpg ? Access::kFormatJpg : Access::kFormatDng;
     if (!m_access->getObjectPropsSupported(buffer.data(), kObjectPropsBufferSize, format))
         return false;
     BRX_Commu_ByteReader reader(buffer.constData(), kObjectPropsBufferSize);
     const quint32 count = reader.readU32();
     for (quint32 i = 0; i < count && reader.hasRemaining(2); ++i) {
-        if (reader.readU16() == kObjectPropOrientation)
+        if (reader.readU16() == Access::kObjectPropOrientation)
             return true;
     }
     return false;
@@ -304,7 +303,7 @@ bool BRX_Logic_TransferThread::supportsOrientationProperty(FileKind kind)
 int BRX_Logic_TransferThread::readOrientationProperty()
 {
     quint8 value[2] = {};
-    m_access->getObjectPropValue(value, sizeof value, kObjectPropOrientation, kPendingObjectHandle);
+    m_access->getObjectPropValue(value, sizeof value, Access::kObjectPropOrientation, kPendingObjectHandle);
     return BRX_Commu_ByteReader(value, sizeof value).readU16At(0);
 }
 
