@@ -406,12 +406,12 @@ private slots:
         QTRY_VERIFY(zoomInfo.count() > 0);
         rig.fixture.recordReleases();
         LogCapture log;
-        rig.camera.setLiveViewCrossPosGlobal(x, y);
-        rig.camera.setLiveViewCrossPos(x, y);
+        QVERIFY(!rig.camera.setLiveViewCrossPosGlobal(x, y));
+        QVERIFY(!rig.camera.setLiveViewCrossPos(x, y));
         QCOMPARE(log.count("illegal cross position"), 2);
         QVERIFY(withoutKeepAlive(rig.fixture.releases()).isEmpty());
         // The corners are inside.
-        rig.camera.setLiveViewCrossPosGlobal(1.0, 0.0);
+        QVERIFY(rig.camera.setLiveViewCrossPosGlobal(1.0, 0.0));
         QCOMPARE(withoutKeepAlive(rig.fixture.releases()).size(), 2);
     }
 
