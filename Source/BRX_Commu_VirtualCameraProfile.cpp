@@ -258,6 +258,11 @@ QVector<quint16> propertyCodes(int productId)
 
 } // namespace
 
+QVector<int> BRX_Commu_VirtualCameraProfile::products()
+{
+    return QVector<int>(std::begin(kProducts), std::end(kProducts));
+}
+
 bool BRX_Commu_VirtualCameraProfile::isSupported(int productId)
 {
     return std::find(std::begin(kProducts), std::end(kProducts), productId) != std::end(kProducts);

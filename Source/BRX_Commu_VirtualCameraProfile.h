@@ -12,6 +12,9 @@
 class BRX_Commu_VirtualCameraProfile
 {
 public:
+    // Every product the library supports, in ascending order: its own
+    // virtual cameras and the cameras its udev rule lets users open.
+    static QVector<int> products();
     static bool isSupported(int productId);
     // Products whose settings travel as one 100-byte block.
     static bool isStructProduct(int productId);
