@@ -28,7 +28,7 @@ def positional_kinds(synopsis):
             after_option = True
         elif after_option:
             after_option = False
-        else:
+        elif re.match(r"[A-Z]", word.strip("[]")):
             kinds.append(re.sub(r"[^A-Z].*", "", word.strip("[]")))
     return kinds
 
