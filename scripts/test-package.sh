@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Builds the Debian packages as the README does (dpkg-buildpackage), checks
-# them with lintian (no error, every warning explained by an override in
-# debian/), unpacks them into a throwaway root (dpkg -x) and runs them from
-# there with no variable but the root's paths: tether on the virtual camera,
-# the Python package capturing a picture, a C host through the unpacked
-# pkg-config file and a C++ host through the unpacked CMake package, the udev
-# rule against the library's product table, both man pages, the completion,
-# the service unit; then pip install ./python, offline. A whole optimised
-# build: CI runs it once, not in every suite.
+# them with lintian (no error; every warning explained by an override in
+# debian/) and with apt (they install together, simulated), unpacks them
+# into a throwaway root (dpkg -x) and runs them from there with no variable
+# but the root's paths: tether on the virtual camera, the Python package
+# capturing a picture, a C host through the unpacked pkg-config file and a
+# C++ host through the unpacked CMake package, the udev rule against the
+# library's product table, both man pages, the completion, the service unit;
+# then pip install ./python, offline. A whole optimised build: CI runs it
+# once, not in every suite.
 #   bash scripts/test-package.sh [BUILD_DIR]
 # BUILD_DIR is a build with the tests, whose tst_udevrule checks the rule
 # (build-plain, which scripts/test-plain.sh makes; built here if missing).
@@ -48,6 +49,9 @@ ls "$work"/*.deb
 step "lintian"
 lint() { lintian --fail-on error,warning --info "$work"/*.changes; }
 check lintian lint
+
+installable() { apt-get install --simulate "$work"/*.deb > "$work/apt.log" 2>&1 || { cat "$work/apt.log"; return 1; }; }
+check "apt install ./*.deb (simulated)" installable
 
 step "unpacked into $root"
 for deb in "$work"/*.deb; do dpkg -x "$deb" "$root"; done
