@@ -270,11 +270,6 @@ QVector<quint16> propertyCodes(int productId)
 
 } // namespace
 
-QVector<int> BRX_Commu_VirtualCameraProfile::products()
-{
-    return QVector<int>(std::begin(kProducts), std::end(kProducts));
-}
-
 bool BRX_Commu_VirtualCameraProfile::isSupported(int productId)
 {
     return BRX_Commu_ProductFamily::knownProducts().contains(productId);

@@ -12,9 +12,6 @@
 class BRX_Commu_VirtualCameraProfile
 {
 public:
-    // Every product the library supports, in ascending order: its own
-    // virtual cameras and the cameras its udev rule lets users open.
-    static QVector<int> products();
     static bool isSupported(int productId);
     // Products that report the orientation as an object property (0xD800).
     static bool hasObjectProperties(int productId);

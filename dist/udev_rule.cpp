@@ -5,8 +5,8 @@
 // separated by commas or semicolons).
 //   brxsdk-udev-rule FILE [VENDOR_IDS]
 #include "BRX_Commu_LibusbScanner.h"
+#include "BRX_Commu_ProductFamily.h"
 #include "BRX_Commu_UsbDeviceFilter.h"
-#include "BRX_Commu_VirtualCameraProfile.h"
 
 #include <QFile>
 #include <QStringList>
@@ -66,7 +66,7 @@ QString rule(const QList<quint16>& vendors)
                 .arg(stillImageInterface());
     if (!vendors.isEmpty())
         text += QStringLiteral("ATTR{idVendor}!=\"%1\", GOTO=\"brxsdk_end\"\n").arg(vendorText(vendors));
-    for (int product : BRX_Commu_VirtualCameraProfile::products()) {
+    for (int product : BRX_Commu_ProductFamily::knownProducts()) {
         text += QStringLiteral("ATTR{idProduct}==\"%1\", GROUP=\"plugdev\", MODE=\"0664\", TAG+=\"uaccess\"\n")
                     .arg(hex(product, 4));
     }

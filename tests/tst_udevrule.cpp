@@ -3,8 +3,8 @@
 // the accepted vendors only, in lines udev can read. BRX_UDEV_RULE names
 // another copy of the rule to check, such as the one a package installs.
 #include "BRX_Commu_LibusbScanner.h"
+#include "BRX_Commu_ProductFamily.h"
 #include "BRX_Commu_UsbDeviceFilter.h"
-#include "BRX_Commu_VirtualCameraProfile.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -136,7 +136,7 @@ void TestUdevRule::everyProductOfTheTable()
         QCOMPARE(valueOf(line, QStringLiteral("GROUP"), QStringLiteral("=")), QStringLiteral("plugdev"));
     }
     QStringList table;
-    for (int product : BRX_Commu_VirtualCameraProfile::products())
+    for (int product : BRX_Commu_ProductFamily::knownProducts())
         table.append(hex(product, 4));
     QVERIFY(!table.isEmpty());
     QCOMPARE(named, table);
