@@ -350,7 +350,7 @@ private slots:
         QVERIFY(camera.isReleaseInProgress());
         QVERIFY(QMetaObject::invokeMethod(&camera, "catchKeepAlive"));
         QCOMPARE(alive.count(), 0);
-        QVERIFY(log.contains("BRX_Logic_Camera::catchKeepAlive() - KeepAlive skipped"));
+        QVERIFY(log.contains("BRX_Logic_Release::catchKeepAlive() - KeepAlive skipped"));
 
         QVERIFY(camera.serialCaptureStop());
         QVERIFY(!camera.isReleaseInProgress());
