@@ -30,11 +30,11 @@ public:
     };
 
     struct Connection {
-        int socket;
-        std::string address;                        // the client's, numeric
-        std::string data;                           // received and not yet taken
-        std::size_t headSize = 0;                   // of the complete head at data's start
-        std::size_t requests = 0;                   // answered on this connection so far
+        int socket = -1;
+        std::string address;      // the client's, numeric
+        std::string data;         // received and not yet taken
+        std::size_t headSize = 0; // of the complete head at data's start
+        std::size_t requests = 0; // answered on this connection so far
         std::chrono::steady_clock::time_point deadline; // of the head awaited
     };
     using ConnectionPtr = std::unique_ptr<Connection>;

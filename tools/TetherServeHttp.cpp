@@ -24,7 +24,10 @@ using httplib::Response;
 // The request line and headers, whatever they carry, and then the body, each
 // within its size and time. A browser opens a handful of connections; the
 // streams (16 of each kind at most) count among them.
-const TetherServeServer::Limits kLimits = {{32 * 1024, 10000, 32, 256}, 64 * 1024, 10000};
+const TetherServeServer::Limits kLimits = {
+    {32 * 1024, 10000, 32, 256}, // head bytes and ms; connections an address and in all
+    64 * 1024, 10000,            // body bytes and ms
+};
 const int kHeartbeatMs = 10000;
 const qint64 kFileChunk = 256 * 1024;
 
