@@ -257,6 +257,6 @@ bool TetherServeServer::answer(TetherServeDoor::Connection& connection)
     bool closed = false;
     // The handlers answer ranges themselves: the library would promise bytes
     // beyond the file and send overlapping ranges over and over.
-    const bool answered = process_request(stream, last, closed, [](httplib::Request& request) { request.ranges.clear(); });
-    return answered && !closed && !last;
+    const auto leaveRanges = [](httplib::Request& request) { request.ranges.clear(); };
+    return process_request(stream, last, closed, leaveRanges) && !closed && !last;
 }
