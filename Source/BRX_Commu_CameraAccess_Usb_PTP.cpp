@@ -1,12 +1,9 @@
 #include "BRX_Commu_CameraAccess_Usb_PTP.h"
 #include "BRX_Commu_ByteReader.h"
-#include "BRX_Commu_LibusbHotplugWatcher.h"
-#include "BRX_Commu_LibusbScanner.h"
 #include "BRX_Commu_PtpTransaction.h"
 #include "BRX_Commu_UsbEventThread.h"
 #include "BRX_Commu_UsbPipe.h"
 #include "BRX_Commu_UsbScanner.h"
-#include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Debug.h"
 
 #include <algorithm>
@@ -14,10 +11,7 @@
 
 namespace {
 
-const quint16 kOpOpenSession = 0x1002;
-const quint16 kOpCloseSession = 0x1003;
 const quint32 kSessionId = 1;
-const quint32 kVendorSessionKey = 0xFF55;
 // A camera silent through this many recoveries in a row has gone.
 const int kMaxSilentTransactions = 2;
 // Room for a DeviceInfo dataset up to its operation codes and well beyond.
@@ -51,20 +45,6 @@ QVector<quint16> operationsOf(const QByteArray& deviceInfo)
 }
 
 } // namespace
-
-BRX_Commu_CameraAccess_Usb_PTP* BRX_Commu_CameraAccess_Usb_PTP::create()
-{
-    const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
-    if (camera)
-        return new BRX_Commu_CameraAccess_Usb_PTP(camera->createScanner());
-    const auto scanner = std::make_shared<BRX_Commu_LibusbScanner>();
-    BRX_Commu_CameraAccess_Usb_PTP* access = new BRX_Commu_CameraAccess_Usb_PTP(scanner);
-    // A plugged camera is looked for at once; the periodic scan stays the fallback.
-    auto* watcher = new BRX_Commu_LibusbHotplugWatcher(scanner->context(), access);
-    connect(watcher, &BRX_Commu_LibusbHotplugWatcher::signalDevicesChanged, access,
-            &BRX_Commu_CameraAccess_Usb_PTP::checkDeviceAvailable);
-    return access;
-}
 
 BRX_Commu_CameraAccess_Usb_PTP::BRX_Commu_CameraAccess_Usb_PTP(std::shared_ptr<BRX_Commu_UsbScanner> scanner)
     : BRX_Commu_CameraAccess_Base(kConnectionUsb)
@@ -218,12 +198,12 @@ bool BRX_Commu_CameraAccess_Usb_PTP::closeDevice()
 
 bool BRX_Commu_CameraAccess_Usb_PTP::openVQSession()
 {
-    return sendCommand(kOpOpenVQSession, 1, &kVendorSessionKey, BRX_METHOD);
+    return sendCommand(kOpOpenVQSession, 1, &kVQSessionKey, BRX_METHOD);
 }
 
 bool BRX_Commu_CameraAccess_Usb_PTP::closeVQSession()
 {
-    return sendCommand(kOpCloseVQSession, 1, &kVendorSessionKey, BRX_METHOD);
+    return sendCommand(kOpCloseVQSession, 1, &kVQSessionKey, BRX_METHOD);
 }
 
 // The USB class needs the standard session around the vendor one; its
@@ -326,7 +306,7 @@ void BRX_Commu_CameraAccess_Usb_PTP::reopenSessionsLocked()
     const std::string label = BRX_METHOD;
     const Transaction sessions[] = {
         Transaction::make(kOpOpenSession, 1, &kSessionId, noData, nullptr, 0, label.c_str()),
-        Transaction::make(kOpOpenVQSession, 1, &kVendorSessionKey, noData, nullptr, 0, label.c_str()),
+        Transaction::make(kOpOpenVQSession, 1, &kVQSessionKey, noData, nullptr, 0, label.c_str()),
     };
     for (const Transaction& session : sessions) {
         quint16 code = 0;

@@ -24,10 +24,6 @@ class BRX_Commu_CameraAccess_Usb_PTP : public BRX_Commu_CameraAccess_Base
 {
     Q_OBJECT
 public:
-    // The access for the USB transport as selected for this process: backed
-    // by the selected virtual camera, else by USB hardware.
-    static BRX_Commu_CameraAccess_Usb_PTP* create();
-
     // scanner may be null when no USB binding is available: nothing is found.
     explicit BRX_Commu_CameraAccess_Usb_PTP(std::shared_ptr<BRX_Commu_UsbScanner> scanner);
     ~BRX_Commu_CameraAccess_Usb_PTP() override;

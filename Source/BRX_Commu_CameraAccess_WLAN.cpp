@@ -16,9 +16,6 @@
 
 namespace {
 
-const quint16 kOpOpenSession = 0x1002;
-const quint16 kOpCloseSession = 0x1003;
-const quint32 kVendorSessionKey = 0xFF55;
 const quint32 kDeviceInfoSize = 2048;
 
 std::mutex g_selectionMutex;
@@ -184,7 +181,7 @@ bool BRX_Commu_CameraAccess_WLAN::closeConnection()
     if (m_productId == 0)
         return false;
     debugPrint(kDebugPtp, "%s - ProductId = 0x%X", BRX_METHOD, unsigned(m_productId));
-    sendCommand(kOpCloseVQSession, 1, &kVendorSessionKey, BRX_METHOD);
+    sendCommand(kOpCloseVQSession, 1, &kVQSessionKey, BRX_METHOD);
     sendCommand(kOpCloseSession, 0, nullptr, BRX_METHOD);
     return closeDevice();
 }
@@ -226,7 +223,7 @@ bool BRX_Commu_CameraAccess_WLAN::openSessions()
                   &code, nullptr)
         || !Transaction::isSessionOpened(code, label.c_str()))
         return false;
-    return sendCommand(kOpOpenVQSession, 1, &kVendorSessionKey, label.c_str());
+    return sendCommand(kOpOpenVQSession, 1, &kVQSessionKey, label.c_str());
 }
 
 void BRX_Commu_CameraAccess_WLAN::startEventThread()

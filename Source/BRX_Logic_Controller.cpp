@@ -1,6 +1,7 @@
 #include "BRX_Logic_Controller.h"
 #include "BRX_Commu_CameraAccess_Base.h"
 #include "BRX_Commu_CameraAccess_WLAN.h"
+#include "BRX_Commu_CameraAccessFactory.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_APEXConverterAperture.h"
 #include "BRX_Logic_Camera.h"
@@ -18,6 +19,7 @@
 #include "BRX_Logic_PropertyDescriptions.h"
 #include "BRX_Logic_PropertyLists.h"
 #include "BRX_Logic_PropertyTexts.h"
+#include "BRX_Logic_Rounding.h"
 
 #include <QDebug>
 #include <QMetaMethod>
@@ -93,11 +95,6 @@ private:
     std::shared_mutex* m_lock;
 };
 
-int roundHalfUp(double x)
-{
-    return int(std::floor(x + 0.5));
-}
-
 double metresOf(int code)
 {
     return BRX_Logic_ConverterFocusDistance::metersFromCode(code);
@@ -122,9 +119,9 @@ BRX_Logic_Controller::BRX_Logic_Controller(QObject* parent)
     qRegisterMetaType<QByteArray*>();
     // A host that names a network camera tethers it instead of one on USB.
     if (BRX_Commu_CameraAccess_WLAN::selected().isEmpty())
-        m_ptpAccess = BRX_Commu_CameraAccess_Base::createCameraAccess(BRX_Commu_CameraAccess_Base::kConnectionUsb);
+        m_ptpAccess = BRX_Commu_CameraAccessFactory::create(BRX_Commu_CameraAccess_Base::kConnectionUsb);
     else
-        m_wlanAccess = BRX_Commu_CameraAccess_Base::createCameraAccess(BRX_Commu_CameraAccess_Base::kConnectionWlan);
+        m_wlanAccess = BRX_Commu_CameraAccessFactory::create(BRX_Commu_CameraAccess_Base::kConnectionWlan);
     connectAccess();
     connect(this, &BRX_Logic_Controller::signalProperty, this, &BRX_Logic_Controller::slotEmitPropertySafe,
             Qt::DirectConnection);
@@ -468,7 +465,8 @@ bool BRX_Logic_Controller::readRange(int kind, void* data, const char* label) co
                    BRX_Logic_ControllerConverters::subject(Kind(kind)));
         return false;
     }
-    const std::array<qint32, 2> range = {roundHalfUp(converter->minValue()), roundHalfUp(converter->maxValue())};
+    const std::array<qint32, 2> range = {qint32(roundHalfUp(converter->minValue())),
+                                         qint32(roundHalfUp(converter->maxValue()))};
     return writeValue(data, range);
 }
 
@@ -1471,7 +1469,7 @@ bool BRX_Logic_Controller::setFromText(int kind, const QString& text, const char
         debugPrint(kDebugAlways, "%s - unknown value: %s", label, qPrintable(text));
         return false;
     }
-    return textTarget(Kind(kind))(*this, *m_camera, roundHalfUp(converter->valueOf(text)));
+    return textTarget(Kind(kind))(*this, *m_camera, int(roundHalfUp(converter->valueOf(text))));
 }
 
 void BRX_Logic_Controller::setDngCompression(const QString& text)
