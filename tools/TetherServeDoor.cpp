@@ -21,6 +21,8 @@ const std::string kHeadEnd = "\r\n\r\n";
 const int kDrainReads = 16;
 // Out of descriptors: the pending connection stays queued, so the next try waits this long.
 const auto kAcceptBackOff = std::chrono::milliseconds(10);
+// A flood of new connections leaves the heads under way their turn.
+const int kAcceptsPerTurn = 64;
 
 const char* statusText(int status)
 {
@@ -150,7 +152,7 @@ void TetherServeDoor::run()
         }
         waiting.swap(still);
         if (watched[1].revents != 0)
-            acceptAll(waiting);
+            acceptNew(waiting);
     }
     for (ConnectionPtr& connection : waiting)
         close(std::move(connection));
@@ -173,9 +175,9 @@ bool TetherServeDoor::takeReturned(std::vector<ConnectionPtr>& waiting)
     return true;
 }
 
-void TetherServeDoor::acceptAll(std::vector<ConnectionPtr>& waiting)
+void TetherServeDoor::acceptNew(std::vector<ConnectionPtr>& waiting)
 {
-    for (;;) {
+    for (int taken = 0; taken < kAcceptsPerTurn; ++taken) {
         sockaddr_storage address{};
         socklen_t length = sizeof address;
         const int socket = ::accept4(m_listener, reinterpret_cast<sockaddr*>(&address), &length,

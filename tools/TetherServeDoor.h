@@ -63,7 +63,7 @@ private:
     void run();
     // False once the door is shut.
     bool takeReturned(std::vector<ConnectionPtr>& waiting);
-    void acceptAll(std::vector<ConnectionPtr>& waiting);
+    void acceptNew(std::vector<ConnectionPtr>& waiting);
     // Null when the address may open one more connection (it is counted), else the reason.
     const char* admit(const std::string& address);
     Head receive(Connection& connection) const;
