@@ -47,7 +47,7 @@ QVector<quint16> operationsOf(const QByteArray& deviceInfo)
 } // namespace
 
 BRX_Commu_CameraAccess_Usb_PTP::BRX_Commu_CameraAccess_Usb_PTP(std::shared_ptr<BRX_Commu_UsbScanner> scanner)
-    : BRX_Commu_CameraAccess_Base(kConnectionUsb)
+    : BRX_Commu_CameraAccess_Link(kConnectionUsb)
     , m_scanner(std::move(scanner))
 {
     if (!m_scanner)
@@ -230,58 +230,29 @@ bool BRX_Commu_CameraAccess_Usb_PTP::closePtpSession()
     return sendCommand(kOpCloseSession, 0, nullptr, BRX_METHOD);
 }
 
-bool BRX_Commu_CameraAccess_Usb_PTP::recvData(quint32 opCode, quint32 numParams, const quint32* params,
-                                              void* buffer, quint32 bufferSize, const char* methodName,
-                                              quint32* received)
+// A camera silent through the recoveries of several transactions in a row
+// has gone: nothing more is sent to it.
+bool BRX_Commu_CameraAccess_Usb_PTP::isLinkReady(const char*)
 {
-    if (received)
-        *received = 0;
-    return run(Transaction::make(opCode, numParams, params, BRX_Commu_PtpUsbLink::kDataIn, buffer, bufferSize,
-                               methodName ? methodName : BRX_METHOD),
-               received);
+    return m_link && m_silentTransactions < kMaxSilentTransactions;
 }
 
-bool BRX_Commu_CameraAccess_Usb_PTP::sendCommand(quint32 opCode, quint32 numParams, const quint32* params,
-                                                 const char* methodName)
+bool BRX_Commu_CameraAccess_Usb_PTP::attempt(const Transaction& transaction, quint16* responseCode,
+                                             quint32* received)
 {
-    return run(Transaction::make(opCode, numParams, params, BRX_Commu_PtpUsbLink::kNoData, nullptr, 0,
-                               methodName ? methodName : BRX_METHOD));
-}
-
-// The link only reads the buffer of an outgoing data phase.
-bool BRX_Commu_CameraAccess_Usb_PTP::sendData(quint32 opCode, quint32 numParams, const quint32* params,
-                                              const void* buffer, quint32 bufferSize, const char* methodName)
-{
-    return run(Transaction::make(opCode, numParams, params, BRX_Commu_PtpUsbLink::kDataOut,
-                               const_cast<void*>(buffer), bufferSize, methodName ? methodName : BRX_METHOD));
-}
-
-bool BRX_Commu_CameraAccess_Usb_PTP::run(const Transaction& transaction, quint32* received)
-{
-    quint16 code = 0;
-    return exchange(transaction, &code, received) && BRX_Commu_PtpTransaction::isAccepted(code, transaction.name);
-}
-
-// False when no answer came (no device, transfer error); else *responseCode
-// is the answer after the repetitions Device Busy is worth.
-bool BRX_Commu_CameraAccess_Usb_PTP::exchange(const Transaction& transaction, quint16* responseCode,
-                                              quint32* received)
-{
-    std::lock_guard<std::mutex> locker(m_deviceMutex);
-    if (!m_link || m_silentTransactions >= kMaxSilentTransactions)
+    const BRX_Commu_PtpUsbLink::Result result = m_link->transact(transaction, responseCode);
+    *received = m_link->payloadReceived();
+    if (result != BRX_Commu_PtpUsbLink::kResponded) {
+        afterFailure(result);
         return false;
-    BRX_Commu_PtpTransaction::BusyRetry busy(transaction.patient, m_link->timeouts().patientAnswerMs);
-    do {
-        const BRX_Commu_PtpUsbLink::Result result = m_link->transact(transaction, responseCode);
-        if (received)
-            *received = m_link->payloadReceived();
-        if (result != BRX_Commu_PtpUsbLink::kResponded) {
-            afterFailure(result);
-            return false;
-        }
-        m_silentTransactions = 0;
-    } while (busy.repeatAfter(*responseCode));
+    }
+    m_silentTransactions = 0;
     return true;
+}
+
+int BRX_Commu_CameraAccess_Usb_PTP::patientAnswerMs() const
+{
+    return m_link->timeouts().patientAnswerMs;
 }
 
 // Called with m_deviceMutex held.
