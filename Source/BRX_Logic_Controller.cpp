@@ -391,9 +391,15 @@ void BRX_Logic_Controller::connectCamera()
         connect(camera, &Cam::signalLiveViewPhoto, this, &Ctl::signalLiveViewPhoto),
         connect(camera, &Cam::signalLiveViewVideo, this, &Ctl::signalLiveViewVideo),
         connect(camera, &Cam::signalNoLiveView, this, &Ctl::signalNoLiveView),
-        connect(camera, &Cam::signalNoLiveView, this, &Ctl::forgetLiveViewArea),
-        connect(camera, &Cam::signalLiveZoomInfo, this, &Ctl::catchLiveZoomInfo),
-        connect(camera, &Cam::signalLiveZoomRect, this, &Ctl::catchLiveZoomRect),
+        connect(camera, &Cam::signalNoLiveView, this, [this] { m_liveViewArea.forget(); }),
+        connect(camera, &Cam::signalLiveZoomInfo, this,
+                [this](int, int zoomLevel, double focusX, double focusY) {
+                    m_liveViewArea.takeZoomInfo(zoomLevel, focusX, focusY);
+                }),
+        connect(camera, &Cam::signalLiveZoomRect, this,
+                [this](double x, double y, double width, double height) {
+                    m_liveViewArea.takeZoomRect(x, y, width, height);
+                }),
         connect(camera, &Cam::signalQuickView, this, &Ctl::signalQuickView),
         connect(camera, &Cam::signalNoQuickView, this, &Ctl::signalNoQuickView),
         connect(camera, &Cam::signalFileNameAndNumber, this, &Ctl::signalFileNameAndNumber),
@@ -436,7 +442,7 @@ void BRX_Logic_Controller::closeCamera()
     }
     // Deleted outside the lock, which those slots may take.
     closing.reset();
-    forgetLiveViewArea();
+    m_liveViewArea.forget();
 }
 
 void BRX_Logic_Controller::connectDeferredCamera()
@@ -642,31 +648,5 @@ QStringList BRX_Logic_Controller::cameraIdentity() const
 
 bool BRX_Logic_Controller::liveViewArea(LiveViewArea* area) const
 {
-    std::lock_guard<std::mutex> locker(m_liveViewAreaLock);
-    if (m_hasLiveViewArea)
-        *area = m_liveViewArea;
-    return m_hasLiveViewArea;
-}
-
-// The focus position comes relative to the shown area.
-void BRX_Logic_Controller::catchLiveZoomInfo(int, int zoomLevel, double focusX, double focusY)
-{
-    m_zoomPending.zoomLevel = zoomLevel;
-    m_zoomPending.focusX = focusX;
-    m_zoomPending.focusY = focusY;
-}
-
-void BRX_Logic_Controller::catchLiveZoomRect(double x, double y, double width, double height)
-{
-    LiveViewArea area = {m_zoomPending.zoomLevel, x, y, width, height, x + m_zoomPending.focusX * width,
-                         y + m_zoomPending.focusY * height};
-    std::lock_guard<std::mutex> locker(m_liveViewAreaLock);
-    m_liveViewArea = area;
-    m_hasLiveViewArea = true;
-}
-
-void BRX_Logic_Controller::forgetLiveViewArea()
-{
-    std::lock_guard<std::mutex> locker(m_liveViewAreaLock);
-    m_hasLiveViewArea = false;
+    return m_liveViewArea.current(area);
 }

@@ -5,6 +5,7 @@
 #include "BRX_Logic_ControllerMirror.h"
 #include "BRX_Logic_ControllerNotifier.h"
 #include "BRX_Logic_ControllerSignals.h"
+#include "BRX_Logic_LiveViewArea.h"
 #include "BRX_Logic_PropertyCatalogue.h"
 #include "BRX_Logic_SetterRules.h"
 
@@ -76,13 +77,9 @@ public:
     // Manufacturer, model, device version and serial number from the open
     // camera's DeviceInfo; empty without a camera.
     QStringList cameraIdentity() const;
-    // Where the latest live-view frame looks, in fractions of the sensor.
-    struct LiveViewArea {
-        int zoomLevel;
-        double x, y, width, height;
-        double focusX, focusY;
-    };
-    // False before the first frame with a zoom record since live view started.
+    // Where the latest live-view frame looks, in fractions of the sensor;
+    // false before the first frame with a zoom record since live view started.
+    typedef BRX_Logic_LiveViewArea::Area LiveViewArea;
     bool liveViewArea(LiveViewArea* area) const;
 
 signals:
@@ -211,11 +208,6 @@ private:
     BRX_Logic_SetterRules::ControllerThread controllerThread();
     bool setFromText(int kind, const QString& text, const char* label);
 
-    // The live-view zoom record comes in two signals, level and focus first
-    // (controller thread).
-    void catchLiveZoomInfo(int stripe, int zoomLevel, double focusX, double focusY);
-    void catchLiveZoomRect(double x, double y, double width, double height);
-    void forgetLiveViewArea();
 
     BRX_Commu_CameraAccess_Base* m_ptpAccess = nullptr;
     BRX_Commu_CameraAccess_Base* m_wlanAccess = nullptr;
@@ -232,13 +224,7 @@ private:
     QList<QMetaObject::Connection> m_connections;
     // Shared: direct calls from the host; exclusive: swapping the camera.
     mutable std::shared_mutex m_connectionLock;
-
-    // The live-view zoom record of the latest frame; zoom level and focus
-    // first, the area published under its own lock.
-    LiveViewArea m_zoomPending{};
-    mutable std::mutex m_liveViewAreaLock;
-    LiveViewArea m_liveViewArea{};
-    bool m_hasLiveViewArea = false;
+    BRX_Logic_LiveViewArea m_liveViewArea;
 };
 
 #endif
