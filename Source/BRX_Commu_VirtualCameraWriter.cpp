@@ -4,7 +4,7 @@
 
 BRX_Commu_VirtualCameraWriter::BRX_Commu_VirtualCameraWriter(const Written& written)
     : m_written(written)
-    , m_thread([this] { run(); })
+    , m_thread([this] { writeOrders(); })
 {
 }
 
@@ -50,14 +50,14 @@ std::chrono::microseconds BRX_Commu_VirtualCameraWriter::writeTime(qint64 bytes,
 
 // A picture's files are all made first (they share their JPEG), then
 // written in their order.
-void BRX_Commu_VirtualCameraWriter::run()
+void BRX_Commu_VirtualCameraWriter::writeOrders()
 {
     Store::Order order;
     while (takeOrder(&order)) {
         const QVector<Store::Object> files = Store::makeFiles(order);
         for (int i = 0; i < files.size(); ++i) {
-            const Clock::time_point due =
-                Clock::now() + writeTime(files.at(i).data.size(), order.files.cardMegabytesPerSecond);
+            const CardClock::time_point due =
+                CardClock::now() + writeTime(files.at(i).data.size(), order.files.cardMegabytesPerSecond);
             if (!waitForCard(due))
                 return;
             m_written(files.at(i), i == files.size() - 1);
@@ -77,10 +77,10 @@ bool BRX_Commu_VirtualCameraWriter::takeOrder(Store::Order* order)
     return true;
 }
 
-bool BRX_Commu_VirtualCameraWriter::waitForCard(Clock::time_point due)
+bool BRX_Commu_VirtualCameraWriter::waitForCard(CardClock::time_point due)
 {
     std::unique_lock<std::mutex> locker(m_mutex);
-    while (!m_stopping && (m_paused || Clock::now() < due)) {
+    while (!m_stopping && (m_paused || CardClock::now() < due)) {
         if (m_paused)
             m_wake.wait(locker);
         else

@@ -42,12 +42,12 @@ public:
     static std::chrono::microseconds writeTime(qint64 bytes, int megabytesPerSecond);
 
 private:
-    typedef std::chrono::steady_clock Clock;
+    typedef std::chrono::steady_clock CardClock;
 
-    void run();
+    void writeOrders();
     // False once the writer stops.
     bool takeOrder(Store::Order* order);
-    bool waitForCard(Clock::time_point due);
+    bool waitForCard(CardClock::time_point due);
     void finishPicture();
 
     const Written m_written;

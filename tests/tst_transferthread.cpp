@@ -29,7 +29,8 @@ typedef BRX_Commu_VirtualCameraDevice Device;
 typedef BRX_Logic_TransferThread Thread;
 typedef QList<int> Types;
 
-const int kWaitMs = 20000;
+const int kWaitMs = 60000;
+const int kPictureWidth = 640;
 const int kFormatDngOnly = 0;
 const int kFormatPair = 1;
 const int kFormatJpgOnly = 3;
@@ -98,6 +99,8 @@ struct Rig {
     {
         camera.reset(new BRX_Logic_Camera(fixture.access()));
         camera->setFileFormat(fileFormat);
+        // Small pictures: what is checked is the records, not the pixels.
+        fixture.device().setPictureWidth(kPictureWidth);
         frames.attach(*camera);
         events.connectTo(*camera);
     }
@@ -329,6 +332,7 @@ void TestTransferThread::hostileFileNamesAreReplaced()
     Rig rig(0x2031, kFormatJpgOnly);
     rig.camera->setWantQuickView(true);
     rig.device().takePicture();
+    QVERIFY(rig.fixture.picturesWritten());
     serveObjectInfo(rig.device(), fileName, quint32(rig.file(0).size()));
     rig.camera->transferRequest();
     QVERIFY(Rig::waitForDownloads(log, 1));
