@@ -197,13 +197,10 @@ bool BRX_Logic_Controller::setProperty(int property, const void* data, unsigned 
 
 // Both directions refuse without a camera first, then follow the catalogue.
 Catalogue::Verdict BRX_Logic_Controller::admit(Check check, int property, const void* data, unsigned int size,
-                                               const char* label) const
+                                               const char* label)
 {
-    if (!m_connection) {
-        debugPrint(kDebugAlways, "%s - no camera", label);
-        return Catalogue::Verdict::Refused;
-    }
-    return check(property, data, size, label);
+    static_assert(Catalogue::Verdict() == Catalogue::Verdict::Refused, "no camera refuses");
+    return withConnection(label, [&](Connection&) { return check(property, data, size, label); });
 }
 
 bool BRX_Logic_Controller::missingProperty(int property, const char* label)

@@ -192,7 +192,7 @@ private:
     typedef BRX_Logic_PropertyCatalogue::Verdict (*Check)(int property, const void* data, unsigned int size,
                                                           const char* label);
     BRX_Logic_PropertyCatalogue::Verdict admit(Check check, int property, const void* data, unsigned int size,
-                                               const char* label) const;
+                                               const char* label);
     static bool missingProperty(int property, const char* label);
     // Confirms a host's set with the camera's value (controller thread).
     void confirm(int property);
