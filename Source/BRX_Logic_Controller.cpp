@@ -548,12 +548,12 @@ void BRX_Logic_Controller::catchExposCompensStep(int milliEv)
 
 // --- Image interface ----------------------------------------------------------------
 
-int BRX_Logic_Controller::imageDBCount() const
+int BRX_Logic_Controller::pictureCount() const
 {
     return m_connection ? m_connection->images->pictureCount() : 0;
 }
 
-const BRX_Logic_ImageEntry* BRX_Logic_Controller::imageDBEntry(int index) const
+const BRX_Logic_ImageEntry* BRX_Logic_Controller::pictureEntry(int index) const
 {
     return m_connection ? m_connection->images->pictureEntry(index) : nullptr;
 }
@@ -587,7 +587,7 @@ void BRX_Logic_Controller::deleteObjectFromImageDB(uint handle)
 
 bool BRX_Logic_Controller::deleteObject(uint handle)
 {
-    return m_connection && m_connection->images->deletePicture(handle);
+    return m_connection && m_connection->access.deleteObject(handle);
 }
 
 void BRX_Logic_Controller::catchLiveViewGUIOpened()

@@ -65,8 +65,8 @@ public:
     // The open camera's image database for the Qt side, read between
     // signalImageDBChangeEnd and the next signalImageDBChangeBegin: 0 entries
     // and null without a camera or for an index outside. Controller thread.
-    int imageDBCount() const;
-    const BRX_Logic_ImageEntry* imageDBEntry(int index) const;
+    int pictureCount() const;
+    const BRX_Logic_ImageEntry* pictureEntry(int index) const;
 
     // --- For the description exports (any thread) ------------------------------
     // Whether the open camera offers property; false without a camera.
