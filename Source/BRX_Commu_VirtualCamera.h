@@ -83,6 +83,11 @@ public:
     // Called under the camera's lock: the observer must not call back into it.
     void setOperationObserver(const BRX_Commu_VirtualCameraDevice::Observer& observer);
 
+    // Keeps the settings between runs in file: they start as file holds
+    // them (unless afresh: as at power-on), and each change is written there.
+    // An empty file: none kept.
+    void keepSettingsIn(const QString& file, bool afresh);
+
     // --- The card ------------------------------------------------------------------
     // It survives unplugging (a power cycle keeps the card); the queue of
     // files waiting for transfer does not. Handles are those of the object
@@ -173,6 +178,7 @@ private:
     void advanceLocked();
     void collectEventsLocked();
     void announceLocked();
+    void saveSettingsLocked();
 
     const int m_productId;
     // Standard mutex and condition: the event endpoint waits on them.
@@ -189,6 +195,7 @@ private:
     qint64 m_skippedMs = 0;
     qint64 m_heldUntil = 0;
     QList<QByteArray> m_events;
+    QString m_settingsFile;
 };
 
 #endif

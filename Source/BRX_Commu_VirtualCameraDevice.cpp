@@ -1,4 +1,5 @@
 #include "BRX_Commu_VirtualCameraDevice.h"
+#include "BRX_Commu_ByteReader.h"
 #include "BRX_Commu_ByteWriter.h"
 #include "BRX_Commu_ProductFamily.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
@@ -57,6 +58,16 @@ const WriteAlias kWriteAliases[] = {
     {Device::kDevicePropApertureWrite, Device::kDevicePropAperture, Device::kDevicePropApertureChanged},
 };
 
+// The code a change of the property written as code is reported under.
+quint16 reportedCode(quint16 code)
+{
+    for (const WriteAlias& alias : kWriteAliases) {
+        if (alias.writeCode == code)
+            return alias.reportedCode;
+    }
+    return code;
+}
+
 // How the host switches live view: the operation, its first parameter (the
 // stage of a release), the second where it matters, and the mode the camera
 // enters. The supported-streams word carries the mode in its upper half.
@@ -81,6 +92,12 @@ quint32 supportedStreamsWord(quint32 mode)
 {
     return mode ? (mode << 16) | 1 : 0;
 }
+
+// The lens data's nearest and farthest focus positions, in millimetres.
+const quint32 kLensNearestFocusOffset = 77;
+const quint32 kLensFarthestFocusOffset = 81;
+// The settings block's focus distance, in millimetres.
+const int kBlockFocusDistance = 0x4c;
 
 } // namespace
 
@@ -321,9 +338,78 @@ bool BRX_Commu_VirtualCameraDevice::changeProperty(quint16 code, qint64 value)
     BRX_Commu_VirtualCameraProperty* property = findProperty(code);
     if (!property)
         return false;
-    property->setValue(value);
+    setSetting(*property, value);
     raiseEvent(kVQDevicePropChanged, {code});
     return true;
+}
+
+QByteArray BRX_Commu_VirtualCameraDevice::settingsState() const
+{
+    QByteArray state;
+    if (BRX_Commu_ProductFamily::hasSettingsBlock(m_productId))
+        state += "block " + m_settings.toHex() + '\n';
+    for (const BRX_Commu_VirtualCameraProperty& property : m_properties) {
+        if (property.isWritable() && property.code() != kDevicePropEnabledStreams)
+            state += QByteArray::number(property.code(), 16) + ' ' + QByteArray::number(property.value()) + '\n';
+    }
+    return state;
+}
+
+// The state comes from a file a user may have edited: every value is
+// checked as a host's write would be.
+void BRX_Commu_VirtualCameraDevice::restoreSettings(const QByteArray& state)
+{
+    for (const QByteArray& line : state.split('\n')) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        if (words.size() != 2)
+            continue;
+        const QByteArray block = QByteArray::fromHex(words.at(1));
+        if (words.at(0) == "block" && block.size() == m_settings.size()
+            && BRX_Commu_ProductFamily::hasSettingsBlock(m_productId)) {
+            m_settings = block;
+            continue;
+        }
+        bool codeOk = false;
+        bool valueOk = false;
+        const uint code = words.at(0).toUInt(&codeOk, 16);
+        const qint64 value = words.at(1).toLongLong(&valueOk);
+        BRX_Commu_VirtualCameraProperty* property = codeOk && valueOk ? findProperty(code) : nullptr;
+        if (property && property->isWritable() && property->code() != kDevicePropEnabledStreams
+            && property->accepts(value))
+            setSetting(*property, value);
+    }
+}
+
+// An ISO value set through the exposure index is the one the camera shows;
+// in automatic (index 0) it goes on showing the one it chose. A value
+// written under a code of its own is read under another.
+void BRX_Commu_VirtualCameraDevice::setSetting(BRX_Commu_VirtualCameraProperty& property, qint64 value)
+{
+    property.setValue(value);
+    BRX_Commu_VirtualCameraProperty* shown = nullptr;
+    if (property.code() == kDevicePropExposureIndex && value != 0)
+        shown = findProperty(kDevicePropSensitivityASA);
+    for (const WriteAlias& alias : kWriteAliases) {
+        if (alias.writeCode == property.code())
+            shown = findProperty(alias.readCode);
+    }
+    if (shown)
+        shown->setValue(value);
+}
+
+// The lens goes as near or as far as it can, and the camera reports where
+// it went: as a device property, or in its settings block.
+void BRX_Commu_VirtualCameraDevice::moveLensTo(quint32 position)
+{
+    BRX_Commu_ByteReader lens(m_lens.constData(), quint32(m_lens.size()));
+    const quint32 reached =
+        qBound(lens.readU32At(kLensNearestFocusOffset), position, lens.readU32At(kLensFarthestFocusOffset));
+    if (!BRX_Commu_ProductFamily::hasSettingsBlock(m_productId)) {
+        changeProperty(kDevicePropFocusDistance, reached);
+        return;
+    }
+    BRX_Commu_ByteWriter::putValue(m_settings, kBlockFocusDistance, reached, 4);
+    raiseEvent(kVQCameraSettingsChanged, {});
 }
 
 BRX_Commu_VirtualCameraProperty* BRX_Commu_VirtualCameraDevice::findProperty(quint32 code)
@@ -387,15 +473,8 @@ quint16 Device::opSetPropValue(const QVector<quint32>& params, const QByteArray&
         return kResponseInvalidDevicePropFormat;
     if (!property->accepts(value))
         return kResponseInvalidDevicePropValue;
-    property->setValue(value);
-    quint16 reported = property->code();
-    for (const WriteAlias& alias : kWriteAliases) {
-        if (alias.writeCode == reported) {
-            findProperty(alias.readCode)->setValue(value);
-            reported = alias.reportedCode;
-        }
-    }
-    raiseEvent(kVQDevicePropChanged, {reported});
+    setSetting(*property, value);
+    raiseEvent(kVQDevicePropChanged, {reportedCode(property->code())});
     return kResponseOK;
 }
 
@@ -540,6 +619,9 @@ quint16 Device::opRelease(const QVector<quint32>& params, const QByteArray&, QBy
         break;
     case kVQReleaseFocusCross:
         m_stream.setFocusCross(qint32(params.value(1)), qint32(params.value(2)));
+        break;
+    case kVQReleaseLensToPosition:
+        moveLensTo(params.value(1));
         break;
     default:
         switchLiveView(kOpRelease, params);

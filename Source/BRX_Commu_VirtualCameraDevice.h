@@ -79,6 +79,11 @@ public:
     qint64 propertyValue(quint16 code) const;
     // A change made on the camera itself: stores and raises the event.
     bool changeProperty(quint16 code, qint64 value);
+    // The settings a camera keeps while it is switched off, as lines of text
+    // ("block" and the settings block in hex, or a writable property's code
+    // and value), and back: a line the camera would not take is left out.
+    QByteArray settingsState() const;
+    void restoreSettings(const QByteArray& state);
 
     // The shutter pressed on the camera body: one picture, whatever the mirror.
     void takePicture();
@@ -150,6 +155,9 @@ private:
     quint16 opGetObjectPropValue(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
 
     BRX_Commu_VirtualCameraProperty* findProperty(quint32 code);
+    // Stores a setting's new value, and what follows from it.
+    void setSetting(BRX_Commu_VirtualCameraProperty& property, qint64 value);
+    void moveLensTo(quint32 position);
     // Release of a single picture; with mirror-up on, the first raises the mirror.
     void releaseShutter();
     void startSeries();

@@ -325,8 +325,13 @@ QByteArray BRX_Commu_VirtualCameraProfile::deviceInfo(int productId)
     BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("Virtual Camera Works"));
     BRX_Commu_ByteWriter::appendPtpString(out, model(productId));
     BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("1.0.0"));
-    BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("VC%1").arg(productId, 8, 16, QChar('0')));
+    BRX_Commu_ByteWriter::appendPtpString(out, serialNumber(productId));
     return out;
+}
+
+QString BRX_Commu_VirtualCameraProfile::serialNumber(int productId)
+{
+    return QStringLiteral("VC%1").arg(productId, 8, 16, QChar('0'));
 }
 
 QString BRX_Commu_VirtualCameraProfile::model(int productId)

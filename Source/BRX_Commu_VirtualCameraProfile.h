@@ -24,6 +24,7 @@ public:
     // The model its DeviceInfo names, and the product of such a model (0
     // for any other text).
     static QString model(int productId);
+    static QString serialNumber(int productId);
     static int productIdOfModel(const QString& model);
     static QByteArray settingsBlock(int productId);
     static QVector<BRX_Commu_VirtualCameraProperty> properties(int productId);
