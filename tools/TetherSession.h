@@ -7,7 +7,6 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
 
@@ -35,9 +34,12 @@ struct TetherGlobalOptions {
     int timeoutMs = 10000;
     bool timeoutGiven = false;
     bool quiet = false;
+    // The virtual camera starts with its power-on settings instead of those it kept.
+    bool virtualReset = false;
 };
 
-// One run of the library: starts it on the virtual camera or the USB bus,
+// One run of the library: starts it on the virtual camera (which keeps its
+// settings under the user's state folder) or the USB bus, routes its log,
 // registers the callbacks and re-applies the host's wishes (quick view, live
 // view) on every connection, keeps the latest notifications, hands frames to
 // the sinks, and shuts the library down. A long-running session outlives a
@@ -81,8 +83,6 @@ public:
     void setWantQuickView(bool want);
     void setWantLiveView(bool want);
 
-    // Settings the photographer changes on the camera are printed.
-    void setReportChanges(bool report) { m_reportChanges = report; }
     // How many notifications of property have arrived, and the latest one.
     int notificationCount(int property) const { return m_counts.value(property); }
     QByteArray lastNotification(int property) const { return m_last.value(property); }
@@ -90,25 +90,27 @@ public:
     void addFrameSink(TetherFrameSink* sink);
     void removeFrameSink(TetherFrameSink* sink);
 
-    // With a virtual camera: lines on standard input press its shutter
-    // ("shutter"), pull it out ("unplug") and plug it in ("plug").
+    // With a virtual camera: lines on standard input work it (TetherConsole).
     void startVirtualCameraConsole();
+    // Where the virtual cameras keep their settings: $XDG_STATE_HOME/tether,
+    // or ~/.local/state/tether.
+    static QString virtualCameraStateFolder();
 
 signals:
     // Every notification, once it is counted; host thread.
     void propertyChanged(int property, const QByteArray& payload);
+    // The camera came or went; host thread.
+    void connectionChanged(bool connected);
 
 private:
     static void initCallback(void* context, bool connected, int productId);
     static void changesCallback(void* context, int property, const void* data, unsigned int size);
     static void frameCallback(void* context, int type, const void* data, unsigned int size);
+    static void logCallback(void* context, const char* line);
     void catchConnection(bool connected, int productId);
     void applyQuickView();
     void applyLiveView();
     void catchChange(int property, const QByteArray& payload);
-    void readConsole();
-    void runConsoleCommands();
-    bool changeOnCamera(const QString& command);
 
     const TetherGlobalOptions m_options;
     TetherOutput& m_output;
@@ -117,7 +119,6 @@ private:
     bool m_connected = false;
     bool m_everConnected = false;
     bool m_lost = false;
-    bool m_reportChanges = false;
     int m_productId = 0;
     bool m_wantQuickView = false;
     bool m_wantLiveView = false;
@@ -125,10 +126,7 @@ private:
     QHash<int, QByteArray> m_last;
     std::mutex m_sinkLock;
     QList<TetherFrameSink*> m_sinks;
-    QSocketNotifier* m_console = nullptr;
-    QByteArray m_consoleInput;
-    QStringList m_consoleCommands;
-    bool m_unplugged = false;
+    QObject* m_console = nullptr;
 };
 
 #endif
