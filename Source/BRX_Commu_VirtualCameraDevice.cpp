@@ -27,16 +27,6 @@ const int kJpgFirstProduct = 0x2041;
 
 const quint32 kControlEnd = 1; // bulb and series control: 0 starts, 1 ends
 
-// How fast each product shoots a continuous series: one picture at the start,
-// then one every intervalMs while the shutter is held.
-struct SeriesRate {
-    int productId;
-    int intervalMs;
-};
-const SeriesRate kSeriesRates[] = {{0x2009, 333}, {0x2011, 333}, {0x2021, 667}, {0x2051, 667},
-                                   {0x2031, 200}, {0x2041, 200}, {0x2061, 100}};
-const int kDefaultSeriesIntervalMs = 250;
-
 QByteArray uint32Array(const QVector<quint32>& values)
 {
     QByteArray out;
@@ -44,28 +34,6 @@ QByteArray uint32Array(const QVector<quint32>& values)
     for (quint32 value : values)
         BRX_Commu_ByteWriter::appendU32(out, value);
     return out;
-}
-
-// Writes go to the write code; the camera keeps the value under the read code
-// and reports the change under a code of its own.
-struct WriteAlias {
-    quint16 writeCode;
-    quint16 readCode;
-    quint16 reportedCode;
-};
-const WriteAlias kWriteAliases[] = {
-    {Device::kDevicePropExposureTimeWrite, Device::kDevicePropExposureTime, Device::kDevicePropExposureTimeChanged},
-    {Device::kDevicePropApertureWrite, Device::kDevicePropAperture, Device::kDevicePropApertureChanged},
-};
-
-// The code a change of the property written as code is reported under.
-quint16 reportedCode(quint16 code)
-{
-    for (const WriteAlias& alias : kWriteAliases) {
-        if (alias.writeCode == code)
-            return alias.reportedCode;
-    }
-    return code;
 }
 
 // How the host switches live view: the operation, its first parameter (the
@@ -146,11 +114,10 @@ const Device::OperationEntry Device::s_operations[] = {
 BRX_Commu_VirtualCameraDevice::BRX_Commu_VirtualCameraDevice(int productId)
     : m_productId(productId)
     , m_deviceInfo(BRX_Commu_VirtualCameraProfile::deviceInfo(productId))
-    , m_settings(BRX_Commu_VirtualCameraProfile::settingsBlock(productId))
+    , m_settings(productId)
     , m_lens(BRX_Commu_VirtualCameraProfile::lensData())
     , m_axis(BRX_Commu_VirtualCameraProfile::axisData(productId))
     , m_geotagging(BRX_Commu_VirtualCameraProfile::geotaggingData())
-    , m_properties(BRX_Commu_VirtualCameraProfile::properties(productId))
 {
 }
 
@@ -326,75 +293,18 @@ quint16 BRX_Commu_VirtualCameraDevice::takeFailure(quint16 opCode)
 
 qint64 BRX_Commu_VirtualCameraDevice::propertyValue(quint16 code) const
 {
-    for (const BRX_Commu_VirtualCameraProperty& property : m_properties) {
-        if (property.code() == code)
-            return property.value();
-    }
-    return 0;
+    const BRX_Commu_VirtualCameraProperty* property = m_settings.find(code);
+    return property ? property->value() : 0;
 }
 
 bool BRX_Commu_VirtualCameraDevice::changeProperty(quint16 code, qint64 value)
 {
-    BRX_Commu_VirtualCameraProperty* property = findProperty(code);
+    BRX_Commu_VirtualCameraProperty* property = m_settings.find(code);
     if (!property)
         return false;
-    setSetting(*property, value);
+    m_settings.set(*property, value);
     raiseEvent(kVQDevicePropChanged, {code});
     return true;
-}
-
-QByteArray BRX_Commu_VirtualCameraDevice::settingsState() const
-{
-    QByteArray state;
-    if (BRX_Commu_ProductFamily::hasSettingsBlock(m_productId))
-        state += "block " + m_settings.toHex() + '\n';
-    for (const BRX_Commu_VirtualCameraProperty& property : m_properties) {
-        if (property.isWritable() && property.code() != kDevicePropEnabledStreams)
-            state += QByteArray::number(property.code(), 16) + ' ' + QByteArray::number(property.value()) + '\n';
-    }
-    return state;
-}
-
-// The state comes from a file a user may have edited: every value is
-// checked as a host's write would be.
-void BRX_Commu_VirtualCameraDevice::restoreSettings(const QByteArray& state)
-{
-    for (const QByteArray& line : state.split('\n')) {
-        const QList<QByteArray> words = line.simplified().split(' ');
-        if (words.size() != 2)
-            continue;
-        const QByteArray block = QByteArray::fromHex(words.at(1));
-        if (words.at(0) == "block" && block.size() == m_settings.size()
-            && BRX_Commu_ProductFamily::hasSettingsBlock(m_productId)) {
-            m_settings = block;
-            continue;
-        }
-        bool codeOk = false;
-        bool valueOk = false;
-        const uint code = words.at(0).toUInt(&codeOk, 16);
-        const qint64 value = words.at(1).toLongLong(&valueOk);
-        BRX_Commu_VirtualCameraProperty* property = codeOk && valueOk ? findProperty(code) : nullptr;
-        if (property && property->isWritable() && property->code() != kDevicePropEnabledStreams
-            && property->accepts(value))
-            setSetting(*property, value);
-    }
-}
-
-// An ISO value set through the exposure index is the one the camera shows;
-// in automatic (index 0) it goes on showing the one it chose. A value
-// written under a code of its own is read under another.
-void BRX_Commu_VirtualCameraDevice::setSetting(BRX_Commu_VirtualCameraProperty& property, qint64 value)
-{
-    property.setValue(value);
-    BRX_Commu_VirtualCameraProperty* shown = nullptr;
-    if (property.code() == kDevicePropExposureIndex && value != 0)
-        shown = findProperty(kDevicePropSensitivityASA);
-    for (const WriteAlias& alias : kWriteAliases) {
-        if (alias.writeCode == property.code())
-            shown = findProperty(alias.readCode);
-    }
-    if (shown)
-        shown->setValue(value);
 }
 
 // The lens goes as near or as far as it can, and the camera reports where
@@ -408,17 +318,8 @@ void BRX_Commu_VirtualCameraDevice::moveLensTo(quint32 position)
         changeProperty(kDevicePropFocusDistance, reached);
         return;
     }
-    BRX_Commu_ByteWriter::putValue(m_settings, kBlockFocusDistance, reached, 4);
+    BRX_Commu_ByteWriter::putValue(m_settings.block(), kBlockFocusDistance, reached, 4);
     raiseEvent(kVQCameraSettingsChanged, {});
-}
-
-BRX_Commu_VirtualCameraProperty* BRX_Commu_VirtualCameraDevice::findProperty(quint32 code)
-{
-    for (BRX_Commu_VirtualCameraProperty& property : m_properties) {
-        if (property.code() == code)
-            return &property;
-    }
-    return nullptr;
 }
 
 quint16 Device::opGetDeviceInfo(const QVector<quint32>&, const QByteArray&, QByteArray* dataIn)
@@ -445,51 +346,35 @@ quint16 Device::opCloseSession(const QVector<quint32>&, const QByteArray&, QByte
 
 quint16 Device::opGetPropDesc(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
 {
-    const BRX_Commu_VirtualCameraProperty* property = params.isEmpty() ? nullptr : findProperty(params.first());
-    if (!property)
-        return kResponseDevicePropNotSupported;
-    *dataIn = property->descriptor();
-    return kResponseOK;
+    return m_settings.read(params.value(0), true, dataIn);
 }
 
 quint16 Device::opGetPropValue(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
 {
-    const BRX_Commu_VirtualCameraProperty* property = params.isEmpty() ? nullptr : findProperty(params.first());
-    if (!property)
-        return kResponseDevicePropNotSupported;
-    *dataIn = property->valueBytes();
-    return kResponseOK;
+    return m_settings.read(params.value(0), false, dataIn);
 }
 
 quint16 Device::opSetPropValue(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray*)
 {
-    BRX_Commu_VirtualCameraProperty* property = params.isEmpty() ? nullptr : findProperty(params.first());
-    if (!property)
-        return kResponseDevicePropNotSupported;
-    if (!property->isWritable())
-        return kResponseAccessDenied;
-    qint64 value = 0;
-    if (!property->decode(dataOut, &value))
-        return kResponseInvalidDevicePropFormat;
-    if (!property->accepts(value))
-        return kResponseInvalidDevicePropValue;
-    setSetting(*property, value);
-    raiseEvent(kVQDevicePropChanged, {reportedCode(property->code())});
-    return kResponseOK;
+    quint16 reported = 0;
+    const quint16 response = m_settings.write(params.value(0), dataOut, &reported);
+    if (response == kResponseOK)
+        raiseEvent(kVQDevicePropChanged, {reported});
+    return response;
 }
 
 quint16 Device::opSetSettings(const QVector<quint32>&, const QByteArray& dataOut, QByteArray*)
 {
     if (dataOut.size() != BRX_Commu_VirtualCameraProfile::kSettingsBlockSize)
         return kResponseInvalidParameter;
-    m_settings = dataOut;
+    m_settings.block() = dataOut;
     raiseEvent(kVQCameraSettingsChanged, {});
     return kResponseOK;
 }
 
 quint16 Device::opGetSettings(const QVector<quint32>&, const QByteArray&, QByteArray* dataIn)
 {
-    *dataIn = m_settings;
+    *dataIn = m_settings.block();
     return kResponseOK;
 }
 
@@ -592,7 +477,7 @@ void BRX_Commu_VirtualCameraDevice::switchLiveView(quint16 opCode, const QVector
 void BRX_Commu_VirtualCameraDevice::resetLiveView()
 {
     for (quint16 code : {kDevicePropSupportedStreams, kDevicePropEnabledStreams}) {
-        if (BRX_Commu_VirtualCameraProperty* property = findProperty(code))
+        if (BRX_Commu_VirtualCameraProperty* property = m_settings.find(code))
             property->setValue(0);
     }
 }
@@ -699,11 +584,7 @@ void BRX_Commu_VirtualCameraDevice::shootDueSeriesPictures()
 
 int BRX_Commu_VirtualCameraDevice::seriesInterval() const
 {
-    for (const SeriesRate& rate : kSeriesRates) {
-        if (rate.productId == m_productId)
-            return rate.intervalMs;
-    }
-    return kDefaultSeriesIntervalMs;
+    return BRX_Commu_VirtualCameraProfile::seriesIntervalMs(m_productId);
 }
 
 void BRX_Commu_VirtualCameraDevice::takePicture()
@@ -743,7 +624,7 @@ bool BRX_Commu_VirtualCameraDevice::isMirrorUpOn() const
     case BRX_Commu_ProductFamily::kStructM:
         return false;
     case BRX_Commu_ProductFamily::kStruct:
-        return m_settings.at(kBlockMirrorUpMode) != 0;
+        return m_settings.block().at(kBlockMirrorUpMode) != 0;
     case BRX_Commu_ProductFamily::kDeviceProperties:
         break;
     }
@@ -754,7 +635,7 @@ bool BRX_Commu_VirtualCameraDevice::isMirrorUpOn() const
 QVector<quint16> BRX_Commu_VirtualCameraDevice::pictureFormats() const
 {
     const int fileFormat = BRX_Commu_ProductFamily::hasSettingsBlock(m_productId)
-                               ? quint8(m_settings.at(kBlockFileFormat))
+                               ? quint8(m_settings.block().at(kBlockFileFormat))
                                : int(propertyValue(kDevicePropFileFormat));
     switch (fileFormat) {
     case 1:

@@ -4,6 +4,7 @@
 #include "BRX_Commu_PtpCodes.h"
 #include "BRX_Commu_PtpContainer.h"
 #include "BRX_Commu_VirtualCameraProperty.h"
+#include "BRX_Commu_VirtualCameraSettings.h"
 #include "BRX_Commu_VirtualCameraStore.h"
 #include "BRX_Commu_VirtualCameraStream.h"
 
@@ -74,16 +75,15 @@ public:
     QVector<quint16> operationLog() const { return m_operationLog; }
     bool isSessionOpen() const { return m_sessionOpen; }
     bool isVendorSessionOpen() const { return m_vendorSessionOpen; }
-    QByteArray settingsBlock() const { return m_settings; }
+    QByteArray settingsBlock() const { return m_settings.block(); }
     // The property's value, 0 for an unknown code.
     qint64 propertyValue(quint16 code) const;
     // A change made on the camera itself: stores and raises the event.
     bool changeProperty(quint16 code, qint64 value);
-    // The settings a camera keeps while it is switched off, as lines of text
-    // ("block" and the settings block in hex, or a writable property's code
-    // and value), and back: a line the camera would not take is left out.
-    QByteArray settingsState() const;
-    void restoreSettings(const QByteArray& state);
+    // The settings a camera keeps while it is switched off
+    // (BRX_Commu_VirtualCameraSettings::state), and back.
+    QByteArray settingsState() const { return m_settings.state(); }
+    void restoreSettings(const QByteArray& state) { m_settings.restore(state); }
 
     // The shutter pressed on the camera body: one picture, whatever the mirror.
     void takePicture();
@@ -154,9 +154,6 @@ private:
                                       QByteArray* dataIn);
     quint16 opGetObjectPropValue(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
 
-    BRX_Commu_VirtualCameraProperty* findProperty(quint32 code);
-    // Stores a setting's new value, and what follows from it.
-    void setSetting(BRX_Commu_VirtualCameraProperty& property, qint64 value);
     void moveLensTo(quint32 position);
     // Release of a single picture; with mirror-up on, the first raises the mirror.
     void releaseShutter();
@@ -174,11 +171,10 @@ private:
 
     const int m_productId;
     QByteArray m_deviceInfo;
-    QByteArray m_settings;
+    BRX_Commu_VirtualCameraSettings m_settings;
     QByteArray m_lens;
     QByteArray m_axis;
     QByteArray m_geotagging;
-    QVector<BRX_Commu_VirtualCameraProperty> m_properties;
     BRX_Commu_VirtualCameraStore m_store;
     BRX_Commu_VirtualCameraStream m_stream;
     bool m_mirrorRaised = false;
