@@ -51,6 +51,7 @@ public slots:
 
 protected:
     void deviceDeparted(bool silent) override;
+    void deviceFlooded() override;
 
 private:
     typedef BRX_Commu_PtpUsbLink::Transaction Transaction;

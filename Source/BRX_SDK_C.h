@@ -34,7 +34,9 @@
  *       wanted: each connection starts with them off.
  *     Right after the init callback the camera's whole state arrives at the
  *     changes callback (see Notifications).
- *  5. The camera goes away (unplugged, switched off, brxsdk_request_close):
+ *  5. The camera goes away (unplugged, switched off, brxsdk_request_close,
+ *     or given up for sending events faster than the library can take them,
+ *     a few thousand ahead, after which it is connected again at once):
  *     the frame callback and the changes callback are cleared, then
  *     initCallback(context, false, productId) is called. Property calls fail
  *     ("no camera" in the log) until the next connection, which starts again
