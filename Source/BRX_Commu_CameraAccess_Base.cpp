@@ -1,9 +1,7 @@
 #include "BRX_Commu_CameraAccess_Base.h"
 
 #include "BRX_Commu_ByteReader.h"
-#include "BRX_Commu_CameraAccess_Dummy.h"
-#include "BRX_Commu_CameraAccess_Usb_PTP.h"
-#include "BRX_Commu_CameraAccess_WLAN.h"
+#include "BRX_Commu_ProductFamily.h"
 #include "BRX_Debug.h"
 
 #include <QVector>
@@ -46,27 +44,30 @@ struct EventRule {
     bool structProductsOnly;
 };
 
+// The platform's 32-bit event identifier of a PTP event code.
+constexpr quint32 eventId(quint16 code)
+{
+    return quint32(code) << 16;
+}
+
+typedef BRX_Commu_PtpCodes Codes;
+
 // Vendor events and the standard events every transport delivers.
 const EventRule kEventRules[] = {
-    {0xC0000000, "kVQCameraSettingsChanged", kActionSettings, false},
-    {0xC0020000, "kVQLensChanged", kActionLens, true},
-    {0xC0060000, "kVQBulbTick", kActionBulb, true},
-    {0xC0070000, "kVQSelfTimerTick", kActionSelfTimer, true},
-    {0xC0080000, "kVQGeoTackingStatusChanged", kActionGeotagging, false},
-    {0xC00A0000, "kVQDevicePropChanged", kActionDeviceProperty, false},
-    {0xC00C0000, "kVQ3DAxisDataChanged", kAction3DAxis, false},
-    {0x40090000, "RequestObjectTransfer", kActionTransferRequest, false},
-    {0x40020000, "ObjectAdded", kActionImageDatabase, false},
-    {0x40030000, "ObjectRemoved", kActionObjectRemoved, false},
-    {0x40040000, "StoreAdded", kActionImageDatabase, false},
-    {0x40050000, "StoreRemoved", kActionImageDatabase, false},
-    {0x400C0000, "StorageInfoChanged", kActionImageDatabase, false},
+    {eventId(Codes::kVQCameraSettingsChanged), "kVQCameraSettingsChanged", kActionSettings, false},
+    {eventId(Codes::kVQLensChanged), "kVQLensChanged", kActionLens, true},
+    {eventId(Codes::kVQBulbTick), "kVQBulbTick", kActionBulb, true},
+    {eventId(Codes::kVQSelfTimerTick), "kVQSelfTimerTick", kActionSelfTimer, true},
+    {eventId(Codes::kVQGeoTackingStatusChanged), "kVQGeoTackingStatusChanged", kActionGeotagging, false},
+    {eventId(Codes::kVQDevicePropChanged), "kVQDevicePropChanged", kActionDeviceProperty, false},
+    {eventId(Codes::kVQ3DAxisDataChanged), "kVQ3DAxisDataChanged", kAction3DAxis, false},
+    {eventId(Codes::kEventRequestObjectTransfer), "RequestObjectTransfer", kActionTransferRequest, false},
+    {eventId(Codes::kEventObjectAdded), "ObjectAdded", kActionImageDatabase, false},
+    {eventId(Codes::kEventObjectRemoved), "ObjectRemoved", kActionObjectRemoved, false},
+    {eventId(Codes::kEventStoreAdded), "StoreAdded", kActionImageDatabase, false},
+    {eventId(Codes::kEventStoreRemoved), "StoreRemoved", kActionImageDatabase, false},
+    {eventId(Codes::kEventStorageInfoChanged), "StorageInfoChanged", kActionImageDatabase, false},
 };
-
-bool isStructProduct(int productId)
-{
-    return productId == 0x2009 || productId == 0x2011 || productId == 0x2021 || productId == 0x2051;
-}
 
 bool needsParameter(EventAction action)
 {
@@ -75,20 +76,6 @@ bool needsParameter(EventAction action)
 }
 
 } // namespace
-
-BRX_Commu_CameraAccess_Base* BRX_Commu_CameraAccess_Base::createCameraAccess(int connectionType)
-{
-    switch (connectionType) {
-    case kConnectionUsb:
-        return BRX_Commu_CameraAccess_Usb_PTP::create();
-    case kConnectionWlan:
-        return new BRX_Commu_CameraAccess_WLAN(BRX_Commu_CameraAccess_WLAN::selected());
-    case kConnectionSimulated:
-        return new BRX_Commu_CameraAccess_Dummy;
-    default:
-        return nullptr;
-    }
-}
 
 BRX_Commu_CameraAccess_Base::BRX_Commu_CameraAccess_Base(int connectionType)
     : QObject(nullptr), m_connectionType(connectionType), m_changeTimer(this)
@@ -462,7 +449,8 @@ bool BRX_Commu_CameraAccess_Base::releaseCam(int releaseStage, int param)
 {
     debugPrint(kDebugPtp, "%s - release start - releaseStage %d - param %d", BRX_METHOD, releaseStage,
                param);
-    static const int stagesWithParam[] = {9, 10, 11, 17, 18, 22};
+    static const int stagesWithParam[] = {kVQReleaseLensStepNear,  kVQReleaseLensStepFar,  kVQReleaseLensToPosition,
+                                          kVQReleaseLiveViewStart, kVQReleaseLiveViewStop, kVQReleaseLiveViewWhiteBalance};
     const bool withParam = std::find(std::begin(stagesWithParam), std::end(stagesWithParam), releaseStage)
                            != std::end(stagesWithParam);
     const qint32 values[] = {releaseStage, param};
@@ -479,15 +467,15 @@ bool BRX_Commu_CameraAccess_Base::releaseCam(int releaseStage, int param1, int p
 
 bool BRX_Commu_CameraAccess_Base::releaseCamAutoFocusStart()
 {
-    debugPrint(kDebugPtp, "%s - release start - releaseStage %d - param %d", BRX_METHOD, 1, 0);
-    const qint32 values[] = {1};
+    debugPrint(kDebugPtp, "%s - release start - releaseStage %d - param %d", BRX_METHOD, kVQReleaseAutoFocusStart, 0);
+    const qint32 values[] = {kVQReleaseAutoFocusStart};
     return releaseCamImpl(1, values);
 }
 
 bool BRX_Commu_CameraAccess_Base::releaseCamAutoFocusStop()
 {
-    debugPrint(kDebugPtp, "%s - release start - releaseStage %d - param %d", BRX_METHOD, 2, 0);
-    const qint32 values[] = {2};
+    debugPrint(kDebugPtp, "%s - release start - releaseStage %d - param %d", BRX_METHOD, kVQReleaseAutoFocusStop, 0);
+    const qint32 values[] = {kVQReleaseAutoFocusStop};
     return releaseCamImpl(1, values);
 }
 
@@ -567,24 +555,24 @@ struct ReleaseTranslation
 
 // How products without direct release express each stage.
 const ReleaseTranslation kReleaseTranslations[] = {
-    {0, 1, [](Access& a, const qint32*, const char*) { return a.initiateCapture(); }},
-    {1, 1, startAutoFocus},
-    {2, 1, [](Access& a, const qint32*, const char*) { return a.controlAutoFocus(1); }},
-    {7, 1, [](Access& a, const qint32*, const char*) { return a.controlBulbExposure(0); }},
-    {8, 1, [](Access& a, const qint32*, const char*) { return a.controlBulbExposure(1); }},
-    {9, 2, [](Access& a, const qint32* v, const char*) { return a.moveLens(1, v[1]); }},
-    {10, 2, [](Access& a, const qint32* v, const char*) { return a.moveLens(0, v[1]); }},
-    {11, 2, [](Access& a, const qint32* v, const char*) { return a.moveLens(2, v[1]); }},
-    {12, 1, [](Access& a, const qint32*, const char*) { return a.controlContinuousExposure(0); }},
-    {13, 1, [](Access& a, const qint32*, const char*) { return a.controlContinuousExposure(1); }},
-    {14, 1, [](Access& a, const qint32*, const char*) { return a.keepCameraActive(); }},
-    {15, 1, [](Access& a, const qint32*, const char*) { return a.controlVideoRecording(0); }},
-    {16, 1, [](Access& a, const qint32*, const char*) { return a.controlVideoRecording(1); }},
-    {17, 2, [](Access& a, const qint32* v, const char* l) { return liveViewOrVideo(a, v, 0, 2, l); }},
-    {18, 2, [](Access& a, const qint32* v, const char* l) { return liveViewOrVideo(a, v, 1, 3, l); }},
-    {20, 1, [](Access& a, const qint32*, const char*) { return a.toggleZoomMode(); }},
-    {21, 3, [](Access& a, const qint32* v, const char*) { return a.setFocusCrossPosition(v[1], v[2]); }},
-    {22, 2, liveViewWhiteBalance},
+    {kVQReleaseCapture, 1, [](Access& a, const qint32*, const char*) { return a.initiateCapture(); }},
+    {kVQReleaseAutoFocusStart, 1, startAutoFocus},
+    {kVQReleaseAutoFocusStop, 1, [](Access& a, const qint32*, const char*) { return a.controlAutoFocus(1); }},
+    {kVQReleaseTimeExposureStart, 1, [](Access& a, const qint32*, const char*) { return a.controlBulbExposure(0); }},
+    {kVQReleaseTimeExposureEnd, 1, [](Access& a, const qint32*, const char*) { return a.controlBulbExposure(1); }},
+    {kVQReleaseLensStepNear, 2, [](Access& a, const qint32* v, const char*) { return a.moveLens(1, v[1]); }},
+    {kVQReleaseLensStepFar, 2, [](Access& a, const qint32* v, const char*) { return a.moveLens(0, v[1]); }},
+    {kVQReleaseLensToPosition, 2, [](Access& a, const qint32* v, const char*) { return a.moveLens(2, v[1]); }},
+    {kVQReleaseSeriesStart, 1, [](Access& a, const qint32*, const char*) { return a.controlContinuousExposure(0); }},
+    {kVQReleaseSeriesStop, 1, [](Access& a, const qint32*, const char*) { return a.controlContinuousExposure(1); }},
+    {kVQReleaseKeepAlive, 1, [](Access& a, const qint32*, const char*) { return a.keepCameraActive(); }},
+    {kVQReleaseVideoStart, 1, [](Access& a, const qint32*, const char*) { return a.controlVideoRecording(0); }},
+    {kVQReleaseVideoStop, 1, [](Access& a, const qint32*, const char*) { return a.controlVideoRecording(1); }},
+    {kVQReleaseLiveViewStart, 2, [](Access& a, const qint32* v, const char* l) { return liveViewOrVideo(a, v, 0, 2, l); }},
+    {kVQReleaseLiveViewStop, 2, [](Access& a, const qint32* v, const char* l) { return liveViewOrVideo(a, v, 1, 3, l); }},
+    {kVQReleaseZoomToggle, 1, [](Access& a, const qint32*, const char*) { return a.toggleZoomMode(); }},
+    {kVQReleaseFocusCross, 3, [](Access& a, const qint32* v, const char*) { return a.setFocusCrossPosition(v[1], v[2]); }},
+    {kVQReleaseLiveViewWhiteBalance, 2, liveViewWhiteBalance},
 };
 
 } // namespace
@@ -771,7 +759,7 @@ void BRX_Commu_CameraAccess_Base::deliverEvent(quint32 eventCode, const QVector<
         return;
     }
     debugPrint(kDebugPtp, "%s - event 0x%08X is %s", BRX_METHOD, eventCode, rule->name);
-    if (rule->structProductsOnly && !isStructProduct(m_productId))
+    if (rule->structProductsOnly && !BRX_Commu_ProductFamily::hasSettingsBlock(m_productId))
         return;
     if (needsParameter(rule->action) && params.isEmpty()) {
         debugPrint(kDebugAlways, "%s - event 0x%08X without parameter", BRX_METHOD, eventCode);

@@ -1,6 +1,7 @@
 #ifndef BRX_COMMU_CAMERAACCESS_BASE_H
 #define BRX_COMMU_CAMERAACCESS_BASE_H
 
+#include "BRX_Commu_PtpCodes.h"
 #include "BRX_Commu_PtpContainer.h"
 
 #include <QList>
@@ -12,86 +13,10 @@
 #include <atomic>
 #include <mutex>
 
-// The camera's device properties with a typed accessor:
-// X(Name, ValueType, ReadCode, WriteCode). Each row yields
+// Each row of the device-property table yields
 //   bool getDeviceProp<Name>(ValueType& value)  reads ReadCode,
 //   bool setDeviceProp<Name>(ValueType value)   writes WriteCode,
-// and the constant kDeviceProp<Name> = ReadCode. The value type fixes the
-// bytes exchanged with the camera (1, 2 or 4) and whether they are signed.
-// Standard PTP properties carry their PTP names, vendor ones our labels.
-#define BRX_DEVICE_PROPERTY_TABLE(X)                                \
-    X(BatteryLevel, quint8, 0x5001, 0x5001)                        \
-    X(WhiteBalance, quint16, 0x5005, 0x5005)                       \
-    X(FocusMode, quint16, 0x500A, 0x500A)                          \
-    X(ExposureMeteringMode, quint16, 0x500B, 0x500B)               \
-    X(ExposureProgramMode, quint16, 0x500E, 0x500E)                \
-    X(ExposureIndex, quint32, 0x500F, 0x500F)                      \
-    X(ExposureBiasCompensation, qint16, 0x5010, 0x5010)            \
-    X(StillCaptureMode, quint16, 0x5013, 0x5013)                   \
-    X(Contrast, quint8, 0x5014, 0x5014)                            \
-    X(Sharpness, quint8, 0x5015, 0x5015)                           \
-    X(SupportedStreams, quint32, 0x5020, 0x5020)                   \
-    X(EnabledStreams, quint32, 0x5021, 0x5021)                     \
-    X(StreamVideoFormat, quint32, 0x5022, 0x5022)                  \
-    X(StreamVideoFrameRate, quint32, 0x5025, 0x5025)               \
-    X(IntervalFrames, quint32, 0xD000, 0xD000)                     \
-    X(IntervalTime, quint32, 0xD001, 0xD001)                       \
-    X(FileFormat, quint32, 0xD004, 0xD004)                         \
-    X(BracketingEnabled, quint32, 0xD005, 0xD005)                  \
-    X(BracketingFrames, quint32, 0xD006, 0xD006)                   \
-    X(BracketingAperture, quint32, 0xD007, 0xD007)                 \
-    X(BracketingAutomatic, quint32, 0xD008, 0xD008)                \
-    X(MirrorUpMode, quint32, 0xD00A, 0xD00A)                       \
-    X(PhotoResolutionJPG, quint32, 0xD00F, 0xD00F)                 \
-    X(AudioLevel, quint32, 0xD012, 0xD012)                         \
-    X(AudioWindElim, quint32, 0xD013, 0xD013)                      \
-    X(WhiteBalanceColorTemp, quint32, 0xD014, 0xD014)              \
-    X(ColorManagement, quint32, 0xD015, 0xD015)                    \
-    X(Saturation, quint32, 0xD016, 0xD016)                         \
-    X(ExternalShooting, quint32, 0xD018, 0xD018)                   \
-    X(AutoreviewDuration, quint32, 0xD01A, 0xD01A)                 \
-    X(AutoPowerOff, quint32, 0xD024, 0xD024)                       \
-    X(KeyLock, quint32, 0xD02D, 0xD02D)                            \
-    X(Language, quint32, 0xD036, 0xD036)                           \
-    X(VideoFileFormat, quint32, 0xD03F, 0xD03F)                    \
-    X(ExposCompensStepSize, quint32, 0xD040, 0xD040)               \
-    X(AutoFocusLimit, quint32, 0xD04E, 0xD04E)                     \
-    X(PhotoAspectRatio, quint32, 0xD04F, 0xD04F)                   \
-    X(SensorFormat, quint32, 0xD050, 0xD050)                       \
-    X(AutoFocusLimitDist, quint32, 0xD06F, 0xD06F)                 \
-    X(ExposTimeBulbPreset, quint32, 0xD079, 0xD079)                \
-    X(VideoFormatResol, quint32, 0xD082, 0xD082)                   \
-    X(ExposureSimulation, quint32, 0xD115, 0xD115)                 \
-    X(AudioVolSpeaker, quint32, 0xD121, 0xD121)                    \
-    X(AudioVolHeadphone, quint32, 0xD122, 0xD122)                  \
-    X(AudioVolMicrophone, quint32, 0xD123, 0xD123)                 \
-    X(VideoResAndFrRate, quint32, 0xD125, 0xD125)                  \
-    X(Monochrome, quint32, 0xD13B, 0xD13B)                         \
-    X(BatteryLevelExtern, quint32, 0xD608, 0xD608)                 \
-    X(ExposureTime, quint32, 0xD60C, 0xD03B)                       \
-    X(Aperture, quint32, 0xD60E, 0xD03C)                           \
-    X(SensitivityASA, quint32, 0xD610, 0xD610)                     \
-    X(Lightmeter, quint32, 0xD615, 0xD615)                         \
-    X(BatteryInfo, quint32, 0xD616, 0xD616)                        \
-    X(FlashStatus, quint32, 0xD618, 0xD618)                        \
-    X(FlashSyncStatus, quint32, 0xD619, 0xD619)                    \
-    X(FocusConfirmValue, quint32, 0xD621, 0xD621)                  \
-    X(FocusConfirmBadSignal, quint32, 0xD622, 0xD622)              \
-    X(FocusConfirmEnabled, quint32, 0xD623, 0xD623)                \
-    X(ExposureTimeMax, quint32, 0xD625, 0xD625)                    \
-    X(PowerSwitch, quint32, 0xD626, 0xD626)                        \
-    X(SelfTimerRestTime, quint32, 0xD627, 0xD627)                  \
-    X(BulbModeTime, quint32, 0xD628, 0xD628)                       \
-    X(FocusDistance, quint32, 0xD62B, 0xD62B)                      \
-    X(StreamVideoResolution, quint32, 0xD632, 0xD632)              \
-    X(LensConnectionType, quint32, 0xD643, 0xD643)                 \
-    X(Orientation, quint32, 0xD65F, 0xD65F)
-
-// Properties the camera only accepts writes for: X(Name, ValueType, WriteCode).
-#define BRX_DEVICE_PROPERTY_WRITE_ONLY_TABLE(X) X(ElectronicShutter, quint32, 0xD080)
-
-#define BRX_DEVICE_PROPERTY_CODE(Name, Type, ReadCode, WriteCode) kDeviceProp##Name = ReadCode,
-#define BRX_DEVICE_PROPERTY_WRITE_ONLY_CODE(Name, Type, WriteCode) kDeviceProp##Name = WriteCode,
+// next to the constant kDeviceProp<Name> = ReadCode of BRX_Commu_PtpCodes.
 #define BRX_DEVICE_PROPERTY_GETTER(Name, Type, ReadCode, WriteCode)                                  \
     bool getDeviceProp##Name(Type& value) { return getDevicePropTyped(ReadCode, value); }
 #define BRX_DEVICE_PROPERTY_SETTER(Name, Type, ReadCode, WriteCode)                                  \
@@ -106,86 +31,16 @@
 // that a transport subclass realises, and leaves discovery and connection to
 // that subclass. It also turns reported device-property changes into signals
 // (one per 100 ms tick) and translates release stages (releaseCam).
-class BRX_Commu_CameraAccess_Base : public QObject
+class BRX_Commu_CameraAccess_Base : public QObject, public BRX_Commu_PtpCodes
 {
     Q_OBJECT
 public:
-    // Connection types of the transports the factory knows.
+    // Connection types of the transports BRX_Commu_CameraAccessFactory knows.
     enum ConnectionType : int {
         kConnectionUsb = 1,
         kConnectionWlan = 2,
         kConnectionSimulated = 0x100,
     };
-
-    enum OperationCode : quint16 {
-        kOpGetDeviceInfo = 0x1001,
-        kOpGetStorageIDs = 0x1004,
-        kOpGetObjectHandles = 0x1007,
-        kOpGetObjectInfo = 0x1008,
-        kOpGetObject = 0x1009,
-        kOpGetThumb = 0x100A,
-        kOpDeleteObject = 0x100B,
-        kOpInitiateCapture = 0x100E,
-        kOpGetDevicePropDesc = 0x1014,
-        kOpGetDevicePropValue = 0x1015,
-        kOpSetDevicePropValue = 0x1016,
-        kOpGetPartialObject = 0x101B,
-        kOpGetStreamInfo = 0x1024,
-        kOpGetObjectPropsSupported = 0x9801,
-        kOpGetObjectPropValue = 0x9803,
-        kOpSetCameraSettings = 0x9001,
-        kOpGetCameraSettings = 0x9002,
-        kOpGetLensData = 0x9003,
-        kOpRelease = 0x9004,
-        kOpOpenVQSession = 0x9005,
-        kOpCloseVQSession = 0x9006,
-        kOpTransferObjectReady = 0x9007,
-        kOpGetGeotackingData = 0x9008,
-        kOpControlAutoFocus = 0x9016,
-        kOpControlBulbExposure = 0x9019,
-        kOpControlContinuousExposure = 0x901A,
-        kOpControlVideoRecording = 0x901B,
-        kOpControlPhotoLiveView = 0x901C,
-        kOpKeepCameraActive = 0x901D,
-        kOpMoveLens = 0x901E,
-        kOpGet3DAxisData = 0x9020,
-        kOpToggleZoomMode = 0x9021,
-        kOpSetFocusCrossPosition = 0x9022,
-        kOpControlLVWhiteBalance = 0x9023,
-        kOpGetStreamData = 0x9025,
-    };
-
-    enum ResponseCode : quint16 {
-        kResponseOK = 0x2001,
-        kResponseInvalidTransactionID = 0x2004,
-        kResponseDeviceBusy = 0x2019,
-    };
-
-    // Vendor event codes (the upper 16 bits of the platform's event identifier).
-    enum eVQEvent : quint16 {
-        kVQCameraSettingsChanged = 0xC000,
-        kVQLensChanged = 0xC002,
-        kVQBulbTick = 0xC006,
-        kVQSelfTimerTick = 0xC007,
-        kVQGeoTackingStatusChanged = 0xC008,
-        kVQDevicePropChanged = 0xC00A,
-        kVQ3DAxisDataChanged = 0xC00C,
-    };
-
-    enum DevicePropertyCode : quint16 {
-        BRX_DEVICE_PROPERTY_TABLE(BRX_DEVICE_PROPERTY_CODE)
-        BRX_DEVICE_PROPERTY_WRITE_ONLY_TABLE(BRX_DEVICE_PROPERTY_WRITE_ONLY_CODE)
-        kDevicePropExposureTimeWrite = 0xD03B,
-        kDevicePropApertureWrite = 0xD03C,
-        kDevicePropExposureTimeChanged = 0xD60D,  // reported instead of 0xD60C
-        kDevicePropApertureChanged = 0xD60F,      // reported instead of 0xD60E
-        kDevicePropLensChanged = 0xD620,          // never read; means "lens changed"
-    };
-
-    // Returns a new access object for connectionType (1 USB, 2 WLAN at the
-    // selected network address, 0x100 simulated camera), or null for a type
-    // without a transport. The caller owns the object.
-    static BRX_Commu_CameraAccess_Base* createCameraAccess(int connectionType);
 
     explicit BRX_Commu_CameraAccess_Base(int connectionType);
     ~BRX_Commu_CameraAccess_Base() override;

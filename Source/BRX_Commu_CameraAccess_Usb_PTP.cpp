@@ -1,12 +1,9 @@
 #include "BRX_Commu_CameraAccess_Usb_PTP.h"
 #include "BRX_Commu_ByteReader.h"
-#include "BRX_Commu_LibusbHotplugWatcher.h"
-#include "BRX_Commu_LibusbScanner.h"
 #include "BRX_Commu_PtpTransaction.h"
 #include "BRX_Commu_UsbEventThread.h"
 #include "BRX_Commu_UsbPipe.h"
 #include "BRX_Commu_UsbScanner.h"
-#include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Debug.h"
 
 #include <algorithm>
@@ -14,10 +11,7 @@
 
 namespace {
 
-const quint16 kOpOpenSession = 0x1002;
-const quint16 kOpCloseSession = 0x1003;
 const quint32 kSessionId = 1;
-const quint32 kVendorSessionKey = 0xFF55;
 // A camera silent through this many recoveries in a row has gone.
 const int kMaxSilentTransactions = 2;
 // Room for a DeviceInfo dataset up to its operation codes and well beyond.
@@ -52,22 +46,8 @@ QVector<quint16> operationsOf(const QByteArray& deviceInfo)
 
 } // namespace
 
-BRX_Commu_CameraAccess_Usb_PTP* BRX_Commu_CameraAccess_Usb_PTP::create()
-{
-    const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
-    if (camera)
-        return new BRX_Commu_CameraAccess_Usb_PTP(camera->createScanner());
-    const auto scanner = std::make_shared<BRX_Commu_LibusbScanner>();
-    BRX_Commu_CameraAccess_Usb_PTP* access = new BRX_Commu_CameraAccess_Usb_PTP(scanner);
-    // A plugged camera is looked for at once; the periodic scan stays the fallback.
-    auto* watcher = new BRX_Commu_LibusbHotplugWatcher(scanner->context(), access);
-    connect(watcher, &BRX_Commu_LibusbHotplugWatcher::signalDevicesChanged, access,
-            &BRX_Commu_CameraAccess_Usb_PTP::checkDeviceAvailable);
-    return access;
-}
-
 BRX_Commu_CameraAccess_Usb_PTP::BRX_Commu_CameraAccess_Usb_PTP(std::shared_ptr<BRX_Commu_UsbScanner> scanner)
-    : BRX_Commu_CameraAccess_Base(kConnectionUsb)
+    : BRX_Commu_CameraAccess_Link(kConnectionUsb)
     , m_scanner(std::move(scanner))
 {
     if (!m_scanner)
@@ -218,12 +198,12 @@ bool BRX_Commu_CameraAccess_Usb_PTP::closeDevice()
 
 bool BRX_Commu_CameraAccess_Usb_PTP::openVQSession()
 {
-    return sendCommand(kOpOpenVQSession, 1, &kVendorSessionKey, BRX_METHOD);
+    return sendCommand(kOpOpenVQSession, 1, &kVQSessionKey, BRX_METHOD);
 }
 
 bool BRX_Commu_CameraAccess_Usb_PTP::closeVQSession()
 {
-    return sendCommand(kOpCloseVQSession, 1, &kVendorSessionKey, BRX_METHOD);
+    return sendCommand(kOpCloseVQSession, 1, &kVQSessionKey, BRX_METHOD);
 }
 
 // The USB class needs the standard session around the vendor one; its
@@ -250,58 +230,29 @@ bool BRX_Commu_CameraAccess_Usb_PTP::closePtpSession()
     return sendCommand(kOpCloseSession, 0, nullptr, BRX_METHOD);
 }
 
-bool BRX_Commu_CameraAccess_Usb_PTP::recvData(quint32 opCode, quint32 numParams, const quint32* params,
-                                              void* buffer, quint32 bufferSize, const char* methodName,
-                                              quint32* received)
+// A camera silent through the recoveries of several transactions in a row
+// has gone: nothing more is sent to it.
+bool BRX_Commu_CameraAccess_Usb_PTP::isLinkReady(const char*)
 {
-    if (received)
-        *received = 0;
-    return run(Transaction::make(opCode, numParams, params, BRX_Commu_PtpUsbLink::kDataIn, buffer, bufferSize,
-                               methodName ? methodName : BRX_METHOD),
-               received);
+    return m_link && m_silentTransactions < kMaxSilentTransactions;
 }
 
-bool BRX_Commu_CameraAccess_Usb_PTP::sendCommand(quint32 opCode, quint32 numParams, const quint32* params,
-                                                 const char* methodName)
+bool BRX_Commu_CameraAccess_Usb_PTP::attempt(const Transaction& transaction, quint16* responseCode,
+                                             quint32* received)
 {
-    return run(Transaction::make(opCode, numParams, params, BRX_Commu_PtpUsbLink::kNoData, nullptr, 0,
-                               methodName ? methodName : BRX_METHOD));
-}
-
-// The link only reads the buffer of an outgoing data phase.
-bool BRX_Commu_CameraAccess_Usb_PTP::sendData(quint32 opCode, quint32 numParams, const quint32* params,
-                                              const void* buffer, quint32 bufferSize, const char* methodName)
-{
-    return run(Transaction::make(opCode, numParams, params, BRX_Commu_PtpUsbLink::kDataOut,
-                               const_cast<void*>(buffer), bufferSize, methodName ? methodName : BRX_METHOD));
-}
-
-bool BRX_Commu_CameraAccess_Usb_PTP::run(const Transaction& transaction, quint32* received)
-{
-    quint16 code = 0;
-    return exchange(transaction, &code, received) && BRX_Commu_PtpTransaction::isAccepted(code, transaction.name);
-}
-
-// False when no answer came (no device, transfer error); else *responseCode
-// is the answer after the repetitions Device Busy is worth.
-bool BRX_Commu_CameraAccess_Usb_PTP::exchange(const Transaction& transaction, quint16* responseCode,
-                                              quint32* received)
-{
-    std::lock_guard<std::mutex> locker(m_deviceMutex);
-    if (!m_link || m_silentTransactions >= kMaxSilentTransactions)
+    const BRX_Commu_PtpUsbLink::Result result = m_link->transact(transaction, responseCode);
+    *received = m_link->payloadReceived();
+    if (result != BRX_Commu_PtpUsbLink::kResponded) {
+        afterFailure(result);
         return false;
-    BRX_Commu_PtpTransaction::BusyRetry busy(transaction.patient, m_link->timeouts().patientAnswerMs);
-    do {
-        const BRX_Commu_PtpUsbLink::Result result = m_link->transact(transaction, responseCode);
-        if (received)
-            *received = m_link->payloadReceived();
-        if (result != BRX_Commu_PtpUsbLink::kResponded) {
-            afterFailure(result);
-            return false;
-        }
-        m_silentTransactions = 0;
-    } while (busy.repeatAfter(*responseCode));
+    }
+    m_silentTransactions = 0;
     return true;
+}
+
+int BRX_Commu_CameraAccess_Usb_PTP::patientAnswerMs() const
+{
+    return m_link->timeouts().patientAnswerMs;
 }
 
 // Called with m_deviceMutex held.
@@ -326,7 +277,7 @@ void BRX_Commu_CameraAccess_Usb_PTP::reopenSessionsLocked()
     const std::string label = BRX_METHOD;
     const Transaction sessions[] = {
         Transaction::make(kOpOpenSession, 1, &kSessionId, noData, nullptr, 0, label.c_str()),
-        Transaction::make(kOpOpenVQSession, 1, &kVendorSessionKey, noData, nullptr, 0, label.c_str()),
+        Transaction::make(kOpOpenVQSession, 1, &kVQSessionKey, noData, nullptr, 0, label.c_str()),
     };
     for (const Transaction& session : sessions) {
         quint16 code = 0;

@@ -1,7 +1,7 @@
 #ifndef BRX_COMMU_CAMERAACCESS_USB_PTP_H
 #define BRX_COMMU_CAMERAACCESS_USB_PTP_H
 
-#include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Commu_CameraAccess_Link.h"
 #include "BRX_Commu_DeviceEntry.h"
 #include "BRX_Commu_PtpUsbLink.h"
 
@@ -20,25 +20,16 @@ class BRX_Commu_UsbScanner;
 // endpoint. The same class drives real hardware and the virtual camera.
 // Lives in the controller thread; the three transactions may also be called
 // from transfer threads.
-class BRX_Commu_CameraAccess_Usb_PTP : public BRX_Commu_CameraAccess_Base
+class BRX_Commu_CameraAccess_Usb_PTP : public BRX_Commu_CameraAccess_Link
 {
     Q_OBJECT
 public:
-    // The access for the USB transport as selected for this process: backed
-    // by the selected virtual camera, else by USB hardware.
-    static BRX_Commu_CameraAccess_Usb_PTP* create();
-
     // scanner may be null when no USB binding is available: nothing is found.
     explicit BRX_Commu_CameraAccess_Usb_PTP(std::shared_ptr<BRX_Commu_UsbScanner> scanner);
     ~BRX_Commu_CameraAccess_Usb_PTP() override;
 
     bool openConnection(quint64 cameraId, int productId, QString deviceId) override;
     bool closeConnection() override;
-    bool recvData(quint32 opCode, quint32 numParams, const quint32* params, void* buffer, quint32 bufferSize,
-                  const char* methodName, quint32* received = nullptr) override;
-    bool sendCommand(quint32 opCode, quint32 numParams, const quint32* params, const char* methodName) override;
-    bool sendData(quint32 opCode, quint32 numParams, const quint32* params, const void* buffer,
-                  quint32 bufferSize, const char* methodName) override;
 
     // Ends the connection after the device has gone (or after closeConnection).
     // False when no camera is open.
@@ -52,15 +43,14 @@ public slots:
 protected:
     void deviceDeparted(bool silent) override;
     void deviceFlooded() override;
+    bool isLinkReady(const char* name) override;
+    bool attempt(const Transaction& transaction, quint16* responseCode, quint32* received) override;
+    int patientAnswerMs() const override;
 
 private:
-    typedef BRX_Commu_PtpUsbLink::Transaction Transaction;
     // kForeign: a PTP device that is no camera of ours.
     enum OpenOutcome { kOpened, kNotOpened, kForeign };
 
-    // received: as for recvData.
-    bool run(const Transaction& transaction, quint32* received = nullptr);
-    bool exchange(const Transaction& transaction, quint16* responseCode, quint32* received = nullptr);
     void afterFailure(BRX_Commu_PtpUsbLink::Result result);
     void reopenSessionsLocked();
     OpenOutcome openDevice(const QString& deviceId);
@@ -92,9 +82,6 @@ private:
     QString m_deviceId;
     quint32 m_cameraId = 0;
     std::unique_ptr<BRX_Commu_UsbEventThread> m_eventThread;
-    // Serialises transactions of the controller and transfer threads; a
-    // standard mutex, so that ThreadSanitizer sees what it orders.
-    std::mutex m_deviceMutex;
     // Transactions in a row that found the camera silent even after a
     // reset; guarded by m_deviceMutex.
     int m_silentTransactions = 0;

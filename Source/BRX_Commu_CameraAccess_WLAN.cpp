@@ -16,9 +16,6 @@
 
 namespace {
 
-const quint16 kOpOpenSession = 0x1002;
-const quint16 kOpCloseSession = 0x1003;
-const quint32 kVendorSessionKey = 0xFF55;
 const quint32 kDeviceInfoSize = 2048;
 
 std::mutex g_selectionMutex;
@@ -103,7 +100,7 @@ int BRX_Commu_CameraAccess_WLAN::productIdOfModel(const QString& model)
 }
 
 BRX_Commu_CameraAccess_WLAN::BRX_Commu_CameraAccess_WLAN(const QString& address)
-    : BRX_Commu_CameraAccess_Base(kConnectionWlan)
+    : BRX_Commu_CameraAccess_Link(kConnectionWlan)
     , m_guid(QUuid::createUuid().toRfc4122())
 {
     if (!address.isEmpty() && !parseAddress(address, &m_host, &m_port))
@@ -184,7 +181,7 @@ bool BRX_Commu_CameraAccess_WLAN::closeConnection()
     if (m_productId == 0)
         return false;
     debugPrint(kDebugPtp, "%s - ProductId = 0x%X", BRX_METHOD, unsigned(m_productId));
-    sendCommand(kOpCloseVQSession, 1, &kVendorSessionKey, BRX_METHOD);
+    sendCommand(kOpCloseVQSession, 1, &kVQSessionKey, BRX_METHOD);
     sendCommand(kOpCloseSession, 0, nullptr, BRX_METHOD);
     return closeDevice();
 }
@@ -226,7 +223,7 @@ bool BRX_Commu_CameraAccess_WLAN::openSessions()
                   &code, nullptr)
         || !Transaction::isSessionOpened(code, label.c_str()))
         return false;
-    return sendCommand(kOpOpenVQSession, 1, &kVendorSessionKey, label.c_str());
+    return sendCommand(kOpOpenVQSession, 1, &kVQSessionKey, label.c_str());
 }
 
 void BRX_Commu_CameraAccess_WLAN::startEventThread()
@@ -251,59 +248,27 @@ void BRX_Commu_CameraAccess_WLAN::dropLink()
     m_link.reset();
 }
 
-bool BRX_Commu_CameraAccess_WLAN::recvData(quint32 opCode, quint32 numParams, const quint32* params, void* buffer,
-                                           quint32 bufferSize, const char* methodName, quint32* received)
+bool BRX_Commu_CameraAccess_WLAN::isLinkReady(const char* name)
 {
-    if (received)
-        *received = 0;
-    return run(Transaction::make(opCode, numParams, params, Transaction::kDataIn, buffer, bufferSize,
-                                 methodName ? methodName : BRX_METHOD),
-               received);
+    if (m_link)
+        return true;
+    debugPrint(kDebugAlways, "%s - Error: no device connected", name);
+    return false;
 }
 
-bool BRX_Commu_CameraAccess_WLAN::sendCommand(quint32 opCode, quint32 numParams, const quint32* params,
-                                              const char* methodName)
+// A broken connection is the camera leaving.
+bool BRX_Commu_CameraAccess_WLAN::attempt(const Transaction& transaction, quint16* responseCode, quint32* received)
 {
-    return run(Transaction::make(opCode, numParams, params, Transaction::kNoData, nullptr, 0,
-                                 methodName ? methodName : BRX_METHOD));
-}
-
-// The link only reads the buffer of an outgoing data phase.
-bool BRX_Commu_CameraAccess_WLAN::sendData(quint32 opCode, quint32 numParams, const quint32* params,
-                                           const void* buffer, quint32 bufferSize, const char* methodName)
-{
-    return run(Transaction::make(opCode, numParams, params, Transaction::kDataOut, const_cast<void*>(buffer),
-                                 bufferSize, methodName ? methodName : BRX_METHOD));
-}
-
-bool BRX_Commu_CameraAccess_WLAN::run(const Transaction& transaction, quint32* received)
-{
-    quint16 code = 0;
-    return exchange(transaction, &code, received) && Transaction::isAccepted(code, transaction.name);
-}
-
-// False when no answer came; else *responseCode is the answer after the
-// repetitions Device Busy is worth. A broken connection is the camera
-// leaving.
-bool BRX_Commu_CameraAccess_WLAN::exchange(const Transaction& transaction, quint16* responseCode,
-                                           quint32* received)
-{
-    std::lock_guard<std::mutex> locker(m_deviceMutex);
-    if (!m_link) {
-        debugPrint(kDebugAlways, "%s - Error: no device connected", transaction.name);
-        return false;
+    const BRX_Commu_PtpIpLink::Result result = m_link->transact(transaction, responseCode);
+    *received = m_link->payloadReceived();
+    if (result == BRX_Commu_PtpIpLink::kLost) {
+        m_link->shutdown();
+        queueDeparture(currentConnection(), false);
     }
-    Transaction::BusyRetry busy(transaction.patient, m_link->timeouts().patientAnswerMs);
-    do {
-        const BRX_Commu_PtpIpLink::Result result = m_link->transact(transaction, responseCode);
-        if (received)
-            *received = m_link->payloadReceived();
-        if (result == BRX_Commu_PtpIpLink::kLost) {
-            m_link->shutdown();
-            queueDeparture(currentConnection(), false);
-        }
-        if (result != BRX_Commu_PtpIpLink::kResponded)
-            return false;
-    } while (busy.repeatAfter(*responseCode));
-    return true;
+    return result == BRX_Commu_PtpIpLink::kResponded;
+}
+
+int BRX_Commu_CameraAccess_WLAN::patientAnswerMs() const
+{
+    return m_link->timeouts().patientAnswerMs;
 }

@@ -1,13 +1,11 @@
 #ifndef BRX_COMMU_CAMERAACCESS_WLAN_H
 #define BRX_COMMU_CAMERAACCESS_WLAN_H
 
-#include "BRX_Commu_CameraAccess_Base.h"
-#include "BRX_Commu_PtpTransaction.h"
+#include "BRX_Commu_CameraAccess_Link.h"
 
 #include <QByteArray>
 #include <QString>
 #include <memory>
-#include <mutex>
 
 class BRX_Commu_PtpIpEventThread;
 class BRX_Commu_PtpIpLink;
@@ -21,7 +19,7 @@ class BRX_Commu_PtpIpLink;
 // every period. Without an address it finds nothing and fails every
 // transaction. Lives in the controller thread; the three transactions may
 // also be called from transfer threads.
-class BRX_Commu_CameraAccess_WLAN : public BRX_Commu_CameraAccess_Base
+class BRX_Commu_CameraAccess_WLAN : public BRX_Commu_CameraAccess_Link
 {
     Q_OBJECT
 public:
@@ -42,11 +40,6 @@ public:
 
     bool openConnection(quint64 cameraId, int productId, QString deviceId) override;
     bool closeConnection() override;
-    bool recvData(quint32 opCode, quint32 numParams, const quint32* params, void* buffer, quint32 bufferSize,
-                  const char* methodName, quint32* received = nullptr) override;
-    bool sendCommand(quint32 opCode, quint32 numParams, const quint32* params, const char* methodName) override;
-    bool sendData(quint32 opCode, quint32 numParams, const quint32* params, const void* buffer,
-                  quint32 bufferSize, const char* methodName) override;
 
     // Ends the connection after the camera has gone (or after closeConnection).
     // False when no camera is open.
@@ -57,12 +50,11 @@ public slots:
 
 protected:
     void deviceDeparted(bool silent) override;
+    bool isLinkReady(const char* name) override;
+    bool attempt(const Transaction& transaction, quint16* responseCode, quint32* received) override;
+    int patientAnswerMs() const override;
 
 private:
-    typedef BRX_Commu_PtpTransaction Transaction;
-
-    bool run(const Transaction& transaction, quint32* received = nullptr);
-    bool exchange(const Transaction& transaction, quint16* responseCode, quint32* received);
     int identifyCamera();
     bool openSessions();
     void startEventThread();
@@ -74,9 +66,7 @@ private:
     QByteArray m_guid;
     // The last reason the address could not be used, logged once.
     QString m_lastProblem;
-    // Serialises transactions of the controller and transfer threads and
-    // guards m_link.
-    std::mutex m_deviceMutex;
+    // Guarded by the device mutex.
     std::unique_ptr<BRX_Commu_PtpIpLink> m_link;
     std::unique_ptr<BRX_Commu_PtpIpEventThread> m_eventThread;
 };

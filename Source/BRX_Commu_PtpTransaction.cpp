@@ -1,5 +1,5 @@
 #include "BRX_Commu_PtpTransaction.h"
-#include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Commu_PtpCodes.h"
 #include "BRX_Debug.h"
 
 #include <QThread>
@@ -9,24 +9,23 @@
 
 namespace {
 
-typedef BRX_Commu_CameraAccess_Base Access;
+typedef BRX_Commu_PtpCodes Codes;
 
 std::mutex g_timeoutsMutex;
 BRX_Commu_PtpTransaction::Timeouts g_timeouts;
 
-const quint16 kResponseSessionAlreadyOpen = 0x201E;
 const int kMaxBusyRepetitions = 5;
 const unsigned long kBusySleepMs = 100;
 
 const quint16 kPatientOperations[] = {
-    Access::kOpRelease,
-    Access::kOpInitiateCapture,
-    Access::kOpControlBulbExposure,
-    Access::kOpControlContinuousExposure,
-    Access::kOpSetCameraSettings,
-    Access::kOpSetDevicePropValue,
-    Access::kOpGetObject,
-    Access::kOpGetPartialObject,
+    Codes::kOpRelease,
+    Codes::kOpInitiateCapture,
+    Codes::kOpControlBulbExposure,
+    Codes::kOpControlContinuousExposure,
+    Codes::kOpSetCameraSettings,
+    Codes::kOpSetDevicePropValue,
+    Codes::kOpGetObject,
+    Codes::kOpGetPartialObject,
 };
 
 } // namespace
@@ -59,7 +58,7 @@ bool BRX_Commu_PtpTransaction::isPatient(quint16 opCode)
 
 bool BRX_Commu_PtpTransaction::isAccepted(quint16 responseCode, const char* name)
 {
-    if (responseCode != Access::kResponseOK) {
+    if (responseCode != Codes::kResponseOK) {
         debugPrint(kDebugAlways, "%s - MTP Response code: 0x%08X", name, responseCode);
         return false;
     }
@@ -69,7 +68,7 @@ bool BRX_Commu_PtpTransaction::isAccepted(quint16 responseCode, const char* name
 
 bool BRX_Commu_PtpTransaction::isSessionOpened(quint16 responseCode, const char* name)
 {
-    return isAccepted(responseCode == kResponseSessionAlreadyOpen ? quint16(Access::kResponseOK) : responseCode, name);
+    return isAccepted(responseCode == Codes::kResponseSessionAlreadyOpen ? quint16(Codes::kResponseOK) : responseCode, name);
 }
 
 BRX_Commu_PtpTransaction::BusyRetry::BusyRetry(bool patient, int patientAnswerMs)
@@ -80,7 +79,7 @@ BRX_Commu_PtpTransaction::BusyRetry::BusyRetry(bool patient, int patientAnswerMs
 
 bool BRX_Commu_PtpTransaction::BusyRetry::repeatAfter(quint16 responseCode)
 {
-    if (responseCode != Access::kResponseDeviceBusy)
+    if (responseCode != Codes::kResponseDeviceBusy)
         return false;
     if (m_repetition++ >= kMaxBusyRepetitions && !(m_patient && !m_patience.hasExpired()))
         return false;

@@ -1,4 +1,5 @@
 #include "BRX_Commu_PtpUsbRecovery.h"
+#include "BRX_Commu_PtpCodes.h"
 #include "BRX_Debug.h"
 
 #include <QDeadlineTimer>
@@ -10,7 +11,6 @@ namespace {
 
 typedef BRX_Commu_UsbPipe Pipe;
 
-const quint16 kResponseOK = 0x2001;
 const unsigned long kStatusPollMs = 20;
 const quint32 kDrainBytes = 64 * 1024;
 
@@ -84,7 +84,7 @@ BRX_Commu_PtpUsbRecovery::Status BRX_Commu_PtpUsbRecovery::waitUntilReady()
             return Pipe::kOk;
         if (status == Pipe::kNoDevice || clearHalts(deviceStatus.halted) == Pipe::kNoDevice)
             return Pipe::kNoDevice;
-        if (status == Pipe::kOk && deviceStatus.code == kResponseOK && deviceStatus.halted.isEmpty())
+        if (status == Pipe::kOk && deviceStatus.code == BRX_Commu_PtpCodes::kResponseOK && deviceStatus.halted.isEmpty())
             return Pipe::kOk;
         if (deadline.hasExpired())
             return Pipe::kTimeout;

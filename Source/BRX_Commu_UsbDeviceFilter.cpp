@@ -6,9 +6,6 @@
 
 namespace {
 
-const quint8 kClassImage = 6;
-const quint8 kSubClassStillImage = 1;
-const quint8 kProtocolPtp = 1;
 const quint8 kDirectionIn = 0x80;
 const quint8 kTransferTypeMask = 0x03;
 const quint8 kTransferTypeBulk = 2;
@@ -35,8 +32,8 @@ const BRX_Commu_UsbDeviceFilter::Endpoint* findEndpoint(const BRX_Commu_UsbDevic
 
 bool BRX_Commu_UsbDeviceFilter::isStillImage(const Interface& interface)
 {
-    return interface.interfaceClass == kClassImage && interface.subClass == kSubClassStillImage
-        && interface.protocol == kProtocolPtp;
+    return interface.interfaceClass == kStillImageClass && interface.subClass == kStillImageSubClass
+        && interface.protocol == kStillImageProtocol;
 }
 
 const BRX_Commu_UsbDeviceFilter::Interface* BRX_Commu_UsbDeviceFilter::stillImageInterface(const Device& device)

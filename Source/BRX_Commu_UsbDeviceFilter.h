@@ -40,7 +40,11 @@ public:
         quint16 interruptPacketSize = 0;
     };
 
-    // Class 6 (image), subclass 1 (still image capture), protocol 1 (PTP).
+    // The interface a camera is reached through: class 6 (image), subclass 1
+    // (still image capture), protocol 1 (PTP).
+    static const quint8 kStillImageClass = 6;
+    static const quint8 kStillImageSubClass = 1;
+    static const quint8 kStillImageProtocol = 1;
     static bool isStillImage(const Interface& interface);
     // The device's first still-image interface, or null.
     static const Interface* stillImageInterface(const Device& device);

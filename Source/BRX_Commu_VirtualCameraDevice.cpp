@@ -1,5 +1,6 @@
 #include "BRX_Commu_VirtualCameraDevice.h"
 #include "BRX_Commu_ByteWriter.h"
+#include "BRX_Commu_ProductFamily.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Debug.h"
 
@@ -12,46 +13,18 @@ namespace {
 
 typedef BRX_Commu_VirtualCameraDevice Device;
 
-const quint16 kOpGetDeviceInfo = 0x1001;
-const quint16 kOpOpenSession = 0x1002;
-const quint32 kVendorSessionKey = 0xFF55;
-const quint16 kEventSettingsChanged = 0xC000;
-const quint16 kEventDevicePropChanged = 0xC00A;
-const quint16 kEventObjectAdded = 0x4002;
-const quint16 kEventObjectRemoved = 0x4003;
-const quint16 kEventRequestObjectTransfer = 0x4009;
-const quint16 kEventCaptureComplete = 0x400D;
 // StorageInfo: removable RAM with a generic hierarchical file system, read-write.
 const quint16 kStorageTypeRemovableRam = 0x0004;
 const quint16 kFilesystemGenericHierarchical = 0x0002;
 const quint64 kStorageCapacity = quint64(32) << 30;
 const quint32 kAllStorages = 0xFFFFFFFF;
 const quint32 kWholeObject = 0xFFFFFFFF;
-const quint16 kObjectPropOrientation = 0xD800;
-const quint16 kPropFileFormat = 0xD004;
-const quint16 kPropMirrorUpMode = 0xD00A;
-const quint16 kPropSupportedStreams = 0x5020;
-const quint16 kPropEnabledStreams = 0x5021;
-const quint16 kOpRelease = 0x9004;
-const quint16 kOpControlVideoRecording = 0x901B;
-const quint16 kOpControlPhotoLiveView = 0x901C;
 const int kBlockFileFormat = 0x0f;
 const int kBlockMirrorUpMode = 0x09;
 // The product that writes a picture pair's JPG before its DNG.
 const int kJpgFirstProduct = 0x2041;
 
-// Release stages (first parameter of 0x9004) that the camera acts on.
-enum ReleaseStage : quint32 {
-    kStageSingle = 0,
-    kStageBulbEnd = 8,
-    kStageSeriesStart = 12,
-    kStageSeriesStop = 13,
-    kStageLiveViewStart = 17,
-    kStageLiveViewStop = 18,
-    kStageZoomToggle = 20,
-    kStageFocusCross = 21
-};
-const quint32 kControlEnd = 1; // 0x9019 and 0x901A: 0 starts, 1 ends
+const quint32 kControlEnd = 1; // bulb and series control: 0 starts, 1 ends
 
 // How fast each product shoots a continuous series: one picture at the start,
 // then one every intervalMs while the shutter is held.
@@ -79,7 +52,10 @@ struct WriteAlias {
     quint16 readCode;
     quint16 reportedCode;
 };
-const WriteAlias kWriteAliases[] = {{0xD03B, 0xD60C, 0xD60D}, {0xD03C, 0xD60E, 0xD60F}};
+const WriteAlias kWriteAliases[] = {
+    {Device::kDevicePropExposureTimeWrite, Device::kDevicePropExposureTime, Device::kDevicePropExposureTimeChanged},
+    {Device::kDevicePropApertureWrite, Device::kDevicePropAperture, Device::kDevicePropApertureChanged},
+};
 
 // How the host switches live view: the operation, its first parameter (the
 // stage of a release), the second where it matters, and the mode the camera
@@ -92,13 +68,13 @@ struct LiveViewSwitch {
     quint32 mode;
 };
 const LiveViewSwitch kLiveViewSwitches[] = {
-    {kOpRelease, kStageLiveViewStart, 0, 2},
-    {kOpRelease, kStageLiveViewStart, 1, 3},
-    {kOpRelease, kStageLiveViewStop, kAnyVariant, 0},
-    {kOpControlPhotoLiveView, 0, kAnyVariant, 2},
-    {kOpControlPhotoLiveView, 1, kAnyVariant, 0},
-    {kOpControlVideoRecording, 2, kAnyVariant, 3},
-    {kOpControlVideoRecording, 3, kAnyVariant, 0},
+    {Device::kOpRelease, kVQReleaseLiveViewStart, 0, 2},
+    {Device::kOpRelease, kVQReleaseLiveViewStart, 1, 3},
+    {Device::kOpRelease, kVQReleaseLiveViewStop, kAnyVariant, 0},
+    {Device::kOpControlPhotoLiveView, 0, kAnyVariant, 2},
+    {Device::kOpControlPhotoLiveView, 1, kAnyVariant, 0},
+    {Device::kOpControlVideoRecording, 2, kAnyVariant, 3},
+    {Device::kOpControlVideoRecording, 3, kAnyVariant, 0},
 };
 
 quint32 supportedStreamsWord(quint32 mode)
@@ -109,45 +85,45 @@ quint32 supportedStreamsWord(quint32 mode)
 } // namespace
 
 const Device::OperationEntry Device::s_operations[] = {
-    {0x1001, Device::kDataIn, &Device::opGetDeviceInfo, Device::kAllProducts},
-    {0x1002, Device::kNoData, &Device::opOpenSession, Device::kAllProducts},
-    {0x1003, Device::kNoData, &Device::opCloseSession, Device::kAllProducts},
-    {0x1004, Device::kDataIn, &Device::opGetStorageIDs, Device::kAllProducts},
-    {0x1005, Device::kDataIn, &Device::opGetStorageInfo, Device::kAllProducts},
-    {0x1007, Device::kDataIn, &Device::opGetObjectHandles, Device::kAllProducts},
-    {0x1008, Device::kDataIn, &Device::opGetObjectInfo, Device::kAllProducts},
-    {0x1009, Device::kDataIn, &Device::opGetObject, Device::kAllProducts},
-    {0x100A, Device::kDataIn, &Device::opGetThumb, Device::kAllProducts},
-    {0x100B, Device::kNoData, &Device::opDeleteObject, Device::kAllProducts},
-    {0x100E, Device::kNoData, &Device::opInitiateCapture, Device::kAllProducts},
-    {0x1014, Device::kDataIn, &Device::opGetPropDesc, Device::kPropertyProducts},
-    {0x1015, Device::kDataIn, &Device::opGetPropValue, Device::kPropertyProducts},
-    {0x1016, Device::kDataOut, &Device::opSetPropValue, Device::kPropertyProducts},
-    {0x101B, Device::kDataIn, &Device::opGetPartialObject, Device::kAllProducts},
-    {0x9001, Device::kDataOut, &Device::opSetSettings, Device::kStructProducts},
-    {0x9002, Device::kDataIn, &Device::opGetSettings, Device::kStructProducts},
-    {0x9003, Device::kDataIn, &Device::opGetLensData, Device::kAllProducts},
-    {0x9004, Device::kNoData, &Device::opRelease, Device::kAllProducts},
-    {0x9005, Device::kNoData, &Device::opOpenVendorSession, Device::kAllProducts},
-    {0x9006, Device::kNoData, &Device::opCloseVendorSession, Device::kAllProducts},
-    {0x9007, Device::kNoData, &Device::opTransferObjectReady, Device::kAllProducts},
-    {0x9008, Device::kDataIn, &Device::opGetGeotagging, Device::kAllProducts},
-    {0x9019, Device::kNoData, &Device::opControlBulb, Device::kAllProducts},
-    {0x901A, Device::kNoData, &Device::opControlSeries, Device::kAllProducts},
-    {0x9020, Device::kDataIn, &Device::opGet3DAxis, Device::kAllProducts},
-    {0x1024, Device::kDataIn, &Device::opGetStreamInfo, Device::kLiveViewProducts},
-    {0x9025, Device::kDataIn, &Device::opGetStreamData, Device::kLiveViewProducts},
-    {0x901B, Device::kNoData, &Device::opControlVideoRecording, Device::kAllProducts},
-    {0x901C, Device::kNoData, &Device::opControlPhotoLiveView, Device::kAllProducts},
-    {0x9021, Device::kNoData, &Device::opToggleZoom, Device::kAllProducts},
-    {0x9022, Device::kNoData, &Device::opSetFocusCross, Device::kAllProducts},
-    {0x9801, Device::kDataIn, &Device::opGetObjectPropsSupported, Device::kObjectPropertyProducts},
-    {0x9803, Device::kDataIn, &Device::opGetObjectPropValue, Device::kObjectPropertyProducts},
+    {kOpGetDeviceInfo, Device::kDataIn, &Device::opGetDeviceInfo, Device::kAllProducts},
+    {kOpOpenSession, Device::kNoData, &Device::opOpenSession, Device::kAllProducts},
+    {kOpCloseSession, Device::kNoData, &Device::opCloseSession, Device::kAllProducts},
+    {kOpGetStorageIDs, Device::kDataIn, &Device::opGetStorageIDs, Device::kAllProducts},
+    {kOpGetStorageInfo, Device::kDataIn, &Device::opGetStorageInfo, Device::kAllProducts},
+    {kOpGetObjectHandles, Device::kDataIn, &Device::opGetObjectHandles, Device::kAllProducts},
+    {kOpGetObjectInfo, Device::kDataIn, &Device::opGetObjectInfo, Device::kAllProducts},
+    {kOpGetObject, Device::kDataIn, &Device::opGetObject, Device::kAllProducts},
+    {kOpGetThumb, Device::kDataIn, &Device::opGetThumb, Device::kAllProducts},
+    {kOpDeleteObject, Device::kNoData, &Device::opDeleteObject, Device::kAllProducts},
+    {kOpInitiateCapture, Device::kNoData, &Device::opInitiateCapture, Device::kAllProducts},
+    {kOpGetDevicePropDesc, Device::kDataIn, &Device::opGetPropDesc, Device::kPropertyProducts},
+    {kOpGetDevicePropValue, Device::kDataIn, &Device::opGetPropValue, Device::kPropertyProducts},
+    {kOpSetDevicePropValue, Device::kDataOut, &Device::opSetPropValue, Device::kPropertyProducts},
+    {kOpGetPartialObject, Device::kDataIn, &Device::opGetPartialObject, Device::kAllProducts},
+    {kOpSetCameraSettings, Device::kDataOut, &Device::opSetSettings, Device::kStructProducts},
+    {kOpGetCameraSettings, Device::kDataIn, &Device::opGetSettings, Device::kStructProducts},
+    {kOpGetLensData, Device::kDataIn, &Device::opGetLensData, Device::kAllProducts},
+    {kOpRelease, Device::kNoData, &Device::opRelease, Device::kAllProducts},
+    {kOpOpenVQSession, Device::kNoData, &Device::opOpenVendorSession, Device::kAllProducts},
+    {kOpCloseVQSession, Device::kNoData, &Device::opCloseVendorSession, Device::kAllProducts},
+    {kOpTransferObjectReady, Device::kNoData, &Device::opTransferObjectReady, Device::kAllProducts},
+    {kOpGetGeotackingData, Device::kDataIn, &Device::opGetGeotagging, Device::kAllProducts},
+    {kOpControlBulbExposure, Device::kNoData, &Device::opControlBulb, Device::kAllProducts},
+    {kOpControlContinuousExposure, Device::kNoData, &Device::opControlSeries, Device::kAllProducts},
+    {kOpGet3DAxisData, Device::kDataIn, &Device::opGet3DAxis, Device::kAllProducts},
+    {kOpGetStreamInfo, Device::kDataIn, &Device::opGetStreamInfo, Device::kLiveViewProducts},
+    {kOpGetStreamData, Device::kDataIn, &Device::opGetStreamData, Device::kLiveViewProducts},
+    {kOpControlVideoRecording, Device::kNoData, &Device::opControlVideoRecording, Device::kAllProducts},
+    {kOpControlPhotoLiveView, Device::kNoData, &Device::opControlPhotoLiveView, Device::kAllProducts},
+    {kOpToggleZoomMode, Device::kNoData, &Device::opToggleZoom, Device::kAllProducts},
+    {kOpSetFocusCrossPosition, Device::kNoData, &Device::opSetFocusCross, Device::kAllProducts},
+    {kOpGetObjectPropsSupported, Device::kDataIn, &Device::opGetObjectPropsSupported, Device::kObjectPropertyProducts},
+    {kOpGetObjectPropValue, Device::kDataIn, &Device::opGetObjectPropValue, Device::kObjectPropertyProducts},
     // Keep-alive and the control operations without a picture: accepted as such.
-    {0x9016, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
-    {0x901D, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
-    {0x901E, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
-    {0x9023, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
+    {kOpControlAutoFocus, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
+    {kOpKeepCameraActive, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
+    {kOpMoveLens, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
+    {kOpControlLVWhiteBalance, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
 };
 
 BRX_Commu_VirtualCameraDevice::BRX_Commu_VirtualCameraDevice(int productId)
@@ -172,7 +148,7 @@ const Device::OperationEntry* BRX_Commu_VirtualCameraDevice::findEntry(quint16 o
 
 bool BRX_Commu_VirtualCameraDevice::isServed(const OperationEntry& entry) const
 {
-    const bool structProduct = BRX_Commu_VirtualCameraProfile::isStructProduct(m_productId);
+    const bool structProduct = BRX_Commu_ProductFamily::hasSettingsBlock(m_productId);
     switch (entry.servedTo) {
     case kStructProducts:
         return structProduct;
@@ -202,11 +178,11 @@ Device::Reply BRX_Commu_VirtualCameraDevice::handle(quint16 opCode, quint32 tran
     debugPrint(kDebugSimulation, "%s - operation 0x%04X transaction %u", BRX_METHOD, opCode, transactionId);
     Reply reply;
     reply.code = checkSession(opCode, transactionId, params.size());
-    if (reply.code != kOK)
+    if (reply.code != kResponseOK)
         return reply;
     if (m_busyCount > 0) {
         --m_busyCount;
-        reply.code = kDeviceBusy;
+        reply.code = kResponseDeviceBusy;
         return reply;
     }
     reply.code = takeFailure(opCode);
@@ -227,18 +203,18 @@ Device::Reply BRX_Commu_VirtualCameraDevice::handle(quint16 opCode, quint32 tran
 quint16 BRX_Commu_VirtualCameraDevice::checkSession(quint16 opCode, quint32 transactionId, int numParams)
 {
     if (numParams > int(BRX_Commu_PtpContainer::kMaxParams))
-        return kParameterNotSupported;
+        return kResponseParameterNotSupported;
     if (opCode == kOpOpenSession) {
         if (m_sessionOpen)
-            return kSessionAlreadyOpen;
-        return transactionId == 0 ? kOK : kInvalidTransactionID;
+            return kResponseSessionAlreadyOpen;
+        return transactionId == 0 ? kResponseOK : kResponseInvalidTransactionID;
     }
     if (!m_sessionOpen)
-        return opCode == kOpGetDeviceInfo ? kOK : kSessionNotOpen;
+        return opCode == kOpGetDeviceInfo ? kResponseOK : kResponseSessionNotOpen;
     if (transactionId != m_lastTransactionId + 1)
-        return kInvalidTransactionID;
+        return kResponseInvalidTransactionID;
     m_lastTransactionId = transactionId;
-    return kOK;
+    return kResponseOK;
 }
 
 Device::Reply BRX_Commu_VirtualCameraDevice::dispatch(quint16 opCode, const QVector<quint32>& params,
@@ -248,16 +224,16 @@ Device::Reply BRX_Commu_VirtualCameraDevice::dispatch(quint16 opCode, const QVec
     if (m_customOperations.contains(opCode)) {
         const QPair<Direction, Handler> custom = m_customOperations.value(opCode);
         reply.code = custom.second(params, dataOut, &reply.data);
-        reply.hasData = custom.first == kDataIn && reply.code == kOK;
+        reply.hasData = custom.first == kDataIn && reply.code == kResponseOK;
         return reply;
     }
     const OperationEntry* entry = findEntry(opCode);
     if (!entry || !isServed(*entry)) {
-        reply.code = kOperationNotSupported;
+        reply.code = kResponseOperationNotSupported;
         return reply;
     }
     reply.code = (this->*entry->operation)(params, dataOut, &reply.data);
-    reply.hasData = entry->direction == kDataIn && reply.code == kOK;
+    reply.hasData = entry->direction == kDataIn && reply.code == kResponseOK;
     return reply;
 }
 
@@ -346,7 +322,7 @@ bool BRX_Commu_VirtualCameraDevice::changeProperty(quint16 code, qint64 value)
     if (!property)
         return false;
     property->setValue(value);
-    raiseEvent(kEventDevicePropChanged, {code});
+    raiseEvent(kVQDevicePropChanged, {code});
     return true;
 }
 
@@ -362,55 +338,55 @@ BRX_Commu_VirtualCameraProperty* BRX_Commu_VirtualCameraDevice::findProperty(qui
 quint16 Device::opGetDeviceInfo(const QVector<quint32>&, const QByteArray&, QByteArray* dataIn)
 {
     *dataIn = m_deviceInfo;
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opOpenSession(const QVector<quint32>& params, const QByteArray&, QByteArray*)
 {
     if (params.isEmpty() || params.first() == 0)
-        return kInvalidParameter;
+        return kResponseInvalidParameter;
     m_sessionOpen = true;
     m_lastTransactionId = 0;
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opCloseSession(const QVector<quint32>&, const QByteArray&, QByteArray*)
 {
     m_sessionOpen = false;
     m_vendorSessionOpen = false;
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opGetPropDesc(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
 {
     const BRX_Commu_VirtualCameraProperty* property = params.isEmpty() ? nullptr : findProperty(params.first());
     if (!property)
-        return kDevicePropNotSupported;
+        return kResponseDevicePropNotSupported;
     *dataIn = property->descriptor();
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opGetPropValue(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
 {
     const BRX_Commu_VirtualCameraProperty* property = params.isEmpty() ? nullptr : findProperty(params.first());
     if (!property)
-        return kDevicePropNotSupported;
+        return kResponseDevicePropNotSupported;
     *dataIn = property->valueBytes();
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opSetPropValue(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray*)
 {
     BRX_Commu_VirtualCameraProperty* property = params.isEmpty() ? nullptr : findProperty(params.first());
     if (!property)
-        return kDevicePropNotSupported;
+        return kResponseDevicePropNotSupported;
     if (!property->isWritable())
-        return kAccessDenied;
+        return kResponseAccessDenied;
     qint64 value = 0;
     if (!property->decode(dataOut, &value))
-        return kInvalidDevicePropFormat;
+        return kResponseInvalidDevicePropFormat;
     if (!property->accepts(value))
-        return kInvalidDevicePropValue;
+        return kResponseInvalidDevicePropValue;
     property->setValue(value);
     quint16 reported = property->code();
     for (const WriteAlias& alias : kWriteAliases) {
@@ -419,62 +395,62 @@ quint16 Device::opSetPropValue(const QVector<quint32>& params, const QByteArray&
             reported = alias.reportedCode;
         }
     }
-    raiseEvent(kEventDevicePropChanged, {reported});
-    return kOK;
+    raiseEvent(kVQDevicePropChanged, {reported});
+    return kResponseOK;
 }
 
 quint16 Device::opSetSettings(const QVector<quint32>&, const QByteArray& dataOut, QByteArray*)
 {
     if (dataOut.size() != BRX_Commu_VirtualCameraProfile::kSettingsBlockSize)
-        return kInvalidParameter;
+        return kResponseInvalidParameter;
     m_settings = dataOut;
-    raiseEvent(kEventSettingsChanged, {});
-    return kOK;
+    raiseEvent(kVQCameraSettingsChanged, {});
+    return kResponseOK;
 }
 
 quint16 Device::opGetSettings(const QVector<quint32>&, const QByteArray&, QByteArray* dataIn)
 {
     *dataIn = m_settings;
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opGetLensData(const QVector<quint32>&, const QByteArray&, QByteArray* dataIn)
 {
     *dataIn = m_lens;
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opGetGeotagging(const QVector<quint32>&, const QByteArray&, QByteArray* dataIn)
 {
     *dataIn = m_geotagging;
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opGet3DAxis(const QVector<quint32>&, const QByteArray&, QByteArray* dataIn)
 {
     *dataIn = m_axis;
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opOpenVendorSession(const QVector<quint32>& params, const QByteArray&, QByteArray*)
 {
-    if (params.size() != 1 || params.first() != kVendorSessionKey)
-        return kParameterNotSupported;
+    if (params.size() != 1 || params.first() != kVQSessionKey)
+        return kResponseParameterNotSupported;
     m_vendorSessionOpen = true;
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opCloseVendorSession(const QVector<quint32>& params, const QByteArray&, QByteArray*)
 {
-    if (params.size() != 1 || params.first() != kVendorSessionKey)
-        return kParameterNotSupported;
+    if (params.size() != 1 || params.first() != kVQSessionKey)
+        return kResponseParameterNotSupported;
     m_vendorSessionOpen = false;
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opAcknowledge(const QVector<quint32>&, const QByteArray&, QByteArray*)
 {
-    return kOK;
+    return kResponseOK;
 }
 
 // --- Live view ----------------------------------------------------------------
@@ -484,39 +460,39 @@ quint16 Device::opAcknowledge(const QVector<quint32>&, const QByteArray&, QByteA
 quint16 Device::opGetStreamInfo(const QVector<quint32>&, const QByteArray&, QByteArray* dataIn)
 {
     *dataIn = m_stream.streamInfo();
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opGetStreamData(const QVector<quint32>&, const QByteArray&, QByteArray* dataIn)
 {
-    if (propertyValue(kPropEnabledStreams) == 0)
-        return kAccessDenied;
+    if (propertyValue(kDevicePropEnabledStreams) == 0)
+        return kResponseAccessDenied;
     *dataIn = m_stream.nextPacket();
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opControlVideoRecording(const QVector<quint32>& params, const QByteArray&, QByteArray*)
 {
     switchLiveView(kOpControlVideoRecording, params);
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opControlPhotoLiveView(const QVector<quint32>& params, const QByteArray&, QByteArray*)
 {
     switchLiveView(kOpControlPhotoLiveView, params);
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opToggleZoom(const QVector<quint32>&, const QByteArray&, QByteArray*)
 {
     m_stream.toggleZoom();
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opSetFocusCross(const QVector<quint32>& params, const QByteArray&, QByteArray*)
 {
     m_stream.setFocusCross(qint32(params.value(0)), qint32(params.value(1)));
-    return kOK;
+    return kResponseOK;
 }
 
 // Only a change is reported; products without live view have no
@@ -528,15 +504,15 @@ void BRX_Commu_VirtualCameraDevice::switchLiveView(quint16 opCode, const QVector
             || (entry.variant != kAnyVariant && entry.variant != params.value(1)))
             continue;
         const quint32 word = supportedStreamsWord(entry.mode);
-        if (propertyValue(kPropSupportedStreams) != word)
-            changeProperty(kPropSupportedStreams, word);
+        if (propertyValue(kDevicePropSupportedStreams) != word)
+            changeProperty(kDevicePropSupportedStreams, word);
         return;
     }
 }
 
 void BRX_Commu_VirtualCameraDevice::resetLiveView()
 {
-    for (quint16 code : {kPropSupportedStreams, kPropEnabledStreams}) {
+    for (quint16 code : {kDevicePropSupportedStreams, kDevicePropEnabledStreams}) {
         if (BRX_Commu_VirtualCameraProperty* property = findProperty(code))
             property->setValue(0);
     }
@@ -547,29 +523,29 @@ void BRX_Commu_VirtualCameraDevice::resetLiveView()
 quint16 Device::opRelease(const QVector<quint32>& params, const QByteArray&, QByteArray*)
 {
     switch (params.value(0)) {
-    case kStageSingle:
+    case kVQReleaseCapture:
         releaseShutter();
         break;
-    case kStageBulbEnd:
+    case kVQReleaseTimeExposureEnd:
         createPictures(1);
         break;
-    case kStageSeriesStart:
+    case kVQReleaseSeriesStart:
         startSeries();
         break;
-    case kStageSeriesStop:
+    case kVQReleaseSeriesStop:
         stopSeries();
         break;
-    case kStageZoomToggle:
+    case kVQReleaseZoomToggle:
         m_stream.toggleZoom();
         break;
-    case kStageFocusCross:
+    case kVQReleaseFocusCross:
         m_stream.setFocusCross(qint32(params.value(1)), qint32(params.value(2)));
         break;
     default:
         switchLiveView(kOpRelease, params);
         break;
     }
-    return kOK;
+    return kResponseOK;
 }
 
 // As the standard has it: each new object is announced with the capture's
@@ -580,14 +556,14 @@ quint16 Device::opInitiateCapture(const QVector<quint32>&, const QByteArray&, QB
     releaseShutter();
     m_captureTransactionId = 0;
     raiseEvent(kEventCaptureComplete, {}, m_currentTransactionId);
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opControlBulb(const QVector<quint32>& params, const QByteArray&, QByteArray*)
 {
     if (params.value(0) == kControlEnd)
         createPictures(1);
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opControlSeries(const QVector<quint32>& params, const QByteArray&, QByteArray*)
@@ -596,7 +572,7 @@ quint16 Device::opControlSeries(const QVector<quint32>& params, const QByteArray
         stopSeries();
     else
         startSeries();
-    return kOK;
+    return kResponseOK;
 }
 
 void BRX_Commu_VirtualCameraDevice::releaseShutter()
@@ -681,31 +657,34 @@ void BRX_Commu_VirtualCameraDevice::logAdded(const BRX_Commu_VirtualCameraStore:
 
 bool BRX_Commu_VirtualCameraDevice::isMirrorUpOn() const
 {
-    if (BRX_Commu_VirtualCameraProfile::isStructMProduct(m_productId))
+    switch (BRX_Commu_ProductFamily::of(m_productId)) {
+    case BRX_Commu_ProductFamily::kStructM:
         return false;
-    if (BRX_Commu_VirtualCameraProfile::isStructProduct(m_productId))
+    case BRX_Commu_ProductFamily::kStruct:
         return m_settings.at(kBlockMirrorUpMode) != 0;
-    return propertyValue(kPropMirrorUpMode) != 0;
+    case BRX_Commu_ProductFamily::kDeviceProperties:
+        break;
+    }
+    return propertyValue(kDevicePropMirrorUpMode) != 0;
 }
 
 // The files of one picture, in the order the camera writes them.
 QVector<quint16> BRX_Commu_VirtualCameraDevice::pictureFormats() const
 {
-    typedef BRX_Commu_VirtualCameraStore Store;
-    const int fileFormat = BRX_Commu_VirtualCameraProfile::isStructProduct(m_productId)
+    const int fileFormat = BRX_Commu_ProductFamily::hasSettingsBlock(m_productId)
                                ? quint8(m_settings.at(kBlockFileFormat))
-                               : int(propertyValue(kPropFileFormat));
+                               : int(propertyValue(kDevicePropFileFormat));
     switch (fileFormat) {
     case 1:
     case 2:
         if (m_productId == kJpgFirstProduct)
-            return {Store::kFormatJpg, Store::kFormatDng};
-        return {Store::kFormatDng, Store::kFormatJpg};
+            return {Device::kFormatJpg, Device::kFormatDng};
+        return {Device::kFormatDng, Device::kFormatJpg};
     case 3:
     case 4:
-        return {Store::kFormatJpg};
+        return {Device::kFormatJpg};
     default:
-        return {Store::kFormatDng};
+        return {Device::kFormatDng};
     }
 }
 
@@ -720,13 +699,13 @@ bool BRX_Commu_VirtualCameraDevice::deleteObjectOnCamera(quint32 handle)
 quint16 Device::opGetStorageIDs(const QVector<quint32>&, const QByteArray&, QByteArray* dataIn)
 {
     *dataIn = uint32Array({BRX_Commu_VirtualCameraStore::kStorageId});
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opGetStorageInfo(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
 {
     if (params.value(0) != BRX_Commu_VirtualCameraStore::kStorageId)
-        return kInvalidStorageID;
+        return kResponseInvalidStorageID;
     QByteArray out;
     BRX_Commu_ByteWriter::appendU16(out, kStorageTypeRemovableRam);
     BRX_Commu_ByteWriter::appendU16(out, kFilesystemGenericHierarchical);
@@ -742,7 +721,7 @@ quint16 Device::opGetStorageInfo(const QVector<quint32>& params, const QByteArra
     BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("Virtual card"));
     BRX_Commu_ByteWriter::appendPtpString(out, QString());
     *dataIn = out;
-    return kOK;
+    return kResponseOK;
 }
 
 // All objects of the storage are listed; the camera cannot filter by format or folder.
@@ -750,13 +729,13 @@ quint16 Device::opGetObjectHandles(const QVector<quint32>& params, const QByteAr
 {
     const quint32 storage = params.value(0);
     if (storage != kAllStorages && storage != BRX_Commu_VirtualCameraStore::kStorageId)
-        return kInvalidStorageID;
+        return kResponseInvalidStorageID;
     if (params.value(1) != 0)
-        return kSpecificationByFormatUnsupported;
+        return kResponseSpecificationByFormatUnsupported;
     if (params.value(2) != 0)
-        return kParameterNotSupported;
+        return kResponseParameterNotSupported;
     *dataIn = uint32Array(m_store.handles());
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opGetObjectInfo(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
@@ -764,12 +743,12 @@ quint16 Device::opGetObjectInfo(const QVector<quint32>& params, const QByteArray
     const quint32 handle = params.value(0);
     const BRX_Commu_VirtualCameraStore::Object* object = m_store.find(handle);
     if (!object)
-        return kInvalidObjectHandle;
+        return kResponseInvalidObjectHandle;
     if (!BRX_Commu_VirtualCameraStore::isThumbnailKind(params.value(1)))
-        return kInvalidParameter;
+        return kResponseInvalidParameter;
     *dataIn = m_store.objectInfo(*object, int(params.value(1)),
                                  handle == BRX_Commu_VirtualCameraStore::kPendingHandle);
-    return kOK;
+    return kResponseOK;
 }
 
 // The stored bytes themselves: a large object is shared, not copied.
@@ -777,31 +756,31 @@ quint16 Device::opGetObject(const QVector<quint32>& params, const QByteArray&, Q
 {
     const BRX_Commu_VirtualCameraStore::Object* object = m_store.find(params.value(0));
     if (!object)
-        return kInvalidObjectHandle;
+        return kResponseInvalidObjectHandle;
     *dataIn = object->data;
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opGetThumb(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
 {
     const BRX_Commu_VirtualCameraStore::Object* object = m_store.find(params.value(0));
     if (!object)
-        return kInvalidObjectHandle;
+        return kResponseInvalidObjectHandle;
     if (!BRX_Commu_VirtualCameraStore::isThumbnailKind(params.value(1)))
-        return kInvalidParameter;
+        return kResponseInvalidParameter;
     const QByteArray& thumbnail = BRX_Commu_VirtualCameraStore::thumbnail(*object, int(params.value(1)));
     if (thumbnail.isEmpty())
-        return kNoThumbnailPresent;
+        return kResponseNoThumbnailPresent;
     *dataIn = thumbnail;
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opDeleteObject(const QVector<quint32>& params, const QByteArray&, QByteArray*)
 {
     const quint32 handle = params.value(0);
     if (m_store.isFolder(handle))
-        return kObjectWriteProtected;
-    return deleteObjectOnCamera(handle) ? kOK : kInvalidObjectHandle;
+        return kResponseObjectWriteProtected;
+    return deleteObjectOnCamera(handle) ? kResponseOK : kResponseInvalidObjectHandle;
 }
 
 // The bytes from the offset, at most as many as asked for; an offset at or
@@ -810,45 +789,45 @@ quint16 Device::opGetPartialObject(const QVector<quint32>& params, const QByteAr
 {
     const BRX_Commu_VirtualCameraStore::Object* object = m_store.find(params.value(0));
     if (!object)
-        return kInvalidObjectHandle;
+        return kResponseInvalidObjectHandle;
     const quint32 size = quint32(object->data.size());
     const quint32 offset = params.value(1);
     if (offset >= size)
-        return kInvalidParameter;
+        return kResponseInvalidParameter;
     const quint32 count = qMin(params.value(2, kWholeObject), size - offset);
     *dataIn = object->data.mid(int(offset), int(count));
-    return kOK;
+    return kResponseOK;
 }
 
 // The host has the head of the queue; an empty queue is acknowledged all the same.
 quint16 Device::opTransferObjectReady(const QVector<quint32>&, const QByteArray&, QByteArray*)
 {
     m_store.popPending();
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opGetObjectPropsSupported(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
 {
     const quint32 format = params.value(0);
-    const bool picture = format == BRX_Commu_VirtualCameraStore::kFormatJpg
-                         || format == BRX_Commu_VirtualCameraStore::kFormatDng;
+    const bool picture = format == Device::kFormatJpg
+                         || format == Device::kFormatDng;
     QByteArray out;
     BRX_Commu_ByteWriter::appendU32(out, picture ? 1 : 0);
     if (picture)
         BRX_Commu_ByteWriter::appendU16(out, kObjectPropOrientation);
     *dataIn = out;
-    return kOK;
+    return kResponseOK;
 }
 
 quint16 Device::opGetObjectPropValue(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
 {
     const BRX_Commu_VirtualCameraStore::Object* object = m_store.find(params.value(0));
     if (!object)
-        return kInvalidObjectHandle;
-    if (params.value(1) != kObjectPropOrientation || object->format == BRX_Commu_VirtualCameraStore::kFormatFolder)
-        return kInvalidObjectPropCode;
+        return kResponseInvalidObjectHandle;
+    if (params.value(1) != kObjectPropOrientation || object->format == Device::kFormatFolder)
+        return kResponseInvalidObjectPropCode;
     QByteArray out;
     BRX_Commu_ByteWriter::appendU16(out, object->orientation);
     *dataIn = out;
-    return kOK;
+    return kResponseOK;
 }

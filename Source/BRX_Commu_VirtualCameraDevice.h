@@ -1,6 +1,7 @@
 #ifndef BRX_COMMU_VIRTUALCAMERADEVICE_H
 #define BRX_COMMU_VIRTUALCAMERADEVICE_H
 
+#include "BRX_Commu_PtpCodes.h"
 #include "BRX_Commu_PtpContainer.h"
 #include "BRX_Commu_VirtualCameraProperty.h"
 #include "BRX_Commu_VirtualCameraStore.h"
@@ -14,35 +15,13 @@
 // The device-side PTP logic of the virtual camera: session and transaction
 // checks, the operations and the camera's data. Knows nothing of USB, so it
 // can be served over any link. Not thread-safe: its owner locks.
-class BRX_Commu_VirtualCameraDevice
+class BRX_Commu_VirtualCameraDevice : public BRX_Commu_PtpCodes
 {
 public:
-    enum ResponseCode : quint16 {
-        kOK = 0x2001,
-        kGeneralError = 0x2002,
-        kSessionNotOpen = 0x2003,
-        kInvalidTransactionID = 0x2004,
-        kOperationNotSupported = 0x2005,
-        kParameterNotSupported = 0x2006,
-        kInvalidStorageID = 0x2008,
-        kInvalidObjectHandle = 0x2009,
-        kDevicePropNotSupported = 0x200A,
-        kObjectWriteProtected = 0x200D,
-        kAccessDenied = 0x200F,
-        kNoThumbnailPresent = 0x2010,
-        kSpecificationByFormatUnsupported = 0x2014,
-        kDeviceBusy = 0x2019,
-        kInvalidDevicePropFormat = 0x201B,
-        kInvalidDevicePropValue = 0x201C,
-        kInvalidParameter = 0x201D,
-        kSessionAlreadyOpen = 0x201E,
-        kInvalidObjectPropCode = 0xA801,
-    };
-
     // One operation's answer: the response code and, for a data-in operation
     // that succeeded, the data phase.
     struct Reply {
-        quint16 code = kOK;
+        quint16 code = kResponseOK;
         bool hasData = false;
         QByteArray data;
     };

@@ -13,8 +13,6 @@ namespace {
 typedef BRX_Commu_UsbPipe Pipe;
 typedef BRX_Commu_VirtualCameraLink::Fault Fault;
 
-// The response a device queues for a transaction it gave up on.
-const quint16 kTransactionCancelled = 0x201F;
 const char kSurplusByte = 0x5A;
 const qint64 kForever = std::numeric_limits<qint64>::max();
 
@@ -129,7 +127,7 @@ void BRX_Commu_VirtualCameraLink::commandReceived(const BRX_Commu_PtpContainer& 
     }
     BRX_Commu_PtpContainer parsed = command;
     if (!parsed.decodeParams(reinterpret_cast<const quint8*>(bytes.constData()), quint32(bytes.size()))) {
-        queueResponse(BRX_Commu_VirtualCameraDevice::kParameterNotSupported, command.transactionId);
+        queueResponse(BRX_Commu_VirtualCameraDevice::kResponseParameterNotSupported, command.transactionId);
         return;
     }
     m_stallOutAt = -1;
@@ -177,7 +175,7 @@ void BRX_Commu_VirtualCameraLink::dataReceived(const BRX_Commu_PtpContainer& hea
     m_stallOutAt = -1;
     if (header.transactionId != m_pendingCommand.transactionId || header.code != m_pendingCommand.code) {
         ++m_protocolErrors;
-        queueResponse(BRX_Commu_VirtualCameraDevice::kGeneralError, m_pendingCommand.transactionId);
+        queueResponse(BRX_Commu_VirtualCameraDevice::kResponseGeneralError, m_pendingCommand.transactionId);
         return;
     }
     execute(m_pendingCommand, bytes.mid(int(BRX_Commu_PtpContainer::kHeaderSize)));
@@ -414,7 +412,7 @@ void BRX_Commu_VirtualCameraLink::abortTransaction(quint32 transactionId)
     m_awaitingData = false;
     m_incoming.clear();
     m_device->cancelTransaction(transactionId);
-    queueResponse(kTransactionCancelled, transactionId);
+    queueResponse(BRX_Commu_VirtualCameraDevice::kResponseTransactionCancelled, transactionId);
 }
 
 void BRX_Commu_VirtualCameraLink::dropSegments(quint32 transactionId, bool keepLateAnswers)
@@ -460,7 +458,7 @@ BRX_Commu_UsbPipe::DeviceStatus BRX_Commu_VirtualCameraLink::deviceStatus() cons
     if (m_stalledOut)
         status.halted.append(Pipe::kBulkOut);
     const bool busy = isSilent() || now() < m_busyUntil || !status.halted.isEmpty();
-    status.code = busy ? BRX_Commu_VirtualCameraDevice::kDeviceBusy : BRX_Commu_VirtualCameraDevice::kOK;
+    status.code = busy ? BRX_Commu_VirtualCameraDevice::kResponseDeviceBusy : BRX_Commu_VirtualCameraDevice::kResponseOK;
     return status;
 }
 

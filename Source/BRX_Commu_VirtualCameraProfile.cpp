@@ -1,29 +1,41 @@
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Commu_ByteWriter.h"
+#include "BRX_Commu_ProductFamily.h"
+#include "BRX_Commu_PtpCodes.h"
 
 #include <QString>
-#include <algorithm>
 #include <cstring>
-#include <iterator>
 
 namespace {
 
 typedef BRX_Commu_VirtualCameraProperty Property;
 typedef QVector<qint64> Values;
 
-const int kProducts[] = {0x2009, 0x2011, 0x2021, 0x2031, 0x2041, 0x2051, 0x2061};
+typedef BRX_Commu_PtpCodes Codes;
 
 const quint16 kCommonOperations[] = {
-    0x1001, 0x1002, 0x1003, 0x1004, 0x1005, 0x1007, 0x1008, 0x1009, 0x100A, 0x100B, 0x100E, 0x101B,
-    0x9003, 0x9004, 0x9005, 0x9006, 0x9007, 0x9008, 0x9016, 0x9019, 0x901A, 0x901B, 0x901C, 0x901D,
-    0x901E, 0x9020, 0x9021, 0x9022, 0x9023};
-const quint16 kStructOperations[] = {0x9001, 0x9002};
-const quint16 kPropertyOperations[] = {0x1014, 0x1015, 0x1016};
-const quint16 kObjectPropertyOperations[] = {0x9801, 0x9803};
-const quint16 kLiveViewOperations[] = {0x1024, 0x9025};
-const quint16 kCommonEvents[] = {0x4002, 0x4003, 0x4004, 0x4005, 0x4009, 0x400C, 0x400D, 0xC000, 0xC002,
-                                 0xC006, 0xC007, 0xC008, 0xC00C};
-const quint16 kPropertyEvents[] = {0xC00A};
+    Codes::kOpGetDeviceInfo,         Codes::kOpOpenSession,           Codes::kOpCloseSession,
+    Codes::kOpGetStorageIDs,         Codes::kOpGetStorageInfo,        Codes::kOpGetObjectHandles,
+    Codes::kOpGetObjectInfo,         Codes::kOpGetObject,             Codes::kOpGetThumb,
+    Codes::kOpDeleteObject,          Codes::kOpInitiateCapture,       Codes::kOpGetPartialObject,
+    Codes::kOpGetLensData,           Codes::kOpRelease,               Codes::kOpOpenVQSession,
+    Codes::kOpCloseVQSession,        Codes::kOpTransferObjectReady,   Codes::kOpGetGeotackingData,
+    Codes::kOpControlAutoFocus,      Codes::kOpControlBulbExposure,   Codes::kOpControlContinuousExposure,
+    Codes::kOpControlVideoRecording, Codes::kOpControlPhotoLiveView,  Codes::kOpKeepCameraActive,
+    Codes::kOpMoveLens,              Codes::kOpGet3DAxisData,         Codes::kOpToggleZoomMode,
+    Codes::kOpSetFocusCrossPosition, Codes::kOpControlLVWhiteBalance};
+const quint16 kStructOperations[] = {Codes::kOpSetCameraSettings, Codes::kOpGetCameraSettings};
+const quint16 kPropertyOperations[] = {Codes::kOpGetDevicePropDesc, Codes::kOpGetDevicePropValue,
+                                       Codes::kOpSetDevicePropValue};
+const quint16 kObjectPropertyOperations[] = {Codes::kOpGetObjectPropsSupported, Codes::kOpGetObjectPropValue};
+const quint16 kLiveViewOperations[] = {Codes::kOpGetStreamInfo, Codes::kOpGetStreamData};
+const quint16 kCommonEvents[] = {
+    Codes::kEventObjectAdded,       Codes::kEventObjectRemoved,         Codes::kEventStoreAdded,
+    Codes::kEventStoreRemoved,      Codes::kEventRequestObjectTransfer, Codes::kEventStorageInfoChanged,
+    Codes::kEventCaptureComplete,   Codes::kVQCameraSettingsChanged,    Codes::kVQLensChanged,
+    Codes::kVQBulbTick,             Codes::kVQSelfTimerTick,            Codes::kVQGeoTackingStatusChanged,
+    Codes::kVQ3DAxisDataChanged};
+const quint16 kPropertyEvents[] = {Codes::kVQDevicePropChanged};
 
 // One settings-block field: offset, width, value.
 struct BlockField {
@@ -144,80 +156,80 @@ QVector<Property> settingProperties(int productId)
     const Values onOff = upTo(1);
     const Values lowStandardHigh = upTo(2);
     return {
-        Property::enumeration(0x500F, Property::kUInt32, 400, sensitivityValues(productId)),
-        Property::enumeration(0x5013, Property::kUInt16, 0, captureModeValues(productId)),
-        Property::enumeration(0xD000, Property::kUInt32, 10, {1, 2, 5, 10, 50, 100, 500, 1000, 2500, 5000, 9999}),
-        Property::enumeration(0xD001, Property::kUInt32, 5, intervalTimeValues(productId)),
+        Property::enumeration(Codes::kDevicePropExposureIndex, Property::kUInt32, 400, sensitivityValues(productId)),
+        Property::enumeration(Codes::kDevicePropStillCaptureMode, Property::kUInt16, 0, captureModeValues(productId)),
+        Property::enumeration(Codes::kDevicePropIntervalFrames, Property::kUInt32, 10, {1, 2, 5, 10, 50, 100, 500, 1000, 2500, 5000, 9999}),
+        Property::enumeration(Codes::kDevicePropIntervalTime, Property::kUInt32, 5, intervalTimeValues(productId)),
         // Focus modes 0 single, 1 continuous autofocus, 2 manual.
-        Property::enumeration(0x500A, Property::kUInt16, 2, upTo(2)),
-        Property::enumeration(0xD004, Property::kUInt32, 1, {0, 1, 3}),
-        Property::enumeration(0x500B, Property::kUInt16, 2, lowStandardHigh),
+        Property::enumeration(Codes::kDevicePropFocusMode, Property::kUInt16, 2, upTo(2)),
+        Property::enumeration(Codes::kDevicePropFileFormat, Property::kUInt32, 1, {0, 1, 3}),
+        Property::enumeration(Codes::kDevicePropExposureMeteringMode, Property::kUInt16, 2, lowStandardHigh),
         // The exposure modes the camera model accepts; 4 is bulb.
-        Property::enumeration(0x500E, Property::kUInt16, 2, upTo(5)),
-        Property::enumeration(0x5010, Property::kInt16, 0, compensationValues(productId)),
-        Property::enumeration(0xD040, Property::kUInt32, 500, {333, 500}),
-        Property::enumeration(0xD005, Property::kUInt32, 0, onOff),
-        Property::enumeration(0xD006, Property::kUInt32, 3, {3, 5}),
-        Property::enumeration(0xD007, Property::kUInt32, 1000, bracketingStepValues(productId)),
-        Property::enumeration(0xD008, Property::kUInt32, 1, onOff),
-        Property::enumeration(0xD00A, Property::kUInt32, 0, onOff),
-        Property::enumeration(0xD050, Property::kUInt32, 0, onOff),
-        Property::enumeration(0xD04F, Property::kUInt32, 0, upTo(5)),
-        Property::enumeration(0xD00F, Property::kUInt32, jpgResolutionValues(productId).first(),
+        Property::enumeration(Codes::kDevicePropExposureProgramMode, Property::kUInt16, 2, upTo(5)),
+        Property::enumeration(Codes::kDevicePropExposureBiasCompensation, Property::kInt16, 0, compensationValues(productId)),
+        Property::enumeration(Codes::kDevicePropExposCompensStepSize, Property::kUInt32, 500, {333, 500}),
+        Property::enumeration(Codes::kDevicePropBracketingEnabled, Property::kUInt32, 0, onOff),
+        Property::enumeration(Codes::kDevicePropBracketingFrames, Property::kUInt32, 3, {3, 5}),
+        Property::enumeration(Codes::kDevicePropBracketingAperture, Property::kUInt32, 1000, bracketingStepValues(productId)),
+        Property::enumeration(Codes::kDevicePropBracketingAutomatic, Property::kUInt32, 1, onOff),
+        Property::enumeration(Codes::kDevicePropMirrorUpMode, Property::kUInt32, 0, onOff),
+        Property::enumeration(Codes::kDevicePropSensorFormat, Property::kUInt32, 0, onOff),
+        Property::enumeration(Codes::kDevicePropPhotoAspectRatio, Property::kUInt32, 0, upTo(5)),
+        Property::enumeration(Codes::kDevicePropPhotoResolutionJPG, Property::kUInt32, jpgResolutionValues(productId).first(),
                               jpgResolutionValues(productId)),
-        Property::enumeration(0xD03F, Property::kUInt32, 0, onOff),
-        Property::enumeration(0xD125, Property::kUInt32, 8, videoModeValues(productId)),
-        Property::range(0xD082, Property::kUInt32, 3, 0, 27, 1),
-        Property::enumeration(0x5014, Property::kUInt8, 1, lowStandardHigh),
-        Property::enumeration(0x5015, Property::kUInt8, 1, lowStandardHigh),
-        Property::enumeration(0xD016, Property::kUInt32, 1, lowStandardHigh),
-        Property::enumeration(0xD13B, Property::kUInt32, 0, onOff),
-        Property::enumeration(0xD012, Property::kUInt32, 0, onOff),
-        Property::enumeration(0xD013, Property::kUInt32, 0, onOff),
-        Property::range(0xD121, Property::kUInt32, 3, 0, 5, 1),
-        Property::range(0xD122, Property::kUInt32, 3, 0, 5, 1),
-        Property::range(0xD123, Property::kUInt32, 0, 0, 5, 1),
-        Property::enumeration(0xD115, Property::kUInt32, 0, onOff),
-        Property::enumeration(0x5005, Property::kUInt16, 0, whiteBalanceValues(productId)),
-        Property::enumeration(0xD014, Property::kUInt32, 5000, colorTemperatureValues(productId)),
-        Property::enumeration(0xD015, Property::kUInt32, 0, lowStandardHigh),
-        Property::enumeration(0xD018, Property::kUInt32, 0, lowStandardHigh),
-        Property::enumeration(0xD01A, Property::kInt32, 3, {0, 1, 3, 5, -1}),
-        Property::enumeration(0xD024, Property::kUInt32, 1, upTo(3)),
-        Property::enumeration(0xD02D, Property::kUInt32, 0, onOff),
-        Property::range(0xD036, Property::kUInt32, 0, 0, 10, 1),
-        Property::enumeration(0xD04E, Property::kUInt32, 0, onOff),
-        Property::enumeration(0xD080, Property::kUInt32, 1, onOff),
-        Property::enumeration(0xD079, Property::kUInt32, 0, {0, 8, 12, 16, 24, 32, 45, 60}),
+        Property::enumeration(Codes::kDevicePropVideoFileFormat, Property::kUInt32, 0, onOff),
+        Property::enumeration(Codes::kDevicePropVideoResAndFrRate, Property::kUInt32, 8, videoModeValues(productId)),
+        Property::range(Codes::kDevicePropVideoFormatResol, Property::kUInt32, 3, 0, 27, 1),
+        Property::enumeration(Codes::kDevicePropContrast, Property::kUInt8, 1, lowStandardHigh),
+        Property::enumeration(Codes::kDevicePropSharpness, Property::kUInt8, 1, lowStandardHigh),
+        Property::enumeration(Codes::kDevicePropSaturation, Property::kUInt32, 1, lowStandardHigh),
+        Property::enumeration(Codes::kDevicePropMonochrome, Property::kUInt32, 0, onOff),
+        Property::enumeration(Codes::kDevicePropAudioLevel, Property::kUInt32, 0, onOff),
+        Property::enumeration(Codes::kDevicePropAudioWindElim, Property::kUInt32, 0, onOff),
+        Property::range(Codes::kDevicePropAudioVolSpeaker, Property::kUInt32, 3, 0, 5, 1),
+        Property::range(Codes::kDevicePropAudioVolHeadphone, Property::kUInt32, 3, 0, 5, 1),
+        Property::range(Codes::kDevicePropAudioVolMicrophone, Property::kUInt32, 0, 0, 5, 1),
+        Property::enumeration(Codes::kDevicePropExposureSimulation, Property::kUInt32, 0, onOff),
+        Property::enumeration(Codes::kDevicePropWhiteBalance, Property::kUInt16, 0, whiteBalanceValues(productId)),
+        Property::enumeration(Codes::kDevicePropWhiteBalanceColorTemp, Property::kUInt32, 5000, colorTemperatureValues(productId)),
+        Property::enumeration(Codes::kDevicePropColorManagement, Property::kUInt32, 0, lowStandardHigh),
+        Property::enumeration(Codes::kDevicePropExternalShooting, Property::kUInt32, 0, lowStandardHigh),
+        Property::enumeration(Codes::kDevicePropAutoreviewDuration, Property::kInt32, 3, {0, 1, 3, 5, -1}),
+        Property::enumeration(Codes::kDevicePropAutoPowerOff, Property::kUInt32, 1, upTo(3)),
+        Property::enumeration(Codes::kDevicePropKeyLock, Property::kUInt32, 0, onOff),
+        Property::range(Codes::kDevicePropLanguage, Property::kUInt32, 0, 0, 10, 1),
+        Property::enumeration(Codes::kDevicePropAutoFocusLimit, Property::kUInt32, 0, onOff),
+        Property::enumeration(Codes::kDevicePropElectronicShutter, Property::kUInt32, 1, onOff),
+        Property::enumeration(Codes::kDevicePropExposTimeBulbPreset, Property::kUInt32, 0, {0, 8, 12, 16, 24, 32, 45, 60}),
         // Shutter codes from 125 s to 1/8000 s, aperture codes from f/1 to f/22.
-        Property::range(0xD03B, Property::kInt32, 0x0767, -1784, 3328, 1),
-        Property::range(0xD03C, Property::kInt32, 0x0480, 0, 0x0900, 1),
+        Property::range(Codes::kDevicePropExposureTimeWrite, Property::kInt32, 0x0767, -1784, 3328, 1),
+        Property::range(Codes::kDevicePropApertureWrite, Property::kInt32, 0x0480, 0, 0x0900, 1),
     };
 }
 
 QVector<Property> statusProperties()
 {
     return {
-        Property::readOnly(0xD616, Property::kUInt32, 1),
-        Property::readOnly(0x5001, Property::kUInt8, 80),
-        Property::readOnly(0xD608, Property::kUInt32, 0xFF),
-        Property::readOnly(0xD625, Property::kInt32, -1784),
-        Property::readOnly(0xD626, Property::kUInt32, 2),
-        Property::readOnly(0xD627, Property::kInt32, 0),
-        Property::readOnly(0xD628, Property::kInt32, 0),
-        Property::readOnly(0xD618, Property::kUInt32, 0),
-        Property::readOnly(0xD619, Property::kUInt32, 0),
-        Property::readOnly(0xD623, Property::kUInt32, 1),
-        Property::readOnly(0xD622, Property::kUInt32, 0),
-        Property::readOnly(0xD621, Property::kUInt32, 0),
-        Property::readOnly(0xD62B, Property::kUInt32, 12723),
-        Property::readOnly(0xD06F, Property::kUInt32, 0),
-        Property::readOnly(0xD643, Property::kUInt32, 0),
-        Property::readOnly(0xD65F, Property::kInt32, 0),
-        Property::readOnly(0xD610, Property::kUInt32, 400),
-        Property::readOnly(0xD615, Property::kInt32, 0),
-        Property::readOnly(0xD60C, Property::kInt32, 0x0767),
-        Property::readOnly(0xD60E, Property::kInt32, 0x0480),
+        Property::readOnly(Codes::kDevicePropBatteryInfo, Property::kUInt32, 1),
+        Property::readOnly(Codes::kDevicePropBatteryLevel, Property::kUInt8, 80),
+        Property::readOnly(Codes::kDevicePropBatteryLevelExtern, Property::kUInt32, 0xFF),
+        Property::readOnly(Codes::kDevicePropExposureTimeMax, Property::kInt32, -1784),
+        Property::readOnly(Codes::kDevicePropPowerSwitch, Property::kUInt32, 2),
+        Property::readOnly(Codes::kDevicePropSelfTimerRestTime, Property::kInt32, 0),
+        Property::readOnly(Codes::kDevicePropBulbModeTime, Property::kInt32, 0),
+        Property::readOnly(Codes::kDevicePropFlashStatus, Property::kUInt32, 0),
+        Property::readOnly(Codes::kDevicePropFlashSyncStatus, Property::kUInt32, 0),
+        Property::readOnly(Codes::kDevicePropFocusConfirmEnabled, Property::kUInt32, 1),
+        Property::readOnly(Codes::kDevicePropFocusConfirmBadSignal, Property::kUInt32, 0),
+        Property::readOnly(Codes::kDevicePropFocusConfirmValue, Property::kUInt32, 0),
+        Property::readOnly(Codes::kDevicePropFocusDistance, Property::kUInt32, 12723),
+        Property::readOnly(Codes::kDevicePropAutoFocusLimitDist, Property::kUInt32, 0),
+        Property::readOnly(Codes::kDevicePropLensConnectionType, Property::kUInt32, 0),
+        Property::readOnly(Codes::kDevicePropOrientation, Property::kInt32, 0),
+        Property::readOnly(Codes::kDevicePropSensitivityASA, Property::kUInt32, 400),
+        Property::readOnly(Codes::kDevicePropLightmeter, Property::kInt32, 0),
+        Property::readOnly(Codes::kDevicePropExposureTime, Property::kInt32, 0x0767),
+        Property::readOnly(Codes::kDevicePropAperture, Property::kInt32, 0x0480),
     };
 }
 
@@ -226,11 +238,11 @@ QVector<Property> statusProperties()
 QVector<Property> liveViewProperties()
 {
     return {
-        Property::readOnly(0x5020, Property::kUInt32, 0),
-        Property::enumeration(0x5021, Property::kUInt32, 0, upTo(1)),
-        Property::readOnly(0x5022, Property::kUInt32, 0x47504A4D),
-        Property::readOnly(0x5025, Property::kUInt32, 25000),
-        Property::readOnly(0xD632, Property::kUInt32, 0),
+        Property::readOnly(Codes::kDevicePropSupportedStreams, Property::kUInt32, 0),
+        Property::enumeration(Codes::kDevicePropEnabledStreams, Property::kUInt32, 0, upTo(1)),
+        Property::readOnly(Codes::kDevicePropStreamVideoFormat, Property::kUInt32, 0x47504A4D),
+        Property::readOnly(Codes::kDevicePropStreamVideoFrameRate, Property::kUInt32, 25000),
+        Property::readOnly(Codes::kDevicePropStreamVideoResolution, Property::kUInt32, 0),
     };
 }
 
@@ -260,17 +272,7 @@ QVector<quint16> propertyCodes(int productId)
 
 bool BRX_Commu_VirtualCameraProfile::isSupported(int productId)
 {
-    return std::find(std::begin(kProducts), std::end(kProducts), productId) != std::end(kProducts);
-}
-
-bool BRX_Commu_VirtualCameraProfile::isStructProduct(int productId)
-{
-    return productId == 0x2009 || productId == 0x2011 || isStructMProduct(productId);
-}
-
-bool BRX_Commu_VirtualCameraProfile::isStructMProduct(int productId)
-{
-    return productId == 0x2021 || productId == 0x2051;
+    return BRX_Commu_ProductFamily::knownProducts().contains(productId);
 }
 
 bool BRX_Commu_VirtualCameraProfile::hasObjectProperties(int productId)
@@ -280,14 +282,14 @@ bool BRX_Commu_VirtualCameraProfile::hasObjectProperties(int productId)
 
 bool BRX_Commu_VirtualCameraProfile::hasLiveView(int productId)
 {
-    return isSupported(productId) && !isStructProduct(productId);
+    return isSupported(productId) && !BRX_Commu_ProductFamily::hasSettingsBlock(productId);
 }
 
 QVector<quint16> BRX_Commu_VirtualCameraProfile::operations(int productId)
 {
     QVector<quint16> codes;
     appendCodes(codes, kCommonOperations);
-    if (isStructProduct(productId))
+    if (BRX_Commu_ProductFamily::hasSettingsBlock(productId))
         appendCodes(codes, kStructOperations);
     else
         appendCodes(codes, kPropertyOperations);
@@ -302,7 +304,7 @@ QVector<quint16> BRX_Commu_VirtualCameraProfile::events(int productId)
 {
     QVector<quint16> codes;
     appendCodes(codes, kCommonEvents);
-    if (!isStructProduct(productId))
+    if (!BRX_Commu_ProductFamily::hasSettingsBlock(productId))
         appendCodes(codes, kPropertyEvents);
     return codes;
 }
@@ -319,7 +321,7 @@ QByteArray BRX_Commu_VirtualCameraProfile::deviceInfo(int productId)
     appendArray(out, events(productId));
     appendArray(out, propertyCodes(productId));
     appendArray(out, {});
-    appendArray(out, {0x3801, 0x3802, 0x3000});
+    appendArray(out, {Codes::kFormatJpg, Codes::kFormatDng, Codes::kFormatUndefined});
     BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("Virtual Camera Works"));
     BRX_Commu_ByteWriter::appendPtpString(out, model(productId));
     BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("1.0.0"));
@@ -334,7 +336,7 @@ QString BRX_Commu_VirtualCameraProfile::model(int productId)
 
 int BRX_Commu_VirtualCameraProfile::productIdOfModel(const QString& text)
 {
-    for (int productId : kProducts) {
+    for (int productId : BRX_Commu_ProductFamily::knownProducts()) {
         if (model(productId) == text)
             return productId;
     }
@@ -344,20 +346,25 @@ int BRX_Commu_VirtualCameraProfile::productIdOfModel(const QString& text)
 QByteArray BRX_Commu_VirtualCameraProfile::settingsBlock(int productId)
 {
     QByteArray block(kSettingsBlockSize, '\0');
-    if (isStructMProduct(productId)) {
+    switch (BRX_Commu_ProductFamily::of(productId)) {
+    case BRX_Commu_ProductFamily::kStructM:
         for (const BlockField& field : kStructMBlock)
             BRX_Commu_ByteWriter::putValue(block, field.offset, field.value, field.width);
-    } else if (isStructProduct(productId)) {
+        break;
+    case BRX_Commu_ProductFamily::kStruct:
         for (const BlockField& field : kStructBlock)
             BRX_Commu_ByteWriter::putValue(block, field.offset, field.value, field.width);
         BRX_Commu_ByteWriter::putValue(block, 0x45, structIsoValue(productId), 2);
+        break;
+    case BRX_Commu_ProductFamily::kDeviceProperties:
+        break;
     }
     return block;
 }
 
 QVector<BRX_Commu_VirtualCameraProperty> BRX_Commu_VirtualCameraProfile::properties(int productId)
 {
-    if (isStructProduct(productId) || !isSupported(productId))
+    if (BRX_Commu_ProductFamily::hasSettingsBlock(productId) || !isSupported(productId))
         return {};
     return statusProperties() + settingProperties(productId) + liveViewProperties();
 }

@@ -7,15 +7,12 @@
 #include <QVector>
 
 // What a virtual camera of one product holds after power-on: its DeviceInfo,
-// the settings block (struct products) or device properties (the others),
-// and the lens, 3D-axis and geotagging datasets.
+// the settings block or device properties as its family has them
+// (BRX_Commu_ProductFamily), and the lens, 3D-axis and geotagging datasets.
 class BRX_Commu_VirtualCameraProfile
 {
 public:
     static bool isSupported(int productId);
-    // Products whose settings travel as one 100-byte block.
-    static bool isStructProduct(int productId);
-    static bool isStructMProduct(int productId);
     // Products that report the orientation as an object property (0xD800).
     static bool hasObjectProperties(int productId);
     // Products that stream live view (the device-property products).

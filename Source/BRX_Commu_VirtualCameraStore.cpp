@@ -1,5 +1,6 @@
 #include "BRX_Commu_VirtualCameraStore.h"
 #include "BRX_Commu_ByteWriter.h"
+#include "BRX_Commu_PtpCodes.h"
 #include "BRX_Commu_VirtualCameraPicture.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@ namespace {
 
 typedef BRX_Commu_VirtualCameraStore Store;
 typedef BRX_Commu_ByteWriter Writer;
+typedef BRX_Commu_PtpCodes Codes;
 
 const quint16 kProtectionNone = 0;
 const quint16 kAssociationGenericFolder = 1;
@@ -23,7 +25,7 @@ const PixelSize kThumbnailPixels[Store::kThumbnailKinds] = {{160, 120}, {640, 48
 
 QString fileName(int pictureNumber, quint16 format)
 {
-    const QString extension = format == Store::kFormatJpg ? QStringLiteral("JPG") : QStringLiteral("DNG");
+    const QString extension = format == Codes::kFormatJpg ? QStringLiteral("JPG") : QStringLiteral("DNG");
     return QStringLiteral("BRX_%1.%2").arg(pictureNumber, 4, 10, QChar('0')).arg(extension);
 }
 
@@ -46,13 +48,13 @@ void appendPictureFields(QByteArray& out, const Store::Object& object, int kind,
 {
     const QByteArray& thumbnail = Store::thumbnail(object, kind);
     const PixelSize pixels = thumbnail.isEmpty() ? PixelSize{0, 0} : kThumbnailPixels[kind];
-    Writer::appendU16(out, Store::kFormatJpg);
+    Writer::appendU16(out, Codes::kFormatJpg);
     Writer::appendU32(out, quint32(thumbnail.size()));
     Writer::appendU32(out, pixels.width);
     Writer::appendU32(out, pixels.height);
     Writer::appendU32(out, object.width);
     Writer::appendU32(out, object.width * 2u / 3u);
-    Writer::appendU32(out, object.format == Store::kFormatJpg ? kJpgBitDepth : kDngBitDepth);
+    Writer::appendU32(out, object.format == Codes::kFormatJpg ? kJpgBitDepth : kDngBitDepth);
     Writer::appendU32(out, parent);
     Writer::appendU16(out, 0); // not an association
 }
@@ -63,7 +65,7 @@ BRX_Commu_VirtualCameraStore::BRX_Commu_VirtualCameraStore()
 {
     Object folder;
     folder.handle = nextHandle(kTypeFolder);
-    folder.format = kFormatFolder;
+    folder.format = Codes::kFormatFolder;
     folder.fileName = kFolderName;
     m_folderHandle = folder.handle;
     m_objects << folder;
@@ -107,7 +109,7 @@ void BRX_Commu_VirtualCameraStore::forgetOldPictures()
 Store::Object BRX_Commu_VirtualCameraStore::makeFile(quint16 format, int pictureNumber,
                                                      const BRX_Commu_VirtualCameraPicture& picture)
 {
-    const bool isJpg = format == kFormatJpg;
+    const bool isJpg = format == Codes::kFormatJpg;
     Object file;
     file.handle = nextHandle(isJpg ? kTypeJpg : kTypeDng);
     file.format = format;
@@ -186,7 +188,7 @@ const QByteArray& BRX_Commu_VirtualCameraStore::thumbnail(const Object& object, 
     static const QByteArray none;
     if (!isThumbnailKind(quint32(kind)))
         return none;
-    if (kind == kLargePreview && object.format == kFormatJpg)
+    if (kind == kLargePreview && object.format == Codes::kFormatJpg)
         kind = kBigThumbnail;
     return object.thumbnails[kind];
 }

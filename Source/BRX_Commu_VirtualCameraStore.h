@@ -21,7 +21,6 @@ public:
     static constexpr quint32 kPendingHandle = 0x12345678;
     static constexpr quint32 kMaxObjectBytes = 1u << 30;
 
-    enum Format : quint16 { kFormatFolder = 0x3001, kFormatJpg = 0x3801, kFormatDng = 0x3802 };
     enum HandleType : quint32 { kTypeDng = 1, kTypeFolder = 3, kTypeJpg = 6 };
     // A large preview exists for DNGs only; a JPG answers it with its big thumbnail.
     enum ThumbnailKind { kSmallThumbnail, kBigThumbnail, kLargePreview, kThumbnailKinds };

@@ -47,8 +47,11 @@ QByteArray dumpLine(const QString& prefix, const unsigned char* bytes, quint64 o
 
 } // namespace
 
+// A switched-off message is not formatted and does not wait for the log.
 void debugPrint(eDebugFlag flag, const char* format, ...)
 {
+    if (!isDebugFlagSet(flag))
+        return;
     std::lock_guard<std::mutex> locker(g_logMutex);
     va_list args;
     va_start(args, format);
@@ -60,9 +63,9 @@ void debugPrint(eDebugFlag flag, const char* format, ...)
         // Too long for the shared buffer: format again into one that fits.
         std::vector<char> large(size_t(length) + 1);
         std::vsnprintf(large.data(), large.size(), format, retry);
-        BRX_Debug_Logfile::debug(flag, large.data());
+        BRX_Debug_Logfile::debug(large.data());
     } else if (length >= 0) {
-        BRX_Debug_Logfile::debug(flag, g_formatBuffer);
+        BRX_Debug_Logfile::debug(g_formatBuffer);
     }
     va_end(retry);
 }

@@ -25,8 +25,10 @@ enum : eDebugFlag {
     kDebugLiveView = 0x10000,
 };
 
-// Formats a printf-style message and hands it to BRX_Debug_Logfile::debug.
-// Messages of any length are written whole. Thread-safe.
+// Formats a printf-style message and hands it to BRX_Debug_Logfile::debug,
+// when flag is set (isDebugFlagSet); a message that is switched off costs
+// neither formatting nor the log's lock. Messages of any length are written
+// whole. Thread-safe.
 void debugPrint(eDebugFlag flag, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // True when flag is 0 or shares a bit with the current mask.

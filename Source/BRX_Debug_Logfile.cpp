@@ -2,9 +2,7 @@
 
 #include <QMessageLogger>
 
-void BRX_Debug_Logfile::debug(eDebugFlag flag, const char* text)
+void BRX_Debug_Logfile::debug(const char* text)
 {
-    if (!isDebugFlagSet(flag))
-        return;
     QMessageLogger("Source/BRX_Debug_Logfile", 0, "BRX_Debug_Logfile::debug").debug("%s", text);
 }

@@ -1,14 +1,13 @@
 #ifndef BRX_DEBUG_LOGFILE_H
 #define BRX_DEBUG_LOGFILE_H
 
-#include "BRX_Debug.h"
-
-// The sink of the debug log: every line goes to Qt's debug output, where the
-// host's message handler decides what happens with it.
+// The sink of the debug log: every line it is given goes to Qt's debug
+// output, where the host's message handler decides what happens with it.
+// Which lines are shown is decided before they reach it (BRX_Debug).
 class BRX_Debug_Logfile
 {
 public:
-    static void debug(eDebugFlag flag, const char* text);
+    static void debug(const char* text);
 };
 
 #endif

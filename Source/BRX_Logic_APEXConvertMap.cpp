@@ -1,6 +1,6 @@
 #include "BRX_Logic_APEXConvertMap.h"
 
-#include "BRX_Logic_ConverterBase.h"
+#include "BRX_Logic_Rounding.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -54,7 +54,7 @@ qint16 BRX_Logic_APEXConvertMap::codeNearestInLog(double value) const
 
 qint16 BRX_Logic_APEXConvertMap::codeFromApex(double apex)
 {
-    const double code = BRX_Logic_ConverterBase::roundHalfUp(apex * 256.0);
+    const double code = roundHalfUp(apex * 256.0);
     if (std::isnan(code))
         return 0;
     const double lowest = std::numeric_limits<qint16>::min();

@@ -2,7 +2,7 @@
 
 #include "BRX_Debug.h"
 #include "BRX_Logic_APEXConvertMap.h"
-#include "BRX_Logic_ConverterBase.h"
+#include "BRX_Logic_Rounding.h"
 
 #include <cmath>
 
@@ -49,7 +49,7 @@ BRX_Logic_APEXConvertMap g_convertMap;
 double nominalFNumber(double av)
 {
     const double exact = std::pow(2.0, av / 2.0);
-    const double fNumber = BRX_Logic_ConverterBase::roundHalfUp(exact * 10.0) / 10.0;
+    const double fNumber = roundHalfUp(exact * 10.0) / 10.0;
     for (const Correction& correction : kExactCorrections) {
         if (fNumber == correction.from)
             return correction.to;

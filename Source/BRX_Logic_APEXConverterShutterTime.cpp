@@ -1,7 +1,7 @@
 #include "BRX_Logic_APEXConverterShutterTime.h"
 
 #include "BRX_Debug.h"
-#include "BRX_Logic_ConverterBase.h"
+#include "BRX_Logic_Rounding.h"
 
 #include <cmath>
 #include <iterator>
@@ -95,7 +95,7 @@ const TextRules* textRulesFor(int productId, int stepSize)
 // range check is needed.
 QString roundedText(double x)
 {
-    return QString::number(BRX_Logic_ConverterBase::roundHalfUp(x), 'f', 0);
+    return QString::number(roundHalfUp(x), 'f', 0);
 }
 
 // The general form: whole seconds, or 1/n for times below a second.

@@ -2,17 +2,20 @@
 
 #include "BRX_Commu_ByteReader.h"
 #include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Commu_ProductFamily.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_APEXConverterAperture.h"
 #include "BRX_Logic_Camera3DAxisData.h"
 #include "BRX_Logic_CameraGeotackingData.h"
 #include "BRX_Logic_CameraLens.h"
 #include "BRX_Logic_CameraSettingsBase.h"
+#include "BRX_Logic_CameraSettingsFactory.h"
 #include "BRX_Logic_DeviceInfo.h"
 #include "BRX_Logic_DownloadRetry.h"
 #include "BRX_Logic_FolderSettings.h"
 #include "BRX_Logic_ImageDatabase.h"
 #include "BRX_Logic_ReleaseState.h"
+#include "BRX_Logic_Rounding.h"
 #include "BRX_Logic_SettingsChanges.h"
 #include "BRX_Logic_TransferThread.h"
 
@@ -225,18 +228,6 @@ void logStreamTags(const char* label, const StreamTags& tags)
         debugPrint(kDebugLiveView, "%s - Time Code    (HH:MM:SS.FF) = %02d:%02d:%02d.%02d", label,
                    tags.byte(kTagTimeCode, 0), tags.byte(kTagTimeCode, 1), tags.byte(kTagTimeCode, 2),
                    tags.byte(kTagTimeCode, 3));
-}
-
-int roundHalfUp(double x)
-{
-    return int(std::floor(x + 0.5));
-}
-
-// The products whose settings travel as one block; they also keep the
-// camera's auto power-off, which the camera model switches off meanwhile.
-bool isStructProduct(int productId)
-{
-    return productId == 0x2009 || productId == 0x2011 || productId == 0x2021 || productId == 0x2051;
 }
 
 }  // namespace
@@ -476,11 +467,11 @@ BRX_Logic_Camera::~BRX_Logic_Camera()
 void BRX_Logic_Camera::createSettings()
 {
     std::lock_guard<std::recursive_mutex> locker(m_settingsMutex);
-    m_settings = BRX_Logic_CameraSettingsBase::create(m_access, m_deviceInfo);
+    m_settings = BRX_Logic_CameraSettingsFactory::create(m_access, m_deviceInfo);
     m_settings->init();
     // Struct records read their block when they are built; a device-property
     // record starts empty and would answer zeros until the first change.
-    if (!isStructProduct(productId()))
+    if (!BRX_Commu_ProductFamily::hasSettingsBlock(productId()))
         m_settings->recvFromCamera(nullptr);
 }
 
@@ -503,7 +494,9 @@ void BRX_Logic_Camera::takeOverStorageAndPowerOff()
         if (m_savedStorageType != kStorageTypeWhileConnected)
             m_settings->setStorageType(kStorageTypeWhileConnected);
     }
-    if (isStructProduct(productId())) {
+    // The products with a settings block keep the camera's auto power-off,
+    // which the camera model switches off meanwhile.
+    if (BRX_Commu_ProductFamily::hasSettingsBlock(productId())) {
         m_savedAutoPowerOff = m_settings->autoPowerOff();
         m_settings->setAutoPowerOff(0);
     }
@@ -1354,8 +1347,8 @@ void BRX_Logic_Camera::sendCrossPos(const char* caller, double x, double y, int 
     }
     const quint32* area = m_zoomInfo + firstWord;
     sendStage(kVQReleaseAutoFocusStop);
-    m_access->releaseCam(kVQReleaseFocusCross, int(area[0]) + roundHalfUp(area[2] * x),
-                         int(area[1]) + roundHalfUp(area[3] * y));
+    m_access->releaseCam(kVQReleaseFocusCross, int(area[0]) + int(roundHalfUp(area[2] * x)),
+                         int(area[1]) + int(roundHalfUp(area[3] * y)));
 }
 
 void BRX_Logic_Camera::setLiveViewGCPipActive(bool on)

@@ -1,6 +1,7 @@
 #ifndef BRX_LOGIC_CAMERA_H
 #define BRX_LOGIC_CAMERA_H
 
+#include "BRX_Commu_PtpCodes.h"
 #include "BRX_Logic_CameraFacadeLists.h"
 #include "BRX_Logic_TransferThreadList.h"
 
@@ -30,29 +31,6 @@ class BRX_Logic_ImageEntry;
 class BRX_Logic_ReleaseState;
 struct BRX_Logic_SettingsChanges;
 class QThread;
-
-// Release stages of the camera access (releaseCam); the numbers are the
-// camera's own.
-enum eVQReleaseMode : int {
-    kVQReleaseCapture = 0,
-    kVQReleaseAutoFocusStart = 1,
-    kVQReleaseAutoFocusStop = 2,
-    kVQReleaseTimeExposureStart = 7,
-    kVQReleaseTimeExposureEnd = 8,
-    kVQReleaseLensStepNear = 9,
-    kVQReleaseLensStepFar = 10,
-    kVQReleaseLensToPosition = 11,
-    kVQReleaseSeriesStart = 12,
-    kVQReleaseSeriesStop = 13,
-    kVQReleaseKeepAlive = 14,
-    kVQReleaseVideoStart = 15,
-    kVQReleaseVideoStop = 16,
-    kVQReleaseLiveViewStart = 17,
-    kVQReleaseLiveViewStop = 18,
-    kVQReleaseZoomToggle = 20,
-    kVQReleaseFocusCross = 21,
-    kVQReleaseLiveViewWhiteBalance = 22,
-};
 
 enum eVQExposureMode : int {
     kVQExposureModeFirst = 0,

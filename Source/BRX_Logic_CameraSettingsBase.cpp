@@ -2,24 +2,6 @@
 
 #include "BRX_Commu_CameraAccess_Base.h"
 #include "BRX_Debug.h"
-#include "BRX_Logic_CameraSettingsByDevProps.h"
-#include "BRX_Logic_CameraSettingsByStruct.h"
-#include "BRX_Logic_CameraSettingsByStructM.h"
-
-BRX_Logic_CameraSettingsBase* BRX_Logic_CameraSettingsBase::create(
-    BRX_Commu_CameraAccess_Base* cameraAccess, BRX_Logic_DeviceInfo* deviceInfo)
-{
-    switch (cameraAccess ? cameraAccess->productId() : 0) {
-    case 0x2009:
-    case 0x2011:
-        return new BRX_Logic_CameraSettingsByStruct(cameraAccess, deviceInfo);
-    case 0x2021:
-    case 0x2051:
-        return new BRX_Logic_CameraSettingsByStructM(cameraAccess, deviceInfo);
-    default:
-        return new BRX_Logic_CameraSettingsByDevProps(cameraAccess, deviceInfo);
-    }
-}
 
 BRX_Logic_CameraSettingsBase::BRX_Logic_CameraSettingsBase(BRX_Commu_CameraAccess_Base* cameraAccess,
                                                            BRX_Logic_DeviceInfo* deviceInfo)

@@ -13,7 +13,8 @@ struct BRX_Logic_SettingsChanges;
 // The camera's current settings as the camera model sees them. Three camera
 // families exchange settings differently (a 100-byte block in two layouts, or
 // one device property each); each family has its own record class behind this
-// interface, so the camera model never needs to know which one it holds.
+// interface, so the camera model never needs to know which one it holds
+// (BRX_Logic_CameraSettingsFactory builds the right one).
 //
 // Units: enumerated settings are the camera's own int codes; exposure
 // compensation, its step and the bracketing step are milli-EV; sensitivity is
@@ -30,13 +31,6 @@ struct BRX_Logic_SettingsChanges;
 class BRX_Logic_CameraSettingsBase
 {
 public:
-    // Picks the record class for the product ID of cameraAccess and creates
-    // it: 0x2009 and 0x2011 by struct, 0x2021 and 0x2051 by struct (M
-    // layout), every other product by device properties. Struct records read
-    // their block from the camera at once. The caller owns the record.
-    static BRX_Logic_CameraSettingsBase* create(BRX_Commu_CameraAccess_Base* cameraAccess,
-                                                BRX_Logic_DeviceInfo* deviceInfo);
-
     // Neither pointer is owned; both must outlive the record.
     BRX_Logic_CameraSettingsBase(BRX_Commu_CameraAccess_Base* cameraAccess,
                                  BRX_Logic_DeviceInfo* deviceInfo);

@@ -1,6 +1,7 @@
 #include "BRX_Logic_CaptureControl.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_Camera.h"
+#include "BRX_SDK_C.h"
 
 #include <algorithm>
 
@@ -9,14 +10,12 @@ namespace {
 const int kCounterResetMs = 2000;
 // Between raising the mirror and the exposure of one interval picture.
 const int kMirrorSettleMs = 300;
-const int kBulbExposureMode = 4;
-const int kIntervalDriveMode = 5;
 // The warning "Bulb mode and Self timer": the camera would not release.
 const int kWarningBulbAndSelfTimer = 6;
 
 bool isJpegOnly(int fileFormat)
 {
-    return fileFormat == 3 || fileFormat == 4;
+    return fileFormat == BRX_SDK_FileFormatJpg || fileFormat == BRX_SDK_FileFormatJpgBasic;
 }
 
 } // namespace
@@ -53,7 +52,8 @@ void BRX_Logic_CaptureControl::setCamera(BRX_Logic_Camera* camera)
 
 bool BRX_Logic_CaptureControl::isContinuousDriveMode(int driveMode)
 {
-    return driveMode == 1 || (driveMode >= 6 && driveMode <= 8);
+    return driveMode == BRX_SDK_DriveModeContinuous
+           || (driveMode >= BRX_SDK_DriveModeContinuousS && driveMode <= BRX_SDK_DriveModeContinuousF);
 }
 
 void BRX_Logic_CaptureControl::doCaptureBtnPressed()
@@ -64,9 +64,9 @@ void BRX_Logic_CaptureControl::doCaptureBtnPressed()
         return;
     int driveMode = m_camera->driveMode();
     const bool mirrorUp = m_camera->mirrorUpMode();
-    if (m_camera->hasInterval() && driveMode == kIntervalDriveMode)
+    if (m_camera->hasInterval() && driveMode == BRX_SDK_DriveModeInterval)
         driveMode = 0;
-    if (m_camera->exposureMode() == kBulbExposureMode && advanceTimeExposure(mirrorUp))
+    if (m_camera->exposureMode() == kVQExposureModeBulb && advanceTimeExposure(mirrorUp))
         return;
     if (m_softwareInterval) {
         startInterval(mirrorUp);
@@ -189,7 +189,7 @@ void BRX_Logic_CaptureControl::tickIntervalReleaseInMirrorUpMode()
 
 void BRX_Logic_CaptureControl::emitBulbCounter(int seconds)
 {
-    if (!m_camera || m_camera->exposureMode() != kBulbExposureMode)
+    if (!m_camera || m_camera->exposureMode() != kVQExposureModeBulb)
         return;
     if (seconds < 0) {
         Q_EMIT signalBulbCounter(-1);
@@ -220,7 +220,7 @@ bool BRX_Logic_CaptureControl::hasProduct(std::initializer_list<int> productIds)
 // Cameras that send no final count of their own.
 void BRX_Logic_CaptureControl::catchBulbResetTimerFired()
 {
-    if (!hasProduct({0x2009, 0x2011, 0x2021, 0x2041, 0x2051}) || m_camera->exposureMode() != kBulbExposureMode)
+    if (!hasProduct({0x2009, 0x2011, 0x2021, 0x2041, 0x2051}) || m_camera->exposureMode() != kVQExposureModeBulb)
         return;
     Q_EMIT signalBulbCounter(-1);
     Q_EMIT signalShutterTimeStale();

@@ -1,4 +1,5 @@
 #include "BRX_Logic_ControllerConverters.h"
+#include "BRX_Debug.h"
 #include "BRX_Logic_Camera.h"
 #include "BRX_Logic_ConverterAudioLevel.h"
 #include "BRX_Logic_ConverterAutoPowerOff.h"
@@ -29,6 +30,7 @@
 #include "BRX_Logic_ConverterWarning.h"
 #include "BRX_Logic_ConverterWhiteBalTemp.h"
 #include "BRX_Logic_ConverterWhiteBalance.h"
+#include "BRX_Logic_Rounding.h"
 
 #include <type_traits>
 
@@ -120,6 +122,22 @@ BRX_Logic_ControllerConverters::~BRX_Logic_ControllerConverters()
     for (BRX_Logic_ConverterBase* converter : m_converters)
         delete converter;
     delete m_focusDistance;
+}
+
+bool BRX_Logic_ControllerConverters::valueOfText(Kind kind, const QString& text, int* value,
+                                                  const char* label) const
+{
+    const BRX_Logic_ConverterBase* converter = get(kind);
+    if (!converter) {
+        debugPrint(kDebugAlways, "%s - no converter for %s", label, subject(kind));
+        return false;
+    }
+    if (!converter->texts().contains(text)) {
+        debugPrint(kDebugAlways, "%s - unknown value: %s", label, qPrintable(text));
+        return false;
+    }
+    *value = int(roundHalfUp(converter->valueOf(text)));
+    return true;
 }
 
 const char* BRX_Logic_ControllerConverters::subject(Kind kind)

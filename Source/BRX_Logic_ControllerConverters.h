@@ -3,6 +3,8 @@
 
 #include "BRX_Logic_APEXConverterShutterTime.h"
 
+#include <QString>
+
 class BRX_Logic_Camera;
 class BRX_Logic_ConverterBase;
 class BRX_Logic_ConverterFocusDistance;
@@ -57,6 +59,11 @@ public:
     BRX_Logic_ConverterBase* get(Kind kind) const { return m_converters[kind]; }
     BRX_Logic_ConverterFocusDistance* focusDistance() const { return m_focusDistance; }
     BRX_Logic_APEXConverterShutterTime& shutterTime() { return m_shutterTime; }
+
+    // The whole value of one of kind's texts; false, logged under label,
+    // without the converter ("no converter for ...") or for a text outside
+    // its list ("unknown value: ..."), which would reach the camera as -1.
+    bool valueOfText(Kind kind, const QString& text, int* value, const char* label) const;
 
     // The words of "no converter for ..." for a kind.
     static const char* subject(Kind kind);

@@ -2,16 +2,17 @@
 #include "BRX_Debug.h"
 #include "BRX_Logic_APEXConverterAperture.h"
 #include "BRX_Logic_Camera.h"
-#include "BRX_Logic_Controller.h"
+#include "BRX_Logic_ControllerSignals.h"
 #include "BRX_Logic_ConverterBase.h"
 #include "BRX_Logic_ConverterFocusDistance.h"
+#include "BRX_Logic_SetterRules.h"
 
 #include <iterator>
 
 namespace {
 
 typedef BRX_Logic_Camera Cam;
-typedef BRX_Logic_Controller Ctl;
+typedef BRX_Logic_ControllerSignals Sig;
 typedef BRX_Logic_ControllerMirror Mirror;
 using Kind = BRX_Logic_ControllerConverters::Kind;
 
@@ -20,47 +21,47 @@ const int kNoConverter = -1;
 
 struct Availability {
     bool (Cam::*offered)() const;
-    void (Ctl::*has)(bool);
+    void (Sig::*has)(bool);
 };
 
 // In the order of Mirror::Capability.
 const Availability kAvailabilities[] = {
-    {&Cam::hasLensConnectionType, &Ctl::signalHasLensConnectionType},
-    {&Cam::hasPowerSwitch, &Ctl::signalHasPowerSwitch},
-    {&Cam::hasVideoRecording, &Ctl::signalHasVideoRecording},
-    {&Cam::hasLiveView, &Ctl::signalHasLiveView},
-    {&Cam::hasFlashStatus, &Ctl::signalHasFlashStatus},
-    {&Cam::hasFlashXSymbol, &Ctl::signalHasFlashXSymbol},
-    {&Cam::hasKeyLock, &Ctl::signalHasKeyLock},
-    {&Cam::hasDngCompression, &Ctl::signalHasDngCompression},
-    {&Cam::hasJpgColorSpace, &Ctl::signalHasJpgColorSpace},
-    {&Cam::hasJpgResolution, &Ctl::signalHasJpgResolution},
-    {&Cam::hasAutoreviewDuration, &Ctl::signalHasAutoreviewDuration},
-    {&Cam::hasAutoPowerOff, &Ctl::signalHasAutoPowerOff},
-    {&Cam::hasSensorFormat, &Ctl::signalHasSensorFormat},
-    {&Cam::hasPhotoAspectRatio, &Ctl::signalHasPhotoAspectRatio},
-    {&Cam::hasVideoFileFormat, &Ctl::signalHasVideoFileFormat},
-    {&Cam::hasVideoResAndFrRate, &Ctl::signalHasVideoResAndFrRate},
-    {&Cam::hasVideoFormatResol, &Ctl::signalHasVideoFormatResol},
-    {&Cam::hasContrast, &Ctl::signalHasContrast},
-    {&Cam::hasSharpness, &Ctl::signalHasSharpness},
-    {&Cam::hasSaturation, &Ctl::signalHasSaturation},
-    {&Cam::hasMonochrome, &Ctl::signalHasMonochrome},
-    {&Cam::hasOrientation, &Ctl::signalHasOrientation},
-    {&Cam::hasAudioLevel, &Ctl::signalHasAudioLevel},
-    {&Cam::hasAudioWindElim, &Ctl::signalHasAudioWindElim},
-    {&Cam::hasAudioVolSpeaker, &Ctl::signalHasAudioVolSpeaker},
-    {&Cam::hasAudioVolHeadphone, &Ctl::signalHasAudioVolHeadphone},
-    {&Cam::hasAudioVolMicrophone, &Ctl::signalHasAudioVolMicrophone},
-    {&Cam::hasExposureSimulation, &Ctl::signalHasExposureSimulation},
-    {&Cam::hasWhiteBalance, &Ctl::signalHasWhiteBalance},
-    {&Cam::hasFocusMode, &Ctl::signalHasFocusMode},
-    {&Cam::hasInterval, &Ctl::signalHasInterval},
-    {&Cam::hasAutoFocusLimit, &Ctl::signalHasAutoFocusLimit},
-    {&Cam::hasMirrorUpMode, &Ctl::signalHasMirrorUpMode},
-    {&Cam::hasAperture, &Ctl::signalHasAperture},
-    {&Cam::hasFocusDistance, &Ctl::signalHasFocusDistance},
-    {&Cam::hasFocusConfirmation, &Ctl::signalHasFocusConfirmation},
+    {&Cam::hasLensConnectionType, &Sig::signalHasLensConnectionType},
+    {&Cam::hasPowerSwitch, &Sig::signalHasPowerSwitch},
+    {&Cam::hasVideoRecording, &Sig::signalHasVideoRecording},
+    {&Cam::hasLiveView, &Sig::signalHasLiveView},
+    {&Cam::hasFlashStatus, &Sig::signalHasFlashStatus},
+    {&Cam::hasFlashXSymbol, &Sig::signalHasFlashXSymbol},
+    {&Cam::hasKeyLock, &Sig::signalHasKeyLock},
+    {&Cam::hasDngCompression, &Sig::signalHasDngCompression},
+    {&Cam::hasJpgColorSpace, &Sig::signalHasJpgColorSpace},
+    {&Cam::hasJpgResolution, &Sig::signalHasJpgResolution},
+    {&Cam::hasAutoreviewDuration, &Sig::signalHasAutoreviewDuration},
+    {&Cam::hasAutoPowerOff, &Sig::signalHasAutoPowerOff},
+    {&Cam::hasSensorFormat, &Sig::signalHasSensorFormat},
+    {&Cam::hasPhotoAspectRatio, &Sig::signalHasPhotoAspectRatio},
+    {&Cam::hasVideoFileFormat, &Sig::signalHasVideoFileFormat},
+    {&Cam::hasVideoResAndFrRate, &Sig::signalHasVideoResAndFrRate},
+    {&Cam::hasVideoFormatResol, &Sig::signalHasVideoFormatResol},
+    {&Cam::hasContrast, &Sig::signalHasContrast},
+    {&Cam::hasSharpness, &Sig::signalHasSharpness},
+    {&Cam::hasSaturation, &Sig::signalHasSaturation},
+    {&Cam::hasMonochrome, &Sig::signalHasMonochrome},
+    {&Cam::hasOrientation, &Sig::signalHasOrientation},
+    {&Cam::hasAudioLevel, &Sig::signalHasAudioLevel},
+    {&Cam::hasAudioWindElim, &Sig::signalHasAudioWindElim},
+    {&Cam::hasAudioVolSpeaker, &Sig::signalHasAudioVolSpeaker},
+    {&Cam::hasAudioVolHeadphone, &Sig::signalHasAudioVolHeadphone},
+    {&Cam::hasAudioVolMicrophone, &Sig::signalHasAudioVolMicrophone},
+    {&Cam::hasExposureSimulation, &Sig::signalHasExposureSimulation},
+    {&Cam::hasWhiteBalance, &Sig::signalHasWhiteBalance},
+    {&Cam::hasFocusMode, &Sig::signalHasFocusMode},
+    {&Cam::hasInterval, &Sig::signalHasInterval},
+    {&Cam::hasAutoFocusLimit, &Sig::signalHasAutoFocusLimit},
+    {&Cam::hasMirrorUpMode, &Sig::signalHasMirrorUpMode},
+    {&Cam::hasAperture, &Sig::signalHasAperture},
+    {&Cam::hasFocusDistance, &Sig::signalHasFocusDistance},
+    {&Cam::hasFocusConfirmation, &Sig::signalHasFocusConfirmation},
 };
 
 static_assert(sizeof kAvailabilities / sizeof kAvailabilities[0] == Mirror::kCapabilityCount,
@@ -78,11 +79,11 @@ struct BRX_Logic_ControllerMirror::Value {
     // The current value for the initial state; null outside a group.
     T (*current)(Cam&);
     int capability;
-    void (Ctl::*value)(T);
+    void (Sig::*value)(T);
     int kind;
-    void (Ctl::*text)(const QString&);
+    void (Sig::*text)(const QString&);
     // Null for a status that offers no choices.
-    void (Ctl::*list)(const QStringList&);
+    void (Sig::*list)(const QStringList&);
 };
 
 namespace {
@@ -91,100 +92,145 @@ namespace {
 
 // Groups in the order the initial state sends their values.
 const Mirror::Value<int> kIntValues[] = {
-    {Mirror::Battery, &Cam::signalBatteryInfo, BRX_CURRENT(batteryInfo), kAlways, &Ctl::signalBatteryInfo,
+    {Mirror::Battery, &Cam::signalBatteryInfo, BRX_CURRENT(batteryInfo), kAlways, &Sig::signalBatteryInfo,
      kNoConverter, nullptr, nullptr},
     {Mirror::Battery, &Cam::signalBatteryLevelIntern, BRX_CURRENT(batteryLevelIntern), kAlways,
-     &Ctl::signalBatteryLevelIntern, kNoConverter, nullptr, nullptr},
+     &Sig::signalBatteryLevelIntern, kNoConverter, nullptr, nullptr},
     {Mirror::Battery, &Cam::signalBatteryLevelExtern, BRX_CURRENT(batteryLevelExtern), kAlways,
-     &Ctl::signalBatteryLevelExtern, kNoConverter, nullptr, nullptr},
+     &Sig::signalBatteryLevelExtern, kNoConverter, nullptr, nullptr},
     {Mirror::FlashAndKeyLock, &Cam::signalFlashStatus, BRX_CURRENT(flashStatus), Mirror::FlashStatus,
-     &Ctl::signalFlashStatus, kNoConverter, nullptr, nullptr},
-    {Mirror::FlashAndKeyLock, &Cam::signalLightBalance, BRX_CURRENT(lightBalance), kAlways, &Ctl::signalLightBalance,
+     &Sig::signalFlashStatus, kNoConverter, nullptr, nullptr},
+    {Mirror::FlashAndKeyLock, &Cam::signalLightBalance, BRX_CURRENT(lightBalance), kAlways, &Sig::signalLightBalance,
      kNoConverter, nullptr, nullptr},
-    {Mirror::PictureSettings, &Cam::signalFileFormat, BRX_CURRENT(fileFormat), kAlways, &Ctl::signalFileFormat,
-     Kind::FileFormat, &Ctl::signalFileFormat, &Ctl::signalFileFormatList},
+    {Mirror::PictureSettings, &Cam::signalFileFormat, BRX_CURRENT(fileFormat), kAlways, &Sig::signalFileFormat,
+     Kind::FileFormat, &Sig::signalFileFormat, &Sig::signalFileFormatList},
     {Mirror::PictureSettings, &Cam::signalJpgColorSpace, BRX_CURRENT(jpgColorSpace), Mirror::JpgColorSpace,
-     &Ctl::signalJpgColorSpace, Kind::JpgColorSpace, &Ctl::signalJpgColorSpace, &Ctl::signalJpgColorSpaceList},
+     &Sig::signalJpgColorSpace, Kind::JpgColorSpace, &Sig::signalJpgColorSpace, &Sig::signalJpgColorSpaceList},
     {Mirror::PictureSettings, &Cam::signalJpgResolution, BRX_CURRENT(jpgResolution), Mirror::JpgResolution,
-     &Ctl::signalJpgResolution, Kind::JpgResolution, &Ctl::signalJpgResolution, &Ctl::signalJpgResolutionList},
+     &Sig::signalJpgResolution, Kind::JpgResolution, &Sig::signalJpgResolution, &Sig::signalJpgResolutionList},
     {Mirror::PictureSettings, &Cam::signalAutoreviewDuration, BRX_CURRENT(autoreviewDuration),
-     Mirror::AutoreviewDuration, &Ctl::signalAutoreviewDuration, Kind::AutoreviewDuration,
-     &Ctl::signalAutoreviewDuration, &Ctl::signalAutoreviewDurationList},
+     Mirror::AutoreviewDuration, &Sig::signalAutoreviewDuration, Kind::AutoreviewDuration,
+     &Sig::signalAutoreviewDuration, &Sig::signalAutoreviewDurationList},
     {Mirror::PictureSettings, &Cam::signalAutoPowerOff, BRX_CURRENT(autoPowerOff), Mirror::AutoPowerOff,
-     &Ctl::signalAutoPowerOff, Kind::AutoPowerOff, &Ctl::signalAutoPowerOff, &Ctl::signalAutoPowerOffList},
+     &Sig::signalAutoPowerOff, Kind::AutoPowerOff, &Sig::signalAutoPowerOff, &Sig::signalAutoPowerOffList},
     {Mirror::PictureSettings, &Cam::signalSensorFormat, BRX_CURRENT(sensorFormat), Mirror::SensorFormat,
-     &Ctl::signalSensorFormat, Kind::SensorFormat, &Ctl::signalSensorFormat, &Ctl::signalSensorFormatList},
+     &Sig::signalSensorFormat, Kind::SensorFormat, &Sig::signalSensorFormat, &Sig::signalSensorFormatList},
     {Mirror::PictureSettings, &Cam::signalPhotoAspectRatio, BRX_CURRENT(photoAspectRatio), Mirror::PhotoAspectRatio,
-     &Ctl::signalPhotoAspectRatio, Kind::PhotoAspectRatio, &Ctl::signalPhotoAspectRatio,
-     &Ctl::signalPhotoAspectRatioList},
+     &Sig::signalPhotoAspectRatio, Kind::PhotoAspectRatio, &Sig::signalPhotoAspectRatio,
+     &Sig::signalPhotoAspectRatioList},
     {Mirror::PictureSettings, &Cam::signalVideoFileFormat, BRX_CURRENT(videoFileFormat), Mirror::VideoFileFormat,
-     &Ctl::signalVideoFileFormat, Kind::VideoFileFormat, &Ctl::signalVideoFileFormat,
-     &Ctl::signalVideoFileFormatList},
+     &Sig::signalVideoFileFormat, Kind::VideoFileFormat, &Sig::signalVideoFileFormat,
+     &Sig::signalVideoFileFormatList},
     {Mirror::PictureSettings, &Cam::signalVideoResAndFrRate, BRX_CURRENT(videoResAndFrRate),
-     Mirror::VideoResAndFrRate, &Ctl::signalVideoResAndFrRate, Kind::VideoResAndFrRate,
-     &Ctl::signalVideoResAndFrRate, &Ctl::signalVideoResAndFrRateList},
+     Mirror::VideoResAndFrRate, &Sig::signalVideoResAndFrRate, Kind::VideoResAndFrRate,
+     &Sig::signalVideoResAndFrRate, &Sig::signalVideoResAndFrRateList},
     {Mirror::PictureSettings, &Cam::signalVideoFormatResol, BRX_CURRENT(videoFormatResol), Mirror::VideoFormatResol,
-     &Ctl::signalVideoFormatResol, Kind::VideoFormatResol, &Ctl::signalVideoFormatResol,
-     &Ctl::signalVideoFormatResolList},
-    {Mirror::PictureSettings, &Cam::signalContrast, BRX_CURRENT(contrast), Mirror::Contrast, &Ctl::signalContrast,
-     Kind::Contrast, &Ctl::signalContrast, &Ctl::signalContrastList},
-    {Mirror::PictureSettings, &Cam::signalSharpness, BRX_CURRENT(sharpness), Mirror::Sharpness, &Ctl::signalSharpness,
-     Kind::Sharpness, &Ctl::signalSharpness, &Ctl::signalSharpnessList},
+     &Sig::signalVideoFormatResol, Kind::VideoFormatResol, &Sig::signalVideoFormatResol,
+     &Sig::signalVideoFormatResolList},
+    {Mirror::PictureSettings, &Cam::signalContrast, BRX_CURRENT(contrast), Mirror::Contrast, &Sig::signalContrast,
+     Kind::Contrast, &Sig::signalContrast, &Sig::signalContrastList},
+    {Mirror::PictureSettings, &Cam::signalSharpness, BRX_CURRENT(sharpness), Mirror::Sharpness, &Sig::signalSharpness,
+     Kind::Sharpness, &Sig::signalSharpness, &Sig::signalSharpnessList},
     {Mirror::PictureSettings, &Cam::signalSaturation, BRX_CURRENT(saturation), Mirror::Saturation,
-     &Ctl::signalSaturation, Kind::Saturation, &Ctl::signalSaturation, &Ctl::signalSaturationList},
+     &Sig::signalSaturation, Kind::Saturation, &Sig::signalSaturation, &Sig::signalSaturationList},
     {Mirror::PictureSettings, &Cam::signalMonochrome, BRX_CURRENT(monochrome), Mirror::Monochrome,
-     &Ctl::signalMonochrome, Kind::Monochrome, &Ctl::signalMonochrome, &Ctl::signalMonochromeList},
+     &Sig::signalMonochrome, Kind::Monochrome, &Sig::signalMonochrome, &Sig::signalMonochromeList},
     {Mirror::PictureSettings, &Cam::signalOrientation, BRX_CURRENT(orientation), Mirror::Orientation,
-     &Ctl::signalOrientation, Kind::Orientation, &Ctl::signalOrientation, &Ctl::signalOrientationList},
+     &Sig::signalOrientation, Kind::Orientation, &Sig::signalOrientation, &Sig::signalOrientationList},
     {Mirror::PictureSettings, &Cam::signalAudioLevel, BRX_CURRENT(audioLevel), Mirror::AudioLevel,
-     &Ctl::signalAudioLevel, Kind::AudioLevel, &Ctl::signalAudioLevel, &Ctl::signalAudioLevelList},
+     &Sig::signalAudioLevel, Kind::AudioLevel, &Sig::signalAudioLevel, &Sig::signalAudioLevelList},
     {Mirror::PictureSettings, &Cam::signalAudioWindElim, BRX_CURRENT(audioWindElim), Mirror::AudioWindElim,
-     &Ctl::signalAudioWindElim, kNoConverter, nullptr, nullptr},
+     &Sig::signalAudioWindElim, kNoConverter, nullptr, nullptr},
     {Mirror::PictureSettings, &Cam::signalAudioVolSpeaker, BRX_CURRENT(audioVolSpeaker), Mirror::AudioVolSpeaker,
-     &Ctl::signalAudioVolSpeaker, kNoConverter, nullptr, nullptr},
+     &Sig::signalAudioVolSpeaker, kNoConverter, nullptr, nullptr},
     {Mirror::PictureSettings, &Cam::signalAudioVolHeadphone, BRX_CURRENT(audioVolHeadphone),
-     Mirror::AudioVolHeadphone, &Ctl::signalAudioVolHeadphone, kNoConverter, nullptr, nullptr},
+     Mirror::AudioVolHeadphone, &Sig::signalAudioVolHeadphone, kNoConverter, nullptr, nullptr},
     {Mirror::PictureSettings, &Cam::signalAudioVolMicrophone, BRX_CURRENT(audioVolMicrophone),
-     Mirror::AudioVolMicrophone, &Ctl::signalAudioVolMicrophone, kNoConverter, nullptr, nullptr},
-    {Mirror::NoGroup, &Cam::signalExposureSimulation, nullptr, kAlways, &Ctl::signalExposureSimulation, kNoConverter,
+     Mirror::AudioVolMicrophone, &Sig::signalAudioVolMicrophone, kNoConverter, nullptr, nullptr},
+    {Mirror::NoGroup, &Cam::signalExposureSimulation, nullptr, kAlways, &Sig::signalExposureSimulation, kNoConverter,
      nullptr, nullptr},
-    {Mirror::NoGroup, &Cam::signalWarnings, nullptr, kAlways, &Ctl::signalWarnings, Kind::Warning,
-     &Ctl::signalWarnings, nullptr},
+    {Mirror::NoGroup, &Cam::signalWarnings, nullptr, kAlways, &Sig::signalWarnings, Kind::Warning,
+     &Sig::signalWarnings, nullptr},
     // Notified to the host; the controller mirrors them with its notification.
-    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Ctl::signalExposMetering, Kind::ExposMetering,
-     &Ctl::signalExposMetering, &Ctl::signalExposMeteringList},
-    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Ctl::signalExposCompens, Kind::ExposCompens,
-     &Ctl::signalExposCompens, &Ctl::signalExposCompensList},
-    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Ctl::signalSensitivity, Kind::Sensitivity, &Ctl::signalSensitivity,
-     &Ctl::signalSensitivityList},
-    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Ctl::signalDriveMode, Kind::DriveMode, &Ctl::signalDriveMode,
-     &Ctl::signalDriveModeList},
-    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Ctl::signalBracketImgNum, Kind::BracketImgNum,
-     &Ctl::signalBracketImgNum, &Ctl::signalBracketImgNumList},
-    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Ctl::signalBracketDeltaEV, Kind::BracketDeltaEV,
-     &Ctl::signalBracketDeltaEV, &Ctl::signalBracketDeltaEVList},
-    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Ctl::signalIntervalFrames, Kind::IntervalFrames,
-     &Ctl::signalIntervalFrames, &Ctl::signalIntervalFramesList},
-    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Ctl::signalIntervalTime, Kind::IntervalTime,
-     &Ctl::signalIntervalTime, &Ctl::signalIntervalTimeList},
-    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Ctl::signalWhiteBalance, Kind::WhiteBalance,
-     &Ctl::signalWhiteBalance, &Ctl::signalWhiteBalanceList},
-    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Ctl::signalWhiteBalTemp, Kind::WhiteBalTemp,
-     &Ctl::signalWhiteBalTemp, &Ctl::signalWhiteBalTempList},
+    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Sig::signalExposMetering, Kind::ExposMetering,
+     &Sig::signalExposMetering, &Sig::signalExposMeteringList},
+    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Sig::signalExposCompens, Kind::ExposCompens,
+     &Sig::signalExposCompens, &Sig::signalExposCompensList},
+    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Sig::signalSensitivity, Kind::Sensitivity, &Sig::signalSensitivity,
+     &Sig::signalSensitivityList},
+    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Sig::signalDriveMode, Kind::DriveMode, &Sig::signalDriveMode,
+     &Sig::signalDriveModeList},
+    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Sig::signalBracketImgNum, Kind::BracketImgNum,
+     &Sig::signalBracketImgNum, &Sig::signalBracketImgNumList},
+    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Sig::signalBracketDeltaEV, Kind::BracketDeltaEV,
+     &Sig::signalBracketDeltaEV, &Sig::signalBracketDeltaEVList},
+    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Sig::signalIntervalFrames, Kind::IntervalFrames,
+     &Sig::signalIntervalFrames, &Sig::signalIntervalFramesList},
+    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Sig::signalIntervalTime, Kind::IntervalTime,
+     &Sig::signalIntervalTime, &Sig::signalIntervalTimeList},
+    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Sig::signalWhiteBalance, Kind::WhiteBalance,
+     &Sig::signalWhiteBalance, &Sig::signalWhiteBalanceList},
+    {Mirror::NoGroup, nullptr, nullptr, kAlways, &Sig::signalWhiteBalTemp, Kind::WhiteBalTemp,
+     &Sig::signalWhiteBalTemp, &Sig::signalWhiteBalTempList},
 };
 
 const Mirror::Value<bool> kBoolValues[] = {
     {Mirror::FlashAndKeyLock, &Cam::signalFlashXSymbol, BRX_CURRENT(flashXSymbol), Mirror::FlashXSymbol,
-     &Ctl::signalFlashXSymbol, kNoConverter, nullptr, nullptr},
-    {Mirror::FlashAndKeyLock, &Cam::signalKeyLock, BRX_CURRENT(keyLock), Mirror::KeyLock, &Ctl::signalKeyLock,
+     &Sig::signalFlashXSymbol, kNoConverter, nullptr, nullptr},
+    {Mirror::FlashAndKeyLock, &Cam::signalKeyLock, BRX_CURRENT(keyLock), Mirror::KeyLock, &Sig::signalKeyLock,
      kNoConverter, nullptr, nullptr},
     {Mirror::PictureSettings, &Cam::signalDngCompression, BRX_CURRENT(dngCompression), Mirror::DngCompression,
-     &Ctl::signalDngCompression, Kind::DngCompression, &Ctl::signalDngCompression, &Ctl::signalDngCompressionList},
-    {Mirror::NoGroup, &Cam::signalAutoFocusLimit, nullptr, kAlways, &Ctl::signalAutoFocusLimit, kNoConverter, nullptr,
+     &Sig::signalDngCompression, Kind::DngCompression, &Sig::signalDngCompression, &Sig::signalDngCompressionList},
+    {Mirror::NoGroup, &Cam::signalAutoFocusLimit, nullptr, kAlways, &Sig::signalAutoFocusLimit, kNoConverter, nullptr,
      nullptr},
 };
 
 #undef BRX_CURRENT
+
+typedef bool (*TextTarget)(Cam& camera, BRX_Logic_SetterRules& rules, int value);
+
+typedef BRX_Logic_SetterRules Rules;
+
+#define BRX_TO_CAMERA(setter, Type) [](Cam& camera, Rules&, int value) { return camera.setter(Type(value)); }
+#define BRX_TO_RULES(setter) [](Cam&, Rules& rules, int value) { return rules.setter(value); }
+
+// Where the value of a text goes, in the order of Kind: picture formats and
+// styles straight to the camera, the rest through the setter rules.
+const TextTarget kTextTargets[] = {
+    /* Orientation */ nullptr,
+    /* AudioLevel */ BRX_TO_RULES(setAudioLevel),
+    /* AutoreviewDuration */ BRX_TO_CAMERA(setAutoreviewDuration, eVQAutoreviewDuration),
+    /* AutoPowerOff */ BRX_TO_CAMERA(setAutoPowerOff, eVQAutoPowerOff),
+    /* BracketDeltaEV */ BRX_TO_RULES(setBracketDeltaEV),
+    /* BracketImgNum */ BRX_TO_RULES(setBracketImgNum),
+    /* DngCompression */ [](Cam& camera, Rules&, int value) { return camera.setDngCompression(value != 0); },
+    /* DriveMode */ BRX_TO_RULES(setDriveMode),
+    /* ExposCompens */ BRX_TO_RULES(setExposCompens),
+    /* ExposMetering */ BRX_TO_RULES(setExposMetering),
+    /* FileFormat */ BRX_TO_RULES(setFileFormat),
+    /* IntervalFrames */ BRX_TO_RULES(setIntervalFrames),
+    /* IntervalTime */ BRX_TO_RULES(setIntervalTime),
+    /* JpgColorSpace */ BRX_TO_CAMERA(setJpgColorSpace, eVQColorManagement),
+    /* JpgResolution */ BRX_TO_CAMERA(setJpgResolution, eVQPhotoResolutionJPG),
+    /* SensorFormat */ BRX_TO_CAMERA(setSensorFormat, eVQSensorFormat),
+    /* PhotoAspectRatio */ BRX_TO_CAMERA(setPhotoAspectRatio, eVQPhotoAspectRatio),
+    /* VideoFileFormat */ BRX_TO_CAMERA(setVideoFileFormat, eVQVideoFileFormat),
+    /* VideoResAndFrRate */ BRX_TO_CAMERA(setVideoResAndFrRate, eVQVideoResAndFrRate),
+    /* VideoFormatResol */ BRX_TO_CAMERA(setVideoFormatResol, eVQVideoFormatResol),
+    /* Contrast */ BRX_TO_CAMERA(setContrast, eVQContrast),
+    /* Sharpness */ BRX_TO_CAMERA(setSharpness, eVQSharpness),
+    /* Saturation */ BRX_TO_CAMERA(setSaturation, eVQSaturation),
+    /* Monochrome */ BRX_TO_CAMERA(setMonochrome, eVQMonochrome),
+    /* Sensitivity */ BRX_TO_RULES(setSensitivity),
+    /* Warning */ nullptr,
+    /* WhiteBalance */ BRX_TO_RULES(setWhiteBalance),
+    /* WhiteBalTemp */ BRX_TO_RULES(setWhiteBalTemp),
+};
+
+#undef BRX_TO_RULES
+#undef BRX_TO_CAMERA
+
+static_assert(sizeof kTextTargets / sizeof kTextTargets[0] == Kind::kKindCount, "one target per converter kind");
 
 // The table of one value type, for range-for.
 template <typename T>
@@ -213,13 +259,14 @@ const Mirror::Value<int>* intRowOf(Kind kind)
 
 } // namespace
 
-BRX_Logic_ControllerMirror::BRX_Logic_ControllerMirror(BRX_Logic_Controller& controller, BRX_Logic_Camera& camera,
-                                                       BRX_Logic_ControllerConverters& converters)
-    : m_controller(controller), m_camera(camera), m_converters(converters)
+BRX_Logic_ControllerMirror::BRX_Logic_ControllerMirror(BRX_Logic_ControllerSignals& qtSide, BRX_Logic_Camera& camera,
+                                                       BRX_Logic_ControllerConverters& converters,
+                                                       BRX_Logic_SetterRules& rules)
+    : m_qtSide(qtSide), m_camera(camera), m_converters(converters), m_rules(rules)
 {
     connectValues<int>();
     connectValues<bool>();
-    connect(&m_camera, &Cam::signal3DAxisAngles, &m_controller, &Ctl::signal3DAxisAngles);
+    connect(&m_camera, &Cam::signal3DAxisAngles, &m_qtSide, &Sig::signal3DAxisAngles);
 }
 
 template <typename T>
@@ -235,11 +282,11 @@ bool BRX_Logic_ControllerMirror::announce(Capability capability)
 {
     const Availability& row = kAvailabilities[capability];
     const bool offered = (m_camera.*row.offered)();
-    Q_EMIT(m_controller.*row.has)(offered);
+    Q_EMIT(m_qtSide.*row.has)(offered);
     return offered;
 }
 
-void BRX_Logic_ControllerMirror::send(Group group)
+void BRX_Logic_ControllerMirror::sendGroup(Group group)
 {
     sendValues<int>(group);
     sendValues<bool>(group);
@@ -265,12 +312,12 @@ void BRX_Logic_ControllerMirror::emitChanged(const Value<T>& row, T value)
 template <typename T>
 void BRX_Logic_ControllerMirror::emitConverted(const Value<T>& row, T value, const char* label)
 {
-    Q_EMIT(m_controller.*row.value)(value);
+    Q_EMIT(m_qtSide.*row.value)(value);
     if (row.kind == kNoConverter)
         return;
     const BRX_Logic_ConverterBase* converter = m_converters.get(Kind(row.kind));
     if (converter)
-        Q_EMIT(m_controller.*row.text)(converter->textOf(double(value)));
+        Q_EMIT(m_qtSide.*row.text)(converter->textOf(double(value)));
     else
         debugPrint(kDebugAlways, "%s - no converter for %s", label,
                    BRX_Logic_ControllerConverters::subject(Kind(row.kind)));
@@ -281,7 +328,7 @@ void BRX_Logic_ControllerMirror::emitListOf(const Value<T>& row)
 {
     if (row.list && row.kind != kNoConverter) {
         if (const BRX_Logic_ConverterBase* converter = m_converters.get(Kind(row.kind)))
-            Q_EMIT(m_controller.*row.list)(converter->texts());
+            Q_EMIT(m_qtSide.*row.list)(converter->texts());
     }
 }
 
@@ -302,8 +349,8 @@ bool BRX_Logic_ControllerMirror::emitList(Kind kind)
 
 void BRX_Logic_ControllerMirror::emitShutterTime(double seconds)
 {
-    Q_EMIT m_controller.signalShutterTime(seconds);
-    Q_EMIT m_controller.signalShutterTime(seconds < 0.0 ? QStringLiteral("B")
+    Q_EMIT m_qtSide.signalShutterTime(seconds);
+    Q_EMIT m_qtSide.signalShutterTime(seconds < 0.0 ? QStringLiteral("B")
                                                          : m_converters.shutterTime().toString(seconds));
 }
 
@@ -313,13 +360,13 @@ void BRX_Logic_ControllerMirror::emitShutterTimeList(const QVector<double>& seco
     for (double time : seconds)
         texts.append(m_converters.shutterTime().toString(time));
     texts.append(QStringLiteral("B"));
-    Q_EMIT m_controller.signalShutterTimeList(texts);
+    Q_EMIT m_qtSide.signalShutterTimeList(texts);
 }
 
 void BRX_Logic_ControllerMirror::emitAperture(double fNumber)
 {
-    Q_EMIT m_controller.signalAperture(fNumber);
-    Q_EMIT m_controller.signalAperture(BRX_Logic_APEXConverterAperture::toString(fNumber));
+    Q_EMIT m_qtSide.signalAperture(fNumber);
+    Q_EMIT m_qtSide.signalAperture(BRX_Logic_APEXConverterAperture::toString(fNumber));
 }
 
 void BRX_Logic_ControllerMirror::emitApertureList(const QVector<double>& fNumbers)
@@ -329,11 +376,17 @@ void BRX_Logic_ControllerMirror::emitApertureList(const QVector<double>& fNumber
         texts.append(BRX_Logic_APEXConverterAperture::toString(fNumber));
     if (texts.isEmpty())
         texts.append(QStringLiteral("--"));
-    Q_EMIT m_controller.signalApertureList(texts);
+    Q_EMIT m_qtSide.signalApertureList(texts);
 }
 
-void BRX_Logic_ControllerMirror::emitFocusDistance(int code, bool feet)
+void BRX_Logic_ControllerMirror::emitFocusDistance(int code)
 {
-    Q_EMIT m_controller.signalFocusDistance(code);
-    Q_EMIT m_controller.signalFocusDistance(BRX_Logic_ConverterFocusDistance::toString(code, feet));
+    Q_EMIT m_qtSide.signalFocusDistance(code);
+    Q_EMIT m_qtSide.signalFocusDistance(BRX_Logic_ConverterFocusDistance::toString(code, false));
+}
+
+bool BRX_Logic_ControllerMirror::setFromText(Kind kind, const QString& text, const char* label)
+{
+    int value = 0;
+    return m_converters.valueOfText(kind, text, &value, label) && kTextTargets[kind](m_camera, m_rules, value);
 }

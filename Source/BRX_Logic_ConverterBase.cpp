@@ -4,8 +4,6 @@
 
 #include <QCoreApplication>
 
-#include <cmath>
-
 BRX_Logic_ConverterBase::BRX_Logic_ConverterBase() = default;
 
 BRX_Logic_ConverterBase::~BRX_Logic_ConverterBase() = default;
@@ -59,11 +57,6 @@ void BRX_Logic_ConverterBase::fillValuesWithIndices()
     m_values.resize(m_texts.size());
     for (int index = 0; index < m_values.size(); ++index)
         m_values[index] = index;
-}
-
-double BRX_Logic_ConverterBase::roundHalfUp(double x)
-{
-    return std::floor(x + 0.5);
 }
 
 void BRX_Logic_ConverterBase::loadTable(const Table& table, const char* title)

@@ -54,10 +54,6 @@ public:
     // Stores the indices 0..n-1 as values, one per text.
     void fillValuesWithIndices();
 
-    // The rounding of the whole converter layer: half up, floor(x + 0.5),
-    // negative values included.
-    static double roundHalfUp(double x);
-
     template <int N>
     static constexpr Table table(const Row (&rows)[N])
     {

@@ -1,6 +1,6 @@
 #include "BRX_Logic_ConverterFocusDistance.h"
 
-#include "BRX_Logic_ConverterBase.h"
+#include "BRX_Logic_Rounding.h"
 
 #include <cmath>
 
@@ -42,7 +42,7 @@ int BRX_Logic_ConverterFocusDistance::codeFromMeters(double meters)
         return kInvalidCode;
     if (meters >= kInfiniteMeters)
         return kInfinityCode;
-    return int(BRX_Logic_ConverterBase::roundHalfUp(meters * 1000.0));
+    return int(roundHalfUp(meters * 1000.0));
 }
 
 double BRX_Logic_ConverterFocusDistance::metersFromCode(int code)
@@ -68,7 +68,7 @@ int BRX_Logic_ConverterFocusDistance::codeFromString(const QString& text, bool f
     // Also refuses NaN, which toDouble accepts.
     if (!(millimetres < double(kInfinityCode)))
         return kInvalidCode;
-    return int(BRX_Logic_ConverterBase::roundHalfUp(millimetres));
+    return int(roundHalfUp(millimetres));
 }
 
 QString BRX_Logic_ConverterFocusDistance::toString(int code, bool feet)

@@ -1,6 +1,8 @@
 #ifndef BRX_LOGIC_OBJECTREADER_H
 #define BRX_LOGIC_OBJECTREADER_H
 
+#include "BRX_Commu_PtpCodes.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -28,7 +30,7 @@ public:
     };
 
     // Objects of this format are DNG pictures.
-    static constexpr quint16 kFormatDng = 0x3802;
+    static constexpr quint16 kFormatDng = BRX_Commu_PtpCodes::kFormatDng;
     // Larger objects are read in pieces of this size.
     static constexpr quint32 kChunkSize = 6000000;
     // Far above any thumbnail or preview of these cameras, far below what a

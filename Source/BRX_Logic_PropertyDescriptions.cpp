@@ -2,6 +2,7 @@
 #include "BRX_Logic_Camera.h"
 #include "BRX_Logic_ControllerConverters.h"
 #include "BRX_Logic_PropertyCatalogue.h"
+#include "BRX_SDK_C.h"
 
 #include <QtGlobal>
 
@@ -19,14 +20,14 @@ const Descriptions::Entry kEntries[BRX_Logic_PropertyCatalogue::kCount] = {
     /* 0 ExposureMode */ {Unit::Choice, Form::Named, kNone, kNone, nullptr},
     /* 1 ExposMetering */ {Unit::Choice, Form::Converted, Kind::ExposMetering, kNone, nullptr},
     /* 2 ApertureList */ {Unit::FNumber, Form::Aperture, kNone, kNone, &Cam::hasAperture},
-    /* 3 Aperture */ {Unit::FNumber, Form::Aperture, kNone, 2, &Cam::hasAperture},
+    /* 3 Aperture */ {Unit::FNumber, Form::Aperture, kNone, BRX_SDK_PropertyApertureList, &Cam::hasAperture},
     /* 4 ShutterTimeList */ {Unit::Seconds, Form::ShutterTime, kNone, kNone, nullptr},
-    /* 5 ShutterTime */ {Unit::Seconds, Form::ShutterTime, kNone, 4, nullptr},
+    /* 5 ShutterTime */ {Unit::Seconds, Form::ShutterTime, kNone, BRX_SDK_PropertyShutterTimeList, nullptr},
     /* 6 ExposCompensList */ {Unit::MilliEV, Form::SignedEv, kNone, kNone, nullptr},
-    /* 7 ExposCompens */ {Unit::MilliEV, Form::SignedEv, kNone, 6, nullptr},
+    /* 7 ExposCompens */ {Unit::MilliEV, Form::SignedEv, kNone, BRX_SDK_PropertyExposCompensList, nullptr},
     /* 8 ExposCompensStep */ {Unit::MilliEV, Form::Ev, kNone, kNone, &Cam::hasExposCompensStep},
     /* 9 SensitivityList */ {Unit::Iso, Form::Iso, Kind::Sensitivity, kNone, nullptr},
-    /* 10 Sensitivity */ {Unit::Iso, Form::Iso, Kind::Sensitivity, 9, nullptr},
+    /* 10 Sensitivity */ {Unit::Iso, Form::Iso, Kind::Sensitivity, BRX_SDK_PropertySensitivityList, nullptr},
     /* 11 SensitivityAuto */ {Unit::OnOff, Form::OnOff, kNone, kNone, nullptr},
     /* 12 Reserved12 */ {Unit::None, Form::None, kNone, kNone, nullptr},
     /* 13 DriveMode */ {Unit::Choice, Form::Converted, Kind::DriveMode, kNone, nullptr},
@@ -34,7 +35,7 @@ const Descriptions::Entry kEntries[BRX_Logic_PropertyCatalogue::kCount] = {
     /* 15 Reserved15 */ {Unit::None, Form::None, kNone, kNone, nullptr},
     /* 16 BracketImgNum */ {Unit::Pictures, Form::Converted, Kind::BracketImgNum, kNone, nullptr},
     /* 17 BracketDeltaEVList */ {Unit::MilliEV, Form::Ev, kNone, kNone, nullptr},
-    /* 18 BracketDeltaEV */ {Unit::MilliEV, Form::Ev, kNone, 17, nullptr},
+    /* 18 BracketDeltaEV */ {Unit::MilliEV, Form::Ev, kNone, BRX_SDK_PropertyBracketDeltaEVList, nullptr},
     /* 19 MirrorUpMode */ {Unit::OnOff, Form::OnOff, kNone, kNone, &Cam::hasMirrorUpMode},
     /* 20 FocusConfirmation */ {Unit::Choice, Form::Number, kNone, kNone, &Cam::hasFocusConfirmation},
     /* 21 FocusConfirmBadSig */ {Unit::OnOff, Form::OnOff, kNone, kNone, &Cam::hasFocusConfirmation},
@@ -57,9 +58,11 @@ const Descriptions::Entry kEntries[BRX_Logic_PropertyCatalogue::kCount] = {
     /* 38 PowerSwitch */ {Unit::Choice, Form::Number, kNone, kNone, &Cam::hasPowerSwitch},
     /* 39 LensConnectionType */ {Unit::Choice, Form::Number, kNone, kNone, &Cam::hasLensConnectionType},
     /* 40 IntervalFramesRange */ {Unit::Pictures, Form::Frames, Kind::IntervalFrames, kNone, nullptr},
-    /* 41 IntervalFrames */ {Unit::Pictures, Form::Frames, Kind::IntervalFrames, 40, nullptr},
+    /* 41 IntervalFrames */
+    {Unit::Pictures, Form::Frames, Kind::IntervalFrames, BRX_SDK_PropertyIntervalFramesRange, nullptr},
     /* 42 IntervalTimeRange */ {Unit::Seconds, Form::IntervalTime, Kind::IntervalTime, kNone, nullptr},
-    /* 43 IntervalTime */ {Unit::Seconds, Form::IntervalTime, Kind::IntervalTime, 42, nullptr},
+    /* 43 IntervalTime */
+    {Unit::Seconds, Form::IntervalTime, Kind::IntervalTime, BRX_SDK_PropertyIntervalTimeRange, nullptr},
 };
 
 // In the order of Unit.
@@ -77,10 +80,10 @@ struct CodeName {
 };
 
 const CodeName kCodeNames[] = {
-    {0, 4, "bulb"},
-    {29, 0, "auto single"},
-    {29, 1, "auto continuous"},
-    {29, 2, "manual"},
+    {BRX_SDK_PropertyExposureMode, kVQExposureModeBulb, "bulb"},
+    {BRX_SDK_PropertyFocusMode, kVQFocusAutoSingle, "auto single"},
+    {BRX_SDK_PropertyFocusMode, kVQFocusAutoContinuous, "auto continuous"},
+    {BRX_SDK_PropertyFocusMode, kVQFocusManual, "manual"},
 };
 
 } // namespace

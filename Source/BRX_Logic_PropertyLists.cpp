@@ -1,4 +1,5 @@
 #include "BRX_Logic_PropertyLists.h"
+#include "BRX_Logic_Rounding.h"
 
 #include <cmath>
 
@@ -7,11 +8,6 @@ namespace {
 // The APEX converters saturate at the ends of their tables, and lens or
 // camera data may be nonsense: no list runs beyond this many steps.
 const int kMaxListSteps = 200;
-
-int roundHalfUp(double x)
-{
-    return int(std::floor(x + 0.5));
-}
 
 // The converters snap to nominal values: a finer step than their table has
 // maps neighbouring APEX values to the same entry, which a selectable list
@@ -82,6 +78,6 @@ QVector<int> BRX_Logic_PropertyLists::roundedValues(const QVector<double>& value
     QVector<int> rounded;
     rounded.reserve(values.size());
     for (double value : values)
-        rounded.append(roundHalfUp(value));
+        rounded.append(int(roundHalfUp(value)));
     return rounded;
 }

@@ -236,7 +236,7 @@ bool BRX_SDK_MainObject::mayRunHere(const char* label) const
     return isHostThread(label) && isOutsideCallbacks(label);
 }
 
-int BRX_SDK_MainObject::processEvents(int timeoutMs, const char* label)
+int BRX_SDK_MainObject::processHostEvents(int timeoutMs, const char* label)
 {
     if (!mayRunHere(label))
         return -1;
@@ -304,7 +304,7 @@ void BRX_SDK_exit()
 
 int BRX_SDK_processEvents(int timeoutMs)
 {
-    return g_mainObject ? g_mainObject->processEvents(timeoutMs, BRX_METHOD) : -1;
+    return g_mainObject ? g_mainObject->processHostEvents(timeoutMs, BRX_METHOD) : -1;
 }
 
 bool BRX_SDK_setWantReleaseEnd(bool want)

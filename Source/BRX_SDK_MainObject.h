@@ -39,7 +39,7 @@ public:
     // Runs this thread's events until a host callback was called or
     // timeoutMs passed: the number of init and changes callbacks called, -1
     // where it may not run.
-    int processEvents(int timeoutMs, const char* label);
+    int processHostEvents(int timeoutMs, const char* label);
     // False (logged under label) from another thread, whose events are not
     // this object's, or inside a callback, whose caller is this object: what
     // runs events or deletes this object may not run there.

@@ -19,6 +19,7 @@
 //   LD_PRELOAD=libumockdev-preload.so.0 bench_usb [--product 0xPPPP] [--sizes 25,60,100] [--pictures N] [--pairs N]
 #include "BRX_Commu_ByteReader.h"
 #include "BRX_Commu_LibusbBulkQueue.h"
+#include "BRX_Commu_PtpCodes.h"
 #include "BenchFigures.h"
 #include "BenchHost.h"
 #include "EmulatedUsbDevice.h"
@@ -293,7 +294,7 @@ struct Camera {
             BRX_Commu_VirtualCameraStore& store = function.device().store();
             store.setPictureSizes(bytes, bytes / 4);
             store.setPicturesKept(1);
-            for (quint32 added : store.addPicture({BRX_Commu_VirtualCameraStore::kFormatDng}))
+            for (quint32 added : store.addPicture({BRX_Commu_PtpCodes::kFormatDng}))
                 handle = added;
             store.clearPending();
         });

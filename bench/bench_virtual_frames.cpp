@@ -6,6 +6,7 @@
 // on average than the frame interval.
 //
 //   bench_virtual_frames [--rounds N] [--pictures N] [--frame-size BYTES]
+#include "BRX_Commu_PtpCodes.h"
 #include "BRX_Commu_VirtualCameraStore.h"
 #include "BRX_Commu_VirtualCameraStream.h"
 
@@ -18,8 +19,6 @@
 namespace {
 
 const double kFrameIntervalMs = 40.0;
-const quint16 kFormatDng = 0x3802;
-const quint16 kFormatJpg = 0x3801;
 
 // Milliseconds per frame over kCycleFrames packets.
 double roundOfFrames(BRX_Commu_VirtualCameraStream& stream)
@@ -39,7 +38,7 @@ double pictures(int count)
     QElapsedTimer clock;
     clock.start();
     for (int picture = 0; picture < count; ++picture)
-        store.addPicture({kFormatDng, kFormatJpg});
+        store.addPicture({BRX_Commu_PtpCodes::kFormatDng, BRX_Commu_PtpCodes::kFormatJpg});
     return double(clock.nsecsElapsed()) / 1e6 / count;
 }
 

@@ -2,6 +2,7 @@
 // blocks included) is decoded and dumped, setters the input picks change it,
 // it is sent back, and a second block is read as the camera's change.
 #include "BRX_Logic_CameraSettingsBase.h"
+#include "BRX_Logic_CameraSettingsFactory.h"
 #include "BRX_Logic_SettingsChanges.h"
 #include "FakeCameraAccess.h"
 #include "FuzzInput.h"
@@ -58,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FuzzInput input(data, size);
     FakeCameraAccess access(kStructProducts[input.u8() % 4]);
     access.script(BRX_Commu_CameraAccess_Base::kOpGetCameraSettings, FakeCameraAccess::ok(input.chunk()));
-    const std::unique_ptr<Record> record(Record::create(&access, nullptr));
+    const std::unique_ptr<Record> record(BRX_Logic_CameraSettingsFactory::create(&access, nullptr));
     record->init();
     record->dump(QStringLiteral("fuzz"));
     for (int setters = input.u8() % 16; setters > 0; --setters) {

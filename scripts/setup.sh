@@ -4,8 +4,15 @@
 # reports need (clang with libFuzzer, the llvm tools).
 set -euo pipefail
 # libcpp-httplib-dev: HTTP for tether serve; chromium: its browser test;
-# python3-pytest: the Python package's tests; tshark: the PTP/IP dissector check.
+# python3-pytest: the Python package's tests; tshark: the PTP/IP dissector check;
+# man-db and bash-completion: the man pages' and the completion's tests.
+# The Debian packages (scripts/test-package.sh): build-essential, debhelper,
+# dh-python and fakeroot build them, lintian checks them, systemd checks
+# the service unit, python3-pip, python3-setuptools and python3-wheel make
+# pip install ./python work offline.
 packages="qtbase5-dev libusb-1.0-0-dev cmake g++ pkg-config make umockdev libumockdev-dev libcpp-httplib-dev chromium python3 python3-pytest tshark"
+packages="$packages man-db bash-completion build-essential dpkg-dev debhelper dh-python fakeroot lintian systemd"
+packages="$packages python3-pip python3-setuptools python3-wheel"
 # Node.js and npm for the browser test (puppeteer-core), unless the machine has them.
 command -v node >/dev/null && command -v npm >/dev/null || packages="$packages nodejs npm"
 if [ "${1:-}" = fuzz ]; then

@@ -1,4 +1,5 @@
 #include "BRX_Commu_CameraAccess_Usb_PTP.h"
+#include "BRX_Commu_ProductFamily.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Debug.h"
@@ -22,12 +23,6 @@ const int kStorageTypeOffset = 0x1a;
 const int kAutoPowerOffOffset = 0x2f;
 const int kExposCompensOffset = 0x04;
 const int kExposureModeOffset = 0x47;
-
-bool isStructProduct(int productId)
-{
-    return BRX_Commu_VirtualCameraProfile::isStructProduct(productId)
-        || BRX_Commu_VirtualCameraProfile::isStructMProduct(productId);
-}
 
 void addProductRows(std::initializer_list<int> productIds)
 {
@@ -110,7 +105,7 @@ private slots:
 
         QCOMPARE(camera.productId(), productId);
         // The record of the product's family read the camera's settings.
-        const bool structRecord = isStructProduct(productId);
+        const bool structRecord = BRX_Commu_ProductFamily::hasSettingsBlock(productId);
         QCOMPARE(fixture.operationCount(Access::kOpGetCameraSettings) > 0, structRecord);
         QCOMPARE(fixture.operationCount(Access::kOpGetDevicePropValue) > 0, !structRecord);
         QVERIFY(fixture.operationCount(Access::kOpGetDeviceInfo) > 0);

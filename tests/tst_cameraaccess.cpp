@@ -1,3 +1,4 @@
+#include "BRX_Commu_CameraAccessFactory.h"
 #include "BRX_Commu_CameraAccess_Base.h"
 #include "BRX_Debug.h"
 #include "FakeCameraAccess.h"
@@ -208,7 +209,7 @@ void TestCameraAccess::thumbnailWithoutBufferSendsNothing()
 void TestCameraAccess::factoryRefusesUnknownTypes()
 {
     for (int type : {0, 3, 0x101})
-        QVERIFY(!BRX_Commu_CameraAccess_Base::createCameraAccess(type));
+        QVERIFY(!BRX_Commu_CameraAccessFactory::create(type));
 }
 
 void TestCameraAccess::typedAccessorWidthAndSign()

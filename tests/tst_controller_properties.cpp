@@ -1,4 +1,5 @@
 #include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Commu_ProductFamily.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Logic_PropertyCatalogue.h"
@@ -65,7 +66,7 @@ std::shared_ptr<BRX_Commu_VirtualCamera> camera()
 // its device properties.
 QByteArray cameraState(int productId)
 {
-    if (Profile::isStructProduct(productId))
+    if (BRX_Commu_ProductFamily::hasSettingsBlock(productId))
         return camera()->settingsBlock();
     QByteArray state;
     for (const BRX_Commu_VirtualCameraProperty& property : Profile::properties(productId))
@@ -318,7 +319,7 @@ private slots:
         const auto other = std::find_if(isos.begin(), isos.end(), [iso](qint32 v) { return v != 0 && v != iso; });
         QVERIFY(other != isos.end());
         const QByteArray state = cameraState(productId);
-        camera()->failOperation(Profile::isStructProduct(productId) ? Access::kOpSetCameraSettings
+        camera()->failOperation(BRX_Commu_ProductFamily::hasSettingsBlock(productId) ? Access::kOpSetCameraSettings
                                                                      : Access::kOpSetDevicePropValue,
                                 0x201C, 1);
         host->clearChanges();

@@ -95,18 +95,6 @@ private slots:
         rig.controller->setWhiteBalance(QStringLiteral("Auto"));
         QVERIFY(log.contains("BRX_Logic_Controller::setWhiteBalance() - no converter for white balance"));
     }
-
-    void withoutCameraEverySetterSaysSo()
-    {
-        BRX_Logic_Controller controller;
-        LogCapture log;
-        controller.setContrast(QStringLiteral("Normal"));
-        controller.setShutterTime(QStringLiteral("B"));
-        controller.setDriveMode(5);
-        QCOMPARE(log.lines(), QStringList({"BRX_Logic_Controller::setContrast() - no camera",
-                                           "BRX_Logic_Controller::setShutterTime() - no camera",
-                                           "BRX_Logic_Controller::setBracketEnabled() - no camera"}));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestControllerTextSetters)

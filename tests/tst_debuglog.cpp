@@ -4,6 +4,53 @@
 #include <QByteArray>
 #include <QtTest>
 
+#include <atomic>
+#include <future>
+#include <thread>
+
+namespace {
+
+// Holds every line it is given until released, so that the writer of a
+// line keeps the log for as long as a test wants.
+class HeldLog
+{
+public:
+    HeldLog() { m_previous = qInstallMessageHandler(&HeldLog::handler); }
+    ~HeldLog()
+    {
+        release();
+        qInstallMessageHandler(m_previous);
+    }
+    void waitUntilHeld() { s_entered.get_future().wait(); }
+    void release()
+    {
+        if (!m_released.exchange(true))
+            s_release.set_value();
+    }
+
+private:
+    static void handler(QtMsgType, const QMessageLogContext&, const QString&)
+    {
+        if (!s_held.exchange(true))
+            s_entered.set_value();
+        s_releasedFuture.wait();
+    }
+
+    static std::atomic<bool> s_held;
+    static std::promise<void> s_entered;
+    static std::promise<void> s_release;
+    static std::shared_future<void> s_releasedFuture;
+    QtMessageHandler m_previous;
+    std::atomic<bool> m_released{false};
+};
+
+std::atomic<bool> HeldLog::s_held{false};
+std::promise<void> HeldLog::s_entered;
+std::promise<void> HeldLog::s_release;
+std::shared_future<void> HeldLog::s_releasedFuture = HeldLog::s_release.get_future().share();
+
+} // namespace
+
 class TestDebugLog : public QObject
 {
     Q_OBJECT
@@ -21,6 +68,26 @@ private slots:
         setDebugFlags(kDebugSettings, false);
         debugPrint(kDebugSettings, "hidden again");
         QCOMPARE(log.lines(), QStringList({"A::b() - hello 7", "shown"}));
+    }
+
+    // While one thread writes a line, a message that is switched off neither
+    // waits for the log nor reaches it.
+    void switchedOffMessageDoesNotWaitForTheLog()
+    {
+        HeldLog held;
+        std::thread writer([] { debugPrint(kDebugAlways, "%s - holds the log", "A::b()"); });
+        held.waitUntilHeld();
+        std::atomic<bool> returned{false};
+        std::thread quiet([&returned] {
+            debugPrint(kDebugSettings, "%s - switched off %d", "A::c()", 1);
+            returned = true;
+        });
+        const auto finish = qScopeGuard([&] {
+            held.release();
+            writer.join();
+            quiet.join();
+        });
+        QTRY_VERIFY(returned);
     }
 
     void anyCommonBitSetsAFlag()

@@ -1,4 +1,5 @@
 #include "BRX_Commu_ByteReader.h"
+#include "BRX_Commu_CameraAccessFactory.h"
 #include "BRX_Commu_CameraAccess_Dummy.h"
 #include "BRX_Commu_CameraAccess_Usb_PTP.h"
 #include "BRX_Commu_CameraAccess_WLAN.h"
@@ -54,7 +55,7 @@ void TestDummyAccess::factoryTypes()
                 {2, &BRX_Commu_CameraAccess_WLAN::staticMetaObject},
                 {0x100, &BRX_Commu_CameraAccess_Dummy::staticMetaObject}};
     for (const auto& row : rows) {
-        std::unique_ptr<BRX_Commu_CameraAccess_Base> access(BRX_Commu_CameraAccess_Base::createCameraAccess(row.type));
+        std::unique_ptr<BRX_Commu_CameraAccess_Base> access(BRX_Commu_CameraAccessFactory::create(row.type));
         QVERIFY(access);
         QCOMPARE(access->metaObject(), row.meta);
         QCOMPARE(access->connectionType(), row.type);

@@ -162,7 +162,7 @@ private slots:
         rig.camera->slotRebuildImageDB();
         rig.camera->imageDBEntry(0)->setImage(BRX_Logic_ImageEntry::kThirdImage, QByteArray(10, 'x'));
         QSignalSpy end(rig.camera.get(), &BRX_Logic_Camera::signalImageDBChangeEnd);
-        rig.fixture.device().failOperation(kGetObjectHandles, BRX_Commu_VirtualCameraDevice::kGeneralError);
+        rig.fixture.device().failOperation(kGetObjectHandles, BRX_Commu_VirtualCameraDevice::kResponseGeneralError);
         rig.rebuildAgain();
         QCOMPARE(end.count(), 1);
         QCOMPARE(rig.camera->imageDBCount(), 0);

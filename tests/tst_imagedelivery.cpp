@@ -206,7 +206,7 @@ private slots:
     {
         Rig rig(0x2041);
         QVERIFY(rig.store(picture(QByteArray(12000001, 'x'))));
-        rig.camera->failOperation(kGetPartialObject, BRX_Commu_VirtualCameraDevice::kGeneralError);
+        rig.camera->failOperation(kGetPartialObject, BRX_Commu_VirtualCameraDevice::kResponseGeneralError);
         LogCapture log;
         rig.controller->loadImageForSharing(0, true, false);
         QCOMPARE(rig.count(kGetPartialObject), 1);
@@ -259,7 +259,7 @@ private slots:
         QCOMPARE(int(rig.deliveries.size()), 1);
         QVERIFY(!rig.deliveries.at(0).data);
         // Without an ObjectInfo there are no sizes to go on.
-        rig.camera->failOperation(0x1008, BRX_Commu_VirtualCameraDevice::kGeneralError);
+        rig.camera->failOperation(0x1008, BRX_Commu_VirtualCameraDevice::kResponseGeneralError);
         rig.controller->loadThumb(kHandle, true);
         rig.controller->loadImageForSharing(0, true, true);
         QCOMPARE(int(rig.deliveries.size()), 2);

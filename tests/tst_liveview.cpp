@@ -87,12 +87,12 @@ void serveStream(BRX_Commu_VirtualCamera& camera, const QByteArray& packet)
     camera.setCustomOperation(Access::kOpGetStreamInfo, Device::kDataIn,
                               [packet](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
                                   *in = streamInfo(quint32(packet.size()));
-                                  return quint16(Device::kOK);
+                                  return quint16(Device::kResponseOK);
                               });
     camera.setCustomOperation(Access::kOpGetStreamData, Device::kDataIn,
                               [packet](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
                                   *in = packet;
-                                  return quint16(Device::kOK);
+                                  return quint16(Device::kResponseOK);
                               });
 }
 
@@ -372,7 +372,7 @@ private slots:
             [stages](const QVector<quint32>& params, const QByteArray&, QByteArray*) {
                 const quint32 stage = params.value(0) == 0 ? kVQReleaseAutoFocusStart : kVQReleaseAutoFocusStop;
                 stages->append(QVector<quint32>{stage});
-                return quint16(Device::kOK);
+                return quint16(Device::kResponseOK);
             });
         if (action == "exec")
             rig.camera.doLiveViewAFExec();
@@ -454,7 +454,7 @@ private slots:
         rig.fixture.device().setCustomOperation(Access::kOpGetStreamInfo, Device::kDataIn,
                                                 [](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
                                                     *in = streamInfo((8u << 20) + 1);
-                                                    return quint16(Device::kOK);
+                                                    return quint16(Device::kResponseOK);
                                                 });
         QSignalSpy noLiveView(&rig.camera, &BRX_Logic_Camera::signalNoLiveView);
         LogCapture log;

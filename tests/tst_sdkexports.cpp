@@ -88,20 +88,6 @@ private slots:
         }
     }
 
-    void mainObjectMethodsKeepTheirOrder()
-    {
-        const QMetaObject& meta = BRX_SDK_MainObject::staticMetaObject;
-        const QStringList expected = {"signalCameraGUIOpened()", "signalFinishController()",
-                                      "signalCapturePressed()", "signalCaptureReleased()",
-                                      "signalCloseRequested()", "signalSetProperty(int,QByteArray)",
-                                      "catchCameraConnected()", "catchCameraDisconnected()",
-                                      "catchProperty(int,void*,uint)"};
-        QStringList methods;
-        for (int i = meta.methodOffset(); i < meta.methodCount(); ++i)
-            methods << QString::fromLatin1(meta.method(i).methodSignature());
-        QCOMPARE(methods, expected);
-    }
-
     void startAndShutdownRunTheControllerThread()
     {
         LogCapture log;

@@ -148,7 +148,7 @@ void TestSdkPictures::downloadGoingWrongOnceArrivesWhole()
     QVERIFY(host.waitForInitialState(kTimeoutMs));
     const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
     if (fault == kFailsOnce)
-        camera->failOperation(0x1009, BRX_Commu_VirtualCameraDevice::kGeneralError, 1);
+        camera->failOperation(0x1009, BRX_Commu_VirtualCameraDevice::kResponseGeneralError, 1);
     else
         camera->cutNextData(0x1009, 1000);
 

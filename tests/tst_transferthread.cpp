@@ -55,7 +55,7 @@ void serveObjectInfo(BRX_Commu_VirtualCamera& camera, const QString& name, quint
     camera.setCustomOperation(Access::kOpGetObjectInfo, Device::kDataIn,
                               [info](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
                                   *in = info;
-                                  return quint16(Device::kOK);
+                                  return quint16(Device::kResponseOK);
                               });
 }
 
@@ -382,10 +382,10 @@ void TestTransferThread::failedDownloads()
     rig.device().takePicture();
     switch (fault) {
     case kObjectInfoFails:
-        rig.device().failOperation(Access::kOpGetObjectInfo, Device::kGeneralError);
+        rig.device().failOperation(Access::kOpGetObjectInfo, Device::kResponseGeneralError);
         break;
     case kObjectInfoFailsOnce:
-        rig.device().failOperation(Access::kOpGetObjectInfo, Device::kGeneralError, 1);
+        rig.device().failOperation(Access::kOpGetObjectInfo, Device::kResponseGeneralError, 1);
         break;
     case kHugeObject:
         serveObjectInfo(rig.device(), name, 0xFFFFFFFF);

@@ -56,8 +56,6 @@ private slots:
     void sessionAlreadyOpenCountsAsSuccess();
 
     // Answers and faults
-    void deviceBusy_data();
-    void deviceBusy();
     void recvDataIntoLargerBuffer();
     void recvDataIntoSmallerBuffer();
     void responseInsteadOfData();
@@ -237,30 +235,6 @@ void TestUsbTransport::sessionAlreadyOpenCountsAsSuccess()
     QVERIFY(log.contains("BRX_Commu_CameraAccess_Usb_PTP::openPtpSession() - successful"));
     QVERIFY(!log.contains("0x0000201E"));
     QCOMPARE(opened.count(), 0);
-}
-
-void TestUsbTransport::deviceBusy_data()
-{
-    QTest::addColumn<int>("busyAnswers");
-    QTest::addColumn<bool>("succeeds");
-    QTest::addColumn<int>("attempts");
-    QTest::newRow("five") << 5 << true << 6;
-    QTest::newRow("six") << 6 << false << 6;
-    QTest::newRow("one") << 1 << true << 2;
-}
-
-void TestUsbTransport::deviceBusy()
-{
-    QFETCH(int, busyAnswers);
-    QFETCH(bool, succeeds);
-    QFETCH(int, attempts);
-    LogCapture log;
-    m_rig->camera->injectBusy(busyAnswers);
-    const int before = m_rig->camera->operationLog().size();
-    QCOMPARE(m_rig->access->keepCameraActive(), succeeds);
-    QCOMPARE(m_rig->camera->operationLog().size() - before, attempts);
-    QCOMPARE(log.contains("keepCameraActive() - MTP Response code: 0x00002019"), !succeeds);
-    QCOMPARE(log.contains("keepCameraActive() - successful"), succeeds);
 }
 
 void TestUsbTransport::recvDataIntoLargerBuffer()

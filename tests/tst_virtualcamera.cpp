@@ -1,4 +1,6 @@
 #include "BRX_Commu_ByteReader.h"
+#include "BRX_Commu_CameraAccessFactory.h"
+#include "BRX_Commu_ProductFamily.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_DeviceInfo.h"
@@ -94,7 +96,7 @@ void TestVirtualCamera::deviceInfo()
     VirtualCameraRig rig(productId);
     QVERIFY(rig.connect());
     BRX_Logic_DeviceInfo info(rig.access.get());
-    const bool structProduct = BRX_Commu_VirtualCameraProfile::isStructProduct(productId);
+    const bool structProduct = BRX_Commu_ProductFamily::hasSettingsBlock(productId);
     QCOMPARE(info.getManufacturer(), QStringLiteral("Virtual Camera Works"));
     QCOMPARE(info.isOperationSupported(0x9002), structProduct);
     QCOMPARE(info.isOperationSupported(0x1016), !structProduct);
@@ -354,7 +356,7 @@ void TestVirtualCamera::selectionExports()
 void TestVirtualCamera::factoryFollowsSelection()
 {
     QVERIFY(BRX_SDK_useVirtualCamera(0x2021));
-    std::unique_ptr<BRX_Commu_CameraAccess_Base> access(BRX_Commu_CameraAccess_Base::createCameraAccess(1));
+    std::unique_ptr<BRX_Commu_CameraAccess_Base> access(BRX_Commu_CameraAccessFactory::create(1));
     QSignalSpy available(access.get(), &BRX_Commu_CameraAccess_Base::signalDeviceAvailable);
     QVERIFY(access->checkDeviceAvailable());
     QCOMPARE(available.at(0).at(2).toInt(), 0x2021);
@@ -365,7 +367,7 @@ void TestVirtualCamera::factoryFollowsSelection()
     QVERIFY(closed.wait());
 
     QVERIFY(BRX_SDK_useVirtualCamera(0));
-    std::unique_ptr<BRX_Commu_CameraAccess_Base> hardware(BRX_Commu_CameraAccess_Base::createCameraAccess(1));
+    std::unique_ptr<BRX_Commu_CameraAccess_Base> hardware(BRX_Commu_CameraAccessFactory::create(1));
     QCOMPARE(hardware->connectionType(), 1);
     QVERIFY(!hardware->checkDeviceAvailable());
 }

@@ -1,9 +1,9 @@
 #include "BRX_Commu_ByteReader.h"
 #include "BRX_Commu_CameraAccess_Usb_PTP.h"
+#include "BRX_Commu_ProductFamily.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraLink.h"
 #include "BRX_Commu_VirtualCameraPicture.h"
-#include "BRX_Commu_VirtualCameraProfile.h"
 #include "JpegLayout.h"
 #include "LogCapture.h"
 #include "VirtualCameraFixture.h"
@@ -77,7 +77,7 @@ QStringList fileNames(const BRX_Commu_VirtualCamera& camera)
 bool configure(VirtualCameraFixture& fixture, int fileFormat, bool mirrorUp)
 {
     BRX_Commu_CameraAccess_Base& access = *fixture.access();
-    if (!BRX_Commu_VirtualCameraProfile::isStructProduct(access.productId()))
+    if (!BRX_Commu_ProductFamily::hasSettingsBlock(access.productId()))
         return access.setDevicePropFileFormat(quint32(fileFormat)) && access.setDevicePropMirrorUpMode(mirrorUp);
     QByteArray block = fixture.device().settingsBlock();
     block[0x0f] = char(fileFormat);
@@ -273,7 +273,7 @@ void TestVirtualCameraPictures::pictureFaults()
     ObjectInfo info;
     QVERIFY(readObjectInfo(*fixture.access(), kPending, 0, &info));
     QCOMPARE(info.sequence, 3u);
-    camera.failOperation(0x1009, BRX_Commu_VirtualCameraDevice::kGeneralError, 1);
+    camera.failOperation(0x1009, BRX_Commu_VirtualCameraDevice::kResponseGeneralError, 1);
     QByteArray data(int(info.size), '\0');
     QVERIFY(!fixture.access()->getObject(data.data(), info.size, kPending));
     QVERIFY(fixture.access()->getObject(data.data(), info.size, kPending));

@@ -56,12 +56,6 @@ bool isReadable(const BRX_SDK_PropertyDescription& description)
     return description.access == BRX_SDK_AccessReadWrite || description.access == BRX_SDK_AccessReadOnly;
 }
 
-bool isWritable(const BRX_SDK_PropertyDescription& description)
-{
-    return description.access == BRX_SDK_AccessReadWrite || description.access == BRX_SDK_AccessWriteOnly
-        || description.access == BRX_SDK_AccessCommand;
-}
-
 bool isScalar(int payload)
 {
     return payload == BRX_SDK_PayloadInt || payload == BRX_SDK_PayloadBool || payload == BRX_SDK_PayloadDouble;
@@ -83,6 +77,12 @@ TetherProperties::TetherProperties(TetherSession& session)
 }
 
 // --- Descriptions and texts --------------------------------------------------------
+
+bool TetherProperties::isWritable(const BRX_SDK_PropertyDescription& description)
+{
+    return description.access == BRX_SDK_AccessReadWrite || description.access == BRX_SDK_AccessWriteOnly
+        || description.access == BRX_SDK_AccessCommand;
+}
 
 int TetherProperties::find(const QString& nameOrNumber)
 {

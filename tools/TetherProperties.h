@@ -29,6 +29,8 @@ public:
     // The number of a property name (any case) or number; -1 for neither.
     static int find(const QString& nameOrNumber);
     static BRX_SDK_PropertyDescription describe(int property);
+    // A host may set it: read-write, write-only and commands.
+    static bool isWritable(const BRX_SDK_PropertyDescription& description);
     // "f/5.6"; empty when the library cannot read the payload.
     static QString text(int property, const QByteArray& payload);
     // "5.6", "667", "true", "5, 9999".

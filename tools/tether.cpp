@@ -2,6 +2,7 @@
 // only, for a camera on the USB bus, on the network, or the library's virtual
 // camera.
 #include "BRX_SDK.h"
+#include "TetherCommandTable.h"
 #include "TetherDemo.h"
 #include "TetherLiveView.h"
 #include "TetherProperties.h"
@@ -14,6 +15,7 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -128,17 +130,31 @@ QString optionLines(const QList<QCommandLineOption>& options)
     return text;
 }
 
+TetherCommandTable::Texts helpTexts()
+{
+    return {QStringLiteral("tether [global options] SUBCOMMAND [options]"),
+            QStringLiteral("Tethered shooting on the BRX SDK: a camera on the USB bus, with --network one on the "
+                           "network, or with --virtual the library's virtual camera."),
+            QStringLiteral("0 success, 1 no camera or a camera error, 2 a usage error.")};
+}
+
 QString generalHelp()
 {
-    QString text = QStringLiteral("Usage: tether [global options] SUBCOMMAND [options]\n\n"
-                                  "Tethered shooting on the BRX SDK: a camera on the USB bus, with --network one "
-                                  "on the network, or with --virtual the library's virtual camera.\n\n"
-                                  "Subcommands:\n");
+    const TetherCommandTable::Texts texts = helpTexts();
+    QString text = QStringLiteral("Usage: %1\n\n%2\n\nSubcommands:\n").arg(texts.usage, texts.description);
     for (const Subcommand& subcommand : kSubcommands)
         text += QStringLiteral("  %1 %2\n").arg(QLatin1String(subcommand.name), -10).arg(subcommand.summary);
     return text + QStringLiteral("\nGlobal options, before or after the subcommand:\n") + optionLines(globalOptions())
-         + QStringLiteral("\nExit codes: 0 success, 1 no camera or a camera error, 2 a usage error.\n"
-                          "tether SUBCOMMAND --help tells more.\n");
+         + QStringLiteral("\nExit codes: %1\ntether SUBCOMMAND --help tells more.\n").arg(texts.exitStatus);
+}
+
+void printCommandTable()
+{
+    QList<TetherCommandTable::Subcommand> subcommands;
+    for (const Subcommand& subcommand : kSubcommands)
+        subcommands.append({subcommand.name, subcommand.synopsis, subcommand.summary, subcommand.options()});
+    const QByteArray table = TetherCommandTable::json(helpTexts(), globalOptions(), subcommands);
+    std::fwrite(table.constData(), 1, size_t(table.size()), stdout);
 }
 
 QString subcommandHelp(const Subcommand& subcommand)
@@ -195,6 +211,10 @@ void dropMessage(QtMsgType, const QMessageLogContext&, const QString&)
 
 int run(const QStringList& words, TetherOutput& output)
 {
+    if (words.contains(QLatin1String(TetherCommandTable::kOption))) {
+        printCommandTable();
+        return kExitOk;
+    }
     const int index = subcommandIndex(words);
     const Subcommand* subcommand = index < 0 ? nullptr : findSubcommand(words.at(index));
     const bool help = words.contains("--help") || words.contains("-h");

@@ -6,10 +6,12 @@ library only).
         cam.set("Aperture", 5.6)
         print(cam.capture("pictures"))
 
-The library is found through $BRXSDK_LIBRARY, else as libbrxsdk.so.1 on the
-dynamic loader's path.
+The library is found through $BRXSDK_LIBRARY, else where the library's build
+installed it beside this package (cmake --install), else as libbrxsdk.so.1 on
+the dynamic loader's path (the Debian package, pip install ./python).
 """
 
 from .camera import Camera, Error
 
+__version__ = "1.0.0"
 __all__ = ["Camera", "Error"]

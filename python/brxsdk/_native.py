@@ -3,6 +3,8 @@
 import ctypes
 import os
 
+from . import _installed
+
 INIT_CALLBACK = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_bool, ctypes.c_int)
 CHANGES_CALLBACK = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_int, ctypes.c_void_p, ctypes.c_uint)
 FRAME_CALLBACK = CHANGES_CALLBACK
@@ -80,12 +82,24 @@ _PROTOTYPES = {
 _library = None
 
 
+def library_path():
+    """$BRXSDK_LIBRARY, else the library installed with this package, else
+    libbrxsdk.so.1 as the dynamic loader finds it (LD_LIBRARY_PATH, the
+    system's directories)."""
+    if os.environ.get("BRXSDK_LIBRARY"):
+        return os.environ["BRXSDK_LIBRARY"]
+    if _installed.LIBRARY:
+        beside = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), _installed.LIBRARY))
+        if os.path.exists(beside):
+            return beside
+    return "libbrxsdk.so.1"
+
+
 def library():
-    """The loaded library: $BRXSDK_LIBRARY, else libbrxsdk.so.1 as the
-    dynamic loader finds it (LD_LIBRARY_PATH, the system's directories)."""
+    """The loaded library, from library_path()."""
     global _library
     if _library is None:
-        lib = ctypes.CDLL(os.environ.get("BRXSDK_LIBRARY") or "libbrxsdk.so.1")
+        lib = ctypes.CDLL(library_path())
         for name, (restype, argtypes) in _PROTOTYPES.items():
             function = getattr(lib, name)
             function.restype = restype

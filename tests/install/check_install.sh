@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the build into two scratch prefixes and, against each, builds and
 # runs a C host with the C compiler through pkg-config and a C++ host through
-# the CMake package, both on the virtual camera: each must find its own
-# prefix's headers and library.
+# the CMake package, and runs the installed Python package, all on the
+# virtual camera: each must find its own prefix's headers and library.
 # Arguments: build directory, work directory, extra compiler and linker flags
-# for the hosts (the sanitizers the library was built with).
+# for the hosts (the sanitizers the library was built with), the sanitizer
+# runtime Python must preload for the library.
 set -euo pipefail
-build=$1 work=$2 flags=${3:-}
+build=$1 work=$2 flags=${3:-} preload=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" && mkdir -p "$work"
 for name in a b; do
@@ -32,4 +33,16 @@ for name in a b; do
   cmake --build "$prefix/host" > /dev/null
   grep -q "BRXSDK_DIR:PATH=$libdir/cmake/BRXSDK" "$prefix/host/CMakeCache.txt"
   "$prefix/host/install_host"
+
+  # No BRXSDK_LIBRARY and no library path: the package knows where it lies.
+  site=$(dirname "$(find "$prefix" -path '*-packages/brxsdk' -type d)")
+  taken=$(cd "$prefix" && env -u BRXSDK_LIBRARY -u LD_LIBRARY_PATH PYTHONPATH="$site" LD_PRELOAD="$preload" \
+    ASAN_OPTIONS=detect_leaks=0 /usr/bin/python3 -c '
+import brxsdk, brxsdk._native
+with brxsdk.Camera(virtual=0x2031) as cam:
+    print(brxsdk._native.library_path(), *cam.capture("pictures"))' 2> /dev/null)
+  echo "Python package of $name: $taken"
+  read -r library dng jpg <<< "$taken"
+  test "$(realpath "$(dirname "$library")")" = "$(realpath "$libdir")"
+  test -s "$prefix/$dng" && test -s "$prefix/$jpg"
 done

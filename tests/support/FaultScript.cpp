@@ -55,10 +55,10 @@ void FaultScript::becomeForeign(FaultTarget& target)
     target.setCustomOperation(kOpGetDeviceInfo, BRX_Commu_VirtualCameraDevice::kDataIn,
                               [info](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
                                   *in = info;
-                                  return quint16(BRX_Commu_VirtualCameraDevice::kOK);
+                                  return quint16(BRX_Commu_VirtualCameraDevice::kResponseOK);
                               });
     for (quint16 opCode : BRX_Commu_VirtualCameraProfile::operations(target.productId())) {
         if (opCode >= kFirstVendorOperation)
-            target.failOperation(opCode, BRX_Commu_VirtualCameraDevice::kOperationNotSupported);
+            target.failOperation(opCode, BRX_Commu_VirtualCameraDevice::kResponseOperationNotSupported);
     }
 }

@@ -113,48 +113,48 @@ void ScriptedPictures::install(BRX_Commu_VirtualCamera& camera)
     camera.setCustomOperation(0x1004, Device::kDataIn, [](const Params&, const QByteArray&, QByteArray* in) {
         appendU32(*in, 1);
         appendU32(*in, kStorageId);
-        return quint16(Device::kOK);
+        return quint16(Device::kResponseOK);
     });
     camera.setCustomOperation(0x1007, Device::kDataIn, [state](const Params&, const QByteArray&, QByteArray* in) {
         std::lock_guard<std::mutex> locker(state->mutex);
         appendU32(*in, quint32(state->order.size()));
         for (quint32 handle : qAsConst(state->order))
             appendU32(*in, handle);
-        return quint16(Device::kOK);
+        return quint16(Device::kResponseOK);
     });
     camera.setCustomOperation(0x1008, Device::kDataIn, [state](const Params& p, const QByteArray&, QByteArray* in) {
         std::lock_guard<std::mutex> locker(state->mutex);
         if (!state->objects.contains(p.value(0)))
-            return quint16(Device::kInvalidParameter);
+            return quint16(Device::kResponseInvalidParameter);
         *in = objectInfo(state->objects.value(p.value(0)), int(p.value(1)));
-        return quint16(Device::kOK);
+        return quint16(Device::kResponseOK);
     });
     camera.setCustomOperation(0x1009, Device::kDataIn, [state](const Params& p, const QByteArray&, QByteArray* in) {
         std::lock_guard<std::mutex> locker(state->mutex);
         if (!state->objects.contains(p.value(0)))
-            return quint16(Device::kInvalidParameter);
+            return quint16(Device::kResponseInvalidParameter);
         *in = state->objects.value(p.value(0)).data;
-        return quint16(Device::kOK);
+        return quint16(Device::kResponseOK);
     });
     camera.setCustomOperation(0x100A, Device::kDataIn, [state](const Params& p, const QByteArray&, QByteArray* in) {
         std::lock_guard<std::mutex> locker(state->mutex);
         if (!state->objects.contains(p.value(0)) || p.value(1) > 2)
-            return quint16(Device::kInvalidParameter);
+            return quint16(Device::kResponseInvalidParameter);
         *in = state->objects.value(p.value(0)).thumbnails[p.value(1)];
-        return quint16(Device::kOK);
+        return quint16(Device::kResponseOK);
     });
     camera.setCustomOperation(0x101B, Device::kDataIn, [state](const Params& p, const QByteArray&, QByteArray* in) {
         std::lock_guard<std::mutex> locker(state->mutex);
         if (!state->objects.contains(p.value(0)))
-            return quint16(Device::kInvalidParameter);
+            return quint16(Device::kResponseInvalidParameter);
         *in = state->objects.value(p.value(0)).data.mid(int(p.value(1)), int(p.value(2)));
-        return quint16(Device::kOK);
+        return quint16(Device::kResponseOK);
     });
     camera.setCustomOperation(0x100B, Device::kNoData, [state](const Params& p, const QByteArray&, QByteArray*) {
         std::lock_guard<std::mutex> locker(state->mutex);
         if (!state->objects.remove(p.value(0)))
-            return quint16(Device::kInvalidParameter);
+            return quint16(Device::kResponseInvalidParameter);
         state->order.removeAll(p.value(0));
-        return quint16(Device::kOK);
+        return quint16(Device::kResponseOK);
     });
 }

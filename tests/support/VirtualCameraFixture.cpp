@@ -82,7 +82,7 @@ void VirtualCameraFixture::recordReleases()
         [mutex, releases, fail](const QVector<quint32>& params, const QByteArray&, QByteArray*) {
             std::lock_guard<std::mutex> locker(*mutex);
             releases->append(params);
-            return quint16(*fail ? Device::kGeneralError : Device::kOK);
+            return quint16(*fail ? Device::kResponseGeneralError : Device::kResponseOK);
         });
 }
 
@@ -111,7 +111,7 @@ void VirtualCameraFixture::serveDeviceInfo(const QVector<quint16>& operations,
     m_device->setCustomOperation(BRX_Commu_CameraAccess_Base::kOpGetDeviceInfo, Device::kDataIn,
                                  [dataset](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
                                      *in = dataset;
-                                     return quint16(Device::kOK);
+                                     return quint16(Device::kResponseOK);
                                  });
 }
 
@@ -123,9 +123,9 @@ void VirtualCameraFixture::serveSupportedStreams(quint32 word)
         BRX_Commu_CameraAccess_Base::kOpGetDevicePropValue, Device::kDataIn,
         [value](const QVector<quint32>& params, const QByteArray&, QByteArray* in) {
             if (params.value(0) != BRX_Commu_CameraAccess_Base::kDevicePropSupportedStreams)
-                return quint16(Device::kDevicePropNotSupported);
+                return quint16(Device::kResponseDevicePropNotSupported);
             *in = value;
-            return quint16(Device::kOK);
+            return quint16(Device::kResponseOK);
         });
 }
 
@@ -134,7 +134,7 @@ void VirtualCameraFixture::serveSettingsBlock(const QByteArray& block)
     m_device->setCustomOperation(BRX_Commu_CameraAccess_Base::kOpGetCameraSettings, Device::kDataIn,
                                  [block](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
                                      *in = block;
-                                     return quint16(Device::kOK);
+                                     return quint16(Device::kResponseOK);
                                  });
 }
 
