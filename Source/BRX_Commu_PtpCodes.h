@@ -88,7 +88,17 @@
 // deriving from this struct; anyone else names them through it.
 struct BRX_Commu_PtpCodes
 {
-    enum OperationCode : quint16 {
+    enum Code : quint16 {
+        // --- Device properties ---
+        BRX_DEVICE_PROPERTY_TABLE(BRX_DEVICE_PROPERTY_CODE)
+        BRX_DEVICE_PROPERTY_WRITE_ONLY_TABLE(BRX_DEVICE_PROPERTY_WRITE_ONLY_CODE)
+        kDevicePropExposureTimeWrite = 0xD03B,
+        kDevicePropApertureWrite = 0xD03C,
+        kDevicePropExposureTimeChanged = 0xD60D, // reported instead of 0xD60C
+        kDevicePropApertureChanged = 0xD60F,     // reported instead of 0xD60E
+        kDevicePropLensChanged = 0xD620,         // never read; means "lens changed"
+
+        // --- Operations ---
         kOpGetDeviceInfo = 0x1001,
         kOpOpenSession = 0x1002,
         kOpCloseSession = 0x1003,
@@ -127,12 +137,8 @@ struct BRX_Commu_PtpCodes
         kOpSetFocusCrossPosition = 0x9022,
         kOpControlLVWhiteBalance = 0x9023,
         kOpGetStreamData = 0x9025,
-    };
 
-    // The parameter of OpenVQSession and CloseVQSession.
-    static constexpr quint32 kVQSessionKey = 0xFF55;
-
-    enum ResponseCode : quint16 {
+        // --- Responses ---
         kResponseOK = 0x2001,
         kResponseGeneralError = 0x2002,
         kResponseSessionNotOpen = 0x2003,
@@ -153,12 +159,10 @@ struct BRX_Commu_PtpCodes
         kResponseSessionAlreadyOpen = 0x201E,
         kResponseTransactionCancelled = 0x201F,
         kResponseInvalidObjectPropCode = 0xA801,
-    };
 
-    // Standard events, and the vendor events (prefix kVQ). A platform that
-    // delivers events as 32-bit identifiers carries the code in the upper 16
-    // bits.
-    enum EventCode : quint16 {
+        // --- Events: the standard ones, then the vendor's (prefix kVQ). A
+        // platform that delivers events as 32-bit identifiers carries the
+        // code in the upper 16 bits.
         kEventObjectAdded = 0x4002,
         kEventObjectRemoved = 0x4003,
         kEventStoreAdded = 0x4004,
@@ -173,48 +177,31 @@ struct BRX_Commu_PtpCodes
         kVQGeoTackingStatusChanged = 0xC008,
         kVQDevicePropChanged = 0xC00A,
         kVQ3DAxisDataChanged = 0xC00C,
-    };
 
-    enum DevicePropertyCode : quint16 {
-        BRX_DEVICE_PROPERTY_TABLE(BRX_DEVICE_PROPERTY_CODE)
-        BRX_DEVICE_PROPERTY_WRITE_ONLY_TABLE(BRX_DEVICE_PROPERTY_WRITE_ONLY_CODE)
-        kDevicePropExposureTimeWrite = 0xD03B,
-        kDevicePropApertureWrite = 0xD03C,
-        kDevicePropExposureTimeChanged = 0xD60D, // reported instead of 0xD60C
-        kDevicePropApertureChanged = 0xD60F,     // reported instead of 0xD60E
-        kDevicePropLensChanged = 0xD620,         // never read; means "lens changed"
-    };
-
-    enum ObjectFormatCode : quint16 {
+        // --- Object formats and object properties ---
         kFormatUndefined = 0x3000,
         kFormatFolder = 0x3001, // an association
         kFormatJpg = 0x3801,    // EXIF/JPEG
         kFormatDng = 0x3802,    // TIFF/EP, as the camera announces its DNG files
-    };
-
-    enum ObjectPropertyCode : quint16 {
         kObjectPropOrientation = 0xD800,
     };
+
+    // The parameter of OpenVQSession and CloseVQSession.
+    static constexpr quint32 kVQSessionKey = 0xFF55;
 };
 
 // Release stages: the first parameter of the release operation (0x9004),
-// which products without it express through other operations.
+// which products without it express through other operations. Stages that
+// begin and end something stand in pairs.
 enum eVQReleaseMode : int {
     kVQReleaseCapture = 0,
-    kVQReleaseAutoFocusStart = 1,
-    kVQReleaseAutoFocusStop = 2,
-    kVQReleaseTimeExposureStart = 7,
-    kVQReleaseTimeExposureEnd = 8,
-    kVQReleaseLensStepNear = 9,
-    kVQReleaseLensStepFar = 10,
-    kVQReleaseLensToPosition = 11,
-    kVQReleaseSeriesStart = 12,
-    kVQReleaseSeriesStop = 13,
+    kVQReleaseAutoFocusStart = 1, kVQReleaseAutoFocusStop = 2,
+    kVQReleaseTimeExposureStart = 7, kVQReleaseTimeExposureEnd = 8,
+    kVQReleaseLensStepNear = 9, kVQReleaseLensStepFar = 10, kVQReleaseLensToPosition = 11,
+    kVQReleaseSeriesStart = 12, kVQReleaseSeriesStop = 13,
     kVQReleaseKeepAlive = 14,
-    kVQReleaseVideoStart = 15,
-    kVQReleaseVideoStop = 16,
-    kVQReleaseLiveViewStart = 17,
-    kVQReleaseLiveViewStop = 18,
+    kVQReleaseVideoStart = 15, kVQReleaseVideoStop = 16,
+    kVQReleaseLiveViewStart = 17, kVQReleaseLiveViewStop = 18,
     kVQReleaseZoomToggle = 20,
     kVQReleaseFocusCross = 21,
     kVQReleaseLiveViewWhiteBalance = 22,

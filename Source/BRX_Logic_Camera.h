@@ -3,32 +3,34 @@
 
 #include "BRX_Commu_PtpCodes.h"
 #include "BRX_Logic_CameraFacadeLists.h"
+#include "BRX_Logic_DownloadContext.h"
+#include "BRX_Logic_Focus.h"
+#include "BRX_Logic_TransferState.h"
 #include "BRX_Logic_TransferThreadList.h"
 
 #include <QByteArray>
 #include <QMetaType>
 #include <QObject>
 #include <QString>
-#include <QElapsedTimer>
-#include <QList>
 #include <QTimer>
-#include <QVector>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 class BRX_Commu_CameraAccess_Base;
 class BRX_Logic_Camera3DAxisData;
 class BRX_Logic_CameraGeotackingData;
-class BRX_Logic_CameraLens;
 class BRX_Logic_CameraSettingsBase;
-class BRX_Logic_CameraStreamInfo;
 class BRX_Logic_DeviceInfo;
 class BRX_Logic_DownloadRetry;
 class BRX_Logic_FolderSettings;
 class BRX_Logic_ImageDatabase;
 class BRX_Logic_ImageEntry;
+class BRX_Logic_LiveView;
+class BRX_Logic_Release;
 class BRX_Logic_ReleaseState;
+class BRX_Logic_SettingsGuard;
 struct BRX_Logic_SettingsChanges;
 class QThread;
 
@@ -36,12 +38,6 @@ enum eVQExposureMode : int {
     kVQExposureModeFirst = 0,
     kVQExposureModeBulb = 4,
     kVQExposureModeLast = 5,
-};
-
-enum eVQFocusMode : int {
-    kVQFocusAutoSingle = 0,
-    kVQFocusAutoContinuous = 1,
-    kVQFocusManual = 2,
 };
 
 // The other settings travel as the settings record's own codes, so their
@@ -72,23 +68,19 @@ enum eVQDriveMode : int {};
 // thread, where its timers run and every slot is called.
 //
 // It owns the per-camera data (device info, settings record, lens, 3D-axis
-// and geotagging data, folder settings, transfer threads), keeps the camera
-// awake, turns camera events into one signal per changed setting and offers
-// the settings facade.
+// and geotagging data, folder settings, transfer threads), turns camera
+// events into one signal per changed setting and offers the settings facade.
+// Live view, focus and release (with the keep-alive) are rooms of their own
+// that it owns and whose signals it passes on as its own; each download
+// runs on a transfer thread that it builds with what the download needs.
 //
 // Threads: the host's thread calls the facade (getters, setters, capability
 // queries, setFrameCallback) directly and transfer threads read the record,
 // so every access to the settings record (and to the lens data and folder
-// settings the facade also serves) goes through one recursive mutex, held
-// only around the object and its camera exchange, never while signals are
-// emitted or the host's callbacks run.
+// settings the facade also serves) goes through the settings guard.
 class BRX_Logic_Camera : public QObject
 {
     Q_OBJECT
-    // A download works on the camera's transfer state directly: the counters,
-    // flags and transfer mutex below.
-    friend class BRX_Logic_TransferThread;
-
 public:
     typedef void (*FrameCallback)(void* context, int type, const void* data, unsigned int size);
 
@@ -113,8 +105,8 @@ public:
     bool isTimeExposureRunning() const;
     void setTimeExposureRunning(bool running);
     bool isReleaseInProgress() const;
-    BRX_Logic_ReleaseState& releaseState() { return *m_release; }
-    bool isVideoRecording() const { return m_videoRecording; }
+    BRX_Logic_ReleaseState& releaseState();
+    bool isVideoRecording() const;
 
     // The controller calls both, in this order, before it drops the camera.
     void restoreAutoPowerOff();
@@ -138,7 +130,7 @@ public:
     // The image operations of the controller mark themselves as a transfer
     // (with setTransferInProgress) and hold the communication lock while they
     // talk to the camera.
-    void setImageFlag(bool on) { m_imageFlag = on; }
+    void setImageFlag(bool on) { m_transfer.setImageFlag(on); }
     std::unique_lock<std::mutex> lockCommunication();
 
     // --- Image database (controller thread) --------------------------------------
@@ -194,10 +186,10 @@ public:
     QString pictureExampleFileName() const;
     QString pictureName() const;
     int pictureIndex() const;
-    // For the transfer thread, which names pictures while it holds the
-    // transfer mutex; other callers use the guarded queries above.
-    BRX_Logic_FolderSettings* folderSettings() const { return m_folderSettings; }
-    bool wantsQuickView() const { return m_wantQuickView; }
+    // The folder settings themselves, unguarded: for the camera's own thread
+    // while no download runs; other callers use the guarded queries above.
+    BRX_Logic_FolderSettings* folderSettings() const;
+    bool wantsQuickView() const { return m_transfer.wantsQuickView(); }
     // Read under the live-view lock; any thread.
     bool wantsLiveView() const;
     // Asks the camera whether its stream runs and starts or ends streaming
@@ -308,10 +300,12 @@ public slots:
     // other; switching one on switches the other off.
     void setLiveViewPhoto(bool on);
     void setLiveViewVideo(bool on);
-    // x and y are fractions of the image source area (Global: of the outer
-    // bounds); both need a zoom record from the stream.
-    void setLiveViewCrossPos(double x, double y);
-    void setLiveViewCrossPosGlobal(double x, double y);
+    // x and y are fractions, in [0, 1], of the image source area (Global: of
+    // the outer bounds); both need a zoom record from the stream. False for
+    // other fractions (logged) or without the record; otherwise whether the
+    // camera took the cross.
+    bool setLiveViewCrossPos(double x, double y);
+    bool setLiveViewCrossPosGlobal(double x, double y);
     // Picture in picture. Leaving it or saving leaves live view; the camera
     // model re-enters the mode it was in when the camera reports mode 0.
     void setLiveViewGCPipActive(bool on);
@@ -381,141 +375,53 @@ private:
     };
     static const ChangeEntry kChangeDispatch[];
 
-    // Runs access on the object under the settings mutex; without the object
-    // logs "no <what>" for the caller (a __PRETTY_FUNCTION__) and returns fallback.
-    template <typename Object, typename R, typename F>
-    R withObject(Object* object, const char* what, const char* caller, R fallback, F access) const;
-    template <typename R, typename F>
-    R withSettings(const char* caller, R fallback, F access) const;
-    template <typename F>
-    void withSettings(const char* caller, F access) const;
-    template <typename R, typename F>
-    R withLens(const char* caller, R fallback, F access) const;
-    template <typename R, typename F>
-    R withFolderSettings(const char* caller, R fallback, F access) const;
-
     template <auto Getter, auto Signal>
     void emitChange();
     void emitApertureIfAvailable();
     void emitFocusConfirmationEnabled();
     void dispatchChanges(const BRX_Logic_SettingsChanges& changes);
-    void receiveAndDispatch(const char* caller, int propertyCode);
-    // A record whose last read failed is read again, its changes signalled,
-    // before anything is written from it.
-    void refreshIfStale(const char* caller);
-    // Runs write on the record and sends what it changed; whether the camera
-    // took it (false without a record).
-    template <typename F>
-    bool writeSettings(const char* caller, F write);
 
-    void createSettings();
-    void takeOverStorageAndPowerOff();
     void createDataObjects();
+    void createRooms();
+    void connectRooms();
     bool has3DAxisEvents() const;
     void connectAccess();
     void disconnectAccess();
-    void startTimers();
+    void start3DAxisTimer();
     void deleteDataObjects();
 
-    bool skippedForRelease(const char* caller, quint32 flag, const char* what) const;
-    void handleSupportedStreams();
-    void restoreLiveViewMode();
-    void handleEnabledStreams();
-    bool readLiveViewModeWord(quint32& word, const char* caller) const;
-    static int liveViewModeOf(quint32 word);
-
-    void prepareLiveViewStreaming();
-    void finishLiveViewStreaming();
-    bool readStreamProperty(bool (BRX_Commu_CameraAccess_Base::*get)(quint32&), const char* name,
-                            const char* label, quint32& value);
-    // One turn's fetch, check and hand-off, logging under the turn's label;
-    // true when the frame was delivered.
-    bool fetchLiveViewFrame(const char* label);
-    bool hasUsableStreamPacketSize(const char* label) const;
-    void dumpRejectedStreamPacket(const quint8* packet, quint32 size, const char* label);
-    int liveViewPacingDelay() const;
-    // Emits the zoom and focus signals of the stored zoom record.
-    void emitZoomInfo();
-    void switchLiveView(bool on, int param, void (BRX_Logic_Camera::*otherOff)(bool));
-    void focusOnceFromManual(const char* caller);
-    // firstWord: where the area's x, y, w, h start in the zoom record.
-    void sendCrossPos(const char* caller, double x, double y, int firstWord);
-
-    bool sendStage(int stage, int param = 0);
-    void startVideo();
-    void stopVideo();
-    bool switchStorageTypeForVideo();
-    int exposureMs() const;
-    void restoreStorageTypeAfterVideo();
     bool setWhiteBalanceValue(const char* caller, int value, RecordGetter get, RecordSetter set);
-    void restartLiveView();
-    bool changeToAutoFocus(const char* caller, int mode);
     bool storeFocusMode(const char* caller, int mode);
-    bool isLiveViewActiveOn2041();
     void stepFocus(const char* caller, bool increase);
+    // What a download needs, for a transfer thread.
+    BRX_Logic_DownloadContext downloadContext();
 
     BRX_Commu_CameraAccess_Base* m_access;
-    BRX_Logic_CameraSettingsBase* m_settings = nullptr;
-    BRX_Logic_CameraLens* m_lens = nullptr;
+    // The settings record, lens data and folder settings, under their lock.
+    std::unique_ptr<BRX_Logic_SettingsGuard> m_guard;
     BRX_Logic_CameraGeotackingData* m_geotagging = nullptr;
     BRX_Logic_Camera3DAxisData* m_axisData = nullptr;
-    // Exists while live view streams.
-    BRX_Logic_CameraStreamInfo* m_streamInfo = nullptr;
     BRX_Logic_DeviceInfo* m_deviceInfo = nullptr;
-    BRX_Logic_FolderSettings* m_folderSettings = nullptr;
     // Fetches the transfer threads' pictures.
     BRX_Logic_DownloadRetry* m_downloads = nullptr;
-    // Last live-view zoom record (16 words).
-    quint32* m_zoomInfo = nullptr;
-    bool m_videoRecording = false;
-    int m_savedAutoPowerOff = -1;
-    int m_savedStorageType = -1;
-    int m_storageTypeBeforeVideo = -1;
 
-    // Flags and counters that transfer threads share with the controller
-    // thread are atomic. The locks are standard mutexes, whose waits the
-    // thread sanitizer can follow.
-    bool m_transferInProgress = false;
-    mutable std::mutex m_stateMutex;  // guards m_transferInProgress
-    std::atomic<bool> m_imageFlag{false};
-    std::atomic<int> m_remainingToLoad{0};
-    std::atomic<int> m_maxRemaining{0};
-
+    // Shared with the transfer threads.
+    BRX_Logic_TransferState m_transfer;
     QTimer m_refresh3DAxisTimer;
-    QTimer m_keepAliveTimer;
-    QTimer m_liveViewTimer;
-
-    bool m_wantLiveView = false;
-    mutable std::mutex m_liveViewMutex;  // guards m_wantLiveView
-    std::atomic<bool> m_wantQuickView{false};
-    std::atomic<bool> m_quickViewPending{false};
-    int m_frameInterval = 0;
-    QElapsedTimer m_frameClock;
-    // Since the last dump of a rejected stream packet.
-    QElapsedTimer m_streamDumpClock;
-    bool m_waitLiveViewConsumed = false;
-    int m_liveViewMode = 0;
-    int m_liveViewModeToRestore = 0;
-    // Owned; the release state is a child object on this thread.
-    BRX_Logic_ImageDatabase* m_imageDB = nullptr;
-    BRX_Logic_ReleaseState* m_release = nullptr;
 
     // Held around one keep-alive or 3D-axis exchange or one image operation
     // of the controller, nothing else inside.
     std::mutex m_communicationMutex;
-    // Held by one transfer thread for a whole download.
-    std::mutex m_transferMutex;
+    std::unique_ptr<BRX_Logic_ImageDatabase> m_imageDB;
+    std::unique_ptr<BRX_Logic_Release> m_release;
+    std::unique_ptr<BRX_Logic_LiveView> m_liveView;
+    std::unique_ptr<BRX_Logic_Focus> m_focus;
     BRX_Logic_TransferThreadList m_transferThreads;
 
     mutable std::mutex m_frameCallbackMutex;
     FrameCallback m_frameCallback = nullptr;
     void* m_frameCallbackContext = nullptr;
     std::atomic<bool> m_wantReleaseEnd{false};
-
-    // Guards every use of the settings record, the lens data and the folder
-    // settings. Recursive because the change dispatch reads values through
-    // the facade.
-    mutable std::recursive_mutex m_settingsMutex;
 };
 
 Q_DECLARE_METATYPE(eVQReleaseMode)

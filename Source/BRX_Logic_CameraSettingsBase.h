@@ -4,7 +4,6 @@
 #include <QString>
 #include <QtGlobal>
 
-#include <cstddef>
 
 class BRX_Commu_CameraAccess_Base;
 class BRX_Logic_DeviceInfo;
@@ -28,6 +27,206 @@ struct BRX_Logic_SettingsChanges;
 // not answer leaves the record with the camera's values, never the refused ones.
 //
 // Not thread-safe: created, used and destroyed on the controller thread only.
+// The interface as lists, in its order, so that the base declares every
+// operation once and each record class overrides them all in one line
+// (BRX_SETTINGS_OVERRIDES).
+//
+// Setters: X(name, parameter). Each stores one setting (units above).
+#define BRX_SETTINGS_SETTERS(X)              \
+    X(setDriveMode, int code)                \
+    X(setFocusMode, int code)                \
+    X(setExposMetering, int code)            \
+    X(setExposCompens, int milliEV)          \
+    X(setExposCompensStepSize, int milliEV)  \
+    X(setBracketEnabled, bool on)            \
+    X(setBracketImgNum, int images)          \
+    X(setBracketDeltaEV, int milliEV)        \
+    X(setBracketingAutomatic, int automatic) \
+    X(setMirrorUpMode, int code)             \
+    X(setSensitivity, int iso)               \
+    X(setKeyLock, bool on)                   \
+    X(setDngCompression, bool on)            \
+    X(setFlashXSymbol, bool on)              \
+    X(setFileFormat, int code)               \
+    X(setWhiteBalanceIndex, int code)        \
+    X(setWhiteBalanceColorTemp, int code)    \
+    X(setJpgColorSpace, int code)            \
+    X(setStorageType, int code)              \
+    X(setAutoreviewDuration, int code)       \
+    X(setAutoPowerOff, int code)             \
+    X(setLockAEAF, bool on)                  \
+    X(setSensorFormat, int code)             \
+    X(setPhotoAspectRatio, int code)         \
+    X(setJpgResolution, int code)            \
+    X(setVideoFileFormat, int code)          \
+    X(setVideoResAndFrRate, int code)        \
+    X(setVideoFormatResol, int code)         \
+    X(setContrast, int code)                 \
+    X(setSharpness, int code)                \
+    X(setSaturation, int code)               \
+    X(setMonochrome, int code)               \
+    X(setElectronicShutter, int code)        \
+    X(setExposTimeBulbPreset, int code)      \
+    X(setAudioLevel, int code)               \
+    X(setAudioWindElim, int code)            \
+    X(setAudioVolSpeaker, int volume)        \
+    X(setAudioVolHeadphone, int volume)      \
+    X(setAudioVolMicrophone, int volume)     \
+    X(setExposureSimulation, int code)       \
+    X(setLanguage, int code)                 \
+    X(setExposureMode, int code)             \
+    X(setAperture, double fNumber)           \
+    X(setShutterTime, double seconds)        \
+    X(setAutoFocusLimit, int limit)          \
+    X(setIntervalFrames, int frames)         \
+    X(setIntervalTime, int time)
+
+// Getters: X(result, name).
+#define BRX_SETTINGS_GETTERS(X)         \
+    X(int, driveMode)                   \
+    X(int, focusMode)                   \
+    X(int, exposMetering)               \
+    X(int, exposCompens)                \
+    X(int, exposCompensStep)            \
+    X(bool, bracketingEnabled)          \
+    X(int, bracketingImageNumbers)      \
+    X(int, bracketingDeltaEV)           \
+    X(int, bracketingAutomatic)         \
+    X(int, shutterMode)                 \
+    X(int, mirrorUpMode)                \
+    X(int, sensitivity)                 \
+    X(bool, sensitivityAuto)            \
+    X(quint8, USBspeed)                 \
+    X(quint8, RAMBufferFreeCaptures)    \
+    X(qint8, sensorBoardTemperature)    \
+    X(bool, keyLock)                    \
+    X(bool, dngCompression)             \
+    X(bool, flashXSymbol)               \
+    X(int, fileFormat)                  \
+    X(double, maxShutterTime)           \
+    X(int, whiteBalanceIndex)           \
+    X(int, whiteBalanceColorTemp)       \
+    X(int, jpgColorSpace)               \
+    X(int, storageType)                 \
+    X(qint16, lightMeter)               \
+    X(int, autoreviewDuration)          \
+    X(int, autoPowerOff)                \
+    X(bool, lockAEAF)                   \
+    X(int, sensorFormat)                \
+    X(int, photoAspectRatio)            \
+    X(int, jpgResolution)               \
+    X(int, videoFileFormat)             \
+    X(int, videoResAndFrRate)           \
+    X(int, videoFormatResol)            \
+    X(int, contrast)                    \
+    X(int, sharpness)                   \
+    X(int, saturation)                  \
+    X(int, monochrome)                  \
+    X(int, electronicShutter)           \
+    X(int, exposTimeBulbPreset)         \
+    X(int, lensConnectionType)          \
+    X(int, orientation)                 \
+    X(int, audioLevel)                  \
+    X(int, audioWindElim)               \
+    X(quint8, audioVolSpeaker)          \
+    X(quint8, audioVolHeadphone)        \
+    X(quint8, audioVolMicrophone)       \
+    X(int, exposureSimulation)          \
+    X(int, language)                    \
+    X(quint8, batterySource)            \
+    X(int, batteryInfo)                 \
+    X(quint8, batteryLevelIntern)       \
+    X(quint8, batteryLevelExtern)       \
+    X(int, powerSwitch)                 \
+    X(int, selfTimerRestTime)           \
+    X(int, bulbModeTime)                \
+    X(quint8, warnings)                 \
+    X(quint16, iSOValue)                \
+    X(int, exposureMode)                \
+    X(double, aperture)                 \
+    X(double, shutterTime)              \
+    X(int, focusDistance)               \
+    X(qint8, focusConfirmation)         \
+    X(bool, focusConfirmationBadSignal) \
+    X(bool, focusConfirmationEnabled)   \
+    X(bool, autoFocusLimit)             \
+    X(int, autoFocusLimitDistance)      \
+    X(qint8, lightBalance)              \
+    X(quint16, flashCompensation)       \
+    X(int, flashStatus)
+
+// Capability queries: X(name), true when the camera offers the setting.
+// hasMoveLensToPos gates moving the lens to a focus position and
+// hasMoveLensRightLeft stepping the focus in and out; when
+// hasBracketingAutomatic answers true, switching bracketing first sets the
+// automatic flag alike.
+#define BRX_SETTINGS_QUERIES(X) \
+    X(hasFocusMode)             \
+    X(hasMoveLensToPos)         \
+    X(hasMoveLensRightLeft)     \
+    X(hasSensorFormat)          \
+    X(hasPhotoAspectRatio)      \
+    X(hasJpgResolution)         \
+    X(hasVideoFileFormat)       \
+    X(hasVideoResAndFrRate)     \
+    X(hasVideoFormatResol)      \
+    X(hasContrast)              \
+    X(hasSharpness)             \
+    X(hasSaturation)            \
+    X(hasMonochrome)            \
+    X(hasAutoFocusLimit)        \
+    X(hasElectronicShutter)     \
+    X(hasExposTimeBulbPreset)   \
+    X(hasLensConnectionType)    \
+    X(hasOrientation)           \
+    X(hasAudioLevel)            \
+    X(hasAudioWindElim)         \
+    X(hasAudioVolSpeaker)       \
+    X(hasAudioVolHeadphone)     \
+    X(hasAudioVolMicrophone)    \
+    X(hasExposCompensStep)      \
+    X(hasExposureSimulation)    \
+    X(hasFocusConfirmation)     \
+    X(hasFocusDistance)         \
+    X(hasAutoPowerOff)          \
+    X(hasDngCompression)        \
+    X(hasInterval)              \
+    X(hasKeyLock)               \
+    X(hasLanguage)              \
+    X(hasLiveView)              \
+    X(hasMirrorUpMode)          \
+    X(hasPowerSwitch)           \
+    X(hasVideoRecording)        \
+    X(hasWhiteBalance)          \
+    X(hasPreview)               \
+    X(hasHMI)                   \
+    X(hasFlashStatus)           \
+    X(hasFlashXSymbol)          \
+    X(hasWarnings)              \
+    X(hasAperture)              \
+    X(hasBracketingAutomatic)   \
+    X(hasJpgColorSpace)         \
+    X(hasStorageType)           \
+    X(hasAutoreviewDuration)    \
+    X(hasReservedFeature)
+
+// The interval getters close the interface.
+#define BRX_SETTINGS_INTERVAL_GETTERS(X) X(int, intervalFrames) X(int, intervalTime)
+
+#define BRX_SETTINGS_PURE_SETTER(name, parameter) virtual void name(parameter) = 0;
+#define BRX_SETTINGS_PURE_GETTER(result, name) virtual result name() const = 0;
+#define BRX_SETTINGS_PURE_QUERY(name) virtual bool name() const = 0;
+#define BRX_SETTINGS_OVERRIDE_SETTER(name, parameter) void name(parameter) override;
+#define BRX_SETTINGS_OVERRIDE_GETTER(result, name) result name() const override;
+#define BRX_SETTINGS_OVERRIDE_QUERY(name) bool name() const override;
+
+// Every setter, getter and capability query declared as an override.
+#define BRX_SETTINGS_OVERRIDES                                  \
+    BRX_SETTINGS_SETTERS(BRX_SETTINGS_OVERRIDE_SETTER)         \
+    BRX_SETTINGS_GETTERS(BRX_SETTINGS_OVERRIDE_GETTER)         \
+    BRX_SETTINGS_QUERIES(BRX_SETTINGS_OVERRIDE_QUERY)          \
+    BRX_SETTINGS_INTERVAL_GETTERS(BRX_SETTINGS_OVERRIDE_GETTER)
+
 class BRX_Logic_CameraSettingsBase
 {
 public:
@@ -53,184 +252,11 @@ public:
     // the camera does not take is taken back (see sendIfChanged).
     virtual void sendToCamera() = 0;
 
-    // --- Setters --------------------------------------------------------------
-    virtual void setDriveMode(int code) = 0;
-    virtual void setFocusMode(int code) = 0;
-    virtual void setExposMetering(int code) = 0;
-    virtual void setExposCompens(int milliEV) = 0;
-    virtual void setExposCompensStepSize(int milliEV) = 0;
-    virtual void setBracketEnabled(bool on) = 0;
-    virtual void setBracketImgNum(int images) = 0;
-    virtual void setBracketDeltaEV(int milliEV) = 0;
-    virtual void setBracketingAutomatic(int automatic) = 0;
-    virtual void setMirrorUpMode(int code) = 0;
-    virtual void setSensitivity(int iso) = 0;
-    virtual void setKeyLock(bool on) = 0;
-    virtual void setDngCompression(bool on) = 0;
-    virtual void setFlashXSymbol(bool on) = 0;
-    virtual void setFileFormat(int code) = 0;
-    virtual void setWhiteBalanceIndex(int code) = 0;
-    virtual void setWhiteBalanceColorTemp(int code) = 0;
-    virtual void setJpgColorSpace(int code) = 0;
-    virtual void setStorageType(int code) = 0;
-    virtual void setAutoreviewDuration(int code) = 0;
-    virtual void setAutoPowerOff(int code) = 0;
-    virtual void setLockAEAF(bool on) = 0;
-    virtual void setSensorFormat(int code) = 0;
-    virtual void setPhotoAspectRatio(int code) = 0;
-    virtual void setJpgResolution(int code) = 0;
-    virtual void setVideoFileFormat(int code) = 0;
-    virtual void setVideoResAndFrRate(int code) = 0;
-    virtual void setVideoFormatResol(int code) = 0;
-    virtual void setContrast(int code) = 0;
-    virtual void setSharpness(int code) = 0;
-    virtual void setSaturation(int code) = 0;
-    virtual void setMonochrome(int code) = 0;
-    virtual void setElectronicShutter(int code) = 0;
-    virtual void setExposTimeBulbPreset(int code) = 0;
-    virtual void setAudioLevel(int code) = 0;
-    virtual void setAudioWindElim(int code) = 0;
-    virtual void setAudioVolSpeaker(int volume) = 0;
-    virtual void setAudioVolHeadphone(int volume) = 0;
-    virtual void setAudioVolMicrophone(int volume) = 0;
-    virtual void setExposureSimulation(int code) = 0;
-    virtual void setLanguage(int code) = 0;
-    virtual void setExposureMode(int code) = 0;
-    virtual void setAperture(double fNumber) = 0;
-    virtual void setShutterTime(double seconds) = 0;
-    virtual void setAutoFocusLimit(int limit) = 0;
-    virtual void setIntervalFrames(int frames) = 0;
-    virtual void setIntervalTime(int time) = 0;
-
-    // --- Getters --------------------------------------------------------------
-    virtual int driveMode() const = 0;
-    virtual int focusMode() const = 0;
-    virtual int exposMetering() const = 0;
-    virtual int exposCompens() const = 0;
-    virtual int exposCompensStep() const = 0;
-    virtual bool bracketingEnabled() const = 0;
-    virtual int bracketingImageNumbers() const = 0;
-    virtual int bracketingDeltaEV() const = 0;
-    virtual int bracketingAutomatic() const = 0;
-    virtual int shutterMode() const = 0;
-    virtual int mirrorUpMode() const = 0;
-    virtual int sensitivity() const = 0;
-    virtual bool sensitivityAuto() const = 0;
-    virtual quint8 USBspeed() const = 0;
-    virtual quint8 RAMBufferFreeCaptures() const = 0;
-    virtual qint8 sensorBoardTemperature() const = 0;
-    virtual bool keyLock() const = 0;
-    virtual bool dngCompression() const = 0;
-    virtual bool flashXSymbol() const = 0;
-    virtual int fileFormat() const = 0;
-    virtual double maxShutterTime() const = 0;
-    virtual int whiteBalanceIndex() const = 0;
-    virtual int whiteBalanceColorTemp() const = 0;
-    virtual int jpgColorSpace() const = 0;
-    virtual int storageType() const = 0;
-    virtual qint16 lightMeter() const = 0;
-    virtual int autoreviewDuration() const = 0;
-    virtual int autoPowerOff() const = 0;
-    virtual bool lockAEAF() const = 0;
-    virtual int sensorFormat() const = 0;
-    virtual int photoAspectRatio() const = 0;
-    virtual int jpgResolution() const = 0;
-    virtual int videoFileFormat() const = 0;
-    virtual int videoResAndFrRate() const = 0;
-    virtual int videoFormatResol() const = 0;
-    virtual int contrast() const = 0;
-    virtual int sharpness() const = 0;
-    virtual int saturation() const = 0;
-    virtual int monochrome() const = 0;
-    virtual int electronicShutter() const = 0;
-    virtual int exposTimeBulbPreset() const = 0;
-    virtual int lensConnectionType() const = 0;
-    virtual int orientation() const = 0;
-    virtual int audioLevel() const = 0;
-    virtual int audioWindElim() const = 0;
-    virtual quint8 audioVolSpeaker() const = 0;
-    virtual quint8 audioVolHeadphone() const = 0;
-    virtual quint8 audioVolMicrophone() const = 0;
-    virtual int exposureSimulation() const = 0;
-    virtual int language() const = 0;
-    virtual quint8 batterySource() const = 0;
-    virtual int batteryInfo() const = 0;
-    virtual quint8 batteryLevelIntern() const = 0;
-    virtual quint8 batteryLevelExtern() const = 0;
-    virtual int powerSwitch() const = 0;
-    virtual int selfTimerRestTime() const = 0;
-    virtual int bulbModeTime() const = 0;
-    virtual quint8 warnings() const = 0;
-    virtual quint16 iSOValue() const = 0;
-    virtual int exposureMode() const = 0;
-    virtual double aperture() const = 0;
-    virtual double shutterTime() const = 0;
-    virtual int focusDistance() const = 0;
-    virtual qint8 focusConfirmation() const = 0;
-    virtual bool focusConfirmationBadSignal() const = 0;
-    virtual bool focusConfirmationEnabled() const = 0;
-    virtual bool autoFocusLimit() const = 0;
-    virtual int autoFocusLimitDistance() const = 0;
-    virtual qint8 lightBalance() const = 0;
-    virtual quint16 flashCompensation() const = 0;
-    virtual int flashStatus() const = 0;
-
-    // --- Capability queries: true when the camera offers the setting ----------
-    virtual bool hasFocusMode() const = 0;
-    // Gates moving the lens to a focus position.
-    virtual bool hasMoveLensToPos() const = 0;
-    // Gates stepping the focus in and out.
-    virtual bool hasMoveLensRightLeft() const = 0;
-    virtual bool hasSensorFormat() const = 0;
-    virtual bool hasPhotoAspectRatio() const = 0;
-    virtual bool hasJpgResolution() const = 0;
-    virtual bool hasVideoFileFormat() const = 0;
-    virtual bool hasVideoResAndFrRate() const = 0;
-    virtual bool hasVideoFormatResol() const = 0;
-    virtual bool hasContrast() const = 0;
-    virtual bool hasSharpness() const = 0;
-    virtual bool hasSaturation() const = 0;
-    virtual bool hasMonochrome() const = 0;
-    virtual bool hasAutoFocusLimit() const = 0;
-    virtual bool hasElectronicShutter() const = 0;
-    virtual bool hasExposTimeBulbPreset() const = 0;
-    virtual bool hasLensConnectionType() const = 0;
-    virtual bool hasOrientation() const = 0;
-    virtual bool hasAudioLevel() const = 0;
-    virtual bool hasAudioWindElim() const = 0;
-    virtual bool hasAudioVolSpeaker() const = 0;
-    virtual bool hasAudioVolHeadphone() const = 0;
-    virtual bool hasAudioVolMicrophone() const = 0;
-    virtual bool hasExposCompensStep() const = 0;
-    virtual bool hasExposureSimulation() const = 0;
-    virtual bool hasFocusConfirmation() const = 0;
-    virtual bool hasFocusDistance() const = 0;
-    virtual bool hasAutoPowerOff() const = 0;
-    virtual bool hasDngCompression() const = 0;
-    virtual bool hasInterval() const = 0;
-    virtual bool hasKeyLock() const = 0;
-    virtual bool hasLanguage() const = 0;
-    virtual bool hasLiveView() const = 0;
-    virtual bool hasMirrorUpMode() const = 0;
-    virtual bool hasPowerSwitch() const = 0;
-    virtual bool hasVideoRecording() const = 0;
-    virtual bool hasWhiteBalance() const = 0;
-    virtual bool hasPreview() const = 0;
-    virtual bool hasHMI() const = 0;
-    virtual bool hasFlashStatus() const = 0;
-    virtual bool hasFlashXSymbol() const = 0;
-    virtual bool hasWarnings() const = 0;
-    virtual bool hasAperture() const = 0;
-    // When true, switching bracketing first sets the automatic flag alike.
-    virtual bool hasBracketingAutomatic() const = 0;
-    virtual bool hasJpgColorSpace() const = 0;
-    virtual bool hasStorageType() const = 0;
-    virtual bool hasAutoreviewDuration() const = 0;
-    virtual bool hasReservedFeature() const = 0;
-
-    // --- Interval ---------------------------------------------------------------
-    virtual int intervalFrames() const = 0;
-    virtual int intervalTime() const = 0;
+    // --- Setters, getters, capability queries (see the lists above) ---------
+    BRX_SETTINGS_SETTERS(BRX_SETTINGS_PURE_SETTER)
+    BRX_SETTINGS_GETTERS(BRX_SETTINGS_PURE_GETTER)
+    BRX_SETTINGS_QUERIES(BRX_SETTINGS_PURE_QUERY)
+    BRX_SETTINGS_INTERVAL_GETTERS(BRX_SETTINGS_PURE_GETTER)
 
     // --- Pending changes ----------------------------------------------------------
     void markChanged() { m_changed = true; }
@@ -245,25 +271,15 @@ public:
     // caller reads it again first.
     bool holdsCameraValues() const { return m_holdsCameraValues; }
 
-    // --- Dump tables (used by the record classes' own tables) ----------------
-    typedef bool (BRX_Logic_CameraSettingsBase::*Query)() const;
-
-    // One "Yes"/"No" line of a dump, per capability query.
-    struct FeatureLine
-    {
-        const char* label;
-        Query query;
-    };
-
-    // One value line of a dump: the getter's value as "%d", "Yes"/"No" or
-    // "%lf", printed only when gate is null or answers true.
-    enum DumpFormat { kDumpDecimal, kDumpYesNo, kDumpReal };
-    struct DumpLine
-    {
-        const char* label;
-        DumpFormat format;
-        double (*value)(const BRX_Logic_CameraSettingsBase& record);
-        Query gate;
+    // --- Dump ---------------------------------------------------------------------
+    // The record classes, each with its own lines of the one dump table.
+    enum DumpRecord : unsigned { kDumpStruct = 1, kDumpStructM = 2, kDumpDeviceProperties = 4 };
+    // The camera's own shutter and aperture codes (APEX values times 256),
+    // which the records with a block show beside the values; none by default.
+    struct DumpCodes {
+        qint16 maxShutterTime;
+        qint16 aperture;
+        qint16 shutterTime;
     };
 
 protected:
@@ -272,15 +288,24 @@ protected:
     // Product ID of the camera, 0 without access object.
     int productId() const;
 
-    // Dump lines "<method> - <label padded to 25>= <value>" (flag 0x400).
-    static void dumpInt(const char* method, const char* label, int value);
-    static void dumpYesNo(const char* method, const char* label, bool value);
-    void dumpFeatures(const char* method, const FeatureLine* lines, size_t count) const;
-    void dumpLines(const char* method, const DumpLine* lines, size_t count) const;
+    // Writes record's lines of the dump table, values then capability
+    // queries, as "<method> - <label padded to 25>= <value>" (flag 0x400).
+    void dumpSettings(const char* method, DumpRecord record, const DumpCodes& codes = DumpCodes()) const;
 
     // The failure lines shared by all record classes (flag 0).
     static void logNotAvailable(const char* method);
     static void logOnlyExternally(const char* method);
+    // The getters of a setting the record cannot serve: the line, then value.
+    template <typename T> static T notAvailable(const char* method, T value)
+    {
+        logNotAvailable(method);
+        return value;
+    }
+    template <typename T> static T onlyExternally(const char* method, T value)
+    {
+        logOnlyExternally(method);
+        return value;
+    }
 
     // A set that was not applied: the next sendIfChanged() reports it.
     void markRefused() { m_refused = true; }
@@ -298,14 +323,5 @@ private:
     bool m_refused = false;
     bool m_holdsCameraValues = true;
 };
-
-// A DumpLine row for the getter of the same name, e.g.
-// BRX_DUMP_LINE("whiteBalance", kDumpDecimal, whiteBalanceIndex, nullptr).
-#define BRX_DUMP_LINE(label, format, getter, gate)                                              \
-    {                                                                                           \
-        label, format,                                                                          \
-            [](const BRX_Logic_CameraSettingsBase& record) -> double { return record.getter(); }, \
-            gate                                                                                \
-    }
 
 #endif

@@ -8,10 +8,8 @@
 
 #include <algorithm>
 #include <iterator>
-#include <string>
 
 typedef BRX_Commu_CameraAccess_Base Access;
-typedef BRX_Logic_CameraSettingsBase Base;
 typedef BRX_Logic_CameraSettingsByDevProps Self;
 typedef BRX_Logic_SettingsChanges Changes;
 
@@ -71,175 +69,76 @@ const quint8 kNoBattery = 255;
 #define BRX_WRITE(Type, Name) &writeAs<Type, &Access::setDeviceProp##Name>
 
 const Self::Row Self::kRows[] = {
-    {{0xD616}, "batteryInfo", BRX_READ(quint32, BatteryInfo), nullptr, &Changes::batteryInfo, nullptr, nullptr},
-    {{0x5001}, "batteryLevelIntern", BRX_READ(quint8, BatteryLevel), nullptr, &Changes::batteryLevelIntern, nullptr, nullptr},
-    {{0xD608}, "batteryLevelExtern", BRX_READ(quint32, BatteryLevelExtern), nullptr, &Changes::batteryLevelExtern, &Self::externalBatteryPresent, nullptr},
-    {{0xD625}, "exposureTimeMax", BRX_READ(quint32, ExposureTimeMax), nullptr, &Changes::maxShutterTime, nullptr, nullptr},
-    {{0xD626}, "powerSwitch", BRX_READ(quint32, PowerSwitch), nullptr, &Changes::powerSwitch, &Self::hasPowerSwitch, nullptr},
-    {{0xD627}, "selfTimerRestTime", BRX_READ(quint32, SelfTimerRestTime), nullptr, &Changes::selfTimerRestTime, nullptr, nullptr},
-    {{0xD628}, "bulbModeTime", BRX_READ(quint32, BulbModeTime), nullptr, &Changes::bulbModeTime, nullptr, nullptr},
-    {{0xD618}, "flashStatus", BRX_READ(quint32, FlashStatus), nullptr, &Changes::flashStatus, &Self::hasFlashStatus, nullptr},
-    {{0xD619}, "flashSyncStatus", BRX_READ(quint32, FlashSyncStatus), nullptr, &Changes::flashXSymbol, nullptr, nullptr},
-    {{0xD623}, "focusConfirmEnabled", BRX_READ(quint32, FocusConfirmEnabled), nullptr, &Changes::focusConfirmationEnabled, &Self::hasFocusConfirmation, nullptr},
-    {{0xD622}, "focusConfirmBadSignal", BRX_READ(quint32, FocusConfirmBadSignal), nullptr, &Changes::focusConfirmationBadSignal, &Self::hasFocusConfirmation, nullptr},
-    {{0xD621}, "focusConfirmValue", BRX_READ(quint32, FocusConfirmValue), nullptr, &Changes::focusConfirmation, &Self::hasFocusConfirmation, nullptr},
-    {{0xD62B}, "focusDistance", BRX_READ(quint32, FocusDistance), nullptr, &Changes::focusDistance, &Self::hasFocusDistance, nullptr},
-    {{0xD04E}, "autoFocusLimit", BRX_READ(quint32, AutoFocusLimit), BRX_WRITE(quint32, AutoFocusLimit), &Changes::autoFocusLimit, &Self::hasAutoFocusLimit, nullptr},
-    {{0xD06F}, "autoFocusLimitDist", BRX_READ(quint32, AutoFocusLimitDist), nullptr, &Changes::autoFocusLimitDist, &Self::hasAutoFocusLimit, nullptr},
-    {{0xD080}, "electronicShutter", &readElectronicShutter, BRX_WRITE(quint32, ElectronicShutter), &Changes::electronicShutter, &Self::hasElectronicShutter, nullptr},
-    {{0xD079}, "exposTimeBulbPreset", BRX_READ(quint32, ExposTimeBulbPreset), BRX_WRITE(quint32, ExposTimeBulbPreset), &Changes::exposTimeBulbPreset, &Self::hasExposTimeBulbPreset, &Self::bulbPresetStored},
-    {{0xD643}, "lensConnectionType", BRX_READ(quint32, LensConnectionType), nullptr, &Changes::lensConnectionType, &Self::hasLensConnectionType, nullptr},
-    {{0xD65F}, "orientation", BRX_READ(quint32, Orientation), nullptr, &Changes::orientation, &Self::hasOrientation, nullptr},
+    {{Access::kDevicePropBatteryInfo}, "batteryInfo", BRX_READ(quint32, BatteryInfo), nullptr, &Changes::batteryInfo, nullptr, nullptr},
+    {{Access::kDevicePropBatteryLevel}, "batteryLevelIntern", BRX_READ(quint8, BatteryLevel), nullptr, &Changes::batteryLevelIntern, nullptr, nullptr},
+    {{Access::kDevicePropBatteryLevelExtern}, "batteryLevelExtern", BRX_READ(quint32, BatteryLevelExtern), nullptr, &Changes::batteryLevelExtern, &Self::externalBatteryPresent, nullptr},
+    {{Access::kDevicePropExposureTimeMax}, "exposureTimeMax", BRX_READ(quint32, ExposureTimeMax), nullptr, &Changes::maxShutterTime, nullptr, nullptr},
+    {{Access::kDevicePropPowerSwitch}, "powerSwitch", BRX_READ(quint32, PowerSwitch), nullptr, &Changes::powerSwitch, &Self::hasPowerSwitch, nullptr},
+    {{Access::kDevicePropSelfTimerRestTime}, "selfTimerRestTime", BRX_READ(quint32, SelfTimerRestTime), nullptr, &Changes::selfTimerRestTime, nullptr, nullptr},
+    {{Access::kDevicePropBulbModeTime}, "bulbModeTime", BRX_READ(quint32, BulbModeTime), nullptr, &Changes::bulbModeTime, nullptr, nullptr},
+    {{Access::kDevicePropFlashStatus}, "flashStatus", BRX_READ(quint32, FlashStatus), nullptr, &Changes::flashStatus, &Self::hasFlashStatus, nullptr},
+    {{Access::kDevicePropFlashSyncStatus}, "flashSyncStatus", BRX_READ(quint32, FlashSyncStatus), nullptr, &Changes::flashXSymbol, nullptr, nullptr},
+    {{Access::kDevicePropFocusConfirmEnabled}, "focusConfirmEnabled", BRX_READ(quint32, FocusConfirmEnabled), nullptr, &Changes::focusConfirmationEnabled, &Self::hasFocusConfirmation, nullptr},
+    {{Access::kDevicePropFocusConfirmBadSignal}, "focusConfirmBadSignal", BRX_READ(quint32, FocusConfirmBadSignal), nullptr, &Changes::focusConfirmationBadSignal, &Self::hasFocusConfirmation, nullptr},
+    {{Access::kDevicePropFocusConfirmValue}, "focusConfirmValue", BRX_READ(quint32, FocusConfirmValue), nullptr, &Changes::focusConfirmation, &Self::hasFocusConfirmation, nullptr},
+    {{Access::kDevicePropFocusDistance}, "focusDistance", BRX_READ(quint32, FocusDistance), nullptr, &Changes::focusDistance, &Self::hasFocusDistance, nullptr},
+    {{Access::kDevicePropAutoFocusLimit}, "autoFocusLimit", BRX_READ(quint32, AutoFocusLimit), BRX_WRITE(quint32, AutoFocusLimit), &Changes::autoFocusLimit, &Self::hasAutoFocusLimit, nullptr},
+    {{Access::kDevicePropAutoFocusLimitDist}, "autoFocusLimitDist", BRX_READ(quint32, AutoFocusLimitDist), nullptr, &Changes::autoFocusLimitDist, &Self::hasAutoFocusLimit, nullptr},
+    {{Access::kDevicePropElectronicShutter}, "electronicShutter", &readElectronicShutter, BRX_WRITE(quint32, ElectronicShutter), &Changes::electronicShutter, &Self::hasElectronicShutter, nullptr},
+    {{Access::kDevicePropExposTimeBulbPreset}, "exposTimeBulbPreset", BRX_READ(quint32, ExposTimeBulbPreset), BRX_WRITE(quint32, ExposTimeBulbPreset), &Changes::exposTimeBulbPreset, &Self::hasExposTimeBulbPreset, &Self::bulbPresetStored},
+    {{Access::kDevicePropLensConnectionType}, "lensConnectionType", BRX_READ(quint32, LensConnectionType), nullptr, &Changes::lensConnectionType, &Self::hasLensConnectionType, nullptr},
+    {{Access::kDevicePropOrientation}, "orientation", BRX_READ(quint32, Orientation), nullptr, &Changes::orientation, &Self::hasOrientation, nullptr},
     // The ISO value and the automatic flag are one setting: a report of
     // either code re-reads both.
-    {{0xD610, 0x500F}, "sensitivityASA", BRX_READ(quint32, SensitivityASA), nullptr, &Changes::sensitivity, nullptr, nullptr},
-    {{0x500F, 0xD610}, "sensitivityAuto", &readSensitivityAuto, nullptr, &Changes::sensitivity, nullptr, nullptr},
-    {{0x5013}, "driveMode", BRX_READ(quint16, StillCaptureMode), BRX_WRITE(quint16, StillCaptureMode), &Changes::driveMode, nullptr, &Self::driveModeStored},
-    {{0xD000}, "intervalFrames", BRX_READ(quint32, IntervalFrames), BRX_WRITE(quint32, IntervalFrames), &Changes::intervalFrames, &Self::hasInterval, nullptr},
-    {{0xD001}, "intervalTime", BRX_READ(quint32, IntervalTime), BRX_WRITE(quint32, IntervalTime), &Changes::intervalTime, &Self::hasInterval, nullptr},
-    {{0x500A}, "focusMode", BRX_READ(quint16, FocusMode), BRX_WRITE(quint16, FocusMode), &Changes::focusMode, &Self::hasFocusMode, nullptr},
-    {{0xD004}, "fileFormat", BRX_READ(quint32, FileFormat), BRX_WRITE(quint32, FileFormat), &Changes::fileFormat, nullptr, nullptr},
-    {{0x500B}, "exposureMeteringMode", BRX_READ(quint16, ExposureMeteringMode), BRX_WRITE(quint16, ExposureMeteringMode), &Changes::exposMetering, nullptr, nullptr},
-    {{0x500E}, "exposureProgram", BRX_READ(quint16, ExposureProgramMode), BRX_WRITE(quint16, ExposureProgramMode), &Changes::exposureMode, nullptr, nullptr},
-    {{0x5010}, "exposureCompensation", BRX_READ(qint16, ExposureBiasCompensation), BRX_WRITE(qint16, ExposureBiasCompensation), &Changes::exposCompens, nullptr, nullptr},
-    {{0xD040}, "exposCompensStepSize", BRX_READ(quint32, ExposCompensStepSize), BRX_WRITE(quint32, ExposCompensStepSize), &Changes::exposCompensStep, &Self::hasExposCompensStep, &Self::stepSizeStored},
-    {{0xD005}, "bracketingEnabled", BRX_READ(quint32, BracketingEnabled), BRX_WRITE(quint32, BracketingEnabled), &Changes::bracketingEnabled, &Self::bracketingByProperties, nullptr},
-    {{0xD006}, "bracketingFrames", BRX_READ(quint32, BracketingFrames), BRX_WRITE(quint32, BracketingFrames), &Changes::bracketingImageNumbers, &Self::bracketingByProperties, nullptr},
-    {{0xD007}, "bracketingAperture", BRX_READ(quint32, BracketingAperture), BRX_WRITE(quint32, BracketingAperture), &Changes::bracketingDeltaEV, &Self::bracketingByProperties, nullptr},
-    {{0xD008}, "bracketingAutomatic", BRX_READ(quint32, BracketingAutomatic), BRX_WRITE(quint32, BracketingAutomatic), &Changes::bracketingAutomatic, &Self::bracketingByProperties, nullptr},
-    {{0xD00A}, "mirrorUpMode", BRX_READ(quint32, MirrorUpMode), BRX_WRITE(quint32, MirrorUpMode), &Changes::mirrorUpMode, &Self::hasMirrorUpMode, nullptr},
-    {{0xD050}, "sensorFormat", BRX_READ(quint32, SensorFormat), BRX_WRITE(quint32, SensorFormat), &Changes::sensorFormat, &Self::hasSensorFormat, nullptr},
-    {{0xD04F}, "photoAspectRatio", BRX_READ(quint32, PhotoAspectRatio), BRX_WRITE(quint32, PhotoAspectRatio), &Changes::photoAspectRatio, &Self::hasPhotoAspectRatio, nullptr},
-    {{0xD00F}, "photoResolutionJPG", BRX_READ(quint32, PhotoResolutionJPG), BRX_WRITE(quint32, PhotoResolutionJPG), &Changes::jpgResolution, &Self::hasJpgResolution, nullptr},
-    {{0xD03F}, "VideoFileFormat", BRX_READ(quint32, VideoFileFormat), BRX_WRITE(quint32, VideoFileFormat), &Changes::videoFileFormat, &Self::hasVideoFileFormat, nullptr},
-    {{0xD125}, "VideoResAndFrRate", BRX_READ(quint32, VideoResAndFrRate), BRX_WRITE(quint32, VideoResAndFrRate), &Changes::videoResAndFrRate, &Self::hasVideoResAndFrRate, nullptr},
-    {{0xD082}, "VideoFormatResol", BRX_READ(quint32, VideoFormatResol), BRX_WRITE(quint32, VideoFormatResol), &Changes::videoFormatResol, &Self::hasVideoFormatResol, nullptr},
-    {{0x5014}, "Contrast", BRX_READ(quint8, Contrast), BRX_WRITE(quint8, Contrast), &Changes::contrast, &Self::hasContrast, nullptr},
-    {{0x5015}, "Sharpness", BRX_READ(quint8, Sharpness), BRX_WRITE(quint8, Sharpness), &Changes::sharpness, &Self::hasSharpness, nullptr},
-    {{0xD016}, "Saturation", BRX_READ(quint32, Saturation), BRX_WRITE(quint32, Saturation), &Changes::saturation, &Self::hasSaturation, nullptr},
-    {{0xD13B}, "Monochrome", BRX_READ(quint32, Monochrome), BRX_WRITE(quint32, Monochrome), &Changes::monochrome, &Self::hasMonochrome, nullptr},
-    {{0xD012}, "AudioLevel", BRX_READ(quint32, AudioLevel), BRX_WRITE(quint32, AudioLevel), &Changes::audioLevel, &Self::hasAudioLevel, nullptr},
-    {{0xD013}, "AudioWindElim", BRX_READ(quint32, AudioWindElim), BRX_WRITE(quint32, AudioWindElim), &Changes::audioWindElim, &Self::hasAudioWindElim, nullptr},
-    {{0xD121}, "AudioVolSpeaker", BRX_READ(quint32, AudioVolSpeaker), BRX_WRITE(quint32, AudioVolSpeaker), &Changes::audioVolSpeaker, &Self::hasAudioVolSpeaker, nullptr},
-    {{0xD122}, "AudioVolHeadphone", BRX_READ(quint32, AudioVolHeadphone), BRX_WRITE(quint32, AudioVolHeadphone), &Changes::audioVolHeadphone, &Self::hasAudioVolHeadphone, nullptr},
-    {{0xD123}, "AudioVolMicrophone", BRX_READ(quint32, AudioVolMicrophone), BRX_WRITE(quint32, AudioVolMicrophone), &Changes::audioVolMicrophone, &Self::hasAudioVolMicrophone, nullptr},
-    {{0xD115}, "ExposureSimulation", BRX_READ(quint32, ExposureSimulation), BRX_WRITE(quint32, ExposureSimulation), &Changes::exposureSimulation, &Self::hasExposureSimulation, nullptr},
-    {{0x5005}, "whiteBalance", BRX_READ(quint16, WhiteBalance), BRX_WRITE(quint16, WhiteBalance), &Changes::whiteBalanceIndex, nullptr, nullptr},
-    {{0xD014}, "whiteBalanceColorTemp", BRX_READ(quint32, WhiteBalanceColorTemp), BRX_WRITE(quint32, WhiteBalanceColorTemp), &Changes::whiteBalanceColorTemp, nullptr, nullptr},
-    {{0xD015}, "colorManagement", BRX_READ(quint32, ColorManagement), BRX_WRITE(quint32, ColorManagement), &Changes::jpgColorSpace, &Self::hasJpgColorSpace, nullptr},
-    {{0xD018}, "externalShooting", BRX_READ(quint32, ExternalShooting), BRX_WRITE(quint32, ExternalShooting), &Changes::storageType, &Self::hasStorageType, nullptr},
-    {{0xD01A}, "autoreviewDuration", BRX_READ(quint32, AutoreviewDuration), BRX_WRITE(quint32, AutoreviewDuration), &Changes::autoreviewDuration, &Self::hasAutoreviewDuration, nullptr},
-    {{0xD024}, "autoPowerOff", BRX_READ(quint32, AutoPowerOff), BRX_WRITE(quint32, AutoPowerOff), &Changes::autoPowerOff, &Self::hasAutoPowerOff, nullptr},
-    {{0xD02D}, "keyLock", BRX_READ(quint32, KeyLock), BRX_WRITE(quint32, KeyLock), &Changes::keyLock, &Self::hasKeyLock, nullptr},
-    {{0xD036}, "language", BRX_READ(quint32, Language), BRX_WRITE(quint32, Language), &Changes::language, &Self::hasLanguage, nullptr},
-    {{0xD615}, "lightmeter", BRX_READ(quint32, Lightmeter), nullptr, &Changes::lightBalance, nullptr, nullptr},
+    {{Access::kDevicePropSensitivityASA, Access::kDevicePropExposureIndex}, "sensitivityASA", BRX_READ(quint32, SensitivityASA), nullptr, &Changes::sensitivity, nullptr, nullptr},
+    {{Access::kDevicePropExposureIndex, Access::kDevicePropSensitivityASA}, "sensitivityAuto", &readSensitivityAuto, nullptr, &Changes::sensitivity, nullptr, nullptr},
+    {{Access::kDevicePropStillCaptureMode}, "driveMode", BRX_READ(quint16, StillCaptureMode), BRX_WRITE(quint16, StillCaptureMode), &Changes::driveMode, nullptr, &Self::driveModeStored},
+    {{Access::kDevicePropIntervalFrames}, "intervalFrames", BRX_READ(quint32, IntervalFrames), BRX_WRITE(quint32, IntervalFrames), &Changes::intervalFrames, &Self::hasInterval, nullptr},
+    {{Access::kDevicePropIntervalTime}, "intervalTime", BRX_READ(quint32, IntervalTime), BRX_WRITE(quint32, IntervalTime), &Changes::intervalTime, &Self::hasInterval, nullptr},
+    {{Access::kDevicePropFocusMode}, "focusMode", BRX_READ(quint16, FocusMode), BRX_WRITE(quint16, FocusMode), &Changes::focusMode, &Self::hasFocusMode, nullptr},
+    {{Access::kDevicePropFileFormat}, "fileFormat", BRX_READ(quint32, FileFormat), BRX_WRITE(quint32, FileFormat), &Changes::fileFormat, nullptr, nullptr},
+    {{Access::kDevicePropExposureMeteringMode}, "exposureMeteringMode", BRX_READ(quint16, ExposureMeteringMode), BRX_WRITE(quint16, ExposureMeteringMode), &Changes::exposMetering, nullptr, nullptr},
+    {{Access::kDevicePropExposureProgramMode}, "exposureProgram", BRX_READ(quint16, ExposureProgramMode), BRX_WRITE(quint16, ExposureProgramMode), &Changes::exposureMode, nullptr, nullptr},
+    {{Access::kDevicePropExposureBiasCompensation}, "exposureCompensation", BRX_READ(qint16, ExposureBiasCompensation), BRX_WRITE(qint16, ExposureBiasCompensation), &Changes::exposCompens, nullptr, nullptr},
+    {{Access::kDevicePropExposCompensStepSize}, "exposCompensStepSize", BRX_READ(quint32, ExposCompensStepSize), BRX_WRITE(quint32, ExposCompensStepSize), &Changes::exposCompensStep, &Self::hasExposCompensStep, &Self::stepSizeStored},
+    {{Access::kDevicePropBracketingEnabled}, "bracketingEnabled", BRX_READ(quint32, BracketingEnabled), BRX_WRITE(quint32, BracketingEnabled), &Changes::bracketingEnabled, &Self::bracketingByProperties, nullptr},
+    {{Access::kDevicePropBracketingFrames}, "bracketingFrames", BRX_READ(quint32, BracketingFrames), BRX_WRITE(quint32, BracketingFrames), &Changes::bracketingImageNumbers, &Self::bracketingByProperties, nullptr},
+    {{Access::kDevicePropBracketingAperture}, "bracketingAperture", BRX_READ(quint32, BracketingAperture), BRX_WRITE(quint32, BracketingAperture), &Changes::bracketingDeltaEV, &Self::bracketingByProperties, nullptr},
+    {{Access::kDevicePropBracketingAutomatic}, "bracketingAutomatic", BRX_READ(quint32, BracketingAutomatic), BRX_WRITE(quint32, BracketingAutomatic), &Changes::bracketingAutomatic, &Self::bracketingByProperties, nullptr},
+    {{Access::kDevicePropMirrorUpMode}, "mirrorUpMode", BRX_READ(quint32, MirrorUpMode), BRX_WRITE(quint32, MirrorUpMode), &Changes::mirrorUpMode, &Self::hasMirrorUpMode, nullptr},
+    {{Access::kDevicePropSensorFormat}, "sensorFormat", BRX_READ(quint32, SensorFormat), BRX_WRITE(quint32, SensorFormat), &Changes::sensorFormat, &Self::hasSensorFormat, nullptr},
+    {{Access::kDevicePropPhotoAspectRatio}, "photoAspectRatio", BRX_READ(quint32, PhotoAspectRatio), BRX_WRITE(quint32, PhotoAspectRatio), &Changes::photoAspectRatio, &Self::hasPhotoAspectRatio, nullptr},
+    {{Access::kDevicePropPhotoResolutionJPG}, "photoResolutionJPG", BRX_READ(quint32, PhotoResolutionJPG), BRX_WRITE(quint32, PhotoResolutionJPG), &Changes::jpgResolution, &Self::hasJpgResolution, nullptr},
+    {{Access::kDevicePropVideoFileFormat}, "VideoFileFormat", BRX_READ(quint32, VideoFileFormat), BRX_WRITE(quint32, VideoFileFormat), &Changes::videoFileFormat, &Self::hasVideoFileFormat, nullptr},
+    {{Access::kDevicePropVideoResAndFrRate}, "VideoResAndFrRate", BRX_READ(quint32, VideoResAndFrRate), BRX_WRITE(quint32, VideoResAndFrRate), &Changes::videoResAndFrRate, &Self::hasVideoResAndFrRate, nullptr},
+    {{Access::kDevicePropVideoFormatResol}, "VideoFormatResol", BRX_READ(quint32, VideoFormatResol), BRX_WRITE(quint32, VideoFormatResol), &Changes::videoFormatResol, &Self::hasVideoFormatResol, nullptr},
+    {{Access::kDevicePropContrast}, "Contrast", BRX_READ(quint8, Contrast), BRX_WRITE(quint8, Contrast), &Changes::contrast, &Self::hasContrast, nullptr},
+    {{Access::kDevicePropSharpness}, "Sharpness", BRX_READ(quint8, Sharpness), BRX_WRITE(quint8, Sharpness), &Changes::sharpness, &Self::hasSharpness, nullptr},
+    {{Access::kDevicePropSaturation}, "Saturation", BRX_READ(quint32, Saturation), BRX_WRITE(quint32, Saturation), &Changes::saturation, &Self::hasSaturation, nullptr},
+    {{Access::kDevicePropMonochrome}, "Monochrome", BRX_READ(quint32, Monochrome), BRX_WRITE(quint32, Monochrome), &Changes::monochrome, &Self::hasMonochrome, nullptr},
+    {{Access::kDevicePropAudioLevel}, "AudioLevel", BRX_READ(quint32, AudioLevel), BRX_WRITE(quint32, AudioLevel), &Changes::audioLevel, &Self::hasAudioLevel, nullptr},
+    {{Access::kDevicePropAudioWindElim}, "AudioWindElim", BRX_READ(quint32, AudioWindElim), BRX_WRITE(quint32, AudioWindElim), &Changes::audioWindElim, &Self::hasAudioWindElim, nullptr},
+    {{Access::kDevicePropAudioVolSpeaker}, "AudioVolSpeaker", BRX_READ(quint32, AudioVolSpeaker), BRX_WRITE(quint32, AudioVolSpeaker), &Changes::audioVolSpeaker, &Self::hasAudioVolSpeaker, nullptr},
+    {{Access::kDevicePropAudioVolHeadphone}, "AudioVolHeadphone", BRX_READ(quint32, AudioVolHeadphone), BRX_WRITE(quint32, AudioVolHeadphone), &Changes::audioVolHeadphone, &Self::hasAudioVolHeadphone, nullptr},
+    {{Access::kDevicePropAudioVolMicrophone}, "AudioVolMicrophone", BRX_READ(quint32, AudioVolMicrophone), BRX_WRITE(quint32, AudioVolMicrophone), &Changes::audioVolMicrophone, &Self::hasAudioVolMicrophone, nullptr},
+    {{Access::kDevicePropExposureSimulation}, "ExposureSimulation", BRX_READ(quint32, ExposureSimulation), BRX_WRITE(quint32, ExposureSimulation), &Changes::exposureSimulation, &Self::hasExposureSimulation, nullptr},
+    {{Access::kDevicePropWhiteBalance}, "whiteBalance", BRX_READ(quint16, WhiteBalance), BRX_WRITE(quint16, WhiteBalance), &Changes::whiteBalanceIndex, nullptr, nullptr},
+    {{Access::kDevicePropWhiteBalanceColorTemp}, "whiteBalanceColorTemp", BRX_READ(quint32, WhiteBalanceColorTemp), BRX_WRITE(quint32, WhiteBalanceColorTemp), &Changes::whiteBalanceColorTemp, nullptr, nullptr},
+    {{Access::kDevicePropColorManagement}, "colorManagement", BRX_READ(quint32, ColorManagement), BRX_WRITE(quint32, ColorManagement), &Changes::jpgColorSpace, &Self::hasJpgColorSpace, nullptr},
+    {{Access::kDevicePropExternalShooting}, "externalShooting", BRX_READ(quint32, ExternalShooting), BRX_WRITE(quint32, ExternalShooting), &Changes::storageType, &Self::hasStorageType, nullptr},
+    {{Access::kDevicePropAutoreviewDuration}, "autoreviewDuration", BRX_READ(quint32, AutoreviewDuration), BRX_WRITE(quint32, AutoreviewDuration), &Changes::autoreviewDuration, &Self::hasAutoreviewDuration, nullptr},
+    {{Access::kDevicePropAutoPowerOff}, "autoPowerOff", BRX_READ(quint32, AutoPowerOff), BRX_WRITE(quint32, AutoPowerOff), &Changes::autoPowerOff, &Self::hasAutoPowerOff, nullptr},
+    {{Access::kDevicePropKeyLock}, "keyLock", BRX_READ(quint32, KeyLock), BRX_WRITE(quint32, KeyLock), &Changes::keyLock, &Self::hasKeyLock, nullptr},
+    {{Access::kDevicePropLanguage}, "language", BRX_READ(quint32, Language), BRX_WRITE(quint32, Language), &Changes::language, &Self::hasLanguage, nullptr},
+    {{Access::kDevicePropLightmeter}, "lightmeter", BRX_READ(quint32, Lightmeter), nullptr, &Changes::lightBalance, nullptr, nullptr},
     // The camera reports changed shutter and aperture codes under their own
     // codes and is written under a third.
-    {{0xD60C, 0xD60D, 0xD03B}, "exposureTime", BRX_READ(quint32, ExposureTime), BRX_WRITE(quint32, ExposureTime), &Changes::shutterTime, nullptr, nullptr},
-    {{0xD60E, 0xD60F, 0xD03C}, "aperture", BRX_READ(quint32, Aperture), BRX_WRITE(quint32, Aperture), &Changes::aperture, &Self::hasAperture, nullptr},
+    {{Access::kDevicePropExposureTime, Access::kDevicePropExposureTimeChanged, Access::kDevicePropExposureTimeWrite}, "exposureTime", BRX_READ(quint32, ExposureTime), BRX_WRITE(quint32, ExposureTime), &Changes::shutterTime, nullptr, nullptr},
+    {{Access::kDevicePropAperture, Access::kDevicePropApertureChanged, Access::kDevicePropApertureWrite}, "aperture", BRX_READ(quint32, Aperture), BRX_WRITE(quint32, Aperture), &Changes::aperture, &Self::hasAperture, nullptr},
 };
 
 #undef BRX_READ
 #undef BRX_WRITE
-
-namespace {
-
-const Base::DumpLine kDumpValues[] = {
-    BRX_DUMP_LINE("driveMode", Base::kDumpDecimal, driveMode, nullptr),
-    BRX_DUMP_LINE("focusMode", Base::kDumpDecimal, focusMode, nullptr),
-    BRX_DUMP_LINE("exposureMeteringMode", Base::kDumpDecimal, exposMetering, nullptr),
-    BRX_DUMP_LINE("exposureCompensation", Base::kDumpDecimal, exposCompens, nullptr),
-    BRX_DUMP_LINE("bracketingImageNumbers", Base::kDumpDecimal, bracketingImageNumbers, nullptr),
-    BRX_DUMP_LINE("bracketingDeltaEV", Base::kDumpDecimal, bracketingDeltaEV, nullptr),
-    BRX_DUMP_LINE("bracketingAutomatic", Base::kDumpDecimal, bracketingAutomatic, nullptr),
-    BRX_DUMP_LINE("shutterMode", Base::kDumpDecimal, shutterMode, nullptr),
-    BRX_DUMP_LINE("mirrorUpMode", Base::kDumpDecimal, mirrorUpMode, nullptr),
-    BRX_DUMP_LINE("sensitivity", Base::kDumpDecimal, sensitivity, nullptr),
-    BRX_DUMP_LINE("USBspeed", Base::kDumpDecimal, USBspeed, nullptr),
-    BRX_DUMP_LINE("RAMBufferFreeCaptures", Base::kDumpDecimal, RAMBufferFreeCaptures, nullptr),
-    BRX_DUMP_LINE("sensorBoardTemperature", Base::kDumpDecimal, sensorBoardTemperature, nullptr),
-    BRX_DUMP_LINE("keyLock", Base::kDumpYesNo, keyLock, nullptr),
-    BRX_DUMP_LINE("dngCompression", Base::kDumpYesNo, dngCompression, nullptr),
-    BRX_DUMP_LINE("flashXSymbol", Base::kDumpYesNo, flashXSymbol, nullptr),
-    BRX_DUMP_LINE("fileFormat", Base::kDumpDecimal, fileFormat, nullptr),
-    BRX_DUMP_LINE("maxShutterTime", Base::kDumpReal, maxShutterTime, nullptr),
-    BRX_DUMP_LINE("whiteBalance", Base::kDumpDecimal, whiteBalanceIndex, nullptr),
-    BRX_DUMP_LINE("whiteBalanceColorTemp", Base::kDumpDecimal, whiteBalanceColorTemp, nullptr),
-    BRX_DUMP_LINE("jpgColorSpace", Base::kDumpDecimal, jpgColorSpace, nullptr),
-    BRX_DUMP_LINE("storageType", Base::kDumpDecimal, storageType, nullptr),
-    BRX_DUMP_LINE("lightMeter", Base::kDumpDecimal, lightMeter, nullptr),
-    BRX_DUMP_LINE("autoPowerOff", Base::kDumpDecimal, autoPowerOff, nullptr),
-    BRX_DUMP_LINE("lockAEAF", Base::kDumpYesNo, lockAEAF, nullptr),
-    BRX_DUMP_LINE("jpgResolution", Base::kDumpDecimal, jpgResolution, nullptr),
-    BRX_DUMP_LINE("videoFileFormat", Base::kDumpDecimal, videoFileFormat, nullptr),
-    BRX_DUMP_LINE("videoResAndFrRate", Base::kDumpDecimal, videoResAndFrRate, nullptr),
-    BRX_DUMP_LINE("videoFormatResol", Base::kDumpDecimal, videoFormatResol, nullptr),
-    BRX_DUMP_LINE("contrast", Base::kDumpDecimal, contrast, nullptr),
-    BRX_DUMP_LINE("sharpness", Base::kDumpDecimal, sharpness, nullptr),
-    BRX_DUMP_LINE("saturation", Base::kDumpDecimal, saturation, nullptr),
-    BRX_DUMP_LINE("monochrome", Base::kDumpDecimal, monochrome, nullptr),
-    BRX_DUMP_LINE("audioLevel", Base::kDumpDecimal, audioLevel, nullptr),
-    BRX_DUMP_LINE("audioWindElim", Base::kDumpDecimal, audioWindElim, nullptr),
-    BRX_DUMP_LINE("audioVolSpeaker", Base::kDumpDecimal, audioVolSpeaker, nullptr),
-    BRX_DUMP_LINE("audioVolHeadphone", Base::kDumpDecimal, audioVolHeadphone, nullptr),
-    BRX_DUMP_LINE("audioVolMicrophone", Base::kDumpDecimal, audioVolMicrophone, nullptr),
-    BRX_DUMP_LINE("exposureSimulation", Base::kDumpDecimal, exposureSimulation, nullptr),
-    BRX_DUMP_LINE("language", Base::kDumpDecimal, language, nullptr),
-    BRX_DUMP_LINE("batterySource", Base::kDumpDecimal, batterySource, nullptr),
-    BRX_DUMP_LINE("batteryLevelIntern", Base::kDumpDecimal, batteryLevelIntern, nullptr),
-    BRX_DUMP_LINE("batteryLevelExtern", Base::kDumpDecimal, batteryLevelExtern, nullptr),
-    BRX_DUMP_LINE("warnings", Base::kDumpDecimal, warnings, nullptr),
-    BRX_DUMP_LINE("iSOValue", Base::kDumpDecimal, iSOValue, nullptr),
-    BRX_DUMP_LINE("exposureMode", Base::kDumpDecimal, exposureMode, nullptr),
-    BRX_DUMP_LINE("aperture", Base::kDumpReal, aperture, nullptr),
-    BRX_DUMP_LINE("shutterTime", Base::kDumpReal, shutterTime, nullptr),
-    BRX_DUMP_LINE("focusConfirmation", Base::kDumpDecimal, focusConfirmation, nullptr),
-    BRX_DUMP_LINE("focusDistance", Base::kDumpDecimal, focusDistance, nullptr),
-    BRX_DUMP_LINE("lightBalance", Base::kDumpDecimal, lightBalance, nullptr),
-    BRX_DUMP_LINE("flashCompensation", Base::kDumpDecimal, flashCompensation, nullptr),
-    BRX_DUMP_LINE("flashStatus", Base::kDumpDecimal, flashStatus, nullptr),
-};
-
-const Base::FeatureLine kFeatureLines[] = {
-    {"featureAperture", &Base::hasAperture},
-    {"featureFocusMode", &Base::hasFocusMode},
-    {"featureFocusConfirmation", &Base::hasFocusConfirmation},
-    {"featureFocusDistance", &Base::hasFocusDistance},
-    {"featureMoveLensToPos", &Base::hasMoveLensToPos},
-    {"featureMoveLensRightLeft", &Base::hasMoveLensRightLeft},
-    {"featureJpgResSelection", &Base::hasJpgResolution},
-    {"featureVideoFileFormat", &Base::hasVideoFileFormat},
-    {"featureVideoResAndFrRate", &Base::hasVideoResAndFrRate},
-    {"featureVideoFormatResol", &Base::hasVideoFormatResol},
-    {"featureContrast", &Base::hasContrast},
-    {"featureSharpness", &Base::hasSharpness},
-    {"featureSaturation", &Base::hasSaturation},
-    {"featureMonochrome", &Base::hasMonochrome},
-    {"featureAutoFocusLimit", &Base::hasAutoFocusLimit},
-    {"featureAudioLevel", &Base::hasAudioLevel},
-    {"featureAudioWindElimi.", &Base::hasAudioWindElim},
-    {"featureAudioVolSpeaker", &Base::hasAudioVolSpeaker},
-    {"featureAudioVolHeadph.", &Base::hasAudioVolHeadphone},
-    {"featureAudioVolMicroph.", &Base::hasAudioVolMicrophone},
-    {"featureExposureSimulat.", &Base::hasExposureSimulation},
-    {"featurePowerSave", &Base::hasAutoPowerOff},
-    {"featureDngCompression", &Base::hasDngCompression},
-    {"featureJpgColorSpace", &Base::hasJpgColorSpace},
-    {"featureStorageType", &Base::hasStorageType},
-    {"featureInterval", &Base::hasInterval},
-    {"featureKeyLock", &Base::hasKeyLock},
-    {"featureLiveView", &Base::hasLiveView},
-    {"featureMirrorUpMode", &Base::hasMirrorUpMode},
-    // There is no shutter-mode query; the shutter mode is what yields the
-    // power switch position.
-    {"featureShutterMode", &Base::hasPowerSwitch},
-    {"featurePreview", &Base::hasPreview},
-    {"featureHMI", &Base::hasHMI},
-    {"featureFlashStatus", &Base::hasFlashStatus},
-    {"featureFlashXSymbol", &Base::hasFlashXSymbol},
-};
-
-}  // namespace
 
 // --- Construction and transfer -----------------------------------------------
 
@@ -384,11 +283,7 @@ void BRX_Logic_CameraSettingsByDevProps::stepSizeStored(Changes*)
 
 void BRX_Logic_CameraSettingsByDevProps::dump(const QString&) const
 {
-    // The label must outlive this statement: keep our own copy.
-    const std::string label = BRX_METHOD;
-    const char* method = label.c_str();
-    dumpLines(method, kDumpValues, std::size(kDumpValues));
-    dumpFeatures(method, kFeatureLines, std::size(kFeatureLines));
+    dumpSettings(BRX_METHOD, kDumpDeviceProperties);
 }
 
 // --- Setters -------------------------------------------------------------------
@@ -529,27 +424,10 @@ int BRX_Logic_CameraSettingsByDevProps::mirrorUpMode() const { return held(kMirr
 int BRX_Logic_CameraSettingsByDevProps::sensitivity() const { return held(kSensitivityASA); }
 bool BRX_Logic_CameraSettingsByDevProps::sensitivityAuto() const { return held(kSensitivityAuto) != 0; }
 quint8 BRX_Logic_CameraSettingsByDevProps::USBspeed() const { return 0; }
-
-quint8 BRX_Logic_CameraSettingsByDevProps::RAMBufferFreeCaptures() const
-{
-    logNotAvailable(BRX_METHOD);
-    return 0;
-}
-
-qint8 BRX_Logic_CameraSettingsByDevProps::sensorBoardTemperature() const
-{
-    logNotAvailable(BRX_METHOD);
-    return 0;
-}
-
+quint8 BRX_Logic_CameraSettingsByDevProps::RAMBufferFreeCaptures() const { return notAvailable(BRX_METHOD, quint8(0)); }
+qint8 BRX_Logic_CameraSettingsByDevProps::sensorBoardTemperature() const { return notAvailable(BRX_METHOD, qint8(0)); }
 bool BRX_Logic_CameraSettingsByDevProps::keyLock() const { return held(kKeyLock) != 0; }
-
-bool BRX_Logic_CameraSettingsByDevProps::dngCompression() const
-{
-    logNotAvailable(BRX_METHOD);
-    return false;
-}
-
+bool BRX_Logic_CameraSettingsByDevProps::dngCompression() const { return notAvailable(BRX_METHOD, false); }
 bool BRX_Logic_CameraSettingsByDevProps::flashXSymbol() const { return held(kFlashSyncStatus) != 0; }
 int BRX_Logic_CameraSettingsByDevProps::fileFormat() const { return held(kFileFormat); }
 double BRX_Logic_CameraSettingsByDevProps::maxShutterTime() const { return secondsOfCode(held(kExposureTimeMax)); }
@@ -561,13 +439,7 @@ int BRX_Logic_CameraSettingsByDevProps::storageType() const { return held(kExter
 qint16 BRX_Logic_CameraSettingsByDevProps::lightMeter() const { return qint16(lightBalance() * 128); }
 int BRX_Logic_CameraSettingsByDevProps::autoreviewDuration() const { return held(kAutoreviewDuration); }
 int BRX_Logic_CameraSettingsByDevProps::autoPowerOff() const { return held(kAutoPowerOff); }
-
-bool BRX_Logic_CameraSettingsByDevProps::lockAEAF() const
-{
-    logNotAvailable(BRX_METHOD);
-    return false;
-}
-
+bool BRX_Logic_CameraSettingsByDevProps::lockAEAF() const { return notAvailable(BRX_METHOD, false); }
 int BRX_Logic_CameraSettingsByDevProps::sensorFormat() const { return held(kSensorFormat); }
 int BRX_Logic_CameraSettingsByDevProps::photoAspectRatio() const { return held(kPhotoAspectRatio); }
 int BRX_Logic_CameraSettingsByDevProps::jpgResolution() const { return held(kPhotoResolutionJPG); }
@@ -589,32 +461,15 @@ quint8 BRX_Logic_CameraSettingsByDevProps::audioVolHeadphone() const { return qu
 quint8 BRX_Logic_CameraSettingsByDevProps::audioVolMicrophone() const { return quint8(held(kAudioVolMicrophone)); }
 int BRX_Logic_CameraSettingsByDevProps::exposureSimulation() const { return held(kExposureSimulation); }
 int BRX_Logic_CameraSettingsByDevProps::language() const { return held(kLanguage); }
-
-quint8 BRX_Logic_CameraSettingsByDevProps::batterySource() const
-{
-    logNotAvailable(BRX_METHOD);
-    return 0;
-}
-
+quint8 BRX_Logic_CameraSettingsByDevProps::batterySource() const { return notAvailable(BRX_METHOD, quint8(0)); }
 int BRX_Logic_CameraSettingsByDevProps::batteryInfo() const { return held(kBatteryInfo); }
 quint8 BRX_Logic_CameraSettingsByDevProps::batteryLevelIntern() const { return quint8(held(kBatteryLevelIntern)); }
 quint8 BRX_Logic_CameraSettingsByDevProps::batteryLevelExtern() const { return quint8(held(kBatteryLevelExtern)); }
 int BRX_Logic_CameraSettingsByDevProps::powerSwitch() const { return held(kPowerSwitch); }
 int BRX_Logic_CameraSettingsByDevProps::selfTimerRestTime() const { return held(kSelfTimerRestTime); }
 int BRX_Logic_CameraSettingsByDevProps::bulbModeTime() const { return held(kBulbModeTime); }
-
-quint8 BRX_Logic_CameraSettingsByDevProps::warnings() const
-{
-    logNotAvailable(BRX_METHOD);
-    return 0;
-}
-
-quint16 BRX_Logic_CameraSettingsByDevProps::iSOValue() const
-{
-    logNotAvailable(BRX_METHOD);
-    return 0;
-}
-
+quint8 BRX_Logic_CameraSettingsByDevProps::warnings() const { return notAvailable(BRX_METHOD, quint8(0)); }
+quint16 BRX_Logic_CameraSettingsByDevProps::iSOValue() const { return notAvailable(BRX_METHOD, quint16(0)); }
 int BRX_Logic_CameraSettingsByDevProps::exposureMode() const { return held(kExposureProgram); }
 
 double BRX_Logic_CameraSettingsByDevProps::aperture() const
@@ -630,13 +485,7 @@ bool BRX_Logic_CameraSettingsByDevProps::focusConfirmationEnabled() const { retu
 bool BRX_Logic_CameraSettingsByDevProps::autoFocusLimit() const { return held(kAutoFocusLimit) != 0; }
 int BRX_Logic_CameraSettingsByDevProps::autoFocusLimitDistance() const { return held(kAutoFocusLimitDist); }
 qint8 BRX_Logic_CameraSettingsByDevProps::lightBalance() const { return qint8(held(kLightmeter)); }
-
-quint16 BRX_Logic_CameraSettingsByDevProps::flashCompensation() const
-{
-    logNotAvailable(BRX_METHOD);
-    return 0;
-}
-
+quint16 BRX_Logic_CameraSettingsByDevProps::flashCompensation() const { return notAvailable(BRX_METHOD, quint16(0)); }
 int BRX_Logic_CameraSettingsByDevProps::flashStatus() const { return held(kFlashStatus); }
 int BRX_Logic_CameraSettingsByDevProps::intervalFrames() const { return held(kIntervalFrames); }
 int BRX_Logic_CameraSettingsByDevProps::intervalTime() const { return held(kIntervalTime); }

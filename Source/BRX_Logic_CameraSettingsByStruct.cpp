@@ -10,7 +10,6 @@
 #include <string>
 
 typedef BRX_Logic_SettingsChanges Changes;
-typedef BRX_Logic_CameraSettingsBase Base;
 
 namespace {
 
@@ -83,103 +82,45 @@ const Changes::Flag kAlwaysUnchanged[] = {
     &Changes::focusConfirmationBadSignal,
 };
 
-const Base::DumpLine kDumpSettings[] = {
-    BRX_DUMP_LINE("driveMode", Base::kDumpDecimal, driveMode, nullptr),
-    BRX_DUMP_LINE("focusMode", Base::kDumpDecimal, focusMode, nullptr),
-    BRX_DUMP_LINE("exposureMeteringMode", Base::kDumpDecimal, exposMetering, nullptr),
-    BRX_DUMP_LINE("exposureCompensation", Base::kDumpDecimal, exposCompens, nullptr),
-    BRX_DUMP_LINE("bracketingImageNumbers", Base::kDumpDecimal, bracketingImageNumbers, nullptr),
-    BRX_DUMP_LINE("bracketingDeltaEV", Base::kDumpDecimal, bracketingDeltaEV, nullptr),
-    BRX_DUMP_LINE("shutterMode", Base::kDumpDecimal, shutterMode, nullptr),
-    BRX_DUMP_LINE("mirrorUpMode", Base::kDumpDecimal, mirrorUpMode, nullptr),
-    BRX_DUMP_LINE("sensitivity", Base::kDumpDecimal, sensitivity, nullptr),
-    BRX_DUMP_LINE("USBspeed", Base::kDumpDecimal, USBspeed, nullptr),
-    BRX_DUMP_LINE("RAMBufferFreeCaptures", Base::kDumpDecimal, RAMBufferFreeCaptures, nullptr),
-    BRX_DUMP_LINE("sensorBoardTemperature", Base::kDumpDecimal, sensorBoardTemperature, nullptr),
-    BRX_DUMP_LINE("keyLock", Base::kDumpYesNo, keyLock, nullptr),
-    BRX_DUMP_LINE("dngCompression", Base::kDumpYesNo, dngCompression, nullptr),
-    BRX_DUMP_LINE("flashXSymbol", Base::kDumpYesNo, flashXSymbol, nullptr),
-    BRX_DUMP_LINE("fileFormat", Base::kDumpDecimal, fileFormat, nullptr),
-};
-
-const Base::DumpLine kDumpPower[] = {
-    BRX_DUMP_LINE("whiteBalance", Base::kDumpDecimal, whiteBalanceIndex, nullptr),
-    BRX_DUMP_LINE("whiteBalanceColorTemp", Base::kDumpDecimal, whiteBalanceColorTemp, nullptr),
-    BRX_DUMP_LINE("jpgColorSpace", Base::kDumpDecimal, jpgColorSpace, nullptr),
-    BRX_DUMP_LINE("storageType", Base::kDumpDecimal, storageType, nullptr),
-    BRX_DUMP_LINE("lightMeter", Base::kDumpDecimal, lightMeter, nullptr),
-    BRX_DUMP_LINE("autoPowerOff", Base::kDumpDecimal, autoPowerOff, nullptr),
-    BRX_DUMP_LINE("lockAEAF", Base::kDumpDecimal, lockAEAF, nullptr),
-    BRX_DUMP_LINE("jpgResolution", Base::kDumpDecimal, jpgResolution, nullptr),
-    BRX_DUMP_LINE("language", Base::kDumpDecimal, language, nullptr),
-    BRX_DUMP_LINE("batterySource", Base::kDumpDecimal, batterySource, nullptr),
-    BRX_DUMP_LINE("batteryInfo", Base::kDumpDecimal, batteryInfo, nullptr),
-    BRX_DUMP_LINE("batteryLevelIntern", Base::kDumpDecimal, batteryLevelIntern, nullptr),
-    BRX_DUMP_LINE("batteryLevelExtern", Base::kDumpDecimal, batteryLevelExtern, nullptr),
-    BRX_DUMP_LINE("powerSwitch", Base::kDumpDecimal, powerSwitch, nullptr),
-    BRX_DUMP_LINE("warnings", Base::kDumpDecimal, warnings, nullptr),
-    BRX_DUMP_LINE("iSOValue", Base::kDumpDecimal, iSOValue, nullptr),
-    BRX_DUMP_LINE("exposureMode", Base::kDumpDecimal, exposureMode, nullptr),
-};
-
-const Base::DumpLine kDumpFocus[] = {
-    BRX_DUMP_LINE("focusConfirmation", Base::kDumpDecimal, focusConfirmation, &Base::hasFocusConfirmation),
-    BRX_DUMP_LINE("focusDistance", Base::kDumpDecimal, focusDistance, &Base::hasFocusDistance),
-    BRX_DUMP_LINE("lightBalance", Base::kDumpDecimal, lightBalance, nullptr),
-    BRX_DUMP_LINE("flashCompensation", Base::kDumpDecimal, flashCompensation, nullptr),
-    BRX_DUMP_LINE("flashStatus", Base::kDumpDecimal, flashStatus, nullptr),
-};
-
 }  // namespace
 
-const Base::FeatureLine BRX_Logic_CameraSettingsByStruct::kFeatureLines[] = {
-    {"featureFocusMode", &Base::hasFocusMode},
-    {"featureFocusConfirmation", &Base::hasFocusConfirmation},
-    {"featureFocusDistance", &Base::hasFocusDistance},
-    {"featureMoveLensToPos", &Base::hasMoveLensToPos},
-    {"featureMoveLensRightLeft", &Base::hasMoveLensRightLeft},
-    {"featureJpgResSelection", &Base::hasJpgResolution},
-    {"featureVideoFileFormat", &Base::hasVideoFileFormat},
-    {"featureVideoResAndFrRate", &Base::hasVideoResAndFrRate},
-    {"featureVideoFormatResol", &Base::hasVideoFormatResol},
-    {"featureAutoFocusLimit", &Base::hasAutoFocusLimit},
-    {"featureAudioLevel", &Base::hasAudioLevel},
-    {"featureAudioWindElimi.", &Base::hasAudioWindElim},
-    {"featureAudioVolSpeaker", &Base::hasAudioVolSpeaker},
-    {"featureAudioVolHeadph.", &Base::hasAudioVolHeadphone},
-    {"featureAudioVolMicroph.", &Base::hasAudioVolMicrophone},
-    {"featureExposureSimulat.", &Base::hasExposureSimulation},
-    {"featurePowerSave", &Base::hasAutoPowerOff},
-    {"featureDngCompression", &Base::hasDngCompression},
-    {"featureInterval", &Base::hasInterval},
-    {"featureKeyLock", &Base::hasKeyLock},
-    {"featureLiveView", &Base::hasLiveView},
-    {"featurePreview", &Base::hasPreview},
-    {"featureHMI", &Base::hasHMI},
-    {"featureFlashStatus", &Base::hasFlashStatus},
-    {"featureFlashXSymbol", &Base::hasFlashXSymbol},
+const BRX_Logic_CameraSettingsByStruct::Layout BRX_Logic_CameraSettingsByStruct::kLayout = {
+    "BRX_Logic_CameraSettingsByStruct", "struct mode", kChangeRules, std::size(kChangeRules),
+    kAlwaysUnchanged, std::size(kAlwaysUnchanged), kDumpStruct,
 };
-const size_t BRX_Logic_CameraSettingsByStruct::kFeatureLineCount = std::size(kFeatureLines);
+
+// The label of the operation running, as the layout's class names it.
+#define BRX_RECORD_METHOD (recordLabel(__func__).c_str())
 
 // --- Construction and transfer -----------------------------------------------
 
 BRX_Logic_CameraSettingsByStruct::BRX_Logic_CameraSettingsByStruct(
     BRX_Commu_CameraAccess_Base* cameraAccess, BRX_Logic_DeviceInfo* deviceInfo)
-    : BRX_Logic_CameraSettingsByStruct(cameraAccess, deviceInfo, true)
+    : BRX_Logic_CameraSettingsByStruct(cameraAccess, deviceInfo, kLayout)
 {
+    recvFromCamera(nullptr);
 }
 
 BRX_Logic_CameraSettingsByStruct::BRX_Logic_CameraSettingsByStruct(
-    BRX_Commu_CameraAccess_Base* cameraAccess, BRX_Logic_DeviceInfo* deviceInfo, bool readBlock)
+    BRX_Commu_CameraAccess_Base* cameraAccess, BRX_Logic_DeviceInfo* deviceInfo, const Layout& layout)
     : BRX_Logic_CameraSettingsBase(cameraAccess, deviceInfo),
+      m_layout(layout),
       m_shutterConverter(new BRX_Logic_APEXConverterShutterTime(productId()))
 {
     setHoldsCameraValues(false);
-    if (readBlock)
-        recvFromCamera(nullptr);
 }
 
 BRX_Logic_CameraSettingsByStruct::~BRX_Logic_CameraSettingsByStruct() = default;
+
+std::string BRX_Logic_CameraSettingsByStruct::recordLabel(const char* function) const
+{
+    return dumpCaller(function) + "()";
+}
+
+std::string BRX_Logic_CameraSettingsByStruct::dumpCaller(const char* function) const
+{
+    return std::string(m_layout.className) + "::" + function;
+}
 
 void BRX_Logic_CameraSettingsByStruct::init() {}
 
@@ -187,29 +128,32 @@ void BRX_Logic_CameraSettingsByStruct::exit() {}
 
 void BRX_Logic_CameraSettingsByStruct::recvFromCamera(quint16 devicePropertyCode, Changes*)
 {
-    debugPrint(kDebugAlways, "%s - ignore changed device property 0x%4X", BRX_METHOD, devicePropertyCode);
+    debugPrint(kDebugAlways, "%s - ignore changed device property 0x%4X", BRX_RECORD_METHOD, devicePropertyCode);
 }
 
 void BRX_Logic_CameraSettingsByStruct::recvFromCamera(Changes* changes)
 {
     BRX_Logic_SettingsBlock before;
-    if (!receiveBlock(BRX_METHOD, "BRX_Logic_CameraSettingsByStruct::recvFromCamera", &before) || !changes)
+    if (!receiveBlock(BRX_RECORD_METHOD, &before) || !changes)
         return;
-    flagDifferences(before, m_block, kChangeRules, std::size(kChangeRules), kAlwaysUnchanged,
-                    std::size(kAlwaysUnchanged), changes);
-    // A warning that went away is no news; only a new warning is.
-    changes->warning = m_block.u8(kOffWarnings) != before.u8(kOffWarnings) && m_block.u8(kOffWarnings) != 0;
+    flagDifferences(before, changes);
+    changes->warning = warningRaised(before);
+}
+
+// A warning that went away is no news; only a new warning is.
+bool BRX_Logic_CameraSettingsByStruct::warningRaised(const BRX_Logic_SettingsBlock& before) const
+{
+    return m_block.u8(kOffWarnings) != before.u8(kOffWarnings) && m_block.u8(kOffWarnings) != 0;
 }
 
 void BRX_Logic_CameraSettingsByStruct::sendToCamera()
 {
-    transmitBlock(BRX_METHOD, "BRX_Logic_CameraSettingsByStruct::sendToCamera");
+    transmitBlock(BRX_RECORD_METHOD);
 }
 
 // A block that did not arrive whole is no news: the last one stays, so that
 // nothing the camera did not report reaches the host or goes back to it.
-bool BRX_Logic_CameraSettingsByStruct::receiveBlock(const char* method, const char* caller,
-                                                    BRX_Logic_SettingsBlock* before)
+bool BRX_Logic_CameraSettingsByStruct::receiveBlock(const char* method, BRX_Logic_SettingsBlock* before)
 {
     BRX_Logic_SettingsBlock received;
     BRX_Commu_CameraAccess_Base* access = cameraAccess();
@@ -224,14 +168,14 @@ bool BRX_Logic_CameraSettingsByStruct::receiveBlock(const char* method, const ch
     clearChanged();
     rememberBracketing();
     if (isDebugFlagSet(kDebugSettings))
-        dump(caller);
+        dump(QString::fromStdString(dumpCaller("recvFromCamera")));
     return true;
 }
 
 // Only a block read from the camera goes back to it. One the camera does not
 // take is taken back; as it may have taken it without answering, the block
 // is read again before the next transfer.
-void BRX_Logic_CameraSettingsByStruct::transmitBlock(const char* method, const char* caller)
+void BRX_Logic_CameraSettingsByStruct::transmitBlock(const char* method)
 {
     BRX_Commu_CameraAccess_Base* access = cameraAccess();
     if (!holdsCameraValues()) {
@@ -246,7 +190,7 @@ void BRX_Logic_CameraSettingsByStruct::transmitBlock(const char* method, const c
         setHoldsCameraValues(false);
     }
     if (isDebugFlagSet(kDebugSettings))
-        dump(caller);
+        dump(QString::fromStdString(dumpCaller("sendToCamera")));
 }
 
 void BRX_Logic_CameraSettingsByStruct::takeBackBlock()
@@ -264,24 +208,20 @@ void BRX_Logic_CameraSettingsByStruct::rememberBracketing()
         m_fiveImageBracketing = bracketing == 2;
 }
 
-void BRX_Logic_CameraSettingsByStruct::flagDifferences(const BRX_Logic_SettingsBlock& before,
-                                                       const BRX_Logic_SettingsBlock& now,
-                                                       const ChangeRule* rules, size_t ruleCount,
-                                                       const Changes::Flag* zeroFlags, size_t zeroCount,
-                                                       Changes* changes)
+void BRX_Logic_CameraSettingsByStruct::flagDifferences(const BRX_Logic_SettingsBlock& before, Changes* changes) const
 {
-    for (size_t i = 0; i < ruleCount; ++i) {
-        const ChangeRule& rule = rules[i];
+    for (size_t i = 0; i < m_layout.ruleCount; ++i) {
+        const ChangeRule& rule = m_layout.rules[i];
         quint32 old = before.readLE(rule.offset, rule.width) & rule.mask;
-        quint32 value = now.readLE(rule.offset, rule.width) & rule.mask;
+        quint32 value = m_block.readLE(rule.offset, rule.width) & rule.mask;
         if (rule.nonZero) {
             old = old != 0;
             value = value != 0;
         }
         changes->*rule.flag = old != value;
     }
-    for (size_t i = 0; i < zeroCount; ++i)
-        changes->*zeroFlags[i] = 0;
+    for (size_t i = 0; i < m_layout.unchangedCount; ++i)
+        changes->*m_layout.unchanged[i] = 0;
 }
 
 // --- Patching the block ----------------------------------------------------
@@ -311,54 +251,20 @@ double BRX_Logic_CameraSettingsByStruct::secondsOfCode(qint16 code) const
 
 // --- Dump ----------------------------------------------------------------------
 
-void BRX_Logic_CameraSettingsByStruct::dumpBlock(const QString& caller) const
+void BRX_Logic_CameraSettingsByStruct::dump(const QString& caller) const
 {
     dumpBuffer("cameraSettings for " + caller + ":", QString(), m_block.data(), BRX_Logic_SettingsBlock::kSize,
                0, 16);
-}
-
-void BRX_Logic_CameraSettingsByStruct::dumpMaxShutterTime(const char* method) const
-{
-    const qint16 code = m_block.s16(kOffMaxShutterTime);
-    debugPrint(kDebugSettings, "%s - %-25s= 0x%04X = %d (%.3lfs)", method, "maxShutterTime",
-               unsigned(quint16(code)), int(code), maxShutterTime());
-}
-
-void BRX_Logic_CameraSettingsByStruct::dumpShutterTime(const char* method) const
-{
-    const qint16 code = m_block.s16(kOffShutterTime);
-    const double seconds = shutterTime();
-    // Times below a second read better as a fraction.
-    if (seconds >= 1.0)
-        debugPrint(kDebugSettings, "%s - %-25s= 0x%04X = %d (%.3lfs)", method, "shutterTime",
-                   unsigned(quint16(code)), int(code), seconds);
-    else
-        debugPrint(kDebugSettings, "%s - %-25s= 0x%04X = %d (1/%.3lfs)", method, "shutterTime",
-                   unsigned(quint16(code)), int(code), 1.0 / seconds);
-}
-
-void BRX_Logic_CameraSettingsByStruct::dump(const QString& caller) const
-{
-    // The label must outlive this statement: keep our own copy.
-    const std::string label = BRX_METHOD;
-    const char* method = label.c_str();
-    dumpBlock(caller);
-    dumpLines(method, kDumpSettings, std::size(kDumpSettings));
-    dumpMaxShutterTime(method);
-    dumpLines(method, kDumpPower, std::size(kDumpPower));
-    const qint16 apertureCode = m_block.s16(kOffAperture);
-    debugPrint(kDebugSettings, "%s - %-25s= 0x%04X = %d (%.3lf)", method, "aperture",
-               unsigned(quint16(apertureCode)), int(apertureCode), aperture());
-    dumpShutterTime(method);
-    dumpLines(method, kDumpFocus, std::size(kDumpFocus));
-    dumpFeatures(method, kFeatureLines, kFeatureLineCount);
+    const DumpCodes codes = {m_block.s16(kOffMaxShutterTime), m_block.s16(kOffAperture),
+                             m_block.s16(kOffShutterTime)};
+    dumpSettings(BRX_RECORD_METHOD, m_layout.dumpRecord, codes);
 }
 
 // --- Sensitivity -------------------------------------------------------------
 
 int BRX_Logic_CameraSettingsByStruct::sensitivityFromIndex(int index) const
 {
-    const SensitivityTable* table = sensitivityTable(productId(), BRX_METHOD);
+    const SensitivityTable* table = sensitivityTable(productId(), BRX_RECORD_METHOD);
     if (!table || index < 0 || index >= table->count)
         return 0;
     return table->iso[index];
@@ -366,7 +272,7 @@ int BRX_Logic_CameraSettingsByStruct::sensitivityFromIndex(int index) const
 
 int BRX_Logic_CameraSettingsByStruct::sensitivityToIndex(int iso) const
 {
-    const SensitivityTable* table = sensitivityTable(productId(), BRX_METHOD);
+    const SensitivityTable* table = sensitivityTable(productId(), BRX_RECORD_METHOD);
     if (!table)
         return 0;
     const int* end = table->iso + table->count;
@@ -376,15 +282,15 @@ int BRX_Logic_CameraSettingsByStruct::sensitivityToIndex(int iso) const
 
 // --- Setters -------------------------------------------------------------------
 
-void BRX_Logic_CameraSettingsByStruct::refuseInStructMode(const char* method)
+void BRX_Logic_CameraSettingsByStruct::refuseInLayout(const char* method)
 {
-    debugPrint(kDebugAlways, "%s - functionality is not available in struct mode", method);
+    debugPrint(kDebugAlways, "%s - functionality is not available in %s", method, m_layout.mode);
     markRefused();
 }
 
-void BRX_Logic_CameraSettingsByStruct::logDefaultInStructMode(const char* method)
+void BRX_Logic_CameraSettingsByStruct::logDefault(const char* method, const char* mode)
 {
-    debugPrint(kDebugAlways, "%s - functionality is not available in struct mode, returning default", method);
+    debugPrint(kDebugAlways, "%s - functionality is not available in %s, returning default", method, mode);
 }
 
 void BRX_Logic_CameraSettingsByStruct::setDriveMode(int code) { patchU8(kOffDriveMode, code); }
@@ -397,7 +303,7 @@ void BRX_Logic_CameraSettingsByStruct::setExposCompens(int milliEV)
     patchU8(kOffExposCompens, (shifted + kCompensStep / 2) / kCompensStep);
 }
 
-void BRX_Logic_CameraSettingsByStruct::setExposCompensStepSize(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setExposCompensStepSize(int) { refuseInLayout(BRX_RECORD_METHOD); }
 
 void BRX_Logic_CameraSettingsByStruct::setBracketEnabled(bool on)
 {
@@ -423,7 +329,7 @@ void BRX_Logic_CameraSettingsByStruct::setBracketDeltaEV(int milliEV)
     patchU8(kOffBracketDeltaEV, code);
 }
 
-void BRX_Logic_CameraSettingsByStruct::setBracketingAutomatic(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setBracketingAutomatic(int) { refuseInLayout(BRX_RECORD_METHOD); }
 void BRX_Logic_CameraSettingsByStruct::setMirrorUpMode(int code) { patchU8(kOffMirrorUpMode, code); }
 
 // An ISO number outside the table is refused rather than taken as automatic.
@@ -431,7 +337,7 @@ void BRX_Logic_CameraSettingsByStruct::setSensitivity(int iso)
 {
     const int index = sensitivityToIndex(iso);
     if (index == 0 && iso != 0)
-        refuseIllegal(BRX_METHOD, "sensitivity", iso);
+        refuseIllegal(BRX_RECORD_METHOD, "sensitivity", iso);
     else
         patchU8(kOffSensitivity, index);
 }
@@ -444,34 +350,34 @@ void BRX_Logic_CameraSettingsByStruct::setWhiteBalanceIndex(int code) { patchU8(
 void BRX_Logic_CameraSettingsByStruct::setWhiteBalanceColorTemp(int code) { patchU8(kOffWhiteBalanceColorTemp, code); }
 void BRX_Logic_CameraSettingsByStruct::setJpgColorSpace(int code) { patchU8(kOffJpgColorSpace, code); }
 void BRX_Logic_CameraSettingsByStruct::setStorageType(int code) { patchU8(kOffStorageType, code); }
-void BRX_Logic_CameraSettingsByStruct::setAutoreviewDuration(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAutoreviewDuration(int) { refuseInLayout(BRX_RECORD_METHOD); }
 void BRX_Logic_CameraSettingsByStruct::setAutoPowerOff(int code) { patchU8(kOffAutoPowerOff, code); }
 void BRX_Logic_CameraSettingsByStruct::setLockAEAF(bool on) { patchU8(kOffLockAEAF, on); }
-void BRX_Logic_CameraSettingsByStruct::setSensorFormat(int) { refuseInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setPhotoAspectRatio(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setSensorFormat(int) { refuseInLayout(BRX_RECORD_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setPhotoAspectRatio(int) { refuseInLayout(BRX_RECORD_METHOD); }
 void BRX_Logic_CameraSettingsByStruct::setJpgResolution(int code) { patchU8(kOffJpgResolution, code); }
-void BRX_Logic_CameraSettingsByStruct::setVideoFileFormat(int) { refuseInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setVideoResAndFrRate(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setVideoFileFormat(int) { refuseInLayout(BRX_RECORD_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setVideoResAndFrRate(int) { refuseInLayout(BRX_RECORD_METHOD); }
 
 void BRX_Logic_CameraSettingsByStruct::setVideoFormatResol(int)
 {
     // This one line has always ended in a blank; log readers match it as is.
-    debugPrint(kDebugAlways, "%s - functionality is not available in struct mode ", BRX_METHOD);
+    debugPrint(kDebugAlways, "%s - functionality is not available in struct mode ", BRX_RECORD_METHOD);
     markRefused();
 }
 
-void BRX_Logic_CameraSettingsByStruct::setContrast(int) { refuseInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setSharpness(int) { refuseInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setSaturation(int) { refuseInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setMonochrome(int) { refuseInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setElectronicShutter(int) { refuseInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setExposTimeBulbPreset(int) { refuseInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setAudioLevel(int) { refuseInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setAudioWindElim(int) { refuseInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setAudioVolSpeaker(int) { refuseInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setAudioVolHeadphone(int) { refuseInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setAudioVolMicrophone(int) { refuseInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setExposureSimulation(int) { refuseInStructMode(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setContrast(int) { refuseInLayout(BRX_RECORD_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setSharpness(int) { refuseInLayout(BRX_RECORD_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setSaturation(int) { refuseInLayout(BRX_RECORD_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setMonochrome(int) { refuseInLayout(BRX_RECORD_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setElectronicShutter(int) { refuseInLayout(BRX_RECORD_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setExposTimeBulbPreset(int) { refuseInLayout(BRX_RECORD_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAudioLevel(int) { refuseInLayout(BRX_RECORD_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAudioWindElim(int) { refuseInLayout(BRX_RECORD_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAudioVolSpeaker(int) { refuseInLayout(BRX_RECORD_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAudioVolHeadphone(int) { refuseInLayout(BRX_RECORD_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAudioVolMicrophone(int) { refuseInLayout(BRX_RECORD_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setExposureSimulation(int) { refuseInLayout(BRX_RECORD_METHOD); }
 void BRX_Logic_CameraSettingsByStruct::setLanguage(int code) { patchU8(kOffLanguage, code); }
 void BRX_Logic_CameraSettingsByStruct::setExposureMode(int code) { patchU8(kOffExposureMode, code); }
 
@@ -485,9 +391,9 @@ void BRX_Logic_CameraSettingsByStruct::setShutterTime(double seconds)
     patchU16(kOffShutterTime, quint16(m_shutterConverter->codeFromSeconds(seconds)));
 }
 
-void BRX_Logic_CameraSettingsByStruct::setAutoFocusLimit(int) { refuseInStructMode(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setIntervalFrames(int) { refuseOnlyExternally(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStruct::setIntervalTime(int) { refuseOnlyExternally(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setAutoFocusLimit(int) { refuseInLayout(BRX_RECORD_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setIntervalFrames(int) { refuseOnlyExternally(BRX_RECORD_METHOD); }
+void BRX_Logic_CameraSettingsByStruct::setIntervalTime(int) { refuseOnlyExternally(BRX_RECORD_METHOD); }
 
 // --- Getters -------------------------------------------------------------------
 
@@ -533,132 +439,30 @@ int BRX_Logic_CameraSettingsByStruct::whiteBalanceColorTemp() const { return m_b
 int BRX_Logic_CameraSettingsByStruct::jpgColorSpace() const { return m_block.u8(kOffJpgColorSpace); }
 int BRX_Logic_CameraSettingsByStruct::storageType() const { return m_block.u8(kOffStorageType); }
 qint16 BRX_Logic_CameraSettingsByStruct::lightMeter() const { return qint16(lightBalance() * 128); }
-
-int BRX_Logic_CameraSettingsByStruct::autoreviewDuration() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 5;
-}
-
+int BRX_Logic_CameraSettingsByStruct::autoreviewDuration() const { return defaultInLayout(BRX_RECORD_METHOD, 5); }
 int BRX_Logic_CameraSettingsByStruct::autoPowerOff() const { return m_block.u8(kOffAutoPowerOff); }
 bool BRX_Logic_CameraSettingsByStruct::lockAEAF() const { return m_block.u8(kOffLockAEAF) != 0; }
-
-int BRX_Logic_CameraSettingsByStruct::sensorFormat() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStruct::photoAspectRatio() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 0;
-}
-
+int BRX_Logic_CameraSettingsByStruct::sensorFormat() const { return defaultInLayout(BRX_RECORD_METHOD, 0); }
+int BRX_Logic_CameraSettingsByStruct::photoAspectRatio() const { return defaultInLayout(BRX_RECORD_METHOD, 0); }
 int BRX_Logic_CameraSettingsByStruct::jpgResolution() const { return m_block.u8(kOffJpgResolution); }
-
-int BRX_Logic_CameraSettingsByStruct::videoFileFormat() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStruct::videoResAndFrRate() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 8;
-}
-
-int BRX_Logic_CameraSettingsByStruct::videoFormatResol() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 3;
-}
-
-int BRX_Logic_CameraSettingsByStruct::contrast() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 1;
-}
-
-int BRX_Logic_CameraSettingsByStruct::sharpness() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 1;
-}
-
-int BRX_Logic_CameraSettingsByStruct::saturation() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 1;
-}
-
-int BRX_Logic_CameraSettingsByStruct::monochrome() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStruct::electronicShutter() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStruct::exposTimeBulbPreset() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStruct::lensConnectionType() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStruct::orientation() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStruct::audioLevel() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStruct::audioWindElim() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 0;
-}
-
-quint8 BRX_Logic_CameraSettingsByStruct::audioVolSpeaker() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 3;
-}
-
-quint8 BRX_Logic_CameraSettingsByStruct::audioVolHeadphone() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 3;
-}
-
-quint8 BRX_Logic_CameraSettingsByStruct::audioVolMicrophone() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStruct::exposureSimulation() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 0;
-}
-
+int BRX_Logic_CameraSettingsByStruct::videoFileFormat() const { return defaultInLayout(BRX_RECORD_METHOD, 0); }
+int BRX_Logic_CameraSettingsByStruct::videoResAndFrRate() const { return defaultInLayout(BRX_RECORD_METHOD, 8); }
+int BRX_Logic_CameraSettingsByStruct::videoFormatResol() const { return defaultInLayout(BRX_RECORD_METHOD, 3); }
+// Every layout reports these four as missing in plain struct mode.
+int BRX_Logic_CameraSettingsByStruct::contrast() const { return defaultInStructMode(BRX_RECORD_METHOD, 1); }
+int BRX_Logic_CameraSettingsByStruct::sharpness() const { return defaultInStructMode(BRX_RECORD_METHOD, 1); }
+int BRX_Logic_CameraSettingsByStruct::saturation() const { return defaultInStructMode(BRX_RECORD_METHOD, 1); }
+int BRX_Logic_CameraSettingsByStruct::monochrome() const { return defaultInStructMode(BRX_RECORD_METHOD, 0); }
+int BRX_Logic_CameraSettingsByStruct::electronicShutter() const { return defaultInLayout(BRX_RECORD_METHOD, 0); }
+int BRX_Logic_CameraSettingsByStruct::exposTimeBulbPreset() const { return defaultInLayout(BRX_RECORD_METHOD, 0); }
+int BRX_Logic_CameraSettingsByStruct::lensConnectionType() const { return defaultInLayout(BRX_RECORD_METHOD, 0); }
+int BRX_Logic_CameraSettingsByStruct::orientation() const { return defaultInLayout(BRX_RECORD_METHOD, 0); }
+int BRX_Logic_CameraSettingsByStruct::audioLevel() const { return defaultInLayout(BRX_RECORD_METHOD, 0); }
+int BRX_Logic_CameraSettingsByStruct::audioWindElim() const { return defaultInLayout(BRX_RECORD_METHOD, 0); }
+quint8 BRX_Logic_CameraSettingsByStruct::audioVolSpeaker() const { return defaultInLayout(BRX_RECORD_METHOD, quint8(3)); }
+quint8 BRX_Logic_CameraSettingsByStruct::audioVolHeadphone() const { return defaultInLayout(BRX_RECORD_METHOD, quint8(3)); }
+quint8 BRX_Logic_CameraSettingsByStruct::audioVolMicrophone() const { return defaultInLayout(BRX_RECORD_METHOD, quint8(0)); }
+int BRX_Logic_CameraSettingsByStruct::exposureSimulation() const { return defaultInLayout(BRX_RECORD_METHOD, 0); }
 int BRX_Logic_CameraSettingsByStruct::language() const { return m_block.u8(kOffLanguage); }
 quint8 BRX_Logic_CameraSettingsByStruct::batterySource() const { return m_block.u8(kOffBatterySource); }
 
@@ -685,18 +489,8 @@ int BRX_Logic_CameraSettingsByStruct::powerSwitch() const
     }
 }
 
-int BRX_Logic_CameraSettingsByStruct::selfTimerRestTime() const
-{
-    logNotAvailable(BRX_METHOD);
-    return -1;
-}
-
-int BRX_Logic_CameraSettingsByStruct::bulbModeTime() const
-{
-    logNotAvailable(BRX_METHOD);
-    return -1;
-}
-
+int BRX_Logic_CameraSettingsByStruct::selfTimerRestTime() const { return notAvailable(BRX_RECORD_METHOD, -1); }
+int BRX_Logic_CameraSettingsByStruct::bulbModeTime() const { return notAvailable(BRX_RECORD_METHOD, -1); }
 quint8 BRX_Logic_CameraSettingsByStruct::warnings() const { return m_block.u8(kOffWarnings); }
 quint16 BRX_Logic_CameraSettingsByStruct::iSOValue() const { return m_block.u16(kOffISOValue); }
 int BRX_Logic_CameraSettingsByStruct::exposureMode() const { return m_block.u8(kOffExposureMode); }
@@ -711,19 +505,8 @@ int BRX_Logic_CameraSettingsByStruct::focusDistance() const { return m_block.s32
 qint8 BRX_Logic_CameraSettingsByStruct::focusConfirmation() const { return m_block.s8(kOffFocusConfirmation); }
 bool BRX_Logic_CameraSettingsByStruct::focusConfirmationBadSignal() const { return false; }
 bool BRX_Logic_CameraSettingsByStruct::focusConfirmationEnabled() const { return true; }
-
-bool BRX_Logic_CameraSettingsByStruct::autoFocusLimit() const
-{
-    logNotAvailable(BRX_METHOD);
-    return false;
-}
-
-int BRX_Logic_CameraSettingsByStruct::autoFocusLimitDistance() const
-{
-    logNotAvailable(BRX_METHOD);
-    return 0;
-}
-
+bool BRX_Logic_CameraSettingsByStruct::autoFocusLimit() const { return notAvailable(BRX_RECORD_METHOD, false); }
+int BRX_Logic_CameraSettingsByStruct::autoFocusLimitDistance() const { return notAvailable(BRX_RECORD_METHOD, 0); }
 qint8 BRX_Logic_CameraSettingsByStruct::lightBalance() const { return m_block.s8(kOffLightBalance); }
 quint16 BRX_Logic_CameraSettingsByStruct::flashCompensation() const { return m_block.u16(kOffFlashCompensation); }
 int BRX_Logic_CameraSettingsByStruct::flashStatus() const { return m_block.u8(kOffFlashStatus); }
@@ -778,15 +561,5 @@ bool BRX_Logic_CameraSettingsByStruct::hasJpgColorSpace() const { return true; }
 bool BRX_Logic_CameraSettingsByStruct::hasStorageType() const { return true; }
 bool BRX_Logic_CameraSettingsByStruct::hasAutoreviewDuration() const { return false; }
 bool BRX_Logic_CameraSettingsByStruct::hasReservedFeature() const { return false; }
-
-int BRX_Logic_CameraSettingsByStruct::intervalFrames() const
-{
-    logOnlyExternally(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStruct::intervalTime() const
-{
-    logOnlyExternally(BRX_METHOD);
-    return 0;
-}
+int BRX_Logic_CameraSettingsByStruct::intervalFrames() const { return onlyExternally(BRX_RECORD_METHOD, 0); }
+int BRX_Logic_CameraSettingsByStruct::intervalTime() const { return onlyExternally(BRX_RECORD_METHOD, 0); }

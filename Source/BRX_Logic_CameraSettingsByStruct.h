@@ -6,6 +6,7 @@
 #include "BRX_Logic_SettingsChanges.h"
 
 #include <memory>
+#include <string>
 
 class BRX_Logic_APEXConverterShutterTime;
 
@@ -46,183 +47,29 @@ public:
     void recvFromCamera(quint16 devicePropertyCode, BRX_Logic_SettingsChanges* changes) override;
     void recvFromCamera(BRX_Logic_SettingsChanges* changes) override;
     void sendToCamera() override;
-
-    void setDriveMode(int code) override;
-    void setFocusMode(int code) override;
-    void setExposMetering(int code) override;
-    void setExposCompens(int milliEV) override;
-    void setExposCompensStepSize(int milliEV) override;
-    void setBracketEnabled(bool on) override;
-    void setBracketImgNum(int images) override;
-    void setBracketDeltaEV(int milliEV) override;
-    void setBracketingAutomatic(int automatic) override;
-    void setMirrorUpMode(int code) override;
-    void setSensitivity(int iso) override;
-    void setKeyLock(bool on) override;
-    void setDngCompression(bool on) override;
-    void setFlashXSymbol(bool on) override;
-    void setFileFormat(int code) override;
-    void setWhiteBalanceIndex(int code) override;
-    void setWhiteBalanceColorTemp(int code) override;
-    void setJpgColorSpace(int code) override;
-    void setStorageType(int code) override;
-    void setAutoreviewDuration(int code) override;
-    void setAutoPowerOff(int code) override;
-    void setLockAEAF(bool on) override;
-    void setSensorFormat(int code) override;
-    void setPhotoAspectRatio(int code) override;
-    void setJpgResolution(int code) override;
-    void setVideoFileFormat(int code) override;
-    void setVideoResAndFrRate(int code) override;
-    void setVideoFormatResol(int code) override;
-    void setContrast(int code) override;
-    void setSharpness(int code) override;
-    void setSaturation(int code) override;
-    void setMonochrome(int code) override;
-    void setElectronicShutter(int code) override;
-    void setExposTimeBulbPreset(int code) override;
-    void setAudioLevel(int code) override;
-    void setAudioWindElim(int code) override;
-    void setAudioVolSpeaker(int volume) override;
-    void setAudioVolHeadphone(int volume) override;
-    void setAudioVolMicrophone(int volume) override;
-    void setExposureSimulation(int code) override;
-    void setLanguage(int code) override;
-    void setExposureMode(int code) override;
-    void setAperture(double fNumber) override;
-    void setShutterTime(double seconds) override;
-    void setAutoFocusLimit(int limit) override;
-    void setIntervalFrames(int frames) override;
-    void setIntervalTime(int time) override;
-
-    int driveMode() const override;
-    int focusMode() const override;
-    int exposMetering() const override;
-    int exposCompens() const override;
-    int exposCompensStep() const override;
-    bool bracketingEnabled() const override;
-    int bracketingImageNumbers() const override;
-    int bracketingDeltaEV() const override;
-    int bracketingAutomatic() const override;
-    int shutterMode() const override;
-    int mirrorUpMode() const override;
-    int sensitivity() const override;
-    bool sensitivityAuto() const override;
-    quint8 USBspeed() const override;
-    quint8 RAMBufferFreeCaptures() const override;
-    qint8 sensorBoardTemperature() const override;
-    bool keyLock() const override;
-    bool dngCompression() const override;
-    bool flashXSymbol() const override;
-    int fileFormat() const override;
-    double maxShutterTime() const override;
-    int whiteBalanceIndex() const override;
-    int whiteBalanceColorTemp() const override;
-    int jpgColorSpace() const override;
-    int storageType() const override;
-    qint16 lightMeter() const override;
-    int autoreviewDuration() const override;
-    int autoPowerOff() const override;
-    bool lockAEAF() const override;
-    int sensorFormat() const override;
-    int photoAspectRatio() const override;
-    int jpgResolution() const override;
-    int videoFileFormat() const override;
-    int videoResAndFrRate() const override;
-    int videoFormatResol() const override;
-    int contrast() const override;
-    int sharpness() const override;
-    int saturation() const override;
-    int monochrome() const override;
-    int electronicShutter() const override;
-    int exposTimeBulbPreset() const override;
-    int lensConnectionType() const override;
-    int orientation() const override;
-    int audioLevel() const override;
-    int audioWindElim() const override;
-    quint8 audioVolSpeaker() const override;
-    quint8 audioVolHeadphone() const override;
-    quint8 audioVolMicrophone() const override;
-    int exposureSimulation() const override;
-    int language() const override;
-    quint8 batterySource() const override;
-    int batteryInfo() const override;
-    quint8 batteryLevelIntern() const override;
-    quint8 batteryLevelExtern() const override;
-    int powerSwitch() const override;
-    int selfTimerRestTime() const override;
-    int bulbModeTime() const override;
-    quint8 warnings() const override;
-    quint16 iSOValue() const override;
-    int exposureMode() const override;
-    double aperture() const override;
-    double shutterTime() const override;
-    int focusDistance() const override;
-    qint8 focusConfirmation() const override;
-    bool focusConfirmationBadSignal() const override;
-    bool focusConfirmationEnabled() const override;
-    bool autoFocusLimit() const override;
-    int autoFocusLimitDistance() const override;
-    qint8 lightBalance() const override;
-    quint16 flashCompensation() const override;
-    int flashStatus() const override;
-
-    bool hasFocusMode() const override;
-    bool hasMoveLensToPos() const override;
-    bool hasMoveLensRightLeft() const override;
-    bool hasSensorFormat() const override;
-    bool hasPhotoAspectRatio() const override;
-    bool hasJpgResolution() const override;
-    bool hasVideoFileFormat() const override;
-    bool hasVideoResAndFrRate() const override;
-    bool hasVideoFormatResol() const override;
-    bool hasContrast() const override;
-    bool hasSharpness() const override;
-    bool hasSaturation() const override;
-    bool hasMonochrome() const override;
-    bool hasAutoFocusLimit() const override;
-    bool hasElectronicShutter() const override;
-    bool hasExposTimeBulbPreset() const override;
-    bool hasLensConnectionType() const override;
-    bool hasOrientation() const override;
-    bool hasAudioLevel() const override;
-    bool hasAudioWindElim() const override;
-    bool hasAudioVolSpeaker() const override;
-    bool hasAudioVolHeadphone() const override;
-    bool hasAudioVolMicrophone() const override;
-    bool hasExposCompensStep() const override;
-    bool hasExposureSimulation() const override;
-    bool hasFocusConfirmation() const override;
-    bool hasFocusDistance() const override;
-    bool hasAutoPowerOff() const override;
-    bool hasDngCompression() const override;
-    bool hasInterval() const override;
-    bool hasKeyLock() const override;
-    bool hasLanguage() const override;
-    bool hasLiveView() const override;
-    bool hasMirrorUpMode() const override;
-    bool hasPowerSwitch() const override;
-    bool hasVideoRecording() const override;
-    bool hasWhiteBalance() const override;
-    bool hasPreview() const override;
-    bool hasHMI() const override;
-    bool hasFlashStatus() const override;
-    bool hasFlashXSymbol() const override;
-    bool hasWarnings() const override;
-    bool hasAperture() const override;
-    bool hasBracketingAutomatic() const override;
-    bool hasJpgColorSpace() const override;
-    bool hasStorageType() const override;
-    bool hasAutoreviewDuration() const override;
-    bool hasReservedFeature() const override;
-
-    int intervalFrames() const override;
-    int intervalTime() const override;
+    BRX_SETTINGS_OVERRIDES
 
 protected:
-    // For the M layout, which reads the block itself once it is constructed.
+    // What sets a layout of the block apart beyond the operations a subclass
+    // overrides: the class and the mode its log lines name, the fields whose
+    // change raises a flag, the flags it always clears and its dump lines.
+    struct Layout
+    {
+        const char* className;
+        const char* mode;
+        const ChangeRule* rules;
+        size_t ruleCount;
+        const BRX_Logic_SettingsChanges::Flag* unchanged;
+        size_t unchangedCount;
+        DumpRecord dumpRecord;
+    };
+
+    // For another layout, which reads the block itself once it is constructed.
     BRX_Logic_CameraSettingsByStruct(BRX_Commu_CameraAccess_Base* cameraAccess,
-                                     BRX_Logic_DeviceInfo* deviceInfo, bool readBlock);
+                                     BRX_Logic_DeviceInfo* deviceInfo, const Layout& layout);
+
+    // Whether the held block shows a warning that before did not.
+    virtual bool warningRaised(const BRX_Logic_SettingsBlock& before) const;
 
     // Offsets in the block; the M layout shares those it does not redefine.
     enum Offset {
@@ -268,45 +115,57 @@ protected:
     enum SwitchBit { kBitKeyLock = 0, kBitDngCompression = 1, kBitFlashXSymbol = 2 };
     static const quint8 kNoBattery = 0xFF;
 
-    // Reads the block; only a whole one replaces the held block (copied to
-    // *before first), clears the changed flag, updates the bracketing memory
-    // and dumps under flag 0x400 for caller. False, logged for method, when
-    // the read failed: nothing changes but holdsCameraValues().
-    bool receiveBlock(const char* method, const char* caller, BRX_Logic_SettingsBlock* before);
-    // Writes the whole block and clears the changed flag, dumps for caller.
-    // A block not read whole, or one the camera does not take, is not kept:
-    // the block last on the camera comes back and the set counts as refused.
-    void transmitBlock(const char* method, const char* caller);
-    void takeBackBlock();
-    // The last non-zero bracketing choice, from the held block.
-    void rememberBracketing();
-    // Writes flag = (field differs) for every rule, 0 for every zeroFlags entry.
-    static void flagDifferences(const BRX_Logic_SettingsBlock& before, const BRX_Logic_SettingsBlock& now,
-                                const ChangeRule* rules, size_t ruleCount,
-                                const BRX_Logic_SettingsChanges::Flag* zeroFlags, size_t zeroCount,
-                                BRX_Logic_SettingsChanges* changes);
+    // "<class>::<function>()" with the layout's class, which labels the log
+    // lines of every operation a layout takes over unchanged.
+    std::string recordLabel(const char* function) const;
 
     // Patch helpers: store when different and mark the record changed.
     void patchU8(int offset, int value);
     void patchU16(int offset, int value);
     void patchBit(int offset, int bit, bool on);
 
-    double secondsOfCode(qint16 code) const;
-    // "0x%04X = %d (...)" lines of the raw block dump.
-    void dumpBlock(const QString& caller) const;
-    void dumpMaxShutterTime(const char* method) const;
-    void dumpShutterTime(const char* method) const;
-    static const FeatureLine kFeatureLines[];
-    static const size_t kFeatureLineCount;
+    // A setter the layout cannot serve: "... not available in <mode>".
+    void refuseInLayout(const char* method);
+    // A getter the layout cannot serve: "..., returning default", then value.
+    template <typename T> T defaultInLayout(const char* method, T value) const
+    {
+        logDefault(method, m_layout.mode);
+        return value;
+    }
 
     BRX_Logic_SettingsBlock m_block;
+
+private:
+    // Reads the block; only a whole one replaces the held block (copied to
+    // *before first), clears the changed flag, updates the bracketing memory
+    // and dumps under flag 0x400. False, logged for method, when the read
+    // failed: nothing changes but holdsCameraValues().
+    bool receiveBlock(const char* method, BRX_Logic_SettingsBlock* before);
+    // Writes the whole block and clears the changed flag, dumps for caller.
+    // A block not read whole, or one the camera does not take, is not kept:
+    // the block last on the camera comes back and the set counts as refused.
+    void transmitBlock(const char* method);
+    void takeBackBlock();
+    // The last non-zero bracketing choice, from the held block.
+    void rememberBracketing();
+    // Sets every rule's flag when its field differs, clears the unchanged ones.
+    void flagDifferences(const BRX_Logic_SettingsBlock& before, BRX_Logic_SettingsChanges* changes) const;
+    // "<class>::<function>", which names the reason of a dump.
+    std::string dumpCaller(const char* function) const;
+    double secondsOfCode(qint16 code) const;
+    template <typename T> static T defaultInStructMode(const char* method, T value)
+    {
+        logDefault(method, "struct mode");
+        return value;
+    }
+    static void logDefault(const char* method, const char* mode);
+
+    static const Layout kLayout;
+    const Layout& m_layout;
     // The block as the camera last had it: read, or taken by it.
     BRX_Logic_SettingsBlock m_onCamera;
     std::unique_ptr<BRX_Logic_APEXConverterShutterTime> m_shutterConverter;
     bool m_fiveImageBracketing = false;
-
-    void refuseInStructMode(const char* method);
-    static void logDefaultInStructMode(const char* method);
 };
 
 #endif

@@ -1,14 +1,12 @@
 #include "BRX_Logic_CameraSettingsByStructM.h"
 
 #include "BRX_Debug.h"
+#include "BRX_Logic_Rounding.h"
 
 #include <algorithm>
-#include <cmath>
 #include <iterator>
-#include <string>
 
 typedef BRX_Logic_SettingsChanges Changes;
-typedef BRX_Logic_CameraSettingsBase Base;
 
 namespace {
 
@@ -78,68 +76,18 @@ const Changes::Flag kAlwaysUnchanged[] = {
     &Changes::focusConfirmationBadSignal,
 };
 
-const Base::DumpLine kDumpSettings[] = {
-    BRX_DUMP_LINE("driveMode", Base::kDumpDecimal, driveMode, nullptr),
-    BRX_DUMP_LINE("videoResAndFrRate", Base::kDumpDecimal, videoResAndFrRate, &Base::hasVideoResAndFrRate),
-    BRX_DUMP_LINE("exposureMeteringMode", Base::kDumpDecimal, exposMetering, nullptr),
-    BRX_DUMP_LINE("exposureCompensation", Base::kDumpDecimal, exposCompens, nullptr),
-    BRX_DUMP_LINE("bracketingImageNumbers", Base::kDumpDecimal, bracketingImageNumbers, nullptr),
-    BRX_DUMP_LINE("bracketingDeltaEV", Base::kDumpDecimal, bracketingDeltaEV, nullptr),
-    BRX_DUMP_LINE("sensitivity", Base::kDumpDecimal, sensitivity, nullptr),
-    BRX_DUMP_LINE("USBspeed", Base::kDumpDecimal, USBspeed, nullptr),
-    BRX_DUMP_LINE("RAMBufferFreeCaptures", Base::kDumpDecimal, RAMBufferFreeCaptures, nullptr),
-    BRX_DUMP_LINE("sensorBoardTemperature", Base::kDumpDecimal, sensorBoardTemperature, nullptr),
-    BRX_DUMP_LINE("dngCompression", Base::kDumpYesNo, dngCompression, nullptr),
-    BRX_DUMP_LINE("fileFormat", Base::kDumpDecimal, fileFormat, nullptr),
-};
-
-const Base::DumpLine kDumpPower[] = {
-    BRX_DUMP_LINE("whiteBalance", Base::kDumpDecimal, whiteBalanceIndex, nullptr),
-    BRX_DUMP_LINE("whiteBalanceColorTemp", Base::kDumpDecimal, whiteBalanceColorTemp, nullptr),
-    BRX_DUMP_LINE("jpgColorSpace", Base::kDumpDecimal, jpgColorSpace, nullptr),
-    BRX_DUMP_LINE("storageType", Base::kDumpDecimal, storageType, nullptr),
-    BRX_DUMP_LINE("lightMeter", Base::kDumpDecimal, lightMeter, nullptr),
-    BRX_DUMP_LINE("autoPowerOff", Base::kDumpDecimal, autoPowerOff, nullptr),
-    BRX_DUMP_LINE("jpgResolution", Base::kDumpDecimal, jpgResolution, nullptr),
-    BRX_DUMP_LINE("language", Base::kDumpDecimal, language, nullptr),
-    BRX_DUMP_LINE("batterySource", Base::kDumpDecimal, batterySource, nullptr),
-    BRX_DUMP_LINE("batteryInfo", Base::kDumpDecimal, batteryInfo, nullptr),
-    BRX_DUMP_LINE("batteryLevelIntern", Base::kDumpDecimal, batteryLevelIntern, nullptr),
-    BRX_DUMP_LINE("warnings", Base::kDumpDecimal, warnings, nullptr),
-    BRX_DUMP_LINE("iSOValue", Base::kDumpDecimal, iSOValue, nullptr),
-    BRX_DUMP_LINE("exposureMode", Base::kDumpDecimal, exposureMode, nullptr),
-};
-
-const Base::DumpLine kDumpMeter[] = {
-    BRX_DUMP_LINE("lightBalance", Base::kDumpDecimal, lightBalance, nullptr),
-    BRX_DUMP_LINE("flashCompensation", Base::kDumpDecimal, flashCompensation, nullptr),
-    BRX_DUMP_LINE("flashStatus", Base::kDumpDecimal, flashStatus, nullptr),
-};
-
 }  // namespace
 
-// --- Construction and transfer -----------------------------------------------
+const BRX_Logic_CameraSettingsByStruct::Layout BRX_Logic_CameraSettingsByStructM::kLayoutM = {
+    "BRX_Logic_CameraSettingsByStructM", "struct mode M", kChangeRules, std::size(kChangeRules),
+    kAlwaysUnchanged, std::size(kAlwaysUnchanged), kDumpStructM,
+};
 
 BRX_Logic_CameraSettingsByStructM::BRX_Logic_CameraSettingsByStructM(
     BRX_Commu_CameraAccess_Base* cameraAccess, BRX_Logic_DeviceInfo* deviceInfo)
-    : BRX_Logic_CameraSettingsByStruct(cameraAccess, deviceInfo, false)
+    : BRX_Logic_CameraSettingsByStruct(cameraAccess, deviceInfo, kLayoutM)
 {
     recvFromCamera(nullptr);
-}
-
-void BRX_Logic_CameraSettingsByStructM::recvFromCamera(quint16 devicePropertyCode, Changes*)
-{
-    debugPrint(kDebugAlways, "%s - ignore changed device property 0x%4X", BRX_METHOD, devicePropertyCode);
-}
-
-void BRX_Logic_CameraSettingsByStructM::recvFromCamera(Changes* changes)
-{
-    BRX_Logic_SettingsBlock before;
-    if (!receiveBlock(BRX_METHOD, "BRX_Logic_CameraSettingsByStructM::recvFromCamera", &before) || !changes)
-        return;
-    flagDifferences(before, m_block, kChangeRules, std::size(kChangeRules), kAlwaysUnchanged,
-                    std::size(kAlwaysUnchanged), changes);
-    changes->warning = warningRaised(before);
 }
 
 bool BRX_Logic_CameraSettingsByStructM::warningRaised(const BRX_Logic_SettingsBlock& before) const
@@ -150,39 +98,9 @@ bool BRX_Logic_CameraSettingsByStructM::warningRaised(const BRX_Logic_SettingsBl
     return (raised & 0x0F) || ((raised & 0x10) && continuous) || (raised & 0x20);
 }
 
-void BRX_Logic_CameraSettingsByStructM::sendToCamera()
-{
-    transmitBlock(BRX_METHOD, "BRX_Logic_CameraSettingsByStructM::sendToCamera");
-}
-
-void BRX_Logic_CameraSettingsByStructM::dump(const QString& caller) const
-{
-    // The label must outlive this statement: keep our own copy.
-    const std::string label = BRX_METHOD;
-    const char* method = label.c_str();
-    dumpBlock(caller);
-    dumpLines(method, kDumpSettings, std::size(kDumpSettings));
-    dumpMaxShutterTime(method);
-    dumpLines(method, kDumpPower, std::size(kDumpPower));
-    dumpShutterTime(method);
-    dumpLines(method, kDumpMeter, std::size(kDumpMeter));
-    dumpFeatures(method, kFeatureLines, kFeatureLineCount);
-}
-
-void BRX_Logic_CameraSettingsByStructM::refuseInStructModeM(const char* method)
-{
-    debugPrint(kDebugAlways, "%s - functionality is not available in struct mode M", method);
-    markRefused();
-}
-
-void BRX_Logic_CameraSettingsByStructM::logDefaultInStructModeM(const char* method)
-{
-    debugPrint(kDebugAlways, "%s - functionality is not available in struct mode M, returning default", method);
-}
-
 // --- Setters -------------------------------------------------------------------
 
-void BRX_Logic_CameraSettingsByStructM::setFocusMode(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setFocusMode(int) { refuseInLayout(BRX_METHOD); }
 
 void BRX_Logic_CameraSettingsByStructM::setExposCompens(int milliEV)
 {
@@ -190,17 +108,11 @@ void BRX_Logic_CameraSettingsByStructM::setExposCompens(int milliEV)
     patchU8(kOffExposCompens, (shifted * 3 + 500) / 1000);
 }
 
-void BRX_Logic_CameraSettingsByStructM::setExposCompensStepSize(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setBracketingAutomatic(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setMirrorUpMode(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setMirrorUpMode(int) { refuseInLayout(BRX_METHOD); }
 void BRX_Logic_CameraSettingsByStructM::setSensitivity(int iso) { patchU16(kOffSensitivityISO, iso); }
-void BRX_Logic_CameraSettingsByStructM::setKeyLock(bool) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setFlashXSymbol(bool) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setAutoreviewDuration(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setLockAEAF(bool) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setSensorFormat(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setPhotoAspectRatio(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setVideoFileFormat(int) { refuseInStructModeM(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setKeyLock(bool) { refuseInLayout(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setFlashXSymbol(bool) { refuseInLayout(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setLockAEAF(bool) { refuseInLayout(BRX_METHOD); }
 
 void BRX_Logic_CameraSettingsByStructM::setVideoResAndFrRate(int code)
 {
@@ -209,19 +121,8 @@ void BRX_Logic_CameraSettingsByStructM::setVideoResAndFrRate(int code)
     patchU8(kOffVideoMode, found == std::end(kVideoModes) ? kVideoModeNone : found->number);
 }
 
-void BRX_Logic_CameraSettingsByStructM::setVideoFormatResol(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setContrast(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setSharpness(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setSaturation(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setMonochrome(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setElectronicShutter(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setExposTimeBulbPreset(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setAudioLevel(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setAudioWindElim(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setAudioVolSpeaker(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setAudioVolHeadphone(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setAudioVolMicrophone(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setExposureSimulation(int) { refuseInStructModeM(BRX_METHOD); }
+// Without the blank the struct record's line ends in.
+void BRX_Logic_CameraSettingsByStructM::setVideoFormatResol(int) { refuseInLayout(BRX_METHOD); }
 
 void BRX_Logic_CameraSettingsByStructM::setExposureMode(int code)
 {
@@ -230,10 +131,7 @@ void BRX_Logic_CameraSettingsByStructM::setExposureMode(int code)
     patchU8(kOffExposureMode, found == std::end(kExposureModes) ? 0 : found->number);
 }
 
-void BRX_Logic_CameraSettingsByStructM::setAperture(double) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setAutoFocusLimit(int) { refuseInStructModeM(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setIntervalFrames(int) { refuseOnlyExternally(BRX_METHOD); }
-void BRX_Logic_CameraSettingsByStructM::setIntervalTime(int) { refuseOnlyExternally(BRX_METHOD); }
+void BRX_Logic_CameraSettingsByStructM::setAperture(double) { refuseInLayout(BRX_METHOD); }
 
 // --- Getters -------------------------------------------------------------------
 
@@ -253,36 +151,7 @@ bool BRX_Logic_CameraSettingsByStructM::sensitivityAuto() const { return m_block
 bool BRX_Logic_CameraSettingsByStructM::keyLock() const { return false; }
 bool BRX_Logic_CameraSettingsByStructM::flashXSymbol() const { return false; }
 qint16 BRX_Logic_CameraSettingsByStructM::lightMeter() const { return m_block.s16(kOffLightMeter); }
-
-int BRX_Logic_CameraSettingsByStructM::autoreviewDuration() const
-{
-    logDefaultInStructModeM(BRX_METHOD);
-    return 5;
-}
-
-bool BRX_Logic_CameraSettingsByStructM::lockAEAF() const
-{
-    logDefaultInStructModeM(BRX_METHOD);
-    return false;
-}
-
-int BRX_Logic_CameraSettingsByStructM::sensorFormat() const
-{
-    logDefaultInStructModeM(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStructM::photoAspectRatio() const
-{
-    logDefaultInStructModeM(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStructM::videoFileFormat() const
-{
-    logDefaultInStructModeM(BRX_METHOD);
-    return 0;
-}
+bool BRX_Logic_CameraSettingsByStructM::lockAEAF() const { return defaultInLayout(BRX_METHOD, false); }
 
 int BRX_Logic_CameraSettingsByStructM::videoResAndFrRate() const
 {
@@ -290,96 +159,6 @@ int BRX_Logic_CameraSettingsByStructM::videoResAndFrRate() const
     const auto found = std::find_if(std::begin(kVideoModes), std::end(kVideoModes),
                                     [number](const VideoMode& mode) { return mode.number == number; });
     return found == std::end(kVideoModes) ? kVideoCodeNone : found->code;
-}
-
-int BRX_Logic_CameraSettingsByStructM::videoFormatResol() const
-{
-    logDefaultInStructModeM(BRX_METHOD);
-    return 3;
-}
-
-int BRX_Logic_CameraSettingsByStructM::contrast() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 1;
-}
-
-int BRX_Logic_CameraSettingsByStructM::sharpness() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 1;
-}
-
-int BRX_Logic_CameraSettingsByStructM::saturation() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 1;
-}
-
-int BRX_Logic_CameraSettingsByStructM::monochrome() const
-{
-    logDefaultInStructMode(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStructM::electronicShutter() const
-{
-    logDefaultInStructModeM(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStructM::exposTimeBulbPreset() const
-{
-    logDefaultInStructModeM(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStructM::lensConnectionType() const
-{
-    logDefaultInStructModeM(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStructM::orientation() const
-{
-    logDefaultInStructModeM(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStructM::audioLevel() const
-{
-    logDefaultInStructModeM(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStructM::audioWindElim() const
-{
-    logDefaultInStructModeM(BRX_METHOD);
-    return 0;
-}
-
-quint8 BRX_Logic_CameraSettingsByStructM::audioVolSpeaker() const
-{
-    logDefaultInStructModeM(BRX_METHOD);
-    return 3;
-}
-
-quint8 BRX_Logic_CameraSettingsByStructM::audioVolHeadphone() const
-{
-    logDefaultInStructModeM(BRX_METHOD);
-    return 3;
-}
-
-quint8 BRX_Logic_CameraSettingsByStructM::audioVolMicrophone() const
-{
-    logDefaultInStructModeM(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStructM::exposureSimulation() const
-{
-    logDefaultInStructModeM(BRX_METHOD);
-    return 0;
 }
 
 quint8 BRX_Logic_CameraSettingsByStructM::batterySource() const
@@ -397,24 +176,7 @@ int BRX_Logic_CameraSettingsByStructM::batteryInfo() const
 }
 
 quint8 BRX_Logic_CameraSettingsByStructM::batteryLevelExtern() const { return kNoBattery; }
-
-int BRX_Logic_CameraSettingsByStructM::powerSwitch() const
-{
-    logNotAvailable(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStructM::selfTimerRestTime() const
-{
-    logNotAvailable(BRX_METHOD);
-    return -1;
-}
-
-int BRX_Logic_CameraSettingsByStructM::bulbModeTime() const
-{
-    logNotAvailable(BRX_METHOD);
-    return -1;
-}
+int BRX_Logic_CameraSettingsByStructM::powerSwitch() const { return notAvailable(BRX_METHOD, 0); }
 
 quint8 BRX_Logic_CameraSettingsByStructM::warnings() const
 {
@@ -433,44 +195,22 @@ int BRX_Logic_CameraSettingsByStructM::exposureMode() const
     return found == std::end(kExposureModes) ? 0 : found->code;
 }
 
-double BRX_Logic_CameraSettingsByStructM::aperture() const
-{
-    logNotAvailable(BRX_METHOD);
-    return 0.0;
-}
-
-int BRX_Logic_CameraSettingsByStructM::focusDistance() const
-{
-    logNotAvailable(BRX_METHOD);
-    return 0;
-}
+double BRX_Logic_CameraSettingsByStructM::aperture() const { return notAvailable(BRX_METHOD, 0.0); }
+int BRX_Logic_CameraSettingsByStructM::focusDistance() const { return notAvailable(BRX_METHOD, 0); }
 
 qint8 BRX_Logic_CameraSettingsByStructM::focusConfirmation() const
 {
-    logNotAvailable(BRX_METHOD);
-    return m_block.s8(kOffFocusConfirmation);
+    return notAvailable(BRX_METHOD, m_block.s8(kOffFocusConfirmation));
 }
 
 bool BRX_Logic_CameraSettingsByStructM::focusConfirmationBadSignal() const { return true; }
 bool BRX_Logic_CameraSettingsByStructM::focusConfirmationEnabled() const { return false; }
 
-bool BRX_Logic_CameraSettingsByStructM::autoFocusLimit() const
-{
-    logNotAvailable(BRX_METHOD);
-    return false;
-}
-
-int BRX_Logic_CameraSettingsByStructM::autoFocusLimitDistance() const
-{
-    logNotAvailable(BRX_METHOD);
-    return 0;
-}
-
 qint8 BRX_Logic_CameraSettingsByStructM::lightBalance() const
 {
     // Whole EV of the meter reading, halves rounded up; kept within the
     // signed byte so an extreme reading cannot wrap round to the other sign.
-    const double balance = std::floor(lightMeter() / 128.0 + 0.5);
+    const double balance = roundHalfUp(lightMeter() / 128.0);
     return qint8(std::clamp(balance, -128.0, 127.0));
 }
 
@@ -485,15 +225,3 @@ bool BRX_Logic_CameraSettingsByStructM::hasPowerSwitch() const { return false; }
 bool BRX_Logic_CameraSettingsByStructM::hasWhiteBalance() const { return productId() != 0x2051; }
 bool BRX_Logic_CameraSettingsByStructM::hasAperture() const { return false; }
 bool BRX_Logic_CameraSettingsByStructM::hasJpgColorSpace() const { return productId() != 0x2051; }
-
-int BRX_Logic_CameraSettingsByStructM::intervalFrames() const
-{
-    logOnlyExternally(BRX_METHOD);
-    return 0;
-}
-
-int BRX_Logic_CameraSettingsByStructM::intervalTime() const
-{
-    logOnlyExternally(BRX_METHOD);
-    return 0;
-}

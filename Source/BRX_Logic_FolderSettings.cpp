@@ -74,9 +74,30 @@ void BRX_Logic_FolderSettings::setCameraFileName(const QString& name)
 
 QString BRX_Logic_FolderSettings::fileName(const QString& folder, const QString& name, int index, bool isDng)
 {
-    return QStringLiteral("%1/%2%3%4")
-        .arg(folder, name, QStringLiteral("%1").arg(index, 5, 10, QChar('0')),
-             isDng ? QStringLiteral(".DNG") : QStringLiteral(".JPG"));
+    return folder + QLatin1Char('/')
+        + pictureFileName(name, index, isDng ? QStringLiteral(".DNG") : QStringLiteral(".JPG"));
+}
+
+QString BRX_Logic_FolderSettings::pictureFileName(const QString& name, int index, const QString& extension)
+{
+    return name + QStringLiteral("%1").arg(index, 5, 10, QChar('0')) + extension;
+}
+
+// A host joins the name to its own folder: nothing in it may lead out of
+// that folder, hide the file or upset the host's file system.
+bool BRX_Logic_FolderSettings::isPlainFileName(const QString& name)
+{
+    static const QString kRefused = QStringLiteral("/\\:*?\"<>|");
+    if (name.isEmpty() || name.size() > kMaxFileNameLength || name.startsWith(QLatin1Char('.'))
+        || name.contains(QLatin1String("..")))
+        return false;
+    for (const QChar c : name) {
+        const ushort code = c.unicode();
+        const bool printableLatin1 = (code >= 0x20 && code < 0x7F) || (code >= 0xA0 && code <= 0xFF);
+        if (!printableLatin1 || kRefused.contains(c))
+            return false;
+    }
+    return true;
 }
 
 void BRX_Logic_FolderSettings::updateExample()

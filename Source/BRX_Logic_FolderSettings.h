@@ -36,6 +36,15 @@ public:
     // The file name a picture with this index gets: folder, name, index of at
     // least five digits, extension.
     static QString fileName(const QString& folder, const QString& name, int index, bool isDng);
+    // The same without the folder, with any extension (its dot included, or
+    // empty).
+    static QString pictureFileName(const QString& name, int index, const QString& extension);
+    // Whether a name from the camera may go to the host as a file name: 1 to
+    // kMaxFileNameLength characters of printable Latin-1, none of them a
+    // folder separator or a character some file systems refuse
+    // (/ \ : * ? " < > |), no "..", and no leading dot.
+    static bool isPlainFileName(const QString& name);
+    static const int kMaxFileNameLength = 64;
 
 signals:
     void signalPictureExampleChanged();

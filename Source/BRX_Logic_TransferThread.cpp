@@ -3,12 +3,11 @@
 #include "BRX_Commu_ByteReader.h"
 #include "BRX_Commu_CameraAccess_Base.h"
 #include "BRX_Debug.h"
-#include "BRX_Logic_Camera.h"
-#include "BRX_Logic_CameraSettingsBase.h"
 #include "BRX_Logic_DownloadRetry.h"
 #include "BRX_Logic_ExifHeader.h"
 #include "BRX_Logic_FolderSettings.h"
-#include "BRX_Logic_ReleaseState.h"
+#include "BRX_Logic_Release.h"
+#include "BRX_Logic_TransferState.h"
 #include "BRX_Platform_Base.h"
 
 #include <QDir>
@@ -18,6 +17,8 @@
 
 namespace {
 
+typedef BRX_Commu_CameraAccess_Base Access;
+
 // This product delivers a pair's JPG before its DNG and offers a second,
 // larger thumbnail kind.
 const int kProductJpgFirst = 0x2041;
@@ -26,9 +27,6 @@ const int kFileFormatDngAndJpgFirst = 1;
 const int kFileFormatDngAndJpgLast = 2;
 const int kMaxPictureIndex = 99999;
 const char kBrokenDataName[] = "_Broken_Data_Image";
-const quint16 kObjectFormatJpg = 0x3801;
-const quint16 kObjectFormatOther = 0x3802;
-const quint16 kObjectPropOrientation = 0xD800;
 // Room for every object property code a camera could list (a count, then codes).
 const quint32 kObjectPropsBufferSize = 512;
 
@@ -39,6 +37,12 @@ QString withoutPictureExtension(QString name)
     return name;
 }
 
+// What a log line may show of a name the camera gave: ASCII only.
+QByteArray printable(const QString& name)
+{
+    return name.toUtf8().toPercentEncoding(" ");
+}
+
 }  // namespace
 
 unsigned long BRX_Logic_TransferThread::currentThreadNumber()
@@ -46,9 +50,9 @@ unsigned long BRX_Logic_TransferThread::currentThreadNumber()
     return reinterpret_cast<unsigned long>(QThread::currentThreadId());
 }
 
-BRX_Logic_TransferThread::BRX_Logic_TransferThread(BRX_Logic_Camera* camera, bool useObjectProps)
-    : m_camera(camera)
-    , m_useObjectProps(useObjectProps)
+BRX_Logic_TransferThread::BRX_Logic_TransferThread(const BRX_Logic_DownloadContext& context)
+    : m_context(context)
+    , m_access(context.access)
 {
     debugPrint(kDebugTransfer, "%s - created in thread 0x%lx", BRX_METHOD, currentThreadNumber());
 }
@@ -65,14 +69,13 @@ BRX_Logic_TransferThread::~BRX_Logic_TransferThread()
 void BRX_Logic_TransferThread::run()
 {
     debugPrint(kDebugTransfer, "%s - running in thread 0x%lx", BRX_METHOD, currentThreadNumber());
-    m_access = m_camera->m_access;
     debugPrint(kDebugHousekeeping, "%s - before ASSERT in ", BRX_METHOD);
     debugPrint(kDebugHousekeeping, "%s - after ASSERT in ", BRX_METHOD);
     void* permission = nullptr;
     if (!BRX_Platform_Base::transferBegin(&permission))
         return;
     enterQueue();
-    std::lock_guard<std::mutex> locker(m_camera->m_transferMutex);
+    std::lock_guard<std::mutex> locker(m_context.transfer->downloadMutex());
     prepareCamera();
     Download pending;
     pending.info = readObjectInfo();
@@ -91,29 +94,29 @@ void BRX_Logic_TransferThread::run()
 // pictures are still queued.
 void BRX_Logic_TransferThread::enterQueue()
 {
-    const int active = m_camera->releaseState().downloadQueued();
+    const int active = m_context.release->state().downloadQueued();
     debugPrint(kDebugHousekeeping, "%s - Number of active threads = %d", BRX_METHOD, active);
 }
 
 void BRX_Logic_TransferThread::leaveQueue()
 {
-    const int active = m_camera->releaseState().downloadLeft();
+    const int active = m_context.release->state().downloadLeft();
     debugPrint(kDebugHousekeeping, "%s - Number of active threads = %d", BRX_METHOD, active);
 }
 
 // A stopped series is stopped again before its pictures are fetched.
 void BRX_Logic_TransferThread::prepareCamera()
 {
-    m_camera->repeatSeriesStop();
-    m_camera->setTransferInProgress(true);
-    m_camera->m_imageFlag = true;
+    m_context.release->repeatSeriesStop();
+    m_context.transfer->setInProgress(true);
+    m_context.transfer->setImageFlag(true);
 }
 
 // The large thumbnail kind may be missing; the ordinary one is taken then.
 BRX_Logic_TransferThread::ObjectInfo BRX_Logic_TransferThread::readObjectInfo()
 {
     ObjectInfo info;
-    const int thumbType = m_camera->productId() == kProductLargeThumbnail ? 1 : 0;
+    const int thumbType = m_access->productId() == kProductLargeThumbnail ? 1 : 0;
     if (readObjectInfo(thumbType, info) && info.thumbSize == 0 && thumbType != 0)
         readObjectInfo(0, info);
     if (!info.valid)
@@ -139,20 +142,15 @@ bool BRX_Logic_TransferThread::readObjectInfo(int thumbType, ObjectInfo& info)
 // about the pictures still to come.
 void BRX_Logic_TransferThread::takeRemainingToLoad(const ObjectInfo& info)
 {
-    const int remaining = info.valid ? int(info.sequenceNumber) : m_camera->releaseState().activeDownloads();
-    m_camera->m_remainingToLoad = remaining;
-    emit m_camera->signalRemainingToLoad(remaining);
-    if (remaining == 1)
-        m_camera->m_maxRemaining = 1;
-    else if (m_camera->m_maxRemaining < remaining)
-        m_camera->m_maxRemaining = remaining;
+    const int remaining = info.valid ? int(info.sequenceNumber) : m_context.release->state().activeDownloads();
+    m_context.transfer->setRemainingToLoad(remaining);
+    emit signalRemainingToLoad(remaining);
 }
 
 // Formats 1 and 2 deliver each picture as a DNG and a JPG.
 bool BRX_Logic_TransferThread::isPairMode() const
 {
-    std::lock_guard<std::recursive_mutex> locker(m_camera->m_settingsMutex);
-    const int format = m_camera->m_settings ? m_camera->m_settings->fileFormat() : -1;
+    const int format = m_context.fileFormat();
     return format == kFileFormatDngAndJpgFirst || format == kFileFormatDngAndJpgLast;
 }
 
@@ -168,20 +166,21 @@ BRX_Logic_TransferThread::FileKind BRX_Logic_TransferThread::kindOf(const QStrin
 }
 
 // The folder settings are shared with the controller thread's facade, hence
-// the camera's settings lock; the signal waits until it is released.
+// their lock; the signal waits until it is released.
 void BRX_Logic_TransferThread::nameTarget(Download& download)
 {
     download.kind = kindOf(download.info.fileName);
     bool advanced = false;
     {
-        std::lock_guard<std::recursive_mutex> locker(m_camera->m_settingsMutex);
-        BRX_Logic_FolderSettings* folders = m_camera->m_folderSettings;
+        std::lock_guard<std::recursive_mutex> locker(*m_context.foldersLock);
+        BRX_Logic_FolderSettings* folders = m_context.folders;
         if (folders->pictureName().isEmpty())
             folders->setPictureName(BRX_Logic_FolderSettings::kDefaultPictureName);
         const int index = folders->pictureIndex();
         const QString configuredFolder = targetFolder(download);
         advanced = advancePictureIndex(download);
-        folders->setCameraFileName(download.info.fileName);
+        download.cameraName = plainCameraName(download, index);
+        folders->setCameraFileName(download.cameraName);
         const QString folder = existingFolder(download.kind, configuredFolder);
         download.targetPath = download.kind == kUnrecognised
             ? folder + QLatin1Char('/') + QLatin1String(kBrokenDataName)
@@ -189,16 +188,31 @@ void BRX_Logic_TransferThread::nameTarget(Download& download)
         folders->setPictureExampleFileFormat(download.targetPath.endsWith(QLatin1String(".DNG")));
     }
     if (advanced)
-        emit m_camera->signalFileNameAndNumber();
+        emit signalFileNameAndNumber();
+}
+
+// The host may make a file of the camera's name: one that is not a plain
+// file name gives way to the name the picture's number gives.
+QString BRX_Logic_TransferThread::plainCameraName(const Download& download, int index) const
+{
+    const QString& name = download.info.fileName;
+    if (BRX_Logic_FolderSettings::isPlainFileName(name))
+        return name;
+    static const QString kExtensions[] = {QStringLiteral(".DNG"), QStringLiteral(".JPG"), QString()};
+    const QString replacement =
+        BRX_Logic_FolderSettings::pictureFileName(m_context.folders->pictureName(), index, kExtensions[download.kind]);
+    debugPrint(kDebugAlways, "%s - camera file name \"%s\" is not a plain file name, %s used instead", BRX_METHOD,
+               printable(name).constData(), qUtf8Printable(replacement));
+    return replacement;
 }
 
 QString BRX_Logic_TransferThread::targetFolder(const Download& download) const
 {
     switch (download.kind) {
     case kDng:
-        return m_camera->m_folderSettings->dngPath();
+        return m_context.folders->dngPath();
     case kJpg:
-        return m_camera->m_folderSettings->jpgPath();
+        return m_context.folders->jpgPath();
     case kUnrecognised:
         break;
     }
@@ -212,9 +226,9 @@ bool BRX_Logic_TransferThread::advancePictureIndex(const Download& download)
 {
     if (download.kind == kUnrecognised)
         return false;
-    const bool jpgFirst = m_camera->productId() == kProductJpgFirst;
+    const bool jpgFirst = m_access->productId() == kProductJpgFirst;
     const bool firstOfPair = download.pairMode && ((download.kind == kDng) != jpgFirst);
-    BRX_Logic_FolderSettings* folders = m_camera->m_folderSettings;
+    BRX_Logic_FolderSettings* folders = m_context.folders;
     if (firstOfPair || folders->pictureIndex() >= kMaxPictureIndex)
         return false;
     folders->incrementPictureIndex();
@@ -228,23 +242,18 @@ QString BRX_Logic_TransferThread::existingFolder(FileKind kind, const QString& f
         return folder;
     const QString fallback = BRX_Platform_Base::getPicturesFolder();
     if (kind == kJpg)
-        m_camera->m_folderSettings->setJpgPath(fallback);
+        m_context.folders->setJpgPath(fallback);
     else
-        m_camera->m_folderSettings->setDngPath(fallback);
+        m_context.folders->setDngPath(fallback);
     return fallback;
 }
 
 // Only the first file of a pair shows a quick view.
 void BRX_Logic_TransferThread::sendQuickView(const Download& download)
 {
-    if (!m_camera->m_wantQuickView)
-        return;
-    if (!download.pairMode)
-        m_camera->m_quickViewPending = false;
-    if (!m_camera->m_quickViewPending && download.info.valid)
+    BRX_Logic_TransferState& transfer = *m_context.transfer;
+    if (transfer.wantsQuickView() && transfer.takeQuickViewTurn(download.pairMode) && download.info.valid)
         sendQuickViewRecords(download);
-    if (download.pairMode)
-        m_camera->m_quickViewPending = !m_camera->m_quickViewPending;
 }
 
 void BRX_Logic_TransferThread::sendQuickViewRecords(const Download& download)
@@ -253,16 +262,16 @@ void BRX_Logic_TransferThread::sendQuickViewRecords(const Download& download)
     if (thumbnail.isEmpty())
         return;
     const qint32 orientation = readOrientation(download.kind);
-    const QByteArray name = withoutPictureExtension(download.info.fileName).toLatin1();
-    m_camera->callFrameCallback(kFrameFileName, name.constData(), unsigned(name.size()));
-    m_camera->callFrameCallback(kFrameOrientation, &orientation, sizeof orientation);
-    m_camera->callFrameCallback(kFrameThumbnail, thumbnail.constData(), unsigned(thumbnail.size()));
+    const QByteArray name = withoutPictureExtension(download.cameraName).toLatin1();
+    m_context.deliver(kFrameFileName, name.constData(), unsigned(name.size()));
+    m_context.deliver(kFrameOrientation, &orientation, sizeof orientation);
+    m_context.deliver(kFrameThumbnail, thumbnail.constData(), unsigned(thumbnail.size()));
 }
 
 QByteArray BRX_Logic_TransferThread::readThumbnail(const ObjectInfo& info)
 {
     const QByteArray thumbnail =
-        m_camera->m_downloads->fetchThumbnail(kPendingObjectHandle, info.thumbType, info.thumbSize);
+        m_context.downloads->fetchThumbnail(kPendingObjectHandle, info.thumbType, info.thumbSize);
     if (!thumbnail.isEmpty() && isDebugFlagSet(kDebugTransfer))
         dumpBuffer(QStringLiteral("thumbnailBuffer calls getThumbnail:"), BRX_METHOD, thumbnail, 0, 0);
     return thumbnail;
@@ -270,7 +279,7 @@ QByteArray BRX_Logic_TransferThread::readThumbnail(const ObjectInfo& info)
 
 int BRX_Logic_TransferThread::readOrientation(FileKind kind)
 {
-    if (m_useObjectProps && supportsOrientationProperty(kind))
+    if (m_context.useObjectProps && supportsOrientationProperty(kind))
         return readOrientationProperty();
     return parseOrientation();
 }
@@ -278,13 +287,13 @@ int BRX_Logic_TransferThread::readOrientation(FileKind kind)
 bool BRX_Logic_TransferThread::supportsOrientationProperty(FileKind kind)
 {
     QByteArray buffer(int(kObjectPropsBufferSize), '\0');
-    const uint format = kind == kJpg ? kObjectFormatJpg : kObjectFormatOther;
+    const uint format = kind == kJpg ? Access::kFormatJpg : Access::kFormatDng;
     if (!m_access->getObjectPropsSupported(buffer.data(), kObjectPropsBufferSize, format))
         return false;
     BRX_Commu_ByteReader reader(buffer.constData(), kObjectPropsBufferSize);
     const quint32 count = reader.readU32();
     for (quint32 i = 0; i < count && reader.hasRemaining(2); ++i) {
-        if (reader.readU16() == kObjectPropOrientation)
+        if (reader.readU16() == Access::kObjectPropOrientation)
             return true;
     }
     return false;
@@ -294,7 +303,7 @@ bool BRX_Logic_TransferThread::supportsOrientationProperty(FileKind kind)
 int BRX_Logic_TransferThread::readOrientationProperty()
 {
     quint8 value[2] = {};
-    m_access->getObjectPropValue(value, sizeof value, kObjectPropOrientation, kPendingObjectHandle);
+    m_access->getObjectPropValue(value, sizeof value, Access::kObjectPropOrientation, kPendingObjectHandle);
     return BRX_Commu_ByteReader(value, sizeof value).readU16At(0);
 }
 
@@ -314,7 +323,7 @@ int BRX_Logic_TransferThread::parseOrientation()
 // only for cameras without the partial read.
 bool BRX_Logic_TransferThread::readExifHead(QByteArray& head)
 {
-    if (m_camera->m_downloads->readsPartially())
+    if (m_context.downloads->readsPartially())
         return BRX_Logic_ObjectReader(*m_access, kPendingObjectHandle).readHead(head);
     head = QByteArray(int(BRX_Logic_ObjectReader::kHeadSize), 'X');
     return m_access->getObject(head.data(), quint32(head.size()), kPendingObjectHandle);
@@ -325,25 +334,25 @@ bool BRX_Logic_TransferThread::readExifHead(QByteArray& head)
 void BRX_Logic_TransferThread::download(const Download& download)
 {
     const bool jpg = download.kind == kJpg;
-    m_camera->callFrameCallback(jpg ? kFrameJpgStarts : kFrameDngStarts, nullptr, 0);
+    m_context.deliver(jpg ? kFrameJpgStarts : kFrameDngStarts, nullptr, 0);
     const QByteArray object = download.info.valid ? readObject(download.info) : QByteArray();
     m_access->transferObjectReady();
-    m_camera->m_imageFlag = false;
-    m_camera->transferDone();
+    m_context.transfer->setImageFlag(false);
+    m_context.sendSettings();
     m_access->finishTransfer();
     if (object.isEmpty()) {
-        m_camera->callFrameCallback(kFrameNoData, nullptr, 0);
+        m_context.deliver(kFrameNoData, nullptr, 0);
         return;
     }
-    m_camera->callFrameCallback(jpg ? kFrameJpg : kFrameDng, object.constData(), unsigned(object.size()));
-    m_camera->releaseState().fileDelivered();
+    m_context.deliver(jpg ? kFrameJpg : kFrameDng, object.constData(), unsigned(object.size()));
+    m_context.release->state().fileDelivered();
 }
 
 // A picture short of its announced size never reaches the host as good.
 QByteArray BRX_Logic_TransferThread::readObject(const ObjectInfo& info)
 {
     const QByteArray object =
-        m_camera->m_downloads->fetchObject(kPendingObjectHandle, info.compressedSize, info.fileName);
+        m_context.downloads->fetchObject(kPendingObjectHandle, info.compressedSize, info.fileName);
     if (!object.isEmpty() && isDebugFlagSet(kDebugTransfer))
         dumpBuffer(QStringLiteral("imageBuffer calls getObject:"), BRX_METHOD, object, 0, 0);
     return object;
@@ -352,8 +361,8 @@ QByteArray BRX_Logic_TransferThread::readObject(const ObjectInfo& info)
 void BRX_Logic_TransferThread::endOfBurst(const Download& download)
 {
     if (!download.pairMode || download.targetPath.endsWith(QLatin1String(".DNG")))
-        emit m_camera->signalDngTransferDone();
-    const int remaining = m_camera->m_remainingToLoad;
-    m_camera->setTransferInProgress(remaining > 1);
-    m_camera->releaseState().downloadEnded(remaining);
+        emit signalDngTransferDone();
+    const int remaining = m_context.transfer->remainingToLoad();
+    m_context.transfer->setInProgress(remaining > 1);
+    m_context.release->state().downloadEnded(remaining);
 }

@@ -1,24 +1,24 @@
 #ifndef BRX_LOGIC_TRANSFERTHREAD_H
 #define BRX_LOGIC_TRANSFERTHREAD_H
 
+#include "BRX_Logic_DownloadContext.h"
 #include "BRX_Logic_ObjectReader.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QThread>
 
-class BRX_Commu_CameraAccess_Base;
-class BRX_Logic_Camera;
-
 // Downloads the one picture the camera announced when the thread was made:
 // reads its object information, names it from the folder settings, hands the
 // quick view (file name, orientation, thumbnail) and the picture's bytes to
 // the host's frame callback, and advances the picture index. Threads of one
-// camera run one after the other under the camera's transfer mutex, which
-// each holds for its whole download.
+// camera run one after the other under the download lock of the transfer
+// state, which each holds for its whole download.
 //
-// The camera creates, starts and finally deletes the thread; it must outlive
-// it (the camera's destructor waits for its threads).
+// Everything it works on comes with its download context; what it learns
+// for the camera model's thread it signals (queued, as it runs on its own).
+// Whoever builds the thread starts it and finally deletes it; the context's
+// objects must outlive it.
 class BRX_Logic_TransferThread : public QThread
 {
     Q_OBJECT
@@ -38,13 +38,20 @@ public:
     // object through this handle, not through an image-database handle.
     static const quint32 kPendingObjectHandle = 0x12345678;
 
-    // useObjectProps: the camera offers the object-property operations, so
-    // the orientation can be asked for instead of parsed from the picture.
-    BRX_Logic_TransferThread(BRX_Logic_Camera* camera, bool useObjectProps);
+    explicit BRX_Logic_TransferThread(const BRX_Logic_DownloadContext& context);
     ~BRX_Logic_TransferThread() override;
 
     // The calling thread's id as the log lines show it.
     static unsigned long currentThreadNumber();
+
+signals:
+    // The object information said how many pictures are still to load, this
+    // one included.
+    void signalRemainingToLoad(int remaining);
+    // The picture index moved on.
+    void signalFileNameAndNumber();
+    // A download ended that is not the first file of a DNG + JPG pair.
+    void signalDngTransferDone();
 
 protected:
     void run() override;
@@ -62,6 +69,8 @@ private:
         FileKind kind = kUnrecognised;
         bool pairMode = false;
         QString targetPath;
+        // The camera's file name as the host gets it.
+        QString cameraName;
     };
 
     void enterQueue();
@@ -73,6 +82,7 @@ private:
     bool isPairMode() const;
     static FileKind kindOf(const QString& cameraFileName);
     void nameTarget(Download& download);
+    QString plainCameraName(const Download& download, int index) const;
     QString targetFolder(const Download& download) const;
     bool advancePictureIndex(const Download& download);
     QString existingFolder(FileKind kind, const QString& folder) const;
@@ -88,9 +98,8 @@ private:
     QByteArray readObject(const ObjectInfo& info);
     void endOfBurst(const Download& download);
 
-    BRX_Logic_Camera* const m_camera;
-    BRX_Commu_CameraAccess_Base* m_access = nullptr;
-    const bool m_useObjectProps;
+    const BRX_Logic_DownloadContext m_context;
+    BRX_Commu_CameraAccess_Base* const m_access;
 };
 
 #endif

@@ -256,7 +256,13 @@ enum BRX_SDK_FrameRecordType {
     BRX_SDK_FramePictureJpg = 5,           /* the JPG file's bytes, whole */
     BRX_SDK_FrameDownloadEmpty = 6,        /* no payload (null, 0): the file could not be downloaded */
     BRX_SDK_FrameQuickViewFileName = 8,    /* the camera's file name without its .DNG or .JPG ending
-                                              ("BRX_0001"): Latin-1 bytes, size of them, no NUL */
+                                              ("BRX_0001"): Latin-1 bytes, size of them, no NUL. A plain
+                                              file name, safe to join to a folder: at most 64
+                                              printable characters (no control characters), none of
+                                              / \ : * ? " < > |, no "..", no leading dot. A camera
+                                              name that is not is replaced by the picture's name and
+                                              number, as the folder settings give them
+                                              ("Picture00042") */
     BRX_SDK_FrameLiveView = 9,             /* one live-view frame, a JPEG image */
     BRX_SDK_FrameLiveViewZoom = 10,        /* int32_t: the zoom level of the frame that follows, 1 whole */
     BRX_SDK_FrameReleaseEnd = 11           /* int32_t: the number of files (records 4 and 5) the release

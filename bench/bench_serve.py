@@ -7,9 +7,13 @@
   client missed counts;
 - a 100 MB file from the pictures folder, over HTTP and straight from the
   disk (both from the page cache), and the server's peak memory before and
-  after it.
+  after it;
+- a token holder's requests while slow clients without the token trickle
+  request heads a byte at a time (each starts again once the server drops
+  it), from an address each and all from one address, beside the same
+  requests without them (tether serve --listen 0.0.0.0, token in the header).
 
-    bench_serve.py TETHER [--clients N] [--seconds S] [--megabytes M]
+    bench_serve.py TETHER [--clients N] [--seconds S] [--megabytes M] [--slow N]
 """
 import argparse
 import http.client
@@ -17,6 +21,8 @@ import json
 import os
 import re
 import signal
+import socket
+import statistics
 import subprocess
 import tempfile
 import threading
@@ -90,14 +96,79 @@ def bench_file(port, pid, folder, megabytes):
           % (megabytes, size / http_time / 1e6, size / disk / 1e6, before, peak_memory_kb(pid)))
 
 
+def slow_client(port, source, stop):
+    head = b"GET /api/camera HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: */*\r\n\r\n"
+    while not stop.is_set():
+        try:
+            with socket.socket() as client:
+                client.bind((source, 0))
+                client.connect(("127.0.0.1", port))
+                for byte in head:
+                    client.send(bytes([byte]))
+                    if stop.wait(0.5):
+                        return
+        except OSError:
+            stop.wait(0.5)  # dropped or refused: again, as an attacker would
+
+
+def token_holder(port, token, count, spacing):
+    """count requests, spacing seconds apart, each on a connection of its
+    own: the times from connecting to the whole answer, in ms."""
+    times = []
+    for _ in range(count):
+        started = time.monotonic()
+        connection = http.client.HTTPConnection("127.0.0.1", port, timeout=120)
+        connection.request("GET", "/api/camera", headers={"Authorization": "Bearer " + token})
+        response = connection.getresponse()
+        response.read()
+        assert response.status == 200, response.status
+        times.append((time.monotonic() - started) * 1000)
+        connection.close()
+        time.sleep(spacing)
+    return times
+
+
+def spread(times):
+    return "%.1f ms (%.1f-%.1f, %d)" % (statistics.median(times), min(times), max(times), len(times))
+
+
+def bench_slow_clients(tether, work, slow):
+    serve = subprocess.Popen([tether, "--virtual", "0x2041", "--quiet", "serve", "--port", "0", "--listen", "0.0.0.0",
+                              "--out", os.path.join(work, "slow")], stdout=subprocess.PIPE, text=True)
+    try:
+        port, token = re.search(r":(\d+)/\?token=(\w+)", serve.stdout.readline()).groups()
+        port = int(port)
+        # 20 requests over 12 s: the slow clients are dropped at least once meanwhile.
+        reference = token_holder(port, token, 20, 0.6)
+        figures = []
+        for name, sources in (("an address each", ["127.0.1.%d" % (n + 1) for n in range(slow)]),
+                              ("one address", ["127.0.2.1"] * slow)):
+            stop = threading.Event()
+            clients = [threading.Thread(target=slow_client, args=(port, source, stop)) for source in sources]
+            for client in clients:
+                client.start()
+            time.sleep(2)
+            figures.append("%s %s" % (name, spread(token_holder(port, token, 20, 0.6))))
+            stop.set()
+            for client in clients:
+                client.join()
+        print("token holder's GET /api/camera under %d slow clients: from %s; without them %s"
+              % (slow, "; from ".join(figures), spread(reference)))
+    finally:
+        serve.send_signal(signal.SIGINT)
+        serve.wait()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("tether")
     parser.add_argument("--clients", type=int, default=4)
     parser.add_argument("--seconds", type=float, default=10.0)
     parser.add_argument("--megabytes", type=int, default=100)
+    parser.add_argument("--slow", type=int, default=150)
     arguments = parser.parse_args()
     with tempfile.TemporaryDirectory() as work:
+        bench_slow_clients(arguments.tether, work, arguments.slow)
         folder = os.path.join(work, "pictures")
         serve = subprocess.Popen([arguments.tether, "--virtual", "0x2041", "--quiet", "serve", "--port", "0",
                                   "--out", folder], stdout=subprocess.PIPE, text=True)

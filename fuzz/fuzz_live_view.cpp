@@ -1,40 +1,40 @@
-// Live view through the camera model: the camera reports a live-view mode,
-// the StreamInfo dataset and up to eight stream packets come from the input
-// (each a length-prefixed piece), and every packet is fetched, checked, its
-// tags walked and its frame handed to the frame callback.
-#include "BRX_Commu_ByteWriter.h"
-#include "BRX_Logic_Camera.h"
-#include "FakeCameraAccess.h"
+// The live-view packet parser: up to eight stream packets (each a
+// length-prefixed piece) are checked, their tags walked and logged, and the
+// zoom record's figures computed, as live view does with every packet.
+#include "BRX_Logic_LiveViewPacket.h"
 #include "FuzzInput.h"
 #include "FuzzSupport.h"
 
 namespace {
 
-typedef BRX_Commu_CameraAccess_Base Access;
-
-const quint32 kPhotoLiveView = 0x00020001;
 const int kMaxPackets = 8;
+
+void useZoom(const BRX_Logic_LiveViewPacket::Zoom& zoom)
+{
+    volatile double figures = 0;
+    for (int axis = 0; axis < 2; ++axis)
+        figures = figures + zoom.relativeFocus(axis);
+    for (int index = 0; index < 4; ++index)
+        figures = figures + zoom.relativeToOuterBounds(index);
+    quint32 x = 0;
+    quint32 y = 0;
+    fuzzCheck(zoom.pointIn(BRX_Logic_LiveViewPacket::Zoom::kOuterBounds, 1.0, 0.5, x, y), "a corner was refused");
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput input(data, size);
-    quint32 frameSum = 0;
-    FakeCameraAccess access(fuzzProduct(input.u8()));
-    QByteArray mode;
-    BRX_Commu_ByteWriter::appendU32(mode, kPhotoLiveView);
-    access.script(Access::kOpGetDevicePropValue, Access::kDevicePropSupportedStreams, FakeCameraAccess::ok(mode));
-    access.script(Access::kOpGetStreamInfo, FakeCameraAccess::ok(input.chunk()));
-    int packets = 0;
-    while (!input.atEnd() && packets < kMaxPackets) {
-        access.script(Access::kOpGetStreamData, FakeCameraAccess::ok(input.chunk()));
-        ++packets;
+    for (int packets = 0; !input.atEnd() && packets < kMaxPackets; ++packets) {
+        const QByteArray bytes = input.chunk();
+        BRX_Logic_LiveViewPacket packet;
+        if (!packet.parse(reinterpret_cast<const quint8*>(bytes.constData()), quint32(bytes.size()), "fuzz"))
+            continue;
+        fuzzCheck(packet.frameOffset <= quint32(bytes.size()), "frame beyond the packet");
+        packet.logTags("fuzz");
+        if (packet.zoom)
+            useZoom(*packet.zoom);
     }
-    BRX_Logic_Camera camera(&access);
-    camera.setFrameCallback(fuzzFrameSink, &frameSum);
-    camera.checkIfLiveViewIsActive();
-    for (int i = 0; i < packets; ++i)
-        QMetaObject::invokeMethod(&camera, "catchLiveViewTimerFired", Qt::DirectConnection);
     return 0;
 }

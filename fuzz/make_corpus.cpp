@@ -257,17 +257,18 @@ void writePictures(int productIndex, int productId, CameraSession& camera)
              + piece(orientation) + piece(thumbnail) + piece(object));
 }
 
-void writeLiveView(int productIndex, int productId)
+// The stream is the same for every product.
+void writeLiveView()
 {
     BRX_Commu_VirtualCameraStream stream;
     stream.setFrameSize(1024);
-    QByteArray input = byte(productIndex) + piece(stream.streamInfo());
+    QByteArray input;
     for (int i = 0; i < 3; ++i) {
         if (i == 1)
             stream.toggleZoom();
         input += piece(stream.nextPacket());
     }
-    save("live_view", "stream_" + hex(productId), input);
+    save("live_view", "stream", input);
 }
 
 void writeSettings(int structIndex, int productId, CameraSession& camera)
@@ -289,6 +290,7 @@ int main(int argc, char** argv)
         return 2;
     }
     g_folder = QString::fromLocal8Bit(argv[1]);
+    writeLiveView();
     static const int kStructProducts[] = {0x2009, 0x2011, 0x2021, 0x2051};
     for (int index = 0; index < 7; ++index) {
         const int productId = kFuzzProducts[index];
@@ -301,7 +303,6 @@ int main(int argc, char** argv)
         writeDatasets(index, productId, camera);
         writeDeviceProperties(productId, camera);
         writePictures(index, productId, camera);
-        writeLiveView(index, productId);
         for (int s = 0; s < 4; ++s) {
             if (kStructProducts[s] == productId)
                 writeSettings(s, productId, camera);

@@ -4,6 +4,7 @@
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_Camera.h"
+#include "FrameRecorder.h"
 #include "LogCapture.h"
 #include "VirtualCameraFixture.h"
 
@@ -350,7 +351,7 @@ private slots:
         QVERIFY(camera.isReleaseInProgress());
         QVERIFY(QMetaObject::invokeMethod(&camera, "catchKeepAlive"));
         QCOMPARE(alive.count(), 0);
-        QVERIFY(log.contains("BRX_Logic_Camera::catchKeepAlive() - KeepAlive skipped"));
+        QVERIFY(log.contains("BRX_Logic_Release::catchKeepAlive() - KeepAlive skipped"));
 
         QVERIFY(camera.serialCaptureStop());
         QVERIFY(!camera.isReleaseInProgress());
@@ -447,12 +448,19 @@ private slots:
         release.release();
     }
 
-    // Frames that arrive before anyone asked for them are dropped.
+    // Frames that arrive while no callback is set are dropped.
     void frameWithoutCallbackIsDropped()
     {
         VirtualCameraFixture fixture(0x2031);
         BRX_Logic_Camera camera(fixture.access());
+        FrameRecorder frames;
+        frames.attach(camera);
+        camera.setFrameCallback(nullptr, nullptr);
         camera.callFrameCallback(9, "x", 1);
+        frames.attach(camera);
+        camera.callFrameCallback(9, "y", 1);
+        QCOMPARE(frames.types(), QList<int>{9});
+        QCOMPARE(frames.bytesOf(9), QByteArray("y"));
     }
 };
 

@@ -1,4 +1,3 @@
-#include "BRX_Commu_CameraAccessFactory.h"
 #include "BRX_Commu_CameraAccess_Base.h"
 #include "BRX_Debug.h"
 #include "FakeCameraAccess.h"
@@ -78,7 +77,6 @@ private slots:
     void operationLogsItsLine();
     void failedTransactionIsFalse();
     void thumbnailWithoutBufferSendsNothing();
-    void factoryRefusesUnknownTypes();
 
     void typedAccessorWidthAndSign();
     void typedAccessorReadAndWriteCodes();
@@ -204,12 +202,6 @@ void TestCameraAccess::thumbnailWithoutBufferSendsNothing()
     QVERIFY(!access.getThumbnail(nullptr, 100, 1, 9));
     QVERIFY(!access.getThumbnail(buffer, 0, 1, 9));
     QVERIFY(access.transactions.isEmpty());
-}
-
-void TestCameraAccess::factoryRefusesUnknownTypes()
-{
-    for (int type : {0, 3, 0x101})
-        QVERIFY(!BRX_Commu_CameraAccessFactory::create(type));
 }
 
 void TestCameraAccess::typedAccessorWidthAndSign()

@@ -1,7 +1,5 @@
 #include "BRX_Commu_ByteReader.h"
-#include "BRX_Commu_CameraAccessFactory.h"
 #include "BRX_Commu_CameraAccess_Dummy.h"
-#include "BRX_Commu_CameraAccess_Usb_PTP.h"
 #include "BRX_Commu_CameraAccess_WLAN.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_CameraLens.h"
@@ -27,7 +25,6 @@ private slots:
     void initTestCase();
 
     // Simulated camera
-    void factoryTypes();
     void announcesEveryTime();
     void openAndCloseOnce();
     void deviceInfoBufferSize_data();
@@ -44,22 +41,6 @@ private slots:
 void TestDummyAccess::initTestCase()
 {
     setDebugFlags(kDebugSimulation, true);
-}
-
-void TestDummyAccess::factoryTypes()
-{
-    const struct {
-        int type;
-        const QMetaObject* meta;
-    } rows[] = {{1, &BRX_Commu_CameraAccess_Usb_PTP::staticMetaObject},
-                {2, &BRX_Commu_CameraAccess_WLAN::staticMetaObject},
-                {0x100, &BRX_Commu_CameraAccess_Dummy::staticMetaObject}};
-    for (const auto& row : rows) {
-        std::unique_ptr<BRX_Commu_CameraAccess_Base> access(BRX_Commu_CameraAccessFactory::create(row.type));
-        QVERIFY(access);
-        QCOMPARE(access->metaObject(), row.meta);
-        QCOMPARE(access->connectionType(), row.type);
-    }
 }
 
 void TestDummyAccess::announcesEveryTime()

@@ -69,6 +69,36 @@ private slots:
         settings.setPictureExampleFileFormat(true);
         QCOMPARE(settings.pictureExampleFileName(), QString("/dng/00001.DNG"));
     }
+
+    // What a host may join to its folder as it stands.
+    void plainFileNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("plain");
+        QTest::newRow("camera's own") << "BRX_0001.DNG" << true;
+        QTest::newRow("64 characters") << QString(60, 'A') + ".JPG" << true;
+        QTest::newRow("Latin-1 letters and blanks") << QString::fromLatin1("Bild \xe4\xdf 1.JPG") << true;
+        QTest::newRow("65 characters") << QString(61, 'A') + ".JPG" << false;
+        QTest::newRow("empty") << QString() << false;
+        QTest::newRow("parent folder") << "../Y0001.JPG" << false;
+        QTest::newRow("two dots inside") << "Y..JPG" << false;
+        QTest::newRow("leading dot") << ".profile" << false;
+        QTest::newRow("slash") << "a/b.JPG" << false;
+        QTest::newRow("backslash") << "a\\b.JPG" << false;
+        QTest::newRow("drive") << "C:b.JPG" << false;
+        QTest::newRow("wildcard") << "b*.JPG" << false;
+        QTest::newRow("newline") << "b\n.JPG" << false;
+        QTest::newRow("C1 control") << QString::fromLatin1("b\x85.JPG") << false;
+        QTest::newRow("delete") << "b\x7f.JPG" << false;
+        QTest::newRow("beyond Latin-1") << QString::fromUtf8("\xce\xa9.JPG") << false;
+    }
+
+    void plainFileNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, plain);
+        QCOMPARE(BRX_Logic_FolderSettings::isPlainFileName(name), plain);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestFolderSettings)

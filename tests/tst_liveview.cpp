@@ -1,19 +1,23 @@
-#include "BRX_Commu_ByteWriter.h"
 #include "BRX_Commu_CameraAccess_Usb_PTP.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraStream.h"
 #include "BRX_Logic_Camera.h"
 #include "BRX_Logic_CameraStreamInfo.h"
+#include "BRX_Logic_LiveView.h"
+#include "BRX_Logic_LiveViewPacer.h"
 #include "BRX_SDK.h"
+#include "FakeCameraAccess.h"
 #include "FrameRecorder.h"
 #include "JpegLayout.h"
 #include "LogCapture.h"
 #include "SdkHost.h"
+#include "StreamPackets.h"
 #include "VirtualCameraFixture.h"
 
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <limits>
 #include <memory>
 #include <mutex>
 
@@ -21,65 +25,15 @@ namespace {
 
 typedef BRX_Commu_CameraAccess_Base Access;
 typedef BRX_Commu_VirtualCameraDevice Device;
-typedef BRX_Commu_ByteWriter Writer;
 typedef BRX_Commu_VirtualCameraStream Stream;
 typedef QVector<QVector<quint32>> Releases;
+using StreamPackets::streamInfo;
 
 const quint32 kPhotoLiveView = 0x00020001;
 const int kFrameTypeLiveView = 9;
 const int kFrameTypeZoomLevel = 10;
 const quint16 kPropKeyLock = 0xD02D;
-const char* const kStreamError = "BRX_Logic_Camera::catchLiveViewTimerFired() - error in stream data!";
-
-struct Tag {
-    quint32 type;
-    QByteArray payload;
-};
-
-QByteArray words(const QVector<quint32>& values)
-{
-    QByteArray out;
-    for (quint32 value : values)
-        Writer::appendU32(out, value);
-    return out;
-}
-
-// A stream packet: header blocks A and B, the frame offset (0: right after
-// the tag list), the tags, the end tag when terminated, padding up to the
-// frame offset, the frame.
-QByteArray streamPacket(const QList<Tag>& tags, const QByteArray& frame, quint32 frameOffset = 0,
-                        bool terminated = true, quint16 a = 0, quint32 b = 0)
-{
-    QByteArray list;
-    for (const Tag& tag : tags) {
-        Writer::appendU32(list, tag.type);
-        Writer::appendU32(list, quint32(tag.payload.size()));
-        list += tag.payload;
-    }
-    if (terminated)
-        Writer::appendU32(list, 0);
-    QByteArray packet;
-    Writer::appendU32(packet, 0);
-    Writer::appendU16(packet, a);
-    Writer::appendU32(packet, 0);
-    Writer::appendU32(packet, b);
-    Writer::appendU16(packet, 0);
-    Writer::appendU32(packet, frameOffset ? frameOffset : quint32(20 + list.size()));
-    packet += list;
-    while (frameOffset && quint32(packet.size()) < frameOffset)
-        packet += '\0';
-    return packet + frame;
-}
-
-QByteArray streamInfo(quint32 packetMaxSize)
-{
-    QByteArray out;
-    Writer::appendU32(out, 36);
-    Writer::appendU32(out, 0);
-    out += QByteArray(8, '\0');
-    out += words({0, packetMaxSize, 0, packetMaxSize, 1});
-    return out;
-}
+const char* const kStreamError = "BRX_Logic_LiveView::catchLiveViewTimerFired() - error in stream data!";
 
 // The camera answers every stream-data request with packet.
 void serveStream(BRX_Commu_VirtualCamera& camera, const QByteArray& packet)
@@ -154,6 +108,37 @@ template <typename T>
 bool getValue(int property, T& value)
 {
     return BRX_SDK_getProperty(property, &value, sizeof value);
+}
+
+typedef BRX_Logic_LiveViewPacer Pacer;
+
+// The live view's thread runs its timers on a loop that passes every 10 ms.
+const qint64 kLoopPeriodUs = 10000;
+// How long a fetch takes in the paced tests.
+const qint64 kFetchUs = 2000;
+
+qint64 nextLoopPass(qint64 us)
+{
+    return (us + kLoopPeriodUs - 1) / kLoopPeriodUs * kLoopPeriodUs;
+}
+
+QByteArray u32(quint32 value)
+{
+    return StreamPackets::words({value});
+}
+
+// A camera in photo live view at rate that sends packet for each frame.
+void scriptLiveView(FakeCameraAccess& access, quint32 rate, const QByteArray& packet)
+{
+    const auto property = [&access](quint16 code, quint32 value) {
+        access.script(Access::kOpGetDevicePropValue, code, FakeCameraAccess::ok(u32(value)));
+    };
+    property(Access::kDevicePropSupportedStreams, kPhotoLiveView);
+    property(Access::kDevicePropStreamVideoFormat, 0x47504A4D);
+    property(Access::kDevicePropStreamVideoFrameRate, rate);
+    property(Access::kDevicePropStreamVideoResolution, 1);
+    access.script(Access::kOpGetStreamInfo, FakeCameraAccess::ok(streamInfo(quint32(packet.size()))));
+    access.script(Access::kOpGetStreamData, FakeCameraAccess::ok(packet));
 }
 
 } // namespace
@@ -397,36 +382,57 @@ private slots:
         QCOMPARE(fixture.device().propertyValue(Access::kDevicePropEnabledStreams), 0);
     }
 
+    // Fractions outside the picture (and NaN, infinity) are refused before
+    // they reach the camera's coordinates.
+    void crossPositionOutsideThePictureIsRefused_data()
+    {
+        QTest::addColumn<double>("x");
+        QTest::addColumn<double>("y");
+        const double inf = std::numeric_limits<double>::infinity();
+        QTest::newRow("huge") << 1e308 << -1e308;
+        QTest::newRow("just beyond") << 1.0000001 << 0.5;
+        QTest::newRow("negative") << 0.5 << -0.0001;
+        QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN() << 0.5;
+        QTest::newRow("infinity") << 0.5 << inf;
+    }
+
+    void crossPositionOutsideThePictureIsRefused()
+    {
+        QFETCH(double, x);
+        QFETCH(double, y);
+        LiveRig rig;
+        QSignalSpy zoomInfo(&rig.camera, &BRX_Logic_Camera::signalLiveZoomInfo);
+        rig.camera.setWantLiveView(true);
+        QTRY_VERIFY(zoomInfo.count() > 0);
+        rig.fixture.recordReleases();
+        LogCapture log;
+        QVERIFY(!rig.camera.setLiveViewCrossPosGlobal(x, y));
+        QVERIFY(!rig.camera.setLiveViewCrossPos(x, y));
+        QCOMPARE(log.count("illegal cross position"), 2);
+        QVERIFY(withoutKeepAlive(rig.fixture.releases()).isEmpty());
+        // The corners are inside.
+        QVERIFY(rig.camera.setLiveViewCrossPosGlobal(1.0, 0.0));
+        QCOMPARE(withoutKeepAlive(rig.fixture.releases()).size(), 2);
+    }
+
     void crossPositionNeedsAZoomRecord()
     {
         LiveRig rig(0x2031, false);
         rig.fixture.recordReleases();
         LogCapture log;
         rig.camera.setLiveViewCrossPosGlobal(0.5, 0.5);
-        QVERIFY(log.contains("BRX_Logic_Camera::setLiveViewCrossPosGlobal() - no zoom info"));
+        QVERIFY(log.contains("BRX_Logic_LiveView::setLiveViewCrossPosGlobal() - no zoom info"));
         QVERIFY(withoutKeepAlive(rig.fixture.releases()).isEmpty());
     }
 
+    // A packet that breaks a rule skips its frame, logged; the rules
+    // themselves are the packet parser's (tst_liveviewpacket).
     void packetsAreCheckedBeforeTheyAreRead_data()
     {
         QTest::addColumn<QByteArray>("packet");
         QTest::addColumn<bool>("accepted");
-        const QByteArray frame("f");
-        QTest::newRow("frame offset 29") << streamPacket({}, frame, 29) << true;
-        QTest::newRow("frame offset 28") << streamPacket({}, frame, 28) << false;
-        QByteArray beyond = streamPacket({}, frame, 29);
-        Writer::putValue(beyond, 16, beyond.size() + 1, 4);
-        QTest::newRow("frame offset beyond the end") << beyond << false;
-        QTest::newRow("unknown tag") << streamPacket({{9, words({1})}}, frame) << true;
-        QTest::newRow("five bytes") << QByteArray(5, '\0') << false;
-        QTest::newRow("header A overruns") << streamPacket({}, frame, 0, true, 0xFFFF) << false;
-        QTest::newRow("header B overruns") << streamPacket({}, frame, 0, true, 0, 0xFFFFFFF0) << false;
-        QTest::newRow("tag of length 0") << streamPacket({{1, QByteArray()}}, frame) << false;
-        QTest::newRow("zoom record too short") << streamPacket({{4, words({1})}}, frame) << false;
-        QByteArray overrun = streamPacket({{1, words({1})}}, frame);
-        Writer::putValue(overrun, 24, 0xFFFFFFF8, 4);
-        QTest::newRow("tag overruns") << overrun << false;
-        QTest::newRow("no end tag") << streamPacket({{5, words({1, 2})}}, QByteArray(), 29, false) << false;
+        QTest::newRow("frame offset 29") << StreamPackets::packet({}, "f", 29) << true;
+        QTest::newRow("frame offset 28") << StreamPackets::packet({}, "f", 28) << false;
     }
 
     void packetsAreCheckedBeforeTheyAreRead()
@@ -450,7 +456,7 @@ private slots:
     // stays off.
     void oversizedPacketsAreRefused()
     {
-        LiveRig rig(0x2031, true, streamPacket({}, "f"));
+        LiveRig rig(0x2031, true, StreamPackets::packet({}, "f"));
         rig.fixture.device().setCustomOperation(Access::kOpGetStreamInfo, Device::kDataIn,
                                                 [](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
                                                     *in = streamInfo((8u << 20) + 1);
@@ -459,7 +465,7 @@ private slots:
         QSignalSpy noLiveView(&rig.camera, &BRX_Logic_Camera::signalNoLiveView);
         LogCapture log;
         rig.camera.setWantLiveView(true);
-        QCOMPARE(log.lines(), QStringList("BRX_Logic_Camera::prepareLiveViewStreaming() - stream info announces "
+        QCOMPARE(log.lines(), QStringList("BRX_Logic_LiveView::prepareLiveViewStreaming() - stream info announces "
                                           "packets of 8388609 bytes, live view stays off"));
         QCOMPARE(rig.enabledStreams(), 0);
         QCOMPARE(noLiveView.count(), 1);
@@ -481,6 +487,83 @@ private slots:
         QVERIFY(dumps >= 1);
         QVERIFY(dumps <= 1 + clock.elapsed() / 1000);
         QVERIFY(log.count(QStringLiteral("catchLiveViewTimerFired()[")) <= dumps * 65);
+    }
+
+    // --- Pacing -------------------------------------------------------------------
+
+    // Requests aim at the frames' due times: over 100 frames the stream's
+    // rate holds, however the thread's loop rounds each tick up.
+    void requestsFollowTheDueTimes_data()
+    {
+        QTest::addColumn<quint32>("rate");
+        QTest::newRow("25 fps") << 25000u;
+        QTest::newRow("30 fps") << 30000u;
+        QTest::newRow("60 fps") << 60000u;
+    }
+
+    void requestsFollowTheDueTimes()
+    {
+        QFETCH(quint32, rate);
+        FakeCameraAccess access(0x2061);
+        scriptLiveView(access, rate, StreamPackets::packet({}, "frame", 29));
+        qint64 now = 0;
+        int frames = 0;
+        const auto countFrames = [&frames](int type, const void*, unsigned int) { frames += type == kFrameTypeLiveView; };
+        BRX_Logic_LiveView liveView(&access, {[] { return true; }, countFrames, [](bool) {}}, [&now] { return now; });
+        liveView.setWantLiveView(true);
+        const QTimer* tick = liveView.findChild<QTimer*>();
+        QVERIFY(tick && tick->isActive());
+        const qint64 interval = 1000000000 / rate;
+        for (int frame = 1; frame <= 100; ++frame) {
+            now = nextLoopPass(now + tick->interval() * 1000);
+            const qint64 due = frame * interval;
+            QVERIFY2(now >= due && now < due + kLoopPeriodUs + Pacer::kMinimumDelayMs * 1000,
+                     qPrintable(QString("frame %1 requested at %2 us, due at %3 us").arg(frame).arg(now).arg(due)));
+            liveView.catchLiveViewTimerFired();
+            now += kFetchUs;
+        }
+        QCOMPARE(frames, 100);
+    }
+
+    void intervalFollowsTheRate_data()
+    {
+        QTest::addColumn<quint32>("rate");
+        QTest::addColumn<qint64>("intervalUs");
+        QTest::newRow("no rate") << 0u << qint64(40000);
+        QTest::newRow("25 fps") << 25000u << qint64(40000);
+        QTest::newRow("30 fps") << 30000u << qint64(33333);
+        QTest::newRow("59.94 fps") << 59940u << qint64(16683);
+    }
+
+    void intervalFollowsTheRate()
+    {
+        QFETCH(quint32, rate);
+        QFETCH(qint64, intervalUs);
+        Pacer pacer([] { return qint64(0); });
+        pacer.start(rate);
+        QCOMPARE(pacer.intervalUs(), intervalUs);
+        QCOMPARE(pacer.delayMs(), int((intervalUs + 999) / 1000));
+    }
+
+    // A camera slower than asked is asked again a short pause after each
+    // frame; after a stall the frames keep the interval again instead of
+    // catching up in a burst.
+    void slowCameraIsWaitedFor()
+    {
+        qint64 now = 0;
+        Pacer pacer([&now] { return now; });
+        pacer.start(30000);
+        for (int frame = 0; frame < 10; ++frame) {
+            now += pacer.delayMs() * 1000 + 50000;
+            pacer.frameFetched();
+            QCOMPARE(pacer.delayMs(), Pacer::kMinimumDelayMs);
+        }
+        now += 1000000;
+        pacer.frameFetched();
+        QCOMPARE(pacer.delayMs(), Pacer::kMinimumDelayMs);
+        now += Pacer::kMinimumDelayMs * 1000 + kFetchUs;
+        pacer.frameFetched();
+        QCOMPARE(pacer.delayMs(), 27);
     }
 
     // --- Through the exports ---------------------------------------------------------

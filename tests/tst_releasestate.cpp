@@ -1,4 +1,8 @@
+#include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Logic_Camera.h"
+#include "BRX_Logic_Release.h"
 #include "BRX_Logic_ReleaseState.h"
+#include "FakeCameraAccess.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -12,6 +16,39 @@ void endQuietTime(BRX_Logic_ReleaseState& state)
 {
     QVERIFY(QMetaObject::invokeMethod(&state, "catchQuietTimeOver"));
 }
+
+// A release on a scripted camera whose record holds a storage type.
+struct ReleaseRig
+{
+    ReleaseRig()
+        : release(access, communication,
+                  {[] { return 0.0; },
+                   [this](int type, int& previous) {
+                       if (!storageTaken)
+                           return false;
+                       previous = storageType;
+                       storageType = type;
+                       return true;
+                   }})
+    {
+    }
+    // The release stages sent, in order.
+    QVector<quint32> stages() const
+    {
+        QVector<quint32> sent;
+        for (const FakeCameraAccess::Transaction& transaction : access.transactions) {
+            if (transaction.opCode == BRX_Commu_CameraAccess_Base::kOpRelease)
+                sent << transaction.params.value(0);
+        }
+        return sent;
+    }
+
+    FakeCameraAccess access{0x2031};
+    std::mutex communication;
+    int storageType = 2;
+    bool storageTaken = true;
+    BRX_Logic_Release release;
+};
 
 } // namespace
 
@@ -114,6 +151,66 @@ private slots:
         state.startSeries(start);
         state.repeatStop(stop);
         QCOMPARE(sent, (QStringList{"stop", "stop", "stop", "stop", "start"}));
+    }
+
+    // --- The release ------------------------------------------------------------
+
+    // A keep-alive never interleaves with a release; one that goes through
+    // ends the release that nothing else ended.
+    void keepAliveWaitsForTheRelease()
+    {
+        ReleaseRig rig;
+        QSignalSpy alive(&rig.release, &BRX_Logic_Release::signalIsAlive);
+        QVERIFY(rig.release.releaseCam(kVQReleaseCapture));
+        rig.release.catchKeepAlive();
+        QCOMPARE(alive.count(), 0);
+        rig.release.state().ended();
+        rig.release.catchKeepAlive();
+        QCOMPARE(alive.count(), 1);
+        QVERIFY(rig.release.timeExposurePrepare());
+        rig.release.state().ended();
+        rig.access.script(BRX_Commu_CameraAccess_Base::kOpRelease, FakeCameraAccess::fail());
+        rig.release.catchKeepAlive();
+        QCOMPARE(alive.last().first().toBool(), false);
+        QCOMPARE(rig.stages(), (QVector<quint32>{kVQReleaseCapture, kVQReleaseKeepAlive, kVQReleaseTimeExposureStart,
+                                                 kVQReleaseKeepAlive}));
+    }
+
+    // A recording takes the camera's card for the pictures and gives the
+    // storage type back when it stops; a recording that cannot have the
+    // card, or that the camera does not start, leaves everything as it was.
+    void videoBorrowsTheStorageType()
+    {
+        ReleaseRig rig;
+        rig.release.toggleVideoCapture();
+        QVERIFY(rig.release.isVideoRecording());
+        QCOMPARE(rig.storageType, 0);
+        rig.release.toggleVideoCapture();
+        QVERIFY(!rig.release.isVideoRecording());
+        QCOMPARE(rig.storageType, 2);
+
+        rig.storageTaken = false;
+        rig.release.toggleVideoCapture();
+        QVERIFY(!rig.release.isVideoRecording());
+        rig.storageTaken = true;
+        rig.access.script(BRX_Commu_CameraAccess_Base::kOpRelease, FakeCameraAccess::fail());
+        rig.release.toggleVideoCapture();
+        QVERIFY(!rig.release.isVideoRecording());
+        QCOMPARE(rig.storageType, 2);
+        QCOMPARE(rig.stages(), (QVector<quint32>{kVQReleaseVideoStart, kVQReleaseVideoStop, kVQReleaseVideoStart}));
+    }
+
+    // A recording the camera reports on its own holds the release open.
+    void reportedRecordingHoldsTheReleaseOpen()
+    {
+        ReleaseRig rig;
+        QVERIFY(rig.release.releaseCam(kVQReleaseCapture));
+        rig.release.setVideoRecording(true);
+        endQuietTime(rig.release.state());
+        QVERIFY(rig.release.state().isInProgress());
+        rig.release.setVideoRecording(false);
+        endQuietTime(rig.release.state());
+        QVERIFY(!rig.release.state().isInProgress());
     }
 };
 

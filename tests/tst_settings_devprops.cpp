@@ -426,19 +426,6 @@ private slots:
         QVERIFY(withInfo.hasOrientation());
         QVERIFY(!without.hasOrientation());
     }
-
-    void dumpListsValuesAndFeatures()
-    {
-        FakeCameraAccess access(0x2031);
-        serve(access, 0x5013, 3, 2);
-        Record record(&access, nullptr);
-        setDebugFlags(kDebugSettings, true);
-        LogCapture log;
-        record.recvFromCamera(nullptr);
-        QVERIFY(log.contains("BRX_Logic_CameraSettingsByDevProps::dump() - driveMode                = 2"));
-        QVERIFY(log.contains("BRX_Logic_CameraSettingsByDevProps::dump() - keyLock                  = No"));
-        QVERIFY(log.contains("BRX_Logic_CameraSettingsByDevProps::dump() - featureAperture          = Yes"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSettingsDevProps)

@@ -3,8 +3,14 @@
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_Camera.h"
+#include "BRX_Logic_DownloadContext.h"
+#include "BRX_Logic_DownloadRetry.h"
+#include "BRX_Logic_FolderSettings.h"
+#include "BRX_Logic_Release.h"
+#include "BRX_Logic_TransferState.h"
 #include "BRX_Logic_TransferThread.h"
 #include "BRX_Platform_Base.h"
+#include "FakeCameraAccess.h"
 #include "FrameRecorder.h"
 #include "LogCapture.h"
 #include "VirtualCameraFixture.h"
@@ -40,10 +46,8 @@ QVector<quint32> fileHandles(const BRX_Commu_VirtualCamera& camera)
     return files;
 }
 
-// GetObjectInfo answers with this name and these sizes instead of the
-// camera's own dataset.
-void serveObjectInfo(BRX_Commu_VirtualCamera& camera, const QString& name, quint32 objectSize,
-                     quint32 thumbSize = 4000)
+// An ObjectInfo dataset of a last picture to load with this name and sizes.
+QByteArray objectInfo(const QString& name, quint32 objectSize, quint32 thumbSize = 4000)
 {
     QByteArray info(8, '\0');
     BRX_Commu_ByteWriter::appendU32(info, objectSize);
@@ -52,6 +56,15 @@ void serveObjectInfo(BRX_Commu_VirtualCamera& camera, const QString& name, quint
     info.append(48 - info.size(), '\0');
     BRX_Commu_ByteWriter::appendU32(info, 1);
     BRX_Commu_ByteWriter::appendPtpString(info, name);
+    return info;
+}
+
+// GetObjectInfo answers with this name and these sizes instead of the
+// camera's own dataset.
+void serveObjectInfo(BRX_Commu_VirtualCamera& camera, const QString& name, quint32 objectSize,
+                     quint32 thumbSize = 4000)
+{
+    const QByteArray info = objectInfo(name, objectSize, thumbSize);
     camera.setCustomOperation(Access::kOpGetObjectInfo, Device::kDataIn,
                               [info](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
                                   *in = info;
@@ -138,6 +151,8 @@ private slots:
     void indexStopsAt99999();
     void unrecognisedFiles_data();
     void unrecognisedFiles();
+    void hostileFileNamesAreReplaced_data();
+    void hostileFileNamesAreReplaced();
     void missingFolderFallsBackToPictures();
     void thumbnailKinds_data();
     void thumbnailKinds();
@@ -147,6 +162,7 @@ private slots:
     void failedDownloads();
     void destructionWithQueuedThreads_data();
     void destructionWithQueuedThreads();
+    void downloadRunsOnItsContext();
 };
 
 void TestTransferThread::recordsOfOneDownload_data()
@@ -275,6 +291,45 @@ void TestTransferThread::unrecognisedFiles()
              unrecognised);
     // The broken-data name has no extension, so the example turns to JPG.
     QVERIFY(rig.camera->pictureExampleFileName().endsWith(".JPG"));
+}
+
+// The camera's file name reaches the host only as a plain file name; any
+// other is replaced by the name the picture's number gives.
+void TestTransferThread::hostileFileNamesAreReplaced_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("shown");
+    const QByteArray replaced("Picture00001");
+    QTest::newRow("plain") << "BRX_0001.JPG" << QByteArray("BRX_0001");
+    // The longest name an object's information carries.
+    QTest::newRow("49 characters") << QString(45, 'A') + ".JPG" << QByteArray(45, 'A');
+    QTest::newRow("Latin-1") << QString::fromLatin1("Bild\xe4_1.JPG") << QByteArray("Bild\xe4_1");
+    QTest::newRow("parent folder") << "../Y0001.JPG" << replaced;
+    QTest::newRow("dots inside") << "Y..0001.JPG" << replaced;
+    QTest::newRow("absolute") << "/etc/x" << replaced;
+    QTest::newRow("backslashes") << "..\\..\\Y0001.JPG" << replaced;
+    QTest::newRow("drive") << "C:Y0001.JPG" << replaced;
+    QTest::newRow("hidden") << ".Y0001.JPG" << replaced;
+    QTest::newRow("control bytes") << QString::fromLatin1("BRX\n0001\x01.JPG") << replaced;
+    QTest::newRow("longer") << QString(61, 'A') + ".JPG" << replaced;
+    QTest::newRow("not Latin-1") << QString::fromUtf8("\xce\xa9_0001.JPG") << replaced;
+    QTest::newRow("empty") << QString() << replaced;
+}
+
+void TestTransferThread::hostileFileNamesAreReplaced()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, shown);
+    LogCapture log;
+    Rig rig(0x2031, kFormatJpgOnly);
+    rig.camera->setWantQuickView(true);
+    rig.device().takePicture();
+    serveObjectInfo(rig.device(), fileName, quint32(rig.file(0).size()));
+    rig.camera->transferRequest();
+    QVERIFY(Rig::waitForDownloads(log, 1));
+    QCOMPARE(rig.frames.bytesOf(Thread::kFrameFileName), shown);
+    QCOMPARE(log.count("is not a plain file name"), shown == "Picture00001" ? 1 : 0);
+    QCOMPARE(rig.frames.records().last().bytes, rig.file(0));
 }
 
 void TestTransferThread::missingFolderFallsBackToPictures()
@@ -449,6 +504,65 @@ void TestTransferThread::destructionWithQueuedThreads()
         QCOMPARE(rig.frames.bytesOf(Thread::kFrameDng, 2), rig.file(2));
     QCOMPARE(log.count(kThreadLeft + "0"), 1);
     QCOMPARE(log.count("BRX_Logic_TransferThread::~BRX_Logic_TransferThread() - deleted automatically"), 3);
+}
+
+// A download needs nothing but its context, no camera model: it names the
+// picture, hands it over, signals what it learned and puts the shared state
+// back, addressing the camera's pending object throughout.
+void TestTransferThread::downloadRunsOnItsContext()
+{
+    QTemporaryDir folder;
+    const QByteArray picture(3000, 'P');
+    FakeCameraAccess access(0x2031);
+    access.script(Access::kOpGetObjectInfo, FakeCameraAccess::ok(objectInfo("BRX_0007.JPG", quint32(picture.size()))));
+    access.script(Access::kOpGetObject, FakeCameraAccess::ok(picture));
+    std::mutex communication;
+    BRX_Logic_DownloadRetry downloads(access, false);
+    BRX_Logic_TransferState transfer;
+    BRX_Logic_Release release(access, communication, {[] { return 0.0; }, [](int, int&) { return true; }});
+    BRX_Logic_FolderSettings folders;
+    folders.setJpgPath(folder.path());
+    std::recursive_mutex foldersLock;
+    FrameRecorder frames;
+    int settingsSent = 0;
+    BRX_Logic_DownloadContext context;
+    context.access = &access;
+    context.downloads = &downloads;
+    context.transfer = &transfer;
+    context.release = &release;
+    context.folders = &folders;
+    context.foldersLock = &foldersLock;
+    context.fileFormat = [] { return kFormatJpgOnly; };
+    context.sendSettings = [&settingsSent] { ++settingsSent; };
+    context.deliver = [&frames](int type, const void* data, unsigned int size) {
+        FrameRecorder::callback(&frames, type, data, size);
+    };
+    release.state().pictureAnnounced();
+
+    Thread thread(context);
+    QSignalSpy remaining(&thread, &Thread::signalRemainingToLoad);
+    QSignalSpy numbered(&thread, &Thread::signalFileNameAndNumber);
+    QSignalSpy done(&thread, &Thread::signalDngTransferDone);
+    thread.start();
+    QVERIFY(thread.wait(kWaitMs));
+
+    QCOMPARE(frames.types(), (Types{Thread::kFrameJpgStarts, Thread::kFrameJpg}));
+    QCOMPARE(frames.bytesOf(Thread::kFrameJpg), picture);
+    QCOMPARE(folders.pictureIndex(), 2);
+    QCOMPARE(folders.cameraFileName(), QString("BRX_0007.JPG"));
+    QVERIFY(folders.pictureExampleFileName().endsWith("Picture00002.JPG"));
+    QCOMPARE(settingsSent, 1);
+    QCOMPARE(remaining.count(), 1);
+    QCOMPARE(remaining.first().first().toInt(), 1);
+    QCOMPARE(numbered.count(), 1);
+    QCOMPARE(done.count(), 1);
+    QVERIFY(!transfer.isInProgress());
+    QCOMPARE(release.state().activeDownloads(), 0);
+    QVERIFY(!release.state().isInProgress());
+    for (const FakeCameraAccess::Transaction& transaction : access.transactions) {
+        if (transaction.opCode == Access::kOpGetObjectInfo || transaction.opCode == Access::kOpGetObject)
+            QCOMPARE(transaction.params.value(0), Thread::kPendingObjectHandle);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTransferThread)

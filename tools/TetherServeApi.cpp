@@ -27,7 +27,7 @@ TetherServeApi::TetherServeApi(TetherSession& session, TetherPictures& pictures,
     , m_pictures(folder)
     , m_events({kMaxFollowers, kEventsQueued, kEventsQueued, true})
 {
-    connect(&session, &TetherSession::propertyChanged, this, &TetherServeApi::catchChange);
+    connect(&session, &TetherSession::propertyChanged, this, &TetherServeApi::catchPropertyChange);
     connect(&pictures, &TetherPictures::fileSaved, this, [this](int picture, const QString& path, qint64 bytes) {
         publish("picture", m_pictures.addFile(picture, path, bytes));
     });
@@ -256,7 +256,7 @@ QJsonObject TetherServeApi::areaJson(const BRX_SDK_LiveViewArea& area)
 }
 
 // A new value list changes the choices of the properties that take them.
-void TetherServeApi::catchChange(int property, const QByteArray&)
+void TetherServeApi::catchPropertyChange(int property, const QByteArray&)
 {
     if (!m_ready)
         return;

@@ -60,7 +60,7 @@ private:
     void settleSets();
     // True when the set is over (answered, timed out or the camera gone).
     bool settle(const PendingSet& set);
-    void catchChange(int property, const QByteArray& payload);
+    void catchPropertyChange(int property, const QByteArray& payload);
     void publish(const char* type, const QJsonObject& data);
     QJsonObject identity() const;
     static QJsonObject areaJson(const BRX_SDK_LiveViewArea& area);

@@ -11,7 +11,9 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
-#include <thread>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 
 namespace {
 
@@ -19,13 +21,13 @@ using httplib::DataSink;
 using httplib::Request;
 using httplib::Response;
 
-// Each stream holds a thread; requests have the rest.
-const int kThreads = 48;
-const std::size_t kMaxBody = 64 * 1024;
-// The request line and headers together, and the time a request may take to arrive.
-const std::size_t kMaxHead = 32 * 1024;
-const int kRequestMs = 10000;
-const int kKeepAliveSeconds = 2;
+// The request line and headers, whatever they carry, and then the body, each
+// within its size and time. A browser opens a handful of connections; the
+// streams (16 of each kind at most) count among them.
+const TetherServeServer::Limits kLimits = {
+    {32 * 1024, 10000, 32, 256}, // head bytes and ms; connections an address and in all
+    64 * 1024, 10000,            // body bytes and ms
+};
 const int kHeartbeatMs = 10000;
 const qint64 kFileChunk = 256 * 1024;
 
@@ -34,7 +36,16 @@ const char* const kSecurityHeaders[][2] = {
     {"Referrer-Policy", "no-referrer"},
     {"Cache-Control", "no-store"},
     {"Content-Security-Policy", "default-src 'self'; img-src 'self' blob:; frame-ancestors 'none'"},
+    {"Cross-Origin-Resource-Policy", "same-origin"},
 };
+
+httplib::Headers securityHeaders()
+{
+    httplib::Headers headers;
+    for (const auto& header : kSecurityHeaders)
+        headers.emplace(header[0], header[1]);
+    return headers;
+}
 
 void reply(Response& res, const TetherServeReply& answer)
 {
@@ -98,6 +109,58 @@ QString errorText(int status)
     }
 }
 
+// Every part named, none hidden.
+bool isVisible(const QString& relative)
+{
+    for (const QString& part : relative.split('/')) {
+        if (part.isEmpty() || part.startsWith('.') || part.contains(QChar(0)))
+            return false;
+    }
+    return true;
+}
+
+// The bytes a Range header asks of a file of size bytes: one range, first
+// to last, clipped to the file; nothing of the file; or, without a header
+// of one range, the whole file (several ranges are answered whole, never
+// range by range).
+struct ByteRange {
+    enum Kind { Whole, Part, Unsatisfiable } kind = Whole;
+    qint64 first = 0;
+    qint64 last = 0;
+};
+
+// A decimal number, at most LLONG_MAX; -1 when empty or not a number.
+qint64 rangeNumber(const std::string& text)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    errno = 0;
+    const long long value = std::strtoll(text.c_str(), nullptr, 10);
+    return errno == ERANGE ? LLONG_MAX : value;
+}
+
+ByteRange byteRange(const std::string& header, qint64 size)
+{
+    const ByteRange whole{ByteRange::Whole, 0, size - 1};
+    const std::string unit = "bytes=";
+    const std::size_t dash = header.find('-');
+    if (header.compare(0, unit.size(), unit) != 0 || header.find(',') != std::string::npos || dash == std::string::npos)
+        return whole;
+    const std::string from = header.substr(unit.size(), dash - unit.size());
+    const std::string to = header.substr(dash + 1);
+    const qint64 first = rangeNumber(from);
+    const qint64 last = rangeNumber(to);
+    if (from.empty() && last > 0 && size > 0) // the file's last bytes
+        return {ByteRange::Part, std::max<qint64>(0, size - last), size - 1};
+    if (from.empty() && last == 0)
+        return {ByteRange::Unsatisfiable};
+    if (first < 0 || (!to.empty() && (last < 0 || last < first)))
+        return whole;
+    if (first >= size)
+        return {ByteRange::Unsatisfiable};
+    return {ByteRange::Part, first, to.empty() ? size - 1 : std::min(last, size - 1)};
+}
+
 struct FileStream {
     QFile file;
     QByteArray chunk;
@@ -114,7 +177,7 @@ struct TetherServeHttp::Private {
         , api(api)
         , events(api.events())
         , liveView(liveView)
-        , server(kMaxHead + kMaxBody, kRequestMs)
+        , server(kLimits, securityHeaders())
     {
     }
 
@@ -131,6 +194,7 @@ struct TetherServeHttp::Private {
     void stream(Response& res, TetherServeFeed& feed, const TetherServeFeed::ClientPtr& client, const char* type,
                 const std::string& heartbeat, std::function<void()> left) const;
     void sendFile(const Request& req, Response& res) const;
+    void sendBytes(Response& res, const QString& path, const ByteRange& range) const;
     int resolve(const QString& relative, QString* path) const;
 
     const Settings settings;
@@ -141,7 +205,6 @@ struct TetherServeHttp::Private {
     TetherServeFeed& events;
     TetherServeLiveView& liveView;
     TetherServeServer server;
-    std::thread listener;
     int port = 0;
     bool running = false;
 };
@@ -173,15 +236,15 @@ bool TetherServeHttp::start(QString* error)
 {
     d->limit();
     d->route();
-    const std::string address = d->settings.address.toStdString();
-    d->port = d->settings.port > 0 ? (d->server.bind_to_port(address, d->settings.port) ? d->settings.port : -1)
-                                    : d->server.bind_to_any_port(address);
-    if (d->port <= 0) {
-        *error = QStringLiteral("cannot listen on %1 port %2").arg(d->settings.address).arg(d->settings.port);
+    d->port = d->server.bindPort(d->settings.address.toStdString(), d->settings.port);
+    if (d->port <= 0 || !d->server.serve()) {
+        *error = QStringLiteral("cannot serve on %1 port %2: another program serves there, or the address is not "
+                                "this machine's")
+                     .arg(d->settings.address)
+                     .arg(d->settings.port);
         return false;
     }
     d->running = true;
-    d->listener = std::thread([this] { d->server.listen_after_bind(); });
     return true;
 }
 
@@ -198,21 +261,14 @@ void TetherServeHttp::stop()
     d->events.endAll(true);
     d->liveView.feed().endAll(true);
     d->bridge.close();
-    d->server.stop();
-    d->listener.join();
+    d->server.stopServing();
 }
 
 // --- Who gets in ----------------------------------------------------------------------
 
 void TetherServeHttp::Private::limit()
 {
-    server.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
-    server.set_payload_max_length(kMaxBody);
-    server.set_keep_alive_timeout(kKeepAliveSeconds);
-    httplib::Headers headers;
-    for (const auto& header : kSecurityHeaders)
-        headers.emplace(header[0], header[1]);
-    server.set_default_headers(headers);
+    server.set_payload_max_length(kLimits.bodyBytes);
     server.set_pre_routing_handler([this](const Request& req, Response& res) { return admit(req, res); });
     server.set_error_handler([](const Request&, Response& res) {
         if (res.body.empty())
@@ -230,8 +286,9 @@ bool TetherServeHttp::Private::isPage(const std::string& path) const
 }
 
 // Beyond loopback the token keeps strangers out; on loopback the host name
-// keeps out pages that rebind their own name to 127.0.0.1. A change asked
-// by a page of another origin is refused either way.
+// keeps out pages that rebind their own name to 127.0.0.1. Whatever a page
+// of another origin asks is refused either way: reading can have effects
+// (live view starts for a watcher) and takes places that browsers of the set need.
 httplib::Server::HandlerResponse TetherServeHttp::Private::admit(const Request& req, Response& res) const
 {
     const std::string host = req.get_header_value("Host");
@@ -239,9 +296,8 @@ httplib::Server::HandlerResponse TetherServeHttp::Private::admit(const Request& 
         refuse(res, 401, QStringLiteral("this needs the token: open the address tether serve printed"));
     } else if (token.isEmpty() && !isLoopback(hostOf(host))) {
         refuse(res, 403, QStringLiteral("tether serve answers only to its loopback address"));
-    } else if (req.method != "GET" && req.method != "HEAD" && req.has_header("Origin")
-               && authorityOfOrigin(req.get_header_value("Origin")) != host) {
-        refuse(res, 403, QStringLiteral("a change from a page of another origin is refused"));
+    } else if (req.has_header("Origin") && authorityOfOrigin(req.get_header_value("Origin")) != host) {
+        refuse(res, 403, QStringLiteral("a request from a page of another origin is refused"));
     } else {
         return httplib::Server::HandlerResponse::Unhandled;
     }
@@ -375,41 +431,68 @@ void TetherServeHttp::Private::stream(Response& res, TetherServeFeed& feed, cons
 
 // --- Files ------------------------------------------------------------------------------
 
-// Streamed from the file a chunk at a time; ranges come from the library.
 void TetherServeHttp::Private::sendFile(const Request& req, Response& res) const
 {
     QString path;
     const int status = resolve(QString::fromStdString(req.matches[1]), &path);
-    auto stream = std::make_shared<FileStream>();
-    stream->file.setFileName(path);
-    if (status != 200 || !stream->file.open(QIODevice::ReadOnly)) {
-        refuse(res, status == 200 ? 404 : status, status == 403 ? QStringLiteral("files come from the pictures folder only")
-                                                                : QStringLiteral("there is no such file"));
+    if (status != 200) {
+        refuse(res, status, status == 403 ? QStringLiteral("files come from the pictures folder only")
+                                          : QStringLiteral("there is no such file"));
         return;
     }
-    res.set_content_provider(std::size_t(stream->file.size()), contentType(path).constData(),
-                             [stream](std::size_t offset, std::size_t length, DataSink& sink) {
+    const qint64 size = QFileInfo(path).size();
+    const ByteRange range = byteRange(req.get_header_value("Range"), size);
+    res.set_header("Accept-Ranges", "bytes");
+    if (range.kind == ByteRange::Unsatisfiable) {
+        res.set_header("Content-Range", "bytes */" + std::to_string(size));
+        refuse(res, 416, QStringLiteral("the range asks for nothing of the file's %1 bytes").arg(size));
+        return;
+    }
+    if (range.kind == ByteRange::Part) {
+        res.status = 206;
+        res.set_header("Content-Range", "bytes " + std::to_string(range.first) + '-' + std::to_string(range.last) + '/'
+                                            + std::to_string(size));
+    }
+    sendBytes(res, path, range);
+}
+
+// Streamed from the file a chunk at a time; a file that shrinks meanwhile
+// ends the answer short, and the connection with it.
+void TetherServeHttp::Private::sendBytes(Response& res, const QString& path, const ByteRange& range) const
+{
+    auto stream = std::make_shared<FileStream>();
+    stream->file.setFileName(path);
+    if (!stream->file.open(QIODevice::ReadOnly)) {
+        refuse(res, 404, QStringLiteral("there is no such file"));
+        return;
+    }
+    const qint64 first = range.first;
+    const qint64 length = range.last - range.first + 1;
+    if (length == 0) {
+        res.set_content(std::string(), contentType(path).constData());
+        return;
+    }
+    res.set_content_provider(std::size_t(length), contentType(path).constData(),
+                             [stream, first](std::size_t offset, std::size_t length, DataSink& sink) {
                                  const qint64 size = std::min<qint64>(qint64(length), kFileChunk);
                                  stream->chunk.resize(int(size));
-                                 return stream->file.seek(qint64(offset))
+                                 return stream->file.seek(first + qint64(offset))
                                      && stream->file.read(stream->chunk.data(), size) == size
                                      && sink.write(stream->chunk.constData(), std::size_t(size));
                              });
 }
 
 // 200 with the canonical path of a regular file inside the folder; 403 for
-// anything that would leave it (.., links pointing out, hidden names); 404
-// for what is not there.
+// anything that would leave it (.., links pointing out) or show a hidden
+// name, asked for or led to by a link; 404 for what is not there.
 int TetherServeHttp::Private::resolve(const QString& relative, QString* path) const
 {
-    for (const QString& part : relative.split('/')) {
-        if (part.isEmpty() || part.startsWith('.') || part.contains(QChar(0)))
-            return 403;
-    }
+    if (!isVisible(relative))
+        return 403;
     const QString canonical = QFileInfo(QDir(folder).filePath(relative)).canonicalFilePath();
     if (canonical.isEmpty())
         return 404;
-    if (!canonical.startsWith(folder + '/'))
+    if (!canonical.startsWith(folder + '/') || !isVisible(canonical.mid(folder.size() + 1)))
         return 403;
     if (!QFileInfo(canonical).isFile())
         return 404;

@@ -15,8 +15,8 @@ class TetherServeLiveView;
 // the host thread through the bridge), the event and live-view streams and
 // the saved files. It lets in only who belongs: loopback addresses by name
 // unless it listens beyond them, and then only requests that carry the
-// token; no cross-origin changes; files from the folder alone; bounded
-// bodies, headers, streams and threads. Runs its own threads.
+// token; nothing for pages of another origin; files from the folder alone;
+// bounded heads, bodies, connections and streams. Runs its own threads.
 class TetherServeHttp
 {
 public:

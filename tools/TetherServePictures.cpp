@@ -18,14 +18,16 @@ QString fileAddress(const QString& relativePath)
 
 } // namespace
 
+// Both sides absolute: between two relative paths Qt takes the folder's own
+// name into the result ("pictures/BRX_0001.DNG" for a file of "pictures").
 TetherServePictures::TetherServePictures(const QString& folder)
-    : m_folder(folder)
+    : m_folder(QFileInfo(folder).absoluteFilePath())
 {
 }
 
 QJsonObject TetherServePictures::addFile(int picture, const QString& path, qint64 bytes)
 {
-    const QString relative = m_folder.relativeFilePath(path);
+    const QString relative = m_folder.relativeFilePath(QFileInfo(path).absoluteFilePath());
     m_pictures[picture].files << QJsonObject{
         {"name", QFileInfo(path).fileName()}, {"url", fileAddress(relative)}, {"size", double(bytes)}};
     return jsonOf(picture);

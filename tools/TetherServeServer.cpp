@@ -1,11 +1,13 @@
 #include "TetherServeServer.h"
 
+#include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -15,11 +17,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const int kStepMs = 100;
-const std::size_t kBufferSize = 4096;
+const std::size_t kReadSize = 4096;
+const std::string kNoBody = "Content-Length: 0\r\n";
 
 // Readable (events POLLIN) or writable (POLLOUT) within ms.
-bool ready(socket_t sock, short events, int ms)
+bool ready(int sock, short events, int ms)
 {
     pollfd entry{sock, events, 0};
     int result;
@@ -29,7 +31,7 @@ bool ready(socket_t sock, short events, int ms)
     return result > 0 && (entry.revents & (events | POLLHUP | POLLERR)) != 0;
 }
 
-void addressOf(socket_t sock, bool peer, std::string& ip, int& port)
+void addressOf(int sock, bool peer, std::string& ip, int& port)
 {
     sockaddr_storage address{};
     socklen_t length = sizeof address;
@@ -44,37 +46,69 @@ void addressOf(socket_t sock, bool peer, std::string& ip, int& port)
     port = std::atoi(service);
 }
 
-// One connection. Reads are buffered (the library reads headers a byte at a
-// time) and counted against the request's budget of bytes and time; writes
-// wait at most the write timeout for room, and never raise SIGPIPE.
-class BoundedStream : public httplib::Stream
+std::string headerLines(const httplib::Headers& headers)
+{
+    std::string lines;
+    for (const auto& header : headers)
+        lines += header.first + ": " + header.second + "\r\n";
+    return lines;
+}
+
+// Only the address may be reused (the port of a server that has just
+// ended); the library would also share the port with a running server,
+// which would then take every other request.
+void exclusivePort(socket_t sock)
+{
+    const int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
+
+bool hasHeader(const std::string& lowerHead, const char* name)
+{
+    return lowerHead.find(std::string("\r\n") + name + ':') != std::string::npos;
+}
+
+// A request that declares no body has none; the library would wait for one
+// until the connection ends.
+void declareEmptyBody(TetherServeDoor::Connection& connection)
+{
+    std::string head = connection.data.substr(0, connection.headSize);
+    std::transform(head.begin(), head.end(), head.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    if (hasHeader(head, "content-length") || hasHeader(head, "transfer-encoding"))
+        return;
+    connection.data.insert(connection.headSize - 2, kNoBody);
+    connection.headSize += kNoBody.size();
+}
+
+// One request of a connection: first what the door has received, then the
+// socket, with the body's budget of bytes and time. What the request leaves
+// unread stays with the connection for the next one. Writes wait at most
+// writeMs for room, and never raise SIGPIPE.
+class RequestStream : public httplib::Stream
 {
 public:
-    BoundedStream(socket_t sock, int readMs, int writeMs, std::size_t requestBytes, int requestMs)
-        : m_sock(sock)
-        , m_readMs(readMs)
+    RequestStream(TetherServeDoor::Connection& connection, std::size_t bodyBytes, int bodyMs, int writeMs)
+        : m_connection(connection)
+        , m_bodyBytes(bodyBytes)
+        , m_deadline(Clock::now() + std::chrono::milliseconds(bodyMs))
         , m_writeMs(writeMs)
-        , m_requestBytes(requestBytes)
-        , m_requestMs(requestMs)
     {
     }
+    ~RequestStream() override { m_connection.data.erase(0, m_taken); }
 
-    void beginRequest()
+    bool is_readable() const override
     {
-        m_bytesRead = 0;
-        m_deadline = Clock::now() + std::chrono::milliseconds(m_requestMs);
+        return m_taken < m_connection.data.size() || ready(socket(), POLLIN, msLeft());
     }
-
-    bool is_readable() const override { return ready(m_sock, POLLIN, readWaitMs()); }
-    bool is_writable() const override { return ready(m_sock, POLLOUT, m_writeMs); }
+    bool is_writable() const override { return ready(socket(), POLLOUT, m_writeMs); }
 
     ssize_t read(char* ptr, std::size_t size) override
     {
-        if (m_begin == m_end && !fill())
+        if (m_taken == m_connection.data.size() && !receive())
             return -1;
-        const std::size_t count = std::min(size, m_end - m_begin);
-        std::memcpy(ptr, m_buffer + m_begin, count);
-        m_begin += count;
+        const std::size_t count = std::min(size, m_connection.data.size() - m_taken);
+        std::memcpy(ptr, m_connection.data.data() + m_taken, count);
+        m_taken += count;
         return ssize_t(count);
     }
 
@@ -84,85 +118,145 @@ public:
             return -1;
         ssize_t sent;
         do {
-            sent = ::send(m_sock, ptr, size, MSG_NOSIGNAL);
+            sent = ::send(socket(), ptr, size, MSG_NOSIGNAL);
         } while (sent < 0 && errno == EINTR);
-        return sent;
+        return sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) ? 0 : sent;
     }
 
-    void get_remote_ip_and_port(std::string& ip, int& port) const override { addressOf(m_sock, true, ip, port); }
-    void get_local_ip_and_port(std::string& ip, int& port) const override { addressOf(m_sock, false, ip, port); }
-    socket_t socket() const override { return m_sock; }
+    void get_remote_ip_and_port(std::string& ip, int& port) const override { addressOf(socket(), true, ip, port); }
+    void get_local_ip_and_port(std::string& ip, int& port) const override { addressOf(socket(), false, ip, port); }
+    socket_t socket() const override { return m_connection.socket; }
 
 private:
-    int readWaitMs() const
+    int msLeft() const
     {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now()).count();
-        return int(std::max<long long>(0, std::min<long long>(m_readMs, left)));
+        return int(std::max<long long>(0, left));
     }
 
-    bool fill()
+    bool receive()
     {
-        if (m_bytesRead >= m_requestBytes || !is_readable())
+        if (m_received >= m_bodyBytes || !ready(socket(), POLLIN, msLeft()))
             return false;
+        char buffer[kReadSize];
         ssize_t count;
         do {
-            count = ::recv(m_sock, m_buffer, std::min(kBufferSize, m_requestBytes - m_bytesRead), 0);
+            count = ::recv(socket(), buffer, std::min(kReadSize, m_bodyBytes - m_received), 0);
         } while (count < 0 && errno == EINTR);
         if (count <= 0)
             return false;
-        m_bytesRead += std::size_t(count);
-        m_begin = 0;
-        m_end = std::size_t(count);
+        m_received += std::size_t(count);
+        m_connection.data.append(buffer, std::size_t(count));
         return true;
     }
 
-    const socket_t m_sock;
-    const int m_readMs;
+    TetherServeDoor::Connection& m_connection;
+    const std::size_t m_bodyBytes;
+    const Clock::time_point m_deadline;
     const int m_writeMs;
-    const std::size_t m_requestBytes;
-    const int m_requestMs;
-    std::size_t m_bytesRead = 0;
-    Clock::time_point m_deadline;
-    char m_buffer[kBufferSize];
-    std::size_t m_begin = 0;
-    std::size_t m_end = 0;
+    std::size_t m_taken = 0;
+    std::size_t m_received = 0;
 };
 
 } // namespace
 
-TetherServeServer::TetherServeServer(std::size_t requestBytes, int requestMs)
-    : m_requestBytes(requestBytes)
-    , m_requestMs(requestMs)
+TetherServeServer::TetherServeServer(const Limits& limits, const httplib::Headers& headers)
+    : m_limits(limits)
+    , m_door(limits.door, headerLines(headers))
 {
+    set_default_headers(headers);
+    set_socket_options(exclusivePort);
+    // Its Keep-Alive header then says how long the door waits for the next head.
+    set_keep_alive_timeout(limits.door.headMs / 1000);
 }
 
-// The library's own connection loop, with the bounded stream. A request
-// whose data runs over its budget fails to parse, and the connection ends.
-bool TetherServeServer::process_and_close_socket(socket_t sock)
+TetherServeServer::~TetherServeServer()
 {
-    BoundedStream stream(sock, int(read_timeout_sec_ * 1000 + read_timeout_usec_ / 1000),
-                         int(write_timeout_sec_ * 1000 + write_timeout_usec_ / 1000), m_requestBytes, m_requestMs);
-    bool served = false;
-    for (std::size_t left = keep_alive_max_count_; left > 0 && awaitRequest(sock); --left) {
-        stream.beginRequest();
-        bool closed = false;
-        served = process_request(stream, left == 1, closed, nullptr);
-        if (!served || closed)
-            break;
-    }
-    ::shutdown(sock, SHUT_RDWR);
-    ::close(sock);
-    return served;
+    stopServing();
 }
 
-bool TetherServeServer::awaitRequest(socket_t sock) const
+int TetherServeServer::bindPort(const std::string& address, int port)
 {
-    const auto deadline = Clock::now() + std::chrono::seconds(keep_alive_timeout_sec_);
-    while (svr_sock_ != INVALID_SOCKET) {
-        if (ready(sock, POLLIN, kStepMs))
-            return true;
-        if (Clock::now() >= deadline)
-            return false;
+    const int bound = port > 0 ? (bind_to_port(address, port) ? port : -1) : bind_to_any_port(address);
+    // The library's backlog is too short for a crowd that comes at once.
+    if (bound > 0)
+        ::listen(svr_sock_, SOMAXCONN);
+    return bound;
+}
+
+bool TetherServeServer::serve()
+{
+    const socket_t listener = svr_sock_;
+    return listener != INVALID_SOCKET && ::fcntl(listener, F_SETFL, O_NONBLOCK) == 0
+        && m_door.open(listener, [this](ConnectionPtr connection) { dispatch(std::move(connection)); });
+}
+
+void TetherServeServer::stopServing()
+{
+    m_door.shut();
+    // The library ends its streams and file contents when its socket is gone.
+    const socket_t listener = svr_sock_.exchange(INVALID_SOCKET);
+    if (listener != INVALID_SOCKET)
+        ::close(listener);
+    std::vector<std::thread> workers;
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        m_stopping = true;
+        for (int socket : m_busy)
+            ::shutdown(socket, SHUT_RDWR);
+        workers.swap(m_workers);
     }
-    return false;
+    m_jobReady.notify_all();
+    for (std::thread& worker : workers)
+        worker.join();
+    for (ConnectionPtr& connection : m_jobs)
+        m_door.close(std::move(connection));
+    m_jobs.clear();
+}
+
+// The door's thread.
+void TetherServeServer::dispatch(ConnectionPtr connection)
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    m_jobs.push_back(std::move(connection));
+    if (m_jobs.size() > m_idle)
+        m_workers.emplace_back([this] { work(); });
+    m_jobReady.notify_one();
+}
+
+void TetherServeServer::work()
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    for (;;) {
+        ++m_idle;
+        m_jobReady.wait(locker, [this] { return m_stopping || !m_jobs.empty(); });
+        --m_idle;
+        if (m_stopping)
+            return;
+        ConnectionPtr connection = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        m_busy.insert(connection->socket);
+        locker.unlock();
+        const bool keep = answer(*connection);
+        locker.lock();
+        // Once the door is shut, it closes what it is handed.
+        m_busy.erase(connection->socket);
+        if (keep)
+            m_door.readNext(std::move(connection));
+        else
+            m_door.close(std::move(connection));
+    }
+}
+
+bool TetherServeServer::answer(TetherServeDoor::Connection& connection)
+{
+    declareEmptyBody(connection);
+    RequestStream stream(connection, m_limits.bodyBytes, m_limits.bodyMs,
+                         int(write_timeout_sec_ * 1000 + write_timeout_usec_ / 1000));
+    const bool last = ++connection.requests >= keep_alive_max_count_;
+    bool closed = false;
+    // The handlers answer ranges themselves: the library would promise bytes
+    // beyond the file and send overlapping ranges over and over.
+    const auto leaveRanges = [](httplib::Request& request) { request.ranges.clear(); };
+    return process_request(stream, last, closed, leaveRanges) && !closed && !last;
 }

@@ -10,6 +10,7 @@ import json
 import os
 import queue
 import re
+import select
 import signal
 import socket
 import subprocess
@@ -27,11 +28,14 @@ class Serve:
     events followed; stopped with Ctrl-C, which must end it cleanly. With
     files, the camera's reports of the files it stores are collected."""
 
-    def __init__(self, work, *options, product="0x2031", files=False):
-        self.out = os.path.join(work, "pictures-" + product)
+    def __init__(self, work, *options, product="0x2031", files=False, out=None):
+        """out: --out, relative to work; None names one per product, "" leaves it to tether."""
+        out = "pictures-" + product if out is None else out
+        self.out = os.path.join(work, out or "pictures")
         self.process = subprocess.Popen([TETHER, *(FILE_LOG if files else ()), "--virtual", product, "serve",
-                                         "--port", "0", "--out", self.out, *options], stdin=subprocess.PIPE,
-                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE if files else None, text=True)
+                                         "--port", "0", *(("--out", out) if out else ()), *options], cwd=work,
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE if files else None, text=True)
         self.log = []
         if files:
             threading.Thread(target=lambda: self.log.extend(self.process.stderr), daemon=True).start()
@@ -88,6 +92,31 @@ class Serve:
     def set(self, name, value, code=200):
         return self.json("PUT", "/api/properties/" + name, json.dumps({"value": value}), code)
 
+    def connect(self, source="127.0.0.1"):
+        """A raw connection from a loopback address of the caller's choice
+        (the server counts connections per address)."""
+        client = socket.socket()
+        client.bind((source, 0))
+        client.settimeout(WAIT)
+        client.connect(("127.0.0.1", self.port))
+        return client
+
+    def exchange(self, request, source="127.0.0.1"):
+        """Sends request as it stands and reads the answer to the end:
+        (status, headers with lower-case names, body)."""
+        with self.connect(source) as client:
+            client.sendall(request)
+            return parse_answer(read_to_end(client))
+
+    def stream_from(self, source, path):
+        """A stream (events, live view) opened from source; returns the
+        connection once the server has answered 200."""
+        client = self.connect(source)
+        token = "?token=" + self.token if self.token else ""
+        client.sendall(("GET %s%s HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" % (path, token)).encode())
+        assert receive(client, 12) == b"HTTP/1.1 200", path
+        return client
+
 
 class Events:
     """The event stream, read in a thread: (id, event, data) in arrival order."""
@@ -126,6 +155,40 @@ def read_part(response):
     assert response.read(2) == b"\r\n"
     assert frame.startswith(b"\xff\xd8") and frame.endswith(b"\xff\xd9"), frame[:4]
     return frame
+
+
+def receive(client, size):
+    data = b""
+    while len(data) < size:
+        block = client.recv(size - len(data))
+        if not block:
+            break
+        data += block
+    return data
+
+
+def read_to_end(client):
+    """What the server sends until it closes; a server that refuses a request
+    before reading all of it may reset the connection after its answer."""
+    answer = b""
+    try:
+        for block in iter(lambda: client.recv(65536), b""):
+            answer += block
+    except ConnectionResetError:
+        pass
+    return answer
+
+
+def parse_answer(answer):
+    head, _, body = answer.partition(b"\r\n\r\n")
+    lines = head.decode().split("\r\n")
+    headers = dict((name.lower(), value) for name, _, value in (line.partition(": ") for line in lines[1:]))
+    return int(lines[0].split()[1]), headers, body
+
+
+def held(client):
+    """True while the server keeps the connection open and has said nothing on it."""
+    return not select.select([client], [], [], 0)[0]
 
 
 def other_choice(serve, name):
@@ -216,9 +279,16 @@ def case_access(work):
         with open(os.path.join(serve.out, "note.txt"), "w") as stream:
             stream.write("kept here")
         os.symlink(secret, os.path.join(serve.out, "escape"))
+        # Links inside the folder to hidden names: the name that counts is the one they lead to.
+        os.mkdir(os.path.join(serve.out, ".private"))
+        for hidden in (".hidden", ".private/key"):
+            with open(os.path.join(serve.out, hidden), "w") as stream:
+                stream.write("not for browsers")
+        os.symlink(".hidden", os.path.join(serve.out, "shown"))
+        os.symlink(".private", os.path.join(serve.out, "open"))
         assert serve.request("GET", "/files/note.txt")[2] == b"kept here"
         for path in ("/files/../secret.txt", "/files/%2e%2e/secret.txt", "/files/..%2fsecret.txt", "/files/escape",
-                     "/files/.hidden", "/files//" + secret):
+                     "/files/.hidden", "/files//" + secret, "/files/shown", "/files/open/key"):
             status, _, data = serve.request("GET", path)
             assert status == 403 and b"not for" not in data, (path, status, data)
         assert serve.request("GET", "/files/missing.JPG")[0] == 404
@@ -227,16 +297,6 @@ def case_access(work):
         origin = {"Origin": "http://camera.example"}
         assert serve.request("POST", "/api/release", "", origin)[0] == 403
         assert serve.request("POST", "/api/release", "", {"Origin": "http://127.0.0.1:%d" % serve.port})[0] == 200
-        # Headers are bounded in all, not only line by line.
-        flood = "".join("X-Filler-%d: %s\r\n" % (n, "a" * 8000) for n in range(20))
-        with socket.create_connection(("127.0.0.1", serve.port)) as raw:
-            try:
-                raw.sendall(("GET /api/camera HTTP/1.1\r\nHost: 127.0.0.1\r\n%s\r\n" % flood).encode())
-                answer = raw.recv(100)
-            except (BrokenPipeError, ConnectionResetError):
-                answer = b""
-            assert not answer.startswith(b"HTTP/1.1 200"), "a flood of headers was taken"
-        assert serve.request("GET", "/api/camera")[0] == 200
     with Serve(work, "--listen", "0.0.0.0") as serve:
         assert serve.token and len(serve.token) == 32
         for path, headers in (("/api/camera", {}), ("/api/camera?token=" + "0" * 32, {}), ("/files/note.txt", {}),
@@ -248,6 +308,144 @@ def case_access(work):
         assert serve.request("GET", "/app.js", headers={})[0] == 200
         assert serve.request("GET", "/api/camera?token=" + serve.token, headers={})[0] == 200
         assert serve.request("GET", "/api/camera", headers={"Authorization": "Bearer " + serve.token})[0] == 200
+
+
+def case_crowd(work):
+    with Serve(work, "--listen", "0.0.0.0") as serve:
+        token = serve.token.encode()
+        # 150 clients that never finish their request (every other one with
+        # the token), each from an address of its own, hold no thread: the
+        # token holder is answered while they all still hold their connections...
+        slow = [serve.connect("127.0.1.%d" % n) for n in range(1, 151)]
+        for n, client in enumerate(slow):
+            query = b"?token=" + token if n % 2 else b""
+            client.sendall(b"GET /api/camera%s HTTP/1.1\r\nHost: 127.0.0.1\r\n" % query)
+        assert serve.json("GET", "/api/camera")["connected"]
+        assert all(held(client) for client in slow)
+        # ...until their time is up.
+        for client in slow:
+            status, headers, _ = parse_answer(read_to_end(client))
+            assert status == 408 and headers["cross-origin-resource-policy"] == "same-origin", (status, headers)
+            client.close()
+        # 32 connections an address, streams included: the next one is answered 503 at once, other addresses
+        # are not held up. The events take 15 (the 16th follower is this test's own) and the live view 16.
+        crowd = [serve.stream_from("127.0.2.1", "/api/events") for _ in range(15)]
+        crowd += [serve.stream_from("127.0.2.1", "/api/liveview") for _ in range(16)] + [serve.connect("127.0.2.1")]
+        with serve.connect("127.0.2.1") as extra:
+            status, headers, body = parse_answer(read_to_end(extra))
+            assert status == 503 and "too many" in json.loads(body)["error"], (status, body)
+            assert headers["cross-origin-resource-policy"] == "same-origin", headers
+        assert serve.json("GET", "/api/camera")["connected"]
+        # 256 in all: other addresses, each answered and kept alive, until one is refused.
+        request = b"GET /api/camera HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer %s\r\n\r\n" % token
+        for n in range(256):
+            crowd.append(serve.connect("127.0.%d.%d" % (3 + n // 250, 1 + n % 250)))
+            crowd[-1].sendall(request)
+            status_line = receive(crowd[-1], 12)
+            if status_line != b"HTTP/1.1 200":
+                break
+        # This test's own event stream is one of them.
+        assert status_line == b"HTTP/1.1 503" and len(crowd) <= 256, (status_line, len(crowd))
+        for client in crowd:
+            client.close()
+
+
+def case_ranges(work):
+    with Serve(work) as serve:
+        big, small = os.urandom(2500000), os.urandom(80000)
+        for name, data in (("big.bin", big), ("small.bin", small)):
+            with open(os.path.join(serve.out, name), "wb") as stream:
+                stream.write(data)
+        # One range or none, clipped to the file, its body whole; 416 when nothing of the file is asked for.
+        cases = (("big.bin", "bytes=2000000-3000000", 206, big[2000000:], "bytes 2000000-2499999/2500000"),
+                 ("small.bin", "bytes=0-99999999999", 206, small, "bytes 0-79999/80000"),
+                 ("small.bin", "bytes=100-199", 206, small[100:200], "bytes 100-199/80000"),
+                 ("small.bin", "bytes=-100", 206, small[-100:], "bytes 79900-79999/80000"),
+                 ("small.bin", "bytes=-90000", 206, small, "bytes 0-79999/80000"),
+                 ("small.bin", "bytes=79999-", 206, small[79999:], "bytes 79999-79999/80000"),
+                 ("small.bin", "bytes=2097152-", 416, None, "bytes */80000"),
+                 ("small.bin", "bytes=80000-80001", 416, None, "bytes */80000"),
+                 ("small.bin", "bytes=-0", 416, None, "bytes */80000"),
+                 ("small.bin", "bytes=" + ",".join(["0-79999"] * 780), 200, small, None),
+                 ("small.bin", "bytes=0-9,20-29", 200, small, None))
+        for name, ranges, code, body, content_range in cases:
+            status, response, data = serve.request("GET", "/files/" + name, headers={"Range": ranges})
+            assert (status, response.getheader("Content-Range")) == (code, content_range), (ranges, status)
+            assert int(response.getheader("Content-Length")) == len(data) and body in (None, data), (ranges, len(data))
+
+
+def case_origin(work):
+    with Serve(work) as serve:
+        with open(os.path.join(serve.out, "note.txt"), "w") as stream:
+            stream.write("kept here")
+        # Pages of another origin are refused whatever they ask, reading included.
+        foreign = {"Origin": "http://camera.example"}
+        for method, path in (("GET", "/api/liveview"), ("GET", "/api/events"), ("GET", "/api/camera"),
+                             ("GET", "/files/note.txt"), ("GET", "/"), ("HEAD", "/api/camera"),
+                             ("PUT", "/api/properties/ExposCompens")):
+            response = serve.open(method, path, headers=foreign)
+            assert response.status == 403, (method, path, response.status)
+            response.close()
+        assert serve.json("GET", "/api/camera")["liveView"]["watchers"] == 0
+        assert serve.request("GET", "/api/camera", headers={"Origin": "null"})[0] == 403
+        own = {"Origin": "http://127.0.0.1:%d" % serve.port}
+        assert serve.request("GET", "/files/note.txt", headers=own)[2] == b"kept here"
+        # No other page may embed an answer: every one says same-origin.
+        answers = [serve.open("GET", path) for path in ("/", "/app.js", "/api/camera", "/files/note.txt",
+                                                          "/files/missing", "/files/.hidden", "/nowhere")]
+        answers += [serve.open("GET", "/api/camera", headers=foreign), serve.open("GET", "/api/events"),
+                    serve.open("GET", "/api/liveview"), serve.open("PUT", "/api/properties/Aperture", "f/8")]
+        for response in answers:
+            assert response.getheader("Cross-Origin-Resource-Policy") == "same-origin", response.headers
+            response.close()
+
+
+def case_heads(work):
+    with Serve(work) as serve:
+        events = serve.events
+        # A request that declares no body has none: it is answered at once.
+        status, _, body = serve.exchange(b"POST /api/release HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n")
+        assert status == 200 and json.loads(body) == {"released": True}, (status, body)
+        events.expect("picture")
+        status, _, body = serve.exchange(b"PUT /api/properties/ToggleLiveViewZoom HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                         b"Connection: close\r\n\r\n")
+        assert status == 200 and json.loads(body)["confirmed"], (status, body)
+        # 32 kB for the request line and headers, whatever they carry; the body has 64 kB of its own.
+        def put(headers, body):
+            filler = "".join("X-Filler-%d: %s\r\n" % (n, "a" * 1000) for n in range(headers))
+            head = "PUT /api/properties/ExposCompens HTTP/1.1\r\nHost: 127.0.0.1\r\n%sContent-Length: %d\r\n"
+            return serve.exchange((head % (filler, len(body)) + "Connection: close\r\n\r\n" + body).encode())
+        assert put(30, json.dumps({"value": "+1 EV", "filler": "b" * 60000}))[0] == 200
+        status, headers, body = put(40, "{}")
+        assert status == 431 and "too large" in json.loads(body)["error"], (status, body)
+        assert headers["cross-origin-resource-policy"] == "same-origin", headers
+        assert put(1, json.dumps({"value": "+1 EV", "filler": "b" * 70000}))[0] == 413
+
+
+def case_addresses(work):
+    # Every address the API and the events give answers, with the default
+    # folder and a nested relative one.
+    for out in ("", os.path.join("shots", "day 1")):
+        with Serve(work, out=out) as serve:
+            serve.json("POST", "/api/release", "")
+            landed = serve.events.expect("picture", lambda picture: len(picture["files"]) == 2)[2]
+            for picture in [landed] + serve.json("GET", "/api/pictures")["pictures"]:
+                for file in picture["files"]:
+                    status, _, data = serve.request("GET", file["url"])
+                    assert status == 200 and len(data) == file["size"], (out, file, status)
+                    assert os.path.getsize(os.path.join(serve.out, file["name"])) == file["size"]
+                status, _, thumbnail = serve.request("GET", picture["thumbnail"])
+                assert status == 200 and thumbnail[:2] == b"\xff\xd8", (out, picture, status)
+
+
+def case_port(work):
+    # A port in use is refused at the start, in one line that names it.
+    with Serve(work) as serve:
+        second = subprocess.run([TETHER, "--virtual", "0x2011", "serve", "--port", str(serve.port), "--out",
+                                 os.path.join(work, "second")], capture_output=True, text=True, timeout=WAIT)
+        lines = second.stderr.splitlines()
+        assert second.returncode == 2 and len(lines) == 1 and str(serve.port) in lines[0], (second.returncode, lines)
+        assert serve.json("GET", "/api/camera")["productId"] == "0x2031"
 
 
 def case_reconnect(work):

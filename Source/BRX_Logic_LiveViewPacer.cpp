@@ -1,0 +1,39 @@
+#include "BRX_Logic_LiveViewPacer.h"
+
+#include <chrono>
+#include <utility>
+
+BRX_Logic_LiveViewPacer::Clock BRX_Logic_LiveViewPacer::steadyClock()
+{
+    return [] {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        return qint64(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
+    };
+}
+
+BRX_Logic_LiveViewPacer::BRX_Logic_LiveViewPacer(Clock clock)
+    : m_clock(std::move(clock))
+{
+}
+
+// The rate counts thousandths of a frame per second.
+void BRX_Logic_LiveViewPacer::start(quint32 rate)
+{
+    m_intervalUs = rate ? qint64(1000000000ull / rate) : kDefaultIntervalUs;
+    m_dueUs = m_clock() + m_intervalUs;
+}
+
+void BRX_Logic_LiveViewPacer::frameFetched()
+{
+    m_dueUs += m_intervalUs;
+}
+
+// A due time more than an interval ago is a stall, not a backlog.
+int BRX_Logic_LiveViewPacer::delayMs()
+{
+    const qint64 now = m_clock();
+    if (now - m_dueUs > m_intervalUs)
+        m_dueUs = now;
+    const qint64 delay = (m_dueUs - now + 999) / 1000;
+    return delay <= kMinimumDelayMs ? kMinimumDelayMs : int(delay);
+}
