@@ -14,9 +14,8 @@ namespace {
 
 const int kChangeTimerIntervalMs = 100;
 // A camera that reports more than this before the host has caught up is
-// flooding it: the queues of events and of changed properties stay below.
-const int kMaxQueuedEvents = 4096;
-const int kMaxChangedProperties = 4096;
+// flooding it: the queue of events and that of changed properties stay below.
+const int kMaxQueued = 4096;
 const quint32 kDevicePropDescSize = 1024;
 const int kProductWithCaptureMode7 = 0x2031;
 const int kCaptureMode7 = 7;
@@ -606,7 +605,7 @@ void BRX_Commu_CameraAccess_Base::addChangedDeviceProperty(quint16 propertyCode)
         std::lock_guard<std::mutex> locker(m_changedPropertiesMutex);
         if (m_changedProperties.contains(propertyCode))
             return;
-        if (m_changedProperties.size() < kMaxChangedProperties) {
+        if (m_changedProperties.size() < kMaxQueued) {
             m_changedProperties.append(propertyCode);
             return;
         }
@@ -671,7 +670,7 @@ void BRX_Commu_CameraAccess_Base::queuePending(const PendingEvent& event)
         std::lock_guard<std::mutex> locker(m_eventMutex);
         if (event.kind == PendingEvent::kEvent && isFlooded(event.connection))
             return;
-        if (event.kind != PendingEvent::kEvent || m_pendingEvents.size() < kMaxQueuedEvents) {
+        if (event.kind != PendingEvent::kEvent || m_pendingEvents.size() < kMaxQueued) {
             appendPendingLocked(event);
             return;
         }
@@ -732,10 +731,9 @@ void BRX_Commu_CameraAccess_Base::drainEvents()
     for (const PendingEvent& pending : events) {
         if (pending.connection != m_connection || m_productId == 0)
             continue;
-        if (pending.kind == PendingEvent::kEvent && isFlooded(pending.connection))
-            continue;
         if (pending.kind == PendingEvent::kEvent) {
-            deliverEvent(quint32(pending.event.code) << 16, pending.event.params);
+            if (!isFlooded(pending.connection))
+                deliverEvent(eventId(pending.event.code), pending.event.params);
             continue;
         }
         if (pending.kind == PendingEvent::kFlooded) {
