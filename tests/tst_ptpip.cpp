@@ -347,10 +347,7 @@ void TestPtpIp::budgetsPerTransaction()
     QFETCH(QByteArray, reply);
     QFETCH(int, bufferSize);
     QFETCH(QString, logged);
-    // However slowly this machine reads, the data phase stays within its time.
-    BRX_Commu_PtpTransaction::Timeouts timeouts;
-    timeouts.minBytesPerSecond = 1;
-    BRX_Commu_PtpTransaction::setDefaultTimeouts(timeouts);
+    setAnyDataRate();
     ScriptedLink scripted;
     scripted.peer->addBytes(reply);
     scripted.peer->setEnd(BRX_Commu_PtpIpStream::kTimeout);

@@ -186,7 +186,9 @@ void TestPtpIpFaults::faultCostsOnlyTheConnection()
 
     startFault(host, Fault(fault));
     const Connections away{{true, productId}, {false, productId}};
-    QTRY_COMPARE_WITH_TIMEOUT(host.connections(), away, kTimeoutMs);
+    // A fault that ends by itself (a reset, a dropped or stalled connection:
+    // new ones pass) may be mended before this looks.
+    QTRY_COMPARE_WITH_TIMEOUT(host.connections().mid(0, 2), away, kTimeoutMs);
     endFault(*host.proxy(), Fault(fault));
     const Connections back = away + Connections{{true, productId}};
     QTRY_COMPARE_WITH_TIMEOUT(host.connections(), back, kTimeoutMs);

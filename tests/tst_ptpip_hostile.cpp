@@ -3,6 +3,7 @@
 #include "BRX_Commu_PtpTransaction.h"
 #include "BRX_Debug.h"
 #include "BRX_SDK.h"
+#include "LinkTimeouts.h"
 #include "LogCapture.h"
 #include "PtpIpProxy.h"
 #include "SdkHost.h"
@@ -148,10 +149,7 @@ void TestPtpIpHostile::answerWithoutEndIsGivenUp()
 {
     QFETCH(int, answer);
     QFETCH(QString, logged);
-    // However slowly this machine moves the data, it stays within its time.
-    BRX_Commu_PtpTransaction::Timeouts timeouts;
-    timeouts.minBytesPerSecond = 1;
-    BRX_Commu_PtpTransaction::setDefaultTimeouts(timeouts);
+    setAnyDataRate();
     LogCapture log;
     SdkHost host(0x2031, SdkHost::kProxiedNetwork);
     hijackAnswer(*host.proxy(), kOpGetDeviceInfo, Answer(answer));

@@ -13,3 +13,10 @@ BRX_Commu_PtpTransaction::Timeouts shortLinkTimeouts(int ms)
     timeouts.handshakeMs = 2 * ms;
     return timeouts;
 }
+
+void setAnyDataRate()
+{
+    BRX_Commu_PtpTransaction::Timeouts timeouts;
+    timeouts.minBytesPerSecond = 1;
+    BRX_Commu_PtpTransaction::setDefaultTimeouts(timeouts);
+}
