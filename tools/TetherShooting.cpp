@@ -88,6 +88,7 @@ int TetherShooting::capture(TetherSession& session, const QCommandLineParser& ar
     const int started = startShooting(session, pictures, session.options().timeoutMs);
     if (started != kExitOk)
         return started;
+    session.setPatient(session.options().timeoutMs);
     const bool complete = release(session, pictures, count, int(std::lround(interval * 1000.0)));
     if (!complete)
         session.output().error(QStringLiteral("%1 of %2 pictures arrived").arg(pictures.pictures()).arg(count));
@@ -100,7 +101,8 @@ bool TetherShooting::release(TetherSession& session, const TetherPictures& pictu
     for (int shot = 1; shot <= count; ++shot) {
         if (shot > 1 && intervalMs > 0)
             session.waitFor([] { return false; }, intervalMs);
-        if (session.isInterrupted() || session.isLost())
+        if (session.isInterrupted() || session.isLost()
+            || (!session.isConnected() && !session.waitForCamera(session.options().timeoutMs)))
             return false;
         session.output().progress(QStringLiteral("release %1 of %2").arg(shot).arg(count));
         BRX_SDK_capture();
