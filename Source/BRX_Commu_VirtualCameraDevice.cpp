@@ -8,22 +8,15 @@
 #include <QCryptographicHash>
 
 #include <algorithm>
-#include <iterator>
 
 namespace {
 
 typedef BRX_Commu_VirtualCameraDevice Device;
 
-// StorageInfo: removable RAM with a generic hierarchical file system, read-write.
-const quint16 kStorageTypeRemovableRam = 0x0004;
-const quint16 kFilesystemGenericHierarchical = 0x0002;
-const quint64 kStorageCapacity = quint64(32) << 30;
 const quint32 kAllStorages = 0xFFFFFFFF;
 const quint32 kWholeObject = 0xFFFFFFFF;
 const int kBlockFileFormat = 0x0f;
 const int kBlockMirrorUpMode = 0x09;
-// The product that writes a picture pair's JPG before its DNG.
-const int kJpgFirstProduct = 0x2041;
 
 const quint32 kControlEnd = 1; // bulb and series control: 0 starts, 1 ends
 
@@ -640,7 +633,7 @@ QVector<quint16> BRX_Commu_VirtualCameraDevice::pictureFormats() const
     switch (fileFormat) {
     case 1:
     case 2:
-        if (m_productId == kJpgFirstProduct)
+        if (BRX_Commu_VirtualCameraProfile::writesJpgFirst(m_productId))
             return {Device::kFormatJpg, Device::kFormatDng};
         return {Device::kFormatDng, Device::kFormatJpg};
     case 3:
@@ -669,21 +662,7 @@ quint16 Device::opGetStorageInfo(const QVector<quint32>& params, const QByteArra
 {
     if (params.value(0) != BRX_Commu_VirtualCameraStore::kStorageId)
         return kResponseInvalidStorageID;
-    QByteArray out;
-    BRX_Commu_ByteWriter::appendU16(out, kStorageTypeRemovableRam);
-    BRX_Commu_ByteWriter::appendU16(out, kFilesystemGenericHierarchical);
-    BRX_Commu_ByteWriter::appendU16(out, 0); // read-write
-    quint64 used = 0;
-    for (quint32 handle : m_store.handles())
-        used += quint64(m_store.find(handle)->data.size());
-    for (quint64 bytes : {kStorageCapacity, kStorageCapacity - std::min(used, kStorageCapacity)}) {
-        BRX_Commu_ByteWriter::appendU32(out, quint32(bytes));
-        BRX_Commu_ByteWriter::appendU32(out, quint32(bytes >> 32));
-    }
-    BRX_Commu_ByteWriter::appendU32(out, 0xFFFFFFFF); // free space in images: not told
-    BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("Virtual card"));
-    BRX_Commu_ByteWriter::appendPtpString(out, QString());
-    *dataIn = out;
+    *dataIn = m_store.storageInfo();
     return kResponseOK;
 }
 

@@ -332,7 +332,7 @@ void BRX_Logic_Camera::toggleVideoCapture()
 void BRX_Logic_Camera::transferRequest()
 {
     debugPrint(kDebugTransfer, "%s - TransferRequest received in thread 0x%lx", BRX_METHOD,
-               BRX_Logic_TransferThread::currentThreadNumber());
+               BRX_Logic_TransferThread::runningThreadNumber());
     auto* thread = new BRX_Logic_TransferThread(downloadContext());
     connect(thread, &BRX_Logic_TransferThread::signalRemainingToLoad, this,
             &BRX_Logic_Camera::signalRemainingToLoad);

@@ -50,6 +50,13 @@ void BRX_Logic_CaptureControl::setCamera(BRX_Logic_Camera* camera)
     }
 }
 
+bool BRX_Logic_CaptureControl::hasCamera(const char* label) const
+{
+    if (!m_camera)
+        debugPrint(kDebugAlways, "%s - no camera", label);
+    return m_camera != nullptr;
+}
+
 bool BRX_Logic_CaptureControl::isContinuousDriveMode(int driveMode)
 {
     return driveMode == BRX_SDK_DriveModeContinuous
@@ -148,10 +155,8 @@ bool BRX_Logic_CaptureControl::mayRelease() const
 
 void BRX_Logic_CaptureControl::tickInterval()
 {
-    if (!m_camera) {
-        debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
+    if (!hasCamera(BRX_METHOD))
         return;
-    }
     if (!m_softwareInterval) {
         endInterval();
         return;
@@ -175,10 +180,8 @@ void BRX_Logic_CaptureControl::tickInterval()
 
 void BRX_Logic_CaptureControl::tickIntervalReleaseInMirrorUpMode()
 {
-    if (!m_camera) {
-        debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
+    if (!hasCamera(BRX_METHOD))
         return;
-    }
     // The interval may have ended during the mirror's settling time.
     if (!m_intervalTimer)
         return;
@@ -234,10 +237,8 @@ void BRX_Logic_CaptureControl::catchSelfResetTimerFired()
 
 void BRX_Logic_CaptureControl::catchTransferRequest()
 {
-    if (!m_camera) {
-        debugPrint(kDebugAlways, "%s - no camera", BRX_METHOD);
+    if (!hasCamera(BRX_METHOD))
         return;
-    }
     const bool bracketing = m_camera->bracketingEnabled();
     if (bracketing)
         ++m_bracketCounter;

@@ -60,6 +60,8 @@ public slots:
     void catchDngTransferDone();
 
 private:
+    // Without a camera logs "no camera" under label.
+    bool hasCamera(const char* label) const;
     bool advanceTimeExposure(bool mirrorUp);
     void clearTimeExposure();
     void startInterval(bool mirrorUp);

@@ -197,13 +197,10 @@ bool BRX_Logic_Controller::setProperty(int property, const void* data, unsigned 
 
 // Both directions refuse without a camera first, then follow the catalogue.
 Catalogue::Verdict BRX_Logic_Controller::admit(Check check, int property, const void* data, unsigned int size,
-                                               const char* label) const
+                                               const char* label)
 {
-    if (!m_connection) {
-        debugPrint(kDebugAlways, "%s - no camera", label);
-        return Catalogue::Verdict::Refused;
-    }
-    return check(property, data, size, label);
+    static_assert(Catalogue::Verdict() == Catalogue::Verdict::Refused, "no camera refuses");
+    return withConnection(label, [&](Connection&) { return check(property, data, size, label); });
 }
 
 bool BRX_Logic_Controller::missingProperty(int property, const char* label)
@@ -551,12 +548,12 @@ void BRX_Logic_Controller::catchExposCompensStep(int milliEv)
 
 // --- Image interface ----------------------------------------------------------------
 
-int BRX_Logic_Controller::imageDBCount() const
+int BRX_Logic_Controller::pictureCount() const
 {
     return m_connection ? m_connection->images->pictureCount() : 0;
 }
 
-const BRX_Logic_ImageEntry* BRX_Logic_Controller::imageDBEntry(int index) const
+const BRX_Logic_ImageEntry* BRX_Logic_Controller::pictureEntry(int index) const
 {
     return m_connection ? m_connection->images->pictureEntry(index) : nullptr;
 }
@@ -590,7 +587,7 @@ void BRX_Logic_Controller::deleteObjectFromImageDB(uint handle)
 
 bool BRX_Logic_Controller::deleteObject(uint handle)
 {
-    return m_connection && m_connection->images->deletePicture(handle);
+    return m_connection && m_connection->access.deleteObject(handle);
 }
 
 void BRX_Logic_Controller::catchLiveViewGUIOpened()

@@ -65,8 +65,8 @@ public:
     // The open camera's image database for the Qt side, read between
     // signalImageDBChangeEnd and the next signalImageDBChangeBegin: 0 entries
     // and null without a camera or for an index outside. Controller thread.
-    int imageDBCount() const;
-    const BRX_Logic_ImageEntry* imageDBEntry(int index) const;
+    int pictureCount() const;
+    const BRX_Logic_ImageEntry* pictureEntry(int index) const;
 
     // --- For the description exports (any thread) ------------------------------
     // Whether the open camera offers property; false without a camera.
@@ -192,7 +192,7 @@ private:
     typedef BRX_Logic_PropertyCatalogue::Verdict (*Check)(int property, const void* data, unsigned int size,
                                                           const char* label);
     BRX_Logic_PropertyCatalogue::Verdict admit(Check check, int property, const void* data, unsigned int size,
-                                               const char* label) const;
+                                               const char* label);
     static bool missingProperty(int property, const char* label);
     // Confirms a host's set with the camera's value (controller thread).
     void confirm(int property);

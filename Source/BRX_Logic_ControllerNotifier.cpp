@@ -37,7 +37,7 @@ BRX_Logic_ControllerNotifier::BRX_Logic_ControllerNotifier(BRX_Logic_Camera& cam
     , m_qtSide(qtSide)
     , m_productId(productId)
 {
-    connectCamera();
+    followCamera();
     connect(&m_capture, &BRX_Logic_CaptureControl::signalShutterTimeStale, this,
             &Notifier::notifyCurrentShutterTime);
 }
@@ -55,7 +55,7 @@ void BRX_Logic_ControllerNotifier::connectConverted(void (BRX_Logic_Camera::*sig
     connect(&m_camera, signal, this, [this, property, kind](int value) { notifyConverted(property, kind, value); });
 }
 
-void BRX_Logic_ControllerNotifier::connectCamera()
+void BRX_Logic_ControllerNotifier::followCamera()
 {
     connectValue(&Cam::signalExposureMode, BRX_SDK_PropertyExposureMode);
     connectConverted(&Cam::signalExposMetering, BRX_SDK_PropertyExposMetering, Kind::ExposMetering);

@@ -126,7 +126,7 @@ private:
     template <typename T>
     void connectValue(void (BRX_Logic_Camera::*signal)(T), int property);
     void connectConverted(void (BRX_Logic_Camera::*signal)(int), int property, int kind);
-    void connectCamera();
+    void followCamera();
 
     void sendInitialPower();
     void sendInitialCompensStep();

@@ -190,8 +190,3 @@ bool BRX_Logic_ImageService::forgetPicture(uint handle)
     debugPrint(kDebugAlways, "%s - objectHandle 0x%08X not in the image database", BRX_METHOD, handle);
     return false;
 }
-
-bool BRX_Logic_ImageService::deletePicture(uint handle)
-{
-    return m_access.deleteObject(handle);
-}

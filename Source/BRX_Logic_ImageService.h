@@ -41,8 +41,6 @@ public:
     // Forgets the entry; the camera keeps the object. False for a handle
     // not in the database.
     bool forgetPicture(uint handle);
-    // Deletes the object on the camera; the access's answer.
-    bool deletePicture(uint handle);
 
 private:
     BRX_Logic_Camera& m_camera;

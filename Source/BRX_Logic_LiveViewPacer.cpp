@@ -1,13 +1,18 @@
 #include "BRX_Logic_LiveViewPacer.h"
 
-#include <chrono>
+#include <QElapsedTimer>
+
 #include <utility>
 
 BRX_Logic_LiveViewPacer::Clock BRX_Logic_LiveViewPacer::steadyClock()
 {
     return [] {
-        const auto now = std::chrono::steady_clock::now().time_since_epoch();
-        return qint64(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
+        static const QElapsedTimer sinceFirstUse = [] {
+            QElapsedTimer timer;
+            timer.start();
+            return timer;
+        }();
+        return sinceFirstUse.nsecsElapsed() / 1000;
     };
 }
 

@@ -45,7 +45,7 @@ QByteArray printable(const QString& name)
 
 }  // namespace
 
-unsigned long BRX_Logic_TransferThread::currentThreadNumber()
+unsigned long BRX_Logic_TransferThread::runningThreadNumber()
 {
     return reinterpret_cast<unsigned long>(QThread::currentThreadId());
 }
@@ -54,13 +54,13 @@ BRX_Logic_TransferThread::BRX_Logic_TransferThread(const BRX_Logic_DownloadConte
     : m_context(context)
     , m_access(context.access)
 {
-    debugPrint(kDebugTransfer, "%s - created in thread 0x%lx", BRX_METHOD, currentThreadNumber());
+    debugPrint(kDebugTransfer, "%s - created in thread 0x%lx", BRX_METHOD, runningThreadNumber());
 }
 
 BRX_Logic_TransferThread::~BRX_Logic_TransferThread()
 {
     debugPrint(kDebugTransfer, "%s - deleted automatically in thread 0x%lx", BRX_METHOD,
-               currentThreadNumber());
+               runningThreadNumber());
 }
 
 // Nothing here stops the sequence once the mutex is held: every failure ends
@@ -68,7 +68,7 @@ BRX_Logic_TransferThread::~BRX_Logic_TransferThread()
 // transfer state is always put back.
 void BRX_Logic_TransferThread::run()
 {
-    debugPrint(kDebugTransfer, "%s - running in thread 0x%lx", BRX_METHOD, currentThreadNumber());
+    debugPrint(kDebugTransfer, "%s - running in thread 0x%lx", BRX_METHOD, runningThreadNumber());
     debugPrint(kDebugHousekeeping, "%s - before ASSERT in ", BRX_METHOD);
     debugPrint(kDebugHousekeeping, "%s - after ASSERT in ", BRX_METHOD);
     void* permission = nullptr;

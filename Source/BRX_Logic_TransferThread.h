@@ -42,7 +42,7 @@ public:
     ~BRX_Logic_TransferThread() override;
 
     // The calling thread's id as the log lines show it.
-    static unsigned long currentThreadNumber();
+    static unsigned long runningThreadNumber();
 
 signals:
     // The object information said how many pictures are still to load, this

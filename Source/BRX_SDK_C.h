@@ -34,7 +34,9 @@
  *       wanted: each connection starts with them off.
  *     Right after the init callback the camera's whole state arrives at the
  *     changes callback (see Notifications).
- *  5. The camera goes away (unplugged, switched off, brxsdk_request_close):
+ *  5. The camera goes away (unplugged, switched off, brxsdk_request_close,
+ *     or given up for sending events faster than the library can take them,
+ *     a few thousand ahead, after which it is connected again at once):
  *     the frame callback and the changes callback are cleared, then
  *     initCallback(context, false, productId) is called. Property calls fail
  *     ("no camera" in the log) until the next connection, which starts again
@@ -587,7 +589,11 @@ BRX_SDK_EXPORT bool brxsdk_change_virtual_camera_property(uint32_t propertyCode,
  * nobody answers there, again every second; it recognises the camera by the
  * model its DeviceInfo names. A camera that closes the connection, breaks the
  * protocol or falls silent is disconnected as if unplugged (init callback
- * with false) and connected again once it answers. NULL or "" goes back to
+ * with false) and connected again once it answers; so is one that keeps any
+ * answer going past its bound (each packet within the 5 s progress limit,
+ * each data phase within that limit plus its size at 64 kB/s, no more than
+ * 16 probes or empty data packets in one answer), so that no camera or
+ * network holds a call for long. NULL or "" goes back to
  * USB. False for a text that is no address, or when the library is already
  * initialised (the choice is then unchanged). The text is copied. */
 BRX_SDK_EXPORT bool brxsdk_use_network_camera(const char* hostAndPort);

@@ -314,7 +314,7 @@ bool BRX_SDK_setWantReleaseEnd(bool want)
 {
     if (!g_mainObject)
         return false;
-    g_mainObject->controller()->setWantReleaseEnd(want);
+    g_mainObject->directCalls()->setWantReleaseEnd(want);
     return true;
 }
 
@@ -353,17 +353,17 @@ void BRX_SDK_setChangesCallback(void (*cb)(void*, int, const void*, unsigned int
 void BRX_SDK_setFrameCallback(void (*cb)(void*, int, const void*, unsigned int), void* context)
 {
     if (g_mainObject)
-        g_mainObject->controller()->setFrameCallback(cb, context);
+        g_mainObject->directCalls()->setFrameCallback(cb, context);
 }
 
 bool BRX_SDK_getProperty(int property, void* data, unsigned int size)
 {
-    return g_mainObject && g_mainObject->controller()->getProperty(property, data, size);
+    return g_mainObject && g_mainObject->directCalls()->getProperty(property, data, size);
 }
 
 bool BRX_SDK_setProperty(int property, const void* data, unsigned int size)
 {
-    return g_mainObject && g_mainObject->controller()->setProperty(property, data, size);
+    return g_mainObject && g_mainObject->directCalls()->setProperty(property, data, size);
 }
 
 bool BRX_SDK_setProperty(int property)
@@ -479,7 +479,7 @@ const BRX_SDK_AccessKind kAccessKinds[] = {
 void withTexts(const std::function<void(const BRX_Logic_PropertyTexts&)>& use)
 {
     if (g_mainObject)
-        g_mainObject->controller()->usePropertyTexts(use);
+        g_mainObject->directCalls()->usePropertyTexts(use);
     else
         use(BRX_Logic_PropertyTexts(0, 500, nullptr));
 }
@@ -526,7 +526,7 @@ bool BRX_SDK_describeProperty(int property, BRX_SDK_PropertyDescription* out)
     out->unitName = Descriptions::unitName(description.unit);
     out->listProperty = description.listProperty;
     out->notified = entry->notified;
-    out->supported = g_mainObject && g_mainObject->controller()->supportsProperty(property);
+    out->supported = g_mainObject && g_mainObject->directCalls()->supportsProperty(property);
     return true;
 }
 
@@ -585,10 +585,10 @@ bool BRX_SDK_getCameraIdentity(BRX_SDK_CameraIdentity* out)
 {
     if (!out || !g_mainObject)
         return false;
-    const QStringList texts = g_mainObject->controller()->cameraIdentity();
+    const QStringList texts = g_mainObject->directCalls()->cameraIdentity();
     if (texts.size() != 4)
         return false;
-    out->productId = g_mainObject->controller()->getProductId();
+    out->productId = g_mainObject->directCalls()->getProductId();
     copyCut(texts.at(0), out->manufacturer);
     copyCut(texts.at(1), out->model);
     copyCut(texts.at(2), out->deviceVersion);
@@ -599,7 +599,7 @@ bool BRX_SDK_getCameraIdentity(BRX_SDK_CameraIdentity* out)
 bool BRX_SDK_getLiveViewArea(BRX_SDK_LiveViewArea* out)
 {
     BRX_Logic_Controller::LiveViewArea area;
-    if (!out || !g_mainObject || !g_mainObject->controller()->liveViewArea(&area))
+    if (!out || !g_mainObject || !g_mainObject->directCalls()->liveViewArea(&area))
         return false;
     *out = {area.zoomLevel, area.x, area.y, area.width, area.height, area.focusX, area.focusY};
     return true;

@@ -28,7 +28,9 @@ public:
     // Stops the controller thread and waits a few seconds for it to end.
     ~BRX_SDK_MainObject() override;
 
-    BRX_Logic_Controller* controller() const { return m_controller; }
+    // The controller that the exported functions call directly from the
+    // host's thread.
+    BRX_Logic_Controller* directCalls() const { return m_controller; }
     void setChangesCallback(ChangesCallback callback, void* context);
     // Host's thread.
     bool isInitialStateDelivered() const { return m_initialStateDelivered; }

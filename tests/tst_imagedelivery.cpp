@@ -60,7 +60,7 @@ struct Rig {
         pictures->add(kHandle, object);
         QSignalSpy end(controller.get(), &BRX_Logic_Controller::signalImageDBChangeEnd);
         camera->raiseEvent(0x4002, {kHandle});
-        return end.wait(kTimeoutMs) && controller->imageDBCount() == 1;
+        return end.wait(kTimeoutMs) && controller->pictureCount() == 1;
     }
 
     void receive(QByteArray* data, const QString& fileName, bool flag)
@@ -126,7 +126,7 @@ private slots:
         QCOMPARE(thumbs.first().at(3).toBool(), false);
         QCOMPARE(*rig.deliveries.at(0).data, QByteArray("small thumbnail"));
         QCOMPARE(rig.deliveries.at(0).fileName, QString("L1000016.JPG"));
-        const BRX_Logic_ImageEntry* entry = rig.controller->imageDBEntry(0);
+        const BRX_Logic_ImageEntry* entry = rig.controller->pictureEntry(0);
         QTEST(entry->orientation(), "degrees");
         QTEST(entry->sizeClass(), "sizeClass");
         // The header is read once per picture.
@@ -172,9 +172,9 @@ private slots:
         QSignalSpy end(rig.controller.get(), &BRX_Logic_Controller::signalImageDBChangeEnd);
         rig.camera->takePicture();
         QVERIFY(end.wait(kTimeoutMs));
-        QVERIFY(rig.controller->imageDBCount() > 0);
-        for (int i = 0; i < rig.controller->imageDBCount(); ++i) {
-            const quint32 handle = rig.controller->imageDBEntry(i)->handle();
+        QVERIFY(rig.controller->pictureCount() > 0);
+        for (int i = 0; i < rig.controller->pictureCount(); ++i) {
+            const quint32 handle = rig.controller->pictureEntry(i)->handle();
             rig.controller->loadImageForSharing(i, true, true);
             QCOMPARE(*rig.deliveries.back().data, rig.camera->objectData(handle));
             QCOMPARE(rig.deliveries.back().flag, (handle & 0xF) == 1);
@@ -291,7 +291,7 @@ private slots:
         QVERIFY(rig.store(picture(QByteArray(600, 'x'))));
         QSignalSpy deleted(rig.controller.get(), &BRX_Logic_Controller::signalObjectDeleted);
         rig.controller->deleteObjectFromImageDB(kHandle);
-        QCOMPARE(rig.controller->imageDBCount(), 0);
+        QCOMPARE(rig.controller->pictureCount(), 0);
         QCOMPARE(rig.pictures->data(kHandle).size(), 600);
         QVERIFY(rig.controller->deleteObject(kHandle));
         QVERIFY(rig.pictures->data(kHandle).isEmpty());
@@ -311,7 +311,7 @@ private slots:
         controller.catchLiveViewGUIOpened();
         QVERIFY(!controller.deleteObject(kHandle));
         QCOMPARE(sharing.count() + simulation.count(), 0);
-        QCOMPARE(controller.imageDBCount(), 0);
+        QCOMPARE(controller.pictureCount(), 0);
     }
 
     void liveViewWindowLearnsAboutExposureSimulation()

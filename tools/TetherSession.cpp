@@ -106,7 +106,7 @@ bool TetherSession::waitFor(const std::function<bool()>& done, int timeoutMs, bo
     QElapsedTimer clock;
     clock.start();
     const auto over = [&] {
-        return done() || (interruptible && isInterrupted()) || m_lost
+        return done() || (interruptible && isInterrupted()) || isLost()
             || (timeoutMs >= 0 && clock.hasExpired(timeoutMs));
     };
     if (!over()) {
@@ -126,7 +126,7 @@ bool TetherSession::waitForCamera(int timeoutMs)
 {
     if (waitFor([this] { return m_connected && BRX_SDK_isInitialStateDelivered(); }, timeoutMs))
         return true;
-    if (!isInterrupted() && !m_lost)
+    if (!isInterrupted() && !isLost())
         m_output.error(!m_options.network.isEmpty() ? QStringLiteral("no camera answered at %1").arg(m_options.network)
                        : m_options.virtualProduct    ? QStringLiteral("the virtual camera did not connect")
                                                      : QStringLiteral("no camera found on the USB bus"));
@@ -174,8 +174,9 @@ void TetherSession::catchConnection(bool connected, int productId)
     m_connected = connected;
     emit connectionChanged(connected);
     if (!connected) {
-        if (m_longRunning) {
+        if (m_longRunning || m_comeBackMs > 0) {
             m_output.result(QStringLiteral("camera %1 went away; waiting for it to come back").arg(productText(productId)));
+            m_away.start();
         } else {
             m_lost = true;
             m_output.error(QStringLiteral("camera %1 went away").arg(productText(productId)));
@@ -183,6 +184,7 @@ void TetherSession::catchConnection(bool connected, int productId)
         return;
     }
     m_productId = productId;
+    m_away.invalidate();
     BRX_SDK_setChangesCallback(&TetherSession::changesCallback, this);
     BRX_SDK_setFrameCallback(&TetherSession::frameCallback, this);
     // The library forgets both wishes with each connection.
@@ -193,6 +195,15 @@ void TetherSession::catchConnection(bool connected, int productId)
     if (m_everConnected)
         m_output.result(QStringLiteral("camera %1 came back").arg(productText(productId)));
     m_everConnected = true;
+}
+
+bool TetherSession::isLost()
+{
+    if (!m_lost && !m_longRunning && !m_connected && m_away.isValid() && m_away.hasExpired(m_comeBackMs)) {
+        m_lost = true;
+        m_output.error(QStringLiteral("camera %1 did not come back").arg(productText(m_productId)));
+    }
+    return m_lost;
 }
 
 void TetherSession::changesCallback(void* context, int property, const void* data, unsigned int size)

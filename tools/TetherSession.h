@@ -4,6 +4,7 @@
 #include "TetherOutput.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -43,8 +44,9 @@ struct TetherGlobalOptions {
 // registers the callbacks and re-applies the host's wishes (quick view, live
 // view) on every connection, keeps the latest notifications, hands frames to
 // the sinks, and shuts the library down. A long-running session outlives a
-// camera that goes away and comes back; otherwise the loss ends it. Host
-// thread, except frame dispatch.
+// camera that goes away and comes back, a patient one a camera that comes
+// back in time; otherwise the loss ends it. Host thread, except frame
+// dispatch.
 class TetherSession : public QObject
 {
     Q_OBJECT
@@ -74,9 +76,13 @@ public:
     static QString productText(int productId);
 
     void setLongRunning(bool longRunning) { m_longRunning = longRunning; }
+    // A camera that goes away may come back within comeBackMs (a network
+    // that drops for a while) before the session counts it lost.
+    void setPatient(int comeBackMs) { m_comeBackMs = comeBackMs; }
     bool isConnected() const { return m_connected; }
-    // The camera went away in a short session.
-    bool isLost() const { return m_lost; }
+    // The camera went away in a short session, or stayed away too long in a
+    // patient one.
+    bool isLost();
     int productId() const { return m_productId; }
 
     // Wishes applied now and again on every connection.
@@ -119,6 +125,8 @@ private:
     bool m_connected = false;
     bool m_everConnected = false;
     bool m_lost = false;
+    int m_comeBackMs = 0;
+    QElapsedTimer m_away;
     int m_productId = 0;
     bool m_wantQuickView = false;
     bool m_wantLiveView = false;

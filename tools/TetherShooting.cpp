@@ -124,6 +124,7 @@ int TetherShooting::capture(TetherSession& session, const QCommandLineParser& ar
     const int applied = TetherProperties(session).apply(settings);
     if (applied != kExitOk)
         return endShooting(session, pictures, applied, json);
+    session.setPatient(session.options().timeoutMs);
     const bool complete = release(session, pictures, count, int(std::lround(interval * 1000.0)));
     if (!complete && pictures.emptyReleaseEnds() > 0 && pictures.pictures() < count)
         session.output().error(QStringLiteral("the camera took no picture"));
@@ -165,7 +166,8 @@ bool TetherShooting::release(TetherSession& session, const TetherPictures& pictu
     for (int shot = 1; shot <= count; ++shot) {
         if (shot > 1 && intervalMs > 0)
             session.waitFor([] { return false; }, intervalMs);
-        if (session.isInterrupted() || session.isLost())
+        if (session.isInterrupted() || session.isLost()
+            || (!session.isConnected() && !session.waitForCamera(session.options().timeoutMs)))
             return false;
         endsBefore = pictures.releaseEnds();
         emptyBefore = pictures.emptyReleaseEnds();
