@@ -278,16 +278,6 @@ QVector<quint16> propertyCodes(int productId)
     return codes;
 }
 
-// How fast each product shoots a continuous series: one picture at the start,
-// then one every intervalMs while the shutter is held.
-struct SeriesRate {
-    int productId;
-    int intervalMs;
-};
-const SeriesRate kSeriesRates[] = {{0x2009, 333}, {0x2011, 333}, {0x2021, 667}, {0x2051, 667},
-                                   {0x2031, 200}, {0x2041, 200}, {0x2061, 100}};
-const int kDefaultSeriesIntervalMs = 250;
-
 } // namespace
 
 bool BRX_Commu_VirtualCameraProfile::isSupported(int productId)
@@ -363,14 +353,6 @@ QByteArray BRX_Commu_VirtualCameraProfile::deviceInfo(int productId)
     return out;
 }
 
-int BRX_Commu_VirtualCameraProfile::seriesIntervalMs(int productId)
-{
-    for (const SeriesRate& rate : kSeriesRates) {
-        if (rate.productId == productId)
-            return rate.intervalMs;
-    }
-    return kDefaultSeriesIntervalMs;
-}
 
 QString BRX_Commu_VirtualCameraProfile::serialNumber(int productId)
 {

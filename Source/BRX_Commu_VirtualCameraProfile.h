@@ -30,8 +30,6 @@ public:
     // for any other text).
     static QString model(int productId);
     static QString serialNumber(int productId);
-    // How fast the product shoots a continuous series: ms between pictures.
-    static int seriesIntervalMs(int productId);
     static int productIdOfModel(const QString& model);
     static QByteArray settingsBlock(int productId);
     static QVector<BRX_Commu_VirtualCameraProperty> properties(int productId);
