@@ -74,31 +74,30 @@ void BRX_Logic_ControllerWorker::process()
         m_completion->markDone();
 }
 
+// The bound is a timer of this thread that comes due every pause bound, so
+// that no wait for work outlasts it; repeating, it costs no registration
+// per pass.
 void BRX_Logic_ControllerWorker::runLoop()
 {
     QTimer pauseBound;
-    pauseBound.setSingleShot(true);
     pauseBound.setTimerType(Qt::PreciseTimer);
-    pauseBound.setInterval(m_pauseBoundMs);
     connect(&pauseBound, &QTimer::timeout, this, [this] { ++m_boundCount; });
+    pauseBound.start(m_pauseBoundMs);
     setDispatcher(QAbstractEventDispatcher::instance());
     while (!m_finishRequested) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
         if (!m_finishRequested)
-            pause(pauseBound);
+            pause();
     }
     setDispatcher(nullptr);
 }
 
-// The bound is a timer of this thread, so the dispatcher's wait for work
-// ends at the latest when it is due. Whatever ended the wait may have been
-// handled inside it; the rest waits for the next pass.
-void BRX_Logic_ControllerWorker::pause(QTimer& bound)
+// Whatever ended the wait may have been handled inside it; the rest waits
+// for the next pass.
+void BRX_Logic_ControllerWorker::pause()
 {
     ++m_pauseCount;
-    bound.start();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
-    bound.stop();
 }
 
 void BRX_Logic_ControllerWorker::setDispatcher(QAbstractEventDispatcher* dispatcher)

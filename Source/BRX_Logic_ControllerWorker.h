@@ -9,7 +9,6 @@
 
 class BRX_Logic_Controller;
 class QAbstractEventDispatcher;
-class QTimer;
 
 // Runs the controller thread: creates the controller inside it and keeps the
 // thread's events flowing with a polling loop until asked to finish. Each
@@ -49,7 +48,7 @@ public:
     BRX_Logic_Controller* waitForController() const;
     // Any thread: how many passes of the loop have begun their pause.
     quint64 pauseCount() const { return m_pauseCount; }
-    // Any thread: how many of them lasted their whole bound.
+    // Any thread: how often the pause bound came due.
     quint64 boundCount() const { return m_boundCount; }
 
 signals:
@@ -63,7 +62,7 @@ public slots:
 private:
     void publishController(BRX_Logic_Controller* controller);
     void runLoop();
-    void pause(QTimer& bound);
+    void pause();
     void setDispatcher(QAbstractEventDispatcher* dispatcher);
 
     const std::shared_ptr<Completion> m_completion;
