@@ -13,6 +13,9 @@
 namespace {
 
 const int kChangeTimerIntervalMs = 100;
+// A camera that reports more than this before the host has caught up is
+// flooding it: the queue of events and that of changed properties stay below.
+const int kMaxQueued = 4096;
 const quint32 kDevicePropDescSize = 1024;
 const int kProductWithCaptureMode7 = 0x2031;
 const int kCaptureMode7 = 7;
@@ -596,9 +599,19 @@ bool BRX_Commu_CameraAccess_Base::translateRelease(quint32 count, const qint32* 
 
 void BRX_Commu_CameraAccess_Base::addChangedDeviceProperty(quint16 propertyCode)
 {
-    std::lock_guard<std::mutex> locker(m_changedPropertiesMutex);
-    if (!m_changedProperties.contains(propertyCode))
-        m_changedProperties.append(propertyCode);
+    if (isFlooded(currentConnection()))
+        return;
+    {
+        std::lock_guard<std::mutex> locker(m_changedPropertiesMutex);
+        if (m_changedProperties.contains(propertyCode))
+            return;
+        if (m_changedProperties.size() < kMaxQueued) {
+            m_changedProperties.append(propertyCode);
+            return;
+        }
+        m_changedProperties.clear();
+    }
+    giveUpFlooded(currentConnection(), "changed properties");
 }
 
 void BRX_Commu_CameraAccess_Base::timeoutDevicePropertyChanged()
@@ -648,17 +661,49 @@ void BRX_Commu_CameraAccess_Base::queueDeparture(quint32 connection, bool silent
     queuePending({connection, silent ? PendingEvent::kSilent : PendingEvent::kVanished, BRX_Commu_PtpContainer()});
 }
 
-// The queue carries the data; the queued call only wakes this object's thread.
+// The queue carries the data; the queued call only wakes this object's
+// thread. An event that would overfill it is not kept: the connection is
+// given up instead.
 void BRX_Commu_CameraAccess_Base::queuePending(const PendingEvent& event)
 {
-    bool wasEmpty;
     {
         std::lock_guard<std::mutex> locker(m_eventMutex);
-        wasEmpty = m_pendingEvents.isEmpty();
-        m_pendingEvents.append(event);
+        if (event.kind == PendingEvent::kEvent && isFlooded(event.connection))
+            return;
+        if (event.kind != PendingEvent::kEvent || m_pendingEvents.size() < kMaxQueued) {
+            appendPendingLocked(event);
+            return;
+        }
     }
-    if (wasEmpty)
+    giveUpFlooded(event.connection, "events");
+}
+
+void BRX_Commu_CameraAccess_Base::appendPendingLocked(const PendingEvent& event)
+{
+    if (m_pendingEvents.isEmpty())
         QMetaObject::invokeMethod(this, "drainEvents", Qt::QueuedConnection);
+    m_pendingEvents.append(event);
+}
+
+// A camera that floods the host is treated as broken: its events are
+// dropped, once logged, and its connection closes as after a fault, so that
+// discovery opens it afresh. Any thread.
+void BRX_Commu_CameraAccess_Base::giveUpFlooded(quint32 connection, const char* what)
+{
+    {
+        std::lock_guard<std::mutex> locker(m_eventMutex);
+        if (isFlooded(connection))
+            return;
+        m_floodedConnection = connection;
+        m_pendingEvents.erase(std::remove_if(m_pendingEvents.begin(), m_pendingEvents.end(),
+                                             [connection](const PendingEvent& pending) {
+                                                 return pending.connection == connection;
+                                             }),
+                              m_pendingEvents.end());
+        appendPendingLocked({connection, PendingEvent::kFlooded, BRX_Commu_PtpContainer()});
+    }
+    debugPrint(kDebugAlways, "%s - the camera sent more %s than the host can queue; closing its connection",
+               BRX_METHOD, what);
 }
 
 void BRX_Commu_CameraAccess_Base::dropQueuedEvents()
@@ -669,6 +714,11 @@ void BRX_Commu_CameraAccess_Base::dropQueuedEvents()
 
 void BRX_Commu_CameraAccess_Base::deviceDeparted(bool)
 {
+}
+
+void BRX_Commu_CameraAccess_Base::deviceFlooded()
+{
+    closeConnection();
 }
 
 void BRX_Commu_CameraAccess_Base::drainEvents()
@@ -682,7 +732,12 @@ void BRX_Commu_CameraAccess_Base::drainEvents()
         if (pending.connection != m_connection || m_productId == 0)
             continue;
         if (pending.kind == PendingEvent::kEvent) {
-            deliverEvent(quint32(pending.event.code) << 16, pending.event.params);
+            if (!isFlooded(pending.connection))
+                deliverEvent(eventId(pending.event.code), pending.event.params);
+            continue;
+        }
+        if (pending.kind == PendingEvent::kFlooded) {
+            deviceFlooded();
             continue;
         }
         debugPrint(kDebugPtp, "%s - device removed", BRX_METHOD);

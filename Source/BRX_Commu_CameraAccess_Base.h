@@ -142,7 +142,9 @@ public:
 
     // --- Device-property changes and transfers -----------------------------------
     // Queues a code reported changed by the camera unless it is queued
-    // already. Any thread (the platform's event thread calls it).
+    // already. A camera that reports more codes than the queue holds (a few
+    // thousand) is taken as broken: one log line, and its connection closes
+    // as after a fault. Any thread (the platform's event thread calls it).
     void addChangedDeviceProperty(quint16 propertyCode);
     // Called by the transfer thread when a download ends. Any thread.
     void finishTransfer();
@@ -192,13 +194,21 @@ protected:
     // Any thread (a transport's event thread): an event of a connection, or
     // the report that its device has gone (off the bus, closed, or silent).
     // Both are acted on later on this object's own thread, so that no caller
-    // further up the stack loses the objects it works with.
+    // further up the stack loses the objects it works with. The queue holds
+    // a few thousand events: a camera that sends more before they are
+    // handled is taken as broken (one log line; its further events are
+    // dropped and its connection closes as after a fault).
     void queueEvent(quint32 connection, const BRX_Commu_PtpContainer& event);
     void queueDeparture(quint32 connection, bool silent);
     void dropQueuedEvents();
     // The device of the open connection has gone; this object's thread.
     // silent: it stopped answering rather than leaving.
     virtual void deviceDeparted(bool silent);
+    // The camera of the open connection was given up for flooding the host
+    // but is still there: its connection is closed as the host closes one,
+    // so that its sessions end, and discovery is to open it afresh. This
+    // object's thread.
+    virtual void deviceFlooded();
 
     // Set by openConnection, cleared by closeConnection of the transport (in
     // the access's thread); read from the host's thread too.
@@ -206,13 +216,16 @@ protected:
 
 private:
     struct PendingEvent {
-        enum Kind { kEvent, kVanished, kSilent };
+        enum Kind { kEvent, kVanished, kSilent, kFlooded };
         quint32 connection;
         Kind kind;
         BRX_Commu_PtpContainer event;
     };
 
     void queuePending(const PendingEvent& event);
+    void appendPendingLocked(const PendingEvent& event);
+    void giveUpFlooded(quint32 connection, const char* what);
+    bool isFlooded(quint32 connection) const { return qint64(connection) == m_floodedConnection; }
     template <typename T> bool getDevicePropTyped(quint16 propertyCode, T& value);
     template <typename T> bool setDevicePropTyped(quint16 propertyCode, T value);
     bool isDirectReleaseProduct() const;
@@ -234,6 +247,8 @@ private:
     std::atomic<quint32> m_connection{0};
     std::mutex m_eventMutex;
     QVector<PendingEvent> m_pendingEvents;
+    // The connection given up for flooding (-1: none); set under m_eventMutex.
+    std::atomic<qint64> m_floodedConnection{-1};
 };
 
 #endif

@@ -344,6 +344,14 @@ void BRX_Commu_CameraAccess_Usb_PTP::deviceDeparted(bool silent)
     closeDevice();
 }
 
+// Forgotten, so that the next scan announces it again.
+void BRX_Commu_CameraAccess_Usb_PTP::deviceFlooded()
+{
+    const QString deviceId = m_deviceId;
+    closeConnection();
+    forgetDevice(deviceId);
+}
+
 void BRX_Commu_CameraAccess_Usb_PTP::forgetDevice(const QString& deviceId)
 {
     for (int i = m_knownDevices.size() - 1; i >= 0; --i) {

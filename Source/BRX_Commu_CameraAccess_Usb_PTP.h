@@ -42,6 +42,7 @@ public slots:
 
 protected:
     void deviceDeparted(bool silent) override;
+    void deviceFlooded() override;
     bool isLinkReady(const char* name) override;
     bool attempt(const Transaction& transaction, quint16* responseCode, quint32* received) override;
     int patientAnswerMs() const override;

@@ -21,6 +21,8 @@ const char* readerFailure(Reader::Result result)
         return "the camera stopped inside a packet";
     case Reader::kClosed:
         return "the camera closed the connection";
+    case Reader::kOverdue:
+        return "the camera's answer ran past its deadline";
     default:
         return "the camera sent no PTP/IP packet";
     }
@@ -31,7 +33,8 @@ const char* readerFailure(Reader::Result result)
 std::unique_ptr<BRX_Commu_PtpIpLink> BRX_Commu_PtpIpLink::open(const QString& host, quint16 port,
                                                                const Initiator& initiator, const char* name)
 {
-    const int connectMs = BRX_Commu_PtpTransaction::defaultTimeouts().firstAnswerMs;
+    const BRX_Commu_PtpTransaction::Timeouts timeouts = BRX_Commu_PtpTransaction::defaultTimeouts();
+    const int connectMs = std::min(timeouts.firstAnswerMs, timeouts.handshakeMs);
     QString error;
     std::unique_ptr<BRX_Commu_PtpIpStream> command = BRX_Commu_TcpStream::connectTo(host, port, connectMs, &error);
     if (!command) {
@@ -63,14 +66,13 @@ bool BRX_Commu_PtpIpLink::initCommand(const Initiator& initiator, const char* na
 {
     m_name = name;
     m_reader.setName(name);
+    beginPhase(m_timeouts.handshakeMs);
     Packet answer;
-    if (!send(Packet::initCommandRequest(initiator.guid, initiator.name))
-        || m_reader.next(&answer, m_timeouts.firstAnswerMs, m_timeouts.progressMs) != Reader::kOk
-        || answer.type != Packet::kInitCommandAck) {
-        debugPrint(kDebugPtp, "%s - the camera refused the connection (reason %u)", name,
-                   answer.type == Packet::kInitFail ? answer.reason : 0);
+    const Reader::Result read = send(Packet::initCommandRequest(initiator.guid, initiator.name))
+        ? m_reader.next(&answer, m_timeouts.firstAnswerMs, m_timeouts.progressMs)
+        : Reader::kClosed;
+    if (!isHandshakeAnswer(read, answer, Packet::kInitCommandAck, name))
         return false;
-    }
     m_connectionNumber = answer.connectionNumber;
     m_cameraName = answer.name;
     debugPrint(kDebugPtp, "%s - connection %u to \"%s\"", name, m_connectionNumber, qPrintable(m_cameraName));
@@ -81,17 +83,35 @@ bool BRX_Commu_PtpIpLink::initEvents(std::unique_ptr<BRX_Commu_PtpIpStream> even
 {
     const QByteArray request = Packet::initEventRequest(m_connectionNumber);
     Reader reader(*events, name);
+    const QDeadlineTimer handshake(m_timeouts.handshakeMs);
+    reader.setDeadline(handshake);
     Packet answer;
-    if (events->write(reinterpret_cast<const quint8*>(request.constData()), quint32(request.size()),
-                      m_timeouts.progressMs) != BRX_Commu_PtpIpStream::kOk
-        || reader.next(&answer, m_timeouts.firstAnswerMs, m_timeouts.progressMs) != Reader::kOk
-        || answer.type != Packet::kInitEventAck) {
-        debugPrint(kDebugPtp, "%s - the camera refused the event connection (reason %u)", name,
-                   answer.type == Packet::kInitFail ? answer.reason : 0);
+    const bool sent = events->write(reinterpret_cast<const quint8*>(request.constData()), quint32(request.size()),
+                                    int(std::min<qint64>(m_timeouts.progressMs, handshake.remainingTime())))
+        == BRX_Commu_PtpIpStream::kOk;
+    const Reader::Result read = sent ? reader.next(&answer, m_timeouts.firstAnswerMs, m_timeouts.progressMs)
+                                     : Reader::kClosed;
+    if (!isHandshakeAnswer(read, answer, Packet::kInitEventAck, name))
         return false;
-    }
     m_events = std::move(events);
     return true;
+}
+
+// A handshake that did not end with the expected Ack is logged by why.
+bool BRX_Commu_PtpIpLink::isHandshakeAnswer(Reader::Result read, const BRX_Commu_PtpIpPacket& answer,
+                                            quint32 ackType, const char* name)
+{
+    if (read != Reader::kOk) {
+        if (read != Reader::kMalformed)
+            debugPrint(kDebugPtp, "%s - the handshake failed: %s", name, readerFailure(read));
+        return false;
+    }
+    if (answer.type == ackType)
+        return true;
+    debugPrint(kDebugPtp, "%s - the camera refused the %s (reason %u)", name,
+               ackType == Packet::kInitEventAck ? "event connection" : "connection",
+               answer.type == Packet::kInitFail ? answer.reason : 0);
+    return false;
 }
 
 void BRX_Commu_PtpIpLink::shutdown()
@@ -101,10 +121,26 @@ void BRX_Commu_PtpIpLink::shutdown()
         m_events->shutdown();
 }
 
+void BRX_Commu_PtpIpLink::beginPhase(qint64 ms)
+{
+    m_phase = QDeadlineTimer(ms);
+    m_reader.setDeadline(m_phase);
+}
+
+// A data phase may last the progress timeout plus its size at the slowest
+// rate allowed.
+qint64 BRX_Commu_PtpIpLink::dataPhaseMs(quint64 size) const
+{
+    return m_timeouts.progressMs + qint64(size * 1000 / quint64(qMax(1, m_timeouts.minBytesPerSecond)));
+}
+
+// Each packet within the progress timeout, and within the phase.
 bool BRX_Commu_PtpIpLink::send(const QByteArray& packet)
 {
-    return m_command->write(reinterpret_cast<const quint8*>(packet.constData()), quint32(packet.size()),
-                            m_timeouts.progressMs)
+    const qint64 phaseMs = m_phase.remainingTime();
+    const int timeoutMs = phaseMs < 0 ? m_timeouts.progressMs : int(std::min<qint64>(m_timeouts.progressMs, phaseMs));
+    return timeoutMs > 0
+        && m_command->write(reinterpret_cast<const quint8*>(packet.constData()), quint32(packet.size()), timeoutMs)
         == BRX_Commu_PtpIpStream::kOk;
 }
 
@@ -113,6 +149,7 @@ BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::transact(const Transaction& tra
     m_name = transaction.name;
     m_reader.setName(m_name);
     m_payloadWritten = 0;
+    m_budget = Budget();
     Result result = kLost;
     if (transaction.numParams > Packet::kMaxParams || (transaction.numParams && !transaction.params)) {
         debugPrint(kDebugAlways, "%s - invalid parameter count %u", m_name, transaction.numParams);
@@ -121,12 +158,16 @@ BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::transact(const Transaction& tra
         const quint32 transactionId = m_nextTransactionId++;
         const bool dataOut = transaction.direction == Transaction::kDataOut;
         const QVector<quint32> params(transaction.params, transaction.params + transaction.numParams);
+        beginPhase(m_timeouts.progressMs);
         const bool sent = send(Packet::operationRequest(dataOut ? Packet::kDataOut : Packet::kNoDataOrDataIn,
                                                         transaction.opCode, transactionId, params))
             && (!dataOut || sendData(transactionId, transaction.buffer, transaction.size));
         const int firstMs = transaction.patient ? m_timeouts.patientAnswerMs : m_timeouts.firstAnswerMs;
         bool timedOut = false;
-        result = sent ? readReply(transaction, transactionId, firstMs, responseCode, &timedOut) : lost(Reader::kClosed);
+        if (sent)
+            beginPhase(firstMs + m_timeouts.progressMs);
+        result = sent ? readReply(transaction, transactionId, firstMs, responseCode, &timedOut)
+                      : lost(m_phase.hasExpired() ? Reader::kOverdue : Reader::kClosed);
         if (timedOut)
             result = cancel(transaction, transactionId, responseCode);
     }
@@ -138,6 +179,7 @@ BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::transact(const Transaction& tra
 // Start Data, then the payload in Data packets, the last one as End Data.
 bool BRX_Commu_PtpIpLink::sendData(quint32 transactionId, const quint8* data, quint32 size)
 {
+    beginPhase(dataPhaseMs(size));
     if (!send(Packet::startData(transactionId, size)))
         return false;
     quint32 offset = 0;
@@ -169,6 +211,7 @@ BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::readReply(const Transaction& tr
         const Result data = receiveData(packet, transaction, transactionId);
         if (data != kResponded)
             return data;
+        beginPhase(m_timeouts.firstAnswerMs + m_timeouts.progressMs);
         read = nextPacket(&packet, m_timeouts.firstAnswerMs);
     }
     if (read != Reader::kOk)
@@ -179,23 +222,35 @@ BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::readReply(const Transaction& tr
     return kResponded;
 }
 
-// The next packet; the camera's probes are answered on the way.
+// The next packet; the camera's probes are answered on the way, as many as
+// the transaction's budget allows.
 BRX_Commu_PtpIpReader::Result BRX_Commu_PtpIpLink::nextPacket(BRX_Commu_PtpIpPacket* packet, int firstMs)
 {
     for (;;) {
         const Reader::Result result = m_reader.next(packet, firstMs, m_timeouts.progressMs);
         if (result != Reader::kOk || packet->type != Packet::kProbeRequest)
             return result;
+        if (++m_budget.probes > kProbeBudget) {
+            debugPrint(kDebugAlways, "%s - more than %u probe requests in one transaction", m_name, kProbeBudget);
+            return Reader::kMalformed;
+        }
         if (!send(Packet::bare(Packet::kProbeResponse)))
             return Reader::kClosed;
     }
 }
 
 // Data and End Data packets of this transaction, up to the total that Start
-// Data announced; what the buffer cannot hold is read and dropped.
+// Data announced (of unknown length: up to the larger of the buffer and the
+// ceiling); what the buffer cannot hold is read and dropped. Its deadline
+// comes from the size announced, else the size expected.
 BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::receiveData(const BRX_Commu_PtpIpPacket& start,
                                                              const Transaction& transaction, quint32 transactionId)
 {
+    const bool announced = start.totalLength != ~quint64(0);
+    const quint64 unknownLimit = std::max<quint64>(transaction.size, kDataCeiling);
+    const DataLimit limit{announced, announced ? start.totalLength : unknownLimit};
+    const quint64 expected = transaction.size ? transaction.size : unknownLimit;
+    beginPhase(dataPhaseMs(announced ? std::min(limit.bytes, unknownLimit) : expected));
     quint64 total = 0;
     Packet packet;
     do {
@@ -204,16 +259,35 @@ BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::receiveData(const BRX_Commu_Ptp
             return lost(read == Reader::kTimeout ? Reader::kStalled : read);
         if (!Packet::isData(packet.type) || packet.transactionId != transactionId)
             return unexpected(packet, transactionId);
+        const Result checked = checkDataPacket(limit, total);
+        if (checked != kResponded)
+            return checked;
         const Result taken = takePayload(transaction, &total);
         if (taken != kResponded)
             return taken;
-        if (total > start.totalLength && start.totalLength != ~quint64(0)) {
-            debugPrint(kDebugAlways, "%s - data phase of %llu bytes runs past its announced %llu", m_name,
-                       (unsigned long long)total, (unsigned long long)start.totalLength);
-            return kLost;
-        }
     } while (packet.type != Packet::kEndData);
     return kResponded;
+}
+
+// Before its payload is read: the packet must not carry the phase past its
+// size, nor be one empty packet too many.
+BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::checkDataPacket(const DataLimit& limit, quint64 total)
+{
+    const quint32 size = m_reader.payloadRemaining();
+    if (size == 0 && ++m_budget.emptyData > kEmptyDataBudget) {
+        debugPrint(kDebugAlways, "%s - more than %u empty data packets in one transaction", m_name,
+                   kEmptyDataBudget);
+        return kLost;
+    }
+    if (total + size <= limit.bytes)
+        return kResponded;
+    if (limit.announced)
+        debugPrint(kDebugAlways, "%s - data phase of %llu bytes runs past its announced %llu", m_name,
+                   (unsigned long long)(total + size), (unsigned long long)limit.bytes);
+    else
+        debugPrint(kDebugAlways, "%s - data phase of unknown length runs past %llu bytes", m_name,
+                   (unsigned long long)limit.bytes);
+    return kLost;
 }
 
 BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::takePayload(const Transaction& transaction, quint64* total)
@@ -238,6 +312,7 @@ BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::cancel(const Transaction& trans
                                                         quint16* responseCode)
 {
     debugPrint(kDebugAlways, "%s - cancelling transaction 0x%08X", m_name, transactionId);
+    beginPhase(m_timeouts.settleMs + m_timeouts.progressMs);
     if (!send(Packet::cancel(transactionId)))
         return lost(Reader::kClosed);
     Transaction dropped = transaction;

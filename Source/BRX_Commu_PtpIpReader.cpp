@@ -30,8 +30,9 @@ BRX_Commu_PtpIpReader::Result BRX_Commu_PtpIpReader::next(BRX_Commu_PtpIpPacket*
         if (dropped != kOk)
             return dropped;
     }
+    QDeadlineTimer packetEnd(QDeadlineTimer::Forever);
     quint8 header[Packet::kHeaderSize];
-    Result result = readExactly(header, sizeof header, firstMs, progressMs);
+    Result result = readExactly(header, sizeof header, firstMs, progressMs, &packetEnd);
     if (result != kOk)
         return result;
     BRX_Commu_ByteReader reader(header, sizeof header);
@@ -47,7 +48,7 @@ BRX_Commu_PtpIpReader::Result BRX_Commu_PtpIpReader::next(BRX_Commu_PtpIpPacket*
         return malformed("packet length", packet->length);
     quint8 body[Packet::kMaxBodySize];
     const quint32 fixedSize = data ? Packet::kDataPrefixSize : bodySize;
-    result = readExactly(body, fixedSize, progressMs, progressMs);
+    result = readExactly(body, fixedSize, progressMs, progressMs, &packetEnd);
     if (result != kOk)
         return result == kTimeout ? kStalled : result;
     if (!packet->decodeBody(body, fixedSize))
@@ -62,7 +63,7 @@ BRX_Commu_PtpIpReader::Result BRX_Commu_PtpIpReader::readPayload(quint8* dest, q
     while (count > 0) {
         const quint32 chunk = dest ? count : std::min(count, kDropChunk);
         std::vector<quint8> scratch(dest ? 0 : chunk);
-        const Result result = readExactly(dest ? dest : scratch.data(), chunk, progressMs, progressMs);
+        const Result result = readExactly(dest ? dest : scratch.data(), chunk, progressMs, progressMs, nullptr);
         if (result != kOk)
             return result == kTimeout ? kStalled : result;
         m_payloadRemaining -= chunk;
@@ -73,9 +74,10 @@ BRX_Commu_PtpIpReader::Result BRX_Commu_PtpIpReader::readPayload(quint8* dest, q
     return kOk;
 }
 
-// From the buffer first; what is left of a large read goes straight to dest.
+// From the buffer first; what is left of a large read goes straight to
+// dest. packetEnd, when given, starts with the packet's first byte.
 BRX_Commu_PtpIpReader::Result BRX_Commu_PtpIpReader::readExactly(quint8* dest, quint32 size, int firstMs,
-                                                                 int progressMs)
+                                                                 int progressMs, QDeadlineTimer* packetEnd)
 {
     quint32 done = 0;
     while (done < size) {
@@ -84,35 +86,53 @@ BRX_Commu_PtpIpReader::Result BRX_Commu_PtpIpReader::readExactly(quint8* dest, q
             std::memcpy(dest + done, m_buffer.data() + m_pos, take);
             m_pos += take;
             done += take;
+            if (packetEnd && packetEnd->isForever())
+                *packetEnd = QDeadlineTimer(progressMs);
             continue;
         }
-        const int waitMs = done == 0 ? firstMs : progressMs;
+        const Wait wait = nextWait(done > 0 ? progressMs : firstMs, done > 0, packetEnd);
+        if (wait.ms < 0)
+            return wait.onTimeout;
         quint32 received = 0;
         BRX_Commu_PtpIpStream::Status status;
         if (size - done >= kBufferSize) {
-            status = m_stream.read(dest + done, size - done, &received, waitMs);
+            status = m_stream.read(dest + done, size - done, &received, wait.ms);
             done += received;
         } else {
-            const Result filled = fill(waitMs);
-            if (filled != kOk)
-                return filled == kTimeout && done > 0 ? kStalled : filled;
-            continue;
+            status = fill(wait.ms);
         }
-        if (status != BRX_Commu_PtpIpStream::kOk)
-            return status == BRX_Commu_PtpIpStream::kClosed ? kClosed : (done > 0 ? kStalled : kTimeout);
+        if (status == BRX_Commu_PtpIpStream::kClosed)
+            return kClosed;
+        if (status == BRX_Commu_PtpIpStream::kTimeout)
+            return wait.onTimeout;
     }
     return kOk;
 }
 
-BRX_Commu_PtpIpReader::Result BRX_Commu_PtpIpReader::fill(int timeoutMs)
+// The wait before the next read: baseMs unless the phase's deadline or the
+// packet's end comes first; -1 when one of them has passed already.
+BRX_Commu_PtpIpReader::Wait BRX_Commu_PtpIpReader::nextWait(int baseMs, bool begun,
+                                                            const QDeadlineTimer* packetEnd) const
+{
+    Wait wait{baseMs, begun || (packetEnd && !packetEnd->isForever()) ? kStalled : kTimeout};
+    const qint64 phaseMs = m_deadline.remainingTime();
+    if (phaseMs >= 0 && phaseMs <= wait.ms)
+        wait = {int(phaseMs), kOverdue};
+    const qint64 packetMs = packetEnd ? packetEnd->remainingTime() : -1;
+    if (packetMs >= 0 && packetMs < wait.ms)
+        wait = {int(packetMs), kStalled};
+    if (wait.ms == 0 && wait.onTimeout != kTimeout && baseMs > 0)
+        wait.ms = -1;
+    return wait;
+}
+
+BRX_Commu_PtpIpStream::Status BRX_Commu_PtpIpReader::fill(int timeoutMs)
 {
     m_pos = m_end = 0;
     quint32 received = 0;
     const BRX_Commu_PtpIpStream::Status status = m_stream.read(m_buffer.data(), kBufferSize, &received, timeoutMs);
     m_end = received;
-    if (status == BRX_Commu_PtpIpStream::kOk)
-        return kOk;
-    return status == BRX_Commu_PtpIpStream::kClosed ? kClosed : kTimeout;
+    return status;
 }
 
 BRX_Commu_PtpIpReader::Result BRX_Commu_PtpIpReader::malformed(const char* what, quint32 value)

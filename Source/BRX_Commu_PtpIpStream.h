@@ -21,7 +21,8 @@ public:
     // Reads up to capacity bytes, waiting at most timeoutMs for the first:
     // kOk with *received > 0, kTimeout with 0, kClosed.
     virtual Status read(quint8* data, quint32 capacity, quint32* received, int timeoutMs) = 0;
-    // Writes all size bytes; kTimeout when the peer took nothing for timeoutMs.
+    // Writes all size bytes within timeoutMs; kTimeout when the peer did not
+    // take them all in that time.
     virtual Status write(const quint8* data, quint32 size, int timeoutMs) = 0;
     // Ends the connection both ways: a read or write blocked in another
     // thread returns kClosed at once, and so does every later one. Any thread.

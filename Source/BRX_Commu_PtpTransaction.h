@@ -30,14 +30,19 @@ struct BRX_Commu_PtpTransaction {
     static BRX_Commu_PtpTransaction make(quint32 opCode, quint32 numParams, const quint32* params,
                                          Direction direction, void* buffer, quint32 size, const char* name);
 
-    // How long a link waits, in milliseconds. Timeouts are time without
-    // progress: a data phase that keeps moving may take as long as it needs.
+    // How long a link waits, in milliseconds: time without progress, and
+    // for a network link also the overall limits of each phase, so that a
+    // peer that keeps trickling cannot hold a transaction for ever.
     struct Timeouts {
         int firstAnswerMs = 5000;    // from the command to the device's first bytes
         int patientAnswerMs = 30000; // the same for operations a camera may take long over
         int progressMs = 5000;       // without a byte moving, once the answer has begun
         int settleMs = 3000;         // for the device to report ready after Cancel or a reset
         int quietMs = 200;           // of silence that ends a drain
+        int handshakeMs = 10000;     // network: for a connection's handshake, once connected
+        // Network: the slowest a data phase may be; it may last progressMs
+        // plus its size at this rate.
+        int minBytesPerSecond = 64 * 1024;
     };
 
     // The timeouts of links created from now on (tests shorten them). Any thread.

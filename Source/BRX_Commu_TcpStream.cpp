@@ -1,6 +1,7 @@
 #include "BRX_Commu_TcpStream.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -121,8 +122,10 @@ BRX_Commu_PtpIpStream::Status BRX_Commu_TcpStream::read(quint8* data, quint32 ca
     return kOk;
 }
 
+// A peer that takes a byte now and then must not stretch the write.
 BRX_Commu_PtpIpStream::Status BRX_Commu_TcpStream::write(const quint8* data, quint32 size, int timeoutMs)
 {
+    const QDeadlineTimer deadline(timeoutMs);
     for (quint32 done = 0; done < size;) {
         const ssize_t count = ::send(m_socket, data + done, size - done, MSG_NOSIGNAL);
         if (count > 0) {
@@ -131,7 +134,7 @@ BRX_Commu_PtpIpStream::Status BRX_Commu_TcpStream::write(const quint8* data, qui
         }
         if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
             return kClosed;
-        const Status status = waitFor(POLLOUT, timeoutMs);
+        const Status status = deadline.hasExpired() ? kTimeout : waitFor(POLLOUT, int(deadline.remainingTime()));
         if (status != kOk)
             return status;
     }

@@ -4,6 +4,11 @@
 #include "BRX_Commu_VirtualCameraScanner.h"
 #include "BRX_Debug.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -12,6 +17,9 @@ namespace {
 
 std::mutex g_selectionMutex;
 std::shared_ptr<BRX_Commu_VirtualCamera> g_selected;
+
+// A settings file is a few kilobytes; anything beyond this is not one.
+const qint64 kMaxSettingsFileBytes = 64 * 1024;
 
 } // namespace
 
@@ -534,13 +542,45 @@ void BRX_Commu_VirtualCamera::endSessions(int generation)
         endConnectionLocked();
 }
 
+// Every change of a setting is reported, so the reports say when to write
+// the settings down.
 void BRX_Commu_VirtualCamera::collectEventsLocked()
 {
     const QVector<BRX_Commu_PtpContainer> events = m_device.takeEvents();
-    for (const BRX_Commu_PtpContainer& event : events)
+    bool settingsChanged = false;
+    for (const BRX_Commu_PtpContainer& event : events) {
         m_events.append(event.encode());
+        settingsChanged = settingsChanged || event.code == BRX_Commu_PtpCodes::kVQDevicePropChanged
+                          || event.code == BRX_Commu_PtpCodes::kVQCameraSettingsChanged;
+    }
     if (!events.isEmpty())
         m_eventQueued.notify_all();
+    if (settingsChanged)
+        saveSettingsLocked();
+}
+
+void BRX_Commu_VirtualCamera::keepSettingsIn(const QString& file, bool afresh)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_settingsFile = file;
+    QFile saved(file);
+    if (file.isEmpty() || afresh || !saved.open(QIODevice::ReadOnly))
+        return;
+    m_device.restoreSettings(saved.read(kMaxSettingsFileBytes));
+    debugPrint(kDebugSimulation, "%s - settings of %s", BRX_METHOD, qPrintable(file));
+}
+
+void BRX_Commu_VirtualCamera::saveSettingsLocked()
+{
+    if (m_settingsFile.isEmpty())
+        return;
+    QSaveFile file(m_settingsFile);
+    if (!QDir().mkpath(QFileInfo(m_settingsFile).path()) || !file.open(QIODevice::WriteOnly)
+        || file.write(m_device.settingsState()) < 0 || !file.commit()) {
+        debugPrint(kDebugAlways, "%s - cannot write %s: %s", BRX_METHOD, qPrintable(m_settingsFile),
+                   qPrintable(file.errorString()));
+        m_settingsFile.clear();
+    }
 }
 
 // A camera off the bus has nobody to tell: its new files are not queued for

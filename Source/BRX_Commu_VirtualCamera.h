@@ -84,6 +84,11 @@ public:
     // Called under the camera's lock: the observer must not call back into it.
     void setOperationObserver(const BRX_Commu_VirtualCameraDevice::Observer& observer);
 
+    // Keeps the settings between runs in file: they start as file holds
+    // them (unless afresh: as at power-on), and each change is written there.
+    // An empty file: none kept.
+    void keepSettingsIn(const QString& file, bool afresh);
+
     // --- The card ------------------------------------------------------------------
     // It survives unplugging (a power cycle keeps the card); the queue of
     // files waiting for transfer does not. Handles are those of the object
@@ -187,6 +192,7 @@ private:
     void announceLocked();
     // The card writer's thread: a file is on the card.
     void storeWritten(const BRX_Commu_VirtualCameraStore::Object& file, bool last);
+    void saveSettingsLocked();
 
     const int m_productId;
     // Standard mutex and condition: the event endpoint waits on them.
@@ -203,6 +209,7 @@ private:
     qint64 m_skippedMs = 0;
     qint64 m_heldUntil = 0;
     QList<QByteArray> m_events;
+    QString m_settingsFile;
     // Last: its thread uses everything above until it is joined.
     BRX_Commu_VirtualCameraWriter m_writer;
 };

@@ -1,4 +1,5 @@
 #include "BRX_Commu_VirtualCameraDevice.h"
+#include "BRX_Commu_ByteReader.h"
 #include "BRX_Commu_ByteWriter.h"
 #include "BRX_Commu_ProductFamily.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
@@ -7,16 +8,11 @@
 #include <QCryptographicHash>
 
 #include <algorithm>
-#include <iterator>
 
 namespace {
 
 typedef BRX_Commu_VirtualCameraDevice Device;
 
-// StorageInfo: removable RAM with a generic hierarchical file system, read-write.
-const quint16 kStorageTypeRemovableRam = 0x0004;
-const quint16 kFilesystemGenericHierarchical = 0x0002;
-const quint64 kStorageCapacity = quint64(32) << 30;
 const quint32 kAllStorages = 0xFFFFFFFF;
 const quint32 kWholeObject = 0xFFFFFFFF;
 const quint32 kControlEnd = 1; // bulb and series control: 0 starts, 1 ends
@@ -29,18 +25,6 @@ QByteArray uint32Array(const QVector<quint32>& values)
         BRX_Commu_ByteWriter::appendU32(out, value);
     return out;
 }
-
-// Writes go to the write code; the camera keeps the value under the read code
-// and reports the change under a code of its own.
-struct WriteAlias {
-    quint16 writeCode;
-    quint16 readCode;
-    quint16 reportedCode;
-};
-const WriteAlias kWriteAliases[] = {
-    {Device::kDevicePropExposureTimeWrite, Device::kDevicePropExposureTime, Device::kDevicePropExposureTimeChanged},
-    {Device::kDevicePropApertureWrite, Device::kDevicePropAperture, Device::kDevicePropApertureChanged},
-};
 
 // How the host switches live view: the operation, its first parameter (the
 // stage of a release), the second where it matters, and the mode the camera
@@ -66,6 +50,12 @@ quint32 supportedStreamsWord(quint32 mode)
 {
     return mode ? (mode << 16) | 1 : 0;
 }
+
+// The lens data's nearest and farthest focus positions, in millimetres.
+const quint32 kLensNearestFocusOffset = 77;
+const quint32 kLensFarthestFocusOffset = 81;
+// The settings block's focus distance, in millimetres.
+const int kBlockFocusDistance = 0x4c;
 
 } // namespace
 
@@ -114,11 +104,10 @@ const Device::OperationEntry Device::s_operations[] = {
 BRX_Commu_VirtualCameraDevice::BRX_Commu_VirtualCameraDevice(int productId)
     : m_productId(productId)
     , m_deviceInfo(BRX_Commu_VirtualCameraProfile::deviceInfo(productId))
-    , m_settings(BRX_Commu_VirtualCameraProfile::settingsBlock(productId))
+    , m_settings(productId)
     , m_lens(BRX_Commu_VirtualCameraProfile::lensData())
     , m_axis(BRX_Commu_VirtualCameraProfile::axisData(productId))
     , m_geotagging(BRX_Commu_VirtualCameraProfile::geotaggingData())
-    , m_properties(BRX_Commu_VirtualCameraProfile::properties(productId))
     , m_store(productId)
     , m_shutter(productId, m_lens, [this] { return settingsNow(); },
                 [this](const QVector<quint16>& formats, const BRX_Commu_VirtualCameraShot& shot) {
@@ -127,9 +116,9 @@ BRX_Commu_VirtualCameraDevice::BRX_Commu_VirtualCameraDevice(int productId)
 {
 }
 
-BRX_Commu_VirtualCameraSettings BRX_Commu_VirtualCameraDevice::settingsNow() const
+BRX_Commu_VirtualCameraShotSettings BRX_Commu_VirtualCameraDevice::settingsNow() const
 {
-    return BRX_Commu_VirtualCameraSettings(m_productId, m_settings,
+    return BRX_Commu_VirtualCameraShotSettings(m_productId, m_settings.block(),
                                            [this](quint16 code) { return propertyValue(code); });
 }
 
@@ -305,30 +294,33 @@ quint16 BRX_Commu_VirtualCameraDevice::takeFailure(quint16 opCode)
 
 qint64 BRX_Commu_VirtualCameraDevice::propertyValue(quint16 code) const
 {
-    for (const BRX_Commu_VirtualCameraProperty& property : m_properties) {
-        if (property.code() == code)
-            return property.value();
-    }
-    return 0;
+    const BRX_Commu_VirtualCameraProperty* property = m_settings.find(code);
+    return property ? property->value() : 0;
 }
 
 bool BRX_Commu_VirtualCameraDevice::changeProperty(quint16 code, qint64 value)
 {
-    BRX_Commu_VirtualCameraProperty* property = findProperty(code);
+    BRX_Commu_VirtualCameraProperty* property = m_settings.find(code);
     if (!property)
         return false;
-    property->setValue(value);
+    m_settings.set(*property, value);
     raiseEvent(kVQDevicePropChanged, {code});
     return true;
 }
 
-BRX_Commu_VirtualCameraProperty* BRX_Commu_VirtualCameraDevice::findProperty(quint32 code)
+// The lens goes as near or as far as it can, and the camera reports where
+// it went: as a device property, or in its settings block.
+void BRX_Commu_VirtualCameraDevice::moveLensTo(quint32 position)
 {
-    for (BRX_Commu_VirtualCameraProperty& property : m_properties) {
-        if (property.code() == code)
-            return &property;
+    BRX_Commu_ByteReader lens(m_lens.constData(), quint32(m_lens.size()));
+    const quint32 reached =
+        qBound(lens.readU32At(kLensNearestFocusOffset), position, lens.readU32At(kLensFarthestFocusOffset));
+    if (!BRX_Commu_ProductFamily::hasSettingsBlock(m_productId)) {
+        changeProperty(kDevicePropFocusDistance, reached);
+        return;
     }
-    return nullptr;
+    BRX_Commu_ByteWriter::putValue(m_settings.block(), kBlockFocusDistance, reached, 4);
+    raiseEvent(kVQCameraSettingsChanged, {});
 }
 
 quint16 Device::opGetDeviceInfo(const QVector<quint32>&, const QByteArray&, QByteArray* dataIn)
@@ -355,58 +347,35 @@ quint16 Device::opCloseSession(const QVector<quint32>&, const QByteArray&, QByte
 
 quint16 Device::opGetPropDesc(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
 {
-    const BRX_Commu_VirtualCameraProperty* property = params.isEmpty() ? nullptr : findProperty(params.first());
-    if (!property)
-        return kResponseDevicePropNotSupported;
-    *dataIn = property->descriptor();
-    return kResponseOK;
+    return m_settings.read(params.value(0), true, dataIn);
 }
 
 quint16 Device::opGetPropValue(const QVector<quint32>& params, const QByteArray&, QByteArray* dataIn)
 {
-    const BRX_Commu_VirtualCameraProperty* property = params.isEmpty() ? nullptr : findProperty(params.first());
-    if (!property)
-        return kResponseDevicePropNotSupported;
-    *dataIn = property->valueBytes();
-    return kResponseOK;
+    return m_settings.read(params.value(0), false, dataIn);
 }
 
 quint16 Device::opSetPropValue(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray*)
 {
-    BRX_Commu_VirtualCameraProperty* property = params.isEmpty() ? nullptr : findProperty(params.first());
-    if (!property)
-        return kResponseDevicePropNotSupported;
-    if (!property->isWritable())
-        return kResponseAccessDenied;
-    qint64 value = 0;
-    if (!property->decode(dataOut, &value))
-        return kResponseInvalidDevicePropFormat;
-    if (!property->accepts(value))
-        return kResponseInvalidDevicePropValue;
-    property->setValue(value);
-    quint16 reported = property->code();
-    for (const WriteAlias& alias : kWriteAliases) {
-        if (alias.writeCode == reported) {
-            findProperty(alias.readCode)->setValue(value);
-            reported = alias.reportedCode;
-        }
-    }
-    raiseEvent(kVQDevicePropChanged, {reported});
-    return kResponseOK;
+    quint16 reported = 0;
+    const quint16 response = m_settings.write(params.value(0), dataOut, &reported);
+    if (response == kResponseOK)
+        raiseEvent(kVQDevicePropChanged, {reported});
+    return response;
 }
 
 quint16 Device::opSetSettings(const QVector<quint32>&, const QByteArray& dataOut, QByteArray*)
 {
     if (dataOut.size() != BRX_Commu_VirtualCameraProfile::kSettingsBlockSize)
         return kResponseInvalidParameter;
-    m_settings = dataOut;
+    m_settings.block() = dataOut;
     raiseEvent(kVQCameraSettingsChanged, {});
     return kResponseOK;
 }
 
 quint16 Device::opGetSettings(const QVector<quint32>&, const QByteArray&, QByteArray* dataIn)
 {
-    *dataIn = m_settings;
+    *dataIn = m_settings.block();
     return kResponseOK;
 }
 
@@ -509,7 +478,7 @@ void BRX_Commu_VirtualCameraDevice::switchLiveView(quint16 opCode, const QVector
 void BRX_Commu_VirtualCameraDevice::resetLiveView()
 {
     for (quint16 code : {kDevicePropSupportedStreams, kDevicePropEnabledStreams}) {
-        if (BRX_Commu_VirtualCameraProperty* property = findProperty(code))
+        if (BRX_Commu_VirtualCameraProperty* property = m_settings.find(code))
             property->setValue(0);
     }
 }
@@ -533,6 +502,9 @@ quint16 Device::opRelease(const QVector<quint32>& params, const QByteArray&, QBy
         break;
     case kVQReleaseSeriesStop:
         m_shutter.stopSeries();
+        break;
+    case kVQReleaseLensToPosition:
+        moveLensTo(params.value(1));
         break;
     case kVQReleaseZoomToggle:
         m_stream.toggleZoom();
@@ -582,7 +554,7 @@ void BRX_Commu_VirtualCameraDevice::orderPicture(const QVector<quint16>& formats
                                                  const BRX_Commu_VirtualCameraShot& shot)
 {
     const BRX_Commu_VirtualCameraStore::Order order = m_store.order(formats, shot);
-    m_unwritten.insert(order.shot.fileNumber, {m_connection, m_captureTransactionId});
+    m_unwritten.insert(order.shot.fileNumber, {m_connection, m_captureTransactionId, {}});
     if (m_cardWriter) {
         m_cardWriter(order);
         return;
@@ -592,20 +564,26 @@ void BRX_Commu_VirtualCameraDevice::orderPicture(const QVector<quint16>& formats
         fileWritten(files.at(i), i == files.size() - 1);
 }
 
+// A picture is announced once all its files are on the card, so that a host
+// that asks what is waiting finds the whole picture.
 void BRX_Commu_VirtualCameraDevice::fileWritten(const BRX_Commu_VirtualCameraStore::Object& file, bool last)
 {
-    const Announcement announcement = m_unwritten.value(file.pictureNumber, {-1, 0});
-    const bool announced = announcement.connection == m_connection;
+    const auto unwritten = m_unwritten.find(file.pictureNumber);
+    const bool announced = unwritten != m_unwritten.end() && unwritten->connection == m_connection;
     const quint32 handle = m_store.add(file, announced);
     logAdded(file, handle);
-    if (announced) {
-        raiseEvent(kEventObjectAdded, {handle}, announcement.captureTransactionId);
-        raiseEvent(kEventRequestObjectTransfer, {});
-    }
+    if (announced)
+        unwritten->handles.append(handle);
     if (!last)
         return;
-    if (announced && announcement.captureTransactionId != 0)
-        raiseEvent(kEventCaptureComplete, {}, announcement.captureTransactionId);
+    if (announced) {
+        for (quint32 written : unwritten->handles) {
+            raiseEvent(kEventObjectAdded, {written}, unwritten->captureTransactionId);
+            raiseEvent(kEventRequestObjectTransfer, {});
+        }
+        if (unwritten->captureTransactionId != 0)
+            raiseEvent(kEventCaptureComplete, {}, unwritten->captureTransactionId);
+    }
     m_unwritten.remove(file.pictureNumber);
 }
 
@@ -643,21 +621,7 @@ quint16 Device::opGetStorageInfo(const QVector<quint32>& params, const QByteArra
 {
     if (params.value(0) != BRX_Commu_VirtualCameraStore::kStorageId)
         return kResponseInvalidStorageID;
-    QByteArray out;
-    BRX_Commu_ByteWriter::appendU16(out, kStorageTypeRemovableRam);
-    BRX_Commu_ByteWriter::appendU16(out, kFilesystemGenericHierarchical);
-    BRX_Commu_ByteWriter::appendU16(out, 0); // read-write
-    quint64 used = 0;
-    for (quint32 handle : m_store.handles())
-        used += quint64(m_store.find(handle)->data.size());
-    for (quint64 bytes : {kStorageCapacity, kStorageCapacity - std::min(used, kStorageCapacity)}) {
-        BRX_Commu_ByteWriter::appendU32(out, quint32(bytes));
-        BRX_Commu_ByteWriter::appendU32(out, quint32(bytes >> 32));
-    }
-    BRX_Commu_ByteWriter::appendU32(out, 0xFFFFFFFF); // free space in images: not told
-    BRX_Commu_ByteWriter::appendPtpString(out, QStringLiteral("Virtual card"));
-    BRX_Commu_ByteWriter::appendPtpString(out, QString());
-    *dataIn = out;
+    *dataIn = m_store.storageInfo();
     return kResponseOK;
 }
 

@@ -80,11 +80,15 @@ public:
     QVector<quint16> operationLog() const { return m_operationLog; }
     bool isSessionOpen() const { return m_sessionOpen; }
     bool isVendorSessionOpen() const { return m_vendorSessionOpen; }
-    QByteArray settingsBlock() const { return m_settings; }
+    QByteArray settingsBlock() const { return m_settings.block(); }
     // The property's value, 0 for an unknown code.
     qint64 propertyValue(quint16 code) const;
     // A change made on the camera itself: stores and raises the event.
     bool changeProperty(quint16 code, qint64 value);
+    // The settings a camera keeps while it is switched off
+    // (BRX_Commu_VirtualCameraSettings::state), and back.
+    QByteArray settingsState() const { return m_settings.state(); }
+    void restoreSettings(const QByteArray& state) { m_settings.restore(state); }
 
     // The shutter pressed on the camera body: one picture, whatever the mirror.
     void takePicture() { m_shutter.takePicture(); }
@@ -95,9 +99,10 @@ public:
     typedef std::function<void(const BRX_Commu_VirtualCameraStore::Order& order)> CardWriter;
     void setCardWriter(const CardWriter& write) { m_cardWriter = write; }
     // A file of an ordered picture is on the card: stored and, while the
-    // connection it was taken in lasts, queued for transfer and announced
-    // (ObjectAdded, RequestObjectTransfer; a standard capture's last file
-    // then CaptureComplete). last: its picture's last file.
+    // connection it was taken in lasts, queued for transfer; with its
+    // picture's last file (last) the picture's files are announced
+    // (ObjectAdded, RequestObjectTransfer each; a standard capture's then
+    // CaptureComplete).
     void fileWritten(const BRX_Commu_VirtualCameraStore::Object& file, bool last);
     // A picture deleted on the camera body; false for an unknown handle or the folder.
     bool deleteObjectOnCamera(quint32 handle);
@@ -166,8 +171,8 @@ private:
                                       QByteArray* dataIn);
     quint16 opGetObjectPropValue(const QVector<quint32>& params, const QByteArray& dataOut, QByteArray* dataIn);
 
-    BRX_Commu_VirtualCameraProperty* findProperty(quint32 code);
-    BRX_Commu_VirtualCameraSettings settingsNow() const;
+    void moveLensTo(quint32 position);
+    BRX_Commu_VirtualCameraShotSettings settingsNow() const;
     void orderPicture(const QVector<quint16>& formats, const BRX_Commu_VirtualCameraShot& shot);
     void logAdded(const BRX_Commu_VirtualCameraStore::Object& file, quint32 handle) const;
     // Enters the live-view mode that opCode with these parameters selects, if any.
@@ -177,11 +182,10 @@ private:
 
     const int m_productId;
     QByteArray m_deviceInfo;
-    QByteArray m_settings;
+    BRX_Commu_VirtualCameraSettings m_settings;
     QByteArray m_lens;
     QByteArray m_axis;
     QByteArray m_geotagging;
-    QVector<BRX_Commu_VirtualCameraProperty> m_properties;
     BRX_Commu_VirtualCameraStore m_store;
     BRX_Commu_VirtualCameraShutter m_shutter;
     BRX_Commu_VirtualCameraStream m_stream;
@@ -198,10 +202,12 @@ private:
     // The standard capture being carried out, 0 for none.
     quint32 m_captureTransactionId = 0;
     // Whom a picture not yet written is announced to, by picture number: the
-    // connection it was taken in and the capture that took it.
+    // connection it was taken in, the capture that took it and its files
+    // written so far.
     struct Announcement {
         int connection;
         quint32 captureTransactionId;
+        QVector<quint32> handles;
     };
     QHash<int, Announcement> m_unwritten;
     int m_connection = 0;

@@ -50,6 +50,16 @@ const quint16 kCommonEvents[] = {
     Codes::kVQ3DAxisDataChanged};
 const quint16 kPropertyEvents[] = {Codes::kVQDevicePropChanged};
 
+// How fast each product shoots a continuous series.
+struct SeriesRate {
+    int productId;
+    int intervalMs;
+};
+const SeriesRate kSeriesRates[] = {{0x2009, 333}, {0x2011, 333}, {0x2021, 667}, {0x2051, 667},
+                                   {0x2031, 200}, {0x2041, 200}, {0x2061, 100}};
+const int kDefaultSeriesIntervalMs = 250;
+const int kJpgFirstProduct = 0x2041;
+
 // One settings-block field: offset, width, value.
 struct BlockField {
     int offset;
@@ -296,6 +306,20 @@ bool BRX_Commu_VirtualCameraProfile::hasObjectProperties(int productId)
 bool BRX_Commu_VirtualCameraProfile::hasLiveView(int productId)
 {
     return isSupported(productId) && !BRX_Commu_ProductFamily::hasSettingsBlock(productId);
+}
+
+int BRX_Commu_VirtualCameraProfile::seriesIntervalMs(int productId)
+{
+    for (const SeriesRate& rate : kSeriesRates) {
+        if (rate.productId == productId)
+            return rate.intervalMs;
+    }
+    return kDefaultSeriesIntervalMs;
+}
+
+bool BRX_Commu_VirtualCameraProfile::writesJpgFirst(int productId)
+{
+    return productId == kJpgFirstProduct;
 }
 
 QVector<quint16> BRX_Commu_VirtualCameraProfile::operations(int productId)

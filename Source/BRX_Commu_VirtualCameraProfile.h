@@ -17,6 +17,11 @@ public:
     static bool hasObjectProperties(int productId);
     // Products that stream live view (the device-property products).
     static bool hasLiveView(int productId);
+    // How fast it shoots a continuous series: one picture at the start, then
+    // one every so many milliseconds while the shutter is held.
+    static int seriesIntervalMs(int productId);
+    // Whether it writes a picture pair's JPG before its DNG.
+    static bool writesJpgFirst(int productId);
 
     static QVector<quint16> operations(int productId);
     static QVector<quint16> events(int productId);

@@ -22,13 +22,13 @@ const int kPatienceMs = 5000;
 const quint64 kMaxDataOut = 16 << 20;
 const quint32 kEventBytes = 64;
 
-bool write(BRX_Commu_PtpIpStream& stream, const QByteArray& bytes)
+bool sendBytes(BRX_Commu_PtpIpStream& stream, const QByteArray& bytes)
 {
     return stream.write(reinterpret_cast<const quint8*>(bytes.constData()), quint32(bytes.size()), kPatienceMs)
         == BRX_Commu_PtpIpStream::kOk;
 }
 
-QByteArray header(quint32 length, quint32 type)
+QByteArray bareHeader(quint32 length, quint32 type)
 {
     QByteArray out;
     BRX_Commu_ByteWriter::appendU32(out, length);
@@ -47,7 +47,14 @@ struct BRX_Commu_VirtualCameraPtpIpServer::Session {
 
 BRX_Commu_VirtualCameraPtpIpServer::BRX_Commu_VirtualCameraPtpIpServer(
     std::shared_ptr<BRX_Commu_VirtualCamera> camera, quint16 port, const QString& address)
+    : BRX_Commu_VirtualCameraPtpIpServer(std::move(camera), port, address, Limits())
+{
+}
+
+BRX_Commu_VirtualCameraPtpIpServer::BRX_Commu_VirtualCameraPtpIpServer(
+    std::shared_ptr<BRX_Commu_VirtualCamera> camera, quint16 port, const QString& address, const Limits& limits)
     : m_camera(std::move(camera))
+    , m_limits(limits)
     , m_listener(address, port)
 {
     if (!m_listener.isListening()) {
@@ -92,6 +99,12 @@ int BRX_Commu_VirtualCameraPtpIpServer::connectionCount() const
     return int(m_connections);
 }
 
+int BRX_Commu_VirtualCameraPtpIpServer::turnedAwayCount() const
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    return m_turnedAway;
+}
+
 bool BRX_Commu_VirtualCameraPtpIpServer::takeMisbehaviour(quint16 opCode, Misbehaviour* misbehaviour)
 {
     std::lock_guard<std::mutex> locker(m_mutex);
@@ -102,7 +115,7 @@ bool BRX_Commu_VirtualCameraPtpIpServer::takeMisbehaviour(quint16 opCode, Misbeh
 }
 
 // A stream opened while the server stops is shut down at once.
-void BRX_Commu_VirtualCameraPtpIpServer::track(BRX_Commu_PtpIpStream* stream, bool open)
+void BRX_Commu_VirtualCameraPtpIpServer::registerStream(BRX_Commu_PtpIpStream* stream, bool open)
 {
     std::lock_guard<std::mutex> locker(m_mutex);
     if (!open) {
@@ -119,19 +132,35 @@ void BRX_Commu_VirtualCameraPtpIpServer::acceptConnections()
     while (!m_stop) {
         reapWorkers();
         std::unique_ptr<BRX_Commu_TcpStream> accepted = m_listener.accept(kPollMs);
-        if (!accepted)
-            continue;
-        BRX_Commu_PtpIpStream* stream = accepted.release();
-        track(stream, true);
-        const auto done = std::make_shared<std::atomic<bool>>(false);
-        m_workers.push_back({std::thread([this, stream, done] {
-                                 serve(stream);
-                                 track(stream, false);
-                                 delete stream;
-                                 *done = true;
-                             }),
-                             done});
+        if (accepted)
+            admitConnection(std::move(accepted));
     }
+}
+
+// A connection beyond the waiting limit is closed at once, as a camera's
+// full backlog would refuse it.
+void BRX_Commu_VirtualCameraPtpIpServer::admitConnection(std::unique_ptr<BRX_Commu_PtpIpStream> accepted)
+{
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        if (m_waiting >= m_limits.waitingConnections) {
+            ++m_turnedAway;
+            debugPrint(kDebugSimulation, "%s - %d connections wait for their handshake: one more turned away",
+                       BRX_METHOD, m_waiting);
+            return;
+        }
+        ++m_waiting;
+    }
+    BRX_Commu_PtpIpStream* stream = accepted.release();
+    registerStream(stream, true);
+    const auto done = std::make_shared<std::atomic<bool>>(false);
+    m_workers.push_back({std::thread([this, stream, done] {
+                             greetHost(stream);
+                             registerStream(stream, false);
+                             delete stream;
+                             *done = true;
+                         }),
+                         done});
 }
 
 void BRX_Commu_VirtualCameraPtpIpServer::reapWorkers()
@@ -146,13 +175,21 @@ void BRX_Commu_VirtualCameraPtpIpServer::reapWorkers()
     }
 }
 
-// The first packet says which of a host's two connections this is.
-void BRX_Commu_VirtualCameraPtpIpServer::serve(BRX_Commu_PtpIpStream* stream)
+// The first packet, whole within the handshake limit, says which of a
+// host's two connections this is; the connection waits no more after it.
+void BRX_Commu_VirtualCameraPtpIpServer::greetHost(BRX_Commu_PtpIpStream* stream)
 {
     const std::string label = BRX_METHOD;
     Reader reader(*stream, label.c_str());
+    reader.setDeadline(QDeadlineTimer(m_limits.handshakeMs));
     Packet request;
-    if (reader.next(&request, kPatienceMs, kPatienceMs) != Reader::kOk)
+    const Reader::Result greeted = reader.next(&request, m_limits.handshakeMs, kPatienceMs);
+    reader.setDeadline(QDeadlineTimer(QDeadlineTimer::Forever));
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        --m_waiting;
+    }
+    if (greeted != Reader::kOk)
         return;
     if (request.type == Packet::kInitCommandRequest)
         serveCommands(*stream, reader, request);
@@ -176,13 +213,13 @@ void BRX_Commu_VirtualCameraPtpIpServer::serveCommands(BRX_Commu_PtpIpStream& st
             m_session = session = std::make_shared<Session>(Session{++m_connections, generation, &stream, nullptr});
     }
     if (!session) {
-        write(stream, Packet::initFail(Packet::kBusy));
+        sendBytes(stream, Packet::initFail(Packet::kBusy));
         return;
     }
     debugPrint(kDebugSimulation, "%s - connection %u from \"%s\"", BRX_METHOD, session->number,
                qPrintable(request.name));
     const QString model = BRX_Commu_VirtualCameraProfile::model(m_camera->productId());
-    bool open = write(stream, Packet::initCommandAck(session->number, model.toLatin1(), model));
+    bool open = sendBytes(stream, Packet::initCommandAck(session->number, model.toLatin1(), model));
     while (open) {
         Packet packet;
         const Reader::Result result = reader.next(&packet, kPollMs, kPatienceMs);
@@ -193,7 +230,7 @@ void BRX_Commu_VirtualCameraPtpIpServer::serveCommands(BRX_Commu_PtpIpStream& st
         } else if (packet.type == Packet::kOperationRequest) {
             open = serveOperation(*session, reader, packet);
         } else if (packet.type == Packet::kProbeRequest) {
-            open = write(stream, Packet::bare(Packet::kProbeResponse));
+            open = sendBytes(stream, Packet::bare(Packet::kProbeResponse));
         } else if (packet.type == Packet::kCancel) {
             m_camera->cancelOperation(generation, packet.transactionId);
         } else {
@@ -201,12 +238,12 @@ void BRX_Commu_VirtualCameraPtpIpServer::serveCommands(BRX_Commu_PtpIpStream& st
             open = false;
         }
     }
-    endSession(session);
+    finishSession(session);
 }
 
 // The camera is told first, so that a connection that follows at once gets
 // the next generation.
-void BRX_Commu_VirtualCameraPtpIpServer::endSession(const std::shared_ptr<Session>& session)
+void BRX_Commu_VirtualCameraPtpIpServer::finishSession(const std::shared_ptr<Session>& session)
 {
     m_camera->endSessions(session->generation);
     {
@@ -237,9 +274,9 @@ bool BRX_Commu_VirtualCameraPtpIpServer::serveOperation(Session& session, BRX_Co
         return sendReply(session, request.transactionId, reply.code, reply.hasData ? &reply.data : nullptr);
     switch (misbehaviour) {
     case kOversizedLength:
-        return write(*session.command, header(0xFFFFFFF0, Packet::kOperationResponse));
+        return sendBytes(*session.command, bareHeader(0xFFFFFFF0, Packet::kOperationResponse));
     case kUnknownType:
-        return write(*session.command, header(Packet::kHeaderSize, 0x77));
+        return sendBytes(*session.command, bareHeader(Packet::kHeaderSize, 0x77));
     default:
         return !reply.hasData || sendData(session, request.transactionId, reply.data, true);
     }
@@ -275,7 +312,7 @@ bool BRX_Commu_VirtualCameraPtpIpServer::sendReply(Session& session, quint32 tra
                                                    const QByteArray* data)
 {
     return (!data || sendData(session, transactionId, *data, false))
-        && write(*session.command, Packet::operationResponse(code, transactionId, {}));
+        && sendBytes(*session.command, Packet::operationResponse(code, transactionId, {}));
 }
 
 // Data packets, the last one as End Data, each written whole.
@@ -284,14 +321,14 @@ bool BRX_Commu_VirtualCameraPtpIpServer::sendData(Session& session, quint32 tran
 {
     BRX_Commu_PtpIpStream& stream = *session.command;
     const quint32 size = quint32(data.size());
-    if (!write(stream, Packet::startData(transactionId, size)))
+    if (!sendBytes(stream, Packet::startData(transactionId, size)))
         return false;
     quint32 offset = 0;
     do {
         const quint32 chunk = std::min<quint32>(size - offset, Packet::kDataPacketPayload);
         const Packet::Type type = offset + chunk == size ? Packet::kEndData : Packet::kData;
         const quint32 sent = stopHalfway ? chunk / 2 : chunk;
-        if (!write(stream, Packet::dataHeader(type, transactionId, chunk) + data.mid(int(offset), int(sent))))
+        if (!sendBytes(stream, Packet::dataHeader(type, transactionId, chunk) + data.mid(int(offset), int(sent))))
             return false;
         offset += chunk;
     } while (offset < size && !stopHalfway);
@@ -310,10 +347,10 @@ void BRX_Commu_VirtualCameraPtpIpServer::serveEvents(BRX_Commu_PtpIpStream& stre
         }
     }
     if (!session) {
-        write(stream, Packet::initFail(Packet::kRejectedInitiator));
+        sendBytes(stream, Packet::initFail(Packet::kRejectedInitiator));
         return;
     }
-    bool open = write(stream, Packet::bare(Packet::kInitEventAck));
+    bool open = sendBytes(stream, Packet::bare(Packet::kInitEventAck));
     while (open && !m_stop)
         open = answerProbes(stream, reader) && passEvent(*session, stream);
     // Either connection ending ends both.
@@ -332,7 +369,7 @@ bool BRX_Commu_VirtualCameraPtpIpServer::answerProbes(BRX_Commu_PtpIpStream& str
     if (result != Reader::kOk)
         return false;
     if (packet.type == Packet::kProbeRequest)
-        return write(stream, Packet::bare(Packet::kProbeResponse));
+        return sendBytes(stream, Packet::bare(Packet::kProbeResponse));
     return packet.type == Packet::kProbeResponse;
 }
 
@@ -348,5 +385,5 @@ bool BRX_Commu_VirtualCameraPtpIpServer::passEvent(Session& session, BRX_Commu_P
     BRX_Commu_PtpContainer event;
     if (status != BRX_Commu_UsbPipe::kOk || !event.decodeHeader(bytes, received) || !event.decodeParams(bytes, received))
         return true;
-    return write(stream, Packet::event(event.code, event.transactionId, event.params));
+    return sendBytes(stream, Packet::event(event.code, event.transactionId, event.params));
 }

@@ -20,11 +20,15 @@ class BRX_Commu_VirtualCamera;
 // The virtual camera as a PTP/IP responder, beside its USB link on the same
 // device logic: any initiator that introduces itself (any GUID and name)
 // gets a command/data connection and an event connection, one host at a
-// time; the camera's events go out on the event connection and probes are
-// answered. Unplugging the camera closes both connections, as a camera
-// switched off does, and refuses new ones until it is plugged in again.
-// Everything the peer sends is bounded. Threads of its own: one accepts,
-// one serves each connection. Every function may be called from any thread.
+// time, as a camera; another is answered Init Fail (busy). The camera's
+// events go out on the event connection and probes are answered.
+// Unplugging the camera closes both connections, as a camera switched off
+// does, and refuses new ones until it is plugged in again. Everything the
+// peer sends is bounded: a new connection must introduce itself within the
+// handshake limit, and only so many may be waiting for that at once; more
+// are closed as they come. Threads of its own: one accepts, one serves each
+// connection, so at most the waiting limit and two more serve. Every
+// function may be called from any thread.
 class BRX_Commu_VirtualCameraPtpIpServer
 {
 public:
@@ -37,9 +41,16 @@ public:
         kSilence,         // no reply at all, not even to Cancel
     };
 
+    struct Limits {
+        int waitingConnections = 4; // connections not yet introduced
+        int handshakeMs = 5000;     // from a connection's acceptance to its first packet, whole
+    };
+
     // Listens on address at port (0: a free port that port() tells).
     BRX_Commu_VirtualCameraPtpIpServer(std::shared_ptr<BRX_Commu_VirtualCamera> camera, quint16 port = 0,
                                        const QString& address = QStringLiteral("127.0.0.1"));
+    BRX_Commu_VirtualCameraPtpIpServer(std::shared_ptr<BRX_Commu_VirtualCamera> camera, quint16 port,
+                                       const QString& address, const Limits& limits);
     // Closes every connection and joins the threads.
     ~BRX_Commu_VirtualCameraPtpIpServer();
 
@@ -54,6 +65,8 @@ public:
     void misbehave(quint16 opCode, Misbehaviour misbehaviour);
     // Hosts that have opened a command connection so far.
     int connectionCount() const;
+    // Connections closed at once because too many were waiting.
+    int turnedAwayCount() const;
 
 private:
     struct Session;
@@ -63,8 +76,9 @@ private:
     };
 
     void acceptConnections();
+    void admitConnection(std::unique_ptr<BRX_Commu_PtpIpStream> stream);
     void reapWorkers();
-    void serve(BRX_Commu_PtpIpStream* stream);
+    void greetHost(BRX_Commu_PtpIpStream* stream);
     void serveCommands(BRX_Commu_PtpIpStream& stream, BRX_Commu_PtpIpReader& reader,
                        const BRX_Commu_PtpIpPacket& request);
     void serveEvents(BRX_Commu_PtpIpStream& stream, BRX_Commu_PtpIpReader& reader,
@@ -76,15 +90,18 @@ private:
     bool passEvent(Session& session, BRX_Commu_PtpIpStream& stream);
     bool answerProbes(BRX_Commu_PtpIpStream& stream, BRX_Commu_PtpIpReader& reader);
     bool takeMisbehaviour(quint16 opCode, Misbehaviour* misbehaviour);
-    void endSession(const std::shared_ptr<Session>& session);
-    void track(BRX_Commu_PtpIpStream* stream, bool open);
+    void finishSession(const std::shared_ptr<Session>& session);
+    void registerStream(BRX_Commu_PtpIpStream* stream, bool open);
 
     const std::shared_ptr<BRX_Commu_VirtualCamera> m_camera;
+    const Limits m_limits;
     BRX_Commu_TcpListener m_listener;
     std::atomic<bool> m_stop{false};
     mutable std::mutex m_mutex;
     std::shared_ptr<Session> m_session;
     quint32 m_connections = 0;
+    int m_waiting = 0;
+    int m_turnedAway = 0;
     QList<BRX_Commu_PtpIpStream*> m_streams;
     QHash<quint16, Misbehaviour> m_misbehaviours;
     std::vector<Worker> m_workers; // the accepting thread's own

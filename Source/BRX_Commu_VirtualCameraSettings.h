@@ -1,50 +1,52 @@
 #ifndef BRX_COMMU_VIRTUALCAMERASETTINGS_H
 #define BRX_COMMU_VIRTUALCAMERASETTINGS_H
 
-#include "BRX_Commu_VirtualCameraShot.h"
+#include "BRX_Commu_PtpCodes.h"
+#include "BRX_Commu_VirtualCameraProperty.h"
 
 #include <QByteArray>
-#include <functional>
+#include <QVector>
 
-// The virtual camera's settings as its shutter reads them at a release:
-// from the 100-byte settings block of the struct products (in the M layout
-// for 0x2021 and 0x2051), from the device properties of the others. Turns
-// the camera's codes into what a picture records.
-class BRX_Commu_VirtualCameraSettings
+// The virtual camera's settings: its settings block and its device
+// properties, what a write of one of them changes besides, and the part of
+// them a camera keeps while it is switched off, as text. A plain record of
+// the device; the device's lock guards it.
+class BRX_Commu_VirtualCameraSettings : public BRX_Commu_PtpCodes
 {
 public:
-    typedef std::function<qint64(quint16 code)> PropertyValue;
+    explicit BRX_Commu_VirtualCameraSettings(int productId);
 
-    BRX_Commu_VirtualCameraSettings(int productId, const QByteArray& block, const PropertyValue& property);
+    QByteArray& block() { return m_block; }
+    const QByteArray& block() const { return m_block; }
+    const QVector<BRX_Commu_VirtualCameraProperty>& properties() const { return m_properties; }
+    // Null for a code the product does not have.
+    BRX_Commu_VirtualCameraProperty* find(quint32 code);
+    const BRX_Commu_VirtualCameraProperty* find(quint32 code) const;
 
-    int fileFormat() const;
-    bool isMirrorUpOn() const;
-    bool isBulb() const;
-    // Exposure, sensitivity, program, metering and white balance into shot.
-    void describeExposure(BRX_Commu_VirtualCameraShot* shot) const;
+    // A host's GetDevicePropDesc (descriptor) or GetDevicePropValue: the
+    // response code, and the data into dataIn.
+    quint16 read(quint32 code, bool descriptor, QByteArray* dataIn) const;
+    // A host's SetDevicePropValue: the response code, and on success the
+    // code the change is reported under into reported.
+    quint16 write(quint32 code, const QByteArray& data, quint16* reported);
 
-    // The camera's name, serial number and firmware.
-    static void describeCamera(int productId, BRX_Commu_VirtualCameraShot* shot);
-    // Lens name, serial number, focal length and widest aperture from the
-    // lens dataset.
-    static void describeLens(const QByteArray& lensData, BRX_Commu_VirtualCameraShot* shot);
-    // The marked speed or f-number nearest to an APEX code (value x 256).
-    static double nominalSeconds(int shutterCode);
-    static double nominalFNumber(int apertureCode);
+    // Stores a property's new value and what follows from it.
+    void set(BRX_Commu_VirtualCameraProperty& property, qint64 value);
+    // The code a change of the property written under code is reported under.
+    static quint16 reportedCode(quint16 code);
+
+    // The settings a camera keeps while it is switched off, as lines of text
+    // ("block" and the settings block in hex, or a writable property's code
+    // and value), and back: a line the camera would not take is left out.
+    QByteArray state() const;
+    void restore(const QByteArray& state);
 
 private:
-    int blockByte(int offset) const;
-    int blockValue(int offset, int width) const;
-    int exposureModeCode() const;
-    int iso() const;
-    int compensation() const;
-    double fNumber() const;
+    bool isKept(const BRX_Commu_VirtualCameraProperty& property) const;
 
     const int m_productId;
-    const bool m_struct;
-    const bool m_structM;
-    const QByteArray m_block;
-    const PropertyValue m_property;
+    QByteArray m_block;
+    QVector<BRX_Commu_VirtualCameraProperty> m_properties;
 };
 
 #endif

@@ -1,22 +1,10 @@
 #include "BRX_Commu_VirtualCameraShutter.h"
 #include "BRX_Commu_PtpCodes.h"
+#include "BRX_Commu_VirtualCameraProfile.h"
 
 namespace {
 
 typedef BRX_Commu_PtpCodes Codes;
-// The product that writes a picture pair's JPG before its DNG.
-const int kJpgFirstProduct = 0x2041;
-
-// How fast each product shoots a continuous series: one picture at the start,
-// then one every intervalMs while the shutter is held.
-struct SeriesRate {
-    int productId;
-    int intervalMs;
-};
-const SeriesRate kSeriesRates[] = {{0x2009, 333}, {0x2011, 333}, {0x2021, 667}, {0x2051, 667},
-                                   {0x2031, 200}, {0x2041, 200}, {0x2061, 100}};
-const int kDefaultSeriesIntervalMs = 250;
-
 } // namespace
 
 BRX_Commu_VirtualCameraShutter::BRX_Commu_VirtualCameraShutter(int productId, const QByteArray& lensData,
@@ -85,11 +73,7 @@ void BRX_Commu_VirtualCameraShutter::shootDueSeriesPictures()
 
 int BRX_Commu_VirtualCameraShutter::seriesInterval() const
 {
-    for (const SeriesRate& rate : kSeriesRates) {
-        if (rate.productId == m_productId)
-            return rate.intervalMs;
-    }
-    return kDefaultSeriesIntervalMs;
+    return BRX_Commu_VirtualCameraProfile::seriesIntervalMs(m_productId);
 }
 
 void BRX_Commu_VirtualCameraShutter::reset()
@@ -106,7 +90,7 @@ bool BRX_Commu_VirtualCameraShutter::createPicture(double bulbSeconds)
         --m_shotsToDrop;
         return false;
     }
-    const BRX_Commu_VirtualCameraSettings settings = m_settings();
+    const BRX_Commu_VirtualCameraShotSettings settings = m_settings();
     BRX_Commu_VirtualCameraShot shot = shotNow(settings);
     if (settings.isBulb() && bulbSeconds > 0)
         shot.exposureSeconds = bulbSeconds;
@@ -115,23 +99,23 @@ bool BRX_Commu_VirtualCameraShutter::createPicture(double bulbSeconds)
 }
 
 BRX_Commu_VirtualCameraShot BRX_Commu_VirtualCameraShutter::shotNow(
-    const BRX_Commu_VirtualCameraSettings& settings) const
+    const BRX_Commu_VirtualCameraShotSettings& settings) const
 {
     BRX_Commu_VirtualCameraShot shot;
-    BRX_Commu_VirtualCameraSettings::describeCamera(m_productId, &shot);
-    BRX_Commu_VirtualCameraSettings::describeLens(m_lensData, &shot);
+    BRX_Commu_VirtualCameraShotSettings::describeCamera(m_productId, &shot);
+    BRX_Commu_VirtualCameraShotSettings::describeLens(m_lensData, &shot);
     settings.describeExposure(&shot);
     shot.taken = m_clockOrigin.addMSecs(m_nowMs);
     return shot;
 }
 
 // The files of one picture, in the order the camera writes them.
-QVector<quint16> BRX_Commu_VirtualCameraShutter::formats(const BRX_Commu_VirtualCameraSettings& settings) const
+QVector<quint16> BRX_Commu_VirtualCameraShutter::formats(const BRX_Commu_VirtualCameraShotSettings& settings) const
 {
     switch (settings.fileFormat()) {
     case 1:
     case 2:
-        if (m_productId == kJpgFirstProduct)
+        if (BRX_Commu_VirtualCameraProfile::writesJpgFirst(m_productId))
             return {Codes::kFormatJpg, Codes::kFormatDng};
         return {Codes::kFormatDng, Codes::kFormatJpg};
     case 3:

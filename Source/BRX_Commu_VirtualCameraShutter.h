@@ -1,7 +1,7 @@
 #ifndef BRX_COMMU_VIRTUALCAMERASHUTTER_H
 #define BRX_COMMU_VIRTUALCAMERASHUTTER_H
 
-#include "BRX_Commu_VirtualCameraSettings.h"
+#include "BRX_Commu_VirtualCameraShotSettings.h"
 #include "BRX_Commu_VirtualCameraShot.h"
 
 #include <QByteArray>
@@ -18,7 +18,7 @@ class BRX_Commu_VirtualCameraShutter
 {
 public:
     // The settings as they stand now.
-    typedef std::function<BRX_Commu_VirtualCameraSettings()> Settings;
+    typedef std::function<BRX_Commu_VirtualCameraShotSettings()> Settings;
     // A picture taken: its files' formats in the order the camera writes them.
     typedef std::function<void(const QVector<quint16>& formats, const BRX_Commu_VirtualCameraShot& shot)>
         TakePicture;
@@ -50,8 +50,8 @@ public:
 private:
     void shootDueSeriesPictures();
     bool createPicture(double bulbSeconds = 0);
-    BRX_Commu_VirtualCameraShot shotNow(const BRX_Commu_VirtualCameraSettings& settings) const;
-    QVector<quint16> formats(const BRX_Commu_VirtualCameraSettings& settings) const;
+    BRX_Commu_VirtualCameraShot shotNow(const BRX_Commu_VirtualCameraShotSettings& settings) const;
+    QVector<quint16> formats(const BRX_Commu_VirtualCameraShotSettings& settings) const;
 
     const int m_productId;
     const QByteArray m_lensData;

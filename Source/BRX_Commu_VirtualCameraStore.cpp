@@ -17,6 +17,12 @@ const quint16 kAssociationGenericFolder = 1;
 const quint32 kDngBitDepth = 16;
 const quint32 kJpgBitDepth = 24;
 const QString kFolderName = QStringLiteral("100BRX");
+// StorageInfo: removable RAM with a generic hierarchical file system, read-write.
+const quint16 kStorageTypeRemovableRam = 0x0004;
+const quint16 kFilesystemGenericHierarchical = 0x0002;
+const quint16 kReadWrite = 0;
+const quint64 kStorageCapacity = quint64(32) << 30;
+const quint32 kFreeImagesUntold = 0xFFFFFFFF;
 
 typedef BRX_Commu_VirtualCameraPicture Picture;
 
@@ -201,6 +207,25 @@ QVector<quint32> BRX_Commu_VirtualCameraStore::handles() const
     for (const Object& object : m_objects)
         all << object.handle;
     return all;
+}
+
+QByteArray BRX_Commu_VirtualCameraStore::storageInfo() const
+{
+    QByteArray out;
+    Writer::appendU16(out, kStorageTypeRemovableRam);
+    Writer::appendU16(out, kFilesystemGenericHierarchical);
+    Writer::appendU16(out, kReadWrite);
+    quint64 used = 0;
+    for (const Object& object : m_objects)
+        used += quint64(object.data.size());
+    for (quint64 bytes : {kStorageCapacity, kStorageCapacity - std::min(used, kStorageCapacity)}) {
+        Writer::appendU32(out, quint32(bytes));
+        Writer::appendU32(out, quint32(bytes >> 32));
+    }
+    Writer::appendU32(out, kFreeImagesUntold);
+    Writer::appendPtpString(out, QStringLiteral("Virtual card"));
+    Writer::appendPtpString(out, QString());
+    return out;
 }
 
 QByteArray BRX_Commu_VirtualCameraStore::objectInfo(const Object& object, int kind, bool addressedAsPending) const

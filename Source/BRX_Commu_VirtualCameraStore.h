@@ -97,6 +97,8 @@ public:
     // the queue's head, 0 otherwise.
     QByteArray objectInfo(const Object& object, int kind, bool addressedAsPending) const;
     static const QByteArray& thumbnail(const Object& object, int kind);
+    // StorageInfo dataset of the card, its free space after the files on it.
+    QByteArray storageInfo() const;
     static bool isThumbnailKind(quint32 kind) { return kind < kThumbnailKinds; }
 
     int pendingCount() const { return m_pending.size(); }

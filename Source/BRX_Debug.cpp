@@ -3,7 +3,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QtDebug>
 
 #include <atomic>
 #include <cctype>
@@ -20,10 +19,24 @@ std::atomic<quint32> g_debugFlags{0};
 std::mutex g_logMutex;
 char g_formatBuffer[1024];
 
+// Set while this thread hands a line to the log: a line a host's log hook
+// makes the library write is dropped rather than wait for the log it holds.
+thread_local bool t_writing = false;
+
+class WritingLine
+{
+public:
+    WritingLine() { t_writing = true; }
+    ~WritingLine() { t_writing = false; }
+};
+
 void writeDebugLine(const QByteArray& line)
 {
+    if (t_writing)
+        return;
     std::lock_guard<std::mutex> locker(g_logMutex);
-    qDebug("%s", line.constData());
+    const WritingLine writing;
+    BRX_Debug_Logfile::debug(line.constData());
 }
 
 QByteArray dumpLine(const QString& prefix, const unsigned char* bytes, quint64 offset, quint64 size,
@@ -50,9 +63,10 @@ QByteArray dumpLine(const QString& prefix, const unsigned char* bytes, quint64 o
 // A switched-off message is not formatted and does not wait for the log.
 void debugPrint(eDebugFlag flag, const char* format, ...)
 {
-    if (!isDebugFlagSet(flag))
+    if (!isDebugFlagSet(flag) || t_writing)
         return;
     std::lock_guard<std::mutex> locker(g_logMutex);
+    const WritingLine writing;
     va_list args;
     va_start(args, format);
     va_list retry;

@@ -37,8 +37,8 @@ bool isDebugFlagSet(eDebugFlag flag);
 // enable true ORs flags into the mask, false clears them.
 void setDebugFlags(quint32 flags, bool enable);
 
-// Hex and ASCII dump straight to Qt's debug output. maxLines 0 means all
-// lines, bytesPerLine 0 means 16.
+// Hex and ASCII dump, line by line to BRX_Debug_Logfile. maxLines 0 means
+// all lines, bytesPerLine 0 means 16.
 void dumpBuffer(const QString& header, const QString& prefix, const void* data, quint64 size,
                 quint64 maxLines, quint64 bytesPerLine);
 void dumpBuffer(const QString& header, const QString& prefix, const QByteArray& data,

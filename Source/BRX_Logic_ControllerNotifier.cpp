@@ -164,7 +164,7 @@ void BRX_Logic_ControllerNotifier::followUp(int property)
 
 void BRX_Logic_ControllerNotifier::emitSensitivity(int iso)
 {
-    notifyConverted(BRX_SDK_PropertySensitivity, Kind::Sensitivity, iso);
+    notifyConverted(BRX_SDK_PropertySensitivity, Kind::Sensitivity, m_table.sensitivityValue(iso));
     notifyShutterTimes();
 }
 

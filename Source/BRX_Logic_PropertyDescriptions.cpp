@@ -37,7 +37,7 @@ const Descriptions::Entry kEntries[BRX_Logic_PropertyCatalogue::kCount] = {
     /* 17 BracketDeltaEVList */ {Unit::MilliEV, Form::Ev, kNone, kNone, nullptr},
     /* 18 BracketDeltaEV */ {Unit::MilliEV, Form::Ev, kNone, BRX_SDK_PropertyBracketDeltaEVList, nullptr},
     /* 19 MirrorUpMode */ {Unit::OnOff, Form::OnOff, kNone, kNone, &Cam::hasMirrorUpMode},
-    /* 20 FocusConfirmation */ {Unit::Choice, Form::Number, kNone, kNone, &Cam::hasFocusConfirmation},
+    /* 20 FocusConfirmation */ {Unit::Choice, Form::FocusOffset, kNone, kNone, &Cam::hasFocusConfirmation},
     /* 21 FocusConfirmBadSig */ {Unit::OnOff, Form::OnOff, kNone, kNone, &Cam::hasFocusConfirmation},
     /* 22 NoFocusConfirmation */ {Unit::None, Form::None, kNone, kNone, &Cam::hasFocusConfirmation},
     /* 23 FocusDistance */ {Unit::Metres, Form::Distance, kNone, kNone, &Cam::hasFocusDistance},
@@ -55,8 +55,8 @@ const Descriptions::Entry kEntries[BRX_Logic_PropertyCatalogue::kCount] = {
     /* 35 LiveViewCrossPosGlobal */ {Unit::Fraction, Form::Percent, kNone, kNone, &Cam::hasLiveView},
     /* 36 ToggleLiveViewZoom */ {Unit::None, Form::None, kNone, kNone, &Cam::hasLiveView},
     /* 37 WantLiveView */ {Unit::OnOff, Form::OnOff, kNone, kNone, &Cam::hasLiveView},
-    /* 38 PowerSwitch */ {Unit::Choice, Form::Number, kNone, kNone, &Cam::hasPowerSwitch},
-    /* 39 LensConnectionType */ {Unit::Choice, Form::Number, kNone, kNone, &Cam::hasLensConnectionType},
+    /* 38 PowerSwitch */ {Unit::Choice, Form::Named, kNone, kNone, &Cam::hasPowerSwitch},
+    /* 39 LensConnectionType */ {Unit::Choice, Form::Named, kNone, kNone, &Cam::hasLensConnectionType},
     /* 40 IntervalFramesRange */ {Unit::Pictures, Form::Frames, Kind::IntervalFrames, kNone, nullptr},
     /* 41 IntervalFrames */
     {Unit::Pictures, Form::Frames, Kind::IntervalFrames, BRX_SDK_PropertyIntervalFramesRange, nullptr},
@@ -72,7 +72,8 @@ const char* const kUnitNames[] = {
 };
 static_assert(sizeof kUnitNames / sizeof kUnitNames[0] == int(Unit::Fraction) + 1, "one name per unit");
 
-// The codes the library can name without a converter table.
+// The codes the library can name without a converter table. A code's first
+// row gives its text; later rows are other names a host may write for it.
 struct CodeName {
     int property;
     int code;
@@ -80,10 +81,27 @@ struct CodeName {
 };
 
 const CodeName kCodeNames[] = {
+    {BRX_SDK_PropertyExposureMode, 0, "M"},
+    {BRX_SDK_PropertyExposureMode, 0, "manual"},
+    {BRX_SDK_PropertyExposureMode, 1, "S"},
+    {BRX_SDK_PropertyExposureMode, 1, "shutter priority"},
+    {BRX_SDK_PropertyExposureMode, 2, "P"},
+    {BRX_SDK_PropertyExposureMode, 2, "program"},
+    {BRX_SDK_PropertyExposureMode, 3, "A"},
+    {BRX_SDK_PropertyExposureMode, 3, "aperture priority"},
     {BRX_SDK_PropertyExposureMode, kVQExposureModeBulb, "bulb"},
+    {BRX_SDK_PropertyExposureMode, kVQExposureModeBulb, "B"},
+    {BRX_SDK_PropertyExposureMode, 5, "auto"},
     {BRX_SDK_PropertyFocusMode, kVQFocusAutoSingle, "auto single"},
+    {BRX_SDK_PropertyFocusMode, kVQFocusAutoSingle, "auto"},
     {BRX_SDK_PropertyFocusMode, kVQFocusAutoContinuous, "auto continuous"},
     {BRX_SDK_PropertyFocusMode, kVQFocusManual, "manual"},
+    {BRX_SDK_PropertyPowerSwitch, 0, "off"},
+    {BRX_SDK_PropertyPowerSwitch, 1, "on"},
+    {BRX_SDK_PropertyPowerSwitch, 2, "single"},
+    {BRX_SDK_PropertyPowerSwitch, 3, "continuous"},
+    {BRX_SDK_PropertyLensConnectionType, 0, "native mount"},
+    {BRX_SDK_PropertyLensConnectionType, 1, "adapted"},
 };
 
 } // namespace
@@ -116,6 +134,16 @@ const char* BRX_Logic_PropertyDescriptions::codeName(int property, int code)
             return row.name;
     }
     return nullptr;
+}
+
+QVector<int> BRX_Logic_PropertyDescriptions::namedCodes(int property)
+{
+    QVector<int> codes;
+    for (const CodeName& row : kCodeNames) {
+        if (row.property == property && !codes.contains(row.code))
+            codes << row.code;
+    }
+    return codes;
 }
 
 int BRX_Logic_PropertyDescriptions::codeOfName(int property, const char* name)

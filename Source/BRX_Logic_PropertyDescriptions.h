@@ -1,6 +1,8 @@
 #ifndef BRX_LOGIC_PROPERTYDESCRIPTIONS_H
 #define BRX_LOGIC_PROPERTYDESCRIPTIONS_H
 
+#include <QVector>
+
 class BRX_Logic_Camera;
 
 // What a host learns about each property beyond the catalogue: the unit of
@@ -30,6 +32,7 @@ public:
         Frames,
         IntervalTime,
         Percent,
+        FocusOffset,
     };
     typedef bool (BRX_Logic_Camera::*Offered)() const;
 
@@ -53,8 +56,11 @@ public:
     static bool isOffered(int property, const BRX_Logic_Camera& camera);
     // The name of a Named property's code, null when it has none.
     static const char* codeName(int property, int code);
-    // The code of a name (case-insensitive), kNone when there is none.
+    // The code of a name or another name of it (case-insensitive), kNone
+    // when there is none.
     static int codeOfName(int property, const char* name);
+    // The codes a Named property has names for, in their order.
+    static QVector<int> namedCodes(int property);
 };
 
 #endif

@@ -65,7 +65,7 @@ const BRX_Logic_PropertyTable::Row BRX_Logic_PropertyTable::kRows[] = {
     {BRX_SDK_PropertyExposCompens, readGetter<&Cam::exposCompens>, writeSetter<int, &Rules::setExposCompens>},
     {BRX_SDK_PropertyExposCompensStep, readGetter<&Cam::exposCompensStep>,
      writeSetter<int, &Rules::setExposCompensStep>},
-    {BRX_SDK_PropertySensitivity, readGetter<&Cam::sensitivity>, writeSetter<int, &Rules::setSensitivity>},
+    {BRX_SDK_PropertySensitivity, readSensitivity, writeSetter<int, &Rules::setSensitivity>},
     {BRX_SDK_PropertySensitivityAuto, readGetter<&Cam::sensitivityAuto>, writeSetter<bool, &Rules::setSensitivityAuto>},
     {BRX_SDK_PropertyDriveMode, readGetter<&Cam::driveMode>, writeSetter<int, &Rules::setDriveMode>},
     {BRX_SDK_PropertyBracketEnabled, readGetter<&Cam::bracketingEnabled>, writeSetter<bool, &Rules::setBracketEnabled>},
@@ -171,6 +171,11 @@ bool BRX_Logic_PropertyTable::readWhiteBalance(const BRX_Logic_PropertyTable& ta
         data, table.whiteBalanceValue(camera.whiteBalanceIndex() & 0xFF, camera.whiteBalanceColorTemp()));
 }
 
+bool BRX_Logic_PropertyTable::readSensitivity(const BRX_Logic_PropertyTable& table, void* data, const char*)
+{
+    return writeValue<qint32>(data, table.sensitivityValue(table.m_camera.sensitivity()));
+}
+
 template <typename T, bool (BRX_Logic_SetterRules::*Setter)(T)>
 bool BRX_Logic_PropertyTable::writeSetter(BRX_Logic_PropertyTable& table, const void* data)
 {
@@ -223,4 +228,9 @@ int BRX_Logic_PropertyTable::whiteBalanceValue(int index, int temperature) const
     bool ok = false;
     const int value = text.toInt(&ok);
     return ok ? value : index;
+}
+
+int BRX_Logic_PropertyTable::sensitivityValue(int iso) const
+{
+    return m_camera.sensitivityAuto() ? 0 : iso;
 }

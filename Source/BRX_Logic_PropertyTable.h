@@ -45,6 +45,9 @@ public:
     // The white-balance index, or in the colour-temperature preset the
     // temperature in kelvin when the temperature converter knows it.
     int whiteBalanceValue(int index, int temperature) const;
+    // The host's sensitivity: 0 while the camera chooses it (some cameras
+    // go on reporting the ISO value they chose), else iso.
+    int sensitivityValue(int iso) const;
     // The camera model's live-view mode, which 33 and 34 read: set in the
     // controller thread, read in any.
     void setLiveViewMode(int mode) { m_liveViewMode = mode; }
@@ -71,6 +74,7 @@ private:
     template <int mode>
     static bool readLiveViewMode(const BRX_Logic_PropertyTable& table, void* data, const char*);
     static bool readWhiteBalance(const BRX_Logic_PropertyTable& table, void* data, const char*);
+    static bool readSensitivity(const BRX_Logic_PropertyTable& table, void* data, const char*);
 
     template <typename T, bool (BRX_Logic_SetterRules::*Setter)(T)>
     static bool writeSetter(BRX_Logic_PropertyTable& table, const void* data);

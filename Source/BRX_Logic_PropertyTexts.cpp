@@ -1,8 +1,10 @@
 #include "BRX_Logic_PropertyTexts.h"
+#include "BRX_Commu_ProductFamily.h"
 #include "BRX_Logic_APEXConverterAperture.h"
 #include "BRX_Logic_ControllerConverters.h"
 #include "BRX_Logic_ConverterBase.h"
 #include "BRX_Logic_ConverterFocusDistance.h"
+#include "BRX_SDK_C.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -141,6 +143,7 @@ const BRX_Logic_PropertyTexts::FormRow BRX_Logic_PropertyTexts::kForms[] = {
     {&BRX_Logic_PropertyTexts::framesText, &BRX_Logic_PropertyTexts::parseFrames},
     {&BRX_Logic_PropertyTexts::intervalTimeText, &BRX_Logic_PropertyTexts::parseIntervalTime},
     {&BRX_Logic_PropertyTexts::percentText, &BRX_Logic_PropertyTexts::parsePercent},
+    {&BRX_Logic_PropertyTexts::focusOffsetText, &BRX_Logic_PropertyTexts::parseFocusOffset},
 };
 
 BRX_Logic_PropertyTexts::BRX_Logic_PropertyTexts(int productId, int compensStep,
@@ -149,7 +152,7 @@ BRX_Logic_PropertyTexts::BRX_Logic_PropertyTexts(int productId, int compensStep,
     , m_converters(converters)
     , m_shutterTime(productId)
 {
-    static_assert(sizeof kForms / sizeof kForms[0] == int(Form::Percent) + 1, "one row per form");
+    static_assert(sizeof kForms / sizeof kForms[0] == int(Form::FocusOffset) + 1, "one row per form");
     m_shutterTime.setStepSize(compensStep);
 }
 
@@ -376,6 +379,14 @@ QString BRX_Logic_PropertyTexts::percentText(const Subject&, double fraction) co
     return shortDecimal(fraction * 100.0) + '%';
 }
 
+// The camera's focus confirmation is a signed distance from focus, 0 in focus.
+QString BRX_Logic_PropertyTexts::focusOffsetText(const Subject&, double offset) const
+{
+    if (offset == 0.0)
+        return QStringLiteral("in focus");
+    return QStringLiteral("off by ") + (offset > 0.0 ? QStringLiteral("+") : QString()) + QString::number(qint64(offset));
+}
+
 // --- Payloads of texts --------------------------------------------------------------
 
 bool BRX_Logic_PropertyTexts::parse(int property, const QString& text, const QVector<double>& choices,
@@ -577,6 +588,17 @@ bool BRX_Logic_PropertyTexts::parsePercent(const Subject&, const QString& text, 
     return true;
 }
 
+bool BRX_Logic_PropertyTexts::parseFocusOffset(const Subject&, const QString& text, double* value) const
+{
+    QString number = text;
+    if (text.compare("in focus", Qt::CaseInsensitive) == 0) {
+        *value = 0.0;
+        return true;
+    }
+    stripPrefix(&number, "off by");
+    return readNumber(number, value);
+}
+
 // --- Choices -------------------------------------------------------------------------
 
 QVector<double> BRX_Logic_PropertyTexts::tableChoices(int property) const
@@ -587,6 +609,8 @@ QVector<double> BRX_Logic_PropertyTexts::tableChoices(int property) const
     const Descriptions::Entry& entry = *Descriptions::find(property);
     if (entry.form == Form::OnOff)
         return {0.0, 1.0};
+    if (entry.form == Form::Named)
+        return namedChoices(property);
     const BRX_Logic_ConverterBase* table = converter(entry.converter);
     if (!table)
         return {};
@@ -600,6 +624,18 @@ QVector<double> BRX_Logic_PropertyTexts::tableChoices(int property) const
             if (stripSuffix(&text, "K") && readNumber(text, &temperature))
                 values << temperature;
         }
+    }
+    return values;
+}
+
+// The M layout knows three exposure modes of the six.
+QVector<double> BRX_Logic_PropertyTexts::namedChoices(int property) const
+{
+    const bool layoutM = BRX_Commu_ProductFamily::of(m_productId) == BRX_Commu_ProductFamily::kStructM;
+    QVector<double> values;
+    for (int code : Descriptions::namedCodes(property)) {
+        if (!layoutM || property != BRX_SDK_PropertyExposureMode || code % 2 == 0)
+            values << code;
     }
     return values;
 }

@@ -78,6 +78,7 @@ private:
     QString framesText(const Subject&, double frames) const;
     QString intervalTimeText(const Subject& subject, double seconds) const;
     QString percentText(const Subject&, double fraction) const;
+    QString focusOffsetText(const Subject&, double offset) const;
 
     bool parseNone(const Subject&, const QString& text, double* value) const;
     bool parseNumber(const Subject&, const QString& text, double* value) const;
@@ -93,6 +94,8 @@ private:
     bool parseFrames(const Subject&, const QString& text, double* value) const;
     bool parseIntervalTime(const Subject& subject, const QString& text, double* value) const;
     bool parsePercent(const Subject&, const QString& text, double* value) const;
+    bool parseFocusOffset(const Subject&, const QString& text, double* value) const;
+    QVector<double> namedChoices(int property) const;
 
     const int m_productId;
     const BRX_Logic_ControllerConverters* m_converters;

@@ -105,6 +105,19 @@ bool BRX_Logic_SetterRules::isListed(int kind, int value, const char* what, cons
     return false;
 }
 
+int BRX_Logic_SetterRules::nearestListed(int kind, int value) const
+{
+    const BRX_Logic_ConverterBase* converter = m_converters.get(Kind(kind));
+    if (!converter || converter->values().isEmpty())
+        return value;
+    double nearest = converter->values().first();
+    for (double listed : converter->values()) {
+        if (std::fabs(listed - value) < std::fabs(nearest - value))
+            nearest = listed;
+    }
+    return int(nearest);
+}
+
 bool BRX_Logic_SetterRules::setSensitivity(int iso)
 {
     if (!isListed(Kind::Sensitivity, iso, "sensitivity", setterLabel(__func__).c_str()))
@@ -231,11 +244,15 @@ bool BRX_Logic_SetterRules::setIntervalTime(int seconds)
     return storeInterval(false, seconds);
 }
 
-// frames: interval frames, else interval time.
+// frames: interval frames, else interval time. A camera with intervals of
+// its own takes only the steps of its list: the nearest one within the
+// range; the emulation takes any.
 bool BRX_Logic_SetterRules::storeInterval(bool frames, int value)
 {
-    if (m_camera.hasInterval())
-        return frames ? m_camera.setIntervalFrames(value) : m_camera.setIntervalTime(value);
+    if (m_camera.hasInterval()) {
+        const int step = nearestListed(frames ? Kind::IntervalFrames : Kind::IntervalTime, value);
+        return frames ? m_camera.setIntervalFrames(step) : m_camera.setIntervalTime(step);
+    }
     if (frames)
         m_capture.setIntervalFrames(value);
     else

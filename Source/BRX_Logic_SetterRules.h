@@ -76,7 +76,8 @@ public:
     // capture control when the camera has none of its own.
     bool setDriveMode(int mode);
     // Without interval shooting of its own the camera's intervals are
-    // emulated: the emulation keeps what is set.
+    // emulated: the emulation keeps what is set; a camera of its own takes
+    // the nearest value of its list.
     bool setIntervalFrames(int frames);
     bool setIntervalTime(int seconds);
 
@@ -113,6 +114,8 @@ private:
     // "%s - illegal <what> %d" under label when not.
     bool isListed(int kind, int value, const char* what, const char* label) const;
     bool isWhiteBalanceTemperature(int value) const;
+    // The value of kind's list nearest to value; value itself without a list.
+    int nearestListed(int kind, int value) const;
     bool storeInterval(bool frames, int value);
     bool hasFocusDistanceConverter(const char* label) const;
     bool runOnControllerThread(std::function<void(BRX_Logic_Camera&)> call);

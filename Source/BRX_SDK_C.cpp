@@ -116,9 +116,19 @@ void brxsdk_set_debug_flags(unsigned int flags, bool enable)
     BRX_SDK_setDebugFlags(flags, enable);
 }
 
+void brxsdk_set_log_callback(BRX_SDK_LogCallback callback, void* context)
+{
+    BRX_SDK_setLogCallback(callback, context);
+}
+
 bool brxsdk_use_virtual_camera(int productId)
 {
     return BRX_SDK_useVirtualCamera(productId);
+}
+
+bool brxsdk_keep_virtual_camera_state(const char* folder, bool startAfresh)
+{
+    return BRX_SDK_keepVirtualCameraState(folder, startAfresh);
 }
 
 bool brxsdk_set_virtual_camera_connected(bool connected)

@@ -34,7 +34,9 @@
  *       wanted: each connection starts with them off.
  *     Right after the init callback the camera's whole state arrives at the
  *     changes callback (see Notifications).
- *  5. The camera goes away (unplugged, switched off, brxsdk_request_close):
+ *  5. The camera goes away (unplugged, switched off, brxsdk_request_close,
+ *     or given up for sending events faster than the library can take them,
+ *     a few thousand ahead, after which it is connected again at once):
  *     the frame callback and the changes callback are cleared, then
  *     initCallback(context, false, productId) is called. Property calls fail
  *     ("no camera" in the log) until the next connection, which starts again
@@ -145,10 +147,14 @@ typedef void (*BRX_SDK_ChangesCallback)(void* context, int property, const void*
 /* One frame record (enum BRX_SDK_FrameRecordType); data is valid only during
  * the call. Library threads. */
 typedef void (*BRX_SDK_FrameCallback)(void* context, int type, const void* data, unsigned int size);
+/* One line of the library's log; see brxsdk_set_log_callback. */
+typedef void (*BRX_SDK_LogCallback)(void* context, const char* line);
 
 /* Property numbers: payload, access, unit. */
 enum BRX_SDK_PropertyNumber {
-    BRX_SDK_PropertyExposureMode = 0,          /* int, read-write: the camera's exposure mode, 0 to 5; 4 is bulb */
+    BRX_SDK_PropertyExposureMode = 0,          /* int, read-write: the camera's exposure mode: 0 "M", 1 "S",
+                                                  2 "P", 3 "A", 4 "bulb", 5 "auto" (0x2021 and 0x2051: 0,
+                                                  2 and 4) */
     BRX_SDK_PropertyExposMetering = 1,         /* int, read-write: the camera's metering mode (a choice) */
     BRX_SDK_PropertyApertureList = 2,          /* double list, notified only: the selectable f-numbers */
     BRX_SDK_PropertyAperture = 3,              /* double, read-write: f-number, 5.6 is f/5.6 */
@@ -170,7 +176,8 @@ enum BRX_SDK_PropertyNumber {
     BRX_SDK_PropertyBracketDeltaEVList = 17,   /* int list, notified only: milli-EV */
     BRX_SDK_PropertyBracketDeltaEV = 18,       /* int, read-write: milli-EV between bracketed pictures */
     BRX_SDK_PropertyMirrorUpMode = 19,         /* bool, read-write */
-    BRX_SDK_PropertyFocusConfirmation = 20,    /* int, notified only: the camera's focus-confirmation code */
+    BRX_SDK_PropertyFocusConfirmation = 20,    /* int, notified only: how far from focus, signed; 0 is
+                                                  "in focus", 2 "off by +2" */
     BRX_SDK_PropertyFocusConfirmBadSig = 21,   /* bool, notified only */
     BRX_SDK_PropertyNoFocusConfirmation = 22,  /* no payload; never delivered */
     BRX_SDK_PropertyFocusDistance = 23,        /* double, read-write: metres; 1000000.0 is infinity,
@@ -180,7 +187,8 @@ enum BRX_SDK_PropertyNumber {
     BRX_SDK_PropertyFocusMaxDistance = 26,     /* double, read-only: metres, as 23 */
     BRX_SDK_PropertyFocusMinDistance = 27,     /* double, read-only: metres, as 23 */
     BRX_SDK_PropertyAutoFocusLimitDist = 28,   /* double, read-only: metres, as 23 */
-    BRX_SDK_PropertyFocusMode = 29,            /* int, read-write: 0 auto single, 1 auto continuous, 2 manual */
+    BRX_SDK_PropertyFocusMode = 29,            /* int, read-write: 0 "auto single" (also read from "auto"),
+                                                  1 "auto continuous", 2 "manual" */
     BRX_SDK_PropertyFileFormat = 30,           /* int, read-write, not notified: enum BRX_SDK_FileFormat */
     BRX_SDK_PropertyWantQuickView = 31,        /* bool, read-write, not notified: quick-view records (0, 1,
                                                   8) before each picture; off at each connection */
@@ -193,8 +201,9 @@ enum BRX_SDK_PropertyNumber {
     BRX_SDK_PropertyToggleLiveViewZoom = 36,   /* command: live-view zoom in or back out */
     BRX_SDK_PropertyWantLiveView = 37,         /* bool, read-write, not notified: live-view frames wanted;
                                                   off at each connection */
-    BRX_SDK_PropertyPowerSwitch = 38,          /* int, read-only: the camera's power-switch position code */
-    BRX_SDK_PropertyLensConnectionType = 39,   /* int, read-only: the camera's lens connection code */
+    BRX_SDK_PropertyPowerSwitch = 38,          /* int, read-only: the power switch's position: 0 "off",
+                                                  1 "on", 2 "single", 3 "continuous" */
+    BRX_SDK_PropertyLensConnectionType = 39,   /* int, read-only: 0 "native mount", 1 "adapted" */
     BRX_SDK_PropertyIntervalFramesRange = 40,  /* int pair, read-only: pictures (smallest, largest) */
     BRX_SDK_PropertyIntervalFrames = 41,       /* int, read-write: pictures an interval shooting takes */
     BRX_SDK_PropertyIntervalTimeRange = 42,    /* int pair, read-only: seconds (smallest, largest) */
@@ -294,7 +303,8 @@ enum BRX_SDK_Unit {
     BRX_SDK_UnitNone = 0,         /* no value: commands and reserved numbers */
     BRX_SDK_UnitChoice = 1,       /* the camera's code of one of its choices or states;
                                      brxsdk_format_value names it where the library knows
-                                     the name ("Spot", "Continuous", "DNG + JPG", "bulb") */
+                                     the name ("Spot", "Continuous", "DNG + JPG", "M"), and
+                                     writes the number of a code it has no name for */
     BRX_SDK_UnitOnOff = 2,        /* a bool: "on" or "off" */
     BRX_SDK_UnitFNumber = 3,      /* an f-number: 5.6 is "f/5.6" */
     BRX_SDK_UnitSeconds = 4,      /* seconds: 0.008 is "1/125 s", 30.0 "30 s"; a shutter time
@@ -488,13 +498,16 @@ BRX_SDK_EXPORT bool brxsdk_parse_value(int property, const char* text, void* dat
  * bool 1 byte), in the camera's order. For a value list, and for a property
  * whose listProperty carries an int or double list, that list as last
  * notified: call it once brxsdk_is_initial_state_delivered is true. Otherwise
- * the library's own table of the setting (metering, drive mode, bracketing
- * pictures, file format, white-balance presets followed by the colour
- * temperatures in kelvin, interval frames and times), or off and on.
+ * the library's own table of the setting (exposure and focus modes, metering,
+ * drive mode, bracketing pictures, file format, white-balance presets followed
+ * by the colour temperatures in kelvin, interval frames and times), or off
+ * and on. Interval frames and times (41, 43) take any whole number within
+ * their range (40, 42) as well: a camera with intervals of its own takes the
+ * nearest of these choices, the library's emulation the number itself.
  * *written receives the size the choices take. False with *written 0 when the
  * property has no fixed choices (its values are free within the camera's
- * range: exposure mode, focus distance, the focus cross) or no camera is
- * connected; false with *written set when size is too small. */
+ * range: focus distance, the focus cross) or no camera is connected; false
+ * with *written set when size is too small. */
 BRX_SDK_EXPORT bool brxsdk_get_choices(int property, void* data, unsigned int size, unsigned int* written);
 
 /* True once the whole initial state of the connected camera (its burst of
@@ -513,16 +526,41 @@ BRX_SDK_EXPORT bool brxsdk_get_live_view_area(BRX_SDK_LiveViewArea* out);
 /* ===== Diagnostics and the virtual camera ================================== */
 
 /* Switches debug-log message groups on (enable true) or off; the log goes to
- * Qt's debug output (standard error). brxsdk_init switches all groups off:
- * call it after brxsdk_init. Messages of flag 0 (errors, main events) are
- * always shown. Any thread. */
+ * the log callback, or without one to Qt's debug output (standard error).
+ * brxsdk_init switches all groups off: call it after brxsdk_init. Messages of
+ * flag 0 (errors, main events) are always shown. Any thread. */
 BRX_SDK_EXPORT void brxsdk_set_debug_flags(unsigned int flags, bool enable);
+
+/* Hands every line of the library's log to callback(context, line) instead of
+ * Qt's debug output; NULL goes back to Qt's debug output (standard error),
+ * the default. line is one whole line of NUL-terminated UTF-8 without its
+ * line end ("BRX_Logic_Controller::setProperty() - no camera"), valid only
+ * during the call. The callback runs in the thread that writes the line: the
+ * host thread or any of the library's, one line at a time, in the order they
+ * were written; it holds up that thread and every other that logs meanwhile,
+ * so hand the line on and return. It must not wait for another thread that
+ * may log; a line the library writes from inside the callback's own thread is
+ * dropped. Once this function returns, the previous callback is not called
+ * again. Any thread, at any time, before brxsdk_init too; it holds until
+ * changed, across brxsdk_exit. */
+BRX_SDK_EXPORT void brxsdk_set_log_callback(BRX_SDK_LogCallback callback, void* context);
 
 /* Call before brxsdk_init to work a built-in virtual camera of productId
  * (0x2009, 0x2011, 0x2021, 0x2031, 0x2041, 0x2051 or 0x2061) instead of USB
  * hardware; it starts plugged in. 0 goes back to USB hardware. False for an
  * unsupported product or when the library is already initialised. */
 BRX_SDK_EXPORT bool brxsdk_use_virtual_camera(int productId);
+
+/* Call after brxsdk_use_virtual_camera and before brxsdk_init: the virtual
+ * camera keeps its settings between runs, as a camera does, in a small file
+ * of its own under folder (NUL-terminated UTF-8, made when missing), one per
+ * product and serial number ("virtual-camera-0x2031-VC00002031.state"). It
+ * starts with the settings the file holds, or, with startAfresh or without
+ * the file, with those of its power-on; each change (by the host or on its
+ * body) is written there. A line of the file the camera would not take is
+ * left out. NULL keeps nothing (the default). False, with a log line, before
+ * brxsdk_use_virtual_camera or once the library is initialised. */
+BRX_SDK_EXPORT bool brxsdk_keep_virtual_camera_state(const char* folder, bool startAfresh);
 
 /* Plugs the virtual camera in (true) or pulls it out (false). False when no
  * virtual camera is in use. Any thread. */
@@ -551,7 +589,11 @@ BRX_SDK_EXPORT bool brxsdk_change_virtual_camera_property(uint32_t propertyCode,
  * nobody answers there, again every second; it recognises the camera by the
  * model its DeviceInfo names. A camera that closes the connection, breaks the
  * protocol or falls silent is disconnected as if unplugged (init callback
- * with false) and connected again once it answers. NULL or "" goes back to
+ * with false) and connected again once it answers; so is one that keeps any
+ * answer going past its bound (each packet within the 5 s progress limit,
+ * each data phase within that limit plus its size at 64 kB/s, no more than
+ * 16 probes or empty data packets in one answer), so that no camera or
+ * network holds a call for long. NULL or "" goes back to
  * USB. False for a text that is no address, or when the library is already
  * initialised (the choice is then unchanged). The text is copied. */
 BRX_SDK_EXPORT bool brxsdk_use_network_camera(const char* hostAndPort);

@@ -1,7 +1,9 @@
 #include "BRX_SDK_MainObject.h"
 #include "BRX_Commu_CameraAccess_WLAN.h"
 #include "BRX_Commu_VirtualCamera.h"
+#include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Debug.h"
+#include "BRX_Debug_Logfile.h"
 #include "BRX_Logic_Controller.h"
 #include "BRX_Logic_ControllerWorker.h"
 #include "BRX_Logic_PropertyCatalogue.h"
@@ -11,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
@@ -393,6 +396,11 @@ void BRX_SDK_setDebugFlags(unsigned int flags, bool enable)
     setDebugFlags(flags, enable);
 }
 
+void BRX_SDK_setLogCallback(void (*callback)(void*, const char*), void* context)
+{
+    BRX_Debug_Logfile::setHook(callback, context);
+}
+
 bool BRX_SDK_useVirtualCamera(int productId)
 {
     if (g_mainObject) {
@@ -400,6 +408,26 @@ bool BRX_SDK_useVirtualCamera(int productId)
         return false;
     }
     return BRX_Commu_VirtualCamera::select(productId);
+}
+
+// One file per product and serial, so that each virtual camera finds its own.
+bool BRX_SDK_keepVirtualCameraState(const char* folder, bool startAfresh)
+{
+    const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
+    if (g_mainObject || !camera) {
+        debugPrint(kDebugAlways, "%s - %s, call ignored", BRX_METHOD,
+                   g_mainObject ? "already initialised" : "no virtual camera in use");
+        return false;
+    }
+    const int productId = camera->productId();
+    const QString file = folder && *folder
+                             ? QDir(QString::fromUtf8(folder))
+                                   .filePath(QStringLiteral("virtual-camera-0x%1-%2.state")
+                                                 .arg(productId, 4, 16, QChar('0'))
+                                                 .arg(BRX_Commu_VirtualCameraProfile::serialNumber(productId)))
+                             : QString();
+    camera->keepSettingsIn(file, startAfresh);
+    return true;
 }
 
 bool BRX_SDK_setVirtualCameraConnected(bool connected)

@@ -1,9 +1,11 @@
 // PTP over TCP/IP, the host's side: the Init Command handshake, then three
 // transactions, each with the operation, direction and buffer size the
 // input chooses, over a command connection whose every read the rest of the
-// input scripts (bytes split anyhow, timeouts, the end). The packet reader
-// checks every length the camera states. What a transaction that succeeded
-// sent must be its request and data packets, byte for byte.
+// input scripts (bytes split anyhow, timeouts, the end, pieces repeated).
+// The packet reader checks every length the camera states. What a
+// transaction that succeeded sent must be its request and data packets,
+// byte for byte, and no transaction answers more probes than its budget.
+#include "BRX_Commu_ByteReader.h"
 #include "BRX_Commu_PtpIpLink.h"
 #include "FuzzInput.h"
 #include "FuzzSupport.h"
@@ -54,6 +56,20 @@ QByteArray expectedOutput(const Request& request, const quint32* params, quint32
     return bytes;
 }
 
+// The Probe Responses among the packets the link sent.
+int probeResponses(const QByteArray& sent)
+{
+    int count = 0;
+    BRX_Commu_ByteReader reader(sent.constData(), quint32(sent.size()));
+    for (quint32 offset = 0; offset + Packet::kHeaderSize <= quint32(sent.size());) {
+        const quint32 length = reader.readU32At(offset);
+        if (reader.readU32At(offset + 4) == Packet::kProbeResponse)
+            ++count;
+        offset += std::max<quint32>(length, Packet::kHeaderSize);
+    }
+    return count;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -76,6 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             Transaction::make(request.opCode, request.numParams, params, request.direction, buffer.data(),
                               request.size, "fuzz"),
             &response);
+        fuzzCheck(probeResponses(peer->written().mid(sentBefore)) <= int(BRX_Commu_PtpIpLink::kProbeBudget),
+                  "the link answered more probes than one transaction may ask");
         if (result == BRX_Commu_PtpIpLink::kLost)
             break;
         if (result == BRX_Commu_PtpIpLink::kResponded)

@@ -3,9 +3,25 @@
 #include "LogCapture.h"
 #include "VirtualCameraRig.h"
 
+#include <QDeadlineTimer>
 #include <QtTest>
+#include <chrono>
+#include <thread>
 
 namespace {
+
+// More than the access queues before it gives a camera up.
+const int kFlood = 5000;
+
+// Waits for done without running this thread's events, so that the access
+// (which lives here) handles nothing meanwhile.
+bool waitWithoutEvents(const std::function<bool()>& done, int timeoutMs = 20000)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done() && !deadline.hasExpired())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
+}
 
 const quint16 kAcceptedVendor = 0x0ABC;
 
@@ -50,6 +66,8 @@ private slots:
     void propertyChangeBurstIsMerged();
     void lensMarkerPropertyIsLensChange();
     void nonZeroLowerHalfIsUnknown();
+    void eventFloodCostsTheConnection();
+    void propertyFloodCostsTheConnection();
 
     // Removal
     void unplugDuringTransaction();
@@ -261,6 +279,43 @@ void TestDiscovery::nonZeroLowerHalfIsUnknown()
     QVERIFY(log.contains("deliverEvent() - event 0xC00A0001 is unknown"));
     QCOMPARE(changed.count(), 1);
     QCOMPARE(changed.at(0).at(0).value<ushort>(), ushort(0x5010));
+}
+
+// Events that come faster than the host handles them: once the queue is
+// full the camera is given up (one line), its connection closes as after a
+// fault and the next scan opens it afresh.
+void TestDiscovery::eventFloodCostsTheConnection()
+{
+    VirtualCameraRig rig(0x2011);
+    QVERIFY(rig.connect());
+    QSignalSpy closed(rig.access.get(), &BRX_Commu_CameraAccess_Base::signalConnectionClosed);
+    QSignalSpy settings(rig.access.get(), &BRX_Commu_CameraAccess_Base::signalSettingsChanged);
+    LogCapture log;
+    const QString givenUp = QStringLiteral("the camera sent more events than the host can queue");
+    for (int i = 0; i < kFlood; ++i)
+        rig.camera->raiseEvent(0xC000);
+    QVERIFY2(waitWithoutEvents([&] { return log.contains(givenUp); }), qPrintable(log.lines().join('\n')));
+    QVERIFY(closed.wait());
+    QCOMPARE(settings.count(), 0);
+    QCOMPARE(log.count(givenUp), 1);
+    QVERIFY(rig.connect());
+    QVERIFY(rig.access->keepCameraActive());
+}
+
+// Every code reported changed is queued once; a camera that reports more
+// codes than the queue holds is given up the same way.
+void TestDiscovery::propertyFloodCostsTheConnection()
+{
+    VirtualCameraRig rig(0x2031);
+    QVERIFY(rig.connect());
+    QSignalSpy closed(rig.access.get(), &BRX_Commu_CameraAccess_Base::signalConnectionClosed);
+    LogCapture log;
+    for (int code = 1; code <= kFlood; ++code)
+        rig.access->deliverEvent(0xC00A0000, {quint32(code)});
+    QVERIFY(closed.wait());
+    QCOMPARE(log.count(QStringLiteral("the camera sent more changed properties than the host can queue")), 1);
+    QVERIFY(rig.connect());
+    QVERIFY(rig.access->keepCameraActive());
 }
 
 void TestDiscovery::unplugDuringTransaction()

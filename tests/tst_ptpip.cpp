@@ -3,8 +3,13 @@
 #include "BRX_Commu_PtpIpLink.h"
 #include "BRX_Commu_PtpIpPacket.h"
 #include "BRX_Commu_VirtualCameraPtpIpServer.h"
+#include "BRX_Debug.h"
 #include "BRX_SDK.h"
+#include "BRX_Commu_TcpStream.h"
+#include "BRX_Commu_VirtualCamera.h"
+#include "LinkTimeouts.h"
 #include "LogCapture.h"
+#include "ProcessCounts.h"
 #include "ScriptedPtpIpStream.h"
 #include "SdkHost.h"
 
@@ -26,7 +31,14 @@ private slots:
     void brokenRepliesCostTheConnection();
     void dataPhaseOfTheCameraForAnOutgoingOneCostsTheConnection();
     void aLateCameraIsCancelledAndStaysInStep();
+    void budgetsPerTransaction_data();
+    void budgetsPerTransaction();
+    void aTricklingCameraMeetsItsDeadline_data();
+    void aTricklingCameraMeetsItsDeadline();
+    void aTricklingHandshakeFails();
     void eventConnectionPassesEventsAndProbesTheSilence();
+    void aTricklingEventConnectionIsGone();
+    void servedCameraBoundsWaitingConnections();
     void hostilePeerCostsOnlyTheConnection_data();
     void hostilePeerCostsOnlyTheConnection();
 };
@@ -53,6 +65,42 @@ QByteArray u32(quint32 value)
 QByteArray dataPacket(Packet::Type type, quint32 transactionId, const QByteArray& payload)
 {
     return Packet::dataHeader(type, transactionId, quint32(payload.size())) + payload;
+}
+
+QByteArray repeated(const QByteArray& bytes, int times)
+{
+    QByteArray out;
+    for (int i = 0; i < times; ++i)
+        out += bytes;
+    return out;
+}
+
+// A camera that trickles sends a byte or a packet this often, well within
+// the progress limit of the short timeouts, which it yet outlasts.
+const int kTrickleMs = 100;
+const int kShortMs = 200;
+
+enum Trickle { kBytewise, kProbes, kDataPackets };
+
+// An answer (OK, transaction 0) that comes a little at a time: its bytes,
+// probes before it, or a data phase of bufferSize bytes in small packets.
+void addTrickledAnswer(ScriptedPtpIpStream& peer, Trickle trickle, int bufferSize)
+{
+    const QByteArray response = Packet::operationResponse(0x2001, 0, {});
+    if (trickle == kBytewise) {
+        peer.addTrickle(response, kTrickleMs);
+        return;
+    }
+    if (trickle == kDataPackets)
+        peer.addBytes(Packet::startData(0, quint64(bufferSize)));
+    const int pieces = trickle == kProbes ? 10 : bufferSize / 10;
+    for (int piece = 0; piece < pieces; ++piece) {
+        peer.addQuiet(kTrickleMs);
+        const Packet::Type type = piece + 1 < pieces ? Packet::kData : Packet::kEndData;
+        peer.addBytes(trickle == kProbes ? Packet::bare(Packet::kProbeRequest)
+                                         : dataPacket(type, 0, QByteArray(10, 'd')));
+    }
+    peer.addBytes(response);
 }
 
 // A link over a scripted command connection, its handshake done.
@@ -263,6 +311,98 @@ void TestPtpIp::eventConnectionPassesEventsAndProbesTheSilence()
     QCOMPARE(stream.written(), Packet::bare(Packet::kProbeResponse) + Packet::bare(Packet::kProbeRequest));
 }
 
+void TestPtpIp::budgetsPerTransaction_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("bufferSize");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("logged");
+    const QByteArray probe = Packet::bare(Packet::kProbeRequest);
+    const QByteArray empty = dataPacket(Packet::kData, 0, QByteArray());
+    const QByteArray response = Packet::operationResponse(0x2001, 0, {});
+    const QByteArray unknownLength = Packet::startData(0, ~quint64(0));
+    QTest::newRow("probes within the budget") << repeated(probe, 16) + response << 0 << int(Link::kResponded) << "";
+    QTest::newRow("a probe past the budget")
+        << repeated(probe, 17) + response << 0 << int(Link::kLost) << "more than 16 probe requests in one transaction";
+    QTest::newRow("empty data packets within the budget")
+        << Packet::startData(0, 4) + repeated(empty, 16) + dataPacket(Packet::kEndData, 0, "abcd") + response
+        << 4 << int(Link::kResponded) << "";
+    QTest::newRow("an empty data packet past the budget")
+        << Packet::startData(0, 4) + repeated(empty, 17) + dataPacket(Packet::kEndData, 0, "abcd") + response << 4
+        << int(Link::kLost) << "more than 16 empty data packets in one transaction";
+    QTest::newRow("unknown length within the buffer")
+        << unknownLength + dataPacket(Packet::kEndData, 0, QByteArray(100, 'd')) + response << 300
+        << int(Link::kResponded) << "";
+    QTest::newRow("unknown length past the ceiling")
+        << unknownLength + repeated(dataPacket(Packet::kData, 0, QByteArray(1 << 20, 'd')), 17)
+            + dataPacket(Packet::kEndData, 0, QByteArray()) + response
+        << 64 << int(Link::kLost) << "data phase of unknown length runs past 16777216 bytes";
+}
+
+// A camera may probe the host and send empty Data packets, but a few per
+// transaction only; a data phase of unknown length ends at the larger of
+// the buffer and the link's ceiling.
+void TestPtpIp::budgetsPerTransaction()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(int, bufferSize);
+    QFETCH(QString, logged);
+    setAnyDataRate();
+    ScriptedLink scripted;
+    scripted.peer->addBytes(reply);
+    scripted.peer->setEnd(BRX_Commu_PtpIpStream::kTimeout);
+    LogCapture log;
+    QByteArray buffer(bufferSize, '\0');
+    quint16 code = 0;
+    QTEST(int(scripted.transact(bufferSize ? Transaction::kDataIn : Transaction::kNoData, &buffer, &code)), "result");
+    if (!logged.isEmpty())
+        QVERIFY2(log.contains(logged), qPrintable(log.lines().join('\n')));
+}
+
+void TestPtpIp::aTricklingCameraMeetsItsDeadline_data()
+{
+    QTest::addColumn<int>("trickle");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("answer a byte at a time") << int(kBytewise) << "the camera stopped inside a packet";
+    QTest::newRow("probes that stretch the wait") << int(kProbes) << "the camera's answer ran past its deadline";
+    QTest::newRow("data a few bytes at a time")
+        << int(kDataPackets) << "the camera's answer ran past its deadline";
+}
+
+// Each byte, probe or Data packet comes within the progress timeout, yet
+// the packet, the answer or the data phase runs past its deadline: the
+// transaction ends with the connection lost.
+void TestPtpIp::aTricklingCameraMeetsItsDeadline()
+{
+    QFETCH(int, trickle);
+    QFETCH(QString, logged);
+    BRX_Commu_PtpTransaction::setDefaultTimeouts(shortLinkTimeouts(kShortMs));
+    ScriptedLink scripted;
+    const int bufferSize = trickle == kDataPackets ? 1000 : 0;
+    addTrickledAnswer(*scripted.peer, Trickle(trickle), bufferSize);
+    LogCapture log;
+    QByteArray buffer(bufferSize, '\0');
+    quint16 code = 0;
+    QCOMPARE(scripted.transact(bufferSize ? Transaction::kDataIn : Transaction::kNoData, &buffer, &code),
+             Link::kLost);
+    QVERIFY2(log.contains(logged), qPrintable(log.lines().join('\n')));
+}
+
+void TestPtpIp::aTricklingHandshakeFails()
+{
+    BRX_Commu_PtpTransaction::setDefaultTimeouts(shortLinkTimeouts(kShortMs));
+    auto* peer = new ScriptedPtpIpStream;
+    peer->addTrickle(Packet::initCommandAck(7, "camera-guid", QStringLiteral("Camera")), kTrickleMs);
+    Link link{std::unique_ptr<BRX_Commu_PtpIpStream>(peer)};
+    LogCapture log;
+    setDebugFlags(kDebugPtp, true);
+    const bool accepted = link.initCommand({"host-guid", QStringLiteral("Host")}, "test");
+    setDebugFlags(kDebugPtp, false);
+    QVERIFY(!accepted);
+    QVERIFY2(log.contains("test - the handshake failed: the camera stopped inside a packet"),
+             qPrintable(log.lines().join('\n')));
+}
+
 void TestPtpIp::hostilePeerCostsOnlyTheConnection_data()
 {
     QTest::addColumn<int>("misbehaviour");
@@ -293,6 +433,70 @@ void TestPtpIp::hostilePeerCostsOnlyTheConnection()
     const QList<QPair<bool, int>> expected{{true, 0x2009}, {false, 0x2009}, {true, 0x2009}};
     QTRY_COMPARE_WITH_TIMEOUT(host.connections(), expected, kTimeoutMs);
     QTRY_COMPARE_WITH_TIMEOUT(host.server()->connectionCount(), 2, kTimeoutMs);
+}
+
+// An event that trickles in is no event: the connection is gone.
+void TestPtpIp::aTricklingEventConnectionIsGone()
+{
+    ScriptedPtpIpStream stream;
+    stream.addTrickle(Packet::event(0xC000, 0, {}), kTrickleMs);
+    stream.setEnd(BRX_Commu_PtpIpStream::kTimeout);
+    std::atomic<int> events{0};
+    std::atomic<bool> gone{false};
+    {
+        BRX_Commu_PtpIpEventThread thread(
+            stream, shortLinkTimeouts(kShortMs), [&](const BRX_Commu_PtpContainer&) { ++events; },
+            [&] { gone = true; });
+        QTRY_VERIFY(gone);
+    }
+    QCOMPARE(int(events), 0);
+}
+
+// Connections that trickle their first packet take a thread each only up
+// to the waiting limit and only until their handshake limit; the others are
+// closed as they come. A host then gets in, and the next is told the camera
+// is busy.
+void TestPtpIp::servedCameraBoundsWaitingConnections()
+{
+    Server::Limits limits;
+    limits.waitingConnections = 2;
+    limits.handshakeMs = 500;
+    Server server(BRX_Commu_VirtualCamera::create(0x2031), 0, QStringLiteral("127.0.0.1"), limits);
+    QVERIFY(server.isListening());
+    const int threadsBefore = ProcessCounts::threads();
+    std::vector<std::unique_ptr<BRX_Commu_TcpStream>> clients;
+    QString error;
+    for (int i = 0; i < 12; ++i) {
+        clients.push_back(
+            BRX_Commu_TcpStream::connectTo(QStringLiteral("127.0.0.1"), server.port(), kTimeoutMs, &error));
+        QVERIFY2(clients.back(), qPrintable(error));
+    }
+    const QByteArray request = Packet::initCommandRequest("trickler", QStringLiteral("Trickler"));
+    int sent = 0;
+    int mostThreads = 0;
+    // Each look sends every client's next byte; a closed one is counted.
+    const auto allClosed = [&] {
+        mostThreads = qMax(mostThreads, ProcessCounts::threads());
+        const quint8 next = quint8(request.at(sent++ % request.size()));
+        int closed = 0;
+        for (const auto& client : clients) {
+            quint8 answer = 0;
+            quint32 received = 0;
+            if (client->read(&answer, 1, &received, 0) == BRX_Commu_PtpIpStream::kClosed
+                || client->write(&next, 1, 0) == BRX_Commu_PtpIpStream::kClosed)
+                ++closed;
+        }
+        return closed == int(clients.size());
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(allClosed(), kTimeoutMs);
+    QVERIFY2(mostThreads <= threadsBefore + limits.waitingConnections,
+             qPrintable(QStringLiteral("%1 threads, %2 before").arg(mostThreads).arg(threadsBefore)));
+    QVERIFY(server.turnedAwayCount() > 0);
+
+    const Link::Initiator host{"host-guid", QStringLiteral("Host")};
+    std::unique_ptr<Link> first = Link::open(QStringLiteral("127.0.0.1"), server.port(), host, "first");
+    QVERIFY(first);
+    QVERIFY(!Link::open(QStringLiteral("127.0.0.1"), server.port(), host, "second"));
 }
 
 QTEST_GUILESS_MAIN(TestPtpIp)

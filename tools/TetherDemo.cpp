@@ -42,7 +42,7 @@ bool TetherDemo::connect()
     m_session.output().result(QStringLiteral("connected: %1, serial %2").arg(QString::fromUtf8(identity.model),
                                                                             QString::fromUtf8(identity.serialNumber)));
     step(QStringLiteral("Its settings, as the camera reports them"));
-    m_properties.printProperties();
+    m_properties.printProperties(m_properties.listed());
     return true;
 }
 
@@ -56,7 +56,7 @@ bool TetherDemo::change(const Change& change)
     const QStringList offered = m_properties.choiceTexts(property);
     for (const QString& candidate : change.candidates) {
         if (offered.isEmpty() || offered.contains(candidate))
-            return m_properties.setValue(property, candidate) == kExitOk;
+            return m_properties.apply({{property, candidate}}) == kExitOk;
     }
     return true;
 }

@@ -1,13 +1,15 @@
 #ifndef TETHEROUTPUT_H
 #define TETHEROUTPUT_H
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QString>
 
 #include <cstdio>
 #include <mutex>
 
 // The program's lines: results and progress on standard output (standard
-// error while standard output carries a live-view stream), errors on
+// error while standard output carries a live-view stream or JSON), errors on
 // standard error. Whole lines, from any thread.
 class TetherOutput
 {
@@ -24,6 +26,15 @@ public:
             result(line);
     }
     void error(const QString& line) { write(stderr, QStringLiteral("tether: ") + line); }
+    // A line of the library's log, as it is.
+    void log(const QString& line) { write(stderr, line); }
+    // A JSON document on standard output: indented, or on one line.
+    void json(const QJsonObject& object, bool oneLine = false)
+    {
+        const QByteArray text =
+            QJsonDocument(object).toJson(oneLine ? QJsonDocument::Compact : QJsonDocument::Indented).trimmed();
+        write(stdout, QString::fromUtf8(text));
+    }
 
 private:
     void write(std::FILE* stream, const QString& line)

@@ -3,6 +3,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QMap>
 #include <QProcess>
 #include <QSaveFile>
 
@@ -44,8 +47,9 @@ TetherPictures::~TetherPictures()
 
 bool TetherPictures::prepare()
 {
-    if (m_settings.pattern.isEmpty() || m_settings.pattern.contains('/')) {
-        m_output.error(QStringLiteral("--filename needs a file name without folders, e.g. {name}.{ext}"));
+    QString reason;
+    if (!m_names.setPattern(m_settings.pattern, &reason)) {
+        m_output.error(reason);
         return false;
     }
     if (!QDir().mkpath(m_settings.folder)) {
@@ -77,6 +81,9 @@ void TetherPictures::frame(int type, const void* data, unsigned int size)
     case BRX_SDK_FrameType::FramePictureJpg:
         save("JPG", data, size);
         break;
+    case BRX_SDK_FrameType::FrameReleaseEnd:
+        endRelease(data, size);
+        break;
     case BRX_SDK_FrameType::FrameDownloadEmpty: {
         std::lock_guard<std::mutex> locker(m_mutex);
         m_downloading = false;
@@ -97,11 +104,18 @@ void TetherPictures::beginPicture(const QString& cameraName)
 }
 
 // Under m_mutex.
+// A name the camera gives that is no plain file name is said once, shown
+// with its control characters escaped.
 void TetherPictures::startPicture(const QString& cameraName)
 {
     ++m_pictures;
     ++m_counter;
     m_cameraName = cameraName;
+    if (!cameraName.isEmpty() && TetherFileNames::plainName(cameraName).isEmpty())
+        m_output.error(QStringLiteral("the camera named picture %1 %2, which is no plain file name; it is saved as %3")
+                           .arg(m_pictures)
+                           .arg(QString::fromLatin1(cameraName.toUtf8().left(120).toPercentEncoding("/.\\ ")))
+                           .arg(TetherFileNames::safeName(m_counter)));
     m_pictureTime = QDateTime::currentDateTime();
     m_pictureExtensions.clear();
     m_orientation = 0;
@@ -119,6 +133,17 @@ void TetherPictures::keepQuickView(int type, const void* data, unsigned int size
     }
     if (m_pictures > 0)
         emit quickView(m_pictures, m_orientation, QByteArray(static_cast<const char*>(data), int(size)));
+}
+
+void TetherPictures::endRelease(const void* data, unsigned int size)
+{
+    qint32 files = 0;
+    if (size == sizeof files)
+        std::memcpy(&files, data, sizeof files);
+    std::lock_guard<std::mutex> locker(m_mutex);
+    m_picturesAtReleaseEnd = m_pictures;
+    m_emptyReleaseEnds += files == 0 ? 1 : 0;
+    touch();
 }
 
 void TetherPictures::beginDownload()
@@ -139,10 +164,15 @@ void TetherPictures::save(const char* extension, const void* data, unsigned int 
         startPicture(QString());
     m_pictureExtensions.insert(extension);
     const QString path = pathFor(extension);
-    QSaveFile file(path);
-    const bool saved = file.open(QIODevice::WriteOnly)
-                       && file.write(static_cast<const char*>(data), qint64(size)) == qint64(size) && file.commit();
     touch();
+    if (path.isEmpty()) {
+        ++m_failures;
+        m_output.error(QStringLiteral("refused to save a file of picture %1 outside %2").arg(m_pictures).arg(m_settings.folder));
+        return;
+    }
+    QSaveFile file(path);
+    const bool saved = QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly)
+                       && file.write(static_cast<const char*>(data), qint64(size)) == qint64(size) && file.commit();
     if (!saved) {
         ++m_failures;
         m_output.error(QStringLiteral("could not save %1: %2").arg(path, file.errorString()));
@@ -151,77 +181,74 @@ void TetherPictures::save(const char* extension, const void* data, unsigned int 
     ++m_files;
     m_bytes += size;
     m_downloadMs += ms;
-    m_saved << path;
+    m_saved << Saved{m_pictures, path, qint64(size)};
     emit fileSaved(m_pictures, path, qint64(size));
     m_output.progress(QStringLiteral("saved %1 (%2 in %3 s, %4)")
                           .arg(path, sizeText(size))
                           .arg(double(ms) / 1000.0, 0, 'f', 2)
                           .arg(rateText(size, ms)));
-    if (!m_settings.command.isEmpty())
-        QMetaObject::invokeMethod(this, [this, path] {
-            m_commandQueue << path;
-            runNextCommand();
-        }, Qt::QueuedConnection);
+    // Queued at once, so that the run is busy until the command has run.
+    if (!m_settings.command.isEmpty()) {
+        m_commandQueue << path;
+        QMetaObject::invokeMethod(this, &TetherPictures::runNextCommand, Qt::QueuedConnection);
+    }
 }
 
-// Never over a file that exists or that this run has written.
+// Never over a file that exists or that this run has written; empty for a
+// path outside the folder.
 QString TetherPictures::pathFor(const QString& extension)
 {
+    const TetherFileNames::File file{m_cameraName, m_counter, m_pictureTime, extension};
     for (int collision = 0;; ++collision) {
-        const QString path = QDir(m_settings.folder).filePath(expand(extension, collision));
-        if (!m_taken.contains(path) && !QFile::exists(path)) {
+        const QString path = m_names.pathOf(m_settings.folder, file, collision);
+        if (path.isEmpty() || (!m_taken.contains(path) && !QFile::exists(path))) {
             m_taken.insert(path);
             return path;
         }
     }
 }
 
-QString TetherPictures::expand(const QString& extension, int collision) const
-{
-    const QString counter = QString::number(m_counter).rightJustified(4, '0');
-    const QString name = m_cameraName.isEmpty() ? QStringLiteral("picture-") + counter : m_cameraName;
-    QString file = m_settings.pattern;
-    file.replace(QLatin1String("{name}"), name)
-        .replace(QLatin1String("{date}"), m_pictureTime.toString(QStringLiteral("yyyy-MM-dd")))
-        .replace(QLatin1String("{time}"), m_pictureTime.toString(QStringLiteral("HHmmss")))
-        .replace(QLatin1String("{counter}"), counter)
-        .replace(QLatin1String("{ext}"), extension);
-    if (collision == 0)
-        return file;
-    const int dot = file.lastIndexOf('.');
-    return dot > 0 ? file.insert(dot, QStringLiteral("-%1").arg(collision)) : file + QStringLiteral("-%1").arg(collision);
-}
-
 void TetherPictures::runNextCommand()
 {
-    if (m_process || m_commandQueue.isEmpty())
-        return;
-    const QString path = m_commandQueue.takeFirst();
+    QString path;
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        if (m_process || m_commandQueue.isEmpty())
+            return;
+        path = m_commandQueue.takeFirst();
+    }
     QStringList arguments = QProcess::splitCommand(m_settings.command);
     const QString program = arguments.takeFirst();
     arguments << path;
     m_process = new QProcess(this);
     m_process->setProcessChannelMode(QProcess::ForwardedChannels);
-    const auto finish = [this, path](const QString& outcome) {
-        m_output.progress(QStringLiteral("exec %1 %2: %3").arg(m_settings.command, path, outcome));
-        m_process->deleteLater();
-        m_process = nullptr;
-        {
-            std::lock_guard<std::mutex> locker(m_mutex);
-            touch();
-        }
-        runNextCommand();
-    };
     connect(m_process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
-            [finish](int code, QProcess::ExitStatus status) {
-                finish(status == QProcess::NormalExit ? QStringLiteral("exit status %1").arg(code)
-                                                      : QStringLiteral("crashed"));
+            [this, path](int code, QProcess::ExitStatus status) {
+                const bool crashed = status != QProcess::NormalExit;
+                finishCommand(path, crashed ? QStringLiteral("crashed") : QStringLiteral("exit status %1").arg(code),
+                              crashed || code != 0);
             });
-    connect(m_process, &QProcess::errorOccurred, this, [finish](QProcess::ProcessError error) {
+    connect(m_process, &QProcess::errorOccurred, this, [this, path](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
-            finish(QStringLiteral("could not be started"));
+            finishCommand(path, QStringLiteral("could not be started"), true);
     });
     m_process->start(program, arguments);
+}
+
+void TetherPictures::finishCommand(const QString& path, const QString& outcome, bool failed)
+{
+    if (failed)
+        m_output.error(QStringLiteral("exec %1 %2: %3").arg(m_settings.command, path, outcome));
+    else
+        m_output.progress(QStringLiteral("exec %1 %2: %3").arg(m_settings.command, path, outcome));
+    m_process->deleteLater();
+    m_process = nullptr;
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        m_commandFailures += failed ? 1 : 0;
+        touch();
+    }
+    runNextCommand();
 }
 
 // Under m_mutex.
@@ -242,6 +269,12 @@ int TetherPictures::failures() const
     return m_failures;
 }
 
+int TetherPictures::commandFailures() const
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    return m_commandFailures;
+}
+
 bool TetherPictures::isBusy() const
 {
     std::lock_guard<std::mutex> locker(m_mutex);
@@ -254,10 +287,39 @@ qint64 TetherPictures::quietMs() const
     return m_activity.elapsed();
 }
 
+int TetherPictures::picturesAtReleaseEnd() const
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    return m_picturesAtReleaseEnd;
+}
+
+int TetherPictures::emptyReleaseEnds() const
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    return m_emptyReleaseEnds;
+}
+
 QStringList TetherPictures::savedPaths() const
 {
     std::lock_guard<std::mutex> locker(m_mutex);
-    return m_saved;
+    QStringList paths;
+    for (const Saved& saved : m_saved)
+        paths << saved.path;
+    return paths;
+}
+
+QJsonObject TetherPictures::summaryJson() const
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    QMap<int, QJsonArray> files;
+    for (const Saved& saved : m_saved)
+        files[saved.picture] << QJsonObject{{"path", saved.path}, {"size", double(saved.bytes)}};
+    QJsonArray pictures;
+    for (auto picture = files.cbegin(); picture != files.cend(); ++picture)
+        pictures << QJsonObject{{"picture", picture.key()}, {"files", picture.value()}};
+    return QJsonObject{{"pictures", pictures},         {"files", m_files},
+                       {"bytes", double(m_bytes)},     {"failed", m_failures},
+                       {"commandsFailed", m_commandFailures}};
 }
 
 QString TetherPictures::summary() const
@@ -272,5 +334,7 @@ QString TetherPictures::summary() const
                     .arg(rateText(m_bytes, m_downloadMs));
     if (m_failures > 0)
         text += QStringLiteral("; %1 failed").arg(m_failures);
+    if (m_commandFailures > 0)
+        text += QStringLiteral("; %1 failed").arg(counted(m_commandFailures, "command"));
     return text;
 }

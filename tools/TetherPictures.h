@@ -1,10 +1,12 @@
 #ifndef TETHERPICTURES_H
 #define TETHERPICTURES_H
 
+#include "TetherFileNames.h"
 #include "TetherSession.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QJsonObject>
 #include <QObject>
 #include <QSet>
 #include <QStringList>
@@ -15,17 +17,17 @@ class QProcess;
 
 // Saves every picture file the library downloads: under the name a pattern
 // makes of the camera's file name (from quick view), date, time, a running
-// counter and the extension, never over an existing file; one progress line
-// per file, and a command run after each file with its path as argument.
-// Frames arrive in the library's download threads; the commands run one
-// after the other in the host thread.
+// counter and the extension (TetherFileNames), inside the folder and never
+// over an existing file; one progress line per file, and a command run after
+// each file with its path as argument. Frames arrive in the library's
+// download threads; the commands run one after the other in the host thread.
 class TetherPictures : public QObject, public TetherFrameSink
 {
     Q_OBJECT
 public:
     struct Settings {
         QString folder;
-        // {name}, {date}, {time}, {counter}, {ext}.
+        // See TetherFileNames.
         QString pattern = QStringLiteral("{name}.{ext}");
         // Empty: no command.
         QString command;
@@ -35,13 +37,19 @@ public:
     ~TetherPictures() override;
 
     // Creates the folder; false (with a message) when that fails, or for a
-    // pattern that names no picture on its own.
+    // pattern TetherFileNames refuses.
     bool prepare();
     void frame(int type, const void* data, unsigned int size) override;
 
     // Pictures begun (a quick-view name, or a file that starts a picture of its own).
     int pictures() const;
     int failures() const;
+    // Commands that failed: an exit status other than 0, a crash, not started.
+    int commandFailures() const;
+    // Pictures begun when the library last reported a release's end
+    // (BRX_SDK_FrameReleaseEnd), and the ends that brought no file.
+    int picturesAtReleaseEnd() const;
+    int emptyReleaseEnds() const;
     // A download or a command is running.
     bool isBusy() const;
     // Since the last frame record or the end of the last command.
@@ -49,6 +57,9 @@ public:
     QStringList savedPaths() const;
     // "3 pictures, 6 files, 1.1 MB in DIR ..."
     QString summary() const;
+    // The same for scripts: pictures (each with its files' paths and
+    // sizes), files, bytes, failed, commandsFailed.
+    QJsonObject summaryJson() const;
 
 signals:
     // Emitted in the download thread; picture counts the pictures of this run from 1.
@@ -61,13 +72,15 @@ private:
     void startPicture(const QString& cameraName);
     void beginDownload();
     void keepQuickView(int type, const void* data, unsigned int size);
+    void endRelease(const void* data, unsigned int size);
     void save(const char* extension, const void* data, unsigned int size);
     QString pathFor(const QString& extension);
-    QString expand(const QString& extension, int collision) const;
     void runNextCommand();
+    void finishCommand(const QString& path, const QString& outcome, bool failed);
     void touch();
 
     const Settings m_settings;
+    TetherFileNames m_names;
     TetherOutput& m_output;
     mutable std::mutex m_mutex;
     // The picture the next files belong to.
@@ -79,15 +92,23 @@ private:
     int m_pictures = 0;
     int m_files = 0;
     int m_failures = 0;
+    int m_commandFailures = 0;
     qint64 m_bytes = 0;
     qint64 m_downloadMs = 0;
     bool m_downloading = false;
     QElapsedTimer m_downloadClock;
     QElapsedTimer m_activity;
-    QStringList m_saved;
+    struct Saved {
+        int picture;
+        QString path;
+        qint64 bytes;
+    };
+    QList<Saved> m_saved;
+    int m_picturesAtReleaseEnd = 0;
+    int m_emptyReleaseEnds = 0;
     QSet<QString> m_taken;
-    // Host thread.
     QStringList m_commandQueue;
+    // Host thread.
     QProcess* m_process = nullptr;
 };
 

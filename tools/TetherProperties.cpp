@@ -1,14 +1,18 @@
 #include "TetherProperties.h"
+#include "TetherMessages.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QSet>
 
+#include <cmath>
 #include <cstring>
 
 namespace {
 
 const int kListWaitMs = 3000;
+// A camera that rounds a value may first report the old one; the last
+// report that stays this long is its answer.
+const int kAnswerRestMs = 300;
 
 // In the order of BRX_SDK_AccessKind.
 const char* const kAccessNames[] = {"reserved", "read-write", "read-only", "write-only", "command",
@@ -69,6 +73,34 @@ QJsonValue jsonOfPayload(int payload, const QByteArray& bytes)
     return isScalar(payload) && array.size() == 1 ? array.first() : QJsonValue(array);
 }
 
+QStringList propertyNames()
+{
+    QStringList names;
+    BRX_SDK_PropertyDescription description;
+    for (int property = 0; BRX_SDK_describeProperty(property, &description); ++property)
+        names << QLatin1String(description.name);
+    return names;
+}
+
+// The property a word names by its name alone, -1 for none: numbers are values.
+int findByName(const QString& word)
+{
+    const QStringList names = propertyNames();
+    for (int property = 0; property < names.size(); ++property) {
+        if (word.compare(names.at(property), Qt::CaseInsensitive) == 0)
+            return property;
+    }
+    return -1;
+}
+
+// A later word of a value that begins with a capital and is close to a
+// property name is a slip of a name ("Aperture f/8 Shutter 1/125 s"); the
+// capitals of values ("Auto ISO", "DNG + JPG") are far from all of them.
+bool looksLikeName(const QString& word)
+{
+    return !word.isEmpty() && word.at(0).isUpper() && !TetherMessages::closest(word, propertyNames()).isEmpty();
+}
+
 } // namespace
 
 TetherProperties::TetherProperties(TetherSession& session)
@@ -91,11 +123,13 @@ int TetherProperties::find(const QString& nameOrNumber)
     BRX_SDK_PropertyDescription description;
     if (isNumber)
         return BRX_SDK_describeProperty(number, &description) ? number : -1;
-    for (int property = 0; BRX_SDK_describeProperty(property, &description); ++property) {
-        if (nameOrNumber.compare(QLatin1String(description.name), Qt::CaseInsensitive) == 0)
-            return property;
-    }
-    return -1;
+    return findByName(nameOrNumber);
+}
+
+QString TetherProperties::unknownProperty(const QString& word)
+{
+    const QString guess = TetherMessages::didYouMean(word, propertyNames());
+    return QStringLiteral("there is no property '%1'%2").arg(word, guess.isEmpty() ? " (tether props lists them)" : guess);
 }
 
 BRX_SDK_PropertyDescription TetherProperties::describe(int property)
@@ -120,6 +154,25 @@ QString TetherProperties::rawText(int property, const QByteArray& payload)
     for (double value : elements(kind, payload))
         items << (kind == BRX_SDK_PayloadBool ? QString(value != 0.0 ? "true" : "false") : QString::number(value, 'g', 12));
     return items.join(", ");
+}
+
+// A script splits the line at " = " and at its last " (".
+QString TetherProperties::valueLine(int property, const QByteArray& payload)
+{
+    QString shown = text(property, payload);
+    if (shown.contains('(') || shown.contains(')') || shown.contains('"'))
+        shown = '"' + QString(shown).replace('\\', "\\\\").replace('"', "\\\"") + '"';
+    return QStringLiteral("%1 = %2 (%3)").arg(QLatin1String(describe(property).name), shown, rawText(property, payload));
+}
+
+QJsonObject TetherProperties::identityJson(const BRX_SDK_CameraIdentity& identity)
+{
+    return QJsonObject{{"productId", identity.productId},
+                       {"productIdHex", TetherSession::productText(identity.productId)},
+                       {"manufacturer", QString::fromUtf8(identity.manufacturer)},
+                       {"model", QString::fromUtf8(identity.model)},
+                       {"serialNumber", QString::fromUtf8(identity.serialNumber)},
+                       {"deviceVersion", QString::fromUtf8(identity.deviceVersion)}};
 }
 
 QByteArray TetherProperties::value(int property) const
@@ -155,46 +208,51 @@ QStringList TetherProperties::choiceTexts(int property) const
     return texts;
 }
 
-bool TetherProperties::printValue(int property) const
+QByteArray TetherProperties::range(int property) const
 {
-    const QByteArray payload = value(property);
-    if (payload.isEmpty())
-        return false;
-    m_session.output().result(valueLine(property, payload));
-    return true;
+    const int list = describe(property).listProperty;
+    return list >= 0 && describe(list).payload == BRX_SDK_PayloadIntPair ? value(list) : QByteArray();
 }
 
-QString TetherProperties::valueLine(int property, const QByteArray& payload)
+// --- Reading what is asked ------------------------------------------------------------
+
+bool TetherProperties::readSettings(const QStringList& words, QList<Setting>* settings, QString* reason)
 {
-    const QString name = QLatin1String(describe(property).name);
-    const QString shown = text(property, payload);
-    const QString raw = rawText(property, payload);
-    return shown == raw ? QStringLiteral("%1 = %2").arg(name, shown) : QStringLiteral("%1 = %2 (%3)").arg(name, shown, raw);
+    for (int at = 0; at < words.size();) {
+        const int property = find(words.at(at));
+        if (property < 0) {
+            *reason = unknownProperty(words.at(at));
+            return false;
+        }
+        int end = at + 1;
+        while (end < words.size() && !(end > at + 1 && looksLikeName(words.at(end))) && findByName(words.at(end)) < 0)
+            ++end;
+        // "-0.5 EV" and "5200 K" need no quotes.
+        const QString text = words.mid(at + 1, end - at - 1).join(' ');
+        if (text.isEmpty() && describe(property).access != BRX_SDK_AccessCommand) {
+            *reason = QStringLiteral("%1 needs a value (tether props %1 lists them)").arg(describe(property).name);
+            return false;
+        }
+        settings->append({property, text});
+        at = end;
+    }
+    if (settings->isEmpty())
+        *reason = QStringLiteral("which property? (tether props lists them)");
+    return !settings->isEmpty();
 }
 
-// --- Setting --------------------------------------------------------------------
-
-int TetherProperties::refuse(const QString& message) const
+bool TetherProperties::readAssignment(const QString& word, Setting* setting, QString* reason)
 {
-    m_session.output().error(message);
-    return kExitUsage;
-}
-
-int TetherProperties::setValue(int property, const QString& text) const
-{
-    QByteArray payload;
-    const QString reason = refusal(property, text, &payload);
-    if (!reason.isEmpty())
-        return refuse(reason);
-    const int before = m_session.notificationCount(property);
-    if (!send(property, payload))
-        return refuse(QStringLiteral("the camera refused %1 %2").arg(describe(property).name, text));
-    return confirm(property, payload, before);
-}
-
-bool TetherProperties::send(int property, const QByteArray& payload)
-{
-    return BRX_SDK_setProperty(property, payload.isEmpty() ? nullptr : payload.constData(), unsigned(payload.size()));
+    const int equals = word.indexOf('=');
+    const QString name = word.left(equals).trimmed();
+    const int property = find(name);
+    if (equals < 0)
+        *reason = QStringLiteral("--set takes NAME=VALUE, not %1").arg(word);
+    else if (property < 0)
+        *reason = unknownProperty(name);
+    else
+        *setting = {property, word.mid(equals + 1).trimmed()};
+    return equals >= 0 && property >= 0;
 }
 
 QString TetherProperties::refusal(int property, const QString& text, QByteArray* payload) const
@@ -208,18 +266,79 @@ QString TetherProperties::refusal(int property, const QString& text, QByteArray*
         payload->clear();
         return text.isEmpty() ? QString() : QStringLiteral("%1 is a command and takes no value").arg(description.name);
     }
-    const QStringList valid = choiceTexts(property);
-    const QString validText = valid.isEmpty() ? QString() : QStringLiteral("; valid values: ") + valid.join(", ");
     *payload = QByteArray(int(description.size), '\0');
     unsigned int written = 0;
     if (!BRX_SDK_parseValue(property, text.toUtf8().constData(), payload->data(), description.size, &written)
-        || written != description.size)
-        return QStringLiteral("cannot read '%1' as %2 (%3)%4").arg(text, description.name, description.unitName, validText);
+        || written != description.size) {
+        const QStringList valid = choiceTexts(property);
+        const QString guess = TetherMessages::didYouMean(text, valid);
+        return QStringLiteral("cannot read '%1' as %2 (%3)%4")
+            .arg(text, description.name, description.unitName,
+                 !guess.isEmpty() || valid.isEmpty()
+                     ? guess
+                     : QStringLiteral("; valid values: ") + TetherMessages::valueList(description.name, valid));
+    }
+    return valueRefusal(property, description, text, *payload);
+}
+
+// A value the range takes is the camera's to round; otherwise it must be one
+// of the camera's choices.
+QString TetherProperties::valueRefusal(int property, const BRX_SDK_PropertyDescription& description,
+                                       const QString&, const QByteArray& payload) const
+{
+    const QByteArray bounds = range(property);
+    if (!bounds.isEmpty()) {
+        const QVector<double> limits = elements(BRX_SDK_PayloadIntPair, bounds);
+        const double wanted = elements(description.payload, payload).value(0);
+        if (limits.size() == 2 && (wanted < limits.at(0) || wanted > limits.at(1)))
+            return QStringLiteral("%1 is outside the camera's range of %2: %3")
+                .arg(this->text(property, payload), description.name, this->text(description.listProperty, bounds));
+        return QString();
+    }
     const QList<QByteArray> options = choices(property);
-    if (!options.isEmpty() && !options.contains(*payload))
-        return QStringLiteral("%1 is not among the camera's values of %2%3")
-            .arg(this->text(property, *payload), description.name, validText);
-    return QString();
+    if (options.isEmpty() || options.contains(payload))
+        return QString();
+    return QStringLiteral("%1 is not among the camera's values of %2; valid values: %3")
+        .arg(this->text(property, payload), description.name,
+             TetherMessages::valueList(description.name, choiceTexts(property)));
+}
+
+// --- Setting --------------------------------------------------------------------
+
+int TetherProperties::refuse(const QString& message) const
+{
+    m_session.output().error(message);
+    return kExitUsage;
+}
+
+int TetherProperties::apply(const QList<Setting>& settings, QJsonArray* answers) const
+{
+    for (const Setting& setting : settings) {
+        QJsonObject answer;
+        const int result = setValue(setting, answers ? &answer : nullptr);
+        if (answers && !answer.isEmpty())
+            answers->append(answer);
+        if (result != kExitOk)
+            return result;
+    }
+    return kExitOk;
+}
+
+int TetherProperties::setValue(const Setting& setting, QJsonObject* answer) const
+{
+    QByteArray payload;
+    const QString reason = refusal(setting.property, setting.text, &payload);
+    if (!reason.isEmpty())
+        return refuse(reason);
+    const int before = m_session.notificationCount(setting.property);
+    if (!send(setting.property, payload))
+        return reportKept(setting.property, payload, answer);
+    return confirm(setting.property, payload, before, answer);
+}
+
+bool TetherProperties::send(int property, const QByteArray& payload)
+{
+    return BRX_SDK_setProperty(property, payload.isEmpty() ? nullptr : payload.constData(), unsigned(payload.size()));
 }
 
 bool TetherProperties::needsAnswer(int property)
@@ -228,41 +347,130 @@ bool TetherProperties::needsAnswer(int property)
     return isReadable(description) || description.notified;
 }
 
-// The camera's answer is the property's next notification or, for one that
-// is not notified, reading back what was set.
-bool TetherProperties::isAnswered(int property, const QByteArray& requested, int notificationsBefore) const
+// The camera's answer is the value it holds, read back or notified; a
+// rounded value is known as the answer once no other notification of it
+// has followed for a while.
+bool TetherProperties::isAnswered(PendingAnswer& pending) const
 {
-    const BRX_SDK_PropertyDescription description = describe(property);
-    return (description.notified && m_session.notificationCount(property) > notificationsBefore)
-        || (isReadable(description) && value(property) == requested);
+    if (isReadable(describe(pending.property)) && value(pending.property) == pending.requested)
+        return true;
+    const int count = m_session.notificationCount(pending.property);
+    if (count <= pending.notificationsBefore)
+        return false;
+    if (m_session.lastNotification(pending.property) == pending.requested)
+        return true;
+    if (count != pending.notificationsSeen) {
+        pending.notificationsSeen = count;
+        pending.sinceNotification.start();
+        return false;
+    }
+    return pending.sinceNotification.hasExpired(kAnswerRestMs);
 }
 
-QByteArray TetherProperties::answer(int property, int notificationsBefore) const
+QByteArray TetherProperties::answer(const PendingAnswer& pending) const
 {
-    return m_session.notificationCount(property) > notificationsBefore ? m_session.lastNotification(property)
-                                                                       : value(property);
+    return m_session.notificationCount(pending.property) > pending.notificationsBefore
+               ? m_session.lastNotification(pending.property)
+               : value(pending.property);
 }
 
-int TetherProperties::confirm(int property, const QByteArray& requested, int notificationsBefore) const
+QString TetherProperties::notTaken(int property, const QByteArray& requested, const QByteArray& reported) const
 {
-    const BRX_SDK_PropertyDescription description = describe(property);
+    const QString asked = text(property, requested);
+    const QString held = text(property, reported);
+    if (reported == requested || asked == held || reported == nearestChoice(property, requested))
+        return QString();
+    return QStringLiteral("the camera did not take %1 = %2; it holds %3").arg(describe(property).name, asked, held);
+}
+
+// The choice nearest to requested when it is not itself a choice (a value
+// within a range, which the camera rounds to its steps); empty otherwise.
+QByteArray TetherProperties::nearestChoice(int property, const QByteArray& requested) const
+{
+    const QList<QByteArray> options = choices(property);
+    const int payload = describe(property).payload;
+    if (options.contains(requested) || !isScalar(payload))
+        return QByteArray();
+    const double wanted = elements(payload, requested).value(0);
+    QByteArray nearest;
+    double distance = 0.0;
+    for (const QByteArray& choice : options) {
+        const double away = std::fabs(elements(payload, choice).value(0) - wanted);
+        if (nearest.isEmpty() || away < distance) {
+            nearest = choice;
+            distance = away;
+        }
+    }
+    return nearest;
+}
+
+// The value line (or, for JSON, the property with what was asked and
+// whether the camera took it).
+void TetherProperties::print(int property, const QByteArray& payload, const QString& note, QJsonObject* answer) const
+{
+    if (!answer) {
+        m_session.output().result(valueLine(property, payload) + note);
+        return;
+    }
+    *answer = jsonOf(property);
+    if (!payload.isEmpty()) {
+        answer->insert("value", jsonOfPayload(describe(property).payload, payload));
+        answer->insert("text", text(property, payload));
+    }
+}
+
+// The camera refused the value, or the library refused it for the camera:
+// what it holds is the answer.
+int TetherProperties::reportKept(int property, const QByteArray& requested, QJsonObject* answer) const
+{
+    const char* name = describe(property).name;
+    const QByteArray held = needsAnswer(property) ? value(property) : QByteArray();
+    const QString asked = requested.isEmpty() ? QString() : QStringLiteral(" = ") + text(property, requested);
+    const QString error = held.isEmpty()
+                              ? QStringLiteral("the camera did not take %1%2").arg(name, asked)
+                              : QStringLiteral("the camera did not take %1%2; it holds %3")
+                                    .arg(name, asked, text(property, held));
+    m_session.output().error(error);
+    if (!held.isEmpty() || answer)
+        print(property, held, QString(), answer);
+    if (answer) {
+        answer->insert("asked", text(property, requested));
+        answer->insert("confirmed", false);
+        answer->insert("error", error);
+    }
+    return kExitCamera;
+}
+
+int TetherProperties::confirm(int property, const QByteArray& requested, int notificationsBefore,
+                              QJsonObject* answer) const
+{
+    const char* name = describe(property).name;
     if (!needsAnswer(property)) {
-        m_session.output().result(requested.isEmpty() ? QStringLiteral("%1 done").arg(description.name)
-                                                      : QStringLiteral("%1 set to %2").arg(description.name,
-                                                                                           text(property, requested)));
+        if (answer)
+            *answer = QJsonObject{{"name", QLatin1String(name)}, {"number", property}, {"confirmed", true}};
+        else
+            m_session.output().result(requested.isEmpty() ? QStringLiteral("%1 done").arg(name)
+                                                          : QStringLiteral("%1 set to %2").arg(name, text(property, requested)));
         return kExitOk;
     }
-    if (!m_session.waitFor([&] { return isAnswered(property, requested, notificationsBefore); },
-                           m_session.options().timeoutMs)) {
-        m_session.output().error(QStringLiteral("the camera did not confirm %1").arg(description.name));
-        printValue(property);
-        return kExitCamera;
+    PendingAnswer pending{property, requested, notificationsBefore, 0, QElapsedTimer()};
+    const bool answered = m_session.waitFor([&] { return isAnswered(pending); }, m_session.options().timeoutMs);
+    const QByteArray reported = answered ? this->answer(pending) : value(property);
+    const QString failure = !answered ? QStringLiteral("the camera did not confirm %1").arg(name)
+                                      : notTaken(property, requested, reported);
+    const QString rounded =
+        reported == requested ? QString() : QStringLiteral(", the nearest to %1").arg(text(property, requested));
+    print(property, reported, failure.isEmpty() ? rounded : QString(), answer);
+    if (answer) {
+        answer->insert("asked", text(property, requested));
+        answer->insert("confirmed", failure.isEmpty());
     }
-    const QByteArray reported = answer(property, notificationsBefore);
-    const QString asked =
-        reported == requested ? QString() : QStringLiteral(", not %1 as asked").arg(text(property, requested));
-    m_session.output().result(valueLine(property, reported) + asked);
-    return kExitOk;
+    if (failure.isEmpty())
+        return kExitOk;
+    m_session.output().error(failure);
+    if (answer)
+        answer->insert("error", failure);
+    return kExitCamera;
 }
 
 // --- Listing -----------------------------------------------------------------------
@@ -282,16 +490,19 @@ QList<int> TetherProperties::listed() const
     return result;
 }
 
-void TetherProperties::printProperties() const
+void TetherProperties::printProperties(const QList<int>& properties) const
 {
-    for (int property : listed()) {
+    for (int property : properties) {
         const BRX_SDK_PropertyDescription description = describe(property);
         QString line = QStringLiteral("%1 %2").arg(QLatin1String(description.name), -22).arg(text(property, value(property)));
         const QStringList valid = choiceTexts(property);
-        if (!valid.isEmpty())
+        const QByteArray bounds = range(property);
+        if (!bounds.isEmpty())
+            line += QStringLiteral("  (%1%2)")
+                        .arg(text(description.listProperty, bounds),
+                             valid.isEmpty() ? QString() : QStringLiteral("; steps: ") + valid.join(", "));
+        else if (!valid.isEmpty())
             line += QStringLiteral("  (choices: %1)").arg(valid.join(", "));
-        else if (describe(description.listProperty).payload == BRX_SDK_PayloadIntPair)
-            line += QStringLiteral("  (from %1)").arg(text(description.listProperty, value(description.listProperty)));
         m_session.output().result(line);
     }
 }
@@ -314,39 +525,32 @@ QJsonObject TetherProperties::jsonOf(int property) const
         choiceArray << QJsonObject{{"value", jsonOfPayload(description.payload, choice)}, {"text", text(property, choice)}};
     if (!choiceArray.isEmpty())
         object.insert("choices", choiceArray);
-    const BRX_SDK_PropertyDescription list = describe(description.listProperty);
-    if (description.listProperty >= 0 && list.payload == BRX_SDK_PayloadIntPair) {
-        const QByteArray range = value(description.listProperty);
-        object.insert("range", QJsonObject{{"value", jsonOfPayload(list.payload, range)},
-                                           {"text", text(description.listProperty, range)}});
-    }
+    const QByteArray bounds = range(property);
+    if (!bounds.isEmpty())
+        object.insert("range", QJsonObject{{"value", jsonOfPayload(BRX_SDK_PayloadIntPair, bounds)},
+                                           {"text", text(description.listProperty, bounds)}});
     return object;
 }
 
-QJsonObject TetherProperties::json() const
+QJsonObject TetherProperties::json(const QList<int>& properties) const
 {
     BRX_SDK_CameraIdentity identity{};
     BRX_SDK_getCameraIdentity(&identity);
-    QJsonArray properties;
-    for (int property : listed())
-        properties << jsonOf(property);
-    return QJsonObject{
-        {"camera", QJsonObject{{"productId", TetherSession::productText(identity.productId)},
-                               {"manufacturer", QString::fromUtf8(identity.manufacturer)},
-                               {"model", QString::fromUtf8(identity.model)},
-                               {"serialNumber", QString::fromUtf8(identity.serialNumber)}}},
-        {"properties", properties},
-    };
+    QJsonArray array;
+    for (int property : properties)
+        array << jsonOf(property);
+    return QJsonObject{{"camera", identityJson(identity)}, {"properties", array}};
 }
 
 // --- Subcommands ------------------------------------------------------------------
 
-QList<QCommandLineOption> TetherProperties::propsOptions()
+QCommandLineOption TetherProperties::jsonOption()
 {
-    return {{"json", "One JSON document with names, numbers, units, values and choices, for scripts."}};
+    return {"json", "One JSON document for scripts instead of the lines (product IDs as numbers, with "
+                    "productIdHex beside them)."};
 }
 
-int TetherProperties::list(TetherSession& session, const QCommandLineParser&, const QStringList& words)
+int TetherProperties::list(TetherSession& session, const QCommandLineParser& arguments, const QStringList& words)
 {
     if (!words.isEmpty())
         return TetherProperties(session).refuse(QStringLiteral("list takes no arguments"));
@@ -354,76 +558,106 @@ int TetherProperties::list(TetherSession& session, const QCommandLineParser&, co
         return kExitUsage;
     const int waitMs = session.options().timeoutGiven ? session.options().timeoutMs : kListWaitMs;
     BRX_SDK_CameraIdentity identity{};
-    if (!session.waitFor([&] { return session.isConnected(); }, waitMs) || !BRX_SDK_getCameraIdentity(&identity)) {
+    const bool found = session.waitFor([&] { return session.isConnected(); }, waitMs) && BRX_SDK_getCameraIdentity(&identity);
+    if (arguments.isSet("json"))
+        session.output().json(QJsonObject{{"cameras", found ? QJsonArray{identityJson(identity)} : QJsonArray()}});
+    if (!found) {
         session.output().error(QStringLiteral("no camera found"));
         return kExitCamera;
     }
-    session.output().result(QStringLiteral("%1  %2  serial %3  (%4, version %5)")
-                                .arg(TetherSession::productText(identity.productId),
-                                     QString::fromUtf8(identity.model), QString::fromUtf8(identity.serialNumber),
-                                     QString::fromUtf8(identity.manufacturer),
-                                     QString::fromUtf8(identity.deviceVersion)));
+    if (!arguments.isSet("json"))
+        session.output().result(QStringLiteral("%1  %2  serial %3  (%4, version %5)")
+                                    .arg(TetherSession::productText(identity.productId),
+                                         QString::fromUtf8(identity.model), QString::fromUtf8(identity.serialNumber),
+                                         QString::fromUtf8(identity.manufacturer),
+                                         QString::fromUtf8(identity.deviceVersion)));
     return kExitOk;
+}
+
+// The properties words name, before the camera is asked; all it offers without words.
+static bool readNames(const QStringList& words, QList<int>* properties, QString* reason)
+{
+    for (const QString& word : words) {
+        const int property = TetherProperties::find(word);
+        if (property < 0) {
+            *reason = TetherProperties::unknownProperty(word);
+            return false;
+        }
+        properties->append(property);
+    }
+    return true;
 }
 
 int TetherProperties::props(TetherSession& session, const QCommandLineParser& arguments, const QStringList& words)
 {
-    if (!words.isEmpty())
-        return TetherProperties(session).refuse(QStringLiteral("props takes no arguments"));
+    QList<int> asked;
+    QString reason;
+    if (!readNames(words, &asked, &reason))
+        return TetherProperties(session).refuse(reason);
     if (!session.start())
         return kExitUsage;
     if (!session.waitForCamera(session.options().timeoutMs))
         return kExitCamera;
     const TetherProperties properties(session);
+    const QList<int> shown = asked.isEmpty() ? properties.listed() : asked;
     if (arguments.isSet("json"))
-        session.output().result(QString::fromUtf8(QJsonDocument(properties.json()).toJson(QJsonDocument::Indented)));
+        session.output().json(properties.json(shown));
     else
-        properties.printProperties();
+        properties.printProperties(shown);
     return kExitOk;
 }
 
-int TetherProperties::get(TetherSession& session, const QCommandLineParser&, const QStringList& words)
+int TetherProperties::get(TetherSession& session, const QCommandLineParser& arguments, const QStringList& words)
 {
     const TetherProperties properties(session);
-    const QStringList& names = words;
-    if (names.isEmpty())
+    QList<int> asked;
+    QString reason;
+    if (words.isEmpty())
         return properties.refuse(QStringLiteral("get needs a property name or number (tether props lists them)"));
-    for (const QString& name : names) {
-        if (find(name) < 0)
-            return properties.refuse(QStringLiteral("there is no property '%1' (tether props lists them)").arg(name));
-    }
-    if (!session.start())
-        return kExitUsage;
-    if (!session.waitForCamera(session.options().timeoutMs))
-        return kExitCamera;
-    for (const QString& name : names) {
-        const int property = find(name);
+    if (!readNames(words, &asked, &reason))
+        return properties.refuse(reason);
+    for (int property : asked) {
         const BRX_SDK_PropertyDescription description = describe(property);
         if (!isReadable(description) && !description.notified)
             return properties.refuse(
                 QStringLiteral("%1 cannot be read: it is %2").arg(description.name, kAccessNames[description.access]));
-        if (!properties.printValue(property)) {
-            session.output().error(QStringLiteral("the camera gave no value of %1").arg(description.name));
-            return kExitCamera;
-        }
     }
-    return kExitOk;
-}
-
-int TetherProperties::set(TetherSession& session, const QCommandLineParser&, const QStringList& words)
-{
-    const TetherProperties properties(session);
-    if (words.isEmpty())
-        return properties.refuse(QStringLiteral("set needs a property name or number and a value"));
-    const int property = find(words.first());
-    if (property < 0)
-        return properties.refuse(QStringLiteral("there is no property '%1' (tether props lists them)").arg(words.first()));
-    if (words.size() == 1 && describe(property).access != BRX_SDK_AccessCommand)
-        return properties.refuse(QStringLiteral("set %1 needs a value").arg(words.first()));
     if (!session.start())
         return kExitUsage;
     if (!session.waitForCamera(session.options().timeoutMs))
         return kExitCamera;
-    // "-0.5 EV" and "5200 K" need no quotes.
-    return properties.setValue(property, words.mid(1).join(' '));
+    for (int property : asked) {
+        if (properties.value(property).isEmpty()) {
+            session.output().error(QStringLiteral("the camera gave no value of %1").arg(describe(property).name));
+            return kExitCamera;
+        }
+    }
+    if (arguments.isSet("json")) {
+        session.output().json(properties.json(asked));
+        return kExitOk;
+    }
+    for (int property : asked)
+        session.output().result(valueLine(property, properties.value(property)));
+    return kExitOk;
+}
+
+int TetherProperties::set(TetherSession& session, const QCommandLineParser& arguments, const QStringList& words)
+{
+    const TetherProperties properties(session);
+    QList<Setting> settings;
+    QString reason;
+    if (!readSettings(words, &settings, &reason))
+        return properties.refuse(reason);
+    if (!session.start())
+        return kExitUsage;
+    if (!session.waitForCamera(session.options().timeoutMs))
+        return kExitCamera;
+    if (!arguments.isSet("json"))
+        return properties.apply(settings);
+    QJsonArray answers;
+    const int result = properties.apply(settings, &answers);
+    BRX_SDK_CameraIdentity identity{};
+    BRX_SDK_getCameraIdentity(&identity);
+    session.output().json(QJsonObject{{"camera", identityJson(identity)}, {"properties", answers}});
+    return result;
 }

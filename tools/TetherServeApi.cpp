@@ -1,6 +1,7 @@
 #include "TetherServeApi.h"
 #include "TetherPictures.h"
 #include "TetherServeLiveView.h"
+#include "TetherShooting.h"
 
 #include <QJsonDocument>
 
@@ -45,14 +46,11 @@ QJsonObject TetherServeApi::identity() const
 {
     BRX_SDK_CameraIdentity identity{};
     const bool known = m_ready && BRX_SDK_getCameraIdentity(&identity);
-    return QJsonObject{
-        {"connected", m_ready},
-        {"productId", known ? TetherSession::productText(identity.productId) : QString()},
-        {"manufacturer", QString::fromUtf8(identity.manufacturer)},
-        {"model", QString::fromUtf8(identity.model)},
-        {"serialNumber", QString::fromUtf8(identity.serialNumber)},
-        {"deviceVersion", QString::fromUtf8(identity.deviceVersion)},
-    };
+    QJsonObject camera = TetherProperties::identityJson(identity);
+    camera.insert("connected", m_ready);
+    if (!known)
+        camera.insert("productIdHex", QString());
+    return camera;
 }
 
 TetherServeReply TetherServeApi::camera() const
@@ -71,7 +69,7 @@ TetherServeReply TetherServeApi::properties() const
 {
     if (!m_ready)
         return TetherServeReply::error(503, QStringLiteral("no camera is connected"));
-    return TetherServeReply::json(m_properties.json());
+    return TetherServeReply::json(m_properties.json(m_properties.listed()));
 }
 
 TetherServeReply TetherServeApi::property(const QString& name) const
@@ -93,13 +91,22 @@ void TetherServeApi::setProperty(const QString& name, const std::string& body, c
     int status = 400;
     QString reason = refusal(name, number, readable ? &text : nullptr, &payload, &status);
     const int notificationsBefore = reason.isEmpty() ? m_session.notificationCount(number) : 0;
-    if (reason.isEmpty() && !TetherProperties::send(number, payload))
-        reason = QStringLiteral("the camera refused %1 %2").arg(TetherProperties::describe(number).name, text);
     if (!reason.isEmpty()) {
         answer(TetherServeReply::error(status, reason));
         return;
     }
-    PendingSet set{number, payload, notificationsBefore, QElapsedTimer(), answer};
+    // The camera did not take it: the property as the camera holds it.
+    if (!TetherProperties::send(number, payload)) {
+        QJsonObject reply = m_properties.jsonOf(number);
+        reply.insert("confirmed", false);
+        reply.insert("asked", TetherProperties::text(number, payload));
+        reply.insert("error", QStringLiteral("the camera did not take %1 = %2; it holds %3")
+                                  .arg(TetherProperties::describe(number).name, TetherProperties::text(number, payload),
+                                       reply.value("text").toString()));
+        answer(TetherServeReply::json(reply, 409));
+        return;
+    }
+    PendingSet set{{number, payload, notificationsBefore, 0, QElapsedTimer()}, QElapsedTimer(), answer};
     set.clock.start();
     if (!settle(set))
         m_sets.push_back(set);
@@ -151,8 +158,12 @@ TetherServeReply TetherServeApi::release()
 {
     if (!m_ready)
         return TetherServeReply::error(503, QStringLiteral("no camera is connected"));
+    // With mirror-up on, the first release raises the mirror, the second exposes.
+    const bool mirrorUp = TetherShooting::isMirrorUpOn();
     BRX_SDK_capture();
-    return TetherServeReply::json(QJsonObject{{"released", true}});
+    if (mirrorUp)
+        QTimer::singleShot(TetherShooting::kMirrorUpPauseMs, this, [] { BRX_SDK_capture(); });
+    return TetherServeReply::json(QJsonObject{{"released", true}, {"releases", mirrorUp ? 2 : 1}});
 }
 
 TetherServeReply TetherServeApi::liveView() const
@@ -188,37 +199,40 @@ void TetherServeApi::tick()
 
 void TetherServeApi::settleSets()
 {
-    m_sets.erase(std::remove_if(m_sets.begin(), m_sets.end(), [this](const PendingSet& set) { return settle(set); }),
+    m_sets.erase(std::remove_if(m_sets.begin(), m_sets.end(), [this](PendingSet& set) { return settle(set); }),
                  m_sets.end());
 }
 
-bool TetherServeApi::settle(const PendingSet& set)
+// A value the camera did not take is answered with what it holds.
+bool TetherServeApi::settle(PendingSet& set)
 {
-    const char* name = TetherProperties::describe(set.property).name;
+    TetherProperties::PendingAnswer& pending = set.pending;
+    const char* name = TetherProperties::describe(pending.property).name;
     if (!m_ready) {
         set.answer(TetherServeReply::error(503, QStringLiteral("the camera went away")));
         return true;
     }
-    const bool answered = !TetherProperties::needsAnswer(set.property)
-                       || m_properties.isAnswered(set.property, set.requested, set.notificationsBefore);
+    const bool needsAnswer = TetherProperties::needsAnswer(pending.property);
+    const bool answered = !needsAnswer || m_properties.isAnswered(pending);
     if (!answered && !set.clock.hasExpired(m_session.options().timeoutMs))
         return false;
-    QJsonObject reply = m_properties.jsonOf(set.property);
+    QJsonObject reply = m_properties.jsonOf(pending.property);
     if (!answered) {
         reply.insert("error", QStringLiteral("the camera did not confirm %1").arg(name));
         set.answer(TetherServeReply::json(reply, 504));
         return true;
     }
-    const QByteArray reported = TetherProperties::needsAnswer(set.property)
-                                  ? m_properties.answer(set.property, set.notificationsBefore)
-                                  : set.requested;
-    reply.insert("confirmed", true);
-    if (reported != set.requested)
-        reply.insert("asked", TetherProperties::text(set.property, set.requested));
+    const QByteArray reported = needsAnswer ? m_properties.answer(pending) : pending.requested;
+    const QString failure = m_properties.notTaken(pending.property, pending.requested, reported);
+    reply.insert("confirmed", failure.isEmpty());
+    if (reported != pending.requested)
+        reply.insert("asked", TetherProperties::text(pending.property, pending.requested));
+    if (!failure.isEmpty())
+        reply.insert("error", failure);
     // Other browsers learn of a value the library does not notify.
-    if (TetherProperties::needsAnswer(set.property) && !TetherProperties::describe(set.property).notified)
-        publish("property", m_properties.jsonOf(set.property));
-    set.answer(TetherServeReply::json(reply));
+    if (needsAnswer && !TetherProperties::describe(pending.property).notified)
+        publish("property", m_properties.jsonOf(pending.property));
+    set.answer(TetherServeReply::json(reply, failure.isEmpty() ? 200 : 409));
     return true;
 }
 

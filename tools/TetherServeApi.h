@@ -46,9 +46,7 @@ public:
 
 private:
     struct PendingSet {
-        int property;
-        QByteArray requested;
-        int notificationsBefore;
+        TetherProperties::PendingAnswer pending;
         QElapsedTimer clock;
         TetherServeBridge::Answer answer;
     };
@@ -59,7 +57,7 @@ private:
     void followLiveViewArea();
     void settleSets();
     // True when the set is over (answered, timed out or the camera gone).
-    bool settle(const PendingSet& set);
+    bool settle(PendingSet& set);
     void catchPropertyChange(int property, const QByteArray& payload);
     void publish(const char* type, const QJsonObject& data);
     QJsonObject identity() const;

@@ -1,14 +1,14 @@
 #include "TetherSession.h"
 #include "BRX_SDK.h"
+#include "TetherConsole.h"
 
-#include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
 #include <atomic>
 #include <csignal>
-#include <unistd.h>
 
 namespace {
 
@@ -31,9 +31,11 @@ TetherSession::TetherSession(const TetherGlobalOptions& options, TetherOutput& o
 {
 }
 
+// The library logs no more once it has finished; the hook goes with the session.
 TetherSession::~TetherSession()
 {
     shutdown();
+    BRX_SDK_setLogCallback(nullptr, nullptr);
 }
 
 void TetherSession::installInterruptHandler()
@@ -51,8 +53,24 @@ QString TetherSession::productText(int productId)
     return QStringLiteral("0x") + QString::number(productId, 16).toUpper().rightJustified(4, '0');
 }
 
+QString TetherSession::virtualCameraStateFolder()
+{
+    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    const QString base = QDir::isAbsolutePath(state) ? state : QDir::home().filePath(QStringLiteral(".local/state"));
+    return QDir(base).filePath(QStringLiteral("tether"));
+}
+
+// Without --debug the library's log goes nowhere.
+void TetherSession::logCallback(void* context, const char* line)
+{
+    auto* session = static_cast<TetherSession*>(context);
+    if (session->m_options.debug)
+        session->m_output.log(QString::fromUtf8(line));
+}
+
 bool TetherSession::start()
 {
+    BRX_SDK_setLogCallback(&TetherSession::logCallback, this);
     if (!m_options.network.isEmpty() && !BRX_SDK_useNetworkCamera(m_options.network.toUtf8().constData())) {
         m_output.error(QStringLiteral("'%1' is no network address (HOST or HOST:PORT)").arg(m_options.network));
         return false;
@@ -63,6 +81,8 @@ bool TetherSession::start()
                            .arg(productText(m_options.virtualProduct)));
         return false;
     }
+    if (m_options.virtualProduct)
+        BRX_SDK_keepVirtualCameraState(virtualCameraStateFolder().toUtf8().constData(), m_options.virtualReset);
     BRX_SDK_init(&TetherSession::initCallback, this);
     m_started = true;
     // The library starts with its message groups off.
@@ -86,7 +106,7 @@ bool TetherSession::waitFor(const std::function<bool()>& done, int timeoutMs, bo
     QElapsedTimer clock;
     clock.start();
     const auto over = [&] {
-        return done() || (interruptible && isInterrupted()) || m_lost
+        return done() || (interruptible && isInterrupted()) || isLost()
             || (timeoutMs >= 0 && clock.hasExpired(timeoutMs));
     };
     if (!over()) {
@@ -106,7 +126,7 @@ bool TetherSession::waitForCamera(int timeoutMs)
 {
     if (waitFor([this] { return m_connected && BRX_SDK_isInitialStateDelivered(); }, timeoutMs))
         return true;
-    if (!isInterrupted() && !m_lost)
+    if (!isInterrupted() && !isLost())
         m_output.error(!m_options.network.isEmpty() ? QStringLiteral("no camera answered at %1").arg(m_options.network)
                        : m_options.virtualProduct    ? QStringLiteral("the virtual camera did not connect")
                                                      : QStringLiteral("no camera found on the USB bus"));
@@ -152,9 +172,11 @@ void TetherSession::initCallback(void* context, bool connected, int productId)
 void TetherSession::catchConnection(bool connected, int productId)
 {
     m_connected = connected;
+    emit connectionChanged(connected);
     if (!connected) {
-        if (m_longRunning) {
+        if (m_longRunning || m_comeBackMs > 0) {
             m_output.result(QStringLiteral("camera %1 went away; waiting for it to come back").arg(productText(productId)));
+            m_away.start();
         } else {
             m_lost = true;
             m_output.error(QStringLiteral("camera %1 went away").arg(productText(productId)));
@@ -162,6 +184,7 @@ void TetherSession::catchConnection(bool connected, int productId)
         return;
     }
     m_productId = productId;
+    m_away.invalidate();
     BRX_SDK_setChangesCallback(&TetherSession::changesCallback, this);
     BRX_SDK_setFrameCallback(&TetherSession::frameCallback, this);
     // The library forgets both wishes with each connection.
@@ -172,6 +195,15 @@ void TetherSession::catchConnection(bool connected, int productId)
     if (m_everConnected)
         m_output.result(QStringLiteral("camera %1 came back").arg(productText(productId)));
     m_everConnected = true;
+}
+
+bool TetherSession::isLost()
+{
+    if (!m_lost && !m_longRunning && !m_connected && m_away.isValid() && m_away.hasExpired(m_comeBackMs)) {
+        m_lost = true;
+        m_output.error(QStringLiteral("camera %1 did not come back").arg(productText(m_productId)));
+    }
+    return m_lost;
 }
 
 void TetherSession::changesCallback(void* context, int property, const void* data, unsigned int size)
@@ -185,14 +217,6 @@ void TetherSession::catchChange(int property, const QByteArray& payload)
     ++m_counts[property];
     m_last.insert(property, payload);
     emit propertyChanged(property, payload);
-    if (!m_reportChanges || !BRX_SDK_isInitialStateDelivered())
-        return;
-    BRX_SDK_PropertyDescription description;
-    char text[4096];
-    if (!BRX_SDK_describeProperty(property, &description) || description.payload >= BRX_SDK_PayloadIntList
-        || !BRX_SDK_formatValue(property, payload.constData(), unsigned(payload.size()), text, sizeof text))
-        return;
-    m_output.result(QStringLiteral("camera: %1 = %2").arg(description.name, QString::fromUtf8(text)));
 }
 
 void TetherSession::frameCallback(void* context, int type, const void* data, unsigned int size)
@@ -219,74 +243,6 @@ void TetherSession::removeFrameSink(TetherFrameSink* sink)
 
 void TetherSession::startVirtualCameraConsole()
 {
-    if (!m_options.virtualProduct || m_console)
-        return;
-    m_console = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
-    connect(m_console, &QSocketNotifier::activated, this, &TetherSession::readConsole);
-    auto* tick = new QTimer(this);
-    connect(tick, &QTimer::timeout, this, &TetherSession::runConsoleCommands);
-    tick->start(kPollMs * 5);
-}
-
-void TetherSession::readConsole()
-{
-    char buffer[256];
-    const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
-    if (count <= 0) {
-        m_console->setEnabled(false);
-        return;
-    }
-    m_consoleInput.append(buffer, int(count));
-    int end;
-    while ((end = m_consoleInput.indexOf('\n')) >= 0) {
-        const QString command = QString::fromLocal8Bit(m_consoleInput.left(end)).trimmed().toLower();
-        m_consoleInput.remove(0, end + 1);
-        if (!command.isEmpty())
-            m_consoleCommands << command;
-    }
-}
-
-// "change 0x500f 800": a dial turned on the camera's body.
-bool TetherSession::changeOnCamera(const QString& command)
-{
-    const QStringList words = command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    bool codeOk = false;
-    bool valueOk = false;
-    if (words.size() != 3 || words.at(0) != QLatin1String("change"))
-        return false;
-    const uint code = words.at(1).toUInt(&codeOk, 0);
-    const qlonglong value = words.at(2).toLongLong(&valueOk, 0);
-    if (!codeOk || !valueOk)
-        return false;
-    if (!BRX_SDK_changeVirtualCameraProperty(code, value))
-        m_output.error(QStringLiteral("the virtual camera has no property %1").arg(words.at(1)));
-    return true;
-}
-
-// Each command waits until it makes sense: the shutter and the unplugging
-// for a camera that is fully connected, the plugging for one the library
-// has seen go.
-void TetherSession::runConsoleCommands()
-{
-    while (!m_consoleCommands.isEmpty()) {
-        const QString command = m_consoleCommands.first();
-        const bool ready = m_connected && BRX_SDK_isInitialStateDelivered();
-        if (command == QLatin1String("plug")) {
-            if (m_connected || !m_unplugged)
-                return;
-            m_unplugged = false;
-            BRX_SDK_setVirtualCameraConnected(true);
-        } else if (!ready) {
-            return;
-        } else if (command == QLatin1String("unplug")) {
-            m_unplugged = true;
-            BRX_SDK_setVirtualCameraConnected(false);
-        } else if (command == QLatin1String("shutter")) {
-            BRX_SDK_pressVirtualCameraShutter();
-        } else if (!changeOnCamera(command)) {
-            m_output.error(QStringLiteral("unknown console command '%1' (shutter, change CODE VALUE, unplug, plug)")
-                               .arg(command));
-        }
-        m_consoleCommands.removeFirst();
-    }
+    if (m_options.virtualProduct && !m_console)
+        m_console = new TetherConsole(*this, this);
 }

@@ -4,10 +4,10 @@
 #include "TetherOutput.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
 
@@ -35,14 +35,18 @@ struct TetherGlobalOptions {
     int timeoutMs = 10000;
     bool timeoutGiven = false;
     bool quiet = false;
+    // The virtual camera starts with its power-on settings instead of those it kept.
+    bool virtualReset = false;
 };
 
-// One run of the library: starts it on the virtual camera or the USB bus,
+// One run of the library: starts it on the virtual camera (which keeps its
+// settings under the user's state folder) or the USB bus, routes its log,
 // registers the callbacks and re-applies the host's wishes (quick view, live
 // view) on every connection, keeps the latest notifications, hands frames to
 // the sinks, and shuts the library down. A long-running session outlives a
-// camera that goes away and comes back; otherwise the loss ends it. Host
-// thread, except frame dispatch.
+// camera that goes away and comes back, a patient one a camera that comes
+// back in time; otherwise the loss ends it. Host thread, except frame
+// dispatch.
 class TetherSession : public QObject
 {
     Q_OBJECT
@@ -72,17 +76,19 @@ public:
     static QString productText(int productId);
 
     void setLongRunning(bool longRunning) { m_longRunning = longRunning; }
+    // A camera that goes away may come back within comeBackMs (a network
+    // that drops for a while) before the session counts it lost.
+    void setPatient(int comeBackMs) { m_comeBackMs = comeBackMs; }
     bool isConnected() const { return m_connected; }
-    // The camera went away in a short session.
-    bool isLost() const { return m_lost; }
+    // The camera went away in a short session, or stayed away too long in a
+    // patient one.
+    bool isLost();
     int productId() const { return m_productId; }
 
     // Wishes applied now and again on every connection.
     void setWantQuickView(bool want);
     void setWantLiveView(bool want);
 
-    // Settings the photographer changes on the camera are printed.
-    void setReportChanges(bool report) { m_reportChanges = report; }
     // How many notifications of property have arrived, and the latest one.
     int notificationCount(int property) const { return m_counts.value(property); }
     QByteArray lastNotification(int property) const { return m_last.value(property); }
@@ -90,25 +96,27 @@ public:
     void addFrameSink(TetherFrameSink* sink);
     void removeFrameSink(TetherFrameSink* sink);
 
-    // With a virtual camera: lines on standard input press its shutter
-    // ("shutter"), pull it out ("unplug") and plug it in ("plug").
+    // With a virtual camera: lines on standard input work it (TetherConsole).
     void startVirtualCameraConsole();
+    // Where the virtual cameras keep their settings: $XDG_STATE_HOME/tether,
+    // or ~/.local/state/tether.
+    static QString virtualCameraStateFolder();
 
 signals:
     // Every notification, once it is counted; host thread.
     void propertyChanged(int property, const QByteArray& payload);
+    // The camera came or went; host thread.
+    void connectionChanged(bool connected);
 
 private:
     static void initCallback(void* context, bool connected, int productId);
     static void changesCallback(void* context, int property, const void* data, unsigned int size);
     static void frameCallback(void* context, int type, const void* data, unsigned int size);
+    static void logCallback(void* context, const char* line);
     void catchConnection(bool connected, int productId);
     void applyQuickView();
     void applyLiveView();
     void catchChange(int property, const QByteArray& payload);
-    void readConsole();
-    void runConsoleCommands();
-    bool changeOnCamera(const QString& command);
 
     const TetherGlobalOptions m_options;
     TetherOutput& m_output;
@@ -117,7 +125,8 @@ private:
     bool m_connected = false;
     bool m_everConnected = false;
     bool m_lost = false;
-    bool m_reportChanges = false;
+    int m_comeBackMs = 0;
+    QElapsedTimer m_away;
     int m_productId = 0;
     bool m_wantQuickView = false;
     bool m_wantLiveView = false;
@@ -125,10 +134,7 @@ private:
     QHash<int, QByteArray> m_last;
     std::mutex m_sinkLock;
     QList<TetherFrameSink*> m_sinks;
-    QSocketNotifier* m_console = nullptr;
-    QByteArray m_consoleInput;
-    QStringList m_consoleCommands;
-    bool m_unplugged = false;
+    QObject* m_console = nullptr;
 };
 
 #endif

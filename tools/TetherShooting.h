@@ -14,14 +14,21 @@
 class TetherShooting
 {
 public:
+    // With mirror-up on, a picture takes two releases, this far apart: the
+    // first raises the mirror, the second exposes.
+    static const int kMirrorUpPauseMs = 300;
+
     static QList<QCommandLineOption> captureOptions();
     static QList<QCommandLineOption> watchOptions();
     static int capture(TetherSession& session, const QCommandLineParser& arguments, const QStringList& words);
     static int watch(TetherSession& session, const QCommandLineParser& arguments, const QStringList& words);
 
-    // Releases count times, intervalMs apart, and waits until at least count
-    // pictures have arrived and the camera has gone quiet; false when they
-    // do not come (timeout, Ctrl-C, the camera gone).
+    // Whether the camera has mirror-up on.
+    static bool isMirrorUpOn();
+    // Takes count pictures, intervalMs apart, and waits until at least
+    // count pictures have arrived and the library has reported the end of
+    // the last release; false when they do not come (timeout, Ctrl-C, the
+    // camera gone, a release that brought nothing).
     static bool release(TetherSession& session, const TetherPictures& pictures, int count, int intervalMs);
     // After Ctrl-C or the end: lets the downloads in flight and the commands
     // run to their end, within the session's timeout.
@@ -30,16 +37,22 @@ public:
     // --out, --filename and --exec, and the settings they make.
     static QList<QCommandLineOption> pictureOptions();
     static TetherPictures::Settings pictureSettings(const QCommandLineParser& arguments);
-    // Starts the session with pictures saved and quick view on; false (with
-    // a message) when the folder or the virtual camera is wrong.
+    // Starts the session with pictures saved, quick view on and the ends of
+    // releases reported; false (with a message) when the folder or the
+    // virtual camera is wrong.
     static bool beginShooting(TetherSession& session, TetherPictures& pictures);
-    // Finishes the pictures in flight, prints the summary and ends the
-    // session; the exit code, which failed pictures turn into an error.
-    static int endShooting(TetherSession& session, TetherPictures& pictures, int result);
+    // Finishes the pictures in flight, prints the summary (as JSON with
+    // json) and ends the session; the exit code, which failed pictures and
+    // commands turn into an error.
+    static int endShooting(TetherSession& session, TetherPictures& pictures, int result, bool json = false);
 
 private:
-    // beginShooting and waiting for the camera; an exit code.
-    static int startShooting(TetherSession& session, TetherPictures& pictures, int timeoutMs);
+    // One picture: one release, or two with mirror-up on.
+    static void takePicture(TetherSession& session, int shot, int count);
+    // Ends when no camera has been there for timeoutMs (negative: never),
+    // on Ctrl-C or when the camera of a short session is gone; false when
+    // no camera came at all.
+    static bool watchUntilEnd(TetherSession& session, int timeoutMs);
 };
 
 #endif

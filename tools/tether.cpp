@@ -25,33 +25,40 @@ struct Subcommand {
     const char* summary;
     QList<QCommandLineOption> (*options)();
     int (*run)(TetherSession& session, const QCommandLineParser& arguments, const QStringList& words);
-    // The virtual camera used without --virtual; 0: the USB bus.
+    // The virtual camera used without --virtual, with its power-on settings
+    // whatever it kept; 0: the USB bus.
     int virtualProduct;
 };
 
-QList<QCommandLineOption> noOptions()
+QList<QCommandLineOption> jsonOnly()
 {
-    return {};
+    return {TetherProperties::jsonOption()};
 }
 
 const Subcommand kSubcommands[] = {
-    {"list", "list", "Waits briefly for a camera and prints its product ID, model and serial number.", noOptions,
-     TetherProperties::list, 0},
-    {"props", "props [--json]",
-     "Prints every property the camera offers with its value in photographers' units and its choices.",
-     TetherProperties::propsOptions, TetherProperties::props, 0},
-    {"get", "get NAME|NUMBER...", "Prints the value of properties, as text and as the raw number.", noOptions,
+    {"list", "list [--json]", "Waits briefly for a camera and prints its product ID, model and serial number.",
+     jsonOnly, TetherProperties::list, 0},
+    {"props", "props [NAME...] [--json]",
+     "Prints every property the camera offers (or those named) with its value in photographers' units and all "
+     "its choices.",
+     jsonOnly, TetherProperties::props, 0},
+    {"get", "get NAME|NUMBER... [--json]", "Prints the value of properties: NAME = TEXT (RAW).", jsonOnly,
      TetherProperties::get, 0},
-    {"set", "set NAME|NUMBER [VALUE]",
-     "Sets a property (f/5.6, 1/125 s, +0.7 EV, ISO 400, 5200 K, Daylight, on, or the raw number; no value for "
-     "a command), waits for the camera's confirmation and prints the value it reports.",
-     noOptions, TetherProperties::set, 0},
-    {"capture", "capture [-n N] [--interval S] [--out DIR] [--filename PATTERN] [--exec CMD]",
-     "Releases the shutter N times and saves every file that arrives under the camera's file name.",
+    {"set", "set NAME VALUE [NAME VALUE...] [--json]",
+     "Sets properties in order (f/5.6, 1/125 s, +0.7 EV, ISO 400, 5200 K, Daylight, on, or the raw number; no "
+     "value for a command), each confirmed by the camera before the next, and prints the value it reports; a "
+     "value the camera does not take ends with exit status 1 and the value it holds.",
+     jsonOnly, TetherProperties::set, 0},
+    {"capture",
+     "capture [-n N] [--interval S] [--set NAME=VALUE...] [--out DIR] [--filename PATTERN] [--exec CMD] [--json]",
+     "Applies the settings, then releases the shutter N times (twice per picture with MirrorUpMode on) and saves "
+     "every file that arrives under the camera's file name; it ends when the camera says the release is done.",
      TetherShooting::captureOptions, TetherShooting::capture, 0},
-    {"watch", "watch [--out DIR] [--filename PATTERN] [--exec CMD]",
+    {"watch", "watch [--out DIR] [--filename PATTERN] [--exec CMD] [--json]",
      "Tethered shooting: saves every picture taken on the camera and prints the settings changed on it, "
-     "until Ctrl-C. With --virtual, lines on standard input work the virtual camera: shutter, unplug, plug.",
+     "until Ctrl-C (with --timeout, until no camera has been there for S seconds). With --virtual, lines on "
+     "standard input work the virtual camera: shutter, change NAME VALUE (a setting, as set takes it: change "
+     "ExposCompens +1 EV), change CODE VALUE (a device property by its PTP code), unplug, plug.",
      TetherShooting::watchOptions, TetherShooting::watch, 0},
     {"liveview", "liveview [--seconds S] [--out FILE.mjpeg|-]",
      "Writes the live-view frames as an MJPEG stream and reports the frame rate, zoom area and focus cross.",
@@ -76,7 +83,11 @@ QList<QCommandLineOption> globalOptions()
         {"network", "Tether the camera at HOST[:PORT] on the network (PTP/IP, port 15740 unless given) instead of "
                     "the USB bus.",
          "HOST[:PORT]"},
-        {"debug", "Switch the library's log groups FLAGS on (e.g. 0x401); its log goes to standard error.", "FLAGS"},
+        {"virtual-reset", "Start the virtual camera with its power-on settings; otherwise it keeps its settings "
+                          "between runs (under $XDG_STATE_HOME/tether or ~/.local/state/tether)."},
+        {"debug", "Show the library's log on standard error, with its groups FLAGS on (e.g. 0x401; 0: errors "
+                  "and main events only).",
+         "FLAGS"},
         {"timeout", "Seconds to wait for the camera and its answers (default 10).", "S", "10"},
         {"quiet", "Leave out the progress lines."},
         {{"h", "help"}, "This help; after a subcommand, the subcommand's."},
@@ -173,40 +184,38 @@ bool isNegativeNumber(const QString& word)
     return number.match(word).hasMatch();
 }
 
-bool readGlobalOptions(const QCommandLineParser& parser, TetherGlobalOptions* options, TetherOutput& output)
+// The reason a global option is wrong, empty when all are right.
+QString globalOptionError(const QCommandLineParser& parser, TetherGlobalOptions* options)
 {
     bool ok = true;
     if (parser.isSet("virtual")) {
         QString product = parser.value("virtual");
         product.remove(QRegularExpression(QStringLiteral("^0[xX]")));
         options->virtualProduct = product.toInt(&ok, 16);
-        ok = ok && options->virtualProduct > 0;
+        if (!ok || options->virtualProduct <= 0)
+            return QStringLiteral("--virtual takes a product ID such as 0x2031, not '%1'").arg(parser.value("virtual"));
     }
     // A camera on the network replaces a subcommand's own virtual camera, not one asked for.
-    if (ok && parser.isSet("network")) {
+    if (parser.isSet("network")) {
+        if (parser.isSet("virtual"))
+            return QStringLiteral("--network HOST[:PORT] and --virtual PID do not go together");
         options->network = parser.value("network");
-        ok = !parser.isSet("virtual");
         options->virtualProduct = 0;
     }
-    if (ok && parser.isSet("debug")) {
+    if (parser.isSet("debug")) {
         options->debug = true;
         options->debugFlags = parser.value("debug").toUInt(&ok, 0);
+        if (!ok)
+            return QStringLiteral("--debug takes log groups as a number such as 0x401, not '%1'").arg(parser.value("debug"));
     }
-    bool timeoutOk = false;
-    const double timeout = parser.value("timeout").toDouble(&timeoutOk) * 1000.0;
-    ok = ok && timeoutOk && timeout > 0.0 && timeout < 1e9;
-    options->timeoutMs = ok ? int(std::lround(timeout)) : 0;
+    const double timeout = parser.value("timeout").toDouble(&ok) * 1000.0;
+    if (!ok || !(timeout > 0.0 && timeout < 1e9))
+        return QStringLiteral("--timeout takes seconds, more than 0, such as 10 or 2.5, not '%1'").arg(parser.value("timeout"));
+    options->timeoutMs = int(std::lround(timeout));
     options->timeoutGiven = parser.isSet("timeout");
     options->quiet = parser.isSet("quiet");
-    if (!ok)
-        output.error(QStringLiteral("--virtual takes a product ID (0x2031), --network HOST[:PORT] (not with "
-                                    "--virtual), --debug flags (0x401), --timeout seconds (more than 0)"));
-    return ok;
-}
-
-// The library's log only with --debug.
-void dropMessage(QtMsgType, const QMessageLogContext&, const QString&)
-{
+    options->virtualReset = options->virtualReset || parser.isSet("virtual-reset");
+    return QString();
 }
 
 int run(const QStringList& words, TetherOutput& output)
@@ -245,11 +254,15 @@ int run(const QStringList& words, TetherOutput& output)
     }
     TetherGlobalOptions options;
     options.virtualProduct = subcommand->virtualProduct;
-    if (!readGlobalOptions(parser, &options, output))
+    options.virtualReset = subcommand->virtualProduct != 0;
+    const QString error = globalOptionError(parser, &options);
+    if (!error.isEmpty()) {
+        output.error(error);
         return kExitUsage;
+    }
     output.setQuiet(options.quiet);
-    if (!options.debug)
-        qInstallMessageHandler(dropMessage);
+    // Standard output carries the JSON alone.
+    output.setStdoutTaken(parser.optionNames().contains(QStringLiteral("json")));
     QStringList positionals = parser.positionalArguments();
     for (QString& word : positionals)
         word.remove(kNegativeMark);

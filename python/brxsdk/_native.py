@@ -8,6 +8,7 @@ from . import _installed
 INIT_CALLBACK = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_bool, ctypes.c_int)
 CHANGES_CALLBACK = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_int, ctypes.c_void_p, ctypes.c_uint)
 FRAME_CALLBACK = CHANGES_CALLBACK
+LOG_CALLBACK = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_char_p)
 
 PROPERTY_COUNT = 44
 
@@ -27,8 +28,8 @@ FRAME_ORIENTATION, FRAME_THUMBNAIL, FRAME_START_DNG, FRAME_START_JPG = 0, 1, 2, 
 FRAME_DNG, FRAME_JPG, FRAME_EMPTY, FRAME_FILE_NAME = 4, 5, 6, 8
 FRAME_LIVE_VIEW, FRAME_LIVE_VIEW_ZOOM, FRAME_RELEASE_END = 9, 10, 11
 
-# Property numbers the package switches itself.
-WANT_QUICK_VIEW, LIVE_VIEW_PHOTO, WANT_LIVE_VIEW = 31, 33, 37
+# Property numbers the package switches or reads itself.
+MIRROR_UP_MODE, WANT_QUICK_VIEW, LIVE_VIEW_PHOTO, WANT_LIVE_VIEW = 19, 31, 33, 37
 
 
 class PropertyDescription(ctypes.Structure):
@@ -77,6 +78,7 @@ _PROTOTYPES = {
     "brxsdk_set_virtual_camera_connected": (_b, [_b]),
     "brxsdk_press_virtual_camera_shutter": (_b, []),
     "brxsdk_use_network_camera": (_b, [_p]),
+    "brxsdk_set_log_callback": (None, [LOG_CALLBACK, _v]),
 }
 
 _library = None

@@ -3,9 +3,10 @@
 import atexit
 import collections
 import ctypes
-import math
+import logging
 import os
 import queue
+import re
 import struct
 import time
 
@@ -27,9 +28,19 @@ _ELEMENT_KIND = {
     n.PAYLOAD_INT_LIST: n.PAYLOAD_INT, n.PAYLOAD_DOUBLE_LIST: n.PAYLOAD_DOUBLE,
 }
 _READABLE = (n.ACCESS_READ_WRITE, n.ACCESS_READ_ONLY)
-_WRITABLE = (n.ACCESS_READ_WRITE, n.ACCESS_WRITE_ONLY)
+_WRITABLE = (n.ACCESS_READ_WRITE, n.ACCESS_WRITE_ONLY, n.ACCESS_COMMAND)
+# In the order of BRX_SDK_AccessKind.
+_ACCESS_NAMES = ("reserved", "read-write", "read-only", "write-only", "command", "notification only")
 _EXTENSIONS = {n.FRAME_DNG: ".DNG", n.FRAME_JPG: ".JPG"}
 _SLICE_S = 0.05
+# With mirror-up on a picture takes two releases this far apart: the first
+# raises the mirror, the second exposes.
+_MIRROR_UP_PAUSE_S = 0.3
+# How long a set waits for the camera to hold the value asked for.
+_ANSWER_S = 1.0
+# A camera's file name is cut to this many characters.
+_MAX_NAME_LENGTH = 100
+_LOG = logging.getLogger("brxsdk")
 
 
 class _Property:
@@ -43,6 +54,7 @@ class _Property:
         self.access = description.access
         self.unit = description.unit
         self.unit_name = description.unitName.decode()
+        self.list_property = description.listProperty
         self.supported = description.supported
 
 
@@ -89,7 +101,8 @@ class Camera:
         self._properties = []
         # Kept as long as the library may call them.
         self._callbacks = (n.INIT_CALLBACK(self._on_connection), n.CHANGES_CALLBACK(self._on_change),
-                           n.FRAME_CALLBACK(self._on_frame))
+                           n.FRAME_CALLBACK(self._on_frame), n.LOG_CALLBACK(_on_log))
+        self._lib.brxsdk_set_log_callback(self._callbacks[3], None)
         self._lib.brxsdk_init(self._callbacks[0], None)
         self._lib.brxsdk_set_want_release_end(True)
         Camera._open = self
@@ -111,6 +124,7 @@ class Camera:
         if Camera._open is not self:
             return
         self._lib.brxsdk_exit()
+        self._lib.brxsdk_set_log_callback(n.LOG_CALLBACK(), None)
         if self._virtual:
             self._lib.brxsdk_use_virtual_camera(0)
         if self._network:
@@ -155,30 +169,34 @@ class Camera:
 
     def set(self, name, value=None):
         """Sets a property (a command takes no value); raises Error with the
-        reason when the value is refused. The camera holds the value (or the
-        nearest one it offers) when set returns."""
+        reason, worded as tether words it, when the value is refused or the
+        camera does not take it. The camera holds the value (or the nearest
+        one it offers) when set returns."""
         prop = self._property(name)
-        if not prop.supported:
-            raise Error("the camera does not offer %s" % prop.name)
-        if prop.access == n.ACCESS_COMMAND:
-            if not self._lib.brxsdk_command(prop.number):
-                raise Error("the camera did not take the command %s" % prop.name)
-            return
         if prop.access not in _WRITABLE:
-            raise Error("%s cannot be set" % prop.name)
+            raise Error("%s cannot be set: it is %s" % (prop.name, _ACCESS_NAMES[prop.access]))
+        if not prop.supported:
+            raise Error("this camera does not offer %s" % prop.name)
+        if prop.access == n.ACCESS_COMMAND:
+            if value is not None:
+                raise Error("%s is a command and takes no value" % prop.name)
+            if not self._lib.brxsdk_command(prop.number):
+                raise Error("the camera did not take %s" % prop.name)
+            return
         payload = self._payload(prop, value)
+        self._check_value(prop, payload)
         if not self._lib.brxsdk_set_property(prop.number, payload, len(payload)):
-            raise Error(self._refusal(prop, payload))
+            held = self.get(prop.name) if prop.access in _READABLE else None
+            kept = "" if held is None else "; it holds %s" % self.text(prop.name, held)
+            raise Error("the camera did not take %s = %s%s" % (prop.name, self._text(prop, payload), kept))
+        if prop.access in _READABLE:
+            self._confirm(prop, payload)
 
     def choices(self, name):
         """The values the camera offers for a property, in its order."""
         prop = self._property(name)
-        written = ctypes.c_uint(0)
-        buffer = ctypes.create_string_buffer(4096)
-        if not self._lib.brxsdk_get_choices(prop.number, buffer, len(buffer), ctypes.byref(written)):
-            return []
         element = _ELEMENT_KIND.get(prop.payload, prop.payload)
-        return [self._value(prop, raw, element) for raw in _split(buffer.raw[:written.value], element)]
+        return [self._value(prop, raw, element) for raw in self._choice_payloads(prop)]
 
     def text(self, name, value):
         """The photographers' text of a value: text("ShutterTime", 0.008) is "1/125 s"."""
@@ -193,11 +211,16 @@ class Camera:
     # --- Shooting ----------------------------------------------------------
 
     def capture(self, out_dir, timeout=30.0):
-        """Releases the shutter once and saves the release's files in out_dir
-        under the camera's names; returns their paths when the last arrived."""
+        """Takes one picture (releasing twice with mirror-up on: the first
+        raises the mirror) and saves the release's files in out_dir under
+        the camera's names; returns their paths when the last arrived."""
         os.makedirs(out_dir, exist_ok=True)
         saved = []
+        mirror_up = self._is_mirror_up_on()
         self._lib.brxsdk_capture()
+        if mirror_up:
+            self.wait(_MIRROR_UP_PAUSE_S)
+            self._lib.brxsdk_capture()
         deadline = time.monotonic() + timeout
         while True:
             for record, path in self._save_records(out_dir):
@@ -341,9 +364,12 @@ class Camera:
 
     @staticmethod
     def _write(out_dir, name, extension, payload):
-        """Never over an existing file: the new one gets -1, -2 ... instead."""
+        """Never over an existing file: the new one gets -1, -2 ... instead;
+        never outside out_dir."""
         for attempt in range(10000):
             path = os.path.join(out_dir, name + ("-%d" % attempt if attempt else "") + extension)
+            if not _inside(out_dir, path):
+                raise Error("refused to save %r outside %s" % (name + extension, out_dir))
             try:
                 with open(path, "xb") as file:
                     file.write(payload)
@@ -366,11 +392,16 @@ class Camera:
         self._lib.brxsdk_describe_property(number, ctypes.byref(out))
         return _Property(number, out)
 
+    def _is_mirror_up_on(self):
+        prop = self._properties[n.MIRROR_UP_MODE]
+        return prop.supported and self.get(prop.name) is True
+
     def _property(self, name):
         for prop in self._properties:
             if prop.name.lower() == str(name).lower() or prop.number == name:
                 return prop
-        raise Error("no property %r" % (name,))
+        guess = _did_you_mean(str(name), [prop.name for prop in self._properties])
+        raise Error("there is no property '%s'%s" % (name, guess or " (tether props lists them)"))
 
     def _text(self, prop, payload):
         text = ctypes.create_string_buffer(4096)
@@ -400,27 +431,78 @@ class Camera:
         if isinstance(value, str):
             data = ctypes.create_string_buffer(4096)
             written = ctypes.c_uint(0)
-            if not self._lib.brxsdk_parse_value(prop.number, value.encode(), data, len(data), ctypes.byref(written)):
-                raise Error("%s: %r is not a value of %s (%s)" % (prop.name, value, prop.name, prop.unit_name))
-            return data.raw[:written.value]
-        values = list(value) if isinstance(value, (tuple, list)) else [value]
-        if prop.unit == n.UNIT_MILLI_EV:
-            values = [round(v * 1000) for v in values]
-        try:
-            return struct.pack("<%d%s" % (len(values), _ELEMENT[prop.payload]), *values)
-        except (struct.error, KeyError) as error:
-            raise Error("%s: %r is not a value of %s (%s)" % (prop.name, value, prop.name, prop.unit_name)) from error
+            if self._lib.brxsdk_parse_value(prop.number, value.encode(), data, len(data), ctypes.byref(written)):
+                return data.raw[:written.value]
+        else:
+            values = list(value) if isinstance(value, (tuple, list)) else [value]
+            if prop.unit == n.UNIT_MILLI_EV:
+                values = [round(v * 1000) for v in values]
+            try:
+                return struct.pack("<%d%s" % (len(values), _ELEMENT[prop.payload]), *values)
+            except (struct.error, KeyError, TypeError):
+                pass
+        valid = [self._text(prop, raw) for raw in self._choice_payloads(prop)]
+        guess = _did_you_mean(str(value), valid)
+        hint = guess or ("; valid values: " + _value_list(prop.name, valid) if valid else "")
+        raise Error("cannot read '%s' as %s (%s)%s" % (value, prop.name, prop.unit_name, hint))
 
-    def _refusal(self, prop, payload):
-        wanted = self._value(prop, payload)
-        offered = self.choices(prop.name)
+    def _check_value(self, prop, payload):
+        """A value the property's range takes is the camera's to round;
+        otherwise it must be one of the camera's choices."""
         text = self._text(prop, payload)
-        if offered and not any(_same(wanted, choice) for choice in offered):
-            return "%s is not among the camera's values of %s; valid values: %s" % (
-                text, prop.name, ", ".join(self.text(prop.name, choice) for choice in offered))
-        current = self.get(prop.name) if prop.access in _READABLE else None
-        kept = "" if current is None else "; it holds %s" % self.text(prop.name, current)
-        return "the camera did not take %s = %s%s" % (prop.name, text, kept)
+        bounds = self._range(prop)
+        if bounds is not None:
+            low, high = struct.unpack("<2i", bounds)
+            if not low <= self._value(prop, payload, _ELEMENT_KIND.get(prop.payload, prop.payload)) <= high:
+                raise Error("%s is outside the camera's range of %s: %s" % (
+                    text, prop.name, self._text(self._properties[prop.list_property], bounds)))
+            return
+        offered = self._choice_payloads(prop)
+        if offered and payload not in offered:
+            raise Error("%s is not among the camera's values of %s; valid values: %s" % (
+                text, prop.name, _value_list(prop.name, [self._text(prop, raw) for raw in offered])))
+
+    def _confirm(self, prop, payload):
+        """The camera holds the value asked for, one shown alike, or the
+        choice nearest to it; otherwise Error with the value it holds. A
+        camera may report the old value a moment before the new one."""
+        self.wait(_ANSWER_S, until=lambda: self._read(prop) == payload)
+        held = self._read(prop)
+        if held is None or held == payload:
+            return
+        asked, shown = self._text(prop, payload), self._text(prop, held)
+        if asked != shown and held != self._nearest_choice(prop, payload):
+            raise Error("the camera did not take %s = %s; it holds %s" % (prop.name, asked, shown))
+
+    def _read(self, prop):
+        buffer = ctypes.create_string_buffer(prop.size)
+        return buffer.raw if self._lib.brxsdk_get_property(prop.number, buffer, prop.size) else None
+
+    def _nearest_choice(self, prop, payload):
+        """The choice nearest to a value that is not itself one (the camera
+        rounds a value of a range to its steps); None otherwise."""
+        offered = self._choice_payloads(prop)
+        if not offered or payload in offered or prop.payload not in _ELEMENT_KIND.values():
+            return None
+        wanted = struct.unpack("<" + _ELEMENT[prop.payload], payload)[0]
+        return min(offered, key=lambda raw: abs(struct.unpack("<" + _ELEMENT[prop.payload], raw)[0] - wanted))
+
+    def _range(self, prop):
+        """The smallest and largest value the property takes, as their
+        payload, when they are a range; None otherwise."""
+        if prop.list_property < 0 or self._properties[prop.list_property].payload != n.PAYLOAD_INT_PAIR:
+            return None
+        data = ctypes.create_string_buffer(8)
+        if not self._lib.brxsdk_get_property(prop.list_property, data, 8):
+            return None
+        return data.raw
+
+    def _choice_payloads(self, prop):
+        written = ctypes.c_uint(0)
+        buffer = ctypes.create_string_buffer(4096)
+        if not self._lib.brxsdk_get_choices(prop.number, buffer, len(buffer), ctypes.byref(written)):
+            return []
+        return _split(buffer.raw[:written.value], _ELEMENT_KIND.get(prop.payload, prop.payload))
 
 
 @atexit.register
@@ -431,18 +513,65 @@ def _close_open_camera():
         Camera._open.close()
 
 
+def _on_log(_context, line):
+    """A line of the library's log, from any of its threads."""
+    _LOG.debug("%s", line.decode("utf-8", "replace"))
+
+
 def _split(data, kind):
     size = struct.calcsize(_ELEMENT[kind])
     return [data[i:i + size] for i in range(0, len(data), size)]
 
 
-def _same(a, b):
-    if isinstance(a, (int, float)) and isinstance(b, (int, float)):
-        return math.isclose(a, b, rel_tol=1e-9)
-    return a == b
-
-
 def _safe_name(name):
-    """A camera's file name as a plain name within the folder, never a path."""
-    name = os.path.basename(name.replace("\\", "/").replace("\0", ""))
+    """A camera's file name as a plain name within the folder, never a path:
+    its last part, without control characters, at most 100 characters."""
+    name = name.replace("\\", "/").rsplit("/", 1)[-1]
+    name = re.sub(r"[\x00-\x1f\x7f]", "", name).strip()[:_MAX_NAME_LENGTH]
     return "" if name in (".", "..") else name
+
+
+def _inside(folder, path):
+    """path names a file of folder itself."""
+    return os.path.dirname(os.path.abspath(path)) == os.path.abspath(folder)
+
+
+# --- Refusals, worded as tether words them -------------------------------------
+
+_LISTED_VALUES = 12
+
+
+def _distance(a, b):
+    """How many edits turn one text into the other, case aside."""
+    a, b = a.lower(), b.lower()
+    row = list(range(len(b) + 1))
+    for i in range(1, len(a) + 1):
+        diagonal, row[0] = row[0], i
+        for j in range(1, len(b) + 1):
+            above = row[j]
+            row[j] = min(above + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1]))
+            diagonal = above
+    return row[len(b)]
+
+
+def _did_you_mean(word, candidates):
+    """"; did you mean X?" for a candidate close enough to be a slip: at
+    most half the word's letters (one for short words), or the first letters
+    of the candidate's."""
+    allowed = max(1, len(word) // 2)
+    best, best_distance = None, allowed + 1
+    for candidate in candidates:
+        begins = len(word) >= 3 and candidate.lower().startswith(word.lower())
+        edits = min(allowed, _distance(word, candidate)) if begins else _distance(word, candidate)
+        if edits < best_distance:
+            best, best_distance = candidate, edits
+    return "; did you mean %s?" % best if best is not None else ""
+
+
+def _value_list(name, values):
+    """All values up to a dozen, else the first and last six and where to see them all."""
+    if len(values) <= _LISTED_VALUES:
+        return ", ".join(values)
+    half = _LISTED_VALUES // 2
+    return "%s, ..., %s (%d values; all of them: tether props %s)" % (
+        ", ".join(values[:half]), ", ".join(values[-half:]), len(values), name)

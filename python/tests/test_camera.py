@@ -1,6 +1,7 @@
 """The Python package as a user meets it, on the library's virtual cameras,
 in a process without Qt."""
 
+import logging
 import os
 
 import pytest
@@ -21,9 +22,11 @@ def test_values_in_photographers_units_and_refusals_with_their_reason():
         assert cam.get("ExposCompens") == 1.0
 
         refusals = [("Sensitivity", 123, "ISO 123 is not among the camera's values of Sensitivity; valid values: Auto ISO, ISO 50,"),
-                    ("Aperture", "wide open", "is not a value of Aperture (f-number)"),
-                    ("FocusMaxDistance", 1.0, "FocusMaxDistance cannot be set"),
-                    ("Shutter", 0.1, "no property 'Shutter'")]
+                    ("Aperture", "wide open", "cannot read 'wide open' as Aperture (f-number); valid values: "),
+                    ("FocusMaxDistance", 1.0, "FocusMaxDistance cannot be set: it is read-only"),
+                    ("Apertur", 8, "there is no property 'Apertur'; did you mean Aperture?"),
+                    ("WhiteBalance", "Daylite", "cannot read 'Daylite' as WhiteBalance (white-balance preset or "
+                                                "kelvin); did you mean Daylight?")]
         for name, value, reason in refusals:
             with pytest.raises(brxsdk.Error, match=reason.replace("(", r"\(").replace(")", r"\)")):
                 cam.set(name, value)
@@ -87,3 +90,33 @@ def test_a_camera_on_the_network_tethers_as_one_on_usb(tmp_path):
         files = cam.capture(str(tmp_path))
     assert [os.path.basename(p) for p in files] == ["BRX_0001.DNG", "BRX_0001.JPG"]
     assert open(files[1], "rb").read(2) == b"\xff\xd8"
+
+
+def test_a_value_the_camera_does_not_hold_is_an_error():
+    with brxsdk.Camera(virtual=0x2031) as cam:
+        cam.set("Sensitivity", "Auto ISO")
+        assert cam.get("Sensitivity") == 0 and cam.get("SensitivityAuto") is True
+        with pytest.raises(brxsdk.Error, match="^the camera did not take SensitivityAuto = off; it holds on$"):
+            cam.set("SensitivityAuto", False)
+        cam.set("IntervalTime", "7 s")
+        assert cam.get("IntervalTime") == 5
+        with pytest.raises(brxsdk.Error, match="outside the camera's range of IntervalTime: 1 s to 999 s"):
+            cam.set("IntervalTime", 1000)
+
+
+def test_mirror_up_takes_two_releases_per_picture(tmp_path):
+    with brxsdk.Camera(virtual=0x2031) as cam:
+        cam.set("FileFormat", "DNG")
+        cam.set("MirrorUpMode", True)
+        files = cam.capture(str(tmp_path), timeout=20)
+    assert [os.path.basename(p) for p in files] == ["BRX_0001.DNG"]
+
+
+def test_the_library_s_log_goes_to_logging_quiet_by_default(caplog, capfd):
+    with caplog.at_level(logging.DEBUG, logger="brxsdk"):
+        with brxsdk.Camera(virtual=0x2031) as cam:
+            cam.get("Aperture")
+    lines = [record.getMessage() for record in caplog.records if record.name == "brxsdk"]
+    assert "====== init BRX SDK ======" in lines, lines
+    assert all(record.levelno == logging.DEBUG for record in caplog.records if record.name == "brxsdk")
+    assert "init BRX SDK" not in capfd.readouterr().err

@@ -8,19 +8,28 @@ size and SHA-256, and every saved file is compared with that report. Its
 files carry the time they were taken, so each is compared with the report of
 the run that made it.
 """
+import atexit
 import hashlib
 import json
 import os
 import queue
 import re
+import shutil
 import signal
 import subprocess
 import sys
 import tempfile
 import threading
+import time
 
 TETHER = os.path.abspath(sys.argv[1])
 WAIT = 120  # seconds; generous, the machine may be loaded
+
+# The virtual cameras keep their settings under the user's state folder: a
+# folder of this run's own, never the real home.
+STATE = tempfile.mkdtemp(prefix="tether-state-")
+os.environ["XDG_STATE_HOME"] = STATE
+atexit.register(shutil.rmtree, STATE, ignore_errors=True)
 FILE_LOG = ("--debug", "0x8")
 ADDED = re.compile(r"(BRX_\d{4}\.(?:DNG|JPG)) added as 0x[0-9A-F]{8}, (\d+) bytes, SHA-256 ([0-9a-f]{64})")
 
@@ -90,6 +99,11 @@ def case_demo(work):
         check_mjpeg(os.path.join(folder, "liveview.mjpeg"), live_view_report(out)[0])
 
 
+def shown(text):
+    """A text as a value line shows it: quoted when it has parentheses of its own."""
+    return '"%s"' % text if "(" in text or ")" in text else text
+
+
 def case_set_get(work):
     kinds = {"Aperture": "f/", "ShutterTime": " s", "ExposCompens": " EV", "Sensitivity": "ISO ",
              "WhiteBalance": " K", "MirrorUpMode": ""}
@@ -100,7 +114,7 @@ def case_set_get(work):
                 continue
             current = before[name]["text"]
             out, _ = run("--virtual", product, "get", name)
-            assert out.startswith("%s = %s" % (name, current)), out
+            assert out.startswith("%s = %s" % (name, shown(current))), out
             offered = [c["text"] for c in before[name]["choices"] if mark in c["text"] and c["text"] != current]
             wanted = offered[len(offered) // 2]
             out, _ = run("--virtual", product, "set", name, wanted)
@@ -109,15 +123,28 @@ def case_set_get(work):
     assert out.startswith("ExposCompens = -0.5 EV (-500)"), out
 
 
+def listed(choices, name):
+    """A refusal's list of values: up to a dozen, else the first and last six."""
+    if len(choices) <= 12:
+        return ", ".join(choices)
+    return "%s, ..., %s (%d values; all of them: tether props %s)" % (
+        ", ".join(choices[:6]), ", ".join(choices[-6:]), len(choices), name)
+
+
 def case_refused(work):
     choices = [c["text"] for c in props("0x2031")["Aperture"]["choices"]]
     _, err = run("--virtual", "0x2031", "set", "Aperture", "f/1.1", code=2)
-    assert "f/1.1" in err and ", ".join(choices) in err, err
+    assert err.strip() == "tether: f/1.1 is not among the camera's values of Aperture; valid values: " + \
+        listed(choices, "Aperture"), err
     _, err = run("--virtual", "0x2031", "set", "Aperture", "wide open", code=2)
-    assert ", ".join(choices) in err, err
+    assert err.strip() == "tether: cannot read 'wide open' as Aperture (f-number); valid values: " + \
+        listed(choices, "Aperture"), err
+    out, _ = run("--virtual", "0x2031", "props", "Aperture")
+    assert ", ".join(choices) in out, out
     _, err = run("--virtual", "0x2031", "set", "FocusMaxDistance", "3 m", code=2)
     assert "read-only" in err, err
-    run("--virtual", "0x2031", "set", "Brightness", "3", code=2)
+    _, err = run("--virtual", "0x2031", "set", "Brightness", "3", code=2)
+    assert err.strip() == "tether: there is no property 'Brightness' (tether props lists them)", err
     run("--virtual", "0x2009", "liveview", "--seconds", "1", code=1)
     run("--virtual", "0x1234", "list", code=2)
     _, err = run("--timeout", "1", "props", code=1)
@@ -168,7 +195,9 @@ def case_watch(work):
     try:
         expect("watching camera 0x2031")
         say("change 0x5010 1000")
-        expect(r"camera: ExposCompens = \+1 EV$")
+        expect(r"^ExposCompens = \+1 EV \(1000\)$")
+        say("change ExposCompens -0.5 EV")
+        expect(r"^ExposCompens = -0.5 EV \(-500\)$")
         say("shutter")
         expect(r"exec true .*BRX_0001\.JPG: exit status 0")
         # Unplugged and back: quick view is asked for again, so names still come.
@@ -204,7 +233,8 @@ def case_props_json(work):
     for product in ("0x2009", "0x2011", "0x2021", "0x2031", "0x2041", "0x2051", "0x2061"):
         out, _ = run("--virtual", product, "props", "--json")
         document = json.loads(out)
-        assert document["camera"]["productId"] == product.upper().replace("0X", "0x")
+        assert document["camera"]["productId"] == int(product, 16), document["camera"]
+        assert document["camera"]["productIdHex"] == product, document["camera"]
         for entry in document["properties"]:
             assert entry["text"] and entry["unit"] and isinstance(entry["number"], int), entry
             assert all(choice["text"] for choice in entry.get("choices", [])), entry
@@ -215,13 +245,154 @@ def case_usage(work):
     run("focus", code=2)
     run("--virtual", "0x2031", "capture", "-n", "0", code=2)
     run("--virtual", "0x2031", "capture", "--shutter", code=2)
-    run("--virtual", "0x2031", "--timeout", "soon", "props", code=2)
+    _, err = run("--virtual", "0x2031", "--timeout", "soon", "props", code=2)
+    assert err.startswith("tether: --timeout takes seconds") and "'soon'" in err, err
+    _, err = run("--virtual", "foo", "props", code=2)
+    assert err.startswith("tether: --virtual takes a product ID such as 0x2031, not 'foo'"), err
+    _, err = run("--debug", "lots", "--virtual", "0x2031", "props", code=2)
+    assert err.startswith("tether: --debug takes"), err
+    out, _ = run("watch", "--help")
+    assert all(command in out for command in ("shutter", "change NAME VALUE", "unplug", "plug")), out
     out, _ = run("--help")
     assert all(name in out for name in ("list", "props", "get", "set", "capture", "watch", "liveview", "demo"))
     out, _ = run("capture", "--help")
     assert "--filename" in out and "--virtual" in out, out
     out, _ = run("list", "--virtual", "0x2061")
     assert out.startswith("0x2061  Virtual Camera 0x2061  serial VC00002061"), out
+
+
+def case_set_answered(work):
+    """A set is true when the camera holds the value, or the nearest it offers (and says so); a value it does
+    not take ends with status 1 and the value it holds."""
+    out, _ = run("--virtual", "0x2031", "set", "Sensitivity", "Auto ISO")
+    assert out.strip() == "Sensitivity = Auto ISO (0)", out
+    out, _ = run("--virtual", "0x2031", "get", "Sensitivity", "SensitivityAuto")
+    assert out.splitlines() == ["Sensitivity = Auto ISO (0)", "SensitivityAuto = on (true)"], out
+    out, _ = run("--virtual", "0x2031", "set", "FocusDistance", "1.5 m")
+    assert out.strip() == "FocusDistance = 1.50 m (1.5)", out
+    out, err = run("--virtual", "0x2031", "set", "SensitivityAuto", "off", code=1)
+    assert out.strip() == "SensitivityAuto = on (true)", out
+    assert err.strip() == "tether: the camera did not take SensitivityAuto = off; it holds on", err
+    # The range the properties give is the values they take: the camera's own
+    # intervals round to their steps, the emulated ones take any.
+    document = props("0x2031")["IntervalTime"]
+    assert document["range"]["value"] == [1, 999] and {"value": 5, "text": "5 s"} in document["choices"], document
+    out, _ = run("--virtual", "0x2031", "set", "IntervalTime", "7 s")
+    assert out.strip() == "IntervalTime = 5 s (5), the nearest to 7 s", out
+    out, _ = run("--virtual", "0x2009", "set", "IntervalTime", "7 s")
+    assert out.strip() == "IntervalTime = 7 s (7)", out
+    _, err = run("--virtual", "0x2031", "set", "IntervalTime", "1000 s", code=2)
+    assert "outside the camera's range of IntervalTime: 1 s to 999 s" in err, err
+
+
+def case_exec_failure(work):
+    """A command that fails is said, and makes the run's exit status 1 once every file is saved."""
+    folder = os.path.join(work, "failed")
+    out, err = run("--virtual", "0x2031", "capture", "-n", "2", "--out", folder, "--exec", "false", code=1)
+    assert sorted(os.listdir(folder)) == ["BRX_0001.DNG", "BRX_0001.JPG", "BRX_0002.DNG", "BRX_0002.JPG"]
+    assert err.count("exit status 1") == 4 and "4 commands failed" in out, (out, err)
+
+
+def case_several_settings(work):
+    """Several settings in one run, and a virtual camera that keeps them between runs."""
+    out, _ = run("--virtual", "0x2031", "set", "Aperture", "f/8", "ShutterTime", "1/125 s", "ExposCompens", "-0.5",
+                 "EV", "FocusDistanceInc")
+    assert out.splitlines() == ["Aperture = f/8 (8)", "ShutterTime = 1/125 s (0.008)",
+                                "ExposCompens = -0.5 EV (-500)", "FocusDistanceInc done"], out
+    out, _ = run("--virtual", "0x2031", "get", "Aperture", "ShutterTime")
+    assert out.splitlines() == ["Aperture = f/8 (8)", "ShutterTime = 1/125 s (0.008)"], out
+    out, _ = run("--virtual", "0x2031", "--virtual-reset", "get", "Aperture")
+    assert out.strip() == "Aperture = f/4.8 (4.8)", out
+    _, err = run("--virtual", "0x2031", "set", "Aperture", "f/8", "Shutter", "1/125", code=2)
+    assert "there is no property 'Shutter'" in err, err
+    folder = os.path.join(work, "set")
+    out, _ = run("--virtual", "0x2031", "capture", "--set", "FileFormat=DNG", "--set", "Aperture=f/5.6",
+                 "--out", folder)
+    assert out.startswith("FileFormat = DNG (0)\nAperture = f/5.6 (5.6)\n"), out
+    assert os.listdir(folder) == ["BRX_0001.DNG"]
+    run("--virtual", "0x2031", "capture", "--set", "Aperture", "--out", folder, code=2)
+
+
+def case_named_values(work):
+    """Every value has a name, and a name reads back as the value."""
+    out, _ = run("--virtual", "0x2031", "set", "ExposureMode", "M", "FocusMode", "auto")
+    assert out.splitlines() == ["ExposureMode = M (0)", "FocusMode = auto single (0)"], out
+    out, _ = run("--virtual", "0x2031", "get", "PowerSwitch", "LensConnectionType")
+    assert out.splitlines() == ["PowerSwitch = single (2)", "LensConnectionType = native mount (0)"], out
+    document = props("0x2031")
+    assert [c["text"] for c in document["ExposureMode"]["choices"]] == ["M", "S", "P", "A", "bulb", "auto"]
+    for name, entry in document.items():
+        assert entry["text"] != str(entry["value"]), (name, entry)
+    out, _ = run("--virtual", "0x2011", "get", "FileFormat")
+    assert out.strip() == 'FileFormat = "DNG + JPG (fine)" (1)', out
+
+
+def case_said_what_was_wrong(work):
+    """A slip of a name or value is answered with the closest name."""
+    _, err = run("--virtual", "0x2031", "set", "Apertur", "f/8", code=2)
+    assert err.strip() == "tether: there is no property 'Apertur'; did you mean Aperture?", err
+    _, err = run("--virtual", "0x2031", "get", "shuttertime", "Sensitivty", code=2)
+    assert err.strip() == "tether: there is no property 'Sensitivty'; did you mean Sensitivity?", err
+    _, err = run("--virtual", "0x2031", "set", "WhiteBalance", "Daylite", code=2)
+    assert err.strip() == "tether: cannot read 'Daylite' as WhiteBalance (white-balance preset or kelvin); " \
+        "did you mean Daylight?", err
+
+
+def case_file_names(work):
+    """Placeholders, strftime's letters and folders in --filename, inside --out whatever it says."""
+    folder = os.path.join(work, "named")
+    _, err = run("--virtual", "0x2031", "capture", "--out", folder, "--filename", "{date}/{nme}", code=2)
+    assert "there is no {nme}" in err and "{name}, {date}, {time}, {counter}, {ext}" in err and "%Y" in err, err
+    _, err = run("--virtual", "0x2031", "capture", "--out", folder, "--filename", "../{name}", code=2)
+    assert "'..'" in err, err
+    run("--virtual", "0x2031", "capture", "--out", folder, "--filename", "%Y/{counter}_{name}")
+    year = time.strftime("%Y")
+    assert sorted(os.listdir(os.path.join(folder, year))) == ["0001_BRX_0001.DNG", "0001_BRX_0001.JPG"]
+
+
+def case_json(work):
+    """--json on list, props, get, set, capture and watch: product IDs as numbers beside their hex text."""
+    out, _ = run("--virtual", "0x2031", "list", "--json")
+    camera = json.loads(out)["cameras"][0]
+    assert camera["productId"] == 0x2031 and camera["productIdHex"] == "0x2031", camera
+    assert json.loads(run("--virtual", "0x2031", "props", "--json")[0])["camera"]["productId"] == 0x2031
+    document = json.loads(run("--virtual", "0x2031", "get", "Aperture", "--json")[0])
+    assert [(p["name"], p["value"], p["text"]) for p in document["properties"]] == [("Aperture", 4.8, "f/4.8")]
+    out, err = run("--virtual", "0x2031", "set", "Aperture", "f/8", "SensitivityAuto", "off", "--json", code=0)
+    answers = json.loads(out)["properties"]
+    assert [(a["name"], a["text"], a["confirmed"]) for a in answers] == \
+        [("Aperture", "f/8", True), ("SensitivityAuto", "off", True)], (out, err)
+    folder = os.path.join(work, "json")
+    out, err = run("--virtual", "0x2031", "capture", "--out", folder, "--json")
+    summary = json.loads(out)
+    assert [os.path.basename(f["path"]) for f in summary["pictures"][0]["files"]] == ["BRX_0001.DNG", "BRX_0001.JPG"]
+    assert summary["files"] == 2 and summary["failed"] == 0 and "release 1 of 1" in err, (out, err)
+
+
+def case_watch_waits(work):
+    """watch says it waits for a camera, and --timeout ends the wait."""
+    started = time.monotonic()
+    out, err = run("--network", "127.0.0.1:9", "--timeout", "2", "watch", "--out", work, code=1)
+    assert "waiting for a camera (at most 2 s), Ctrl-C ends" in out, out
+    assert "no camera came within 2 s" in err and time.monotonic() - started < WAIT, err
+
+
+def case_mirror_up(work):
+    """With mirror-up a picture takes two releases: capture makes both and ends with the release."""
+    folder = os.path.join(work, "mirror")
+    started = time.monotonic()
+    out, err = run("--virtual", "0x2031", "capture", "--set", "MirrorUpMode=on", "--out", folder)
+    assert "release 1 of 1: mirror up, then the exposure" in out and "1 picture, 2 files" in out, (out, err)
+    assert sorted(os.listdir(folder)) == ["BRX_0001.DNG", "BRX_0001.JPG"]
+    print("capture with mirror-up took %.1f s" % (time.monotonic() - started))
+
+
+def case_log(work):
+    """The library's log shows with --debug only."""
+    _, err = run("--virtual", "0x2031", "get", "Aperture")
+    assert err == "", err
+    _, err = run("--virtual", "0x2031", "--debug", "0", "get", "Aperture")
+    assert "====== init BRX SDK ======" in err and "BRX_Logic_ControllerWorker::process() - started" in err, err
 
 
 if __name__ == "__main__":

@@ -202,7 +202,8 @@ def other_choice(serve, name):
 def case_api(work):
     with Serve(work, files=True) as serve:
         events = serve.events
-        assert serve.json("GET", "/api/camera")["productId"] == "0x2031"
+        camera = serve.json("GET", "/api/camera")
+        assert camera["productId"] == 0x2031 and camera["productIdHex"] == "0x2031", camera
         # Set and confirmed: notified, not notified (read back), a raw number.
         _, aperture = other_choice(serve, "Aperture")
         answer = serve.set("Aperture", aperture)
@@ -405,7 +406,7 @@ def case_heads(work):
         events = serve.events
         # A request that declares no body has none: it is answered at once.
         status, _, body = serve.exchange(b"POST /api/release HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n")
-        assert status == 200 and json.loads(body) == {"released": True}, (status, body)
+        assert status == 200 and json.loads(body) == {"released": True, "releases": 1}, (status, body)
         events.expect("picture")
         status, _, body = serve.exchange(b"PUT /api/properties/ToggleLiveViewZoom HTTP/1.1\r\nHost: 127.0.0.1\r\n"
                                          b"Connection: close\r\n\r\n")
@@ -445,7 +446,7 @@ def case_port(work):
                                  os.path.join(work, "second")], capture_output=True, text=True, timeout=WAIT)
         lines = second.stderr.splitlines()
         assert second.returncode == 2 and len(lines) == 1 and str(serve.port) in lines[0], (second.returncode, lines)
-        assert serve.json("GET", "/api/camera")["productId"] == "0x2031"
+        assert serve.json("GET", "/api/camera")["productIdHex"] == "0x2031"
 
 
 def case_reconnect(work):
@@ -458,7 +459,7 @@ def case_reconnect(work):
         watcher.read()  # the stream ends with the camera
         assert serve.request("POST", "/api/release", "")[0] == 503
         serve.say("plug")
-        events.expect("connection", lambda camera: camera["connected"] and camera["productId"] == "0x2031")
+        events.expect("connection", lambda camera: camera["connected"] and camera["productId"] == 0x2031)
         serve.json("POST", "/api/release", "")
         # Quick view is asked for again: the files keep the camera's names.
         events.expect("picture", lambda picture: picture["name"] == "BRX_0001" and len(picture["files"]) == 2)

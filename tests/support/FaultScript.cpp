@@ -1,4 +1,5 @@
 #include "FaultScript.h"
+#include "LinkTimeouts.h"
 #include "BRX_Commu_PtpUsbLink.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "FaultTarget.h"
@@ -45,13 +46,7 @@ void FaultScript::applyTo(FaultTarget& target) const
 
 void FaultScript::shortenLinkTimeouts()
 {
-    BRX_Commu_PtpTransaction::Timeouts timeouts;
-    timeouts.firstAnswerMs = 300;
-    timeouts.patientAnswerMs = 2000;
-    timeouts.progressMs = 300;
-    timeouts.settleMs = 500;
-    timeouts.quietMs = 50;
-    BRX_Commu_PtpTransaction::setDefaultTimeouts(timeouts);
+    BRX_Commu_PtpTransaction::setDefaultTimeouts(shortLinkTimeouts(300));
 }
 
 void FaultScript::becomeForeign(FaultTarget& target)

@@ -5,22 +5,32 @@
 
 #include <QByteArray>
 #include <QList>
+#include <atomic>
 
 // A PTP/IP peer whose every read is scripted: bytes (a read takes as many of
-// them as fit), a timeout, or the end, after which each read gives the end
-// status (closed unless told otherwise). Writes are recorded. No waiting:
-// timeouts return at once. For the protocol tests and the fuzz target.
+// them as fit), a timeout, a quiet spell, or the end, after which each read
+// gives the end status (closed unless told otherwise). Writes are recorded.
+// Timeouts return at once; only a quiet spell takes real time, as a peer
+// that trickles would, so that the reader's deadlines can be met. For the
+// protocol tests and the fuzz target.
 class ScriptedPtpIpStream : public BRX_Commu_PtpIpStream
 {
 public:
     ScriptedPtpIpStream() = default;
     // From a fuzz input: pieces of a control byte (its low bits: 0 to 5
     // bytes follow, their count in the next 16 bits; 6 a timeout; 7 the
-    // end) until the input ends.
+    // end; the byte 0xFD alone: the bytes of the previous piece again, as
+    // many times as the next 16 bits say) until the input ends. Repeats
+    // stop at 32 MiB of bytes in all.
     explicit ScriptedPtpIpStream(const QByteArray& script);
 
-    void addBytes(const QByteArray& bytes) { m_steps << Step{kOk, bytes}; }
-    void addTimeout() { m_steps << Step{kTimeout, QByteArray()}; }
+    void addBytes(const QByteArray& bytes) { m_steps << Step{kOk, bytes, 0, 0}; }
+    void addTimeout() { m_steps << Step{kTimeout, QByteArray(), 0, 0}; }
+    // The peer sends nothing for ms; a read waits out as much of it as its
+    // timeout allows.
+    void addQuiet(int ms);
+    // Each byte after a quiet spell of intervalMs.
+    void addTrickle(const QByteArray& bytes, int intervalMs);
     void setEnd(Status status) { m_end = status; }
     QByteArray written() const { return m_written; }
 
@@ -32,12 +42,16 @@ private:
     struct Step {
         Status status;
         QByteArray bytes;
+        int quietMs;
+        int taken; // bytes already read
     };
+
+    bool waitQuietly(Step& step, int timeoutMs);
 
     QList<Step> m_steps;
     Status m_end = kClosed;
     QByteArray m_written;
-    bool m_shutdown = false;
+    std::atomic<bool> m_shutdown{false};
 };
 
 #endif

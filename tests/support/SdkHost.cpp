@@ -2,6 +2,7 @@
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraPtpIpServer.h"
 #include "BRX_SDK.h"
+#include "PtpIpProxy.h"
 #include "VirtualCameraFixture.h"
 
 #include <QtTest>
@@ -14,7 +15,10 @@ SdkHost::SdkHost(int productId, Transport transport)
     } else {
         m_camera = BRX_Commu_VirtualCamera::create(productId);
         m_server.reset(new BRX_Commu_VirtualCameraPtpIpServer(m_camera));
-        BRX_SDK_useNetworkCamera(m_server->hostAndPort().toLatin1().constData());
+        if (transport == kProxiedNetwork)
+            m_proxy.reset(new PtpIpProxy(QStringLiteral("127.0.0.1"), m_server->port()));
+        const QString address = m_proxy ? m_proxy->hostAndPort() : m_server->hostAndPort();
+        BRX_SDK_useNetworkCamera(address.toLatin1().constData());
     }
     if (m_camera)
         m_camera->setPictureWidth(VirtualCameraFixture::kPictureWidth);

@@ -23,13 +23,15 @@
 // library's threads.
 class BRX_Commu_VirtualCamera;
 class BRX_Commu_VirtualCameraPtpIpServer;
+class PtpIpProxy;
 
 class SdkHost
 {
 public:
     // How the library reaches the virtual camera: its USB link, or PTP/IP on
-    // loopback (served in this process, named with BRX_SDK_useNetworkCamera).
-    enum Transport { kUsb, kNetwork };
+    // loopback (served in this process, named with BRX_SDK_useNetworkCamera),
+    // straight or through a proxy that plays the network.
+    enum Transport { kUsb, kNetwork, kProxiedNetwork };
 
     struct Change {
         int property;
@@ -44,6 +46,8 @@ public:
     BRX_Commu_VirtualCamera& camera() const { return *m_camera; }
     // Null over USB.
     BRX_Commu_VirtualCameraPtpIpServer* server() const { return m_server.get(); }
+    // Null but through the proxied network.
+    PtpIpProxy* proxy() const { return m_proxy.get(); }
     // Plugs the camera in or pulls it out (over the network: switches it on or off).
     void setCameraPlugged(bool plugged);
 
@@ -96,6 +100,7 @@ private:
 
     std::shared_ptr<BRX_Commu_VirtualCamera> m_camera;
     std::unique_ptr<BRX_Commu_VirtualCameraPtpIpServer> m_server;
+    std::unique_ptr<PtpIpProxy> m_proxy;
     mutable std::mutex m_mutex;
     QList<QPair<bool, int>> m_connections;
     QList<Change> m_changes;

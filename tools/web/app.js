@@ -38,7 +38,7 @@ function say(text) {
 
 function showCamera(camera) {
   connected = camera.connected;
-  $('camera').textContent = connected ? `${camera.model} (${camera.productId})` : 'tether serve';
+  $('camera').textContent = connected ? `${camera.model} (${camera.productIdHex})` : 'tether serve';
   showState(connected ? 'connected' : 'no camera', connected);
   $('shutter').disabled = !connected;
   if (camera.liveView && camera.liveView.area) showArea(camera.liveView.area);
