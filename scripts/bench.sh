@@ -5,8 +5,8 @@
 # memcpy, peak memory, shutter to last byte; downloads over real libusb
 # against the emulated USB camera beside a plain libusb reader; live view,
 # notification round trips, CPU time; memory over a long session; the
-# virtual camera's frame and picture encoding; tether serve. Arguments go to
-# bench_download.
+# virtual camera's frame and picture encoding; tether serve; tether capture
+# of one pair beside tether list. Arguments go to bench_download.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -20,4 +20,5 @@ LD_PRELOAD=libumockdev-preload.so.0 ./build-bench/bench/bench_usb 2>/dev/null
 ./build-bench/bench/bench_soak 2>/dev/null
 ./build-bench/bench/bench_virtual_frames 2>/dev/null
 python3 bench/bench_serve.py build-bench/tools/tether
+python3 bench/bench_capture.py build-bench/tools/tether
 echo "== load at the end $(cut -d' ' -f1-3 /proc/loadavg)"

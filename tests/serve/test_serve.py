@@ -449,6 +449,34 @@ def case_port(work):
         assert serve.json("GET", "/api/camera")["productIdHex"] == "0x2031"
 
 
+def case_answered(work):
+    # A set is confirmed when the camera holds the value or the nearest step it
+    # offers; a value it does not take is 409 with the value it holds.
+    with Serve(work) as serve:
+        answer = serve.set("Sensitivity", "Auto ISO")
+        assert answer["confirmed"] and answer["text"] == "Auto ISO", answer
+        answer = serve.set("IntervalTime", "7 s")
+        assert answer["confirmed"] and answer["text"] == "5 s" and answer["asked"] == "7 s", answer
+        answer = serve.set("SensitivityAuto", False, code=409)
+        assert not answer["confirmed"] and answer["text"] == "on", answer
+        assert answer["error"] == "the camera did not take SensitivityAuto = off; it holds on", answer
+        assert serve.json("GET", "/api/properties/SensitivityAuto")["text"] == "on"
+
+
+def case_mirror_up(work):
+    # With mirror-up on, the shutter releases twice (mirror, then exposure) and
+    # says so; the two make one picture.
+    with Serve(work) as serve:
+        events = serve.events
+        assert serve.set("MirrorUpMode", True)["text"] == "on"
+        assert serve.json("POST", "/api/release", "") == {"released": True, "releases": 2}
+        events.expect("picture", lambda picture: picture["name"] == "BRX_0001" and len(picture["files"]) == 2)
+        assert serve.set("MirrorUpMode", False)["text"] == "off"
+        assert serve.json("POST", "/api/release", "") == {"released": True, "releases": 1}
+        landed = events.expect("picture", lambda picture: len(picture["files"]) == 2 and picture["name"] != "BRX_0001")
+        assert landed[2]["name"] == "BRX_0002", landed
+
+
 def case_reconnect(work):
     with Serve(work) as serve:
         events = serve.events
