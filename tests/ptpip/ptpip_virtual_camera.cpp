@@ -20,8 +20,10 @@
 #include <QByteArray>
 #include <QList>
 #include <QVector>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -95,6 +97,10 @@ int main(int argc, char** argv)
     camera->setPlugged(false);
     for (uint picture = 0; picture < options.take; ++picture)
         camera->takePicture();
+    // The camera writes them after the release: a client lists the card
+    // only once they are on it.
+    while (camera->picturesInProgress() > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     camera->setPlugged(true);
     BRX_Commu_VirtualCameraPtpIpServer server(camera, quint16(options.port));
     if (!server.isListening()) {
