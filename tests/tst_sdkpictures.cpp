@@ -141,6 +141,7 @@ void TestSdkPictures::picturesOwedAtAnUnplugArriveOnReturn()
     setDebugFlags(kDebugPtp, true);
 
     BRX_SDK_capture();
+    QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(Transfer::kFrameDngStarts), 1, kTimeoutMs);
     QTRY_COMPARE_WITH_TIMEOUT(log.count("is RequestObjectTransfer"), 2, kTimeoutMs);
     setDebugFlags(kDebugPtp, false);
     host.setCameraPlugged(false);
