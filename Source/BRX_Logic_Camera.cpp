@@ -425,8 +425,15 @@ void BRX_Logic_Camera::recoverPictures()
     const QVector<BRX_Logic_PendingPictures::Picture> owed = m_pending->take(m_serial);
     if (owed.isEmpty())
         return;
-    const BRX_Logic_PictureRecovery::Outcome outcome =
-        BRX_Logic_PictureRecovery::match(owed, BRX_Logic_PictureRecovery::listCard(*m_access));
+    const QVector<BRX_Logic_PictureRecovery::CardFile> card = BRX_Logic_PictureRecovery::listCard(*m_access);
+    // A card not read to its end proves nothing lost: the pictures wait for
+    // the next connection.
+    if (m_access->hasDeparted()) {
+        for (const BRX_Logic_PendingPictures::Picture& picture : owed)
+            m_pending->remember(m_serial, picture);
+        return;
+    }
+    const BRX_Logic_PictureRecovery::Outcome outcome = BRX_Logic_PictureRecovery::match(owed, card);
     debugPrint(kDebugAlways, "%s - %d pictures owed from the last connection, %d on the card", BRX_METHOD,
                owed.size(), outcome.found.size());
     for (const QString& name : outcome.lost) {
