@@ -2,8 +2,10 @@
 #include "BRX_Debug.h"
 #include "BRX_Logic_Controller.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QThread>
+#include <QTimer>
 
 #include <chrono>
 
@@ -27,9 +29,11 @@ bool BRX_Logic_ControllerWorker::Completion::waitDone(unsigned long waitMs)
     return m_doneChanged.wait_for(locker, std::chrono::milliseconds(waitMs), [this] { return m_done; });
 }
 
-BRX_Logic_ControllerWorker::BRX_Logic_ControllerWorker(std::shared_ptr<Completion> completion, QObject* parent)
+BRX_Logic_ControllerWorker::BRX_Logic_ControllerWorker(std::shared_ptr<Completion> completion, QObject* parent,
+                                                       int pauseBoundMs)
     : QObject(parent)
     , m_completion(std::move(completion))
+    , m_pauseBoundMs(pauseBoundMs)
 {
 }
 
@@ -57,10 +61,7 @@ void BRX_Logic_ControllerWorker::process()
 {
     debugPrint(kDebugAlways, "%s - started in thread 0x%012lX", BRX_METHOD, currentThreadNumber());
     publishController(new BRX_Logic_Controller(parent()));
-    while (!m_finishRequested) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
-        QThread::msleep(10);
-    }
+    runLoop();
     // The controller and everything it owns belong to this thread: delete
     // them here, before the thread ends.
     BRX_Logic_Controller* controller = this->controller();
@@ -73,7 +74,44 @@ void BRX_Logic_ControllerWorker::process()
         m_completion->markDone();
 }
 
+// The bound is a timer of this thread that comes due every pause bound, so
+// that no wait for work outlasts it; repeating, it costs no registration
+// per pass.
+void BRX_Logic_ControllerWorker::runLoop()
+{
+    QTimer pauseBound;
+    pauseBound.setTimerType(Qt::PreciseTimer);
+    connect(&pauseBound, &QTimer::timeout, this, [this] { ++m_boundCount; });
+    pauseBound.start(m_pauseBoundMs);
+    setDispatcher(QAbstractEventDispatcher::instance());
+    while (!m_finishRequested) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
+        if (!m_finishRequested)
+            pause();
+    }
+    setDispatcher(nullptr);
+}
+
+// Whatever ended the wait may have been handled inside it; the rest waits
+// for the next pass.
+void BRX_Logic_ControllerWorker::pause()
+{
+    ++m_pauseCount;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+}
+
+void BRX_Logic_ControllerWorker::setDispatcher(QAbstractEventDispatcher* dispatcher)
+{
+    std::lock_guard<std::mutex> locker(m_dispatcherMutex);
+    m_dispatcher = dispatcher;
+}
+
+// A wake-up that comes before the loop blocks is kept by the dispatcher, so
+// the next wait returns at once and the loop sees the flag.
 void BRX_Logic_ControllerWorker::requestFinish()
 {
     m_finishRequested = true;
+    std::lock_guard<std::mutex> locker(m_dispatcherMutex);
+    if (m_dispatcher)
+        m_dispatcher->wakeUp();
 }
