@@ -1,11 +1,11 @@
 #include "BRX_Logic_ControllerWorker.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_Controller.h"
+#include "BRX_Logic_ControllerDispatcher.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QThread>
-#include <QTimer>
 
 #include <chrono>
 
@@ -27,6 +27,11 @@ bool BRX_Logic_ControllerWorker::Completion::waitDone(unsigned long waitMs)
 {
     std::unique_lock<std::mutex> locker(m_mutex);
     return m_doneChanged.wait_for(locker, std::chrono::milliseconds(waitMs), [this] { return m_done; });
+}
+
+void BRX_Logic_ControllerWorker::prepareThread(QThread* thread)
+{
+    thread->setEventDispatcher(new BRX_Logic_ControllerDispatcher);
 }
 
 BRX_Logic_ControllerWorker::BRX_Logic_ControllerWorker(std::shared_ptr<Completion> completion, QObject* parent,
@@ -74,39 +79,48 @@ void BRX_Logic_ControllerWorker::process()
         m_completion->markDone();
 }
 
-// The bound is a timer of this thread that comes due every pause bound, so
-// that no wait for work outlasts it; repeating, it costs no registration
-// per pass.
 void BRX_Logic_ControllerWorker::runLoop()
 {
-    QTimer pauseBound;
-    pauseBound.setTimerType(Qt::PreciseTimer);
-    connect(&pauseBound, &QTimer::timeout, this, [this] { ++m_boundCount; });
-    pauseBound.start(m_pauseBoundMs);
-    setDispatcher(QAbstractEventDispatcher::instance());
+    auto* dispatcher = qobject_cast<BRX_Logic_ControllerDispatcher*>(QAbstractEventDispatcher::instance());
+    if (!dispatcher)
+        debugPrint(kDebugAlways, "%s - thread without its own dispatcher: pauses sleep", BRX_METHOD);
+    setDispatcher(dispatcher);
     while (!m_finishRequested) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
         if (!m_finishRequested)
-            pause();
+            pause(dispatcher);
     }
     setDispatcher(nullptr);
 }
 
-// Whatever ended the wait may have been handled inside it; the rest waits
-// for the next pass.
-void BRX_Logic_ControllerWorker::pause()
+// Whatever ended the wait is handled by the next pass.
+void BRX_Logic_ControllerWorker::pause(BRX_Logic_ControllerDispatcher* dispatcher)
 {
     ++m_pauseCount;
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    if (!dispatcher) {
+        QThread::msleep(static_cast<unsigned long>(m_pauseBoundMs));
+        ++m_boundCount;
+        return;
+    }
+    switch (dispatcher->waitForWork(m_pauseBoundMs)) {
+    case BRX_Logic_ControllerDispatcher::WaitEnd::kWork:
+        break;
+    case BRX_Logic_ControllerDispatcher::WaitEnd::kTimer:
+        ++m_timerCount;
+        break;
+    case BRX_Logic_ControllerDispatcher::WaitEnd::kBound:
+        ++m_boundCount;
+        break;
+    }
 }
 
-void BRX_Logic_ControllerWorker::setDispatcher(QAbstractEventDispatcher* dispatcher)
+void BRX_Logic_ControllerWorker::setDispatcher(BRX_Logic_ControllerDispatcher* dispatcher)
 {
     std::lock_guard<std::mutex> locker(m_dispatcherMutex);
     m_dispatcher = dispatcher;
 }
 
-// A wake-up that comes before the loop blocks is kept by the dispatcher, so
+// A wake-up that comes before the loop waits is kept by the dispatcher, so
 // the next wait returns at once and the loop sees the flag.
 void BRX_Logic_ControllerWorker::requestFinish()
 {

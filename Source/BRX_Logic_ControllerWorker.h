@@ -8,14 +8,16 @@
 #include <mutex>
 
 class BRX_Logic_Controller;
-class QAbstractEventDispatcher;
+class BRX_Logic_ControllerDispatcher;
+class QThread;
 
 // Runs the controller thread: creates the controller inside it and keeps the
 // thread's events flowing with a polling loop until asked to finish. Each
 // pass handles events for at most 5 ms, then pauses until the thread has
-// work again (a posted event or queued call, a due timer, a socket
-// notifier, a finish request), for at most the pause bound: a request
-// waits no longer than that, and an idle thread does not spin.
+// work again (a posted event or queued call, a due timer, a finish
+// request), for at most the pause bound: a request waits no longer than
+// that, and an idle thread does not spin. The pause waits on the thread's
+// own dispatcher (prepareThread()); a thread without it sleeps the bound.
 // The hand-overs to other threads use standard primitives, so that
 // ThreadSanitizer can follow them (Qt's own are not instrumented).
 class BRX_Logic_ControllerWorker : public QObject
@@ -39,6 +41,9 @@ public:
 
     static constexpr int kPauseBoundMs = 10;
 
+    // Before the thread starts: gives it the dispatcher the pause waits on.
+    static void prepareThread(QThread* thread);
+
     explicit BRX_Logic_ControllerWorker(std::shared_ptr<Completion> completion = nullptr,
                                         QObject* parent = nullptr, int pauseBoundMs = kPauseBoundMs);
 
@@ -48,7 +53,9 @@ public:
     BRX_Logic_Controller* waitForController() const;
     // Any thread: how many passes of the loop have begun their pause.
     quint64 pauseCount() const { return m_pauseCount; }
-    // Any thread: how often the pause bound came due.
+    // Any thread: how many pauses a timer coming due ended.
+    quint64 timerCount() const { return m_timerCount; }
+    // Any thread: how many pauses ended at the pause bound.
     quint64 boundCount() const { return m_boundCount; }
 
 signals:
@@ -62,18 +69,19 @@ public slots:
 private:
     void publishController(BRX_Logic_Controller* controller);
     void runLoop();
-    void pause();
-    void setDispatcher(QAbstractEventDispatcher* dispatcher);
+    void pause(BRX_Logic_ControllerDispatcher* dispatcher);
+    void setDispatcher(BRX_Logic_ControllerDispatcher* dispatcher);
 
     const std::shared_ptr<Completion> m_completion;
     const int m_pauseBoundMs;
     BRX_Logic_Controller* m_controller = nullptr;
     std::atomic<bool> m_finishRequested{false};
     std::atomic<quint64> m_pauseCount{0};
+    std::atomic<quint64> m_timerCount{0};
     std::atomic<quint64> m_boundCount{0};
     // The loop's dispatcher while the loop runs, for requestFinish() to wake.
     std::mutex m_dispatcherMutex;
-    QAbstractEventDispatcher* m_dispatcher = nullptr;
+    BRX_Logic_ControllerDispatcher* m_dispatcher = nullptr;
     mutable std::mutex m_controllerMutex;
     mutable std::condition_variable m_controllerPublished;
 };

@@ -1,23 +1,29 @@
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Logic_Controller.h"
+#include "BRX_Logic_ControllerDispatcher.h"
 #include "BRX_Logic_ControllerWorker.h"
 
+#include <QEventLoop>
 #include <QSignalSpy>
 #include <QThread>
+#include <QTimer>
 #include <QtTest>
 
 #include <atomic>
+#include <future>
 #include <memory>
 
 namespace {
 
 typedef BRX_Logic_ControllerWorker Worker;
+typedef BRX_Logic_ControllerDispatcher Dispatcher;
 
 const int kTimeoutMs = 30000;
 // Longer than any wait of these tests: a pause that ends in them was ended
 // by work, never by its bound.
 const int kEndlessPauseMs = 3600 * 1000;
 const int kRequests = 20;
+const int kTickMs = 20;
 
 // The controller thread as the main object runs it, with a pause bound of
 // the test's choosing. The virtual camera keeps the controller's access off
@@ -30,6 +36,7 @@ public:
         : m_done(std::make_shared<Worker::Completion>())
         , m_worker(new Worker(m_done, nullptr, pauseBoundMs))
     {
+        Worker::prepareThread(&m_thread);
         m_worker->moveToThread(&m_thread);
         QObject::connect(&m_thread, &QThread::started, m_worker.get(), &Worker::process);
         QObject::connect(m_worker.get(), &Worker::signalFinished, &m_thread, &QThread::quit, Qt::DirectConnection);
@@ -53,10 +60,12 @@ public:
     {
         auto handledAt = std::make_shared<std::atomic<qint64>>(-1);
         Worker* worker = m_worker.get();
-        QMetaObject::invokeMethod(
-            m_controller, [handledAt, worker] { *handledAt = qint64(worker->pauseCount()); }, Qt::QueuedConnection);
+        Dispatcher::post(m_controller, [handledAt, worker] { *handledAt = qint64(worker->pauseCount()); });
         return handledAt;
     }
+
+    // Runs work in the controller thread, queued as a host's request is.
+    void run(std::function<void()> work) { Dispatcher::post(m_controller, std::move(work)); }
 
 private:
     QThread m_thread;
@@ -105,13 +114,10 @@ private slots:
         auto handled = std::make_shared<std::atomic<int>>(0);
         auto outOfOrder = std::make_shared<std::atomic<int>>(0);
         for (int request = 0; request < kRequests; ++request) {
-            QMetaObject::invokeMethod(
-                thread.controller(),
-                [handled, outOfOrder, request] {
-                    if (handled->fetch_add(1) != request)
-                        ++*outOfOrder;
-                },
-                Qt::QueuedConnection);
+            Dispatcher::post(thread.controller(), [handled, outOfOrder, request] {
+                if (handled->fetch_add(1) != request)
+                    ++*outOfOrder;
+            });
         }
         QTRY_COMPARE_WITH_TIMEOUT(handled->load(), kRequests, kTimeoutMs);
         QCOMPARE(outOfOrder->load(), 0);
@@ -151,6 +157,79 @@ private slots:
         QVERIFY(thread.waitDone());
         QCOMPARE(finished.count(), 1);
         QCOMPARE(thread.worker().controller(), static_cast<BRX_Logic_Controller*>(nullptr));
+    }
+
+    // A timer of the thread ends the pause when it comes due, so it keeps
+    // its rate although the bound never comes.
+    void dueTimerEndsThePause()
+    {
+        WorkerThread thread(kEndlessPauseMs);
+        BRX_Logic_Controller* controller = thread.controller();
+        auto ticks = std::make_shared<std::atomic<int>>(0);
+        auto remaining = std::make_shared<std::atomic<int>>(-2);
+        thread.run([controller, ticks, remaining] {
+            auto* timer = new QTimer(controller);
+            QObject::connect(timer, &QTimer::timeout, [ticks] { ++*ticks; });
+            timer->start(kTickMs);
+            *remaining = timer->remainingTime();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(*ticks >= 5, kTimeoutMs);
+        QVERIFY(*remaining >= 0 && *remaining <= kTickMs);
+        QVERIFY(thread.worker().timerCount() >= 1);
+        QCOMPARE(thread.worker().boundCount(), quint64(0));
+    }
+
+    // Work handed to an object that is deleted before its turn is dropped;
+    // the work queued behind it still runs.
+    void handOverToDeletedReceiverIsDropped()
+    {
+        WorkerThread thread(kEndlessPauseMs);
+        BRX_Logic_Controller* controller = thread.controller();
+        auto receiver = std::make_shared<std::atomic<QObject*>>(nullptr);
+        thread.run([controller, receiver] { *receiver = new QObject(controller); });
+        QTRY_VERIFY_WITH_TIMEOUT(receiver->load() != nullptr, kTimeoutMs);
+        QObject* doomed = receiver->load();
+        // The gate holds the thread until everything is queued, so that the
+        // receiver lives while its work is posted.
+        auto gate = std::make_shared<std::promise<void>>();
+        std::shared_future<void> opened = gate->get_future().share();
+        auto ran = std::make_shared<std::atomic<int>>(0);
+        thread.run([opened] { opened.wait(); });
+        thread.run([doomed] { delete doomed; });
+        Dispatcher::post(doomed, [ran] { *ran += 1; });
+        thread.run([ran] { *ran += 10; });
+        gate->set_value();
+        QTRY_COMPARE_WITH_TIMEOUT(ran->load(), 10, kTimeoutMs);
+    }
+
+    // A nested event loop of the thread (a wait for a transfer thread)
+    // waits for its own work: a timer or a posted call ends it.
+    void nestedLoopWaitsForItsWork_data()
+    {
+        QTest::addColumn<bool>("byTimer");
+        QTest::newRow("timer") << true;
+        QTest::newRow("posted call") << false;
+    }
+
+    void nestedLoopWaitsForItsWork()
+    {
+        QFETCH(bool, byTimer);
+        WorkerThread thread(kEndlessPauseMs);
+        auto running = std::make_shared<std::atomic<QEventLoop*>>(nullptr);
+        auto ended = std::make_shared<std::atomic<bool>>(false);
+        thread.run([running, ended, byTimer] {
+            QEventLoop nested;
+            if (byTimer)
+                QTimer::singleShot(kTickMs, &nested, &QEventLoop::quit);
+            *running = &nested;
+            nested.exec();
+            *ended = true;
+        });
+        if (!byTimer) {
+            QTRY_VERIFY_WITH_TIMEOUT(running->load() != nullptr, kTimeoutMs);
+            QMetaObject::invokeMethod(running->load(), "quit", Qt::QueuedConnection);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(ended->load(), kTimeoutMs);
     }
 };
 
