@@ -158,8 +158,8 @@ private:
     std::atomic<bool> m_trackMemory{false};
 };
 
-// The controller thread passes announcements on at its next turn, at most
-// 10 ms later: a few turns and every picture of a burst is queued.
+// The controller thread passes announcements on as they arrive, after the
+// work of the moment: well within this every picture of a burst is queued.
 const int kDispatchMs = 50;
 
 // Pictures taken by shoot (one per call), downloaded; empty when they did
