@@ -7,6 +7,7 @@
 #include "BRX_Logic_Camera.h"
 #include "BRX_Logic_CaptureControl.h"
 #include "BRX_Logic_ControllerConverters.h"
+#include "BRX_Logic_ControllerDispatcher.h"
 #include "BRX_Logic_DeviceInfo.h"
 #include "BRX_Logic_ImageService.h"
 #include "BRX_Logic_PropertyDescriptions.h"
@@ -477,7 +478,7 @@ void BRX_Logic_Controller::inControllerThread(F f)
     if (QThread::currentThread() == thread())
         f();
     else
-        QMetaObject::invokeMethod(this, f, Qt::QueuedConnection);
+        BRX_Logic_ControllerDispatcher::post(this, f);
 }
 
 template <typename F>
