@@ -304,12 +304,15 @@ QString TetherNode::shotOf(int picture)
 void TetherNode::publishState()
 {
     const QJsonObject camera = replyObject(m_station.api.camera());
+    // A camera that went away is still named, so the rig shows which one it was.
+    if (camera.value("connected").toBool())
+        m_camera = QJsonObject{{"productId", camera.value("productIdHex")},
+                               {"model", camera.value("model")},
+                               {"serialNumber", camera.value("serialNumber")}};
     const QJsonObject state{{"label", m_label},
                             {"online", true},
                             {"connected", camera.value("connected")},
-                            {"camera", QJsonObject{{"productId", camera.value("productIdHex")},
-                                                   {"model", camera.value("model")},
-                                                   {"serialNumber", camera.value("serialNumber")}}},
+                            {"camera", m_camera},
                             {"settings", settings()},
                             {"liveView", m_liveView},
                             {"lastPicture", m_lastPicture},

@@ -78,6 +78,7 @@ private:
     QQueue<QString> m_pressedShots;
     QHash<int, QString> m_pictureShots;
     QJsonObject m_lastPicture;
+    QJsonObject m_camera;
     // Answers by command ID (empty while the command is under way), the
     // oldest forgotten first.
     QHash<QString, QByteArray> m_answers;
