@@ -7,9 +7,7 @@
 #include "TetherServePictures.h"
 #include "TetherShooting.h"
 
-#include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -29,15 +27,6 @@ const char* const kLooseShot = "loose";
 QJsonObject replyObject(const TetherServeReply& reply)
 {
     return QJsonDocument::fromJson(QByteArray::fromStdString(reply.body)).object();
-}
-
-QString sha256Of(const QString& path)
-{
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
-        return QString();
-    return QString::fromLatin1(hash.result().toHex());
 }
 
 } // namespace
@@ -282,7 +271,7 @@ void TetherNode::catchFileSaved(int picture, const QString& path, qint64 bytes)
                            {"name", QFileInfo(path).fileName()},
                            {"path", TetherServePictures::fileAddress(relative)},
                            {"size", double(bytes)},
-                           {"sha256", sha256Of(path)},
+                           {"sha256", TetherRigTopics::sha256Of(path)},
                            {"saved", double(TetherRigTopics::nowUs())}};
     const QByteArray announcement = TetherRigTopics::payload(file);
     if (!m_journal.append(announcement))

@@ -16,15 +16,6 @@ const int kConnectSeconds = 5;
 const int kReadSeconds = 30;
 const char* const kPartSuffix = ".part";
 
-QString sha256Of(const QString& path)
-{
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
-        return QString();
-    return QString::fromLatin1(hash.result().toHex());
-}
-
 qint64 sizeOf(const QJsonObject& file)
 {
     return qint64(file.value("size").toDouble());
@@ -148,7 +139,7 @@ bool TetherRigCollector::fetch(const QJsonObject& file)
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!download(file, state.value("http").toObject(), part))
             return false;
-        if (QFileInfo(part).size() == sizeOf(file) && sha256Of(part) == file.value("sha256").toString()
+        if (QFileInfo(part).size() == sizeOf(file) && TetherRigTopics::sha256Of(part) == file.value("sha256").toString()
             && QFile::rename(part, path)) {
             ++m_fetched;
             m_bytes += sizeOf(file);

@@ -1,5 +1,7 @@
 #include "TetherRigTopics.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QJsonDocument>
 #include <QRegularExpression>
 
@@ -66,6 +68,15 @@ QJsonObject TetherRigTopics::read(const QByteArray& payload)
 {
     const QJsonObject object = QJsonDocument::fromJson(payload).object();
     return object.value("v").toInt() == kVersion ? object : QJsonObject();
+}
+
+QString TetherRigTopics::sha256Of(const QString& path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return QString();
+    return QString::fromLatin1(hash.result().toHex());
 }
 
 qint64 TetherRigTopics::nowUs()

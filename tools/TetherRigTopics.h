@@ -36,6 +36,9 @@ public:
     // version, empty for anything else.
     static QByteArray payload(QJsonObject object);
     static QJsonObject read(const QByteArray& payload);
+    // A file's SHA-256 in hex, as announcements carry it; empty when it
+    // cannot be read.
+    static QString sha256Of(const QString& path);
     // Microseconds since 1970 by this machine's clock.
     static qint64 nowUs();
 
