@@ -102,6 +102,8 @@ QList<QCommandLineOption> globalOptions()
         {"debug", "Show the library's log on standard error, with its groups FLAGS on (e.g. 0x401; 0: errors "
                   "and main events only).",
          "FLAGS"},
+        {"log-time", "Begin each line of the library's log (--debug) with the wall-clock time it was written, in "
+                     "microseconds since 1970."},
         {"timeout", "Seconds to wait for the camera and its answers (default 10).", "S", "10"},
         {"quiet", "Leave out the progress lines."},
         {{"h", "help"}, "This help; after a subcommand, the subcommand's."},
@@ -228,6 +230,7 @@ QString globalOptionError(const QCommandLineParser& parser, TetherGlobalOptions*
     options->timeoutMs = int(std::lround(timeout));
     options->timeoutGiven = parser.isSet("timeout");
     options->quiet = parser.isSet("quiet");
+    options->logTime = parser.isSet("log-time");
     options->virtualReset = options->virtualReset || parser.isSet("virtual-reset");
     return QString();
 }
