@@ -14,11 +14,8 @@ empty folder, beside a plain HTTP download of the same files, one after the
 other, from the same nodes.
 """
 import argparse
-import json
 import os
 import re
-import socket
-import struct
 import sys
 import time
 import urllib.request
@@ -40,44 +37,12 @@ def figure(values_ms):
 
 
 def retained_states(port, rig):
-    """label -> the node's http address and token, read as any MQTT client
-    reads them: CONNECT, SUBSCRIBE, the retained PUBLISHes."""
-    def packet(kind, body):
-        length, encoded = len(body), b""
-        while True:
-            digit, length = length % 128, length // 128
-            encoded += bytes([digit | (128 if length else 0)])
-            if not length:
-                return bytes([kind]) + encoded + body
-
-    def string(text):
-        return struct.pack(">H", len(text)) + text.encode()
-
-    states = {}
-    with socket.create_connection(("127.0.0.1", port), timeout=2) as link:
-        link.sendall(packet(0x10, string("MQTT") + bytes([4, 2]) + struct.pack(">H", 30) + string("bench-reader")))
-        link.sendall(packet(0x82, struct.pack(">H", 1) + string(f"brx/v1/{rig}/node/+/state") + b"\x00"))
-        data = b""
-        try:
-            while True:
-                data += link.recv(65536)
-        except socket.timeout:
-            pass
-    while data:
-        kind, shift, length, index = data[0], 0, 0, 1
-        while True:
-            length |= (data[index] & 127) << shift
-            shift += 7
-            index += 1
-            if not data[index - 1] & 128:
-                break
-        body, data = data[index:index + length], data[index + length:]
-        if kind & 0xF0 == 0x30:
-            topic_length = struct.unpack(">H", body[:2])[0]
-            skip = 2 if kind & 0x06 else 0
-            state = json.loads(body[2 + topic_length + skip:])
-            if state.get("online"):
-                states[state["label"]] = state["http"]
+    """label -> the node's http address and token, read from the broker as
+    any MQTT client reads them."""
+    client = test_rig.MqttClient(port, "bench-reader")
+    client.subscribe(f"brx/v1/{rig}/node/+/state")
+    states = {state["label"]: state["http"] for _, state in client.messages(2) if state.get("online")}
+    client.close()
     return states
 
 

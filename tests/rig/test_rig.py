@@ -15,6 +15,7 @@ import re
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -41,6 +42,81 @@ def wait_until(condition, what, seconds=WAIT):
     while not condition():
         assert time.monotonic() < deadline, "timed out waiting for " + what
         time.sleep(0.2)
+
+
+class MqttClient:
+    """Enough MQTT 3.1.1 to speak to the rig as any other client would:
+    subscribe, publish at QoS 1, read what arrives."""
+
+    def __init__(self, port, name):
+        self.link = socket.create_connection(("127.0.0.1", port), timeout=WAIT)
+        self.buffer = b""
+        self.next_id = 1
+        self.send(0x10, self.string("MQTT") + bytes([4, 2]) + struct.pack(">H", 60) + self.string(name))
+        assert self.read_packet()[0] == 0x20
+
+    @staticmethod
+    def string(text):
+        return struct.pack(">H", len(text.encode())) + text.encode()
+
+    def send(self, kind, body):
+        length, encoded = len(body), b""
+        while True:
+            digit, length = length % 128, length // 128
+            encoded += bytes([digit | (128 if length else 0)])
+            if not length:
+                break
+        self.link.sendall(bytes([kind]) + encoded + body)
+
+    def packet_id(self):
+        self.next_id += 1
+        return struct.pack(">H", self.next_id)
+
+    def subscribe(self, topic):
+        self.send(0x82, self.packet_id() + self.string(topic) + b"\x01")
+
+    def publish(self, topic, payload):
+        self.send(0x32, self.string(topic) + self.packet_id() + json.dumps(payload).encode())
+
+    def read_packet(self):
+        while True:
+            if len(self.buffer) >= 2:
+                length, shift, index = 0, 0, 1
+                while index < len(self.buffer):
+                    length |= (self.buffer[index] & 127) << shift
+                    shift += 7
+                    index += 1
+                    if not self.buffer[index - 1] & 128:
+                        break
+                if not self.buffer[index - 1] & 128 and len(self.buffer) >= index + length:
+                    kind, body = self.buffer[0], self.buffer[index:index + length]
+                    self.buffer = self.buffer[index + length:]
+                    return kind, body
+            chunk = self.link.recv(65536)
+            assert chunk, "the broker closed the connection"
+            self.buffer += chunk
+
+    def messages(self, seconds):
+        """(topic, payload object) of every message arriving within seconds."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            self.link.settimeout(max(0.01, deadline - time.monotonic()))
+            try:
+                kind, body = self.read_packet()
+            except socket.timeout:
+                return
+            if kind & 0xF0 != 0x30:
+                continue
+            topic_length = struct.unpack(">H", body[:2])[0]
+            start = 2 + topic_length
+            if kind & 0x06:
+                self.send(0x40, body[start:start + 2])
+                start += 2
+            yield body[2:2 + topic_length].decode(), json.loads(body[start:])
+
+    def close(self):
+        self.send(0xE0, b"")
+        self.link.close()
 
 
 class Broker:
@@ -254,6 +330,40 @@ def props_difference(product, other):
             if choice["text"] not in offered and choice["text"] != mine[name]["text"]:
                 return name, choice["text"]
     raise AssertionError("the two products offer the same values")
+
+
+def case_commands_by_hand():
+    """Commands from another MQTT client: a repeated ID is carried out once
+    and answered again; a shot whose time has passed is refused with the
+    reason; an unknown action is refused."""
+    rig = Rig(["a"])
+    client = MqttClient(rig.broker.port, "by-hand")
+    try:
+        prepare(rig)
+        client.subscribe(f"brx/v1/{RIG}/node/a/reply")
+        shot = {"v": 1, "id": "twice-1", "action": "shoot", "shot": "by-hand",
+                "at": int(time.time() * 1e6) + 1500000}
+        client.publish(f"brx/v1/{RIG}/command", shot)
+        client.publish(f"brx/v1/{RIG}/node/a/command", shot)
+        client.publish(f"brx/v1/{RIG}/command", {"v": 1, "id": "late-1", "action": "shoot",
+                                                 "at": int(time.time() * 1e6) - 5000000})
+        client.publish(f"brx/v1/{RIG}/command", {"v": 1, "id": "what-1", "action": "dance"})
+        replies = []
+        wait_until(lambda: replies.extend(p for _, p in client.messages(1)) or len(replies) >= 3, "the answers")
+        by_id = {reply["id"]: reply for reply in replies}
+        assert not by_id["late-1"]["ok"] and "clock" in by_id["late-1"]["error"], by_id
+        assert not by_id["what-1"]["ok"] and "dance" in by_id["what-1"]["error"], by_id
+        assert by_id["twice-1"]["ok"] and by_id["twice-1"]["shot"] == "by-hand", by_id
+        client.publish(f"brx/v1/{RIG}/command", shot)
+        wait_until(lambda: replies.extend(p for _, p in client.messages(1)) or len(replies) >= 4, "the repeat")
+        assert [r for r in replies if r["id"] == "twice-1"] == [by_id["twice-1"]] * 2, replies
+        rig.wait_saved({"a": 1})
+        collected = os.path.join(rig.folder, "collected")
+        rig.collect(collected)
+        assert rig.check_collected(collected, {"a": 1}) == {"by-hand"}
+    finally:
+        client.close()
+        rig.close()
 
 
 def case_node_killed():
