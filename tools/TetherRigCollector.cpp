@@ -85,6 +85,8 @@ TetherRigCollector::TetherRigCollector(TetherSession& session, TetherRigClient& 
     connect(&rig, &TetherRigClient::fileAnnounced, this, &TetherRigCollector::catchFile);
 }
 
+TetherRigCollector::~TetherRigCollector() = default;
+
 bool TetherRigCollector::isUsable(const QJsonObject& file)
 {
     static const QRegularExpression sha256(QStringLiteral("^[0-9a-f]{64}$"));
@@ -156,7 +158,8 @@ bool TetherRigCollector::fetch(const QJsonObject& file)
 }
 
 // Into part, going on from what part holds; false when the node could not
-// be reached or refused.
+// be reached or refused. The connection to each node is kept for the next
+// file.
 bool TetherRigCollector::download(const QJsonObject& file, const QJsonObject& http, const QString& part)
 {
     QFile out(part);
@@ -172,16 +175,20 @@ bool TetherRigCollector::download(const QJsonObject& file, const QJsonObject& ht
     QString address = http.value("address").toString();
     while (address.endsWith('/'))
         address.chop(1);
-    httplib::Client client(address.toStdString());
-    client.set_connection_timeout(kConnectSeconds);
-    client.set_read_timeout(kReadSeconds);
+    std::unique_ptr<httplib::Client>& client = m_clients[address.toStdString()];
+    if (!client) {
+        client.reset(new httplib::Client(address.toStdString()));
+        client->set_connection_timeout(kConnectSeconds);
+        client->set_read_timeout(kReadSeconds);
+        client->set_keep_alive(true);
+    }
     httplib::Headers headers;
     const std::string token = http.value("token").toString().toStdString();
     if (!token.empty())
         headers.emplace("Authorization", "Bearer " + token);
     if (have > 0)
         headers.emplace("Range", "bytes=" + std::to_string(have) + '-');
-    const auto result = client.Get(
+    const auto result = client->Get(
         file.value("path").toString().toStdString(), headers,
         [&out, have](const httplib::Response& response) {
             // The whole file after all: it starts over.
@@ -190,7 +197,11 @@ bool TetherRigCollector::download(const QJsonObject& file, const QJsonObject& ht
             return response.status == 200 || response.status == 206;
         },
         [&out](const char* data, size_t length) { return out.write(data, qint64(length)) == qint64(length); });
-    return result && (result->status == 200 || result->status == 206) && out.flush();
+    const bool done = result && (result->status == 200 || result->status == 206) && out.flush();
+    // A node that came back has a new address or token; a broken connection is not used again.
+    if (!done)
+        m_clients.erase(address.toStdString());
+    return done;
 }
 
 QString TetherRigCollector::summary() const

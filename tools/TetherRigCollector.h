@@ -12,6 +12,14 @@
 #include <QObject>
 #include <QSet>
 
+#include <map>
+#include <memory>
+#include <string>
+
+namespace httplib {
+class Client;
+}
+
 class TetherRigClient;
 
 // tether rig collect: every picture file the nodes announce, fetched from
@@ -31,6 +39,7 @@ public:
                    const TetherRigTopics& topics);
 
     TetherRigCollector(TetherSession& session, TetherRigClient& rig, const QString& folder);
+    ~TetherRigCollector() override;
 
     // Fetches what is waiting of the nodes that can be reached now.
     void fetchWaiting();
@@ -57,6 +66,8 @@ private:
     int m_present = 0;
     int m_failures = 0;
     qint64 m_bytes = 0;
+    // By node address.
+    std::map<std::string, std::unique_ptr<httplib::Client>> m_clients;
 };
 
 #endif
