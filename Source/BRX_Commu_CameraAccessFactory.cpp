@@ -2,8 +2,10 @@
 #include "BRX_Commu_CameraAccess_Dummy.h"
 #include "BRX_Commu_CameraAccess_Usb_PTP.h"
 #include "BRX_Commu_CameraAccess_WLAN.h"
+#include "BRX_Commu_CameraSelector.h"
 #include "BRX_Commu_LibusbHotplugWatcher.h"
 #include "BRX_Commu_LibusbScanner.h"
+#include "BRX_Commu_SelectingScanner.h"
 #include "BRX_Commu_VirtualCamera.h"
 
 #include <memory>
@@ -12,11 +14,20 @@ namespace {
 
 typedef BRX_Commu_CameraAccess_Base Access;
 
+// Discovery sees only the cameras the process-wide selector matches.
+std::shared_ptr<BRX_Commu_UsbScanner> selecting(std::shared_ptr<BRX_Commu_UsbScanner> scanner)
+{
+    const BRX_Commu_CameraSelector selector = BRX_Commu_CameraSelector::selected();
+    if (selector.kind() == BRX_Commu_CameraSelector::kAny)
+        return scanner;
+    return std::make_shared<BRX_Commu_SelectingScanner>(std::move(scanner), selector);
+}
+
 // The periodic scan stays the fallback of the hotplug watcher.
 BRX_Commu_CameraAccess_Base* createUsbHardwareAccess()
 {
     const auto scanner = std::make_shared<BRX_Commu_LibusbScanner>();
-    auto* access = new BRX_Commu_CameraAccess_Usb_PTP(scanner);
+    auto* access = new BRX_Commu_CameraAccess_Usb_PTP(selecting(scanner));
     auto* watcher = new BRX_Commu_LibusbHotplugWatcher(scanner->context(), access);
     QObject::connect(watcher, &BRX_Commu_LibusbHotplugWatcher::signalDevicesChanged, access,
                      &BRX_Commu_CameraAccess_Usb_PTP::checkDeviceAvailable);
@@ -27,7 +38,7 @@ BRX_Commu_CameraAccess_Base* createUsbAccess()
 {
     const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
     if (camera)
-        return new BRX_Commu_CameraAccess_Usb_PTP(camera->createScanner());
+        return new BRX_Commu_CameraAccess_Usb_PTP(selecting(camera->createScanner()));
     return createUsbHardwareAccess();
 }
 

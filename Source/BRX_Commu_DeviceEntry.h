@@ -16,6 +16,9 @@ public:
     quint64 cameraId = 0; // USB vendor ID, upper 32 bits zero
     int productId = 0;    // USB product ID
     QString deviceId;     // platform device path, used to open the device
+    // From the device's string descriptor; empty when it has none or it
+    // could not be read. Not part of the identity: equality leaves it out.
+    QString serialNumber;
 };
 
 #endif

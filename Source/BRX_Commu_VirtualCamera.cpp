@@ -23,16 +23,17 @@ const qint64 kMaxSettingsFileBytes = 64 * 1024;
 
 } // namespace
 
-std::shared_ptr<BRX_Commu_VirtualCamera> BRX_Commu_VirtualCamera::create(int productId, quint32 packetSize)
+std::shared_ptr<BRX_Commu_VirtualCamera> BRX_Commu_VirtualCamera::create(int productId, quint32 packetSize,
+                                                                         const QString& serialNumber)
 {
     if (!BRX_Commu_VirtualCameraProfile::isSupported(productId) || packetSize == 0)
         return nullptr;
-    return std::make_shared<BRX_Commu_VirtualCamera>(productId, packetSize);
+    return std::make_shared<BRX_Commu_VirtualCamera>(productId, packetSize, serialNumber);
 }
 
-BRX_Commu_VirtualCamera::BRX_Commu_VirtualCamera(int productId, quint32 packetSize)
+BRX_Commu_VirtualCamera::BRX_Commu_VirtualCamera(int productId, quint32 packetSize, const QString& serialNumber)
     : m_productId(productId)
-    , m_device(productId)
+    , m_device(productId, serialNumber)
     , m_link(&m_device, packetSize)
     , m_writer([this](const BRX_Commu_VirtualCameraStore::Object& file, bool last) { storeWritten(file, last); })
 {
@@ -41,9 +42,9 @@ BRX_Commu_VirtualCamera::BRX_Commu_VirtualCamera(int productId, quint32 packetSi
     m_device.setCardWriter([this](const BRX_Commu_VirtualCameraStore::Order& order) { m_writer.write(order); });
 }
 
-bool BRX_Commu_VirtualCamera::select(int productId)
+bool BRX_Commu_VirtualCamera::select(int productId, const QString& serialNumber)
 {
-    std::shared_ptr<BRX_Commu_VirtualCamera> camera = create(productId);
+    std::shared_ptr<BRX_Commu_VirtualCamera> camera = create(productId, kDefaultPacketSize, serialNumber);
     if (productId != 0 && !camera)
         return false;
     std::lock_guard<std::mutex> locker(g_selectionMutex);

@@ -28,19 +28,23 @@ public:
     static const quint16 kVendorId = 0xFFF1;
     static const quint32 kDefaultPacketSize = 512;
 
-    // Null for a product without a profile.
+    // Null for a product without a profile. An empty serialNumber: the
+    // product's own (BRX_Commu_VirtualCameraProfile::serialNumber).
     static std::shared_ptr<BRX_Commu_VirtualCamera> create(int productId,
-                                                           quint32 packetSize = kDefaultPacketSize);
-    BRX_Commu_VirtualCamera(int productId, quint32 packetSize);
+                                                           quint32 packetSize = kDefaultPacketSize,
+                                                           const QString& serialNumber = QString());
+    BRX_Commu_VirtualCamera(int productId, quint32 packetSize, const QString& serialNumber = QString());
 
     // The process-wide choice that the USB access reads when it is created:
     // a new plugged-in camera of productId, or 0 for USB hardware. False for
     // a product without a profile (the choice is then unchanged).
-    static bool select(int productId);
+    static bool select(int productId, const QString& serialNumber = QString());
     // The selected camera, null when hardware is selected.
     static std::shared_ptr<BRX_Commu_VirtualCamera> selected();
 
     int productId() const { return m_productId; }
+    // As its DeviceInfo, its pictures' metadata and its scanner say it.
+    QString serialNumber() const { return m_device.serialNumber(); }
     // "virtual:0xPPPP"
     QString deviceId() const;
     bool isPlugged() const;

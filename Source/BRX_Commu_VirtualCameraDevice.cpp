@@ -101,15 +101,16 @@ const Device::OperationEntry Device::s_operations[] = {
     {kOpControlLVWhiteBalance, Device::kNoData, &Device::opAcknowledge, Device::kAllProducts},
 };
 
-BRX_Commu_VirtualCameraDevice::BRX_Commu_VirtualCameraDevice(int productId)
+BRX_Commu_VirtualCameraDevice::BRX_Commu_VirtualCameraDevice(int productId, const QString& serialNumber)
     : m_productId(productId)
-    , m_deviceInfo(BRX_Commu_VirtualCameraProfile::deviceInfo(productId))
+    , m_serialNumber(serialNumber.isEmpty() ? BRX_Commu_VirtualCameraProfile::serialNumber(productId) : serialNumber)
+    , m_deviceInfo(BRX_Commu_VirtualCameraProfile::deviceInfo(productId, m_serialNumber))
     , m_settings(productId)
     , m_lens(BRX_Commu_VirtualCameraProfile::lensData())
     , m_axis(BRX_Commu_VirtualCameraProfile::axisData(productId))
     , m_geotagging(BRX_Commu_VirtualCameraProfile::geotaggingData())
     , m_store(productId)
-    , m_shutter(productId, m_lens, [this] { return settingsNow(); },
+    , m_shutter(productId, m_serialNumber, m_lens, [this] { return settingsNow(); },
                 [this](const QVector<quint16>& formats, const BRX_Commu_VirtualCameraShot& shot) {
                     orderPicture(formats, shot);
                 })

@@ -35,9 +35,11 @@ public:
     typedef std::function<void(quint16 opCode, const QVector<quint32>& params)> Observer;
     enum Direction { kNoData, kDataIn, kDataOut };
 
-    explicit BRX_Commu_VirtualCameraDevice(int productId);
+    // An empty serialNumber: the product's own.
+    explicit BRX_Commu_VirtualCameraDevice(int productId, const QString& serialNumber = QString());
 
     int productId() const { return m_productId; }
+    QString serialNumber() const { return m_serialNumber; }
     // Whether the host sends a data phase after the command of opCode.
     bool expectsDataOut(quint16 opCode) const;
     Reply handle(quint16 opCode, quint32 transactionId, const QVector<quint32>& params,
@@ -181,6 +183,7 @@ private:
     void resetLiveView();
 
     const int m_productId;
+    const QString m_serialNumber;
     QByteArray m_deviceInfo;
     BRX_Commu_VirtualCameraSettings m_settings;
     QByteArray m_lens;

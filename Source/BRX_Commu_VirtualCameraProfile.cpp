@@ -3,6 +3,7 @@
 #include "BRX_Commu_ProductFamily.h"
 #include "BRX_Commu_PtpCodes.h"
 
+#include <QRegularExpression>
 #include <QString>
 #include <cstring>
 
@@ -346,7 +347,7 @@ QVector<quint16> BRX_Commu_VirtualCameraProfile::events(int productId)
     return codes;
 }
 
-QByteArray BRX_Commu_VirtualCameraProfile::deviceInfo(int productId)
+QByteArray BRX_Commu_VirtualCameraProfile::deviceInfo(int productId, const QString& serialNumber)
 {
     QByteArray out;
     BRX_Commu_ByteWriter::appendU16(out, 100); // PTP 1.00
@@ -362,7 +363,7 @@ QByteArray BRX_Commu_VirtualCameraProfile::deviceInfo(int productId)
     BRX_Commu_ByteWriter::appendPtpString(out, manufacturer());
     BRX_Commu_ByteWriter::appendPtpString(out, model(productId));
     BRX_Commu_ByteWriter::appendPtpString(out, firmwareVersion());
-    BRX_Commu_ByteWriter::appendPtpString(out, serialNumber(productId));
+    BRX_Commu_ByteWriter::appendPtpString(out, serialNumber.isEmpty() ? BRX_Commu_VirtualCameraProfile::serialNumber(productId) : serialNumber);
     return out;
 }
 
@@ -374,6 +375,12 @@ QString BRX_Commu_VirtualCameraProfile::manufacturer()
 QString BRX_Commu_VirtualCameraProfile::serialNumber(int productId)
 {
     return QStringLiteral("VC%1").arg(productId, 8, 16, QChar('0'));
+}
+
+bool BRX_Commu_VirtualCameraProfile::isSerialNumber(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^[A-Za-z0-9_-][A-Za-z0-9._-]{0,31}$"));
+    return form.match(text).hasMatch();
 }
 
 QString BRX_Commu_VirtualCameraProfile::firmwareVersion()

@@ -25,10 +25,16 @@ public:
 
     static QVector<quint16> operations(int productId);
     static QVector<quint16> events(int productId);
-    static QByteArray deviceInfo(int productId);
-    // The maker, serial number and firmware version its DeviceInfo names.
+    // With serialNumber, or the product's own when it is empty.
+    static QByteArray deviceInfo(int productId, const QString& serialNumber = QString());
+    // The maker, serial number and firmware version its DeviceInfo names;
+    // the serial number is the product's own unless the camera was given one.
     static QString manufacturer();
     static QString serialNumber(int productId);
+    // A serial number a virtual camera may be given: 1 to 32 letters,
+    // digits, '.', '-' or '_', not starting with '.', so that it also names
+    // the camera's settings file.
+    static bool isSerialNumber(const QString& text);
     static QString firmwareVersion();
     // The model its DeviceInfo names, and the product of such a model (0
     // for any other text).

@@ -10,7 +10,9 @@ QList<BRX_Commu_DeviceEntry> BRX_Commu_VirtualCameraScanner::scan()
 {
     if (!m_camera->isPlugged())
         return {};
-    return {BRX_Commu_DeviceEntry(BRX_Commu_VirtualCamera::kVendorId, m_camera->productId(), m_camera->deviceId())};
+    BRX_Commu_DeviceEntry entry(BRX_Commu_VirtualCamera::kVendorId, m_camera->productId(), m_camera->deviceId());
+    entry.serialNumber = m_camera->serialNumber();
+    return {entry};
 }
 
 QList<quint16> BRX_Commu_VirtualCameraScanner::acceptedVendorIds() const

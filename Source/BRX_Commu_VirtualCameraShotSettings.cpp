@@ -210,11 +210,12 @@ void BRX_Commu_VirtualCameraShotSettings::describeExposure(BRX_Commu_VirtualCame
     shot->lightSource = m_struct ? lightOf(kStructPresets, whiteBalance) : lightOf(kPropertyPresets, whiteBalance);
 }
 
-void BRX_Commu_VirtualCameraShotSettings::describeCamera(int productId, BRX_Commu_VirtualCameraShot* shot)
+void BRX_Commu_VirtualCameraShotSettings::describeCamera(int productId, const QString& serialNumber,
+                                                         BRX_Commu_VirtualCameraShot* shot)
 {
     shot->make = BRX_Commu_VirtualCameraProfile::manufacturer();
     shot->model = BRX_Commu_VirtualCameraProfile::model(productId);
-    shot->serialNumber = BRX_Commu_VirtualCameraProfile::serialNumber(productId);
+    shot->serialNumber = serialNumber;
     shot->firmware = BRX_Commu_VirtualCameraProfile::firmwareVersion();
 }
 

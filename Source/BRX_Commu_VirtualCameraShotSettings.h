@@ -24,7 +24,7 @@ public:
     void describeExposure(BRX_Commu_VirtualCameraShot* shot) const;
 
     // The camera's name, serial number and firmware.
-    static void describeCamera(int productId, BRX_Commu_VirtualCameraShot* shot);
+    static void describeCamera(int productId, const QString& serialNumber, BRX_Commu_VirtualCameraShot* shot);
     // Lens name, serial number, focal length and widest aperture from the
     // lens dataset.
     static void describeLens(const QByteArray& lensData, BRX_Commu_VirtualCameraShot* shot);

@@ -7,9 +7,11 @@ namespace {
 typedef BRX_Commu_PtpCodes Codes;
 } // namespace
 
-BRX_Commu_VirtualCameraShutter::BRX_Commu_VirtualCameraShutter(int productId, const QByteArray& lensData,
-                                                               const Settings& settings, const TakePicture& takePicture)
+BRX_Commu_VirtualCameraShutter::BRX_Commu_VirtualCameraShutter(int productId, const QString& serialNumber,
+                                                               const QByteArray& lensData, const Settings& settings,
+                                                               const TakePicture& takePicture)
     : m_productId(productId)
+    , m_serialNumber(serialNumber)
     , m_lensData(lensData)
     , m_clockOrigin(QDateTime::currentDateTime())
     , m_settings(settings)
@@ -102,7 +104,7 @@ BRX_Commu_VirtualCameraShot BRX_Commu_VirtualCameraShutter::shotNow(
     const BRX_Commu_VirtualCameraShotSettings& settings) const
 {
     BRX_Commu_VirtualCameraShot shot;
-    BRX_Commu_VirtualCameraShotSettings::describeCamera(m_productId, &shot);
+    BRX_Commu_VirtualCameraShotSettings::describeCamera(m_productId, m_serialNumber, &shot);
     BRX_Commu_VirtualCameraShotSettings::describeLens(m_lensData, &shot);
     settings.describeExposure(&shot);
     shot.taken = m_clockOrigin.addMSecs(m_nowMs);

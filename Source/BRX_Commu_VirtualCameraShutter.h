@@ -23,8 +23,9 @@ public:
     typedef std::function<void(const QVector<quint16>& formats, const BRX_Commu_VirtualCameraShot& shot)>
         TakePicture;
 
-    BRX_Commu_VirtualCameraShutter(int productId, const QByteArray& lensData, const Settings& settings,
-                                   const TakePicture& takePicture);
+    // serialNumber goes into every picture's metadata.
+    BRX_Commu_VirtualCameraShutter(int productId, const QString& serialNumber, const QByteArray& lensData,
+                                   const Settings& settings, const TakePicture& takePicture);
 
     // A single picture, or the mirror raised for it; whether a picture was taken.
     bool release();
@@ -54,6 +55,7 @@ private:
     QVector<quint16> formats(const BRX_Commu_VirtualCameraShotSettings& settings) const;
 
     const int m_productId;
+    const QString m_serialNumber;
     const QByteArray m_lensData;
     const QDateTime m_clockOrigin;
     const Settings m_settings;

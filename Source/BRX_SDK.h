@@ -125,4 +125,8 @@ BRX_SDK_EXPORT bool BRX_SDK_getCameraIdentity(BRX_SDK_CameraIdentity* out);
 BRX_SDK_EXPORT bool BRX_SDK_getLiveViewArea(BRX_SDK_LiveViewArea* out);
 BRX_SDK_EXPORT bool BRX_SDK_useNetworkCamera(const char* hostAndPort);
 
+/* Several cameras on one machine. */
+BRX_SDK_EXPORT bool BRX_SDK_selectCamera(const char* selector);
+BRX_SDK_EXPORT bool BRX_SDK_useVirtualCameraWithSerial(int productId, const char* serialNumber);
+
 #endif

@@ -150,3 +150,13 @@ bool brxsdk_use_network_camera(const char* hostAndPort)
 {
     return BRX_SDK_useNetworkCamera(hostAndPort);
 }
+
+bool brxsdk_select_camera(const char* selector)
+{
+    return BRX_SDK_selectCamera(selector);
+}
+
+bool brxsdk_use_virtual_camera_with_serial(int productId, const char* serialNumber)
+{
+    return BRX_SDK_useVirtualCameraWithSerial(productId, serialNumber);
+}

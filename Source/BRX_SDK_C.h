@@ -598,6 +598,42 @@ BRX_SDK_EXPORT bool brxsdk_change_virtual_camera_property(uint32_t propertyCode,
  * initialised (the choice is then unchanged). The text is copied. */
 BRX_SDK_EXPORT bool brxsdk_use_network_camera(const char* hostAndPort);
 
+/* ===== Several cameras on one machine ====================================== */
+
+/* A process tethers one camera; several processes tether several, each
+ * naming its own. Call before brxsdk_init: from then on the library opens
+ * only a camera that selector (NUL-terminated UTF-8, copied) names, and
+ * leaves every other alone (it opens no session with it, claims nothing and
+ * logs nothing about it), so that another process can tether it:
+ *   "serial:SERIAL" or a bare "SERIAL"  the camera with that USB serial number
+ *                                      (printable ASCII, no blanks), in
+ *                                      whichever socket it is;
+ *   "usb:BUS-PORT[.PORT...]"           the camera in that socket ("usb:1-2.3":
+ *                                      bus 1, port 3 of the hub in port 2),
+ *                                      whichever camera it is; the port path
+ *                                      stays the same across replugs into
+ *                                      the same socket;
+ *   "product:0xPPPP"                   the first camera of that product ID.
+ * While the camera is absent the library waits for it; one that another
+ * program holds is reported once and taken when that program lets it go.
+ * brxsdk_list_cameras tells each camera's serial number and port. NULL or ""
+ * goes back to any camera (the default). It holds for the virtual camera too
+ * (its serial number is the one it was given, its port "virtual:0xPPPP").
+ * False, the choice unchanged, for a selector that does not parse (with a log
+ * line naming the accepted forms) or when the library is already
+ * initialised. Any thread. */
+BRX_SDK_EXPORT bool brxsdk_select_camera(const char* selector);
+
+/* As brxsdk_use_virtual_camera, and the virtual camera carries serialNumber
+ * (NUL-terminated ASCII, 1 to 32 letters, digits, '.', '-' or '_', not
+ * starting with '.'; copied) in its DeviceInfo, its pictures' metadata and
+ * its listing, so that several virtual cameras of one product are told
+ * apart and each keeps its own settings (brxsdk_keep_virtual_camera_state).
+ * NULL or "": the product's own serial number. False for an unsupported
+ * product, a serial number of another form, or once the library is
+ * initialised. */
+BRX_SDK_EXPORT bool brxsdk_use_virtual_camera_with_serial(int productId, const char* serialNumber);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,5 +1,6 @@
 #include "BRX_SDK_MainObject.h"
 #include "BRX_Commu_CameraAccess_WLAN.h"
+#include "BRX_Commu_CameraSelector.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Debug.h"
@@ -410,6 +411,17 @@ bool BRX_SDK_useVirtualCamera(int productId)
     return BRX_Commu_VirtualCamera::select(productId);
 }
 
+bool BRX_SDK_useVirtualCameraWithSerial(int productId, const char* serialNumber)
+{
+    const QString serial = QString::fromUtf8(serialNumber);
+    if (g_mainObject || (!serial.isEmpty() && !BRX_Commu_VirtualCameraProfile::isSerialNumber(serial))) {
+        debugPrint(kDebugAlways, "%s - %s, call ignored", BRX_METHOD,
+                   g_mainObject ? "already initialised" : "a serial number is 1 to 32 letters, digits, '.', '-' or '_'");
+        return false;
+    }
+    return BRX_Commu_VirtualCamera::select(productId, serial);
+}
+
 // One file per product and serial, so that each virtual camera finds its own.
 bool BRX_SDK_keepVirtualCameraState(const char* folder, bool startAfresh)
 {
@@ -424,7 +436,7 @@ bool BRX_SDK_keepVirtualCameraState(const char* folder, bool startAfresh)
                              ? QDir(QString::fromUtf8(folder))
                                    .filePath(QStringLiteral("virtual-camera-0x%1-%2.state")
                                                  .arg(productId, 4, 16, QChar('0'))
-                                                 .arg(BRX_Commu_VirtualCameraProfile::serialNumber(productId)))
+                                                 .arg(camera->serialNumber()))
                              : QString();
     camera->keepSettingsIn(file, startAfresh);
     return true;
@@ -602,6 +614,20 @@ bool BRX_SDK_getLiveViewArea(BRX_SDK_LiveViewArea* out)
     if (!out || !g_mainObject || !g_mainObject->directCalls()->liveViewArea(&area))
         return false;
     *out = {area.zoomLevel, area.x, area.y, area.width, area.height, area.focusX, area.focusY};
+    return true;
+}
+
+bool BRX_SDK_selectCamera(const char* selector)
+{
+    if (g_mainObject) {
+        debugPrint(kDebugAlways, "%s - already initialised, call ignored", BRX_METHOD);
+        return false;
+    }
+    if (!BRX_Commu_CameraSelector::select(QString::fromUtf8(selector))) {
+        debugPrint(kDebugAlways, "%s - \"%s\" names no camera; a camera is named by %s", BRX_METHOD, selector,
+                   qPrintable(BRX_Commu_CameraSelector::acceptedForms()));
+        return false;
+    }
     return true;
 }
 

@@ -6,7 +6,7 @@
 
 namespace {
 
-const char* const kPlaceholders[] = {"{name}", "{date}", "{time}", "{counter}", "{ext}"};
+const char* const kPlaceholders[] = {"{name}", "{date}", "{time}", "{counter}", "{ext}", "{serial}", "{label}"};
 
 // strftime's letters for the parts of a date and time, as Qt writes them;
 // %j and %% are made by hand.
@@ -133,12 +133,22 @@ QString TetherFileNames::safeName(int counter)
     return QStringLiteral("picture-") + QString::number(counter).rightJustified(4, '0');
 }
 
+QString TetherFileNames::unknownSerial()
+{
+    return QStringLiteral("no-serial");
+}
+
+// The camera's texts come in after the date letters, so that a % they
+// hold stays as it is.
 QString TetherFileNames::expand(const File& file) const
 {
     const QString counter = QString::number(file.counter).rightJustified(4, '0');
     const QString name = plainName(file.cameraName);
+    const QString serial = plainName(file.serialNumber);
     QString path = expandDateLetters(m_pattern, file.time);
-    return path.replace(QLatin1String("{name}"), name.isEmpty() ? safeName(file.counter) : name)
+    return path.replace(QLatin1String("{serial}"), serial.isEmpty() ? unknownSerial() : serial)
+        .replace(QLatin1String("{label}"), plainName(file.label))
+        .replace(QLatin1String("{name}"), name.isEmpty() ? safeName(file.counter) : name)
         .replace(QLatin1String("{date}"), file.time.toString(QStringLiteral("yyyy-MM-dd")))
         .replace(QLatin1String("{time}"), file.time.toString(QStringLiteral("HHmmss")))
         .replace(QLatin1String("{counter}"), counter)

@@ -7,7 +7,10 @@
 
 // Where a picture's file goes under --out: the --filename pattern made of
 // placeholders ({name} the camera's file name, {date}, {time}, {counter},
-// {ext}), strftime's date letters (%Y %m %d ...) and folders. Whatever the
+// {ext}, {serial} the camera's serial number, {label} the one given with
+// --label), strftime's date letters (%Y %m %d ...) and folders. With
+// several cameras saving into one folder, {serial} or {label} keeps their
+// names apart. Whatever the
 // pattern and the camera's name, a path never leaves the folder: the
 // camera's name is taken as a plain file name, and every path is checked.
 class TetherFileNames
@@ -19,6 +22,8 @@ public:
         int counter = 0;    // the picture's running number in this run
         QDateTime time;     // when the picture arrived
         QString extension;  // "DNG", "JPG"
+        QString serialNumber; // as the camera gives it; may be empty or hostile
+        QString label;
     };
 
     // The pattern's parts are known, its folders stay inside: false, with
@@ -37,6 +42,8 @@ public:
     // "picture-0007": the name of picture counter whose camera's name is
     // missing or not plain.
     static QString safeName(int counter);
+    // What {serial} stands for when the camera gives no plain serial number.
+    static QString unknownSerial();
     // path, once cleaned, lies inside folder.
     static bool isInside(const QString& folder, const QString& path);
     // "{name}, {date}, ..." for messages.

@@ -97,6 +97,14 @@ void TetherPictures::frame(int type, const void* data, unsigned int size)
     }
 }
 
+// The camera the picture comes from: with several cameras on the bus its
+// files are told apart by it.
+QString TetherPictures::cameraSerialNumber()
+{
+    BRX_SDK_CameraIdentity identity{};
+    return BRX_SDK_getCameraIdentity(&identity) ? QString::fromUtf8(identity.serialNumber) : QString();
+}
+
 void TetherPictures::beginPicture(const QString& cameraName)
 {
     std::lock_guard<std::mutex> locker(m_mutex);
@@ -111,6 +119,7 @@ void TetherPictures::startPicture(const QString& cameraName)
     ++m_pictures;
     ++m_counter;
     m_cameraName = cameraName;
+    m_serialNumber = cameraSerialNumber();
     if (!cameraName.isEmpty() && TetherFileNames::plainName(cameraName).isEmpty())
         m_output.error(QStringLiteral("the camera named picture %1 %2, which is no plain file name; it is saved as %3")
                            .arg(m_pictures)
@@ -198,7 +207,8 @@ void TetherPictures::save(const char* extension, const void* data, unsigned int 
 // path outside the folder.
 QString TetherPictures::pathFor(const QString& extension)
 {
-    const TetherFileNames::File file{m_cameraName, m_counter, m_pictureTime, extension};
+    const TetherFileNames::File file{m_cameraName, m_counter, m_pictureTime, extension, m_serialNumber,
+                                     m_settings.label};
     for (int collision = 0;; ++collision) {
         const QString path = m_names.pathOf(m_settings.folder, file, collision);
         if (path.isEmpty() || (!m_taken.contains(path) && !QFile::exists(path))) {

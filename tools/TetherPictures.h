@@ -31,6 +31,8 @@ public:
         QString pattern = QStringLiteral("{name}.{ext}");
         // Empty: no command.
         QString command;
+        // The pattern's {label}.
+        QString label;
     };
 
     TetherPictures(const Settings& settings, TetherOutput& output);
@@ -75,6 +77,7 @@ private:
     void endRelease(const void* data, unsigned int size);
     void save(const char* extension, const void* data, unsigned int size);
     QString pathFor(const QString& extension);
+    static QString cameraSerialNumber();
     void runNextCommand();
     void finishCommand(const QString& path, const QString& outcome, bool failed);
     void touch();
@@ -85,6 +88,7 @@ private:
     mutable std::mutex m_mutex;
     // The picture the next files belong to.
     QString m_cameraName;
+    QString m_serialNumber;
     int m_counter = 0;
     QDateTime m_pictureTime;
     int m_orientation = 0;

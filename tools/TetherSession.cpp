@@ -85,10 +85,15 @@ bool TetherSession::start()
         m_output.error(QStringLiteral("'%1' is no network address (HOST or HOST:PORT)").arg(m_options.network));
         return false;
     }
-    if (m_options.virtualProduct && !BRX_SDK_useVirtualCamera(m_options.virtualProduct)) {
-        m_output.error(QStringLiteral("there is no virtual camera of product %1 (there are 0x2009, 0x2011, "
+    if (m_options.virtualProduct
+        && !BRX_SDK_useVirtualCameraWithSerial(m_options.virtualProduct, m_options.virtualSerial.toUtf8().constData())) {
+        const QString serial = m_options.virtualSerial.isEmpty()
+                                   ? QString()
+                                   : QStringLiteral(" with serial number '%1' (a serial number is 1 to 32 letters, "
+                                                    "digits, '.', '-' or '_')").arg(m_options.virtualSerial);
+        m_output.error(QStringLiteral("there is no virtual camera of product %1%2 (there are 0x2009, 0x2011, "
                                       "0x2021, 0x2031, 0x2041, 0x2051 and 0x2061)")
-                           .arg(productText(m_options.virtualProduct)));
+                           .arg(productText(m_options.virtualProduct), serial));
         return false;
     }
     if (m_options.virtualProduct)

@@ -29,6 +29,9 @@ enum TetherExit { kExitOk = 0, kExitCamera = 1, kExitUsage = 2 };
 // The options every subcommand takes.
 struct TetherGlobalOptions {
     int virtualProduct = 0; // 0: a camera on the USB bus
+    QString virtualSerial;  // the virtual camera's serial number; empty: its product's own
+    QString camera;         // the selector of the one camera to tether; empty: any
+    QString label;          // names this camera's pictures ({label}); empty: none
     QString network;        // HOST[:PORT] of a camera on the network; empty: none
     bool debug = false;
     unsigned int debugFlags = 0;

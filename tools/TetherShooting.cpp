@@ -40,8 +40,8 @@ QList<QCommandLineOption> TetherShooting::pictureOptions()
     return {
         {"out", "Folder for the pictures (default: the current folder).", "DIR", "."},
         {"filename",
-         "File names from {name} (the camera's), {date}, {time}, {counter}, {ext} and strftime's %Y %y %m %d "
-         "%H %M %S %j; folders ({date}/{name}) are made inside --out, a name without an extension gets the "
+         "File names from {name} (the camera's), {date}, {time}, {counter}, {ext}, {serial} (the camera's serial "
+         "number), {label} (--label) and strftime's %Y %y %m %d %H %M %S %j; folders ({date}/{name}) are made inside --out, a name without an extension gets the "
          "file's, an existing file is never overwritten (default: {name}.{ext}).",
          "PATTERN", "{name}.{ext}"},
         {"exec", "Run CMD with each saved file's path as its last argument; a command that fails makes the "
@@ -73,6 +73,7 @@ TetherPictures::Settings TetherShooting::pictureSettings(const QCommandLineParse
     settings.folder = arguments.value("out");
     settings.pattern = arguments.value("filename");
     settings.command = arguments.value("exec");
+    settings.label = arguments.value("label");
     return settings;
 }
 

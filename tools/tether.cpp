@@ -92,8 +92,15 @@ QList<QCommandLineOption> globalOptions()
 {
     return {
         {"virtual", "Use the library's virtual camera of product PID (0x2009, 0x2011, 0x2021, 0x2031, 0x2041, "
-                    "0x2051, 0x2061) instead of the USB bus.",
-         "PID"},
+                    "0x2051, 0x2061) instead of the USB bus, with serial number SERIAL when given (letters, digits, "
+                    "'.', '-', '_').",
+         "PID[:SERIAL]"},
+        {"camera", "Tether only this camera and leave the others on the bus alone: serial:SERIAL (or a bare "
+                   "SERIAL), usb:BUS-PORT[.PORT...] (a socket, as tether list shows it) or product:0xPPPP. It waits "
+                   "for the camera while it is absent or another program holds it.",
+         "SELECTOR"},
+        {"label", "A name for this camera's pictures, the {label} of --filename (letters, digits, '.', '-', '_').",
+         "TEXT"},
         {"network", "Tether the camera at HOST[:PORT] on the network (PTP/IP, port 15740 unless given) instead of "
                     "the USB bus.",
          "HOST[:PORT]"},
@@ -200,17 +207,61 @@ bool isNegativeNumber(const QString& word)
     return number.match(word).hasMatch();
 }
 
+// The library gives its reason for refusing a selector in its log, which
+// stays quiet without --debug: the reason is tether's to give.
+void discardLine(void*, const char*)
+{
+}
+
+bool selectCamera(const QString& selector)
+{
+    BRX_SDK_setLogCallback(&discardLine, nullptr);
+    const bool ok = BRX_SDK_selectCamera(selector.toUtf8().constData());
+    BRX_SDK_setLogCallback(nullptr, nullptr);
+    return ok;
+}
+
+// PID or PID:SERIAL; the serial number is checked when the camera is made.
+QString virtualOptionError(const QString& value, TetherGlobalOptions* options)
+{
+    const int colon = value.indexOf(QLatin1Char(':'));
+    QString product = value.left(colon);
+    options->virtualSerial = colon < 0 ? QString() : value.mid(colon + 1);
+    product.remove(QRegularExpression(QStringLiteral("^0[xX]")));
+    bool ok = false;
+    options->virtualProduct = product.toInt(&ok, 16);
+    if (!ok || options->virtualProduct <= 0 || (colon >= 0 && options->virtualSerial.isEmpty()))
+        return QStringLiteral("--virtual takes a product ID such as 0x2031, not '%1' (with a serial number: "
+                              "0x2031:CAM1)").arg(value);
+    return QString();
+}
+
+QString cameraOptionError(const QCommandLineParser& parser, TetherGlobalOptions* options)
+{
+    static const QRegularExpression plainLabel(QStringLiteral("^[A-Za-z0-9_-][A-Za-z0-9._-]{0,31}$"));
+    if (parser.isSet("label") && !plainLabel.match(parser.value("label")).hasMatch())
+        return QStringLiteral("--label takes 1 to 32 letters, digits, '.', '-' or '_', not '%1'")
+            .arg(parser.value("label"));
+    options->label = parser.value("label");
+    if (parser.isSet("camera") && (parser.value("camera").isEmpty() || !selectCamera(parser.value("camera"))))
+        return QStringLiteral("--camera takes serial:SERIAL (or a bare SERIAL), usb:BUS-PORT[.PORT...] or "
+                              "product:0xPPPP, not '%1'").arg(parser.value("camera"));
+    options->camera = parser.value("camera");
+    return QString();
+}
+
 // The reason a global option is wrong, empty when all are right.
 QString globalOptionError(const QCommandLineParser& parser, TetherGlobalOptions* options)
 {
     bool ok = true;
     if (parser.isSet("virtual")) {
-        QString product = parser.value("virtual");
-        product.remove(QRegularExpression(QStringLiteral("^0[xX]")));
-        options->virtualProduct = product.toInt(&ok, 16);
-        if (!ok || options->virtualProduct <= 0)
-            return QStringLiteral("--virtual takes a product ID such as 0x2031, not '%1'").arg(parser.value("virtual"));
+        const QString error = virtualOptionError(parser.value("virtual"), options);
+        if (!error.isEmpty())
+            return error;
     }
+    const QString cameraError = cameraOptionError(parser, options);
+    if (!cameraError.isEmpty())
+        return cameraError;
     // A camera on the network replaces a subcommand's own virtual camera, not one asked for.
     if (parser.isSet("network")) {
         if (parser.isSet("virtual"))

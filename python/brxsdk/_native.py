@@ -75,6 +75,8 @@ _PROTOTYPES = {
     "brxsdk_is_initial_state_delivered": (_b, []),
     "brxsdk_get_camera_identity": (_b, [ctypes.POINTER(CameraIdentity)]),
     "brxsdk_use_virtual_camera": (_b, [_i]),
+    "brxsdk_use_virtual_camera_with_serial": (_b, [_i, _p]),
+    "brxsdk_select_camera": (_b, [_p]),
     "brxsdk_set_virtual_camera_connected": (_b, [_b]),
     "brxsdk_press_virtual_camera_shutter": (_b, []),
     "brxsdk_use_network_camera": (_b, [_p]),

@@ -71,6 +71,12 @@ class Camera:
     the camera's names of its choices ("Spot", "DNG + JPG", "Daylight"). set
     also takes the texts photographers write ("f/8", "1/125 s", "+0.7 EV").
 
+    With several cameras on the bus, select names the one to tether and
+    leaves the others alone: "serial:SERIAL" (or a bare serial number),
+    "usb:BUS-PORT[.PORT...]" (a socket) or "product:0xPPPP"; list_cameras()
+    tells them. virtual_serial gives the virtual camera a serial number of
+    its own.
+
     The library works one camera at a time. Use a Camera from the thread that
     opened it; callbacks given to on_change run in that thread, inside the
     methods that wait (wait, capture, pictures, liveview).
@@ -78,16 +84,24 @@ class Camera:
 
     _open = None
 
-    def __init__(self, virtual=None, network=None, timeout=10.0):
+    def __init__(self, virtual=None, network=None, timeout=10.0, select=None, virtual_serial=None):
         if Camera._open is not None:
             raise Error("a camera is open already: the library works one at a time")
         self._lib = n.library()
-        if virtual is not None and not self._lib.brxsdk_use_virtual_camera(virtual):
-            raise Error("no virtual camera of product 0x%04X" % virtual)
+        if virtual is not None and not self._lib.brxsdk_use_virtual_camera_with_serial(
+                virtual, virtual_serial.encode() if virtual_serial else None):
+            raise Error("no virtual camera of product 0x%04X%s" % (
+                virtual, " with serial number %r" % virtual_serial if virtual_serial else ""))
+        if select is not None and not self._lib.brxsdk_select_camera(select.encode()):
+            self._forget_choices(virtual is not None, False)
+            raise Error("%r names no camera: a camera is named by serial:SERIAL (or a bare SERIAL), "
+                        "usb:BUS-PORT[.PORT...] or product:0xPPPP" % select)
         if network is not None and not self._lib.brxsdk_use_network_camera(network.encode()):
+            self._forget_choices(virtual is not None, select is not None)
             raise Error("%r is no network address" % network)
         self._virtual = virtual is not None
         self._network = network is not None
+        self._select = select is not None
         self.product_id = 0
         self._connected = False
         self._live_view = False
@@ -125,11 +139,17 @@ class Camera:
             return
         self._lib.brxsdk_exit()
         self._lib.brxsdk_set_log_callback(n.LOG_CALLBACK(), None)
-        if self._virtual:
-            self._lib.brxsdk_use_virtual_camera(0)
+        self._forget_choices(self._virtual, self._select)
         if self._network:
             self._lib.brxsdk_use_network_camera(None)
         Camera._open = None
+
+    def _forget_choices(self, virtual, select):
+        """The next Camera starts from the library's defaults."""
+        if virtual:
+            self._lib.brxsdk_use_virtual_camera(0)
+        if select:
+            self._lib.brxsdk_select_camera(None)
 
     # --- Values ------------------------------------------------------------
 

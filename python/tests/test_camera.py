@@ -120,3 +120,17 @@ def test_the_library_s_log_goes_to_logging_quiet_by_default(caplog, capfd):
     assert "====== init BRX SDK ======" in lines, lines
     assert all(record.levelno == logging.DEBUG for record in caplog.records if record.name == "brxsdk")
     assert "init BRX SDK" not in capfd.readouterr().err
+
+
+def test_select_tethers_only_the_camera_named():
+    with brxsdk.Camera(virtual=0x2031, virtual_serial="CAM7", select="serial:CAM7") as cam:
+        assert cam.identity["serial"] == "CAM7"
+    with pytest.raises(brxsdk.Error, match="names no camera: a camera is named by serial:SERIAL"):
+        brxsdk.Camera(virtual=0x2031, select="usb:1-0")
+    with pytest.raises(brxsdk.Error, match="no camera connected within 1 s"):
+        brxsdk.Camera(virtual=0x2031, select="product:0x2011", timeout=1)
+    with pytest.raises(brxsdk.Error, match="with serial number 'a/b'"):
+        brxsdk.Camera(virtual=0x2031, virtual_serial="a/b")
+    # Each refusal left the library's defaults for the next camera.
+    with brxsdk.Camera(virtual=0x2011) as cam:
+        assert cam.identity["serial"] == "VC00002011"

@@ -395,6 +395,40 @@ def case_log(work):
     assert "====== init BRX SDK ======" in err and "BRX_Logic_ControllerWorker::process() - started" in err, err
 
 
+def case_camera_selector(work):
+    """--camera names the one camera to tether, for every subcommand; one that cannot name a camera is refused at
+    once. --virtual PID:SERIAL gives the virtual camera its serial number, and {serial} and {label} name files."""
+    forms = "--camera takes serial:SERIAL (or a bare SERIAL), usb:BUS-PORT[.PORT...] or product:0xPPPP, not "
+    for words in (["list"], ["props"], ["get", "Aperture"], ["set", "Aperture", "f/8"], ["capture"], ["watch"],
+                  ["liveview"], ["serve"], ["demo"]):
+        for selector in ("usb:1-0", "product:0", "port:1-2", "A B", ""):
+            started = time.monotonic()
+            _, err = run("--camera", selector, *words, code=2)
+            assert forms + "'%s'" % selector in err, (words, err)
+            assert time.monotonic() - started < 5, words
+    out, _ = run("--virtual", "0x2031:CAM7", "--camera", "serial:CAM7", "list")
+    assert "serial CAM7" in out, out
+    out, _ = run("--camera", "CAM7", "--virtual", "0x2031:CAM7", "get", "Aperture")
+    run("--virtual", "0x2031:CAM7", "--camera", "CAM8", "--timeout", "1", "list", code=1)
+    run("--virtual", "0x2031:CAM7", "--camera", "product:0x2011", "--timeout", "1", "get", "Aperture", code=1)
+    _, err = run("--virtual", "0x2031:a/b", "list", code=2)
+    assert "with serial number 'a/b'" in err, err
+    _, err = run("--virtual", "0x2031:", "list", code=2)
+    assert "--virtual takes a product ID such as 0x2031, not '0x2031:'" in err, err
+    _, err = run("--label", "../x", "--virtual", "0x2031", "list", code=2)
+    assert "--label takes 1 to 32 letters" in err, err
+    folder = os.path.join(work, "rig")
+    out, log = run(*FILE_LOG, "--virtual", "0x2011:B-2", "--label", "left", "capture", "--out", folder,
+                   "--filename", "{label}-{serial}-{name}")
+    files = camera_files(log)
+    names = sorted(os.listdir(folder))
+    assert names == ["left-B-2-BRX_0001.DNG", "left-B-2-BRX_0001.JPG"], names
+    for name in names:
+        with open(os.path.join(folder, name), "rb") as saved:
+            data = saved.read()
+        assert (len(data), hashlib.sha256(data).hexdigest()) == files[name[len("left-B-2-"):]], name
+
+
 if __name__ == "__main__":
     with tempfile.TemporaryDirectory() as work:
         globals()["case_" + sys.argv[2]](work)

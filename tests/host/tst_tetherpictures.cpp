@@ -69,7 +69,7 @@ private slots:
         const QString out = root.filePath("a/b");
         TetherOutput output;
         output.setQuiet(true);
-        TetherPictures pictures({out, QStringLiteral("{name}.{ext}"), QString()}, output);
+        TetherPictures pictures({out, QStringLiteral("{name}.{ext}"), QString(), QString()}, output);
         QVERIFY(pictures.prepare());
         deliverPair(pictures, cameraName);
         QCOMPARE(pictures.failures(), 0);
@@ -83,7 +83,7 @@ private slots:
         QTemporaryDir root;
         TetherOutput output;
         output.setQuiet(true);
-        TetherPictures pictures({root.path(), QStringLiteral("%Y/{counter}-{name}"), QString()}, output);
+        TetherPictures pictures({root.path(), QStringLiteral("%Y/{counter}-{name}"), QString(), QString()}, output);
         QVERIFY(pictures.prepare());
         deliverPair(pictures, "BRX_0007");
         const QString year = QString::number(QDate::currentDate().year());
@@ -111,13 +111,37 @@ private slots:
         QVERIFY2(said.contains("{name}") || !reason.startsWith("there is no"), qPrintable(said));
     }
 
+    // The camera's serial number and the run's label keep the files of
+    // several cameras apart in one folder; a serial number that is no plain
+    // file name is not used.
+    void serialAndLabelNameFiles_data()
+    {
+        QTest::addColumn<QString>("serial");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain") << "CAM7" << "out/left/CAM7-BRX_0001.DNG";
+        QTest::newRow("missing") << "" << "out/left/no-serial-BRX_0001.DNG";
+        QTest::newRow("folder") << "../../x" << "out/left/no-serial-BRX_0001.DNG";
+        QTest::newRow("control character") << "A\nB" << "out/left/no-serial-BRX_0001.DNG";
+        QTest::newRow("date letter stays") << "A%Y" << "out/left/A%Y-BRX_0001.DNG";
+    }
+    void serialAndLabelNameFiles()
+    {
+        QFETCH(QString, serial);
+        QFETCH(QString, expected);
+        TetherFileNames names;
+        QString reason;
+        QVERIFY(names.setPattern("{label}/{serial}-{name}", &reason));
+        const TetherFileNames::File file{"BRX_0001", 1, QDateTime::currentDateTime(), "DNG", serial, "left"};
+        QCOMPARE(names.pathOf("out", file, 0), expected);
+    }
+
     // Collisions are numbered before the extension, also inside folders whose names carry a dot.
     void collisionsNumbered()
     {
         TetherFileNames names;
         QString reason;
         QVERIFY(names.setPattern("v1.2/{name}", &reason));
-        const TetherFileNames::File file{"BRX_0001", 1, QDateTime::currentDateTime(), "DNG"};
+        const TetherFileNames::File file{"BRX_0001", 1, QDateTime::currentDateTime(), "DNG", "CAM7", QString()};
         QCOMPARE(names.pathOf("out", file, 2), QStringLiteral("out/v1.2/BRX_0001-2.DNG"));
         QVERIFY(names.setPattern("v1.2/{name}_{ext}", &reason));
         QCOMPARE(names.pathOf("out", file, 1), QStringLiteral("out/v1.2/BRX_0001_DNG-1"));
