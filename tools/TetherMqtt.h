@@ -16,8 +16,7 @@ struct mosquitto_message;
 
 // One connection to an MQTT broker (MQTT 3.1.1, libmosquitto), for the rig's
 // node and controller. libmosquitto runs the network in a thread of its own:
-// it reconnects by itself, delivers QoS 1 publishes at least once across a
-// reconnect, and the broker publishes the last will when the connection dies
+// it reconnects by itself (subscribing again), and the broker publishes the last will when the connection dies
 // without a goodbye. What arrives there is queued under a std::mutex (so that
 // ThreadSanitizer sees every hand-over) and handed on as signals in the
 // thread that made the object. publish() may be called from any thread.
@@ -56,8 +55,8 @@ public:
     bool start(QString* error);
     // Subscribed at QoS 1, now and after every reconnect.
     void subscribe(const QString& filter);
-    // At QoS 1; queued while the broker is away. False when libmosquitto
-    // refuses the message itself (too large, a bad topic).
+    // At QoS 1. False when libmosquitto refuses the message itself (too
+    // large, a bad topic).
     bool publish(const QString& topic, const QByteArray& payload, bool retain = false);
     bool isConnected() const;
     // Connected, and every subscription acknowledged by the broker.

@@ -33,10 +33,7 @@ QJsonObject replyObject(const TetherServeReply& reply)
 
 QList<QCommandLineOption> TetherNode::options()
 {
-    return TetherRigBroker::options()
-         + QList<QCommandLineOption>{{"label", "This camera's name in the rig: letters, digits, '.', '_' and '-'.",
-                                      "LABEL"}}
-         + TetherServe::stationOptions(0);
+    return TetherRigBroker::options() + TetherServe::stationOptions(0);
 }
 
 int TetherNode::run(TetherSession& session, const QCommandLineParser& arguments, const QStringList& words)
@@ -44,7 +41,8 @@ int TetherNode::run(TetherSession& session, const QCommandLineParser& arguments,
     TetherMqtt::Settings settings;
     QString rig;
     QString error;
-    const QString label = arguments.value("label");
+    // The camera's --label is its name in the rig.
+    const QString label = session.options().label;
     if (!words.isEmpty() || !TetherRigBroker::read(arguments, &settings, &rig, &error) || !TetherRigTopics::isName(label)) {
         session.output().error(error.isEmpty() ? QStringLiteral("node takes --rig NAME and --label LABEL (letters, "
                                                                 "digits, '.', '_' and '-') and options only")

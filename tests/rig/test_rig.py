@@ -174,7 +174,7 @@ class Node:
         env = dict(os.environ, XDG_STATE_HOME=self.state)
         self.log = open(self.log_path, "a")
         self.process = subprocess.Popen(
-            [TETHER, *self.EXTRA, "--virtual", self.product, "--debug", "0x8", "--timeout", "60", "node", "--broker",
+            [TETHER, *self.EXTRA, "--virtual", f"{self.product}:RIG{self.label.upper()}", "--debug", "0x8", "--timeout", "60", "node", "--broker",
              self.rig.broker.address(), "--rig", RIG, "--label", self.label, "--out", self.out],
             stdin=subprocess.PIPE, stdout=self.log, stderr=subprocess.STDOUT, text=True, env=env)
 
@@ -206,9 +206,13 @@ class Rig:
         self.folder = tempfile.mkdtemp(prefix="tether-rig-")
         self.broker = Broker(self.folder)
         self.nodes = {}
-        for label in labels:
-            self.nodes[label] = Node(self, label, (products or {}).get(label, "0x2031"))
-        self.wait_connected(labels)
+        try:
+            for label in labels:
+                self.nodes[label] = Node(self, label, (products or {}).get(label, "0x2031"))
+            self.wait_connected(labels)
+        except BaseException:
+            self.close()
+            raise
 
     def close(self):
         for node in self.nodes.values():
