@@ -25,7 +25,8 @@ public:
 
     static QVector<quint16> operations(int productId);
     static QVector<quint16> events(int productId);
-    static QByteArray deviceInfo(int productId);
+    // Without the operations withdrawn.
+    static QByteArray deviceInfo(int productId, const QVector<quint16>& withdrawn = QVector<quint16>());
     // The maker, serial number and firmware version its DeviceInfo names.
     static QString manufacturer();
     static QString serialNumber(int productId);

@@ -4,6 +4,7 @@
 #include "BRX_Commu_ProductFamily.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_APEXConverterAperture.h"
+#include "BRX_Logic_CardDelivery.h"
 #include "BRX_Logic_Camera3DAxisData.h"
 #include "BRX_Logic_CameraGeotackingData.h"
 #include "BRX_Logic_CameraLens.h"
@@ -356,6 +357,7 @@ BRX_Logic_DownloadContext BRX_Logic_Camera::downloadContext()
     context.fileFormat = [this] { return m_guard->fileFormat(); };
     context.sendSettings = [this] { transferDone(); };
     context.deliver = [this](int type, const void* data, unsigned int size) { callFrameCallback(type, data, size); };
+    context.delivered = [this](const QString& cameraFileName) { markDelivered(cameraFileName); };
     return context;
 }
 
@@ -363,6 +365,23 @@ void BRX_Logic_Camera::startTransferThread(QThread* thread)
 {
     m_release->state().pictureAnnounced();
     m_transferThreads.start(thread);
+}
+
+void BRX_Logic_Camera::deliverFromCard(const BRX_Logic_CardListing::Entry& file)
+{
+    m_transferThreads.start(new BRX_Logic_CardDelivery(downloadContext(), file));
+}
+
+void BRX_Logic_Camera::markDelivered(const QString& cameraFileName)
+{
+    std::lock_guard<std::mutex> locker(m_deliveredMutex);
+    m_delivered.insert(cameraFileName);
+}
+
+bool BRX_Logic_Camera::wasDelivered(const QString& cameraFileName) const
+{
+    std::lock_guard<std::mutex> locker(m_deliveredMutex);
+    return m_delivered.contains(cameraFileName);
 }
 
 bool BRX_Logic_Camera::supportsObjectProps() const

@@ -1,6 +1,8 @@
 #ifndef BRX_LOGIC_DOWNLOADCONTEXT_H
 #define BRX_LOGIC_DOWNLOADCONTEXT_H
 
+#include <QString>
+
 #include <functional>
 #include <mutex>
 
@@ -37,6 +39,8 @@ struct BRX_Logic_DownloadContext
     std::function<void()> sendSettings;
     // The host's frame callback.
     FrameSink deliver;
+    // The host has the whole picture of this camera file name.
+    std::function<void(const QString& cameraFileName)> delivered = [](const QString&) {};
 };
 
 #endif

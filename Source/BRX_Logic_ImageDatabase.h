@@ -4,7 +4,6 @@
 #include <QList>
 #include <QObject>
 #include <QTimer>
-#include <QVector>
 
 class BRX_Commu_CameraAccess_Base;
 class BRX_Logic_ImageEntry;
@@ -46,8 +45,6 @@ public slots:
     void rebuildIfPending();
 
 private:
-    QVector<quint32> readPictureHandles();
-
     BRX_Commu_CameraAccess_Base* const m_access;
     // Owned entries.
     QList<BRX_Logic_ImageEntry*> m_entries;

@@ -86,7 +86,8 @@ enum Id {
     FrameQuickViewFileName = BRX_SDK_FrameQuickViewFileName,
     FrameLiveView = BRX_SDK_FrameLiveView,
     FrameLiveViewZoom = BRX_SDK_FrameLiveViewZoom,
-    FrameReleaseEnd = BRX_SDK_FrameReleaseEnd
+    FrameReleaseEnd = BRX_SDK_FrameReleaseEnd,
+    FrameFromCard = BRX_SDK_FrameFromCard
 };
 }
 
@@ -124,5 +125,16 @@ BRX_SDK_EXPORT bool BRX_SDK_isInitialStateDelivered();
 BRX_SDK_EXPORT bool BRX_SDK_getCameraIdentity(BRX_SDK_CameraIdentity* out);
 BRX_SDK_EXPORT bool BRX_SDK_getLiveViewArea(BRX_SDK_LiveViewArea* out);
 BRX_SDK_EXPORT bool BRX_SDK_useNetworkCamera(const char* hostAndPort);
+
+/* The camera's card. */
+BRX_SDK_EXPORT bool BRX_SDK_listCard(BRX_SDK_CardFile* files, unsigned int capacity, unsigned int* count);
+BRX_SDK_EXPORT bool BRX_SDK_downloadCardFile(unsigned int id, void* buffer, unsigned long long size,
+                                             unsigned long long* written);
+BRX_SDK_EXPORT bool BRX_SDK_deliverCardFile(unsigned int id);
+BRX_SDK_EXPORT bool BRX_SDK_readCardThumbnail(unsigned int id, void* buffer, unsigned int size,
+                                              unsigned int* written);
+BRX_SDK_EXPORT bool BRX_SDK_deleteCardFile(unsigned int id, char* reason, unsigned int reasonSize);
+BRX_SDK_EXPORT bool BRX_SDK_getCardRoom(BRX_SDK_CardRoom* out);
+BRX_SDK_EXPORT bool BRX_SDK_fillVirtualCameraCard(int count);
 
 #endif
