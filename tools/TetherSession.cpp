@@ -83,13 +83,14 @@ bool TetherSession::start()
     }
     if (m_options.virtualProduct)
         BRX_SDK_keepVirtualCameraState(virtualCameraStateFolder().toUtf8().constData(), m_options.virtualReset);
-    if (m_options.virtualProduct && m_options.virtualCard > 0)
-        BRX_SDK_fillVirtualCameraCard(m_options.virtualCard);
     BRX_SDK_init(&TetherSession::initCallback, this);
     m_started = true;
     // The library starts with its message groups off.
     if (m_options.debug)
         BRX_SDK_setDebugFlags(m_options.debugFlags, true);
+    // After the log groups, so that the card's files are in the log.
+    if (m_options.virtualProduct && m_options.virtualCard > 0)
+        BRX_SDK_fillVirtualCameraCard(m_options.virtualCard);
     return true;
 }
 
