@@ -6,6 +6,7 @@
 #include "BRX_Debug.h"
 #include "BRX_Logic_Camera.h"
 #include "BRX_Logic_DeviceInfo.h"
+#include "BRX_Logic_DownloadRetry.h"
 #include "BRX_Logic_ObjectReader.h"
 
 namespace {
@@ -25,6 +26,7 @@ BRX_Logic_Card::BRX_Logic_Card(BRX_Logic_Camera& camera, BRX_Commu_CameraAccess_
     : m_camera(camera)
     , m_access(access)
     , m_listing(access)
+    , m_downloads(access, camera.deviceInfo()->isOperationSupported(BRX_Commu_PtpCodes::kOpGetPartialObject))
 {
 }
 
@@ -62,19 +64,18 @@ bool BRX_Logic_Card::find(quint32 handle, BRX_Logic_CardListing::Entry* entry)
     return true;
 }
 
-// A picture whose read fails part way never reaches the host as whole.
+// A picture whose read fails part way is tried again, and never reaches the
+// host as whole when it is not.
 std::unique_ptr<QByteArray> BRX_Logic_Card::download(quint32 handle)
 {
     BRX_Logic_CardListing::Entry entry;
     if (!find(handle, &entry))
         return nullptr;
-    ObjectReader reader(m_access, handle);
-    std::unique_ptr<QByteArray> object = reader.readObject(entry.size);
-    if (!object || object->size() != int(entry.size)) {
-        debugPrint(kDebugAlways, "%s - %s could not be read", BRX_METHOD, qUtf8Printable(entry.fileName));
+    std::lock_guard<std::mutex> locker(m_downloadLock);
+    const QByteArray object = m_downloads.fetchObject(handle, entry.size, entry.fileName);
+    if (object.isEmpty())
         return nullptr;
-    }
-    return object;
+    return std::unique_ptr<QByteArray>(new QByteArray(object.constData(), object.size()));
 }
 
 std::unique_ptr<QByteArray> BRX_Logic_Card::thumbnail(quint32 handle)

@@ -2,6 +2,7 @@
 #define BRX_LOGIC_CARD_H
 
 #include "BRX_Logic_CardListing.h"
+#include "BRX_Logic_DownloadRetry.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -44,7 +45,8 @@ public:
     QVector<File> files();
     // The picture of handle as last listed; false when no listing met it.
     bool find(quint32 handle, BRX_Logic_CardListing::Entry* entry);
-    // The picture's bytes, null when it is unknown or cannot be read whole.
+    // The picture's bytes, null when it is unknown or cannot be read whole
+    // (each read tried again as a tethered download's is).
     std::unique_ptr<QByteArray> download(quint32 handle);
     // The picture's small thumbnail (JPEG); null when unknown or none.
     std::unique_ptr<QByteArray> thumbnail(quint32 handle);
@@ -61,6 +63,9 @@ private:
     std::mutex m_lock; // guards what follows
     BRX_Logic_CardListing m_listing;
     QHash<quint32, BRX_Logic_CardListing::Entry> m_known;
+    // Downloads to the host's buffers, one at a time: the reader keeps its buffer.
+    std::mutex m_downloadLock;
+    BRX_Logic_DownloadRetry m_downloads;
 };
 
 #endif

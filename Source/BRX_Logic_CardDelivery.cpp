@@ -2,6 +2,7 @@
 
 #include "BRX_Commu_PtpCodes.h"
 #include "BRX_Debug.h"
+#include "BRX_Logic_DownloadRetry.h"
 #include "BRX_Logic_ExifHeader.h"
 #include "BRX_Logic_ObjectReader.h"
 #include "BRX_Logic_TransferState.h"
@@ -43,14 +44,13 @@ void BRX_Logic_CardDelivery::run()
     if (m_context.transfer->wantsQuickView())
         sendQuickView();
     m_context.deliver(isJpg ? Transfer::kFrameJpgStarts : Transfer::kFrameDngStarts, nullptr, 0);
-    ObjectReader reader(*m_context.access, m_file.handle);
-    const std::unique_ptr<QByteArray> object = reader.readObject(m_file.size);
-    if (!object || object->isEmpty()) {
+    // Whole or not at all, as a tethered download.
+    const QByteArray object = m_context.downloads->fetchObject(m_file.handle, m_file.size, m_file.fileName);
+    if (object.isEmpty()) {
         m_context.deliver(Transfer::kFrameNoData, nullptr, 0);
         return;
     }
-    m_context.deliver(isJpg ? Transfer::kFrameJpg : Transfer::kFrameDng, object->constData(),
-                      unsigned(object->size()));
+    m_context.deliver(isJpg ? Transfer::kFrameJpg : Transfer::kFrameDng, object.constData(), unsigned(object.size()));
     m_context.delivered(m_file.fileName);
 }
 

@@ -20,6 +20,7 @@ private slots:
     void listingIntoTooFewSlotsSaysHowMany();
     void downloadsByteExact();
     void deliversThroughTheFrameRecords();
+    void fileTheCameraCannotGiveIsNoDownload();
     void thumbnailDecodes();
     void deletedFileLeavesTheListing();
     void deletionRefusedWithoutTheOperation();
@@ -37,6 +38,9 @@ const int kCardPictures = 50;
 const int kCardFiles = kCardPictures + kCardPictures / 3;
 const int kFromCard = BRX_SDK_FrameType::FrameFromCard;
 const quint16 kDeleteObject = 0x100B;
+const quint16 kGetObject = 0x1009;
+const quint16 kGetPartialObject = 0x101B;
+const quint16 kGeneralError = 0x2002;
 
 QVector<BRX_SDK_CardFile> listCard()
 {
@@ -156,6 +160,25 @@ void TestSdkCard::deliversThroughTheFrameRecords()
     QVERIFY(fileNamed(listCard(), "BRX_0002.JPG").delivered);
     QVERIFY(!fileNamed(listCard(), "BRX_0001.JPG").delivered);
     QVERIFY(!BRX_SDK_deliverCardFile(0x7777));
+}
+
+// Never zeroes in place of the bytes: false for the buffer, no data for the records.
+void TestSdkCard::fileTheCameraCannotGiveIsNoDownload()
+{
+    SdkHost host(0x2031);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    QVERIFY(BRX_SDK_fillVirtualCameraCard(1));
+    const BRX_SDK_CardFile file = fileNamed(listCard(), "BRX_0001.JPG");
+    host.camera().failOperation(kGetObject, kGeneralError);
+    host.camera().failOperation(kGetPartialObject, kGeneralError);
+    QByteArray data(int(file.size), 'x');
+    unsigned long long written = 1;
+    QVERIFY(!BRX_SDK_downloadCardFile(file.id, data.data(), file.size, &written));
+    QCOMPARE(written, 0ull);
+    QVERIFY(BRX_SDK_deliverCardFile(file.id));
+    QTRY_COMPARE_WITH_TIMEOUT(host.frames().countOf(Transfer::kFrameNoData), 1, kTimeoutMs);
+    QCOMPARE(host.frames().countOf(Transfer::kFrameJpg), 0);
+    QVERIFY(!fileNamed(listCard(), "BRX_0001.JPG").delivered);
 }
 
 void TestSdkCard::thumbnailDecodes()
