@@ -115,6 +115,13 @@ bool BRX_Commu_CameraAccess_Base::getObjectHandles(void* buffer, quint32 size, u
     return recvData(kOpGetObjectHandles, 3, params, buffer, size, BRX_METHOD);
 }
 
+bool BRX_Commu_CameraAccess_Base::getStorageInfo(void* buffer, quint32 size, uint storageId)
+{
+    debugPrint(kDebugPtp, "%s - dataSize 0x%08X storageId 0x%08X", BRX_METHOD, size, storageId);
+    const quint32 params[] = {storageId};
+    return recvData(kOpGetStorageInfo, 1, params, buffer, size, BRX_METHOD);
+}
+
 bool BRX_Commu_CameraAccess_Base::getObjectInfo(void* buffer, quint32 size, int thumbType,
                                                 uint objectHandle)
 {

@@ -86,6 +86,7 @@ public:
     // --- PTP operations (each logs with flag 0x1 and sends one transaction) ------
     bool getDeviceInfo(void* buffer, quint32 size);
     bool getStorageIDs(void* buffer, quint32 size);
+    bool getStorageInfo(void* buffer, quint32 size, uint storageId);
     bool getObjectHandles(void* buffer, quint32 size, uint storageId);
     bool getObjectInfo(void* buffer, quint32 size, int thumbType, uint objectHandle);
     bool getObjectPropsSupported(void* buffer, quint32 size, uint objectFormatCode);

@@ -148,6 +148,7 @@ struct BRX_Commu_PtpCodes
         kResponseInvalidStorageID = 0x2008,
         kResponseInvalidObjectHandle = 0x2009,
         kResponseDevicePropNotSupported = 0x200A,
+        kResponseStoreFull = 0x200C,
         kResponseObjectWriteProtected = 0x200D,
         kResponseAccessDenied = 0x200F,
         kResponseNoThumbnailPresent = 0x2010,

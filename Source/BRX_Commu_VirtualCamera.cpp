@@ -267,6 +267,24 @@ void BRX_Commu_VirtualCamera::storeWritten(const BRX_Commu_VirtualCameraStore::O
     announceLocked();
 }
 
+void BRX_Commu_VirtualCamera::fillCard(int count)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.fillCard(count);
+}
+
+void BRX_Commu_VirtualCamera::setCardCapacity(quint64 bytes)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.store().setCapacity(bytes);
+}
+
+void BRX_Commu_VirtualCamera::withdrawOperation(quint16 opCode)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.withdrawOperation(opCode);
+}
+
 void BRX_Commu_VirtualCamera::deleteObjectOnCamera(quint32 handle)
 {
     std::unique_lock<std::mutex> locker(m_mutex);

@@ -116,6 +116,14 @@ public:
     // A card that writes megabytesPerSecond, for the pictures taken from now
     // on; 0: the product's own.
     void setCardSpeed(int megabytesPerSecond);
+    // The pictures on the card before any host came (see
+    // BRX_Commu_VirtualCameraStore::fillCard).
+    void fillCard(int count);
+    // A card of bytes; 0: the usual 32 GiB. A full one refuses releases
+    // (StoreFull).
+    void setCardCapacity(quint64 bytes);
+    // A camera without opCode, for the hosts that connect from now on.
+    void withdrawOperation(quint16 opCode);
     // Deleted on the camera body: announced with 0x4003. The folder stays.
     void deleteObjectOnCamera(quint32 handle);
     // For the pictures taken from now on (see BRX_Commu_VirtualCameraStore):

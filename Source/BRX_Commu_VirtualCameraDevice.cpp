@@ -134,6 +134,8 @@ const Device::OperationEntry* BRX_Commu_VirtualCameraDevice::findEntry(quint16 o
 
 bool BRX_Commu_VirtualCameraDevice::isServed(const OperationEntry& entry) const
 {
+    if (m_withdrawn.contains(entry.code))
+        return false;
     const bool structProduct = BRX_Commu_ProductFamily::hasSettingsBlock(m_productId);
     switch (entry.servedTo) {
     case kStructProducts:
@@ -490,6 +492,8 @@ quint16 Device::opRelease(const QVector<quint32>& params, const QByteArray&, QBy
 {
     switch (params.value(0)) {
     case kVQReleaseCapture:
+        if (m_store.isFull())
+            return kResponseStoreFull;
         m_shutter.release();
         break;
     case kVQReleaseTimeExposureStart:
@@ -525,6 +529,8 @@ quint16 Device::opRelease(const QVector<quint32>& params, const QByteArray&, QBy
 // capture without a picture ends at once.
 quint16 Device::opInitiateCapture(const QVector<quint32>&, const QByteArray&, QByteArray*)
 {
+    if (m_store.isFull())
+        return kResponseStoreFull;
     m_captureTransactionId = m_currentTransactionId;
     const bool taken = m_shutter.release();
     m_captureTransactionId = 0;
@@ -602,6 +608,24 @@ void BRX_Commu_VirtualCameraDevice::logAdded(const BRX_Commu_VirtualCameraStore:
 void BRX_Commu_VirtualCameraDevice::advanceTo(qint64 nowMs)
 {
     m_shutter.advanceTo(nowMs);
+}
+
+void BRX_Commu_VirtualCameraDevice::fillCard(int count)
+{
+    BRX_Commu_VirtualCameraShot shot;
+    BRX_Commu_VirtualCameraShotSettings::describeCamera(m_productId, &shot);
+    BRX_Commu_VirtualCameraShotSettings::describeLens(m_lens, &shot);
+    for (quint32 handle : m_store.fillCard(count, shot)) {
+        if (const BRX_Commu_VirtualCameraStore::Object* file = m_store.find(handle))
+            logAdded(*file, handle);
+    }
+}
+
+void BRX_Commu_VirtualCameraDevice::withdrawOperation(quint16 opCode)
+{
+    if (!m_withdrawn.contains(opCode))
+        m_withdrawn << opCode;
+    m_deviceInfo = BRX_Commu_VirtualCameraProfile::deviceInfo(m_productId, m_serialNumber, m_withdrawn);
 }
 
 bool BRX_Commu_VirtualCameraDevice::deleteObjectOnCamera(quint32 handle)

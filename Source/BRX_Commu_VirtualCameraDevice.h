@@ -108,6 +108,12 @@ public:
     void fileWritten(const BRX_Commu_VirtualCameraStore::Object& file, bool last);
     // A picture deleted on the camera body; false for an unknown handle or the folder.
     bool deleteObjectOnCamera(quint32 handle);
+    // The pictures on the card before any host came (see
+    // BRX_Commu_VirtualCameraStore::fillCard), recording this camera and lens.
+    void fillCard(int count);
+    // A camera without opCode: its DeviceInfo no longer lists it and it is
+    // answered as not supported. For the host that connects from now on.
+    void withdrawOperation(quint16 opCode);
     BRX_Commu_VirtualCameraStore& store() { return m_store; }
     const BRX_Commu_VirtualCameraStore& store() const { return m_store; }
     // The camera's time in milliseconds, told by its owner before each
@@ -185,6 +191,7 @@ private:
     const int m_productId;
     const QString m_serialNumber;
     QByteArray m_deviceInfo;
+    QVector<quint16> m_withdrawn;
     BRX_Commu_VirtualCameraSettings m_settings;
     QByteArray m_lens;
     QByteArray m_axis;

@@ -5,6 +5,7 @@
 
 #include <QRegularExpression>
 #include <QString>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -347,15 +348,20 @@ QVector<quint16> BRX_Commu_VirtualCameraProfile::events(int productId)
     return codes;
 }
 
-QByteArray BRX_Commu_VirtualCameraProfile::deviceInfo(int productId, const QString& serialNumber)
+QByteArray BRX_Commu_VirtualCameraProfile::deviceInfo(int productId, const QString& serialNumber,
+                                                     const QVector<quint16>& withdrawn)
 {
+    QVector<quint16> offered = operations(productId);
+    offered.erase(std::remove_if(offered.begin(), offered.end(),
+                                 [&withdrawn](quint16 code) { return withdrawn.contains(code); }),
+                  offered.end());
     QByteArray out;
     BRX_Commu_ByteWriter::appendU16(out, 100); // PTP 1.00
     BRX_Commu_ByteWriter::appendU32(out, 0);
     BRX_Commu_ByteWriter::appendU16(out, 0);
     BRX_Commu_ByteWriter::appendPtpString(out, QString());
     BRX_Commu_ByteWriter::appendU16(out, 0);
-    appendArray(out, operations(productId));
+    appendArray(out, offered);
     appendArray(out, events(productId));
     appendArray(out, propertyCodes(productId));
     appendArray(out, {});

@@ -25,8 +25,10 @@ public:
 
     static QVector<quint16> operations(int productId);
     static QVector<quint16> events(int productId);
-    // With serialNumber, or the product's own when it is empty.
-    static QByteArray deviceInfo(int productId, const QString& serialNumber = QString());
+    // With serialNumber, or the product's own when it is empty; without the
+    // operations withdrawn.
+    static QByteArray deviceInfo(int productId, const QString& serialNumber = QString(),
+                                 const QVector<quint16>& withdrawn = QVector<quint16>());
     // The maker, serial number and firmware version its DeviceInfo names;
     // the serial number is the product's own unless the camera was given one.
     static QString manufacturer();

@@ -22,7 +22,15 @@ const quint16 kStorageTypeRemovableRam = 0x0004;
 const quint16 kFilesystemGenericHierarchical = 0x0002;
 const quint16 kReadWrite = 0;
 const quint64 kStorageCapacity = quint64(32) << 30;
-const quint32 kFreeImagesUntold = 0xFFFFFFFF;
+// The card's pictures taken before the host came: small, each its own width.
+const QDateTime kFirstCardPicture(QDate(2026, 5, 1), QTime(8, 0));
+const int kCardPictureSeconds = 97;
+const int kCardPictureWidth = 240;
+const int kCardPictureWidthStep = 16;
+const int kCardPictureWidths = 8;
+const int kCardPictureWithDng = 3;
+// PTP DateTime strings: "YYYYMMDDThhmmss".
+const QString kPtpDateTimeFormat = QStringLiteral("yyyyMMdd'T'HHmmss");
 
 typedef BRX_Commu_VirtualCameraPicture Picture;
 
@@ -74,6 +82,7 @@ void appendPictureFields(QByteArray& out, const Store::Object& object, int kind,
 
 BRX_Commu_VirtualCameraStore::BRX_Commu_VirtualCameraStore(int productId)
     : m_sensor(BRX_Commu_VirtualCameraProfile::sensor(productId))
+    , m_capacity(kStorageCapacity)
 {
     m_files.sensor = m_sensor;
     m_files.cardMegabytesPerSecond = m_sensor.cardMegabytesPerSecond;
@@ -121,6 +130,7 @@ Store::Object BRX_Commu_VirtualCameraStore::makeFile(quint16 format, const Order
     file.format = format;
     file.fileName = fileName(order.shot.fileNumber, format);
     file.pictureNumber = order.shot.fileNumber;
+    file.captured = order.shot.taken;
     file.orientation = quint16(order.shot.orientation);
     std::copy_n(thumbnails, int(kLargePreview), file.thumbnails);
     const Picture::File made = isJpg ? picture.jpg(width, order.files.jpgBytes, thumbnails[kSmallThumbnail])
@@ -152,6 +162,24 @@ QVector<quint32> BRX_Commu_VirtualCameraStore::addPicture(const QVector<quint16>
     QVector<quint32> added;
     for (const Object& file : makeFiles(order(formats, shot)))
         added << add(file, true);
+    return added;
+}
+
+QVector<quint32> BRX_Commu_VirtualCameraStore::fillCard(int count, const BRX_Commu_VirtualCameraShot& shot)
+{
+    QVector<quint32> added;
+    const FileSettings usual = m_files;
+    BRX_Commu_VirtualCameraShot taken = shot;
+    for (int i = 0; i < count; ++i) {
+        m_files.width = kCardPictureWidth + kCardPictureWidthStep * (i % kCardPictureWidths);
+        taken.taken = kFirstCardPicture.addSecs(qint64(kCardPictureSeconds) * (m_pictureNumber + 1));
+        QVector<quint16> formats{Codes::kFormatJpg};
+        if ((m_pictureNumber + 1) % kCardPictureWithDng == 0)
+            formats.prepend(Codes::kFormatDng);
+        for (const Object& file : makeFiles(order(formats, taken)))
+            added << add(file, false);
+    }
+    m_files = usual;
     return added;
 }
 
@@ -215,17 +243,39 @@ QByteArray BRX_Commu_VirtualCameraStore::storageInfo() const
     Writer::appendU16(out, kStorageTypeRemovableRam);
     Writer::appendU16(out, kFilesystemGenericHierarchical);
     Writer::appendU16(out, kReadWrite);
-    quint64 used = 0;
-    for (const Object& object : m_objects)
-        used += quint64(object.data.size());
-    for (quint64 bytes : {kStorageCapacity, kStorageCapacity - std::min(used, kStorageCapacity)}) {
+    const quint64 free = freeBytes();
+    for (quint64 bytes : {m_capacity, free}) {
         Writer::appendU32(out, quint32(bytes));
         Writer::appendU32(out, quint32(bytes >> 32));
     }
-    Writer::appendU32(out, kFreeImagesUntold);
+    Writer::appendU32(out, quint32(std::min<quint64>(free / rawPictureBytes(), 0xFFFFFFFE)));
     Writer::appendPtpString(out, QStringLiteral("Virtual card"));
     Writer::appendPtpString(out, QString());
     return out;
+}
+
+quint64 BRX_Commu_VirtualCameraStore::freeBytes() const
+{
+    quint64 used = 0;
+    for (const Object& object : m_objects)
+        used += quint64(object.data.size());
+    return m_capacity - std::min(used, m_capacity);
+}
+
+// 16 bits a sample, as the DNGs store them.
+quint64 BRX_Commu_VirtualCameraStore::rawPictureBytes() const
+{
+    return std::max<quint64>(1, quint64(m_sensor.width) * quint64(m_sensor.height) * 2);
+}
+
+void BRX_Commu_VirtualCameraStore::setCapacity(quint64 bytes)
+{
+    m_capacity = bytes > 0 ? bytes : kStorageCapacity;
+}
+
+bool BRX_Commu_VirtualCameraStore::isFull() const
+{
+    return freeBytes() < rawPictureBytes();
 }
 
 QByteArray BRX_Commu_VirtualCameraStore::objectInfo(const Object& object, int kind, bool addressedAsPending) const
@@ -242,8 +292,10 @@ QByteArray BRX_Commu_VirtualCameraStore::objectInfo(const Object& object, int ki
     Writer::appendU32(out, 0); // association description
     Writer::appendU32(out, addressedAsPending ? quint32(m_pending.size() + m_extraPromised) : 0);
     Writer::appendPtpString(out, object.fileName);
-    for (int date = 0; date < 3; ++date)
-        Writer::appendPtpString(out, QString()); // capture and modification date, keywords
+    const QString captured = object.captured.isValid() ? object.captured.toString(kPtpDateTimeFormat) : QString();
+    Writer::appendPtpString(out, captured);
+    Writer::appendPtpString(out, captured); // modified when taken
+    Writer::appendPtpString(out, QString()); // keywords
     return out;
 }
 

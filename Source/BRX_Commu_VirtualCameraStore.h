@@ -5,6 +5,7 @@
 #include "BRX_Commu_VirtualCameraShot.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QVector>
@@ -43,6 +44,7 @@ public:
         int previewWidth = 0;
         int previewHeight = 0;
         int pictureNumber = 0;
+        QDateTime captured;
     };
 
     // What the files of the pictures ordered from now on are like (the
@@ -79,6 +81,12 @@ public:
     // Stores a file made of an order, queued for transfer or not; returns
     // its new handle.
     quint32 add(Object file, bool queueForTransfer);
+    // The pictures taken before any host came: count of them stored at once,
+    // none queued for transfer. Picture n is a JPG, every third one with a
+    // DNG beside it, small and of a width of its own (so that sizes differ),
+    // taken 97 s after the one before from 1 May 2026, 08:00 on; shot says
+    // the camera and lens they record. Returns the files' new handles.
+    QVector<quint32> fillCard(int count, const BRX_Commu_VirtualCameraShot& shot);
     // Orders a picture, makes its files and stores them all queued, at once.
     QVector<quint32> addPicture(const QVector<quint16>& formats,
                                 BRX_Commu_VirtualCameraShot shot = BRX_Commu_VirtualCameraShot());
@@ -97,8 +105,13 @@ public:
     // the queue's head, 0 otherwise.
     QByteArray objectInfo(const Object& object, int kind, bool addressedAsPending) const;
     static const QByteArray& thumbnail(const Object& object, int kind);
-    // StorageInfo dataset of the card, its free space after the files on it.
+    // StorageInfo dataset of the card: its free space after the files on it
+    // and the raw pictures of the sensor's size that still fit.
     QByteArray storageInfo() const;
+    // A card of bytes (a small one fills up in tests); 0: the usual 32 GiB.
+    void setCapacity(quint64 bytes);
+    // Not room left for one more raw picture of the sensor's size.
+    bool isFull() const;
     static bool isThumbnailKind(quint32 kind) { return kind < kThumbnailKinds; }
 
     int pendingCount() const { return m_pending.size(); }
@@ -135,6 +148,8 @@ private:
                            const QByteArray* thumbnails);
     int indexOf(quint32 handle) const;
     void forgetOldPictures();
+    quint64 freeBytes() const;
+    quint64 rawPictureBytes() const;
 
     QVector<Object> m_objects;
     QList<quint32> m_pending;
@@ -146,6 +161,7 @@ private:
     const BRX_Commu_VirtualCameraProfile::Sensor m_sensor;
     FileSettings m_files;
     quint16 m_orientation = 1;
+    quint64 m_capacity;
 };
 
 #endif

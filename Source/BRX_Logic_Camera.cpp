@@ -4,10 +4,12 @@
 #include "BRX_Commu_ProductFamily.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_APEXConverterAperture.h"
+#include "BRX_Logic_CardDelivery.h"
 #include "BRX_Logic_Camera3DAxisData.h"
 #include "BRX_Logic_CameraGeotackingData.h"
 #include "BRX_Logic_CameraLens.h"
 #include "BRX_Logic_CameraSettingsBase.h"
+#include "BRX_Logic_CardListing.h"
 #include "BRX_Logic_DeviceInfo.h"
 #include "BRX_Logic_DownloadRetry.h"
 #include "BRX_Logic_FolderSettings.h"
@@ -374,6 +376,7 @@ BRX_Logic_DownloadContext BRX_Logic_Camera::downloadContext(quint32 handle)
     context.fileFormat = [this] { return m_guard->fileFormat(); };
     context.sendSettings = [this] { transferDone(); };
     context.deliver = [this](int type, const void* data, unsigned int size) { callFrameCallback(type, data, size); };
+    context.delivered = [this](const QString& cameraFileName) { markDelivered(cameraFileName); };
     return context;
 }
 
@@ -381,6 +384,23 @@ void BRX_Logic_Camera::startTransferThread(QThread* thread)
 {
     m_release->state().pictureAnnounced();
     m_transferThreads.start(thread);
+}
+
+void BRX_Logic_Camera::deliverFromCard(const BRX_Logic_CardListing::Entry& file)
+{
+    m_transferThreads.start(new BRX_Logic_CardDelivery(downloadContext(), file));
+}
+
+void BRX_Logic_Camera::markDelivered(const QString& cameraFileName)
+{
+    std::lock_guard<std::mutex> locker(m_deliveredMutex);
+    m_delivered.insert(cameraFileName);
+}
+
+bool BRX_Logic_Camera::wasDelivered(const QString& cameraFileName) const
+{
+    std::lock_guard<std::mutex> locker(m_deliveredMutex);
+    return m_delivered.contains(cameraFileName);
 }
 
 bool BRX_Logic_Camera::supportsObjectProps() const
@@ -413,7 +433,7 @@ void BRX_Logic_Camera::setFrameCallback(FrameCallback function, void* context)
 void BRX_Logic_Camera::catchObjectAdded(quint32 handle)
 {
     BRX_Logic_ObjectReader::Info info;
-    if (BRX_Logic_ImageDatabase::isPictureHandle(handle)
+    if (BRX_Logic_CardListing::isPictureHandle(handle)
         && BRX_Logic_ObjectReader(*m_access, handle).readInfo(BRX_Logic_ObjectReader::kSmallThumb, info))
         m_pending->remember(m_serial, {info.fileName, info.compressedSize});
 }

@@ -3,6 +3,7 @@
 
 #include "BRX_Commu_PtpCodes.h"
 #include "BRX_Logic_CameraFacadeLists.h"
+#include "BRX_Logic_CardListing.h"
 #include "BRX_Logic_DownloadContext.h"
 #include "BRX_Logic_Focus.h"
 #include "BRX_Logic_TransferState.h"
@@ -11,6 +12,7 @@
 #include <QByteArray>
 #include <QMetaType>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 
@@ -128,6 +130,13 @@ public:
     // a picture announced. The transfer request builds the thread.
     // Controller thread.
     void startTransferThread(QThread* thread);
+    // Hands a picture already on the card to the frame callback, after the
+    // downloads before it (BRX_Logic_CardDelivery). Controller thread.
+    void deliverFromCard(const BRX_Logic_CardListing::Entry& file);
+    // Whether the host got the whole picture of this camera file name from
+    // this camera model (a download or a delivery from the card). Any thread.
+    bool wasDelivered(const QString& cameraFileName) const;
+    void markDelivered(const QString& cameraFileName);
     // Whether the camera offers both object-property operations (0x9801, 0x9803).
     bool supportsObjectProps() const;
     // Sends what a download changed in the record. Any thread.
@@ -438,6 +447,8 @@ private:
     FrameCallback m_frameCallback = nullptr;
     void* m_frameCallbackContext = nullptr;
     std::atomic<bool> m_wantReleaseEnd{false};
+    mutable std::mutex m_deliveredMutex;
+    QSet<QString> m_delivered;
 };
 
 Q_DECLARE_METATYPE(eVQReleaseMode)

@@ -5,6 +5,7 @@
 #include "BRX_Debug.h"
 #include "BRX_Logic_APEXConverterAperture.h"
 #include "BRX_Logic_Camera.h"
+#include "BRX_Logic_Card.h"
 #include "BRX_Logic_CaptureControl.h"
 #include "BRX_Logic_ControllerConverters.h"
 #include "BRX_Logic_ControllerDispatcher.h"
@@ -75,6 +76,7 @@ struct BRX_Logic_Controller::Connection {
         notifier.reset(
             new BRX_Logic_ControllerNotifier(*camera, *converters, *table, *mirror, capture, qtSide, productId));
         images.reset(new BRX_Logic_ImageService(*camera, openAccess, productId));
+        card.reset(new BRX_Logic_Card(*camera, openAccess));
     }
 
     BRX_Commu_CameraAccess_Base& access;
@@ -88,6 +90,7 @@ struct BRX_Logic_Controller::Connection {
     std::unique_ptr<BRX_Logic_ControllerMirror> mirror;
     std::unique_ptr<BRX_Logic_ControllerNotifier> notifier;
     std::unique_ptr<BRX_Logic_ImageService> images;
+    std::unique_ptr<BRX_Logic_Card> card;
 };
 
 BRX_Logic_Controller::BRX_Logic_Controller(QObject* parent)
@@ -634,6 +637,32 @@ void BRX_Logic_Controller::usePropertyTexts(const std::function<void(const BRX_L
     const BRX_Logic_Camera& camera = *m_connection->camera;
     const int step = camera.hasExposCompensStep() ? camera.exposCompensStep() : 500;
     use(BRX_Logic_PropertyTexts(m_connection->productId, step, m_connection->converters.get()));
+}
+
+bool BRX_Logic_Controller::useCard(const char* label, const std::function<void(BRX_Logic_Card&)>& use)
+{
+    DirectCallLock locker(m_connectionLock, *this);
+    return withConnection(label, [&use](Connection& connection) {
+        use(*connection.card);
+        return true;
+    });
+}
+
+// The picture is looked up again in the controller thread: a camera
+// connected meanwhile has a card of its own.
+bool BRX_Logic_Controller::deliverCardFile(quint32 handle)
+{
+    BRX_Logic_CardListing::Entry entry;
+    if (!useCard(BRX_METHOD, [&](BRX_Logic_Card& card) { card.find(handle, &entry); }) || entry.handle == 0)
+        return false;
+    inControllerThread([this, handle] {
+        withConnection(BRX_METHOD, [handle](Connection& connection) {
+            BRX_Logic_CardListing::Entry file;
+            if (connection.card->find(handle, &file))
+                connection.camera->deliverFromCard(file);
+        });
+    });
+    return true;
 }
 
 QStringList BRX_Logic_Controller::cameraIdentity() const

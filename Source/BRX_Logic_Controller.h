@@ -26,6 +26,7 @@
 class BRX_Commu_CameraAccess_Base;
 class BRX_Logic_Camera;
 class BRX_Logic_CaptureControl;
+class BRX_Logic_Card;
 class BRX_Logic_ImageEntry;
 class BRX_Logic_PropertyTexts;
 
@@ -75,6 +76,13 @@ public:
     // Runs use with the texts of the open camera (its product, exposure step
     // and converter tables), or of no camera; the camera stays open meanwhile.
     void usePropertyTexts(const std::function<void(const BRX_Logic_PropertyTexts&)>& use) const;
+    // Runs use with the open camera's card, which stays open meanwhile;
+    // false (with "no camera" under label) without one.
+    bool useCard(const char* label, const std::function<void(BRX_Logic_Card&)>& use);
+    // Hands a picture of the card's last listing to the frame callback, from
+    // a transfer thread after the downloads before it; false without a
+    // camera or for a handle the listing did not meet.
+    bool deliverCardFile(quint32 handle);
     // Manufacturer, model, device version and serial number from the open
     // camera's DeviceInfo; empty without a camera.
     QStringList cameraIdentity() const;

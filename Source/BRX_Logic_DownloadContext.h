@@ -49,6 +49,8 @@ struct BRX_Logic_DownloadContext
     std::function<void()> sendSettings;
     // The host's frame callback.
     FrameSink deliver;
+    // The host has the whole picture of this camera file name.
+    std::function<void(const QString& cameraFileName)> delivered = [](const QString&) {};
 };
 
 #endif

@@ -1,22 +1,14 @@
 #include "BRX_Logic_ImageDatabase.h"
 
-#include "BRX_Commu_ByteReader.h"
-#include "BRX_Commu_CameraAccess_Base.h"
-#include "BRX_Debug.h"
+#include "BRX_Logic_CardListing.h"
 #include "BRX_Logic_ImageEntry.h"
 
 #include <QFile>
 #include <QHash>
-#include <QSet>
 
 namespace {
 
 const int kRebuildInterval = 3000;
-const quint32 kAllStorages = 0xFFFFFFFF;
-const quint32 kStorageIDsBufferSize = 4 + 16 * 4;
-// Room for the count and this many handles; a camera that lists more is
-// cut off here.
-const quint32 kMaxObjectHandles = 65536;
 const char* const kPlaceholderResource = ":/images/download.png";
 
 // The library has no resources of its own; the host may provide the picture.
@@ -50,7 +42,7 @@ void BRX_Logic_ImageDatabase::rebuild()
     }
     m_rebuildPending = false;
     emit signalChangeBegin();
-    const QVector<quint32> handles = readPictureHandles(m_access);
+    const QVector<quint32> handles = BRX_Logic_CardListing(*m_access).pictureHandles();
     const QByteArray placeholder = readPlaceholder();
     QHash<quint32, BRX_Logic_ImageEntry*> previous;
     for (BRX_Logic_ImageEntry* entry : qAsConst(m_entries))
@@ -74,39 +66,6 @@ void BRX_Logic_ImageDatabase::rebuildIfPending()
     m_throttleTimer.stop();
     if (m_rebuildPending)
         rebuild();
-}
-
-bool BRX_Logic_ImageDatabase::isPictureHandle(quint32 handle)
-{
-    const quint32 type = handle & 0xF;
-    return type == 1 || type == 2 || type == 6;
-}
-
-// The picture handles of all storages in the camera's order, each once (a
-// camera that lists one twice must not get two entries for it); empty when
-// the camera does not answer.
-QVector<quint32> BRX_Logic_ImageDatabase::readPictureHandles(BRX_Commu_CameraAccess_Base* access)
-{
-    QByteArray storageIDs(int(kStorageIDsBufferSize), '\0');
-    access->getStorageIDs(storageIDs.data(), kStorageIDsBufferSize);
-    const quint32 size = 4 + kMaxObjectHandles * 4;
-    QByteArray answer(int(size), '\0');
-    QVector<quint32> handles;
-    QSet<quint32> listed;
-    if (!access->getObjectHandles(answer.data(), size, kAllStorages)) {
-        debugPrint(kDebugAlways, "%s - getObjectHandles failed", BRX_METHOD);
-        return handles;
-    }
-    BRX_Commu_ByteReader reader(answer.constData(), size);
-    const quint32 count = qMin(reader.readU32(), kMaxObjectHandles);
-    for (quint32 i = 0; i < count; ++i) {
-        const quint32 handle = reader.readU32();
-        if (isPictureHandle(handle) && !listed.contains(handle)) {
-            listed.insert(handle);
-            handles.append(handle);
-        }
-    }
-    return handles;
 }
 
 BRX_Logic_ImageEntry* BRX_Logic_ImageDatabase::entry(int index) const

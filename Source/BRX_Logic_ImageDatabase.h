@@ -4,7 +4,6 @@
 #include <QList>
 #include <QObject>
 #include <QTimer>
-#include <QVector>
 
 class BRX_Commu_CameraAccess_Base;
 class BRX_Logic_ImageEntry;
@@ -34,12 +33,6 @@ public:
     // Drops the entry and its buffers (the camera keeps the object); false
     // for a handle not in the list.
     bool remove(uint handle);
-    // The handles of the camera's pictures, each once, in the camera's
-    // order; empty when the camera does not answer (logged).
-    static QVector<quint32> readPictureHandles(BRX_Commu_CameraAccess_Base* access);
-    // The camera's handles say in their low four bits what the object is:
-    // 1, 2 and 6 are pictures.
-    static bool isPictureHandle(quint32 handle);
 
 signals:
     void signalChangeBegin();

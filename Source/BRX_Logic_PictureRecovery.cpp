@@ -1,7 +1,6 @@
 #include "BRX_Logic_PictureRecovery.h"
 
-#include "BRX_Logic_ImageDatabase.h"
-#include "BRX_Logic_ObjectReader.h"
+#include "BRX_Logic_CardListing.h"
 
 BRX_Logic_PictureRecovery::Outcome BRX_Logic_PictureRecovery::match(
     const QVector<BRX_Logic_PendingPictures::Picture>& remembered, const QVector<CardFile>& card)
@@ -27,10 +26,7 @@ BRX_Logic_PictureRecovery::Outcome BRX_Logic_PictureRecovery::match(
 QVector<BRX_Logic_PictureRecovery::CardFile> BRX_Logic_PictureRecovery::listCard(BRX_Commu_CameraAccess_Base& access)
 {
     QVector<CardFile> files;
-    for (quint32 handle : BRX_Logic_ImageDatabase::readPictureHandles(&access)) {
-        BRX_Logic_ObjectReader::Info info;
-        if (BRX_Logic_ObjectReader(access, handle).readInfo(BRX_Logic_ObjectReader::kSmallThumb, info))
-            files.append({handle, info.fileName, info.compressedSize});
-    }
+    for (const BRX_Logic_CardListing::Entry& entry : BRX_Logic_CardListing(access).list())
+        files.append({entry.handle, entry.fileName, entry.size});
     return files;
 }

@@ -360,6 +360,7 @@ void BRX_Logic_TransferThread::download(const Download& download)
         return;
     }
     m_context.deliver(jpg ? kFrameJpg : kFrameDng, object.constData(), unsigned(object.size()));
+    m_context.delivered(download.info.fileName);
     m_context.release->state().fileDelivered();
 }
 

@@ -87,7 +87,8 @@ enum Id {
     FrameLiveView = BRX_SDK_FrameLiveView,
     FrameLiveViewZoom = BRX_SDK_FrameLiveViewZoom,
     FrameReleaseEnd = BRX_SDK_FrameReleaseEnd,
-    FramePictureLost = BRX_SDK_FramePictureLost
+    FramePictureLost = BRX_SDK_FramePictureLost,
+    FrameFromCard = BRX_SDK_FrameFromCard
 };
 }
 
@@ -129,5 +130,16 @@ BRX_SDK_EXPORT bool BRX_SDK_useNetworkCamera(const char* hostAndPort);
 /* Several cameras on one machine. */
 BRX_SDK_EXPORT bool BRX_SDK_selectCamera(const char* selector);
 BRX_SDK_EXPORT bool BRX_SDK_useVirtualCameraWithSerial(int productId, const char* serialNumber);
+
+/* The camera's card. */
+BRX_SDK_EXPORT bool BRX_SDK_listCard(BRX_SDK_CardFile* files, unsigned int capacity, unsigned int* count);
+BRX_SDK_EXPORT bool BRX_SDK_downloadCardFile(unsigned int id, void* buffer, unsigned long long size,
+                                             unsigned long long* written);
+BRX_SDK_EXPORT bool BRX_SDK_deliverCardFile(unsigned int id);
+BRX_SDK_EXPORT bool BRX_SDK_readCardThumbnail(unsigned int id, void* buffer, unsigned int size,
+                                              unsigned int* written);
+BRX_SDK_EXPORT bool BRX_SDK_deleteCardFile(unsigned int id, char* reason, unsigned int reasonSize);
+BRX_SDK_EXPORT bool BRX_SDK_getCardRoom(BRX_SDK_CardRoom* out);
+BRX_SDK_EXPORT bool BRX_SDK_fillVirtualCameraCard(int count);
 
 #endif

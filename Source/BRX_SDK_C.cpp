@@ -160,3 +160,42 @@ bool brxsdk_use_virtual_camera_with_serial(int productId, const char* serialNumb
 {
     return BRX_SDK_useVirtualCameraWithSerial(productId, serialNumber);
 }
+
+bool brxsdk_list_card(BRX_SDK_CardFile* files, unsigned int capacity, unsigned int* count)
+{
+    return BRX_SDK_listCard(files, capacity, count);
+}
+
+bool brxsdk_download_card_file(uint32_t id, void* buffer, uint64_t size, uint64_t* written)
+{
+    unsigned long long got = 0;
+    const bool ok = BRX_SDK_downloadCardFile(id, buffer, size, &got);
+    if (written)
+        *written = got;
+    return ok;
+}
+
+bool brxsdk_deliver_card_file(uint32_t id)
+{
+    return BRX_SDK_deliverCardFile(id);
+}
+
+bool brxsdk_read_card_thumbnail(uint32_t id, void* buffer, unsigned int size, unsigned int* written)
+{
+    return BRX_SDK_readCardThumbnail(id, buffer, size, written);
+}
+
+bool brxsdk_delete_card_file(uint32_t id, char* reason, unsigned int reasonSize)
+{
+    return BRX_SDK_deleteCardFile(id, reason, reasonSize);
+}
+
+bool brxsdk_get_card_room(BRX_SDK_CardRoom* out)
+{
+    return BRX_SDK_getCardRoom(out);
+}
+
+bool brxsdk_fill_virtual_camera_card(int count)
+{
+    return BRX_SDK_fillVirtualCameraCard(count);
+}

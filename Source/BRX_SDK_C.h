@@ -284,10 +284,14 @@ enum BRX_SDK_FrameRecordType {
     BRX_SDK_FrameLiveViewZoom = 10,        /* int32_t: the zoom level of the frame that follows, 1 whole */
     BRX_SDK_FrameReleaseEnd = 11,          /* int32_t: the number of files (records 4 and 5) the release
                                               delivered, 0 for none; see brxsdk_set_want_release_end */
-    BRX_SDK_FramePictureLost = 12          /* a file the camera began to deliver before it went away and
+    BRX_SDK_FramePictureLost = 12,         /* a file the camera began to deliver before it went away and
                                               that its card no longer holds when it is back: the camera's
                                               file name with its ending ("BRX_0001.DNG"), Latin-1 bytes,
                                               size of them, no NUL; once per file */
+    BRX_SDK_FrameFromCard = 13             /* the camera's file name, UTF-8 without NUL ("BRX_0001.JPG"):
+                                              the records that follow, up to the picture (4 or 5) or 6,
+                                              bring a picture already on the card (brxsdk_deliver_card_file),
+                                              not a new one */
 };
 
 /* Payload kinds. */
@@ -647,6 +651,81 @@ BRX_SDK_EXPORT bool brxsdk_select_camera(const char* selector);
  * product, a serial number of another form, or once the library is
  * initialised. */
 BRX_SDK_EXPORT bool brxsdk_use_virtual_camera_with_serial(int productId, const char* serialNumber);
+
+/* ===== The camera's card ===================================================
+ *
+ * The pictures stored on the connected camera's card, whether taken while
+ * tethered or not: listed, fetched, thumbnails, deleted, and the card's room.
+ * Each call talks to the camera in transactions of its own, between which the
+ * pictures of a tethered shoot go on downloading; none of them is lost to a
+ * card operation. Any thread but from inside a callback; each returns when
+ * done. All are false without a connected camera. */
+
+/* One file on the card. */
+typedef struct BRX_SDK_CardFile {
+    uint32_t id;           /* names the file in the calls below while the camera stays connected */
+    char name[64];         /* the camera's file name, NUL-terminated UTF-8 ("BRX_0001.JPG") */
+    char folder[64];       /* the camera's folder that holds it ("100BRX"); empty at the card's root */
+    uint64_t size;         /* bytes */
+    char captured[20];     /* capture date and time on the camera's clock, "2026-05-01 08:01:37";
+                              empty where the camera gives none */
+    uint16_t format;       /* PTP object format as the camera gives it: 0x3801 JPEG, 0x3802 TIFF (the
+                              DNGs of these cameras), 0x3000 undefined */
+    bool delivered;        /* the frame callback had the whole file during this connection
+                              (a tethered download or brxsdk_deliver_card_file) */
+} BRX_SDK_CardFile;
+
+/* The card's room. */
+typedef struct BRX_SDK_CardRoom {
+    uint64_t capacityBytes;
+    uint64_t freeBytes;
+    int64_t picturesLeft;  /* the camera's own count of pictures that still fit; -1 where it gives none */
+} BRX_SDK_CardRoom;
+
+/* Lists the card now: *count receives the number of files on it, and the
+ * first min(capacity, *count) of them go to files, in the camera's order
+ * (oldest first on the cameras known). The camera is asked for the details of
+ * files not listed before during this connection, one file at a time, so a
+ * second listing is quick. False (with *count set) when capacity is too
+ * small, or for a null count, or without a camera. */
+BRX_SDK_EXPORT bool brxsdk_list_card(BRX_SDK_CardFile* files, unsigned int capacity, unsigned int* count);
+
+/* Copies the whole file id into buffer; *written receives its size. False
+ * (with *written the size needed) when size is too small; false with
+ * *written 0 for an id the last listing did not give, or when the camera
+ * could not give the whole file. */
+BRX_SDK_EXPORT bool brxsdk_download_card_file(uint32_t id, void* buffer, uint64_t size, uint64_t* written);
+
+/* Hands file id to the frame callback as a tethered picture arrives: the
+ * record BRX_SDK_FrameFromCard first, then the same records in the same order
+ * (quick view when wanted, the start, the picture, or the record of no data),
+ * on a thread of the library after the pictures already downloading, never
+ * mixed with theirs. Returns at once: true when the id is on the card as last
+ * listed. */
+BRX_SDK_EXPORT bool brxsdk_deliver_card_file(uint32_t id);
+
+/* Copies the small thumbnail (a JPEG) of file id into buffer; *written
+ * receives its size. False as brxsdk_download_card_file, and when the camera
+ * has no thumbnail of the file. */
+BRX_SDK_EXPORT bool brxsdk_read_card_thumbnail(uint32_t id, void* buffer, unsigned int size,
+                                               unsigned int* written);
+
+/* Deletes file id from the card. False, with the reason as NUL-terminated
+ * UTF-8 in reason (cut to reasonSize; reason may be NULL): "no camera", "the
+ * camera does not offer deletion", "no such file on the card" (not in the
+ * last listing) or "the camera refused". */
+BRX_SDK_EXPORT bool brxsdk_delete_card_file(uint32_t id, char* reason, unsigned int reasonSize);
+
+/* Reads the card's room now, summed over the camera's cards. False without a
+ * camera, for a null out, or when the camera tells none. */
+BRX_SDK_EXPORT bool brxsdk_get_card_room(BRX_SDK_CardRoom* out);
+
+/* The virtual camera's card holds count more pictures taken before the host
+ * came (small ones, a JPEG each and every third with a DNG beside it, a
+ * minute and a half apart from 1 May 2026, 08:00 on), none of them waiting
+ * for transfer. False when no virtual camera is in use or count is not
+ * positive. Any thread. */
+BRX_SDK_EXPORT bool brxsdk_fill_virtual_camera_card(int count);
 
 #ifdef __cplusplus
 }

@@ -5,6 +5,7 @@
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Debug.h"
 #include "BRX_Debug_Logfile.h"
+#include "BRX_Logic_Card.h"
 #include "BRX_Logic_Controller.h"
 #include "BRX_Logic_ControllerWorker.h"
 #include "BRX_Logic_PropertyCatalogue.h"
@@ -510,17 +511,24 @@ bool copyText(const QByteArray& text, char* out, unsigned int size)
 }
 
 // Cut to fit, never inside a character.
-template <size_t N>
-void copyCut(const QString& text, char (&out)[N])
+void copyCut(const QString& text, char* out, unsigned int size)
 {
+    if (!out || size == 0)
+        return;
     QByteArray bytes = text.toUtf8();
-    if (bytes.size() >= int(N)) {
-        int end = int(N) - 1;
+    if (bytes.size() >= int(size)) {
+        int end = int(size) - 1;
         while (end > 0 && (uchar(bytes.at(end)) & 0xC0) == 0x80)
             --end;
         bytes.truncate(end);
     }
-    copyText(bytes, out, N);
+    copyText(bytes, out, size);
+}
+
+template <size_t N>
+void copyCut(const QString& text, char (&out)[N])
+{
+    copyCut(text, out, unsigned(N));
 }
 
 } // namespace
@@ -644,3 +652,126 @@ bool BRX_SDK_useNetworkCamera(const char* hostAndPort)
     }
     return true;
 }
+
+// --- The camera's card ------------------------------------------------------------
+
+namespace {
+
+const char* const kNoCamera = "no camera";
+
+void fillCardFile(const BRX_Logic_Card::File& file, BRX_SDK_CardFile* out)
+{
+    const BRX_Logic_CardListing::Entry& entry = file.entry;
+    out->id = entry.handle;
+    copyCut(entry.fileName, out->name);
+    copyCut(entry.folder, out->folder);
+    out->size = entry.size;
+    copyCut(entry.captured.isValid() ? entry.captured.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString(),
+            out->captured);
+    out->format = entry.format;
+    out->delivered = file.delivered;
+}
+
+// The card of the connected camera for use; false without one.
+bool withCard(const char* label, const std::function<void(BRX_Logic_Card&)>& use)
+{
+    return g_mainObject && g_mainObject->directCalls()->useCard(label, use);
+}
+
+// Copies data into a host buffer of size bytes; *written is its size (also
+// when it does not fit), 0 without data.
+template <typename Size>
+bool copyOut(const std::unique_ptr<QByteArray>& data, void* buffer, Size size, Size* written)
+{
+    const Size needed = data ? Size(data->size()) : 0;
+    if (written)
+        *written = needed;
+    if (!data || !buffer || needed > size)
+        return false;
+    std::memcpy(buffer, data->constData(), size_t(needed));
+    return true;
+}
+
+const char* deletionReason(BRX_Logic_Card::Deletion result)
+{
+    switch (result) {
+    case BRX_Logic_Card::Deletion::Deleted:
+        return "";
+    case BRX_Logic_Card::Deletion::NotOffered:
+        return "the camera does not offer deletion";
+    case BRX_Logic_Card::Deletion::UnknownFile:
+        return "no such file on the card";
+    case BRX_Logic_Card::Deletion::Refused:
+        break;
+    }
+    return "the camera refused";
+}
+
+} // namespace
+
+bool BRX_SDK_listCard(BRX_SDK_CardFile* files, unsigned int capacity, unsigned int* count)
+{
+    if (!count)
+        return false;
+    *count = 0;
+    QVector<BRX_Logic_Card::File> listed;
+    if (!withCard(BRX_METHOD, [&listed](BRX_Logic_Card& card) { listed = card.files(); }))
+        return false;
+    *count = unsigned(listed.size());
+    const unsigned int copied = files ? qMin(capacity, *count) : 0;
+    for (unsigned int i = 0; i < copied; ++i)
+        fillCardFile(listed.at(int(i)), &files[i]);
+    return copied == *count;
+}
+
+bool BRX_SDK_downloadCardFile(unsigned int id, void* buffer, unsigned long long size, unsigned long long* written)
+{
+    std::unique_ptr<QByteArray> data;
+    withCard(BRX_METHOD, [&](BRX_Logic_Card& card) { data = card.download(id); });
+    return copyOut(data, buffer, size, written);
+}
+
+bool BRX_SDK_deliverCardFile(unsigned int id)
+{
+    return g_mainObject && g_mainObject->directCalls()->deliverCardFile(id);
+}
+
+bool BRX_SDK_readCardThumbnail(unsigned int id, void* buffer, unsigned int size, unsigned int* written)
+{
+    std::unique_ptr<QByteArray> data;
+    withCard(BRX_METHOD, [&](BRX_Logic_Card& card) { data = card.thumbnail(id); });
+    return copyOut(data, buffer, size, written);
+}
+
+bool BRX_SDK_deleteCardFile(unsigned int id, char* reason, unsigned int reasonSize)
+{
+    BRX_Logic_Card::Deletion result = BRX_Logic_Card::Deletion::Refused;
+    const bool connected = withCard(BRX_METHOD, [&](BRX_Logic_Card& card) { result = card.remove(id); });
+    copyCut(QString::fromUtf8(connected ? deletionReason(result) : kNoCamera), reason, reasonSize);
+    return connected && result == BRX_Logic_Card::Deletion::Deleted;
+}
+
+bool BRX_SDK_getCardRoom(BRX_SDK_CardRoom* out)
+{
+    if (!out)
+        return false;
+    BRX_Logic_Card::Room room;
+    bool told = false;
+    withCard(BRX_METHOD, [&](BRX_Logic_Card& card) { told = card.room(&room); });
+    if (!told)
+        return false;
+    out->capacityBytes = room.capacityBytes;
+    out->freeBytes = room.freeBytes;
+    out->picturesLeft = room.picturesLeft == BRX_Logic_Card::kPicturesLeftUntold ? -1 : qint64(room.picturesLeft);
+    return true;
+}
+
+bool BRX_SDK_fillVirtualCameraCard(int count)
+{
+    const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
+    if (!camera || count <= 0)
+        return false;
+    camera->fillCard(count);
+    return true;
+}
+

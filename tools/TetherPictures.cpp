@@ -65,7 +65,10 @@ void TetherPictures::frame(int type, const void* data, unsigned int size)
 {
     switch (type) {
     case BRX_SDK_FrameType::FrameQuickViewFileName:
-        beginPicture(QString::fromLatin1(static_cast<const char*>(data), int(size)));
+        beginQuickView(QString::fromLatin1(static_cast<const char*>(data), int(size)));
+        break;
+    case BRX_SDK_FrameType::FrameFromCard:
+        beginCardFile(QString::fromUtf8(static_cast<const char*>(data), int(size)));
         break;
     case BRX_SDK_FrameType::FrameQuickViewOrientation:
     case BRX_SDK_FrameType::FrameQuickViewThumbnail:
@@ -105,10 +108,24 @@ QString TetherPictures::cameraSerialNumber()
     return BRX_SDK_getCameraIdentity(&identity) ? QString::fromUtf8(identity.serialNumber) : QString();
 }
 
-void TetherPictures::beginPicture(const QString& cameraName)
+void TetherPictures::beginQuickView(const QString& cameraName)
 {
     std::lock_guard<std::mutex> locker(m_mutex);
+    // A file from the card has begun its picture already, under this name.
+    if (m_cardFileBegun) {
+        m_cardFileBegun = false;
+        return;
+    }
     startPicture(cameraName);
+}
+
+// The card's file name comes with its extension; the pattern adds one.
+void TetherPictures::beginCardFile(const QString& fileName)
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    const int dot = fileName.lastIndexOf('.');
+    startPicture(dot > 0 ? fileName.left(dot) : fileName);
+    m_cardFileBegun = true;
 }
 
 // Under m_mutex.
@@ -158,6 +175,7 @@ void TetherPictures::endRelease(const void* data, unsigned int size)
 void TetherPictures::beginDownload()
 {
     std::lock_guard<std::mutex> locker(m_mutex);
+    m_cardFileBegun = false;
     m_downloading = true;
     m_downloadClock.start();
     touch();

@@ -70,7 +70,8 @@ signals:
     void quickView(int picture, int orientation, const QByteArray& thumbnail);
 
 private:
-    void beginPicture(const QString& cameraName);
+    void beginQuickView(const QString& cameraName);
+    void beginCardFile(const QString& fileName);
     void startPicture(const QString& cameraName);
     void beginDownload();
     void keepQuickView(int type, const void* data, unsigned int size);
@@ -89,6 +90,8 @@ private:
     // The picture the next files belong to.
     QString m_cameraName;
     QString m_serialNumber;
+    // A file from the card began the picture; its quick view is no new one.
+    bool m_cardFileBegun = false;
     int m_counter = 0;
     QDateTime m_pictureTime;
     int m_orientation = 0;

@@ -1,4 +1,5 @@
 #include "TetherProperties.h"
+#include "TetherCard.h"
 #include "TetherMessages.h"
 
 #include <QJsonDocument>
@@ -560,7 +561,8 @@ int TetherProperties::list(TetherSession& session, const QCommandLineParser& arg
     BRX_SDK_CameraIdentity identity{};
     const bool found = session.waitFor([&] { return session.isConnected(); }, waitMs) && BRX_SDK_getCameraIdentity(&identity);
     if (arguments.isSet("json"))
-        session.output().json(QJsonObject{{"cameras", found ? QJsonArray{identityJson(identity)} : QJsonArray()}});
+        session.output().json(QJsonObject{{"cameras", found ? QJsonArray{identityJson(identity)} : QJsonArray()},
+                                          {"card", found ? TetherCard::roomJson() : QJsonObject()}});
     if (!found) {
         session.output().error(QStringLiteral("no camera found"));
         return kExitCamera;
@@ -571,6 +573,9 @@ int TetherProperties::list(TetherSession& session, const QCommandLineParser& arg
                                          QString::fromUtf8(identity.model), QString::fromUtf8(identity.serialNumber),
                                          QString::fromUtf8(identity.manufacturer),
                                          QString::fromUtf8(identity.deviceVersion)));
+    const QString room = TetherCard::roomText();
+    if (!arguments.isSet("json") && !room.isEmpty())
+        session.output().result(QStringLiteral("card: %1").arg(room));
     return kExitOk;
 }
 

@@ -26,6 +26,7 @@ TetherServeApi::TetherServeApi(TetherSession& session, TetherPictures& pictures,
     , m_liveView(liveView)
     , m_properties(session)
     , m_pictures(folder)
+    , m_card(folder)
     , m_events({kMaxFollowers, kEventsQueued, kEventsQueued, true})
 {
     connect(&session, &TetherSession::propertyChanged, this, &TetherServeApi::catchPropertyChange);

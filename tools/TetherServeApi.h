@@ -3,6 +3,7 @@
 
 #include "TetherProperties.h"
 #include "TetherServeBridge.h"
+#include "TetherServeCard.h"
 #include "TetherServeFeed.h"
 #include "TetherServePictures.h"
 
@@ -43,6 +44,8 @@ public:
     TetherServeReply liveView() const;
     TetherServeReply pictures() const;
     TetherServeReply thumbnail(int picture) const;
+    // The camera's card (TetherServeCard).
+    const TetherServeCard& card() const { return m_card; }
 
 private:
     struct PendingSet {
@@ -68,6 +71,7 @@ private:
     TetherServeLiveView& m_liveView;
     const TetherProperties m_properties;
     TetherServePictures m_pictures;
+    TetherServeCard m_card;
     TetherServeFeed m_events;
     std::uint64_t m_eventId = 0;
     QTimer m_ticker;

@@ -344,6 +344,24 @@ void TetherServeHttp::Private::route()
         const int picture = std::stoi(req.matches[1]);
         ask(res, [this, picture](const TetherServeBridge::Answer& answer) { answer(api.thumbnail(picture)); });
     });
+    server.Get("/api/card", [this](const Request& req, Response& res) {
+        const int offset = std::atoi(req.get_param_value("offset").c_str());
+        const int limit = std::atoi(req.get_param_value("limit").c_str());
+        ask(res, [this, offset, limit](const TetherServeBridge::Answer& answer) {
+            answer(api.card().page(offset, limit));
+        });
+    });
+    server.Get(R"(/api/card/(\d{1,10})/thumbnail)", [this](const Request& req, Response& res) {
+        const quint32 id = quint32(std::stoul(req.matches[1]));
+        ask(res, [this, id](const TetherServeBridge::Answer& answer) { answer(api.card().thumbnail(id)); });
+    });
+    server.Get(R"(/api/card/(\d{1,10})/file)", [this](const Request& req, Response& res) {
+        const quint32 id = quint32(std::stoul(req.matches[1]));
+        ask(res, [this, id](const TetherServeBridge::Answer& answer) { answer(api.card().file(id)); });
+    });
+    server.Post("/api/card/import", [this](const Request&, Response& res) {
+        ask(res, [this](const TetherServeBridge::Answer& answer) { answer(api.card().importNew()); });
+    });
     server.Get("/api/events", [this](const Request& req, Response& res) { followEvents(req, res); });
     server.Get("/api/liveview", [this](const Request&, Response& res) { watchLiveView(res); });
     server.Get(R"(/files/(.+))", [this](const Request& req, Response& res) { sendFile(req, res); });

@@ -103,6 +103,9 @@ bool TetherSession::start()
     // The library starts with its message groups off.
     if (m_options.debug)
         BRX_SDK_setDebugFlags(m_options.debugFlags, true);
+    // After the log groups, so that the card's files are in the log.
+    if (m_options.virtualProduct && m_options.virtualCard > 0)
+        BRX_SDK_fillVirtualCameraCard(m_options.virtualCard);
     return true;
 }
 

@@ -42,6 +42,8 @@ struct TetherGlobalOptions {
     bool logTime = false;
     // The virtual camera starts with its power-on settings instead of those it kept.
     bool virtualReset = false;
+    // Pictures on the virtual camera's card before it connects.
+    int virtualCard = 0;
 };
 
 // One run of the library: starts it on the virtual camera (which keeps its

@@ -2,6 +2,7 @@
 // only, for a camera on the USB bus, on the network, or the library's virtual
 // camera.
 #include "BRX_SDK.h"
+#include "TetherCard.h"
 #include "TetherCommandTable.h"
 #include "TetherDemo.h"
 #include "TetherLiveView.h"
@@ -82,6 +83,16 @@ const Subcommand kSubcommands[] = {
      "time (now plus the lead) and prints the press times and their spread, collect fetches every picture the "
      "nodes announced into DIR/SHOT/LABEL-NAME, checked against its SHA-256, nothing twice.",
      TetherRig::options, TetherRig::run, 0},
+    {"files", "files [--json] [--new [--out DIR]]",
+     "Lists the files on the camera's card, newest last, with their dates and sizes and the card's room; "
+     "--new only those not yet in --out.",
+     TetherCard::filesOptions, TetherCard::files, 0},
+    {"download", "download [--all | --new | NAME...] [--out DIR] [--filename PATTERN] [--exec CMD] [--json]",
+     "Fetches files from the camera's card into --out as capture saves pictures: a progress line each, never "
+     "over an existing file, byte for byte; --new takes those not yet in --out.",
+     TetherCard::downloadOptions, TetherCard::download, 0},
+    {"delete", "delete NAME... --yes", "Deletes the named files from the camera's card.",
+     TetherCard::deleteOptions, TetherCard::remove, 0},
     {"demo", "demo [--out DIR]",
      "A guided run on the virtual camera (0x2031 unless --virtual says otherwise): connects, shows and changes "
      "settings, shoots a pair and a burst, streams live view, and says where the files are.",
@@ -104,6 +115,9 @@ QList<QCommandLineOption> globalOptions()
         {"network", "Tether the camera at HOST[:PORT] on the network (PTP/IP, port 15740 unless given) instead of "
                     "the USB bus.",
          "HOST[:PORT]"},
+        {"card", "With --virtual: the virtual camera's card holds N pictures taken before (a JPG each, every "
+                 "third with a DNG).",
+         "N"},
         {"virtual-reset", "Start the virtual camera with its power-on settings; otherwise it keeps its settings "
                           "between runs (under $XDG_STATE_HOME/tether or ~/.local/state/tether)."},
         {"debug", "Show the library's log on standard error, with its groups FLAGS on (e.g. 0x401; 0: errors "
@@ -268,6 +282,11 @@ QString globalOptionError(const QCommandLineParser& parser, TetherGlobalOptions*
             return QStringLiteral("--network HOST[:PORT] and --virtual PID do not go together");
         options->network = parser.value("network");
         options->virtualProduct = 0;
+    }
+    if (parser.isSet("card")) {
+        options->virtualCard = parser.value("card").toInt(&ok);
+        if (!ok || options->virtualCard < 0 || options->virtualProduct == 0)
+            return QStringLiteral("--card takes a number of pictures, with --virtual PID, not '%1'").arg(parser.value("card"));
     }
     if (parser.isSet("debug")) {
         options->debug = true;

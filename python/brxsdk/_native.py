@@ -26,7 +26,7 @@ UNIT_CHOICE, UNIT_MILLI_EV, UNIT_WHITE_BALANCE = 1, 5, 7
 # enum BRX_SDK_FrameRecordType
 FRAME_ORIENTATION, FRAME_THUMBNAIL, FRAME_START_DNG, FRAME_START_JPG = 0, 1, 2, 3
 FRAME_DNG, FRAME_JPG, FRAME_EMPTY, FRAME_FILE_NAME = 4, 5, 6, 8
-FRAME_LIVE_VIEW, FRAME_LIVE_VIEW_ZOOM, FRAME_RELEASE_END = 9, 10, 11
+FRAME_LIVE_VIEW, FRAME_LIVE_VIEW_ZOOM, FRAME_RELEASE_END, FRAME_PICTURE_LOST, FRAME_FROM_CARD = 9, 10, 11, 12, 13
 
 # Property numbers the package switches or reads itself.
 MIRROR_UP_MODE, WANT_QUICK_VIEW, LIVE_VIEW_PHOTO, WANT_LIVE_VIEW = 19, 31, 33, 37
@@ -56,6 +56,26 @@ class CameraIdentity(ctypes.Structure):
     ]
 
 
+class CardFile(ctypes.Structure):
+    _fields_ = [
+        ("id", ctypes.c_uint32),
+        ("name", ctypes.c_char * 64),
+        ("folder", ctypes.c_char * 64),
+        ("size", ctypes.c_uint64),
+        ("captured", ctypes.c_char * 20),
+        ("format", ctypes.c_uint16),
+        ("delivered", ctypes.c_bool),
+    ]
+
+
+class CardRoom(ctypes.Structure):
+    _fields_ = [
+        ("capacityBytes", ctypes.c_uint64),
+        ("freeBytes", ctypes.c_uint64),
+        ("picturesLeft", ctypes.c_int64),
+    ]
+
+
 _b, _i, _u, _v, _p = ctypes.c_bool, ctypes.c_int, ctypes.c_uint, ctypes.c_void_p, ctypes.c_char_p
 _PROTOTYPES = {
     "brxsdk_init": (None, [INIT_CALLBACK, _v]),
@@ -81,6 +101,13 @@ _PROTOTYPES = {
     "brxsdk_press_virtual_camera_shutter": (_b, []),
     "brxsdk_use_network_camera": (_b, [_p]),
     "brxsdk_set_log_callback": (None, [LOG_CALLBACK, _v]),
+    # The camera's card.
+    "brxsdk_list_card": (_b, [ctypes.POINTER(CardFile), _u, ctypes.POINTER(_u)]),
+    "brxsdk_download_card_file": (_b, [ctypes.c_uint32, _v, ctypes.c_uint64, ctypes.POINTER(ctypes.c_uint64)]),
+    "brxsdk_read_card_thumbnail": (_b, [ctypes.c_uint32, _v, _u, ctypes.POINTER(_u)]),
+    "brxsdk_delete_card_file": (_b, [ctypes.c_uint32, _p, _u]),
+    "brxsdk_get_card_room": (_b, [ctypes.POINTER(CardRoom)]),
+    "brxsdk_fill_virtual_camera_card": (_b, [_i]),
 }
 
 _library = None

@@ -84,7 +84,7 @@ class Camera:
 
     _open = None
 
-    def __init__(self, virtual=None, network=None, timeout=10.0, select=None, virtual_serial=None):
+    def __init__(self, virtual=None, network=None, timeout=10.0, select=None, virtual_serial=None, card=0):
         if Camera._open is not None:
             raise Error("a camera is open already: the library works one at a time")
         self._lib = n.library()
@@ -92,6 +92,8 @@ class Camera:
                 virtual, virtual_serial.encode() if virtual_serial else None):
             raise Error("no virtual camera of product 0x%04X%s" % (
                 virtual, " with serial number %r" % virtual_serial if virtual_serial else ""))
+        if virtual is not None and card:
+            self._lib.brxsdk_fill_virtual_camera_card(card)
         if select is not None and not self._lib.brxsdk_select_camera(select.encode()):
             self._forget_choices(virtual is not None, False)
             raise Error("%r names no camera: a camera is named by serial:SERIAL (or a bare SERIAL), "
@@ -263,6 +265,69 @@ class Camera:
                     yield path
                     deadline = None if timeout is None else time.monotonic() + timeout
             self._pump(_SLICE_S)
+
+    # --- The card ------------------------------------------------------------
+
+    def files(self):
+        """The files on the camera's card, newest last, each a dict: id, name,
+        folder, size (bytes), captured ("2026-05-01 08:01:37", "" when the
+        camera gives none), format (PTP object format), delivered (the host
+        had it during this connection)."""
+        count = ctypes.c_uint(0)
+        files = (n.CardFile * _CARD_LISTING)()
+        while not self._lib.brxsdk_list_card(files, len(files), ctypes.byref(count)):
+            if count.value <= len(files):
+                raise Error("no camera connected")
+            files = (n.CardFile * count.value)()
+        return [_card_file(file) for file in files[:count.value]]
+
+    @property
+    def card_room(self):
+        """capacity and free bytes of the card, and the camera's count of
+        pictures left (None when it gives none); None when the camera tells
+        nothing."""
+        room = n.CardRoom()
+        if not self._lib.brxsdk_get_card_room(ctypes.byref(room)):
+            return None
+        return {"capacity": room.capacityBytes, "free": room.freeBytes,
+                "pictures_left": None if room.picturesLeft < 0 else room.picturesLeft}
+
+    def download(self, file, out_dir):
+        """Saves a file of the card (a dict of files() or its name) in
+        out_dir under its camera's name, never over an existing file;
+        returns the path."""
+        file = self._card_file(file)
+        buffer = ctypes.create_string_buffer(file["size"])
+        written = ctypes.c_uint64(0)
+        if not self._lib.brxsdk_download_card_file(file["id"], buffer, file["size"], ctypes.byref(written)):
+            raise Error("%s could not be read from the card" % file["name"])
+        os.makedirs(out_dir, exist_ok=True)
+        name, extension = os.path.splitext(_safe_name(file["name"]) or self._file_name())
+        return self._write(out_dir, name, extension, buffer.raw[:written.value])
+
+    def thumbnail(self, file):
+        """The small thumbnail (JPEG bytes) of a file of the card."""
+        file = self._card_file(file)
+        buffer = ctypes.create_string_buffer(_THUMBNAIL_ROOM)
+        written = ctypes.c_uint(0)
+        if not self._lib.brxsdk_read_card_thumbnail(file["id"], buffer, len(buffer), ctypes.byref(written)):
+            raise Error("the camera gives no thumbnail of %s" % file["name"])
+        return buffer.raw[:written.value]
+
+    def delete(self, file):
+        """Deletes a file from the card; Error says why the camera did not."""
+        file = self._card_file(file)
+        reason = ctypes.create_string_buffer(128)
+        if not self._lib.brxsdk_delete_card_file(file["id"], reason, len(reason)):
+            raise Error("%s not deleted: %s" % (file["name"], reason.value.decode()))
+
+    def _card_file(self, file):
+        if isinstance(file, dict):
+            return file
+        for listed in self.files():
+            if listed["name"] == file:
+                return listed
+        raise Error("there is no file %r on the card" % file)
 
     def liveview(self):
         """Yields live-view frames (JPEG bytes) until the loop is left."""
@@ -536,6 +601,16 @@ def _close_open_camera():
 def _on_log(_context, line):
     """A line of the library's log, from any of its threads."""
     _LOG.debug("%s", line.decode("utf-8", "replace"))
+
+
+_CARD_LISTING = 256
+_THUMBNAIL_ROOM = 4 << 20
+
+
+def _card_file(file):
+    return {"id": file.id, "name": file.name.decode(errors="replace"),
+            "folder": file.folder.decode(errors="replace"), "size": file.size,
+            "captured": file.captured.decode(), "format": file.format, "delivered": file.delivered}
 
 
 def _split(data, kind):

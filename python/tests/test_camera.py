@@ -134,3 +134,25 @@ def test_select_tethers_only_the_camera_named():
     # Each refusal left the library's defaults for the next camera.
     with brxsdk.Camera(virtual=0x2011) as cam:
         assert cam.identity["serial"] == "VC00002011"
+
+
+def test_the_card_is_listed_fetched_shown_and_freed(tmp_path):
+    with brxsdk.Camera(virtual=0x2031, card=5) as cam:
+        files = cam.files()
+        assert [f["name"] for f in files] == ["BRX_0001.JPG", "BRX_0002.JPG", "BRX_0003.DNG", "BRX_0003.JPG",
+                                              "BRX_0004.JPG", "BRX_0005.JPG"]
+        assert files[0]["captured"] == "2026-05-01 08:01:37" and files[0]["folder"] == "100BRX"
+        assert not any(f["delivered"] for f in files)
+        first = cam.download(files[0], str(tmp_path))
+        again = cam.download("BRX_0001.JPG", str(tmp_path))
+        assert os.path.basename(first) == "BRX_0001.JPG" and os.path.basename(again) == "BRX_0001-1.JPG"
+        data = open(first, "rb").read()
+        assert len(data) == files[0]["size"] and data == open(again, "rb").read()
+        assert data.startswith(b"\xff\xd8") and data.endswith(b"\xff\xd9")
+        assert cam.thumbnail(files[2]).startswith(b"\xff\xd8")
+        room = cam.card_room
+        assert room["capacity"] == 32 << 30 and room["free"] == room["capacity"] - sum(f["size"] for f in files)
+        cam.delete("BRX_0002.JPG")
+        assert "BRX_0002.JPG" not in [f["name"] for f in cam.files()]
+        with pytest.raises(brxsdk.Error, match="no file 'BRX_0002.JPG' on the card"):
+            cam.delete("BRX_0002.JPG")

@@ -429,6 +429,38 @@ def case_camera_selector(work):
         assert (len(data), hashlib.sha256(data).hexdigest()) == files[name[len("left-B-2-"):]], name
 
 
+def case_card(work):
+    """The card of 50 pictures: listed, fetched byte for byte twice without
+    overwriting, only the missing one with --new, and deletion asks for --yes."""
+    card = ("--virtual", "0x2031", "--card", "50")
+    out, _ = run(*card, "files", "--json")
+    listing = json.loads(out)
+    names = [f["name"] for f in listing["files"]]
+    assert len(names) == 66 and names[0] == "BRX_0001.JPG" and names[-1] == "BRX_0050.JPG", names
+    assert listing["files"][0]["captured"] == "2026-05-01 08:01:37", listing["files"][0]
+    assert listing["room"]["freeBytes"] == listing["room"]["capacityBytes"] - sum(f["size"] for f in listing["files"])
+    out, _ = run(*card, "list")
+    assert "card: " in out and "pictures left" in out, out
+    folder = os.path.join(work, "card")
+    out, log = run(*FILE_LOG, *card, "download", "--all", "--out", folder)
+    files = camera_files(log)
+    assert len(check_pictures(folder, 66, files)) == 66 and "66 files" in out, out
+    out, _ = run(*card, "files", "--new", "--out", folder)
+    assert out.startswith("0 files"), out
+    run(*card, "download", "--all", "--out", folder)
+    assert len(check_pictures(folder, 132, files, suffix="-1")) == 132
+    os.remove(os.path.join(folder, "BRX_0007.JPG"))
+    out, _ = run(*card, "download", "--new", "--out", folder)
+    assert "1 file" in out and os.path.exists(os.path.join(folder, "BRX_0007.JPG")), out
+    check_pictures(folder, 132, files, suffix="")
+    _, err = run(*card, "delete", "BRX_0002.JPG", code=2)
+    assert "--yes" in err, err
+    out, err = run(*card, "delete", "BRX_0002.JPG", "--yes")
+    assert "deleted BRX_0002.JPG" in out + err, (out, err)
+    _, err = run(*card, "delete", "BRX_9999.JPG", "--yes", code=1)
+    assert "no file 'BRX_9999.JPG'" in err, err
+
+
 if __name__ == "__main__":
     with tempfile.TemporaryDirectory() as work:
         globals()["case_" + sys.argv[2]](work)

@@ -493,6 +493,30 @@ def case_reconnect(work):
         events.expect("picture", lambda picture: picture["name"] == "BRX_0001" and len(picture["files"]) == 2)
 
 
+def case_card(work):
+    """The card a page at a time; a file byte for byte by its link; the new
+    ones imported into --out as pictures of the run."""
+    with Serve(work, "--card", "30", files=True) as serve:
+        first = serve.json("GET", "/api/card?limit=10")
+        assert first["total"] == 40 and len(first["files"]) == 10 and first["offset"] == 0, first
+        rest = serve.json("GET", "/api/card?offset=10&limit=100")
+        names = [f["name"] for f in first["files"] + rest["files"]]
+        assert len(names) == 40 and names[0] == "BRX_0001.JPG" and names[-1] == "BRX_0030.JPG", names
+        assert first["room"]["freeBytes"] < first["room"]["capacityBytes"], first["room"]
+        file = first["files"][2]
+        served = serve.request("GET", file["url"])[2]
+        assert (len(served), hashlib.sha256(served).hexdigest()) == serve.camera_file(file["name"]), file
+        status, response, thumbnail = serve.request("GET", file["thumbnail"])
+        assert status == 200 and response.getheader("Content-Type") == "image/jpeg" and thumbnail[:2] == b"\xff\xd8"
+        assert serve.request("GET", "/api/card/77777/file")[0] == 404
+        os.makedirs(serve.out, exist_ok=True)
+        with open(os.path.join(serve.out, file["name"]), "wb") as saved:
+            saved.write(served)
+        importing = serve.json("POST", "/api/card/import", "")["importing"]
+        assert len(importing) == 39 and file["name"] not in importing, importing
+        serve.events.expect("picture", lambda picture: picture["name"] == "BRX_0030")
+
+
 if __name__ == "__main__":
     with tempfile.TemporaryDirectory() as work:
         globals()["case_" + sys.argv[2]](work)

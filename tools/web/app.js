@@ -298,6 +298,68 @@ async function command(name, value) {
   }
 }
 
+// --- The camera's card: a page at a time, thumbnails as they scroll into view -------------
+
+const card = { shown: 0, total: 0, loading: false };
+
+function sizeText(bytes) {
+  return `${(bytes / 1e6).toFixed(1)} MB`;
+}
+
+function showCardFile(file) {
+  const item = document.createElement('li');
+  item.innerHTML = '<img alt="" loading="lazy"><a download></a> <span class="files"></span>';
+  item.querySelector('img').src = address(file.thumbnail);
+  item.querySelector('img').addEventListener('error', (event) => event.target.classList.add('broken'));
+  const link = item.querySelector('a');
+  link.href = address(file.url);
+  link.download = file.name;
+  link.textContent = file.name;
+  item.querySelector('.files').textContent = `${file.captured} ${sizeText(file.size)}${file.delivered ? ' (here)' : ''}`;
+  $('card-files').append(item);
+}
+
+function showCardRoom(room) {
+  $('card-room').textContent = room && room.capacityBytes
+    ? `${sizeText(room.freeBytes)} free of ${sizeText(room.capacityBytes)}`
+      + (room.picturesLeft >= 0 ? `, ${room.picturesLeft} pictures left` : '')
+    : '';
+}
+
+async function loadCardPage() {
+  if (card.loading) return;
+  card.loading = true;
+  try {
+    const page = await request(`/api/card?offset=${card.shown}`);
+    page.files.forEach(showCardFile);
+    card.shown += page.files.length;
+    card.total = page.total;
+    showCardRoom(page.room);
+    $('card-more').hidden = card.shown >= card.total;
+    $('card-note').textContent = `${card.total} files on the card`;
+  } catch (error) {
+    $('card-note').textContent = error.message;
+  } finally {
+    card.loading = false;
+  }
+}
+
+function reloadCard() {
+  card.shown = 0;
+  $('card-files').replaceChildren();
+  if ($('card').open) loadCardPage();
+}
+
+async function importNew() {
+  try {
+    const answer = await request('/api/card/import', { method: 'POST' });
+    $('card-note').textContent = answer.importing.length
+      ? `importing ${answer.importing.length} files` : 'every file is here already';
+  } catch (error) {
+    $('card-note').textContent = error.message;
+  }
+}
+
 // --- Events --------------------------------------------------------------------------------------
 
 function followEvents() {
@@ -309,6 +371,7 @@ function followEvents() {
   events.addEventListener('liveview', (event) => showArea(JSON.parse(event.data)));
   events.addEventListener('connection', (event) => {
     showCamera(JSON.parse(event.data));
+    reloadCard();
     if (connected) loadEverything();
   });
 }
@@ -320,6 +383,9 @@ function start() {
   $('frame-box').addEventListener('click', moveCross);
   $('frame').addEventListener('load', frameShown);
   $('frame').addEventListener('error', frameBroken);
+  $('card').addEventListener('toggle', () => { if ($('card').open && card.shown === 0) loadCardPage(); });
+  $('card-more').addEventListener('click', loadCardPage);
+  $('card-import').addEventListener('click', importNew);
   loadEverything();
   followEvents();
   followLiveView();

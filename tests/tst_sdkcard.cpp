@@ -1,0 +1,324 @@
+#include "BRX_Commu_VirtualCamera.h"
+#include "BRX_Logic_TransferThread.h"
+#include "BRX_SDK.h"
+#include "SdkHost.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The camera's card through the exported interface: what the camera holds
+// is listed, fetched byte for byte, shown and deleted, and a picture taken
+// meanwhile is not lost.
+class TestSdkCard : public QObject
+{
+    Q_OBJECT
+private slots:
+    void listsWhatTheCardHolds_data();
+    void listsWhatTheCardHolds();
+    void listingIntoTooFewSlotsSaysHowMany();
+    void downloadsByteExact();
+    void deliversThroughTheFrameRecords();
+    void fileTheCameraCannotGiveIsNoDownload();
+    void thumbnailDecodes();
+    void deletedFileLeavesTheListing();
+    void deletionRefusedWithoutTheOperation();
+    void tellsTheCardsRoom();
+    void cardDownloadWhileShootingLosesNothing();
+    void withoutCameraEverythingRefuses();
+};
+
+namespace {
+
+typedef BRX_Logic_TransferThread Transfer;
+const int kTimeoutMs = 20000;
+const int kCardPictures = 50;
+// A JPG each, a DNG beside every third.
+const int kCardFiles = kCardPictures + kCardPictures / 3;
+const int kFromCard = BRX_SDK_FrameType::FrameFromCard;
+const quint16 kDeleteObject = 0x100B;
+const quint16 kGetObject = 0x1009;
+const quint16 kGetPartialObject = 0x101B;
+const quint16 kGeneralError = 0x2002;
+
+QVector<BRX_SDK_CardFile> listCard()
+{
+    QVector<BRX_SDK_CardFile> files(200);
+    unsigned int count = 0;
+    if (!BRX_SDK_listCard(files.data(), unsigned(files.size()), &count))
+        return {};
+    files.resize(int(count));
+    return files;
+}
+
+BRX_SDK_CardFile fileNamed(const QVector<BRX_SDK_CardFile>& files, const char* name)
+{
+    for (const BRX_SDK_CardFile& file : files) {
+        if (qstrcmp(file.name, name) == 0)
+            return file;
+    }
+    return BRX_SDK_CardFile{};
+}
+
+QByteArray download(const BRX_SDK_CardFile& file)
+{
+    QByteArray data(int(file.size), '\0');
+    unsigned long long written = 0;
+    if (!BRX_SDK_downloadCardFile(file.id, data.data(), quint64(data.size()), &written))
+        return {};
+    return data.left(int(written));
+}
+
+bool wantQuickView()
+{
+    const bool want = true;
+    return BRX_SDK_setProperty(BRX_SDK_Property::WantQuickView, &want, sizeof want);
+}
+
+} // namespace
+
+void TestSdkCard::listsWhatTheCardHolds_data()
+{
+    QTest::addColumn<int>("productId");
+    QTest::newRow("struct 0x2009") << 0x2009;
+    QTest::newRow("struct M 0x2021") << 0x2021;
+    QTest::newRow("device properties 0x2031") << 0x2031;
+}
+
+// Each file with the camera's name, folder, size and date, oldest first.
+void TestSdkCard::listsWhatTheCardHolds()
+{
+    QFETCH(int, productId);
+    SdkHost host(productId);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    QVERIFY(BRX_SDK_fillVirtualCameraCard(kCardPictures));
+    const QVector<BRX_SDK_CardFile> files = listCard();
+    QCOMPARE(files.size(), kCardFiles);
+    QString previousDate;
+    for (const BRX_SDK_CardFile& file : files) {
+        QCOMPARE(QString::fromUtf8(file.name), host.camera().objectFileName(file.id));
+        QCOMPARE(int(file.size), host.camera().objectData(file.id).size());
+        QCOMPARE(QByteArray(file.folder), QByteArray("100BRX"));
+        QCOMPARE(file.format, QByteArray(file.name).endsWith(".JPG") ? quint16(0x3801) : quint16(0x3802));
+        QVERIFY(!file.delivered);
+        QVERIFY(QString::fromLatin1(file.captured) >= previousDate);
+        previousDate = QString::fromLatin1(file.captured);
+    }
+    QCOMPARE(QByteArray(fileNamed(files, "BRX_0001.JPG").captured), QByteArray("2026-05-01 08:01:37"));
+    QCOMPARE(QByteArray(fileNamed(files, "BRX_0003.DNG").captured), QByteArray("2026-05-01 08:04:51"));
+}
+
+void TestSdkCard::listingIntoTooFewSlotsSaysHowMany()
+{
+    SdkHost host(0x2031);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    QVERIFY(BRX_SDK_fillVirtualCameraCard(4));
+    BRX_SDK_CardFile files[2];
+    unsigned int count = 0;
+    QVERIFY(!BRX_SDK_listCard(files, 2, &count));
+    QCOMPARE(count, 5u);
+    QCOMPARE(QByteArray(files[1].name), QByteArray("BRX_0002.JPG"));
+    QVERIFY(!BRX_SDK_listCard(nullptr, 0, nullptr));
+}
+
+void TestSdkCard::downloadsByteExact()
+{
+    SdkHost host(0x2031);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    QVERIFY(BRX_SDK_fillVirtualCameraCard(6));
+    const QVector<BRX_SDK_CardFile> files = listCard();
+    QCOMPARE(files.size(), 8);
+    for (const BRX_SDK_CardFile& file : files)
+        QCOMPARE(download(file), host.camera().objectData(file.id));
+
+    QByteArray small(10, '\0');
+    unsigned long long written = 0;
+    QVERIFY(!BRX_SDK_downloadCardFile(files.first().id, small.data(), 10, &written));
+    QCOMPARE(written, files.first().size);
+    QVERIFY(!BRX_SDK_downloadCardFile(0x7777, small.data(), 10, &written));
+    QCOMPARE(written, 0ull);
+}
+
+// The same records as a tethered picture, after the one that names the card's file.
+void TestSdkCard::deliversThroughTheFrameRecords()
+{
+    SdkHost host(0x2031);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    QVERIFY(wantQuickView());
+    QVERIFY(BRX_SDK_fillVirtualCameraCard(3));
+    const BRX_SDK_CardFile jpg = fileNamed(listCard(), "BRX_0002.JPG");
+    QVERIFY(BRX_SDK_deliverCardFile(jpg.id));
+    FrameRecorder& frames = host.frames();
+    const QList<int> expected{kFromCard, Transfer::kFrameFileName, Transfer::kFrameOrientation,
+                              Transfer::kFrameThumbnail, Transfer::kFrameJpgStarts, Transfer::kFrameJpg};
+    QTRY_COMPARE_WITH_TIMEOUT(frames.count(), expected.size(), kTimeoutMs);
+    QCOMPARE(frames.types(), expected);
+    QCOMPARE(frames.bytesOf(kFromCard), QByteArray("BRX_0002.JPG"));
+    QCOMPARE(frames.bytesOf(Transfer::kFrameFileName), QByteArray("BRX_0002"));
+    QCOMPARE(frames.bytesOf(Transfer::kFrameJpg), host.camera().objectData(jpg.id));
+    QVERIFY(fileNamed(listCard(), "BRX_0002.JPG").delivered);
+    QVERIFY(!fileNamed(listCard(), "BRX_0001.JPG").delivered);
+    QVERIFY(!BRX_SDK_deliverCardFile(0x7777));
+}
+
+// Never zeroes in place of the bytes: false for the buffer, no data for the records.
+void TestSdkCard::fileTheCameraCannotGiveIsNoDownload()
+{
+    SdkHost host(0x2031);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    QVERIFY(BRX_SDK_fillVirtualCameraCard(1));
+    const BRX_SDK_CardFile file = fileNamed(listCard(), "BRX_0001.JPG");
+    host.camera().failOperation(kGetObject, kGeneralError);
+    host.camera().failOperation(kGetPartialObject, kGeneralError);
+    QByteArray data(int(file.size), 'x');
+    unsigned long long written = 1;
+    QVERIFY(!BRX_SDK_downloadCardFile(file.id, data.data(), file.size, &written));
+    QCOMPARE(written, 0ull);
+    QVERIFY(BRX_SDK_deliverCardFile(file.id));
+    QTRY_COMPARE_WITH_TIMEOUT(host.frames().countOf(Transfer::kFrameNoData), 1, kTimeoutMs);
+    QCOMPARE(host.frames().countOf(Transfer::kFrameJpg), 0);
+    QVERIFY(!fileNamed(listCard(), "BRX_0001.JPG").delivered);
+}
+
+void TestSdkCard::thumbnailDecodes()
+{
+    SdkHost host(0x2021);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    QVERIFY(BRX_SDK_fillVirtualCameraCard(3));
+    const BRX_SDK_CardFile dng = fileNamed(listCard(), "BRX_0003.DNG");
+    QByteArray thumbnail(1 << 20, '\0');
+    unsigned int written = 0;
+    QVERIFY(BRX_SDK_readCardThumbnail(dng.id, thumbnail.data(), unsigned(thumbnail.size()), &written));
+    thumbnail.truncate(int(written));
+    QVERIFY(thumbnail.startsWith("\xFF\xD8"));
+    QVERIFY(thumbnail.endsWith("\xFF\xD9"));
+    const QString djpeg = QStandardPaths::findExecutable(QStringLiteral("djpeg"));
+    if (djpeg.isEmpty())
+        QSKIP("djpeg is not installed");
+    QProcess decoder;
+    decoder.start(djpeg, {QStringLiteral("-pnm")});
+    decoder.write(thumbnail);
+    decoder.closeWriteChannel();
+    QVERIFY(decoder.waitForFinished(kTimeoutMs));
+    QCOMPARE(decoder.exitCode(), 0);
+    QVERIFY(decoder.readAllStandardOutput().startsWith("P6"));
+}
+
+void TestSdkCard::deletedFileLeavesTheListing()
+{
+    SdkHost host(0x2009);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    QVERIFY(BRX_SDK_fillVirtualCameraCard(3));
+    const BRX_SDK_CardFile second = fileNamed(listCard(), "BRX_0002.JPG");
+    char reason[64] = "unchanged";
+    QVERIFY(BRX_SDK_deleteCardFile(second.id, reason, sizeof reason));
+    QCOMPARE(QByteArray(reason), QByteArray());
+    const QVector<BRX_SDK_CardFile> files = listCard();
+    QCOMPARE(files.size(), 3);
+    QCOMPARE(fileNamed(files, "BRX_0002.JPG").id, 0u);
+    QVERIFY(!host.camera().objectHandles().contains(second.id));
+    QVERIFY(!BRX_SDK_deleteCardFile(second.id, reason, sizeof reason));
+    QCOMPARE(QByteArray(reason), QByteArray("no such file on the card"));
+}
+
+void TestSdkCard::deletionRefusedWithoutTheOperation()
+{
+    SdkHost host(0x2031);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    host.setCameraPlugged(false);
+    QTRY_VERIFY_WITH_TIMEOUT(!host.isConnected(), kTimeoutMs);
+    host.camera().withdrawOperation(kDeleteObject);
+    host.camera().fillCard(2);
+    host.clearChanges();
+    host.setCameraPlugged(true);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    const QVector<BRX_SDK_CardFile> files = listCard();
+    QCOMPARE(files.size(), 2);
+    char reason[64] = "";
+    QVERIFY(!BRX_SDK_deleteCardFile(files.first().id, reason, sizeof reason));
+    QCOMPARE(QByteArray(reason), QByteArray("the camera does not offer deletion"));
+    QCOMPARE(listCard().size(), 2);
+    char cut[8] = "";
+    QVERIFY(!BRX_SDK_deleteCardFile(files.first().id, cut, sizeof cut));
+    QCOMPARE(QByteArray(cut), QByteArray("the cam"));
+}
+
+void TestSdkCard::tellsTheCardsRoom()
+{
+    SdkHost host(0x2031);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    BRX_SDK_CardRoom empty{};
+    QVERIFY(BRX_SDK_getCardRoom(&empty));
+    QCOMPARE(empty.capacityBytes, quint64(32) << 30);
+    QCOMPARE(empty.freeBytes, empty.capacityBytes);
+    QVERIFY(empty.picturesLeft > 0);
+    QVERIFY(BRX_SDK_fillVirtualCameraCard(5));
+    quint64 used = 0;
+    for (const BRX_SDK_CardFile& file : listCard())
+        used += file.size;
+    BRX_SDK_CardRoom filled{};
+    QVERIFY(BRX_SDK_getCardRoom(&filled));
+    QCOMPARE(filled.freeBytes, empty.capacityBytes - used);
+    host.camera().setCardCapacity(used + 1000);
+    QVERIFY(BRX_SDK_getCardRoom(&filled));
+    QCOMPARE(filled.freeBytes, 1000ull);
+    QCOMPARE(filled.picturesLeft, 0ll);
+    QVERIFY(!BRX_SDK_getCardRoom(nullptr));
+}
+
+// The card's file waits for the picture being downloaded, or the other way
+// round; both arrive whole and their records do not mix.
+void TestSdkCard::cardDownloadWhileShootingLosesNothing()
+{
+    SdkHost host(0x2031);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    host.camera().setPictureWidth(480);
+    QVERIFY(BRX_SDK_fillVirtualCameraCard(2));
+    const BRX_SDK_CardFile old = fileNamed(listCard(), "BRX_0001.JPG");
+    FrameRecorder& frames = host.frames();
+    BRX_SDK_capturePressed();
+    QVERIFY(BRX_SDK_deliverCardFile(old.id));
+    BRX_SDK_captureReleased();
+    QTRY_VERIFY_WITH_TIMEOUT(frames.countOf(Transfer::kFrameJpg) + frames.countOf(Transfer::kFrameDng) >= 2,
+                             kTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(host.camera().pendingTransfers(), 0, kTimeoutMs);
+    const QList<FrameRecorder::Record> records = frames.records();
+    int fromCard = records.size();
+    for (int i = 0; i < records.size(); ++i) {
+        if (records.at(i).type == kFromCard)
+            fromCard = i;
+    }
+    QVERIFY(fromCard + 2 < records.size());
+    QCOMPARE(records.at(fromCard + 1).type, int(Transfer::kFrameJpgStarts));
+    QCOMPARE(records.at(fromCard + 2).bytes, host.camera().objectData(old.id));
+    QCOMPARE(frames.countOf(Transfer::kFrameNoData), 0);
+    const QVector<quint32> handles = host.camera().objectHandles();
+    QByteArrayList delivered;
+    for (const FrameRecorder::Record& record : records) {
+        if (record.type == Transfer::kFrameJpg || record.type == Transfer::kFrameDng)
+            delivered << record.bytes;
+    }
+    // Every file taken now reached the host too.
+    for (quint32 handle : handles) {
+        if (host.camera().objectFileName(handle) > QStringLiteral("BRX_0002.JPG"))
+            QVERIFY(delivered.contains(host.camera().objectData(handle)));
+    }
+}
+
+void TestSdkCard::withoutCameraEverythingRefuses()
+{
+    unsigned int count = 7;
+    QVERIFY(!BRX_SDK_listCard(nullptr, 0, &count));
+    QCOMPARE(count, 0u);
+    QVERIFY(!BRX_SDK_deliverCardFile(1));
+    char reason[32] = "";
+    QVERIFY(!BRX_SDK_deleteCardFile(1, reason, sizeof reason));
+    QCOMPARE(QByteArray(reason), QByteArray("no camera"));
+    BRX_SDK_CardRoom room{};
+    QVERIFY(!BRX_SDK_getCardRoom(&room));
+    QVERIFY(!BRX_SDK_fillVirtualCameraCard(3));
+}
+
+QTEST_GUILESS_MAIN(TestSdkCard)
+#include "tst_sdkcard.moc"
