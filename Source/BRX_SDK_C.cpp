@@ -160,3 +160,8 @@ bool brxsdk_use_virtual_camera_with_serial(int productId, const char* serialNumb
 {
     return BRX_SDK_useVirtualCameraWithSerial(productId, serialNumber);
 }
+
+bool brxsdk_list_cameras(BRX_SDK_CameraListing* cameras, unsigned int capacity, unsigned int* count)
+{
+    return BRX_SDK_listCameras(cameras, capacity, count);
+}
