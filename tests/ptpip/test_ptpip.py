@@ -252,6 +252,26 @@ def write_segments(packets, pcap):
             f.write(struct.pack("<IIII", order, 0, len(frame), len(frame)) + frame)
 
 
+def wait_until_captured(pcap):
+    """Stopping the capture drops what it has not read yet, and on a loaded
+    machine it lags behind the session. Loopback reaches it in order: once
+    a marker sent after the session is in the file, so is the session."""
+    marker = uuid.uuid4().hex.encode()
+    with socket.create_server(("127.0.0.1", 0)) as listener:
+        with socket.create_connection(listener.getsockname()) as sender:
+            receiver, _ = listener.accept()
+            with receiver:
+                sender.sendall(marker)
+                receiver.recv(len(marker))
+    deadline = time.monotonic() + WAIT
+    while time.monotonic() < deadline:
+        with open(pcap, "rb") as f:
+            if marker in f.read():
+                return
+        time.sleep(0.1)
+    raise AssertionError("the capture did not catch up with the session in %d s" % WAIT)
+
+
 def case_tshark(work):
     pcap = os.path.join(work, "session.pcap")
     try:
@@ -270,6 +290,7 @@ def case_tshark(work):
         print("tshark cannot capture: " + said)
         sys.exit(77)
     done = serve("0x2061", ["sh", "-c", session_script(work)])
+    wait_until_captured(pcap)
     capture.send_signal(signal.SIGINT)
     capture.wait(timeout=WAIT)
     assert done.returncode == 0 and "1 picture, 2 files" in done.stdout, (done.stdout, done.stderr)
