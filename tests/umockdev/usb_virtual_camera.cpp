@@ -2,15 +2,18 @@
 // command, so that any libusb program can be pointed at them:
 //
 //   usb-virtual-camera [--product 0x2011] [--vendor 0x1209] -- COMMAND ARGS...
-//   usb-virtual-camera --camera 0x2031:A --camera 0x2011:B [--vendor ...] [--log] [--picture-width N]
-//                      -- COMMAND ARGS...
+//   usb-virtual-camera --camera 0x2031:A --camera 0x2011:B [--vendor ...] [--log FILE] [--picture-width N]
+//                      [--control FIFO] -- COMMAND ARGS...
 //
 // Each --camera is one camera, PID:SERIAL, with a card of its own, at bus
 // 1, ports 1, 2, ... in the order given; without one, a single camera of
 // --product (0x2011 unless given) with its product's own serial number.
 // With --log the cameras' log (each file stored, with its size, SHA-256 and
-// serial number) goes to standard error. --picture-width makes small
-// pictures (that many pixels wide), for quick tests.
+// serial number) goes to FILE. --picture-width makes small pictures (that
+// many pixels wide), for quick tests. With --control, the command works the
+// cameras by lines written to the FIFO made there: "unplug SERIAL" pulls a
+// camera out, "plug SERIAL PORT" plugs it into port PORT of bus 1 (another
+// socket, or its own again).
 //
 // Run it under umockdev's preload library itself (umockdev-wrapper, or with a
 // sanitizer build LD_PRELOAD=<sanitizer runtime>:libumockdev-preload.so.0),
@@ -23,11 +26,17 @@
 #include "EmulatedUsbDevice.h"
 #include "VirtualCameraFunction.h"
 
+#include "BRX_Debug_Logfile.h"
+
 #include <QByteArray>
+#include <QList>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -41,14 +50,15 @@ struct Options {
     std::vector<Camera> cameras;
     quint16 productId = 0x2011;
     quint16 vendorId = EmulatedUsbDevice::Descriptor().vendorId;
-    bool log = false;
+    QByteArray log;     // empty: no log
+    QByteArray control; // empty: no control
     int pictureWidth = 0; // 0: the sensor's
 };
 
 int usage()
 {
     std::fprintf(stderr, "usage: usb-virtual-camera [--product 0xPPPP | --camera 0xPPPP:SERIAL...] [--vendor 0xVVVV] "
-                         "[--log] [--picture-width N] -- COMMAND [ARGS...]\n");
+                         "[--log FILE] [--picture-width N] [--control FIFO] -- COMMAND [ARGS...]\n");
     return 2;
 }
 
@@ -74,15 +84,13 @@ int parseOptions(int argc, char** argv, Options* options)
     int i = 1;
     for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
         const QByteArray option = argv[i];
-        if (option == "--log") {
-            options->log = true;
-            continue;
-        }
         if (i + 1 >= argc)
             return 0;
         const QByteArray value = argv[++i];
         Camera camera;
-        const bool ok = option == "--picture-width" ? (options->pictureWidth = value.toInt()) > 0
+        const bool ok = option == "--log"           ? !(options->log = value).isEmpty()
+                      : option == "--control"       ? !(options->control = value).isEmpty()
+                      : option == "--picture-width" ? (options->pictureWidth = value.toInt()) > 0
                       : option == "--product" ? parseId(value, &options->productId)
                       : option == "--vendor"  ? parseId(value, &options->vendorId)
                       : option == "--camera"  ? parseCamera(value, &camera)
@@ -116,13 +124,27 @@ int runChild(char** argv)
     return runChildProcess(argv, "usb-virtual-camera");
 }
 
-// One camera on the emulated bus; its function outlives its device.
+// One camera on the emulated bus; its function (the camera with its card)
+// outlives its device, which is made anew for another socket.
 struct ServedCamera {
     std::unique_ptr<VirtualCameraFunction> function;
+    EmulatedUsbDevice::Descriptor descriptor;
     std::unique_ptr<EmulatedUsbDevice> device;
+
+    void plugInto(int port)
+    {
+        if (device && descriptor.port == port) {
+            device->plug();
+            return;
+        }
+        device.reset();
+        descriptor.port = port;
+        device.reset(new EmulatedUsbDevice(descriptor, function.get()));
+        device->plug();
+    }
 };
 
-ServedCamera serve(const Camera& camera, const Options& options, int port)
+std::unique_ptr<ServedCamera> serve(const Camera& camera, const Options& options, int port)
 {
     EmulatedUsbDevice::Descriptor descriptor;
     descriptor.vendorId = options.vendorId;
@@ -133,15 +155,56 @@ ServedCamera serve(const Camera& camera, const Options& options, int port)
     descriptor.serialNumber = camera.serialNumber.isEmpty()
                                   ? BRX_Commu_VirtualCameraProfile::serialNumber(camera.productId)
                                   : camera.serialNumber;
-    ServedCamera served;
-    served.function.reset(new VirtualCameraFunction(camera.productId, descriptor.bulkPacketSize, camera.serialNumber));
+    std::unique_ptr<ServedCamera> served(new ServedCamera);
+    served->function.reset(new VirtualCameraFunction(camera.productId, descriptor.bulkPacketSize, camera.serialNumber));
     if (options.pictureWidth > 0)
-        served.function->device().store().setPictureWidth(options.pictureWidth);
-    served.device.reset(new EmulatedUsbDevice(descriptor, served.function.get()));
-    served.device->plug();
+        served->function->device().store().setPictureWidth(options.pictureWidth);
+    served->descriptor = descriptor;
+    served->plugInto(port);
     std::fprintf(stderr, "usb-virtual-camera: product 0x%04X, serial number %s, at %s\n", camera.productId,
-                 qPrintable(descriptor.serialNumber), qPrintable(served.device->devicePath()));
+                 qPrintable(descriptor.serialNumber), qPrintable(served->device->devicePath()));
     return served;
+}
+
+FILE* g_log = nullptr;
+
+void writeLog(void*, const char* line)
+{
+    std::fprintf(g_log, "%s\n", line);
+    std::fflush(g_log);
+}
+
+// "unplug SERIAL" or "plug SERIAL PORT"; anything else is said and skipped.
+void obey(const QByteArray& line, const std::vector<std::unique_ptr<ServedCamera>>& cameras)
+{
+    const QList<QByteArray> words = line.simplified().split(' ');
+    for (const std::unique_ptr<ServedCamera>& camera : cameras) {
+        if (words.size() < 2 || camera->descriptor.serialNumber != QString::fromLatin1(words.at(1)))
+            continue;
+        const int port = words.size() == 3 ? words.at(2).toInt() : 0;
+        if (words.at(0) == "unplug")
+            camera->device->unplug();
+        else if (words.at(0) == "plug" && port > 0)
+            camera->plugInto(port);
+        else
+            break;
+        std::fprintf(stderr, "usb-virtual-camera: %s\n", line.constData());
+        return;
+    }
+    std::fprintf(stderr, "usb-virtual-camera: cannot '%s'\n", line.constData());
+}
+
+// The FIFO is opened for reading and writing, so that it never reads an end
+// while no writer has it open.
+void serveControl(const QByteArray& path, const std::vector<std::unique_ptr<ServedCamera>>& cameras)
+{
+    FILE* fifo = std::fopen(path.constData(), "r+");
+    if (!fifo)
+        return;
+    char line[256];
+    while (std::fgets(line, sizeof line, fifo))
+        obey(QByteArray(line).trimmed(), cameras);
+    std::fclose(fifo);
 }
 
 } // namespace
@@ -154,11 +217,23 @@ int main(int argc, char** argv)
         return usage();
     if (!allSupported(options.cameras))
         return 2;
-    if (options.log)
+    if (!options.log.isEmpty() && (g_log = std::fopen(options.log.constData(), "w")) != nullptr) {
+        BRX_Debug_Logfile::setHook(&writeLog, nullptr);
         setDebugFlags(kDebugSimulation, true);
+    }
+    if (!options.control.isEmpty())
+        ::unlink(options.control.constData());
+    if (!options.control.isEmpty() && ::mkfifo(options.control.constData(), 0600) != 0) {
+        std::perror("usb-virtual-camera: --control");
+        return 2;
+    }
     EmulatedUsbDevice::createTestbed();
-    std::vector<ServedCamera> cameras;
+    std::vector<std::unique_ptr<ServedCamera>> cameras;
     for (const Camera& camera : options.cameras)
         cameras.push_back(serve(camera, options, int(cameras.size()) + 1));
-    return runChild(argv + child);
+    if (!options.control.isEmpty())
+        std::thread(serveControl, options.control, std::cref(cameras)).detach();
+    const int code = runChild(argv + child);
+    // The control thread may still use the cameras: they stay until the process ends.
+    std::_Exit(code);
 }
