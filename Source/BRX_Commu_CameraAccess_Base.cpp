@@ -33,6 +33,7 @@ enum EventAction {
     kAction3DAxis,
     kActionTransferRequest,
     kActionImageDatabase,
+    kActionObjectAdded,
     kActionObjectRemoved,
 };
 
@@ -61,7 +62,7 @@ const EventRule kEventRules[] = {
     {eventId(Codes::kVQDevicePropChanged), "kVQDevicePropChanged", kActionDeviceProperty, false},
     {eventId(Codes::kVQ3DAxisDataChanged), "kVQ3DAxisDataChanged", kAction3DAxis, false},
     {eventId(Codes::kEventRequestObjectTransfer), "RequestObjectTransfer", kActionTransferRequest, false},
-    {eventId(Codes::kEventObjectAdded), "ObjectAdded", kActionImageDatabase, false},
+    {eventId(Codes::kEventObjectAdded), "ObjectAdded", kActionObjectAdded, false},
     {eventId(Codes::kEventObjectRemoved), "ObjectRemoved", kActionObjectRemoved, false},
     {eventId(Codes::kEventStoreAdded), "StoreAdded", kActionImageDatabase, false},
     {eventId(Codes::kEventStoreRemoved), "StoreRemoved", kActionImageDatabase, false},
@@ -658,6 +659,7 @@ void BRX_Commu_CameraAccess_Base::queueEvent(quint32 connection, const BRX_Commu
 
 void BRX_Commu_CameraAccess_Base::queueDeparture(quint32 connection, bool silent)
 {
+    m_departedConnection = connection;
     queuePending({connection, silent ? PendingEvent::kSilent : PendingEvent::kVanished, BRX_Commu_PtpContainer()});
 }
 
@@ -790,6 +792,11 @@ void BRX_Commu_CameraAccess_Base::deliverEvent(quint32 eventCode, const QVector<
         break;
     case kActionObjectRemoved:
         Q_EMIT signalObjectDeleted(params.first());
+        Q_EMIT signalUpdateImageDB();
+        break;
+    case kActionObjectAdded:
+        if (!params.isEmpty())
+            Q_EMIT signalObjectAdded(params.first());
         Q_EMIT signalUpdateImageDB();
         break;
     case kActionImageDatabase:

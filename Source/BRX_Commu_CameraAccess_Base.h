@@ -150,6 +150,10 @@ public:
     void finishTransfer();
     int pendingTransfers() const;
     bool isTransferActive() const;
+    // The transport has found the open connection's camera gone (off the
+    // bus, the network link lost, or silent), though its closing may still
+    // be on its way. Any thread.
+    bool hasDeparted() const { return m_connection != 0 && m_departedConnection == m_connection; }
 
     // --- Camera events -------------------------------------------------------------
     // Applies the event table to one camera event. eventCode carries the PTP
@@ -170,6 +174,8 @@ signals:
     void signalSettingsChanged();
     void signalTransferRequest();
     void signalUpdateImageDB();
+    // ObjectAdded with the new object's handle; signalUpdateImageDB follows.
+    void signalObjectAdded(quint32 objectHandle);
     void signalObjectDeleted(uint objectHandle);
 
 public slots:
@@ -245,6 +251,7 @@ private:
     int m_pendingTransfers = 0;
     quint32 m_transferActive = 0;
     std::atomic<quint32> m_connection{0};
+    std::atomic<quint32> m_departedConnection{0};
     std::mutex m_eventMutex;
     QVector<PendingEvent> m_pendingEvents;
     // The connection given up for flooding (-1: none); set under m_eventMutex.

@@ -18,6 +18,22 @@ const int kMaxSilentTransactions = 2;
 const int kDeviceInfoBytes = 2048;
 const quint32 kVendorExtensionDescOffset = 8;
 
+// The sessions a connection opens, in order: the standard one around the
+// vendor one.
+struct SessionOpening
+{
+    quint16 opCode;
+    const quint32* param;
+    BRX_Commu_PtpTransaction transaction(const char* label) const
+    {
+        return BRX_Commu_PtpTransaction::make(opCode, 1, param, BRX_Commu_PtpUsbLink::kNoData, nullptr, 0, label);
+    }
+};
+const SessionOpening kSessionOpenings[] = {
+    {BRX_Commu_CameraAccess_Base::kOpOpenSession, &kSessionId},
+    {BRX_Commu_CameraAccess_Base::kOpOpenVQSession, &BRX_Commu_CameraAccess_Base::kVQSessionKey},
+};
+
 // The vendor operations every product is driven with on every connection:
 // the vendor session around it, the lens data read when it opens and the
 // acknowledgement of each download.
@@ -89,7 +105,7 @@ BRX_Commu_CameraAccess_Usb_PTP::OpenOutcome BRX_Commu_CameraAccess_Usb_PTP::open
     if (identity != kOpened)
         return identity;
     registerForEventNotifications();
-    return openPtpSession() && openVQSession() ? kOpened : kNotOpened;
+    return openSessions(deviceId) ? kOpened : kNotOpened;
 }
 
 // Without vendor IDs from the build, any still-image device is a candidate:
@@ -196,33 +212,36 @@ bool BRX_Commu_CameraAccess_Usb_PTP::closeDevice()
     return true;
 }
 
-bool BRX_Commu_CameraAccess_Usb_PTP::openVQSession()
-{
-    return sendCommand(kOpOpenVQSession, 1, &kVQSessionKey, BRX_METHOD);
-}
-
 bool BRX_Commu_CameraAccess_Usb_PTP::closeVQSession()
 {
     return sendCommand(kOpCloseVQSession, 1, &kVQSessionKey, BRX_METHOD);
 }
 
 // The USB class needs the standard session around the vendor one; its
-// transaction IDs start again with 0.
-bool BRX_Commu_CameraAccess_Usb_PTP::openPtpSession()
+// transaction IDs start again with 0. A camera that refuses them is tried
+// again by every scan while it stays plugged in: the refusal is said once
+// per plug.
+bool BRX_Commu_CameraAccess_Usb_PTP::openSessions(const QString& deviceId)
 {
     {
         std::lock_guard<std::mutex> locker(m_deviceMutex);
         if (m_link)
             m_link->resetTransactionId();
     }
-    quint16 code = 0;
-    // The label must outlive the transaction, whose log lines use it.
+    // The label must outlive the transactions, whose log lines use it.
     const std::string label = BRX_METHOD;
-    const Transaction openSession =
-        Transaction::make(kOpOpenSession, 1, &kSessionId, BRX_Commu_PtpUsbLink::kNoData, nullptr, 0, label.c_str());
-    if (!exchange(openSession, &code))
-        return false;
-    return BRX_Commu_PtpTransaction::isSessionOpened(code, label.c_str());
+    for (const SessionOpening& opening : kSessionOpenings) {
+        quint16 code = 0;
+        exchange(opening.transaction(label.c_str()), &code);
+        if (code != kResponseOK && code != kResponseSessionAlreadyOpen) {
+            debugPrint(m_unopenedDevices.contains(deviceId) ? kDebugPtp : kDebugAlways,
+                       "%s - %s refused session 0x%04X (response 0x%04X), tried again while it stays plugged in",
+                       label.c_str(), qPrintable(deviceId), opening.opCode, code);
+            return false;
+        }
+    }
+    debugPrint(kDebugPtp, "%s - successful", label.c_str());
+    return true;
 }
 
 bool BRX_Commu_CameraAccess_Usb_PTP::closePtpSession()
@@ -272,16 +291,12 @@ void BRX_Commu_CameraAccess_Usb_PTP::afterFailure(BRX_Commu_PtpUsbLink::Result r
 // at connection. Called with m_deviceMutex held.
 void BRX_Commu_CameraAccess_Usb_PTP::reopenSessionsLocked()
 {
-    const BRX_Commu_PtpUsbLink::Direction noData = BRX_Commu_PtpUsbLink::kNoData;
     // The label must outlive the transactions, whose log lines use it.
     const std::string label = BRX_METHOD;
-    const Transaction sessions[] = {
-        Transaction::make(kOpOpenSession, 1, &kSessionId, noData, nullptr, 0, label.c_str()),
-        Transaction::make(kOpOpenVQSession, 1, &kVQSessionKey, noData, nullptr, 0, label.c_str()),
-    };
-    for (const Transaction& session : sessions) {
+    for (const SessionOpening& opening : kSessionOpenings) {
         quint16 code = 0;
-        if (m_link->transact(session, &code) != BRX_Commu_PtpUsbLink::kResponded || code != kResponseOK) {
+        if (m_link->transact(opening.transaction(label.c_str()), &code) != BRX_Commu_PtpUsbLink::kResponded
+            || code != kResponseOK) {
             debugPrint(kDebugAlways, "%s - the sessions did not open again after the reset", BRX_METHOD);
             return;
         }

@@ -34,7 +34,6 @@ public:
     // Ends the connection after the device has gone (or after closeConnection).
     // False when no camera is open.
     bool closeDevice();
-    bool openVQSession();
     bool closeVQSession();
 
 public slots:
@@ -60,7 +59,7 @@ private:
     void abandonDevice(const QString& deviceId, OpenOutcome outcome);
     bool openPipe(const QString& deviceId);
     void closePipe();
-    bool openPtpSession();
+    bool openSessions(const QString& deviceId);
     bool closePtpSession();
     void registerForEventNotifications();
     void unregisterForEventNotifications();

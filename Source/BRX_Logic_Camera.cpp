@@ -14,6 +14,9 @@
 #include "BRX_Logic_Focus.h"
 #include "BRX_Logic_ImageDatabase.h"
 #include "BRX_Logic_LiveView.h"
+#include "BRX_Logic_ObjectReader.h"
+#include "BRX_Logic_PendingPictures.h"
+#include "BRX_Logic_PictureRecovery.h"
 #include "BRX_Logic_Release.h"
 #include "BRX_Logic_SettingsChanges.h"
 #include "BRX_Logic_SettingsGuard.h"
@@ -74,8 +77,9 @@ void BRX_Logic_Camera::dispatchChanges(const BRX_Logic_SettingsChanges& changes)
 
 // --- Construction and destruction ---------------------------------------------
 
-BRX_Logic_Camera::BRX_Logic_Camera(BRX_Commu_CameraAccess_Base* access)
+BRX_Logic_Camera::BRX_Logic_Camera(BRX_Commu_CameraAccess_Base* access, BRX_Logic_PendingPictures* pending)
     : m_access(access)
+    , m_pending(pending)
 {
     createRooms();
     connectRooms();
@@ -95,6 +99,8 @@ BRX_Logic_Camera::BRX_Logic_Camera(BRX_Commu_CameraAccess_Base* access)
     createDataObjects();
     connectAccess();
     start3DAxisTimer();
+    m_serial = m_deviceInfo->getSerialNumber();
+    m_recoveryDue = m_pending && m_pending->has(m_serial);
 }
 
 BRX_Logic_Camera::~BRX_Logic_Camera()
@@ -186,6 +192,9 @@ void BRX_Logic_Camera::connectAccess()
             &BRX_Logic_Camera::catchSettingsChanged, Qt::QueuedConnection);
     connect(m_access, &Access::signalUpdateImageDB, this, &BRX_Logic_Camera::slotRebuildImageDB,
             Qt::QueuedConnection);
+    if (m_pending)
+        connect(m_access, &Access::signalObjectAdded, this, &BRX_Logic_Camera::catchObjectAdded,
+                Qt::QueuedConnection);
 }
 
 void BRX_Logic_Camera::disconnectAccess()
@@ -199,6 +208,7 @@ void BRX_Logic_Camera::disconnectAccess()
     disconnect(m_access, &Access::signalLensChanged, this, &BRX_Logic_Camera::catchLensChanged);
     disconnect(m_access, &Access::signalSettingsChanged, this,
                &BRX_Logic_Camera::catchSettingsChanged);
+    disconnect(m_access, &Access::signalObjectAdded, this, &BRX_Logic_Camera::catchObjectAdded);
 }
 
 // A camera that announces its 3D-axis changes is read once per event; one
@@ -333,7 +343,12 @@ void BRX_Logic_Camera::transferRequest()
 {
     debugPrint(kDebugTransfer, "%s - TransferRequest received in thread 0x%lx", BRX_METHOD,
                BRX_Logic_TransferThread::runningThreadNumber());
-    auto* thread = new BRX_Logic_TransferThread(downloadContext());
+    startDownload(BRX_Logic_TransferThread::kPendingObjectHandle);
+}
+
+void BRX_Logic_Camera::startDownload(quint32 handle)
+{
+    auto* thread = new BRX_Logic_TransferThread(downloadContext(handle));
     connect(thread, &BRX_Logic_TransferThread::signalRemainingToLoad, this,
             &BRX_Logic_Camera::signalRemainingToLoad);
     connect(thread, &BRX_Logic_TransferThread::signalFileNameAndNumber, this,
@@ -343,10 +358,13 @@ void BRX_Logic_Camera::transferRequest()
     startTransferThread(thread);
 }
 
-BRX_Logic_DownloadContext BRX_Logic_Camera::downloadContext()
+BRX_Logic_DownloadContext BRX_Logic_Camera::downloadContext(quint32 handle)
 {
     BRX_Logic_DownloadContext context;
     context.access = m_access;
+    context.handle = handle;
+    context.pending = m_pending;
+    context.serial = m_serial;
     context.useObjectProps = supportsObjectProps();
     context.downloads = m_downloads;
     context.transfer = &m_transfer;
@@ -379,9 +397,53 @@ void BRX_Logic_Camera::transferDone()
 
 void BRX_Logic_Camera::setFrameCallback(FrameCallback function, void* context)
 {
-    std::lock_guard<std::mutex> locker(m_frameCallbackMutex);
-    m_frameCallback = function;
-    m_frameCallbackContext = context;
+    {
+        std::lock_guard<std::mutex> locker(m_frameCallbackMutex);
+        m_frameCallback = function;
+        m_frameCallbackContext = context;
+    }
+    if (function && m_recoveryDue.exchange(false))
+        QMetaObject::invokeMethod(this, "recoverPictures", Qt::QueuedConnection);
+}
+
+// A new picture is remembered from its announcement on: a camera that goes
+// away before its download begins still owes it. The camera announces the
+// file before it asks for its transfer, so it is remembered before its
+// download can end.
+void BRX_Logic_Camera::catchObjectAdded(quint32 handle)
+{
+    BRX_Logic_ObjectReader::Info info;
+    if (BRX_Logic_ImageDatabase::isPictureHandle(handle)
+        && BRX_Logic_ObjectReader(*m_access, handle).readInfo(BRX_Logic_ObjectReader::kSmallThumb, info))
+        m_pending->remember(m_serial, {info.fileName, info.compressedSize});
+}
+
+// The card is listed once per reconnect that owes pictures; a download cut
+// again remembers its picture anew.
+void BRX_Logic_Camera::recoverPictures()
+{
+    const QVector<BRX_Logic_PendingPictures::Picture> owed = m_pending->take(m_serial);
+    if (owed.isEmpty())
+        return;
+    const QVector<BRX_Logic_PictureRecovery::CardFile> card = BRX_Logic_PictureRecovery::listCard(*m_access);
+    // A card not read to its end proves nothing lost: the pictures wait for
+    // the next connection.
+    if (m_access->hasDeparted()) {
+        for (const BRX_Logic_PendingPictures::Picture& picture : owed)
+            m_pending->remember(m_serial, picture);
+        return;
+    }
+    const BRX_Logic_PictureRecovery::Outcome outcome = BRX_Logic_PictureRecovery::match(owed, card);
+    debugPrint(kDebugAlways, "%s - %d pictures owed from the last connection, %d on the card", BRX_METHOD,
+               owed.size(), outcome.found.size());
+    for (const QString& name : outcome.lost) {
+        debugPrint(kDebugAlways, "%s - picture %s lost: no longer on the camera", BRX_METHOD,
+                   name.toUtf8().toPercentEncoding(" ").constData());
+        const QByteArray latin1 = name.toLatin1();
+        callFrameCallback(BRX_Logic_TransferThread::kFramePictureLost, latin1.constData(), unsigned(latin1.size()));
+    }
+    for (quint32 handle : outcome.found)
+        startDownload(handle);
 }
 
 void BRX_Logic_Camera::callFrameCallback(int type, const void* data, unsigned int size)

@@ -28,6 +28,7 @@ class BRX_Logic_FolderSettings;
 class BRX_Logic_ImageDatabase;
 class BRX_Logic_ImageEntry;
 class BRX_Logic_LiveView;
+class BRX_Logic_PendingPictures;
 class BRX_Logic_Release;
 class BRX_Logic_ReleaseState;
 class BRX_Logic_SettingsGuard;
@@ -86,7 +87,11 @@ public:
 
     // access must be open and know its product ID; it is not owned and must
     // outlive the camera. Reads the camera's identity, settings and lens.
-    explicit BRX_Logic_Camera(BRX_Commu_CameraAccess_Base* access);
+    // pending, when given (not owned, outlives the camera), keeps the
+    // pictures this camera began to deliver and did not, across its
+    // reconnects: those it owes from earlier connections are fetched from
+    // the card once the host has set a frame callback.
+    explicit BRX_Logic_Camera(BRX_Commu_CameraAccess_Base* access, BRX_Logic_PendingPictures* pending = nullptr);
     // Waits for running transfer threads before anything is freed.
     ~BRX_Logic_Camera() override;
 
@@ -151,8 +156,9 @@ public:
     bool removeFromImageDB(uint handle);
 
     // Host frame callback: set from the host's thread, called from the
-    // controller thread (live view) and transfer threads. The pair is copied
-    // under a lock and called outside it.
+    // controller thread (live view, pictures lost from the card) and
+    // transfer threads. The pair is copied under a lock and called outside
+    // it. The first callback set starts the recovery of owed pictures.
     void setFrameCallback(FrameCallback function, void* context);
     void callFrameCallback(int type, const void* data, unsigned int size);
     // Whether the end of each release reaches the frame callback as a record
@@ -353,6 +359,10 @@ public slots:
     void catchLiveViewConsumed();
 
 private slots:
+    // Downloads the pictures owed from earlier connections that the card
+    // still holds; says the others are lost (record 12, their names).
+    void recoverPictures();
+    void catchObjectAdded(quint32 handle);
     void catchKeepAlive();
     void catchRefresh3DAxisData();
     void catchRefreshDevPropsTimerFired();
@@ -393,8 +403,9 @@ private:
     bool setWhiteBalanceValue(const char* caller, int value, RecordGetter get, RecordSetter set);
     bool storeFocusMode(const char* caller, int mode);
     void stepFocus(const char* caller, bool increase);
-    // What a download needs, for a transfer thread.
-    BRX_Logic_DownloadContext downloadContext();
+    // What the download of handle needs, for a transfer thread.
+    BRX_Logic_DownloadContext downloadContext(quint32 handle);
+    void startDownload(quint32 handle);
 
     BRX_Commu_CameraAccess_Base* m_access;
     // The settings record, lens data and folder settings, under their lock.
@@ -417,6 +428,11 @@ private:
     std::unique_ptr<BRX_Logic_LiveView> m_liveView;
     std::unique_ptr<BRX_Logic_Focus> m_focus;
     BRX_Logic_TransferThreadList m_transferThreads;
+
+    BRX_Logic_PendingPictures* const m_pending;
+    QString m_serial;
+    // Pictures are owed from an earlier connection and not yet looked for.
+    std::atomic<bool> m_recoveryDue{false};
 
     mutable std::mutex m_frameCallbackMutex;
     FrameCallback m_frameCallback = nullptr;

@@ -7,6 +7,7 @@
 #include "BRX_Logic_Camera.h"
 #include "BRX_Logic_CaptureControl.h"
 #include "BRX_Logic_ControllerConverters.h"
+#include "BRX_Logic_ControllerDispatcher.h"
 #include "BRX_Logic_DeviceInfo.h"
 #include "BRX_Logic_ImageService.h"
 #include "BRX_Logic_PropertyDescriptions.h"
@@ -58,10 +59,11 @@ private:
 // Built in the order each room needs the ones before it, deleted the other
 // way round: the camera last.
 struct BRX_Logic_Controller::Connection {
-    Connection(BRX_Commu_CameraAccess_Base& openAccess, BRX_Logic_CaptureControl& capture,
-               BRX_Logic_ControllerSignals& qtSide, const BRX_Logic_SetterRules::ControllerThread& controllerThread)
+    Connection(BRX_Commu_CameraAccess_Base& openAccess, BRX_Logic_PendingPictures& pendingPictures,
+               BRX_Logic_CaptureControl& capture, BRX_Logic_ControllerSignals& qtSide,
+               const BRX_Logic_SetterRules::ControllerThread& controllerThread)
         : access(openAccess)
-        , camera(new BRX_Logic_Camera(&openAccess))
+        , camera(new BRX_Logic_Camera(&openAccess, &pendingPictures))
         , productId(camera->productId())
     {
         BRX_Logic_APEXConverterAperture::setProductId(productId);
@@ -340,7 +342,7 @@ void BRX_Logic_Controller::catchConnectionOpened(int connectionType)
         return;
     // Built before the lock is taken: the camera talks to the device while it
     // is created, and direct calls need not wait for that.
-    std::unique_ptr<Connection> connection(new Connection(*access, *m_capture, *this, controllerThread()));
+    std::unique_ptr<Connection> connection(new Connection(*access, m_pendingPictures, *m_capture, *this, controllerThread()));
     {
         std::unique_lock<std::shared_mutex> locker(m_connectionLock);
         connection->camera->setWantReleaseEnd(m_wantReleaseEnd);
@@ -476,7 +478,7 @@ void BRX_Logic_Controller::inControllerThread(F f)
     if (QThread::currentThread() == thread())
         f();
     else
-        QMetaObject::invokeMethod(this, f, Qt::QueuedConnection);
+        BRX_Logic_ControllerDispatcher::post(this, f);
 }
 
 template <typename F>

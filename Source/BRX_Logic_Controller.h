@@ -6,6 +6,7 @@
 #include "BRX_Logic_ControllerNotifier.h"
 #include "BRX_Logic_ControllerSignals.h"
 #include "BRX_Logic_LiveViewArea.h"
+#include "BRX_Logic_PendingPictures.h"
 #include "BRX_Logic_PropertyCatalogue.h"
 #include "BRX_Logic_SetterRules.h"
 
@@ -211,6 +212,9 @@ private:
 
     BRX_Commu_CameraAccess_Base* m_ptpAccess = nullptr;
     BRX_Commu_CameraAccess_Base* m_wlanAccess = nullptr;
+    // The pictures each camera still owes the host, across its reconnects;
+    // declared before the connection, whose transfer threads use it.
+    BRX_Logic_PendingPictures m_pendingPictures;
     std::unique_ptr<Connection> m_connection;
     std::atomic<bool> m_wantReleaseEnd{false};
     BRX_Logic_CaptureControl* m_capture = nullptr;

@@ -8,9 +8,16 @@
 #include <mutex>
 
 class BRX_Logic_Controller;
+class BRX_Logic_ControllerDispatcher;
+class QThread;
 
 // Runs the controller thread: creates the controller inside it and keeps the
-// thread's events flowing with a polling loop until asked to finish.
+// thread's events flowing with a polling loop until asked to finish. Each
+// pass handles events for at most 5 ms, then pauses until the thread has
+// work again (a posted event or queued call, a due timer, a finish
+// request), for at most the pause bound: a request waits no longer than
+// that, and an idle thread does not spin. The pause waits on the thread's
+// own dispatcher (prepareThread()); a thread without it sleeps the bound.
 // The hand-overs to other threads use standard primitives, so that
 // ThreadSanitizer can follow them (Qt's own are not instrumented).
 class BRX_Logic_ControllerWorker : public QObject
@@ -32,13 +39,24 @@ public:
         bool m_done = false;
     };
 
+    static constexpr int kPauseBoundMs = 10;
+
+    // Before the thread starts: gives it the dispatcher the pause waits on.
+    static void prepareThread(QThread* thread);
+
     explicit BRX_Logic_ControllerWorker(std::shared_ptr<Completion> completion = nullptr,
-                                        QObject* parent = nullptr);
+                                        QObject* parent = nullptr, int pauseBoundMs = kPauseBoundMs);
 
     // Any thread: the controller, null until process() has created it.
     BRX_Logic_Controller* controller() const;
     // Any thread: blocks until process() has published the controller.
     BRX_Logic_Controller* waitForController() const;
+    // Any thread: how many passes of the loop have begun their pause.
+    quint64 pauseCount() const { return m_pauseCount; }
+    // Any thread: how many pauses a timer coming due ended.
+    quint64 timerCount() const { return m_timerCount; }
+    // Any thread: how many pauses ended at the pause bound.
+    quint64 boundCount() const { return m_boundCount; }
 
 signals:
     void signalFinished();
@@ -50,10 +68,20 @@ public slots:
 
 private:
     void publishController(BRX_Logic_Controller* controller);
+    void runLoop();
+    void pause(BRX_Logic_ControllerDispatcher* dispatcher);
+    void setDispatcher(BRX_Logic_ControllerDispatcher* dispatcher);
 
     const std::shared_ptr<Completion> m_completion;
+    const int m_pauseBoundMs;
     BRX_Logic_Controller* m_controller = nullptr;
     std::atomic<bool> m_finishRequested{false};
+    std::atomic<quint64> m_pauseCount{0};
+    std::atomic<quint64> m_timerCount{0};
+    std::atomic<quint64> m_boundCount{0};
+    // The loop's dispatcher while the loop runs, for requestFinish() to wake.
+    std::mutex m_dispatcherMutex;
+    BRX_Logic_ControllerDispatcher* m_dispatcher = nullptr;
     mutable std::mutex m_controllerMutex;
     mutable std::condition_variable m_controllerPublished;
 };

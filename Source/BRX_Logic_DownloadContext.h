@@ -1,12 +1,15 @@
 #ifndef BRX_LOGIC_DOWNLOADCONTEXT_H
 #define BRX_LOGIC_DOWNLOADCONTEXT_H
 
+#include <QString>
+
 #include <functional>
 #include <mutex>
 
 class BRX_Commu_CameraAccess_Base;
 class BRX_Logic_DownloadRetry;
 class BRX_Logic_FolderSettings;
+class BRX_Logic_PendingPictures;
 class BRX_Logic_Release;
 class BRX_Logic_TransferState;
 
@@ -19,6 +22,15 @@ struct BRX_Logic_DownloadContext
 
     // The camera: its product, the object operations.
     BRX_Commu_CameraAccess_Base* access = nullptr;
+    // The handle that addresses the head of the camera's transfer queue.
+    static constexpr quint32 kPendingObject = 0x12345678;
+    // The object to fetch: the camera's announced picture, or a file found
+    // on the card again after a reconnect.
+    quint32 handle = kPendingObject;
+    // What was begun and not delivered whole is remembered there, under the
+    // camera's serial number, for when the camera is back; null: nothing is.
+    BRX_Logic_PendingPictures* pending = nullptr;
+    QString serial;
     // The camera offers the object-property operations, so the orientation
     // can be asked for instead of parsed from the picture.
     bool useObjectProps = false;

@@ -22,7 +22,7 @@ QByteArray BRX_Logic_DownloadRetry::fetchObject(quint32 handle, quint32 size, co
     quint32 had = 0;
     if (readWhole(size, m_canResume, read, &had))
         return QByteArray::fromRawData(data, int(size));
-    debugPrint(kDebugAlways, "%s - picture %s lost: %u of %u bytes after %d attempts", BRX_METHOD,
+    debugPrint(kDebugAlways, "%s - picture %s not had whole: %u of %u bytes after %d attempts", BRX_METHOD,
                qUtf8Printable(name), had, size, kAttempts);
     return QByteArray();
 }

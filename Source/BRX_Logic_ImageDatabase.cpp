@@ -19,12 +19,6 @@ const quint32 kStorageIDsBufferSize = 4 + 16 * 4;
 const quint32 kMaxObjectHandles = 65536;
 const char* const kPlaceholderResource = ":/images/download.png";
 
-bool isPictureHandle(quint32 handle)
-{
-    const quint32 type = handle & 0xF;
-    return type == 1 || type == 2 || type == 6;
-}
-
 // The library has no resources of its own; the host may provide the picture.
 QByteArray readPlaceholder()
 {
@@ -56,7 +50,7 @@ void BRX_Logic_ImageDatabase::rebuild()
     }
     m_rebuildPending = false;
     emit signalChangeBegin();
-    const QVector<quint32> handles = readPictureHandles();
+    const QVector<quint32> handles = readPictureHandles(m_access);
     const QByteArray placeholder = readPlaceholder();
     QHash<quint32, BRX_Logic_ImageEntry*> previous;
     for (BRX_Logic_ImageEntry* entry : qAsConst(m_entries))
@@ -82,18 +76,24 @@ void BRX_Logic_ImageDatabase::rebuildIfPending()
         rebuild();
 }
 
+bool BRX_Logic_ImageDatabase::isPictureHandle(quint32 handle)
+{
+    const quint32 type = handle & 0xF;
+    return type == 1 || type == 2 || type == 6;
+}
+
 // The picture handles of all storages in the camera's order, each once (a
 // camera that lists one twice must not get two entries for it); empty when
 // the camera does not answer.
-QVector<quint32> BRX_Logic_ImageDatabase::readPictureHandles()
+QVector<quint32> BRX_Logic_ImageDatabase::readPictureHandles(BRX_Commu_CameraAccess_Base* access)
 {
     QByteArray storageIDs(int(kStorageIDsBufferSize), '\0');
-    m_access->getStorageIDs(storageIDs.data(), kStorageIDsBufferSize);
+    access->getStorageIDs(storageIDs.data(), kStorageIDsBufferSize);
     const quint32 size = 4 + kMaxObjectHandles * 4;
     QByteArray answer(int(size), '\0');
     QVector<quint32> handles;
     QSet<quint32> listed;
-    if (!m_access->getObjectHandles(answer.data(), size, kAllStorages)) {
+    if (!access->getObjectHandles(answer.data(), size, kAllStorages)) {
         debugPrint(kDebugAlways, "%s - getObjectHandles failed", BRX_METHOD);
         return handles;
     }

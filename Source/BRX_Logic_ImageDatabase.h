@@ -34,6 +34,12 @@ public:
     // Drops the entry and its buffers (the camera keeps the object); false
     // for a handle not in the list.
     bool remove(uint handle);
+    // The handles of the camera's pictures, each once, in the camera's
+    // order; empty when the camera does not answer (logged).
+    static QVector<quint32> readPictureHandles(BRX_Commu_CameraAccess_Base* access);
+    // The camera's handles say in their low four bits what the object is:
+    // 1, 2 and 6 are pictures.
+    static bool isPictureHandle(quint32 handle);
 
 signals:
     void signalChangeBegin();
@@ -46,8 +52,6 @@ public slots:
     void rebuildIfPending();
 
 private:
-    QVector<quint32> readPictureHandles();
-
     BRX_Commu_CameraAccess_Base* const m_access;
     // Owned entries.
     QList<BRX_Logic_ImageEntry*> m_entries;

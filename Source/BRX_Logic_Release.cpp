@@ -105,9 +105,12 @@ void BRX_Logic_Release::startVideo()
     m_videoRecording = true;
 }
 
+// A stop the camera refused leaves the recording running, and the card
+// with it, so that the host can stop it again.
 void BRX_Logic_Release::stopVideo()
 {
-    releaseCam(kVQReleaseVideoStop);
+    if (!releaseCam(kVQReleaseVideoStop))
+        return;
     m_videoRecording = false;
     m_state.ended();
     restoreStorageTypeAfterVideo();

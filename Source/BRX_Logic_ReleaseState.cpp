@@ -1,6 +1,7 @@
 #include "BRX_Logic_ReleaseState.h"
 
 #include "BRX_Debug.h"
+#include "BRX_Logic_ControllerDispatcher.h"
 
 BRX_Logic_ReleaseState::BRX_Logic_ReleaseState(const std::function<bool()>& heldOpen, int quietMs,
                                                QObject* parent)
@@ -96,7 +97,7 @@ void BRX_Logic_ReleaseState::endLoading()
 // through the event queue.
 void BRX_Logic_ReleaseState::restartQuietTime()
 {
-    QMetaObject::invokeMethod(this, [this] { m_quietTimer.start(m_quietInterval); });
+    BRX_Logic_ControllerDispatcher::post(this, [this] { m_quietTimer.start(m_quietInterval); });
 }
 
 // A queued download restarts the quiet time when it ends. A release whose

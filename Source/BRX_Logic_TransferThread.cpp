@@ -6,6 +6,7 @@
 #include "BRX_Logic_DownloadRetry.h"
 #include "BRX_Logic_ExifHeader.h"
 #include "BRX_Logic_FolderSettings.h"
+#include "BRX_Logic_PendingPictures.h"
 #include "BRX_Logic_Release.h"
 #include "BRX_Logic_TransferState.h"
 #include "BRX_Platform_Base.h"
@@ -53,6 +54,7 @@ unsigned long BRX_Logic_TransferThread::runningThreadNumber()
 BRX_Logic_TransferThread::BRX_Logic_TransferThread(const BRX_Logic_DownloadContext& context)
     : m_context(context)
     , m_access(context.access)
+    , m_handle(context.handle)
 {
     debugPrint(kDebugTransfer, "%s - created in thread 0x%lx", BRX_METHOD, runningThreadNumber());
 }
@@ -79,11 +81,13 @@ void BRX_Logic_TransferThread::run()
     prepareCamera();
     Download pending;
     pending.info = readObjectInfo();
+    remember(pending.info);
     takeRemainingToLoad(pending.info);
     pending.pairMode = isPairMode();
     if (pending.info.valid)
         nameTarget(pending);
-    sendQuickView(pending);
+    if (!awaitsCameraReturn())
+        sendQuickView(pending);
     download(pending);
     endOfBurst(pending);
     leaveQueue();
@@ -131,7 +135,7 @@ bool BRX_Logic_TransferThread::readObjectInfo(int thumbType, ObjectInfo& info)
     info.valid = false;
     for (int attempt = 0; attempt < BRX_Logic_DownloadRetry::kAttempts && !info.valid; ++attempt)
         info.valid = m_access->getObjectInfo(dataset.data(), BRX_Logic_ObjectReader::kInfoSize, thumbType,
-                                             kPendingObjectHandle);
+                                             m_handle);
     if (isDebugFlagSet(kDebugTransfer))
         dumpBuffer(QStringLiteral("objectInfo calls getObjectInfo:"), BRX_METHOD, dataset, 0, 0);
     static_cast<BRX_Logic_ObjectReader::Info&>(info) = BRX_Logic_ObjectReader::decodeInfo(dataset);
@@ -271,7 +275,7 @@ void BRX_Logic_TransferThread::sendQuickViewRecords(const Download& download)
 QByteArray BRX_Logic_TransferThread::readThumbnail(const ObjectInfo& info)
 {
     const QByteArray thumbnail =
-        m_context.downloads->fetchThumbnail(kPendingObjectHandle, info.thumbType, info.thumbSize);
+        m_context.downloads->fetchThumbnail(m_handle, info.thumbType, info.thumbSize);
     if (!thumbnail.isEmpty() && isDebugFlagSet(kDebugTransfer))
         dumpBuffer(QStringLiteral("thumbnailBuffer calls getThumbnail:"), BRX_METHOD, thumbnail, 0, 0);
     return thumbnail;
@@ -303,7 +307,7 @@ bool BRX_Logic_TransferThread::supportsOrientationProperty(FileKind kind)
 int BRX_Logic_TransferThread::readOrientationProperty()
 {
     quint8 value[2] = {};
-    m_access->getObjectPropValue(value, sizeof value, Access::kObjectPropOrientation, kPendingObjectHandle);
+    m_access->getObjectPropValue(value, sizeof value, Access::kObjectPropOrientation, m_handle);
     return BRX_Commu_ByteReader(value, sizeof value).readU16At(0);
 }
 
@@ -324,22 +328,33 @@ int BRX_Logic_TransferThread::parseOrientation()
 bool BRX_Logic_TransferThread::readExifHead(QByteArray& head)
 {
     if (m_context.downloads->readsPartially())
-        return BRX_Logic_ObjectReader(*m_access, kPendingObjectHandle).readHead(head);
+        return BRX_Logic_ObjectReader(*m_access, m_handle).readHead(head);
     head = QByteArray(int(BRX_Logic_ObjectReader::kHeadSize), 'X');
-    return m_access->getObject(head.data(), quint32(head.size()), kPendingObjectHandle);
+    return m_access->getObject(head.data(), quint32(head.size()), m_handle);
 }
 
 // The camera is told the object arrived even when it did not, so that its
-// queue of pending objects stays in step with the requests.
+// queue of pending objects stays in step with the requests; a file fetched
+// again after a reconnect is in no queue.
 void BRX_Logic_TransferThread::download(const Download& download)
 {
     const bool jpg = download.kind == kJpg;
-    m_context.deliver(jpg ? kFrameJpgStarts : kFrameDngStarts, nullptr, 0);
-    const QByteArray object = download.info.valid ? readObject(download.info) : QByteArray();
-    m_access->transferObjectReady();
+    const bool begins = !awaitsCameraReturn();
+    if (begins)
+        m_context.deliver(jpg ? kFrameJpgStarts : kFrameDngStarts, nullptr, 0);
+    const QByteArray object = download.info.valid && begins ? readObject(download.info) : QByteArray();
+    if (m_handle == kPendingObjectHandle)
+        m_access->transferObjectReady();
     m_context.transfer->setImageFlag(false);
     m_context.sendSettings();
     m_access->finishTransfer();
+    if (object.isEmpty() && awaitsCameraReturn()) {
+        if (download.info.valid)
+            debugPrint(kDebugAlways, "%s - picture %s cut off with the camera, fetched again when it is back",
+                       BRX_METHOD, printable(download.info.fileName).constData());
+        return;
+    }
+    forget(download.info);
     if (object.isEmpty()) {
         m_context.deliver(kFrameNoData, nullptr, 0);
         return;
@@ -348,11 +363,30 @@ void BRX_Logic_TransferThread::download(const Download& download)
     m_context.release->state().fileDelivered();
 }
 
+// What the camera announced and did not deliver is remembered; the host
+// hears of it again when the camera is back.
+bool BRX_Logic_TransferThread::awaitsCameraReturn() const
+{
+    return m_context.pending && m_access->hasDeparted();
+}
+
+void BRX_Logic_TransferThread::remember(const ObjectInfo& info)
+{
+    if (info.valid && m_context.pending)
+        m_context.pending->remember(m_context.serial, {info.fileName, info.compressedSize});
+}
+
+void BRX_Logic_TransferThread::forget(const ObjectInfo& info)
+{
+    if (info.valid && m_context.pending)
+        m_context.pending->forget(m_context.serial, {info.fileName, info.compressedSize});
+}
+
 // A picture short of its announced size never reaches the host as good.
 QByteArray BRX_Logic_TransferThread::readObject(const ObjectInfo& info)
 {
     const QByteArray object =
-        m_context.downloads->fetchObject(kPendingObjectHandle, info.compressedSize, info.fileName);
+        m_context.downloads->fetchObject(m_handle, info.compressedSize, info.fileName);
     if (!object.isEmpty() && isDebugFlagSet(kDebugTransfer))
         dumpBuffer(QStringLiteral("imageBuffer calls getObject:"), BRX_METHOD, object, 0, 0);
     return object;

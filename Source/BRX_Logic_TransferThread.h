@@ -8,7 +8,8 @@
 #include <QString>
 #include <QThread>
 
-// Downloads the one picture the camera announced when the thread was made:
+// Downloads the one picture the camera announced when the thread was made
+// (or one found on the card again after a reconnect, by its handle):
 // reads its object information, names it from the folder settings, hands the
 // quick view (file name, orientation, thumbnail) and the picture's bytes to
 // the host's frame callback, and advances the picture index. Threads of one
@@ -33,10 +34,11 @@ public:
         kFrameJpg = 5,
         kFrameNoData = 6,
         kFrameFileName = 8,
+        kFramePictureLost = 12,
     };
     // Every object operation of a download addresses the camera's pending
     // object through this handle, not through an image-database handle.
-    static const quint32 kPendingObjectHandle = 0x12345678;
+    static const quint32 kPendingObjectHandle = BRX_Logic_DownloadContext::kPendingObject;
 
     explicit BRX_Logic_TransferThread(const BRX_Logic_DownloadContext& context);
     ~BRX_Logic_TransferThread() override;
@@ -95,11 +97,18 @@ private:
     int parseOrientation();
     bool readExifHead(QByteArray& head);
     void download(const Download& download);
+    // The camera has gone: a download it cut short, or one that cannot
+    // begin, stays remembered for its return, without records for the host.
+    bool awaitsCameraReturn() const;
+    void remember(const ObjectInfo& info);
+    void forget(const ObjectInfo& info);
     QByteArray readObject(const ObjectInfo& info);
     void endOfBurst(const Download& download);
 
     const BRX_Logic_DownloadContext m_context;
     BRX_Commu_CameraAccess_Base* const m_access;
+    // The object every operation of the download addresses.
+    const quint32 m_handle;
 };
 
 #endif

@@ -86,7 +86,8 @@ enum Id {
     FrameQuickViewFileName = BRX_SDK_FrameQuickViewFileName,
     FrameLiveView = BRX_SDK_FrameLiveView,
     FrameLiveViewZoom = BRX_SDK_FrameLiveViewZoom,
-    FrameReleaseEnd = BRX_SDK_FrameReleaseEnd
+    FrameReleaseEnd = BRX_SDK_FrameReleaseEnd,
+    FramePictureLost = BRX_SDK_FramePictureLost
 };
 }
 

@@ -51,7 +51,7 @@
  * download thread per picture file (records 0 to 6, 8 and 11; one download at
  * a time, each file's records in order from one thread) and the library's
  * controller thread (live view, records 9 and 10; record 11 when a quiet time
- * ends a release). A frame callback holds up the download or live view that
+ * ends a release; record 12 after a reconnect). A frame callback holds up the download or live view that
  * called it: copy what you need, hand it to your own thread and return. It
  * must never wait for the host thread (brxsdk_exit waits for downloads).
  *
@@ -251,7 +251,17 @@ enum BRX_SDK_DriveMode {
  * The second file of a pair comes without quick view: the camera names both
  * files of a picture alike ("BRX_0001" from record 8), each with its own
  * ending, .DNG for 4 and .JPG for 5.
- * Live view gives 10 (when the camera reports the zoom), then 9, per frame. */
+ * Live view gives 10 (when the camera reports the zoom), then 9, per frame.
+ *
+ * Pictures across a disconnection: a file whose download the camera's going
+ * away (unplugged, network lost) cut short gets no 6; the host has seen its
+ * 2 or 3 and nothing more. When the same camera (the same serial number)
+ * connects again within this brxsdk_init and the host has set its frame
+ * callback, the library finds the file on the card by its name and size and
+ * delivers it again, once and whole, with its records as above (8, 0, 1 when
+ * quick view is on, then 2 or 3, then 4 or 5). A file the card no longer
+ * holds (card swapped, file deleted) gives one record 12 with its name. The
+ * library remembers at most 300 such files, the oldest giving way. */
 enum BRX_SDK_FrameRecordType {
     BRX_SDK_FrameQuickViewOrientation = 0, /* int32_t: the picture's Exif orientation code, 1 to 8 (1
                                               upright, 3 upside down, 6 to be turned 90 degrees
@@ -272,8 +282,12 @@ enum BRX_SDK_FrameRecordType {
                                               ("Picture00042") */
     BRX_SDK_FrameLiveView = 9,             /* one live-view frame, a JPEG image */
     BRX_SDK_FrameLiveViewZoom = 10,        /* int32_t: the zoom level of the frame that follows, 1 whole */
-    BRX_SDK_FrameReleaseEnd = 11           /* int32_t: the number of files (records 4 and 5) the release
+    BRX_SDK_FrameReleaseEnd = 11,          /* int32_t: the number of files (records 4 and 5) the release
                                               delivered, 0 for none; see brxsdk_set_want_release_end */
+    BRX_SDK_FramePictureLost = 12          /* a file the camera began to deliver before it went away and
+                                              that its card no longer holds when it is back: the camera's
+                                              file name with its ending ("BRX_0001.DNG"), Latin-1 bytes,
+                                              size of them, no NUL; once per file */
 };
 
 /* Payload kinds. */

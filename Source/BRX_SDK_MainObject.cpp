@@ -107,6 +107,7 @@ void BRX_SDK_MainObject::dropPendingNotifications()
 void BRX_SDK_MainObject::startControllerThread()
 {
     m_thread = new QThread;
+    BRX_Logic_ControllerWorker::prepareThread(m_thread);
     m_workerDone = std::make_shared<BRX_Logic_ControllerWorker::Completion>();
     auto* worker = new BRX_Logic_ControllerWorker(m_workerDone);
     m_worker = worker;

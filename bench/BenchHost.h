@@ -12,6 +12,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <cstdio>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -157,8 +158,8 @@ private:
     std::atomic<bool> m_trackMemory{false};
 };
 
-// The controller thread passes announcements on at its next turn, at most
-// 10 ms later: a few turns and every picture of a burst is queued.
+// The controller thread passes announcements on as they arrive, after the
+// work of the moment: well within this every picture of a burst is queued.
 const int kDispatchMs = 50;
 
 // Pictures taken by shoot (one per call), downloaded; empty when they did
@@ -188,6 +189,52 @@ inline QVector<Download> takePictures(const std::function<void()>& shoot, int pi
             return {};
     }
     return downloads;
+}
+
+// Where the time of one shutter press to the last byte of its pair goes, in
+// ms: until the first file's start record (release answer, announcement,
+// object information), the first file's data, between the files (the
+// second's announcement and object information), the second file's data.
+struct PairTimes {
+    BenchFigures::Samples total;
+    BenchFigures::Samples firstStart;
+    BenchFigures::Samples firstData;
+    BenchFigures::Samples between;
+    BenchFigures::Samples secondData;
+
+    void add(qint64 pressedNs, const Download& first, const Download& second)
+    {
+        total.add((second.endNs - pressedNs) / 1e6);
+        firstStart.add((first.startNs - pressedNs) / 1e6);
+        firstData.add(first.durationNs() / 1e6);
+        between.add((second.startNs - first.endNs) / 1e6);
+        secondData.add(second.durationNs() / 1e6);
+    }
+    void print(const char* what) const
+    {
+        std::printf("%-34s %s ms | to the first file's start (release, announcement, object information) %s, "
+                    "its data %s, between the files %s, the second's data %s\n",
+                    what, total.text("%.1f").constData(), firstStart.text("%.1f").constData(),
+                    firstData.text("%.1f").constData(), between.text("%.1f").constData(),
+                    secondData.text("%.1f").constData());
+    }
+};
+
+// Presses the shutter through the exported function, presses times, each
+// after the pair before has arrived; false when a pair did not.
+inline bool shutterToPair(int presses, PairTimes& times)
+{
+    Recorder& recorder = Recorder::instance();
+    for (int i = 0; i < presses; ++i) {
+        const int before = recorder.count();
+        const qint64 pressedNs = nowNs();
+        BRX_SDK_capture();
+        if (!recorder.waitForCount(before + 2, kDownloadWaitMs))
+            return false;
+        const QVector<Download> pair = recorder.since(before);
+        times.add(pressedNs, pair.at(0), pair.at(1));
+    }
+    return true;
 }
 
 inline qint64 totalBytes(const QVector<Download>& downloads)

@@ -5,7 +5,8 @@
 // same bytes in the same process, into a buffer already in memory and into
 // fresh pages. Also: the peak memory above the download's start during a
 // 100 MB download, and the time from the shutter press to the picture's
-// last byte at the host.
+// last byte at the host, and to the last byte of both files of a pair with
+// where that time goes.
 //
 //   bench_download [--product 0xPPPP] [--sizes 25,60,100] [--pictures N] [--pairs N]
 //
@@ -148,6 +149,18 @@ bool shutterToLastByte(quint32 bytes, int presses)
     return true;
 }
 
+// A DNG and JPG pair from one press: the camera's release, two
+// announcements and two downloads.
+bool shutterToPair(quint32 bytes, int presses)
+{
+    camera()->setPictureSizes(bytes, bytes / 4);
+    BenchHost::PairTimes times;
+    if (!BenchHost::shutterToPair(presses, times))
+        return false;
+    times.print(qPrintable(QStringLiteral("shutter to pair, DNG %1 MB + JPG").arg(bytes / 1e6)));
+    return true;
+}
+
 bool run(const QVector<quint32>& sizes, int pictures, int pairs)
 {
     const quint32 largest = *std::max_element(sizes.begin(), sizes.end());
@@ -155,7 +168,7 @@ bool run(const QVector<quint32>& sizes, int pictures, int pairs)
         && shutterToLastByte(300000, pictures) && shutterToLastByte(largest * kMegabyte, pictures);
     for (int i = 0; ok && i < sizes.size(); ++i)
         ok = singles(sizes.at(i), pictures);
-    ok = ok && BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatPair);
+    ok = ok && BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatPair) && shutterToPair(300000, pictures);
     for (int i = 0; ok && i < sizes.size(); ++i)
         ok = burst(sizes.at(i), pairs, pictures);
     return ok;

@@ -308,6 +308,11 @@ struct Camera {
             function.device().takePicture();
         });
     }
+    // The size of the DNG of the pictures the camera takes next.
+    void setPictureSize(quint32 bytes)
+    {
+        device.withFunction([&](EmulatedFunction*) { function.device().store().setPictureSizes(bytes, bytes / 4); });
+    }
 
     const EmulatedUsbDevice::Descriptor descriptor;
     TimedFunction function;
@@ -424,6 +429,22 @@ void printBurst(const char* what, const Alternation& figures)
                 figures.objectsRatio.text().constData());
 }
 
+// Shutter presses through the library, each to the last byte of its DNG and
+// JPG pair.
+bool shutterToPair(Camera& library, int presses)
+{
+    const quint32 bytes = 300000;
+    library.setPictureSize(bytes);
+    BenchHost::PairTimes times;
+    const bool ok = BenchHost::connect(kDownloadWaitMs)
+        && BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatPair) && BenchHost::shutterToPair(presses, times);
+    BRX_SDK_exit();
+    BenchHost::connectedProduct() = 0;
+    if (ok)
+        times.print(qPrintable(QStringLiteral("shutter to pair, DNG %1 MB + JPG").arg(bytes / 1e6)));
+    return ok;
+}
+
 void print(const Bench& bench, const QVector<QVector<Samples>>& shapes, const QVector<LibraryFigures>& library)
 {
     for (int s = 0; s < bench.sizes.size(); ++s) {
@@ -482,5 +503,6 @@ int main(int argc, char** argv)
         print(bench, shapes, figures);
     else
         std::printf("a read failed\n");
+    ok = ok && shutterToPair(library, bench.pictures);
     return ok ? 0 : 1;
 }

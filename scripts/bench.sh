@@ -6,7 +6,8 @@
 # against the emulated USB camera beside a plain libusb reader; live view,
 # notification round trips, CPU time; memory over a long session; the
 # virtual camera's frame and picture encoding; tether serve; tether capture
-# of one pair beside tether list. Arguments go to bench_download.
+# of one pair beside tether list; a rig of 16 nodes: release spread and
+# collection beside plain HTTP. Arguments go to bench_download.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -21,4 +22,5 @@ LD_PRELOAD=libumockdev-preload.so.0 ./build-bench/bench/bench_usb 2>/dev/null
 ./build-bench/bench/bench_virtual_frames 2>/dev/null
 python3 bench/bench_serve.py build-bench/tools/tether
 python3 bench/bench_capture.py build-bench/tools/tether
+python3 bench/bench_rig.py build-bench/tools/tether
 echo "== load at the end $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -54,6 +54,7 @@ private slots:
     // Discovery
     void announcedOncePerCamera();
     void unopenedDeviceIsTriedAgainAfterOthers();
+    void refusedSessionIsSaidOncePerPlug();
     void ignoredDevices_data();
     void ignoredDevices();
     void virtualCameraAnnouncedAgainAfterReplug();
@@ -130,6 +131,29 @@ void TestDiscovery::unopenedDeviceIsTriedAgainAfterOthers()
     QCOMPARE(announced, QStringList({"usb:1", "usb:2", "usb:1"}));
     QCOMPARE(opened.count(), 0);
     QCOMPARE(log.count("Failed to Open the device usb:1"), 1);
+}
+
+// A camera that opens but refuses its session is tried again by every
+// scan; the log says so once while it stays plugged in, and again after a
+// replug.
+void TestDiscovery::refusedSessionIsSaidOncePerPlug()
+{
+    setDebugFlags(kDebugPtp, false);
+    VirtualCameraRig rig(0x2061);
+    rig.camera->failOperation(BRX_Commu_CameraAccess_Base::kOpOpenVQSession, 0x2002);
+    QSignalSpy opened(rig.access.get(), &BRX_Commu_CameraAccess_Base::signalConnectionOpened);
+    LogCapture log;
+    for (int scan = 0; scan < 3; ++scan)
+        QVERIFY(!rig.connect());
+    QCOMPARE(log.count("refused session 0x9005"), 1);
+    QCOMPARE(log.count("MTP Response code"), 0);
+    rig.camera->setPlugged(false);
+    QVERIFY(!rig.access->checkDeviceAvailable());
+    rig.camera->setPlugged(true);
+    QVERIFY(!rig.connect());
+    QCOMPARE(log.count("refused session 0x9005"), 2);
+    QCOMPARE(opened.count(), 0);
+    setDebugFlags(kDebugPtp, true);
 }
 
 void TestDiscovery::ignoredDevices_data()

@@ -200,6 +200,23 @@ private slots:
         QCOMPARE(rig.stages(), (QVector<quint32>{kVQReleaseVideoStart, kVQReleaseVideoStop, kVQReleaseVideoStart}));
     }
 
+    // A stop the camera refuses leaves the recording on (and the card with
+    // it); the next toggle stops it again.
+    void refusedVideoStopKeepsTheRecording()
+    {
+        ReleaseRig rig;
+        rig.release.toggleVideoCapture();
+        rig.access.script(BRX_Commu_CameraAccess_Base::kOpRelease, FakeCameraAccess::fail());
+        rig.release.toggleVideoCapture();
+        QVERIFY(rig.release.isVideoRecording());
+        QCOMPARE(rig.storageType, 0);
+        rig.access.script(BRX_Commu_CameraAccess_Base::kOpRelease, FakeCameraAccess::ok());
+        rig.release.toggleVideoCapture();
+        QVERIFY(!rig.release.isVideoRecording());
+        QCOMPARE(rig.storageType, 2);
+        QCOMPARE(rig.stages(), (QVector<quint32>{kVQReleaseVideoStart, kVQReleaseVideoStop, kVQReleaseVideoStop}));
+    }
+
     // A recording the camera reports on its own holds the release open.
     void reportedRecordingHoldsTheReleaseOpen()
     {

@@ -1,6 +1,8 @@
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Logic_TransferThread.h"
 #include "BRX_SDK.h"
+#include "BRX_Debug.h"
+#include "LogCapture.h"
 #include "SdkHost.h"
 
 #include <QtTest>
@@ -13,8 +15,10 @@ class TestSdkPictures : public QObject
 private slots:
     void pictureArrivesWithQuickView_data();
     void pictureArrivesWithQuickView();
-    void unplugDuringADownloadReportsNoData_data();
-    void unplugDuringADownloadReportsNoData();
+    void picturesOwedAtAnUnplugArriveOnReturn_data();
+    void picturesOwedAtAnUnplugArriveOnReturn();
+    void downloadCutMidwayArrivesWholeOnce();
+    void picturesGoneFromTheCardAreReportedLostOnce();
     void downloadGoingWrongOnceArrivesWhole_data();
     void downloadGoingWrongOnceArrivesWhole();
 };
@@ -36,6 +40,23 @@ QVector<quint32> pictureHandles(const BRX_Commu_VirtualCamera& camera)
             pictures << handle;
     }
     return pictures;
+}
+
+const int kFramePictureLost = BRX_SDK_FrameType::FramePictureLost;
+const quint32 kLargeDng = 25u << 20;
+
+// Both files of the camera's one picture arrive whole, each once.
+void expectPairOnce(const FrameRecorder& frames, const BRX_Commu_VirtualCamera& camera)
+{
+    QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(Transfer::kFrameDng) + frames.countOf(Transfer::kFrameJpg), 2,
+                              kTimeoutMs);
+    const QVector<quint32> files = pictureHandles(camera);
+    QCOMPARE(files.size(), 2);
+    QCOMPARE(frames.countOf(Transfer::kFrameDng), 1);
+    QCOMPARE(frames.bytesOf(Transfer::kFrameDng), camera.objectData(files.at(0)));
+    QCOMPARE(frames.bytesOf(Transfer::kFrameJpg), camera.objectData(files.at(1)));
+    QCOMPARE(frames.countOf(Transfer::kFrameNoData), 0);
+    QCOMPARE(frames.countOf(kFramePictureLost), 0);
 }
 
 bool wantQuickView()
@@ -99,32 +120,78 @@ void TestSdkPictures::pictureArrivesWithQuickView()
     QCOMPARE(camera->pendingTransfers(), 0);
 }
 
-void TestSdkPictures::unplugDuringADownloadReportsNoData_data()
+void TestSdkPictures::picturesOwedAtAnUnplugArriveOnReturn_data()
 {
     QTest::addColumn<SdkHost::Transport>("transport");
     QTest::newRow("USB") << SdkHost::kUsb;
     QTest::newRow("PTP/IP") << SdkHost::kNetwork;
 }
 
-// The camera goes away while the DNG is on its way: the host hears that no
-// data came for both files, then the disconnection; nothing hangs.
-void TestSdkPictures::unplugDuringADownloadReportsNoData()
+// The camera goes away as the DNG's download begins, the JPG announced and
+// not begun: the host hears no "no data" and no loss, and once the camera
+// is back both files arrive whole, once each.
+void TestSdkPictures::picturesOwedAtAnUnplugArriveOnReturn()
 {
     QFETCH(SdkHost::Transport, transport);
     SdkHost host(0x2009, transport);
     QVERIFY(host.waitForInitialState(kTimeoutMs));
     FrameRecorder& frames = host.frames();
     frames.holdAt(Transfer::kFrameDngStarts);
+    LogCapture log;
+    setDebugFlags(kDebugPtp, true);
 
     BRX_SDK_capture();
     QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(Transfer::kFrameDngStarts), 1, kTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(log.count("is RequestObjectTransfer"), 2, kTimeoutMs);
+    setDebugFlags(kDebugPtp, false);
     host.setCameraPlugged(false);
     frames.release();
     QTRY_VERIFY_WITH_TIMEOUT(!host.isConnected(), kTimeoutMs);
-    QCOMPARE(frames.countOf(Transfer::kFrameDng), 0);
-    QCOMPARE(frames.countOf(Transfer::kFrameNoData), frames.countOf(Transfer::kFrameDngStarts)
-                                                          + frames.countOf(Transfer::kFrameJpgStarts));
-    QVERIFY(frames.countOf(Transfer::kFrameNoData) >= 1);
+    QCOMPARE(frames.types(), Types{Transfer::kFrameDngStarts});
+    host.setCameraPlugged(true);
+    expectPairOnce(frames, host.camera());
+}
+
+// The camera leaves the bus halfway through a 25 MB DNG: the file comes
+// whole, once, after the camera is back.
+void TestSdkPictures::downloadCutMidwayArrivesWholeOnce()
+{
+    SdkHost host(0x2009);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    BRX_Commu_VirtualCamera& camera = host.camera();
+    camera.setPictureSizes(kLargeDng, 0);
+    camera.injectFault({BRX_Commu_VirtualCameraLink::Fault::kVanish, 0x1009, kLargeDng / 2, 0});
+
+    BRX_SDK_capture();
+    QTRY_VERIFY_WITH_TIMEOUT(!host.isConnected(), kTimeoutMs);
+    QCOMPARE(host.frames().countOf(Transfer::kFrameNoData), 0);
+    host.setCameraPlugged(true);
+    expectPairOnce(host.frames(), camera);
+    QCOMPARE(host.frames().bytesOf(Transfer::kFrameDng).size(), int(kLargeDng));
+}
+
+// The card is emptied while the camera is away: each owed file is reported
+// lost once, by its name, and nothing else comes for it.
+void TestSdkPictures::picturesGoneFromTheCardAreReportedLostOnce()
+{
+    SdkHost host(0x2009);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    FrameRecorder& frames = host.frames();
+    frames.holdAt(Transfer::kFrameDngStarts);
+    BRX_SDK_capture();
+    QTRY_COMPARE_WITH_TIMEOUT(host.camera().pendingTransfers(), 2, kTimeoutMs);
+    host.setCameraPlugged(false);
+    frames.release();
+    QTRY_VERIFY_WITH_TIMEOUT(!host.isConnected(), kTimeoutMs);
+    for (quint32 handle : pictureHandles(host.camera()))
+        host.camera().deleteObjectOnCamera(handle);
+
+    host.setCameraPlugged(true);
+    QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(kFramePictureLost), 2, kTimeoutMs);
+    QCOMPARE(frames.bytesOf(kFramePictureLost, 0), QByteArray("BRX_0001.DNG"));
+    QCOMPARE(frames.bytesOf(kFramePictureLost, 1), QByteArray("BRX_0001.JPG"));
+    QCOMPARE(frames.countOf(Transfer::kFrameNoData), 0);
+    QCOMPARE(frames.countOf(Transfer::kFrameDng) + frames.countOf(Transfer::kFrameJpg), 0);
 }
 
 enum DownloadFault { kFailsOnce, kShortOnce };

@@ -426,7 +426,7 @@ void TestTransferThread::failedDownloads_data()
         << kHugeThumbnail << Types{2, 4} << 2 << "BRX_Logic_ObjectReader::allocate() - thumbnail of 4294967295 bytes refused";
     QTest::newRow("object shorter than announced")
         << kShortObject << Types{8, 0, 1, 2, 6} << 2
-        << "BRX_Logic_DownloadRetry::fetchObject() - picture BRX_0001.DNG lost: 300000 of 300100 bytes after 3 attempts";
+        << "BRX_Logic_DownloadRetry::fetchObject() - picture BRX_0001.DNG not had whole: 300000 of 300100 bytes after 3 attempts";
     QTest::newRow("unplugged during the download") << kUnplugDuringObject << Types{8, 0, 1, 2, 6} << 2 << "";
 }
 

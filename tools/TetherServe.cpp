@@ -44,24 +44,29 @@ QString newToken()
     return token;
 }
 
-// The address a browser opens: every interface is reached by the machine's name.
-QString pageAddress(const TetherServeHttp::Settings& settings, int port)
+// Where the server is reached: every interface by the machine's name.
+QString serverAddress(const TetherServeHttp::Settings& settings, int port)
 {
     QString host = settings.address;
     if (host == QLatin1String("0.0.0.0") || host == QLatin1String("::"))
         host = QSysInfo::machineHostName();
     else if (host.contains(':'))
         host = '[' + host + ']';
-    const QString query = settings.token.isEmpty() ? QString() : QStringLiteral("?token=") + settings.token;
-    return QStringLiteral("http://%1:%2/%3").arg(host).arg(port).arg(query);
+    return QStringLiteral("http://%1:%2/").arg(host).arg(port);
 }
 
-bool readSettings(const QCommandLineParser& arguments, TetherServeHttp::Settings* settings)
+// The address a browser opens.
+QString pageAddress(const TetherServe::Station& station)
+{
+    return station.address + (station.token.isEmpty() ? QString() : QStringLiteral("?token=") + station.token);
+}
+
+bool readSettings(const QCommandLineParser& arguments, bool alwaysToken, TetherServeHttp::Settings* settings)
 {
     bool portOk = false;
     settings->port = arguments.value("port").toInt(&portOk);
     settings->address = arguments.value("listen");
-    if (!TetherServeHttp::isLoopback(settings->address))
+    if (alwaysToken || !TetherServeHttp::isLoopback(settings->address))
         settings->token = newToken();
     return portOk && settings->port >= 0 && settings->port <= 65535 && !settings->address.isEmpty();
 }
@@ -70,9 +75,14 @@ bool readSettings(const QCommandLineParser& arguments, TetherServeHttp::Settings
 
 QList<QCommandLineOption> TetherServe::options()
 {
+    return stationOptions(kDefaultPort);
+}
+
+QList<QCommandLineOption> TetherServe::stationOptions(int defaultPort)
+{
     QList<QCommandLineOption> options{
-        {"port", QStringLiteral("The port to serve on, 0 for a free one (default %1).").arg(kDefaultPort), "N",
-         QString::number(kDefaultPort)},
+        {"port", QStringLiteral("The port to serve on, 0 for a free one (default %1).").arg(defaultPort), "N",
+         QString::number(defaultPort)},
         {"listen", "The address to serve on (default 127.0.0.1); beyond loopback every request needs the token "
                    "in the printed address.",
          "ADDR", "127.0.0.1"},
@@ -89,10 +99,23 @@ QList<QCommandLineOption> TetherServe::options()
 
 int TetherServe::run(TetherSession& session, const QCommandLineParser& arguments, const QStringList& words)
 {
+    if (!words.isEmpty()) {
+        session.output().error(QStringLiteral("serve takes options only (tether serve --help)"));
+        return kExitUsage;
+    }
+    return serve(session, arguments, false, [&session, &arguments](const Station& station) {
+        session.output().result(QStringLiteral("serving the camera at %1 (pictures go to %2), Ctrl-C ends")
+                                    .arg(pageAddress(station), QDir::toNativeSeparators(arguments.value("out"))));
+        return true;
+    });
+}
+
+int TetherServe::serve(TetherSession& session, const QCommandLineParser& arguments, bool alwaysToken,
+                       const std::function<bool(const Station&)>& started, const std::function<void()>& finishing)
+{
     TetherServeHttp::Settings settings;
-    if (!words.isEmpty() || !readSettings(arguments, &settings)) {
-        session.output().error(QStringLiteral("serve takes --port N (0 to 65535), --listen ADDR, --out DIR, "
-                                              "--filename PATTERN and --exec CMD"));
+    if (!readSettings(arguments, alwaysToken, &settings)) {
+        session.output().error(QStringLiteral("--port takes 0 to 65535 and --listen an address"));
         return kExitUsage;
     }
     session.setLongRunning(true);
@@ -108,12 +131,14 @@ int TetherServe::run(TetherSession& session, const QCommandLineParser& arguments
     settings.assets = pageAssets();
     TetherServeHttp http(settings, bridge, api, liveView);
     QString error;
-    const bool serving = http.start(&error);
+    bool serving = http.start(&error);
     if (serving) {
-        session.output().result(QStringLiteral("serving the camera at %1 (pictures go to %2), Ctrl-C ends")
-                                    .arg(pageAddress(settings, http.port()), QDir::toNativeSeparators(settings.folder)));
-        session.startVirtualCameraConsole();
-        session.waitFor([] { return false; }, -1);
+        serving = started({pictures, api, serverAddress(settings, http.port()), settings.token});
+        if (serving) {
+            session.startVirtualCameraConsole();
+            session.waitFor([] { return false; }, -1);
+        }
+        finishing();
         http.stop();
     } else {
         session.output().error(error);

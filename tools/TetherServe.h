@@ -6,6 +6,12 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QList>
+#include <QString>
+
+#include <functional>
+
+class TetherPictures;
+class TetherServeApi;
 
 // The serve subcommand: a page and an HTTP API for the connected camera, for
 // the browsers on the set: live view, the settings, the shutter and the
@@ -15,6 +21,24 @@ class TetherServe
 public:
     static QList<QCommandLineOption> options();
     static int run(TetherSession& session, const QCommandLineParser& arguments, const QStringList& words);
+
+    // What a subcommand that serves as serve does (tether node) is handed
+    // once the HTTP side is up.
+    struct Station {
+        TetherPictures& pictures;
+        TetherServeApi& api;
+        QString address; // "http://HOST:PORT/"
+        QString token;   // what every request needs; empty on loopback without one
+    };
+    // --port (with its default), --listen, --out, --filename and --exec.
+    static QList<QCommandLineOption> stationOptions(int defaultPort);
+    // Serves as run does, with a token even on loopback when alwaysToken,
+    // and calls started once serving; events run until Ctrl-C, or at once
+    // to the end when started returns false. finishing runs then, while
+    // the station still stands.
+    static int serve(TetherSession& session, const QCommandLineParser& arguments, bool alwaysToken,
+                     const std::function<bool(const Station&)>& started,
+                     const std::function<void()>& finishing = [] {});
 };
 
 #endif

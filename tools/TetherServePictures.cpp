@@ -7,16 +7,15 @@ namespace {
 
 const qint64 kThumbnailBytes = 64 * 1024 * 1024;
 
-// "/files/sub/BRX_0001.JPG", each part percent-encoded.
-QString fileAddress(const QString& relativePath)
+} // namespace
+
+QString TetherServePictures::fileAddress(const QString& relativePath)
 {
     QStringList parts;
     for (const QString& part : relativePath.split('/'))
         parts << QString::fromLatin1(QUrl::toPercentEncoding(part));
     return QStringLiteral("/files/") + parts.join('/');
 }
-
-} // namespace
 
 // Both sides absolute: between two relative paths Qt takes the folder's own
 // name into the result ("pictures/BRX_0001.DNG" for a file of "pictures").

@@ -17,6 +17,10 @@ class TetherServePictures
 public:
     explicit TetherServePictures(const QString& folder);
 
+    // "/files/sub/BRX_0001.JPG" for a path relative to the folder, each part
+    // percent-encoded.
+    static QString fileAddress(const QString& relativePath);
+
     // Each gives the picture as it is now.
     QJsonObject addFile(int picture, const QString& path, qint64 bytes);
     QJsonObject addQuickView(int picture, int orientation, const QByteArray& thumbnail);

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 
 namespace {
@@ -15,6 +16,12 @@ namespace {
 const int kPollMs = 10;
 
 std::atomic<bool> g_interrupted{false};
+
+qint64 wallClockUs()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+}
 
 // A second Ctrl-C ends the program at once.
 extern "C" void onInterrupt(int)
@@ -64,8 +71,11 @@ QString TetherSession::virtualCameraStateFolder()
 void TetherSession::logCallback(void* context, const char* line)
 {
     auto* session = static_cast<TetherSession*>(context);
-    if (session->m_options.debug)
-        session->m_output.log(QString::fromUtf8(line));
+    if (!session->m_options.debug)
+        return;
+    // Taken in the thread that logs, as the line is written.
+    const QString time = session->m_options.logTime ? QStringLiteral("%1 ").arg(wallClockUs()) : QString();
+    session->m_output.log(time + QString::fromUtf8(line));
 }
 
 bool TetherSession::start()

@@ -38,6 +38,8 @@ struct TetherGlobalOptions {
     int timeoutMs = 10000;
     bool timeoutGiven = false;
     bool quiet = false;
+    // Log lines begin with the wall-clock time in microseconds since 1970.
+    bool logTime = false;
     // The virtual camera starts with its power-on settings instead of those it kept.
     bool virtualReset = false;
 };

@@ -5,7 +5,9 @@
 #include "TetherCommandTable.h"
 #include "TetherDemo.h"
 #include "TetherLiveView.h"
+#include "TetherNode.h"
 #include "TetherProperties.h"
+#include "TetherRig.h"
 #include "TetherServe.h"
 #include "TetherSession.h"
 #include "TetherShooting.h"
@@ -71,6 +73,18 @@ const Subcommand kSubcommands[] = {
      "as they land (saved as watch saves them), until Ctrl-C. It serves 127.0.0.1 unless --listen says "
      "otherwise; beyond loopback every request needs the token in the printed address.",
      TetherServe::options, TetherServe::run, 0},
+    {"node", "node --rig NAME --label LABEL [--broker HOST[:PORT]] [--out DIR] [--listen ADDR] [--port N]",
+     "One camera of a rig: tethers and serves it as serve does (every picture kept in --out first) and meets "
+     "the rig through the MQTT broker: keeps its state there, announces every file saved, and carries out the "
+     "rig's commands (set, shoot at a time, live view), answering each. docs/rig.md gives the topics.",
+     TetherNode::options, TetherNode::run, 0},
+    {"rig", "rig --rig NAME [--broker HOST[:PORT]] status|set NAME VALUE|shoot [-n N] [--interval S] [--lead MS]|"
+            "collect --out DIR [--follow]",
+     "The nodes of a rig as one: status prints every camera (a setting that differs from the rest marked), set "
+     "sets a property on all and prints each camera's answer, shoot has every camera press at one wall-clock "
+     "time (now plus the lead) and prints the press times and their spread, collect fetches every picture the "
+     "nodes announced into DIR/SHOT/LABEL-NAME, checked against its SHA-256, nothing twice.",
+     TetherRig::options, TetherRig::run, 0},
     {"demo", "demo [--out DIR]",
      "A guided run on the virtual camera (0x2031 unless --virtual says otherwise): connects, shows and changes "
      "settings, shoots a pair and a burst, streams live view, and says where the files are.",
@@ -98,6 +112,8 @@ QList<QCommandLineOption> globalOptions()
         {"debug", "Show the library's log on standard error, with its groups FLAGS on (e.g. 0x401; 0: errors "
                   "and main events only).",
          "FLAGS"},
+        {"log-time", "Begin each line of the library's log (--debug) with the wall-clock time it was written, in "
+                     "microseconds since 1970."},
         {"timeout", "Seconds to wait for the camera and its answers (default 10).", "S", "10"},
         {"quiet", "Leave out the progress lines."},
         {{"h", "help"}, "This help; after a subcommand, the subcommand's."},
@@ -268,6 +284,7 @@ QString globalOptionError(const QCommandLineParser& parser, TetherGlobalOptions*
     options->timeoutMs = int(std::lround(timeout));
     options->timeoutGiven = parser.isSet("timeout");
     options->quiet = parser.isSet("quiet");
+    options->logTime = parser.isSet("log-time");
     options->virtualReset = options->virtualReset || parser.isSet("virtual-reset");
     return QString();
 }

@@ -1,0 +1,55 @@
+#ifndef TETHERRIGCLIENT_H
+#define TETHERRIGCLIENT_H
+
+#include "TetherRigTopics.h"
+#include "TetherSession.h"
+
+#include <QJsonObject>
+#include <QMap>
+#include <QObject>
+#include <QStringList>
+
+class TetherMqtt;
+
+// The rig as its controller sees it through the broker: every node's
+// state (retained there, so a controller that starts late knows them all),
+// the nodes' answers and file announcements, and commands sent with an ID
+// and waited for. Host thread.
+class TetherRigClient : public QObject
+{
+    Q_OBJECT
+public:
+    TetherRigClient(TetherSession& session, TetherMqtt& mqtt, const TetherRigTopics& topics);
+
+    // Waits for the broker and for the nodes' states it keeps; false (with
+    // a message) when the broker is not reached within timeoutMs.
+    bool gather(int timeoutMs);
+    // The latest state of every node ever seen, by label.
+    const QMap<QString, QJsonObject>& states() const { return m_states; }
+    QStringList onlineLabels() const;
+    // Sends command (an "id" is added) to the whole rig, or to one node
+    // when label is given, and waits until each node of expected has
+    // answered, within timeoutMs. The answers by label.
+    QMap<QString, QJsonObject> command(QJsonObject command, const QStringList& expected, int timeoutMs,
+                                       const QString& label = QString());
+    // A command ID no other controller makes: "kind-TIME-RANDOM".
+    static QString newId(const QString& kind);
+
+signals:
+    void stateChanged(const QString& label, const QJsonObject& state);
+    void fileAnnounced(const QJsonObject& file);
+
+private:
+    void catchMessage(const QString& topic, const QByteArray& payload);
+
+    TetherSession& m_session;
+    TetherMqtt& m_mqtt;
+    const TetherRigTopics m_topics;
+    QMap<QString, QJsonObject> m_states;
+    qint64 m_lastStateMs = 0;
+    // The answers to the command under way, by label.
+    QString m_awaited;
+    QMap<QString, QJsonObject> m_answers;
+};
+
+#endif
