@@ -44,6 +44,14 @@ BRX_Commu_CameraAccess_Base* createUsbAccess()
 
 } // namespace
 
+QList<BRX_Commu_DeviceEntry> BRX_Commu_CameraAccessFactory::listUsbCameras()
+{
+    const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
+    if (camera)
+        return camera->createScanner()->list();
+    return BRX_Commu_LibusbScanner().list();
+}
+
 BRX_Commu_CameraAccess_Base* BRX_Commu_CameraAccessFactory::create(int connectionType)
 {
     switch (connectionType) {

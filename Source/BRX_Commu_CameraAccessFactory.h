@@ -1,6 +1,10 @@
 #ifndef BRX_COMMU_CAMERAACCESSFACTORY_H
 #define BRX_COMMU_CAMERAACCESSFACTORY_H
 
+#include "BRX_Commu_DeviceEntry.h"
+
+#include <QList>
+
 class BRX_Commu_CameraAccess_Base;
 
 // Builds the camera access of a connection type; the one place that knows
@@ -15,6 +19,13 @@ public:
     //  2 (WLAN): PTP/IP to the network address selected for this process;
     //  0x100: the simulated camera.
     static BRX_Commu_CameraAccess_Base* create(int connectionType);
+
+    // Every supported camera on USB, whatever the process's selector: the
+    // virtual camera selected for this process, else those on the bus, with
+    // model, serial number, port and whether a program holds it, read from
+    // descriptors only (BRX_Commu_UsbScanner::list). Blocks briefly; any
+    // thread.
+    static QList<BRX_Commu_DeviceEntry> listUsbCameras();
 };
 
 #endif

@@ -19,6 +19,11 @@ public:
     // From the device's string descriptor; empty when it has none or it
     // could not be read. Not part of the identity: equality leaves it out.
     QString serialNumber;
+    // Filled by a listing only (BRX_Commu_UsbScanner::list): the model the
+    // device's product string names, and whether another program (or this
+    // one) has claimed it.
+    QString model;
+    bool inUse = false;
 };
 
 #endif

@@ -5,7 +5,12 @@
 #include "BRX_Debug.h"
 
 #include <algorithm>
+#include <cstring>
+#include <fcntl.h>
 #include <libusb.h>
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -56,7 +61,10 @@ bool describe(libusb_device* device, Filter::Device* description)
         return false;
     description->vendorId = descriptor.idVendor;
     description->productId = descriptor.idProduct;
+    description->productText = descriptor.iProduct;
+    description->serialNumberText = descriptor.iSerialNumber;
     description->busNumber = libusb_get_bus_number(device);
+    description->address = libusb_get_device_address(device);
     description->portNumbers = portNumbers(device);
     for (int i = 0; i < config->bNumInterfaces; ++i) {
         if (config->interface[i].num_altsetting > 0)
@@ -76,6 +84,52 @@ DeviceList deviceList(libusb_context* context, ssize_t* count)
         return DeviceList();
     }
     return DeviceList(list);
+}
+
+// Cameras give their texts in US English.
+QString stringDescriptor(libusb_device_handle* handle, quint8 index)
+{
+    if (index == 0)
+        return QString();
+    unsigned char text[256] = {};
+    const int length = libusb_get_string_descriptor_ascii(handle, index, text, sizeof text - 1);
+    return length > 0 ? QString::fromLatin1(reinterpret_cast<const char*>(text), length).trimmed() : QString();
+}
+
+// Opening the device without claiming it is enough to ask for its string
+// descriptors; a process that tethers it goes on undisturbed. Empty texts
+// when the device cannot be opened (no permission, gone).
+BRX_Commu_LibusbScanner::Texts readTexts(libusb_device* device, const Filter::Device& description)
+{
+    libusb_device_handle* raw = nullptr;
+    if (libusb_open(device, &raw) != LIBUSB_SUCCESS)
+        return {};
+    const Handle handle(raw);
+    return {stringDescriptor(raw, description.productText), stringDescriptor(raw, description.serialNumberText)};
+}
+
+// A program that claims an interface binds it to usbfs. libusb hides that
+// driver (libusb_kernel_driver_active answers 0 for it), so the device file
+// is asked directly; it is opened, not claimed.
+bool isClaimed(const Filter::Device& description)
+{
+    const Filter::Interface* interface = Filter::stillImageInterface(description);
+    if (!interface)
+        return false;
+    const QByteArray node = QStringLiteral("/dev/bus/usb/%1/%2")
+                                .arg(description.busNumber, 3, 10, QLatin1Char('0'))
+                                .arg(description.address, 3, 10, QLatin1Char('0'))
+                                .toLatin1();
+    int file = ::open(node.constData(), O_RDWR | O_CLOEXEC);
+    if (file < 0)
+        file = ::open(node.constData(), O_RDONLY | O_CLOEXEC);
+    if (file < 0)
+        return false;
+    usbdevfs_getdriver driver = {};
+    driver.interface = interface->number;
+    const bool claimed = ::ioctl(file, USBDEVFS_GETDRIVER, &driver) == 0 && std::strcmp(driver.driver, "usbfs") == 0;
+    ::close(file);
+    return claimed;
 }
 
 // Opens the device, lets libusb detach a kernel driver and claims the
@@ -109,18 +163,42 @@ BRX_Commu_LibusbScanner::~BRX_Commu_LibusbScanner() = default;
 
 QList<BRX_Commu_DeviceEntry> BRX_Commu_LibusbScanner::scan()
 {
+    const QList<BRX_Commu_DeviceEntry> entries = candidates(false);
+    forgetClaimFailuresOfAbsent(entries);
+    return entries;
+}
+
+QList<BRX_Commu_DeviceEntry> BRX_Commu_LibusbScanner::list()
+{
+    return candidates(true);
+}
+
+// Texts read are kept while the device stays enumerated at its address;
+// a device that could not be opened is asked again at the next scan.
+QList<BRX_Commu_DeviceEntry> BRX_Commu_LibusbScanner::candidates(bool withUse)
+{
     QList<BRX_Commu_DeviceEntry> entries;
     if (!m_context->isValid())
         return entries;
     ssize_t count = 0;
     const DeviceList list = deviceList(m_context->get(), &count);
+    QHash<QString, Texts> present;
     for (ssize_t i = 0; i < count; ++i) {
         Filter::Device device;
-        if (describe(list.get()[i], &device) && Filter::isCandidate(device, m_acceptedVendorIds))
-            entries.append({device.vendorId, device.productId,
-                            Filter::devicePath(device.busNumber, device.portNumbers)});
+        if (!describe(list.get()[i], &device) || !Filter::isCandidate(device, m_acceptedVendorIds))
+            continue;
+        const QString key = QStringLiteral("%1/%2").arg(device.busNumber).arg(device.address);
+        const Texts texts = m_texts.contains(key) ? m_texts.value(key) : readTexts(list.get()[i], device);
+        if (!texts.model.isEmpty() || !texts.serialNumber.isEmpty())
+            present.insert(key, texts);
+        BRX_Commu_DeviceEntry entry(device.vendorId, device.productId,
+                                    Filter::devicePath(device.busNumber, device.portNumbers));
+        entry.serialNumber = texts.serialNumber;
+        entry.model = texts.model;
+        entry.inUse = withUse && isClaimed(device);
+        entries.append(entry);
     }
-    forgetClaimFailuresOfAbsent(entries);
+    m_texts = present;
     return entries;
 }
 

@@ -1,6 +1,7 @@
 #ifndef BRX_COMMU_LIBUSBSCANNER_H
 #define BRX_COMMU_LIBUSBSCANNER_H
 
+#include "BRX_Commu_UsbDeviceFilter.h"
 #include "BRX_Commu_UsbScanner.h"
 
 #include <QHash>
@@ -21,6 +22,9 @@ public:
     ~BRX_Commu_LibusbScanner() override;
 
     QList<BRX_Commu_DeviceEntry> scan() override;
+    // In use: the interface is bound to usbfs, the driver of the programs
+    // that claim one.
+    QList<BRX_Commu_DeviceEntry> list() override;
     QList<quint16> acceptedVendorIds() const override;
     // Detaches a kernel driver, claims the still-image interface and keeps
     // the active configuration (setting it again would reset the device).
@@ -34,6 +38,16 @@ public:
     static QList<quint16> configuredVendorIds();
 
 private:
+public:
+    // A device's product string and serial number.
+    struct Texts {
+        QString model;
+        QString serialNumber;
+    };
+
+private:
+    // The candidates present, their texts filled in.
+    QList<BRX_Commu_DeviceEntry> candidates(bool withUse);
     void reportClaim(const QString& deviceId, int result);
     void forgetClaimFailuresOfAbsent(const QList<BRX_Commu_DeviceEntry>& present);
 
@@ -41,6 +55,9 @@ private:
     QList<quint16> m_acceptedVendorIds;
     // The libusb error last reported for a device that could not be claimed.
     QHash<QString, int> m_claimFailures;
+    // The texts of the devices present, by bus and address: read once per
+    // enumeration, not on every scan.
+    QHash<QString, Texts> m_texts;
 };
 
 #endif

@@ -27,7 +27,11 @@ public:
     struct Device {
         quint16 vendorId = 0;
         quint16 productId = 0;
+        // Indices of the string descriptors; 0: the device has none.
+        quint8 productText = 0;
+        quint8 serialNumberText = 0;
         quint8 busNumber = 0;
+        quint8 address = 0; // changes on every re-enumeration
         QVector<quint8> portNumbers; // from the root hub down; empty for a root hub
         QVector<Interface> interfaces;
     };

@@ -17,8 +17,15 @@ public:
     virtual ~BRX_Commu_UsbScanner();
 
     // The devices present now, in enumeration order, with vendor ID as
-    // cameraId. Blocks briefly; an empty list when enumeration fails.
+    // cameraId and the serial number when the device has one. Blocks
+    // briefly; an empty list when enumeration fails. Claims nothing.
     virtual QList<BRX_Commu_DeviceEntry> scan() = 0;
+
+    // As scan, with each device's model and whether it is in use, read from
+    // its descriptors without claiming it or talking to it otherwise: a
+    // listing never disturbs a camera another process tethers. The default
+    // knows neither.
+    virtual QList<BRX_Commu_DeviceEntry> list();
 
     // The vendor IDs whose devices the transport accepts. Empty accepts every
     // vendor, and the access then opens only a device whose DeviceInfo lists

@@ -119,6 +119,12 @@ void BRX_Commu_VirtualCamera::holdElsewhere(int ms)
     m_heldUntil = clockMs() + ms;
 }
 
+bool BRX_Commu_VirtualCamera::isHeldElsewhere() const
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    return clockMs() < m_heldUntil;
+}
+
 void BRX_Commu_VirtualCamera::raiseEvent(quint16 code, const QVector<quint32>& params)
 {
     std::unique_lock<std::mutex> locker(m_mutex);

@@ -57,6 +57,7 @@ public:
     std::shared_ptr<BRX_Commu_UsbPipe> open();
     // Another program holds the camera's interface for ms from now.
     void holdElsewhere(int ms);
+    bool isHeldElsewhere() const;
 
     // --- Camera-side actions and faults -------------------------------------
     void raiseEvent(quint16 code, const QVector<quint32>& params = QVector<quint32>());

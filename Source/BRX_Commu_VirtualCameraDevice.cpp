@@ -600,9 +600,10 @@ void BRX_Commu_VirtualCameraDevice::logAdded(const BRX_Commu_VirtualCameraStore:
 {
     if (!isDebugFlagSet(kDebugSimulation))
         return;
-    debugPrint(kDebugSimulation, "%s - %s added as 0x%08X, %d bytes, SHA-256 %s", BRX_METHOD,
+    debugPrint(kDebugSimulation, "%s - %s added as 0x%08X, %d bytes, SHA-256 %s, camera %s", BRX_METHOD,
                qPrintable(file.fileName), handle, file.data.size(),
-               QCryptographicHash::hash(file.data, QCryptographicHash::Sha256).toHex().constData());
+               QCryptographicHash::hash(file.data, QCryptographicHash::Sha256).toHex().constData(),
+               qPrintable(m_serialNumber));
 }
 
 void BRX_Commu_VirtualCameraDevice::advanceTo(qint64 nowMs)

@@ -12,6 +12,9 @@ public:
     explicit BRX_Commu_VirtualCameraScanner(std::shared_ptr<BRX_Commu_VirtualCamera> camera);
 
     QList<BRX_Commu_DeviceEntry> scan() override;
+    // With the model its DeviceInfo names; in use while another program
+    // holds it (holdElsewhere).
+    QList<BRX_Commu_DeviceEntry> list() override;
     QList<quint16> acceptedVendorIds() const override;
     std::shared_ptr<BRX_Commu_UsbPipe> open(const QString& deviceId) override;
 

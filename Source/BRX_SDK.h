@@ -130,6 +130,7 @@ BRX_SDK_EXPORT bool BRX_SDK_useNetworkCamera(const char* hostAndPort);
 /* Several cameras on one machine. */
 BRX_SDK_EXPORT bool BRX_SDK_selectCamera(const char* selector);
 BRX_SDK_EXPORT bool BRX_SDK_useVirtualCameraWithSerial(int productId, const char* serialNumber);
+BRX_SDK_EXPORT bool BRX_SDK_listCameras(BRX_SDK_CameraListing* cameras, unsigned int capacity, unsigned int* count);
 
 /* The camera's card. */
 BRX_SDK_EXPORT bool BRX_SDK_listCard(BRX_SDK_CardFile* files, unsigned int capacity, unsigned int* count);

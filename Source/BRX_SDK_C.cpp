@@ -199,3 +199,8 @@ bool brxsdk_fill_virtual_camera_card(int count)
 {
     return BRX_SDK_fillVirtualCameraCard(count);
 }
+
+bool brxsdk_list_cameras(BRX_SDK_CameraListing* cameras, unsigned int capacity, unsigned int* count)
+{
+    return BRX_SDK_listCameras(cameras, capacity, count);
+}

@@ -642,6 +642,30 @@ BRX_SDK_EXPORT bool brxsdk_use_network_camera(const char* hostAndPort);
  * initialised. Any thread. */
 BRX_SDK_EXPORT bool brxsdk_select_camera(const char* selector);
 
+/* One camera on USB as brxsdk_list_cameras finds it. */
+typedef struct BRX_SDK_CameraListing {
+    int productId;          /* the USB product ID */
+    char model[64];         /* NUL-terminated UTF-8 from the device's product string, */
+    char serialNumber[64];  /*   and its serial number; empty when it has none or   */
+                            /*   cannot be opened (no permission)                  */
+    char port[64];          /* its socket, "usb:BUS-PORT[.PORT...]", as
+                             * brxsdk_select_camera takes it; "virtual:0xPPPP"
+                             * for the virtual camera */
+    bool inUse;             /* a program holds it: another process tethering it,
+                             * or this one */
+} BRX_SDK_CameraListing;
+
+/* Lists every supported camera on USB, whatever the selector: the virtual
+ * camera when one is in use (brxsdk_use_virtual_camera), else those on the
+ * bus. It reads their device and string descriptors only: it claims no
+ * camera and opens no session, so that listing never disturbs a camera
+ * another process tethers. Fills cameras[0] to cameras[capacity - 1] in the
+ * order the system enumerates them and sets *count to the number of cameras
+ * found, which may be more than capacity (call again with room for all).
+ * cameras may be NULL with capacity 0, to count them. False for a NULL
+ * count, or NULL cameras with capacity above 0. Blocks briefly. Any thread, before brxsdk_init too. */
+BRX_SDK_EXPORT bool brxsdk_list_cameras(BRX_SDK_CameraListing* cameras, unsigned int capacity, unsigned int* count);
+
 /* As brxsdk_use_virtual_camera, and the virtual camera carries serialNumber
  * (NUL-terminated ASCII, 1 to 32 letters, digits, '.', '-' or '_', not
  * starting with '.'; copied) in its DeviceInfo, its pictures' metadata and

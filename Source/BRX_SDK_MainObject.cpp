@@ -1,4 +1,5 @@
 #include "BRX_SDK_MainObject.h"
+#include "BRX_Commu_CameraAccessFactory.h"
 #include "BRX_Commu_CameraAccess_WLAN.h"
 #include "BRX_Commu_CameraSelector.h"
 #include "BRX_Commu_VirtualCamera.h"
@@ -636,6 +637,23 @@ bool BRX_SDK_selectCamera(const char* selector)
         debugPrint(kDebugAlways, "%s - \"%s\" names no camera; a camera is named by %s", BRX_METHOD, selector,
                    qPrintable(BRX_Commu_CameraSelector::acceptedForms()));
         return false;
+    }
+    return true;
+}
+
+bool BRX_SDK_listCameras(BRX_SDK_CameraListing* cameras, unsigned int capacity, unsigned int* count)
+{
+    if (!count || (!cameras && capacity > 0))
+        return false;
+    const QList<BRX_Commu_DeviceEntry> found = BRX_Commu_CameraAccessFactory::listUsbCameras();
+    *count = unsigned(found.size());
+    for (unsigned int i = 0; i < capacity && i < *count; ++i) {
+        const BRX_Commu_DeviceEntry& entry = found.at(int(i));
+        cameras[i].productId = entry.productId;
+        copyCut(entry.model, cameras[i].model);
+        copyCut(entry.serialNumber, cameras[i].serialNumber);
+        copyCut(entry.deviceId, cameras[i].port);
+        cameras[i].inUse = entry.inUse;
     }
     return true;
 }

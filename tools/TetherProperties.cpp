@@ -4,7 +4,9 @@
 
 #include <QJsonDocument>
 #include <QSet>
+#include <QVector>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -551,10 +553,46 @@ QCommandLineOption TetherProperties::jsonOption()
                     "productIdHex beside them)."};
 }
 
+// Every camera on USB (or the virtual camera), one line each, from their
+// descriptors only: a camera another process tethers goes on undisturbed.
+static int listUsbCameras(TetherSession& session, bool json)
+{
+    unsigned int count = 0;
+    QVector<BRX_SDK_CameraListing> cameras;
+    while (BRX_SDK_listCameras(cameras.data(), unsigned(cameras.size()), &count) && count > unsigned(cameras.size()))
+        cameras.resize(int(count));
+    cameras.resize(int(std::min(count, unsigned(cameras.size()))));
+    QJsonArray array;
+    for (const BRX_SDK_CameraListing& camera : qAsConst(cameras)) {
+        const QString serial = QString::fromUtf8(camera.serialNumber);
+        array.append(QJsonObject{{"productId", camera.productId},
+                                 {"productIdHex", TetherSession::productText(camera.productId)},
+                                 {"model", QString::fromUtf8(camera.model)},
+                                 {"serialNumber", serial},
+                                 {"port", QString::fromUtf8(camera.port)},
+                                 {"inUse", camera.inUse}});
+        if (!json)
+            session.output().result(QStringLiteral("%1  %2  serial %3  at %4%5")
+                                        .arg(TetherSession::productText(camera.productId),
+                                             QString::fromUtf8(camera.model), serial.isEmpty() ? "-" : serial,
+                                             QString::fromUtf8(camera.port),
+                                             camera.inUse ? QStringLiteral("  (in use)") : QString()));
+    }
+    if (json)
+        session.output().json(QJsonObject{{"cameras", array}});
+    if (array.isEmpty())
+        session.output().error(QStringLiteral("no camera found"));
+    return array.isEmpty() ? kExitCamera : kExitOk;
+}
+
 int TetherProperties::list(TetherSession& session, const QCommandLineParser& arguments, const QStringList& words)
 {
     if (!words.isEmpty())
         return TetherProperties(session).refuse(QStringLiteral("list takes no arguments"));
+    if (!session.chooseCamera())
+        return kExitUsage;
+    if (session.options().network.isEmpty())
+        return listUsbCameras(session, arguments.isSet("json"));
     if (!session.start())
         return kExitUsage;
     const int waitMs = session.options().timeoutGiven ? session.options().timeoutMs : kListWaitMs;

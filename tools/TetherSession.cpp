@@ -80,6 +80,21 @@ void TetherSession::logCallback(void* context, const char* line)
 
 bool TetherSession::start()
 {
+    if (!chooseCamera())
+        return false;
+    BRX_SDK_init(&TetherSession::initCallback, this);
+    m_started = true;
+    // The library starts with its message groups off.
+    if (m_options.debug)
+        BRX_SDK_setDebugFlags(m_options.debugFlags, true);
+    // After the log groups, so that the card's files are in the log.
+    if (m_options.virtualProduct && m_options.virtualCard > 0)
+        BRX_SDK_fillVirtualCameraCard(m_options.virtualCard);
+    return true;
+}
+
+bool TetherSession::chooseCamera()
+{
     BRX_SDK_setLogCallback(&TetherSession::logCallback, this);
     if (!m_options.network.isEmpty() && !BRX_SDK_useNetworkCamera(m_options.network.toUtf8().constData())) {
         m_output.error(QStringLiteral("'%1' is no network address (HOST or HOST:PORT)").arg(m_options.network));
@@ -98,14 +113,6 @@ bool TetherSession::start()
     }
     if (m_options.virtualProduct)
         BRX_SDK_keepVirtualCameraState(virtualCameraStateFolder().toUtf8().constData(), m_options.virtualReset);
-    BRX_SDK_init(&TetherSession::initCallback, this);
-    m_started = true;
-    // The library starts with its message groups off.
-    if (m_options.debug)
-        BRX_SDK_setDebugFlags(m_options.debugFlags, true);
-    // After the log groups, so that the card's files are in the log.
-    if (m_options.virtualProduct && m_options.virtualCard > 0)
-        BRX_SDK_fillVirtualCameraCard(m_options.virtualCard);
     return true;
 }
 

@@ -67,6 +67,9 @@ public:
 
     // Starts the library; false (with a message) for an unsupported virtual product.
     bool start();
+    // The part of start before the library runs: the log, the camera on the
+    // network or the virtual camera; false (with a message) as start.
+    bool chooseCamera();
     // Finishes the library through BRX_SDK_exit; downloads in flight still
     // reach the frame sinks meanwhile. Once.
     void shutdown();

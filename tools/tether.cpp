@@ -39,7 +39,10 @@ QList<QCommandLineOption> jsonOnly()
 }
 
 const Subcommand kSubcommands[] = {
-    {"list", "list [--json]", "Waits briefly for a camera and prints its product ID, model and serial number.",
+    {"list", "list [--json]",
+     "Prints every camera on the USB bus (or the virtual camera), one line each: product ID, model, serial number, "
+     "its socket (as --camera usb: takes it) and whether a program holds it; it never disturbs a camera in use. "
+     "With --network, waits briefly for the camera there.",
      jsonOnly, TetherProperties::list, 0},
     {"props", "props [NAME...] [--json]",
      "Prints every property the camera offers (or those named) with its value in photographers' units and all "

@@ -17,9 +17,9 @@ line at level DEBUG: quiet unless the program shows it
 
 import logging
 
-from .camera import Camera, Error
+from .camera import Camera, Error, list_cameras
 
 logging.getLogger(__name__).addHandler(logging.NullHandler())
 
 __version__ = "1.0.0"
-__all__ = ["Camera", "Error"]
+__all__ = ["Camera", "Error", "list_cameras"]

@@ -76,6 +76,16 @@ class CardRoom(ctypes.Structure):
     ]
 
 
+class CameraListing(ctypes.Structure):
+    _fields_ = [
+        ("productId", ctypes.c_int),
+        ("model", ctypes.c_char * 64),
+        ("serialNumber", ctypes.c_char * 64),
+        ("port", ctypes.c_char * 64),
+        ("inUse", ctypes.c_bool),
+    ]
+
+
 _b, _i, _u, _v, _p = ctypes.c_bool, ctypes.c_int, ctypes.c_uint, ctypes.c_void_p, ctypes.c_char_p
 _PROTOTYPES = {
     "brxsdk_init": (None, [INIT_CALLBACK, _v]),
@@ -97,6 +107,7 @@ _PROTOTYPES = {
     "brxsdk_use_virtual_camera": (_b, [_i]),
     "brxsdk_use_virtual_camera_with_serial": (_b, [_i, _p]),
     "brxsdk_select_camera": (_b, [_p]),
+    "brxsdk_list_cameras": (_b, [ctypes.POINTER(CameraListing), _u, ctypes.POINTER(_u)]),
     "brxsdk_set_virtual_camera_connected": (_b, [_b]),
     "brxsdk_press_virtual_camera_shutter": (_b, []),
     "brxsdk_use_network_camera": (_b, [_p]),

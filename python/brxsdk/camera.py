@@ -58,6 +58,20 @@ class _Property:
         self.supported = description.supported
 
 
+def list_cameras():
+    """Every camera on USB (or the virtual camera in use), read from their
+    descriptors without disturbing one another process tethers: a list of
+    dicts with product_id, model, serial, port ("usb:1-2", what select takes
+    as "usb:1-2") and in_use (a program holds it)."""
+    lib = n.library()
+    count = ctypes.c_uint(0)
+    cameras = (n.CameraListing * 0)()
+    while lib.brxsdk_list_cameras(cameras, len(cameras), ctypes.byref(count)) and count.value > len(cameras):
+        cameras = (n.CameraListing * count.value)()
+    return [{"product_id": c.productId, "model": c.model.decode(), "serial": c.serialNumber.decode(),
+             "port": c.port.decode(), "in_use": c.inUse} for c in cameras[:count.value]]
+
+
 class Camera:
     """A camera connected through the library; a context manager.
 

@@ -122,6 +122,17 @@ def test_the_library_s_log_goes_to_logging_quiet_by_default(caplog, capfd):
     assert "init BRX SDK" not in capfd.readouterr().err
 
 
+def test_list_cameras_names_each_with_its_port():
+    assert brxsdk.Camera._open is None
+    n = brxsdk.camera.n
+    assert n.library().brxsdk_use_virtual_camera_with_serial(0x2061, b"RIG-1")
+    try:
+        assert brxsdk.list_cameras() == [{"product_id": 0x2061, "model": "Virtual Camera 0x2061", "serial": "RIG-1",
+                                          "port": "virtual:0x2061", "in_use": False}]
+    finally:
+        n.library().brxsdk_use_virtual_camera(0)
+
+
 def test_select_tethers_only_the_camera_named():
     with brxsdk.Camera(virtual=0x2031, virtual_serial="CAM7", select="serial:CAM7") as cam:
         assert cam.identity["serial"] == "CAM7"

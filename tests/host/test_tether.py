@@ -409,7 +409,10 @@ def case_camera_selector(work):
     out, _ = run("--virtual", "0x2031:CAM7", "--camera", "serial:CAM7", "list")
     assert "serial CAM7" in out, out
     out, _ = run("--camera", "CAM7", "--virtual", "0x2031:CAM7", "get", "Aperture")
-    run("--virtual", "0x2031:CAM7", "--camera", "CAM8", "--timeout", "1", "list", code=1)
+    out, _ = run("--virtual", "0x2031:CAM7", "list", "--json")
+    assert json.loads(out)["cameras"] == [{"productId": 0x2031, "productIdHex": "0x2031", "model": "Virtual Camera 0x2031",
+                                           "serialNumber": "CAM7", "port": "virtual:0x2031", "inUse": False}], out
+    run("--virtual", "0x2031:CAM7", "--camera", "CAM8", "--timeout", "1", "get", "Aperture", code=1)
     run("--virtual", "0x2031:CAM7", "--camera", "product:0x2011", "--timeout", "1", "get", "Aperture", code=1)
     _, err = run("--virtual", "0x2031:a/b", "list", code=2)
     assert "with serial number 'a/b'" in err, err

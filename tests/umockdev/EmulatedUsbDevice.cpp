@@ -242,6 +242,7 @@ void EmulatedUsbDevice::disconnect()
     if (m_plugged)
         m_function->unplugged();
     m_plugged = false;
+    m_claimedBy = nullptr;
     for (const Urb& urb : qAsConst(m_waiting))
         complete(urb, -ESHUTDOWN, 0);
     m_waiting.clear();
@@ -263,6 +264,8 @@ void EmulatedUsbDevice::clientVanished(UMockdevIoctlBase*, UMockdevIoctlClient* 
 void EmulatedUsbDevice::forgetClient(UMockdevIoctlClient* client)
 {
     std::lock_guard<std::mutex> locker(m_mutex);
+    if (m_claimedBy == client)
+        m_claimedBy = nullptr;
     for (QList<Urb>* list : {&m_waiting, &m_done}) {
         for (int i = list->size() - 1; i >= 0; --i) {
             if (list->at(i).client == client)
@@ -289,18 +292,21 @@ bool EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
             error = handleWordIoctl(request, argument);
         break;
     case USBDEVFS_GETDRIVER:
+        error = current ? driverOf(argument) : ENODEV;
+        break;
     case USBDEVFS_IOCTL:
         error = current ? ENODATA : ENODEV; // no kernel driver bound
         break;
     case USBDEVFS_DISCONNECT_CLAIM:
     case USBDEVFS_CLAIMINTERFACE:
-        ++m_claimRequests;
-        error = current && isClaimedElsewhere() ? EBUSY : error;
+        error = current ? claim(client) : error;
         break;
     case USBDEVFS_SETCONFIGURATION:
         ++m_setConfigurationCalls;
         break;
     case USBDEVFS_RELEASEINTERFACE:
+        m_claimedBy = m_claimedBy == client ? nullptr : m_claimedBy;
+        break;
     case USBDEVFS_RESETEP:
     case USBDEVFS_RESET:
     case USBDEVFS_SETINTERFACE:
@@ -318,6 +324,32 @@ bool EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
     umockdev_ioctl_client_complete(client, error ? -1 : 0, error);
     m_wake.notify_all();
     return true;
+}
+
+int EmulatedUsbDevice::claim(UMockdevIoctlClient* client)
+{
+    ++m_claimRequests;
+    if (isClaimedElsewhere() || (m_claimedBy && m_claimedBy != client))
+        return EBUSY;
+    m_claimedBy = client;
+    return 0;
+}
+
+// A claimed interface is bound to "usbfs", the driver of the programs
+// that claim one; otherwise no driver is bound.
+int EmulatedUsbDevice::driverOf(UMockdevIoctlData* argument) const
+{
+    if (!m_claimedBy && !isClaimedElsewhere())
+        return ENODATA;
+    GError* error = nullptr;
+    UMockdevIoctlData* data = umockdev_ioctl_data_resolve(argument, 0, sizeof(usbdevfs_getdriver), &error);
+    g_clear_error(&error);
+    if (!data)
+        return EFAULT;
+    usbdevfs_getdriver* driver = reinterpret_cast<usbdevfs_getdriver*>(data->data);
+    std::snprintf(driver->driver, sizeof driver->driver, "usbfs");
+    g_object_unref(data);
+    return 0;
 }
 
 // The capabilities go where the caller's pointer points; Clear Halt reads
@@ -385,10 +417,31 @@ int EmulatedUsbDevice::submitControl(const Urb& urb, quint8* buffer, int length)
     } else if (requestType == 0x21 && request == 0x66) {
         m_function->reset();
         complete(urb, 0, 0);
+    } else if (requestType == 0x80 && request == 0x06 && buffer[3] == 3 && length >= kSetupBytes) {
+        const QByteArray text = stringDescriptor(buffer[2]);
+        const int count = std::min({length - kSetupBytes, int(buffer[6] | buffer[7] << 8), text.size()});
+        std::memcpy(data, text.constData(), std::size_t(count));
+        complete(urb, text.isEmpty() ? -EPIPE : 0, count);
     } else {
         complete(urb, -EPIPE, 0);
     }
     return 0;
+}
+
+// Index 0 lists the languages (US English only); 1 to 3 are the texts the
+// device descriptor names. Empty for any other index: the request stalls.
+QByteArray EmulatedUsbDevice::stringDescriptor(quint8 index) const
+{
+    if (index == 0)
+        return QByteArray::fromHex("04030904");
+    const QString texts[] = {m_descriptor.manufacturer, m_descriptor.product, m_descriptor.serialNumber};
+    if (index > 3 || texts[index - 1].isEmpty())
+        return QByteArray();
+    QByteArray bytes(2, 3);
+    for (QChar c : texts[index - 1])
+        bytes += le16(c.unicode());
+    bytes[0] = char(bytes.size());
+    return bytes;
 }
 
 // wLength, the code, then the address of each halted endpoint; cut to the
@@ -537,7 +590,7 @@ QByteArray EmulatedUsbDevice::descriptors() const
 {
     const Descriptor& d = m_descriptor;
     QByteArray bytes = QByteArray::fromHex("1201000200000040") + le16(d.vendorId) + le16(d.productId)
-        + QByteArray::fromHex("000101020301");
+        + QByteArray::fromHex("00010102") + QByteArray(1, d.serialNumber.isEmpty() ? 0 : 3) + QByteArray(1, 1);
     bytes += QByteArray::fromHex("09022700010100c001");
     bytes += QByteArray::fromHex("0904000003") + QByteArray(1, char(d.interfaceClass))
         + QByteArray(1, char(d.interfaceSubClass)) + QByteArray(1, char(d.interfaceProtocol)) + QByteArray(1, 0);

@@ -44,6 +44,10 @@ public:
         quint16 bulkPacketSize = 512;
         quint16 interruptPacketSize = 8;
         int port = 1;
+        // The string descriptors; no serial number: the device says it has none.
+        QString manufacturer = QStringLiteral("Emulated");
+        QString product = QStringLiteral("Emulated camera");
+        QString serialNumber;
     };
 
     // One testbed for the process; false when the preload library is not
@@ -63,7 +67,8 @@ public:
     // waiting transfers with what it queued.
     void withFunction(const std::function<void(EmulatedFunction*)>& change);
     // Another program holds the interface for ms from now (0 frees it):
-    // claiming fails with EBUSY.
+    // claiming fails with EBUSY. Also while another open file of the device
+    // (another process) has claimed it, as the kernel does.
     void holdElsewhere(int ms);
 
     // What the host did, for assertions.
@@ -91,6 +96,9 @@ private:
     int handleWordIoctl(unsigned long request, UMockdevIoctlData* argument);
     int submit(UMockdevIoctlClient* client, UMockdevIoctlData* argument);
     int submitControl(const Urb& urb, quint8* buffer, int length);
+    int claim(UMockdevIoctlClient* client);
+    int driverOf(UMockdevIoctlData* argument) const;
+    QByteArray stringDescriptor(quint8 index) const;
     int deviceStatus(quint8* data, int length) const;
     bool isClaimedElsewhere() const;
     void serveDueBytes();
@@ -117,6 +125,8 @@ private:
     int m_deviceNumber = 1;
     bool m_plugged = false;
     qint64 m_heldUntil = 0;
+    // The open file that has claimed the interface; null when none has.
+    UMockdevIoctlClient* m_claimedBy = nullptr;
     bool m_stopping = false;
     std::condition_variable m_wake;
     std::thread m_clockThread;

@@ -1,7 +1,7 @@
 #include "VirtualCameraFunction.h"
 
-VirtualCameraFunction::VirtualCameraFunction(int productId, quint32 packetSize)
-    : m_device(productId)
+VirtualCameraFunction::VirtualCameraFunction(int productId, quint32 packetSize, const QString& serialNumber)
+    : m_device(productId, serialNumber)
     , m_link(&m_device, packetSize)
 {
 }

@@ -10,7 +10,8 @@
 class VirtualCameraFunction : public EmulatedFunction
 {
 public:
-    VirtualCameraFunction(int productId, quint32 packetSize);
+    // An empty serialNumber: the product's own.
+    VirtualCameraFunction(int productId, quint32 packetSize, const QString& serialNumber = QString());
 
     BRX_Commu_UsbPipe::Status receive(const quint8* data, quint32 size, quint32* accepted) override;
     BRX_Commu_UsbPipe::Status send(quint8* data, quint32 capacity, quint32* received) override;

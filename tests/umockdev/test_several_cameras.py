@@ -1,0 +1,159 @@
+#!/usr/bin/env python3
+"""Several cameras on one machine, over real libusb: four emulated cameras
+served at once by usb-virtual-camera, one tether process per camera.
+
+    usb-virtual-camera --camera 0x2031:A ... --log LOG --control FIFO -- test_several_cameras.py TETHER LOG FIFO
+
+The cameras' log names each file they store with its size, SHA-256 and
+serial number: every saved file is compared with it.
+"""
+import hashlib
+import json
+import os
+import re
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+TETHER, LOG, CONTROL = (os.path.abspath(path) for path in sys.argv[1:4])
+WAIT = 240  # seconds; four cameras at once on a loaded machine
+DEBUG = os.environ.get("SC_DEBUG", "").split()
+CAMERAS = {"A": ("0x2031", "usb:1-1"), "B": ("0x2011", "usb:1-2"), "C": ("0x2041", "usb:1-3"), "D": ("0x2061", "usb:1-4")}
+ADDED = re.compile(r"(BRX_\d{4}\.(?:DNG|JPG)) added as 0x[0-9A-F]{8}, (\d+) bytes, SHA-256 ([0-9a-f]{64}), camera (\S+)")
+
+
+def camera_files():
+    """(serial, name) -> (size, SHA-256), as the cameras reported them."""
+    with open(LOG) as log:
+        return {(serial, name): (int(size), digest) for name, size, digest, serial in ADDED.findall(log.read())}
+
+
+def tether(*arguments):
+    return subprocess.Popen([TETHER, *arguments], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+
+
+def finish(process, code=0):
+    out, err = process.communicate(timeout=WAIT)
+    assert process.returncode == code, (process.args, process.returncode, out, err)
+    return out, err
+
+
+def listed():
+    done = subprocess.run([TETHER, "list", "--json"], capture_output=True, text=True, timeout=WAIT)
+    assert done.returncode == 0, done
+    return {camera["serialNumber"]: camera for camera in json.loads(done.stdout)["cameras"]}
+
+
+def control(line):
+    with open(CONTROL, "w") as fifo:
+        fifo.write(line + "\n")
+
+
+def check_own_pictures(serial, folder, pictures):
+    """folder holds the files of pictures pictures of camera serial, each byte for byte as that camera stored it."""
+    files = camera_files()
+    names = sorted(os.listdir(folder))
+    assert len(names) >= 2 * pictures, (serial, names)
+    for name in names:
+        with open(os.path.join(folder, name), "rb") as saved:
+            data = saved.read()
+        assert (len(data), hashlib.sha256(data).hexdigest()) == files[(serial, name)], (serial, name)
+
+
+def case_four_at_once(work):
+    """Three processes pinned by serial number, one by port, each capture -n 3 at the same time; tether list run
+    meanwhile shows all four and marks those in use, and the transfers lose nothing."""
+    selectors = {"A": "A", "B": "serial:B", "C": "serial:C", "D": "usb:1-4"}
+    runs = {serial: tether("--camera", selector, "--timeout", "120", "capture", "-n", "3", "--out",
+                           os.path.join(work, serial)) for serial, selector in selectors.items()}
+    seen_in_use = set()
+    while any(run.poll() is None for run in runs.values()):
+        cameras = listed()
+        assert sorted(cameras) == sorted(CAMERAS), cameras
+        for serial, camera in cameras.items():
+            assert (camera["productIdHex"], camera["port"]) == CAMERAS[serial], camera
+            if camera["inUse"]:
+                seen_in_use.add(serial)
+    for serial, run in runs.items():
+        out, _ = finish(run)
+        assert "3 pictures" in out, (serial, out)
+        check_own_pictures(serial, os.path.join(work, serial), 3)
+    assert seen_in_use, "list never saw a camera in use"
+    assert not any(camera["inUse"] for camera in listed().values())
+    print("list saw in use: %s" % sorted(seen_in_use))
+
+
+def read_events(process, events):
+    for line in process.stdout:
+        if line.startswith("{") and line.rstrip().endswith("}"):
+            events.append(json.loads(line))
+
+
+def wait_for(condition, what, seen=None):
+    deadline = time.monotonic() + WAIT
+    while not condition():
+        assert time.monotonic() < deadline, (what, seen)
+        time.sleep(0.1)
+
+
+def connections(events):
+    return [event["connected"] for event in events if event.get("type") == "camera"]
+
+
+def case_unplug_one(work):
+    """Unplugging one camera affects only its process, which takes it back when it returns, also in another
+    socket when pinned by serial number; a process whose camera is absent waits without touching the others."""
+    watchers, events = {}, {}
+    for serial in ("A", "B"):
+        events[serial] = []
+        watchers[serial] = tether(*DEBUG, "--camera", serial, "watch", "--json", "--out", os.path.join(work, serial))
+        threading.Thread(target=read_events, args=(watchers[serial], events[serial]), daemon=True).start()
+    absent = tether("--camera", "serial:Z", "--timeout", "3", "get", "Aperture")
+    for serial in ("A", "B"):
+        wait_for(lambda: connections(events[serial]) == [True], "camera %s connected" % serial)
+    control("unplug A")
+    wait_for(lambda: connections(events["A"]) == [True, False], "A's process saw it go")
+    control("plug A 7")
+    try:
+        wait_for(lambda: connections(events["A"]) == [True, False, True], "A's process took it back in port 7",
+                 events["A"])
+    except AssertionError:
+        watchers["A"].kill()
+        sys.stderr.write(watchers["A"].stderr.read()[-6000:])
+        raise
+    assert connections(events["B"]) == [True], events["B"]
+    assert listed()["A"]["port"] == "usb:1-7"
+    _, err = finish(absent, code=1)
+    assert "no camera found" in err, err
+    for serial in ("A", "B"):
+        watchers[serial].send_signal(signal.SIGINT)
+        finish(watchers[serial])
+    assert connections(events["B"]) == [True], events["B"]
+
+
+def case_same_camera_twice(work):
+    """Two processes asking for the same camera: the second says it is in use, and takes it when the first exits."""
+    first = tether("--camera", "B", "watch", "--json", "--out", os.path.join(work, "first"))
+    events = []
+    threading.Thread(target=read_events, args=(first, events), daemon=True).start()
+    wait_for(lambda: connections(events) == [True], "the first process connected")
+    second = subprocess.Popen([TETHER, "--debug", "0", "--camera", "B", "--timeout", "120", "get", "Aperture"],
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    said = []
+    threading.Thread(target=lambda: said.extend(second.stderr), daemon=True).start()
+    wait_for(lambda: any("in use by another program" in line for line in said), "the second said it is in use")
+    assert second.poll() is None
+    first.send_signal(signal.SIGINT)
+    finish(first)
+    out, _ = second.communicate(timeout=WAIT)
+    assert second.returncode == 0 and out.startswith("Aperture = "), (second.returncode, out, said)
+
+
+if __name__ == "__main__":
+    with tempfile.TemporaryDirectory() as work:
+        for case in sys.argv[4:]:
+            globals()["case_" + case](os.path.join(work, case))
+            print("%s ok" % case)
