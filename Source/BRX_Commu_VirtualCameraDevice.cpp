@@ -614,7 +614,7 @@ void BRX_Commu_VirtualCameraDevice::advanceTo(qint64 nowMs)
 void BRX_Commu_VirtualCameraDevice::fillCard(int count)
 {
     BRX_Commu_VirtualCameraShot shot;
-    BRX_Commu_VirtualCameraShotSettings::describeCamera(m_productId, &shot);
+    BRX_Commu_VirtualCameraShotSettings::describeCamera(m_productId, m_serialNumber, &shot);
     BRX_Commu_VirtualCameraShotSettings::describeLens(m_lens, &shot);
     for (quint32 handle : m_store.fillCard(count, shot)) {
         if (const BRX_Commu_VirtualCameraStore::Object* file = m_store.find(handle))
