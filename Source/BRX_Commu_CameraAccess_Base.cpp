@@ -1,6 +1,7 @@
 #include "BRX_Commu_CameraAccess_Base.h"
 
 #include "BRX_Commu_ByteReader.h"
+#include "BRX_Commu_EventRules.h"
 #include "BRX_Commu_ProductFamily.h"
 #include "BRX_Debug.h"
 
@@ -22,58 +23,6 @@ const int kCaptureMode7 = 7;
 
 // Products that understand a release stage directly through operation 0x9004.
 const int kDirectReleaseProducts[] = {0x2009, 0x2011, 0x2021, 0x2031, 0x2041, 0x2051};
-
-enum EventAction {
-    kActionSettings,
-    kActionLens,
-    kActionBulb,
-    kActionSelfTimer,
-    kActionGeotagging,
-    kActionDeviceProperty,
-    kAction3DAxis,
-    kActionTransferRequest,
-    kActionImageDatabase,
-    kActionObjectAdded,
-    kActionObjectRemoved,
-};
-
-struct EventRule {
-    quint32 eventCode;
-    const char* name;
-    EventAction action;
-    bool structProductsOnly;
-};
-
-// The platform's 32-bit event identifier of a PTP event code.
-constexpr quint32 eventId(quint16 code)
-{
-    return quint32(code) << 16;
-}
-
-typedef BRX_Commu_PtpCodes Codes;
-
-// Vendor events and the standard events every transport delivers.
-const EventRule kEventRules[] = {
-    {eventId(Codes::kVQCameraSettingsChanged), "kVQCameraSettingsChanged", kActionSettings, false},
-    {eventId(Codes::kVQLensChanged), "kVQLensChanged", kActionLens, true},
-    {eventId(Codes::kVQBulbTick), "kVQBulbTick", kActionBulb, true},
-    {eventId(Codes::kVQSelfTimerTick), "kVQSelfTimerTick", kActionSelfTimer, true},
-    {eventId(Codes::kVQGeoTackingStatusChanged), "kVQGeoTackingStatusChanged", kActionGeotagging, false},
-    {eventId(Codes::kVQDevicePropChanged), "kVQDevicePropChanged", kActionDeviceProperty, false},
-    {eventId(Codes::kVQ3DAxisDataChanged), "kVQ3DAxisDataChanged", kAction3DAxis, false},
-    {eventId(Codes::kEventRequestObjectTransfer), "RequestObjectTransfer", kActionTransferRequest, false},
-    {eventId(Codes::kEventObjectAdded), "ObjectAdded", kActionObjectAdded, false},
-    {eventId(Codes::kEventObjectRemoved), "ObjectRemoved", kActionObjectRemoved, false},
-    {eventId(Codes::kEventStoreAdded), "StoreAdded", kActionImageDatabase, false},
-    {eventId(Codes::kEventStoreRemoved), "StoreRemoved", kActionImageDatabase, false},
-    {eventId(Codes::kEventStorageInfoChanged), "StorageInfoChanged", kActionImageDatabase, false},
-};
-
-bool needsParameter(EventAction action)
-{
-    return action == kActionBulb || action == kActionSelfTimer || action == kActionDeviceProperty
-        || action == kActionObjectRemoved;
-}
 
 } // namespace
 
@@ -756,11 +705,8 @@ void BRX_Commu_CameraAccess_Base::drainEvents()
 
 void BRX_Commu_CameraAccess_Base::deliverEvent(quint32 eventCode, const QVector<quint32>& params)
 {
-    const EventRule* rule = nullptr;
-    for (const EventRule& candidate : kEventRules) {
-        if (candidate.eventCode == eventCode)
-            rule = &candidate;
-    }
+    typedef BRX_Commu_EventRules Rules;
+    const Rules::Rule* rule = Rules::find(eventCode);
     if (!rule) {
         debugPrint(kDebugPtp, "%s - event 0x%08X is unknown", BRX_METHOD, eventCode);
         return;
@@ -768,45 +714,45 @@ void BRX_Commu_CameraAccess_Base::deliverEvent(quint32 eventCode, const QVector<
     debugPrint(kDebugPtp, "%s - event 0x%08X is %s", BRX_METHOD, eventCode, rule->name);
     if (rule->structProductsOnly && !BRX_Commu_ProductFamily::hasSettingsBlock(m_productId))
         return;
-    if (needsParameter(rule->action) && params.isEmpty()) {
+    if (Rules::needsParameter(rule->action) && params.isEmpty()) {
         debugPrint(kDebugAlways, "%s - event 0x%08X without parameter", BRX_METHOD, eventCode);
         return;
     }
     switch (rule->action) {
-    case kActionSettings:
+    case Rules::kActionSettings:
         Q_EMIT signalSettingsChanged();
         break;
-    case kActionLens:
+    case Rules::kActionLens:
         Q_EMIT signalLensChanged();
         break;
-    case kActionBulb:
+    case Rules::kActionBulb:
         Q_EMIT signalBulbCounter(int(params.first()));
         break;
-    case kActionSelfTimer:
+    case Rules::kActionSelfTimer:
         Q_EMIT signalSelfTimerCounter(int(params.first()));
         break;
-    case kActionGeotagging:
+    case Rules::kActionGeotagging:
         Q_EMIT signalGeotackingChanged();
         break;
-    case kActionDeviceProperty:
+    case Rules::kActionDeviceProperty:
         addChangedDeviceProperty(quint16(params.first()));
         break;
-    case kAction3DAxis:
+    case Rules::kAction3DAxis:
         Q_EMIT signal3DAxisDataChanged();
         break;
-    case kActionTransferRequest:
+    case Rules::kActionTransferRequest:
         Q_EMIT signalTransferRequest();
         break;
-    case kActionObjectRemoved:
+    case Rules::kActionObjectRemoved:
         Q_EMIT signalObjectDeleted(params.first());
         Q_EMIT signalUpdateImageDB();
         break;
-    case kActionObjectAdded:
+    case Rules::kActionObjectAdded:
         if (!params.isEmpty())
             Q_EMIT signalObjectAdded(params.first());
         Q_EMIT signalUpdateImageDB();
         break;
-    case kActionImageDatabase:
+    case Rules::kActionImageDatabase:
         Q_EMIT signalUpdateImageDB();
         break;
     }
