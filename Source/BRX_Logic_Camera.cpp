@@ -388,7 +388,7 @@ void BRX_Logic_Camera::startTransferThread(QThread* thread)
 
 void BRX_Logic_Camera::deliverFromCard(const BRX_Logic_CardListing::Entry& file)
 {
-    m_transferThreads.start(new BRX_Logic_CardDelivery(downloadContext(), file));
+    m_transferThreads.start(new BRX_Logic_CardDelivery(downloadContext(file.handle), file));
 }
 
 void BRX_Logic_Camera::markDelivered(const QString& cameraFileName)
