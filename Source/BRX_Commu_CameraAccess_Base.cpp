@@ -691,7 +691,7 @@ void BRX_Commu_CameraAccess_Base::drainEvents()
             continue;
         if (pending.kind == PendingEvent::kEvent) {
             if (!isFlooded(pending.connection))
-                deliverEvent(eventId(pending.event.code), pending.event.params);
+                deliverEvent(BRX_Commu_EventRules::eventId(pending.event.code), pending.event.params);
             continue;
         }
         if (pending.kind == PendingEvent::kFlooded) {

@@ -7,26 +7,20 @@ namespace {
 typedef BRX_Commu_EventRules Rules;
 typedef BRX_Commu_PtpCodes Codes;
 
-// The platform's 32-bit event identifier of a PTP event code.
-constexpr quint32 eventId(quint16 code)
-{
-    return quint32(code) << 16;
-}
-
 const Rules::Rule kEventRules[] = {
-    {eventId(Codes::kVQCameraSettingsChanged), "kVQCameraSettingsChanged", Rules::kActionSettings, false},
-    {eventId(Codes::kVQLensChanged), "kVQLensChanged", Rules::kActionLens, true},
-    {eventId(Codes::kVQBulbTick), "kVQBulbTick", Rules::kActionBulb, true},
-    {eventId(Codes::kVQSelfTimerTick), "kVQSelfTimerTick", Rules::kActionSelfTimer, true},
-    {eventId(Codes::kVQGeoTackingStatusChanged), "kVQGeoTackingStatusChanged", Rules::kActionGeotagging, false},
-    {eventId(Codes::kVQDevicePropChanged), "kVQDevicePropChanged", Rules::kActionDeviceProperty, false},
-    {eventId(Codes::kVQ3DAxisDataChanged), "kVQ3DAxisDataChanged", Rules::kAction3DAxis, false},
-    {eventId(Codes::kEventRequestObjectTransfer), "RequestObjectTransfer", Rules::kActionTransferRequest, false},
-    {eventId(Codes::kEventObjectAdded), "ObjectAdded", Rules::kActionObjectAdded, false},
-    {eventId(Codes::kEventObjectRemoved), "ObjectRemoved", Rules::kActionObjectRemoved, false},
-    {eventId(Codes::kEventStoreAdded), "StoreAdded", Rules::kActionImageDatabase, false},
-    {eventId(Codes::kEventStoreRemoved), "StoreRemoved", Rules::kActionImageDatabase, false},
-    {eventId(Codes::kEventStorageInfoChanged), "StorageInfoChanged", Rules::kActionImageDatabase, false},
+    {Rules::eventId(Codes::kVQCameraSettingsChanged), "kVQCameraSettingsChanged", Rules::kActionSettings, false},
+    {Rules::eventId(Codes::kVQLensChanged), "kVQLensChanged", Rules::kActionLens, true},
+    {Rules::eventId(Codes::kVQBulbTick), "kVQBulbTick", Rules::kActionBulb, true},
+    {Rules::eventId(Codes::kVQSelfTimerTick), "kVQSelfTimerTick", Rules::kActionSelfTimer, true},
+    {Rules::eventId(Codes::kVQGeoTackingStatusChanged), "kVQGeoTackingStatusChanged", Rules::kActionGeotagging, false},
+    {Rules::eventId(Codes::kVQDevicePropChanged), "kVQDevicePropChanged", Rules::kActionDeviceProperty, false},
+    {Rules::eventId(Codes::kVQ3DAxisDataChanged), "kVQ3DAxisDataChanged", Rules::kAction3DAxis, false},
+    {Rules::eventId(Codes::kEventRequestObjectTransfer), "RequestObjectTransfer", Rules::kActionTransferRequest, false},
+    {Rules::eventId(Codes::kEventObjectAdded), "ObjectAdded", Rules::kActionObjectAdded, false},
+    {Rules::eventId(Codes::kEventObjectRemoved), "ObjectRemoved", Rules::kActionObjectRemoved, false},
+    {Rules::eventId(Codes::kEventStoreAdded), "StoreAdded", Rules::kActionImageDatabase, false},
+    {Rules::eventId(Codes::kEventStoreRemoved), "StoreRemoved", Rules::kActionImageDatabase, false},
+    {Rules::eventId(Codes::kEventStorageInfoChanged), "StorageInfoChanged", Rules::kActionImageDatabase, false},
 };
 
 } // namespace

@@ -29,6 +29,8 @@ public:
         bool structProductsOnly;
     };
 
+    // The platform's 32-bit event identifier of a PTP event code.
+    static constexpr quint32 eventId(quint16 code) { return quint32(code) << 16; }
     // The rule of the platform's 32-bit event identifier; null for an
     // event nobody here knows.
     static const Rule* find(quint32 eventCode);
