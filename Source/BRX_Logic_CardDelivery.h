@@ -20,7 +20,7 @@ class BRX_Logic_CardDelivery : public QThread
     Q_OBJECT
 public:
     // The record that comes first: the camera's file name, UTF-8.
-    static const int kFrameFromCard = 12;
+    static const int kFrameFromCard = 13;
 
     BRX_Logic_CardDelivery(const BRX_Logic_DownloadContext& context, const BRX_Logic_CardListing::Entry& file);
 

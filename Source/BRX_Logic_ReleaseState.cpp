@@ -1,7 +1,6 @@
 #include "BRX_Logic_ReleaseState.h"
 
 #include "BRX_Debug.h"
-#include "BRX_Logic_ControllerDispatcher.h"
 
 BRX_Logic_ReleaseState::BRX_Logic_ReleaseState(const std::function<bool()>& heldOpen, int quietMs,
                                                QObject* parent)
@@ -94,10 +93,11 @@ void BRX_Logic_ReleaseState::endLoading()
 }
 
 // The timer belongs to this object's thread; transfer threads restart it
-// through the event queue.
+// through the event queue, by name, so that nothing built in their thread
+// travels with the call.
 void BRX_Logic_ReleaseState::restartQuietTime()
 {
-    BRX_Logic_ControllerDispatcher::post(this, [this] { m_quietTimer.start(m_quietInterval); });
+    QMetaObject::invokeMethod(&m_quietTimer, "start", Qt::QueuedConnection, Q_ARG(int, m_quietInterval));
 }
 
 // A queued download restarts the quiet time when it ends. A release whose
