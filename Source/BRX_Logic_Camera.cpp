@@ -433,9 +433,12 @@ void BRX_Logic_Camera::setFrameCallback(FrameCallback function, void* context)
 void BRX_Logic_Camera::catchObjectAdded(quint32 handle)
 {
     BRX_Logic_ObjectReader::Info info;
-    if (BRX_Logic_CardListing::isPictureHandle(handle)
-        && BRX_Logic_ObjectReader(*m_access, handle).readInfo(BRX_Logic_ObjectReader::kSmallThumb, info))
-        m_pending->remember(m_serial, {info.fileName, info.compressedSize});
+    if (!BRX_Logic_CardListing::isPictureHandle(handle)
+        || !BRX_Logic_ObjectReader(*m_access, handle).readInfo(BRX_Logic_ObjectReader::kSmallThumb, info))
+        return;
+    m_pending->remember(m_serial, {info.fileName, info.compressedSize});
+    debugPrint(kDebugHousekeeping, "%s - picture %s owed until delivered", BRX_METHOD,
+               info.fileName.toUtf8().toPercentEncoding(" ").constData());
 }
 
 // The card is listed once per reconnect that owes pictures; a download cut

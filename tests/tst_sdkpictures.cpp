@@ -178,8 +178,11 @@ void TestSdkPictures::picturesGoneFromTheCardAreReportedLostOnce()
     QVERIFY(host.waitForInitialState(kTimeoutMs));
     FrameRecorder& frames = host.frames();
     frames.holdAt(Transfer::kFrameDngStarts);
+    LogCapture log;
+    setDebugFlags(kDebugHousekeeping, true);
     BRX_SDK_capture();
-    QTRY_COMPARE_WITH_TIMEOUT(host.camera().pendingTransfers(), 2, kTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(log.count("owed until delivered"), 2, kTimeoutMs);
+    setDebugFlags(kDebugHousekeeping, false);
     host.setCameraPlugged(false);
     frames.release();
     QTRY_VERIFY_WITH_TIMEOUT(!host.isConnected(), kTimeoutMs);
