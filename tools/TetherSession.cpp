@@ -124,6 +124,10 @@ void TetherSession::shutdown()
         return;
     m_started = false;
     BRX_SDK_exit();
+    // The virtual camera goes on writing its card after the host has gone;
+    // it is let go here, so that it finishes before the program's statics go.
+    if (m_options.virtualProduct)
+        BRX_SDK_useVirtualCamera(0);
 }
 
 bool TetherSession::waitFor(const std::function<bool()>& done, int timeoutMs, bool interruptible)
