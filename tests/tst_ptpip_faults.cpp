@@ -296,7 +296,8 @@ void TestPtpIpFaults::tetherRidesThroughAPartition()
     QTRY_COMPARE_WITH_TIMEOUT(savedFiles(), 4, kTetherTimeoutMs);
     if (watching)
         ::kill(pid_t(tether.processId()), SIGINT);
-    QVERIFY(tether.waitForFinished(kTetherTimeoutMs));
+    // A capture may have ended while the files were waited for.
+    QVERIFY(tether.state() == QProcess::NotRunning || tether.waitForFinished(kTetherTimeoutMs));
     saw("");
     QVERIFY2(tether.exitStatus() == QProcess::NormalExit && tether.exitCode() == 0, said.constData());
 #endif
