@@ -224,15 +224,17 @@ bool setConfirmed(SdkHost& host, int property, T value)
     return BRX_SDK_setProperty(property, &value, sizeof value) && waitForValue(host, property, double(value));
 }
 
-// Every picture's files as the host receives them, saved as name.DNG and
-// name.JPG; empty paths when they did not come.
+// The files of the picture a capture takes, as the host receives them,
+// saved as name.DNG and name.JPG; none when they did not come.
 QStringList captureSaved(SdkHost& host, const QDir& folder, const QString& name)
 {
     FrameRecorder& frames = host.frames();
     frames.clear();
     BRX_SDK_capture();
-    if (!QTest::qWaitFor([&] { return frames.countOf(Transfer::kFrameDng) == 1 && frames.countOf(Transfer::kFrameJpg) == 1; },
-                         kTimeoutMs))
+    const auto arrived = [&] {
+        return frames.countOf(Transfer::kFrameDng) == 1 && frames.countOf(Transfer::kFrameJpg) == 1;
+    };
+    if (!QTest::qWaitFor(arrived, kTimeoutMs))
         return {};
     return {save(folder, name + ".DNG", frames.bytesOf(Transfer::kFrameDng)),
             save(folder, name + ".JPG", frames.bytesOf(Transfer::kFrameJpg))};
@@ -536,7 +538,8 @@ void TestVirtualCameraFiles::exifAndCardTellTheWholeShot()
         QCOMPARE(exif.value("ImageUniqueID").toVariant().toString().toInt(), 2);
         const QDateTime taken = QDateTime::fromString(exif.value("DateTimeOriginal").toString(), "yyyy:MM:dd HH:mm:ss");
         QVERIFY2(taken >= before && taken <= after, qPrintable(taken.toString(Qt::ISODate)));
-        QVERIFY(QRegularExpression("^\\d{3}$").match(exif.value("SubSecTimeOriginal").toVariant().toString()).hasMatch());
+        const QString milliseconds = exif.value("SubSecTimeOriginal").toVariant().toString();
+        QVERIFY2(QRegularExpression("^\\d{3}$").match(milliseconds).hasMatch(), qPrintable(milliseconds));
     }
 
     // The JPG's picture is the card with the number and the settings drawn
