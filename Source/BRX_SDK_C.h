@@ -167,7 +167,9 @@ enum BRX_SDK_PropertyNumber {
     BRX_SDK_PropertySensitivityList = 9,       /* int list, notified only: ISO numbers, 0 is automatic */
     BRX_SDK_PropertySensitivity = 10,          /* int, read-write: ISO number, 0 is automatic */
     BRX_SDK_PropertySensitivityAuto = 11,      /* bool, read-write: automatic sensitivity; setting true is
-                                                  setting 10 to 0, setting false does nothing */
+                                                  setting 10 to 0; setting false ends it at the ISO number
+                                                  10 held before it began through this connection, else at
+                                                  the camera's lowest */
     BRX_SDK_PropertyReserved12 = 12,           /* accepted by no operation */
     BRX_SDK_PropertyDriveMode = 13,            /* int, read-write: enum BRX_SDK_DriveMode */
     BRX_SDK_PropertyBracketEnabled = 14,       /* bool, read-write */

@@ -270,9 +270,14 @@ def case_set_answered(work):
     assert out.splitlines() == ["Sensitivity = Auto ISO (0)", "SensitivityAuto = on (true)"], out
     out, _ = run("--virtual", "0x2031", "set", "FocusDistance", "1.5 m")
     assert out.strip() == "FocusDistance = 1.50 m (1.5)", out
-    out, err = run("--virtual", "0x2031", "set", "SensitivityAuto", "off", code=1)
-    assert out.strip() == "SensitivityAuto = on (true)", out
-    assert err.strip() == "tether: the camera did not take SensitivityAuto = off; it holds on", err
+    out, err = run("--virtual", "0x2031", "set", "FocusDistance", "0.2 m", code=1)
+    assert out.strip() == "FocusDistance = 0.45 m (0.45)", out
+    assert err.strip() == "tether: the camera did not take FocusDistance = 0.20 m; it holds 0.45 m", err
+    # Automatic sensitivity switched off in a later run ends at the camera's lowest ISO.
+    out, _ = run("--virtual", "0x2031", "set", "SensitivityAuto", "off")
+    assert out.strip() == "SensitivityAuto = off (false)", out
+    out, _ = run("--virtual", "0x2031", "get", "Sensitivity")
+    assert out.strip() == "Sensitivity = ISO 100 (100)", out
     # The range the properties give is the values they take: the camera's own
     # intervals round to their steps, the emulated ones take any.
     document = props("0x2031")["IntervalTime"]
