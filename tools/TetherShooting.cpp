@@ -92,7 +92,7 @@ int TetherShooting::endShooting(TetherSession& session, TetherPictures& pictures
     finishInFlight(session, pictures);
     if (summary == kSummaryText)
         session.output().result(pictures.summary());
-    else
+    else if (summary != kSummaryNone)
         session.output().json(pictures.summaryJson(), summary == kSummaryJsonLine);
     session.shutdown();
     session.removeFrameSink(&pictures);
