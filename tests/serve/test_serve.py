@@ -446,6 +446,7 @@ def case_port(work):
                                  os.path.join(work, "second")], capture_output=True, text=True, timeout=WAIT)
         lines = second.stderr.splitlines()
         assert second.returncode == 2 and len(lines) == 1 and str(serve.port) in lines[0], (second.returncode, lines)
+        assert second.stdout == "", second.stdout
         assert serve.json("GET", "/api/camera")["productIdHex"] == "0x2031"
 
 
