@@ -93,12 +93,9 @@ int TetherRig::run(TetherSession& session, const QCommandLineParser& arguments, 
         return TetherRigServe::run(session, arguments, settings, topics);
     TetherMqtt mqtt(settings);
     TetherRigClient rig(session, mqtt, topics);
-    if (!mqtt.start(&error)) {
-        session.output().error(error);
-        return kExitUsage;
-    }
-    if (!rig.gather(session.options().timeoutMs))
-        return kExitCamera;
+    const int started = rig.start();
+    if (started != kExitOk)
+        return started;
     if (action == QLatin1String("status"))
         return status(session, rig);
     if (action == QLatin1String("set"))

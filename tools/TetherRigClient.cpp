@@ -28,6 +28,16 @@ TetherRigClient::TetherRigClient(TetherSession& session, TetherMqtt& mqtt, const
     mqtt.subscribe(topics.files(QStringLiteral("+")));
 }
 
+int TetherRigClient::start()
+{
+    QString error;
+    if (!m_mqtt.start(&error)) {
+        m_session.output().error(error);
+        return kExitUsage;
+    }
+    return gather(m_session.options().timeoutMs) ? kExitOk : kExitCamera;
+}
+
 bool TetherRigClient::gather(int timeoutMs)
 {
     if (!m_session.waitFor([this] { return m_mqtt.isConnected(); }, timeoutMs)) {

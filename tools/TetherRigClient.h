@@ -24,9 +24,10 @@ class TetherRigClient : public QObject
 public:
     TetherRigClient(TetherSession& session, TetherMqtt& mqtt, const TetherRigTopics& topics);
 
-    // Waits for the broker and for the nodes' states it keeps; false (with
-    // a message) when the broker is not reached within timeoutMs.
-    bool gather(int timeoutMs);
+    // Connects to the broker and waits for the nodes' states it keeps:
+    // kExitOk, or the exit status once its reason is written (the broker's
+    // settings unusable, or the broker not reached within the timeout).
+    int start();
     // The latest state of every node ever seen, by label.
     const QMap<QString, QJsonObject>& states() const { return m_states; }
     QStringList onlineLabels() const;
@@ -49,6 +50,8 @@ signals:
     void fileAnnounced(const QJsonObject& file);
 
 private:
+    bool gather(int timeoutMs);
+
     struct Pending {
         QStringList expected;
         Answers answers;

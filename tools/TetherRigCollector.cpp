@@ -48,13 +48,9 @@ int TetherRigCollector::run(TetherSession& session, const QCommandLineParser& ar
     TetherMqtt mqtt(sessionFor(settings, topics, folder));
     TetherRigClient rig(session, mqtt, topics);
     TetherRigCollector collector(session, rig, folder);
-    QString error;
-    if (!mqtt.start(&error)) {
-        session.output().error(error);
-        return kExitUsage;
-    }
-    if (!rig.gather(session.options().timeoutMs))
-        return kExitCamera;
+    const int started = rig.start();
+    if (started != kExitOk)
+        return started;
     const QStringList nodes = rig.onlineLabels();
     const QMap<QString, QJsonObject> answers =
         rig.command({{"action", "announce"}}, nodes, session.options().timeoutMs);

@@ -84,21 +84,18 @@ int TetherRigServe::run(TetherSession& session, const QCommandLineParser& argume
     std::unique_ptr<TetherRigCollector> collector;
     if (!folder.isEmpty())
         collector = std::make_unique<TetherRigCollector>(session, rig, folder);
-    QString error;
-    if (!mqtt.start(&error)) {
-        session.output().error(error);
-        return kExitUsage;
-    }
-    if (!rig.gather(session.options().timeoutMs))
-        return kExitCamera;
+    const int started = rig.start();
+    if (started != kExitOk)
+        return started;
     TetherRigServe serve(session, rig, collector.get(), topics.rig());
     if (collector) {
-        rig.send({{"action", "announce"}}, {}, 0, [](const TetherRigClient::Answers&) {});
+        rig.command({{"action", "announce"}}, {}, 0);
         collector->follow(mqtt);
     }
     TetherServeBridge bridge;
     http.answerMs = std::max(session.options().timeoutMs, kMaxLeadMs + TetherRig::kShotAnswerMs) + kAnswerMarginMs;
     TetherServeHttp server(http, bridge, serve.events(), serve.routes());
+    QString error;
     if (!server.start(&error)) {
         session.output().error(error);
         return kExitUsage;

@@ -1,39 +1,16 @@
 // The page of tether rig serve: every camera of the rig with its last
 // thumbnail, state and settings, a shutter and a setting for all, and the
 // collection shot by shot. Plain DOM, no framework; everything comes from
-// the server's API (docs/rig.md).
+// the server's API (docs/rig.md), through page.js.
 'use strict';
 
 // Shown on every camera; any other setting only where it differs from the rig.
 const MAIN_SETTINGS = ['ExposureMode', 'Aperture', 'ShutterTime', 'ExposCompens', 'Sensitivity', 'WhiteBalance'];
 
-const token = new URLSearchParams(location.search).get('token');
-const $ = (id) => document.getElementById(id);
 const element = (tag, properties = {}) => Object.assign(document.createElement(tag), properties);
-
-// Every address carries the token when the page was opened with one.
-function address(path) {
-  return token ? `${path}${path.includes('?') ? '&' : '?'}token=${encodeURIComponent(token)}` : path;
-}
-
-async function request(path, options = {}) {
-  const response = await fetch(address(path), options);
-  const body = await response.json().catch(() => ({}));
-  if (!response.ok) throw Object.assign(new Error(body.error || response.statusText), { body });
-  return body;
-}
 
 function post(path, body) {
   return request(path, { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(body) });
-}
-
-function say(text) {
-  $('message').textContent = text || '';
-}
-
-function showState(text, good) {
-  $('state').textContent = text;
-  $('state').className = `state ${good ? 'online' : 'offline'}`;
 }
 
 // --- The cameras ----------------------------------------------------------------------
