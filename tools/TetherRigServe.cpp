@@ -140,7 +140,8 @@ std::vector<TetherServeHttp::Route> TetherRigServe::routes()
         {"GET", "/api/rig", [this](const Captures&, const std::string&) -> Job {
              return [this](const Answer& answer) { answer(rig()); };
          }},
-        {"GET", R"(/api/nodes/([A-Za-z0-9._-]{1,64})/thumbnail)", [this](const Captures& captures, const std::string&) -> Job {
+        {"GET", R"(/api/nodes/([A-Za-z0-9._-]{1,64})/thumbnail)",
+         [this](const Captures& captures, const std::string&) -> Job {
              const QString label = QString::fromStdString(captures.at(0));
              return [this, label](const Answer& answer) { answer(thumbnail(label)); };
          }},
@@ -181,15 +182,17 @@ QJsonObject TetherRigServe::nodeJson(const QString& label, const QJsonObject& st
 {
     const QJsonObject settings = state.value("settings").toObject();
     const QJsonObject last = state.value("lastPicture").toObject();
-    const bool reachable = TetherRig::isReachable(state);
+    const QStringList differing =
+        TetherRig::isReachable(state) ? TetherRig::differing(settings, rigSettings) : QStringList();
+    const QJsonObject picture{{"name", last.value("name")}, {"shot", last.value("shot")}};
     return QJsonObject{
         {"label", label},
         {"state", TetherRig::connectionText(state)},
         {"camera", state.value("camera")},
         {"settings", settings},
-        {"differing", reachable ? QJsonArray::fromStringList(TetherRig::differing(settings, rigSettings)) : QJsonArray()},
+        {"differing", QJsonArray::fromStringList(differing)},
         {"liveView", state.value("liveView").toBool()},
-        {"lastPicture", last.isEmpty() ? QJsonValue() : QJsonObject{{"name", last.value("name")}, {"shot", last.value("shot")}}},
+        {"lastPicture", last.isEmpty() ? QJsonValue() : picture},
         {"thumbnail", last.isEmpty() ? QJsonValue() : QStringLiteral("/api/nodes/%1/thumbnail").arg(label)},
     };
 }
