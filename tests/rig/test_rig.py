@@ -518,11 +518,14 @@ class RigServe:
         return {node["label"]: node for node in self.json("/api/rig")["nodes"]}
 
     def stop(self):
+        """Ctrl-C; its output, once it has ended well (no sanitizer's report)."""
         if self.process.poll() is None:
             self.process.send_signal(signal.SIGINT)
             self.process.wait(timeout=WAIT)
         self.log.close()
-        return open(self.log_path).read()
+        out = open(self.log_path).read()
+        assert self.process.returncode == 0, out
+        return out
 
 
 def events_seen(serve, kinds, seconds=WAIT):
@@ -596,8 +599,10 @@ def case_serve():
         assert done.wait(WAIT), seen
         assert "3 files fetched" in serve.stop()
     finally:
-        serve.stop()
-        rig.close()
+        try:
+            serve.stop()
+        finally:
+            rig.close()
 
 
 def case_browser():
@@ -619,8 +624,10 @@ def case_browser():
         assert done.returncode == 0, done.returncode
         rig.check_collected(collected, {label: 1 for label in products})
     finally:
-        serve.stop()
-        rig.close()
+        try:
+            serve.stop()
+        finally:
+            rig.close()
 
 
 if __name__ == "__main__":
