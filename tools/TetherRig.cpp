@@ -3,6 +3,7 @@
 #include "TetherRigBroker.h"
 #include "TetherRigClient.h"
 #include "TetherRigCollector.h"
+#include "TetherRigServe.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -13,10 +14,6 @@
 #include <cmath>
 
 namespace {
-
-const int kDefaultLeadMs = 200;
-// A node answers a shot once it has pressed: the lead, then this.
-const int kShotAnswerMs = 5000;
 
 QString settingLine(const QString& name, const QJsonValue& text)
 {
@@ -49,23 +46,14 @@ QString cameraText(const QJsonObject& state)
     return (camera.value("productId").toString() + ' ' + camera.value("serialNumber").toString()).trimmed();
 }
 
-QString connectionText(const QJsonObject& state)
-{
-    if (!state.value("online").toBool())
-        return QStringLiteral("offline");
-    return state.value("connected").toBool() ? QStringLiteral("connected") : QStringLiteral("no camera");
-}
-
 // "Aperture = f/8 (rig: f/5.6)" for each setting that differs from the rig's.
 QStringList differences(const QJsonObject& settings, const QJsonObject& rig)
 {
     QStringList lines;
-    for (auto setting = rig.begin(); setting != rig.end(); ++setting) {
-        const QJsonValue own = settings.value(setting.key());
-        if (own != setting.value())
-            lines << QStringLiteral("%1 (rig: %2)")
-                         .arg(settingLine(setting.key(), own.isUndefined() ? QJsonValue("none") : own),
-                              setting.value().toString());
+    for (const QString& name : TetherRig::differing(settings, rig)) {
+        const QJsonValue own = settings.value(name);
+        lines << QStringLiteral("%1 (rig: %2)")
+                     .arg(settingLine(name, own.isUndefined() ? QJsonValue("none") : own), rig.value(name).toString());
     }
     return lines;
 }
@@ -80,9 +68,9 @@ QList<QCommandLineOption> TetherRig::options()
         {"lead", QStringLiteral("shoot: the shot is this many milliseconds after the command (default %1).")
                      .arg(kDefaultLeadMs),
          "MS", QString::number(kDefaultLeadMs)},
-        {"out", "collect: the folder the pictures go to, DIR/SHOT/LABEL-NAME.", "DIR"},
+        {"out", "collect, serve: the folder the pictures go to, DIR/SHOT/LABEL-NAME.", "DIR"},
         {"follow", "collect: go on collecting what the nodes announce, until Ctrl-C."},
-    };
+    } + TetherRigServe::options();
 }
 
 int TetherRig::run(TetherSession& session, const QCommandLineParser& arguments, const QStringList& words)
@@ -91,24 +79,23 @@ int TetherRig::run(TetherSession& session, const QCommandLineParser& arguments, 
     QString name;
     QString error;
     const QString action = words.value(0);
-    static const QStringList kActions{"status", "set", "shoot", "collect"};
+    static const QStringList kActions{"status", "set", "shoot", "collect", "serve"};
     if (!kActions.contains(action) || !TetherRigBroker::read(arguments, &settings, &name, &error)) {
         session.output().error(error.isEmpty() ? QStringLiteral("rig takes --rig NAME and one of status, set NAME "
-                                                                "VALUE, shoot, collect --out DIR")
+                                                                "VALUE, shoot, collect --out DIR, serve")
                                                : error);
         return kExitUsage;
     }
     const TetherRigTopics topics(name);
     if (action == QLatin1String("collect"))
         return TetherRigCollector::run(session, arguments, settings, topics);
+    if (action == QLatin1String("serve"))
+        return TetherRigServe::run(session, arguments, settings, topics);
     TetherMqtt mqtt(settings);
     TetherRigClient rig(session, mqtt, topics);
-    if (!mqtt.start(&error)) {
-        session.output().error(error);
-        return kExitUsage;
-    }
-    if (!rig.gather(session.options().timeoutMs))
-        return kExitCamera;
+    const int started = rig.start();
+    if (started != kExitOk)
+        return started;
     if (action == QLatin1String("status"))
         return status(session, rig);
     if (action == QLatin1String("set"))
@@ -120,7 +107,7 @@ QJsonObject TetherRig::rigSettings(const QMap<QString, QJsonObject>& states)
 {
     QHash<QString, QHash<QString, int>> counts;
     for (const QJsonObject& state : states) {
-        if (!state.value("online").toBool() || !state.value("connected").toBool())
+        if (!isReachable(state))
             continue;
         const QJsonObject settings = state.value("settings").toObject();
         for (auto setting = settings.begin(); setting != settings.end(); ++setting)
@@ -134,6 +121,49 @@ QJsonObject TetherRig::rigSettings(const QMap<QString, QJsonObject>& states)
     return rig;
 }
 
+QStringList TetherRig::differing(const QJsonObject& settings, const QJsonObject& rig)
+{
+    QStringList names;
+    for (auto setting = rig.begin(); setting != rig.end(); ++setting) {
+        if (settings.value(setting.key()) != setting.value())
+            names << setting.key();
+    }
+    return names;
+}
+
+QString TetherRig::connectionText(const QJsonObject& state)
+{
+    if (!state.value("online").toBool())
+        return QStringLiteral("offline");
+    return state.value("connected").toBool() ? QStringLiteral("connected") : QStringLiteral("no camera");
+}
+
+bool TetherRig::isReachable(const QJsonObject& state)
+{
+    return state.value("online").toBool() && state.value("connected").toBool();
+}
+
+QJsonObject TetherRig::shotCommand(const QString& series, int shot, int leadMs)
+{
+    const qint64 atUs = TetherRigTopics::nowUs() + qint64(leadMs) * 1000;
+    return {{"action", "shoot"},
+            {"shot", QStringLiteral("%1-%2").arg(series).arg(shot, 3, 10, QLatin1Char('0'))},
+            {"at", double(atUs)}};
+}
+
+qint64 TetherRig::spreadUs(const QMap<QString, QJsonObject>& answers)
+{
+    QList<qint64> presses;
+    for (const QJsonObject& answer : answers) {
+        if (answer.value("ok").toBool())
+            presses << qint64(answer.value("pressed").toDouble());
+    }
+    if (presses.isEmpty())
+        return -1;
+    const auto range = std::minmax_element(presses.cbegin(), presses.cend());
+    return *range.second - *range.first;
+}
+
 int TetherRig::status(TetherSession& session, TetherRigClient& rig)
 {
     const QMap<QString, QJsonObject>& states = rig.states();
@@ -144,9 +174,8 @@ int TetherRig::status(TetherSession& session, TetherRigClient& rig)
     const QJsonObject rigValues = rigSettings(states);
     session.output().result(QStringLiteral("%1 %2 %3 %4").arg("LABEL", -16).arg("CAMERA", -24).arg("STATE", -10).arg("SETTINGS"));
     for (auto state = states.cbegin(); state != states.cend(); ++state) {
-        const bool connected = state->value("online").toBool() && state->value("connected").toBool();
         const QStringList differing =
-            connected ? differences(state->value("settings").toObject(), rigValues) : QStringList{"-"};
+            isReachable(*state) ? differences(state->value("settings").toObject(), rigValues) : QStringList{"-"};
         session.output().result(QStringLiteral("%1 %2 %3 %4")
                                     .arg(state.key(), -16)
                                     .arg(cameraText(*state), -24)
@@ -160,7 +189,7 @@ QStringList TetherRig::reachable(TetherSession& session, TetherRigClient& rig)
 {
     QStringList nodes;
     for (auto state = rig.states().cbegin(); state != rig.states().cend(); ++state) {
-        if (state->value("online").toBool() && state->value("connected").toBool())
+        if (isReachable(*state))
             nodes << state.key();
         else
             session.output().result(QStringLiteral("%1: %2, left out").arg(state.key(), connectionText(*state)));
@@ -216,30 +245,23 @@ int TetherRig::shoot(TetherSession& session, TetherRigClient& rig, const QComman
     for (int shot = 1; shot <= count && !TetherSession::isInterrupted(); ++shot) {
         const qint64 dueMs = qint64(std::llround((shot - 1) * intervalS * 1000.0));
         session.waitFor([&clock, dueMs] { return clock.elapsed() >= dueMs; }, -1);
-        all = shootOnce(session, rig, QStringLiteral("%1-%2").arg(series).arg(shot, 3, 10, QLatin1Char('0')), leadMs)
-           && all;
+        all = shootOnce(session, rig, shotCommand(series, shot, leadMs), leadMs) && all;
     }
     return all ? kExitOk : kExitCamera;
 }
 
-bool TetherRig::shootOnce(TetherSession& session, TetherRigClient& rig, const QString& shot, int leadMs)
+bool TetherRig::shootOnce(TetherSession& session, TetherRigClient& rig, const QJsonObject& shot, int leadMs)
 {
     const QStringList nodes = reachable(session, rig);
-    const qint64 atUs = TetherRigTopics::nowUs() + qint64(leadMs) * 1000;
-    const QMap<QString, QJsonObject> answers =
-        rig.command({{"action", "shoot"}, {"shot", shot}, {"at", double(atUs)}}, nodes, leadMs + kShotAnswerMs);
-    session.output().result(QStringLiteral("shot %1").arg(shot));
+    const QMap<QString, QJsonObject> answers = rig.command(shot, nodes, leadMs + kShotAnswerMs);
+    session.output().result(QStringLiteral("shot %1").arg(shot.value("shot").toString()));
     const bool all = report(session, nodes, answers, shootSuccess);
-    QList<qint64> presses;
-    for (const QJsonObject& answer : answers) {
-        if (answer.value("ok").toBool())
-            presses << qint64(answer.value("pressed").toDouble());
-    }
-    if (!presses.isEmpty()) {
-        const auto range = std::minmax_element(presses.cbegin(), presses.cend());
-        session.output().result(QStringLiteral("spread %1 ms over %2 cameras")
-                                    .arg(double(*range.second - *range.first) / 1000.0, 0, 'f', 3)
-                                    .arg(presses.size()));
+    const qint64 spread = spreadUs(answers);
+    if (spread >= 0) {
+        const auto pressed = std::count_if(answers.cbegin(), answers.cend(),
+                                           [](const QJsonObject& answer) { return answer.value("ok").toBool(); });
+        session.output().result(
+            QStringLiteral("spread %1 ms over %2 cameras").arg(double(spread) / 1000.0, 0, 'f', 3).arg(pressed));
     }
     return all && !nodes.isEmpty();
 }

@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 #include <QRandomGenerator>
+#include <QTimer>
 
 namespace {
 
@@ -27,6 +28,16 @@ TetherRigClient::TetherRigClient(TetherSession& session, TetherMqtt& mqtt, const
     mqtt.subscribe(topics.files(QStringLiteral("+")));
 }
 
+int TetherRigClient::start()
+{
+    QString error;
+    if (!m_mqtt.start(&error)) {
+        m_session.output().error(error);
+        return kExitUsage;
+    }
+    return gather(m_session.options().timeoutMs) ? kExitOk : kExitCamera;
+}
+
 bool TetherRigClient::gather(int timeoutMs)
 {
     if (!m_session.waitFor([this] { return m_mqtt.isConnected(); }, timeoutMs)) {
@@ -48,25 +59,58 @@ QStringList TetherRigClient::onlineLabels() const
     return labels;
 }
 
-QMap<QString, QJsonObject> TetherRigClient::command(QJsonObject command, const QStringList& expected, int timeoutMs,
-                                                    const QString& label)
+TetherRigClient::Answers TetherRigClient::command(QJsonObject command, const QStringList& expected, int timeoutMs,
+                                                  const QString& label)
 {
-    m_awaited = newId(command.value("action").toString());
-    m_answers.clear();
-    command.insert("id", m_awaited);
+    bool over = false;
+    Answers answers;
+    const QString id = send(command, expected, timeoutMs,
+                            [&over, &answers](const Answers& given) {
+                                answers = given;
+                                over = true;
+                            },
+                            label);
+    m_session.waitFor([&over] { return over; }, -1);
+    // Interrupted: the answers would come to nobody.
+    m_pending.remove(id);
+    return answers;
+}
+
+QString TetherRigClient::send(QJsonObject command, const QStringList& expected, int timeoutMs, const Done& done,
+                              const QString& label)
+{
+    const QString id = newId(command.value("action").toString());
+    command.insert("id", id);
+    m_pending.insert(id, Pending{expected, {}, done});
     m_mqtt.publish(label.isEmpty() ? m_topics.rigCommands() : m_topics.nodeCommands(label),
                    TetherRigTopics::payload(command));
-    m_session.waitFor(
-        [this, &expected] {
-            for (const QString& node : expected) {
-                if (!m_answers.contains(node))
-                    return false;
-            }
-            return true;
-        },
-        timeoutMs);
-    m_awaited.clear();
-    return m_answers;
+    if (expected.isEmpty())
+        finish(id);
+    else
+        QTimer::singleShot(timeoutMs, this, [this, id] { finish(id); });
+    return id;
+}
+
+void TetherRigClient::finish(const QString& id)
+{
+    if (!m_pending.contains(id))
+        return;
+    const Pending pending = m_pending.take(id);
+    pending.done(pending.answers);
+}
+
+void TetherRigClient::catchAnswer(const QString& label, const QJsonObject& answer)
+{
+    const QString id = answer.value("id").toString();
+    auto pending = m_pending.find(id);
+    if (pending == m_pending.end())
+        return;
+    pending->answers.insert(label, answer);
+    for (const QString& node : qAsConst(pending->expected)) {
+        if (!pending->answers.contains(node))
+            return;
+    }
+    finish(id);
 }
 
 QString TetherRigClient::newId(const QString& kind)
@@ -91,8 +135,7 @@ void TetherRigClient::catchMessage(const QString& topic, const QByteArray& paylo
         QJsonObject file = object;
         file.insert("label", label);
         emit fileAnnounced(file);
-    } else if (topic == m_topics.replies(label) && !m_awaited.isEmpty()
-               && object.value("id").toString() == m_awaited) {
-        m_answers.insert(label, object);
+    } else if (topic == m_topics.replies(label)) {
+        catchAnswer(label, object);
     }
 }

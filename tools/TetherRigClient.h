@@ -4,10 +4,13 @@
 #include "TetherRigTopics.h"
 #include "TetherSession.h"
 
+#include <QHash>
 #include <QJsonObject>
 #include <QMap>
 #include <QObject>
 #include <QStringList>
+
+#include <functional>
 
 class TetherMqtt;
 
@@ -21,17 +24,24 @@ class TetherRigClient : public QObject
 public:
     TetherRigClient(TetherSession& session, TetherMqtt& mqtt, const TetherRigTopics& topics);
 
-    // Waits for the broker and for the nodes' states it keeps; false (with
-    // a message) when the broker is not reached within timeoutMs.
-    bool gather(int timeoutMs);
+    // Connects to the broker and waits for the nodes' states it keeps:
+    // kExitOk, or the exit status once its reason is written (the broker's
+    // settings unusable, or the broker not reached within the timeout).
+    int start();
     // The latest state of every node ever seen, by label.
     const QMap<QString, QJsonObject>& states() const { return m_states; }
     QStringList onlineLabels() const;
+    using Answers = QMap<QString, QJsonObject>; // by label
+    using Done = std::function<void(const Answers& answers)>;
+
     // Sends command (an "id" is added) to the whole rig, or to one node
     // when label is given, and waits until each node of expected has
     // answered, within timeoutMs. The answers by label.
-    QMap<QString, QJsonObject> command(QJsonObject command, const QStringList& expected, int timeoutMs,
-                                       const QString& label = QString());
+    Answers command(QJsonObject command, const QStringList& expected, int timeoutMs, const QString& label = QString());
+    // As command, without waiting: done gets the answers once each node of
+    // expected has answered, or when timeoutMs has passed. The command's ID.
+    QString send(QJsonObject command, const QStringList& expected, int timeoutMs, const Done& done,
+                 const QString& label = QString());
     // A command ID no other controller makes: "kind-TIME-RANDOM".
     static QString newId(const QString& kind);
 
@@ -40,16 +50,26 @@ signals:
     void fileAnnounced(const QJsonObject& file);
 
 private:
+    bool gather(int timeoutMs);
+
+    struct Pending {
+        QStringList expected;
+        Answers answers;
+        Done done;
+    };
+
     void catchMessage(const QString& topic, const QByteArray& payload);
+    void catchAnswer(const QString& label, const QJsonObject& answer);
+    // Hands the command's answers to its caller, once.
+    void finish(const QString& id);
 
     TetherSession& m_session;
     TetherMqtt& m_mqtt;
     const TetherRigTopics m_topics;
     QMap<QString, QJsonObject> m_states;
     qint64 m_lastStateMs = 0;
-    // The answers to the command under way, by label.
-    QString m_awaited;
-    QMap<QString, QJsonObject> m_answers;
+    // The commands under way, by ID.
+    QHash<QString, Pending> m_pending;
 };
 
 #endif

@@ -4,6 +4,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -21,16 +22,19 @@ qint64 sizeOf(const QJsonObject& file)
     return qint64(file.value("size").toDouble());
 }
 
-// A kept MQTT session per folder: what is announced while the collector is
-// away waits for it at the broker.
-QString clientIdFor(const QString& rig, const QString& folder)
+} // namespace
+
+TetherMqtt::Settings TetherRigCollector::sessionFor(TetherMqtt::Settings settings, const TetherRigTopics& topics,
+                                                    const QString& folder)
 {
     const QByteArray path = QFileInfo(folder).absoluteFilePath().toUtf8();
-    return QStringLiteral("brx-collect-%1-%2")
-        .arg(rig, QString::fromLatin1(QCryptographicHash::hash(path, QCryptographicHash::Sha256).toHex().left(12)));
+    settings.clientId =
+        QStringLiteral("brx-collect-%1-%2")
+            .arg(topics.rig(),
+                 QString::fromLatin1(QCryptographicHash::hash(path, QCryptographicHash::Sha256).toHex().left(12)));
+    settings.cleanSession = false;
+    return settings;
 }
-
-} // namespace
 
 int TetherRigCollector::run(TetherSession& session, const QCommandLineParser& arguments, TetherMqtt::Settings settings,
                             const TetherRigTopics& topics)
@@ -41,18 +45,12 @@ int TetherRigCollector::run(TetherSession& session, const QCommandLineParser& ar
                                                 : QStringLiteral("cannot make the folder %1").arg(folder));
         return kExitUsage;
     }
-    settings.clientId = clientIdFor(topics.rig(), folder);
-    settings.cleanSession = false;
-    TetherMqtt mqtt(settings);
+    TetherMqtt mqtt(sessionFor(settings, topics, folder));
     TetherRigClient rig(session, mqtt, topics);
     TetherRigCollector collector(session, rig, folder);
-    QString error;
-    if (!mqtt.start(&error)) {
-        session.output().error(error);
-        return kExitUsage;
-    }
-    if (!rig.gather(session.options().timeoutMs))
-        return kExitCamera;
+    const int started = rig.start();
+    if (started != kExitOk)
+        return started;
     const QStringList nodes = rig.onlineLabels();
     const QMap<QString, QJsonObject> answers =
         rig.command({{"action", "announce"}}, nodes, session.options().timeoutMs);
@@ -62,14 +60,7 @@ int TetherRigCollector::run(TetherSession& session, const QCommandLineParser& ar
     }
     collector.fetchWaiting();
     if (arguments.isSet("follow")) {
-        // Back at the broker, the nodes are asked again for what may have passed meanwhile.
-        QObject::connect(&mqtt, &TetherMqtt::connectionChanged, &collector, [&rig](bool connected) {
-            if (connected)
-                rig.command({{"action", "announce"}}, {}, 0);
-        });
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &collector, &TetherRigCollector::fetchWaiting);
-        poll.start(kFollowPollMs);
+        collector.follow(mqtt);
         session.waitFor([] { return false; }, -1);
     }
     session.output().result(collector.summary());
@@ -83,9 +74,20 @@ TetherRigCollector::TetherRigCollector(TetherSession& session, TetherRigClient& 
     , m_folder(folder)
 {
     connect(&rig, &TetherRigClient::fileAnnounced, this, &TetherRigCollector::catchFile);
+    connect(&m_poll, &QTimer::timeout, this, &TetherRigCollector::fetchWaiting);
 }
 
 TetherRigCollector::~TetherRigCollector() = default;
+
+void TetherRigCollector::follow(TetherMqtt& mqtt)
+{
+    // Back at the broker, the nodes are asked again for what may have passed meanwhile.
+    connect(&mqtt, &TetherMqtt::connectionChanged, this, [this](bool connected) {
+        if (connected)
+            m_rig.command({{"action", "announce"}}, {}, 0);
+    });
+    m_poll.start(kFollowPollMs);
+}
 
 bool TetherRigCollector::isUsable(const QJsonObject& file)
 {
@@ -107,6 +109,14 @@ void TetherRigCollector::catchFile(const QJsonObject& file)
     }
     m_known.insert(key);
     m_waiting << file;
+    ++m_shots[file.value("shot").toString()].announced;
+    emit progressed();
+}
+
+void TetherRigCollector::collected(const QJsonObject& file)
+{
+    ++m_shots[file.value("shot").toString()].collected;
+    emit progressed();
 }
 
 // DIR/SHOT/LABEL-NAME
@@ -131,6 +141,7 @@ bool TetherRigCollector::fetch(const QJsonObject& file)
     const QString path = target(file);
     if (QFileInfo(path).size() == sizeOf(file) && QFileInfo::exists(path)) {
         ++m_present;
+        collected(file);
         return true;
     }
     const QJsonObject state = m_rig.states().value(file.value("label").toString());
@@ -145,6 +156,7 @@ bool TetherRigCollector::fetch(const QJsonObject& file)
             && QFile::rename(part, path)) {
             ++m_fetched;
             m_bytes += sizeOf(file);
+            collected(file);
             m_session.output().progress(QStringLiteral("%1 (%2 bytes)").arg(m_folder.relativeFilePath(path)).arg(sizeOf(file)));
             return true;
         }
@@ -212,4 +224,18 @@ QString TetherRigCollector::summary() const
         .arg(m_present)
         .arg(m_waiting.size())
         .arg(m_failures);
+}
+
+QJsonObject TetherRigCollector::progress() const
+{
+    QJsonArray shots;
+    for (auto shot = m_shots.cbegin(); shot != m_shots.cend(); ++shot)
+        shots << QJsonObject{{"shot", shot.key()}, {"announced", shot->announced}, {"collected", shot->collected}};
+    return QJsonObject{{"folder", QDir::toNativeSeparators(m_folder.absolutePath())},
+                       {"fetched", m_fetched},
+                       {"present", m_present},
+                       {"waiting", m_waiting.size()},
+                       {"failures", m_failures},
+                       {"bytes", double(m_bytes)},
+                       {"shots", shots}};
 }

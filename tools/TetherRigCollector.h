@@ -9,8 +9,10 @@
 #include <QDir>
 #include <QJsonObject>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QSet>
+#include <QTimer>
 
 #include <map>
 #include <memory>
@@ -38,9 +40,18 @@ public:
     static int run(TetherSession& session, const QCommandLineParser& arguments, TetherMqtt::Settings settings,
                    const TetherRigTopics& topics);
 
+    // The broker's settings for a collector of folder: a session of its
+    // own kept at the broker, so that what is announced while it is away
+    // waits for it.
+    static TetherMqtt::Settings sessionFor(TetherMqtt::Settings settings, const TetherRigTopics& topics,
+                                           const QString& folder);
+
     TetherRigCollector(TetherSession& session, TetherRigClient& rig, const QString& folder);
     ~TetherRigCollector() override;
 
+    // Goes on fetching what is announced, and asks the nodes to announce
+    // again each time mqtt is back at the broker.
+    void follow(TetherMqtt& mqtt);
     // Fetches what is waiting of the nodes that can be reached now.
     void fetchWaiting();
     // Files announced and not in the folder yet; files that were not what
@@ -48,6 +59,13 @@ public:
     int waiting() const { return m_waiting.size(); }
     int failures() const { return m_failures; }
     QString summary() const;
+    // {"folder", "fetched", "present", "waiting", "failures", "bytes",
+    //  "shots": [{"shot", "announced", "collected"}]}, the shots in order.
+    QJsonObject progress() const;
+
+signals:
+    // A file was announced, or collected.
+    void progressed();
 
 private:
     void catchFile(const QJsonObject& file);
@@ -60,7 +78,16 @@ private:
     TetherSession& m_session;
     TetherRigClient& m_rig;
     const QDir m_folder;
+    struct ShotFiles {
+        int announced = 0;
+        int collected = 0;
+    };
+
+    void collected(const QJsonObject& file);
+
     QSet<QString> m_known;
+    QMap<QString, ShotFiles> m_shots;
+    QTimer m_poll;
     QList<QJsonObject> m_waiting;
     int m_fetched = 0;
     int m_present = 0;

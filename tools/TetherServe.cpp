@@ -18,19 +18,22 @@ const int kDefaultPort = 8080;
 const int kAnswerMarginMs = 5000;
 
 const char* const kAssetTypes[][2] = {
-    {"index.html", "text/html; charset=utf-8"},
-    {"app.js", "text/javascript; charset=utf-8"},
-    {"style.css", "text/css; charset=utf-8"},
+    {"html", "text/html; charset=utf-8"},
+    {"js", "text/javascript; charset=utf-8"},
+    {"css", "text/css; charset=utf-8"},
 };
 
-// The page, built into the program.
-QMap<QString, QPair<QByteArray, QByteArray>> pageAssets()
+// The page's files, built into the program under :/FOLDER/.
+QMap<QString, QPair<QByteArray, QByteArray>> pageAssets(const QString& folder)
 {
     QMap<QString, QPair<QByteArray, QByteArray>> assets;
-    for (const auto& asset : kAssetTypes) {
-        QFile file(QStringLiteral(":/web/") + QLatin1String(asset[0]));
-        if (file.open(QIODevice::ReadOnly))
-            assets.insert(QLatin1String(asset[0]), qMakePair(file.readAll(), QByteArray(asset[1])));
+    const QDir resources(QStringLiteral(":/") + folder);
+    for (const auto& type : kAssetTypes) {
+        for (const QString& name : resources.entryList({QStringLiteral("*.") + QLatin1String(type[0])}, QDir::Files)) {
+            QFile file(resources.filePath(name));
+            if (file.open(QIODevice::ReadOnly))
+                assets.insert(name, qMakePair(file.readAll(), QByteArray(type[1])));
+        }
     }
     return assets;
 }
@@ -55,20 +58,9 @@ QString serverAddress(const TetherServeHttp::Settings& settings, int port)
     return QStringLiteral("http://%1:%2/").arg(host).arg(port);
 }
 
-// The address a browser opens.
-QString pageAddress(const TetherServe::Station& station)
+QString withToken(const QString& address, const QString& token)
 {
-    return station.address + (station.token.isEmpty() ? QString() : QStringLiteral("?token=") + station.token);
-}
-
-bool readSettings(const QCommandLineParser& arguments, bool alwaysToken, TetherServeHttp::Settings* settings)
-{
-    bool portOk = false;
-    settings->port = arguments.value("port").toInt(&portOk);
-    settings->address = arguments.value("listen");
-    if (alwaysToken || !TetherServeHttp::isLoopback(settings->address))
-        settings->token = newToken();
-    return portOk && settings->port >= 0 && settings->port <= 65535 && !settings->address.isEmpty();
+    return address + (token.isEmpty() ? QString() : QStringLiteral("?token=") + token);
 }
 
 } // namespace
@@ -78,18 +70,41 @@ QList<QCommandLineOption> TetherServe::options()
     return stationOptions(kDefaultPort);
 }
 
-QList<QCommandLineOption> TetherServe::stationOptions(int defaultPort)
+QList<QCommandLineOption> TetherServe::listenOptions(int defaultPort)
 {
-    QList<QCommandLineOption> options{
+    return {
         {"port", QStringLiteral("The port to serve on, 0 for a free one (default %1).").arg(defaultPort), "N",
          QString::number(defaultPort)},
         {"listen", "The address to serve on (default 127.0.0.1); beyond loopback every request needs the token "
                    "in the printed address.",
          "ADDR", "127.0.0.1"},
-        {"out", "Folder for the pictures, and the only folder the browsers can read files from "
-                "(default: pictures).",
-         "DIR", "pictures"},
     };
+}
+
+bool TetherServe::httpSettings(const QCommandLineParser& arguments, bool alwaysToken, const QString& page,
+                               TetherServeHttp::Settings* settings)
+{
+    bool portOk = false;
+    settings->port = arguments.value("port").toInt(&portOk);
+    settings->address = arguments.value("listen");
+    if (alwaysToken || !TetherServeHttp::isLoopback(settings->address))
+        settings->token = newToken();
+    settings->assets = pageAssets(page);
+    return portOk && settings->port >= 0 && settings->port <= 65535 && !settings->address.isEmpty();
+}
+
+QString TetherServe::pageAddress(const TetherServeHttp::Settings& settings, int port)
+{
+    return withToken(serverAddress(settings, port), settings.token);
+}
+
+QList<QCommandLineOption> TetherServe::stationOptions(int defaultPort)
+{
+    QList<QCommandLineOption> options = listenOptions(defaultPort);
+    options << QCommandLineOption("out",
+                                  "Folder for the pictures, and the only folder the browsers can read files from "
+                                  "(default: pictures).",
+                                  "DIR", "pictures");
     for (const QCommandLineOption& option : TetherShooting::pictureOptions()) {
         if (!option.names().contains(QStringLiteral("out")))
             options << option;
@@ -105,7 +120,8 @@ int TetherServe::run(TetherSession& session, const QCommandLineParser& arguments
     }
     return serve(session, arguments, false, [&session, &arguments](const Station& station) {
         session.output().result(QStringLiteral("serving the camera at %1 (pictures go to %2), Ctrl-C ends")
-                                    .arg(pageAddress(station), QDir::toNativeSeparators(arguments.value("out"))));
+                                    .arg(withToken(station.address, station.token),
+                                         QDir::toNativeSeparators(arguments.value("out"))));
         return true;
     });
 }
@@ -114,7 +130,7 @@ int TetherServe::serve(TetherSession& session, const QCommandLineParser& argumen
                        const std::function<bool(const Station&)>& started, const std::function<void()>& finishing)
 {
     TetherServeHttp::Settings settings;
-    if (!readSettings(arguments, alwaysToken, &settings)) {
+    if (!httpSettings(arguments, alwaysToken, QStringLiteral("web"), &settings)) {
         session.output().error(QStringLiteral("--port takes 0 to 65535 and --listen an address"));
         return kExitUsage;
     }
@@ -128,7 +144,6 @@ int TetherServe::serve(TetherSession& session, const QCommandLineParser& argumen
     TetherServeBridge bridge;
     settings.folder = arguments.value("out");
     settings.answerMs = session.options().timeoutMs + kAnswerMarginMs;
-    settings.assets = pageAssets();
     TetherServeHttp http(settings, bridge, api, liveView);
     QString error;
     bool serving = http.start(&error);

@@ -1,6 +1,7 @@
 #ifndef TETHERSERVE_H
 #define TETHERSERVE_H
 
+#include "TetherServeHttp.h"
 #include "TetherSession.h"
 
 #include <QCommandLineOption>
@@ -32,6 +33,15 @@ public:
     };
     // --port (with its default), --listen, --out, --filename and --exec.
     static QList<QCommandLineOption> stationOptions(int defaultPort);
+    // --port and --listen alone.
+    static QList<QCommandLineOption> listenOptions(int defaultPort);
+    // The HTTP side's address, port and token (beyond loopback, or always
+    // when alwaysToken) from --listen and --port, with the page built in
+    // under the resource folder page; false for values that cannot be used.
+    static bool httpSettings(const QCommandLineParser& arguments, bool alwaysToken, const QString& page,
+                             TetherServeHttp::Settings* settings);
+    // The address a browser opens, token included.
+    static QString pageAddress(const TetherServeHttp::Settings& settings, int port);
     // Serves as run does, with a token even on loopback when alwaysToken,
     // and calls started once serving; events run until Ctrl-C, or at once
     // to the end when started returns false. finishing runs then, while

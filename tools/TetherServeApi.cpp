@@ -289,9 +289,6 @@ void TetherServeApi::catchPropertyChange(int property, const QByteArray&)
 
 void TetherServeApi::publish(const char* type, const QJsonObject& data)
 {
-    auto piece = std::make_shared<TetherServeFeed::Piece>();
-    piece->id = ++m_eventId;
-    piece->bytes = "id: " + std::to_string(piece->id) + "\nevent: " + type + "\ndata: "
-                 + QJsonDocument(data).toJson(QJsonDocument::Compact).toStdString() + "\n\n";
-    m_events.publish(std::move(piece));
+    m_events.publish(
+        TetherServeFeed::event(++m_eventId, type, QJsonDocument(data).toJson(QJsonDocument::Compact).toStdString()));
 }

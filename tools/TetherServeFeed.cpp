@@ -3,6 +3,12 @@
 #include <algorithm>
 #include <chrono>
 
+TetherServeFeed::PiecePtr TetherServeFeed::event(std::uint64_t id, const std::string& type, const std::string& data)
+{
+    return std::make_shared<const Piece>(
+        Piece{id, "id: " + std::to_string(id) + "\nevent: " + type + "\ndata: " + data + "\n\n"});
+}
+
 TetherServeFeed::TetherServeFeed(const Limits& limits)
     : m_limits(limits)
 {

@@ -40,6 +40,9 @@ public:
 
     explicit TetherServeFeed(const Limits& limits);
 
+    // A Server-Sent Event of the type with data (one line of JSON) and id.
+    static PiecePtr event(std::uint64_t id, const std::string& type, const std::string& data);
+
     // A new client; with resumeAfter it first gets the kept pieces whose id
     // is larger. Null when the feed is full or closed.
     ClientPtr join(std::optional<std::uint64_t> resumeAfter = std::nullopt);

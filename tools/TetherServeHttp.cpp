@@ -169,19 +169,23 @@ struct FileStream {
 } // namespace
 
 struct TetherServeHttp::Private {
-    Private(const Settings& settings, TetherServeBridge& bridge, TetherServeApi& api, TetherServeLiveView& liveView)
+    Private(const Settings& settings, TetherServeBridge& bridge, TetherServeApi* api, TetherServeFeed& events,
+            TetherServeLiveView* liveView, const std::vector<Route>& routes)
         : settings(settings)
         , token(settings.token.toUtf8())
         , folder(QDir(settings.folder).canonicalPath())
         , bridge(bridge)
         , api(api)
-        , events(api.events())
+        , events(events)
         , liveView(liveView)
+        , routes(routes)
         , server(kLimits, securityHeaders())
     {
     }
 
     void route();
+    void routeCamera();
+    void routeOthers();
     void limit();
     httplib::Server::HandlerResponse admit(const Request& req, Response& res) const;
     bool hasToken(const Request& req) const;
@@ -201,9 +205,10 @@ struct TetherServeHttp::Private {
     const QByteArray token;
     const QString folder;
     TetherServeBridge& bridge;
-    TetherServeApi& api;
+    TetherServeApi* const api; // null for an API of other routes
     TetherServeFeed& events;
-    TetherServeLiveView& liveView;
+    TetherServeLiveView* const liveView;
+    const std::vector<Route> routes;
     TetherServeServer server;
     int port = 0;
     bool running = false;
@@ -211,7 +216,13 @@ struct TetherServeHttp::Private {
 
 TetherServeHttp::TetherServeHttp(const Settings& settings, TetherServeBridge& bridge, TetherServeApi& api,
                                  TetherServeLiveView& liveView)
-    : d(std::make_unique<Private>(settings, bridge, api, liveView))
+    : d(std::make_unique<Private>(settings, bridge, &api, api.events(), &liveView, std::vector<Route>()))
+{
+}
+
+TetherServeHttp::TetherServeHttp(const Settings& settings, TetherServeBridge& bridge, TetherServeFeed& events,
+                                 const std::vector<Route>& routes)
+    : d(std::make_unique<Private>(settings, bridge, nullptr, events, nullptr, routes))
 {
 }
 
@@ -259,7 +270,8 @@ void TetherServeHttp::stop()
         return;
     d->running = false;
     d->events.endAll(true);
-    d->liveView.feed().endAll(true);
+    if (d->liveView)
+        d->liveView->feed().endAll(true);
     d->bridge.close();
     d->server.stopServing();
 }
@@ -322,47 +334,71 @@ void TetherServeHttp::Private::route()
         const std::string path = name == QLatin1String("index.html") ? "/" : "/" + name.toStdString();
         server.Get(path, [this, name](const Request&, Response& res) { page(name, res); });
     }
+    server.Get("/api/events", [this](const Request& req, Response& res) { followEvents(req, res); });
+    if (api)
+        routeCamera();
+    else
+        routeOthers();
+}
+
+void TetherServeHttp::Private::routeOthers()
+{
+    for (const Route& route : routes) {
+        const auto handler = [this, &route](const Request& req, Response& res) {
+            std::vector<std::string> captures;
+            for (std::size_t group = 1; group < req.matches.size(); ++group)
+                captures.push_back(req.matches[group].str());
+            ask(res, route.job(captures, req.body));
+        };
+        if (route.method == "POST")
+            server.Post(route.pattern, handler);
+        else
+            server.Get(route.pattern, handler);
+    }
+}
+
+void TetherServeHttp::Private::routeCamera()
+{
     server.Get("/api/camera", [this](const Request&, Response& res) {
-        ask(res, [this](const TetherServeBridge::Answer& answer) { answer(api.camera()); });
+        ask(res, [this](const TetherServeBridge::Answer& answer) { answer(api->camera()); });
     });
     server.Get("/api/properties", [this](const Request&, Response& res) {
-        ask(res, [this](const TetherServeBridge::Answer& answer) { answer(api.properties()); });
+        ask(res, [this](const TetherServeBridge::Answer& answer) { answer(api->properties()); });
     });
     server.Get(R"(/api/properties/(\w+))", [this](const Request& req, Response& res) {
         const QString name = QString::fromStdString(req.matches[1]);
-        ask(res, [this, name](const TetherServeBridge::Answer& answer) { answer(api.property(name)); });
+        ask(res, [this, name](const TetherServeBridge::Answer& answer) { answer(api->property(name)); });
     });
     server.Put(R"(/api/properties/(\w+))", [this](const Request& req, Response& res) { setProperty(req, res); });
     server.Post(R"(/api/properties/(\w+))", [this](const Request& req, Response& res) { setProperty(req, res); });
     server.Post("/api/release", [this](const Request&, Response& res) {
-        ask(res, [this](const TetherServeBridge::Answer& answer) { answer(api.release()); });
+        ask(res, [this](const TetherServeBridge::Answer& answer) { answer(api->release()); });
     });
     server.Get("/api/pictures", [this](const Request&, Response& res) {
-        ask(res, [this](const TetherServeBridge::Answer& answer) { answer(api.pictures()); });
+        ask(res, [this](const TetherServeBridge::Answer& answer) { answer(api->pictures()); });
     });
     server.Get(R"(/api/pictures/(\d{1,9})/thumbnail)", [this](const Request& req, Response& res) {
         const int picture = std::stoi(req.matches[1]);
-        ask(res, [this, picture](const TetherServeBridge::Answer& answer) { answer(api.thumbnail(picture)); });
+        ask(res, [this, picture](const TetherServeBridge::Answer& answer) { answer(api->thumbnail(picture)); });
     });
     server.Get("/api/card", [this](const Request& req, Response& res) {
         const int offset = std::atoi(req.get_param_value("offset").c_str());
         const int limit = std::atoi(req.get_param_value("limit").c_str());
         ask(res, [this, offset, limit](const TetherServeBridge::Answer& answer) {
-            answer(api.card().page(offset, limit));
+            answer(api->card().page(offset, limit));
         });
     });
     server.Get(R"(/api/card/(\d{1,10})/thumbnail)", [this](const Request& req, Response& res) {
         const quint32 id = quint32(std::stoul(req.matches[1]));
-        ask(res, [this, id](const TetherServeBridge::Answer& answer) { answer(api.card().thumbnail(id)); });
+        ask(res, [this, id](const TetherServeBridge::Answer& answer) { answer(api->card().thumbnail(id)); });
     });
     server.Get(R"(/api/card/(\d{1,10})/file)", [this](const Request& req, Response& res) {
         const quint32 id = quint32(std::stoul(req.matches[1]));
-        ask(res, [this, id](const TetherServeBridge::Answer& answer) { answer(api.card().file(id)); });
+        ask(res, [this, id](const TetherServeBridge::Answer& answer) { answer(api->card().file(id)); });
     });
     server.Post("/api/card/import", [this](const Request&, Response& res) {
-        ask(res, [this](const TetherServeBridge::Answer& answer) { answer(api.card().importNew()); });
+        ask(res, [this](const TetherServeBridge::Answer& answer) { answer(api->card().importNew()); });
     });
-    server.Get("/api/events", [this](const Request& req, Response& res) { followEvents(req, res); });
     server.Get("/api/liveview", [this](const Request&, Response& res) { watchLiveView(res); });
     server.Get(R"(/files/(.+))", [this](const Request& req, Response& res) { sendFile(req, res); });
 }
@@ -382,7 +418,7 @@ void TetherServeHttp::Private::setProperty(const Request& req, Response& res) co
 {
     const QString name = QString::fromStdString(req.matches[1]);
     const std::string body = req.body;
-    ask(res, [this, name, body](const TetherServeBridge::Answer& answer) { api.setProperty(name, body, answer); });
+    ask(res, [this, name, body](const TetherServeBridge::Answer& answer) { api->setProperty(name, body, answer); });
 }
 
 // --- Streams ----------------------------------------------------------------------------
@@ -405,19 +441,19 @@ void TetherServeHttp::Private::followEvents(const Request& req, Response& res) c
 void TetherServeHttp::Private::watchLiveView(Response& res) const
 {
     const TetherServeReply offered = bridge.ask(
-        [this](const TetherServeBridge::Answer& answer) { answer(api.liveView()); }, settings.answerMs);
+        [this](const TetherServeBridge::Answer& answer) { answer(api->liveView()); }, settings.answerMs);
     if (offered.status != 200) {
         reply(res, offered);
         return;
     }
-    const TetherServeFeed::ClientPtr client = liveView.feed().join();
+    const TetherServeFeed::ClientPtr client = liveView->feed().join();
     if (!client) {
         refuse(res, 503, QStringLiteral("too many browsers watch the live view"));
         return;
     }
-    liveView.watchersChanged();
+    liveView->watchersChanged();
     const std::string type = std::string("multipart/x-mixed-replace; boundary=") + TetherServeLiveView::kBoundary;
-    stream(res, liveView.feed(), client, type.c_str(), std::string(), [this] { liveView.watchersChanged(); });
+    stream(res, liveView->feed(), client, type.c_str(), std::string(), [this] { liveView->watchersChanged(); });
 }
 
 // The client's pieces until its stream ends; the feed waits, never the

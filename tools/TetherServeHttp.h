@@ -5,10 +5,15 @@
 #include <QMap>
 #include <QString>
 
+#include "TetherServeBridge.h"
+
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class TetherServeApi;
-class TetherServeBridge;
+class TetherServeFeed;
 class TetherServeLiveView;
 
 // The HTTP side of tether serve, on cpp-httplib: the page, the API (asked of
@@ -30,8 +35,21 @@ public:
         QMap<QString, QPair<QByteArray, QByteArray>> assets;
     };
 
+    // A route of an API other than the camera's (tether rig serve): made in
+    // an HTTP thread from the request's captures and body, its job answers
+    // in the host thread.
+    struct Route {
+        std::string method; // "GET" or "POST"
+        std::string pattern;
+        std::function<TetherServeBridge::Job(const std::vector<std::string>& captures, const std::string& body)> job;
+    };
+
     TetherServeHttp(const Settings& settings, TetherServeBridge& bridge, TetherServeApi& api,
                     TetherServeLiveView& liveView);
+    // The page, the events and these routes, behind the same door; no
+    // camera, no live view and no files.
+    TetherServeHttp(const Settings& settings, TetherServeBridge& bridge, TetherServeFeed& events,
+                    const std::vector<Route>& routes);
     ~TetherServeHttp();
 
     // Binds and serves; false with a reason when the address cannot be bound.

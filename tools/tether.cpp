@@ -80,11 +80,13 @@ const Subcommand kSubcommands[] = {
      "rig's commands (set, shoot at a time, live view), answering each. docs/rig.md gives the topics.",
      TetherNode::options, TetherNode::run, 0},
     {"rig", "rig --rig NAME [--broker HOST[:PORT]] status|set NAME VALUE|shoot [-n N] [--interval S] [--lead MS]|"
-            "collect --out DIR [--follow]",
+            "collect --out DIR [--follow]|serve [--listen ADDR] [--port N] [--out DIR]",
      "The nodes of a rig as one: status prints every camera (a setting that differs from the rest marked), set "
      "sets a property on all and prints each camera's answer, shoot has every camera press at one wall-clock "
      "time (now plus the lead) and prints the press times and their spread, collect fetches every picture the "
-     "nodes announced into DIR/SHOT/LABEL-NAME, checked against its SHA-256, nothing twice.",
+     "nodes announced into DIR/SHOT/LABEL-NAME, checked against its SHA-256, nothing twice; serve is one page "
+     "for all: every camera with its last thumbnail, state and settings, a shutter and settings for all, and, "
+     "with --out, the collection's progress.",
      TetherRig::options, TetherRig::run, 0},
     {"files", "files [--json] [--new [--out DIR]]",
      "Lists the files on the camera's card, newest last, with their dates and sizes and the card's room; "

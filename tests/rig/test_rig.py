@@ -19,7 +19,10 @@ import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
+import urllib.error
+import urllib.request
 
 TETHER = os.path.abspath(sys.argv[1])
 MOSQUITTO = shutil.which("mosquitto") or "/usr/sbin/mosquitto"
@@ -474,6 +477,157 @@ def case_camera_unplugged():
         rig.check_collected(collected, {"a": 2, "b": 1, "c": 2})
     finally:
         rig.close()
+
+
+class RigServe:
+    """tether rig serve on a free port, collecting into folder; its API as
+    the page uses it."""
+
+    def __init__(self, rig, folder):
+        self.log_path = os.path.join(rig.folder, "serve.log")
+        self.log = open(self.log_path, "w")
+        self.process = subprocess.Popen(
+            [TETHER, "--timeout", "30", "rig", "--broker", rig.broker.address(), "--rig", RIG, "serve",
+             "--port", "0", "--out", folder], stdout=self.log, stderr=subprocess.STDOUT)
+        self.address = None
+        wait_until(self.printed, "rig serve's address")
+
+    def printed(self):
+        assert self.process.poll() is None, open(self.log_path).read()
+        found = re.search(r" at (http://\S+/) ", open(self.log_path).read())
+        self.address = found and found.group(1)
+        return bool(self.address)
+
+    def call(self, path, body=None):
+        """(status, content type, body) of a GET, or a POST of body as JSON."""
+        data = None if body is None else json.dumps(body).encode()
+        request = urllib.request.Request(self.address.rstrip("/") + path, data=data,
+                                         headers={"Content-Type": "application/json"})
+        try:
+            with urllib.request.urlopen(request, timeout=WAIT) as answer:
+                return answer.status, answer.headers.get("Content-Type"), answer.read()
+        except urllib.error.HTTPError as error:
+            return error.code, error.headers.get("Content-Type"), error.read()
+
+    def json(self, path, body=None, status=200):
+        code, _, data = self.call(path, body)
+        assert code == status, (path, code, data)
+        return json.loads(data)
+
+    def nodes(self):
+        return {node["label"]: node for node in self.json("/api/rig")["nodes"]}
+
+    def stop(self):
+        """Ctrl-C; its output, once it has ended well (no sanitizer's report)."""
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGINT)
+            self.process.wait(timeout=WAIT)
+        self.log.close()
+        out = open(self.log_path).read()
+        assert self.process.returncode == 0, out
+        return out
+
+
+def events_seen(serve, kinds, seconds=WAIT):
+    """Starts reading rig serve's event stream; the returned list fills with
+    the kinds of event seen, and the event is set once all of kinds were."""
+    seen, done = [], threading.Event()
+
+    def read():
+        with urllib.request.urlopen(serve.address + "api/events", timeout=seconds) as stream:
+            for line in stream:
+                if line.startswith(b"event: "):
+                    seen.append(line[7:].strip().decode())
+                    if set(kinds) <= set(seen):
+                        done.set()
+                        return
+
+    threading.Thread(target=read, daemon=True).start()
+    return seen, done
+
+
+def case_serve():
+    """rig serve's API, as its page uses it: every node with its camera,
+    state and settings, a value one camera lacks marked as differing, a
+    setting and a shot for all (press times and spread), the last picture's
+    thumbnail from each node, the collection shot by shot, byte-exact, and
+    the events that carry it all to the page; never a node's token."""
+    products = {"a": "0x2031", "b": "0x2031", "c": "0x2011"}
+    rig = Rig(list(products), products)
+    collected = os.path.join(rig.folder, "collected")
+    serve = RigServe(rig, collected)
+    try:
+        # DNG alone, which both products offer: one file per picture.
+        seen, done = events_seen(serve, ["rig", "set", "shot", "collection"])
+        _, _, page = serve.call("/")
+        assert b"Shutter for all" in page, page
+        nodes = serve.nodes()
+        assert sorted(nodes) == ["a", "b", "c"] and all(n["state"] == "connected" for n in nodes.values()), nodes
+        assert nodes["c"]["camera"]["productId"] == "0x2011", nodes["c"]
+        _, _, raw = serve.call("/api/rig")
+        assert b'"token"' not in raw and b'"http"' not in raw, raw
+
+        answer = serve.json("/api/set", {"name": "FileFormat", "value": "DNG"})
+        assert answer["ok"] and sorted(n["label"] for n in answer["nodes"] if n["ok"]) == ["a", "b", "c"], answer
+        name, text = props_difference(products["a"], products["c"])
+        answer = serve.json("/api/set", {"name": name, "value": text})
+        by_label = {n["label"]: n for n in answer["nodes"]}
+        assert not answer["ok"] and by_label["a"]["ok"] and by_label["b"]["ok"], answer
+        assert not by_label["c"]["ok"] and by_label["c"]["error"], answer
+        # The other product differs in more than this; the majority in nothing.
+        wait_until(lambda: name in serve.nodes()["c"]["differing"] and serve.nodes()["a"]["differing"] == []
+                   and serve.nodes()["b"]["differing"] == [], "the differing setting")
+        assert serve.json("/api/rig")["settings"][name] == text
+
+        shot = serve.json("/api/shoot", {"lead": int(LEAD_MS)})
+        assert shot["ok"] and len(shot["nodes"]) == 3 and shot["spreadMs"] >= 0, shot
+        assert all(n["pressed"] >= shot["at"] for n in shot["nodes"]), shot
+        rig.wait_saved({label: 1 for label in products})
+        wait_until(lambda: [(s["shot"], s["collected"], s["announced"])
+                            for s in serve.json("/api/collection")["shots"]] == [(shot["shot"], 3, 3)],
+                   "the collection")
+        rig.check_collected(collected, {label: 1 for label in products})
+
+        wait_until(lambda: all(n["lastPicture"] for n in serve.nodes().values()), "the last pictures")
+        for label, node in serve.nodes().items():
+            assert node["lastPicture"]["shot"] == shot["shot"], node
+            status, kind, jpeg = serve.call(node["thumbnail"])
+            assert status == 200 and kind == "image/jpeg" and jpeg[:2] == b"\xff\xd8", (label, status, kind)
+        assert serve.call("/api/nodes/nobody/thumbnail")[0] == 404
+        assert serve.json("/api/set", {"name": "Aperture"}, status=400)
+        assert serve.json("/api/shoot", {"lead": 0}, status=400)
+        assert done.wait(WAIT), seen
+        assert "3 files fetched" in serve.stop()
+    finally:
+        try:
+            serve.stop()
+        finally:
+            rig.close()
+
+
+def case_browser():
+    """rig serve's page in a real browser (tests/rig/browser/test_rig_page.js,
+    run by serve's run.sh): the same as case_serve, through the page; every
+    picture collected byte-exact."""
+    run_sh, work = sys.argv[3:5]
+    products = {"a": "0x2031", "b": "0x2031", "c": "0x2011"}
+    name, text = props_difference(products["a"], products["c"])
+    rig = Rig(list(products), products)
+    collected = os.path.join(rig.folder, "collected")
+    serve = RigServe(rig, collected)
+    try:
+        script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "browser", "test_rig_page.js")
+        done = subprocess.run([run_sh, TETHER, work, script, serve.address, name, text,
+                               os.path.join(work, "rig-page.png")], timeout=WAIT * 4)
+        if done.returncode == 77:
+            sys.exit(77)
+        assert done.returncode == 0, done.returncode
+        rig.check_collected(collected, {label: 1 for label in products})
+    finally:
+        try:
+            serve.stop()
+        finally:
+            rig.close()
 
 
 if __name__ == "__main__":

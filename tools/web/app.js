@@ -1,6 +1,7 @@
 // The page of tether serve: live view, the main settings as the camera
 // confirms them, the shutter and the pictures of this run. Plain DOM, no
-// framework; everything comes from the server's API (see the README).
+// framework; everything comes from the server's API (see the README), through
+// page.js.
 'use strict';
 
 const MAIN_SETTINGS = [
@@ -11,28 +12,10 @@ const MAIN_SETTINGS = [
 const BOUNDARY = '--brxframe';
 const RETRY_MS = 1500;
 
-const token = new URLSearchParams(location.search).get('token');
-const $ = (id) => document.getElementById(id);
 const properties = new Map();
 const pictures = new Map();
 let connected = false;
 let area = null;
-
-// Every address carries the token when the page was opened with one.
-function address(path) {
-  return token ? `${path}${path.includes('?') ? '&' : '?'}token=${encodeURIComponent(token)}` : path;
-}
-
-async function request(path, options = {}) {
-  const response = await fetch(address(path), options);
-  const body = await response.json().catch(() => ({}));
-  if (!response.ok) throw Object.assign(new Error(body.error || response.statusText), { body });
-  return body;
-}
-
-function say(text) {
-  $('message').textContent = text || '';
-}
 
 // --- Camera and connection ---------------------------------------------------------
 
@@ -42,12 +25,6 @@ function showCamera(camera) {
   showState(connected ? 'connected' : 'no camera', connected);
   $('shutter').disabled = !connected;
   if (camera.liveView && camera.liveView.area) showArea(camera.liveView.area);
-}
-
-function showState(text, good) {
-  const state = $('state');
-  state.textContent = text;
-  state.className = `state ${good ? 'online' : 'offline'}`;
 }
 
 async function loadEverything() {
