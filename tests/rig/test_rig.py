@@ -28,6 +28,8 @@ TETHER = os.path.abspath(sys.argv[1])
 MOSQUITTO = shutil.which("mosquitto") or "/usr/sbin/mosquitto"
 WAIT = 120  # seconds; generous, the machine may be loaded
 RIG = "test"
+# The one user a secured broker lets in.
+USER, PASSWORD = "rigger", "s3cret words"
 # Shots come this far ahead: on a loaded machine with sanitizers a command
 # has been seen to reach a node seconds late, which the node rightly refuses.
 LEAD_MS = "4000"
@@ -127,15 +129,34 @@ class Broker:
     """Mosquitto on a free port, keeping its sessions and queued messages
     across a restart."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, secure=False):
         self.port = free_port()
         self.folder = folder
         self.config = os.path.join(folder, "mosquitto.conf")
+        # What a client passes to be let in.
+        self.client_options = []
         with open(self.config, "w") as config:
-            config.write(f"listener {self.port} 127.0.0.1\nallow_anonymous true\n"
-                         f"persistence true\npersistence_location {folder}/\n")
+            config.write(f"listener {self.port} 127.0.0.1\npersistence true\npersistence_location {folder}/\n")
+            config.write(self.secure_lines() if secure else "allow_anonymous true\n")
         self.process = None
         self.start()
+
+    def secure_lines(self):
+        """A user with a password, over TLS with a certificate for 127.0.0.1
+        that the clients trust."""
+        certificate, key = (os.path.join(self.folder, name) for name in ("broker.crt", "broker.key"))
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                        "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out",
+                        certificate], check=True, capture_output=True, timeout=WAIT)
+        passwords, password = (os.path.join(self.folder, name) for name in ("passwords", "password"))
+        subprocess.run(["mosquitto_passwd", "-b", "-c", passwords, USER, PASSWORD], check=True, timeout=WAIT)
+        with open(password, "w") as file:
+            file.write(PASSWORD + "\n")
+        self.client_options = ["--mqtt-user", USER, "--mqtt-password-file", password, "--mqtt-cafile", certificate]
+        # Started as root, the broker would read them as its own user, which
+        # the test's private folder keeps out.
+        return (f"user root\nallow_anonymous false\npassword_file {passwords}\n"
+                f"certfile {certificate}\nkeyfile {key}\n")
 
     def start(self):
         self.log = open(os.path.join(self.folder, "mosquitto.log"), "a")
@@ -178,7 +199,8 @@ class Node:
         self.log = open(self.log_path, "a")
         self.process = subprocess.Popen(
             [TETHER, *self.EXTRA, "--virtual", f"{self.product}:RIG{self.label.upper()}", "--debug", "0x8", "--timeout", "60", "node", "--broker",
-             self.rig.broker.address(), "--rig", RIG, "--label", self.label, "--out", self.out],
+             self.rig.broker.address(), "--rig", RIG, *self.rig.broker.client_options, "--label", self.label,
+             "--out", self.out],
             stdin=subprocess.PIPE, stdout=self.log, stderr=subprocess.STDOUT, text=True, env=env)
 
     def console(self, line):
@@ -205,9 +227,9 @@ class Node:
 
 
 class Rig:
-    def __init__(self, labels, products=None):
+    def __init__(self, labels, products=None, secure=False):
         self.folder = tempfile.mkdtemp(prefix="tether-rig-")
-        self.broker = Broker(self.folder)
+        self.broker = Broker(self.folder, secure)
         self.nodes = {}
         try:
             for label in labels:
@@ -225,7 +247,8 @@ class Rig:
 
     def tether(self, *arguments, code=0, timeout=WAIT):
         done = subprocess.run([TETHER, "--timeout", "30", "rig", "--broker", self.broker.address(), "--rig", RIG,
-                               *arguments], capture_output=True, text=True, timeout=timeout)
+                               *self.broker.client_options, *arguments], capture_output=True, text=True,
+                              timeout=timeout)
         assert code is None or done.returncode == code, (arguments, done.returncode, done.stdout, done.stderr)
         return done.stdout
 
@@ -301,6 +324,29 @@ def case_rig():
         assert len(rig.check_collected(collected, {label: 10 for label in labels})) == 10
         out = rig.collect(collected)
         assert "0 files fetched" in out and "80 already here" in out, out
+    finally:
+        rig.close()
+
+
+def case_secured():
+    """A broker that lets in one user with a password, over TLS: nodes and
+    rig that give both work as on loopback; one without the password, or
+    without TLS, is not let in."""
+    labels = ["a", "b"]
+    rig = Rig(labels, secure=True)
+    try:
+        prepare(rig)
+        out = rig.shoot(1)
+        assert sorted(PRESSED.findall(out)) == labels, out
+        rig.wait_saved({label: 1 for label in labels})
+        collected = os.path.join(rig.folder, "collected")
+        assert "2 files fetched" in rig.collect(collected)
+        rig.check_collected(collected, {label: 1 for label in labels})
+        options = rig.broker.client_options
+        for without in (options[:2] + options[4:], options[:4]):
+            done = subprocess.run([TETHER, "--timeout", "10", "rig", "--broker", rig.broker.address(), "--rig", RIG,
+                                   *without, "status"], capture_output=True, text=True, timeout=WAIT)
+            assert done.returncode != 0 and "a " not in done.stdout, (without, done.returncode, done.stdout)
     finally:
         rig.close()
 
