@@ -4,6 +4,9 @@
 #include "BRX_Commu_UsbDeviceFilter.h"
 #include "BRX_Debug.h"
 
+#include <QMutex>
+#include <QMutexLocker>
+
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
@@ -25,6 +28,20 @@ struct HandleDeleter {
     void operator()(libusb_device_handle* handle) const { libusb_close(handle); }
 };
 typedef std::unique_ptr<libusb_device_handle, HandleDeleter> Handle;
+
+// The device discovery last found claimed by another program, for the host
+// thread to ask (BRX_Commu_LibusbScanner::heldElsewhere).
+QMutex g_heldMutex;
+QString g_heldElsewhere;
+
+void markHeldElsewhere(const QString& deviceId, bool held)
+{
+    QMutexLocker locker(&g_heldMutex);
+    if (held)
+        g_heldElsewhere = deviceId;
+    else if (g_heldElsewhere == deviceId)
+        g_heldElsewhere.clear();
+}
 
 // USB 3 allows seven tiers of hubs.
 const int kMaxPortDepth = 7;
@@ -159,7 +176,17 @@ BRX_Commu_LibusbScanner::BRX_Commu_LibusbScanner(const QList<quint16>& acceptedV
 {
 }
 
-BRX_Commu_LibusbScanner::~BRX_Commu_LibusbScanner() = default;
+BRX_Commu_LibusbScanner::~BRX_Commu_LibusbScanner()
+{
+    for (auto failure = m_claimFailures.cbegin(); failure != m_claimFailures.cend(); ++failure)
+        markHeldElsewhere(failure.key(), false);
+}
+
+QString BRX_Commu_LibusbScanner::heldElsewhere()
+{
+    QMutexLocker locker(&g_heldMutex);
+    return g_heldElsewhere;
+}
 
 QList<BRX_Commu_DeviceEntry> BRX_Commu_LibusbScanner::scan()
 {
@@ -212,6 +239,8 @@ void BRX_Commu_LibusbScanner::forgetClaimFailuresOfAbsent(const QList<BRX_Commu_
                                            [&deviceId](const BRX_Commu_DeviceEntry& entry) {
                                                return entry.deviceId == deviceId;
                                            });
+        if (!isPresent)
+            markHeldElsewhere(deviceId, false);
         failure = isPresent ? std::next(failure) : m_claimFailures.erase(failure);
     }
 }
@@ -252,6 +281,7 @@ std::shared_ptr<BRX_Commu_UsbPipe> BRX_Commu_LibusbScanner::open(const QString& 
 // the same: discovery tries again on every scan until it can.
 void BRX_Commu_LibusbScanner::reportClaim(const QString& deviceId, int result)
 {
+    markHeldElsewhere(deviceId, result == LIBUSB_ERROR_BUSY);
     if (result == LIBUSB_SUCCESS) {
         m_claimFailures.remove(deviceId);
         return;

@@ -36,9 +36,11 @@ public:
 
     // The vendors of the build configuration; empty means every vendor.
     static QList<quint16> configuredVendorIds();
+    // The device path of the camera a scanner of this process last failed to
+    // claim because another program holds it; empty once it is claimed or
+    // gone. Any thread.
+    static QString heldElsewhere();
 
-private:
-public:
     // A device's product string and serial number.
     struct Texts {
         QString model;
