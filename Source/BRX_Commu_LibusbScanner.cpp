@@ -205,10 +205,11 @@ QList<BRX_Commu_DeviceEntry> BRX_Commu_LibusbScanner::list()
 QList<BRX_Commu_DeviceEntry> BRX_Commu_LibusbScanner::candidates(bool withUse)
 {
     QList<BRX_Commu_DeviceEntry> entries;
-    if (!m_context->isValid())
+    const std::shared_ptr<BRX_Commu_LibusbContext> context = enumeratingContext();
+    if (!context)
         return entries;
     ssize_t count = 0;
-    const DeviceList list = deviceList(m_context->get(), &count);
+    const DeviceList list = deviceList(context->get(), &count);
     QHash<QString, Texts> present;
     for (ssize_t i = 0; i < count; ++i) {
         Filter::Device device;
@@ -250,12 +251,26 @@ QList<quint16> BRX_Commu_LibusbScanner::acceptedVendorIds() const
     return m_acceptedVendorIds;
 }
 
-std::shared_ptr<BRX_Commu_UsbPipe> BRX_Commu_LibusbScanner::open(const QString& deviceId)
+// libusb keeps a session's device list from hot-plug events, which may never
+// come (no udev daemon, as in many containers, or a missed event): a camera
+// plugged in later would stay unseen for the session's life. Every scan and
+// every opening enumerates in a session of its own instead; a pipe keeps the
+// session it was opened in.
+std::shared_ptr<BRX_Commu_LibusbContext> BRX_Commu_LibusbScanner::enumeratingContext() const
 {
     if (!m_context->isValid())
         return nullptr;
+    auto context = std::make_shared<BRX_Commu_LibusbContext>();
+    return context->isValid() ? context : nullptr;
+}
+
+std::shared_ptr<BRX_Commu_UsbPipe> BRX_Commu_LibusbScanner::open(const QString& deviceId)
+{
+    const std::shared_ptr<BRX_Commu_LibusbContext> context = enumeratingContext();
+    if (!context)
+        return nullptr;
     ssize_t count = 0;
-    const DeviceList list = deviceList(m_context->get(), &count);
+    const DeviceList list = deviceList(context->get(), &count);
     for (ssize_t i = 0; i < count; ++i) {
         Filter::Device device;
         if (!describe(list.get()[i], &device) || Filter::devicePath(device.busNumber, device.portNumbers) != deviceId)
@@ -271,7 +286,7 @@ std::shared_ptr<BRX_Commu_UsbPipe> BRX_Commu_LibusbScanner::open(const QString& 
         reportClaim(deviceId, result);
         if (!handle)
             return nullptr;
-        return std::make_shared<BRX_Commu_LibusbPipe>(m_context, handle.release(), interface->number, endpoints);
+        return std::make_shared<BRX_Commu_LibusbPipe>(context, handle.release(), interface->number, endpoints);
     }
     debugPrint(kDebugAlways, "%s - %s is not present", BRX_METHOD, qPrintable(deviceId));
     return nullptr;
