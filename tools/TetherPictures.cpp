@@ -29,6 +29,12 @@ QString counted(int count, const char* word)
     return QStringLiteral("%1 %2%3").arg(count).arg(QLatin1String(word)).arg(count == 1 ? "" : "s");
 }
 
+// A name from the camera, as a line may show it: short, control characters escaped.
+QString shownName(const QByteArray& name)
+{
+    return QString::fromLatin1(name.left(120).toPercentEncoding("/.\\ "));
+}
+
 QString rateText(qint64 bytes, qint64 ms)
 {
     return QStringLiteral("%1 MB/s").arg(double(bytes) / 1000.0 / double(qMax<qint64>(ms, 1)), 0, 'f', 1);
@@ -91,6 +97,9 @@ void TetherPictures::frame(int type, const void* data, unsigned int size)
     case BRX_SDK_FrameType::FrameReleaseEnd:
         endRelease(data, size);
         break;
+    case BRX_SDK_FrameType::FramePictureLost:
+        pictureLost(QByteArray(static_cast<const char*>(data), int(size)));
+        break;
     case BRX_SDK_FrameType::FrameReleaseRefused:
         refuseRelease(data, size);
         break;
@@ -108,6 +117,17 @@ void TetherPictures::frame(int type, const void* data, unsigned int size)
     default:
         break;
     }
+}
+
+// A file begun before the camera went away that its card no longer held
+// when it came back: it will not arrive.
+void TetherPictures::pictureLost(const QByteArray& fileName)
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    ++m_failures;
+    touch();
+    m_output.error(QStringLiteral("the picture %1 is lost: the camera came back without it on its card")
+                       .arg(shownName(fileName)));
 }
 
 // The camera the picture comes from: with several cameras on the bus its
@@ -150,7 +170,7 @@ void TetherPictures::startPicture(const QString& cameraName)
     if (!cameraName.isEmpty() && TetherFileNames::plainName(cameraName).isEmpty())
         m_output.error(QStringLiteral("the camera named picture %1 %2, which is no plain file name; it is saved as %3")
                            .arg(m_pictures)
-                           .arg(QString::fromLatin1(cameraName.toUtf8().left(120).toPercentEncoding("/.\\ ")))
+                           .arg(shownName(cameraName.toUtf8()))
                            .arg(TetherFileNames::safeName(m_counter)));
     m_pictureTime = QDateTime::currentDateTime();
     m_pictureExtensions.clear();

@@ -76,6 +76,7 @@ signals:
 private:
     void beginQuickView(const QString& cameraName);
     void beginCardFile(const QString& fileName);
+    void pictureLost(const QByteArray& fileName);
     void startPicture(const QString& cameraName);
     void beginDownload();
     void keepQuickView(int type, const void* data, unsigned int size);

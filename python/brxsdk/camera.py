@@ -278,7 +278,9 @@ class Camera:
     def pictures(self, out_dir, timeout=None):
         """Tethered shooting: yields the path of each file saved in out_dir
         as pictures taken on the camera arrive; ends after timeout seconds
-        without a file (None: never)."""
+        without a file (None: never). Raises Error for a file that could not
+        be downloaded, or that the camera's card no longer held when the
+        camera came back after going away."""
         os.makedirs(out_dir, exist_ok=True)
         deadline = None if timeout is None else time.monotonic() + timeout
         while deadline is None or time.monotonic() < deadline:
@@ -422,7 +424,7 @@ class Camera:
         if record == n.FRAME_LIVE_VIEW:
             self._frames.append(payload)
         elif record in (n.FRAME_FILE_NAME, n.FRAME_DNG, n.FRAME_JPG, n.FRAME_EMPTY, n.FRAME_RELEASE_END,
-                        n.FRAME_RELEASE_REFUSED):
+                        n.FRAME_PICTURE_LOST, n.FRAME_RELEASE_REFUSED):
             self._records.put((record, payload))
         elif record == n.FRAME_CARD_ROOM and size == ctypes.sizeof(n.CardRoom):
             self._rooms.append(_room(n.CardRoom.from_buffer_copy(payload)))
@@ -469,6 +471,9 @@ class Camera:
                 self._name = payload.decode("latin-1")
             elif record == n.FRAME_EMPTY:
                 raise Error("a file of the picture could not be downloaded")
+            elif record == n.FRAME_PICTURE_LOST:
+                raise Error("the picture %s is lost: the camera came back without it on its card"
+                            % payload.decode("latin-1"))
             elif record == n.FRAME_RELEASE_REFUSED:
                 code = int.from_bytes(payload, "little", signed=True)
                 raise Error("the camera's card is full" if code == n.RESPONSE_STORE_FULL

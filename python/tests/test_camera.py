@@ -65,6 +65,16 @@ def test_tethered_pictures_go_on_after_the_camera_came_back(tmp_path):
     assert [os.path.basename(shot), os.path.basename(again)] == ["BRX_0001.DNG", "BRX_0002.DNG"]
 
 
+def test_a_picture_the_card_lost_while_away_ends_pictures_with_its_name(tmp_path):
+    with brxsdk.Camera(virtual=0x2031) as cam:
+        lost = b"BRX_0007.DNG"
+        # The record as the library's thread hands it over.
+        cam._on_frame(None, 12, lost, len(lost))
+        with pytest.raises(brxsdk.Error, match="the picture BRX_0007.DNG is lost"):
+            next(cam.pictures(str(tmp_path), timeout=5))
+    assert list(tmp_path.iterdir()) == []
+
+
 def test_liveview_yields_jpeg_frames_and_stops_with_the_loop():
     with brxsdk.Camera(virtual=0x2041) as cam:
         frames = []

@@ -146,6 +146,24 @@ private slots:
         QVERIFY(names.setPattern("v1.2/{name}_{ext}", &reason));
         QCOMPARE(names.pathOf("out", file, 1), QStringLiteral("out/v1.2/BRX_0001_DNG-1"));
     }
+
+    // A picture the camera's card lost while it was away is a failure of
+    // the run; it neither saves a file nor takes a name from the next one.
+    void lostPictureIsAFailure()
+    {
+        QTemporaryDir root;
+        TetherOutput output;
+        output.setQuiet(true);
+        TetherPictures pictures({root.path(), QStringLiteral("{name}.{ext}"), QString(), QString()}, output);
+        QVERIFY(pictures.prepare());
+        const QByteArray lost("BRX_0007.DNG\n\x1b[2J");
+        pictures.frame(BRX_SDK_FrameType::FramePictureLost, lost.constData(), unsigned(lost.size()));
+        QCOMPARE(pictures.failures(), 1);
+        QCOMPARE(filesUnder(root.path()), QStringList());
+        deliverPair(pictures, "BRX_0008");
+        QCOMPARE(pictures.failures(), 1);
+        QCOMPARE(filesUnder(root.path()), QStringList({"BRX_0008.DNG", "BRX_0008.JPG"}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTetherPictures)

@@ -3,14 +3,15 @@
 //
 //   usb-virtual-camera [--product 0x2011] [--vendor 0x1209] -- COMMAND ARGS...
 //   usb-virtual-camera --camera 0x2031:A --camera 0x2011:B [--vendor ...] [--log FILE] [--picture-width N]
-//                      [--control FIFO] -- COMMAND ARGS...
+//                      [--card N] [--control FIFO] -- COMMAND ARGS...
 //
 // Each --camera is one camera, PID:SERIAL, with a card of its own, at bus
 // 1, ports 1, 2, ... in the order given; without one, a single camera of
 // --product (0x2011 unless given) with its product's own serial number.
 // With --log the cameras' log (each file stored, with its size, SHA-256 and
 // serial number) goes to FILE. --picture-width makes small pictures (that
-// many pixels wide), for quick tests. With --control, the command works the
+// many pixels wide), for quick tests. --card puts N pictures on each card
+// before the cameras are plugged in. With --control, the command works the
 // cameras by lines written to the FIFO made there: "unplug SERIAL" pulls a
 // camera out, "plug SERIAL PORT" plugs it into port PORT of bus 1 (another
 // socket, or its own again).
@@ -53,12 +54,13 @@ struct Options {
     QByteArray log;     // empty: no log
     QByteArray control; // empty: no control
     int pictureWidth = 0; // 0: the sensor's
+    int card = 0;         // pictures on each card at the start
 };
 
 int usage()
 {
     std::fprintf(stderr, "usage: usb-virtual-camera [--product 0xPPPP | --camera 0xPPPP:SERIAL...] [--vendor 0xVVVV] "
-                         "[--log FILE] [--picture-width N] [--control FIFO] -- COMMAND [ARGS...]\n");
+                         "[--log FILE] [--picture-width N] [--card N] [--control FIFO] -- COMMAND [ARGS...]\n");
     return 2;
 }
 
@@ -91,6 +93,7 @@ int parseOptions(int argc, char** argv, Options* options)
         const bool ok = option == "--log"           ? !(options->log = value).isEmpty()
                       : option == "--control"       ? !(options->control = value).isEmpty()
                       : option == "--picture-width" ? (options->pictureWidth = value.toInt()) > 0
+                      : option == "--card"          ? (options->card = value.toInt()) > 0
                       : option == "--product" ? parseId(value, &options->productId)
                       : option == "--vendor"  ? parseId(value, &options->vendorId)
                       : option == "--camera"  ? parseCamera(value, &camera)
@@ -159,6 +162,8 @@ std::unique_ptr<ServedCamera> serve(const Camera& camera, const Options& options
     served->function.reset(new VirtualCameraFunction(camera.productId, descriptor.bulkPacketSize, camera.serialNumber));
     if (options.pictureWidth > 0)
         served->function->device().store().setPictureWidth(options.pictureWidth);
+    if (options.card > 0)
+        served->function->device().fillCard(options.card);
     served->descriptor = descriptor;
     served->plugInto(port);
     std::fprintf(stderr, "usb-virtual-camera: product 0x%04X, serial number %s, at %s\n", camera.productId,
