@@ -1,6 +1,5 @@
 #include "TetherPictures.h"
 #include "BRX_SDK.h"
-#include "TetherCard.h"
 
 #include <QDir>
 #include <QFile>
@@ -221,7 +220,7 @@ void TetherPictures::tellRoom(const void* data, unsigned int size)
     if (size != sizeof room)
         return;
     std::memcpy(&room, data, sizeof room);
-    emit cardRoomChanged(TetherCard::roomText(room), TetherCard::roomJson(room));
+    emit cardRoomChanged(room.capacityBytes, room.freeBytes, room.picturesLeft);
 }
 
 int TetherPictures::refusedReleases() const

@@ -70,8 +70,8 @@ signals:
     void fileSaved(int picture, const QString& path, qint64 bytes);
     // The camera's quick view of a picture: its orientation in degrees and thumbnail.
     void quickView(int picture, int orientation, const QByteArray& thumbnail);
-    // The card's room changed (BRX_SDK_FrameCardRoom), as TetherCard tells it; from the controller's thread.
-    void cardRoomChanged(const QString& text, const QJsonObject& room);
+    // The card's room changed (BRX_SDK_FrameCardRoom: its fields); from the library's controller thread.
+    void cardRoomChanged(qulonglong capacityBytes, qulonglong freeBytes, qlonglong picturesLeft);
 
 private:
     void beginQuickView(const QString& cameraName);

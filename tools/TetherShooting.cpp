@@ -1,5 +1,6 @@
 #include "TetherShooting.h"
 #include "BRX_SDK.h"
+#include "TetherCard.h"
 #include "TetherProperties.h"
 
 #include <QElapsedTimer>
@@ -267,14 +268,16 @@ private:
         return object;
     }
 
-    void cardRoomChanged(const QString& text, QJsonObject room)
+    void cardRoomChanged(qulonglong capacityBytes, qulonglong freeBytes, qlonglong picturesLeft)
     {
+        const BRX_SDK_CardRoom room{capacityBytes, freeBytes, picturesLeft};
         if (!m_json) {
-            m_session.output().progress(QStringLiteral("card: %1").arg(text));
+            m_session.output().progress(QStringLiteral("card: %1").arg(TetherCard::roomText(room)));
             return;
         }
-        room.insert("type", "card");
-        m_session.output().json(room, true);
+        QJsonObject json = TetherCard::roomJson(room);
+        json.insert("type", "card");
+        m_session.output().json(json, true);
     }
 
     void fileSaved(int picture, const QString& path, qint64 bytes)

@@ -201,7 +201,7 @@ def case_watch(work):
         say("shutter")
         expect(r"exec true .*BRX_0001\.JPG: exit status 0")
         # The picture took room on the card, said before or after its file.
-        room = re.compile(r"^card: [0-9.]+ GB free of [0-9.]+ GB, [0-9]+ pictures left$")
+        room = re.compile(r"^card: [0-9.]+ [kMG]?B free of [0-9.]+ [kMG]?B, [0-9]+ pictures left$")
         deadline = time.monotonic() + WAIT
         while not any(room.match(line) for line in printed):
             assert time.monotonic() < deadline, printed
