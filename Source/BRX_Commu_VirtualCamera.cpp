@@ -266,9 +266,23 @@ void BRX_Commu_VirtualCamera::setCardSpeed(int megabytesPerSecond)
     m_device.store().setCardSpeed(megabytesPerSecond);
 }
 
+void BRX_Commu_VirtualCamera::reusePictureFiles(bool reusing)
+{
+    m_writer.setReusingFiles(reusing);
+}
+
+std::chrono::steady_clock::time_point BRX_Commu_VirtualCamera::lastPictureAnnounced() const
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    return m_lastPictureAnnounced;
+}
+
 void BRX_Commu_VirtualCamera::storeWritten(const BRX_Commu_VirtualCameraStore::Object& file, bool last)
 {
     std::unique_lock<std::mutex> locker(m_mutex);
+    // Taken before the events leave, so that none of the host's time is missed.
+    if (last)
+        m_lastPictureAnnounced = std::chrono::steady_clock::now();
     m_device.fileWritten(file, last);
     announceLocked();
 }

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QString>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -117,6 +118,14 @@ public:
     // A card that writes megabytesPerSecond, for the pictures taken from now
     // on; 0: the product's own.
     void setCardSpeed(int megabytesPerSecond);
+    // For benchmarks of the host's side: a picture taken like the one
+    // before gets that picture's files renamed for it, made in no time
+    // (see BRX_Commu_VirtualCameraWriter::setReusingFiles).
+    void reusePictureFiles(bool reusing);
+    // When the camera last announced a picture taken: its files were all on
+    // the card and their events queued for the host. Steady clock; the
+    // clock's epoch before any.
+    std::chrono::steady_clock::time_point lastPictureAnnounced() const;
     // The pictures on the card before any host came (see
     // BRX_Commu_VirtualCameraStore::fillCard).
     void fillCard(int count);
@@ -222,6 +231,7 @@ private:
     qint64 m_skippedMs = 0;
     qint64 m_heldUntil = 0;
     QList<QByteArray> m_events;
+    std::chrono::steady_clock::time_point m_lastPictureAnnounced;
     QString m_settingsFile;
     // Last: its thread uses everything above until it is joined.
     BRX_Commu_VirtualCameraWriter m_writer;

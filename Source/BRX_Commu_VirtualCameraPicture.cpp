@@ -13,7 +13,6 @@ typedef BRX_Commu_VirtualCameraPicture Picture;
 typedef BRX_Commu_VirtualCameraShot Shot;
 typedef BRX_Commu_VirtualCameraTestCard Card;
 
-const int kJpgQuality = 90;
 const int kNumberModulus = 10000;
 // Private data of a DNG reaching its size: at least this much, so that its
 // value never fits in its IFD entry.
@@ -111,7 +110,7 @@ QByteArray BRX_Commu_VirtualCameraPicture::jpeg(int width) const
     auto cached = m_jpegs.find(width);
     if (cached == m_jpegs.end()) {
         const int height = heightOf(width);
-        cached = m_jpegs.insert(width, BRX_Commu_VirtualCameraJpeg(kJpgQuality).encode(width, height, cardRows(width, height)));
+        cached = m_jpegs.insert(width, BRX_Commu_VirtualCameraJpeg(kJpegQuality).encode(width, height, cardRows(width, height)));
     }
     return cached.value();
 }
@@ -191,7 +190,7 @@ QByteArray BRX_Commu_VirtualCameraPicture::thumbnail(bool big, quint32 bytes) co
     for (int divisor : kThumbnailDivisors) {
         const int width = (big ? kBigWidth : kSmallWidth) / divisor;
         const int height = (big ? kBigHeight : kSmallHeight) / divisor;
-        picture = BRX_Commu_VirtualCameraJpeg(kJpgQuality).encode(cardImage(width, height));
+        picture = BRX_Commu_VirtualCameraJpeg(kJpegQuality).encode(cardImage(width, height));
         if (picture.size() <= size)
             return BRX_Commu_VirtualCameraJpeg::padded(picture, size);
     }

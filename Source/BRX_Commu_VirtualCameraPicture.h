@@ -25,6 +25,8 @@ public:
     static constexpr int kBigHeight = 480;
     // The narrowest picture a file holds.
     static constexpr int kMinimumWidth = 16;
+    // The quality of its JPEGs: the JPG's picture, the preview, the thumbnails.
+    static constexpr int kJpegQuality = 90;
 
     explicit BRX_Commu_VirtualCameraPicture(const BRX_Commu_VirtualCameraShot& shot);
 

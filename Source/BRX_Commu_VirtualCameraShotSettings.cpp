@@ -46,9 +46,10 @@ const int kAutomaticIso = 400;
 const int kIsoTable2009[] = {0, 80, 160, 320, 640, 1250};
 const int kIsoTable2011[] = {0, 50, 100, 200, 400, 800, 1600};
 
-// Exposure modes 0 to 5 as the host sets them; 4 is bulb.
-const Shot::Program kPrograms[] = {Shot::kProgramNormal,  Shot::kProgramAperturePriority, Shot::kProgramShutterPriority,
-                                   Shot::kProgramManual, Shot::kProgramManual,           Shot::kProgramNormal};
+// Exposure modes 0 to 5 as the camera codes them: M, S, P, A, bulb (a manual
+// exposure) and automatic (a program).
+const Shot::Program kPrograms[] = {Shot::kProgramManual, Shot::kProgramShutterPriority, Shot::kProgramNormal,
+                                   Shot::kProgramAperturePriority, Shot::kProgramManual, Shot::kProgramNormal};
 // Metering codes 0 spot, 1 centre-weighted, 2 multi-field.
 const Shot::Metering kMeterings[] = {Shot::kMeteringSpot, Shot::kMeteringCenterWeighted, Shot::kMeteringMultiSegment};
 

@@ -128,10 +128,7 @@ Store::Object BRX_Commu_VirtualCameraStore::makeFile(quint16 format, const Order
     const int width = order.files.width > 0 ? order.files.width : order.files.sensor.width;
     Object file;
     file.format = format;
-    file.fileName = fileName(order.shot.fileNumber, format);
-    file.pictureNumber = order.shot.fileNumber;
-    file.captured = order.shot.taken;
-    file.orientation = quint16(order.shot.orientation);
+    name(file, order);
     std::copy_n(thumbnails, int(kLargePreview), file.thumbnails);
     const Picture::File made = isJpg ? picture.jpg(width, order.files.jpgBytes, thumbnails[kSmallThumbnail])
                                      : picture.dng(order.files.sensor, width, order.files.dngBytes, width);
@@ -144,6 +141,36 @@ Store::Object BRX_Commu_VirtualCameraStore::makeFile(quint16 format, const Order
         file.thumbnails[kLargePreview] = picture.jpeg(width);
     }
     return file;
+}
+
+void BRX_Commu_VirtualCameraStore::name(Object& file, const Order& order)
+{
+    file.fileName = fileName(order.shot.fileNumber, file.format);
+    file.pictureNumber = order.shot.fileNumber;
+    file.captured = order.shot.taken;
+    file.orientation = quint16(order.shot.orientation);
+}
+
+bool BRX_Commu_VirtualCameraStore::makesAlike(const Order& made, const Order& order)
+{
+    const FileSettings& a = made.files;
+    const FileSettings& b = order.files;
+    return made.formats == order.formats && a.dngBytes == b.dngBytes && a.jpgBytes == b.jpgBytes
+        && a.width == b.width && std::equal(a.thumbnailBytes, a.thumbnailBytes + kLargePreview, b.thumbnailBytes)
+        && a.sensor.width == b.sensor.width && a.sensor.height == b.sensor.height;
+}
+
+QVector<Store::Object> BRX_Commu_VirtualCameraStore::ReusedFiles::filesFor(const Order& order)
+{
+    if (m_files.isEmpty() || !makesAlike(m_made, order)) {
+        m_made = order;
+        m_files = makeFiles(order);
+        return m_files;
+    }
+    QVector<Object> renamed = m_files;
+    for (Object& file : renamed)
+        name(file, order);
+    return renamed;
 }
 
 quint32 BRX_Commu_VirtualCameraStore::add(Object file, bool queueForTransfer)

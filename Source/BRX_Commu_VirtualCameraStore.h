@@ -78,6 +78,20 @@ public:
     // The files of an order, in its order, without handles yet. Touches no
     // store: safe on any thread.
     static QVector<Object> makeFiles(const Order& order);
+    // For benchmarks of a host's downloads: the files of the last order
+    // made, handed out renamed for each order of the same formats and file
+    // settings, so that no picture making stands between a release and its
+    // announcement. Their bytes, Exif included, are the earlier picture's.
+    // Not thread-safe.
+    class ReusedFiles
+    {
+    public:
+        QVector<Object> filesFor(const Order& order);
+
+    private:
+        Order m_made;
+        QVector<Object> m_files;
+    };
     // Stores a file made of an order, queued for transfer or not; returns
     // its new handle.
     quint32 add(Object file, bool queueForTransfer);
@@ -144,6 +158,8 @@ public:
 
 private:
     quint32 nextHandle(HandleType type);
+    static void name(Object& file, const Order& order);
+    static bool makesAlike(const Order& made, const Order& order);
     static Object makeFile(quint16 format, const Order& order, const BRX_Commu_VirtualCameraPicture& picture,
                            const QByteArray* thumbnails);
     int indexOf(quint32 handle) const;

@@ -43,6 +43,12 @@ void BRX_Commu_VirtualCameraWriter::setPaused(bool paused)
     m_wake.notify_all();
 }
 
+void BRX_Commu_VirtualCameraWriter::setReusingFiles(bool reusing)
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    m_reusingFiles = reusing;
+}
+
 std::chrono::microseconds BRX_Commu_VirtualCameraWriter::writeTime(qint64 bytes, int megabytesPerSecond)
 {
     return std::chrono::microseconds(std::max<qint64>(0, bytes) / std::max(1, megabytesPerSecond));
@@ -54,7 +60,7 @@ void BRX_Commu_VirtualCameraWriter::writeOrders()
 {
     Store::Order order;
     while (takeOrder(&order)) {
-        const QVector<Store::Object> files = Store::makeFiles(order);
+        const QVector<Store::Object> files = filesFor(order);
         for (int i = 0; i < files.size(); ++i) {
             const CardClock::time_point due =
                 CardClock::now() + writeTime(files.at(i).data.size(), order.files.cardMegabytesPerSecond);
@@ -75,6 +81,19 @@ bool BRX_Commu_VirtualCameraWriter::takeOrder(Store::Order* order)
     *order = m_orders.front();
     m_orders.pop_front();
     return true;
+}
+
+QVector<BRX_Commu_VirtualCameraStore::Object> BRX_Commu_VirtualCameraWriter::filesFor(const Store::Order& order)
+{
+    bool reusing = false;
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        reusing = m_reusingFiles;
+    }
+    if (reusing)
+        return m_reused.filesFor(order);
+    m_reused = Store::ReusedFiles();
+    return Store::makeFiles(order);
 }
 
 bool BRX_Commu_VirtualCameraWriter::waitForCard(CardClock::time_point due)

@@ -37,6 +37,8 @@ public:
     int picturesInProgress() const;
     // While paused, the card takes no file: files are made and wait.
     void setPaused(bool paused);
+    // For benchmarks of a host's downloads: see Store::ReusedFiles.
+    void setReusingFiles(bool reusing);
 
     // What a card of megabytesPerSecond takes to write bytes.
     static std::chrono::microseconds writeTime(qint64 bytes, int megabytesPerSecond);
@@ -47,6 +49,7 @@ private:
     void writeOrders();
     // False once the writer stops.
     bool takeOrder(Store::Order* order);
+    QVector<Store::Object> filesFor(const Store::Order& order);
     bool waitForCard(CardClock::time_point due);
     void finishPicture();
 
@@ -57,6 +60,9 @@ private:
     int m_inProgress = 0;
     bool m_paused = false;
     bool m_stopping = false;
+    bool m_reusingFiles = false;
+    // The writer thread's own.
+    Store::ReusedFiles m_reused;
     // Last: the thread starts once everything it uses is there.
     std::thread m_thread;
 };

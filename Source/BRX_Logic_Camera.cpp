@@ -467,10 +467,11 @@ void BRX_Logic_Camera::recoverPictures()
     const BRX_Logic_PictureRecovery::Outcome outcome = BRX_Logic_PictureRecovery::match(owed, card);
     debugPrint(kDebugAlways, "%s - %d pictures owed from the last connection, %d on the card", BRX_METHOD,
                owed.size(), outcome.found.size());
+    int lostNumber = 0;
     for (const QString& name : outcome.lost) {
         debugPrint(kDebugAlways, "%s - picture %s lost: no longer on the camera", BRX_METHOD,
                    name.toUtf8().toPercentEncoding(" ").constData());
-        const QByteArray latin1 = name.toLatin1();
+        const QByteArray latin1 = BRX_Logic_PictureRecovery::lostFileName(name, ++lostNumber).toLatin1();
         callFrameCallback(BRX_Logic_TransferThread::kFramePictureLost, latin1.constData(), unsigned(latin1.size()));
     }
     for (quint32 handle : outcome.found)

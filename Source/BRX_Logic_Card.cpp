@@ -44,7 +44,7 @@ QVector<BRX_Logic_Card::File> BRX_Logic_Card::files()
             file.entry = known.value();
         else if (!m_listing.readEntry(handle, &file.entry))
             continue;
-        file.delivered = m_camera.wasDelivered(file.entry.fileName);
+        file.delivered = m_camera.wasDelivered(file.entry.cameraName);
         stillThere.insert(handle, file.entry);
         files.append(file);
     }

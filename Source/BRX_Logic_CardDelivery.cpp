@@ -4,6 +4,7 @@
 #include "BRX_Debug.h"
 #include "BRX_Logic_DownloadRetry.h"
 #include "BRX_Logic_ExifHeader.h"
+#include "BRX_Logic_FolderSettings.h"
 #include "BRX_Logic_ObjectReader.h"
 #include "BRX_Logic_TransferState.h"
 #include "BRX_Logic_TransferThread.h"
@@ -14,16 +15,6 @@ namespace {
 
 typedef BRX_Logic_TransferThread Transfer;
 typedef BRX_Logic_ObjectReader ObjectReader;
-
-// The quick view's file name comes without these endings, as a tethered one.
-QString plainName(const QString& fileName)
-{
-    for (const char* ending : {".DNG", ".JPG"}) {
-        if (fileName.endsWith(QLatin1String(ending)))
-            return fileName.left(fileName.size() - 4);
-    }
-    return fileName;
-}
 
 } // namespace
 
@@ -51,7 +42,7 @@ void BRX_Logic_CardDelivery::run()
         return;
     }
     m_context.deliver(isJpg ? Transfer::kFrameJpg : Transfer::kFrameDng, object.constData(), unsigned(object.size()));
-    m_context.delivered(m_file.fileName);
+    m_context.delivered(m_file.cameraName);
 }
 
 // A thumbnail that cannot be read leaves the quick view out, as for a
@@ -67,7 +58,8 @@ void BRX_Logic_CardDelivery::sendQuickView()
     if (!thumbnail)
         return;
     const int orientation = readOrientation();
-    const QByteArray name = plainName(m_file.fileName).toLatin1();
+    // Without its ending, as a tethered picture's.
+    const QByteArray name = BRX_Logic_FolderSettings::withoutPictureExtension(m_file.fileName).toLatin1();
     m_context.deliver(Transfer::kFrameFileName, name.constData(), unsigned(name.size()));
     m_context.deliver(Transfer::kFrameOrientation, &orientation, sizeof(orientation));
     m_context.deliver(Transfer::kFrameThumbnail, thumbnail->constData(), unsigned(thumbnail->size()));

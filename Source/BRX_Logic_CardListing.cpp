@@ -2,7 +2,9 @@
 
 #include "BRX_Commu_ByteReader.h"
 #include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Commu_PtpCodes.h"
 #include "BRX_Debug.h"
+#include "BRX_Logic_FolderSettings.h"
 
 #include <QSet>
 
@@ -20,6 +22,16 @@ const quint32 kCompressedSizeOffset = 8;
 const quint32 kParentOffset = 38;
 const quint32 kFileNameOffset = 52;
 const quint32 kStorageRoot = 0;
+
+// A name for a file of the camera's that has none a host may use.
+QString nameOfHandle(quint32 handle, quint16 format)
+{
+    const QString extension = format == BRX_Commu_PtpCodes::kFormatJpg ? QStringLiteral(".JPG")
+        : format == BRX_Commu_PtpCodes::kFormatDng                      ? QStringLiteral(".DNG")
+                                                                        : QString();
+    return BRX_Logic_FolderSettings::pictureFileName(BRX_Logic_FolderSettings::kDefaultPictureName,
+                                                     int(handle & 0x7FFFFFFF), extension);
+}
 
 } // namespace
 
@@ -105,7 +117,8 @@ BRX_Logic_CardListing::Entry BRX_Logic_CardListing::decode(quint32 handle, const
     entry.size = reader.readU32At(kCompressedSizeOffset);
     *parent = reader.readU32At(kParentOffset);
     reader.skip(kFileNameOffset);
-    entry.fileName = reader.readPtpString();
+    entry.cameraName = reader.readPtpString();
+    entry.fileName = BRX_Logic_FolderSettings::plainFileNameOr(entry.cameraName, nameOfHandle(handle, entry.format));
     entry.captured = parseDateTime(reader.readPtpString());
     return entry;
 }

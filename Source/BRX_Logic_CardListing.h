@@ -21,10 +21,13 @@ class BRX_Logic_CardListing
 public:
     struct Entry {
         quint32 handle = 0;
-        // The camera's file name ("BRX_0001.JPG") and the name of the folder
-        // that holds it ("100BRX"; empty at the storage's root).
+        // The file name ("BRX_0001.JPG") and the name of the folder that
+        // holds it ("100BRX"; empty at the storage's root), as a host may use
+        // them: plain file names, the camera's own unless they are not.
         QString fileName;
         QString folder;
+        // The file name as the camera gives it, to match what it announced.
+        QString cameraName;
         quint32 size = 0;
         // PTP object format (0x3801 JPG, 0x3802 the DNGs, 0x3000 undefined, ...).
         quint16 format = 0;
@@ -47,7 +50,8 @@ public:
     QVector<Entry> list();
 
     // The fields of an ObjectInfo dataset (as much of it as was received).
-    // The parent's handle goes to *parent.
+    // The parent's handle goes to *parent. A name that is no plain file name
+    // gives way to one of the handle's number.
     static Entry decode(quint32 handle, const QByteArray& dataset, quint32* parent);
     // PTP DateTime "YYYYMMDDThhmmss[.s][Z|+hhmm]", local time; invalid for
     // anything else.

@@ -1,4 +1,5 @@
 #include "BRX_Logic_FolderSettings.h"
+#include "BRX_Debug.h"
 #include "BRX_Platform_Base.h"
 
 #include <QDir>
@@ -98,6 +99,22 @@ bool BRX_Logic_FolderSettings::isPlainFileName(const QString& name)
             return false;
     }
     return true;
+}
+
+QString BRX_Logic_FolderSettings::plainFileNameOr(const QString& name, const QString& replacement)
+{
+    if (isPlainFileName(name))
+        return name;
+    // A log line shows the camera's name in ASCII only.
+    debugPrint(kDebugAlways, "%s - camera file name \"%s\" is not a plain file name, %s used instead", BRX_METHOD,
+               name.toUtf8().toPercentEncoding(" ").constData(), qUtf8Printable(replacement));
+    return replacement;
+}
+
+QString BRX_Logic_FolderSettings::withoutPictureExtension(const QString& name)
+{
+    const bool picture = name.endsWith(QLatin1String(".DNG")) || name.endsWith(QLatin1String(".JPG"));
+    return picture ? name.left(name.size() - 4) : name;
 }
 
 void BRX_Logic_FolderSettings::updateExample()

@@ -44,6 +44,11 @@ public:
     // folder separator or a character some file systems refuse
     // (/ \ : * ? " < > |), no "..", and no leading dot.
     static bool isPlainFileName(const QString& name);
+    // name when it is a plain file name, else replacement, with a log line
+    // that names both.
+    static QString plainFileNameOr(const QString& name, const QString& replacement);
+    // The camera's name without its ".DNG" or ".JPG" ending.
+    static QString withoutPictureExtension(const QString& name);
     static const int kMaxFileNameLength = 64;
 
 signals:

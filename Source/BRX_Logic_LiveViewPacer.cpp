@@ -2,6 +2,8 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
+
 #include <utility>
 
 BRX_Logic_LiveViewPacer::Clock BRX_Logic_LiveViewPacer::steadyClock()
@@ -33,11 +35,11 @@ void BRX_Logic_LiveViewPacer::frameFetched()
     m_dueUs += m_intervalUs;
 }
 
-// A due time more than an interval ago is a stall, not a backlog.
+// A due time further back than the catch-up bound is a stall, not a backlog.
 int BRX_Logic_LiveViewPacer::delayMs()
 {
     const qint64 now = m_clock();
-    if (now - m_dueUs > m_intervalUs)
+    if (now - m_dueUs > std::max(kCatchUpUs, m_intervalUs))
         m_dueUs = now;
     const qint64 delay = (m_dueUs - now + 999) / 1000;
     return delay <= kMinimumDelayMs ? kMinimumDelayMs : int(delay);

@@ -10,9 +10,10 @@
 // that the stream's rate holds on average however late a single tick fires
 // (a timer's tick is rounded up to its thread's loop). A camera slower than
 // asked is simply waited for: a request whose due time has passed goes out
-// a short pause after the previous frame; after a stall of more than an
-// interval the due times start again from now instead of catching up in a
-// burst. Single-threaded: the live view's thread.
+// a short pause after the previous frame. A thread held up for a while (a
+// loaded machine) makes up the frames it missed the same way; after a
+// stall of more than kCatchUpUs the due times start again from now instead
+// of catching up in a burst. Single-threaded: the live view's thread.
 class BRX_Logic_LiveViewPacer
 {
 public:
@@ -25,6 +26,9 @@ public:
     static constexpr int kMinimumDelayMs = 5;
     // The interval of a stream that gives no rate.
     static constexpr qint64 kDefaultIntervalUs = 40000;
+    // How far behind its due times the stream may fall and still make the
+    // frames up: a few frames at the usual rates (at least one interval).
+    static constexpr qint64 kCatchUpUs = 50000;
 
     explicit BRX_Logic_LiveViewPacer(Clock clock = steadyClock());
 

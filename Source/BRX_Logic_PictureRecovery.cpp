@@ -1,6 +1,7 @@
 #include "BRX_Logic_PictureRecovery.h"
 
 #include "BRX_Logic_CardListing.h"
+#include "BRX_Logic_FolderSettings.h"
 
 BRX_Logic_PictureRecovery::Outcome BRX_Logic_PictureRecovery::match(
     const QVector<BRX_Logic_PendingPictures::Picture>& remembered, const QVector<CardFile>& card)
@@ -27,6 +28,13 @@ QVector<BRX_Logic_PictureRecovery::CardFile> BRX_Logic_PictureRecovery::listCard
 {
     QVector<CardFile> files;
     for (const BRX_Logic_CardListing::Entry& entry : BRX_Logic_CardListing(access).list())
-        files.append({entry.handle, entry.fileName, entry.size});
+        files.append({entry.handle, entry.cameraName, entry.size});
     return files;
+}
+
+QString BRX_Logic_PictureRecovery::lostFileName(const QString& cameraName, int number)
+{
+    const QString extension = cameraName.mid(BRX_Logic_FolderSettings::withoutPictureExtension(cameraName).size());
+    return BRX_Logic_FolderSettings::plainFileNameOr(
+        cameraName, BRX_Logic_FolderSettings::pictureFileName(QStringLiteral("LostPicture"), number, extension));
 }

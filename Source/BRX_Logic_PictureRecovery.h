@@ -35,6 +35,9 @@ public:
     // files whose ObjectInfo cannot be read are left out. The caller's
     // thread talks to the camera (the transport serialises it).
     static QVector<CardFile> listCard(BRX_Commu_CameraAccess_Base& access);
+    // The name the host is told a lost picture by: the camera's when it is a
+    // plain file name, else one of the picture's number among the lost.
+    static QString lostFileName(const QString& cameraName, int number);
 };
 
 #endif

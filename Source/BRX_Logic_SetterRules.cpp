@@ -122,17 +122,35 @@ bool BRX_Logic_SetterRules::setSensitivity(int iso)
 {
     if (!isListed(Kind::Sensitivity, iso, "sensitivity", setterLabel(__func__).c_str()))
         return false;
+    if (iso == 0 && !m_camera.sensitivityAuto() && m_camera.sensitivity() > 0)
+        m_sensitivityBeforeAuto = m_camera.sensitivity();
     const bool taken = m_camera.setSensitivity(uint(iso));
     Q_EMIT m_qtSide.signalSensitivityAuto(m_camera.sensitivityAuto());
     m_controllerThread.notificationDue(BRX_SDK_PropertySensitivityAuto);
     return taken;
 }
 
+// Automatic ends at the ISO value held before it began, or where that is
+// not known (the camera's own dial began it) at the camera's lowest.
 bool BRX_Logic_SetterRules::setSensitivityAuto(bool automatic)
 {
     if (automatic)
         return setSensitivity(0);
-    return !m_camera.sensitivityAuto();
+    if (!m_camera.sensitivityAuto())
+        return true;
+    const int iso = m_sensitivityBeforeAuto > 0 ? m_sensitivityBeforeAuto : lowestFixedSensitivity();
+    return iso > 0 && setSensitivity(iso);
+}
+
+int BRX_Logic_SetterRules::lowestFixedSensitivity() const
+{
+    const BRX_Logic_ConverterBase* converter = m_converters.get(Kind::Sensitivity);
+    double lowest = 0.0;
+    for (double iso : converter ? converter->values() : QVector<double>()) {
+        if (iso > 0.0 && (lowest == 0.0 || iso < lowest))
+            lowest = iso;
+    }
+    return int(lowest);
 }
 
 bool BRX_Logic_SetterRules::hasFocusDistanceConverter(const char* label) const

@@ -54,8 +54,8 @@ public:
     // An ISO value of the camera's list, 0 for automatic; automatic
     // sensitivity and the shutter times follow.
     bool setSensitivity(int iso);
-    // Only an ISO value ends automatic sensitivity: false holds only when it
-    // is off already.
+    // Off ends automatic sensitivity at the ISO value held before it began
+    // through here, else at the camera's lowest.
     bool setSensitivityAuto(bool automatic);
     // Metres; 0 or less is no distance, 1,000,000 or more infinity; NaN is
     // refused. Needs the focus-distance converter.
@@ -116,6 +116,8 @@ private:
     bool isWhiteBalanceTemperature(int value) const;
     // The value of kind's list nearest to value; value itself without a list.
     int nearestListed(int kind, int value) const;
+    // The lowest ISO value of the camera's list that is not automatic; 0: none.
+    int lowestFixedSensitivity() const;
     bool storeInterval(bool frames, int value);
     bool hasFocusDistanceConverter(const char* label) const;
     bool runOnControllerThread(std::function<void(BRX_Logic_Camera&)> call);
@@ -126,6 +128,8 @@ private:
     BRX_Logic_ControllerSignals& m_qtSide;
     const int m_productId;
     const ControllerThread m_controllerThread;
+    // The ISO value held when automatic sensitivity was asked for; 0: none.
+    int m_sensitivityBeforeAuto = 0;
 };
 
 #endif

@@ -31,13 +31,6 @@ const char kBrokenDataName[] = "_Broken_Data_Image";
 // Room for every object property code a camera could list (a count, then codes).
 const quint32 kObjectPropsBufferSize = 512;
 
-QString withoutPictureExtension(QString name)
-{
-    if (name.endsWith(QLatin1String(".DNG")) || name.endsWith(QLatin1String(".JPG")))
-        name.chop(4);
-    return name;
-}
-
 // What a log line may show of a name the camera gave: ASCII only.
 QByteArray printable(const QString& name)
 {
@@ -199,15 +192,10 @@ void BRX_Logic_TransferThread::nameTarget(Download& download)
 // file name gives way to the name the picture's number gives.
 QString BRX_Logic_TransferThread::plainCameraName(const Download& download, int index) const
 {
-    const QString& name = download.info.fileName;
-    if (BRX_Logic_FolderSettings::isPlainFileName(name))
-        return name;
     static const QString kExtensions[] = {QStringLiteral(".DNG"), QStringLiteral(".JPG"), QString()};
-    const QString replacement =
-        BRX_Logic_FolderSettings::pictureFileName(m_context.folders->pictureName(), index, kExtensions[download.kind]);
-    debugPrint(kDebugAlways, "%s - camera file name \"%s\" is not a plain file name, %s used instead", BRX_METHOD,
-               printable(name).constData(), qUtf8Printable(replacement));
-    return replacement;
+    return BRX_Logic_FolderSettings::plainFileNameOr(
+        download.info.fileName,
+        BRX_Logic_FolderSettings::pictureFileName(m_context.folders->pictureName(), index, kExtensions[download.kind]));
 }
 
 QString BRX_Logic_TransferThread::targetFolder(const Download& download) const
@@ -266,7 +254,7 @@ void BRX_Logic_TransferThread::sendQuickViewRecords(const Download& download)
     if (thumbnail.isEmpty())
         return;
     const qint32 orientation = readOrientation(download.kind);
-    const QByteArray name = withoutPictureExtension(download.cameraName).toLatin1();
+    const QByteArray name = BRX_Logic_FolderSettings::withoutPictureExtension(download.cameraName).toLatin1();
     m_context.deliver(kFrameFileName, name.constData(), unsigned(name.size()));
     m_context.deliver(kFrameOrientation, &orientation, sizeof orientation);
     m_context.deliver(kFrameThumbnail, thumbnail.constData(), unsigned(thumbnail.size()));

@@ -167,7 +167,9 @@ enum BRX_SDK_PropertyNumber {
     BRX_SDK_PropertySensitivityList = 9,       /* int list, notified only: ISO numbers, 0 is automatic */
     BRX_SDK_PropertySensitivity = 10,          /* int, read-write: ISO number, 0 is automatic */
     BRX_SDK_PropertySensitivityAuto = 11,      /* bool, read-write: automatic sensitivity; setting true is
-                                                  setting 10 to 0, setting false does nothing */
+                                                  setting 10 to 0; setting false ends it at the ISO number
+                                                  10 held before it began through this connection, else at
+                                                  the camera's lowest */
     BRX_SDK_PropertyReserved12 = 12,           /* accepted by no operation */
     BRX_SDK_PropertyDriveMode = 13,            /* int, read-write: enum BRX_SDK_DriveMode */
     BRX_SDK_PropertyBracketEnabled = 14,       /* bool, read-write */
@@ -287,8 +289,11 @@ enum BRX_SDK_FrameRecordType {
     BRX_SDK_FramePictureLost = 12,         /* a file the camera began to deliver before it went away and
                                               that its card no longer holds when it is back: the camera's
                                               file name with its ending ("BRX_0001.DNG"), Latin-1 bytes,
-                                              size of them, no NUL; once per file */
-    BRX_SDK_FrameFromCard = 13,            /* the camera's file name, UTF-8 without NUL ("BRX_0001.JPG"):
+                                              size of them, no NUL; once per file. A plain file name as
+                                              in record 8 ("LostPicture00001.DNG" in place of one that
+                                              is not) */
+    BRX_SDK_FrameFromCard = 13,            /* the card file's name (BRX_SDK_CardFile), UTF-8 without NUL
+                                              ("BRX_0001.JPG"):
                                               the records that follow, up to the picture (4 or 5) or 6,
                                               bring a picture already on the card (brxsdk_deliver_card_file),
                                               not a new one */
@@ -716,8 +721,11 @@ BRX_SDK_EXPORT bool brxsdk_get_camera_held_elsewhere(char* port, unsigned int si
 /* One file on the card. */
 typedef struct BRX_SDK_CardFile {
     uint32_t id;           /* names the file in the calls below while the camera stays connected */
-    char name[64];         /* the camera's file name, NUL-terminated UTF-8 ("BRX_0001.JPG") */
-    char folder[64];       /* the camera's folder that holds it ("100BRX"); empty at the card's root */
+    char name[64];         /* the camera's file name, NUL-terminated UTF-8 ("BRX_0001.JPG"); a plain
+                              file name as in record 8 (BRX_SDK_FrameQuickViewFileName): one that is
+                              not is replaced by one of the file's id ("Picture65537.JPG") */
+    char folder[64];       /* the camera's folder that holds it ("100BRX"), a plain name likewise;
+                              empty at the card's root */
     uint64_t size;         /* bytes */
     char captured[20];     /* capture date and time on the camera's clock, "2026-05-01 08:01:37";
                               empty where the camera gives none */

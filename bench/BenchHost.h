@@ -12,6 +12,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <condition_variable>
 #include <functional>
@@ -32,15 +33,15 @@ const int kDownloadWaitMs = 600000;
 // How often the host thread looks whether the downloads have all arrived.
 const int kDownloadTickMs = 20;
 
-// Nanoseconds on one steady clock for the whole process.
+// Nanoseconds on the steady clock, the virtual camera's too.
+inline qint64 nsOf(std::chrono::steady_clock::time_point time)
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
+}
+
 inline qint64 nowNs()
 {
-    static QElapsedTimer clock = [] {
-        QElapsedTimer started;
-        started.start();
-        return started;
-    }();
-    return clock.nsecsElapsed();
+    return nsOf(std::chrono::steady_clock::now());
 }
 
 // Turns the host thread's event loop until condition holds, looking at it
@@ -192,37 +193,46 @@ inline QVector<Download> takePictures(const std::function<void()>& shoot, int pi
 }
 
 // Where the time of one shutter press to the last byte of its pair goes, in
-// ms: until the first file's start record (release answer, announcement,
+// ms: the camera's part, until it announced the pair (release answer,
+// picture making, card writing), then the host's: until the first file's
+// start record (the announcement's event, the controller's hand-over, the
 // object information), the first file's data, between the files (the
-// second's announcement and object information), the second file's data.
+// second's object information), the second file's data.
 struct PairTimes {
     BenchFigures::Samples total;
-    BenchFigures::Samples firstStart;
+    BenchFigures::Samples announcementToLastByte;
+    BenchFigures::Samples toAnnouncement;
+    BenchFigures::Samples announcementToStart;
     BenchFigures::Samples firstData;
     BenchFigures::Samples between;
     BenchFigures::Samples secondData;
 
-    void add(qint64 pressedNs, const Download& first, const Download& second)
+    void add(qint64 pressedNs, qint64 announcedNs, const Download& first, const Download& second)
     {
         total.add((second.endNs - pressedNs) / 1e6);
-        firstStart.add((first.startNs - pressedNs) / 1e6);
+        announcementToLastByte.add((second.endNs - announcedNs) / 1e6);
+        toAnnouncement.add((announcedNs - pressedNs) / 1e6);
+        announcementToStart.add((first.startNs - announcedNs) / 1e6);
         firstData.add(first.durationNs() / 1e6);
         between.add((second.startNs - first.endNs) / 1e6);
         secondData.add(second.durationNs() / 1e6);
     }
     void print(const char* what) const
     {
-        std::printf("%-34s %s ms | to the first file's start (release, announcement, object information) %s, "
-                    "its data %s, between the files %s, the second's data %s\n",
-                    what, total.text("%.1f").constData(), firstStart.text("%.1f").constData(),
-                    firstData.text("%.1f").constData(), between.text("%.1f").constData(),
-                    secondData.text("%.1f").constData());
+        std::printf("%-34s %s ms | the camera's announcement to the last byte %s ms: to the first file's start "
+                    "%s, its data %s, between the files %s, the second's data %s | press to the announcement "
+                    "(the camera's) %s\n",
+                    what, total.text("%.1f").constData(), announcementToLastByte.text("%.1f").constData(),
+                    announcementToStart.text("%.1f").constData(), firstData.text("%.1f").constData(),
+                    between.text("%.1f").constData(), secondData.text("%.1f").constData(),
+                    toAnnouncement.text("%.1f").constData());
     }
 };
 
 // Presses the shutter through the exported function, presses times, each
-// after the pair before has arrived; false when a pair did not.
-inline bool shutterToPair(int presses, PairTimes& times)
+// after the pair before has arrived; announcedNs tells when the camera
+// announced the newest picture. False when a pair did not arrive.
+inline bool shutterToPair(int presses, const std::function<qint64()>& announcedNs, PairTimes& times)
 {
     Recorder& recorder = Recorder::instance();
     for (int i = 0; i < presses; ++i) {
@@ -232,7 +242,7 @@ inline bool shutterToPair(int presses, PairTimes& times)
         if (!recorder.waitForCount(before + 2, kDownloadWaitMs))
             return false;
         const QVector<Download> pair = recorder.since(before);
-        times.add(pressedNs, pair.at(0), pair.at(1));
+        times.add(pressedNs, announcedNs(), pair.at(0), pair.at(1));
     }
     return true;
 }

@@ -28,6 +28,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <atomic>
 #include <cstdio>
 #include <deque>
 #include <malloc.h>
@@ -314,9 +315,35 @@ struct Camera {
         device.withFunction([&](EmulatedFunction*) { function.device().store().setPictureSizes(bytes, bytes / 4); });
     }
 
+    // The pictures taken from now on are announced as soon as their files
+    // are made, noting the time; reusing: each gets the files of the one
+    // before, renamed (BRX_Commu_VirtualCameraStore::ReusedFiles).
+    void writePicturesAtOnce(bool reusing)
+    {
+        device.withFunction([&](EmulatedFunction*) {
+            function.device().setCardWriter([this, reusing](const Store::Order& order) { write(order, reusing); });
+        });
+    }
+    qint64 lastAnnouncedNs() const { return announcedNs; }
+
     const EmulatedUsbDevice::Descriptor descriptor;
     TimedFunction function;
     EmulatedUsbDevice device;
+
+private:
+    typedef BRX_Commu_VirtualCameraStore Store;
+
+    // In the release's operation, with the device's lock held.
+    void write(const Store::Order& order, bool reusing)
+    {
+        const QVector<Store::Object> files = reusing ? reused.filesFor(order) : Store::makeFiles(order);
+        announcedNs = BenchHost::nowNs();
+        for (int i = 0; i < files.size(); ++i)
+            function.device().fileWritten(files.at(i), i == files.size() - 1);
+    }
+
+    Store::ReusedFiles reused;
+    std::atomic<qint64> announcedNs{0};
 };
 
 // The library downloads from its camera while the plain reader reads from a
@@ -430,18 +457,28 @@ void printBurst(const char* what, const Alternation& figures)
 }
 
 // Shutter presses through the library, each to the last byte of its DNG and
-// JPG pair.
+// JPG pair: first with each picture made in its release, then with the
+// files of the one before, renamed (made by a press that does not count),
+// so that the camera's part is its release answer and announcement alone.
 bool shutterToPair(Camera& library, int presses)
 {
     const quint32 bytes = 300000;
     library.setPictureSize(bytes);
-    BenchHost::PairTimes times;
-    const bool ok = BenchHost::connect(kDownloadWaitMs)
-        && BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatPair) && BenchHost::shutterToPair(presses, times);
+    const auto announcedNs = [&library] { return library.lastAnnouncedNs(); };
+    BenchHost::PairTimes made;
+    BenchHost::PairTimes first;
+    BenchHost::PairTimes ahead;
+    library.writePicturesAtOnce(false);
+    bool ok = BenchHost::connect(kDownloadWaitMs) && BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatPair)
+        && BenchHost::shutterToPair(presses, announcedNs, made);
+    library.writePicturesAtOnce(true);
+    ok = ok && BenchHost::shutterToPair(1, announcedNs, first) && BenchHost::shutterToPair(presses, announcedNs, ahead);
     BRX_SDK_exit();
     BenchHost::connectedProduct() = 0;
-    if (ok)
-        times.print(qPrintable(QStringLiteral("shutter to pair, DNG %1 MB + JPG").arg(bytes / 1e6)));
+    if (ok) {
+        made.print(qPrintable(QStringLiteral("shutter to pair, DNG %1 MB + JPG").arg(bytes / 1e6)));
+        ahead.print("  files made ahead");
+    }
     return ok;
 }
 

@@ -48,6 +48,8 @@ private slots:
     void listsWhatTheCardHolds();
     void pictureRefusedByTheCameraIsLeftOut();
     void decodesDataset();
+    void nameThatIsNoPlainFileNameGivesWay_data();
+    void nameThatIsNoPlainFileNameGivesWay();
     void truncatedDatasetGivesEmptyFields_data();
     void truncatedDatasetGivesEmptyFields();
     void parsesPtpDateTimes_data();
@@ -113,6 +115,33 @@ void TestCardListing::decodesDataset()
     QCOMPARE(entry.captured, QDateTime(QDate(2026, 5, 1), QTime(8, 15)));
 }
 
+void TestCardListing::nameThatIsNoPlainFileNameGivesWay_data()
+{
+    QTest::addColumn<QString>("cameraName");
+    QTest::addColumn<QString>("fileName");
+    const QString replaced = QStringLiteral("Picture00022.JPG");
+    QTest::newRow("plain") << "BRX_0007.JPG" << "BRX_0007.JPG";
+    QTest::newRow("parent folder") << "../Y0001.JPG" << replaced;
+    QTest::newRow("absolute") << "/etc/passwd" << replaced;
+    QTest::newRow("backslashes") << "..\\Y0001.JPG" << replaced;
+    QTest::newRow("control bytes") << "BRX\n0001.JPG" << replaced;
+    QTest::newRow("hidden") << ".BRX_0007.JPG" << replaced;
+    QTest::newRow("empty") << "" << replaced;
+}
+
+// The host gets a name it may join to a folder; the camera's own stays
+// beside it, to match what the camera announced.
+void TestCardListing::nameThatIsNoPlainFileNameGivesWay()
+{
+    QFETCH(QString, cameraName);
+    QFETCH(QString, fileName);
+    quint32 parent = 0;
+    const Listing::Entry entry
+        = Listing::decode(0x16, objectInfo(0x13, cameraName, QStringLiteral("20260501T081500")), &parent);
+    QCOMPARE(entry.fileName, fileName);
+    QCOMPARE(entry.cameraName, cameraName);
+}
+
 void TestCardListing::truncatedDatasetGivesEmptyFields_data()
 {
     QTest::addColumn<int>("length");
@@ -129,7 +158,7 @@ void TestCardListing::truncatedDatasetGivesEmptyFields()
     quint32 parent = 0;
     const Listing::Entry entry = Listing::decode(0x16, whole.left(length), &parent);
     QVERIFY(!entry.captured.isValid());
-    QVERIFY(entry.fileName.size() <= 12);
+    QVERIFY(entry.cameraName.size() <= 12);
 }
 
 void TestCardListing::parsesPtpDateTimes_data()

@@ -86,6 +86,24 @@ private slots:
         QTEST(outcome.found, "found");
         QTEST(outcome.lost, "lost");
     }
+
+    // A lost picture is named to the host by a plain file name only.
+    void lostPictureHasAPlainName_data()
+    {
+        QTest::addColumn<QString>("cameraName");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("plain") << "BRX_0007.DNG" << "BRX_0007.DNG";
+        QTest::newRow("parent folder") << "../../BRX_0007.DNG" << "LostPicture00003.DNG";
+        QTest::newRow("absolute, no ending") << "/etc/passwd" << "LostPicture00003";
+        QTest::newRow("control bytes") << "BRX\t0007.JPG" << "LostPicture00003.JPG";
+    }
+
+    void lostPictureHasAPlainName()
+    {
+        QFETCH(QString, cameraName);
+        QFETCH(QString, told);
+        QCOMPARE(BRX_Logic_PictureRecovery::lostFileName(cameraName, 3), told);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPictureRecovery)

@@ -1,3 +1,4 @@
+#include "BRX_Commu_ByteWriter.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Logic_TransferThread.h"
 #include "BRX_SDK.h"
@@ -21,6 +22,7 @@ private slots:
     void listingIntoTooFewSlotsSaysHowMany();
     void downloadsByteExact();
     void deliversThroughTheFrameRecords();
+    void hostileNameReachesTheHostAsAPlainOne();
     void fileTheCameraCannotGiveIsNoDownload();
     void thumbnailDecodes();
     void deletedFileLeavesTheListing();
@@ -42,6 +44,7 @@ const int kCardPictures = 50;
 const int kCardFiles = kCardPictures + kCardPictures / 3;
 const int kFromCard = BRX_SDK_FrameType::FrameFromCard;
 const quint16 kDeleteObject = 0x100B;
+const quint16 kGetObjectInfo = 0x1008;
 const quint16 kGetObject = 0x1009;
 const quint16 kGetPartialObject = 0x101B;
 const quint16 kGeneralError = 0x2002;
@@ -97,6 +100,22 @@ quint64 bytesOnCard()
     for (const BRX_SDK_CardFile& file : listCard())
         used += file.size;
     return used;
+}
+
+// A JPG's ObjectInfo at the card's root with this name and sizes.
+QByteArray objectInfo(const QString& name, quint32 size, quint32 thumbSize)
+{
+    QByteArray info;
+    BRX_Commu_ByteWriter::appendU32(info, 0x00010001);
+    BRX_Commu_ByteWriter::appendU16(info, 0x3801);
+    BRX_Commu_ByteWriter::appendU16(info, 0);
+    BRX_Commu_ByteWriter::appendU32(info, size);
+    BRX_Commu_ByteWriter::appendU16(info, 0x3801);
+    BRX_Commu_ByteWriter::appendU32(info, thumbSize);
+    info.append(52 - info.size(), '\0');
+    BRX_Commu_ByteWriter::appendPtpString(info, name);
+    BRX_Commu_ByteWriter::appendPtpString(info, QStringLiteral("20260501T080137"));
+    return info;
 }
 
 bool wantQuickView()
@@ -189,6 +208,43 @@ void TestSdkCard::deliversThroughTheFrameRecords()
     QVERIFY(fileNamed(listCard(), "BRX_0002.JPG").delivered);
     QVERIFY(!fileNamed(listCard(), "BRX_0001.JPG").delivered);
     QVERIFY(!BRX_SDK_deliverCardFile(0x7777));
+}
+
+// A name that would lead out of the host's folder is not the host's to
+// clean: the listing, the card record and the quick view's name all give
+// the one the file's id makes, and the file is still known as delivered.
+void TestSdkCard::hostileNameReachesTheHostAsAPlainOne()
+{
+    SdkHost host(0x2031);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    QVERIFY(wantQuickView());
+    QVERIFY(BRX_SDK_fillVirtualCameraCard(1));
+    quint32 handle = 0;
+    for (quint32 object : host.camera().objectHandles()) {
+        if (host.camera().objectFileName(object) == QLatin1String("BRX_0001.JPG"))
+            handle = object;
+    }
+    const QByteArray data = host.camera().objectData(handle);
+    const QByteArray info = objectInfo(QStringLiteral("../../BRX_0001.JPG"), quint32(data.size()), 4000);
+    host.camera().setCustomOperation(kGetObjectInfo, BRX_Commu_VirtualCameraDevice::kDataIn,
+                                     [info](const QVector<quint32>&, const QByteArray&, QByteArray* in) {
+                                         *in = info;
+                                         return quint16(BRX_Commu_VirtualCameraDevice::kResponseOK);
+                                     });
+    LogCapture log;
+    const QByteArray replaced = "Picture" + QByteArray::number(handle & 0x7FFFFFFF).rightJustified(5, '0');
+    const QVector<BRX_SDK_CardFile> files = listCard();
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(QByteArray(files.first().name), replaced + ".JPG");
+    QCOMPARE(files.first().id, handle);
+    QCOMPARE(log.count("\"..%2F..%2FBRX_0001.JPG\" is not a plain file name, " + replaced + ".JPG used instead"), 1);
+    QVERIFY(BRX_SDK_deliverCardFile(handle));
+    FrameRecorder& frames = host.frames();
+    QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(Transfer::kFrameJpg), 1, kTimeoutMs);
+    QCOMPARE(frames.bytesOf(kFromCard), replaced + ".JPG");
+    QCOMPARE(frames.bytesOf(Transfer::kFrameFileName), replaced);
+    QCOMPARE(frames.bytesOf(Transfer::kFrameJpg), data);
+    QVERIFY(listCard().first().delivered);
 }
 
 // Never zeroes in place of the bytes: false for the buffer, no data for the records.

@@ -121,22 +121,41 @@ private slots:
     }
 
     // ISO 0 is automatic; the Qt side and the host learn so, with the
-    // shutter times that depend on it. Only an ISO value ends it.
+    // shutter times that depend on it. Switched off, it ends at the ISO
+    // value held before; an ISO value ends it too.
     void automaticSensitivity()
     {
         ControllerRooms rooms(0x2031);
         QVERIFY(rooms.isOpen());
+        QVERIFY(rooms.rules.setSensitivity(1600));
         QSignalSpy automatic(&rooms.qtSide, &BRX_Logic_ControllerSignals::signalSensitivityAuto);
+        rooms.followUps.clear();
         QVERIFY(rooms.rules.setSensitivityAuto(true));
         QVERIFY(rooms.camera.sensitivityAuto());
         QCOMPARE(automatic.count(), 1);
         QCOMPARE(automatic.last().at(0).toBool(), true);
         QCOMPARE(rooms.followUps, QList<int>{BRX_SDK_PropertySensitivityAuto});
-        QVERIFY(!rooms.rules.setSensitivityAuto(false));
-        QVERIFY(rooms.rules.setSensitivity(400));
+        QVERIFY(rooms.rules.setSensitivityAuto(false));
         QVERIFY(!rooms.camera.sensitivityAuto());
+        QCOMPARE(rooms.camera.sensitivity(), 1600);
         QCOMPARE(automatic.last().at(0).toBool(), false);
         QVERIFY(rooms.rules.setSensitivityAuto(false));
+        QCOMPARE(rooms.camera.sensitivity(), 1600);
+        QVERIFY(rooms.rules.setSensitivity(0));
+        QVERIFY(rooms.rules.setSensitivity(400));
+        QVERIFY(!rooms.camera.sensitivityAuto());
+    }
+
+    // Automatic begun on the camera's own dial ends at its lowest ISO value.
+    void automaticSensitivityOfTheCameraEndsAtItsLowest()
+    {
+        ControllerRooms rooms(0x2031);
+        QVERIFY(rooms.isOpen());
+        QVERIFY(rooms.camera.setSensitivity(0));
+        QVERIFY(rooms.camera.sensitivityAuto());
+        QVERIFY(rooms.rules.setSensitivityAuto(false));
+        QVERIFY(!rooms.camera.sensitivityAuto());
+        QCOMPARE(rooms.camera.sensitivity(), 100);
     }
 
     // Drive mode 4 is the camera's bracketing flag; 5 is emulated on a camera

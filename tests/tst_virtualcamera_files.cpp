@@ -2,7 +2,9 @@
 #include "BRX_Commu_ProductFamily.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraJpeg.h"
+#include "BRX_Commu_VirtualCameraPicture.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
+#include "BRX_Commu_VirtualCameraTestCard.h"
 #include "BRX_Logic_TransferThread.h"
 #include "BRX_SDK.h"
 #include "JpegLayout.h"
@@ -32,12 +34,15 @@ private slots:
     void dngDevelopsWithTheCardsColours();
     void filesValidateWithoutWarnings_data();
     void filesValidateWithoutWarnings();
+    void sizedAndCardFilesValidateWithoutWarnings();
     void everyJpegDecodes_data();
     void everyJpegDecodes();
     void repeatsDecodeToThePicture();
     void quickViewComesFromTheFiles();
     void exifTellsTheSettingsOfTheShot_data();
     void exifTellsTheSettingsOfTheShot();
+    void exifAndCardTellTheWholeShot_data();
+    void exifAndCardTellTheWholeShot();
     void sensorSizeOnce();
     void sizeAskedIsReachedByContent();
 
@@ -187,7 +192,9 @@ QJsonObject exifOf(const QString& path)
 {
     const Run read = run("exiftool", {"-j", "-n", "-FNumber", "-ExposureTime", "-ExposureCompensation", "-ISO",
                                       "-Model", "-Make", "-SerialNumber", "-Orientation", "-FocalLength",
-                                      "-LensModel", "-SubSecTimeOriginal", path});
+                                      "-LensModel", "-SubSecTimeOriginal", "-DateTimeOriginal",
+                                      "-ExposureProgram", "-ExposureMode", "-MeteringMode", "-WhiteBalance",
+                                      "-LightSource", "-ImageUniqueID", path});
     return QJsonDocument::fromJson(read.out).array().at(0).toObject();
 }
 
@@ -208,6 +215,29 @@ bool waitForValue(SdkHost& host, int property, double value)
             return std::abs(last - value) <= 0.03 * std::abs(value);
         },
         kTimeoutMs);
+}
+
+// Set through the exports, and confirmed by the camera's notification.
+template <typename T>
+bool setConfirmed(SdkHost& host, int property, T value)
+{
+    return BRX_SDK_setProperty(property, &value, sizeof value) && waitForValue(host, property, double(value));
+}
+
+// The files of the picture a capture takes, as the host receives them,
+// saved as name.DNG and name.JPG; none when they did not come.
+QStringList captureSaved(SdkHost& host, const QDir& folder, const QString& name)
+{
+    FrameRecorder& frames = host.frames();
+    frames.clear();
+    BRX_SDK_capture();
+    const auto arrived = [&] {
+        return frames.countOf(Transfer::kFrameDng) == 1 && frames.countOf(Transfer::kFrameJpg) == 1;
+    };
+    if (!QTest::qWaitFor(arrived, kTimeoutMs))
+        return {};
+    return {save(folder, name + ".DNG", frames.bytesOf(Transfer::kFrameDng)),
+            save(folder, name + ".JPG", frames.bytesOf(Transfer::kFrameJpg))};
 }
 
 void addEveryProduct()
@@ -284,6 +314,32 @@ void TestVirtualCameraFiles::filesValidateWithoutWarnings()
         QVERIFY2(validated.out.contains("Validate") && validated.out.contains(": OK"), validated.out);
         QVERIFY2(!validated.out.contains("Warning"), validated.out);
         QCOMPARE(exifOf(path).value("Orientation").toInt(), 6);
+    }
+}
+
+void TestVirtualCameraFiles::sizedAndCardFilesValidateWithoutWarnings()
+{
+    REQUIRE_TOOL("exiftool");
+    VirtualCameraFixture fixture(0x2031);
+    QVERIFY(fixture.isOpen());
+    // Files grown to a size asked for (the DNG by its raw and private data,
+    // the JPG by a comment as long as its segment takes), then the card's
+    // pictures taken before the host came.
+    fixture.device().setPictureSizes(3000001, 200000);
+    const Pair sized = shootPair(fixture);
+    fixture.device().setPictureSizes(0, 0);
+    fixture.device().fillCard(3);
+    QVERIFY(fixture.picturesWritten());
+    QVector<QByteArray> files{sized.dng, sized.jpg};
+    for (quint32 handle : fixture.device().objectHandles().mid(3))
+        files << fixture.device().objectData(handle);
+    QCOMPARE(files.size(), 2 + 4);
+    for (int i = 0; i < files.size(); ++i) {
+        const QString extension = files.at(i).startsWith("\xFF\xD8") ? "JPG" : "DNG";
+        const QString path = save(m_folder.path(), QStringLiteral("more_%1.%2").arg(i).arg(extension), files.at(i));
+        const Run validated = run("exiftool", {"-validate", "-warning", "-a", path});
+        QCOMPARE(validated.exitCode, 0);
+        QVERIFY2(validated.out.contains(": OK") && !validated.out.contains("Warning"), validated.out);
     }
 }
 
@@ -393,26 +449,14 @@ void TestVirtualCameraFiles::exifTellsTheSettingsOfTheShot()
     QFETCH(int, productId);
     SdkHost host(productId);
     QVERIFY(host.waitForInitialState(kTimeoutMs));
-    const double aperture = 8.0;
-    const double shutter = 1 / 250.0;
-    const qint32 compensation = 1000;
-    const qint32 sensitivity = 800;
-    QVERIFY(BRX_SDK_setProperty(BRX_SDK_PropertyAperture, &aperture, sizeof aperture));
-    QVERIFY(BRX_SDK_setProperty(BRX_SDK_PropertyShutterTime, &shutter, sizeof shutter));
-    QVERIFY(BRX_SDK_setProperty(BRX_SDK_PropertyExposCompens, &compensation, sizeof compensation));
-    QVERIFY(BRX_SDK_setProperty(BRX_SDK_PropertySensitivity, &sensitivity, sizeof sensitivity));
-    QVERIFY(waitForValue(host, BRX_SDK_PropertyAperture, aperture));
-    QVERIFY(waitForValue(host, BRX_SDK_PropertyShutterTime, shutter));
-    QVERIFY(waitForValue(host, BRX_SDK_PropertyExposCompens, compensation));
-    QVERIFY(waitForValue(host, BRX_SDK_PropertySensitivity, sensitivity));
+    QVERIFY(setConfirmed(host, BRX_SDK_PropertyAperture, 8.0));
+    QVERIFY(setConfirmed(host, BRX_SDK_PropertyShutterTime, 1 / 250.0));
+    QVERIFY(setConfirmed(host, BRX_SDK_PropertyExposCompens, qint32(1000)));
+    QVERIFY(setConfirmed(host, BRX_SDK_PropertySensitivity, qint32(800)));
 
-    BRX_SDK_capture();
-    FrameRecorder& frames = host.frames();
-    QTRY_VERIFY_WITH_TIMEOUT(frames.countOf(Transfer::kFrameDng) == 1 && frames.countOf(Transfer::kFrameJpg) == 1,
-                             kTimeoutMs);
-    const QString name = QStringLiteral("settings_%1").arg(productId, 0, 16);
-    for (const QString& path : {save(m_folder.path(), name + ".DNG", frames.bytesOf(Transfer::kFrameDng)),
-                                save(m_folder.path(), name + ".JPG", frames.bytesOf(Transfer::kFrameJpg))}) {
+    const QStringList files = captureSaved(host, m_folder.path(), QStringLiteral("settings_%1").arg(productId, 0, 16));
+    QCOMPARE(files.size(), 2);
+    for (const QString& path : files) {
         const QJsonObject exif = exifOf(path);
         QCOMPARE(exif.value("FNumber").toDouble(), 8.0);
         QCOMPARE(exif.value("ExposureTime").toDouble(), 0.004);
@@ -425,6 +469,94 @@ void TestVirtualCameraFiles::exifTellsTheSettingsOfTheShot()
         QCOMPARE(exif.value("LensModel").toString(), QString("Virtual Lens 50"));
         QVERIFY(!exif.value("SubSecTimeOriginal").isUndefined());
     }
+}
+
+void TestVirtualCameraFiles::exifAndCardTellTheWholeShot_data()
+{
+    // What each product offers: the ISO number nearest 800, whether it sets
+    // the aperture and the white balance.
+    QTest::addColumn<int>("productId");
+    QTest::addColumn<int>("iso");
+    QTest::addColumn<bool>("setsAperture");
+    QTest::addColumn<bool>("setsWhiteBalance");
+    QTest::newRow("0x2009") << 0x2009 << 640 << true << true;
+    QTest::newRow("0x2011") << 0x2011 << 800 << true << true;
+    QTest::newRow("0x2021") << 0x2021 << 800 << false << true;
+    QTest::newRow("0x2031") << 0x2031 << 800 << true << true;
+    QTest::newRow("0x2041") << 0x2041 << 800 << true << true;
+    QTest::newRow("0x2051") << 0x2051 << 800 << false << false;
+    QTest::newRow("0x2061") << 0x2061 << 800 << true << true;
+}
+
+// Manual exposure, spot metering and daylight white balance set through
+// the exports, on every product: the second picture's Exif tells them with
+// its number and the time it was taken, and the card in the picture shows
+// the number and the settings.
+void TestVirtualCameraFiles::exifAndCardTellTheWholeShot()
+{
+    REQUIRE_TOOL("exiftool");
+    QFETCH(int, productId);
+    QFETCH(int, iso);
+    QFETCH(bool, setsAperture);
+    QFETCH(bool, setsWhiteBalance);
+    const qint32 manual = 0;
+    const qint32 spot = 0;
+    const qint32 daylight = 1;
+    SdkHost host(productId);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    // Wide enough for the caption's letters to be drawn, not sampled away.
+    const int width = 1500;
+    host.camera().setPictureWidth(width);
+    QVERIFY(setConfirmed(host, BRX_SDK_PropertyExposureMode, manual));
+    QVERIFY(setConfirmed(host, BRX_SDK_PropertyExposMetering, spot));
+    QVERIFY(setConfirmed(host, BRX_SDK_PropertyShutterTime, 1 / 250.0));
+    QVERIFY(setConfirmed(host, BRX_SDK_PropertyExposCompens, qint32(1000)));
+    QVERIFY(setConfirmed(host, BRX_SDK_PropertySensitivity, qint32(iso)));
+    if (setsAperture)
+        QVERIFY(setConfirmed(host, BRX_SDK_PropertyAperture, 8.0));
+    if (setsWhiteBalance)
+        QVERIFY(setConfirmed(host, BRX_SDK_PropertyWhiteBalance, daylight));
+
+    const QString name = QStringLiteral("shot_%1").arg(productId, 0, 16);
+    QCOMPARE(captureSaved(host, m_folder.path(), name + "_1").size(), 2);
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    const QStringList files = captureSaved(host, m_folder.path(), name + "_2");
+    const QDateTime after = QDateTime::currentDateTime().addSecs(1);
+    QCOMPARE(files.size(), 2);
+    for (const QString& path : files) {
+        const QJsonObject exif = exifOf(path);
+        QCOMPARE(exif.value("ExposureProgram").toInt(), 1);
+        QCOMPARE(exif.value("ExposureMode").toInt(), 1);
+        QCOMPARE(exif.value("MeteringMode").toInt(), 3);
+        QCOMPARE(exif.value("ExposureTime").toDouble(), 0.004);
+        QCOMPARE(exif.value("ExposureCompensation").toDouble(), 1.0);
+        QCOMPARE(exif.value("ISO").toInt(), iso);
+        if (setsAperture)
+            QCOMPARE(exif.value("FNumber").toDouble(), 8.0);
+        QCOMPARE(exif.value("WhiteBalance").toInt(), setsWhiteBalance ? 1 : 0);
+        QCOMPARE(exif.value("LightSource").toInt(), setsWhiteBalance ? 1 : 0);
+        QCOMPARE(exif.value("ImageUniqueID").toVariant().toString().toInt(), 2);
+        const QDateTime taken = QDateTime::fromString(exif.value("DateTimeOriginal").toString(), "yyyy:MM:dd HH:mm:ss");
+        QVERIFY2(taken >= before && taken <= after, qPrintable(taken.toString(Qt::ISODate)));
+        const QString milliseconds = exif.value("SubSecTimeOriginal").toVariant().toString();
+        QVERIFY2(QRegularExpression("^\\d{3}$").match(milliseconds).hasMatch(), qPrintable(milliseconds));
+    }
+
+    // The JPG's picture is the card with the number and the settings drawn
+    // in its band, encoded as the camera encodes it.
+    QFile jpg(files.at(1));
+    QVERIFY(jpg.open(QIODevice::ReadOnly));
+    BRX_Commu_VirtualCameraTestCard card;
+    card.setNumber(2);
+    card.setCaption(QStringLiteral("1/250 F%1 ISO %2 +1.0 EV M SPOT %3 50MM")
+                        .arg(setsAperture ? "8.0" : "2.0")
+                        .arg(iso)
+                        .arg(setsWhiteBalance ? "WB1" : "AWB"));
+    const QByteArray drawn = BRX_Commu_VirtualCameraJpeg(BRX_Commu_VirtualCameraPicture::kJpegQuality)
+                                 .encode(card.render(BRX_Commu_VirtualCameraTestCard::kWholeCard, width,
+                                                     BRX_Commu_VirtualCameraPicture::heightOf(width)));
+    QVERIFY(drawn.size() > 2);
+    QVERIFY(jpg.readAll().endsWith(drawn.mid(2)));
 }
 
 // The product's own sensor, once: the smallest.

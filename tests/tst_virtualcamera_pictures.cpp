@@ -149,6 +149,7 @@ private slots:
     void picturesReachTheCardWhenTheHostIsGone_data();
     void picturesReachTheCardWhenTheHostIsGone();
     void destroyedWhileWriting();
+    void reusedFilesAreRenamedForEachPicture();
 };
 
 void TestVirtualCameraPictures::fileFormatGivesFiles_data()
@@ -798,6 +799,36 @@ void TestVirtualCameraPictures::destroyedWhileWriting()
     }
     // Threads of earlier tests may have ended meanwhile, none may be added.
     QVERIFY(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() <= threadsBefore);
+}
+
+// For benchmarks of the host's side: a picture taken like the one before
+// gets its files renamed, one taken otherwise is made anew; the camera says
+// when it announced the last one.
+void TestVirtualCameraPictures::reusedFilesAreRenamedForEachPicture()
+{
+    VirtualCameraFixture fixture(0x2031);
+    QVERIFY(fixture.isOpen());
+    QVERIFY(configure(fixture, 1, false));
+    BRX_Commu_VirtualCamera& camera = fixture.device();
+    camera.setPictureWidth(240);
+    camera.reusePictureFiles(true);
+    const auto pressed = std::chrono::steady_clock::now();
+    QVERIFY(fixture.access()->releaseCam(0));
+    QVERIFY(fixture.access()->releaseCam(0));
+    QVERIFY(fixture.picturesWritten());
+    QVERIFY(camera.lastPictureAnnounced() >= pressed);
+    camera.setPictureWidth(256);
+    QVERIFY(fixture.access()->releaseCam(0));
+    QVERIFY(fixture.picturesWritten());
+
+    QCOMPARE(fileNames(camera), QStringList({"BRX_0001.DNG", "BRX_0001.JPG", "BRX_0002.DNG", "BRX_0002.JPG",
+                                             "BRX_0003.DNG", "BRX_0003.JPG"}));
+    const QVector<quint32> handles = camera.objectHandles();
+    for (int file = 1; file <= 2; ++file) {
+        QVERIFY(!camera.objectData(handles.at(file)).isEmpty());
+        QCOMPARE(camera.objectData(handles.at(file + 2)), camera.objectData(handles.at(file)));
+        QVERIFY(camera.objectData(handles.at(file + 4)) != camera.objectData(handles.at(file)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestVirtualCameraPictures)

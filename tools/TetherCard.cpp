@@ -207,7 +207,8 @@ int TetherCard::download(TetherSession& session, const QCommandLineParser& argum
     const QString reason = chooseDownload(arguments, words, listCard(), &chosen);
     if (!reason.isEmpty()) {
         session.output().error(reason);
-        return TetherShooting::endShooting(session, pictures, kExitUsage, arguments.isSet("json"));
+        return TetherShooting::endShooting(session, pictures, kExitUsage,
+                                           TetherShooting::summaryFor(arguments.isSet("json")));
     }
     bool complete = true;
     for (const BRX_SDK_CardFile& file : chosen) {
@@ -220,7 +221,8 @@ int TetherCard::download(TetherSession& session, const QCommandLineParser& argum
             break;
         }
     }
-    return TetherShooting::endShooting(session, pictures, complete ? kExitOk : kExitCamera, arguments.isSet("json"));
+    return TetherShooting::endShooting(session, pictures, complete ? kExitOk : kExitCamera,
+                                       TetherShooting::summaryFor(arguments.isSet("json")));
 }
 
 int TetherCard::remove(TetherSession& session, const QCommandLineParser& arguments, const QStringList& words)

@@ -144,5 +144,6 @@ int TetherServe::serve(TetherSession& session, const QCommandLineParser& argumen
         session.output().error(error);
     }
     session.removeFrameSink(&liveView);
-    return TetherShooting::endShooting(session, pictures, serving ? kExitOk : kExitUsage);
+    return serving ? TetherShooting::endShooting(session, pictures, kExitOk)
+                   : TetherShooting::endShooting(session, pictures, kExitUsage, TetherShooting::kSummaryNone);
 }

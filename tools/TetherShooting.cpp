@@ -88,13 +88,13 @@ bool TetherShooting::beginShooting(TetherSession& session, TetherPictures& pictu
     return true;
 }
 
-int TetherShooting::endShooting(TetherSession& session, TetherPictures& pictures, int result, bool json)
+int TetherShooting::endShooting(TetherSession& session, TetherPictures& pictures, int result, Summary summary)
 {
     finishInFlight(session, pictures);
-    if (json)
-        session.output().json(pictures.summaryJson());
-    else
+    if (summary == kSummaryText)
         session.output().result(pictures.summary());
+    else if (summary != kSummaryNone)
+        session.output().json(pictures.summaryJson(), summary == kSummaryJsonLine);
     session.shutdown();
     session.removeFrameSink(&pictures);
     const bool failed = pictures.failures() > 0 || pictures.commandFailures() > 0;
@@ -126,7 +126,7 @@ int TetherShooting::capture(TetherSession& session, const QCommandLineParser& ar
     }
     const int applied = TetherProperties(session).apply(settings);
     if (applied != kExitOk)
-        return endShooting(session, pictures, applied, json);
+        return endShooting(session, pictures, applied, summaryFor(json));
     session.setPatient(session.options().timeoutMs);
     const bool complete = release(session, pictures, count, int(std::lround(interval * 1000.0)));
     // A release the camera refused was said as it came.
@@ -134,7 +134,7 @@ int TetherShooting::capture(TetherSession& session, const QCommandLineParser& ar
         session.output().error(pictures.emptyReleaseEnds() > 0 && pictures.pictures() < count
                                    ? QStringLiteral("the camera took no picture")
                                    : QStringLiteral("%1 of %2 pictures arrived").arg(pictures.pictures()).arg(count));
-    return endShooting(session, pictures, complete ? kExitOk : kExitCamera, json);
+    return endShooting(session, pictures, complete ? kExitOk : kExitCamera, summaryFor(json));
 }
 
 bool TetherShooting::isMirrorUpOn()
@@ -337,5 +337,6 @@ int TetherShooting::watch(TetherSession& session, const QCommandLineParser& argu
     const bool came = watchUntilEnd(session, timeoutMs);
     if (!came && !session.isInterrupted())
         session.output().error(QStringLiteral("no camera came within %1 s").arg(double(timeoutMs) / 1000.0));
-    return endShooting(session, pictures, came || session.isInterrupted() ? kExitOk : kExitCamera, json);
+    return endShooting(session, pictures, came || session.isInterrupted() ? kExitOk : kExitCamera,
+                       json ? kSummaryJsonLine : kSummaryText);
 }

@@ -41,10 +41,16 @@ public:
     // releases reported; false (with a message) when the folder or the
     // virtual camera is wrong.
     static bool beginShooting(TetherSession& session, TetherPictures& pictures);
-    // Finishes the pictures in flight, prints the summary (as JSON with
-    // json) and ends the session; the exit code, which failed pictures and
-    // commands turn into an error.
-    static int endShooting(TetherSession& session, TetherPictures& pictures, int result, bool json = false);
+    // How the summary is printed: a line of text, a JSON document, one JSON
+    // object on a line (after the lines of a watch), or not at all (a run
+    // that never began).
+    enum Summary { kSummaryText, kSummaryJson, kSummaryJsonLine, kSummaryNone };
+    static Summary summaryFor(bool json) { return json ? kSummaryJson : kSummaryText; }
+    // Finishes the pictures in flight, prints the summary and ends the
+    // session; the exit code, which failed pictures and commands turn into an
+    // error.
+    static int endShooting(TetherSession& session, TetherPictures& pictures, int result,
+                           Summary summary = kSummaryText);
 
 private:
     // One picture: one release, or two with mirror-up on.

@@ -276,9 +276,14 @@ def case_set_answered(work):
     assert out.splitlines() == ["Sensitivity = Auto ISO (0)", "SensitivityAuto = on (true)"], out
     out, _ = run("--virtual", "0x2031", "set", "FocusDistance", "1.5 m")
     assert out.strip() == "FocusDistance = 1.50 m (1.5)", out
-    out, err = run("--virtual", "0x2031", "set", "SensitivityAuto", "off", code=1)
-    assert out.strip() == "SensitivityAuto = on (true)", out
-    assert err.strip() == "tether: the camera did not take SensitivityAuto = off; it holds on", err
+    out, err = run("--virtual", "0x2031", "set", "FocusDistance", "0.2 m", code=1)
+    assert out.strip() == "FocusDistance = 0.45 m (0.45)", out
+    assert err.strip() == "tether: the camera did not take FocusDistance = 0.20 m; it holds 0.45 m", err
+    # Automatic sensitivity switched off in a later run ends at the camera's lowest ISO.
+    out, _ = run("--virtual", "0x2031", "set", "SensitivityAuto", "off")
+    assert out.strip() == "SensitivityAuto = off (false)", out
+    out, _ = run("--virtual", "0x2031", "get", "Sensitivity")
+    assert out.strip() == "Sensitivity = ISO 100 (100)", out
     # The range the properties give is the values they take: the camera's own
     # intervals round to their steps, the emulated ones take any.
     document = props("0x2031")["IntervalTime"]
@@ -373,6 +378,51 @@ def case_json(work):
     summary = json.loads(out)
     assert [os.path.basename(f["path"]) for f in summary["pictures"][0]["files"]] == ["BRX_0001.DNG", "BRX_0001.JPG"]
     assert summary["files"] == 2 and summary["failed"] == 0 and "release 1 of 1" in err, (out, err)
+
+
+def case_watch_json(work):
+    """watch --json: one JSON object per line, the summary too; the camera, each change and each file saved."""
+    folder = os.path.join(work, "watched")
+    tether = subprocess.Popen([TETHER, "--virtual", "0x2031", "--virtual-reset", "watch", "--json", "--out", folder],
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    objects = queue.Queue()
+    printed = []
+
+    def read_output():
+        for line in tether.stdout:
+            printed.append(line)
+            objects.put(json.loads(line))
+
+    reader = threading.Thread(target=read_output, daemon=True)
+    reader.start()
+
+    def expect(test):
+        while True:
+            found = objects.get(timeout=WAIT)
+            if test(found):
+                return found
+
+    def say(command):
+        tether.stdin.write(command + "\n")
+        tether.stdin.flush()
+
+    try:
+        camera = expect(lambda o: o["type"] == "camera")
+        assert camera["productId"] == 0x2031 and camera["productIdHex"] == "0x2031" and camera["connected"], camera
+        say("change ExposCompens +1 EV")
+        change = expect(lambda o: o["type"] == "property" and o["name"] == "ExposCompens")
+        assert (change["text"], change["raw"]) == ("+1 EV", "1000"), change
+        say("shutter")
+        files = [expect(lambda o: o["type"] == "file") for _ in range(2)]
+        assert sorted(os.path.basename(f["path"]) for f in files) == ["BRX_0001.DNG", "BRX_0001.JPG"], files
+        assert all(f["size"] == os.path.getsize(f["path"]) and f["picture"] == 1 for f in files), files
+    finally:
+        tether.send_signal(signal.SIGINT)
+        code = tether.wait(timeout=WAIT)
+        reader.join(WAIT)
+    assert code == 0, (code, "".join(printed), tether.stderr.read()[-4000:])
+    summary = json.loads(printed[-1])
+    assert summary["files"] == 2 and summary["failed"] == 0, summary
 
 
 def case_watch_waits(work):

@@ -446,6 +446,7 @@ def case_port(work):
                                  os.path.join(work, "second")], capture_output=True, text=True, timeout=WAIT)
         lines = second.stderr.splitlines()
         assert second.returncode == 2 and len(lines) == 1 and str(serve.port) in lines[0], (second.returncode, lines)
+        assert second.stdout == "", second.stdout
         assert serve.json("GET", "/api/camera")["productIdHex"] == "0x2031"
 
 
@@ -457,10 +458,12 @@ def case_answered(work):
         assert answer["confirmed"] and answer["text"] == "Auto ISO", answer
         answer = serve.set("IntervalTime", "7 s")
         assert answer["confirmed"] and answer["text"] == "5 s" and answer["asked"] == "7 s", answer
-        answer = serve.set("SensitivityAuto", False, code=409)
-        assert not answer["confirmed"] and answer["text"] == "on", answer
-        assert answer["error"] == "the camera did not take SensitivityAuto = off; it holds on", answer
-        assert serve.json("GET", "/api/properties/SensitivityAuto")["text"] == "on"
+        answer = serve.set("FocusDistance", "0.2 m", code=409)
+        assert not answer["confirmed"] and answer["text"] == "0.45 m", answer
+        assert answer["error"] == "the camera did not take FocusDistance = 0.20 m; it holds 0.45 m", answer
+        assert serve.json("GET", "/api/properties/FocusDistance")["text"] == "0.45 m"
+        answer = serve.set("SensitivityAuto", False)
+        assert answer["confirmed"] and answer["text"] == "off", answer
 
 
 def case_mirror_up(work):
