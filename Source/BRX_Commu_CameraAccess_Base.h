@@ -65,6 +65,9 @@ public:
     // answer is never mistaken for a whole one.
     virtual bool recvData(quint32 opCode, quint32 numParams, const quint32* params, void* buffer,
                           quint32 bufferSize, const char* methodName, quint32* received = nullptr) = 0;
+    // The camera's answer to the calling thread's last transaction (a
+    // refusal's reason), 0 when none came. The base knows none.
+    virtual quint16 lastResponseCode() const { return 0; }
     // Transaction without a data phase.
     virtual bool sendCommand(quint32 opCode, quint32 numParams, const quint32* params,
                              const char* methodName) = 0;
@@ -76,6 +79,9 @@ public:
     int connectionType() const { return m_connectionType; }
     // USB product ID of the open camera, 0 while none is open.
     int productId() const { return m_productId; }
+    // The open camera's USB socket ("usb:1-2.3"); empty while none is open
+    // and for a camera that is not on a USB bus. Access object's thread.
+    virtual QString portPath() const { return QString(); }
     bool supportsCaptureMode7() const { return m_supportsCaptureMode7; }
     // Called once after the camera model is created: only product 0x2031 is
     // asked whether StillCaptureMode accepts 7. Returns the new value.

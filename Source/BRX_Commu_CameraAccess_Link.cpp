@@ -1,5 +1,13 @@
 #include "BRX_Commu_CameraAccess_Link.h"
 
+namespace {
+
+// Per thread: the controller's and the transfer threads' transactions
+// interleave, and each asks about its own.
+thread_local quint16 t_lastResponseCode = 0;
+
+} // namespace
+
 BRX_Commu_CameraAccess_Link::BRX_Commu_CameraAccess_Link(int connectionType)
     : BRX_Commu_CameraAccess_Base(connectionType)
 {
@@ -42,7 +50,14 @@ bool BRX_Commu_CameraAccess_Link::sendData(quint32 opCode, quint32 numParams, co
 bool BRX_Commu_CameraAccess_Link::run(const Transaction& transaction, quint32* received)
 {
     quint16 code = 0;
-    return exchange(transaction, &code, received) && Transaction::isAccepted(code, transaction.name);
+    const bool answered = exchange(transaction, &code, received);
+    t_lastResponseCode = answered ? code : 0;
+    return answered && Transaction::isAccepted(code, transaction.name);
+}
+
+quint16 BRX_Commu_CameraAccess_Link::lastResponseCode() const
+{
+    return t_lastResponseCode;
 }
 
 bool BRX_Commu_CameraAccess_Link::exchange(const Transaction& transaction, quint16* responseCode, quint32* received)

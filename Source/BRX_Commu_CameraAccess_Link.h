@@ -22,6 +22,7 @@ public:
     bool sendCommand(quint32 opCode, quint32 numParams, const quint32* params, const char* methodName) override;
     bool sendData(quint32 opCode, quint32 numParams, const quint32* params, const void* buffer,
                   quint32 bufferSize, const char* methodName) override;
+    quint16 lastResponseCode() const override;
 
 protected:
     typedef BRX_Commu_PtpTransaction Transaction;

@@ -186,6 +186,11 @@ void BRX_Commu_CameraAccess_Usb_PTP::abandonDevice(const QString& deviceId, Open
         m_unopenedDevices.append(deviceId);
 }
 
+QString BRX_Commu_CameraAccess_Usb_PTP::portPath() const
+{
+    return m_deviceId.startsWith(QLatin1String("usb:")) ? m_deviceId : QString();
+}
+
 bool BRX_Commu_CameraAccess_Usb_PTP::closeConnection()
 {
     if (m_cameraId == 0 || m_productId == 0)

@@ -35,6 +35,8 @@ public:
     // False when no camera is open.
     bool closeDevice();
     bool closeVQSession();
+    // The virtual camera in this process has no socket.
+    QString portPath() const override;
 
 public slots:
     bool checkDeviceAvailable() override;

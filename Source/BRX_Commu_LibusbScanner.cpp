@@ -4,6 +4,9 @@
 #include "BRX_Commu_UsbDeviceFilter.h"
 #include "BRX_Debug.h"
 
+#include <QMutex>
+#include <QMutexLocker>
+
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
@@ -25,6 +28,20 @@ struct HandleDeleter {
     void operator()(libusb_device_handle* handle) const { libusb_close(handle); }
 };
 typedef std::unique_ptr<libusb_device_handle, HandleDeleter> Handle;
+
+// The device discovery last found claimed by another program, for the host
+// thread to ask (BRX_Commu_LibusbScanner::heldElsewhere).
+QMutex g_heldMutex;
+QString g_heldElsewhere;
+
+void markHeldElsewhere(const QString& deviceId, bool held)
+{
+    QMutexLocker locker(&g_heldMutex);
+    if (held)
+        g_heldElsewhere = deviceId;
+    else if (g_heldElsewhere == deviceId)
+        g_heldElsewhere.clear();
+}
 
 // USB 3 allows seven tiers of hubs.
 const int kMaxPortDepth = 7;
@@ -159,7 +176,17 @@ BRX_Commu_LibusbScanner::BRX_Commu_LibusbScanner(const QList<quint16>& acceptedV
 {
 }
 
-BRX_Commu_LibusbScanner::~BRX_Commu_LibusbScanner() = default;
+BRX_Commu_LibusbScanner::~BRX_Commu_LibusbScanner()
+{
+    for (auto failure = m_claimFailures.cbegin(); failure != m_claimFailures.cend(); ++failure)
+        markHeldElsewhere(failure.key(), false);
+}
+
+QString BRX_Commu_LibusbScanner::heldElsewhere()
+{
+    QMutexLocker locker(&g_heldMutex);
+    return g_heldElsewhere;
+}
 
 QList<BRX_Commu_DeviceEntry> BRX_Commu_LibusbScanner::scan()
 {
@@ -178,10 +205,11 @@ QList<BRX_Commu_DeviceEntry> BRX_Commu_LibusbScanner::list()
 QList<BRX_Commu_DeviceEntry> BRX_Commu_LibusbScanner::candidates(bool withUse)
 {
     QList<BRX_Commu_DeviceEntry> entries;
-    if (!m_context->isValid())
+    const std::shared_ptr<BRX_Commu_LibusbContext> context = enumeratingContext();
+    if (!context)
         return entries;
     ssize_t count = 0;
-    const DeviceList list = deviceList(m_context->get(), &count);
+    const DeviceList list = deviceList(context->get(), &count);
     QHash<QString, Texts> present;
     for (ssize_t i = 0; i < count; ++i) {
         Filter::Device device;
@@ -212,6 +240,8 @@ void BRX_Commu_LibusbScanner::forgetClaimFailuresOfAbsent(const QList<BRX_Commu_
                                            [&deviceId](const BRX_Commu_DeviceEntry& entry) {
                                                return entry.deviceId == deviceId;
                                            });
+        if (!isPresent)
+            markHeldElsewhere(deviceId, false);
         failure = isPresent ? std::next(failure) : m_claimFailures.erase(failure);
     }
 }
@@ -221,12 +251,26 @@ QList<quint16> BRX_Commu_LibusbScanner::acceptedVendorIds() const
     return m_acceptedVendorIds;
 }
 
-std::shared_ptr<BRX_Commu_UsbPipe> BRX_Commu_LibusbScanner::open(const QString& deviceId)
+// libusb keeps a session's device list from hot-plug events, which may never
+// come (no udev daemon, as in many containers, or a missed event): a camera
+// plugged in later would stay unseen for the session's life. Every scan and
+// every opening enumerates in a session of its own instead; a pipe keeps the
+// session it was opened in.
+std::shared_ptr<BRX_Commu_LibusbContext> BRX_Commu_LibusbScanner::enumeratingContext() const
 {
     if (!m_context->isValid())
         return nullptr;
+    auto context = std::make_shared<BRX_Commu_LibusbContext>();
+    return context->isValid() ? context : nullptr;
+}
+
+std::shared_ptr<BRX_Commu_UsbPipe> BRX_Commu_LibusbScanner::open(const QString& deviceId)
+{
+    const std::shared_ptr<BRX_Commu_LibusbContext> context = enumeratingContext();
+    if (!context)
+        return nullptr;
     ssize_t count = 0;
-    const DeviceList list = deviceList(m_context->get(), &count);
+    const DeviceList list = deviceList(context->get(), &count);
     for (ssize_t i = 0; i < count; ++i) {
         Filter::Device device;
         if (!describe(list.get()[i], &device) || Filter::devicePath(device.busNumber, device.portNumbers) != deviceId)
@@ -242,7 +286,7 @@ std::shared_ptr<BRX_Commu_UsbPipe> BRX_Commu_LibusbScanner::open(const QString& 
         reportClaim(deviceId, result);
         if (!handle)
             return nullptr;
-        return std::make_shared<BRX_Commu_LibusbPipe>(m_context, handle.release(), interface->number, endpoints);
+        return std::make_shared<BRX_Commu_LibusbPipe>(context, handle.release(), interface->number, endpoints);
     }
     debugPrint(kDebugAlways, "%s - %s is not present", BRX_METHOD, qPrintable(deviceId));
     return nullptr;
@@ -252,6 +296,7 @@ std::shared_ptr<BRX_Commu_UsbPipe> BRX_Commu_LibusbScanner::open(const QString& 
 // the same: discovery tries again on every scan until it can.
 void BRX_Commu_LibusbScanner::reportClaim(const QString& deviceId, int result)
 {
+    markHeldElsewhere(deviceId, result == LIBUSB_ERROR_BUSY);
     if (result == LIBUSB_SUCCESS) {
         m_claimFailures.remove(deviceId);
         return;

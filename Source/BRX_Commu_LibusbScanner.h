@@ -30,15 +30,17 @@ public:
     // the active configuration (setting it again would reset the device).
     std::shared_ptr<BRX_Commu_UsbPipe> open(const QString& deviceId) override;
 
-    // The libusb session, for the hot-plug watcher; invalid when libusb
-    // could not be initialised.
+    // The libusb session that lives as long as the scanner, for the hot-plug
+    // watcher; invalid when libusb could not be initialised.
     std::shared_ptr<BRX_Commu_LibusbContext> context() const { return m_context; }
 
     // The vendors of the build configuration; empty means every vendor.
     static QList<quint16> configuredVendorIds();
+    // The device path of the camera a scanner of this process last failed to
+    // claim because another program holds it; empty once it is claimed or
+    // gone. Any thread.
+    static QString heldElsewhere();
 
-private:
-public:
     // A device's product string and serial number.
     struct Texts {
         QString model;
@@ -46,6 +48,8 @@ public:
     };
 
 private:
+    // A fresh libusb session to enumerate in; null when libusb cannot start.
+    std::shared_ptr<BRX_Commu_LibusbContext> enumeratingContext() const;
     // The candidates present, their texts filled in.
     QList<BRX_Commu_DeviceEntry> candidates(bool withUse);
     void reportClaim(const QString& deviceId, int result);

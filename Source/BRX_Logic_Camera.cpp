@@ -32,6 +32,7 @@ typedef BRX_Commu_CameraAccess_Base Access;
 
 const int k3DAxisPollInterval = 300;
 const int kFrameTypeReleaseEnd = 11;
+const int kFrameTypeReleaseRefused = 14;
 
 }  // namespace
 
@@ -126,7 +127,11 @@ void BRX_Logic_Camera::createRooms()
     m_release.reset(new BRX_Logic_Release(
         *m_access, m_communicationMutex,
         {[this] { return shutterTime(); },
-         [this](int type, int& previous) { return m_guard->swapStorageType(type, previous); }}));
+         [this](int type, int& previous) { return m_guard->swapStorageType(type, previous); },
+         [this](quint16 responseCode) {
+             const qint32 code = responseCode;
+             callFrameCallback(kFrameTypeReleaseRefused, &code, sizeof code);
+         }}));
     m_liveView.reset(new BRX_Logic_LiveView(
         m_access, {[this] { return hasLiveView(); },
                    [this](int type, const void* data, unsigned int size) { callFrameCallback(type, data, size); },
@@ -393,8 +398,11 @@ void BRX_Logic_Camera::deliverFromCard(const BRX_Logic_CardListing::Entry& file)
 
 void BRX_Logic_Camera::markDelivered(const QString& cameraFileName)
 {
-    std::lock_guard<std::mutex> locker(m_deliveredMutex);
-    m_delivered.insert(cameraFileName);
+    {
+        std::lock_guard<std::mutex> locker(m_deliveredMutex);
+        m_delivered.insert(cameraFileName);
+    }
+    emit signalPictureDelivered();
 }
 
 bool BRX_Logic_Camera::wasDelivered(const QString& cameraFileName) const

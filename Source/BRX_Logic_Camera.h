@@ -221,6 +221,8 @@ signals:
     void signalGeotackingChanged();
     void signalLensChanged();
     void signalDngTransferDone();
+    // A file reached the host whole; from the transfer thread.
+    void signalPictureDelivered();
     void signalIsAlive(bool alive);
     void signalLoading(bool loading);
     void signalRemainingToLoad(int remaining);

@@ -130,6 +130,18 @@ bool BRX_Logic_Card::room(Room* room)
     return told;
 }
 
+bool BRX_Logic_Card::roomChanged(Room* room)
+{
+    if (!this->room(room))
+        return false;
+    std::lock_guard<std::mutex> locker(m_roomLock);
+    const bool same = m_roomTold && room->capacityBytes == m_toldRoom.capacityBytes
+                      && room->freeBytes == m_toldRoom.freeBytes && room->picturesLeft == m_toldRoom.picturesLeft;
+    m_roomTold = true;
+    m_toldRoom = *room;
+    return !same;
+}
+
 bool BRX_Logic_Card::decodeRoom(const QByteArray& storageInfo, Room* room)
 {
     if (quint32(storageInfo.size()) < kFixedStorageInfoSize)

@@ -54,6 +54,10 @@ public:
     // The card's room, summed over the camera's storages; false when the
     // camera tells none.
     bool room(Room* room);
+    // The room read now, when it differs from the one this told last during
+    // the connection (the first reading always does); false otherwise or
+    // when the camera tells none.
+    bool roomChanged(Room* room);
     // The room a StorageInfo dataset tells; false when it is too short.
     static bool decodeRoom(const QByteArray& storageInfo, Room* room);
 
@@ -66,6 +70,9 @@ private:
     // Downloads to the host's buffers, one at a time: the reader keeps its buffer.
     std::mutex m_downloadLock;
     BRX_Logic_DownloadRetry m_downloads;
+    std::mutex m_roomLock; // guards what follows
+    bool m_roomTold = false;
+    Room m_toldRoom;
 };
 
 #endif

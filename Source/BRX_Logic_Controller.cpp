@@ -66,6 +66,7 @@ struct BRX_Logic_Controller::Connection {
         : access(openAccess)
         , camera(new BRX_Logic_Camera(&openAccess, &pendingPictures))
         , productId(camera->productId())
+        , port(openAccess.portPath())
     {
         BRX_Logic_APEXConverterAperture::setProductId(productId);
         BRX_Logic_APEXConverterAperture::setStepSize(camera->hasExposCompensStep() ? camera->exposCompensStep() : 0);
@@ -84,6 +85,7 @@ struct BRX_Logic_Controller::Connection {
     // Kept with the connection: the access clears its own when the device
     // goes away, which may happen while a direct call runs.
     const int productId;
+    const QString port;
     std::unique_ptr<BRX_Logic_ControllerConverters> converters;
     std::unique_ptr<BRX_Logic_SetterRules> rules;
     std::unique_ptr<BRX_Logic_PropertyTable> table;
@@ -413,6 +415,8 @@ void BRX_Logic_Controller::connectCamera()
                 Qt::QueuedConnection),
         connect(access, &Access::signalTransferRequest, m_capture, &Cap::catchTransferRequest, Qt::QueuedConnection),
         connect(access, &Access::signalObjectDeleted, this, &Ctl::signalObjectDeleted),
+        // A picture written takes room on the card.
+        connect(camera, &Cam::signalPictureDelivered, this, [this] { checkCardRoom(); }),
     };
 }
 
@@ -665,6 +669,43 @@ bool BRX_Logic_Controller::deliverCardFile(quint32 handle)
     return true;
 }
 
+namespace {
+
+const int kFrameTypeCardRoom = 15;
+
+BRX_SDK_CardRoom sdkRoom(const BRX_Logic_Card::Room& room)
+{
+    return {room.capacityBytes, room.freeBytes,
+            room.picturesLeft == BRX_Logic_Card::kPicturesLeftUntold ? -1 : qint64(room.picturesLeft)};
+}
+
+} // namespace
+
+bool BRX_Logic_Controller::cardRoom(BRX_SDK_CardRoom* out)
+{
+    BRX_Logic_Card::Room room;
+    bool told = false;
+    useCard(BRX_METHOD, [&](BRX_Logic_Card& card) { told = card.room(&room); });
+    if (told)
+        *out = sdkRoom(room);
+    return told;
+}
+
+void BRX_Logic_Controller::checkCardRoom()
+{
+    if (!m_wantCardRoom)
+        return;
+    inControllerThread([this] {
+        if (!m_connection)
+            return;
+        BRX_Logic_Card::Room room;
+        if (!m_connection->card->roomChanged(&room))
+            return;
+        const BRX_SDK_CardRoom told = sdkRoom(room);
+        m_connection->camera->callFrameCallback(kFrameTypeCardRoom, &told, sizeof told);
+    });
+}
+
 QStringList BRX_Logic_Controller::cameraIdentity() const
 {
     DirectCallLock locker(m_connectionLock, *this);
@@ -672,6 +713,15 @@ QStringList BRX_Logic_Controller::cameraIdentity() const
         return {};
     const BRX_Logic_DeviceInfo& info = *m_connection->camera->deviceInfo();
     return {info.getManufacturer(), info.getModel(), info.getDeviceVersion(), info.getSerialNumber()};
+}
+
+bool BRX_Logic_Controller::cameraPort(QString* port) const
+{
+    DirectCallLock locker(m_connectionLock, *this);
+    if (!m_connection)
+        return false;
+    *port = m_connection->port;
+    return true;
 }
 
 bool BRX_Logic_Controller::liveViewArea(LiveViewArea* area) const

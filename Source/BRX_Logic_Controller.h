@@ -27,6 +27,7 @@ class BRX_Commu_CameraAccess_Base;
 class BRX_Logic_Camera;
 class BRX_Logic_CaptureControl;
 class BRX_Logic_Card;
+struct BRX_SDK_CardRoom;
 class BRX_Logic_ImageEntry;
 class BRX_Logic_PropertyTexts;
 
@@ -62,6 +63,8 @@ public:
     // Whether every camera, the open one and those to come, ends each release
     // with a record to the frame callback. Any thread.
     void setWantReleaseEnd(bool want);
+    // Whether checkCardRoom reads the room at all. Any thread.
+    void setWantCardRoom(bool want) { m_wantCardRoom = want; }
     // Product ID of the open camera, 0 without one. Any thread.
     int getProductId() const;
     // The open camera's image database for the Qt side, read between
@@ -83,9 +86,19 @@ public:
     // a transfer thread after the downloads before it; false without a
     // camera or for a handle the listing did not meet.
     bool deliverCardFile(quint32 handle);
+    // The open camera's card room read now; false without a camera or when
+    // the camera tells none.
+    bool cardRoom(BRX_SDK_CardRoom* out);
+    // When the host wants it (setWantCardRoom): has the card's room read
+    // again in the controller thread and, when it changed, handed to the
+    // frame callback (record 15). Any thread.
+    void checkCardRoom();
     // Manufacturer, model, device version and serial number from the open
     // camera's DeviceInfo; empty without a camera.
     QStringList cameraIdentity() const;
+    // The connected camera's socket ("usb:1-2.3"), empty for one on the
+    // network or the virtual camera; false without a camera. Any thread.
+    bool cameraPort(QString* port) const;
     // Where the latest live-view frame looks, in fractions of the sensor;
     // false before the first frame with a zoom record since live view started.
     typedef BRX_Logic_LiveViewArea::Area LiveViewArea;
@@ -225,6 +238,7 @@ private:
     BRX_Logic_PendingPictures m_pendingPictures;
     std::unique_ptr<Connection> m_connection;
     std::atomic<bool> m_wantReleaseEnd{false};
+    std::atomic<bool> m_wantCardRoom{false};
     BRX_Logic_CaptureControl* m_capture = nullptr;
     QTimer m_deviceCheckTimer;
     // While the camera is being deleted (or the controller itself), a camera

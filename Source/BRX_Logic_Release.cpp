@@ -37,11 +37,23 @@ bool BRX_Logic_Release::releaseCam(int releaseMode)
 {
     const auto send = [this, releaseMode] { return sendStage(releaseMode); };
     if (!(releaseMode == kVQReleaseSeriesStart ? m_state.startSeries(send) : send())) {
-        debugPrint(kDebugAlways, "%s - releaseMode %d failed", BRX_METHOD, releaseMode);
+        reportRefusal(releaseMode);
         return false;
     }
     m_state.began(exposureMs());
     return true;
+}
+
+// Read in the thread that sent the stage, before it talks to the camera again.
+void BRX_Logic_Release::reportRefusal(int releaseMode)
+{
+    const quint16 response = m_access.lastResponseCode();
+    if (response == BRX_Commu_PtpCodes::kResponseStoreFull)
+        debugPrint(kDebugAlways, "%s - the card is full: the camera refused releaseMode %d", BRX_METHOD, releaseMode);
+    else
+        debugPrint(kDebugAlways, "%s - releaseMode %d failed", BRX_METHOD, releaseMode);
+    if (response != 0 && m_hooks.refused)
+        m_hooks.refused(response);
 }
 
 // The exposure a release starts, as far as the camera tells it (not in bulb).

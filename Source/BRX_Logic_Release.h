@@ -32,6 +32,9 @@ public:
         // then type is written; otherwise previous stays as it is. Sends
         // what changed; false without a record or when the camera refused.
         std::function<bool(int type, int& previous)> swapStorageType;
+        // The camera refused a release stage with responseCode (StoreFull:
+        // its card is full). May be empty.
+        std::function<void(quint16 responseCode)> refused;
     };
 
     static constexpr int kKeepAliveIntervalMs = 5000;
@@ -76,6 +79,7 @@ signals:
 
 private:
     bool sendStage(int stage);
+    void reportRefusal(int releaseMode);
     int exposureMs() const;
     void startVideo();
     void stopVideo();

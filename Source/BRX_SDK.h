@@ -88,7 +88,9 @@ enum Id {
     FrameLiveViewZoom = BRX_SDK_FrameLiveViewZoom,
     FrameReleaseEnd = BRX_SDK_FrameReleaseEnd,
     FramePictureLost = BRX_SDK_FramePictureLost,
-    FrameFromCard = BRX_SDK_FrameFromCard
+    FrameFromCard = BRX_SDK_FrameFromCard,
+    FrameReleaseRefused = BRX_SDK_FrameReleaseRefused,
+    FrameCardRoom = BRX_SDK_FrameCardRoom
 };
 }
 
@@ -131,6 +133,10 @@ BRX_SDK_EXPORT bool BRX_SDK_useNetworkCamera(const char* hostAndPort);
 BRX_SDK_EXPORT bool BRX_SDK_selectCamera(const char* selector);
 BRX_SDK_EXPORT bool BRX_SDK_useVirtualCameraWithSerial(int productId, const char* serialNumber);
 BRX_SDK_EXPORT bool BRX_SDK_listCameras(BRX_SDK_CameraListing* cameras, unsigned int capacity, unsigned int* count);
+BRX_SDK_EXPORT bool BRX_SDK_isCameraSelected(const BRX_SDK_CameraListing* camera);
+BRX_SDK_EXPORT bool BRX_SDK_getCameraPort(char* port, unsigned int size);
+BRX_SDK_EXPORT bool BRX_SDK_getCameraHeldElsewhere(char* port, unsigned int size);
+BRX_SDK_EXPORT bool BRX_SDK_setWantCardRoom(bool want);
 
 /* The camera's card. */
 BRX_SDK_EXPORT bool BRX_SDK_listCard(BRX_SDK_CardFile* files, unsigned int capacity, unsigned int* count);

@@ -204,3 +204,23 @@ bool brxsdk_list_cameras(BRX_SDK_CameraListing* cameras, unsigned int capacity, 
 {
     return BRX_SDK_listCameras(cameras, capacity, count);
 }
+
+bool brxsdk_is_camera_selected(const BRX_SDK_CameraListing* camera)
+{
+    return BRX_SDK_isCameraSelected(camera);
+}
+
+bool brxsdk_get_camera_port(char* port, unsigned int size)
+{
+    return BRX_SDK_getCameraPort(port, size);
+}
+
+bool brxsdk_get_camera_held_elsewhere(char* port, unsigned int size)
+{
+    return BRX_SDK_getCameraHeldElsewhere(port, size);
+}
+
+bool brxsdk_set_want_card_room(bool want)
+{
+    return BRX_SDK_setWantCardRoom(want);
+}

@@ -292,11 +292,18 @@ enum BRX_SDK_FrameRecordType {
                                               size of them, no NUL; once per file. A plain file name as
                                               in record 8 ("LostPicture00001.DNG" in place of one that
                                               is not) */
-    BRX_SDK_FrameFromCard = 13             /* the card file's name (BRX_SDK_CardFile), UTF-8 without NUL
+    BRX_SDK_FrameFromCard = 13,            /* the card file's name (BRX_SDK_CardFile), UTF-8 without NUL
                                               ("BRX_0001.JPG"):
                                               the records that follow, up to the picture (4 or 5) or 6,
                                               bring a picture already on the card (brxsdk_deliver_card_file),
                                               not a new one */
+    BRX_SDK_FrameReleaseRefused = 14,      /* int32_t: the camera refused a release (a press, a series or
+                                              time exposure's start or end) with this PTP response code:
+                                              0x200C (Store Full) when its card is full; no picture follows
+                                              from that release. From the thread that sent the release */
+    BRX_SDK_FrameCardRoom = 15             /* BRX_SDK_CardRoom: the card's room changed (a picture stored,
+                                              a file deleted), as brxsdk_get_card_room reads it; see
+                                              brxsdk_set_want_card_room. From the controller thread */
 };
 
 /* Payload kinds. */
@@ -681,6 +688,27 @@ BRX_SDK_EXPORT bool brxsdk_list_cameras(BRX_SDK_CameraListing* cameras, unsigned
  * initialised. */
 BRX_SDK_EXPORT bool brxsdk_use_virtual_camera_with_serial(int productId, const char* serialNumber);
 
+/* Whether the camera selector (brxsdk_select_camera) names camera, one that
+ * brxsdk_list_cameras gave: true for every camera without a selector. False
+ * for a NULL camera. Any thread, before brxsdk_init too. */
+BRX_SDK_EXPORT bool brxsdk_is_camera_selected(const BRX_SDK_CameraListing* camera);
+
+/* Copies the connected camera's socket, "usb:BUS-PORT[.PORT...]" as
+ * brxsdk_list_cameras and brxsdk_select_camera have it, into port
+ * (NUL-terminated, cut to size); "" for a camera on the network and for the
+ * virtual camera in this process. False without a connected camera, for a
+ * NULL port or a size of 0. Any thread but from inside a callback. */
+BRX_SDK_EXPORT bool brxsdk_get_camera_port(char* port, unsigned int size);
+
+/* Whether the library is waiting for a camera that another program holds:
+ * the camera discovery found for this process (the selected one, when a
+ * selector is set) could not be claimed because another program claimed it
+ * first. The library takes it once that program lets it go. When true, its
+ * socket goes to port (NUL-terminated, cut to size; port may be NULL with
+ * size 0). False once it is taken, gone, or when no camera is held elsewhere.
+ * Any thread. */
+BRX_SDK_EXPORT bool brxsdk_get_camera_held_elsewhere(char* port, unsigned int size);
+
 /* ===== The camera's card ===================================================
  *
  * The pictures stored on the connected camera's card, whether taken while
@@ -751,6 +779,16 @@ BRX_SDK_EXPORT bool brxsdk_delete_card_file(uint32_t id, char* reason, unsigned 
 /* Reads the card's room now, summed over the camera's cards. False without a
  * camera, for a null out, or when the camera tells none. */
 BRX_SDK_EXPORT bool brxsdk_get_card_room(BRX_SDK_CardRoom* out);
+
+/* Switches the record BRX_SDK_FrameCardRoom on (true) or off (false, the
+ * default, so that hosts that do not ask see no new record and the camera no
+ * extra transactions). When on, the card's room is read again after each
+ * picture that reaches the frame callback and after each deletion, and a
+ * record goes to the frame callback when it differs from the room the last
+ * record told in this connection (the first reading of a connection always
+ * does). The switch holds for every connection until brxsdk_exit. False
+ * before brxsdk_init. Any thread. */
+BRX_SDK_EXPORT bool brxsdk_set_want_card_room(bool want);
 
 /* The virtual camera's card holds count more pictures taken before the host
  * came (small ones, a JPEG each and every third with a DNG beside it, a

@@ -2,6 +2,7 @@
 #include "BRX_Commu_CameraAccessFactory.h"
 #include "BRX_Commu_CameraAccess_WLAN.h"
 #include "BRX_Commu_CameraSelector.h"
+#include "BRX_Commu_LibusbScanner.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Debug.h"
@@ -307,6 +308,14 @@ void BRX_SDK_exit()
     g_mainObject = nullptr;
     deleteOwnApplication(BRX_METHOD);
     debugPrint(kDebugAlways, "====== exit BRX SDK ======");
+}
+
+bool BRX_SDK_setWantCardRoom(bool want)
+{
+    if (!g_mainObject)
+        return false;
+    g_mainObject->directCalls()->setWantCardRoom(want);
+    return true;
 }
 
 int BRX_SDK_processEvents(int timeoutMs)
@@ -658,6 +667,35 @@ bool BRX_SDK_listCameras(BRX_SDK_CameraListing* cameras, unsigned int capacity, 
     return true;
 }
 
+bool BRX_SDK_isCameraSelected(const BRX_SDK_CameraListing* camera)
+{
+    if (!camera)
+        return false;
+    BRX_Commu_DeviceEntry entry(0, camera->productId, QString::fromUtf8(camera->port));
+    entry.serialNumber = QString::fromUtf8(camera->serialNumber);
+    return BRX_Commu_CameraSelector::selected().matches(entry);
+}
+
+bool BRX_SDK_getCameraPort(char* port, unsigned int size)
+{
+    if (!port || size == 0 || !g_mainObject)
+        return false;
+    QString text;
+    if (!g_mainObject->directCalls()->cameraPort(&text))
+        return false;
+    copyCut(text, port, size);
+    return true;
+}
+
+bool BRX_SDK_getCameraHeldElsewhere(char* port, unsigned int size)
+{
+    const QString held = BRX_Commu_LibusbScanner::heldElsewhere();
+    if (held.isEmpty())
+        return false;
+    copyCut(held, port, size);
+    return true;
+}
+
 bool BRX_SDK_useNetworkCamera(const char* hostAndPort)
 {
     if (g_mainObject) {
@@ -766,22 +804,17 @@ bool BRX_SDK_deleteCardFile(unsigned int id, char* reason, unsigned int reasonSi
     BRX_Logic_Card::Deletion result = BRX_Logic_Card::Deletion::Refused;
     const bool connected = withCard(BRX_METHOD, [&](BRX_Logic_Card& card) { result = card.remove(id); });
     copyCut(QString::fromUtf8(connected ? deletionReason(result) : kNoCamera), reason, reasonSize);
-    return connected && result == BRX_Logic_Card::Deletion::Deleted;
+    const bool deleted = connected && result == BRX_Logic_Card::Deletion::Deleted;
+    if (deleted)
+        g_mainObject->directCalls()->checkCardRoom();
+    return deleted;
 }
 
 bool BRX_SDK_getCardRoom(BRX_SDK_CardRoom* out)
 {
     if (!out)
         return false;
-    BRX_Logic_Card::Room room;
-    bool told = false;
-    withCard(BRX_METHOD, [&](BRX_Logic_Card& card) { told = card.room(&room); });
-    if (!told)
-        return false;
-    out->capacityBytes = room.capacityBytes;
-    out->freeBytes = room.freeBytes;
-    out->picturesLeft = room.picturesLeft == BRX_Logic_Card::kPicturesLeftUntold ? -1 : qint64(room.picturesLeft);
-    return true;
+    return g_mainObject && g_mainObject->directCalls()->cardRoom(out);
 }
 
 bool BRX_SDK_fillVirtualCameraCard(int count)

@@ -77,6 +77,11 @@ private slots:
     void selectorIsSetBeforeInitOnly();
     void virtualCameraCarriesItsSerialNumber();
     void virtualCameraIsTetheredOnlyWhenSelected();
+
+    // What a host learns through the exports.
+    void listedCameraIsJudgedBySelector_data();
+    void listedCameraIsJudgedBySelector();
+    void connectedCameraTellsItsPort();
 };
 
 void TestCameraSelector::initTestCase()
@@ -293,6 +298,49 @@ void TestCameraSelector::virtualCameraIsTetheredOnlyWhenSelected()
         QVERIFY(!host.camera().isSessionOpen());
     }
     BRX_SDK_selectCamera(nullptr);
+}
+
+void TestCameraSelector::listedCameraIsJudgedBySelector_data()
+{
+    QTest::addColumn<QString>("selector");
+    QTest::addColumn<bool>("selected");
+    QTest::newRow("any") << QString() << true;
+    QTest::newRow("its serial") << "serial:C3" << true;
+    QTest::newRow("its bare serial") << "C3" << true;
+    QTest::newRow("another serial") << "serial:C" << false;
+    QTest::newRow("its socket") << "usb:1-3.1" << true;
+    QTest::newRow("the hub's socket") << "usb:1-3" << false;
+    QTest::newRow("its product") << "product:0x2031" << true;
+    QTest::newRow("another product") << "product:0x2011" << false;
+}
+
+// tether list --camera shows what the library would tether, by the same rule.
+void TestCameraSelector::listedCameraIsJudgedBySelector()
+{
+    QFETCH(QString, selector);
+    QFETCH(bool, selected);
+    BRX_SDK_CameraListing listing{};
+    listing.productId = 0x2031;
+    qstrcpy(listing.serialNumber, "C3");
+    qstrcpy(listing.port, "usb:1-3.1");
+    QVERIFY(BRX_SDK_selectCamera(selector.toUtf8().constData()));
+    QCOMPARE(BRX_SDK_isCameraSelected(&listing), selected);
+    QVERIFY(!BRX_SDK_isCameraSelected(nullptr));
+    BRX_SDK_selectCamera(nullptr);
+}
+
+// The virtual camera in the process has no socket: an empty port, unlike no camera.
+void TestCameraSelector::connectedCameraTellsItsPort()
+{
+    char port[16] = "unchanged";
+    QVERIFY(!BRX_SDK_getCameraPort(port, sizeof port));
+    SdkHost host(0x2031);
+    QVERIFY(host.waitForInitialState());
+    QVERIFY(BRX_SDK_getCameraPort(port, sizeof port));
+    QCOMPARE(QByteArray(port), QByteArray());
+    QVERIFY(!BRX_SDK_getCameraPort(nullptr, sizeof port));
+    QVERIFY(!BRX_SDK_getCameraPort(port, 0));
+    QVERIFY(!BRX_SDK_getCameraHeldElsewhere(port, sizeof port));
 }
 
 QTEST_GUILESS_MAIN(TestCameraSelector)

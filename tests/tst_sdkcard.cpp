@@ -28,6 +28,9 @@ private slots:
     void deletedFileLeavesTheListing();
     void deletionRefusedWithoutTheOperation();
     void tellsTheCardsRoom();
+    void fullCardRefusesTheReleaseSayingSo_data();
+    void fullCardRefusesTheReleaseSayingSo();
+    void roomChangesAreTold();
     void cardDownloadWhileShootingLosesNothing();
     void withoutCameraEverythingRefuses();
 };
@@ -45,6 +48,9 @@ const quint16 kGetObjectInfo = 0x1008;
 const quint16 kGetObject = 0x1009;
 const quint16 kGetPartialObject = 0x101B;
 const quint16 kGeneralError = 0x2002;
+const qint32 kStoreFull = 0x200C;
+const int kReleaseRefused = BRX_SDK_FrameType::FrameReleaseRefused;
+const int kCardRoom = BRX_SDK_FrameType::FrameCardRoom;
 
 QVector<BRX_SDK_CardFile> listCard()
 {
@@ -72,6 +78,28 @@ QByteArray download(const BRX_SDK_CardFile& file)
     if (!BRX_SDK_downloadCardFile(file.id, data.data(), quint64(data.size()), &written))
         return {};
     return data.left(int(written));
+}
+
+template <typename T>
+T payloadOf(const QByteArray& bytes)
+{
+    T value{};
+    if (bytes.size() == int(sizeof value))
+        std::memcpy(&value, bytes.constData(), sizeof value);
+    return value;
+}
+
+bool sameRoom(const BRX_SDK_CardRoom& a, const BRX_SDK_CardRoom& b)
+{
+    return a.capacityBytes == b.capacityBytes && a.freeBytes == b.freeBytes && a.picturesLeft == b.picturesLeft;
+}
+
+quint64 bytesOnCard()
+{
+    quint64 used = 0;
+    for (const BRX_SDK_CardFile& file : listCard())
+        used += file.size;
+    return used;
 }
 
 // A JPG's ObjectInfo at the card's root with this name and sizes.
@@ -322,6 +350,73 @@ void TestSdkCard::tellsTheCardsRoom()
     QCOMPARE(filled.freeBytes, 1000ull);
     QCOMPARE(filled.picturesLeft, 0ll);
     QVERIFY(!BRX_SDK_getCardRoom(nullptr));
+}
+
+void TestSdkCard::fullCardRefusesTheReleaseSayingSo_data()
+{
+    QTest::addColumn<int>("productId");
+    QTest::newRow("vendor release 0x2031") << 0x2031;
+    QTest::newRow("standard capture 0x2009") << 0x2009;
+}
+
+// The host hears why no picture comes, not only that none came.
+void TestSdkCard::fullCardRefusesTheReleaseSayingSo()
+{
+    QFETCH(int, productId);
+    SdkHost host(productId);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    QVERIFY(BRX_SDK_fillVirtualCameraCard(2));
+    host.camera().setCardCapacity(bytesOnCard());
+    const int filesBefore = host.camera().objectHandles().size();
+    LogCapture log;
+    BRX_SDK_capture();
+    FrameRecorder& frames = host.frames();
+    QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(kReleaseRefused), 1, kTimeoutMs);
+    QCOMPARE(payloadOf<qint32>(frames.bytesOf(kReleaseRefused)), kStoreFull);
+    QCOMPARE(frames.countOf(Transfer::kFrameJpgStarts) + frames.countOf(Transfer::kFrameDngStarts), 0);
+    QCOMPARE(host.camera().objectHandles().size(), filesBefore);
+    QVERIFY2(log.contains(QStringLiteral("the card is full")), qPrintable(log.lines().join('\n')));
+}
+
+// Told only to a host that asks; a picture taken and a file deleted each
+// tell the room the camera gives then, and nothing else does.
+void TestSdkCard::roomChangesAreTold()
+{
+    SdkHost host(0x2031);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    FrameRecorder& frames = host.frames();
+    const auto lastRoom = [&frames] {
+        return payloadOf<BRX_SDK_CardRoom>(frames.bytesOf(kCardRoom, frames.countOf(kCardRoom) - 1));
+    };
+    const auto roomNow = [] {
+        BRX_SDK_CardRoom room{};
+        BRX_SDK_getCardRoom(&room);
+        return room;
+    };
+    BRX_SDK_capture();
+    QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(Transfer::kFrameJpg), 1, kTimeoutMs);
+    QVERIFY(BRX_SDK_setWantCardRoom(true));
+    BRX_SDK_capture();
+    QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(Transfer::kFrameJpg), 2, kTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(frames.countOf(kCardRoom) > 0 && sameRoom(lastRoom(), roomNow()), kTimeoutMs);
+    const BRX_SDK_CardRoom afterPicture = lastRoom();
+    QVERIFY(afterPicture.freeBytes < afterPicture.capacityBytes);
+
+    const int toldBeforeDeletion = frames.countOf(kCardRoom);
+    const BRX_SDK_CardFile first = fileNamed(listCard(), "BRX_0001.JPG");
+    QVERIFY(BRX_SDK_deleteCardFile(first.id, nullptr, 0));
+    QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(kCardRoom), toldBeforeDeletion + 1, kTimeoutMs);
+    QCOMPARE(lastRoom().freeBytes, afterPicture.freeBytes + first.size);
+    QVERIFY(sameRoom(lastRoom(), roomNow()));
+
+    // A card file fetched again leaves the room as it was.
+    QVERIFY(BRX_SDK_deliverCardFile(fileNamed(listCard(), "BRX_0002.JPG").id));
+    QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(Transfer::kFrameJpg), 3, kTimeoutMs);
+    QVERIFY(BRX_SDK_setWantCardRoom(false));
+    BRX_SDK_capture();
+    QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(Transfer::kFrameJpg), 4, kTimeoutMs);
+    QCOMPARE(frames.countOf(kCardRoom), toldBeforeDeletion + 1);
+    QVERIFY(!sameRoom(lastRoom(), roomNow()));
 }
 
 // The card's file waits for the picture being downloaded, or the other way

@@ -136,8 +136,11 @@ QJsonObject TetherCard::fileJson(const BRX_SDK_CardFile& file)
 QJsonObject TetherCard::roomJson()
 {
     BRX_SDK_CardRoom room{};
-    if (!BRX_SDK_getCardRoom(&room))
-        return QJsonObject();
+    return BRX_SDK_getCardRoom(&room) ? roomJson(room) : QJsonObject();
+}
+
+QJsonObject TetherCard::roomJson(const BRX_SDK_CardRoom& room)
+{
     return QJsonObject{{"capacityBytes", double(room.capacityBytes)},
                        {"freeBytes", double(room.freeBytes)},
                        {"picturesLeft", double(room.picturesLeft)}};
@@ -146,8 +149,11 @@ QJsonObject TetherCard::roomJson()
 QString TetherCard::roomText()
 {
     BRX_SDK_CardRoom room{};
-    if (!BRX_SDK_getCardRoom(&room))
-        return QString();
+    return BRX_SDK_getCardRoom(&room) ? roomText(room) : QString();
+}
+
+QString TetherCard::roomText(const BRX_SDK_CardRoom& room)
+{
     QString text = QStringLiteral("%1 free of %2").arg(sizeText(room.freeBytes), sizeText(room.capacityBytes));
     if (room.picturesLeft >= 0)
         text += QStringLiteral(", %1 pictures left").arg(room.picturesLeft);

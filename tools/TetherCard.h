@@ -31,8 +31,10 @@ public:
     static QJsonObject fileJson(const BRX_SDK_CardFile& file);
     // Capacity, free space and pictures left; an empty object when the camera tells none.
     static QJsonObject roomJson();
+    static QJsonObject roomJson(const BRX_SDK_CardRoom& room);
     // "12.3 GB free of 32.0 GB, 1234 pictures left"; empty when the camera tells none.
     static QString roomText();
+    static QString roomText(const BRX_SDK_CardRoom& room);
 };
 
 #endif

@@ -39,8 +39,9 @@ bool TetherDemo::connect()
         return false;
     BRX_SDK_CameraIdentity identity{};
     BRX_SDK_getCameraIdentity(&identity);
-    m_session.output().result(QStringLiteral("connected: %1, serial %2").arg(QString::fromUtf8(identity.model),
-                                                                            QString::fromUtf8(identity.serialNumber)));
+    m_session.output().result(QStringLiteral("connected: %1, serial %2%3")
+                                  .arg(QString::fromUtf8(identity.model), QString::fromUtf8(identity.serialNumber),
+                                       TetherSession::portText(TetherProperties::cameraPort())));
     step(QStringLiteral("Its settings, as the camera reports them"));
     m_properties.printProperties(m_properties.listed());
     return true;

@@ -13,6 +13,9 @@
 
 namespace {
 
+// The PTP answer of a camera whose card is full.
+const qint32 kResponseStoreFull = 0x200C;
+
 QString sizeText(qint64 bytes)
 {
     if (bytes < 1000000)
@@ -95,6 +98,12 @@ void TetherPictures::frame(int type, const void* data, unsigned int size)
         break;
     case BRX_SDK_FrameType::FramePictureLost:
         pictureLost(QByteArray(static_cast<const char*>(data), int(size)));
+        break;
+    case BRX_SDK_FrameType::FrameReleaseRefused:
+        refuseRelease(data, size);
+        break;
+    case BRX_SDK_FrameType::FrameCardRoom:
+        tellRoom(data, size);
         break;
     case BRX_SDK_FrameType::FrameDownloadEmpty: {
         std::lock_guard<std::mutex> locker(m_mutex);
@@ -190,6 +199,34 @@ void TetherPictures::endRelease(const void* data, unsigned int size)
     m_picturesAtReleaseEnd = m_pictures;
     m_emptyReleaseEnds += files == 0 ? 1 : 0;
     touch();
+}
+
+void TetherPictures::refuseRelease(const void* data, unsigned int size)
+{
+    qint32 code = 0;
+    if (size == sizeof code)
+        std::memcpy(&code, data, sizeof code);
+    std::lock_guard<std::mutex> locker(m_mutex);
+    ++m_refusedReleases;
+    touch();
+    m_output.error(code == kResponseStoreFull
+                       ? QStringLiteral("the camera's card is full: it took no picture")
+                       : QStringLiteral("the camera refused the release (response 0x%1)").arg(code, 4, 16, QChar('0')));
+}
+
+void TetherPictures::tellRoom(const void* data, unsigned int size)
+{
+    BRX_SDK_CardRoom room{};
+    if (size != sizeof room)
+        return;
+    std::memcpy(&room, data, sizeof room);
+    emit cardRoomChanged(room.capacityBytes, room.freeBytes, room.picturesLeft);
+}
+
+int TetherPictures::refusedReleases() const
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    return m_refusedReleases;
 }
 
 void TetherPictures::beginDownload()

@@ -52,6 +52,8 @@ public:
     // (BRX_SDK_FrameReleaseEnd), and the ends that brought no file.
     int picturesAtReleaseEnd() const;
     int emptyReleaseEnds() const;
+    // Releases the camera refused (BRX_SDK_FrameReleaseRefused), each said as it came.
+    int refusedReleases() const;
     // A download or a command is running.
     bool isBusy() const;
     // Since the last frame record or the end of the last command.
@@ -68,6 +70,8 @@ signals:
     void fileSaved(int picture, const QString& path, qint64 bytes);
     // The camera's quick view of a picture: its orientation in degrees and thumbnail.
     void quickView(int picture, int orientation, const QByteArray& thumbnail);
+    // The card's room changed (BRX_SDK_FrameCardRoom: its fields); from the library's controller thread.
+    void cardRoomChanged(qulonglong capacityBytes, qulonglong freeBytes, qlonglong picturesLeft);
 
 private:
     void beginQuickView(const QString& cameraName);
@@ -77,6 +81,8 @@ private:
     void beginDownload();
     void keepQuickView(int type, const void* data, unsigned int size);
     void endRelease(const void* data, unsigned int size);
+    void refuseRelease(const void* data, unsigned int size);
+    void tellRoom(const void* data, unsigned int size);
     void save(const char* extension, const void* data, unsigned int size);
     QString pathFor(const QString& extension);
     static QString cameraSerialNumber();
@@ -114,6 +120,7 @@ private:
     QList<Saved> m_saved;
     int m_picturesAtReleaseEnd = 0;
     int m_emptyReleaseEnds = 0;
+    int m_refusedReleases = 0;
     QSet<QString> m_taken;
     QStringList m_commandQueue;
     // Host thread.

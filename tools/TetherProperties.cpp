@@ -175,7 +175,14 @@ QJsonObject TetherProperties::identityJson(const BRX_SDK_CameraIdentity& identit
                        {"manufacturer", QString::fromUtf8(identity.manufacturer)},
                        {"model", QString::fromUtf8(identity.model)},
                        {"serialNumber", QString::fromUtf8(identity.serialNumber)},
-                       {"deviceVersion", QString::fromUtf8(identity.deviceVersion)}};
+                       {"deviceVersion", QString::fromUtf8(identity.deviceVersion)},
+                       {"port", cameraPort()}};
+}
+
+QString TetherProperties::cameraPort()
+{
+    char port[64] = {};
+    return BRX_SDK_getCameraPort(port, sizeof port) ? QString::fromUtf8(port) : QString();
 }
 
 QByteArray TetherProperties::value(int property) const
@@ -564,6 +571,8 @@ static int listUsbCameras(TetherSession& session, bool json)
     cameras.resize(int(std::min(count, unsigned(cameras.size()))));
     QJsonArray array;
     for (const BRX_SDK_CameraListing& camera : qAsConst(cameras)) {
+        if (!BRX_SDK_isCameraSelected(&camera))
+            continue;
         const QString serial = QString::fromUtf8(camera.serialNumber);
         array.append(QJsonObject{{"productId", camera.productId},
                                  {"productIdHex", TetherSession::productText(camera.productId)},
@@ -580,8 +589,11 @@ static int listUsbCameras(TetherSession& session, bool json)
     }
     if (json)
         session.output().json(QJsonObject{{"cameras", array}});
+    const QString selector = session.options().camera;
     if (array.isEmpty())
-        session.output().error(QStringLiteral("no camera found"));
+        session.output().error(selector.isEmpty() || cameras.isEmpty()
+                                   ? QStringLiteral("no camera found")
+                                   : QStringLiteral("no camera found that --camera %1 names").arg(selector));
     return array.isEmpty() ? kExitCamera : kExitOk;
 }
 
@@ -606,9 +618,10 @@ int TetherProperties::list(TetherSession& session, const QCommandLineParser& arg
         return kExitCamera;
     }
     if (!arguments.isSet("json"))
-        session.output().result(QStringLiteral("%1  %2  serial %3  (%4, version %5)")
+        session.output().result(QStringLiteral("%1  %2  serial %3%4  (%5, version %6)")
                                     .arg(TetherSession::productText(identity.productId),
                                          QString::fromUtf8(identity.model), QString::fromUtf8(identity.serialNumber),
+                                         TetherSession::portText(cameraPort()),
                                          QString::fromUtf8(identity.manufacturer),
                                          QString::fromUtf8(identity.deviceVersion)));
     const QString room = TetherCard::roomText();

@@ -44,7 +44,11 @@ public:
     // FileFormat = "DNG + JPG (fine)" (1).
     static QString valueLine(int property, const QByteArray& payload);
     // The camera's identity: productId as a number beside productIdHex ("0x2031").
+    // With the connected camera's socket ("port": usb:BUS-PORT, empty off USB).
     static QJsonObject identityJson(const BRX_SDK_CameraIdentity& identity);
+    // The connected camera's socket, empty on the network, for the virtual
+    // camera or without a camera.
+    static QString cameraPort();
 
     // The current value: read from the camera where it can be read, else the
     // latest notification; empty when there is neither.

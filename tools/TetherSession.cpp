@@ -55,6 +55,11 @@ bool TetherSession::isInterrupted()
     return g_interrupted;
 }
 
+QString TetherSession::portText(const QString& port)
+{
+    return port.isEmpty() ? QString() : QStringLiteral(" at ") + port;
+}
+
 QString TetherSession::productText(int productId)
 {
     return QStringLiteral("0x") + QString::number(productId, 16).toUpper().rightJustified(4, '0');
@@ -130,6 +135,18 @@ void TetherSession::shutdown()
         BRX_SDK_useVirtualCamera(0);
 }
 
+// Said once for as long as the camera stays held: the library's log, which
+// says it too, is shown only with --debug.
+void TetherSession::noteCameraHeldElsewhere()
+{
+    char port[64] = {};
+    const bool held = m_started && !m_connected && BRX_SDK_getCameraHeldElsewhere(port, sizeof port);
+    if (held && !m_heldElsewhereSaid)
+        m_output.error(QStringLiteral("the camera%1 is in use by another program; waiting until it lets it go")
+                           .arg(portText(QString::fromUtf8(port))));
+    m_heldElsewhereSaid = held;
+}
+
 bool TetherSession::waitFor(const std::function<bool()>& done, int timeoutMs, bool interruptible)
 {
     QElapsedTimer clock;
@@ -142,6 +159,7 @@ bool TetherSession::waitFor(const std::function<bool()>& done, int timeoutMs, bo
         QEventLoop loop;
         QTimer tick;
         connect(&tick, &QTimer::timeout, &loop, [&] {
+            noteCameraHeldElsewhere();
             if (over())
                 loop.quit();
         });

@@ -81,6 +81,8 @@ public:
     // of a short session went.
     bool waitFor(const std::function<bool()>& done, int timeoutMs, bool interruptible = true);
     static bool isInterrupted();
+    // " at usb:1-2" for a camera's socket, nothing for none.
+    static QString portText(const QString& port);
     static void installInterruptHandler();
     // "0x2031".
     static QString productText(int productId);
@@ -124,6 +126,7 @@ private:
     static void frameCallback(void* context, int type, const void* data, unsigned int size);
     static void logCallback(void* context, const char* line);
     void catchConnection(bool connected, int productId);
+    void noteCameraHeldElsewhere();
     void applyQuickView();
     void applyLiveView();
     void catchChange(int property, const QByteArray& payload);
@@ -135,6 +138,7 @@ private:
     bool m_connected = false;
     bool m_everConnected = false;
     bool m_lost = false;
+    bool m_heldElsewhereSaid = false;
     int m_comeBackMs = 0;
     QElapsedTimer m_away;
     int m_productId = 0;

@@ -1,5 +1,6 @@
 #include "TetherShooting.h"
 #include "BRX_SDK.h"
+#include "TetherCard.h"
 #include "TetherProperties.h"
 
 #include <QElapsedTimer>
@@ -128,10 +129,11 @@ int TetherShooting::capture(TetherSession& session, const QCommandLineParser& ar
         return endShooting(session, pictures, applied, summaryFor(json));
     session.setPatient(session.options().timeoutMs);
     const bool complete = release(session, pictures, count, int(std::lround(interval * 1000.0)));
-    if (!complete && pictures.emptyReleaseEnds() > 0 && pictures.pictures() < count)
-        session.output().error(QStringLiteral("the camera took no picture"));
-    else if (!complete)
-        session.output().error(QStringLiteral("%1 of %2 pictures arrived").arg(pictures.pictures()).arg(count));
+    // A release the camera refused was said as it came.
+    if (!complete && pictures.refusedReleases() == 0)
+        session.output().error(pictures.emptyReleaseEnds() > 0 && pictures.pictures() < count
+                                   ? QStringLiteral("the camera took no picture")
+                                   : QStringLiteral("%1 of %2 pictures arrived").arg(pictures.pictures()).arg(count));
     return endShooting(session, pictures, complete ? kExitOk : kExitCamera, summaryFor(json));
 }
 
@@ -165,6 +167,7 @@ bool TetherShooting::release(TetherSession& session, const TetherPictures& pictu
 {
     const int before = pictures.pictures();
     int emptyBefore = 0;
+    const int refusedBefore = pictures.refusedReleases();
     for (int shot = 1; shot <= count; ++shot) {
         if (shot > 1 && intervalMs > 0)
             session.waitFor([] { return false; }, intervalMs);
@@ -183,11 +186,11 @@ bool TetherShooting::release(TetherSession& session, const TetherPictures& pictu
     session.waitFor(
         [&] {
             const bool ended = pictures.picturesAtReleaseEnd() - before >= count && !pictures.isBusy();
-            return ended || pictures.emptyReleaseEnds() > emptyBefore
+            return ended || pictures.emptyReleaseEnds() > emptyBefore || pictures.refusedReleases() > refusedBefore
                    || std::min(pictures.quietMs(), sinceRelease.elapsed()) >= timeoutMs;
         },
         -1);
-    return arrived() && pictures.emptyReleaseEnds() == emptyBefore;
+    return arrived() && pictures.emptyReleaseEnds() == emptyBefore && pictures.refusedReleases() == refusedBefore;
 }
 
 void TetherShooting::finishInFlight(TetherSession& session, const TetherPictures& pictures)
@@ -215,6 +218,7 @@ public:
         connect(&session, &TetherSession::connectionChanged, this, &WatchReport::connectionChanged);
         if (json)
             connect(&pictures, &TetherPictures::fileSaved, this, &WatchReport::fileSaved);
+        connect(&pictures, &TetherPictures::cardRoomChanged, this, &WatchReport::cardRoomChanged);
     }
 
 private:
@@ -262,6 +266,18 @@ private:
         object.insert("type", "camera");
         object.insert("connected", connected);
         return object;
+    }
+
+    void cardRoomChanged(qulonglong capacityBytes, qulonglong freeBytes, qlonglong picturesLeft)
+    {
+        const BRX_SDK_CardRoom room{capacityBytes, freeBytes, picturesLeft};
+        if (!m_json) {
+            m_session.output().progress(QStringLiteral("card: %1").arg(TetherCard::roomText(room)));
+            return;
+        }
+        QJsonObject json = TetherCard::roomJson(room);
+        json.insert("type", "card");
+        m_session.output().json(json, true);
     }
 
     void fileSaved(int picture, const QString& path, qint64 bytes)
@@ -315,6 +331,7 @@ int TetherShooting::watch(TetherSession& session, const QCommandLineParser& argu
     const WatchReport report(session, pictures, json);
     if (!beginShooting(session, pictures))
         return kExitUsage;
+    BRX_SDK_setWantCardRoom(true);
     session.startVirtualCameraConsole();
     const int timeoutMs = session.options().timeoutGiven ? session.options().timeoutMs : -1;
     const bool came = watchUntilEnd(session, timeoutMs);

@@ -27,6 +27,8 @@ UNIT_CHOICE, UNIT_MILLI_EV, UNIT_WHITE_BALANCE = 1, 5, 7
 FRAME_ORIENTATION, FRAME_THUMBNAIL, FRAME_START_DNG, FRAME_START_JPG = 0, 1, 2, 3
 FRAME_DNG, FRAME_JPG, FRAME_EMPTY, FRAME_FILE_NAME = 4, 5, 6, 8
 FRAME_LIVE_VIEW, FRAME_LIVE_VIEW_ZOOM, FRAME_RELEASE_END, FRAME_PICTURE_LOST, FRAME_FROM_CARD = 9, 10, 11, 12, 13
+FRAME_RELEASE_REFUSED, FRAME_CARD_ROOM = 14, 15
+RESPONSE_STORE_FULL = 0x200C
 
 # Property numbers the package switches or reads itself.
 MIRROR_UP_MODE, WANT_QUICK_VIEW, LIVE_VIEW_PHOTO, WANT_LIVE_VIEW = 19, 31, 33, 37
@@ -98,6 +100,7 @@ _PROTOTYPES = {
     "brxsdk_command": (_b, [_i]),
     "brxsdk_capture": (None, []),
     "brxsdk_set_want_release_end": (_b, [_b]),
+    "brxsdk_set_want_card_room": (_b, [_b]),
     "brxsdk_describe_property": (_b, [_i, ctypes.POINTER(PropertyDescription)]),
     "brxsdk_format_value": (_b, [_i, _v, _u, _p, _u]),
     "brxsdk_parse_value": (_b, [_i, _p, _v, _u, ctypes.POINTER(_u)]),
@@ -108,6 +111,9 @@ _PROTOTYPES = {
     "brxsdk_use_virtual_camera_with_serial": (_b, [_i, _p]),
     "brxsdk_select_camera": (_b, [_p]),
     "brxsdk_list_cameras": (_b, [ctypes.POINTER(CameraListing), _u, ctypes.POINTER(_u)]),
+    "brxsdk_is_camera_selected": (_b, [ctypes.POINTER(CameraListing)]),
+    "brxsdk_get_camera_port": (_b, [_p, _u]),
+    "brxsdk_get_camera_held_elsewhere": (_b, [_p, _u]),
     "brxsdk_set_virtual_camera_connected": (_b, [_b]),
     "brxsdk_press_virtual_camera_shutter": (_b, []),
     "brxsdk_use_network_camera": (_b, [_p]),

@@ -124,6 +124,8 @@ class Camera:
         self._changes = collections.deque()
         self._last = {}
         self._listeners = []
+        self._rooms = collections.deque()
+        self._room_listeners = []
         self._records = queue.SimpleQueue()
         self._frames = collections.deque(maxlen=4)
         self._name = None
@@ -135,6 +137,7 @@ class Camera:
         self._lib.brxsdk_set_log_callback(self._callbacks[3], None)
         self._lib.brxsdk_init(self._callbacks[0], None)
         self._lib.brxsdk_set_want_release_end(True)
+        self._lib.brxsdk_set_want_card_room(True)
         Camera._open = self
         try:
             self._wait_for(lambda: self._connected and self._lib.brxsdk_is_initial_state_delivered(), timeout,
@@ -175,12 +178,17 @@ class Camera:
 
     @property
     def identity(self):
-        """Manufacturer, model, version and serial number, as the camera says."""
+        """Manufacturer, model, version and serial number, as the camera says,
+        and its port ("usb:1-2", what select takes; "" on the network and for
+        the virtual camera)."""
         out = n.CameraIdentity()
-        if not self._lib.brxsdk_get_camera_identity(ctypes.byref(out)):
+        port = ctypes.create_string_buffer(64)
+        if not self._lib.brxsdk_get_camera_identity(ctypes.byref(out)) \
+                or not self._lib.brxsdk_get_camera_port(port, len(port)):
             raise Error("no camera connected")
         return {"manufacturer": out.manufacturer.decode(), "model": out.model.decode(),
-                "version": out.deviceVersion.decode(), "serial": out.serialNumber.decode()}
+                "version": out.deviceVersion.decode(), "serial": out.serialNumber.decode(),
+                "port": port.value.decode()}
 
     @property
     def properties(self):
@@ -305,8 +313,13 @@ class Camera:
         room = n.CardRoom()
         if not self._lib.brxsdk_get_card_room(ctypes.byref(room)):
             return None
-        return {"capacity": room.capacityBytes, "free": room.freeBytes,
-                "pictures_left": None if room.picturesLeft < 0 else room.picturesLeft}
+        return _room(room)
+
+    def on_card_room(self, callback):
+        """callback(room), room as card_room gives it, each time the card's
+        room changes (a picture stored, a file deleted), from the methods
+        that wait, in the camera's thread."""
+        self._room_listeners.append(callback)
 
     def download(self, file, out_dir):
         """Saves a file of the card (a dict of files() or its name) in
@@ -411,8 +424,10 @@ class Camera:
         if record == n.FRAME_LIVE_VIEW:
             self._frames.append(payload)
         elif record in (n.FRAME_FILE_NAME, n.FRAME_DNG, n.FRAME_JPG, n.FRAME_EMPTY, n.FRAME_RELEASE_END,
-                        n.FRAME_PICTURE_LOST):
+                        n.FRAME_PICTURE_LOST, n.FRAME_RELEASE_REFUSED):
             self._records.put((record, payload))
+        elif record == n.FRAME_CARD_ROOM and size == ctypes.sizeof(n.CardRoom):
+            self._rooms.append(_room(n.CardRoom.from_buffer_copy(payload)))
 
     # --- Inside ------------------------------------------------------------
 
@@ -423,6 +438,10 @@ class Camera:
             number, payload = self._changes.popleft()
             for listener in list(self._listeners):
                 listener(self._properties[number].name, self._value(self._properties[number], payload))
+        while self._rooms:
+            room = self._rooms.popleft()
+            for listener in list(self._room_listeners):
+                listener(room)
 
     def _pump_until(self, deadline, failure):
         if not self._connected:
@@ -455,6 +474,10 @@ class Camera:
             elif record == n.FRAME_PICTURE_LOST:
                 raise Error("the picture %s is lost: the camera came back without it on its card"
                             % payload.decode("latin-1"))
+            elif record == n.FRAME_RELEASE_REFUSED:
+                code = int.from_bytes(payload, "little", signed=True)
+                raise Error("the camera's card is full" if code == n.RESPONSE_STORE_FULL
+                            else "the camera refused the release (response 0x%04X)" % code)
             elif record == n.FRAME_RELEASE_END:
                 yield record, None
             else:
@@ -625,6 +648,11 @@ def _on_log(_context, line):
 
 _CARD_LISTING = 256
 _THUMBNAIL_ROOM = 4 << 20
+
+
+def _room(room):
+    return {"capacity": room.capacityBytes, "free": room.freeBytes,
+            "pictures_left": None if room.picturesLeft < 0 else room.picturesLeft}
 
 
 def _card_file(file):

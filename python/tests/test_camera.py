@@ -149,6 +149,8 @@ def test_list_cameras_names_each_with_its_port():
 def test_select_tethers_only_the_camera_named():
     with brxsdk.Camera(virtual=0x2031, virtual_serial="CAM7", select="serial:CAM7") as cam:
         assert cam.identity["serial"] == "CAM7"
+        # The virtual camera in the process sits in no socket.
+        assert cam.identity["port"] == ""
     with pytest.raises(brxsdk.Error, match="names no camera: a camera is named by serial:SERIAL"):
         brxsdk.Camera(virtual=0x2031, select="usb:1-0")
     with pytest.raises(brxsdk.Error, match="no camera connected within 1 s"):
@@ -180,3 +182,16 @@ def test_the_card_is_listed_fetched_shown_and_freed(tmp_path):
         assert "BRX_0002.JPG" not in [f["name"] for f in cam.files()]
         with pytest.raises(brxsdk.Error, match="no file 'BRX_0002.JPG' on the card"):
             cam.delete("BRX_0002.JPG")
+
+
+def test_the_card_s_room_is_told_as_pictures_take_it(tmp_path):
+    with brxsdk.Camera(virtual=0x2011, card=2) as cam:
+        rooms = []
+        cam.on_card_room(rooms.append)
+        cam.capture(str(tmp_path))
+        assert cam.wait(30, until=lambda: rooms and rooms[-1] == cam.card_room)
+        assert rooms[-1]["free"] < rooms[-1]["capacity"]
+        told = len(rooms)
+        cam.delete("BRX_0001.JPG")
+        assert cam.wait(30, until=lambda: len(rooms) > told)
+        assert rooms[-1] == cam.card_room and rooms[-1]["free"] > rooms[told - 1]["free"]

@@ -200,6 +200,12 @@ def case_watch(work):
         expect(r"^ExposCompens = -0.5 EV \(-500\)$")
         say("shutter")
         expect(r"exec true .*BRX_0001\.JPG: exit status 0")
+        # The picture took room on the card, said before or after its file.
+        room = re.compile(r"^card: [0-9.]+ [kMG]?B free of [0-9.]+ [kMG]?B, [0-9]+ pictures left$")
+        deadline = time.monotonic() + WAIT
+        while not any(room.match(line) for line in printed):
+            assert time.monotonic() < deadline, printed
+            time.sleep(0.05)
         # Unplugged and back: quick view is asked for again, so names still come.
         say("unplug")
         say("plug")

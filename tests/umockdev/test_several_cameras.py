@@ -31,8 +31,8 @@ def camera_files():
         return {(serial, name): (int(size), digest) for name, size, digest, serial in ADDED.findall(log.read())}
 
 
-def tether(*arguments):
-    return subprocess.Popen([TETHER, *arguments], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+def tether(*arguments, stderr=subprocess.PIPE):
+    return subprocess.Popen([TETHER, *arguments], stdout=subprocess.PIPE, stderr=stderr, text=True)
 
 
 def finish(process, code=0):
@@ -41,9 +41,9 @@ def finish(process, code=0):
     return out, err
 
 
-def listed():
-    done = subprocess.run([TETHER, "list", "--json"], capture_output=True, text=True, timeout=WAIT)
-    assert done.returncode == 0, done
+def listed(*selector, code=0):
+    done = subprocess.run([TETHER, *selector, "list", "--json"], capture_output=True, text=True, timeout=WAIT)
+    assert done.returncode == code, done
     return {camera["serialNumber"]: camera for camera in json.loads(done.stdout)["cameras"]}
 
 
@@ -103,13 +103,29 @@ def connections(events):
     return [event["connected"] for event in events if event.get("type") == "camera"]
 
 
+def case_list_selected(work):
+    """tether list --camera lists only the cameras the selector names, and fails when it names none."""
+    assert sorted(listed("--camera", "C")) == ["C"]
+    assert sorted(listed("--camera", "usb:1-4")) == ["D"]
+    assert sorted(listed("--camera", "product:0x2011")) == ["B"]
+    assert listed("--camera", "serial:Z", code=1) == {}
+
+
+def ports(events):
+    return [event["port"] for event in events if event.get("type") == "camera" and event["connected"]]
+
+
 def case_unplug_one(work):
     """Unplugging one camera affects only its process, which takes it back when it returns, also in another
-    socket when pinned by serial number; a process whose camera is absent waits without touching the others."""
-    watchers, events = {}, {}
+    socket when pinned by serial number; a process whose camera is absent waits without touching the others.
+    The processes' standard error goes to files: a pipe nobody reads would hold up a process that logs."""
+    watchers, events, logs = {}, {}, {}
+    os.makedirs(work)
     for serial in ("A", "B"):
         events[serial] = []
-        watchers[serial] = tether(*DEBUG, "--camera", serial, "watch", "--json", "--out", os.path.join(work, serial))
+        logs[serial] = open(os.path.join(work, serial + ".err"), "w+")
+        watchers[serial] = tether(*DEBUG, "--camera", serial, "watch", "--json", "--out", os.path.join(work, serial),
+                                  stderr=logs[serial])
         threading.Thread(target=read_events, args=(watchers[serial], events[serial]), daemon=True).start()
     absent = tether("--camera", "serial:Z", "--timeout", "3", "get", "Aperture")
     for serial in ("A", "B"):
@@ -122,9 +138,12 @@ def case_unplug_one(work):
                  events["A"])
     except AssertionError:
         watchers["A"].kill()
-        sys.stderr.write(watchers["A"].stderr.read()[-6000:])
+        logs["A"].seek(0)
+        sys.stderr.write(logs["A"].read()[-6000:])
         raise
     assert connections(events["B"]) == [True], events["B"]
+    assert ports(events["A"]) == ["usb:1-1", "usb:1-7"], events["A"]
+    assert ports(events["B"]) == ["usb:1-2"], events["B"]
     assert listed()["A"]["port"] == "usb:1-7"
     _, err = finish(absent, code=1)
     assert "no camera found" in err, err
@@ -136,20 +155,25 @@ def case_unplug_one(work):
 
 def case_same_camera_twice(work):
     """Two processes asking for the same camera: the second says it is in use, and takes it when the first exits."""
-    first = tether("--camera", "B", "watch", "--json", "--out", os.path.join(work, "first"))
+    first = tether("--camera", "usb:1-2", "watch", "--json", "--out", os.path.join(work, "first"))
     events = []
     threading.Thread(target=read_events, args=(first, events), daemon=True).start()
     wait_for(lambda: connections(events) == [True], "the first process connected")
-    second = subprocess.Popen([TETHER, "--debug", "0", "--camera", "B", "--timeout", "120", "get", "Aperture"],
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    second = tether("--camera", "B", "--timeout", "120", "get", "Aperture")
     said = []
-    threading.Thread(target=lambda: said.extend(second.stderr), daemon=True).start()
-    wait_for(lambda: any("in use by another program" in line for line in said), "the second said it is in use")
+    reader = threading.Thread(target=lambda: said.extend(second.stderr), daemon=True)
+    reader.start()
+    # In tether's own words, without the library's log.
+    in_use = "tether: the camera at usb:1-2 is in use by another program; waiting until it lets it go\n"
+    wait_for(lambda: in_use in said, "the second said it is in use", said)
     assert second.poll() is None
     first.send_signal(signal.SIGINT)
     finish(first)
-    out, _ = second.communicate(timeout=WAIT)
+    out = second.stdout.read()
+    second.wait(timeout=WAIT)
+    reader.join(timeout=WAIT)
     assert second.returncode == 0 and out.startswith("Aperture = "), (second.returncode, out, said)
+    assert said.count(in_use) == 1, said
 
 
 if __name__ == "__main__":
