@@ -14,6 +14,7 @@
 #include "BRX_Logic_PropertyDescriptions.h"
 #include "BRX_Logic_PropertyTexts.h"
 #include "BRX_SDK.h"
+#include "BRX_SDK_HostBuffers.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -30,6 +31,8 @@
 #include <string>
 
 namespace {
+
+using Host = BRX_SDK_HostBuffers;
 
 // How long BRX_SDK_exit waits for the controller thread to wind down.
 const unsigned long kShutdownWaitMs = 5000;
@@ -508,38 +511,6 @@ void withTexts(const std::function<void(const BRX_Logic_PropertyTexts&)>& use)
         use(BRX_Logic_PropertyTexts(0, 500, nullptr));
 }
 
-// NUL-terminated; false, with an empty text where there is room, when it does not fit.
-bool copyText(const QByteArray& text, char* out, unsigned int size)
-{
-    if (unsigned(text.size()) >= size) {
-        if (size > 0)
-            out[0] = '\0';
-        return false;
-    }
-    std::memcpy(out, text.constData(), size_t(text.size()) + 1);
-    return true;
-}
-
-// Cut to fit, never inside a character.
-void copyCut(const QString& text, char* out, unsigned int size)
-{
-    if (!out || size == 0)
-        return;
-    QByteArray bytes = text.toUtf8();
-    if (bytes.size() >= int(size)) {
-        int end = int(size) - 1;
-        while (end > 0 && (uchar(bytes.at(end)) & 0xC0) == 0x80)
-            --end;
-        bytes.truncate(end);
-    }
-    copyText(bytes, out, size);
-}
-
-template <size_t N>
-void copyCut(const QString& text, char (&out)[N])
-{
-    copyCut(text, out, unsigned(N));
-}
 
 } // namespace
 
@@ -568,7 +539,7 @@ bool BRX_SDK_formatValue(int property, const void* data, unsigned int size, char
     QString result;
     bool formatted = false;
     withTexts([&](const BRX_Logic_PropertyTexts& texts) { formatted = texts.format(property, data, size, &result); });
-    return copyText(result.toUtf8(), text, textSize) && formatted;
+    return Host::copyText(result.toUtf8(), text, textSize) && formatted;
 }
 
 bool BRX_SDK_parseValue(int property, const char* text, void* data, unsigned int size, unsigned int* written)
@@ -620,10 +591,10 @@ bool BRX_SDK_getCameraIdentity(BRX_SDK_CameraIdentity* out)
     if (texts.size() != 4)
         return false;
     out->productId = g_mainObject->directCalls()->getProductId();
-    copyCut(texts.at(0), out->manufacturer);
-    copyCut(texts.at(1), out->model);
-    copyCut(texts.at(2), out->deviceVersion);
-    copyCut(texts.at(3), out->serialNumber);
+    Host::copyCut(texts.at(0), out->manufacturer);
+    Host::copyCut(texts.at(1), out->model);
+    Host::copyCut(texts.at(2), out->deviceVersion);
+    Host::copyCut(texts.at(3), out->serialNumber);
     return true;
 }
 
@@ -659,9 +630,9 @@ bool BRX_SDK_listCameras(BRX_SDK_CameraListing* cameras, unsigned int capacity, 
     for (unsigned int i = 0; i < capacity && i < *count; ++i) {
         const BRX_Commu_DeviceEntry& entry = found.at(int(i));
         cameras[i].productId = entry.productId;
-        copyCut(entry.model, cameras[i].model);
-        copyCut(entry.serialNumber, cameras[i].serialNumber);
-        copyCut(entry.deviceId, cameras[i].port);
+        Host::copyCut(entry.model, cameras[i].model);
+        Host::copyCut(entry.serialNumber, cameras[i].serialNumber);
+        Host::copyCut(entry.deviceId, cameras[i].port);
         cameras[i].inUse = entry.inUse;
     }
     return true;
@@ -683,7 +654,7 @@ bool BRX_SDK_getCameraPort(char* port, unsigned int size)
     QString text;
     if (!g_mainObject->directCalls()->cameraPort(&text))
         return false;
-    copyCut(text, port, size);
+    Host::copyCut(text, port, size);
     return true;
 }
 
@@ -692,7 +663,7 @@ bool BRX_SDK_getCameraHeldElsewhere(char* port, unsigned int size)
     const QString held = BRX_Commu_LibusbScanner::heldElsewhere();
     if (held.isEmpty())
         return false;
-    copyCut(held, port, size);
+    Host::copyCut(held, port, size);
     return true;
 }
 
@@ -719,10 +690,10 @@ void fillCardFile(const BRX_Logic_Card::File& file, BRX_SDK_CardFile* out)
 {
     const BRX_Logic_CardListing::Entry& entry = file.entry;
     out->id = entry.handle;
-    copyCut(entry.fileName, out->name);
-    copyCut(entry.folder, out->folder);
+    Host::copyCut(entry.fileName, out->name);
+    Host::copyCut(entry.folder, out->folder);
     out->size = entry.size;
-    copyCut(entry.captured.isValid() ? entry.captured.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString(),
+    Host::copyCut(entry.captured.isValid() ? entry.captured.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString(),
             out->captured);
     out->format = entry.format;
     out->delivered = file.delivered;
@@ -732,20 +703,6 @@ void fillCardFile(const BRX_Logic_Card::File& file, BRX_SDK_CardFile* out)
 bool withCard(const char* label, const std::function<void(BRX_Logic_Card&)>& use)
 {
     return g_mainObject && g_mainObject->directCalls()->useCard(label, use);
-}
-
-// Copies data into a host buffer of size bytes; *written is its size (also
-// when it does not fit), 0 without data.
-template <typename Size>
-bool copyOut(const std::unique_ptr<QByteArray>& data, void* buffer, Size size, Size* written)
-{
-    const Size needed = data ? Size(data->size()) : 0;
-    if (written)
-        *written = needed;
-    if (!data || !buffer || needed > size)
-        return false;
-    std::memcpy(buffer, data->constData(), size_t(needed));
-    return true;
 }
 
 const char* deletionReason(BRX_Logic_Card::Deletion result)
@@ -784,7 +741,7 @@ bool BRX_SDK_downloadCardFile(unsigned int id, void* buffer, unsigned long long 
 {
     std::unique_ptr<QByteArray> data;
     withCard(BRX_METHOD, [&](BRX_Logic_Card& card) { data = card.download(id); });
-    return copyOut(data, buffer, size, written);
+    return Host::copyOut(data, buffer, size, written);
 }
 
 bool BRX_SDK_deliverCardFile(unsigned int id)
@@ -796,14 +753,14 @@ bool BRX_SDK_readCardThumbnail(unsigned int id, void* buffer, unsigned int size,
 {
     std::unique_ptr<QByteArray> data;
     withCard(BRX_METHOD, [&](BRX_Logic_Card& card) { data = card.thumbnail(id); });
-    return copyOut(data, buffer, size, written);
+    return Host::copyOut(data, buffer, size, written);
 }
 
 bool BRX_SDK_deleteCardFile(unsigned int id, char* reason, unsigned int reasonSize)
 {
     BRX_Logic_Card::Deletion result = BRX_Logic_Card::Deletion::Refused;
     const bool connected = withCard(BRX_METHOD, [&](BRX_Logic_Card& card) { result = card.remove(id); });
-    copyCut(QString::fromUtf8(connected ? deletionReason(result) : kNoCamera), reason, reasonSize);
+    Host::copyCut(QString::fromUtf8(connected ? deletionReason(result) : kNoCamera), reason, reasonSize);
     const bool deleted = connected && result == BRX_Logic_Card::Deletion::Deleted;
     if (deleted)
         g_mainObject->directCalls()->checkCardRoom();
