@@ -206,12 +206,17 @@ void TetherPictures::refuseRelease(const void* data, unsigned int size)
     qint32 code = 0;
     if (size == sizeof code)
         std::memcpy(&code, data, sizeof code);
-    std::lock_guard<std::mutex> locker(m_mutex);
-    ++m_refusedReleases;
-    touch();
-    m_output.error(code == kResponseStoreFull
-                       ? QStringLiteral("the camera's card is full: it took no picture")
-                       : QStringLiteral("the camera refused the release (response 0x%1)").arg(code, 4, 16, QChar('0')));
+    const QString reason =
+        code == kResponseStoreFull
+            ? QStringLiteral("the camera's card is full: it took no picture")
+            : QStringLiteral("the camera refused the release (response 0x%1)").arg(code, 4, 16, QChar('0'));
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        ++m_refusedReleases;
+        touch();
+        m_output.error(reason);
+    }
+    emit releaseRefused(reason);
 }
 
 void TetherPictures::tellRoom(const void* data, unsigned int size)

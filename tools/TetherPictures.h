@@ -72,6 +72,8 @@ signals:
     void quickView(int picture, int orientation, const QByteArray& thumbnail);
     // The card's room changed (BRX_SDK_FrameCardRoom: its fields); from the library's controller thread.
     void cardRoomChanged(qulonglong capacityBytes, qulonglong freeBytes, qlonglong picturesLeft);
+    // The camera refused a release: why, as the program says it; from the library's controller thread.
+    void releaseRefused(const QString& reason);
 
 private:
     void beginQuickView(const QString& cameraName);

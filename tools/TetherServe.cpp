@@ -138,6 +138,8 @@ int TetherServe::serve(TetherSession& session, const QCommandLineParser& argumen
     TetherPictures pictures(TetherShooting::pictureSettings(arguments), session.output());
     if (!TetherShooting::beginShooting(session, pictures))
         return kExitUsage;
+    // The page shows the card's room as pictures take it.
+    BRX_SDK_setWantCardRoom(true);
     TetherServeLiveView liveView(session);
     session.addFrameSink(&liveView);
     TetherServeApi api(session, pictures, liveView, arguments.value("out"));

@@ -1,4 +1,5 @@
 #include "TetherServeApi.h"
+#include "TetherCard.h"
 #include "TetherPictures.h"
 #include "TetherServeLiveView.h"
 #include "TetherShooting.h"
@@ -37,6 +38,12 @@ TetherServeApi::TetherServeApi(TetherSession& session, TetherPictures& pictures,
             [this](int picture, int orientation, const QByteArray& thumbnail) {
                 publish("picture", m_pictures.addQuickView(picture, orientation, thumbnail));
             });
+    connect(&pictures, &TetherPictures::cardRoomChanged, this,
+            [this](qulonglong capacityBytes, qulonglong freeBytes, qlonglong picturesLeft) {
+                publish("card", TetherCard::roomJson({capacityBytes, freeBytes, picturesLeft}));
+            });
+    connect(&pictures, &TetherPictures::releaseRefused, this,
+            [this](const QString& reason) { publish("refused", {{"reason", reason}}); });
     connect(&m_ticker, &QTimer::timeout, this, &TetherServeApi::tick);
     m_ticker.start(kTickMs);
 }

@@ -147,6 +147,30 @@ private slots:
         QCOMPARE(names.pathOf("out", file, 1), QStringLiteral("out/v1.2/BRX_0001_DNG-1"));
     }
 
+    // A release the camera refused is said, with why, and nothing is saved.
+    void refusedReleaseSaysWhy_data()
+    {
+        QTest::addColumn<qint32>("response");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("card full") << qint32(0x200C) << QStringLiteral("the camera's card is full: it took no picture");
+        QTest::newRow("busy") << qint32(0x2019) << QStringLiteral("the camera refused the release (response 0x2019)");
+    }
+    void refusedReleaseSaysWhy()
+    {
+        QFETCH(qint32, response);
+        QFETCH(QString, reason);
+        QTemporaryDir root;
+        TetherOutput output;
+        output.setQuiet(true);
+        TetherPictures pictures({root.path(), QStringLiteral("{name}.{ext}"), QString(), QString()}, output);
+        QSignalSpy refused(&pictures, &TetherPictures::releaseRefused);
+        pictures.frame(BRX_SDK_FrameType::FrameReleaseRefused, &response, sizeof response);
+        QCOMPARE(pictures.refusedReleases(), 1);
+        QCOMPARE(refused.count(), 1);
+        QCOMPARE(refused.at(0).at(0).toString(), reason);
+        QCOMPARE(filesUnder(root.path()), QStringList());
+    }
+
     // A picture the camera's card lost while it was away is a failure of
     // the run; it neither saves a file nor takes a name from the next one.
     void lostPictureIsAFailure()

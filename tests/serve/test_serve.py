@@ -518,6 +518,9 @@ def case_card(work):
         importing = serve.json("POST", "/api/card/import", "")["importing"]
         assert len(importing) == 39 and file["name"] not in importing, importing
         serve.events.expect("picture", lambda picture: picture["name"] == "BRX_0030")
+        # A picture taken takes its room from the card, and the page is told.
+        serve.json("POST", "/api/release", "")
+        serve.events.expect("card", lambda room: room["freeBytes"] < first["room"]["freeBytes"])
 
 
 if __name__ == "__main__":

@@ -346,6 +346,8 @@ function followEvents() {
   events.addEventListener('property', (event) => showProperty(JSON.parse(event.data)));
   events.addEventListener('picture', (event) => showPicture(JSON.parse(event.data)));
   events.addEventListener('liveview', (event) => showArea(JSON.parse(event.data)));
+  events.addEventListener('card', (event) => showCardRoom(JSON.parse(event.data)));
+  events.addEventListener('refused', (event) => say(JSON.parse(event.data).reason));
   events.addEventListener('connection', (event) => {
     showCamera(JSON.parse(event.data));
     reloadCard();
