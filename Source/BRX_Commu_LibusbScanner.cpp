@@ -4,14 +4,12 @@
 #include "BRX_Commu_UsbDeviceFilter.h"
 #include "BRX_Debug.h"
 
-#include <QMutex>
-#include <QMutexLocker>
-
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
 #include <libusb.h>
 #include <linux/usbdevice_fs.h>
+#include <mutex>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -30,13 +28,14 @@ struct HandleDeleter {
 typedef std::unique_ptr<libusb_device_handle, HandleDeleter> Handle;
 
 // The device discovery last found claimed by another program, for the host
-// thread to ask (BRX_Commu_LibusbScanner::heldElsewhere).
-QMutex g_heldMutex;
+// thread to ask (BRX_Commu_LibusbScanner::heldElsewhere). A standard mutex,
+// whose hand-over ThreadSanitizer sees.
+std::mutex g_heldMutex;
 QString g_heldElsewhere;
 
 void markHeldElsewhere(const QString& deviceId, bool held)
 {
-    QMutexLocker locker(&g_heldMutex);
+    std::lock_guard<std::mutex> locker(g_heldMutex);
     if (held)
         g_heldElsewhere = deviceId;
     else if (g_heldElsewhere == deviceId)
@@ -184,7 +183,7 @@ BRX_Commu_LibusbScanner::~BRX_Commu_LibusbScanner()
 
 QString BRX_Commu_LibusbScanner::heldElsewhere()
 {
-    QMutexLocker locker(&g_heldMutex);
+    std::lock_guard<std::mutex> locker(g_heldMutex);
     return g_heldElsewhere;
 }
 
