@@ -110,7 +110,9 @@ int main(int argc, char** argv)
     const int pictures = parser.value("files").toInt();
     camera()->fillCard(pictures);
     std::printf("the camera's card, virtual camera 0x2031; median (min-max, n)\n");
+    // One DNG a picture, so that each release is one download to time.
     const bool ok = BenchHost::connect(kDownloadWaitMs) && listing(pictures)
+                 && BenchHost::setInt(BRX_SDK_Property::FileFormat, BenchHost::kFileFormatDng)
                  && downloads(quint32(parser.value("megabytes").toInt()), parser.value("pictures").toInt());
     BRX_SDK_exit();
     if (!ok)
