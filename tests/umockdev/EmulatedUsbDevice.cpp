@@ -126,10 +126,13 @@ void EmulatedUsbDevice::plug()
     if (m_plugged)
         return;
     m_deviceNumber = g_nextDeviceNumber++;
+    // The device's ioctl socket listens before its node appears: a host
+    // scanning the bus meanwhile must not find the node without a listener,
+    // which ends its process in umockdev's preload library.
     GError* error = nullptr;
-    umockdev_testbed_add_from_string(g_testbed, sysfsRecord().toUtf8().constData(), &error);
+    umockdev_testbed_attach_ioctl(g_testbed, deviceNode().toUtf8().constData(), m_handler, &error);
     if (!error)
-        umockdev_testbed_attach_ioctl(g_testbed, deviceNode().toUtf8().constData(), m_handler, &error);
+        umockdev_testbed_add_from_string(g_testbed, sysfsRecord().toUtf8().constData(), &error);
     if (error) {
         std::fprintf(stderr, "testbed: %s\n", error->message);
         g_error_free(error);
