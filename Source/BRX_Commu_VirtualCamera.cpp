@@ -152,6 +152,12 @@ void BRX_Commu_VirtualCamera::failOperation(quint16 opCode, quint16 responseCode
     m_device.failOperation(opCode, responseCode, times);
 }
 
+void BRX_Commu_VirtualCamera::failOperationOn(quint16 opCode, quint32 param, quint16 responseCode, int times)
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.failOperationOn(opCode, param, responseCode, times);
+}
+
 void BRX_Commu_VirtualCamera::dropNextShot()
 {
     std::unique_lock<std::mutex> locker(m_mutex);

@@ -68,6 +68,10 @@ public:
     // opCode answers responseCode the next times calls, or from now on.
     void failOperation(quint16 opCode, quint16 responseCode,
                        int times = BRX_Commu_VirtualCameraDevice::kEveryTime);
+    // Likewise for the calls whose first parameter is param (a device
+    // property's code): one property refused, the others served.
+    void failOperationOn(quint16 opCode, quint32 param, quint16 responseCode,
+                         int times = BRX_Commu_VirtualCameraDevice::kEveryTime);
     // The next release that would take a picture takes none.
     void dropNextShot();
     // The next opCode sends only the first bytes of its data, as a whole

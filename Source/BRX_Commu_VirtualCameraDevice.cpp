@@ -173,7 +173,7 @@ Device::Reply BRX_Commu_VirtualCameraDevice::handle(quint16 opCode, quint32 tran
         reply.code = kResponseDeviceBusy;
         return reply;
     }
-    reply.code = takeFailure(opCode);
+    reply.code = takeFailure(opCode, params);
     if (reply.code != 0)
         return reply;
     if (m_observer)
@@ -278,15 +278,31 @@ void BRX_Commu_VirtualCameraDevice::injectBusy(int count)
 
 void BRX_Commu_VirtualCameraDevice::failOperation(quint16 opCode, quint16 responseCode, int times)
 {
-    if (responseCode && times != 0)
-        m_failures.insert(opCode, {responseCode, times});
-    else
-        m_failures.remove(opCode);
+    setFailure(FailureKey(opCode, -1), responseCode, times);
 }
 
-quint16 BRX_Commu_VirtualCameraDevice::takeFailure(quint16 opCode)
+void BRX_Commu_VirtualCameraDevice::failOperationOn(quint16 opCode, quint32 param, quint16 responseCode, int times)
 {
-    const auto failure = m_failures.find(opCode);
+    setFailure(FailureKey(opCode, param), responseCode, times);
+}
+
+void BRX_Commu_VirtualCameraDevice::setFailure(const FailureKey& key, quint16 responseCode, int times)
+{
+    if (responseCode && times != 0)
+        m_failures.insert(key, {responseCode, times});
+    else
+        m_failures.remove(key);
+}
+
+quint16 BRX_Commu_VirtualCameraDevice::takeFailure(quint16 opCode, const QVector<quint32>& params)
+{
+    const quint16 code = params.isEmpty() ? 0 : takeFailure(FailureKey(opCode, params.first()));
+    return code ? code : takeFailure(FailureKey(opCode, -1));
+}
+
+quint16 BRX_Commu_VirtualCameraDevice::takeFailure(const FailureKey& key)
+{
+    const auto failure = m_failures.find(key);
     if (failure == m_failures.end())
         return 0;
     const quint16 code = failure->responseCode;

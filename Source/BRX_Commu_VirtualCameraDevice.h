@@ -72,6 +72,9 @@ public:
     // on), then is served again; responseCode 0 restores it at once.
     static const int kEveryTime = -1;
     void failOperation(quint16 opCode, quint16 responseCode, int times = kEveryTime);
+    // The same for the calls of opCode whose first parameter is param (a
+    // device property's code, an object's handle); the others are served.
+    void failOperationOn(quint16 opCode, quint32 param, quint16 responseCode, int times = kEveryTime);
     // The next release that would take a picture takes none (a failed
     // autofocus, a dropped shot).
     void dropNextShot() { m_shutter.dropNextShot(); }
@@ -227,10 +230,14 @@ private:
         quint16 responseCode;
         int remaining; // kEveryTime: no end
     };
-    // The failure opCode answers now, 0 for none; counts the answer down.
-    quint16 takeFailure(quint16 opCode);
+    // An operation and the first parameter it fails for; -1: any.
+    typedef QPair<quint16, qint64> FailureKey;
+    void setFailure(const FailureKey& key, quint16 responseCode, int times);
+    // The failure the call answers now, 0 for none; counts the answer down.
+    quint16 takeFailure(quint16 opCode, const QVector<quint32>& params);
+    quint16 takeFailure(const FailureKey& key);
 
-    QHash<quint16, Failure> m_failures;
+    QHash<FailureKey, Failure> m_failures;
     QHash<quint16, QPair<Direction, Handler>> m_customOperations;
     Observer m_observer;
     QVector<quint16> m_operationLog;

@@ -524,6 +524,13 @@ BRX_CAMERA_SETTERS(BRX_CAMERA_DEFINE_SETTER)
 
 // --- Settings facade: operations with their own rules ---------------------------
 
+bool BRX_Logic_Camera::holdsCameraValue(BRX_Logic_SettingsChanges::Flag setting) const
+{
+    return m_guard->withSettings(__PRETTY_FUNCTION__, true, [setting](BRX_Logic_CameraSettingsBase& settings) {
+        return settings.holdsCameraValue(setting);
+    });
+}
+
 bool BRX_Logic_Camera::hasFocusDistance() const
 {
     return m_guard->withSettings(__PRETTY_FUNCTION__, false, [](BRX_Logic_CameraSettingsBase& settings) {

@@ -5,6 +5,7 @@
 #include "BRX_Logic_CameraFacadeLists.h"
 #include "BRX_Logic_CardListing.h"
 #include "BRX_Logic_DownloadContext.h"
+#include "BRX_Logic_SettingsChanges.h"
 #include "BRX_Logic_Focus.h"
 #include "BRX_Logic_TransferState.h"
 #include "BRX_Logic_TransferThreadList.h"
@@ -179,6 +180,10 @@ public:
     // a record they log "no camera settings" and answer false or the default.
     BRX_CAMERA_CAPABILITIES(BRX_CAMERA_DECLARE_CAPABILITY)
     BRX_CAMERA_GETTERS(BRX_CAMERA_DECLARE_GETTER)
+    // Whether the record holds the camera's own value of setting (a flag of
+    // the change record), not a preset it asked for and was never told;
+    // true without a record. See BRX_Logic_CameraSettingsBase.
+    bool holdsCameraValue(BRX_Logic_SettingsChanges::Flag setting) const;
     // True only when the record can also move the lens to a position and step it.
     bool hasFocusDistance() const;
     // -1.0 in bulb mode (exposure mode 4), whatever the record holds.

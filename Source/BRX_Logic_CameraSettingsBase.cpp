@@ -180,6 +180,11 @@ BRX_Logic_CameraSettingsBase::BRX_Logic_CameraSettingsBase(BRX_Commu_CameraAcces
 
 BRX_Logic_CameraSettingsBase::~BRX_Logic_CameraSettingsBase() = default;
 
+bool BRX_Logic_CameraSettingsBase::holdsCameraValue(BRX_Logic_SettingsChanges::Flag) const
+{
+    return true;
+}
+
 bool BRX_Logic_CameraSettingsBase::sendIfChanged()
 {
     if (m_changed)

@@ -1,13 +1,13 @@
 #ifndef BRX_LOGIC_CAMERASETTINGSBASE_H
 #define BRX_LOGIC_CAMERASETTINGSBASE_H
 
+#include "BRX_Logic_SettingsChanges.h"
+
 #include <QString>
 #include <QtGlobal>
 
-
 class BRX_Commu_CameraAccess_Base;
 class BRX_Logic_DeviceInfo;
-struct BRX_Logic_SettingsChanges;
 
 // The camera's current settings as the camera model sees them. Three camera
 // families exchange settings differently (a 100-byte block in two layouts, or
@@ -270,6 +270,12 @@ public:
     // the first read and after a failed one. Such a record sends nothing; the
     // caller reads it again first.
     bool holdsCameraValues() const { return m_holdsCameraValues; }
+    // Whether the value held for setting (a flag of the change record) is the
+    // camera's own: false while the record asked the camera for it and has
+    // had no answer yet, so that its getter answers a preset nobody read.
+    // A value read once stays the camera's through later failed reads. True
+    // unless the record keeps track (the device-property record does).
+    virtual bool holdsCameraValue(BRX_Logic_SettingsChanges::Flag setting) const;
 
     // --- Dump ---------------------------------------------------------------------
     // The record classes, each with its own lines of the one dump table.

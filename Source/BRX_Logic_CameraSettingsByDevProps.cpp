@@ -149,6 +149,7 @@ BRX_Logic_CameraSettingsByDevProps::BRX_Logic_CameraSettingsByDevProps(
 {
     static_assert(std::size(kRows) == kPropertyCount, "one row per held property");
     std::fill(std::begin(m_values), std::end(m_values), 0);
+    std::fill(std::begin(m_states), std::end(m_states), kPreset);
     m_values[kBatteryLevelIntern] = kNoBattery;
     m_values[kBatteryLevelExtern] = kNoBattery;
 }
@@ -191,13 +192,32 @@ void BRX_Logic_CameraSettingsByDevProps::readRow(const char* method, Property pr
     qint32 value = 0;
     const bool ok = cameraAccess() && row.read(cameraAccess(), value);
     debugPrint(kDebugSettings, "%s - %-22s= %d   (ok = %s)", method, row.label, value, ok ? "Yes" : "No");
-    if (!ok || value == m_values[property])
+    if (!ok) {
+        if (m_states[property] != kKnown)
+            m_states[property] = kUnanswered;
         return;
-    m_values[property] = value;
-    if (changes)
-        changes->*row.flag = 1;
-    if (row.afterStore)
-        (this->*row.afterStore)(changes);
+    }
+    // The first answer after failed reads is news even when it equals the
+    // preset: the host has not been told the setting yet.
+    if (value != m_values[property] || m_states[property] == kUnanswered) {
+        m_values[property] = value;
+        if (changes)
+            changes->*row.flag = 1;
+        if (row.afterStore)
+            (this->*row.afterStore)(changes);
+    }
+    markKnown(property);
+}
+
+bool BRX_Logic_CameraSettingsByDevProps::holdsCameraValue(Changes::Flag setting) const
+{
+    if (setting == &Changes::bracketingEnabled && bracketingByDriveMode())
+        return m_states[kDriveMode] != kUnanswered;
+    for (int property = 0; property < kPropertyCount; ++property) {
+        if (kRows[property].flag == setting && m_states[property] == kUnanswered)
+            return false;
+    }
+    return true;
 }
 
 void BRX_Logic_CameraSettingsByDevProps::sendToCamera()
@@ -208,12 +228,15 @@ void BRX_Logic_CameraSettingsByDevProps::sendToCamera()
 bool BRX_Logic_CameraSettingsByDevProps::writeIfChanged(Property property, qint32 value)
 {
     const qint32 previous = m_values[property];
-    if (previous == value)
+    // A preset nobody read may differ from what the camera holds.
+    if (previous == value && m_states[property] != kUnanswered)
         return true;
     m_values[property] = value;
     const Writer write = kRows[property].write;
-    if (cameraAccess() && write && write(cameraAccess(), value))
+    if (cameraAccess() && write && write(cameraAccess(), value)) {
+        markKnown(property);
         return true;
+    }
     takeBack(property, previous, value);
     return false;
 }
@@ -249,7 +272,7 @@ void BRX_Logic_CameraSettingsByDevProps::driveModeStored(Changes* changes)
     if (!bracketingByDriveMode())
         return;
     const qint32 enabled = held(kDriveMode) == kCaptureModeBracketing;
-    if (enabled == held(kBracketingEnabled))
+    if (enabled == held(kBracketingEnabled) && m_states[kDriveMode] != kUnanswered)
         return;
     m_values[kBracketingEnabled] = enabled;
     if (changes)
@@ -269,6 +292,7 @@ void BRX_Logic_CameraSettingsByDevProps::bulbPresetStored(Changes* changes)
     if (code == held(kExposureTime))
         return;
     m_values[kExposureTime] = code;
+    markKnown(kExposureTime);
     if (changes)
         changes->shutterTime = 1;
 }
@@ -345,8 +369,12 @@ void BRX_Logic_CameraSettingsByDevProps::setSensitivity(int iso)
     if (!automatic)
         m_values[kSensitivityASA] = iso;
     BRX_Commu_CameraAccess_Base* access = cameraAccess();
-    if (access && access->setDevicePropExposureIndex(quint32(iso)))
+    if (access && access->setDevicePropExposureIndex(quint32(iso))) {
+        markKnown(kSensitivityAuto);
+        if (!automatic)
+            markKnown(kSensitivityASA);
         return;
+    }
     // Reading the ISO value back reads the automatic flag too.
     m_values[kSensitivityAuto] = previousAutomatic;
     takeBack(kSensitivityASA, previousIso, iso);

@@ -97,6 +97,10 @@ public:
     void recvFromCamera(quint16 devicePropertyCode, BRX_Logic_SettingsChanges* changes) override;
     void recvFromCamera(BRX_Logic_SettingsChanges* changes) override;
     void sendToCamera() override;
+    // False while a setting's property was asked for and never answered;
+    // on products that bracket through the drive mode, bracketingEnabled
+    // follows the drive mode.
+    bool holdsCameraValue(BRX_Logic_SettingsChanges::Flag setting) const override;
 
     BRX_SETTINGS_OVERRIDES
 
@@ -105,6 +109,10 @@ private:
     typedef void (BRX_Logic_CameraSettingsByDevProps::*StoreHook)(BRX_Logic_SettingsChanges* changes);
     typedef bool (*Reader)(BRX_Commu_CameraAccess_Base* access, qint32& value);
     typedef bool (*Writer)(BRX_Commu_CameraAccess_Base* access, qint32 value);
+    // Where each held value comes from: the constructor's preset (not asked
+    // yet, or not for this product), nowhere (asked, no answer yet), or the
+    // camera. Only the second keeps a value from the host.
+    enum ValueState : quint8 { kPreset, kUnanswered, kKnown };
 
     // One held property: the codes that select it (its read code first), its
     // log label, how it is read and written, the change flag it raises, the
@@ -130,6 +138,8 @@ private:
     // property is read back from the camera and the set counts as refused.
     void takeBack(Property property, qint32 previous, qint32 refused);
     qint32 held(Property property) const { return m_values[property]; }
+    // The camera answered the value or took it: the value is the camera's.
+    void markKnown(Property property) { m_states[property] = kKnown; }
     double secondsOfCode(qint32 code) const;
 
     // Refresh gates beyond the capability queries.
@@ -149,6 +159,7 @@ private:
 
     std::unique_ptr<BRX_Logic_APEXConverterShutterTime> m_shutterConverter;
     qint32 m_values[kPropertyCount];
+    ValueState m_states[kPropertyCount];
 };
 
 #endif

@@ -175,6 +175,11 @@ bool BRX_Logic_Controller::getProperty(int property, void* data, unsigned int si
         return verdict == Catalogue::Verdict::NoData;
     if (!m_connection->table->hasReader(property))
         return missingProperty(property, BRX_METHOD);
+    // A value the camera was asked for and never told is no value of the camera's.
+    if (!m_connection->table->holdsCameraValue(property)) {
+        debugPrint(kDebugAlways, "%s - functionality is not available", BRX_METHOD);
+        return false;
+    }
     return m_connection->table->readProperty(property, data, BRX_METHOD);
 }
 

@@ -89,9 +89,12 @@ void BRX_Logic_ControllerNotifier::followCamera()
 
 // --- Notifications -----------------------------------------------------------
 
+// A value the camera has not told is held back; the read that tells it
+// flags it changed, which notifies it then.
 void BRX_Logic_ControllerNotifier::notifyPayload(int property, const void* data, quint32 size)
 {
-    Q_EMIT signalProperty(property, const_cast<void*>(data), size);
+    if (m_table.holdsCameraValue(property))
+        Q_EMIT signalProperty(property, const_cast<void*>(data), size);
 }
 
 template <typename T>

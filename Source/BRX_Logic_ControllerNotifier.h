@@ -37,7 +37,8 @@ public:
     // exposure mode, automatic sensitivity with the shutter times, or the
     // drive mode as the controller shows it.
     void followUp(int property);
-    // A notification of property with a payload of size bytes.
+    // A notification of property with a payload of size bytes; none while
+    // the camera has not told the value (BRX_Logic_PropertyTable::holdsCameraValue).
     void notifyPayload(int property, const void* data, quint32 size);
 
     // Values with conversions or follow-ups of their own; the controller's

@@ -18,6 +18,7 @@ using Kind = BRX_Logic_ControllerConverters::Kind;
 typedef BRX_Logic_Camera Cam;
 typedef BRX_Logic_CaptureControl Capture;
 typedef BRX_Logic_SetterRules Rules;
+typedef BRX_Logic_SettingsChanges Changes;
 
 // The camera model's live-view modes.
 const int kLiveViewPhoto = 2;
@@ -97,6 +98,43 @@ const BRX_Logic_PropertyTable::Row BRX_Logic_PropertyTable::kRows[] = {
     {BRX_SDK_PropertyIntervalTime, readInterval<&Cam::intervalTime, &Capture::intervalTime>,
      writeSetter<int, &Rules::setIntervalTime>},
 };
+
+// Lists, commands and the controller's own values have no camera setting.
+const BRX_Logic_PropertyTable::Source BRX_Logic_PropertyTable::kSources[] = {
+    {BRX_SDK_PropertyExposureMode, &Changes::exposureMode},
+    {BRX_SDK_PropertyExposMetering, &Changes::exposMetering},
+    {BRX_SDK_PropertyAperture, &Changes::aperture},
+    {BRX_SDK_PropertyShutterTime, &Changes::shutterTime},
+    {BRX_SDK_PropertyExposCompens, &Changes::exposCompens},
+    {BRX_SDK_PropertyExposCompensStep, &Changes::exposCompensStep},
+    {BRX_SDK_PropertySensitivity, &Changes::sensitivity},
+    {BRX_SDK_PropertySensitivityAuto, &Changes::sensitivity},
+    {BRX_SDK_PropertyDriveMode, &Changes::driveMode},
+    {BRX_SDK_PropertyBracketEnabled, &Changes::bracketingEnabled},
+    {BRX_SDK_PropertyBracketImgNum, &Changes::bracketingImageNumbers},
+    {BRX_SDK_PropertyBracketDeltaEV, &Changes::bracketingDeltaEV},
+    {BRX_SDK_PropertyMirrorUpMode, &Changes::mirrorUpMode},
+    {BRX_SDK_PropertyFocusConfirmation, &Changes::focusConfirmation},
+    {BRX_SDK_PropertyFocusConfirmBadSig, &Changes::focusConfirmationBadSignal},
+    {BRX_SDK_PropertyFocusDistance, &Changes::focusDistance},
+    {BRX_SDK_PropertyAutoFocusLimitDist, &Changes::autoFocusLimitDist},
+    {BRX_SDK_PropertyFocusMode, &Changes::focusMode},
+    {BRX_SDK_PropertyFileFormat, &Changes::fileFormat},
+    {BRX_SDK_PropertyWhiteBalance, &Changes::whiteBalanceIndex},
+    {BRX_SDK_PropertyPowerSwitch, &Changes::powerSwitch},
+    {BRX_SDK_PropertyLensConnectionType, &Changes::lensConnectionType},
+    {BRX_SDK_PropertyIntervalFrames, &Changes::intervalFrames},
+    {BRX_SDK_PropertyIntervalTime, &Changes::intervalTime},
+};
+
+bool BRX_Logic_PropertyTable::holdsCameraValue(int property) const
+{
+    for (const Source& source : kSources) {
+        if (source.property == property)
+            return m_camera.holdsCameraValue(source.setting);
+    }
+    return true;
+}
 
 // Lists, reserved and emit-only numbers have no row.
 const BRX_Logic_PropertyTable::Row* BRX_Logic_PropertyTable::rowOf(int property)

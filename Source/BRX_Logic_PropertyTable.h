@@ -2,6 +2,7 @@
 #define BRX_LOGIC_PROPERTYTABLE_H
 
 #include "BRX_Logic_ControllerConverters.h"
+#include "BRX_Logic_SettingsChanges.h"
 
 #include <QtGlobal>
 
@@ -31,6 +32,11 @@ public:
 
     bool hasReader(int property) const;
     bool hasWriter(int property) const;
+    // Whether the camera has told the value the property reports: false
+    // while the camera setting behind it was asked for and never answered
+    // (get then fails and its notifications are held back). True for the
+    // numbers no camera setting is behind.
+    bool holdsCameraValue(int property) const;
     // Writes the property's payload to data; false, logged under label, when
     // the value cannot be had (a converter it needs is missing).
     bool readProperty(int property, void* data, const char* label) const;
@@ -62,6 +68,12 @@ private:
     };
     static const Row kRows[];
     static const Row* rowOf(int property);
+    // The camera setting, as a flag of the change record, behind a property.
+    struct Source {
+        int property;
+        BRX_Logic_SettingsChanges::Flag setting;
+    };
+    static const Source kSources[];
 
     template <auto Getter>
     static bool readGetter(const BRX_Logic_PropertyTable& table, void* data, const char*);

@@ -109,7 +109,10 @@
  * notified property the camera offers, each value list (2, 4, 6, 9, 17) and
  * range (40, 42) before the value it lists; a number the camera does not
  * offer is not sent, and some come more than once (4 and 5 follow 10; 32
- * twice, as preset and as colour temperature).
+ * twice, as preset and as colour temperature). A value the camera did not
+ * answer when it was asked is not sent either, nor a guess in its place: it
+ * comes, once, when a later read of it succeeds (the camera reports it
+ * changed). A value once told stays as told when a later read fails.
  * brxsdk_is_initial_state_delivered() is true once all of it has been handed
  * to the changes callback. After that: one notification for each change on
  * the camera (its dials, a lens change) and each confirmed set. 30, 31, 33,
@@ -432,7 +435,8 @@ BRX_SDK_EXPORT void brxsdk_set_frame_callback(BRX_SDK_FrameCallback callback, vo
 
 /* Reads property into data; size must be the payload's size. False, with a
  * log line, without a camera, for a number that cannot be read or a wrong
- * size. Any thread. */
+ * size, and for a value the camera has not told yet (it did not answer when
+ * asked; see Notifications): data is then left as it was. Any thread. */
 BRX_SDK_EXPORT bool brxsdk_get_property(int property, void* data, unsigned int size);
 
 /* Writes property from data, in the calling thread, and returns once the

@@ -307,6 +307,60 @@ private slots:
         QCOMPARE(after, before);
     }
 
+    void unansweredPropertyShowsNothing_data()
+    {
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("property");
+        for (int productId : {0x2031, 0x2041, 0x2061}) {
+            QTest::newRow(qPrintable(QString::number(productId, 16) + " metering"))
+                << productId << int(Access::kDevicePropExposureMeteringMode) << int(BRX_SDK_PropertyExposMetering);
+        }
+        // Its value on the camera is the record's preset, 0.
+        QTest::newRow("2031 white balance") << 0x2031 << int(Access::kDevicePropWhiteBalance)
+                                            << int(BRX_SDK_PropertyWhiteBalance);
+    }
+
+    // A device property whose reads fail from the start has no value to
+    // show: the initial state leaves it out and get fails, until a read
+    // succeeds and brings the camera's value, once.
+    void unansweredPropertyShowsNothing()
+    {
+        QFETCH(int, productId);
+        QFETCH(int, code);
+        QFETCH(int, property);
+        std::unique_ptr<SdkHost> host = connectedHost(productId);
+        QVERIFY(host);
+        const qint32 onCamera = getValue<qint32>(property);
+        host->setCameraPlugged(false);
+        QTRY_VERIFY_WITH_TIMEOUT(!host->isConnected(), kConnectTimeoutMs);
+        host->clearChanges();
+        camera()->failOperationOn(Access::kOpGetDevicePropValue, quint32(code), 0x2002);
+        host->setCameraPlugged(true);
+        QVERIFY(host->waitForInitialState(kConnectTimeoutMs));
+        QCOMPARE(host->count(property), 0);
+        qint32 shown = -1;
+        LogCapture log;
+        QVERIFY(!BRX_SDK_getProperty(property, &shown, sizeof shown));
+        QCOMPARE(shown, -1);
+        QCOMPARE(log.count("BRX_Logic_Controller::getProperty() - functionality is not available"), 1);
+
+        camera()->failOperationOn(Access::kOpGetDevicePropValue, quint32(code), 0);
+        camera()->raiseEvent(Access::kVQDevicePropChanged, {quint32(code)});
+        QTRY_COMPARE_WITH_TIMEOUT(host->count(property), 1, kConnectTimeoutMs);
+        QCOMPARE(host->last<qint32>(property), onCamera);
+        QCOMPARE(getValue<qint32>(property), onCamera);
+        // Another read of the same value tells the host nothing new; a
+        // change reported after it marks when it has been read.
+        host->clearChanges();
+        camera()->raiseEvent(Access::kVQDevicePropChanged, {quint32(code)});
+        const qint32 compensation = getValue<qint32>(BRX_SDK_PropertyExposCompens) == 0 ? 1000 : 0;
+        QVERIFY(camera()->changeProperty(Access::kDevicePropExposureBiasCompensation, compensation));
+        QTRY_COMPARE_WITH_TIMEOUT(host->count(BRX_SDK_PropertyExposCompens), 1, kConnectTimeoutMs);
+        QCOMPARE(host->last<qint32>(BRX_SDK_PropertyExposCompens), compensation);
+        QCOMPARE(host->count(property), 0);
+    }
+
     void refusedWriteShowsTheCamerasValue_data() { addProductRows(); }
 
     void refusedWriteShowsTheCamerasValue()

@@ -207,6 +207,72 @@ private slots:
         QCOMPARE(changes.count(), 0);
     }
 
+    // A property asked for and never answered holds a preset nobody read:
+    // the record says so until the camera answers, and that answer is news
+    // even when it equals the preset.
+    void unansweredReadIsNoCameraValue()
+    {
+        FakeCameraAccess access(0x2031);
+        access.script(kOpGetDevicePropValue, 0x500B, FakeCameraAccess::fail());
+        Record record(&access, nullptr);
+        record.recvFromCamera(nullptr);
+        QVERIFY(!record.holdsCameraValue(&BRX_Logic_SettingsChanges::exposMetering));
+        QVERIFY(record.holdsCameraValue(&BRX_Logic_SettingsChanges::whiteBalanceIndex));
+        serve(access, 0x500B, 0, 2);
+        BRX_Logic_SettingsChanges changes{};
+        record.recvFromCamera(0x500B, &changes);
+        QVERIFY(record.holdsCameraValue(&BRX_Logic_SettingsChanges::exposMetering));
+        QCOMPARE(changes.exposMetering, quint8(1));
+        QCOMPARE(changes.count(), 1);
+        // Read once, it stays the camera's value through failed reads.
+        access.script(kOpGetDevicePropValue, 0x500B, FakeCameraAccess::fail());
+        changes.clear();
+        record.recvFromCamera(nullptr);
+        QVERIFY(record.holdsCameraValue(&BRX_Logic_SettingsChanges::exposMetering));
+        QCOMPARE(changes.exposMetering, quint8(0));
+    }
+
+    // Of the two properties behind sensitivity, either unanswered holds it back.
+    void sensitivityNeedsBothAnswers()
+    {
+        FakeCameraAccess access(0x2031);
+        access.script(kOpGetDevicePropValue, 0x500F, FakeCameraAccess::fail());
+        Record record(&access, nullptr);
+        record.recvFromCamera(nullptr);
+        QVERIFY(!record.holdsCameraValue(&BRX_Logic_SettingsChanges::sensitivity));
+    }
+
+    // The preset may not be what the camera holds: a set to it is written.
+    void setOfAnUnansweredPropertyIsWrittenAtItsPreset()
+    {
+        FakeCameraAccess access(0x2031);
+        access.script(kOpGetDevicePropValue, 0x500B, FakeCameraAccess::fail());
+        Record record(&access, nullptr);
+        record.recvFromCamera(nullptr);
+        record.setExposMetering(0);
+        QCOMPARE(writes(access), Writes{write(0x500B, 0, 2)});
+        QVERIFY(record.holdsCameraValue(&BRX_Logic_SettingsChanges::exposMetering));
+        record.setExposMetering(0);
+        QCOMPARE(writes(access).size(), 1);
+    }
+
+    // Where bracketing is a drive mode, it is known with the drive mode.
+    void bracketingFollowsAnUnansweredDriveMode()
+    {
+        FakeCameraAccess access(0x2041);
+        access.script(kOpGetDevicePropValue, 0x5013, FakeCameraAccess::fail());
+        Record record(&access, nullptr);
+        record.recvFromCamera(nullptr);
+        QVERIFY(!record.holdsCameraValue(&BRX_Logic_SettingsChanges::bracketingEnabled));
+        serve(access, 0x5013, 1, 2);
+        BRX_Logic_SettingsChanges changes{};
+        record.recvFromCamera(0x5013, &changes);
+        QVERIFY(record.holdsCameraValue(&BRX_Logic_SettingsChanges::bracketingEnabled));
+        QCOMPARE(changes.driveMode, quint8(1));
+        QCOMPARE(changes.bracketingEnabled, quint8(1));
+        QVERIFY(!record.bracketingEnabled());
+    }
+
     void unknownCodeOnlyLogs()
     {
         FakeCameraAccess access(0x2031);
