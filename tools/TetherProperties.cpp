@@ -16,6 +16,9 @@ const int kListWaitMs = 3000;
 // A camera that rounds a value may first report the old one; the last
 // report that stays this long is its answer.
 const int kAnswerRestMs = 300;
+// A camera that took a value and still reports the one it held before has
+// not acted on it yet (a lens on its way, a busy camera): it gets longer.
+const int kUnchangedRestMs = 2000;
 
 // In the order of BRX_SDK_AccessKind.
 const char* const kAccessNames[] = {"reserved", "read-write", "read-only", "write-only", "command",
@@ -340,10 +343,11 @@ int TetherProperties::setValue(const Setting& setting, QJsonObject* answer) cons
     const QString reason = refusal(setting.property, setting.text, &payload);
     if (!reason.isEmpty())
         return refuse(reason);
-    const int before = m_session.notificationCount(setting.property);
+    PendingAnswer pending{setting.property, payload, m_session.notificationCount(setting.property),
+                          m_session.lastNotification(setting.property), 0, QElapsedTimer()};
     if (!send(setting.property, payload))
         return reportKept(setting.property, payload, answer);
-    return confirm(setting.property, payload, before, answer);
+    return confirm(pending, answer);
 }
 
 bool TetherProperties::send(int property, const QByteArray& payload)
@@ -374,7 +378,8 @@ bool TetherProperties::isAnswered(PendingAnswer& pending) const
         pending.sinceNotification.start();
         return false;
     }
-    return pending.sinceNotification.hasExpired(kAnswerRestMs);
+    const bool unchanged = m_session.lastNotification(pending.property) == pending.notifiedBefore;
+    return pending.sinceNotification.hasExpired(unchanged ? kUnchangedRestMs : kAnswerRestMs);
 }
 
 QByteArray TetherProperties::answer(const PendingAnswer& pending) const
@@ -451,9 +456,10 @@ int TetherProperties::reportKept(int property, const QByteArray& requested, QJso
     return kExitCamera;
 }
 
-int TetherProperties::confirm(int property, const QByteArray& requested, int notificationsBefore,
-                              QJsonObject* answer) const
+int TetherProperties::confirm(PendingAnswer& pending, QJsonObject* answer) const
 {
+    const int property = pending.property;
+    const QByteArray& requested = pending.requested;
     const char* name = describe(property).name;
     if (!needsAnswer(property)) {
         if (answer)
@@ -463,7 +469,6 @@ int TetherProperties::confirm(int property, const QByteArray& requested, int not
                                                           : QStringLiteral("%1 set to %2").arg(name, text(property, requested)));
         return kExitOk;
     }
-    PendingAnswer pending{property, requested, notificationsBefore, 0, QElapsedTimer()};
     const bool answered = m_session.waitFor([&] { return isAnswered(pending); }, m_session.options().timeoutMs);
     const QByteArray reported = answered ? this->answer(pending) : value(property);
     const QString failure = !answered ? QStringLiteral("the camera did not confirm %1").arg(name)

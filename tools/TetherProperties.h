@@ -86,11 +86,13 @@ public:
     // is notified); commands and write-only properties are done when sent.
     static bool needsAnswer(int property);
     // A set sent when notificationsBefore notifications of property had
-    // arrived, waiting for the camera's answer.
+    // arrived, the last of them notifiedBefore, waiting for the camera's
+    // answer.
     struct PendingAnswer {
         int property;
         QByteArray requested;
         int notificationsBefore;
+        QByteArray notifiedBefore;
         int notificationsSeen = 0;
         QElapsedTimer sinceNotification;
     };
@@ -118,7 +120,7 @@ public:
 private:
     int refuse(const QString& message) const;
     int setValue(const Setting& setting, QJsonObject* answer) const;
-    int confirm(int property, const QByteArray& requested, int notificationsBefore, QJsonObject* answer) const;
+    int confirm(PendingAnswer& pending, QJsonObject* answer) const;
     int reportKept(int property, const QByteArray& requested, QJsonObject* answer) const;
     QString valueRefusal(int property, const BRX_SDK_PropertyDescription& description, const QString& text,
                          const QByteArray& payload) const;

@@ -98,11 +98,12 @@ void TetherServeApi::setProperty(const QString& name, const std::string& body, c
     QByteArray payload;
     int status = 400;
     QString reason = refusal(name, number, readable ? &text : nullptr, &payload, &status);
-    const int notificationsBefore = reason.isEmpty() ? m_session.notificationCount(number) : 0;
     if (!reason.isEmpty()) {
         answer(TetherServeReply::error(status, reason));
         return;
     }
+    const TetherProperties::PendingAnswer pending{number, payload, m_session.notificationCount(number),
+                                                  m_session.lastNotification(number), 0, QElapsedTimer()};
     // The camera did not take it: the property as the camera holds it.
     if (!TetherProperties::send(number, payload)) {
         QJsonObject reply = m_properties.jsonOf(number);
@@ -114,7 +115,7 @@ void TetherServeApi::setProperty(const QString& name, const std::string& body, c
         answer(TetherServeReply::json(reply, 409));
         return;
     }
-    PendingSet set{{number, payload, notificationsBefore, 0, QElapsedTimer()}, QElapsedTimer(), answer};
+    PendingSet set{pending, QElapsedTimer(), answer};
     set.clock.start();
     if (!settle(set))
         m_sets.push_back(set);
