@@ -17,11 +17,13 @@
 #include <QTimer>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
 class BRX_Commu_CameraAccess_Base;
 class BRX_Logic_Camera3DAxisData;
+class BRX_Logic_CameraRecovery;
 class BRX_Logic_CameraGeotackingData;
 class BRX_Logic_CameraSettingsBase;
 class BRX_Logic_DeviceInfo;
@@ -417,6 +419,9 @@ private:
     // What the download of handle needs, for a transfer thread.
     BRX_Logic_DownloadContext downloadContext(quint32 handle);
     void startDownload(quint32 handle);
+    void createRecovery();
+    bool sendRelease(eVQReleaseMode releaseMode, const std::function<bool()>& send);
+    int filesOfRelease(eVQReleaseMode releaseMode) const;
 
     BRX_Commu_CameraAccess_Base* m_access;
     // The settings record, lens data and folder settings, under their lock.
@@ -442,6 +447,8 @@ private:
 
     BRX_Logic_PendingPictures* const m_pending;
     QString m_serial;
+    // Null without a pending list.
+    std::unique_ptr<BRX_Logic_CameraRecovery> m_recovery;
     // Pictures are owed from an earlier connection and not yet looked for.
     std::atomic<bool> m_recoveryDue{false};
 

@@ -1,0 +1,149 @@
+#include "BRX_Logic_CameraRecovery.h"
+
+#include "BRX_Commu_CameraAccess_Base.h"
+#include "BRX_Debug.h"
+#include "BRX_Logic_CardListing.h"
+#include "BRX_Logic_PictureRecovery.h"
+#include "BRX_Logic_TransferThread.h"
+
+#include <utility>
+
+namespace {
+
+typedef BRX_Logic_PendingPictures::Picture Picture;
+typedef BRX_Logic_PictureRecovery Recovery;
+
+QByteArray printable(const QString& name)
+{
+    return name.toUtf8().toPercentEncoding(" ");
+}
+
+} // namespace
+
+// The releases' debt is taken over at once: the releases of this
+// connection start a debt of their own.
+BRX_Logic_CameraRecovery::BRX_Logic_CameraRecovery(BRX_Commu_CameraAccess_Base& access,
+                                                   BRX_Logic_PendingPictures& pending, const QString& serial,
+                                                   Hooks hooks)
+    : m_access(access)
+    , m_pending(pending)
+    , m_serial(serial)
+    , m_hooks(std::move(hooks))
+    , m_mark(pending.takeMark(serial))
+{
+    m_due = m_mark.releasesOutstanding() || m_pending.has(m_serial);
+}
+
+// A card not read to its end proves nothing lost: what was owed waits for
+// the next connection.
+void BRX_Logic_CameraRecovery::recover()
+{
+    if (!m_due)
+        return;
+    m_due = false;
+    const QVector<Picture> owed = m_pending.take(m_serial);
+    const QVector<Recovery::CardFile> card = Recovery::listCard(m_access);
+    if (m_access.hasDeparted()) {
+        for (const Picture& picture : owed)
+            m_pending.remember(m_serial, picture);
+        m_pending.releaseSent(m_serial, m_mark.unannounced);
+        if (m_mark.unknownFiles)
+            m_pending.releaseSent(m_serial, BRX_Logic_PendingPictures::kUnknownFiles);
+        return;
+    }
+    const Recovery::Outcome outcome = Recovery::match(owed, card);
+    QVector<quint32> written;
+    if (m_mark.releasesOutstanding()) {
+        for (quint32 handle : Recovery::newerThan(m_mark, card)) {
+            if (!outcome.found.contains(handle))
+                written << handle;
+        }
+        debugPrint(kDebugAlways, "%s - releases outstanding at the last connection's end, %d new pictures on the card",
+                   BRX_METHOD, written.size());
+    }
+    if (!owed.isEmpty())
+        debugPrint(kDebugAlways, "%s - %d pictures owed from the last connection, %d on the card", BRX_METHOD,
+                   owed.size(), outcome.found.size());
+    noteNewest(card.isEmpty() ? Picture() : Recovery::pictureOf(card.last()));
+    reportLost(outcome.lost);
+    for (quint32 handle : outcome.found + written)
+        m_hooks.download(handle);
+}
+
+void BRX_Logic_CameraRecovery::reportLost(const QStringList& names)
+{
+    int lostNumber = 0;
+    for (const QString& name : names) {
+        debugPrint(kDebugAlways, "%s - picture %s lost: no longer on the camera", BRX_METHOD,
+                   printable(name).constData());
+        const QByteArray latin1 = Recovery::lostFileName(name, ++lostNumber).toLatin1();
+        m_hooks.deliver(BRX_Logic_TransferThread::kFramePictureLost, latin1.constData(), unsigned(latin1.size()));
+    }
+}
+
+void BRX_Logic_CameraRecovery::noteNewest(const Picture& newest)
+{
+    m_pending.sawNewest(m_serial, newest);
+    m_newestSeen = true;
+}
+
+// A new picture is remembered from its announcement on: a camera that goes
+// away before its download begins still owes it. The camera announces the
+// file before it asks for its transfer, so it is remembered before its
+// download can end.
+void BRX_Logic_CameraRecovery::objectAdded(quint32 handle)
+{
+    if (!BRX_Logic_CardListing::isPictureHandle(handle))
+        return;
+    m_announcesObjects = true;
+    m_pending.fileAnnounced(m_serial);
+    Recovery::CardFile file;
+    if (!Recovery::readFile(m_access, handle, &file))
+        return;
+    const Picture picture = Recovery::pictureOf(file);
+    m_pending.remember(m_serial, picture);
+    noteNewest(picture);
+    debugPrint(kDebugHousekeeping, "%s - picture %s owed until delivered", BRX_METHOD,
+               printable(file.name).constData());
+}
+
+// A camera that announces its objects asks for their transfers later: each
+// file is counted once, at its first announcement.
+void BRX_Logic_CameraRecovery::transferRequested()
+{
+    if (!m_announcesObjects)
+        m_pending.fileAnnounced(m_serial);
+}
+
+// Read before the stage goes out, so that the release's own files are newer.
+void BRX_Logic_CameraRecovery::releasing()
+{
+    if (m_newestSeen || m_due)
+        return;
+    Recovery::CardFile newest;
+    if (Recovery::readNewest(m_access, &newest))
+        noteNewest(Recovery::pictureOf(newest));
+    else
+        m_pending.lostSightOfCard(m_serial);
+    m_newestSeen = true;
+}
+
+void BRX_Logic_CameraRecovery::released(int files)
+{
+    m_pending.releaseSent(m_serial, files);
+}
+
+void BRX_Logic_CameraRecovery::releasesSettled()
+{
+    m_pending.releasesSettled(m_serial);
+}
+
+void BRX_Logic_CameraRecovery::seriesEnded()
+{
+    m_pending.seriesEnded(m_serial);
+}
+
+void BRX_Logic_CameraRecovery::delivered(const QString& cameraFileName)
+{
+    m_pending.delivered(m_serial, cameraFileName);
+}
