@@ -42,7 +42,8 @@ void BRX_Logic_CameraRecovery::recover()
         return;
     m_due = false;
     const QVector<Picture> owed = m_pending.take(m_serial);
-    const QVector<Recovery::CardFile> card = Recovery::listCard(m_access);
+    const QVector<Recovery::CardFile> card = Recovery::readCardBack(
+        m_access, [this, &owed](const QVector<Recovery::CardFile>& read) { return isEnough(owed, read); });
     if (m_access.hasDeparted()) {
         for (const Picture& picture : owed)
             m_pending.remember(m_serial, picture);
@@ -68,6 +69,18 @@ void BRX_Logic_CameraRecovery::recover()
     reportLost(outcome.lost);
     for (quint32 handle : outcome.found + written)
         m_hooks.download(handle);
+}
+
+// Every owed file found, and, for outstanding releases, the newest file seen
+// before: what lies before cannot be owed. Otherwise the card is read whole
+// (a file not found is lost only then).
+bool BRX_Logic_CameraRecovery::isEnough(const QVector<Picture>& owed, const QVector<Recovery::CardFile>& read) const
+{
+    if (read.isEmpty() || !Recovery::match(owed, read).lost.isEmpty())
+        return false;
+    if (!m_mark.releasesOutstanding() || !m_mark.known)
+        return true;
+    return !m_mark.newest.name.isEmpty() && Recovery::isSame(m_mark.newest, read.first());
 }
 
 void BRX_Logic_CameraRecovery::reportLost(const QStringList& names)

@@ -2,6 +2,7 @@
 #define BRX_LOGIC_CAMERARECOVERY_H
 
 #include "BRX_Logic_PendingPictures.h"
+#include "BRX_Logic_PictureRecovery.h"
 
 #include <QString>
 
@@ -61,6 +62,8 @@ public:
     void delivered(const QString& cameraFileName);
 
 private:
+    bool isEnough(const QVector<BRX_Logic_PendingPictures::Picture>& owed,
+                  const QVector<BRX_Logic_PictureRecovery::CardFile>& read) const;
     void reportLost(const QStringList& names);
     void noteNewest(const BRX_Logic_PendingPictures::Picture& newest);
 

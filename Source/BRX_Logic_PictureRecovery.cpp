@@ -70,11 +70,19 @@ QVector<quint32> BRX_Logic_PictureRecovery::newerThan(const BRX_Logic_PendingPic
     return newer;
 }
 
-QVector<BRX_Logic_PictureRecovery::CardFile> BRX_Logic_PictureRecovery::listCard(BRX_Commu_CameraAccess_Base& access)
+// A card of thousands of files is not read whole for the few pictures of
+// the last connection: each ObjectInfo is a transaction of its own.
+QVector<BRX_Logic_PictureRecovery::CardFile> BRX_Logic_PictureRecovery::readCardBack(
+    BRX_Commu_CameraAccess_Base& access, const Enough& enough)
 {
+    BRX_Logic_CardListing listing(access);
+    const QVector<quint32> handles = listing.pictureHandles();
     QVector<CardFile> files;
-    for (const BRX_Logic_CardListing::Entry& entry : BRX_Logic_CardListing(access).list())
-        files.append({entry.handle, entry.cameraName, entry.size, entry.captured});
+    for (int i = handles.size() - 1; i >= 0 && !access.hasDeparted() && !enough(files); --i) {
+        BRX_Logic_CardListing::Entry entry;
+        if (listing.readEntry(handles.at(i), &entry))
+            files.prepend({entry.handle, entry.cameraName, entry.size, entry.captured});
+    }
     return files;
 }
 

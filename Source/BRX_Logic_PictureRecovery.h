@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 class BRX_Commu_CameraAccess_Base;
 
 // Finds on the card the pictures a camera still owed the host when it went
@@ -43,11 +45,14 @@ public:
     // that saw nothing of the card; all the files when the card was empty.
     static QVector<quint32> newerThan(const BRX_Logic_PendingPictures::CardMark& mark,
                                       const QVector<CardFile>& card);
+    // Whether the files read so far, oldest first, are all a look at the card needs.
+    typedef std::function<bool(const QVector<CardFile>& read)> Enough;
     // The picture files on the camera's card with their names, sizes and
-    // capture times, oldest handle first; files whose ObjectInfo cannot be
-    // read are left out. The caller's thread talks to the camera (the
-    // transport serialises it).
-    static QVector<CardFile> listCard(BRX_Commu_CameraAccess_Base& access);
+    // capture times, oldest handle first, read from the newest back until
+    // enough holds: those read then. Files whose ObjectInfo cannot be read
+    // are left out; the reading stops when the camera goes away. The
+    // caller's thread talks to the camera (the transport serialises it).
+    static QVector<CardFile> readCardBack(BRX_Commu_CameraAccess_Base& access, const Enough& enough);
     // The camera's newest picture file (its last picture handle); false when
     // the camera does not answer. No name: the card holds none.
     static bool readNewest(BRX_Commu_CameraAccess_Base& access, CardFile* newest);
@@ -57,8 +62,7 @@ public:
     // plain file name, else one of the picture's number among the lost.
     static QString lostFileName(const QString& cameraName, int number);
     static BRX_Logic_PendingPictures::Picture pictureOf(const CardFile& file);
-
-private:
+    // The same name and size, and the same capture time where picture has one.
     static bool isSame(const BRX_Logic_PendingPictures::Picture& picture, const CardFile& file);
 };
 
