@@ -362,14 +362,15 @@ void BRX_Logic_Camera::timeExposureEnd()
 }
 
 // The recovery hears of each release that makes files, so that files the
-// camera writes after the link has gone are fetched when it is back.
+// camera writes after the link has gone are fetched when it is back. A
+// release whose answer the link's end cut off may have been taken.
 bool BRX_Logic_Camera::sendRelease(eVQReleaseMode releaseMode, const std::function<bool()>& send)
 {
     const int files = m_recovery ? filesOfRelease(releaseMode) : 0;
     if (files != 0)
         m_recovery->releasing();
     const bool sent = send();
-    if (sent && files != 0)
+    if (files != 0 && (sent || m_access->hasDeparted()))
         m_recovery->released(files);
     return sent;
 }

@@ -12,7 +12,9 @@
 // byte-exact, files delivered twice, and the records of files not
 // delivered (6) or lost (12).
 //
-//   bench_faults [--transport usb|network] [--releases N] [--every N] [--seed N]
+// --minutes ends the releasing early (the count is of the releases made).
+//
+//   bench_faults [--transport usb|network] [--releases N] [--every N] [--seed N] [--minutes N]
 #include "BRX_Commu_PtpTransaction.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraPtpIpServer.h"
@@ -178,11 +180,13 @@ int main(int argc, char** argv)
     parser.addOption({"releases", "Releases in all (default 1000).", "n", "1000"});
     parser.addOption({"every", "Transactions between faults, on average (default 40).", "n", "40"});
     parser.addOption({"seed", "Seed of the fault points (default 1).", "n", "1"});
+    parser.addOption({"minutes", "No release after this many minutes (default 0: no limit).", "n", "0"});
     parser.process(app);
     const QString transport = parser.value("transport");
     const int releases = parser.value("releases").toInt();
     const int every = qMax(2, parser.value("every").toInt());
     QRandomGenerator random(parser.value("seed").toUInt());
+    const qint64 releasingMs = parser.value("minutes").toLongLong() * 60000;
 
     // A network fault is noticed by the link's timeouts: short ones keep
     // the run about the faults.
@@ -238,7 +242,7 @@ int main(int argc, char** argv)
         const bool settled = camera->picturesInProgress() == 0 && (camera->pendingTransfers() == 0 || quiet);
         if (!connected || !settled || (releasesTaken < released && !quiet))
             return;
-        if (released == releases) {
+        if (released == releases || (releasingMs > 0 && runClock.elapsed() > releasingMs)) {
             if (quiet)
                 app.quit();
             return;
