@@ -92,9 +92,10 @@ public:
     // access must be open and know its product ID; it is not owned and must
     // outlive the camera. Reads the camera's identity, settings and lens.
     // pending, when given (not owned, outlives the camera), keeps the
-    // pictures this camera began to deliver and did not, across its
-    // reconnects: those it owes from earlier connections are fetched from
-    // the card once the host has set a frame callback.
+    // pictures this camera began to deliver and did not, and the files its
+    // host's releases made and it did not announce, across its reconnects
+    // (BRX_Logic_CameraRecovery): those it owes from earlier connections
+    // are fetched from the card once the host has set a frame callback.
     explicit BRX_Logic_Camera(BRX_Commu_CameraAccess_Base* access, BRX_Logic_PendingPictures* pending = nullptr);
     // Waits for running transfer threads before anything is freed.
     ~BRX_Logic_Camera() override;

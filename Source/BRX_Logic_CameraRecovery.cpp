@@ -65,7 +65,10 @@ void BRX_Logic_CameraRecovery::recover()
     if (!owed.isEmpty())
         debugPrint(kDebugAlways, "%s - %d pictures owed from the last connection, %d on the card", BRX_METHOD,
                    owed.size(), outcome.found.size());
-    noteNewest(card.isEmpty() ? Picture() : Recovery::pictureOf(card.last()));
+    // A card that listed nothing may not have answered: the first release
+    // looks at it again.
+    if (!card.isEmpty())
+        noteNewest(Recovery::pictureOf(card.last()));
     reportLost(outcome.lost);
     for (quint32 handle : outcome.found + written)
         m_hooks.download(handle);
