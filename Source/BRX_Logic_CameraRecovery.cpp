@@ -112,10 +112,12 @@ void BRX_Logic_CameraRecovery::objectAdded(quint32 handle)
     if (!BRX_Logic_CardListing::isPictureHandle(handle))
         return;
     m_announcesObjects = true;
-    m_pending.fileAnnounced(m_serial);
+    // A file whose description did not come is not seen: the release that
+    // made it still owes it, and the card answers for it once the camera is back.
     Recovery::CardFile file;
     if (!Recovery::readFile(m_access, handle, &file))
         return;
+    m_pending.fileAnnounced(m_serial);
     const Picture picture = Recovery::pictureOf(file);
     m_pending.remember(m_serial, picture);
     noteNewest(picture);
