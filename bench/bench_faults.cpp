@@ -12,7 +12,9 @@
 // byte-exact, files delivered twice, and the records of files not
 // delivered (6) or lost (12).
 //
-// --minutes ends the releasing early (the count is of the releases made).
+// After the last release (or when --minutes ends the releasing early; the
+// count is then of the releases made) no fault strikes: the run ends once
+// the camera is connected and nothing has arrived for a while since.
 //
 //   bench_faults [--transport usb|network] [--releases N] [--every N] [--seed N] [--minutes N]
 #include "BRX_Commu_PtpTransaction.h"
@@ -66,10 +68,15 @@ void onFrame(void*, int type, const void* data, unsigned int size)
     received.lost += type == kLost;
 }
 
+// A connection counts as a record: what the camera owes comes after it.
 void onInit(void*, bool isConnected, int)
 {
     if (isConnected)
         BRX_SDK_setFrameCallback(&onFrame, nullptr);
+    {
+        std::lock_guard<std::mutex> locker(received.mutex);
+        received.lastRecordMs = runClock.elapsed();
+    }
     connected = isConnected;
 }
 
@@ -228,7 +235,9 @@ int main(int argc, char** argv)
     QTimer driver;
     QObject::connect(&driver, &QTimer::timeout, [&] {
         faults->tick();
-        if (connected && transactions >= nextFault) {
+        // The last release made, the run waits for what is owed, without faults.
+        const bool releasing = released < releases && (releasingMs == 0 || runClock.elapsed() <= releasingMs);
+        if (releasing && connected && transactions >= nextFault) {
             nextFault = transactions + every / 2 + int(random.bounded(every + 1));
             faults->strike(random);
             return;
@@ -242,7 +251,7 @@ int main(int argc, char** argv)
         const bool settled = camera->picturesInProgress() == 0 && (camera->pendingTransfers() == 0 || quiet);
         if (!connected || !settled || (releasesTaken < released && !quiet))
             return;
-        if (released == releases || (releasingMs > 0 && runClock.elapsed() > releasingMs)) {
+        if (!releasing) {
             if (quiet)
                 app.quit();
             return;
