@@ -35,21 +35,21 @@ BRX_Logic_CameraRecovery::BRX_Logic_CameraRecovery(BRX_Commu_CameraAccess_Base& 
 }
 
 // A card not read to its end proves nothing lost: what was owed waits for
-// the next connection.
+// the next connection. A camera already gone is not asked at all.
 void BRX_Logic_CameraRecovery::recover()
 {
     if (!m_due)
         return;
     m_due = false;
+    if (m_access.hasDeparted()) {
+        keepForNextConnection({});
+        return;
+    }
     const QVector<Picture> owed = m_pending.take(m_serial);
     const QVector<Recovery::CardFile> card = Recovery::readCardBack(
         m_access, [this, &owed](const QVector<Recovery::CardFile>& read) { return isEnough(owed, read); });
     if (m_access.hasDeparted()) {
-        for (const Picture& picture : owed)
-            m_pending.remember(m_serial, picture);
-        m_pending.releaseSent(m_serial, m_mark.unannounced);
-        if (m_mark.unknownFiles)
-            m_pending.releaseSent(m_serial, BRX_Logic_PendingPictures::kUnknownFiles);
+        keepForNextConnection(owed);
         return;
     }
     const Recovery::Outcome outcome = Recovery::match(owed, card);
@@ -72,6 +72,15 @@ void BRX_Logic_CameraRecovery::recover()
     reportLost(outcome.lost);
     for (quint32 handle : outcome.found + written)
         m_hooks.download(handle);
+}
+
+void BRX_Logic_CameraRecovery::keepForNextConnection(const QVector<Picture>& owed)
+{
+    for (const Picture& picture : owed)
+        m_pending.remember(m_serial, picture);
+    m_pending.releaseSent(m_serial, m_mark.unannounced);
+    if (m_mark.unknownFiles)
+        m_pending.releaseSent(m_serial, BRX_Logic_PendingPictures::kUnknownFiles);
 }
 
 // Every owed file found, and, for outstanding releases, the newest file seen
@@ -136,7 +145,7 @@ void BRX_Logic_CameraRecovery::transferRequested()
 // Read before the stage goes out, so that the release's own files are newer.
 void BRX_Logic_CameraRecovery::releasing()
 {
-    if (m_newestSeen || m_due)
+    if (m_newestSeen || m_due || m_access.hasDeparted())
         return;
     Recovery::CardFile newest;
     if (Recovery::readNewest(m_access, &newest))

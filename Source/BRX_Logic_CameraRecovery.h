@@ -64,6 +64,9 @@ public:
 private:
     bool isEnough(const QVector<BRX_Logic_PendingPictures::Picture>& owed,
                   const QVector<BRX_Logic_PictureRecovery::CardFile>& read) const;
+    // The camera left before its card was read to the end: what it owed
+    // waits for the next connection.
+    void keepForNextConnection(const QVector<BRX_Logic_PendingPictures::Picture>& owed);
     void reportLost(const QStringList& names);
     void noteNewest(const BRX_Logic_PendingPictures::Picture& newest);
 
