@@ -119,8 +119,12 @@ void BRX_Logic_Camera::createRecovery()
     connect(m_access, &Access::signalObjectAdded, this, &BRX_Logic_Camera::catchObjectAdded, Qt::QueuedConnection);
 }
 
+// The wait for the transfer threads processes events: a recovery still
+// queued must not start threads meanwhile.
 BRX_Logic_Camera::~BRX_Logic_Camera()
 {
+    if (m_recovery)
+        m_recovery->postpone();
     m_transferThreads.finishAll();
     disconnectAccess();
     m_refresh3DAxisTimer.stop();

@@ -38,13 +38,13 @@ BRX_Logic_CameraRecovery::BRX_Logic_CameraRecovery(BRX_Commu_CameraAccess_Base& 
 // the next connection. A camera already gone is not asked at all.
 void BRX_Logic_CameraRecovery::recover()
 {
+    if (m_access.hasDeparted()) {
+        postpone();
+        return;
+    }
     if (!m_due)
         return;
     m_due = false;
-    if (m_access.hasDeparted()) {
-        keepForNextConnection({});
-        return;
-    }
     const QVector<Picture> owed = m_pending.take(m_serial);
     const QVector<Recovery::CardFile> card = Recovery::readCardBack(
         m_access, [this, &owed](const QVector<Recovery::CardFile>& read) { return isEnough(owed, read); });
@@ -72,6 +72,14 @@ void BRX_Logic_CameraRecovery::recover()
     reportLost(outcome.lost);
     for (quint32 handle : outcome.found + written)
         m_hooks.download(handle);
+}
+
+void BRX_Logic_CameraRecovery::postpone()
+{
+    if (!m_due)
+        return;
+    m_due = false;
+    keepForNextConnection({});
 }
 
 void BRX_Logic_CameraRecovery::keepForNextConnection(const QVector<Picture>& owed)

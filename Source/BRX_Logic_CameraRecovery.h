@@ -44,6 +44,9 @@ public:
     // Looks for them on the card (once; again only if the card could not be
     // read to its end).
     void recover();
+    // The connection ends before recover() ran: what the camera owes waits
+    // for the next one, and a recover() still queued does nothing.
+    void postpone();
 
     // The camera announced a new object (ObjectAdded).
     void objectAdded(quint32 handle);
