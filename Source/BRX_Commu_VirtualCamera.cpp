@@ -299,6 +299,12 @@ void BRX_Commu_VirtualCamera::fillCard(int count)
     m_device.fillCard(count);
 }
 
+void BRX_Commu_VirtualCamera::formatCard()
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    m_device.store().format();
+}
+
 void BRX_Commu_VirtualCamera::setCardCapacity(quint64 bytes)
 {
     std::unique_lock<std::mutex> locker(m_mutex);

@@ -140,6 +140,10 @@ public:
     void withdrawOperation(quint16 opCode);
     // Deleted on the camera body: announced with 0x4003. The folder stays.
     void deleteObjectOnCamera(quint32 handle);
+    // Formatted in the camera (while no host is connected): the pictures are
+    // gone and the file numbers start again, so that a new picture may have
+    // the name of an old one.
+    void formatCard();
     // For the pictures taken from now on (see BRX_Commu_VirtualCameraStore):
     // the files' sizes (0: as their pixels make them), the Exif orientation,
     // the pictures' width (0: the sensor's; tests take smaller ones).

@@ -256,6 +256,15 @@ bool BRX_Commu_VirtualCameraStore::remove(quint32 handle)
     return true;
 }
 
+void BRX_Commu_VirtualCameraStore::format()
+{
+    m_objects.erase(std::remove_if(m_objects.begin(), m_objects.end(),
+                                   [this](const Object& object) { return !isFolder(object.handle); }),
+                    m_objects.end());
+    m_pending.clear();
+    m_pictureNumber = 0;
+}
+
 QVector<quint32> BRX_Commu_VirtualCameraStore::handles() const
 {
     QVector<quint32> all;

@@ -109,6 +109,9 @@ public:
     const Object* find(quint32 handle) const;
     // Removes a picture (from the queue too); the folder stays.
     bool remove(quint32 handle);
+    // The card formatted: every picture gone, the file numbers start again
+    // at 1 (handles still count on, never reused).
+    void format();
     bool isFolder(quint32 handle) const { return handle == m_folderHandle; }
     // Every handle, folder included, in creation order.
     QVector<quint32> handles() const;

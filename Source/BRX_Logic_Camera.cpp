@@ -9,6 +9,7 @@
 #include "BRX_Logic_CameraGeotackingData.h"
 #include "BRX_Logic_CameraLens.h"
 #include "BRX_Logic_CameraSettingsBase.h"
+#include "BRX_Logic_CameraRecovery.h"
 #include "BRX_Logic_CardListing.h"
 #include "BRX_Logic_DeviceInfo.h"
 #include "BRX_Logic_DownloadRetry.h"
@@ -16,9 +17,7 @@
 #include "BRX_Logic_Focus.h"
 #include "BRX_Logic_ImageDatabase.h"
 #include "BRX_Logic_LiveView.h"
-#include "BRX_Logic_ObjectReader.h"
 #include "BRX_Logic_PendingPictures.h"
-#include "BRX_Logic_PictureRecovery.h"
 #include "BRX_Logic_Release.h"
 #include "BRX_Logic_SettingsChanges.h"
 #include "BRX_Logic_SettingsGuard.h"
@@ -103,11 +102,29 @@ BRX_Logic_Camera::BRX_Logic_Camera(BRX_Commu_CameraAccess_Base* access, BRX_Logi
     connectAccess();
     start3DAxisTimer();
     m_serial = m_deviceInfo->getSerialNumber();
-    m_recoveryDue = m_pending && m_pending->has(m_serial);
+    if (m_pending)
+        createRecovery();
 }
 
+void BRX_Logic_Camera::createRecovery()
+{
+    m_recovery.reset(new BRX_Logic_CameraRecovery(
+        *m_access, *m_pending, m_serial,
+        {[this](quint32 handle) { startDownload(handle); },
+         [this](int type, const void* data, unsigned int size) { callFrameCallback(type, data, size); }}));
+    m_recoveryDue = m_recovery->isDue();
+    BRX_Logic_ReleaseState* state = &m_release->state();
+    connect(state, &BRX_Logic_ReleaseState::signalQuiet, this, [this] { m_recovery->releasesSettled(); });
+    connect(state, &BRX_Logic_ReleaseState::signalReleaseFinished, this, [this] { m_recovery->seriesEnded(); });
+    connect(m_access, &Access::signalObjectAdded, this, &BRX_Logic_Camera::catchObjectAdded, Qt::QueuedConnection);
+}
+
+// The wait for the transfer threads processes events: a recovery still
+// queued must not start threads meanwhile.
 BRX_Logic_Camera::~BRX_Logic_Camera()
 {
+    if (m_recovery)
+        m_recovery->postpone();
     m_transferThreads.finishAll();
     disconnectAccess();
     m_refresh3DAxisTimer.stop();
@@ -199,9 +216,6 @@ void BRX_Logic_Camera::connectAccess()
             &BRX_Logic_Camera::catchSettingsChanged, Qt::QueuedConnection);
     connect(m_access, &Access::signalUpdateImageDB, this, &BRX_Logic_Camera::slotRebuildImageDB,
             Qt::QueuedConnection);
-    if (m_pending)
-        connect(m_access, &Access::signalObjectAdded, this, &BRX_Logic_Camera::catchObjectAdded,
-                Qt::QueuedConnection);
 }
 
 void BRX_Logic_Camera::disconnectAccess()
@@ -338,6 +352,46 @@ void BRX_Logic_Camera::catchDevicePropertyChanged(ushort propertyCode)
 
 // --- Release and close -------------------------------------------------------------
 
+bool BRX_Logic_Camera::releaseCam(eVQReleaseMode releaseMode)
+{
+    return sendRelease(releaseMode, [this, releaseMode] { return m_release->releaseCam(releaseMode); });
+}
+
+void BRX_Logic_Camera::timeExposureEnd()
+{
+    sendRelease(kVQReleaseTimeExposureEnd, [this] {
+        m_release->timeExposureEnd();
+        return true;
+    });
+}
+
+// The recovery hears of each release that makes files, so that files the
+// camera writes after the link has gone are fetched when it is back. A
+// release whose answer the link's end cut off may have been taken.
+bool BRX_Logic_Camera::sendRelease(eVQReleaseMode releaseMode, const std::function<bool()>& send)
+{
+    const int files = m_recovery ? filesOfRelease(releaseMode) : 0;
+    if (files != 0)
+        m_recovery->releasing();
+    const bool sent = send();
+    if (files != 0 && (sent || m_access->hasDeparted()))
+        m_recovery->released(files);
+    return sent;
+}
+
+// One picture of one file, or a DNG and a JPG in pair mode; a bracket's
+// pictures; a series' count is known only at its end.
+int BRX_Logic_Camera::filesOfRelease(eVQReleaseMode releaseMode) const
+{
+    if (releaseMode == kVQReleaseSeriesStart)
+        return BRX_Logic_PendingPictures::kUnknownFiles;
+    if (releaseMode != kVQReleaseCapture && releaseMode != kVQReleaseTimeExposureEnd)
+        return 0;
+    const int format = m_guard->fileFormat();
+    const int files = format == 1 || format == 2 ? 2 : 1;
+    return releaseMode == kVQReleaseCapture && bracketingEnabled() ? files * bracketingImageNumbers() : files;
+}
+
 void BRX_Logic_Camera::toggleVideoCapture()
 {
     if (m_guard->withSettings(__PRETTY_FUNCTION__, false, [](BRX_Logic_CameraSettingsBase&) { return true; }))
@@ -350,6 +404,8 @@ void BRX_Logic_Camera::transferRequest()
 {
     debugPrint(kDebugTransfer, "%s - TransferRequest received in thread 0x%lx", BRX_METHOD,
                BRX_Logic_TransferThread::runningThreadNumber());
+    if (m_recovery)
+        m_recovery->transferRequested();
     startDownload(BRX_Logic_TransferThread::kPendingObjectHandle);
 }
 
@@ -402,6 +458,8 @@ void BRX_Logic_Camera::markDelivered(const QString& cameraFileName)
         std::lock_guard<std::mutex> locker(m_deliveredMutex);
         m_delivered.insert(cameraFileName);
     }
+    if (m_recovery)
+        m_recovery->delivered(cameraFileName);
     emit signalPictureDelivered();
 }
 
@@ -434,48 +492,14 @@ void BRX_Logic_Camera::setFrameCallback(FrameCallback function, void* context)
         QMetaObject::invokeMethod(this, "recoverPictures", Qt::QueuedConnection);
 }
 
-// A new picture is remembered from its announcement on: a camera that goes
-// away before its download begins still owes it. The camera announces the
-// file before it asks for its transfer, so it is remembered before its
-// download can end.
 void BRX_Logic_Camera::catchObjectAdded(quint32 handle)
 {
-    BRX_Logic_ObjectReader::Info info;
-    if (!BRX_Logic_CardListing::isPictureHandle(handle)
-        || !BRX_Logic_ObjectReader(*m_access, handle).readInfo(BRX_Logic_ObjectReader::kSmallThumb, info))
-        return;
-    m_pending->remember(m_serial, {info.fileName, info.compressedSize});
-    debugPrint(kDebugHousekeeping, "%s - picture %s owed until delivered", BRX_METHOD,
-               info.fileName.toUtf8().toPercentEncoding(" ").constData());
+    m_recovery->objectAdded(handle);
 }
 
-// The card is listed once per reconnect that owes pictures; a download cut
-// again remembers its picture anew.
 void BRX_Logic_Camera::recoverPictures()
 {
-    const QVector<BRX_Logic_PendingPictures::Picture> owed = m_pending->take(m_serial);
-    if (owed.isEmpty())
-        return;
-    const QVector<BRX_Logic_PictureRecovery::CardFile> card = BRX_Logic_PictureRecovery::listCard(*m_access);
-    // A card not read to its end proves nothing lost: the pictures wait for
-    // the next connection.
-    if (m_access->hasDeparted()) {
-        for (const BRX_Logic_PendingPictures::Picture& picture : owed)
-            m_pending->remember(m_serial, picture);
-        return;
-    }
-    const BRX_Logic_PictureRecovery::Outcome outcome = BRX_Logic_PictureRecovery::match(owed, card);
-    debugPrint(kDebugAlways, "%s - %d pictures owed from the last connection, %d on the card", BRX_METHOD,
-               owed.size(), outcome.found.size());
-    int lostNumber = 0;
-    for (const QString& name : outcome.lost) {
-        debugPrint(kDebugAlways, "%s - picture %s lost: no longer on the camera", BRX_METHOD,
-                   name.toUtf8().toPercentEncoding(" ").constData());
-        const QByteArray latin1 = BRX_Logic_PictureRecovery::lostFileName(name, ++lostNumber).toLatin1();
-        callFrameCallback(BRX_Logic_TransferThread::kFramePictureLost, latin1.constData(), unsigned(latin1.size()));
-    }
-    for (quint32 handle : outcome.found)
-        startDownload(handle);
+    m_recovery->recover();
 }
 
 void BRX_Logic_Camera::callFrameCallback(int type, const void* data, unsigned int size)

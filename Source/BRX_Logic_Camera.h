@@ -18,11 +18,13 @@
 #include <QTimer>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
 class BRX_Commu_CameraAccess_Base;
 class BRX_Logic_Camera3DAxisData;
+class BRX_Logic_CameraRecovery;
 class BRX_Logic_CameraGeotackingData;
 class BRX_Logic_CameraSettingsBase;
 class BRX_Logic_DeviceInfo;
@@ -91,9 +93,10 @@ public:
     // access must be open and know its product ID; it is not owned and must
     // outlive the camera. Reads the camera's identity, settings and lens.
     // pending, when given (not owned, outlives the camera), keeps the
-    // pictures this camera began to deliver and did not, across its
-    // reconnects: those it owes from earlier connections are fetched from
-    // the card once the host has set a frame callback.
+    // pictures this camera began to deliver and did not, and the files its
+    // host's releases made and it did not announce, across its reconnects
+    // (BRX_Logic_CameraRecovery): those it owes from earlier connections
+    // are fetched from the card once the host has set a frame callback.
     explicit BRX_Logic_Camera(BRX_Commu_CameraAccess_Base* access, BRX_Logic_PendingPictures* pending = nullptr);
     // Waits for running transfer threads before anything is freed.
     ~BRX_Logic_Camera() override;
@@ -422,6 +425,9 @@ private:
     // What the download of handle needs, for a transfer thread.
     BRX_Logic_DownloadContext downloadContext(quint32 handle);
     void startDownload(quint32 handle);
+    void createRecovery();
+    bool sendRelease(eVQReleaseMode releaseMode, const std::function<bool()>& send);
+    int filesOfRelease(eVQReleaseMode releaseMode) const;
 
     BRX_Commu_CameraAccess_Base* m_access;
     // The settings record, lens data and folder settings, under their lock.
@@ -447,6 +453,8 @@ private:
 
     BRX_Logic_PendingPictures* const m_pending;
     QString m_serial;
+    // Null without a pending list.
+    std::unique_ptr<BRX_Logic_CameraRecovery> m_recovery;
     // Pictures are owed from an earlier connection and not yet looked for.
     std::atomic<bool> m_recoveryDue{false};
 

@@ -225,10 +225,8 @@
 // Qualifier, which returns Room.Target Arguments. Focus operations hand on
 // their own name for the log lines.
 #define BRX_CAMERA_FORWARDS(X)                                                                                 \
-    X(bool, releaseCam, (eVQReleaseMode releaseMode), , *m_release, releaseCam, (releaseMode))                 \
     X(bool, timeExposurePrepare, (), , *m_release, timeExposurePrepare, ())                                    \
     X(void, timeExposureStart, (), , *m_release, timeExposureStart, ())                                        \
-    X(void, timeExposureEnd, (), , *m_release, timeExposureEnd, ())                                            \
     X(bool, serialCaptureStop, (), , *m_release, serialCaptureStop, ())                                        \
     X(void, repeatSeriesStop, (), , *m_release, repeatSeriesStop, ())                                          \
     X(bool, isVideoRecording, (), const, *m_release, isVideoRecording, ())                                     \

@@ -362,13 +362,13 @@ bool BRX_Logic_TransferThread::awaitsCameraReturn() const
 void BRX_Logic_TransferThread::remember(const ObjectInfo& info)
 {
     if (info.valid && m_context.pending)
-        m_context.pending->remember(m_context.serial, {info.fileName, info.compressedSize});
+        m_context.pending->remember(m_context.serial, {info.fileName, info.compressedSize, {}});
 }
 
 void BRX_Logic_TransferThread::forget(const ObjectInfo& info)
 {
     if (info.valid && m_context.pending)
-        m_context.pending->forget(m_context.serial, {info.fileName, info.compressedSize});
+        m_context.pending->forget(m_context.serial, {info.fileName, info.compressedSize, {}});
 }
 
 // A picture short of its announced size never reaches the host as good.

@@ -262,11 +262,23 @@ enum BRX_SDK_DriveMode {
  * away (unplugged, network lost) cut short gets no 6; the host has seen its
  * 2 or 3 and nothing more. When the same camera (the same serial number)
  * connects again within this brxsdk_init and the host has set its frame
- * callback, the library finds the file on the card by its name and size and
- * delivers it again, once and whole, with its records as above (8, 0, 1 when
- * quick view is on, then 2 or 3, then 4 or 5). A file the card no longer
- * holds (card swapped, file deleted) gives one record 12 with its name. The
- * library remembers at most 300 such files, the oldest giving way. */
+ * callback, the library finds the file on the card by its name and size,
+ * and its capture time where the camera gives one, and delivers it again,
+ * once and whole, with its records as above (8, 0, 1 when quick view is on,
+ * then 2 or 3, then 4 or 5). A file the card no longer holds (card swapped,
+ * file deleted, or a file of the same name and size taken at another time)
+ * gives one record 12 with its name. The library remembers at most 300 such
+ * files, the oldest giving way.
+ * Files the host's releases made that the camera had not yet announced when
+ * it went away (written after the link had gone, or their announcement lost
+ * with it) come the same way, with the same records and no 12: when a
+ * release of the host was still owed files at the disconnection, the files
+ * on the card newer than the newest one the library had seen there, and not
+ * delivered already, are delivered once the camera is back, oldest first,
+ * after the files above. Without such a release nothing more is fetched:
+ * pictures taken on the camera's own button while no host was connected
+ * stay on the card (brxsdk_list_card and brxsdk_deliver_card_file
+ * reach them). */
 enum BRX_SDK_FrameRecordType {
     BRX_SDK_FrameQuickViewOrientation = 0, /* int32_t: the picture's Exif orientation code, 1 to 8 (1
                                               upright, 3 upside down, 6 to be turned 90 degrees
@@ -290,7 +302,8 @@ enum BRX_SDK_FrameRecordType {
     BRX_SDK_FrameReleaseEnd = 11,          /* int32_t: the number of files (records 4 and 5) the release
                                               delivered, 0 for none; see brxsdk_set_want_release_end */
     BRX_SDK_FramePictureLost = 12,         /* a file the camera began to deliver before it went away and
-                                              that its card no longer holds when it is back: the camera's
+                                              that its card no longer holds when it is back (not with
+                                              its name, size and capture time): the camera's
                                               file name with its ending ("BRX_0001.DNG"), Latin-1 bytes,
                                               size of them, no NUL; once per file. A plain file name as
                                               in record 8 ("LostPicture00001.DNG" in place of one that

@@ -12,7 +12,11 @@
 // byte-exact, files delivered twice, and the records of files not
 // delivered (6) or lost (12).
 //
-//   bench_faults [--transport usb|network] [--releases N] [--every N] [--seed N]
+// After the last release (or when --minutes ends the releasing early; the
+// count is then of the releases made) no fault strikes: the run ends once
+// the camera is connected and nothing has arrived for a while since.
+//
+//   bench_faults [--transport usb|network] [--releases N] [--every N] [--seed N] [--minutes N]
 #include "BRX_Commu_PtpTransaction.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Commu_VirtualCameraPtpIpServer.h"
@@ -64,10 +68,15 @@ void onFrame(void*, int type, const void* data, unsigned int size)
     received.lost += type == kLost;
 }
 
+// A connection counts as a record: what the camera owes comes after it.
 void onInit(void*, bool isConnected, int)
 {
     if (isConnected)
         BRX_SDK_setFrameCallback(&onFrame, nullptr);
+    {
+        std::lock_guard<std::mutex> locker(received.mutex);
+        received.lastRecordMs = runClock.elapsed();
+    }
     connected = isConnected;
 }
 
@@ -178,11 +187,13 @@ int main(int argc, char** argv)
     parser.addOption({"releases", "Releases in all (default 1000).", "n", "1000"});
     parser.addOption({"every", "Transactions between faults, on average (default 40).", "n", "40"});
     parser.addOption({"seed", "Seed of the fault points (default 1).", "n", "1"});
+    parser.addOption({"minutes", "No release after this many minutes (default 0: no limit).", "n", "0"});
     parser.process(app);
     const QString transport = parser.value("transport");
     const int releases = parser.value("releases").toInt();
     const int every = qMax(2, parser.value("every").toInt());
     QRandomGenerator random(parser.value("seed").toUInt());
+    const qint64 releasingMs = parser.value("minutes").toLongLong() * 60000;
 
     // A network fault is noticed by the link's timeouts: short ones keep
     // the run about the faults.
@@ -224,7 +235,9 @@ int main(int argc, char** argv)
     QTimer driver;
     QObject::connect(&driver, &QTimer::timeout, [&] {
         faults->tick();
-        if (connected && transactions >= nextFault) {
+        // The last release made, the run waits for what is owed, without faults.
+        const bool releasing = released < releases && (releasingMs == 0 || runClock.elapsed() <= releasingMs);
+        if (releasing && connected && transactions >= nextFault) {
             nextFault = transactions + every / 2 + int(random.bounded(every + 1));
             faults->strike(random);
             return;
@@ -238,7 +251,7 @@ int main(int argc, char** argv)
         const bool settled = camera->picturesInProgress() == 0 && (camera->pendingTransfers() == 0 || quiet);
         if (!connected || !settled || (releasesTaken < released && !quiet))
             return;
-        if (released == releases) {
+        if (!releasing) {
             if (quiet)
                 app.quit();
             return;

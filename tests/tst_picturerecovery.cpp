@@ -7,11 +7,29 @@
 namespace {
 
 typedef BRX_Logic_PendingPictures::Picture Picture;
+typedef BRX_Logic_PendingPictures::CardMark CardMark;
 typedef BRX_Logic_PictureRecovery::CardFile CardFile;
 
-Picture picture(const QString& name, quint32 size = 1000)
+const QDateTime kMorning(QDate(2026, 6, 1), QTime(9, 0));
+
+Picture picture(const QString& name, quint32 size = 1000, const QDateTime& captured = QDateTime())
 {
-    return Picture{name, size};
+    return Picture{name, size, captured};
+}
+
+CardFile file(quint32 handle, const QString& name, quint32 size = 1000, const QDateTime& captured = QDateTime())
+{
+    return CardFile{handle, name, size, captured};
+}
+
+CardMark markOf(const Picture& newest, const QStringList& delivered = QStringList())
+{
+    CardMark mark;
+    mark.known = true;
+    mark.newest = newest;
+    mark.unannounced = 2;
+    mark.delivered = delivered;
+    return mark;
 }
 
 } // namespace
@@ -19,6 +37,7 @@ Picture picture(const QString& name, quint32 size = 1000)
 Q_DECLARE_METATYPE(QVector<Picture>)
 Q_DECLARE_METATYPE(QVector<CardFile>)
 Q_DECLARE_METATYPE(QVector<quint32>)
+Q_DECLARE_METATYPE(CardMark)
 
 // What the library owes a camera's host across reconnects, and how it finds
 // it on the card again.
@@ -66,16 +85,29 @@ private slots:
         QTest::addColumn<QStringList>("lost");
         const QVector<Picture> pair{picture("BRX_0007.DNG", 500), picture("BRX_0007.JPG", 200)};
         QTest::newRow("both on the card, new handles, other order")
-            << pair << QVector<CardFile>{{0x36, "BRX_0007.JPG", 200}, {0x21, "BRX_0007.DNG", 500}}
+            << pair << QVector<CardFile>{file(0x36, "BRX_0007.JPG", 200), file(0x21, "BRX_0007.DNG", 500)}
             << QVector<quint32>{0x21, 0x36} << QStringList();
         QTest::newRow("card swapped") << pair << QVector<CardFile>() << QVector<quint32>()
                                       << QStringList{"BRX_0007.DNG", "BRX_0007.JPG"};
         QTest::newRow("same name, other size: another picture")
-            << pair << QVector<CardFile>{{0x21, "BRX_0007.DNG", 501}, {0x36, "BRX_0007.JPG", 200}}
+            << pair << QVector<CardFile>{file(0x21, "BRX_0007.DNG", 501), file(0x36, "BRX_0007.JPG", 200)}
             << QVector<quint32>{0x36} << QStringList{"BRX_0007.DNG"};
         QTest::newRow("one card file answers one picture")
-            << QVector<Picture>{picture("A.JPG"), picture("A.JPG")} << QVector<CardFile>{{0x16, "A.JPG", 1000}}
+            << QVector<Picture>{picture("A.JPG"), picture("A.JPG")} << QVector<CardFile>{file(0x16, "A.JPG")}
             << QVector<quint32>{0x16} << QStringList{"A.JPG"};
+        QTest::newRow("same name and size, same capture time")
+            << QVector<Picture>{picture("A.JPG", 1000, kMorning)}
+            << QVector<CardFile>{file(0x16, "A.JPG", 1000, kMorning)} << QVector<quint32>{0x16} << QStringList();
+        QTest::newRow("same name and size, taken a second later: another picture")
+            << QVector<Picture>{picture("A.JPG", 1000, kMorning)}
+            << QVector<CardFile>{file(0x16, "A.JPG", 1000, kMorning.addSecs(1))} << QVector<quint32>()
+            << QStringList{"A.JPG"};
+        QTest::newRow("same name and size, the card gives no capture time")
+            << QVector<Picture>{picture("A.JPG", 1000, kMorning)} << QVector<CardFile>{file(0x16, "A.JPG")}
+            << QVector<quint32>() << QStringList{"A.JPG"};
+        QTest::newRow("capture time unknown when remembered: name and size tell")
+            << QVector<Picture>{picture("A.JPG")} << QVector<CardFile>{file(0x16, "A.JPG", 1000, kMorning)}
+            << QVector<quint32>{0x16} << QStringList();
     }
 
     void cardIsMatchedByNameAndSize()
@@ -85,6 +117,100 @@ private slots:
         const BRX_Logic_PictureRecovery::Outcome outcome = BRX_Logic_PictureRecovery::match(owed, card);
         QTEST(outcome.found, "found");
         QTEST(outcome.lost, "lost");
+    }
+
+    // What the camera wrote after the newest file the library saw, and was
+    // not delivered, is what a release still owed.
+    void filesNewerThanTheMark_data()
+    {
+        QTest::addColumn<CardMark>("mark");
+        QTest::addColumn<QVector<CardFile>>("card");
+        QTest::addColumn<QVector<quint32>>("newer");
+        const QVector<CardFile> card{file(0x11, "B1.DNG", 500, kMorning), file(0x26, "B1.JPG", 200, kMorning),
+                                     file(0x31, "B2.DNG", 500, kMorning.addSecs(5)),
+                                     file(0x46, "B2.JPG", 200, kMorning.addSecs(5))};
+        QTest::newRow("after the newest seen") << markOf(picture("B1.JPG", 200, kMorning)) << card
+                                               << QVector<quint32>{0x31, 0x46};
+        QTest::newRow("nothing after the newest seen")
+            << markOf(picture("B2.JPG", 200, kMorning.addSecs(5))) << card << QVector<quint32>();
+        QTest::newRow("the card was empty") << markOf(Picture()) << card << QVector<quint32>{0x11, 0x26, 0x31, 0x46};
+        QTest::newRow("the card never seen") << CardMark() << card << QVector<quint32>();
+        QTest::newRow("newest seen gone: those taken later")
+            << markOf(picture("A9.JPG", 300, kMorning.addSecs(2))) << card << QVector<quint32>{0x31, 0x46};
+        QTest::newRow("newest seen gone, no capture time: none")
+            << markOf(picture("A9.JPG", 300)) << card << QVector<quint32>();
+        QTest::newRow("newest seen taken at another time: those taken later")
+            << markOf(picture("B1.JPG", 200, kMorning.addSecs(-60))) << card << QVector<quint32>{0x11, 0x26, 0x31, 0x46};
+        QTest::newRow("delivered ones left out")
+            << markOf(picture("B1.DNG", 500, kMorning), {"B2.DNG"}) << card << QVector<quint32>{0x26, 0x46};
+    }
+
+    void filesNewerThanTheMark()
+    {
+        QFETCH(CardMark, mark);
+        QFETCH(QVector<CardFile>, card);
+        QTEST(BRX_Logic_PictureRecovery::newerThan(mark, card), "newer");
+    }
+
+    // Releases are outstanding from the moment they go out until the camera
+    // announced as many files, went quiet or ended its series; the debt is
+    // handed over once.
+    void releasesAreOutstandingUntilAnnounced()
+    {
+        BRX_Logic_PendingPictures pending;
+        pending.releaseSent("A1", 2);
+        pending.fileAnnounced("A1");
+        QVERIFY(pending.has("A1"));
+        QVERIFY(!pending.has("B2"));
+        pending.fileAnnounced("A1");
+        QVERIFY(!pending.has("A1"));
+        pending.fileAnnounced("A1");
+        pending.releaseSent("A1", 1);
+        QVERIFY(pending.has("A1"));
+        pending.releasesSettled("A1");
+        QVERIFY(!pending.has("A1"));
+
+        pending.releaseSent("A1", BRX_Logic_PendingPictures::kUnknownFiles);
+        pending.fileAnnounced("A1");
+        QVERIFY(pending.mark("A1").releasesOutstanding());
+        pending.seriesEnded("A1");
+        QVERIFY(!pending.has("A1"));
+
+        pending.releaseSent("A1", 2);
+        pending.sawNewest("A1", picture("B1.JPG", 200, kMorning));
+        const CardMark taken = pending.takeMark("A1");
+        QVERIFY(taken.releasesOutstanding());
+        QCOMPARE(taken.newest.name, QString("B1.JPG"));
+        QVERIFY(!pending.has("A1"));
+        QVERIFY(pending.mark("A1").known);
+        pending.lostSightOfCard("A1");
+        QVERIFY(!pending.mark("A1").known);
+    }
+
+    // A capture date learnt later completes the remembered picture.
+    void captureDateCompletesARememberedPicture()
+    {
+        BRX_Logic_PendingPictures pending;
+        pending.remember("A1", picture("B1.JPG"));
+        pending.remember("A1", picture("B1.JPG", 1000, kMorning));
+        const QVector<Picture> owed = pending.take("A1");
+        QCOMPARE(owed.size(), 1);
+        QCOMPARE(owed.first().captured, kMorning);
+    }
+
+    // Delivered names and card marks stay within their bounds.
+    void cardMarksStayWithinTheirBounds()
+    {
+        BRX_Logic_PendingPictures pending;
+        for (int i = 0; i <= BRX_Logic_PendingPictures::kMaxPictures; ++i)
+            pending.delivered("A1", QString("P%1.DNG").arg(i));
+        const QStringList delivered = pending.mark("A1").delivered;
+        QCOMPARE(delivered.size(), BRX_Logic_PendingPictures::kMaxPictures);
+        QVERIFY(!delivered.contains("P0.DNG"));
+        for (int i = 0; i < BRX_Logic_PendingPictures::kMaxCameras; ++i)
+            pending.releaseSent(QString("C%1").arg(i), 1);
+        QVERIFY(pending.mark("A1").delivered.isEmpty());
+        QVERIFY(pending.has("C0"));
     }
 
     // A lost picture is named to the host by a plain file name only.

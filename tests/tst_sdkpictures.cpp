@@ -19,6 +19,10 @@ private slots:
     void picturesOwedAtAnUnplugArriveOnReturn();
     void downloadCutMidwayArrivesWholeOnce();
     void picturesGoneFromTheCardAreReportedLostOnce();
+    void picturesWrittenAfterTheLinkWentArriveOnReturn_data();
+    void picturesWrittenAfterTheLinkWentArriveOnReturn();
+    void bodyShotsWhileUnpluggedStayOnTheCard();
+    void sameNameAndSizeTakenAtAnotherTimeIsLost();
     void downloadGoingWrongOnceArrivesWhole_data();
     void downloadGoingWrongOnceArrivesWhole();
 };
@@ -127,6 +131,27 @@ void TestSdkPictures::picturesOwedAtAnUnplugArriveOnReturn_data()
     QTest::newRow("PTP/IP") << SdkHost::kNetwork;
 }
 
+// The release of the host is in the camera; it writes the picture only once
+// the link has gone, so it announces nothing.
+void unplugBeforeTheAnnouncement(SdkHost& host)
+{
+    BRX_Commu_VirtualCamera& camera = host.camera();
+    camera.pauseCard(true);
+    BRX_SDK_capture();
+    QTRY_COMPARE_WITH_TIMEOUT(camera.picturesInProgress(), 1, kTimeoutMs);
+    host.setCameraPlugged(false);
+    QTRY_VERIFY_WITH_TIMEOUT(!host.isConnected(), kTimeoutMs);
+    camera.pauseCard(false);
+    QTRY_COMPARE_WITH_TIMEOUT(camera.picturesInProgress(), 0, kTimeoutMs);
+}
+
+// Takes a picture with the camera's own button while the host is away.
+void shootOnTheBody(BRX_Commu_VirtualCamera& camera)
+{
+    camera.takePicture();
+    QTRY_COMPARE_WITH_TIMEOUT(camera.picturesInProgress(), 0, kTimeoutMs);
+}
+
 // The camera goes away as the DNG's download begins, the JPG announced and
 // not begun: the host hears no "no data" and no loss, and once the camera
 // is back both files arrive whole, once each.
@@ -194,6 +219,92 @@ void TestSdkPictures::picturesGoneFromTheCardAreReportedLostOnce()
     QCOMPARE(frames.bytesOf(kFramePictureLost, 0), QByteArray("BRX_0001.DNG"));
     QCOMPARE(frames.bytesOf(kFramePictureLost, 1), QByteArray("BRX_0001.JPG"));
     QCOMPARE(frames.countOf(Transfer::kFrameNoData), 0);
+    QCOMPARE(frames.countOf(Transfer::kFrameDng) + frames.countOf(Transfer::kFrameJpg), 0);
+}
+
+void TestSdkPictures::picturesWrittenAfterTheLinkWentArriveOnReturn_data()
+{
+    picturesOwedAtAnUnplugArriveOnReturn_data();
+}
+
+// A release of the host whose files the camera wrote after the link had
+// gone: once the camera is back both files arrive whole, once each, and
+// nothing is reported lost.
+void TestSdkPictures::picturesWrittenAfterTheLinkWentArriveOnReturn()
+{
+    QFETCH(SdkHost::Transport, transport);
+    SdkHost host(0x2009, transport);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    unplugBeforeTheAnnouncement(host);
+    QCOMPARE(host.frames().count(), 0);
+    QCOMPARE(pictureHandles(host.camera()).size(), 2);
+
+    host.setCameraPlugged(true);
+    expectPairOnce(host.frames(), host.camera());
+}
+
+// No release of the host was outstanding: a picture shot on the body while
+// unplugged stays on the card; the next release brings its own pair only.
+void TestSdkPictures::bodyShotsWhileUnpluggedStayOnTheCard()
+{
+    SdkHost host(0x2009);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    FrameRecorder& frames = host.frames();
+    BRX_SDK_capture();
+    QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(Transfer::kFrameDng) + frames.countOf(Transfer::kFrameJpg), 2,
+                              kTimeoutMs);
+    host.setCameraPlugged(false);
+    QTRY_VERIFY_WITH_TIMEOUT(!host.isConnected(), kTimeoutMs);
+    shootOnTheBody(host.camera());
+
+    host.clearChanges();
+    host.setCameraPlugged(true);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    BRX_SDK_capture();
+    QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(Transfer::kFrameDng) + frames.countOf(Transfer::kFrameJpg), 4,
+                              kTimeoutMs);
+    const QVector<quint32> files = pictureHandles(host.camera());
+    QCOMPARE(files.size(), 6);
+    QCOMPARE(frames.bytesOf(Transfer::kFrameDng, 1), host.camera().objectData(files.at(4)));
+    QCOMPARE(frames.bytesOf(Transfer::kFrameJpg, 1), host.camera().objectData(files.at(5)));
+    QCOMPARE(frames.countOf(kFramePictureLost), 0);
+}
+
+// The card is formatted while the camera is away and a new picture gets the
+// owed one's names and sizes: taken at another time, it is another
+// picture, so the owed files are reported lost and the new ones stay.
+void TestSdkPictures::sameNameAndSizeTakenAtAnotherTimeIsLost()
+{
+    SdkHost host(0x2009);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    BRX_Commu_VirtualCamera& camera = host.camera();
+    camera.setPictureSizes(300000, 100000);
+    FrameRecorder& frames = host.frames();
+    frames.holdAt(Transfer::kFrameDngStarts);
+    LogCapture log;
+    setDebugFlags(kDebugHousekeeping, true);
+    BRX_SDK_capture();
+    QTRY_COMPARE_WITH_TIMEOUT(log.count("owed until delivered"), 2, kTimeoutMs);
+    setDebugFlags(kDebugHousekeeping, false);
+    host.setCameraPlugged(false);
+    frames.release();
+    QTRY_VERIFY_WITH_TIMEOUT(!host.isConnected(), kTimeoutMs);
+    QStringList owedFiles;
+    for (quint32 handle : pictureHandles(camera))
+        owedFiles << camera.objectFileName(handle) + ' ' + QString::number(camera.objectData(handle).size());
+    camera.formatCard();
+    camera.useManualClock();
+    camera.advanceClock(60000);
+    shootOnTheBody(camera);
+    QStringList newFiles;
+    for (quint32 handle : pictureHandles(camera))
+        newFiles << camera.objectFileName(handle) + ' ' + QString::number(camera.objectData(handle).size());
+    QCOMPARE(newFiles, owedFiles);
+
+    host.setCameraPlugged(true);
+    QTRY_COMPARE_WITH_TIMEOUT(frames.countOf(kFramePictureLost), 2, kTimeoutMs);
+    QCOMPARE(frames.bytesOf(kFramePictureLost, 0), QByteArray("BRX_0001.DNG"));
+    QCOMPARE(frames.bytesOf(kFramePictureLost, 1), QByteArray("BRX_0001.JPG"));
     QCOMPARE(frames.countOf(Transfer::kFrameDng) + frames.countOf(Transfer::kFrameJpg), 0);
 }
 
