@@ -145,6 +145,22 @@ void unplugBeforeTheAnnouncement(SdkHost& host)
     QTRY_COMPARE_WITH_TIMEOUT(camera.picturesInProgress(), 0, kTimeoutMs);
 }
 
+// A pair the camera announced (both files remembered as owed) and whose
+// download is held at its start: the camera leaves, the hold ends.
+void unplugWhileAPairIsOwed(SdkHost& host)
+{
+    FrameRecorder& frames = host.frames();
+    frames.holdAt(Transfer::kFrameDngStarts);
+    LogCapture log;
+    setDebugFlags(kDebugHousekeeping, true);
+    BRX_SDK_capture();
+    QTRY_COMPARE_WITH_TIMEOUT(log.count("owed until delivered"), 2, kTimeoutMs);
+    setDebugFlags(kDebugHousekeeping, false);
+    host.setCameraPlugged(false);
+    frames.release();
+    QTRY_VERIFY_WITH_TIMEOUT(!host.isConnected(), kTimeoutMs);
+}
+
 // Takes a picture with the camera's own button while the host is away.
 void shootOnTheBody(BRX_Commu_VirtualCamera& camera)
 {
@@ -202,15 +218,7 @@ void TestSdkPictures::picturesGoneFromTheCardAreReportedLostOnce()
     SdkHost host(0x2009);
     QVERIFY(host.waitForInitialState(kTimeoutMs));
     FrameRecorder& frames = host.frames();
-    frames.holdAt(Transfer::kFrameDngStarts);
-    LogCapture log;
-    setDebugFlags(kDebugHousekeeping, true);
-    BRX_SDK_capture();
-    QTRY_COMPARE_WITH_TIMEOUT(log.count("owed until delivered"), 2, kTimeoutMs);
-    setDebugFlags(kDebugHousekeeping, false);
-    host.setCameraPlugged(false);
-    frames.release();
-    QTRY_VERIFY_WITH_TIMEOUT(!host.isConnected(), kTimeoutMs);
+    unplugWhileAPairIsOwed(host);
     for (quint32 handle : pictureHandles(host.camera()))
         host.camera().deleteObjectOnCamera(handle);
 
@@ -280,15 +288,7 @@ void TestSdkPictures::sameNameAndSizeTakenAtAnotherTimeIsLost()
     BRX_Commu_VirtualCamera& camera = host.camera();
     camera.setPictureSizes(300000, 100000);
     FrameRecorder& frames = host.frames();
-    frames.holdAt(Transfer::kFrameDngStarts);
-    LogCapture log;
-    setDebugFlags(kDebugHousekeeping, true);
-    BRX_SDK_capture();
-    QTRY_COMPARE_WITH_TIMEOUT(log.count("owed until delivered"), 2, kTimeoutMs);
-    setDebugFlags(kDebugHousekeeping, false);
-    host.setCameraPlugged(false);
-    frames.release();
-    QTRY_VERIFY_WITH_TIMEOUT(!host.isConnected(), kTimeoutMs);
+    unplugWhileAPairIsOwed(host);
     QStringList owedFiles;
     for (quint32 handle : pictureHandles(camera))
         owedFiles << camera.objectFileName(handle) + ' ' + QString::number(camera.objectData(handle).size());
