@@ -70,7 +70,18 @@ void BRX_Logic_CameraRecovery::recover()
     if (!card.isEmpty())
         noteNewest(Recovery::pictureOf(card.last()));
     reportLost(outcome.lost);
-    for (quint32 handle : outcome.found + written)
+    fetch(card, outcome.found + written);
+}
+
+// Each file is owed until its download delivers it: a download cut before
+// it learnt the file's name (its ObjectInfo) leaves it to the next connection.
+void BRX_Logic_CameraRecovery::fetch(const QVector<Recovery::CardFile>& card, const QVector<quint32>& handles)
+{
+    for (const Recovery::CardFile& file : card) {
+        if (handles.contains(file.handle))
+            m_pending.remember(m_serial, Recovery::pictureOf(file));
+    }
+    for (quint32 handle : handles)
         m_hooks.download(handle);
 }
 

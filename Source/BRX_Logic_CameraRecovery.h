@@ -71,6 +71,7 @@ private:
     // waits for the next connection.
     void keepForNextConnection(const QVector<BRX_Logic_PendingPictures::Picture>& owed);
     void reportLost(const QStringList& names);
+    void fetch(const QVector<BRX_Logic_PictureRecovery::CardFile>& card, const QVector<quint32>& handles);
     void noteNewest(const BRX_Logic_PendingPictures::Picture& newest);
 
     BRX_Commu_CameraAccess_Base& m_access;

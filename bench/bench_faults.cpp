@@ -258,6 +258,12 @@ int main(int argc, char** argv)
         }
         BRX_SDK_capture();
         ++released;
+        // A release the camera does not take waits out the quiet time before
+        // the next goes, as one it took waits for its files.
+        {
+            std::lock_guard<std::mutex> locker(received.mutex);
+            received.lastRecordMs = runClock.elapsed();
+        }
     });
     driver.start(5);
     app.exec();

@@ -1,6 +1,10 @@
+#include "BRX_Commu_CameraAccess_Usb_PTP.h"
+#include "BRX_Commu_VirtualCamera.h"
+#include "BRX_Logic_CameraRecovery.h"
 #include "BRX_Logic_PendingPictures.h"
 #include "BRX_Logic_PictureRecovery.h"
 #include "LogCapture.h"
+#include "VirtualCameraFixture.h"
 
 #include <QtTest>
 
@@ -196,6 +200,35 @@ private slots:
         const QVector<Picture> owed = pending.take("A1");
         QCOMPARE(owed.size(), 1);
         QCOMPARE(owed.first().captured, kMorning);
+    }
+
+    // What a reconnect fetches from the card stays owed until delivered: a
+    // download cut before it read anything (here: never run) leaves every
+    // file to the next connection, which fetches them again, none lost.
+    void filesFetchedFromTheCardStayOwedUntilDelivered()
+    {
+        VirtualCameraFixture fixture(0x2009);
+        QVERIFY(fixture.isOpen());
+        fixture.device().fillCard(3);
+        BRX_Logic_PendingPictures pending;
+        pending.sawNewest("A1", Picture());
+        pending.releaseSent("A1", 2);
+        QVector<quint32> fetched;
+        int records = 0;
+        const BRX_Logic_CameraRecovery::Hooks hooks{[&fetched](quint32 handle) { fetched << handle; },
+                                                    [&records](int, const void*, unsigned int) { ++records; }};
+
+        BRX_Logic_CameraRecovery(*fixture.access(), pending, "A1", hooks).recover();
+        const QVector<quint32> firstFetch = fetched;
+        QCOMPARE(firstFetch.size(), 4);
+        QVERIFY(pending.has("A1"));
+
+        fetched.clear();
+        BRX_Logic_CameraRecovery next(*fixture.access(), pending, "A1", hooks);
+        QVERIFY(next.isDue());
+        next.recover();
+        QCOMPARE(fetched, firstFetch);
+        QCOMPARE(records, 0);
     }
 
     // Delivered names and card marks stay within their bounds.

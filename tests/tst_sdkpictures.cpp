@@ -21,6 +21,7 @@ private slots:
     void picturesGoneFromTheCardAreReportedLostOnce();
     void picturesWrittenAfterTheLinkWentArriveOnReturn_data();
     void picturesWrittenAfterTheLinkWentArriveOnReturn();
+    void releaseCutOffByTheLinkStillOwesItsFiles();
     void bodyShotsWhileUnpluggedStayOnTheCard();
     void sameNameAndSizeTakenAtAnotherTimeIsLost();
     void downloadGoingWrongOnceArrivesWhole_data();
@@ -48,6 +49,7 @@ QVector<quint32> pictureHandles(const BRX_Commu_VirtualCamera& camera)
 
 const int kFramePictureLost = BRX_SDK_FrameType::FramePictureLost;
 const quint32 kLargeDng = 25u << 20;
+const quint16 kOpRelease = 0x9004;
 
 // Both files of the camera's one picture arrive whole, each once.
 void expectPairOnce(const FrameRecorder& frames, const BRX_Commu_VirtualCamera& camera)
@@ -249,6 +251,25 @@ void TestSdkPictures::picturesWrittenAfterTheLinkWentArriveOnReturn()
 
     host.setCameraPlugged(true);
     expectPairOnce(host.frames(), host.camera());
+}
+
+// The camera takes the release and leaves before its answer: the host
+// cannot tell whether a picture was taken, so the release still owes its
+// files, and both arrive whole once the camera is back.
+void TestSdkPictures::releaseCutOffByTheLinkStillOwesItsFiles()
+{
+    SdkHost host(0x2009);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    BRX_Commu_VirtualCamera& camera = host.camera();
+    camera.injectFault({BRX_Commu_VirtualCameraLink::Fault::kVanish, kOpRelease, 1, 0});
+
+    BRX_SDK_capture();
+    QTRY_VERIFY_WITH_TIMEOUT(!host.isConnected(), kTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(camera.picturesInProgress(), 0, kTimeoutMs);
+    QCOMPARE(pictureHandles(camera).size(), 2);
+    QCOMPARE(host.frames().count(), 0);
+    host.setCameraPlugged(true);
+    expectPairOnce(host.frames(), camera);
 }
 
 // No release of the host was outstanding: a picture shot on the body while

@@ -25,6 +25,8 @@ private slots:
     void cameraStaysUsable_data();
     void cameraStaysUsable();
     void silentCameraIsClosedAndConnectedAgain();
+    void releasedPairArrivesAfterAnUnplug_data();
+    void releasedPairArrivesAfterAnUnplug();
 
 private:
     bool faultPlayedOut();
@@ -45,11 +47,14 @@ typedef BRX_Commu_VirtualCameraLink::Fault Fault;
 const int kProductId = 0x2031;
 const int kTimeoutMs = 20000;
 const quint16 kOpGetObject = 0x1009;
+const quint16 kOpRelease = 0x9004;
 const quint16 kOpGetDevicePropValue = 0x1015;
 const quint16 kOpSetDevicePropValue = 0x1016;
 const quint16 kPropExposureBias = 0x5010;
 const int kPropertyCompensation = 7;
 const quint32 kMidPicture = 64 * 1024;
+const int kFrameNoData = 6;
+const int kFramePictureLost = 12;
 
 } // namespace
 
@@ -142,6 +147,46 @@ void TestUsbRecovery::silentCameraIsClosedAndConnectedAgain()
     setCompensation(-1000);
     QVERIFY(compensationConfirmed(-1000));
     QCOMPARE(m_host->connections().size(), 3);
+}
+
+void TestUsbRecovery::releasedPairArrivesAfterAnUnplug_data()
+{
+    QTest::addColumn<FaultScript>("script");
+    QTest::newRow("download cut") << FaultScript().add(Fault::kVanish, kOpGetObject, kMidPicture);
+    QTest::newRow("release answer cut") << FaultScript().add(Fault::kVanish, kOpRelease, 1);
+}
+
+// The host's release, and the camera leaves the bus before the pair is
+// delivered: once it is back, both files arrive byte-exact, each once, and
+// the host hears of no file without data and no lost picture.
+void TestUsbRecovery::releasedPairArrivesAfterAnUnplug()
+{
+    QFETCH(FaultScript, script);
+    EmulatedCameraTarget target(*m_device, *m_function);
+    script.applyTo(target);
+    BRX_SDK_capture();
+    QVERIFY(faultPlayedOut());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_host->isConnected(), kTimeoutMs);
+    // The emulated camera stores a picture's files as it takes it.
+    QList<QByteArray> files;
+    m_device->withFunction([&](EmulatedFunction*) {
+        for (quint32 handle : pictureHandles())
+            files << m_function->device().store().find(handle)->data;
+    });
+    QCOMPARE(files.size(), 2);
+    m_device->plug();
+
+    FrameRecorder& frames = m_host->frames();
+    const auto timesDelivered = [&frames](const QByteArray& file) {
+        const QList<FrameRecorder::Record> records = frames.records();
+        return int(std::count_if(records.begin(), records.end(),
+                                 [&file](const FrameRecorder::Record& record) { return record.bytes == file; }));
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(timesDelivered(files.at(0)) + timesDelivered(files.at(1)), 2, kTimeoutMs);
+    QCOMPARE(timesDelivered(files.at(0)), 1);
+    QCOMPARE(timesDelivered(files.at(1)), 1);
+    QCOMPARE(frames.countOf(kFrameNoData), 0);
+    QCOMPARE(frames.countOf(kFramePictureLost), 0);
 }
 
 // The fault has fired and the camera holds nothing back any more.
