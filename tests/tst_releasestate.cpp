@@ -29,7 +29,8 @@ struct ReleaseRig
                        previous = storageType;
                        storageType = type;
                        return true;
-                   }})
+                   },
+                   {}})
     {
     }
     // The release stages sent, in order.

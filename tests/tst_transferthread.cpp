@@ -531,7 +531,7 @@ void TestTransferThread::downloadRunsOnItsContext()
     std::mutex communication;
     BRX_Logic_DownloadRetry downloads(access, false);
     BRX_Logic_TransferState transfer;
-    BRX_Logic_Release release(access, communication, {[] { return 0.0; }, [](int, int&) { return true; }});
+    BRX_Logic_Release release(access, communication, {[] { return 0.0; }, [](int, int&) { return true; }, {}});
     BRX_Logic_FolderSettings folders;
     folders.setJpgPath(folder.path());
     std::recursive_mutex foldersLock;
