@@ -53,6 +53,9 @@ const quint16 kOpSetDevicePropValue = 0x1016;
 const quint16 kPropExposureBias = 0x5010;
 const int kPropertyCompensation = 7;
 const quint32 kMidPicture = 64 * 1024;
+const quint32 kSmallDng = 256 * 1024;
+const quint32 kSmallJpg = 128 * 1024;
+const quint32 kLargeDng = 25u << 20;
 const int kFrameNoData = 6;
 const int kFramePictureLost = 12;
 
@@ -70,7 +73,7 @@ void TestUsbRecovery::init()
     descriptor.productId = kProductId;
     m_function.reset(new VirtualCameraFunction(kProductId, descriptor.bulkPacketSize));
     m_function->device().store().setPictureWidth(VirtualCameraFixture::kPictureWidth);
-    m_function->device().store().setPictureSizes(256 * 1024, 128 * 1024);
+    m_function->device().store().setPictureSizes(kSmallDng, kSmallJpg);
     m_device.reset(new EmulatedUsbDevice(descriptor, m_function.get()));
     m_device->plug();
     m_host.reset(new SdkHost(0)); // USB hardware: libusb finds the emulated camera
@@ -152,8 +155,11 @@ void TestUsbRecovery::silentCameraIsClosedAndConnectedAgain()
 void TestUsbRecovery::releasedPairArrivesAfterAnUnplug_data()
 {
     QTest::addColumn<FaultScript>("script");
-    QTest::newRow("download cut") << FaultScript().add(Fault::kVanish, kOpGetObject, kMidPicture);
-    QTest::newRow("release answer cut") << FaultScript().add(Fault::kVanish, kOpRelease, 1);
+    QTest::addColumn<quint32>("dngSize");
+    QTest::newRow("download cut") << FaultScript().add(Fault::kVanish, kOpGetObject, kMidPicture) << kSmallDng;
+    QTest::newRow("25 MB download cut halfway")
+        << FaultScript().add(Fault::kVanish, kOpGetObject, kLargeDng / 2) << kLargeDng;
+    QTest::newRow("release answer cut") << FaultScript().add(Fault::kVanish, kOpRelease, 1) << kSmallDng;
 }
 
 // The host's release, and the camera leaves the bus before the pair is
@@ -162,6 +168,9 @@ void TestUsbRecovery::releasedPairArrivesAfterAnUnplug_data()
 void TestUsbRecovery::releasedPairArrivesAfterAnUnplug()
 {
     QFETCH(FaultScript, script);
+    QFETCH(quint32, dngSize);
+    m_device->withFunction(
+        [&](EmulatedFunction*) { m_function->device().store().setPictureSizes(dngSize, kSmallJpg); });
     EmulatedCameraTarget target(*m_device, *m_function);
     script.applyTo(target);
     BRX_SDK_capture();
