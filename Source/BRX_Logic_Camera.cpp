@@ -111,7 +111,8 @@ void BRX_Logic_Camera::createRecovery()
     m_recovery.reset(new BRX_Logic_CameraRecovery(
         *m_access, *m_pending, m_serial,
         {[this](quint32 handle) { startDownload(handle); },
-         [this](int type, const void* data, unsigned int size) { callFrameCallback(type, data, size); }}));
+         [this](int type, const void* data, unsigned int size) { callFrameCallback(type, data, size); },
+         [this](int ms) { QTimer::singleShot(ms, this, &BRX_Logic_Camera::recoverPictures); }}));
     m_recoveryDue = m_recovery->isDue();
     BRX_Logic_ReleaseState* state = &m_release->state();
     connect(state, &BRX_Logic_ReleaseState::signalQuiet, this, [this] { m_recovery->releasesSettled(); });

@@ -46,10 +46,15 @@ void BRX_Logic_CameraRecovery::recover()
         return;
     m_due = false;
     const QVector<Picture> owed = m_pending.take(m_serial);
-    const QVector<Recovery::CardFile> card = Recovery::readCardBack(
-        m_access, [this, &owed](const QVector<Recovery::CardFile>& read) { return isEnough(owed, read); });
+    QVector<Recovery::CardFile> card;
+    const bool read = Recovery::readCardBack(
+        m_access, [this, &owed](const QVector<Recovery::CardFile>& files) { return isEnough(owed, files); }, &card);
     if (m_access.hasDeparted()) {
         keepForNextConnection(owed);
+        return;
+    }
+    if (!read) {
+        lookAgainLater(owed);
         return;
     }
     const Recovery::Outcome outcome = Recovery::match(owed, card);
@@ -93,6 +98,17 @@ void BRX_Logic_CameraRecovery::postpone()
     keepForNextConnection({});
 }
 
+// The camera stopped answering but is still connected: the owed files and
+// the releases' debt stay with this connection, which looks again.
+void BRX_Logic_CameraRecovery::lookAgainLater(const QVector<Picture>& owed)
+{
+    for (const Picture& picture : owed)
+        m_pending.remember(m_serial, picture);
+    m_due = true;
+    debugPrint(kDebugAlways, "%s - the card did not answer; looked at again in %d ms", BRX_METHOD, kLookAgainMs);
+    m_hooks.lookAgain(kLookAgainMs);
+}
+
 void BRX_Logic_CameraRecovery::keepForNextConnection(const QVector<Picture>& owed)
 {
     for (const Picture& picture : owed)
@@ -125,9 +141,12 @@ void BRX_Logic_CameraRecovery::reportLost(const QStringList& names)
     }
 }
 
+// Once an announced file could not be described, no newer file may mark
+// the card: the next connection must still look past the undescribed one.
 void BRX_Logic_CameraRecovery::noteNewest(const Picture& newest)
 {
-    m_pending.sawNewest(m_serial, newest);
+    if (!m_newestFrozen)
+        m_pending.sawNewest(m_serial, newest);
     m_newestSeen = true;
 }
 
@@ -143,8 +162,10 @@ void BRX_Logic_CameraRecovery::objectAdded(quint32 handle)
     // A file whose description did not come is not seen: the release that
     // made it still owes it, and the card answers for it once the camera is back.
     Recovery::CardFile file;
-    if (!Recovery::readFile(m_access, handle, &file))
+    if (!Recovery::readFile(m_access, handle, &file)) {
+        m_newestFrozen = true;
         return;
+    }
     m_pending.fileAnnounced(m_serial);
     const Picture picture = Recovery::pictureOf(file);
     m_pending.remember(m_serial, picture);

@@ -32,7 +32,12 @@ public:
         std::function<void(quint32 handle)> download;
         // Hands a record to the frame callback.
         std::function<void(int type, const void* data, unsigned int size)> deliver;
+        // Calls recover() again after ms, unless the connection ends first.
+        std::function<void(int ms)> lookAgain;
     };
+
+    // How long a card that stopped answering is left before the next look.
+    static constexpr int kLookAgainMs = 1000;
 
     // access and pending are not owned and outlive the object.
     BRX_Logic_CameraRecovery(BRX_Commu_CameraAccess_Base& access, BRX_Logic_PendingPictures& pending,
@@ -41,8 +46,9 @@ public:
     // Whether the camera owed pictures when it connected and they have not
     // been looked for yet.
     bool isDue() const { return m_due; }
-    // Looks for them on the card (once; again only if the card could not be
-    // read to its end).
+    // Looks for them on the card: once, unless the card stopped answering
+    // before it was read far enough (then again a while later, or at the
+    // next connection when the camera leaves meanwhile).
     void recover();
     // The connection ends before recover() ran: what the camera owes waits
     // for the next one, and a recover() still queued does nothing.
@@ -70,6 +76,7 @@ private:
     // The camera left before its card was read to the end: what it owed
     // waits for the next connection.
     void keepForNextConnection(const QVector<BRX_Logic_PendingPictures::Picture>& owed);
+    void lookAgainLater(const QVector<BRX_Logic_PendingPictures::Picture>& owed);
     void reportLost(const QStringList& names);
     void fetch(const QVector<BRX_Logic_PictureRecovery::CardFile>& card, const QVector<quint32>& handles);
     void noteNewest(const BRX_Logic_PendingPictures::Picture& newest);
@@ -83,6 +90,8 @@ private:
     bool m_due = false;
     // The card's newest file is known for this connection.
     bool m_newestSeen = false;
+    // An announced file went undescribed: the card mark stays where it was.
+    bool m_newestFrozen = false;
     // The camera announces each new file (ObjectAdded), not only its transfer.
     bool m_announcesObjects = false;
 };

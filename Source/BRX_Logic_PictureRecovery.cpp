@@ -71,19 +71,27 @@ QVector<quint32> BRX_Logic_PictureRecovery::newerThan(const BRX_Logic_PendingPic
 }
 
 // A card of thousands of files is not read whole for the few pictures of
-// the last connection: each ObjectInfo is a transaction of its own.
-QVector<BRX_Logic_PictureRecovery::CardFile> BRX_Logic_PictureRecovery::readCardBack(
-    BRX_Commu_CameraAccess_Base& access, const Enough& enough)
+// the last connection: each ObjectInfo is a transaction of its own. A
+// request without an answer (no response code) is the link failing, not
+// the camera refusing one file.
+bool BRX_Logic_PictureRecovery::readCardBack(BRX_Commu_CameraAccess_Base& access, const Enough& enough,
+                                             QVector<CardFile>* files)
 {
+    files->clear();
     BRX_Logic_CardListing listing(access);
     const QVector<quint32> handles = listing.pictureHandles();
-    QVector<CardFile> files;
-    for (int i = handles.size() - 1; i >= 0 && !access.hasDeparted() && !enough(files); --i) {
+    if (handles.isEmpty() && access.lastResponseCode() == 0)
+        return false;
+    for (int i = handles.size() - 1; i >= 0 && !enough(*files); --i) {
         BRX_Logic_CardListing::Entry entry;
         if (listing.readEntry(handles.at(i), &entry))
-            files.prepend({entry.handle, entry.cameraName, entry.size, entry.captured});
+            files->prepend({entry.handle, entry.cameraName, entry.size, entry.captured});
+        else if (access.lastResponseCode() == 0)
+            return false;
+        if (access.hasDeparted())
+            return false;
     }
-    return files;
+    return !access.hasDeparted();
 }
 
 // Only the last handle's ObjectInfo is read: a full card is not listed

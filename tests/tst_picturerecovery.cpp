@@ -1,9 +1,11 @@
 #include "BRX_Commu_CameraAccess_Usb_PTP.h"
 #include "BRX_Commu_VirtualCamera.h"
 #include "BRX_Logic_CameraRecovery.h"
+#include "BRX_Logic_CardListing.h"
 #include "BRX_Logic_PendingPictures.h"
 #include "BRX_Logic_PictureRecovery.h"
 #include "LogCapture.h"
+#include "FaultScript.h"
 #include "VirtualCameraFixture.h"
 
 #include <QtTest>
@@ -15,6 +17,7 @@ typedef BRX_Logic_PendingPictures::CardMark CardMark;
 typedef BRX_Logic_PictureRecovery::CardFile CardFile;
 
 const QDateTime kMorning(QDate(2026, 6, 1), QTime(9, 0));
+const quint16 kGetObjectInfo = 0x1008;
 
 Picture picture(const QString& name, quint32 size = 1000, const QDateTime& captured = QDateTime())
 {
@@ -216,7 +219,8 @@ private slots:
         QVector<quint32> fetched;
         int records = 0;
         const BRX_Logic_CameraRecovery::Hooks hooks{[&fetched](quint32 handle) { fetched << handle; },
-                                                    [&records](int, const void*, unsigned int) { ++records; }};
+                                                    [&records](int, const void*, unsigned int) { ++records; },
+                                                    [](int) {}};
 
         BRX_Logic_CameraRecovery(*fixture.access(), pending, "A1", hooks).recover();
         const QVector<quint32> firstFetch = fetched;
@@ -229,6 +233,67 @@ private slots:
         next.recover();
         QCOMPARE(fetched, firstFetch);
         QCOMPARE(records, 0);
+    }
+
+    // A card that stops answering in the middle of the look proves nothing:
+    // no file is fetched or reported lost, the owed ones stay owed, and the
+    // look is asked for again; once the camera answers, they come.
+    void cardThatStopsAnsweringIsLookedAtAgain()
+    {
+        FaultScript::shortenLinkTimeouts();
+        VirtualCameraFixture fixture(0x2009);
+        QVERIFY(fixture.isOpen());
+        BRX_Commu_VirtualCamera& camera = fixture.device();
+        camera.fillCard(3);
+        const QVector<quint32> handles = BRX_Logic_CardListing(*fixture.access()).pictureHandles();
+        QCOMPARE(handles.size(), 4);
+        BRX_Logic_PendingPictures pending;
+        for (quint32 handle : handles.mid(2))
+            pending.remember("A1", picture(camera.objectFileName(handle), quint32(camera.objectData(handle).size())));
+        QVector<quint32> fetched;
+        int records = 0;
+        QVector<int> looksAsked;
+        const BRX_Logic_CameraRecovery::Hooks hooks{[&fetched](quint32 handle) { fetched << handle; },
+                                                    [&records](int, const void*, unsigned int) { ++records; },
+                                                    [&looksAsked](int ms) { looksAsked << ms; }};
+        BRX_Logic_CameraRecovery recovery(*fixture.access(), pending, "A1", hooks);
+        camera.injectFault({BRX_Commu_VirtualCameraLink::Fault::kLateAnswer, kGetObjectInfo, 0, 500});
+
+        recovery.recover();
+        QVERIFY(!fixture.access()->hasDeparted());
+        QCOMPARE(looksAsked, QVector<int>{BRX_Logic_CameraRecovery::kLookAgainMs});
+        QVERIFY(fetched.isEmpty());
+        QCOMPARE(records, 0);
+        QVERIFY(pending.has("A1"));
+        QVERIFY(recovery.isDue());
+
+        recovery.recover();
+        QCOMPARE(fetched, handles.mid(2));
+        QCOMPARE(records, 0);
+        QCOMPARE(looksAsked.size(), 1);
+    }
+
+    // An announced file whose description did not come holds the card mark
+    // where it was, though a later file is described: the next connection
+    // must still look past the undescribed one.
+    void undescribedAnnouncementHoldsTheCardMark()
+    {
+        FaultScript::shortenLinkTimeouts();
+        VirtualCameraFixture fixture(0x2009);
+        QVERIFY(fixture.isOpen());
+        fixture.device().fillCard(3);
+        const QVector<quint32> handles = BRX_Logic_CardListing(*fixture.access()).pictureHandles();
+        QCOMPARE(handles.size(), 4);
+        BRX_Logic_PendingPictures pending;
+        pending.sawNewest("A1", picture("OLDEST.JPG"));
+        BRX_Logic_CameraRecovery recovery(*fixture.access(), pending, "A1", {});
+        fixture.device().injectFault({BRX_Commu_VirtualCameraLink::Fault::kLateAnswer, kGetObjectInfo, 0, 500});
+
+        recovery.objectAdded(handles.at(2));
+        recovery.objectAdded(handles.at(3));
+        QVERIFY(!fixture.access()->hasDeparted());
+        QCOMPARE(pending.take("A1").size(), 1);
+        QCOMPARE(pending.mark("A1").newest.name, QString("OLDEST.JPG"));
     }
 
     // Delivered names and card marks stay within their bounds.
