@@ -9,8 +9,8 @@
 //
 // At the end every picture file on the camera's card is looked for among
 // the files the host received, byte for byte: files made, files delivered
-// byte-exact, files delivered twice, and the records of files not
-// delivered (6) or lost (12).
+// byte-exact, files delivered twice, the records of files not delivered
+// (6) or lost (12), and the names of the card files the host did not get.
 //
 // After the last release (or when --minutes ends the releasing early; the
 // count is then of the releases made) no fault strikes: the run ends once
@@ -29,6 +29,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QRandomGenerator>
+#include <QStringList>
 #include <QTimer>
 
 #include <atomic>
@@ -159,12 +160,15 @@ void printCount(const BRX_Commu_VirtualCamera& camera, int released, const QStri
     std::lock_guard<std::mutex> locker(received.mutex);
     QHash<QByteArray, int> unmatched = received.files;
     int exact = 0;
+    QStringList missing;
     const QVector<quint32> files = pictureFiles(camera);
     for (quint32 handle : files) {
         const QByteArray hash = QCryptographicHash::hash(camera.objectData(handle), QCryptographicHash::Sha1);
         if (unmatched.value(hash) > 0) {
             --unmatched[hash];
             ++exact;
+        } else {
+            missing << camera.objectFileName(handle);
         }
     }
     int extra = 0;
@@ -174,6 +178,8 @@ void printCount(const BRX_Commu_VirtualCamera& camera, int released, const QStri
                 "or not made; %d records 'no data', %d records 'lost'\n",
                 qPrintable(transport), released, ms / 1000.0, files.size(), exact, extra, received.noData,
                 received.lost);
+    if (!missing.isEmpty())
+        std::printf("not delivered: %s\n", qPrintable(missing.join(' ')));
 }
 
 } // namespace
