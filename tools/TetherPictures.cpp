@@ -371,6 +371,12 @@ bool TetherPictures::isBusy() const
     return m_downloading || m_process || !m_commandQueue.isEmpty();
 }
 
+bool TetherPictures::isDownloading() const
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    return m_downloading;
+}
+
 qint64 TetherPictures::quietMs() const
 {
     std::lock_guard<std::mutex> locker(m_mutex);

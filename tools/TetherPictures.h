@@ -56,6 +56,7 @@ public:
     int refusedReleases() const;
     // A download or a command is running.
     bool isBusy() const;
+    bool isDownloading() const;
     // Since the last frame record or the end of the last command.
     qint64 quietMs() const;
     QStringList savedPaths() const;

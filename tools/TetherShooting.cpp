@@ -198,7 +198,11 @@ void TetherShooting::finishInFlight(TetherSession& session, const TetherPictures
     if (!pictures.isBusy())
         return;
     session.output().progress(QStringLiteral("finishing the pictures in flight"));
-    session.waitFor([&] { return !pictures.isBusy(); }, session.options().timeoutMs, false);
+    session.waitFor([&] { return !pictures.isDownloading(); }, session.options().timeoutMs, false);
+    // The user's --exec commands (a conversion may take minutes) are waited
+    // for to their end, not for the camera's timeout; Ctrl-C ends the wait.
+    if (!pictures.isDownloading())
+        session.waitFor([&] { return !pictures.isBusy(); }, -1);
 }
 
 // --- watch ------------------------------------------------------------------------
