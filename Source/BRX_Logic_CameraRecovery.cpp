@@ -102,17 +102,21 @@ void BRX_Logic_CameraRecovery::postpone()
 // the releases' debt stay with this connection, which looks again.
 void BRX_Logic_CameraRecovery::lookAgainLater(const QVector<Picture>& owed)
 {
-    for (const Picture& picture : owed)
-        m_pending.remember(m_serial, picture);
+    rememberAll(owed);
     m_due = true;
     debugPrint(kDebugAlways, "%s - the card did not answer; looked at again in %d ms", BRX_METHOD, kLookAgainMs);
     m_hooks.lookAgain(kLookAgainMs);
 }
 
-void BRX_Logic_CameraRecovery::keepForNextConnection(const QVector<Picture>& owed)
+void BRX_Logic_CameraRecovery::rememberAll(const QVector<Picture>& owed)
 {
     for (const Picture& picture : owed)
         m_pending.remember(m_serial, picture);
+}
+
+void BRX_Logic_CameraRecovery::keepForNextConnection(const QVector<Picture>& owed)
+{
+    rememberAll(owed);
     m_pending.releaseSent(m_serial, m_mark.unannounced);
     if (m_mark.unknownFiles)
         m_pending.releaseSent(m_serial, BRX_Logic_PendingPictures::kUnknownFiles);

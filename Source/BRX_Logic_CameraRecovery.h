@@ -77,6 +77,7 @@ private:
     // waits for the next connection.
     void keepForNextConnection(const QVector<BRX_Logic_PendingPictures::Picture>& owed);
     void lookAgainLater(const QVector<BRX_Logic_PendingPictures::Picture>& owed);
+    void rememberAll(const QVector<BRX_Logic_PendingPictures::Picture>& owed);
     void reportLost(const QStringList& names);
     void fetch(const QVector<BRX_Logic_PictureRecovery::CardFile>& card, const QVector<quint32>& handles);
     void noteNewest(const BRX_Logic_PendingPictures::Picture& newest);

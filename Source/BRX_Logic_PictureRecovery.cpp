@@ -82,13 +82,11 @@ bool BRX_Logic_PictureRecovery::readCardBack(BRX_Commu_CameraAccess_Base& access
     const QVector<quint32> handles = listing.pictureHandles();
     if (handles.isEmpty() && access.lastResponseCode() == 0)
         return false;
-    for (int i = handles.size() - 1; i >= 0 && !enough(*files); --i) {
+    for (int i = handles.size() - 1; i >= 0 && !access.hasDeparted() && !enough(*files); --i) {
         BRX_Logic_CardListing::Entry entry;
         if (listing.readEntry(handles.at(i), &entry))
             files->prepend({entry.handle, entry.cameraName, entry.size, entry.captured});
         else if (access.lastResponseCode() == 0)
-            return false;
-        if (access.hasDeparted())
             return false;
     }
     return !access.hasDeparted();
