@@ -70,7 +70,7 @@ bool BRX_Commu_PtpIpLink::initCommand(const Initiator& initiator, const char* na
     Packet answer;
     const Reader::Result read = send(Packet::initCommandRequest(initiator.guid, initiator.name))
         ? m_reader.next(&answer, m_timeouts.firstAnswerMs, m_timeouts.progressMs)
-        : Reader::kClosed;
+        : unsent();
     if (!isHandshakeAnswer(read, answer, Packet::kInitCommandAck, name))
         return false;
     m_connectionNumber = answer.connectionNumber;
@@ -134,6 +134,13 @@ qint64 BRX_Commu_PtpIpLink::dataPhaseMs(quint64 size) const
     return m_timeouts.progressMs + qint64(size * 1000 / quint64(qMax(1, m_timeouts.minBytesPerSecond)));
 }
 
+// Why a packet could not go: a phase already over leaves no time to send
+// in, which is the camera's lateness, not a closed connection.
+BRX_Commu_PtpIpReader::Result BRX_Commu_PtpIpLink::unsent() const
+{
+    return m_phase.hasExpired() ? Reader::kOverdue : Reader::kClosed;
+}
+
 // Each packet within the progress timeout, and within the phase.
 bool BRX_Commu_PtpIpLink::send(const QByteArray& packet)
 {
@@ -167,7 +174,7 @@ BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::transact(const Transaction& tra
         if (sent)
             beginPhase(firstMs + m_timeouts.progressMs);
         result = sent ? readReply(transaction, transactionId, firstMs, responseCode, &timedOut)
-                      : lost(m_phase.hasExpired() ? Reader::kOverdue : Reader::kClosed);
+                      : lost(unsent());
         if (timedOut)
             result = cancel(transaction, transactionId, responseCode);
     }
@@ -235,7 +242,7 @@ BRX_Commu_PtpIpReader::Result BRX_Commu_PtpIpLink::nextPacket(BRX_Commu_PtpIpPac
             return Reader::kMalformed;
         }
         if (!send(Packet::bare(Packet::kProbeResponse)))
-            return Reader::kClosed;
+            return unsent();
     }
 }
 
@@ -314,7 +321,7 @@ BRX_Commu_PtpIpLink::Result BRX_Commu_PtpIpLink::cancel(const Transaction& trans
     debugPrint(kDebugAlways, "%s - cancelling transaction 0x%08X", m_name, transactionId);
     beginPhase(m_timeouts.settleMs + m_timeouts.progressMs);
     if (!send(Packet::cancel(transactionId)))
-        return lost(Reader::kClosed);
+        return lost(unsent());
     Transaction dropped = transaction;
     dropped.buffer = nullptr;
     bool timedOut = false;

@@ -98,6 +98,7 @@ private:
                                   const char* name);
     void beginPhase(qint64 ms);
     qint64 dataPhaseMs(quint64 size) const;
+    Reader::Result unsent() const;
     bool send(const QByteArray& packet);
     bool sendData(quint32 transactionId, const quint8* data, quint32 size);
     Result readReply(const Transaction& transaction, quint32 transactionId, int firstMs, quint16* responseCode,

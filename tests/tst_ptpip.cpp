@@ -80,7 +80,7 @@ QByteArray repeated(const QByteArray& bytes, int times)
 const int kTrickleMs = 100;
 const int kShortMs = 200;
 
-enum Trickle { kBytewise, kProbes, kDataPackets };
+enum Trickle { kBytewise, kProbes, kDataPackets, kLateProbe };
 
 // An answer (OK, transaction 0) that comes a little at a time: its bytes,
 // probes before it, or a data phase of bufferSize bytes in small packets.
@@ -89,6 +89,11 @@ void addTrickledAnswer(ScriptedPtpIpStream& peer, Trickle trickle, int bufferSiz
     const QByteArray response = Packet::operationResponse(0x2001, 0, {});
     if (trickle == kBytewise) {
         peer.addTrickle(response, kTrickleMs);
+        return;
+    }
+    if (trickle == kLateProbe) {
+        peer.addLate(Packet::bare(Packet::kProbeRequest), 3 * kShortMs);
+        peer.addBytes(response);
         return;
     }
     if (trickle == kDataPackets)
@@ -367,6 +372,8 @@ void TestPtpIp::aTricklingCameraMeetsItsDeadline_data()
     QTest::newRow("probes that stretch the wait") << int(kProbes) << "the camera's answer ran past its deadline";
     QTest::newRow("data a few bytes at a time")
         << int(kDataPackets) << "the camera's answer ran past its deadline";
+    QTest::newRow("a probe read after the deadline")
+        << int(kLateProbe) << "the camera's answer ran past its deadline";
 }
 
 // Each byte, probe or Data packet comes within the progress timeout, yet

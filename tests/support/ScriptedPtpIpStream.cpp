@@ -78,6 +78,8 @@ BRX_Commu_PtpIpStream::Status ScriptedPtpIpStream::read(quint8* data, quint32 ca
         m_steps.removeFirst();
         return kTimeout;
     }
+    if (step.quietMs > 0)
+        waitQuietly(step, step.quietMs);
     *received = std::min(capacity, quint32(step.bytes.size() - step.taken));
     std::memcpy(data, step.bytes.constData() + step.taken, *received);
     step.taken += int(*received);

@@ -31,6 +31,9 @@ public:
     void addQuiet(int ms);
     // Each byte after a quiet spell of intervalMs.
     void addTrickle(const QByteArray& bytes, int intervalMs);
+    // Bytes that reach the reader only ms later, whatever its read's
+    // timeout: a host thread kept off the processor that long.
+    void addLate(const QByteArray& bytes, int ms) { m_steps << Step{kOk, bytes, ms, 0}; }
     void setEnd(Status status) { m_end = status; }
     QByteArray written() const { return m_written; }
 
