@@ -1,39 +1,46 @@
 #include "LogCapture.h"
 
+#include <mutex>
 
 namespace {
+// Guards the capture itself, not only its lines: a thread may be logging
+// while the test's capture comes or goes.
+std::mutex g_mutex;
 LogCapture* g_capture = nullptr;
 }
 
 LogCapture::LogCapture()
 {
-    g_capture = this;
+    {
+        std::lock_guard<std::mutex> locker(g_mutex);
+        g_capture = this;
+    }
     m_previous = qInstallMessageHandler(&LogCapture::handler);
 }
 
 LogCapture::~LogCapture()
 {
     qInstallMessageHandler(m_previous);
+    std::lock_guard<std::mutex> locker(g_mutex);
     g_capture = nullptr;
 }
 
 void LogCapture::handler(QtMsgType, const QMessageLogContext&, const QString& message)
 {
-    if (!g_capture)
-        return;
-    std::lock_guard<std::mutex> locker(g_capture->m_mutex);
-    g_capture->m_lines.append(message);
+    std::lock_guard<std::mutex> locker(g_mutex);
+    if (g_capture)
+        g_capture->m_lines.append(message);
 }
 
 QStringList LogCapture::lines() const
 {
-    std::lock_guard<std::mutex> locker(m_mutex);
+    std::lock_guard<std::mutex> locker(g_mutex);
     return m_lines;
 }
 
 QStringList LogCapture::linesContaining(const QString& text) const
 {
-    std::lock_guard<std::mutex> locker(m_mutex);
+    std::lock_guard<std::mutex> locker(g_mutex);
     return m_lines.filter(text);
 }
 
@@ -44,6 +51,6 @@ int LogCapture::count(const QString& text) const
 
 void LogCapture::clear()
 {
-    std::lock_guard<std::mutex> locker(m_mutex);
+    std::lock_guard<std::mutex> locker(g_mutex);
     m_lines.clear();
 }

@@ -1,7 +1,6 @@
 #ifndef LOGCAPTURE_H
 #define LOGCAPTURE_H
 
-#include <mutex>
 #include <QStringList>
 #include <QtGlobal>
 
@@ -22,7 +21,6 @@ public:
 private:
     static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
 
-    mutable std::mutex m_mutex;
     QStringList m_lines;
     QtMessageHandler m_previous;
 };
