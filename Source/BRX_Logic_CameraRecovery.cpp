@@ -98,10 +98,17 @@ void BRX_Logic_CameraRecovery::postpone()
     keepForNextConnection({});
 }
 
-// The camera stopped answering but is still connected: the owed files and
-// the releases' debt stay with this connection, which looks again.
+// The camera did not answer but is still connected: the owed files and the
+// releases' debt stay with this connection, which looks again, or, after
+// its last look, with the next connection.
 void BRX_Logic_CameraRecovery::lookAgainLater(const QVector<Picture>& owed)
 {
+    if (++m_looks >= kMaxLooks) {
+        debugPrint(kDebugAlways, "%s - the card did not answer %d times; looked at again at the next connection",
+                   BRX_METHOD, m_looks);
+        keepForNextConnection(owed);
+        return;
+    }
     rememberAll(owed);
     m_due = true;
     debugPrint(kDebugAlways, "%s - the card did not answer; looked at again in %d ms", BRX_METHOD, kLookAgainMs);

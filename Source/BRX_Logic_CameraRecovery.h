@@ -36,8 +36,12 @@ public:
         std::function<void(int ms)> lookAgain;
     };
 
-    // How long a card that stopped answering is left before the next look.
+    // How long a card that stopped answering is left before the next look,
+    // and how many looks a connection makes before it leaves the card to
+    // the next one (a camera that keeps refusing its listing is not asked
+    // for ever).
     static constexpr int kLookAgainMs = 1000;
+    static constexpr int kMaxLooks = 10;
 
     // access and pending are not owned and outlive the object.
     BRX_Logic_CameraRecovery(BRX_Commu_CameraAccess_Base& access, BRX_Logic_PendingPictures& pending,
@@ -46,9 +50,10 @@ public:
     // Whether the camera owed pictures when it connected and they have not
     // been looked for yet.
     bool isDue() const { return m_due; }
-    // Looks for them on the card: once, unless the card stopped answering
-    // before it was read far enough (then again a while later, or at the
-    // next connection when the camera leaves meanwhile).
+    // Looks for them on the card: once, unless the card did not answer
+    // before it was read far enough (then again a while later, at most
+    // kMaxLooks times in all, or at the next connection when the camera
+    // leaves meanwhile).
     void recover();
     // The connection ends before recover() ran: what the camera owes waits
     // for the next one, and a recover() still queued does nothing.
@@ -89,6 +94,7 @@ private:
     // The card mark as the connection began, its releases' debt included.
     BRX_Logic_PendingPictures::CardMark m_mark;
     bool m_due = false;
+    int m_looks = 0;
     // The card's newest file is known for this connection.
     bool m_newestSeen = false;
     // An announced file went undescribed: the card mark stays where it was.

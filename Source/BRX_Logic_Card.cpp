@@ -37,7 +37,9 @@ QVector<BRX_Logic_Card::File> BRX_Logic_Card::files()
     std::lock_guard<std::mutex> locker(m_lock);
     QVector<File> files;
     QHash<quint32, BRX_Logic_CardListing::Entry> stillThere;
-    for (quint32 handle : m_listing.pictureHandles()) {
+    QVector<quint32> handles;
+    m_listing.pictureHandles(&handles);
+    for (quint32 handle : handles) {
         File file;
         const auto known = m_known.constFind(handle);
         if (known != m_known.constEnd())

@@ -47,15 +47,15 @@ bool BRX_Logic_CardListing::isPictureHandle(quint32 handle)
 }
 
 // A camera that lists a handle twice must not get two entries for it.
-QVector<quint32> BRX_Logic_CardListing::pictureHandles()
+bool BRX_Logic_CardListing::pictureHandles(QVector<quint32>* handles)
 {
+    handles->clear();
     storageIds();
     const quint32 size = 4 + kMaxObjectHandles * 4;
     QByteArray answer(int(size), '\0');
-    QVector<quint32> handles;
     if (!m_access.getObjectHandles(answer.data(), size, kAllStorages)) {
         debugPrint(kDebugAlways, "%s - getObjectHandles failed", BRX_METHOD);
-        return handles;
+        return false;
     }
     BRX_Commu_ByteReader reader(answer.constData(), size);
     const quint32 count = qMin(reader.readU32(), kMaxObjectHandles);
@@ -64,10 +64,10 @@ QVector<quint32> BRX_Logic_CardListing::pictureHandles()
         const quint32 handle = reader.readU32();
         if (isPictureHandle(handle) && !listed.contains(handle)) {
             listed.insert(handle);
-            handles.append(handle);
+            handles->append(handle);
         }
     }
-    return handles;
+    return true;
 }
 
 QVector<quint32> BRX_Logic_CardListing::storageIds()
@@ -99,7 +99,9 @@ bool BRX_Logic_CardListing::readEntry(quint32 handle, Entry* entry)
 QVector<BRX_Logic_CardListing::Entry> BRX_Logic_CardListing::list()
 {
     QVector<Entry> entries;
-    for (quint32 handle : pictureHandles()) {
+    QVector<quint32> handles;
+    pictureHandles(&handles);
+    for (quint32 handle : handles) {
         Entry entry;
         if (readEntry(handle, &entry))
             entries.append(entry);

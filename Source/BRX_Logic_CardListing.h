@@ -39,10 +39,11 @@ public:
 
     // The camera's storages (at most 16).
     QVector<quint32> storageIds();
-    // The picture handles of all storages in the camera's order, each once;
-    // empty when the camera does not answer. Folders and other objects are
-    // left out by the handle's type (its low four bits 1, 2 or 6).
-    QVector<quint32> pictureHandles();
+    // The picture handles of all storages in the camera's order, each once.
+    // False, with none, when the camera does not list them (no answer or a
+    // refusal): that says nothing of what is on the card. Folders and other
+    // objects are left out by the handle's type (its low four bits 1, 2 or 6).
+    bool pictureHandles(QVector<quint32>* handles);
     // False, with a log line, when the camera refuses the handle's ObjectInfo.
     bool readEntry(quint32 handle, Entry* entry);
     // Every picture, oldest handle first; a picture whose ObjectInfo cannot

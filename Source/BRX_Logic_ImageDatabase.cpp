@@ -42,7 +42,8 @@ void BRX_Logic_ImageDatabase::rebuild()
     }
     m_rebuildPending = false;
     emit signalChangeBegin();
-    const QVector<quint32> handles = BRX_Logic_CardListing(*m_access).pictureHandles();
+    QVector<quint32> handles;
+    BRX_Logic_CardListing(*m_access).pictureHandles(&handles);
     const QByteArray placeholder = readPlaceholder();
     QHash<quint32, BRX_Logic_ImageEntry*> previous;
     for (BRX_Logic_ImageEntry* entry : qAsConst(m_entries))

@@ -79,8 +79,8 @@ bool BRX_Logic_PictureRecovery::readCardBack(BRX_Commu_CameraAccess_Base& access
 {
     files->clear();
     BRX_Logic_CardListing listing(access);
-    const QVector<quint32> handles = listing.pictureHandles();
-    if (handles.isEmpty() && access.lastResponseCode() == 0)
+    QVector<quint32> handles;
+    if (!listing.pictureHandles(&handles))
         return false;
     for (int i = handles.size() - 1; i >= 0 && !access.hasDeparted() && !enough(*files); --i) {
         BRX_Logic_CardListing::Entry entry;

@@ -50,9 +50,10 @@ public:
     // The picture files on the camera's card with their names, sizes and
     // capture times, oldest handle first, read from the newest back until
     // enough holds: those read then. Files whose ObjectInfo the camera
-    // refuses are left out. False when the camera left or stopped answering
-    // before enough was read: what was read then tells nothing. The caller's
-    // thread talks to the camera (the transport serialises it).
+    // refuses are left out. False when the camera left, did not list its
+    // card or stopped answering before enough was read: what was read then
+    // tells nothing. The caller's thread talks to the camera (the transport
+    // serialises it).
     static bool readCardBack(BRX_Commu_CameraAccess_Base& access, const Enough& enough, QVector<CardFile>* files);
     // The camera's newest picture file (its last picture handle); false when
     // the camera does not answer. No name: the card holds none.

@@ -93,7 +93,8 @@ void TestCardListing::pictureRefusedByTheCameraIsLeftOut()
     QVERIFY(fixture.isOpen());
     fixture.device().fillCard(4);
     Listing listing(*fixture.access());
-    const QVector<quint32> handles = listing.pictureHandles();
+    QVector<quint32> handles;
+    QVERIFY(listing.pictureHandles(&handles));
     QCOMPARE(handles.size(), 5);
     fixture.device().failOperation(kGetObjectInfo, kInvalidObjectHandle, 1);
     const QVector<Listing::Entry> entries = listing.list();

@@ -17,7 +17,9 @@ typedef BRX_Logic_PendingPictures::CardMark CardMark;
 typedef BRX_Logic_PictureRecovery::CardFile CardFile;
 
 const QDateTime kMorning(QDate(2026, 6, 1), QTime(9, 0));
+const quint16 kGetObjectHandles = 0x1007;
 const quint16 kGetObjectInfo = 0x1008;
+const quint16 kGeneralError = 0x2002;
 
 Picture picture(const QString& name, quint32 size = 1000, const QDateTime& captured = QDateTime())
 {
@@ -27,6 +29,13 @@ Picture picture(const QString& name, quint32 size = 1000, const QDateTime& captu
 CardFile file(quint32 handle, const QString& name, quint32 size = 1000, const QDateTime& captured = QDateTime())
 {
     return CardFile{handle, name, size, captured};
+}
+
+QVector<quint32> cardHandles(BRX_Commu_CameraAccess_Base& access)
+{
+    QVector<quint32> handles;
+    BRX_Logic_CardListing(access).pictureHandles(&handles);
+    return handles;
 }
 
 CardMark markOf(const Picture& newest, const QStringList& delivered = QStringList())
@@ -245,7 +254,7 @@ private slots:
         QVERIFY(fixture.isOpen());
         BRX_Commu_VirtualCamera& camera = fixture.device();
         camera.fillCard(3);
-        const QVector<quint32> handles = BRX_Logic_CardListing(*fixture.access()).pictureHandles();
+        const QVector<quint32> handles = cardHandles(*fixture.access());
         QCOMPARE(handles.size(), 4);
         BRX_Logic_PendingPictures pending;
         for (quint32 handle : handles.mid(2))
@@ -273,6 +282,75 @@ private slots:
         QCOMPARE(looksAsked.size(), 1);
     }
 
+    // A listing the camera refuses is no empty card: the pictures that
+    // releases outstanding at the last connection's end wrote are fetched
+    // by the next look, not written off as none.
+    void refusedListingIsLookedAtAgain()
+    {
+        VirtualCameraFixture fixture(0x2009);
+        QVERIFY(fixture.isOpen());
+        fixture.device().fillCard(3);
+        const QVector<quint32> handles = cardHandles(*fixture.access());
+        BRX_Logic_PendingPictures pending;
+        pending.sawNewest("A1", picture(fixture.device().objectFileName(handles.at(1)),
+                                        quint32(fixture.device().objectData(handles.at(1)).size())));
+        pending.releaseSent("A1", 2);
+        QVector<quint32> fetched;
+        QVector<int> looksAsked;
+        const BRX_Logic_CameraRecovery::Hooks hooks{[&fetched](quint32 handle) { fetched << handle; },
+                                                    [](int, const void*, unsigned int) {},
+                                                    [&looksAsked](int ms) { looksAsked << ms; }};
+        BRX_Logic_CameraRecovery recovery(*fixture.access(), pending, "A1", hooks);
+        fixture.device().failOperation(kGetObjectHandles, kGeneralError, 1);
+
+        recovery.recover();
+        QVERIFY(fetched.isEmpty());
+        QCOMPARE(looksAsked.size(), 1);
+        QVERIFY(recovery.isDue());
+
+        recovery.recover();
+        QCOMPARE(fetched, handles.mid(2));
+    }
+
+    // A camera that keeps refusing its listing is not asked for ever: after
+    // the last look the debt goes to the next connection, nothing lost.
+    void listingRefusedAtEveryLookWaitsForTheNextConnection()
+    {
+        VirtualCameraFixture fixture(0x2009);
+        QVERIFY(fixture.isOpen());
+        fixture.device().fillCard(3);
+        const QVector<quint32> handles = cardHandles(*fixture.access());
+        BRX_Logic_PendingPictures pending;
+        pending.sawNewest("A1", picture(fixture.device().objectFileName(handles.at(1)),
+                                        quint32(fixture.device().objectData(handles.at(1)).size())));
+        pending.releaseSent("A1", 2);
+        QVector<quint32> fetched;
+        int records = 0;
+        int looksAsked = 0;
+        const BRX_Logic_CameraRecovery::Hooks hooks{[&fetched](quint32 handle) { fetched << handle; },
+                                                    [&records](int, const void*, unsigned int) { ++records; },
+                                                    [&looksAsked](int) { ++looksAsked; }};
+        const int looks = BRX_Logic_CameraRecovery::kMaxLooks;
+        BRX_Logic_CameraRecovery recovery(*fixture.access(), pending, "A1", hooks);
+        fixture.device().failOperation(kGetObjectHandles, kGeneralError, looks);
+        LogCapture log;
+        for (int look = 0; look < looks; ++look)
+            recovery.recover();
+        QCOMPARE(looksAsked, looks - 1);
+        QVERIFY(!recovery.isDue());
+        QVERIFY(fetched.isEmpty());
+        QCOMPARE(records, 0);
+        QCOMPARE(log.count(QStringLiteral("the card did not answer %1 times; looked at again at the next connection")
+                               .arg(looks)),
+                 1);
+
+        BRX_Logic_CameraRecovery next(*fixture.access(), pending, "A1", hooks);
+        QVERIFY(next.isDue());
+        next.recover();
+        QCOMPARE(fetched, handles.mid(2));
+        QCOMPARE(records, 0);
+    }
+
     // An announced file whose description did not come holds the card mark
     // where it was, though a later file is described: the next connection
     // must still look past the undescribed one.
@@ -282,7 +360,7 @@ private slots:
         VirtualCameraFixture fixture(0x2009);
         QVERIFY(fixture.isOpen());
         fixture.device().fillCard(3);
-        const QVector<quint32> handles = BRX_Logic_CardListing(*fixture.access()).pictureHandles();
+        const QVector<quint32> handles = cardHandles(*fixture.access());
         QCOMPARE(handles.size(), 4);
         BRX_Logic_PendingPictures pending;
         pending.sawNewest("A1", picture("OLDEST.JPG"));
