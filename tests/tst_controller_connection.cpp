@@ -1,5 +1,6 @@
 #include "BRX_Commu_CameraAccess_Base.h"
 #include "BRX_Commu_VirtualCamera.h"
+#include "BRX_Commu_VirtualCameraProfile.h"
 #include "BRX_Debug.h"
 #include "BRX_Logic_PropertyCatalogue.h"
 #include "BRX_Logic_TransferThread.h"
@@ -28,6 +29,16 @@ bool payloadFits(const SdkHost::Change& change)
     default:
         return size == int(Catalogue::payloadSize(entry->payload));
     }
+}
+
+// The value a fresh virtual camera of the product holds.
+qint64 presetOf(int productId, quint16 code)
+{
+    for (const BRX_Commu_VirtualCameraProperty& property : BRX_Commu_VirtualCameraProfile::properties(productId)) {
+        if (property.code() == code)
+            return property.value();
+    }
+    return -1;
 }
 
 } // namespace
@@ -171,11 +182,13 @@ private slots:
 
     void closeRequestRestoresTheSavedStorageTypeAndCloses()
     {
+        // The camera's own value, as it was before the library connected
+        // (which may have happened already).
+        const quint16 storageType = BRX_Commu_CameraAccess_Base::kDevicePropExternalShooting;
+        const qint64 saved = presetOf(0x2031, storageType);
+        QVERIFY(saved >= 0 && saved != 2);
         SdkHost host(0x2031);
         const std::shared_ptr<BRX_Commu_VirtualCamera> camera = BRX_Commu_VirtualCamera::selected();
-        const quint16 storageType = BRX_Commu_CameraAccess_Base::kDevicePropExternalShooting;
-        const qint64 saved = camera->propertyValue(storageType);
-        QVERIFY(saved != 2);
         QTRY_VERIFY_WITH_TIMEOUT(host.isConnected(), kConnectTimeoutMs);
         QCOMPARE(camera->propertyValue(storageType), 2);
 
