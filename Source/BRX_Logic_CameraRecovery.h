@@ -78,8 +78,8 @@ public:
 private:
     bool isEnough(const QVector<BRX_Logic_PendingPictures::Picture>& owed,
                   const QVector<BRX_Logic_PictureRecovery::CardFile>& read) const;
-    // The camera left before its card was read to the end: what it owed
-    // waits for the next connection.
+    // The card was not read to the end (the camera left, or its last look
+    // went unanswered): what it owed waits for the next connection.
     void keepForNextConnection(const QVector<BRX_Logic_PendingPictures::Picture>& owed);
     void lookAgainLater(const QVector<BRX_Logic_PendingPictures::Picture>& owed);
     void rememberAll(const QVector<BRX_Logic_PendingPictures::Picture>& owed);
