@@ -10,9 +10,9 @@
 // A PTP/IP peer whose every read is scripted: bytes (a read takes as many of
 // them as fit), a timeout, a quiet spell, or the end, after which each read
 // gives the end status (closed unless told otherwise). Writes are recorded.
-// Timeouts return at once; only a quiet spell takes real time, as a peer
-// that trickles would, so that the reader's deadlines can be met. For the
-// protocol tests and the fuzz target.
+// Timeouts return at once; only a quiet spell or late bytes take real
+// time, as a peer that trickles would, so that the reader's deadlines can
+// be met. For the protocol tests and the fuzz target.
 class ScriptedPtpIpStream : public BRX_Commu_PtpIpStream
 {
 public:
