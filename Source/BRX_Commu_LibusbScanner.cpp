@@ -113,15 +113,19 @@ QString stringDescriptor(libusb_device_handle* handle, quint8 index)
 }
 
 // Opening the device without claiming it is enough to ask for its string
-// descriptors; a process that tethers it goes on undisturbed. Empty texts
-// when the device cannot be opened (no permission, gone).
-BRX_Commu_LibusbScanner::Texts readTexts(libusb_device* device, const Filter::Device& description)
+// descriptors; a process that tethers it goes on undisturbed. False unless
+// every text the device names was read: one that cannot be opened (no
+// permission, gone) or whose request failed (busy, timed out) leaves gaps.
+bool readTexts(libusb_device* device, const Filter::Device& description, BRX_Commu_LibusbScanner::Texts* texts)
 {
     libusb_device_handle* raw = nullptr;
     if (libusb_open(device, &raw) != LIBUSB_SUCCESS)
-        return {};
+        return false;
     const Handle handle(raw);
-    return {stringDescriptor(raw, description.productText), stringDescriptor(raw, description.serialNumberText)};
+    texts->model = stringDescriptor(raw, description.productText);
+    texts->serialNumber = stringDescriptor(raw, description.serialNumberText);
+    return (description.productText == 0 || !texts->model.isEmpty())
+        && (description.serialNumberText == 0 || !texts->serialNumber.isEmpty());
 }
 
 // A program that claims an interface binds it to usbfs. libusb hides that
@@ -199,8 +203,9 @@ QList<BRX_Commu_DeviceEntry> BRX_Commu_LibusbScanner::list()
     return candidates(true);
 }
 
-// Texts read are kept while the device stays enumerated at its address;
-// a device that could not be opened is asked again at the next scan.
+// Texts read whole are kept while the device stays enumerated at its
+// address; any gap is asked again at the next scan, as a serial number
+// missed once would never match the camera's selector.
 QList<BRX_Commu_DeviceEntry> BRX_Commu_LibusbScanner::candidates(bool withUse)
 {
     QList<BRX_Commu_DeviceEntry> entries;
@@ -215,8 +220,8 @@ QList<BRX_Commu_DeviceEntry> BRX_Commu_LibusbScanner::candidates(bool withUse)
         if (!describe(list.get()[i], &device) || !Filter::isCandidate(device, m_acceptedVendorIds))
             continue;
         const QString key = QStringLiteral("%1/%2").arg(device.busNumber).arg(device.address);
-        const Texts texts = m_texts.contains(key) ? m_texts.value(key) : readTexts(list.get()[i], device);
-        if (!texts.model.isEmpty() || !texts.serialNumber.isEmpty())
+        Texts texts = m_texts.value(key);
+        if (m_texts.contains(key) || readTexts(list.get()[i], device, &texts))
             present.insert(key, texts);
         BRX_Commu_DeviceEntry entry(device.vendorId, device.productId,
                                     Filter::devicePath(device.busNumber, device.portNumbers));

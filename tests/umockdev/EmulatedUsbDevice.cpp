@@ -21,6 +21,7 @@ const quint8 kEndpointBulkOut = 0x02;
 const quint8 kEndpointInterrupt = 0x83;
 const int kSetupBytes = 8;
 const int kCancelBytes = 6;
+const quint8 kSerialNumberText = 3; // the string index the device descriptor names
 
 qint64 steadyMs()
 {
@@ -179,6 +180,12 @@ void EmulatedUsbDevice::holdElsewhere(int ms)
 {
     std::lock_guard<std::mutex> locker(m_mutex);
     m_heldUntil = steadyMs() + ms;
+}
+
+void EmulatedUsbDevice::stallSerialNumberReads(int count)
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    m_serialNumberStalls = count;
 }
 
 bool EmulatedUsbDevice::isClaimedElsewhere() const
@@ -421,7 +428,7 @@ int EmulatedUsbDevice::submitControl(const Urb& urb, quint8* buffer, int length)
         m_function->reset();
         complete(urb, 0, 0);
     } else if (requestType == 0x80 && request == 0x06 && buffer[3] == 3 && length >= kSetupBytes) {
-        const QByteArray text = stringDescriptor(buffer[2]);
+        const QByteArray text = takeSerialNumberStall(buffer[2]) ? QByteArray() : stringDescriptor(buffer[2]);
         const int count = std::min({length - kSetupBytes, int(buffer[6] | buffer[7] << 8), text.size()});
         std::memcpy(data, text.constData(), std::size_t(count));
         complete(urb, text.isEmpty() ? -EPIPE : 0, count);
@@ -445,6 +452,14 @@ QByteArray EmulatedUsbDevice::stringDescriptor(quint8 index) const
         bytes += le16(c.unicode());
     bytes[0] = char(bytes.size());
     return bytes;
+}
+
+bool EmulatedUsbDevice::takeSerialNumberStall(quint8 index)
+{
+    if (index != kSerialNumberText || m_serialNumberStalls == 0)
+        return false;
+    --m_serialNumberStalls;
+    return true;
 }
 
 // wLength, the code, then the address of each halted endpoint; cut to the
@@ -593,7 +608,7 @@ QByteArray EmulatedUsbDevice::descriptors() const
 {
     const Descriptor& d = m_descriptor;
     QByteArray bytes = QByteArray::fromHex("1201000200000040") + le16(d.vendorId) + le16(d.productId)
-        + QByteArray::fromHex("00010102") + QByteArray(1, d.serialNumber.isEmpty() ? 0 : 3) + QByteArray(1, 1);
+        + QByteArray::fromHex("00010102") + QByteArray(1, d.serialNumber.isEmpty() ? 0 : kSerialNumberText) + QByteArray(1, 1);
     bytes += QByteArray::fromHex("09022700010100c001");
     bytes += QByteArray::fromHex("0904000003") + QByteArray(1, char(d.interfaceClass))
         + QByteArray(1, char(d.interfaceSubClass)) + QByteArray(1, char(d.interfaceProtocol)) + QByteArray(1, 0);

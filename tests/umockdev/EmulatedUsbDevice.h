@@ -70,6 +70,9 @@ public:
     // claiming fails with EBUSY. Also while another open file of the device
     // (another process) has claimed it, as the kernel does.
     void holdElsewhere(int ms);
+    // The next count requests for the serial number's text stall, as those
+    // of a busy device may fail.
+    void stallSerialNumberReads(int count);
 
     // What the host did, for assertions.
     int setConfigurationCalls() const;
@@ -99,6 +102,7 @@ private:
     int claim(UMockdevIoctlClient* client);
     int driverOf(UMockdevIoctlData* argument) const;
     QByteArray stringDescriptor(quint8 index) const;
+    bool takeSerialNumberStall(quint8 index);
     int deviceStatus(quint8* data, int length) const;
     bool isClaimedElsewhere() const;
     void serveDueBytes();
@@ -125,6 +129,7 @@ private:
     int m_deviceNumber = 1;
     bool m_plugged = false;
     qint64 m_heldUntil = 0;
+    int m_serialNumberStalls = 0;
     // The open file that has claimed the interface; null when none has.
     UMockdevIoctlClient* m_claimedBy = nullptr;
     bool m_stopping = false;

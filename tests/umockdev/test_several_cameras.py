@@ -20,7 +20,8 @@ import time
 
 TETHER, LOG, CONTROL = (os.path.abspath(path) for path in sys.argv[1:4])
 WAIT = 240  # seconds; four cameras at once on a loaded machine
-DEBUG = os.environ.get("SC_DEBUG", "").split()
+# The watchers of unplug_one log the library's PTP lines to their files, shown when a wait fails.
+DEBUG = os.environ.get("SC_DEBUG", "--debug 0x1 --log-time").split()
 CAMERAS = {"A": ("0x2031", "usb:1-1"), "B": ("0x2011", "usb:1-2"), "C": ("0x2041", "usb:1-3"), "D": ("0x2061", "usb:1-4")}
 ADDED = re.compile(r"(BRX_\d{4}\.(?:DNG|JPG)) added as 0x[0-9A-F]{8}, (\d+) bytes, SHA-256 ([0-9a-f]{64}), camera (\S+)")
 
@@ -127,20 +128,25 @@ def case_unplug_one(work):
         watchers[serial] = tether(*DEBUG, "--camera", serial, "watch", "--json", "--out", os.path.join(work, serial),
                                   stderr=logs[serial])
         threading.Thread(target=read_events, args=(watchers[serial], events[serial]), daemon=True).start()
+    try:
+        unplug_one_of(watchers, events)
+    except AssertionError:
+        for serial, watcher in watchers.items():
+            watcher.kill()
+            logs[serial].seek(0)
+            sys.stderr.write("--- the log of %s's process, its end:\n%s\n" % (serial, logs[serial].read()[-8000:]))
+        raise
+
+
+def unplug_one_of(watchers, events):
     absent = tether("--camera", "serial:Z", "--timeout", "3", "get", "Aperture")
     for serial in ("A", "B"):
-        wait_for(lambda: connections(events[serial]) == [True], "camera %s connected" % serial)
+        wait_for(lambda: connections(events[serial]) == [True], "camera %s connected" % serial, events[serial])
     control("unplug A")
-    wait_for(lambda: connections(events["A"]) == [True, False], "A's process saw it go")
+    wait_for(lambda: connections(events["A"]) == [True, False], "A's process saw it go", events["A"])
     control("plug A 7")
-    try:
-        wait_for(lambda: connections(events["A"]) == [True, False, True], "A's process took it back in port 7",
-                 events["A"])
-    except AssertionError:
-        watchers["A"].kill()
-        logs["A"].seek(0)
-        sys.stderr.write(logs["A"].read()[-6000:])
-        raise
+    wait_for(lambda: connections(events["A"]) == [True, False, True], "A's process took it back in port 7",
+             events["A"])
     assert connections(events["B"]) == [True], events["B"]
     assert ports(events["A"]) == ["usb:1-1", "usb:1-7"], events["A"]
     assert ports(events["B"]) == ["usb:1-2"], events["B"]

@@ -22,6 +22,7 @@ private slots:
     void cleanup();
     void scanTakesOnlyCameras();
     void scanHonoursVendorList();
+    void missedSerialNumberIsReadAgain();
     void openKeepsConfiguration();
     void openFailsWhenHeldElsewhere();
     void openFailsForAbsentDevice();
@@ -134,6 +135,30 @@ void TestLibusbPipe::scanHonoursVendorList()
 }
 
 // Setting the configuration again would reset a camera that is already on.
+// A text the device failed to give (busy, a request that timed out) is
+// asked again by the next scan: a process pinned to the camera by serial
+// number looks for it.
+void TestLibusbPipe::missedSerialNumberIsReadAgain()
+{
+    ScriptedFunction other(512);
+    EmulatedUsbDevice::Descriptor described = descriptorAt(2);
+    described.serialNumber = QStringLiteral("A");
+    EmulatedUsbDevice device(described, &other);
+    device.plug();
+    device.stallSerialNumberReads(1);
+    const auto textsAtPort2 = [](const QList<BRX_Commu_DeviceEntry>& entries) {
+        for (const BRX_Commu_DeviceEntry& entry : entries) {
+            if (entry.deviceId == QLatin1String("usb:1-2"))
+                return entry.model + QLatin1Char('/') + entry.serialNumber;
+        }
+        return QStringLiteral("absent");
+    };
+
+    QCOMPARE(textsAtPort2(m_scanner->list()), QStringLiteral("Emulated camera/"));
+    QCOMPARE(textsAtPort2(m_scanner->scan()), QStringLiteral("Emulated camera/A"));
+    QCOMPARE(textsAtPort2(m_scanner->scan()), QStringLiteral("Emulated camera/A"));
+}
+
 void TestLibusbPipe::openKeepsConfiguration()
 {
     const std::shared_ptr<BRX_Commu_UsbPipe> pipe = openPipe();
