@@ -3,7 +3,7 @@
 # With the argument "fuzz" also what fuzzing campaigns and their coverage
 # reports need (clang with libFuzzer, the llvm tools).
 set -euo pipefail
-# libcpp-httplib-dev: HTTP for tether serve; chromium: its browser test;
+# lld: the suites link with it (faster); libcpp-httplib-dev: HTTP for tether serve; chromium: its browser test;
 # libmosquitto-dev and mosquitto: tether node and rig, and the broker their tests start
 # (openssl makes the certificate of the test's TLS broker);
 # python3-pytest: the Python package's tests; tshark: the PTP/IP dissector check;
@@ -14,7 +14,7 @@ set -euo pipefail
 # dh-python and fakeroot build them, lintian checks them, systemd checks
 # the service unit, python3-pip, python3-setuptools and python3-wheel make
 # pip install ./python work offline.
-packages="qtbase5-dev libusb-1.0-0-dev cmake g++ pkg-config make umockdev libumockdev-dev libcpp-httplib-dev libmosquitto-dev mosquitto openssl chromium python3 python3-pytest tshark"
+packages="qtbase5-dev libusb-1.0-0-dev cmake g++ lld pkg-config make umockdev libumockdev-dev libcpp-httplib-dev libmosquitto-dev mosquitto openssl chromium python3 python3-pytest tshark"
 packages="$packages libraw-bin libimage-exiftool-perl libjpeg-turbo-progs"
 packages="$packages man-db bash-completion build-essential dpkg-dev debhelper dh-python fakeroot lintian systemd"
 packages="$packages python3-pip python3-setuptools python3-wheel"

@@ -8,6 +8,9 @@ cd "$(dirname "$0")/.."
 build=$1
 shift
 bash scripts/setup.sh
-cmake -S . -B "$build" "$@"
+cmake -S . -B "$build" -DBRX_LINK_WITH_LLD=ON "$@"
 cmake --build "$build" -j"$(nproc)"
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+# Most tests spend their time waiting (on timeouts, other processes, the
+# faults they inject): twice as many at once as there are cores keeps the
+# cores busy.
+ctest --test-dir "$build" --output-on-failure -j"$((2 * $(nproc)))"
