@@ -608,7 +608,8 @@ QByteArray EmulatedUsbDevice::descriptors() const
 {
     const Descriptor& d = m_descriptor;
     QByteArray bytes = QByteArray::fromHex("1201000200000040") + le16(d.vendorId) + le16(d.productId)
-        + QByteArray::fromHex("00010102") + QByteArray(1, d.serialNumber.isEmpty() ? 0 : kSerialNumberText) + QByteArray(1, 1);
+        + QByteArray::fromHex("00010102") + QByteArray(1, d.serialNumber.isEmpty() ? 0 : kSerialNumberText)
+        + QByteArray(1, 1);
     bytes += QByteArray::fromHex("09022700010100c001");
     bytes += QByteArray::fromHex("0904000003") + QByteArray(1, char(d.interfaceClass))
         + QByteArray(1, char(d.interfaceSubClass)) + QByteArray(1, char(d.interfaceProtocol)) + QByteArray(1, 0);
