@@ -12,5 +12,5 @@ cmake -S . -B "$build" -DBRX_LINK_WITH_LLD=ON "$@"
 cmake --build "$build" -j"$(nproc)"
 # Most tests spend their time waiting (on timeouts, other processes, the
 # faults they inject): twice as many at once as there are cores keeps the
-# cores busy.
-ctest --test-dir "$build" --output-on-failure -j"$((2 * $(nproc)))"
+# cores busy. BRX_TESTS_AT_ONCE sets another number.
+ctest --test-dir "$build" --output-on-failure -j"${BRX_TESTS_AT_ONCE:-$((2 * $(nproc)))}"

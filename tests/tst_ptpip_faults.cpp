@@ -292,20 +292,24 @@ void TestPtpIpFaults::tetherRidesThroughAPartition()
         said += tether.readAll();
         return said.contains(text);
     };
-    const auto savedFiles = [&] { return QDir(out.path()).entryList(QDir::Files).size(); };
+    // Reads what tether said too, for the message of a wait that fails.
+    const auto savedFiles = [&] {
+        saw("");
+        return QDir(out.path()).entryList(QDir::Files).size();
+    };
     const bool watching = subcommand.first() == QLatin1String("watch");
     if (watching) {
         QTRY_VERIFY2_WITH_TIMEOUT(saw("watching camera"), said.constData(), kTetherTimeoutMs);
         camera->takePicture();
     }
-    QTRY_COMPARE_WITH_TIMEOUT(savedFiles(), 2, kTetherTimeoutMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(savedFiles() == 2, said.constData(), kTetherTimeoutMs);
     proxy.partition();
     QTRY_VERIFY2_WITH_TIMEOUT(saw("went away"), said.constData(), kTetherTimeoutMs);
     proxy.heal();
     QTRY_VERIFY2_WITH_TIMEOUT(saw("came back"), said.constData(), kTetherTimeoutMs);
     if (watching)
         camera->takePicture();
-    QTRY_COMPARE_WITH_TIMEOUT(savedFiles(), 4, kTetherTimeoutMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(savedFiles() == 4, said.constData(), kTetherTimeoutMs);
     if (watching)
         ::kill(pid_t(tether.processId()), SIGINT);
     // A capture may have ended while the files were waited for.
