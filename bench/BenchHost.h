@@ -299,11 +299,23 @@ inline void onInit(void*, bool connected, int productId)
     connectedProduct() = connected ? productId : 0;
 }
 
-// Starts the library and waits for its camera.
+// The library's debug flags a benchmark asked for (--log-flags), logged on
+// stderr.
+inline quint32& logFlags()
+{
+    static quint32 flags = 0;
+    return flags;
+}
+
+// Starts the library and waits for its camera; then sets the debug flags
+// asked for, after the start, which sets the library's own.
 inline bool connect(int timeoutMs)
 {
     BRX_SDK_init(&onInit, nullptr);
-    return waitFor([] { return connectedProduct() != 0; }, timeoutMs);
+    const bool connected = waitFor([] { return connectedProduct() != 0; }, timeoutMs);
+    if (logFlags() != 0)
+        BRX_SDK_setDebugFlags(logFlags(), true);
+    return connected;
 }
 
 inline bool setInt(int property, int value)

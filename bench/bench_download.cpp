@@ -230,9 +230,8 @@ int main(int argc, char** argv)
 
     std::printf("in-process downloads, virtual camera 0x%04X; MB/s as median (min-max, n)\n",
                 parser.value("product").toInt(nullptr, 0));
+    BenchHost::logFlags() = parser.value("log-flags").toUInt(nullptr, 0);
     const bool connected = BenchHost::connect(kDownloadWaitMs);
-    // After the start, which sets the library's own flags.
-    BRX_SDK_setDebugFlags(parser.value("log-flags").toUInt(nullptr, 0), true);
     const bool ok = connected
         && run(sizes, parser.value("pictures").toInt(), parser.value("pairs").toInt());
     BRX_SDK_exit();

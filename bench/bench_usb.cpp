@@ -9,6 +9,11 @@
 // host taking the last byte of its response, on one clock. The library's
 // time from its start record to its picture record is printed as well; it
 // adds the host's side of the download (the callbacks, the acknowledgement).
+// A burst is also set beside the plain reader's burst with the exchanges
+// the library makes between files (each file's information and
+// acknowledgement), and the shutter press to a pair beside a plain client
+// that releases, reads the camera's events and takes the pair with the
+// same transactions: what the emulated link costs any client.
 //
 // The emulation allocates a buffer for every transfer; glibc's dynamic
 // thresholds made those fresh pages now and then, which on a virtual
@@ -17,6 +22,9 @@
 // library:
 //
 //   LD_PRELOAD=libumockdev-preload.so.0 bench_usb [--product 0xPPPP] [--sizes 25,60,100] [--pictures N] [--pairs N]
+//                                              [--log-flags 0xM]
+//
+// --log-flags shows the library's log on stderr (see bench_download).
 #include "BRX_Commu_ByteReader.h"
 #include "BRX_Commu_LibusbBulkQueue.h"
 #include "BRX_Commu_PtpCodes.h"
@@ -48,6 +56,9 @@ using BenchHost::kMegabyte;
 const int kPacket = 512;
 const quint8 kBulkIn = 0x81;
 const quint8 kBulkOut = 0x02;
+const quint8 kInterruptIn = 0x83;
+// Room for any event container, in whole packets of the emulated device.
+const int kEventTransferBytes = 64;
 const int kIoTimeoutMs = 20000;
 const quint32 kPiece = 1u << 20;
 // Above the largest transfer, below the smallest picture; nothing freed is
@@ -59,8 +70,13 @@ const quint16 kReferenceProductId = 0x7F01;
 
 const quint16 kContainerCommand = 1;
 const quint16 kContainerResponse = 3;
-const quint16 kOpGetObject = 0x1009;
+const quint16 kOpGetObject = BRX_Commu_PtpCodes::kOpGetObject;
 const quint32 kHeaderBytes = 12;
+// The head of the camera's transfer queue, as the library's downloads ask for it.
+const quint32 kPendingHandle = BRX_Commu_VirtualCameraStore::kPendingHandle;
+// ObjectCompressedSize in an ObjectInfo container: after the header, the
+// storage ID, the format and the protection status.
+const quint32 kObjectSizeOffset = kHeaderBytes + 8;
 
 struct Shape {
     int inFlight;
@@ -149,6 +165,11 @@ struct Alternation {
     // The same over the GetObjects alone, without the exchanges between
     // the files of a burst.
     Samples objectsRatio;
+    // A burst's: the plain reader's burst with the library's exchanges
+    // between files, taken after each of the library's, and the library's
+    // share of it.
+    Samples plainBurst;
+    Samples burstRatio;
 };
 
 // One download or burst of the library, timed by the device.
@@ -176,12 +197,12 @@ public:
         // Device Reset first: a session another host left open ends.
         return m_handle && libusb_claim_interface(m_handle, 0) == 0
             && libusb_control_transfer(m_handle, 0x21, 0x66, 0, 0, nullptr, 0, kIoTimeoutMs) == 0
-            && transact(0x1002, 1) == 0x2001;
+            && transact(BRX_Commu_PtpCodes::kOpOpenSession, {1}) == BRX_Commu_PtpCodes::kResponseOK;
     }
     void close()
     {
         if (m_handle) {
-            transact(0x1003, 0);
+            transact(BRX_Commu_PtpCodes::kOpCloseSession, {});
             libusb_release_interface(m_handle, 0);
             libusb_close(m_handle);
         }
@@ -194,8 +215,31 @@ public:
         const quint32 container = size + kHeaderBytes;
         if (m_buffer.size() < container + kPacket)
             m_buffer.assign(container + kPacket, 0);
-        return command(kOpGetObject, handle) && readStream(m_buffer.data(), container, shape)
-            && response() == 0x2001;
+        return command(kOpGetObject, {handle}) && readStream(m_buffer.data(), container, shape)
+            && response() == BRX_Commu_PtpCodes::kResponseOK;
+    }
+    // A release and its pair of files, with the transactions of the
+    // library's downloads: the release and the camera's events that announce
+    // its files, then for each file the head of the transfer queue's
+    // information, the object and the acknowledgement. Milliseconds from the
+    // release's command to the last answer; 0 when a transaction failed.
+    double takePair(const Shape& shape)
+    {
+        const qint64 startNs = BenchHost::nowNs();
+        bool ok = transact(BRX_Commu_PtpCodes::kOpRelease, {quint32(kVQReleaseCapture)})
+                == BRX_Commu_PtpCodes::kResponseOK
+            && readTransferRequests(2);
+        quint32 size = 0;
+        for (int file = 0; ok && file < 2; ++file)
+            ok = readPendingFile(shape, &size);
+        return ok ? (BenchHost::nowNs() - startNs) / 1e6 : 0;
+    }
+    // The head of the transfer queue as the library's download takes it:
+    // its information, the object and the acknowledgement; *size: its size.
+    bool readPendingFile(const Shape& shape, quint32* size)
+    {
+        return readPendingInfo(size) && readObject(kPendingHandle, *size, shape)
+            && transact(BRX_Commu_PtpCodes::kOpTransferObjectReady, {}) == BRX_Commu_PtpCodes::kResponseOK;
     }
 
 private:
@@ -204,17 +248,55 @@ private:
         int done = 0;
     };
 
-    quint16 transact(quint16 opCode, quint32 parameter)
+    quint16 transact(quint16 opCode, std::initializer_list<quint32> parameters)
     {
-        return command(opCode, parameter) ? response() : 0;
+        return command(opCode, parameters) ? response() : 0;
     }
-    bool command(quint16 opCode, quint32 parameter)
+    bool command(quint16 opCode, std::initializer_list<quint32> parameters)
     {
-        quint8 bytes[16] = {16, 0, 0, 0, 1, 0, quint8(opCode), quint8(opCode >> 8)};
-        const quint32 words[2] = {m_transactionId++, parameter};
-        std::memcpy(bytes + 8, words, sizeof words);
+        if (parameters.size() > BRX_Commu_PtpContainer::kMaxParams)
+            return false;
+        quint8 bytes[kHeaderBytes + 4 * BRX_Commu_PtpContainer::kMaxParams] = {0, 0, 0, 0, 1, 0, quint8(opCode),
+                                                                               quint8(opCode >> 8)};
+        std::memcpy(bytes + 8, &m_transactionId, 4);
+        ++m_transactionId;
+        int length = int(kHeaderBytes);
+        for (quint32 parameter : parameters) {
+            std::memcpy(bytes + length, &parameter, 4);
+            length += 4;
+        }
+        bytes[0] = quint8(length);
         int sent = 0;
-        return libusb_bulk_transfer(m_handle, kBulkOut, bytes, sizeof bytes, &sent, kIoTimeoutMs) == 0;
+        return libusb_bulk_transfer(m_handle, kBulkOut, bytes, length, &sent, kIoTimeoutMs) == 0;
+    }
+    // Events until count requests for a file's transfer came, each event in
+    // one transfer (it ends with a short packet).
+    bool readTransferRequests(int count)
+    {
+        quint8 bytes[kEventTransferBytes];
+        int length = 0;
+        while (count > 0
+               && libusb_interrupt_transfer(m_handle, kInterruptIn, bytes, sizeof bytes, &length, kIoTimeoutMs) == 0) {
+            if (length >= int(kHeaderBytes)
+                && BRX_Commu_ByteReader(bytes, quint32(length)).readU16At(6)
+                    == BRX_Commu_PtpCodes::kEventRequestObjectTransfer)
+                --count;
+        }
+        return count == 0;
+    }
+    // The information of the head of the transfer queue, read as the
+    // library reads a small data phase (one transfer of its staging size);
+    // *size: the object's.
+    bool readPendingInfo(quint32* size)
+    {
+        quint8 bytes[16384];
+        int length = 0;
+        const bool read = command(BRX_Commu_PtpCodes::kOpGetObjectInfo, {kPendingHandle})
+            && libusb_bulk_transfer(m_handle, kBulkIn, bytes, sizeof bytes, &length, kIoTimeoutMs) == 0
+            && quint32(length) >= kObjectSizeOffset + 4;
+        if (read)
+            *size = BRX_Commu_ByteReader(bytes, quint32(length)).readU32At(kObjectSizeOffset);
+        return read && response() == BRX_Commu_PtpCodes::kResponseOK;
     }
     // The response code; a zero-length packet that ended the data is skipped.
     quint16 response()
@@ -309,6 +391,11 @@ struct Camera {
             function.device().takePicture();
         });
     }
+    // The camera's file format (BRX_SDK_Property::FileFormat's values).
+    void setFileFormat(int format)
+    {
+        device.withFunction([&](EmulatedFunction*) { function.device().changeProperty(BRX_Commu_PtpCodes::kDevicePropFileFormat, format); });
+    }
     // The size of the DNG of the pictures the camera takes next.
     void setPictureSize(quint32 bytes)
     {
@@ -371,6 +458,26 @@ struct Bench {
         return reader.readObject(handle, bytes, shape) ? BenchFigures::megabytesPerSecond(bytes, BenchHost::spanNs(reference->function.takeSpans())) : 0;
     }
 
+    // The same burst by the plain reader, with the exchanges the library's
+    // downloads make between files (each file's information and
+    // acknowledgement), timed as the library's: over the span of its
+    // GetObjects. Zero when a read failed.
+    double readPlainBurst(int pictures, int filesPerPicture, const Shape& shape)
+    {
+        for (int i = 0; i < pictures; ++i)
+            reference->shoot(bytes);
+        reference->function.takeSpans();
+        qint64 total = 0;
+        quint32 size = 0;
+        bool ok = true;
+        for (int file = 0; ok && file < pictures * filesPerPicture; ++file) {
+            ok = reader.readPendingFile(shape, &size);
+            total += size;
+        }
+        const qint64 spanNs = BenchHost::spanNs(reference->function.takeSpans());
+        return ok ? BenchFigures::megabytesPerSecond(total, spanNs) : 0;
+    }
+
     // The library's rates of one download (pictures 1) or burst, zero when
     // it failed; its rate from start record to picture record goes to host.
     Rates download(int pictures, int filesPerPicture, Samples& host)
@@ -408,6 +515,12 @@ struct Bench {
             figures.plain.add(after);
             figures.ratio.add(100.0 * rates.span / plain);
             figures.objectsRatio.add(100.0 * rates.objects / plain);
+            if (ok && picturesPerDownload > 1) {
+                const double plainBurst = readPlainBurst(picturesPerDownload, filesPerPicture, same);
+                ok = plainBurst > 0;
+                figures.plainBurst.add(plainBurst);
+                figures.burstRatio.add(100.0 * rates.span / plainBurst);
+            }
             before = after;
         }
         return ok;
@@ -428,8 +541,9 @@ struct Bench {
                 ok = shapes[shape].values.last() > 0;
             }
         }
-        ok = ok && alternate(1, 1, figures.single) && BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatPair)
-            && alternate(pairs, 2, figures.burst);
+        ok = ok && alternate(1, 1, figures.single) && BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatPair);
+        reference->setFileFormat(kFileFormatPair);
+        ok = ok && alternate(pairs, 2, figures.burst);
         reader.close();
         reference->device.unplug();
         BRX_SDK_exit();
@@ -454,30 +568,55 @@ void printBurst(const char* what, const Alternation& figures)
     std::printf("            the burst's GetObjects alone = %s%% of the plain reads (the rest: the exchanges "
                 "between files)\n",
                 figures.objectsRatio.text().constData());
+    std::printf("            the same burst by the plain reader with the library's exchanges between files (each "
+                "file's information and acknowledgement) %s MB/s; library = %s%% of it\n",
+                figures.plainBurst.text().constData(), figures.burstRatio.text().constData());
 }
 
 // Shutter presses through the library, each to the last byte of its DNG and
 // JPG pair: first with each picture made in its release, then with the
 // files of the one before, renamed (made by a press that does not count),
 // so that the camera's part is its release answer and announcement alone.
-bool shutterToPair(Camera& library, int presses)
+// The presses with files made ahead alternate with the plain reader's pairs
+// on the second camera, whose files are made ahead as well.
+bool shutterToPair(Bench& bench, int presses)
 {
     const quint32 bytes = 300000;
+    Camera& library = *bench.library;
+    Camera& reference = *bench.reference;
     library.setPictureSize(bytes);
     const auto announcedNs = [&library] { return library.lastAnnouncedNs(); };
     BenchHost::PairTimes made;
     BenchHost::PairTimes first;
     BenchHost::PairTimes ahead;
+    Samples plain;
     library.writePicturesAtOnce(false);
     bool ok = BenchHost::connect(kDownloadWaitMs) && BenchHost::setInt(BRX_SDK_Property::FileFormat, kFileFormatPair)
         && BenchHost::shutterToPair(presses, announcedNs, made);
     library.writePicturesAtOnce(true);
-    ok = ok && BenchHost::shutterToPair(1, announcedNs, first) && BenchHost::shutterToPair(presses, announcedNs, ahead);
+    ok = ok && BenchHost::shutterToPair(1, announcedNs, first);
+    reference.setPictureSize(bytes);
+    reference.writePicturesAtOnce(true);
+    reference.setFileFormat(kFileFormatPair);
+    reference.device.plug();
+    const Shape& shape = kShapes[kReferenceShape];
+    ok = ok && bench.reader.open(reference.descriptor.vendorId, reference.descriptor.productId)
+        && bench.reader.takePair(shape) > 0;
+    for (int i = 0; ok && i < presses; ++i) {
+        ok = BenchHost::shutterToPair(1, announcedNs, ahead);
+        plain.add(bench.reader.takePair(shape));
+        ok = ok && plain.values.last() > 0;
+    }
+    bench.reader.close();
+    reference.device.unplug();
     BRX_SDK_exit();
     BenchHost::connectedProduct() = 0;
     if (ok) {
         made.print(qPrintable(QStringLiteral("shutter to pair, DNG %1 MB + JPG").arg(bytes / 1e6)));
         ahead.print("  files made ahead");
+        std::printf("  the same by a plain libusb client  %s ms: the release and its events, then per file the "
+                    "information, the object and the acknowledgement, as the library's download; files made ahead\n",
+                    plain.text("%.1f").constData());
     }
     return ok;
 }
@@ -507,7 +646,9 @@ int main(int argc, char** argv)
     parser.addOption({"sizes", "DNG sizes in MB (default 25,60,100).", "list", "25,60,100"});
     parser.addOption({"pictures", "Single pictures and bursts per size (default 5).", "n", "5"});
     parser.addOption({"pairs", "DNG+JPG pairs in a burst (default 3).", "n", "3"});
+    parser.addOption({"log-flags", "The library's debug flags, logged on stderr (default none).", "mask", "0"});
     parser.process(app);
+    BenchHost::logFlags() = parser.value("log-flags").toUInt(nullptr, 0);
     if (!EmulatedUsbDevice::createTestbed()) {
         std::printf("bench_usb: needs umockdev's preload library (LD_PRELOAD=libumockdev-preload.so.0)\n");
         return 77;
@@ -540,6 +681,6 @@ int main(int argc, char** argv)
         print(bench, shapes, figures);
     else
         std::printf("a read failed\n");
-    ok = ok && shutterToPair(library, bench.pictures);
+    ok = ok && shutterToPair(bench, bench.pictures);
     return ok ? 0 : 1;
 }
