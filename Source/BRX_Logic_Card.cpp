@@ -32,13 +32,14 @@ BRX_Logic_Card::BRX_Logic_Card(BRX_Logic_Camera& camera, BRX_Commu_CameraAccess_
 
 // The pictures gone from the card are forgotten; the ObjectInfo of the new
 // ones is read one picture at a time.
-QVector<BRX_Logic_Card::File> BRX_Logic_Card::files()
+bool BRX_Logic_Card::files(QVector<File>* files)
 {
     std::lock_guard<std::mutex> locker(m_lock);
-    QVector<File> files;
-    QHash<quint32, BRX_Logic_CardListing::Entry> stillThere;
+    files->clear();
     QVector<quint32> handles;
-    m_listing.pictureHandles(&handles);
+    if (!m_listing.pictureHandles(&handles))
+        return false;
+    QHash<quint32, BRX_Logic_CardListing::Entry> stillThere;
     for (quint32 handle : handles) {
         File file;
         const auto known = m_known.constFind(handle);
@@ -48,10 +49,10 @@ QVector<BRX_Logic_Card::File> BRX_Logic_Card::files()
             continue;
         file.delivered = m_camera.wasDelivered(file.entry.cameraName);
         stillThere.insert(handle, file.entry);
-        files.append(file);
+        files->append(file);
     }
     m_known.swap(stillThere);
-    return files;
+    return true;
 }
 
 bool BRX_Logic_Card::find(quint32 handle, BRX_Logic_CardListing::Entry* entry)

@@ -41,8 +41,10 @@ public:
 
     BRX_Logic_Card(BRX_Logic_Camera& camera, BRX_Commu_CameraAccess_Base& access);
 
-    // The pictures on the card in the camera's order.
-    QVector<File> files();
+    // The pictures on the card in the camera's order. False, with none, when
+    // the camera does not list its card (no answer or a refusal): that says
+    // nothing of what it holds, so what the last listing learnt is kept.
+    bool files(QVector<File>* files);
     // The picture of handle as last listed; false when no listing met it.
     bool find(quint32 handle, BRX_Logic_CardListing::Entry* entry);
     // The picture's bytes, null when it is unknown or cannot be read whole

@@ -764,7 +764,10 @@ typedef struct BRX_SDK_CardRoom {
  * (oldest first on the cameras known). The camera is asked for the details of
  * files not listed before during this connection, one file at a time, so a
  * second listing is quick. False (with *count set) when capacity is too
- * small, or for a null count, or without a camera. */
+ * small, or for a null count, or without a camera; false with *count 0 when
+ * the camera did not list its card (it refused or did not answer: that says
+ * nothing of what the card holds), and the ids of the last listing stay
+ * valid. */
 BRX_SDK_EXPORT bool brxsdk_list_card(BRX_SDK_CardFile* files, unsigned int capacity, unsigned int* count);
 
 /* Copies the whole file id into buffer; *written receives its size. False

@@ -728,7 +728,8 @@ bool BRX_SDK_listCard(BRX_SDK_CardFile* files, unsigned int capacity, unsigned i
         return false;
     *count = 0;
     QVector<BRX_Logic_Card::File> listed;
-    if (!withCard(BRX_METHOD, [&listed](BRX_Logic_Card& card) { listed = card.files(); }))
+    bool answered = false;
+    if (!withCard(BRX_METHOD, [&](BRX_Logic_Card& card) { answered = card.files(&listed); }) || !answered)
         return false;
     *count = unsigned(listed.size());
     const unsigned int copied = files ? qMin(capacity, *count) : 0;

@@ -20,6 +20,7 @@ private slots:
     void listsWhatTheCardHolds_data();
     void listsWhatTheCardHolds();
     void listingIntoTooFewSlotsSaysHowMany();
+    void refusedListingIsNoEmptyCard();
     void downloadsByteExact();
     void deliversThroughTheFrameRecords();
     void hostileNameReachesTheHostAsAPlainOne();
@@ -43,6 +44,7 @@ const int kCardPictures = 50;
 // A JPG each, a DNG beside every third.
 const int kCardFiles = kCardPictures + kCardPictures / 3;
 const int kFromCard = BRX_SDK_FrameType::FrameFromCard;
+const quint16 kGetObjectHandles = 0x1007;
 const quint16 kDeleteObject = 0x100B;
 const quint16 kGetObjectInfo = 0x1008;
 const quint16 kGetObject = 0x1009;
@@ -168,6 +170,24 @@ void TestSdkCard::listingIntoTooFewSlotsSaysHowMany()
     QCOMPARE(count, 5u);
     QCOMPARE(QByteArray(files[1].name), QByteArray("BRX_0002.JPG"));
     QVERIFY(!BRX_SDK_listCard(nullptr, 0, nullptr));
+}
+
+// A camera that refuses its listing says nothing of its card: the host is
+// told so, and the files of the last listing can still be fetched.
+void TestSdkCard::refusedListingIsNoEmptyCard()
+{
+    SdkHost host(0x2031);
+    QVERIFY(host.waitForInitialState(kTimeoutMs));
+    QVERIFY(BRX_SDK_fillVirtualCameraCard(3));
+    const QVector<BRX_SDK_CardFile> before = listCard();
+    QCOMPARE(before.size(), 4);
+    host.camera().failOperation(kGetObjectHandles, kGeneralError, 1);
+    BRX_SDK_CardFile files[8];
+    unsigned int count = 99;
+    QVERIFY(!BRX_SDK_listCard(files, 8, &count));
+    QCOMPARE(count, 0u);
+    QCOMPARE(download(before.last()), host.camera().objectData(before.last().id));
+    QCOMPARE(listCard().size(), 4);
 }
 
 void TestSdkCard::downloadsByteExact()

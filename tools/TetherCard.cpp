@@ -101,14 +101,19 @@ QList<QCommandLineOption> TetherCard::deleteOptions()
     return {{"yes", "Really delete: without it nothing is deleted."}};
 }
 
-QVector<BRX_SDK_CardFile> TetherCard::listCard()
+const char* const TetherCard::kNotListed = "the camera did not list its card";
+
+bool TetherCard::listCard(QVector<BRX_SDK_CardFile>* files)
 {
-    QVector<BRX_SDK_CardFile> files(static_cast<int>(kFirstListing));
+    files->resize(int(kFirstListing));
     unsigned int count = 0;
-    while (!BRX_SDK_listCard(files.data(), unsigned(files.size()), &count) && count > unsigned(files.size()))
-        files.resize(int(count));
-    files.resize(int(count));
-    return files;
+    bool listed = BRX_SDK_listCard(files->data(), unsigned(files->size()), &count);
+    while (!listed && count > unsigned(files->size())) {
+        files->resize(int(count));
+        listed = BRX_SDK_listCard(files->data(), unsigned(files->size()), &count);
+    }
+    files->resize(listed ? int(count) : 0);
+    return listed;
 }
 
 QVector<BRX_SDK_CardFile> TetherCard::newFiles(const QVector<BRX_SDK_CardFile>& files, const QString& folder)
@@ -169,7 +174,11 @@ int TetherCard::files(TetherSession& session, const QCommandLineParser& argument
     }
     if (!startAndWait(session))
         return kExitCamera;
-    QVector<BRX_SDK_CardFile> card = listCard();
+    QVector<BRX_SDK_CardFile> card;
+    if (!listCard(&card)) {
+        session.output().error(QString::fromLatin1(kNotListed));
+        return kExitCamera;
+    }
     if (arguments.isSet("new"))
         card = newFiles(card, arguments.value("out"));
     if (arguments.isSet("json")) {
@@ -203,11 +212,13 @@ int TetherCard::download(TetherSession& session, const QCommandLineParser& argum
         session.removeFrameSink(&pictures);
         return kExitCamera;
     }
+    QVector<BRX_SDK_CardFile> card;
     QVector<BRX_SDK_CardFile> chosen;
-    const QString reason = chooseDownload(arguments, words, listCard(), &chosen);
+    const bool listed = listCard(&card);
+    const QString reason = listed ? chooseDownload(arguments, words, card, &chosen) : QString::fromLatin1(kNotListed);
     if (!reason.isEmpty()) {
         session.output().error(reason);
-        return TetherShooting::endShooting(session, pictures, kExitUsage,
+        return TetherShooting::endShooting(session, pictures, listed ? kExitUsage : kExitCamera,
                                            TetherShooting::summaryFor(arguments.isSet("json")));
     }
     bool complete = true;
@@ -233,9 +244,14 @@ int TetherCard::remove(TetherSession& session, const QCommandLineParser& argumen
     }
     if (!startAndWait(session))
         return kExitCamera;
+    QVector<BRX_SDK_CardFile> card;
+    if (!listCard(&card)) {
+        session.output().error(QString::fromLatin1(kNotListed));
+        return kExitCamera;
+    }
     QVector<BRX_SDK_CardFile> chosen;
     QString missing;
-    if (!pick(listCard(), words, &chosen, &missing)) {
+    if (!pick(card, words, &chosen, &missing)) {
         session.output().error(QStringLiteral("there is no file '%1' on the card (tether files lists them)").arg(missing));
         return kExitCamera;
     }

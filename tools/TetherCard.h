@@ -24,8 +24,10 @@ public:
     static int download(TetherSession& session, const QCommandLineParser& arguments, const QStringList& words);
     static int remove(TetherSession& session, const QCommandLineParser& arguments, const QStringList& words);
 
-    // The card as the library lists it now; empty without a camera.
-    static QVector<BRX_SDK_CardFile> listCard();
+    // The card as the library lists it now; false, with none, without a
+    // camera or when the camera did not list it (kNotListed says so).
+    static bool listCard(QVector<BRX_SDK_CardFile>* files);
+    static const char* const kNotListed;
     // The files of the card not yet in folder.
     static QVector<BRX_SDK_CardFile> newFiles(const QVector<BRX_SDK_CardFile>& files, const QString& folder);
     static QJsonObject fileJson(const BRX_SDK_CardFile& file);

@@ -4,6 +4,8 @@
 
 #include <QJsonArray>
 
+#include <algorithm>
+
 namespace {
 
 // Far above the virtual and the real cameras' thumbnails.
@@ -14,15 +16,16 @@ TetherServeReply noFile(quint32 id)
     return TetherServeReply::error(404, QStringLiteral("there is no file %1 on the card").arg(id));
 }
 
-bool findFile(quint32 id, BRX_SDK_CardFile* found)
+TetherServeReply notListed()
 {
-    for (const BRX_SDK_CardFile& file : TetherCard::listCard()) {
-        if (file.id == id) {
-            *found = file;
-            return true;
-        }
-    }
-    return false;
+    return TetherServeReply::error(502, QString::fromLatin1(TetherCard::kNotListed));
+}
+
+const BRX_SDK_CardFile* findFile(const QVector<BRX_SDK_CardFile>& card, quint32 id)
+{
+    const auto found =
+        std::find_if(card.begin(), card.end(), [id](const BRX_SDK_CardFile& file) { return file.id == id; });
+    return found == card.end() ? nullptr : &*found;
 }
 
 } // namespace
@@ -34,7 +37,9 @@ TetherServeCard::TetherServeCard(const QString& folder)
 
 TetherServeReply TetherServeCard::page(int offset, int limit) const
 {
-    const QVector<BRX_SDK_CardFile> card = TetherCard::listCard();
+    QVector<BRX_SDK_CardFile> card;
+    if (!TetherCard::listCard(&card))
+        return notListed();
     const int first = qBound(0, offset, card.size());
     const int count = qBound(1, limit > 0 ? limit : kPageSize, kMaxPageSize);
     QJsonArray files;
@@ -61,20 +66,26 @@ TetherServeReply TetherServeCard::thumbnail(quint32 id) const
 
 TetherServeReply TetherServeCard::file(quint32 id) const
 {
-    BRX_SDK_CardFile found{};
-    if (!findFile(id, &found))
+    QVector<BRX_SDK_CardFile> card;
+    if (!TetherCard::listCard(&card))
+        return notListed();
+    const BRX_SDK_CardFile* found = findFile(card, id);
+    if (!found)
         return noFile(id);
-    std::string bytes(size_t(found.size), '\0');
+    std::string bytes(size_t(found->size), '\0');
     unsigned long long written = 0;
-    if (!BRX_SDK_downloadCardFile(id, &bytes[0], found.size, &written))
-        return TetherServeReply::error(502, QStringLiteral("the camera did not give %1").arg(found.name));
+    if (!BRX_SDK_downloadCardFile(id, &bytes[0], found->size, &written))
+        return TetherServeReply::error(502, QStringLiteral("the camera did not give %1").arg(found->name));
     return {200, bytes, "application/octet-stream"};
 }
 
 TetherServeReply TetherServeCard::importNew() const
 {
+    QVector<BRX_SDK_CardFile> card;
+    if (!TetherCard::listCard(&card))
+        return notListed();
     QJsonArray importing;
-    for (const BRX_SDK_CardFile& file : TetherCard::newFiles(TetherCard::listCard(), m_folder)) {
+    for (const BRX_SDK_CardFile& file : TetherCard::newFiles(card, m_folder)) {
         if (BRX_SDK_deliverCardFile(file.id))
             importing << QString::fromUtf8(file.name);
     }

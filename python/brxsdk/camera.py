@@ -296,12 +296,13 @@ class Camera:
         """The files on the camera's card, newest last, each a dict: id, name,
         folder, size (bytes), captured ("2026-05-01 08:01:37", "" when the
         camera gives none), format (PTP object format), delivered (the host
-        had it during this connection)."""
+        had it during this connection). Error without a camera, or when the
+        camera did not list its card (it refused or did not answer)."""
         count = ctypes.c_uint(0)
         files = (n.CardFile * _CARD_LISTING)()
         while not self._lib.brxsdk_list_card(files, len(files), ctypes.byref(count)):
             if count.value <= len(files):
-                raise Error("no camera connected")
+                raise Error("no camera connected, or the camera did not list its card")
             files = (n.CardFile * count.value)()
         return [_card_file(file) for file in files[:count.value]]
 
