@@ -3,6 +3,8 @@
 
 #include <QVector>
 
+#include <mutex>
+
 class QThread;
 
 // The camera model's transfer threads: each is started here and kept until
@@ -25,8 +27,13 @@ public:
 
 private:
     void deleteFinished();
+    // After a thread has been waited for: what it wrote is seen from here on.
+    void seeEnd();
 
     QVector<QThread*> m_threads;
+    // Each thread's last act is to take this: Qt's own wait is no
+    // synchronisation ThreadSanitizer sees, this standard mutex is.
+    std::mutex m_endMutex;
 };
 
 #endif

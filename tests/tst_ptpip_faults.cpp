@@ -309,12 +309,25 @@ void TestPtpIpFaults::tetherRidesThroughAPartition()
     QTRY_VERIFY2_WITH_TIMEOUT(saw("came back"), said.constData(), kTetherTimeoutMs);
     if (watching)
         camera->takePicture();
-    QTRY_VERIFY2_WITH_TIMEOUT(savedFiles() == 4, said.constData(), kTetherTimeoutMs);
+    // On a loaded machine the loss may be noticed only after capture's
+    // second release went into the partition, which the camera never saw.
+    const bool secondReleaseIntoPartition =
+        said.contains("release 2 of 2") && said.indexOf("release 2 of 2") < said.indexOf("went away");
+    if (!secondReleaseIntoPartition)
+        QTRY_VERIFY2_WITH_TIMEOUT(savedFiles() == 4, said.constData(), kTetherTimeoutMs);
     if (watching)
         ::kill(pid_t(tether.processId()), SIGINT);
     // A capture may have ended while the files were waited for.
     QVERIFY(tether.state() == QProcess::NotRunning || tether.waitForFinished(kTetherTimeoutMs));
     saw("");
+    // Every file the camera wrote was saved, none twice.
+    QCOMPARE(savedFiles(), pictureHandles(*camera).size());
+    if (savedFiles() == 2) {
+        QVERIFY2(secondReleaseIntoPartition && said.contains("1 of 2 pictures arrived"), said.constData());
+        QCOMPARE(tether.exitCode(), 1);
+        return;
+    }
+    QCOMPARE(savedFiles(), 4);
     QVERIFY2(tether.exitStatus() == QProcess::NormalExit && tether.exitCode() == 0, said.constData());
 #endif
 }
