@@ -61,6 +61,15 @@ bool startAndWait(TetherSession& session)
     return session.start() && session.waitForCamera(session.options().timeoutMs);
 }
 
+// The card's files; false, having said so, when the camera did not list them.
+bool listCardOrSay(TetherSession& session, QVector<BRX_SDK_CardFile>* card)
+{
+    if (TetherCard::listCard(card))
+        return true;
+    session.output().error(QString::fromLatin1(TetherCard::kNotListed));
+    return false;
+}
+
 // Which files a download takes: --all, --new or the names; empty reason when right.
 QString chooseDownload(const QCommandLineParser& arguments, const QStringList& words,
                        const QVector<BRX_SDK_CardFile>& card, QVector<BRX_SDK_CardFile>* chosen)
@@ -175,10 +184,8 @@ int TetherCard::files(TetherSession& session, const QCommandLineParser& argument
     if (!startAndWait(session))
         return kExitCamera;
     QVector<BRX_SDK_CardFile> card;
-    if (!listCard(&card)) {
-        session.output().error(QString::fromLatin1(kNotListed));
+    if (!listCardOrSay(session, &card))
         return kExitCamera;
-    }
     if (arguments.isSet("new"))
         card = newFiles(card, arguments.value("out"));
     if (arguments.isSet("json")) {
@@ -212,14 +219,15 @@ int TetherCard::download(TetherSession& session, const QCommandLineParser& argum
         session.removeFrameSink(&pictures);
         return kExitCamera;
     }
+    const TetherShooting::Summary summary = TetherShooting::summaryFor(arguments.isSet("json"));
     QVector<BRX_SDK_CardFile> card;
+    if (!listCardOrSay(session, &card))
+        return TetherShooting::endShooting(session, pictures, kExitCamera, summary);
     QVector<BRX_SDK_CardFile> chosen;
-    const bool listed = listCard(&card);
-    const QString reason = listed ? chooseDownload(arguments, words, card, &chosen) : QString::fromLatin1(kNotListed);
+    const QString reason = chooseDownload(arguments, words, card, &chosen);
     if (!reason.isEmpty()) {
         session.output().error(reason);
-        return TetherShooting::endShooting(session, pictures, listed ? kExitUsage : kExitCamera,
-                                           TetherShooting::summaryFor(arguments.isSet("json")));
+        return TetherShooting::endShooting(session, pictures, kExitUsage, summary);
     }
     bool complete = true;
     for (const BRX_SDK_CardFile& file : chosen) {
@@ -232,8 +240,7 @@ int TetherCard::download(TetherSession& session, const QCommandLineParser& argum
             break;
         }
     }
-    return TetherShooting::endShooting(session, pictures, complete ? kExitOk : kExitCamera,
-                                       TetherShooting::summaryFor(arguments.isSet("json")));
+    return TetherShooting::endShooting(session, pictures, complete ? kExitOk : kExitCamera, summary);
 }
 
 int TetherCard::remove(TetherSession& session, const QCommandLineParser& arguments, const QStringList& words)
@@ -245,10 +252,8 @@ int TetherCard::remove(TetherSession& session, const QCommandLineParser& argumen
     if (!startAndWait(session))
         return kExitCamera;
     QVector<BRX_SDK_CardFile> card;
-    if (!listCard(&card)) {
-        session.output().error(QString::fromLatin1(kNotListed));
+    if (!listCardOrSay(session, &card))
         return kExitCamera;
-    }
     QVector<BRX_SDK_CardFile> chosen;
     QString missing;
     if (!pick(card, words, &chosen, &missing)) {
